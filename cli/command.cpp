@@ -1,0 +1,55 @@
+#include "cli/command.h"
+
+#include <cstdlib>
+#include <iostream>
+
+#include "session/provider_directory.h"
+#include "session/signin.h"
+
+namespace cli {
+
+namespace {
+std::vector<Command>& Registry() {
+    static std::vector<Command> commands;
+    return commands;
+}
+
+std::string ReadPassword() {
+    if (const char* env = std::getenv("VANTLO_PASSWORD")) return env;
+    std::string line;
+    std::getline(std::cin, line);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+}  // namespace
+
+CommandRegistration::CommandRegistration(const Command& command) { Registry().push_back(command); }
+
+const std::vector<Command>& Commands() { return Registry(); }
+
+int Fail(Context& context, const std::string& message) {
+    context.err << "vantlo-cli: " << message << "\n";
+    return kExitFailure;
+}
+
+int SignInAccount(Context& context) {
+    int entry = session::EntryForAccount(context.account);
+    if (entry == 0) return Fail(context, "unsupported account domain in '" + context.account + "'");
+    std::string password = ReadPassword();
+    session::SignInResult result = session::SignIn(context.session, context.account, entry, password);
+    if (result == session::SignInResult::Ok) return kExitOk;
+    switch (result) {
+    case session::SignInResult::Refused:
+        return Fail(context, "sign-in refused: wrong password or unknown user");
+    case session::SignInResult::SignInServerUnreachable:
+    case session::SignInResult::EntryServerUnreachable:
+        return Fail(context, "provider unreachable: " + std::string(session::SignInResultText(result)));
+    case session::SignInResult::SignInServerFailed:
+    case session::SignInResult::EntryTimedOut:
+        return Fail(context, "time-out or broken connection: " + std::string(session::SignInResultText(result)));
+    default:
+        return Fail(context, std::string("sign-in failed: ") + session::SignInResultText(result));
+    }
+}
+
+}  // namespace cli

@@ -1,0 +1,45 @@
+// The command-line client's commands. Each command file registers its
+// commands with a static CommandRegistration; main() dispatches by name.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "session/session.h"
+
+namespace cli {
+
+enum ExitCode { kExitOk = 0, kExitFailure = 1, kExitUsage = 2 };
+
+struct Context {
+    session::Session& session;
+    std::string account;
+    std::ostream& out;
+    std::ostream& err;
+};
+
+struct Command {
+    const char* name;
+    const char* arguments;  // as shown in the usage text, e.g. "FOLDER_ID"
+    const char* summary;
+    int minArgs;
+    int maxArgs;  // -1: no upper bound
+    bool signsIn; // sign in before running
+    int (*run)(Context& context, const std::vector<std::string>& args);
+};
+
+struct CommandRegistration {
+    explicit CommandRegistration(const Command& command);
+};
+
+const std::vector<Command>& Commands();
+
+// Prints "vantlo-cli: MESSAGE" on the error stream and returns kExitFailure.
+int Fail(Context& context, const std::string& message);
+
+// Checks the domain and signs in with the password from VANTLO_PASSWORD or
+// one line of standard input. Returns kExitOk or prints why not.
+int SignInAccount(Context& context);
+
+}  // namespace cli

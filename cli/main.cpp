@@ -1,0 +1,106 @@
+// vantlo-cli: the session operations from the command line.
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/command.h"
+#include "platform/alert.h"
+#include "session/provider_directory.h"
+
+namespace {
+
+void PrintUsage(std::ostream& out) {
+    out << "Usage: vantlo-cli [--provider HOST:PORT] [--timeout SECONDS] --account ADDRESS COMMAND [ARGS...]\n"
+           "       vantlo-cli domains\n"
+           "       vantlo-cli --help\n"
+           "\n"
+           "Options:\n"
+           "  --provider HOST:PORT  send every request to this provider instead of the built-in\n"
+           "                        servers (default: the VANTLO_PROVIDER environment variable)\n"
+           "  --timeout SECONDS     give up when the provider sends nothing for this long (default 60)\n"
+           "  --account ADDRESS     the account's mail address, domain included\n"
+           "\n"
+           "The password is read from the environment variable VANTLO_PASSWORD, or else from one\n"
+           "line of standard input. It is never taken from the command line.\n"
+           "\n"
+           "Commands:\n";
+    for (const cli::Command& command : cli::Commands()) {
+        std::string head = std::string("  ") + command.name + (command.arguments[0] ? " " : "") + command.arguments;
+        out << head;
+        out << std::string(head.size() < 32 ? 32 - head.size() : 1, ' ') << command.summary << "\n";
+    }
+    out << "\n"
+           "Names and subjects are UTF-8. Exit status: 0 success, 1 failure (one line on standard\n"
+           "error says why), 2 wrong usage.\n";
+}
+
+int Usage(const std::string& message) {
+    std::cerr << "vantlo-cli: " << message << "\n";
+    std::cerr << "Try 'vantlo-cli --help'.\n";
+    return cli::kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    session::Session session;
+    std::string account;
+    std::vector<std::string> rest;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        auto value = [&](const char* name) -> const char* {
+            if (i + 1 >= argc) return nullptr;
+            (void)name;
+            return argv[++i];
+        };
+        if (!rest.empty()) {
+            rest.push_back(arg);
+        } else if (arg == "--help" || arg == "-h") {
+            PrintUsage(std::cout);
+            return cli::kExitOk;
+        } else if (arg == "--provider") {
+            const char* v = value("--provider");
+            std::string host;
+            std::uint16_t port = 0;
+            if (!v || !session::ParseHostPort(v, host, port)) return Usage("--provider needs HOST:PORT");
+            session.providerOverride = v;
+        } else if (arg == "--timeout") {
+            const char* v = value("--timeout");
+            char* end = nullptr;
+            double seconds = v ? std::strtod(v, &end) : 0;
+            if (!v || *end != '\0' || seconds <= 0 || seconds > 86400) return Usage("--timeout needs a number of seconds");
+            session.limits.idleTimeoutMs = static_cast<int>(seconds * 1000);
+        } else if (arg == "--account") {
+            const char* v = value("--account");
+            if (!v) return Usage("--account needs an address");
+            account = v;
+        } else if (arg.rfind("--", 0) == 0) {
+            return Usage("unknown option " + arg);
+        } else {
+            rest.push_back(arg);
+        }
+    }
+    if (rest.empty()) return Usage("no command given");
+
+    const cli::Command* command = nullptr;
+    for (const cli::Command& candidate : cli::Commands())
+        if (rest[0] == candidate.name) command = &candidate;
+    if (!command) return Usage("unknown command " + rest[0]);
+    std::vector<std::string> args(rest.begin() + 1, rest.end());
+    int count = static_cast<int>(args.size());
+    if (count < command->minArgs || (command->maxArgs >= 0 && count > command->maxArgs))
+        return Usage(std::string("wrong arguments for ") + command->name + "; usage: " + command->name + " " +
+                     command->arguments);
+
+    cli::Context context{session, account, std::cout, std::cerr};
+    // Connection failures of the session operations become error lines.
+    platform::SetAlertHook([&](const std::string&, const std::string& text) { cli::Fail(context, text); });
+    if (command->signsIn) {
+        if (account.empty()) return Usage(std::string(command->name) + " needs --account");
+        int signedIn = cli::SignInAccount(context);
+        if (signedIn != cli::kExitOk) return signedIn;
+    }
+    return command->run(context, args);
+}

@@ -1,0 +1,2 @@
+// Placeholder until the provider lands.
+int main() { return 1; }

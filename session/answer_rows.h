@@ -1,0 +1,21 @@
+// Readers of the two list answers: the folder list into a FolderTable and a
+// page of messages into a MessageTable. Both fill from row 0 and do not
+// clear the table first; both return the number of rows filled.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "session/tables.h"
+
+namespace session {
+
+std::size_t ReadFolderList(std::string_view body, FolderTable& table);
+std::size_t ReadMessagePage(std::string_view body, MessageTable& table);
+
+// The answer counts months from 0, the tables from 1: "2026,0,5,..." becomes
+// "2026,1,5,...". Text that is not of that form is returned unchanged.
+std::string FixMonth(const std::string& date);
+
+}  // namespace session

@@ -1,0 +1,163 @@
+#include "session/exchange.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <thread>
+
+#include "session/cells.h"
+
+namespace session {
+
+bool Answer::Append(const char* piece, std::size_t length, AppendMode mode) {
+    if (mode == AppendMode::Text) {
+        const void* zero = std::memchr(piece, 0, length);
+        if (zero) length = static_cast<std::size_t>(static_cast<const char*>(zero) - piece);
+    }
+    std::size_t room = kAnswerCapacity - text_.size();
+    if (length > room) {
+        text_.append(piece, room);
+        truncated_ = true;
+        return false;
+    }
+    text_.append(piece, length);
+    return text_.size() < kAnswerCapacity;
+}
+
+std::string_view Answer::Header() const {
+    std::string_view all = text_;
+    std::size_t end = all.find("\r\n\r\n");
+    return end == std::string_view::npos ? all : all.substr(0, end);
+}
+
+std::string_view Answer::Body() const {
+    std::string_view all = text_;
+    std::size_t end = all.find("\r\n\r\n");
+    return end == std::string_view::npos ? std::string_view() : all.substr(end + 4);
+}
+
+void Answer::Clear() {
+    text_.clear();
+    truncated_ = false;
+    endedWithError_ = false;
+}
+
+Request& Request::operator<<(std::string_view piece) {
+    if (overflowed_) return *this;
+    if (text_.size() + piece.size() > capacity_) {
+        overflowed_ = true;
+        return *this;
+    }
+    text_.append(piece);
+    return *this;
+}
+
+Request& Request::Line(std::string_view line) { return *this << line << "\r\n"; }
+
+std::string CookieLine(const Session& session) {
+    std::string line = "Cookie: ";
+    line.append(CellText(session.sInfoCookie));
+    line.append(CellText(session.pInfoCookie));
+    line.append(CellText(session.ntesSessCookie));
+    line.append(CellText(session.coremailCookie));
+    return line;
+}
+
+namespace {
+constexpr int kMs = 1000;
+}
+
+Status Connection::Open(const Endpoint& endpoint, Style style, int waitSeconds) {
+    net::Address address;
+    if (!net::Resolve(endpoint.dialHost, endpoint.port, address))
+        return style == Style::Plain ? Status::ConnectFailed : Status::HostUnresolved;
+
+    if (style == Style::Plain) {
+        // One attempt, bounded by the idle limit instead of the system's
+        // own connect time-out.
+        if (!socket_.Open()) return Status::ConnectFailed;
+        return net::ConnectBounded(socket_, address, limits_.idleTimeoutMs) ? Status::Ok : Status::ConnectFailed;
+    }
+
+    int attemptWaitMs = std::min(waitSeconds * kMs, limits_.idleTimeoutMs);
+    int attempts = std::max(1, limits_.connectAttempts);
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(limits_.connectRetryPauseMs));
+        if (!socket_.Open()) return Status::ConnectIndeterminate;
+        socket_.SetAbortiveLinger();
+        if (net::ConnectBounded(socket_, address, attemptWaitMs)) return Status::Ok;
+    }
+    socket_.Close();
+    return Status::ConnectWaitFailed;
+}
+
+net::WaitResult Connection::WaitSliced(bool forWrite, int sliceSeconds) {
+    // Waits in slices of the style's own length, but never longer in all
+    // than the idle limit.
+    int sliceMs = sliceSeconds > 0 ? sliceSeconds * kMs : limits_.idleTimeoutMs;
+    int remaining = limits_.idleTimeoutMs;
+    while (remaining > 0) {
+        int wait = std::min(sliceMs, remaining);
+        net::WaitResult result = forWrite ? socket_.WaitWritable(wait) : socket_.WaitReadable(wait);
+        if (result != net::WaitResult::TimedOut) return result;
+        remaining -= wait;
+    }
+    return net::WaitResult::TimedOut;
+}
+
+Status Connection::SendAll(const char* data, std::size_t length, Style style, int waitSeconds,
+                           const std::function<void(std::size_t)>& onSent) {
+    std::size_t position = 0;
+    while (position < length) {
+        net::WaitResult ready = WaitSliced(true, style == Style::Guarded ? waitSeconds : 0);
+        if (ready == net::WaitResult::Failed) return Status::SendWaitFailed;
+        if (ready == net::WaitResult::TimedOut) return Status::TimedOut;
+        long sent = socket_.Send(data + position, length - position);
+        if (sent <= 0) return Status::SendFailed;
+        position += static_cast<std::size_t>(sent);
+        if (onSent) onSent(static_cast<std::size_t>(sent));
+    }
+    return Status::Ok;
+}
+
+Status Connection::ReceivePiece(char* buffer, std::size_t capacity, Style style, int waitSeconds,
+                                std::size_t& received, bool& failed) {
+    received = 0;
+    failed = false;
+    net::WaitResult ready = WaitSliced(false, style == Style::Guarded ? waitSeconds : 0);
+    if (ready == net::WaitResult::Failed) return Status::ReceiveWaitFailed;
+    if (ready == net::WaitResult::TimedOut) return Status::TimedOut;
+    long got = socket_.Receive(buffer, capacity);
+    if (got < 0) failed = true;
+    if (got > 0) received = static_cast<std::size_t>(got);
+    return Status::Ok;
+}
+
+Status Exchange(const Endpoint& endpoint, const Request& request, const ExchangeStyle& style,
+                const ExchangeLimits& limits, Answer& answer) {
+    answer.Clear();
+    if (request.Overflowed()) return Status::RequestTooLarge;
+    Connection connection(limits);
+    Status status = connection.Open(endpoint, style.connect, style.connectWaitSeconds);
+    if (status != Status::Ok) return status;
+    status = connection.SendAll(request.Text().data(), request.Size(), style.send, style.sendWaitSeconds);
+    if (status != Status::Ok) return status;
+
+    auto piece = std::make_unique<char[]>(kReceivePiece);
+    for (;;) {
+        std::size_t received = 0;
+        bool failed = false;
+        status = connection.ReceivePiece(piece.get(), kReceivePiece, style.receive, style.receiveWaitSeconds,
+                                         received, failed);
+        if (status != Status::Ok) return status;
+        if (received == 0) {
+            if (failed) answer.MarkEndedWithError();
+            break;
+        }
+        if (!answer.Append(piece.get(), received, style.append)) break;  // full: the rest is cut off
+    }
+    return Status::Ok;
+}
+
+}  // namespace session

@@ -1,0 +1,107 @@
+// One HTTP/1.1 exchange per connection: connect, send the whole request,
+// read the answer until the server closes, shut down and close. Two styles,
+// as the operations have always used them: guarded (waits watched with
+// time-outs) and plain (blocking). Every wait is bounded by the session's
+// ExchangeLimits, so no operation hangs on a silent server.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "platform/net.h"
+#include "session/provider_directory.h"
+#include "session/session.h"
+#include "session/status.h"
+
+namespace session {
+
+enum class Style { Plain, Guarded };
+
+// How received pieces join the answer: byte for byte, or as zero-terminated
+// text (a zero byte inside a piece cuts that piece short).
+enum class AppendMode { Bytes, Text };
+
+struct ExchangeStyle {
+    Style connect = Style::Plain;
+    int connectWaitSeconds = 0;
+    Style send = Style::Plain;
+    int sendWaitSeconds = 0;
+    Style receive = Style::Plain;
+    int receiveWaitSeconds = 0;
+    AppendMode append = AppendMode::Text;
+};
+
+constexpr std::size_t kAnswerCapacity = 204800;
+constexpr std::size_t kReceivePiece = 10200;
+
+// The answer of one exchange, never longer than kAnswerCapacity bytes.
+class Answer {
+public:
+    // Returns false once the answer is full (the rest is cut off).
+    bool Append(const char* piece, std::size_t length, AppendMode mode);
+    std::string_view Text() const { return text_; }
+    // Everything before the first CR LF CR LF (all of it when there is none).
+    std::string_view Header() const;
+    // Everything after the first CR LF CR LF (empty when there is none).
+    std::string_view Body() const;
+    bool Truncated() const { return truncated_; }
+    // The last receive reported an error rather than a closed connection.
+    bool EndedWithError() const { return endedWithError_; }
+    void MarkEndedWithError() { endedWithError_ = true; }
+    void Clear();
+
+private:
+    std::string text_;
+    bool truncated_ = false;
+    bool endedWithError_ = false;
+};
+
+// A request assembled within a fixed capacity. Appending past it marks the
+// request as overflowed instead of cutting it; such a request is never sent.
+class Request {
+public:
+    explicit Request(std::size_t capacity) : capacity_(capacity) {}
+    Request& operator<<(std::string_view piece);
+    Request& Line(std::string_view line);  // the line and CR LF
+    bool Overflowed() const { return overflowed_; }
+    const std::string& Text() const { return text_; }
+    std::size_t Size() const { return text_.size(); }
+
+private:
+    std::size_t capacity_;
+    std::string text_;
+    bool overflowed_ = false;
+};
+
+// The Cookie line of every request after the sign-in: the four pieces in the
+// order S_INFO, P_INFO, NTES_SESS, Coremail, each already ending in ";".
+std::string CookieLine(const Session& session);
+
+// An open connection, for the operations that send or receive in their own
+// way (upload, download). The socket closes with the object.
+class Connection {
+public:
+    explicit Connection(const ExchangeLimits& limits) : limits_(limits) {}
+    Status Open(const Endpoint& endpoint, Style style, int waitSeconds);
+    // Sends all bytes; onSent is told of every partial send.
+    Status SendAll(const char* data, std::size_t length, Style style, int waitSeconds,
+                   const std::function<void(std::size_t)>& onSent = {});
+    // One receive of at most `capacity` bytes. `received` is 0 when the server
+    // closed; `failed` is set when the receive itself reported an error.
+    Status ReceivePiece(char* buffer, std::size_t capacity, Style style, int waitSeconds,
+                        std::size_t& received, bool& failed);
+    void Close() { socket_.Close(); }
+
+private:
+    net::WaitResult WaitSliced(bool forWrite, int sliceSeconds);
+    ExchangeLimits limits_;
+    net::Socket socket_;
+};
+
+// Runs one whole exchange. `answer` is cleared first.
+Status Exchange(const Endpoint& endpoint, const Request& request, const ExchangeStyle& style,
+                const ExchangeLimits& limits, Answer& answer);
+
+}  // namespace session

@@ -1,0 +1,58 @@
+// The one record of a signed-in account: cookies, session id, webmail host,
+// the two tables and the transfer counters that the progress display reads.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "session/tables.h"
+
+namespace session {
+
+// Bounds on every wait of an exchange, so a stalled or silent server ends an
+// operation with an error instead of hanging its thread.
+struct ExchangeLimits {
+    int idleTimeoutMs = 60000;  // longest stretch without answer data
+    int connectAttempts = 3;    // connect tries before giving up
+    int connectRetryPauseMs = 200;
+};
+
+struct Session {
+    Session();
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    char ntesSessCookie[256];
+    char host[64];
+    char coremailCookie[256];
+    char sid[33];
+    char sInfoCookie[256];
+    char pInfoCookie[256];
+    char composeId[33];
+    char userAgent[150];
+    char accountName[64];
+    std::string uploadRequest;  // request head of the latest upload
+
+    MessageTable messageTable;
+    FolderTable folderTable;
+
+    // Written by the transfer routines on worker threads, read by the
+    // progress display; each is written whole.
+    std::atomic<std::uint8_t> uploadIdle{1};
+    std::atomic<std::uint8_t> downloadIdle{1};
+    std::atomic<std::int32_t> uploadSent{0};
+    std::atomic<std::int32_t> uploadTotal{0};
+    std::atomic<std::int32_t> downloadReceived{0};
+    std::atomic<std::int32_t> downloadTotal{0};
+
+    ExchangeLimits limits;
+    // "HOST:PORT" that replaces every built-in server address; empty means
+    // the VANTLO_PROVIDER environment variable, or the built-in table.
+    std::string providerOverride;
+};
+
+extern const char kUserAgent[];
+
+}  // namespace session

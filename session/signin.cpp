@@ -1,0 +1,188 @@
+#include "session/signin.h"
+
+#include "session/cells.h"
+#include "session/exchange.h"
+#include "session/provider_directory.h"
+
+namespace session {
+
+namespace {
+constexpr std::size_t kRequestCapacity = 512;
+constexpr std::size_t kFormCapacity = 512;
+constexpr std::size_t kHeaderCopy = 1024;
+constexpr std::size_t kSidOffset = 23;  // "Coremail=" and 14 characters of the value
+constexpr std::size_t kSidLength = 32;
+
+// The sign-in answers are read byte for byte, with blocking waits.
+const ExchangeStyle kPlainBytes{Style::Plain, 0, Style::Plain, 0, Style::Plain, 0, AppendMode::Bytes};
+
+// The header of an answer as the sign-in reads it: at most 1023 bytes;
+// false when the header does not fit or there is none.
+bool HeaderCopy(const Answer& answer, std::string_view& header) {
+    std::string_view text = answer.Text();
+    std::size_t end = text.find("\r\n\r\n");
+    if (end == std::string_view::npos || end >= kHeaderCopy) return false;
+    header = text.substr(0, end);
+    return true;
+}
+
+// The piece that starts at the first `name` and runs through the next ";".
+bool CookiePiece(std::string_view header, std::string_view name, std::string_view& piece) {
+    std::size_t start = header.find(name);
+    if (start == std::string_view::npos) return false;
+    std::size_t end = header.find(';', start);
+    if (end == std::string_view::npos) return false;
+    piece = header.substr(start, end - start + 1);
+    return true;
+}
+
+template <std::size_t N>
+bool StorePiece(char (&cell)[N], std::string_view value) {
+    if (value.size() >= N) return false;
+    SetCell(cell, value);
+    return true;
+}
+
+SignInResult ReadFirstAnswer(Session& session, const Answer& answer) {
+    std::string_view header;
+    if (!HeaderCopy(answer, header)) {
+        return answer.Text().find("NTES_SESS") == std::string_view::npos ? SignInResult::Refused
+                                                                         : SignInResult::AnswerMalformed;
+    }
+    std::string_view ntes, sInfo, pInfo;
+    if (header.find("NTES_SESS") == std::string_view::npos) return SignInResult::Refused;
+    if (!CookiePiece(header, "NTES_SESS", ntes) || !CookiePiece(header, "S_INFO", sInfo) ||
+        !CookiePiece(header, "P_INFO", pInfo))
+        return SignInResult::AnswerMalformed;
+    if (!StorePiece(session.ntesSessCookie, ntes) || !StorePiece(session.sInfoCookie, sInfo) ||
+        !StorePiece(session.pInfoCookie, pInfo))
+        return SignInResult::AnswerMalformed;
+    std::size_t equals = pInfo.find('=');
+    std::size_t bar = pInfo.find('|', equals == std::string_view::npos ? 0 : equals);
+    if (equals == std::string_view::npos || bar == std::string_view::npos) return SignInResult::AnswerMalformed;
+    if (!StorePiece(session.accountName, pInfo.substr(equals + 1, bar - equals - 1)))
+        return SignInResult::AnswerMalformed;
+    return SignInResult::Ok;
+}
+
+SignInResult ReadSecondAnswer(Session& session, const Answer& answer) {
+    std::string_view header;
+    if (!HeaderCopy(answer, header)) return SignInResult::AnswerMalformed;
+    std::string_view coremail;
+    if (!CookiePiece(header, "Coremail", coremail)) return SignInResult::AnswerMalformed;
+    // The piece must hold the whole session id before its closing ";".
+    if (coremail.size() < kSidOffset + kSidLength + 1) return SignInResult::AnswerMalformed;
+    std::size_t location = header.find("Location: ");
+    if (location == std::string_view::npos) return SignInResult::AnswerMalformed;
+    std::size_t hostStart = location + 17;  // "Location: " and the scheme "http://"
+    std::size_t lineEnd = header.find("\r\n", location);
+    if (lineEnd == std::string_view::npos) lineEnd = header.size();
+    std::size_t slash = header.find('/', hostStart);
+    if (hostStart >= lineEnd || slash == std::string_view::npos || slash > lineEnd || slash == hostStart)
+        return SignInResult::AnswerMalformed;
+    std::string_view host = header.substr(hostStart, slash - hostStart);
+    if (!StorePiece(session.coremailCookie, coremail)) return SignInResult::AnswerMalformed;
+    if (!StorePiece(session.host, host)) return SignInResult::AnswerMalformed;
+    SetCell(session.sid, coremail.substr(kSidOffset, kSidLength));
+    return SignInResult::Ok;
+}
+}  // namespace
+
+const char* SignInResultText(SignInResult result) {
+    switch (result) {
+    case SignInResult::Ok: return "signed in";
+    case SignInResult::BadEntry: return "unsupported account domain";
+    case SignInResult::SignInServerUnreachable: return "the sign-in server cannot be reached";
+    case SignInResult::Refused: return "wrong password or unknown user";
+    case SignInResult::SignInServerFailed: return "the sign-in server did not answer";
+    case SignInResult::EntryServerUnreachable: return "the entry server cannot be reached";
+    case SignInResult::EntrySendFailed: return "sending to the entry server failed";
+    case SignInResult::EntryReceiveFailed: return "receiving from the entry server failed";
+    case SignInResult::AnswerMalformed: return "the provider's sign-in answer was not understood";
+    case SignInResult::EntryTimedOut: return "the entry server did not answer in time";
+    }
+    return "unknown sign-in result";
+}
+
+std::string FormEncode(const std::string& value) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : value) {
+        bool keep = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+                    c == '_' || c == '.' || c == '~' || c == '@';
+        if (keep) {
+            out.push_back(static_cast<char>(c));
+        } else {
+            out.push_back('%');
+            out.push_back(hex[c >> 4]);
+            out.push_back(hex[c & 15]);
+        }
+    }
+    return out;
+}
+
+std::string BuildSignInRequest(const Session& session, const std::string& account, int entry,
+                               const std::string& password) {
+    const ProviderEntry* e = EntryByNumber(entry);
+    if (!e) return {};
+    // The username carries the domain a second time; the provider expects it so.
+    Request form(kFormCapacity);
+    form << "url=&type=1&product=&username=" << FormEncode(account) << "@" << e->domain
+         << "&user=" << FormEncode(account) << "&password=" << FormEncode(password);
+    if (form.Overflowed()) return {};
+    Request request(kRequestCapacity);
+    request << "POST /logins.jsp?type=1&product=" << e->productCode << "&url=http://" << e->entryHost
+            << "/coremail/fcg/ntesdoor2?lightweight%3D1%26verifycookie%3D1%26language%3D-1%26style%3D-1 HTTP/1.1\r\n";
+    request.Line("Accept: */*");
+    request.Line("Content-Type: application/x-www-form-urlencoded");
+    request << "Host: " << kSignInHost << "\r\n";
+    request << "User-Agent: " << CellText(session.userAgent) << "\r\n";
+    request << "Content-Length: " << std::to_string(form.Size()) << "\r\n";
+    request.Line("Connection: close");
+    request << "\r\n" << form.Text();
+    return request.Overflowed() ? std::string() : request.Text();
+}
+
+std::string BuildEntryRequest(const Session& session, const std::string& account, int entry) {
+    const ProviderEntry* e = EntryByNumber(entry);
+    if (!e) return {};
+    Request request(kRequestCapacity);
+    request << e->requestStart << FormEncode(account) << " HTTP/1.1\r\n";
+    request.Line("Accept: */*");
+    request << "Host: " << e->entryHost << "\r\n";
+    request << "User-Agent: " << CellText(session.userAgent) << "\r\n";
+    request.Line("Connection: close");
+    request << "Cookie: " << CellText(session.ntesSessCookie) << "\r\n";
+    request << "\r\n";
+    return request.Overflowed() ? std::string() : request.Text();
+}
+
+SignInResult SignIn(Session& session, const std::string& account, int entry, const std::string& password) {
+    const ProviderEntry* e = EntryByNumber(entry);
+    if (!e) return SignInResult::BadEntry;
+
+    Request first(kRequestCapacity);
+    first << BuildSignInRequest(session, account, entry, password);
+    if (first.Size() == 0) return SignInResult::AnswerMalformed;
+    Answer answer;
+    Status status = Exchange(FixedEndpoint(session, kSignInHost, kSignInAddress), first, kPlainBytes,
+                             session.limits, answer);
+    if (status == Status::ConnectFailed) return SignInResult::SignInServerUnreachable;
+    if (status != Status::Ok) return SignInResult::SignInServerFailed;
+    SignInResult result = ReadFirstAnswer(session, answer);
+    if (result != SignInResult::Ok) return result;
+
+    Request second(kRequestCapacity);
+    second << BuildEntryRequest(session, account, entry);
+    if (second.Size() == 0) return SignInResult::AnswerMalformed;
+    status = Exchange(FixedEndpoint(session, e->entryHost, e->entryAddress), second, kPlainBytes, session.limits,
+                      answer);
+    if (status == Status::ConnectFailed) return SignInResult::EntryServerUnreachable;
+    if (status == Status::SendFailed || status == Status::SendWaitFailed) return SignInResult::EntrySendFailed;
+    if (status == Status::TimedOut) return SignInResult::EntryTimedOut;
+    if (status != Status::Ok) return SignInResult::EntryReceiveFailed;
+    if (answer.EndedWithError()) return SignInResult::EntryReceiveFailed;
+    return ReadSecondAnswer(session, answer);
+}
+
+}  // namespace session

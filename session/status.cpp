@@ -1,0 +1,26 @@
+#include "session/status.h"
+
+namespace session {
+
+const char* StatusText(Status status) {
+    switch (status) {
+    case Status::Ok: return "done";
+    case Status::FileError: return "the local file could not be opened or created";
+    case Status::ConnectFailed: return "could not connect to the server";
+    case Status::ReceiveWaitFailed: return "waiting for the answer failed";
+    case Status::ConnectWaitFailed: return "could not connect to the server";
+    case Status::SendWaitFailed: return "waiting to send failed";
+    case Status::ConnectIndeterminate: return "the connection attempt gave no result";
+    case Status::TimedOut: return "the server did not answer in time";
+    case Status::SendFailed: return "the connection broke while sending";
+    case Status::RequestTooLarge: return "the request is too large";
+    case Status::HostUnresolved: return "the server name could not be resolved";
+    case Status::Refused: return "the provider refused the request";
+    case Status::Incomplete: return "the transfer ended early";
+    case Status::FileTooLarge: return "files of 2 GiB or more are not supported";
+    case Status::NotFound: return "the stored mail did not arrive";
+    }
+    return "unknown status";
+}
+
+}  // namespace session

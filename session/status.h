@@ -1,0 +1,30 @@
+// Status codes of the session operations. The numbers up to 16 are the ones
+// the program has always returned; the later ones name outcomes that used
+// to hang or pass silently and are now reported.
+#pragma once
+
+namespace session {
+
+enum class Status : int {
+    Ok = 0,
+    FileError = 2,             // a local file could not be opened or created
+    ConnectFailed = 3,         // plain connect failed (after the operation's alert)
+    ReceiveWaitFailed = 12,    // waiting for answer data reported an error
+    ConnectWaitFailed = 14,    // waiting for the connection failed or gave up
+    SendWaitFailed = 15,       // waiting to send reported an error
+    ConnectIndeterminate = 16, // connect reported neither success nor an error
+    TimedOut = 17,             // the server sent nothing for the idle bound
+    SendFailed = 18,           // a send reported an error; nothing more was sent
+    RequestTooLarge = 19,      // the request would not fit its buffer; nothing sent
+    HostUnresolved = 20,       // the webmail host name did not resolve
+    Refused = 21,              // the answer lacks what the operation needs
+    Incomplete = 22,           // a download ended before its announced length
+    FileTooLarge = 23,         // files of 2 GiB or more are not supported
+    NotFound = 24,             // the stored mail did not appear in the inbox
+};
+
+const char* StatusText(Status status);
+
+inline bool Succeeded(Status status) { return status == Status::Ok; }
+
+}  // namespace session

@@ -1,0 +1,93 @@
+#include "provider_process.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+namespace testsupport {
+
+const char* ProviderExecutable() { return VANTLO_PROVIDER_EXE; }
+
+std::string MakeTempDir(const std::string& prefix) {
+    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "XXXXXX")).string();
+    char* made = ::mkdtemp(pattern.data());
+    return made ? std::string(made) : std::string();
+}
+
+void RemoveTree(const std::string& path) {
+    std::error_code ignored;
+    if (!path.empty()) std::filesystem::remove_all(path, ignored);
+}
+
+ProviderProcess::ProviderProcess(std::vector<std::string> accounts, std::vector<std::string> extraArgs,
+                                 std::string dataDir)
+    : dataDir_(std::move(dataDir)) {
+    if (dataDir_.empty()) {
+        dataDir_ = MakeTempDir("vantlo-provider-test-");
+        ownsDataDir_ = true;
+    }
+    std::vector<std::string> args = {ProviderExecutable(), "--listen", "127.0.0.1:0", "--data", dataDir_};
+    for (const std::string& account : accounts) {
+        args.push_back("--account");
+        args.push_back(account);
+    }
+    for (const std::string& extra : extraArgs) args.push_back(extra);
+
+    int out[2];
+    if (::pipe(out) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        ::dup2(out[1], STDOUT_FILENO);
+        ::close(out[0]);
+        ::close(out[1]);
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    // The first line is "listening on 127.0.0.1:PORT".
+    std::string line;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (line.find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+        pollfd p{out[0], POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0) continue;
+        char c[256];
+        ssize_t n = ::read(out[0], c, sizeof c);
+        if (n <= 0) break;
+        line.append(c, static_cast<std::size_t>(n));
+    }
+    ::close(out[0]);
+    std::size_t colon = line.rfind(':', line.find('\n'));
+    if (line.rfind("listening on ", 0) == 0 && colon != std::string::npos)
+        port_ = static_cast<std::uint16_t>(std::atoi(line.c_str() + colon + 1));
+}
+
+void ProviderProcess::Stop() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    for (int i = 0; i < 50; ++i) {
+        if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
+            pid_ = -1;
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+}
+
+ProviderProcess::~ProviderProcess() {
+    Stop();
+    if (ownsDataDir_) RemoveTree(dataDir_);
+}
+
+}  // namespace testsupport

@@ -1,0 +1,42 @@
+// Runs a real vantlo-provider on an ephemeral loopback port for the length
+// of a test, with its own data directory.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace testsupport {
+
+class ProviderProcess {
+public:
+    // accounts: "address:password" texts; none gives the demo account.
+    explicit ProviderProcess(std::vector<std::string> accounts = {}, std::vector<std::string> extraArgs = {},
+                             std::string dataDir = "");
+    ~ProviderProcess();
+    ProviderProcess(const ProviderProcess&) = delete;
+    ProviderProcess& operator=(const ProviderProcess&) = delete;
+
+    bool Running() const { return pid_ > 0 && port_ != 0; }
+    std::uint16_t Port() const { return port_; }
+    std::string HostPort() const { return "127.0.0.1:" + std::to_string(port_); }
+    const std::string& DataDir() const { return dataDir_; }
+    // Stops the process (SIGTERM, then SIGKILL after a bound); idempotent.
+    void Stop();
+
+private:
+    pid_t pid_ = -1;
+    std::uint16_t port_ = 0;
+    std::string dataDir_;
+    bool ownsDataDir_ = false;
+};
+
+// Path of the built vantlo-provider (set by CMake).
+const char* ProviderExecutable();
+
+// A fresh empty directory under the system's temporary directory.
+std::string MakeTempDir(const std::string& prefix);
+void RemoveTree(const std::string& path);
+
+}  // namespace testsupport
