@@ -18,8 +18,7 @@ const ExchangeStyle kPlainBytes{Style::Plain, 0, Style::Plain, 0, Style::Plain, 
 
 // The header of an answer as the sign-in reads it: at most 1023 bytes;
 // false when the header does not fit or there is none.
-bool HeaderCopy(const Answer& answer, std::string_view& header) {
-    std::string_view text = answer.Text();
+bool HeaderCopy(std::string_view text, std::string_view& header) {
     std::size_t end = text.find("\r\n\r\n");
     if (end == std::string_view::npos || end >= kHeaderCopy) return false;
     header = text.substr(0, end);
@@ -43,10 +42,12 @@ bool StorePiece(char (&cell)[N], std::string_view value) {
     return true;
 }
 
-SignInResult ReadFirstAnswer(Session& session, const Answer& answer) {
+}  // namespace
+
+SignInResult ReadSignInAnswer(Session& session, std::string_view answer) {
     std::string_view header;
     if (!HeaderCopy(answer, header)) {
-        return answer.Text().find("NTES_SESS") == std::string_view::npos ? SignInResult::Refused
+        return answer.find("NTES_SESS") == std::string_view::npos ? SignInResult::Refused
                                                                          : SignInResult::AnswerMalformed;
     }
     std::string_view ntes, sInfo, pInfo;
@@ -65,7 +66,7 @@ SignInResult ReadFirstAnswer(Session& session, const Answer& answer) {
     return SignInResult::Ok;
 }
 
-SignInResult ReadSecondAnswer(Session& session, const Answer& answer) {
+SignInResult ReadEntryAnswer(Session& session, std::string_view answer) {
     std::string_view header;
     if (!HeaderCopy(answer, header)) return SignInResult::AnswerMalformed;
     std::string_view coremail;
@@ -86,7 +87,6 @@ SignInResult ReadSecondAnswer(Session& session, const Answer& answer) {
     SetCell(session.sid, coremail.substr(kSidOffset, kSidLength));
     return SignInResult::Ok;
 }
-}  // namespace
 
 const char* SignInResultText(SignInResult result) {
     switch (result) {
@@ -169,7 +169,7 @@ SignInResult SignIn(Session& session, const std::string& account, int entry, con
                              session.limits, answer);
     if (status == Status::ConnectFailed) return SignInResult::SignInServerUnreachable;
     if (status != Status::Ok) return SignInResult::SignInServerFailed;
-    SignInResult result = ReadFirstAnswer(session, answer);
+    SignInResult result = ReadSignInAnswer(session, answer.Text());
     if (result != SignInResult::Ok) return result;
 
     Request second(kRequestCapacity);
@@ -182,7 +182,7 @@ SignInResult SignIn(Session& session, const std::string& account, int entry, con
     if (status == Status::TimedOut) return SignInResult::EntryTimedOut;
     if (status != Status::Ok) return SignInResult::EntryReceiveFailed;
     if (answer.EndedWithError()) return SignInResult::EntryReceiveFailed;
-    return ReadSecondAnswer(session, answer);
+    return ReadEntryAnswer(session, answer.Text());
 }
 
 }  // namespace session

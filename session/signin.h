@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "session/session.h"
 
@@ -31,6 +32,11 @@ SignInResult SignIn(Session& session, const std::string& account, int entry, con
 std::string BuildSignInRequest(const Session& session, const std::string& account, int entry,
                                const std::string& password);
 std::string BuildEntryRequest(const Session& session, const std::string& account, int entry);
+
+// Readers of the two answers (exposed for tests and fuzzing): fill the
+// Session's fields from the answer's header.
+SignInResult ReadSignInAnswer(Session& session, std::string_view answer);
+SignInResult ReadEntryAnswer(Session& session, std::string_view answer);
 
 // Percent-encodes a form value: everything but letters, digits and "-_.~@".
 std::string FormEncode(const std::string& value);

@@ -1,0 +1,37 @@
+// Storing a file into a folder: upload it, find the delivered mail in the
+// inbox by its subject, and move it into the target folder. Shared by the
+// command-line client and the desktop program's upload worker, which shows
+// a status text per stage.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "session/session.h"
+#include "session/status.h"
+
+namespace session {
+
+enum class StoreStage {
+    Uploading,  // the file's bytes are on their way
+    Uploaded,   // delivered; looking for the mail in the inbox
+    Moving,     // found; moving it into the target folder
+    Done,       // moved
+};
+
+struct StoreOptions {
+    int searchBoundMs = 60000;   // give up looking for the mail after this
+    int firstLookDelayMs = 200;  // first look at the inbox, then growing pauses
+};
+
+struct StoreResult {
+    Status status = Status::Ok;
+    std::vector<std::string> movedIds;  // ids moved into the target folder
+};
+
+StoreResult StoreFileInFolder(Session& session, const std::filesystem::path& path, const std::string& targetFolderId,
+                              const std::function<void(StoreStage)>& onStage = {}, const StoreOptions& options = {});
+
+}  // namespace session
