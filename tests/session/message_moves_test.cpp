@@ -1,0 +1,153 @@
+// MoveMessages and DeleteMessages: request bytes, verdicts and failures.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/alert.h"
+#include "script_session.h"
+#include "scripted_server.h"
+#include "session/message_moves.h"
+
+namespace {
+
+using session::MessageIdQueue;
+using session::Status;
+using testsupport::HttpAnswer;
+
+const char kOk[] = "{'code':'S_OK','var':null}";
+
+std::string LongHeader(const std::string& hostPort, const std::string& function, const std::string& body) {
+    return "POST /a/s?sid=0123456789abcdef0123456789ABCDEF&func=" + function +
+           " HTTP/1.1\r\n"
+           "Accept: text/javascript\r\n"
+           "Content-Type: application/xml\r\n"
+           "Referer: http://" +
+           hostPort +
+           "/a/j/js3/index.jsp?sid=0123456789abcdef0123456789ABCDEF\r\n"
+           "Accept-Language: zh-cn\r\n"
+           "User-Agent: Ostrel Mail Tools; Unix 7.2\r\n"
+           "Host: " +
+           hostPort +
+           "\r\n"
+           "Content-Length: " +
+           std::to_string(body.size()) +
+           "\r\n"
+           "Connection: close\r\n"
+           "Cache-Control: no-cache\r\n" +
+           testsupport::TestCookieLine() + "\r\n" + body;
+}
+
+class MessageMovesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testsupport::PointSessionAt(session, server.HostPort());
+        platform::SetAlertHook(
+            [this](const std::string& caption, const std::string& text) { alerts.push_back(caption + "|" + text); });
+    }
+    void TearDown() override { platform::SetAlertHook({}); }
+    std::string OnlyRequest() {
+        auto requests = server.Requests();
+        return requests.size() == 1 ? requests[0] : "(" + std::to_string(requests.size()) + " requests)";
+    }
+
+    testsupport::ScriptedServer server;
+    session::Session session;
+    std::vector<std::string> alerts;
+};
+
+TEST_F(MessageMovesTest, MoveSendsThreeIdsInQueueOrderAndOneFid) {
+    server.PushAnswer(HttpAnswer(kOk));
+    MessageIdQueue ids{"1:1tbiC", "1:1tbiA", "1:1tbiB"};
+    ASSERT_EQ(session::MoveMessages(session, ids, "65550"), Status::Ok);
+    std::string body =
+        "<?xml version=\"1.0\"?><object><array name=\"ids\"><string>1:1tbiC</string>"
+        "<string>1:1tbiA</string><string>1:1tbiB</string></array><object name=\"attrs\">"
+        "<int name=\"fid\">65550</int></object></object>";
+    EXPECT_EQ(OnlyRequest(), LongHeader(server.HostPort(), "mbox:updateMessageInfos", body));
+    // The caller's queue is its own.
+    EXPECT_EQ(ids, (MessageIdQueue{"1:1tbiC", "1:1tbiA", "1:1tbiB"}));
+}
+
+TEST_F(MessageMovesTest, DeleteSendsIdsInQueueOrder) {
+    server.PushAnswer(HttpAnswer(kOk));
+    ASSERT_EQ(session::DeleteMessages(session, {"7", "3"}), Status::Ok);
+    std::string body =
+        "<?xml version=\"1.0\"?><object><array name=\"ids\"><string>7</string><string>3</string>"
+        "</array></object>";
+    EXPECT_EQ(OnlyRequest(), LongHeader(server.HostPort(), "mbox:deleteMessages", body));
+}
+
+TEST_F(MessageMovesTest, EmptyQueueStillSendsAnEmptyArray) {
+    server.PushAnswer(HttpAnswer(kOk));
+    ASSERT_EQ(session::DeleteMessages(session, {}), Status::Ok);
+    std::string body = "<?xml version=\"1.0\"?><object><array name=\"ids\"></array></object>";
+    EXPECT_EQ(OnlyRequest(), LongHeader(server.HostPort(), "mbox:deleteMessages", body));
+}
+
+TEST_F(MessageMovesTest, IdsAndTargetAreEscaped) {
+    server.PushAnswer(HttpAnswer(kOk));
+    ASSERT_EQ(session::MoveMessages(session, {"a</string><string>b"}, "1<x>"), Status::Ok);
+    std::string body =
+        "<?xml version=\"1.0\"?><object><array name=\"ids\"><string>a&lt;/string&gt;&lt;string&gt;b"
+        "</string></array><object name=\"attrs\"><int name=\"fid\">1&lt;x&gt;</int></object></object>";
+    EXPECT_EQ(OnlyRequest(), LongHeader(server.HostPort(), "mbox:updateMessageInfos", body));
+}
+
+TEST_F(MessageMovesTest, ProviderVerdictIsReported) {
+    struct Case {
+        const char* answer;
+        Status expected;
+    } cases[] = {
+        {"{'code':'S_OK','var':null}", Status::Ok},
+        {"{\n'code':'S_OK',\n'var':{}\n}", Status::Ok},
+        {"{'code':'FA_ID_NOT_FOUND'}", Status::Refused},
+        {"{'code':'FA_INVALID_SESSION','var':null}", Status::Refused},
+        {"{'summary':'code','x':{'code':'S_OK'}}", Status::Refused},  // only the answer's own code counts
+        {"", Status::Refused},
+        {"<html>500</html>", Status::Refused},
+    };
+    for (const Case& c : cases) {
+        server.PushAnswer(HttpAnswer(c.answer));
+        EXPECT_EQ(session::MoveMessages(session, {"1"}, "2"), c.expected) << c.answer;
+        EXPECT_EQ(session::DeleteMessages(session, {"1"}), c.expected) << c.answer;
+    }
+    EXPECT_TRUE(alerts.empty());
+}
+
+TEST_F(MessageMovesTest, ConnectFailureShowsEachOperationsAlert) {
+    session::SetCell(session.host, "127.0.0.1:" + std::to_string(testsupport::ClosedPort()));
+    EXPECT_EQ(session::MoveMessages(session, {"1"}, "2"), Status::ConnectFailed);
+    EXPECT_EQ(session::DeleteMessages(session, {"1"}), Status::ConnectFailed);
+    EXPECT_EQ(alerts, (std::vector<std::string>{"Error|Update UserFolder,connect server error",
+                                                "Error|Update Software connection server Error"}));
+}
+
+TEST_F(MessageMovesTest, RequestsThatDoNotFitAreRefusedUnsent) {
+    // Each id element costs 17 bytes of tags besides the id itself.
+    MessageIdQueue many(300, std::string(31, 'x'));
+    EXPECT_EQ(session::MoveMessages(session, many, "2"), Status::RequestTooLarge);
+    EXPECT_EQ(session::DeleteMessages(session, many), Status::RequestTooLarge);
+    EXPECT_EQ(server.Connections(), 0);
+    EXPECT_TRUE(alerts.empty());
+}
+
+// The longest id whose move request still fits 4095 bytes (the buffer less
+// its terminating zero) goes out; one byte more is refused unsent.
+TEST_F(MessageMovesTest, MoveRequestFitsExactlyItsBuffer) {
+    std::string id(4095, 'i');
+    for (;;) {
+        MessageIdQueue ids{id};
+        if (!session::MoveMessagesRequest(session, ids, "2").Overflowed()) break;
+        id.pop_back();
+    }
+    MessageIdQueue fits{id};
+    EXPECT_EQ(session::MoveMessagesRequest(session, fits, "2").Size(), 4095u);
+    server.PushAnswer(HttpAnswer(kOk));
+    EXPECT_EQ(session::MoveMessages(session, {id}, "2"), Status::Ok);
+    EXPECT_EQ(session::MoveMessages(session, {id + "i"}, "2"), Status::RequestTooLarge);
+    EXPECT_EQ(server.Connections(), 1);
+    ASSERT_EQ(server.Requests().size(), 1u);
+    EXPECT_EQ(server.Requests()[0].size(), 4095u);
+}
+
+}  // namespace
