@@ -3,6 +3,7 @@
 // as its subject.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -11,13 +12,35 @@
 
 namespace session {
 
+// Files of this size or more are refused before anything is sent: the
+// transfer counts are 32-bit.
+constexpr std::uint64_t kLargestUpload = (std::uint64_t{1} << 31) - 1;
+
+// Uploads the file at `path` and delivers it as the attachment of a mail to
+// the account's own address whose subject is UploadSubject(path).
 // uploadIdle/uploadSent/uploadTotal move while bytes travel and are back to
-// 1/0/0 on every return.
+// 1/0/0 on every return. Returns FileError when the file cannot be opened
+// or read, FileTooLarge for 2 GiB or more, Refused when the provider gave
+// no compose id or answered the upload or the delivery with an error
+// status, else the exchange's own status.
 Status UploadFile(Session& session, const std::filesystem::path& path);
+
+// Opens a compose session: sets session.composeId. Refused (composeId
+// unchanged) when the answer holds no usable id.
 Status GetComposeId(Session& session);
+
+// Sends the composed mail, with the upload of session.composeId attached,
+// to the account's own address. uploadTotal is the attachment's size.
 Status DeliverUpload(Session& session, const std::string& subjectUtf8);
 
-// The subject that UploadFile gives the mail of `path`: its file name, UTF-8.
+// The subject that UploadFile gives the mail of `path`: its file name,
+// UTF-8 straight from the path's own encoding (UTF-16 on Windows).
 std::string UploadSubject(const std::filesystem::path& path);
+
+// The 26-character name the delivery gives the attachment: one draw of the
+// generator per character (seeded with `seed`), taken modulo 61 onto
+// "A".."Z", "a".."z", "1".."9". DeliverUpload seeds it with the current
+// time in seconds, so two deliveries in the same second draw the same name.
+std::string AttachmentName(std::uint32_t seed);
 
 }  // namespace session

@@ -1,0 +1,116 @@
+// The two script-interface requests around an upload: opening a compose
+// session and delivering the composed mail.
+#include <ctime>
+
+#include "session/cells.h"
+#include "session/exchange.h"
+#include "session/http_head.h"
+#include "session/keyword_scanner.h"
+#include "session/script_request.h"
+#include "session/upload.h"
+#include "session/xml_text.h"
+
+namespace session {
+
+namespace {
+constexpr std::size_t kComposeRequestBuffer = 1024;
+// The delivery body holds a subject of up to 255 characters of any script
+// (765 bytes of UTF-8, more once escaped) besides 783 bytes of fixed text.
+constexpr std::size_t kDeliveryBodyBuffer = 8192;
+constexpr std::size_t kDeliveryRequestBuffer = kDeliveryBodyBuffer + 1024;
+constexpr std::size_t kAttachmentNameLength = 26;
+
+const ExchangeStyle kComposeStyle{Style::Guarded, 6, Style::Guarded, 15, Style::Guarded, 9, AppendMode::Text};
+const ExchangeStyle kDeliveryStyle{Style::Guarded, 16, Style::Guarded, 15, Style::Guarded, 9, AppendMode::Text};
+
+// The header lines of both compose requests, in their order, and the body.
+void ComposeRequest(const Session& session, const std::string& body, Request& request) {
+    request << "POST /a/s?sid=" << CellText(session.sid) << "&func=mbox:compose HTTP/1.1\r\n";
+    request.Line("Accept: text/javascript");
+    request.Line("Content-Type: application/xml");
+    request << "User-Agent: " << CellText(session.userAgent) << "\r\n";
+    request << "Host: " << CellText(session.host) << "\r\n";
+    request << "Content-Length: " << std::to_string(body.size()) << "\r\n";
+    request.Line("Connection: close");
+    request << CookieLine(session) << "\r\n";
+    request << "\r\n" << body;
+}
+
+// The generator the program has always drawn names from: the C runtime's
+// linear congruential rand(), so a seed gives the same name everywhere.
+class NameGenerator {
+public:
+    explicit NameGenerator(std::uint32_t seed) : state_(seed) {}
+    int Next() {
+        state_ = state_ * 214013u + 2531011u;
+        return static_cast<int>((state_ >> 16) & 0x7fff);
+    }
+
+private:
+    std::uint32_t state_;
+};
+}  // namespace
+
+std::string AttachmentName(std::uint32_t seed) {
+    NameGenerator generator(seed);
+    std::string name;
+    for (std::size_t i = 0; i < kAttachmentNameLength; ++i) {
+        int draw = generator.Next() % 61;
+        if (draw < 26)
+            name.push_back(static_cast<char>('A' + draw));
+        else if (draw < 52)
+            name.push_back(static_cast<char>('a' + draw - 26));
+        else
+            name.push_back(static_cast<char>('1' + draw - 52));
+    }
+    return name;
+}
+
+Status GetComposeId(Session& session) {
+    Request request(TextRoom(kComposeRequestBuffer));
+    ComposeRequest(session, "<?xml version=\"1.0\"?><object/>", request);
+    Answer answer;
+    Status status = Exchange(WebmailEndpoint(session), request, kComposeStyle, session.limits, answer);
+    if (status != Status::Ok) return status;
+    // A missing, cut or unusable id must not send the file to the previous
+    // compose session.
+    std::string id = FindVarValue(answer.Body());
+    if (id.empty() || id.size() >= sizeof session.composeId || !IsPlainQueryValue(id)) return Status::Refused;
+    SetCell(session.composeId, id);
+    return Status::Ok;
+}
+
+Status DeliverUpload(Session& session, const std::string& subjectUtf8) {
+    std::string composeId = XmlEscape(CellText(session.composeId));
+    std::string account = XmlEscape(CellText(session.accountName));
+    Request body(TextRoom(kDeliveryBodyBuffer));
+    body << "<?xml version=\"1.0\"?><object><string name=\"action\">deliver</string><string name=\"id\">" << composeId
+         << "</string><object name=\"attrs\"><string name=\"account\">" << account
+         << "</string><array name=\"to\"><string>" << account
+         << "</string></array><array name=\"cc\"/><array name=\"bcc\"/>"
+         << "<string name=\"subject\">" << XmlEscape(subjectUtf8) << "</string><string name=\"content\">"
+         << "-----"
+         << "</string><boolean name=\"isHtml\">true</boolean>"
+         << "<int name=\"priority\">3</int>"
+         << "<boolean name=\"saveSentCopy\">true</boolean>"
+         << "<boolean name=\"requestReadReceipt\">false</boolean>"
+         << "<object name=\"attachments\">"
+         << "<object name=\"0\"><int name=\"id\">1</int><string name=\"type\">upload</string>"
+         << "<string name=\"name\">" << AttachmentName(static_cast<std::uint32_t>(std::time(nullptr))) << "</string>"
+         << "<string name=\"contentType\">text/plain</string>"
+         << "<int name=\"size\">" << std::to_string(session.uploadTotal.load()) << "</int></object></object>"
+         << "<string name=\"charset\">gbk</string>"
+         << "<string name=\"id\">" << composeId << "</string></object><int name=\"saveSentLimit\">1</int></object>";
+    if (body.Overflowed()) return Status::RequestTooLarge;
+
+    Request request(TextRoom(kDeliveryRequestBuffer));
+    ComposeRequest(session, body.Text(), request);
+    Answer answer;
+    Status status = Exchange(WebmailEndpoint(session), request, kDeliveryStyle, session.limits, answer);
+    if (status != Status::Ok) return status;
+    // A refused delivery is reported now rather than found missing later.
+    if (IsErrorStatus(answer.Text()) || !AnswerAccepted(answer.Body())) return Status::Refused;
+    return Status::Ok;
+}
+
+}  // namespace session
