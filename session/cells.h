@@ -1,7 +1,8 @@
 // Checked copies into the fixed-width, zero-filled text cells that the
 // session and its tables are made of. Every write into a cell goes through
-// here: values longer than a cell are cut to capacity - 1 bytes and the rest
-// of the cell is zero, so a cell is always a terminated text.
+// here: values longer than a cell are cut to capacity - 1 bytes (or at a zero
+// byte inside them) and the rest of the cell is zero, so a cell is always a
+// terminated text.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +14,10 @@ namespace session {
 
 inline void SetCell(char* cell, std::size_t capacity, std::string_view value) {
     if (capacity == 0) return;
+    // A zero byte inside the value ends the text: what follows it could never
+    // be read, and must not sit in the cell behind the terminator.
+    std::size_t zero = value.find('\0');
+    if (zero != std::string_view::npos) value = value.substr(0, zero);
     std::size_t length = value.size() < capacity - 1 ? value.size() : capacity - 1;
     if (length) std::memcpy(cell, value.data(), length);
     std::memset(cell + length, 0, capacity - length);

@@ -3,21 +3,39 @@
 
 #include <string>
 
+#include "session/exchange.h"
 #include "session/session.h"
 #include "session/status.h"
 
 namespace session {
 
 // Fills session.folderTable from row 0 (the caller clears it first).
+// Status::Refused, with the table untouched, when the provider's answer does
+// not accept the request. Shows nothing on failure.
 Status GetAllFolders(Session& session);
 
 // Creates a folder named nameUtf8. On Status::Ok, newId holds the new
-// folder's id as decimal text; Status::Refused when the answer held no id.
-// A failed connection shows the "Error" alert and returns ConnectFailed.
+// folder's id as decimal text; Status::Refused, with newId empty, when the
+// provider refused or its answer held no id. A failed connection shows the
+// "Error" alert and returns ConnectFailed.
 Status CreateUserFolder(Session& session, const std::string& nameUtf8, std::string& newId);
 
+// Status::Ok when the provider accepted the rename or deletion, Refused when
+// it did not. A failed connection shows the "Error" alert and returns
+// ConnectFailed.
 Status RenameFolder(Session& session, const std::string& newNameUtf8, const std::string& folderId);
-
 Status DeleteFolder(Session& session, const std::string& folderId);
+
+// Every operation above refuses, unsent, a request that does not fit its
+// buffer (Status::RequestTooLarge). The requests they send:
+Request GetAllFoldersRequest(const Session& session);
+Request CreateUserFolderRequest(const Session& session, const std::string& nameUtf8);
+Request RenameFolderRequest(const Session& session, const std::string& newNameUtf8, const std::string& folderId);
+Request DeleteFolderRequest(const Session& session, const std::string& folderId);
+
+// The new folder's id in an answer to a creation: the first value of its
+// 'var' member when that is a decimal number that fits the id text (at most
+// 19 digits); empty otherwise.
+std::string ReadNewFolderId(std::string_view body);
 
 }  // namespace session

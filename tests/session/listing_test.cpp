@@ -7,8 +7,12 @@
 #include "platform/alert.h"
 #include "script_session.h"
 #include "scripted_server.h"
+#include "session/answer_rows.h"
 #include "session/cells.h"
 #include "session/listing.h"
+#include "table_checks.h"
+
+#include <random>
 
 namespace {
 
@@ -109,6 +113,206 @@ TEST_F(ListingTest, SilentServerEndsWithTimeOut) {
     server.Push(stall);
     session.limits.idleTimeoutMs = 500;
     EXPECT_EQ(List(), Status::TimedOut);
+}
+
+// The reader alone, over answers of every shape the provider sends.
+struct PageReader : ::testing::Test {
+    PageReader() { session::InitMessageTable(table); }
+    std::size_t Read(const std::string& body) {
+        session::ClearMessageTable(table);
+        return session::ReadMessagePage(body, table);
+    }
+    const session::MessageRow& Row(std::size_t i) { return table.rows[i]; }
+    session::MessageTable table;
+};
+
+TEST_F(PageReader, MonthsCountFromOne) {
+    struct Case {
+        const char* answer;
+        const char* stored;
+    } cases[] = {
+        {"2026,0,5,10,20,30", "2026,1,5,10,20,30"},     {"2026,8,5,10,20,30", "2026,9,5,10,20,30"},
+        {"2026,9,5,10,20,30", "2026,10,5,10,20,30"},    {"2026,10,5,10,20,30", "2026,11,5,10,20,30"},
+        {"2026,11,31,23,59,59", "2026,12,31,23,59,59"}, {"", ""},
+        {"1999,9,9,9,9,9", "1999,10,9,9,9,9"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(Read(Page({Message("m", "s", c.answer)})), 1u) << c.answer;
+        EXPECT_EQ(CellText(Row(0).receivedDate), c.stored) << c.answer;
+        EXPECT_EQ(CellText(Row(0).sentDate), c.stored) << c.answer;
+    }
+}
+
+TEST_F(PageReader, SubjectsKeepEscapedQuotesAndKeyTexts) {
+    // Each subject goes into the answer with its quotes escaped.
+    const std::string subjects[] = {
+        "it's.txt",
+        "'id':'x','subject':'y'",
+        "from sentDate receivedDate flags attached",
+        "\xE6\x96\x87\xE4\xBB\xB6.bin",
+        "a}b{c,d)e(",
+        "''",
+    };
+    for (const std::string& subject : subjects) {
+        std::string quoted;
+        for (char ch : subject) quoted += ch == '\'' ? std::string("\\'") : std::string(1, ch);
+        ASSERT_EQ(Read(Page({Message("m1", quoted, "2026,1,1,0,0,0"), Message("m2", "next", "2026,1,1,0,0,0")})), 2u)
+            << subject;
+        EXPECT_EQ(CellText(Row(0).subject), subject);
+        EXPECT_EQ(CellText(Row(0).attached), "true");
+        EXPECT_EQ(CellText(Row(1).id), "m2");
+        EXPECT_EQ(CellText(Row(1).subject), "next");
+    }
+}
+
+TEST_F(PageReader, FlagsOfEveryShapeCompleteTheRow) {
+    struct Case {
+        const char* flags;
+        const char* read;
+        const char* draft;
+        const char* attached;
+    } cases[] = {
+        {"", "", "", ""},
+        {"'attached':true", "", "", "true"},
+        {"'read':false", "false", "", ""},
+        {"'read':true,'draft':true,'attached':false", "true", "true", "false"},
+        {"'report':true,'attached':true,'system':false", "", "", "true"},
+        {"\n'read':true,\n'attached':true\n", "true", "", "true"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(Read(Page({Message("m1", "a", "2026,1,1,0,0,0", c.flags), Message("m2", "b", "2026,1,1,0,0,0")})), 2u)
+            << c.flags;
+        EXPECT_EQ(CellText(Row(0).read), c.read) << c.flags;
+        EXPECT_EQ(CellText(Row(0).draft), c.draft) << c.flags;
+        EXPECT_EQ(CellText(Row(0).attached), c.attached) << c.flags;
+        EXPECT_EQ(CellText(Row(1).id), "m2") << c.flags;
+        EXPECT_EQ(CellText(Row(1).attached), "true") << c.flags;
+    }
+}
+
+TEST_F(PageReader, AMissingMemberEmptiesOnlyItsOwnCell) {
+    std::string noSize = Message("m1", "a", "2026,1,1,0,0,0");
+    noSize.erase(noSize.find("'size':2048,"), 12);
+    std::string noSubject = Message("m2", "b", "2026,1,1,0,0,0");
+    noSubject.erase(noSubject.find("'subject':'b',"), 14);
+    std::string noId = Message("m3", "c", "2026,1,1,0,0,0");
+    noId.erase(noId.find("'id':'m3',"), 10);
+    ASSERT_EQ(Read(Page({noSize, Message("m4", "d", "2026,2,1,0,0,0"), noId, noSubject})), 4u);
+    EXPECT_EQ(CellText(Row(0).size), "");
+    EXPECT_EQ(CellText(Row(0).subject), "a");
+    EXPECT_EQ(CellText(Row(1).id), "m4");
+    EXPECT_EQ(CellText(Row(1).size), "2048");
+    EXPECT_EQ(CellText(Row(1).receivedDate), "2026,3,1,0,0,0");
+    EXPECT_EQ(CellText(Row(2).id), "");
+    EXPECT_EQ(CellText(Row(2).subject), "c");
+    EXPECT_EQ(CellText(Row(3).id), "m2");
+    // An empty subject ends the page for every reader of the table.
+    EXPECT_EQ(session::UsedMessageRows(table), 3u);
+}
+
+// The field form: line breaks after "{" and ",", members nobody asked for
+// (some of them objects and arrays that hold keys of their own), and a
+// trailing total.
+TEST_F(PageReader, FieldFormMembersAreSkipped) {
+    std::string message =
+        "{\n'ctrls':[{\n'id':'ctrl',\n'subject':'not a row'\n}],\n'id':'1:1tbiAQ',\n'fid':65550,\n"
+        "'size':4096,\n'from':'demo@163.example',\n'to':'demo@163.example',\n'subject':'report.pdf',\n"
+        "'sentDate':new Date(2026,9,3,4,5,6),\n'receivedDate':new Date(2026,9,3,4,5,7),\n'priority':3,\n"
+        "'backgroundColor':0,\n'antiVirusStatus':'',\n'label0':0,\n'hmid':'<abc@163.example>',\n"
+        "'expirytime':new Date(2026,0,1),\n'flags':{\n'read':true,\n'report':true,\n'system':false,\n"
+        "'attached':true\n}\n}";
+    std::string body =
+        "{\n'code':'S_OK',\n'var':[\n" + message + ",\n" + message + "\n],\n'total':2,\n'midoffset':0\n}";
+    ASSERT_EQ(Read(body), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(CellText(Row(i).id), "1:1tbiAQ");
+        EXPECT_EQ(CellText(Row(i).fid), "65550");
+        EXPECT_EQ(CellText(Row(i).subject), "report.pdf");
+        EXPECT_EQ(CellText(Row(i).receivedDate), "2026,10,3,4,5,7");
+        EXPECT_EQ(CellText(Row(i).read), "true");
+        EXPECT_EQ(CellText(Row(i).attached), "true");
+    }
+}
+
+TEST_F(PageReader, FiftyRowsAtMostAndTheLastRowStaysEmpty) {
+    for (std::size_t count : {0u, 1u, 50u, 51u, 80u}) {
+        std::vector<std::string> messages;
+        for (std::size_t i = 0; i < count; ++i)
+            messages.push_back(Message("m" + std::to_string(i), "s" + std::to_string(i), "2026,1,1,0,0,0"));
+        EXPECT_EQ(Read(Page(messages)), std::min<std::size_t>(count, 50)) << count;
+        EXPECT_EQ(session::UsedMessageRows(table), std::min<std::size_t>(count, 50)) << count;
+        EXPECT_EQ(testsupport::MessageTableFault(table), "") << count;
+        if (count >= 50) {
+            EXPECT_EQ(CellText(Row(49).id), "m49");
+        }
+    }
+}
+
+TEST_F(PageReader, LongValuesAreCutToTheirCells) {
+    std::string subject(2000, 's');
+    std::string message = Message(std::string(100, 'i'), subject, "2026,1,1,0,0,0," + std::string(60, '9'));
+    ASSERT_EQ(Read(Page({message})), 1u);
+    EXPECT_EQ(CellText(Row(0).subject), subject.substr(0, 767));
+    EXPECT_EQ(CellText(Row(0).id).size(), 31u);
+    EXPECT_EQ(CellText(Row(0).receivedDate).size(), 26u);
+    EXPECT_EQ(testsupport::MessageTableFault(table), "");
+}
+
+TEST_F(PageReader, CutGarbledAndRandomAnswersStayWithinTheTable) {
+    std::mt19937 random(1206);
+    std::vector<std::string> messages;
+    for (int i = 0; i < 60; ++i)
+        messages.push_back(Message("m" + std::to_string(i), "it\\'s " + std::to_string(i), "2026,9,1,2,3,4",
+                                   i % 2 ? "'attached':true" : ""));
+    std::string valid = Page(messages);
+    for (int round = 0; round < 400; ++round) {
+        std::string body = valid;
+        switch (round % 4) {
+        case 0: body.resize(random() % body.size()); break;
+        case 1:
+            for (int flips = 0; flips < 20; ++flips) body[random() % body.size()] = "{}[](),:'\\\n"[random() % 12];
+            break;
+        case 2:
+            for (int flips = 0; flips < 20; ++flips) body[random() % body.size()] = static_cast<char>(random());
+            break;
+        default:
+            body.assign(random() % 5000, '\0');
+            for (char& c : body) c = static_cast<char>(random());
+            break;
+        }
+        ASSERT_LE(Read(body), 50u) << round;
+        ASSERT_EQ(testsupport::MessageTableFault(table), "") << round;
+    }
+}
+
+TEST_F(ListingTest, AnswerPastTheBufferKeepsTheRowsItHolds) {
+    // 50 messages with long subjects make an answer of more than 204800
+    // bytes; the rows that arrived whole are kept, nothing past the table.
+    std::vector<std::string> messages;
+    for (int i = 0; i < 50; ++i)
+        messages.push_back(Message("m" + std::to_string(i), std::string(5000, 'x'), "2026,1,1,0,0,0"));
+    std::string body = Page(messages);
+    ASSERT_GT(body.size(), 204800u);
+    server.PushAnswer(HttpAnswer(body));
+    ASSERT_EQ(List(), Status::Ok);
+    std::size_t rows = session::UsedMessageRows(table);
+    EXPECT_GT(rows, 30u);
+    EXPECT_LT(rows, 50u);
+    EXPECT_EQ(CellText(table.rows[rows - 1].id), "m" + std::to_string(rows - 1));
+    EXPECT_EQ(testsupport::MessageTableFault(table), "");
+}
+
+TEST_F(ListingTest, RandomBytesNeverBreakTheTable) {
+    std::mt19937 random(77);
+    for (int round = 0; round < 20; ++round) {
+        std::string bytes(random() % 30000, '\0');
+        for (char& c : bytes) c = static_cast<char>(random());
+        if (round % 2) bytes = "{'code':'S_OK','var':[" + bytes;
+        server.PushAnswer(HttpAnswer(bytes));
+        Status status = List();
+        EXPECT_TRUE(status == Status::Ok || status == Status::Refused) << session::StatusText(status);
+        ASSERT_EQ(testsupport::MessageTableFault(table), "") << round;
+    }
 }
 
 }  // namespace
