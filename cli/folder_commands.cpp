@@ -1,0 +1,69 @@
+// folders, mkdir, rename, rmdir: the account's folders as directories.
+#include <ostream>
+
+#include "cli/command.h"
+#include "cli/operation_arguments.h"
+#include "session/cells.h"
+#include "session/folders.h"
+
+namespace cli {
+namespace {
+
+using session::CellText;
+
+int RunFolders(Context& context, const std::vector<std::string>&) {
+    if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
+    session::Session& s = context.session;
+    session::ClearFolderTable(s.folderTable);
+    session::Status status = session::GetAllFolders(s);
+    if (status != session::Status::Ok) return OperationFailed(context, status, "list the folders");
+    std::size_t rows = session::UsedFolderRows(s.folderTable);
+    for (std::size_t i = 0; i < rows; ++i) {
+        const session::FolderRow& row = s.folderTable.rows[i];
+        context.out << CellText(row.id) << '\t' << OutputField(CellText(row.name)) << '\t'
+                    << CellText(row.unreadMessageCount) << '\t' << CellText(row.messageCount) << '\n';
+    }
+    return kExitOk;
+}
+
+int RunMkdir(Context& context, const std::vector<std::string>& args) {
+    const std::string& name = args[0];
+    std::string problem = FolderNameProblem(name);
+    if (!problem.empty()) return UsageError(context, problem);
+    if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
+    std::string id;
+    session::Status status = session::CreateUserFolder(context.session, name, id);
+    if (status != session::Status::Ok) return OperationFailed(context, status, "create folder '" + name + "'");
+    context.out << id << '\n';
+    return kExitOk;
+}
+
+int RunRename(Context& context, const std::vector<std::string>& args) {
+    const std::string& id = args[0];
+    const std::string& name = args[1];
+    if (!IsFolderId(id)) return UsageError(context, "not a folder id: '" + OutputField(id) + "'");
+    std::string problem = FolderNameProblem(name);
+    if (!problem.empty()) return UsageError(context, problem);
+    if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
+    session::Status status = session::RenameFolder(context.session, name, id);
+    if (status != session::Status::Ok)
+        return OperationFailed(context, status, "rename folder " + id + " to '" + name + "'");
+    return kExitOk;
+}
+
+int RunRmdir(Context& context, const std::vector<std::string>& args) {
+    const std::string& id = args[0];
+    if (!IsFolderId(id)) return UsageError(context, "not a folder id: '" + OutputField(id) + "'");
+    if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
+    session::Status status = session::DeleteFolder(context.session, id);
+    if (status != session::Status::Ok) return OperationFailed(context, status, "delete folder " + id);
+    return kExitOk;
+}
+
+CommandRegistration folders({"folders", "", "list the folders: ID, NAME, UNREAD, TOTAL", 0, 0, false, RunFolders});
+CommandRegistration mkdir({"mkdir", "NAME", "create a folder and print its id", 1, 1, false, RunMkdir});
+CommandRegistration rename({"rename", "FOLDER_ID NEW_NAME", "rename a folder", 2, 2, false, RunRename});
+CommandRegistration rmdir({"rmdir", "FOLDER_ID", "delete a folder", 1, 1, false, RunRmdir});
+
+}  // namespace
+}  // namespace cli

@@ -1,0 +1,39 @@
+// Checks of the arguments the folder and message commands pass to the
+// provider, and the one error line a failed operation prints.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "cli/command.h"
+#include "session/status.h"
+
+namespace cli {
+
+// A folder id: 1 to 14 decimal digits (what the folder table's id cell holds).
+bool IsFolderId(std::string_view text);
+
+// A message id as the listing prints it: 1 to 31 bytes, none of them a
+// space or a control character.
+bool IsMessageId(std::string_view text);
+
+// "" when the folder name can be sent and shown back whole; else why not.
+std::string FolderNameProblem(std::string_view name);
+
+// A table cell made safe for one tab-separated output line: tabs, line
+// breaks and other control characters become spaces.
+std::string OutputField(std::string_view text);
+
+// Prints the message as one error line and returns kExitUsage.
+int UsageError(Context& context, const std::string& message);
+
+// The commands here check their arguments first and then sign in, so that
+// wrong usage sends nothing. Returns kExitOk once signed in.
+int SignInChecked(Context& context);
+
+// Prints why `what` (e.g. "create folder 'Docs'") failed and returns
+// kExitFailure. A failed connection has already been told by the session's
+// alert, so nothing more is printed for it.
+int OperationFailed(Context& context, session::Status status, const std::string& what);
+
+}  // namespace cli
