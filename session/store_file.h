@@ -22,8 +22,10 @@ enum class StoreStage {
 };
 
 struct StoreOptions {
-    int searchBoundMs = 60000;   // give up looking for the mail after this
-    int firstLookDelayMs = 200;  // first look at the inbox, then growing pauses
+    int searchBoundMs = 60000;  // give up looking for the mail after this
+    int firstLookDelayMs = 0;   // pause between the delivery and the first look
+    int firstPauseMs = 100;     // pause after a look that found nothing; it
+    int longestPauseMs = 3000;  // doubles with every look, up to this
 };
 
 struct StoreResult {
@@ -31,6 +33,11 @@ struct StoreResult {
     std::vector<std::string> movedIds;  // ids moved into the target folder
 };
 
+// The mail is found by its subject, UploadSubject(path), compared byte for
+// byte with the subjects of the inbox's newest page. Mails of that subject
+// that were there before the upload are moved too, but the search goes on
+// until the new one has arrived: NotFound when it has not within the bound.
+// onStage runs on the calling thread.
 StoreResult StoreFileInFolder(Session& session, const std::filesystem::path& path, const std::string& targetFolderId,
                               const std::function<void(StoreStage)>& onStage = {}, const StoreOptions& options = {});
 
