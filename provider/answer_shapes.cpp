@@ -1,0 +1,82 @@
+#include "answer_shapes.h"
+
+namespace provider {
+
+namespace {
+
+void WriteCounters(ScriptWriter& writer, const FolderStats& stats) {
+    // Every message is a thread of its own here.
+    writer.Member("messageCount", stats.messageCount)
+        .Member("messageSize", stats.messageSize)
+        .Member("unreadMessageCount", stats.unreadMessageCount)
+        .Member("unreadMessageSize", stats.unreadMessageSize)
+        .Member("threadCount", stats.messageCount)
+        .Member("unreadThreadCount", stats.unreadMessageCount);
+}
+
+std::string DomainOf(const std::string& address) {
+    std::size_t at = address.find('@');
+    return at == std::string::npos ? address : address.substr(at + 1);
+}
+
+}  // namespace
+
+void BeginOkAnswer(ScriptWriter& writer) {
+    writer.BeginObject().Member("code", "S_OK");
+}
+
+void EndAnswer(ScriptWriter& writer) {
+    writer.EndObject();
+}
+
+std::string FaultAnswer(AnswerStyle style, Fault fault) {
+    ScriptWriter writer(style);
+    writer.BeginObject().Member("code", FaultCode(fault)).EndObject();
+    return writer.Result();
+}
+
+void WriteFolder(ScriptWriter& writer, const FolderListing& folder) {
+    writer.BeginObject().Member("id", folder.folder.id).Member("name", folder.folder.name);
+    if (writer.Style() == AnswerStyle::Neat) {
+        WriteCounters(writer, folder.stats);
+    } else {
+        writer.Member("parent", 0).Member("keepPeriod", 0).Key("expirytime").DayDate(2026, 0, 1);
+        writer.Key("stats").BeginObject();
+        WriteCounters(writer, folder.stats);
+        writer.EndObject();
+    }
+    writer.EndObject();
+}
+
+void WriteMessage(ScriptWriter& writer, const MessageRecord& message) {
+    const bool field = writer.Style() == AnswerStyle::Field;
+    writer.BeginObject()
+        .Member("id", message.id)
+        .Member("fid", message.fid)
+        .Member("size", message.size)
+        .Member("from", message.from)
+        .Member("to", message.to)
+        .Member("subject", message.subject);
+    writer.Key("sentDate").Date(LocalDateParts(message.sentAt));
+    writer.Key("receivedDate").Date(LocalDateParts(message.receivedAt));
+    writer.Member("priority", 3).Member("backgroundColor", 0).Member("antiVirusStatus", "").Member("label0", 0);
+    writer.Key("flags").BeginObject();
+    if (!field) {
+        writer.MemberBool("read", message.read).MemberBool("draft", false).MemberBool("attached", message.Attached());
+    } else {
+        // The provider in the field leaves out flags that are false and
+        // mixes in flags of its own.
+        if (message.read) writer.MemberBool("read", true);
+        writer.MemberBool("system", false);
+        if (message.Attached()) writer.MemberBool("attached", true);
+        writer.MemberBool("report", false);
+    }
+    writer.EndObject();
+    if (field) {
+        writer.Member("hmid", "<" + message.id + "@" + DomainOf(message.from) + ">");
+        writer.Key("ctrls").BeginObject().EndObject();
+    }
+    writer.EndObject();
+}
+
+}  // namespace provider

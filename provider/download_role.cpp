@@ -1,0 +1,62 @@
+// GET /js3/read/readdata.jsp?sid=SID&mid=ID&part=3&...: the attachment of
+// a message, streamed from disk with its exact length. Refusals carry an
+// error status and a short text.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "roles.h"
+#include "store.h"
+#include "url_codec.h"
+
+namespace provider {
+
+namespace {
+
+constexpr const char* kAttachmentPart = "3";
+
+void SendRefusal(Connection& connection, int status, const std::string& text) {
+    connection.SendAll(AnswerText(PlainAnswer(status, text)));
+}
+
+}  // namespace
+
+void ServeDownload(ServerContext& context, const HttpRequest& request, Connection& connection) {
+    std::optional<std::string> account = WebSessionAccount(context, request);
+    if (!account) return SendRefusal(connection, 403, "invalid session\n");
+    FieldList query = ParseQuery(request.query);
+    const std::string* mid = FindField(query, "mid");
+    const std::string* part = FindField(query, "part");
+    if (mid == nullptr || mid->empty()) return SendRefusal(connection, 400, "no message id\n");
+    if (part == nullptr || *part != kAttachmentPart) return SendRefusal(connection, 404, "no such part\n");
+
+    UniqueFd file;
+    MessageRecord message;
+    Fault fault = context.store.OpenAttachment(*account, *mid, file, message);
+    if (fault == Fault::MessageNotFound) return SendRefusal(connection, 404, "no such message\n");
+    if (fault == Fault::NoAttachment) return SendRefusal(connection, 404, "the message has no attachment\n");
+    if (fault != Fault::None) return SendRefusal(connection, 500, "the attachment cannot be read\n");
+    struct stat info {};
+    if (::fstat(file.Get(), &info) != 0) return SendRefusal(connection, 500, "the attachment cannot be read\n");
+
+    std::vector<std::pair<std::string, std::string>> headers = {
+        {"Content-Type", "application/octet-stream"},
+        {"Content-Disposition", "attachment; filename*=UTF-8''" + PercentEncode(message.subject)},
+    };
+    const unsigned long long length = static_cast<unsigned long long>(info.st_size);
+    if (connection.SendAll(AnswerHead(200, headers, length)) != IoResult::Ok) return;
+    std::vector<char> piece(256 * 1024);
+    unsigned long long left = length;
+    while (left > 0) {
+        std::size_t want = left < piece.size() ? static_cast<std::size_t>(left) : piece.size();
+        ssize_t n = ::read(file.Get(), piece.data(), want);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;  // the file shrank: the client sees fewer bytes than announced
+        if (connection.SendAll(std::string_view(piece.data(), static_cast<std::size_t>(n))) != IoResult::Ok) return;
+        left -= static_cast<unsigned long long>(n);
+    }
+}
+
+}  // namespace provider

@@ -1,0 +1,27 @@
+// The verdicts of the webmail functions and of the store behind them. Each
+// has the result code that the script answers carry ("S_OK" for None).
+#pragma once
+
+namespace provider {
+
+enum class Fault {
+    None,
+    InvalidSession,    // wrong or missing sid, or a Coremail cookie of another session
+    ParseError,        // the XML body is not well-formed
+    InvalidParameter,  // well-formed, but a member is missing or has a value that is not allowed
+    UnknownFunction,   // no such func
+    FolderNotFound,
+    MessageNotFound,
+    ComposeNotFound,
+    NoAttachment,       // the message carries no attachment
+    NameExists,         // another folder already has that name
+    Forbidden,          // system folders cannot be renamed or deleted
+    Overflow,           // a limit of the store would be passed
+    RecipientNotFound,  // a delivery names an address this provider does not hold
+    StorageFailed,      // the disk refused a write; nothing changed
+};
+
+// "S_OK" or "FA_...".
+const char* FaultCode(Fault fault);
+
+}  // namespace provider

@@ -1,0 +1,17 @@
+// Serves one connection: reads the request, finds its role by path,
+// checks method and body, and hands it to the role.
+#pragma once
+
+#include "connection.h"
+#include "server_context.h"
+
+namespace provider {
+
+// Bodies of every role but the upload are read whole and may not exceed this.
+constexpr unsigned long long kMaxBodyBytes = 1024 * 1024;
+// The upload's form: the largest attachment and room for the form around it.
+constexpr unsigned long long kMaxUploadBodyBytes = 2147483647ULL + 1024 * 1024;
+
+void ServeConnection(ServerContext& context, Connection& connection);
+
+}  // namespace provider

@@ -1,0 +1,129 @@
+// The provider's state on disk: accounts with their folders, messages,
+// attachments and compose sessions, under one data directory:
+//
+//   DATA/lock                                  held while a provider runs on DATA
+//   DATA/accounts/ADDRESS/index.txt            the account (account_file.h)
+//   DATA/accounts/ADDRESS/attachments/MID      one file per attachment
+//   DATA/accounts/ADDRESS/compose/CID.upload   the file uploaded to a compose session
+//
+// Every change is made on a copy of the account, written to a new index
+// file that is renamed over the old one, and only then taken as the
+// account's state: a failed write or a crash leaves the state as it was.
+// Attachment files are written before the index names them and removed
+// after it stops naming them; what a crash leaves over is swept at start.
+// One lock guards the whole store; uploads stream to disk outside it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "account_data.h"
+#include "fault.h"
+#include "unique_fd.h"
+
+namespace provider {
+
+struct FolderListing {
+    FolderRecord folder;
+    FolderStats stats;
+};
+
+struct MessagePage {
+    std::vector<MessageRecord> messages;
+    std::int64_t total = 0;  // messages in the folder
+};
+
+struct Delivery {
+    std::string composeId;
+    std::vector<std::string> recipients;  // addresses
+    std::string subject;
+    bool saveSentCopy = true;
+};
+
+struct DeliveryResult {
+    std::vector<std::string> inboxIds;  // one per recipient, in order
+    std::string sentId;                 // empty without a sent copy
+};
+
+class Store {
+public:
+    Store() = default;
+    Store(const Store&) = delete;
+    Store& operator=(const Store&) = delete;
+
+    // Creates the data directory when needed, takes its lock (a second
+    // provider on the same directory is refused), loads every account and
+    // sweeps away what an interrupted change left over.
+    bool Open(const std::string& root, std::string& error);
+    const std::string& Root() const { return root_; }
+
+    // Adds the account, or gives an existing one this password. `created`
+    // tells which.
+    bool AddAccount(const std::string& address, const std::string& password, bool& created, std::string& error);
+    // The stored address when `address` (any case) and `password` match an account.
+    std::optional<std::string> Authenticate(std::string_view address, std::string_view password) const;
+    bool HasAccount(std::string_view address) const;
+
+    Fault Folders(const std::string& account, std::vector<FolderListing>& folders) const;
+    Fault CreateFolders(const std::string& account, const std::vector<std::string>& names,
+                        std::vector<std::int64_t>& ids);
+    Fault RenameFolders(const std::string& account, const std::vector<std::pair<std::int64_t, std::string>>& renames);
+    // The messages of a deleted folder move to the trash folder (已删除):
+    // the client deletes folders without asking, and files must not vanish
+    // with them.
+    Fault DeleteFolders(const std::string& account, const std::vector<std::int64_t>& ids);
+
+    // Ordered by received time, then by order of storing; newest first
+    // unless `newestFirst` is false.
+    Fault ListMessages(const std::string& account, std::int64_t folderId, bool newestFirst, std::int64_t start,
+                       std::int64_t limit, MessagePage& page) const;
+    Fault UpdateMessages(const std::string& account, const std::vector<std::string>& ids,
+                         std::optional<std::int64_t> folderId, std::optional<bool> read);
+    Fault DeleteMessages(const std::string& account, const std::vector<std::string>& ids);
+    Fault OpenAttachment(const std::string& account, const std::string& messageId, UniqueFd& file,
+                         MessageRecord& message) const;
+
+    Fault OpenCompose(const std::string& account, std::string& composeId);
+    // A fresh path beside the compose session's upload to stream a file into.
+    Fault UploadTarget(const std::string& account, const std::string& composeId, std::string& temporaryPath) const;
+    // The streamed file becomes the compose session's attachment, replacing
+    // an earlier one; on failure the temporary file is removed.
+    Fault FinishUpload(const std::string& account, const std::string& composeId, const std::string& temporaryPath);
+    // The compose session becomes a message in every recipient's inbox and,
+    // when asked, a read copy in the sender's sent folder; the session is
+    // used up. All recipients must be accounts of this provider.
+    Fault Deliver(const std::string& account, const Delivery& delivery, DeliveryResult& result);
+
+    // Stores a message directly (the demo content); attachment may be null.
+    Fault ImportMessage(const std::string& account, std::int64_t folderId, const std::string& subject,
+                        const std::string* attachment, std::int64_t sentAt, std::int64_t receivedAt, bool read);
+
+private:
+    std::string AccountDir(const std::string& account) const;
+    std::string AttachmentPath(const std::string& account, const std::string& messageId) const;
+    std::string ComposeUploadPath(const std::string& account, const std::string& composeId) const;
+    bool Persist(const AccountData& account) const;
+    // Applies `change` to a copy of the account and keeps the copy only
+    // when the change succeeds and its index is written. Caller holds mutex_.
+    Fault ChangeLocked(const std::string& account, const std::function<Fault(AccountData&)>& change);
+    Fault Change(const std::string& account, const std::function<Fault(AccountData&)>& change);
+    const AccountData* FindLocked(const std::string& account) const;
+    // A message record with a new id and storing order, nothing else set.
+    static MessageRecord NewMessage(AccountData& account);
+    bool LoadAccount(const std::string& directory, std::string& error);
+    void Sweep(const AccountData& account) const;
+
+    mutable std::mutex mutex_;
+    std::map<std::string, AccountData> accounts_;
+    std::string root_;
+    UniqueFd lock_;
+};
+
+}  // namespace provider
