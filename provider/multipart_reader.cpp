@@ -135,8 +135,11 @@ MultipartFault MultipartReader::Step(bool& progressed) {
         std::size_t lineEnd = pending_.find("\r\n");
         if (lineEnd == std::string::npos) {
             if (pending_.size() > 256) return MultipartFault::Malformed;
-            for (char c : pending_)
-                if (c != ' ' && c != '\t') return MultipartFault::Malformed;
+            for (std::size_t i = 0; i < pending_.size(); ++i) {
+                char c = pending_[i];
+                bool lineBreakComing = c == '\r' && i + 1 == pending_.size();
+                if (c != ' ' && c != '\t' && !lineBreakComing) return MultipartFault::Malformed;
+            }
             return MultipartFault::None;
         }
         for (std::size_t i = 0; i < lineEnd; ++i)
