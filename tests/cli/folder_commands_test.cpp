@@ -185,3 +185,107 @@ TEST_F(ScriptedCli, AnUnreachableWebmailHostExitsOneWithTheOperationsText) {
 }
 
 }  // namespace
+
+namespace {
+
+// The demo account of a real provider, in both answer styles.
+class ProviderCli : public ::testing::TestWithParam<const char*> {
+protected:
+    testsupport::ProviderProcess provider{{}, {"--answer-style", GetParam()}};
+
+    ProcessResult Run(std::vector<std::string> args) { return Cli(provider.HostPort(), args, "vantlo-demo"); }
+    // The folders command as rows; fails the test when it fails.
+    std::vector<std::vector<std::string>> Folders() {
+        ProcessResult r = Run({"folders"});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        return Table(r.out);
+    }
+    std::vector<std::string> FolderRow(const std::string& id) {
+        for (const auto& row : Folders())
+            if (!row.empty() && row[0] == id) return row;
+        return {};
+    }
+    std::vector<std::string> MessageIds(const std::string& folderId) {
+        ProcessResult r = Run({"ls", folderId});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        std::vector<std::string> ids;
+        for (const auto& row : Table(r.out)) {
+            EXPECT_EQ(row.size(), 5u);
+            ids.push_back(row[0]);
+        }
+        return ids;
+    }
+};
+
+TEST_P(ProviderCli, FoldersAreCreatedRenamedListedAndDeletedAsTyped) {
+    ASSERT_TRUE(provider.Running());
+    auto before = Folders();
+    ASSERT_GE(before.size(), 5u);
+    EXPECT_EQ(before[0],
+              (std::vector<std::string>{"1", "\xE6\x94\xB6\xE4\xBB\xB6\xE7\xAE\xB1", before[0][2], before[0][3]}));
+    for (const auto& row : before) EXPECT_EQ(row.size(), 4u);
+
+    const std::vector<std::string> names = {"Q&A", "a<b>c", "say \"hi\" it's", "id",
+                                            "\xE5\xA4\x87\xE4\xBB\xBD \xF0\x9F\x93\x81"};
+    std::vector<std::string> ids;
+    for (const std::string& name : names) {
+        ProcessResult r = Run({"mkdir", name});
+        ASSERT_EQ(r.exitCode, 0) << name << ": " << r.err;
+        ASSERT_EQ(Lines(r.out), 1u);
+        ids.push_back(r.out.substr(0, r.out.size() - 1));
+    }
+    for (std::size_t i = 0; i < names.size(); ++i)
+        EXPECT_EQ(FolderRow(ids[i]), (std::vector<std::string>{ids[i], names[i], "0", "0"}));
+
+    ProcessResult renamed = Run({"rename", ids[0], "R&D <2027> \"x\""});
+    EXPECT_EQ(renamed.exitCode, 0) << renamed.err;
+    EXPECT_EQ(FolderRow(ids[0]), (std::vector<std::string>{ids[0], "R&D <2027> \"x\"", "0", "0"}));
+
+    ProcessResult taken = Run({"mkdir", names[1]});
+    EXPECT_EQ(taken.exitCode, 1);
+    EXPECT_EQ(Lines(taken.err), 1u) << taken.err;
+
+    for (const std::string& id : ids) {
+        ProcessResult r = Run({"rmdir", id});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+    }
+    EXPECT_EQ(Folders(), before);
+    ProcessResult gone = Run({"rmdir", ids[0]});
+    EXPECT_EQ(gone.exitCode, 1);
+    EXPECT_NE(gone.err.find("refused"), std::string::npos) << gone.err;
+}
+
+TEST_P(ProviderCli, ThreeMessagesMoveAndOneIsDeleted) {
+    ASSERT_TRUE(provider.Running());
+    std::vector<std::string> inbox = MessageIds("1");
+    ASSERT_GE(inbox.size(), 3u);
+    std::vector<std::string> inboxCounts = FolderRow("1");
+    ASSERT_EQ(inboxCounts.size(), 4u);
+    int inboxTotal = std::stoi(inboxCounts[3]);
+    EXPECT_EQ(inboxTotal, static_cast<int>(inbox.size()));
+
+    ProcessResult made = Run({"mkdir", "Moved"});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    std::string target = made.out.substr(0, made.out.size() - 1);
+
+    ProcessResult mv = Run({"mv", target, inbox[0], inbox[1], inbox[2]});
+    ASSERT_EQ(mv.exitCode, 0) << mv.err;
+    EXPECT_EQ(MessageIds(target), (std::vector<std::string>{inbox[0], inbox[1], inbox[2]}));
+    std::vector<std::string> rest(inbox.begin() + 3, inbox.end());
+    EXPECT_EQ(MessageIds("1"), rest);
+    EXPECT_EQ(FolderRow("1")[3], std::to_string(inboxTotal - 3));
+    EXPECT_EQ(FolderRow(target)[3], "3");
+
+    ProcessResult rm = Run({"rm", inbox[1]});
+    ASSERT_EQ(rm.exitCode, 0) << rm.err;
+    EXPECT_EQ(MessageIds(target), (std::vector<std::string>{inbox[0], inbox[2]}));
+    EXPECT_EQ(FolderRow(target)[3], "2");
+
+    ProcessResult again = Run({"rm", inbox[1]});
+    EXPECT_EQ(again.exitCode, 1);
+    EXPECT_EQ(Lines(again.err), 1u) << again.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(AnswerStyles, ProviderCli, ::testing::Values("neat", "field"));
+
+}  // namespace

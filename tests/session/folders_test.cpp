@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/alert.h"
+#include "provider_mail.h"
 #include "script_session.h"
 #include "scripted_server.h"
 #include "session/answer_rows.h"
@@ -316,5 +317,87 @@ TEST_F(FoldersTest, RandomAnswersNeverBreakTheTable) {
         ASSERT_EQ(testsupport::FolderTableFault(table), "") << round;
     }
 }
+
+}  // namespace
+
+namespace {
+
+using testsupport::FolderById;
+using testsupport::ReloadFolders;
+
+// Against the real provider, in both of its answer styles.
+class ProviderFolders : public ::testing::TestWithParam<const char*> {
+protected:
+    std::string NameOf(const std::string& id) {
+        const session::FolderRow* row = FolderById(session, id);
+        return row ? std::string(CellText(row->name)) : "(no folder " + id + ")";
+    }
+
+    testsupport::ProviderProcess provider{{"ann@126.example:pw"}, {"--answer-style", GetParam()}};
+    session::Session session;
+};
+
+TEST_P(ProviderFolders, CreateRenameListAndDeleteNamesAsTyped) {
+    ASSERT_TRUE(provider.Running());
+    ASSERT_TRUE(testsupport::SignInTo(session, provider, "ann@126.example", "pw"));
+    ASSERT_TRUE(ReloadFolders(session));
+    ASSERT_EQ(session::UsedFolderRows(session.folderTable), 5u);  // the system folders
+    const std::vector<std::string> names = {
+        "R&D <2026>",  "a \"quoted\" 'name'",
+        "id",          "\xE6\x96\x87\xE4\xBB\xB6\xE5\xA4\xB9 \xE4\xBA\x8C",
+        "paid",        "x</string><string name=\"name\">y",
+        "back\\slash",
+    };
+    std::vector<std::string> ids;
+    for (const std::string& name : names) {
+        std::string id;
+        ASSERT_EQ(session::CreateUserFolder(session, name, id), Status::Ok) << name;
+        ASSERT_FALSE(id.empty());
+        ids.push_back(id);
+    }
+    ASSERT_TRUE(ReloadFolders(session));
+    EXPECT_EQ(session::UsedFolderRows(session.folderTable), 5u + names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const session::FolderRow* row = FolderById(session, ids[i]);
+        ASSERT_NE(row, nullptr) << names[i];
+        EXPECT_EQ(CellText(row->name), names[i]);
+        EXPECT_EQ(CellText(row->messageCount), "0");
+        EXPECT_EQ(CellText(row->unreadMessageCount), "0");
+    }
+    for (std::size_t i = 0; i < names.size(); ++i)
+        ASSERT_EQ(session::RenameFolder(session, names[(i + 1) % names.size()] + " & <1>", ids[i]), Status::Ok);
+    ASSERT_TRUE(ReloadFolders(session));
+    for (std::size_t i = 0; i < names.size(); ++i) EXPECT_EQ(NameOf(ids[i]), names[(i + 1) % names.size()] + " & <1>");
+    for (const std::string& id : ids) ASSERT_EQ(session::DeleteFolder(session, id), Status::Ok);
+    ASSERT_TRUE(ReloadFolders(session));
+    EXPECT_EQ(session::UsedFolderRows(session.folderTable), 5u);
+}
+
+TEST_P(ProviderFolders, RefusalsAreReportedAndChangeNothing) {
+    ASSERT_TRUE(provider.Running());
+    ASSERT_TRUE(testsupport::SignInTo(session, provider, "ann@126.example", "pw"));
+    std::string id;
+    ASSERT_EQ(session::CreateUserFolder(session, "Docs", id), Status::Ok);
+    std::string again;
+    EXPECT_EQ(session::CreateUserFolder(session, "Docs", again), Status::Refused);  // the name is taken
+    EXPECT_EQ(again, "");
+    EXPECT_EQ(session::DeleteFolder(session, "1"), Status::Refused);  // the inbox stays
+    EXPECT_EQ(session::DeleteFolder(session, "987654"), Status::Refused);
+    EXPECT_EQ(session::RenameFolder(session, "Other", "987654"), Status::Refused);
+    ASSERT_TRUE(ReloadFolders(session));
+    EXPECT_EQ(session::UsedFolderRows(session.folderTable), 6u);
+    EXPECT_EQ(NameOf(id), "Docs");
+
+    // A session the provider does not know is refused everywhere.
+    session::SetCell(session.sid, "ffffffffffffffffffffffffffffffff");
+    session::ClearFolderTable(session.folderTable);
+    EXPECT_EQ(session::GetAllFolders(session), Status::Refused);
+    EXPECT_EQ(session::UsedFolderRows(session.folderTable), 0u);
+    EXPECT_EQ(session::CreateUserFolder(session, "Other", again), Status::Refused);
+    EXPECT_EQ(session::RenameFolder(session, "Other", id), Status::Refused);
+    EXPECT_EQ(session::DeleteFolder(session, id), Status::Refused);
+}
+
+INSTANTIATE_TEST_SUITE_P(AnswerStyles, ProviderFolders, ::testing::Values("neat", "field"));
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/alert.h"
+#include "provider_mail.h"
 #include "script_session.h"
 #include "scripted_server.h"
 #include "session/answer_rows.h"
@@ -314,5 +315,72 @@ TEST_F(ListingTest, RandomBytesNeverBreakTheTable) {
         ASSERT_EQ(testsupport::MessageTableFault(table), "") << round;
     }
 }
+
+}  // namespace
+
+namespace {
+
+// Against the real provider, in both of its answer styles.
+class ProviderListing : public ::testing::TestWithParam<const char*> {
+protected:
+    testsupport::ProviderProcess provider{{"bea@yeah.example:pw"}, {"--answer-style", GetParam()}};
+    session::Session session;
+    session::MessageTable& table = session.messageTable;
+
+    std::vector<std::string> Subjects(const std::string& folderId) {
+        session::ClearMessageTable(table);
+        EXPECT_EQ(session::ListMessages(session, folderId, table), Status::Ok);
+        std::vector<std::string> subjects;
+        for (std::size_t i = 0; i < session::UsedMessageRows(table); ++i)
+            subjects.emplace_back(CellText(table.rows[i].subject));
+        return subjects;
+    }
+};
+
+TEST_P(ProviderListing, PagesOfNoneOneFiftyAndFiftyOneMessages) {
+    ASSERT_TRUE(provider.Running());
+    ASSERT_TRUE(testsupport::SignInTo(session, provider, "bea@yeah.example", "pw"));
+    EXPECT_TRUE(Subjects("1").empty());
+
+    std::vector<std::string> delivered;  // oldest first
+    auto deliver = [&](std::size_t upTo) {
+        while (delivered.size() < upTo) {
+            std::string subject = "file " + std::to_string(delivered.size()) + " it's <&> \xE6\x96\x87.txt";
+            ASSERT_FALSE(testsupport::DeliverToSelf(session, subject).empty());
+            delivered.push_back(subject);
+        }
+    };
+    for (std::size_t count : {1u, 50u, 51u}) {
+        deliver(count);
+        std::vector<std::string> newestFirst(delivered.rbegin(), delivered.rend());
+        if (newestFirst.size() > 50) newestFirst.resize(50);
+        EXPECT_EQ(Subjects("1"), newestFirst) << count;
+        EXPECT_EQ(testsupport::MessageTableFault(table), "");
+        for (std::size_t i = 0; i < session::UsedMessageRows(table); ++i) {
+            const session::MessageRow& row = table.rows[i];
+            EXPECT_FALSE(CellText(row.id).empty());
+            EXPECT_EQ(CellText(row.fid), "1");
+            EXPECT_NE(CellText(row.read), "true");  // the field form leaves false flags out
+            // Months are stored from 1: "YYYY,M,..." with M in 1..12.
+            std::string date(CellText(row.receivedDate));
+            std::size_t comma = date.find(',', 5);
+            ASSERT_NE(comma, std::string::npos) << date;
+            int month = std::stoi(date.substr(5, comma - 5));
+            EXPECT_GE(month, 1) << date;
+            EXPECT_LE(month, 12) << date;
+        }
+    }
+}
+
+TEST_P(ProviderListing, UnknownFolderIsRefused) {
+    ASSERT_TRUE(provider.Running());
+    ASSERT_TRUE(testsupport::SignInTo(session, provider, "bea@yeah.example", "pw"));
+    session::ClearMessageTable(table);
+    EXPECT_EQ(session::ListMessages(session, "424242", table), Status::Refused);
+    EXPECT_EQ(session::ListMessages(session, "1<x>", table), Status::Refused);
+    EXPECT_EQ(session::UsedMessageRows(table), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(AnswerStyles, ProviderListing, ::testing::Values("neat", "field"));
 
 }  // namespace

@@ -4,8 +4,10 @@
 #include <string>
 
 #include "platform/alert.h"
+#include "provider_mail.h"
 #include "script_session.h"
 #include "scripted_server.h"
+#include "session/listing.h"
 #include "session/message_moves.h"
 
 namespace {
@@ -149,5 +151,72 @@ TEST_F(MessageMovesTest, MoveRequestFitsExactlyItsBuffer) {
     ASSERT_EQ(server.Requests().size(), 1u);
     EXPECT_EQ(server.Requests()[0].size(), 4095u);
 }
+
+}  // namespace
+
+namespace {
+
+using session::CellText;
+using testsupport::FolderById;
+
+// Against the real provider, in both of its answer styles.
+class ProviderMoves : public ::testing::TestWithParam<const char*> {
+protected:
+    testsupport::ProviderProcess provider{{"cy@163.example:pw"}, {"--answer-style", GetParam()}};
+    session::Session session;
+
+    // Ids of the listed page, newest first.
+    std::vector<std::string> Ids(const std::string& folderId) {
+        session::ClearMessageTable(session.messageTable);
+        EXPECT_EQ(session::ListMessages(session, folderId, session.messageTable), Status::Ok);
+        std::vector<std::string> ids;
+        for (std::size_t i = 0; i < session::UsedMessageRows(session.messageTable); ++i)
+            ids.emplace_back(CellText(session.messageTable.rows[i].id));
+        return ids;
+    }
+    // "unread/total" of a folder as the folder list counts them.
+    std::string Counters(const std::string& folderId) {
+        if (!testsupport::ReloadFolders(session)) return "(no folder list)";
+        const session::FolderRow* row = FolderById(session, folderId);
+        if (!row) return "(no folder " + folderId + ")";
+        return std::string(CellText(row->unreadMessageCount)) + "/" + std::string(CellText(row->messageCount));
+    }
+};
+
+TEST_P(ProviderMoves, MoveThreeThenDeleteAndTheCountersFollow) {
+    ASSERT_TRUE(provider.Running());
+    ASSERT_TRUE(testsupport::SignInTo(session, provider, "cy@163.example", "pw"));
+    for (int i = 0; i < 5; ++i) ASSERT_FALSE(testsupport::DeliverToSelf(session, "m" + std::to_string(i)).empty());
+    std::string target;
+    ASSERT_EQ(session::CreateUserFolder(session, "Target", target), Status::Ok);
+    std::vector<std::string> inbox = Ids("1");
+    ASSERT_EQ(inbox.size(), 5u);
+    EXPECT_EQ(Counters("1"), "5/5");
+
+    session::MessageIdQueue three{inbox[4], inbox[0], inbox[2]};
+    ASSERT_EQ(session::MoveMessages(session, three, target), Status::Ok);
+    EXPECT_EQ(three.size(), 3u);  // the caller's queue is untouched
+    EXPECT_EQ(Ids(target), (std::vector<std::string>{inbox[0], inbox[2], inbox[4]}));
+    EXPECT_EQ(Ids("1"), (std::vector<std::string>{inbox[1], inbox[3]}));
+    EXPECT_EQ(Counters("1"), "2/2");
+    EXPECT_EQ(Counters(target), "3/3");
+
+    // A move into the folder the messages are in is sent like any other.
+    EXPECT_EQ(session::MoveMessages(session, {inbox[0]}, target), Status::Ok);
+    EXPECT_EQ(Counters(target), "3/3");
+
+    ASSERT_EQ(session::DeleteMessages(session, {inbox[0], inbox[4]}), Status::Ok);
+    EXPECT_EQ(Ids(target), (std::vector<std::string>{inbox[2]}));
+    EXPECT_EQ(Counters(target), "1/1");
+    EXPECT_EQ(Counters("1"), "2/2");
+
+    // Refusals change nothing.
+    EXPECT_EQ(session::MoveMessages(session, {inbox[1]}, "987654"), Status::Refused);
+    EXPECT_EQ(session::DeleteMessages(session, {"no-such-message"}), Status::Refused);
+    EXPECT_EQ(Ids("1"), (std::vector<std::string>{inbox[1], inbox[3]}));
+    EXPECT_EQ(Counters(target), "1/1");
+}
+
+INSTANTIATE_TEST_SUITE_P(AnswerStyles, ProviderMoves, ::testing::Values("neat", "field"));
 
 }  // namespace
