@@ -1,0 +1,93 @@
+#include "platform/ui_seams.h"
+
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <mutex>
+#include <vector>
+
+namespace ui {
+namespace {
+
+// One lock for the three hooks: they are set rarely and read once per call.
+std::mutex hookMutex;
+
+struct Hooks {
+    MessageHook message;
+    FileDialogHook fileDialog;
+    BrowserHook browser;
+};
+
+Hooks& TheHooks() {
+    static Hooks hooks;
+    return hooks;
+}
+
+template <typename Hook>
+Hook Swap(Hook Hooks::*member, Hook hook) {
+    std::lock_guard<std::mutex> lock(hookMutex);
+    Hook previous = std::move(TheHooks().*member);
+    TheHooks().*member = std::move(hook);
+    return previous;
+}
+
+template <typename Hook>
+Hook Current(Hook Hooks::*member) {
+    std::lock_guard<std::mutex> lock(hookMutex);
+    return TheHooks().*member;
+}
+
+std::optional<std::wstring> SystemFileDialog(const FileDialogRequest& request) {
+    // The filter is a list of zero-terminated pairs ended by an empty text.
+    static const wchar_t kFilter[] = L"All Files\0*.*\0";
+    std::vector<wchar_t> name(kFileNameCapacity, L'\0');
+    request.proposedName.copy(name.data(), std::min(request.proposedName.size(), kFileNameCapacity - 1));
+
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = request.owner;
+    dialog.lpstrFilter = kFilter;
+    dialog.nFilterIndex = request.filterIndex;
+    dialog.lpstrFile = name.data();
+    dialog.nMaxFile = static_cast<DWORD>(name.size());
+    dialog.Flags = request.flags;
+    BOOL chosen = request.kind == FileDialogKind::Open ? GetOpenFileNameW(&dialog) : GetSaveFileNameW(&dialog);
+    if (!chosen) return std::nullopt;
+    name.back() = L'\0';
+    return std::wstring(name.data());
+}
+
+}  // namespace
+
+MessageHook SetMessageHook(MessageHook hook) {
+    return Swap(&Hooks::message, std::move(hook));
+}
+
+int ShowMessage(HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags) {
+    if (MessageHook hook = Current(&Hooks::message)) return hook(MessageRequest{owner, text, caption, flags});
+    return MessageBoxW(owner, text.c_str(), caption.c_str(), flags);
+}
+
+FileDialogHook SetFileDialogHook(FileDialogHook hook) {
+    return Swap(&Hooks::fileDialog, std::move(hook));
+}
+
+std::optional<std::wstring> AskFileName(const FileDialogRequest& request) {
+    if (FileDialogHook hook = Current(&Hooks::fileDialog)) return hook(request);
+    return SystemFileDialog(request);
+}
+
+BrowserHook SetBrowserHook(BrowserHook hook) {
+    return Swap(&Hooks::browser, std::move(hook));
+}
+
+void OpenWebPage(HWND owner, const std::string& address) {
+    if (BrowserHook hook = Current(&Hooks::browser)) {
+        hook(owner, address);
+        return;
+    }
+    ShellExecuteA(owner, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+}  // namespace ui
