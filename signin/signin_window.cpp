@@ -1,0 +1,149 @@
+// The sign-in window itself: its class, creation and loop, and the messages
+// of the window (painting, dragging, the caption labels).
+#include <windows.h>
+// After windows.h: GET_X_LPARAM and GET_Y_LPARAM.
+#include <windowsx.h>
+
+#include "signin/gdi_owners.h"
+#include "signin/signin_state.h"
+#include "signin/ui_colours.h"
+#include "signin/window_outline.h"
+
+namespace signin {
+namespace {
+
+constexpr int kProgramIcon = 101;
+constexpr int kCreatedRegionEllipse = 7;
+constexpr int kPaintedRegionEllipse = 13;
+constexpr COLORREF kOutlineColour = RGB(0, 0, 0);
+
+SignInWindowState signInWindow;
+
+void RegisterSignInClass(HINSTANCE instance) {
+    WNDCLASSW windowClass{};
+    windowClass.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
+    windowClass.lpfnWndProc = SignInWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kProgramIcon));
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = ui::BackgroundBrush();
+    windowClass.lpszClassName = kSignInClassName;
+    // A second registration in the same process (tests) fails harmlessly.
+    RegisterClassW(&windowClass);
+}
+
+LRESULT OnCreate(HWND window) {
+    signInWindow.controls.window = window;
+    CreateSignInControls(window, signInWindow);
+    SetPropA(window, kWindowMarkProperty, reinterpret_cast<HANDLE>(1));
+    return 0;
+}
+
+void OnDestroy(HWND window) {
+    RemovePropA(window, kWindowMarkProperty);
+    PostQuitMessage(0);
+}
+
+void OnPaint(HWND window) {
+    ui::SetRoundRegion(window, kPaintedRegionEllipse);
+    RECT client{};
+    GetClientRect(window, &client);
+    ui::PaintScope paint(window);
+    ui::DrawDoubleOutline(paint.Dc(), client.right, client.bottom, kOutlineColour, kOutlineColour);
+}
+
+// Clicks on the caption labels (static controls send STN_CLICKED, code 0).
+bool OnLabelCommand(WPARAM wParam, LPARAM lParam) {
+    if (HIWORD(wParam) != STN_CLICKED || lParam == 0) return false;
+    HWND sender = reinterpret_cast<HWND>(lParam);
+    const SignInControls& c = signInWindow.controls;
+    if (sender == c.closeLabel) {
+        // Ends the loop at once; the window is left for the process's end.
+        PostQuitMessage(0);
+    } else if (sender == c.fileLabel) {
+        ShowFileMenu(c);
+    } else if (sender == c.helpLabel) {
+        ShowHelpMenu(c);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void OnLeftButtonDown(HWND window, LPARAM lParam) {
+    signInWindow.grabPoint = POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    SetCapture(window);
+}
+
+void OnMouseMove(HWND window, WPARAM wParam, LPARAM lParam) {
+    if (!(wParam & MK_LBUTTON) || GetCapture() != window) return;
+    POINT cursor{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    ClientToScreen(window, &cursor);
+    SetWindowPos(window, nullptr, cursor.x - signInWindow.grabPoint.x, cursor.y - signInWindow.grabPoint.y, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace
+
+SignInWindowState& TheSignInWindow() {
+    return signInWindow;
+}
+
+const SignInControls& CurrentSignInControls() {
+    return signInWindow.controls;
+}
+
+bool SignInSucceeded() {
+    return signInWindow.signInSucceeded;
+}
+
+LRESULT CALLBACK SignInWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE: return OnCreate(window);
+    case WM_DESTROY: OnDestroy(window); return 0;
+    case WM_PAINT: OnPaint(window); return 0;
+    case WM_CLOSE: DestroyWindow(window); return 0;
+    case WM_COMMAND:
+        if (OnLabelCommand(wParam, lParam)) return 0;
+        break;
+    case WM_CTLCOLORSTATIC: return reinterpret_cast<LRESULT>(ui::PaintControlBackground(reinterpret_cast<HDC>(wParam)));
+    case WM_LBUTTONDOWN: OnLeftButtonDown(window, lParam); return 0;
+    case WM_MOUSEMOVE: OnMouseMove(window, wParam, lParam); return 0;
+    case WM_LBUTTONUP: ReleaseCapture(); return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+HWND CreateSignInWindow(HINSTANCE instance) {
+    signInWindow = SignInWindowState{};
+    RegisterSignInClass(instance);
+    int x = (GetSystemMetrics(SM_CXSCREEN) - kSignInWidth) / 2;
+    int y = (GetSystemMetrics(SM_CYSCREEN) - kSignInHeight) / 2;
+    HWND window = CreateWindowExW(0, kSignInClassName, L"Vantlo", WS_POPUP | WS_VISIBLE | WS_SYSMENU | WS_MINIMIZEBOX,
+                                  x, y, kSignInWidth, kSignInHeight, nullptr, nullptr, instance, nullptr);
+    if (!window) return nullptr;
+    const SignInControls& c = signInWindow.controls;
+    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    EnableWindow(c.settingsButton, FALSE);
+    EnableWindow(c.advancedButton, FALSE);
+    ui::SetRoundRegion(window, kCreatedRegionEllipse);
+    FillAccountBox(c);
+    return window;
+}
+
+int RunSignInLoop() {
+    signInWindow.signInSucceeded = false;
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return signInWindow.signInSucceeded ? 0 : 1;
+}
+
+int RunSignInWindow(HINSTANCE instance) {
+    if (!CreateSignInWindow(instance)) return 1;
+    return RunSignInLoop();
+}
+
+}  // namespace signin

@@ -1,0 +1,52 @@
+// The sign-in window: a small borderless, always-on-top window where the
+// user picks or types the account, enters the password and signs in. It runs
+// on the user-interface thread with its own message loop, before the main
+// window exists.
+#pragma once
+
+#include <windows.h>
+
+namespace signin {
+
+constexpr wchar_t kSignInClassName[] = L"lgwcls";
+constexpr int kSignInWidth = 340;
+constexpr int kSignInHeight = 105;
+// Both windows of the program carry this property while they exist.
+constexpr char kWindowMarkProperty[] = "MutexVantloWindow";
+
+// The window and its controls, valid while the window exists.
+struct SignInControls {
+    HWND window = nullptr;
+    HWND titleLabel = nullptr;
+    HWND fileLabel = nullptr;
+    HWND helpLabel = nullptr;
+    HWND closeLabel = nullptr;
+    HWND groupBox = nullptr;
+    HWND accountCaption = nullptr;
+    HWND passwordCaption = nullptr;
+    HWND accountBox = nullptr;   // drop-down combo box
+    HWND accountEdit = nullptr;  // the combo box's own edit control
+    HWND passwordBox = nullptr;
+    HWND rememberBox = nullptr;  // "记住密码"
+    HWND secureBox = nullptr;    // "增强安全"
+    HWND signInButton = nullptr;
+    HWND settingsButton = nullptr;
+    HWND advancedButton = nullptr;
+};
+
+// Shows the sign-in window and runs its loop until the window goes away:
+// 0 after a successful sign-in (the main window exists then), 1 otherwise.
+int RunSignInWindow(HINSTANCE instance);
+
+// The two halves of RunSignInWindow, for callers that drive the window
+// themselves (tests): create, place and fill the window; then run the loop
+// until the quit message and tell whether the sign-in succeeded.
+HWND CreateSignInWindow(HINSTANCE instance);
+int RunSignInLoop();
+
+LRESULT CALLBACK SignInWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+const SignInControls& CurrentSignInControls();
+bool SignInSucceeded();
+
+}  // namespace signin
