@@ -11,6 +11,8 @@
 #   ws_start_display                           # Xvfb on a free display if DISPLAY is unset
 #   ws_make_prefix TEMPLATE_DIR                # fresh WINEPREFIX from a cached template
 #   ws_start_provider EXE [ADDRESS:PASSWORD]...  # exports VANTLO_PROVIDER=127.0.0.1:PORT
+#                                              # (data in WS_PROVIDER_DATA, else a temp dir)
+#   ws_user_registry_text KEY NAME TEXT        # a text value under HKCU in the new prefix
 #   ws_watch_screenshots DIR                   # serves screenshot requests of a test program
 #   ws_run PROGRAM.exe [ARGS...]               # wine64 with WINEDEBUG=-all; returns its code
 #   ws_screenshot FILE.png                     # the whole screen, now
@@ -172,19 +174,29 @@ ws_make_prefix() {
     WS_PREFIX=$WS_TMP/prefix
     cp -a "$root/wine-template" "$WS_PREFIX" || return 1
     if [ -n "$WS_XVFB_PID" ]; then
-        printf '\n[Software\\\\Wine\\\\X11 Driver] %s\n"Managed"="N"\n' "$(date +%s)" >>"$WS_PREFIX/user.reg"
+        ws_user_registry_text 'Software\Wine\X11 Driver' Managed N
     fi
     export WINEPREFIX=$WS_PREFIX
+}
+
+# Writes a text value under HKEY_CURRENT_USER into the prefix made by
+# ws_make_prefix, before any Wine process runs in it. KEY is like
+# 'Software\Vantlo'; NAME '@' is the unnamed value. Plain texts only (no
+# quotes or backslashes in NAME and TEXT).
+ws_user_registry_text() {
+    local key=${1//\\/\\\\} name=$2 text=$3
+    [ "$name" = "@" ] || name="\"$name\""
+    printf '\n[%s] %s\n%s="%s"\n' "$key" "$(date +%s)" "$name" "$text" >>"$WS_PREFIX/user.reg"
 }
 
 # Starts vantlo-provider on an ephemeral loopback port with its own data
 # directory; accounts are ADDRESS:PASSWORD (none: its demo account).
 ws_start_provider() {
-    local exe=$1 i line port
+    local exe=$1 i line port data=${WS_PROVIDER_DATA:-$WS_TMP/provider-data}
     shift
-    local args=(--listen 127.0.0.1:0 --data "$WS_TMP/provider-data")
+    local args=(--listen 127.0.0.1:0 --data "$data")
     for account in "$@"; do args+=(--account "$account"); done
-    mkdir -p "$WS_TMP/provider-data"
+    mkdir -p "$data"
     "$exe" "${args[@]}" >"$WS_TMP/provider.log" 2>&1 &
     WS_PROVIDER_PID=$!
     for i in $(seq 100); do
