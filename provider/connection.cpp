@@ -68,8 +68,10 @@ void Connection::Drain(std::uint64_t maxBytes, int maxMs) {
     while (dropped < maxBytes) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0) return;
+        // A peer silent for the idle time is not waited for any longer.
+        int wait = left < idleTimeoutMs_ ? static_cast<int>(left) : idleTimeoutMs_;
         std::size_t got = 0;
-        if (Read(scratch, sizeof scratch, got, static_cast<int>(left)) != IoResult::Ok) return;
+        if (Read(scratch, sizeof scratch, got, wait) != IoResult::Ok) return;
         dropped += got;
     }
 }

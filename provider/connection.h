@@ -33,10 +33,10 @@ public:
     // All of `data`, waiting at most the idle time for each piece to go.
     IoResult SendAll(std::string_view data);
     void ShutdownSend();
-    // Reads and drops what the peer still sends, up to `maxBytes` or
-    // `maxMs`, or until it closes: closing a socket with unread data would
-    // reset the connection and could destroy the answer before the peer
-    // has read it.
+    // Reads and drops what the peer still sends, until it closes, falls
+    // silent for the idle time, or `maxBytes` or `maxMs` are reached:
+    // closing a socket with unread data would reset the connection and
+    // could destroy the answer before the peer has read it.
     void Drain(std::uint64_t maxBytes, int maxMs);
 
 private:

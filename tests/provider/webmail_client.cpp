@@ -161,7 +161,7 @@ RawAnswer WebmailClient::Deliver(const std::string& composeId, const std::string
     std::string body = DeliverBody(composeId, account, subject, size);
     if (!to.empty()) {
         std::string from = "<array name=\"to\"><string>" + account + "</string>";
-        body.replace(body.find(from), from.size(), "<array name=\"to\"><string>" + to + "</string>");
+        body.replace(body.find(from), from.size(), "<array name=\"to\"><string>" + XmlEscape(to) + "</string>");
     }
     return Call("mbox:compose", body);
 }
