@@ -7,8 +7,14 @@
 #include <vector>
 
 #include "local_files.h"
+#include "provider_process.h"
 #include "script_session.h"
 #include "scripted_server.h"
+#include "session/cells.h"
+#include "session/download.h"
+#include "session/folders.h"
+#include "session/listing.h"
+#include "session/signin.h"
 #include "session/store_file.h"
 
 namespace {
@@ -154,6 +160,95 @@ TEST_F(StoreFileTest, NamesThatNoSubjectCellCouldHoldSendNothing) {
     session::StoreResult result = session::StoreFileInFolder(session, dir / std::string(800, 'n'), "65551");
     EXPECT_EQ(result.status, Status::RequestTooLarge);
     EXPECT_EQ(server.Connections(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Round trips through a real vantlo-provider: store into a new folder, find
+// the message there and not in the inbox, fetch it back byte for byte.
+class ProviderStore : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(provider.Running());
+        session.providerOverride = provider.HostPort();
+        ASSERT_EQ(session::SignIn(session, "demo@163.example", 1, "vantlo-demo"), session::SignInResult::Ok);
+        ASSERT_EQ(session::CreateUserFolder(session, "Drive", folder), Status::Ok);
+    }
+    std::vector<Mail> Listed(const std::string& folderId) {
+        session::MessageTable table;
+        session::InitMessageTable(table);
+        EXPECT_EQ(session::ListMessages(session, folderId, table), Status::Ok);
+        std::vector<Mail> mails;
+        for (std::size_t i = 0; i < session::UsedMessageRows(table); ++i)
+            mails.push_back({std::string(session::CellText(table.rows[i].id)),
+                             std::string(session::CellText(table.rows[i].subject))});
+        return mails;
+    }
+    static bool Holds(const std::vector<Mail>& mails, const std::string& id) {
+        for (const Mail& mail : mails)
+            if (mail.id == id) return true;
+        return false;
+    }
+    void ExpectIdle() {
+        EXPECT_EQ(session.uploadIdle.load(), 1);
+        EXPECT_EQ(session.uploadSent.load(), 0);
+        EXPECT_EQ(session.uploadTotal.load(), 0);
+        EXPECT_EQ(session.downloadIdle.load(), 1);
+        EXPECT_EQ(session.downloadReceived.load(), 0);
+        EXPECT_EQ(session.downloadTotal.load(), 0);
+    }
+
+    testsupport::ProviderProcess provider;
+    testsupport::TempDir dir;
+    session::Session session;
+    std::string folder;
+};
+
+TEST_F(ProviderStore, FilesOfEveryShapeComeBackByteForByteFromTheTargetFolder) {
+    struct Case {
+        std::string name;
+        std::size_t size;
+    } cases[] = {
+        {"empty.bin", 0},         {"one.bin", 1},
+        {"chunk.bin", 5120},      {"chunk plus one.bin", 5121},
+        {"random.bin", 3u << 20}, {"Q1 & 报告 café 文件.txt", 4321},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string bytes = testsupport::RandomBytes(c.size, static_cast<unsigned>(c.size) + 3);
+        std::filesystem::path path = dir / c.name;
+        testsupport::WriteFile(path, bytes);
+
+        session::StoreResult stored = session::StoreFileInFolder(session, path, folder);
+        ASSERT_EQ(stored.status, Status::Ok);
+        ASSERT_EQ(stored.movedIds.size(), 1u);
+        const std::string& id = stored.movedIds[0];
+        ExpectIdle();
+        std::vector<Mail> inFolder = Listed(folder);
+        ASSERT_TRUE(Holds(inFolder, id)) << "not in the target folder";
+        EXPECT_EQ(inFolder[0].subject, c.name) << "the subject is the name as typed";
+        EXPECT_FALSE(Holds(Listed("1"), id)) << "left in the inbox";
+
+        testsupport::WriteFile(dir / "back.bin", "an older file");
+        ASSERT_EQ(session::DownloadAttachment(session, id, dir / "back.bin"), Status::Ok);
+        EXPECT_TRUE(testsupport::ReadFile(dir / "back.bin") == bytes) << "the bytes differ";
+        ExpectIdle();
+    }
+}
+
+TEST_F(ProviderStore, RefusalsOfTheProviderAreReportedAndLeaveEverythingIdle) {
+    testsupport::WriteFile(dir / "keep.bin", "precious");
+    EXPECT_EQ(session::DownloadAttachment(session, "no-such-message", dir / "keep.bin"), Status::Refused);
+    EXPECT_EQ(testsupport::ReadFile(dir / "keep.bin"), "precious");
+    EXPECT_EQ(dir.EntryCount(), 1u);
+    ExpectIdle();
+
+    testsupport::WriteFile(dir / "a.txt", "a");
+    session::SetCell(session.sid, "00000000000000000000000000000000");  // a session the provider never gave
+    EXPECT_EQ(session::StoreFileInFolder(session, dir / "a.txt", folder).status, Status::Refused);
+    ExpectIdle();
 }
 
 }  // namespace
