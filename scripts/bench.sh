@@ -1,0 +1,229 @@
+#!/usr/bin/env bash
+# Transfer benchmark: vantlo-cli's put and get beside curl sending the same
+# requests to the same local vantlo-provider, in the same run. Prints one
+# table: throughput for files of 1 MiB and 256 MiB, the time from the start
+# of a put until its message is listed in the target folder, and peak memory.
+# Builds nothing: point it at a native build directory.
+#
+# Usage: scripts/bench.sh [NATIVE_BUILD_DIR]     (default: build/native)
+#        RUNS=5 scripts/bench.sh ...               (runs per figure, median taken; default 3)
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-$root/build/native}" && pwd)
+cli=$build/cli/vantlo-cli
+provider=$build/provider/vantlo-provider
+runs=${RUNS:-3}
+for program in "$cli" "$provider" /usr/bin/time; do
+  [ -x "$program" ] || { echo "bench: $program is missing (build the native tree first)" >&2; exit 2; }
+done
+command -v curl >/dev/null || { echo "bench: curl is missing" >&2; exit 2; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/vantlo-bench.XXXXXX")
+provider_pid=
+cleanup() {
+  if [ -n "$provider_pid" ]; then kill "$provider_pid" 2>/dev/null || true; wait "$provider_pid" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# --- the provider -------------------------------------------------------------
+mkdir "$work/data"
+"$provider" --listen 127.0.0.1:0 --data "$work/data" > "$work/provider.out" 2>&1 &
+provider_pid=$!
+for _ in $(seq 100); do
+  grep -q '^listening on ' "$work/provider.out" 2>/dev/null && break
+  sleep 0.05
+done
+address=$(sed -n '1s/^listening on //p' "$work/provider.out")
+[ -n "$address" ] || { echo "bench: the provider did not start" >&2; exit 1; }
+
+account=demo@163.example
+export VANTLO_PASSWORD=vantlo-demo VANTLO_PROVIDER=
+user_agent='Ostrel Mail Tools; Unix 7.2'
+vantlo() { "$cli" --provider "$address" --account "$account" "$@"; }
+
+now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+# --- curl speaking the same requests ---------------------------------------------
+# The sign-in pair, as vantlo-cli sends it; sets cookie, sid and host.
+curl_signin() {
+  local first second ntes sinfo pinfo core
+  first=$(curl -s -D - -o /dev/null -H 'Accept: */*' -H 'Content-Type: application/x-www-form-urlencoded' \
+    -H 'Host: reg.163.example' -A "$user_agent" -H 'Connection: close' \
+    --data "url=&type=1&product=&username=$account@163.example&user=$account&password=$VANTLO_PASSWORD" \
+    "http://$address/logins.jsp?type=1&product=mail163&url=http://entry.163.example/coremail/fcg/ntesdoor2?lightweight%3D1%26verifycookie%3D1%26language%3D-1%26style%3D-1")
+  ntes=$(grep -o 'NTES_SESS=[^;]*;' <<<"$first" | head -1)
+  sinfo=$(grep -o 'S_INFO=[^;]*;' <<<"$first" | head -1)
+  pinfo=$(grep -o 'P_INFO=[^;]*;' <<<"$first" | head -1)
+  second=$(curl -s -D - -o /dev/null -H 'Accept: */*' -H 'Host: entry.163.example' -A "$user_agent" \
+    -H 'Connection: close' -H "Cookie: $ntes" \
+    "http://$address/coremail/fcg/ntesdoor2?lightweight=1&verifycookie=1&language=-1&style=-1&username=$account")
+  core=$(grep -o 'Coremail=[^;]*;' <<<"$second" | head -1)
+  sid=${core:23:32}
+  host=$(sed -n 's|^Location: http://\([^/]*\)/.*|\1|p' <<<"$second" | tr -d '\r')
+  cookie="$sinfo$pinfo$ntes$core"
+}
+
+# One script-interface request; prints the answer body.
+curl_script() {  # function, body
+  curl -s -H 'Accept: text/javascript' -H 'Content-Type: application/xml' -A "$user_agent" -H "Host: $host" \
+    -H 'Connection: close' -H "Cookie: $cookie" --data-binary "$2" "http://$address/a/s?sid=$sid&func=$1"
+}
+
+# Sign-in, compose, the multipart upload and the delivery: the requests of a put.
+curl_put() {  # file
+  local file=$1 size compose name
+  size=$(stat -c %s "$file")
+  curl_signin
+  compose=$(curl_script mbox:compose '<?xml version="1.0"?><object/>')
+  compose_id=$(sed -n "s/.*'var':'\([^']*\)'.*/\1/p" <<<"$compose")
+  curl -s -o /dev/null -H 'Expect:' -H 'Accept: */*' -H "Host: $host" -A "$user_agent" \
+    -H 'Connection: Keep-Alive' -H "Cookie: $cookie" \
+    -F "file1=@$file;filename=$file;type=application/octet-stream" \
+    -F "file2=@$work/empty;filename=\"\";type=application/octet-stream" \
+    "http://$address/a/p/upload.html?sid=$sid&composeId=$compose_id"
+  name=$(basename "$file")
+  curl_script mbox:compose "<?xml version=\"1.0\"?><object><string name=\"action\">deliver</string><string name=\"id\">$compose_id</string><object name=\"attrs\"><string name=\"account\">$account</string><array name=\"to\"><string>$account</string></array><array name=\"cc\"/><array name=\"bcc\"/><string name=\"subject\">$name</string><string name=\"content\">-----</string><boolean name=\"isHtml\">true</boolean><int name=\"priority\">3</int><boolean name=\"saveSentCopy\">true</boolean><boolean name=\"requestReadReceipt\">false</boolean><object name=\"attachments\"><object name=\"0\"><int name=\"id\">1</int><string name=\"type\">upload</string><string name=\"name\">BenchBenchBenchBenchBenchB</string><string name=\"contentType\">text/plain</string><int name=\"size\">$size</int></object></object><string name=\"charset\">gbk</string><string name=\"id\">$compose_id</string></object><int name=\"saveSentLimit\">1</int></object>" >/dev/null
+}
+
+# Sign-in and the download of part 3: the requests of a get.
+curl_get() {  # message id, output file
+  curl_signin
+  curl -s -o "$2" -H 'Accept: */*' -H "Host: $host" -H 'Content-Type: application/xml' -A "$user_agent" \
+    -H 'Connection: close' -H "Cookie: $cookie" \
+    "http://$address/js3/read/readdata.jsp?sid=$sid&mid=$1&part=3&mode=inline&action=download_attach"
+}
+
+# Ids of the messages of a folder whose subject is the given one.
+listed_ids() {  # folder id, subject
+  curl_script mbox:listMessages "<?xml version=\"1.0\"?><object><int name=\"fid\">$1</int><string name=\"order\">date</string><boolean name=\"desc\">true</boolean><int name=\"start\">0</int><int name=\"limit\">50</int></object>" |
+    tr '{' '\n' | grep -F "'subject':'$2'" | sed -n "s/^'id':'\([^']*\)'.*/\1/p"
+}
+
+# --- measuring -----------------------------------------------------------------------
+: > "$work/empty"
+folder=$(vantlo mkdir Bench)
+target=$(vantlo mkdir "Bench curl")
+
+# Milliseconds of one command.
+elapsed() {
+  local start end
+  start=$(now_ms)
+  "$@" >/dev/null
+  end=$(now_ms)
+  echo $(( end - start ))
+}
+
+# Median milliseconds of RUNS runs.
+timed() {
+  for _ in $(seq "$runs"); do elapsed "$@"; done | median
+}
+
+# Median milliseconds of RUNS puts, each of the file under a name of its own
+# (mails of the same name would otherwise be found and moved along).
+timed_put() {  # command, file, tag
+  local i name
+  for i in $(seq "$runs"); do
+    name="$work/$3-$i-$(basename "$2")"
+    ln -f "$2" "$name"
+    elapsed "$1" "$name"
+    rm -f "$name"
+  done | median
+}
+vantlo_put_into_folder() { vantlo put "$1" "$folder"; }
+
+# Peak resident memory (KiB) of one command.
+peak_kib() {
+  /usr/bin/time -f %M -o "$work/rss" "$@" >/dev/null
+  cat "$work/rss"
+}
+
+rate() {  # bytes, milliseconds -> MiB/s
+  awk -v b="$1" -v ms="$2" 'BEGIN { if (ms < 1) ms = 1; printf "%.1f", b / 1048576 / (ms / 1000) }'
+}
+
+make_file() {  # size in MiB, name
+  head -c $(( $1 * 1048576 )) /dev/urandom > "$work/$2"
+}
+
+declare -a rows
+add_row() { rows+=("$(printf '%-34s %16s %16s  %s' "$1" "$2" "$3" "$4")"); }
+
+for mib in 1 256; do
+  file="$work/file-$mib-MiB.bin"
+  make_file "$mib" "file-$mib-MiB.bin"
+  bytes=$(( mib * 1048576 ))
+
+  ms_cli_put=$(timed_put vantlo_put_into_folder "$file" cli)
+  ms_curl_put=$(timed_put curl_put "$file" curl)
+  ln -f "$file" "$work/get-$mib.bin"
+  id=$(vantlo put "$work/get-$mib.bin" "$folder")
+  ms_cli_get=$(timed vantlo get "$id" "$work/back-cli.bin")
+  ms_curl_get=$(timed curl_get "$id" "$work/back-curl.bin")
+  cmp -s "$file" "$work/back-cli.bin" || { echo "bench: vantlo-cli fetched other bytes than it stored" >&2; exit 1; }
+  cmp -s "$file" "$work/back-curl.bin" || { echo "bench: curl fetched other bytes than were stored" >&2; exit 1; }
+
+  add_row "put $mib MiB (MiB/s, ms)" "$(rate $bytes "$ms_cli_put") ($ms_cli_put)" \
+    "$(rate $bytes "$ms_curl_put") ($ms_curl_put)" "sign-in..delivery; vantlo-cli also finds and moves the mail"
+  add_row "get $mib MiB (MiB/s, ms)" "$(rate $bytes "$ms_cli_get") ($ms_cli_get)" \
+    "$(rate $bytes "$ms_curl_get") ($ms_curl_get)" "sign-in..download; vantlo-cli also lists the folders to find it"
+
+  if [ "$mib" = 256 ]; then
+    curl_signin
+    compose_id=$(curl_script mbox:compose '<?xml version="1.0"?><object/>' | sed -n "s/.*'var':'\([^']*\)'.*/\1/p")
+    ln -f "$file" "$work/rss-$mib.bin"
+    rss_cli_put=$(peak_kib "$cli" --provider "$address" --account "$account" put "$work/rss-$mib.bin" "$folder")
+    rss_curl_put=$(peak_kib curl -s -o /dev/null -H 'Expect:' -H "Cookie: $cookie" \
+      -F "file1=@$file;filename=$file;type=application/octet-stream" \
+      -F "file2=@$work/empty;filename=\"\";type=application/octet-stream" \
+      "http://$address/a/p/upload.html?sid=$sid&composeId=$compose_id")
+    rss_cli_get=$(peak_kib "$cli" --provider "$address" --account "$account" get "$id" "$work/back-cli.bin")
+    rss_curl_get=$(peak_kib curl -s -o "$work/back-curl.bin" -H "Cookie: $cookie" \
+      "http://$address/js3/read/readdata.jsp?sid=$sid&mid=$id&part=3&mode=inline&action=download_attach")
+    add_row "peak memory, put 256 MiB (MiB)" "$(awk -v k="$rss_cli_put" 'BEGIN{printf "%.1f", k/1024}')" \
+      "$(awk -v k="$rss_curl_put" 'BEGIN{printf "%.1f", k/1024}')" "max RSS of the process (curl: the upload request)"
+    add_row "peak memory, get 256 MiB (MiB)" "$(awk -v k="$rss_cli_get" 'BEGIN{printf "%.1f", k/1024}')" \
+      "$(awk -v k="$rss_curl_get" 'BEGIN{printf "%.1f", k/1024}')" "max RSS of the process (curl: the download request)"
+  fi
+  rm -f "$file" "$work/back-cli.bin" "$work/back-curl.bin"
+done
+
+# Time from the start of a put of 1 MiB to its message being listed in the
+# target folder; the peer is curl doing the same steps one request at a time
+# (sign-in, compose, upload, delivery, inbox listing, move, target listing).
+make_file 1 "listed.bin"
+listed_cli() {
+  local name="listed-cli-$RANDOM$RANDOM.bin" start
+  cp "$work/listed.bin" "$work/$name"
+  start=$(now_ms)
+  vantlo put "$work/$name" "$folder" >/dev/null
+  until [ -n "$(listed_ids "$folder" "$name")" ]; do
+    [ $(( $(now_ms) - start )) -lt 60000 ] || { echo "bench: never listed" >&2; exit 1; }
+  done
+  echo $(( $(now_ms) - start ))
+}
+listed_curl() {
+  local name="listed-curl-$RANDOM$RANDOM.bin" start ids
+  cp "$work/listed.bin" "$work/$name"
+  start=$(now_ms)
+  curl_put "$work/$name"
+  until ids=$(listed_ids 1 "$name"); [ -n "$ids" ]; do
+    [ $(( $(now_ms) - start )) -lt 60000 ] || { echo "bench: never arrived" >&2; exit 1; }
+  done
+  curl_script mbox:updateMessageInfos "<?xml version=\"1.0\"?><object><array name=\"ids\"><string>$ids</string></array><object name=\"attrs\"><int name=\"fid\">$target</int></object></object>" >/dev/null
+  until [ -n "$(listed_ids "$target" "$name")" ]; do
+    [ $(( $(now_ms) - start )) -lt 60000 ] || { echo "bench: never listed" >&2; exit 1; }
+  done
+  echo $(( $(now_ms) - start ))
+}
+curl_signin  # for the look at the target folder after vantlo-cli's put
+ms_listed_cli=$(for _ in $(seq "$runs"); do listed_cli; done | median)
+ms_listed_curl=$(for _ in $(seq "$runs"); do listed_curl; done | median)
+add_row "put 1 MiB until listed (ms)" "$ms_listed_cli" "$ms_listed_curl" "start of put to the message listed in its folder"
+
+echo "vantlo-cli beside curl, same provider ($address), median of $runs runs"
+printf '%-34s %16s %16s  %s\n' "figure" "vantlo-cli" "curl" "what is measured"
+printf '%s\n' "${rows[@]}"
+echo "targets: throughput at least curl's; listed in under 1000 ms; peak memory under 16 MiB"
