@@ -20,7 +20,9 @@ namespace {
 constexpr std::size_t kRequestBuffer = 1024;
 // The whole answer header must lie within this first stretch.
 constexpr std::size_t kHeadCapacity = 20480;
-constexpr std::size_t kBodyPiece = 2048;
+// The rest of the body in large pieces: a receive (and a wait before it)
+// per 2 KiB costs more than the transfer itself on a fast link.
+constexpr std::size_t kBodyPiece = 65536;
 
 // The size of the message as the session's page of messages lists it.
 std::optional<std::uint64_t> ListedSize(const MessageTable& table, const std::string& messageId) {

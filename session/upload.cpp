@@ -3,6 +3,7 @@
 #include "session/upload.h"
 
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <system_error>
 
@@ -130,7 +131,7 @@ Status UploadFile(Session& session, const std::filesystem::path& path) {
         Connection connection(session.limits);
         status = connection.Open(WebmailEndpoint(session), Style::Guarded, kUploadWaitSeconds);
         if (status != Status::Ok) return status;
-        auto onSent = [&mark](std::size_t sent) { mark.AddDone(sent); };
+        const std::function<void(std::size_t)> onSent = [&mark](std::size_t sent) { mark.AddDone(sent); };
         status = connection.SendAll(head.Text().data(), head.Size(), Style::Guarded, kUploadWaitSeconds, onSent);
         if (status == Status::Ok)
             status =

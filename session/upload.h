@@ -12,8 +12,8 @@
 
 namespace session {
 
-// Files of this size or more are refused before anything is sent: the
-// transfer counts are 32-bit.
+// The largest file an upload takes. The transfer counts are 32-bit, so a
+// file of 2 GiB or more is refused before anything is sent.
 constexpr std::uint64_t kLargestUpload = (std::uint64_t{1} << 31) - 1;
 
 // Uploads the file at `path` and delivers it as the attachment of a mail to
