@@ -7,6 +7,7 @@
 
 #include "cli/command.h"
 #include "platform/alert.h"
+#include "platform/arguments.h"
 #include "session/provider_directory.h"
 
 namespace {
@@ -45,37 +46,37 @@ int Usage(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::UseUtf8Console();
+    const std::vector<std::string> argsIn = platform::Utf8Arguments(argc, argv);
     session::Session session;
     std::string account;
     std::vector<std::string> rest;
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        auto value = [&](const char* name) -> const char* {
-            if (i + 1 >= argc) return nullptr;
-            (void)name;
-            return argv[++i];
-        };
+    for (std::size_t i = 1; i < argsIn.size(); ++i) {
+        const std::string& arg = argsIn[i];
+        // The value after an option, or nullptr when the option ends the line.
+        auto value = [&]() -> const std::string* { return i + 1 < argsIn.size() ? &argsIn[++i] : nullptr; };
         if (!rest.empty()) {
             rest.push_back(arg);
         } else if (arg == "--help" || arg == "-h") {
             PrintUsage(std::cout);
             return cli::kExitOk;
         } else if (arg == "--provider") {
-            const char* v = value("--provider");
+            const std::string* v = value();
             std::string host;
             std::uint16_t port = 0;
-            if (!v || !session::ParseHostPort(v, host, port)) return Usage("--provider needs HOST:PORT");
-            session.providerOverride = v;
+            if (!v || !session::ParseHostPort(*v, host, port)) return Usage("--provider needs HOST:PORT");
+            session.providerOverride = *v;
         } else if (arg == "--timeout") {
-            const char* v = value("--timeout");
+            const std::string* v = value();
             char* end = nullptr;
-            double seconds = v ? std::strtod(v, &end) : 0;
-            if (!v || *end != '\0' || seconds <= 0 || seconds > 86400) return Usage("--timeout needs a number of seconds");
+            double seconds = v ? std::strtod(v->c_str(), &end) : 0;
+            if (!v || v->empty() || *end != '\0' || seconds <= 0 || seconds > 86400)
+                return Usage("--timeout needs a number of seconds");
             session.limits.idleTimeoutMs = static_cast<int>(seconds * 1000);
         } else if (arg == "--account") {
-            const char* v = value("--account");
+            const std::string* v = value();
             if (!v) return Usage("--account needs an address");
-            account = v;
+            account = *v;
         } else if (arg.rfind("--", 0) == 0) {
             return Usage("unknown option " + arg);
         } else {
