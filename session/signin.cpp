@@ -7,8 +7,9 @@
 namespace session {
 
 namespace {
-constexpr std::size_t kRequestCapacity = 512;
-constexpr std::size_t kFormCapacity = 512;
+// Buffers of 512 bytes that hold a terminated text: 511 bytes of request.
+constexpr std::size_t kRequestCapacity = 512 - 1;
+constexpr std::size_t kFormCapacity = 512 - 1;
 constexpr std::size_t kHeaderCopy = 1024;
 constexpr std::size_t kSidOffset = 23;  // "Coremail=" and 14 characters of the value
 constexpr std::size_t kSidLength = 32;
