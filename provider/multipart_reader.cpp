@@ -164,12 +164,11 @@ MultipartFault MultipartReader::Step(bool& progressed) {
             if (headEnd > kMaxPartHeadBytes) return MultipartFault::HeadTooLarge;
             skip = 4;
         }
-        if (pending_.size() < 2) return MultipartFault::None;
         PartHead head;
         if (!ParseHead(std::string_view(pending_).substr(0, headEnd), head)) return MultipartFault::Malformed;
         if (!sink_.OnPartBegin(head)) return MultipartFault::Aborted;
-        // The part's data starts here; the delimiter search needs the CR LF
-        // that opens the delimiter, which the data's end supplies.
+        // The part's data starts here; the CR LF before the next delimiter
+        // belongs to the delimiter, not to the data.
         pending_.erase(0, headEnd + skip);
         state_ = State::PartData;
         progressed = true;
