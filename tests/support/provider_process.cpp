@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,6 +44,9 @@ ProviderProcess::ProviderProcess(std::vector<std::string> accounts, std::vector<
     if (::pipe(out) != 0) return;
     pid_ = ::fork();
     if (pid_ == 0) {
+        // A crashed test must not leave its provider running (and holding
+        // the test's output pipes open).
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
         ::dup2(out[1], STDOUT_FILENO);
         ::close(out[0]);
         ::close(out[1]);
