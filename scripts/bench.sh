@@ -7,6 +7,7 @@
 #
 # Usage: scripts/bench.sh [NATIVE_BUILD_DIR]     (default: build/native)
 #        RUNS=5 scripts/bench.sh ...               (runs per figure, median taken; default 3)
+#        VERBOSE=1 scripts/bench.sh ...            (also every run's time on standard error)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -107,32 +108,42 @@ listed_ids() {  # folder id, subject
 folder=$(vantlo mkdir Bench)
 target=$(vantlo mkdir "Bench curl")
 
-# Milliseconds of one command.
+# Milliseconds of one command, dirty pages written out first so that one
+# side does not pay for the other's writes.
 elapsed() {
   local start end
+  sync
   start=$(now_ms)
   "$@" >/dev/null
   end=$(now_ms)
   echo $(( end - start ))
 }
 
-# Median milliseconds of RUNS runs.
-timed() {
-  for _ in $(seq "$runs"); do elapsed "$@"; done | median
+# Runs two commands RUNS times each, taking turns at going first, and
+# prints the median milliseconds of each: "A B".
+paired() {  # command A (a function), command B (a function)
+  local i a=() b=()
+  for i in $(seq "$runs"); do
+    if [ $(( i % 2 )) -eq 1 ]; then
+      a+=("$(elapsed "$1" "$i")"); b+=("$(elapsed "$2" "$i")")
+    else
+      b+=("$(elapsed "$2" "$i")"); a+=("$(elapsed "$1" "$i")")
+    fi
+  done
+  [ -z "${VERBOSE:-}" ] || echo "$1: ${a[*]} ms; $2: ${b[*]} ms" >&2
+  echo "$(printf '%s\n' "${a[@]}" | median) $(printf '%s\n' "${b[@]}" | median)"
 }
 
-# Median milliseconds of RUNS puts, each of the file under a name of its own
-# (mails of the same name would otherwise be found and moved along).
-timed_put() {  # command, file, tag
-  local i name
-  for i in $(seq "$runs"); do
-    name="$work/$3-$i-$(basename "$2")"
-    ln -f "$2" "$name"
-    elapsed "$1" "$name"
-    rm -f "$name"
-  done | median
-}
-vantlo_put_into_folder() { vantlo put "$1" "$folder"; }
+# Puts and gets of the current file. Every put stores the file under a name
+# of its own (mails of the same name would otherwise be found and moved
+# along); the hard link costs nothing.
+put_cli() { ln -f "$file" "$work/cli-$1-$(basename "$file")"; vantlo put "$work/cli-$1-$(basename "$file")" "$folder"; }
+put_curl() { ln -f "$file" "$work/curl-$1-$(basename "$file")"; curl_put "$work/curl-$1-$(basename "$file")"; }
+# Every get writes a new file: replacing a large file costs the file system
+# more than the transfer (ext4 writes the new data out at the replacing
+# rename), which would measure the disk rather than the client.
+get_cli() { vantlo get "$id" "$work/back-cli-$1.bin"; }
+get_curl() { curl_get "$id" "$work/back-curl-$1.bin"; }
 
 # Peak resident memory (KiB) of one command.
 peak_kib() {
@@ -156,14 +167,14 @@ for mib in 1 256; do
   make_file "$mib" "file-$mib-MiB.bin"
   bytes=$(( mib * 1048576 ))
 
-  ms_cli_put=$(timed_put vantlo_put_into_folder "$file" cli)
-  ms_curl_put=$(timed_put curl_put "$file" curl)
+  read -r ms_cli_put ms_curl_put < <(paired put_cli put_curl)
+  rm -f "$work"/cli-* "$work"/curl-*
   ln -f "$file" "$work/get-$mib.bin"
   id=$(vantlo put "$work/get-$mib.bin" "$folder")
-  ms_cli_get=$(timed vantlo get "$id" "$work/back-cli.bin")
-  ms_curl_get=$(timed curl_get "$id" "$work/back-curl.bin")
-  cmp -s "$file" "$work/back-cli.bin" || { echo "bench: vantlo-cli fetched other bytes than it stored" >&2; exit 1; }
-  cmp -s "$file" "$work/back-curl.bin" || { echo "bench: curl fetched other bytes than were stored" >&2; exit 1; }
+  read -r ms_cli_get ms_curl_get < <(paired get_cli get_curl)
+  cmp -s "$file" "$work/back-cli-1.bin" || { echo "bench: vantlo-cli fetched other bytes than it stored" >&2; exit 1; }
+  cmp -s "$file" "$work/back-curl-1.bin" || { echo "bench: curl fetched other bytes than were stored" >&2; exit 1; }
+  rm -f "$work"/back-*
 
   add_row "put $mib MiB (MiB/s, ms)" "$(rate $bytes "$ms_cli_put") ($ms_cli_put)" \
     "$(rate $bytes "$ms_curl_put") ($ms_curl_put)" "sign-in..delivery; vantlo-cli also finds and moves the mail"
@@ -197,6 +208,7 @@ make_file 1 "listed.bin"
 listed_cli() {
   local name="listed-cli-$RANDOM$RANDOM.bin" start
   cp "$work/listed.bin" "$work/$name"
+  sync
   start=$(now_ms)
   vantlo put "$work/$name" "$folder" >/dev/null
   until [ -n "$(listed_ids "$folder" "$name")" ]; do
@@ -207,6 +219,7 @@ listed_cli() {
 listed_curl() {
   local name="listed-curl-$RANDOM$RANDOM.bin" start ids
   cp "$work/listed.bin" "$work/$name"
+  sync
   start=$(now_ms)
   curl_put "$work/$name"
   until ids=$(listed_ids 1 "$name"); [ -n "$ids" ]; do
