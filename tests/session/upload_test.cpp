@@ -168,8 +168,9 @@ TEST_F(UploadTest, EmptyFileSendsPartHeadAndTailOnly) {
 }
 
 TEST_F(UploadTest, ChunkBoundariesKeepEveryByte) {
-    for (std::size_t size : {std::size_t{1}, std::size_t{5119}, std::size_t{5120}, std::size_t{5121},
-                             std::size_t{3 * 5120}, std::size_t{200000}}) {
+    for (std::size_t size :
+         {std::size_t{1}, std::size_t{5119}, std::size_t{5120}, std::size_t{5121}, std::size_t{3 * 5120},
+          std::size_t{204800}, std::size_t{204800 + 5121}, std::size_t{1000000}}) {
         SCOPED_TRACE(size);
         UploadAndCheck("chunk-" + std::to_string(size) + ".bin", testsupport::RandomBytes(size, 7u + size),
                        "chunk-" + std::to_string(size) + ".bin");
