@@ -107,6 +107,34 @@ Status SendFileChunks(Connection& connection, std::ifstream& file, std::uint64_t
         if (got < kChunk) return flush();
     }
 }
+
+// Sends the form in its four phases (head, part head, file, tail), closes
+// the file, and reads the first piece of the answer: the connection was
+// asked to stay open, so nothing more is waited for. An answer that never
+// came or that is an error status means the upload was not taken.
+Status PostForm(Session& session, const Request& head, const std::string& partHead, std::ifstream& file,
+                std::uint64_t size, const std::string& tail, TransferMark& mark) {
+    Connection connection(session.limits);
+    Status status = connection.Open(WebmailEndpoint(session), Style::Guarded, kUploadWaitSeconds);
+    if (status != Status::Ok) return status;
+    const std::function<void(std::size_t)> onSent = [&mark](std::size_t sent) { mark.AddDone(sent); };
+    status = connection.SendAll(head.Text().data(), head.Size(), Style::Guarded, kUploadWaitSeconds, onSent);
+    if (status == Status::Ok)
+        status = connection.SendAll(partHead.data(), partHead.size(), Style::Guarded, kUploadWaitSeconds, onSent);
+    if (status == Status::Ok) status = SendFileChunks(connection, file, size, onSent);
+    if (status == Status::Ok)
+        status = connection.SendAll(tail.data(), tail.size(), Style::Guarded, kUploadWaitSeconds, onSent);
+    file.close();
+    if (status != Status::Ok) return status;
+
+    auto piece = std::make_unique<char[]>(kReceivePiece);
+    std::size_t received = 0;
+    bool failed = false;
+    status = connection.ReceivePiece(piece.get(), kReceivePiece, Style::Guarded, kAnswerWaitSeconds, received, failed);
+    if (status != Status::Ok) return status;
+    if (received == 0 || IsErrorStatus(std::string_view(piece.get(), received))) return Status::Refused;
+    return Status::Ok;
+}
 }  // namespace
 
 std::string UploadSubject(const std::filesystem::path& path) {
@@ -139,32 +167,8 @@ Status UploadFile(Session& session, const std::filesystem::path& path) {
     if (head.Overflowed()) return Status::RequestTooLarge;
     session.uploadRequest = head.Text();
 
-    {
-        Connection connection(session.limits);
-        status = connection.Open(WebmailEndpoint(session), Style::Guarded, kUploadWaitSeconds);
-        if (status != Status::Ok) return status;
-        const std::function<void(std::size_t)> onSent = [&mark](std::size_t sent) { mark.AddDone(sent); };
-        status = connection.SendAll(head.Text().data(), head.Size(), Style::Guarded, kUploadWaitSeconds, onSent);
-        if (status == Status::Ok)
-            status =
-                connection.SendAll(partHead.Text().data(), partHead.Size(), Style::Guarded, kUploadWaitSeconds, onSent);
-        if (status == Status::Ok) status = SendFileChunks(connection, file, size, onSent);
-        if (status == Status::Ok)
-            status = connection.SendAll(tail.data(), tail.size(), Style::Guarded, kUploadWaitSeconds, onSent);
-        file.close();
-        if (status != Status::Ok) return status;
-
-        // The connection was asked to stay open: only the first piece of the
-        // answer is read, and it must not be an error status.
-        auto piece = std::make_unique<char[]>(kReceivePiece);
-        std::size_t received = 0;
-        bool failed = false;
-        status =
-            connection.ReceivePiece(piece.get(), kReceivePiece, Style::Guarded, kAnswerWaitSeconds, received, failed);
-        if (status != Status::Ok) return status;
-        if (received == 0 || IsErrorStatus(std::string_view(piece.get(), received))) return Status::Refused;
-    }
-
+    status = PostForm(session, head, partHead.Text(), file, size, tail, mark);
+    if (status != Status::Ok) return status;
     return DeliverUpload(session, UploadSubject(path));
 }
 
