@@ -15,23 +15,16 @@
 #include "session/store_file.h"
 #include "session/upload.h"
 
-#ifdef _WIN32
-#include "platform/text.h"
-#endif
-
 namespace cli {
 namespace {
 
 using session::CellText;
 using session::Status;
 
-// Arguments arrive in the system's code page on Windows, in UTF-8 elsewhere.
-std::filesystem::path PathArgument(const std::string& text) {
-#ifdef _WIN32
-    return std::filesystem::path(platform::AnsiToWide(text));
-#else
-    return std::filesystem::path(text);
-#endif
+// Arguments arrive as UTF-8 on every system (main takes them from the wide
+// command line on Windows).
+std::filesystem::path PathArgument(const std::string& utf8) {
+    return std::filesystem::u8path(utf8);
 }
 
 std::string Shown(const std::filesystem::path& path) {
