@@ -35,6 +35,11 @@ struct Session {
     char accountName[64];
     std::string uploadRequest;  // request head of the latest upload
 
+    // In the desktop program both tables belong to the user-interface
+    // thread: the messageTable is refilled there only, clear + list + fill
+    // under messagelist::messageTableLock (messagelist/message_page.h), and
+    // workers hand over pages of their own; the folderTable is reloaded
+    // under mainwindow::folderLock (mainwindow/ui_globals.h).
     MessageTable messageTable;
     FolderTable folderTable;
 

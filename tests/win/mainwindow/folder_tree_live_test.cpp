@@ -164,6 +164,34 @@ TEST_F(LiveMainWindow, TheOpenCommandAndOtherFoldersReuseTheList) {
     EXPECT_NE(mainwindow::CurrentFolderId(), "65537");
 }
 
+TEST_F(LiveMainWindow, ADoubleClickOpensOnlyTheOpenableKinds) {
+    // Items as a folder list with such ids would make them.
+    auto insert = [&](const wchar_t* text, std::uint32_t id) {
+        TVINSERTSTRUCTW item{};
+        item.hParent = MailRootItem();
+        item.hInsertAfter = TVI_LAST;
+        item.item.mask = TVIF_TEXT | TVIF_PARAM;
+        item.item.pszText = const_cast<wchar_t*>(text);
+        item.item.lParam = static_cast<LPARAM>(id);
+        return TreeView_InsertItem(Tree(), &item);
+    };
+    HTREEITEM middle = insert(L"two hundred", 200);
+    HTREEITEM large = insert(L"seventy thousand", 70000);
+    Select(middle);
+    TreeNotify(NM_DBLCLK);
+    TreeCommand(mainwindow::IDM_OPEN_FOLDER);
+    EXPECT_EQ(messagelist::messageListWindow, nullptr);  // nothing opened
+    EXPECT_NE(mainwindow::noticePane, nullptr);
+    EXPECT_EQ(mainwindow::CurrentFolderId(), "");
+
+    Select(large);
+    TreeNotify(NM_DBLCLK);
+    EXPECT_NE(messagelist::messageListWindow, nullptr);
+    EXPECT_EQ(mainwindow::CurrentFolderId(), "70000");
+    EXPECT_EQ(ListCount(), 0);  // the provider has no such folder
+    EXPECT_EQ(wintest::TextOf(messagelist::folderTitleLabel), L"");
+}
+
 TEST_F(LiveMainWindow, AFolderMissingFromTheTableGetsAnEmptyTitleAndIsListedAnyway) {
     HTREEITEM inbox = FolderItem(L"收件箱");
     Select(inbox);

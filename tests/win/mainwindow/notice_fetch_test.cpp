@@ -11,6 +11,8 @@
 #include "loopback_server.h"
 #include "mainwindow/app_messages.h"
 #include "mainwindow/notice_pane.h"
+#include "platform/text.h"
+#include "ui_driver.h"
 
 namespace {
 
@@ -101,6 +103,21 @@ TEST(NoticeText, DropsAByteOrderMarkButNoText) {
     EXPECT_EQ(mainwindow::NoticeTextFromBody("公告"), L"公告");
     EXPECT_EQ(mainwindow::NoticeTextFromBody(""), L"");
     EXPECT_EQ(mainwindow::NoticeTextFromBody("\xEF\xBB\xBF"), L"");
+}
+
+// The provider serves the notice; the addresses before it refuse.
+TEST(LiveNoticeFetch, TheProviderAnswersAfterThreeRefusingAddresses) {
+    std::string provider = wintest::ProviderAddress();
+    ASSERT_FALSE(provider.empty()) << "run through run-wine-test.sh with a provider";
+    session::Session session;
+    session.providerOverride = provider;
+    std::vector<session::Endpoint> endpoints(3, Loopback(wintest::ClosedLoopbackPort()));
+    for (const session::Endpoint& endpoint : mainwindow::NoticeEndpoints(session)) endpoints.push_back(endpoint);
+    std::string body;
+    ASSERT_EQ(mainwindow::FetchNotice(endpoints, ShortLimits(), body), session::Status::Ok);
+    std::wstring text = mainwindow::NoticeTextFromBody(body);
+    EXPECT_EQ(text.rfind(L"欢迎使用 Vantlo", 0), 0u);
+    EXPECT_NE(text.find(L"http://" + platform::Utf8ToWide(provider) + L"/pubinfo/Vantlo"), std::wstring::npos);
 }
 
 // The fetch thread's hand-over: it posts the text to the window it was
