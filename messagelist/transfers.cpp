@@ -1,14 +1,13 @@
-// The upload and download workers and the progress timer are added here by
-// the transfers work; until then a drop is only released.
+// A drop on the list starts an upload: see dropped_files.cpp, and the
+// workers in upload_worker.cpp and download_worker.cpp.
 #include "messagelist/transfers.h"
 
-#include <shellapi.h>
+#include "messagelist/dropped_files.h"
 
 namespace messagelist {
 
 LRESULT FilesDropped(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    DragFinish(reinterpret_cast<HDROP>(wParam));
-    return DefWindowProcW(window, message, wParam, lParam);
+    return AcceptDroppedFiles(window, message, wParam, lParam);
 }
 
 }  // namespace messagelist
