@@ -12,8 +12,18 @@ packages=(
   gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix
   wine wine64 xvfb xdotool x11-utils imagemagick fonts-wqy-microhei
   clang libclang-rt-14-dev
-  curl time procps python3
+  curl time procps python3 locales
 )
+
+# Wine takes the ANSI code page and the conversion of file names from the
+# Unix locale; the Windows-side tests run under zh_CN.UTF-8 (code page 936).
+ensure_locale() {
+  locale -a 2>/dev/null | grep -qi '^zh_CN\.utf8$' && return 0
+  echo "setup: generating the zh_CN.UTF-8 locale"
+  sed -i 's/^# *zh_CN.UTF-8 UTF-8/zh_CN.UTF-8 UTF-8/' /etc/locale.gen
+  grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' >> /etc/locale.gen
+  locale-gen >/dev/null
+}
 
 missing=()
 for p in "${packages[@]}"; do
@@ -23,6 +33,7 @@ for p in "${packages[@]}"; do
 done
 
 if [ ${#missing[@]} -eq 0 ]; then
+  ensure_locale
   echo "setup: everything is installed"
   exit 0
 fi
@@ -33,4 +44,5 @@ sudo_cmd=()
 export DEBIAN_FRONTEND=noninteractive
 "${sudo_cmd[@]}" apt-get update -q
 "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+ensure_locale
 echo "setup: done"
