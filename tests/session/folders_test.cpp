@@ -21,45 +21,6 @@ using session::CellText;
 using session::Status;
 using testsupport::HttpAnswer;
 
-const char kSidPart[] = "POST /a/s?sid=0123456789abcdef0123456789ABCDEF&func=";
-
-std::string ShortHeader(const std::string& hostPort, const std::string& function, const std::string& body) {
-    return kSidPart + function +
-           " HTTP/1.1\r\n"
-           "Accept: text/javascript\r\n"
-           "Host: " +
-           hostPort +
-           "\r\n"
-           "Content-Length: " +
-           std::to_string(body.size()) +
-           "\r\n"
-           "Content-Type: application/xml\r\n"
-           "User-Agent: Ostrel Mail Tools; Unix 7.2\r\n"
-           "Connection: close\r\n" +
-           testsupport::TestCookieLine() + "\r\n" + body;
-}
-
-std::string LongHeader(const std::string& hostPort, const std::string& function, const std::string& body) {
-    return kSidPart + function +
-           " HTTP/1.1\r\n"
-           "Accept: text/javascript\r\n"
-           "Content-Type: application/xml\r\n"
-           "Referer: http://" +
-           hostPort +
-           "/a/j/js3/index.jsp?sid=0123456789abcdef0123456789ABCDEF\r\n"
-           "Accept-Language: zh-cn\r\n"
-           "User-Agent: Ostrel Mail Tools; Unix 7.2\r\n"
-           "Host: " +
-           hostPort +
-           "\r\n"
-           "Content-Length: " +
-           std::to_string(body.size()) +
-           "\r\n"
-           "Connection: close\r\n"
-           "Cache-Control: no-cache\r\n" +
-           testsupport::TestCookieLine() + "\r\n" + body;
-}
-
 std::string NeatFolder(int id, const std::string& name, int unread = 1, int total = 2) {
     return "{'id':" + std::to_string(id) + ",'name':'" + name + "','messageCount':" + std::to_string(total) +
            ",'messageSize':10,'unreadMessageCount':" + std::to_string(unread) +
@@ -105,7 +66,7 @@ protected:
 TEST_F(FoldersTest, GetAllFoldersSendsItsRequestByteForByte) {
     server.PushAnswer(HttpAnswer(FolderAnswer({})));
     ASSERT_EQ(session::GetAllFolders(session), Status::Ok);
-    EXPECT_EQ(OnlyRequest(), ShortHeader(server.HostPort(), "mbox:getAllFolders",
+    EXPECT_EQ(OnlyRequest(), testsupport::ExpectedShortRequest(server.HostPort(), "mbox:getAllFolders",
                                          "<?xml version=\"1.0\"?><object><boolean name=\"stats\">true</boolean>"
                                          "<boolean name=\"threads\">true</boolean></object>"));
     EXPECT_EQ(session::UsedFolderRows(session.folderTable), 0u);
@@ -117,7 +78,7 @@ TEST_F(FoldersTest, CreateSendsTheNameEscapedAndTheClosingLineEndCounted) {
     ASSERT_EQ(session::CreateUserFolder(session, "R&D <2026>", id), Status::Ok);
     EXPECT_EQ(id, "65550");
     EXPECT_EQ(OnlyRequest(),
-              LongHeader(server.HostPort(), "mbox:createUserFolders",
+              testsupport::ExpectedLongRequest(server.HostPort(), "mbox:createUserFolders",
                          "<?xml version=\"1.0\"?><object><array name=\"items\"><object><string name=\"name\">"
                          "R&amp;D &lt;2026&gt;</string></object></array></object>\r\n"));
 }
@@ -126,7 +87,7 @@ TEST_F(FoldersTest, RenameSendsIdAndNameEscaped) {
     server.PushAnswer(HttpAnswer("{'code':'S_OK','var':null}"));
     ASSERT_EQ(session::RenameFolder(session, "it's \"q\" \xE6\x96\x87", "65550"), Status::Ok);
     EXPECT_EQ(OnlyRequest(),
-              ShortHeader(server.HostPort(), "mbox:updateFolders",
+              testsupport::ExpectedShortRequest(server.HostPort(), "mbox:updateFolders",
                           "<?xml version=\"1.0\"?><object><array name=\"items\"><object><int name=\"id\">65550</int>"
                           "<string name=\"name\">it&apos;s &quot;q&quot; \xE6\x96\x87</string></object></array>"
                           "</object>"));
@@ -135,7 +96,7 @@ TEST_F(FoldersTest, RenameSendsIdAndNameEscaped) {
 TEST_F(FoldersTest, DeleteSendsTheId) {
     server.PushAnswer(HttpAnswer("{'code':'S_OK','var':null}"));
     ASSERT_EQ(session::DeleteFolder(session, "65551"), Status::Ok);
-    EXPECT_EQ(OnlyRequest(), ShortHeader(server.HostPort(), "mbox:deleteFolders",
+    EXPECT_EQ(OnlyRequest(), testsupport::ExpectedShortRequest(server.HostPort(), "mbox:deleteFolders",
                                          "<?xml version=\"1.0\"?><object><array name=\"ids\"><int>65551</int>"
                                          "</array></object>"));
 }

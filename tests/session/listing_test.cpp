@@ -25,18 +25,7 @@ std::string ExpectedListRequest(const std::string& hostPort, const std::string& 
     std::string body = "<?xml version=\"1.0\"?><object><int name=\"fid\">" + folderId +
                        "</int><string name=\"order\">date</string><boolean name=\"desc\">true</boolean>"
                        "<int name=\"start\">0</int><int name=\"limit\">50</int></object>";
-    return "POST /a/s?sid=0123456789abcdef0123456789ABCDEF&func=mbox:listMessages HTTP/1.1\r\n"
-           "Accept: text/javascript\r\n"
-           "Host: " +
-           hostPort +
-           "\r\n"
-           "Content-Length: " +
-           std::to_string(body.size()) +
-           "\r\n"
-           "Content-Type: application/xml\r\n"
-           "User-Agent: Ostrel Mail Tools; Unix 7.2\r\n"
-           "Connection: close\r\n" +
-           testsupport::TestCookieLine() + "\r\n" + body;
+    return testsupport::ExpectedShortRequest(hostPort, "mbox:listMessages", body);
 }
 
 // One message object in the provider's neat form.

@@ -18,27 +18,6 @@ using testsupport::HttpAnswer;
 
 const char kOk[] = "{'code':'S_OK','var':null}";
 
-std::string LongHeader(const std::string& hostPort, const std::string& function, const std::string& body) {
-    return "POST /a/s?sid=0123456789abcdef0123456789ABCDEF&func=" + function +
-           " HTTP/1.1\r\n"
-           "Accept: text/javascript\r\n"
-           "Content-Type: application/xml\r\n"
-           "Referer: http://" +
-           hostPort +
-           "/a/j/js3/index.jsp?sid=0123456789abcdef0123456789ABCDEF\r\n"
-           "Accept-Language: zh-cn\r\n"
-           "User-Agent: Ostrel Mail Tools; Unix 7.2\r\n"
-           "Host: " +
-           hostPort +
-           "\r\n"
-           "Content-Length: " +
-           std::to_string(body.size()) +
-           "\r\n"
-           "Connection: close\r\n"
-           "Cache-Control: no-cache\r\n" +
-           testsupport::TestCookieLine() + "\r\n" + body;
-}
-
 class MessageMovesTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -65,7 +44,7 @@ TEST_F(MessageMovesTest, MoveSendsThreeIdsInQueueOrderAndOneFid) {
         "<?xml version=\"1.0\"?><object><array name=\"ids\"><string>1:1tbiC</string>"
         "<string>1:1tbiA</string><string>1:1tbiB</string></array><object name=\"attrs\">"
         "<int name=\"fid\">65550</int></object></object>";
-    EXPECT_EQ(OnlyRequest(), LongHeader(server.HostPort(), "mbox:updateMessageInfos", body));
+    EXPECT_EQ(OnlyRequest(), testsupport::ExpectedLongRequest(server.HostPort(), "mbox:updateMessageInfos", body));
     // The caller's queue is its own.
     EXPECT_EQ(ids, (MessageIdQueue{"1:1tbiC", "1:1tbiA", "1:1tbiB"}));
 }
@@ -76,14 +55,14 @@ TEST_F(MessageMovesTest, DeleteSendsIdsInQueueOrder) {
     std::string body =
         "<?xml version=\"1.0\"?><object><array name=\"ids\"><string>7</string><string>3</string>"
         "</array></object>";
-    EXPECT_EQ(OnlyRequest(), LongHeader(server.HostPort(), "mbox:deleteMessages", body));
+    EXPECT_EQ(OnlyRequest(), testsupport::ExpectedLongRequest(server.HostPort(), "mbox:deleteMessages", body));
 }
 
 TEST_F(MessageMovesTest, EmptyQueueStillSendsAnEmptyArray) {
     server.PushAnswer(HttpAnswer(kOk));
     ASSERT_EQ(session::DeleteMessages(session, {}), Status::Ok);
     std::string body = "<?xml version=\"1.0\"?><object><array name=\"ids\"></array></object>";
-    EXPECT_EQ(OnlyRequest(), LongHeader(server.HostPort(), "mbox:deleteMessages", body));
+    EXPECT_EQ(OnlyRequest(), testsupport::ExpectedLongRequest(server.HostPort(), "mbox:deleteMessages", body));
 }
 
 TEST_F(MessageMovesTest, IdsAndTargetAreEscaped) {
@@ -92,7 +71,7 @@ TEST_F(MessageMovesTest, IdsAndTargetAreEscaped) {
     std::string body =
         "<?xml version=\"1.0\"?><object><array name=\"ids\"><string>a&lt;/string&gt;&lt;string&gt;b"
         "</string></array><object name=\"attrs\"><int name=\"fid\">1&lt;x&gt;</int></object></object>";
-    EXPECT_EQ(OnlyRequest(), LongHeader(server.HostPort(), "mbox:updateMessageInfos", body));
+    EXPECT_EQ(OnlyRequest(), testsupport::ExpectedLongRequest(server.HostPort(), "mbox:updateMessageInfos", body));
 }
 
 TEST_F(MessageMovesTest, ProviderVerdictIsReported) {

@@ -31,4 +31,46 @@ inline std::string TestCookieLine() {
     return std::string("Cookie: ") + kTestCookies + "\r\n";
 }
 
+// The request the script interface is expected to send for `function`, in
+// the short header order (folder list, rename, folder deletion, listing).
+inline std::string ExpectedShortRequest(const std::string& hostPort, const std::string& function,
+                                        const std::string& body) {
+    return "POST /a/s?sid=" + std::string(kTestSid) + "&func=" + function +
+           " HTTP/1.1\r\n"
+           "Accept: text/javascript\r\n"
+           "Host: " +
+           hostPort +
+           "\r\n"
+           "Content-Length: " +
+           std::to_string(body.size()) +
+           "\r\n"
+           "Content-Type: application/xml\r\n"
+           "User-Agent: Ostrel Mail Tools; Unix 7.2\r\n"
+           "Connection: close\r\n" +
+           TestCookieLine() + "\r\n" + body;
+}
+
+// The same in the long header order (folder creation, moves, message deletion).
+inline std::string ExpectedLongRequest(const std::string& hostPort, const std::string& function,
+                                       const std::string& body) {
+    return "POST /a/s?sid=" + std::string(kTestSid) + "&func=" + function +
+           " HTTP/1.1\r\n"
+           "Accept: text/javascript\r\n"
+           "Content-Type: application/xml\r\n"
+           "Referer: http://" +
+           hostPort + "/a/j/js3/index.jsp?sid=" + kTestSid +
+           "\r\n"
+           "Accept-Language: zh-cn\r\n"
+           "User-Agent: Ostrel Mail Tools; Unix 7.2\r\n"
+           "Host: " +
+           hostPort +
+           "\r\n"
+           "Content-Length: " +
+           std::to_string(body.size()) +
+           "\r\n"
+           "Connection: close\r\n"
+           "Cache-Control: no-cache\r\n" +
+           TestCookieLine() + "\r\n" + body;
+}
+
 }  // namespace testsupport
