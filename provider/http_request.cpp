@@ -6,12 +6,6 @@ namespace provider {
 
 namespace {
 
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    return text;
-}
-
 bool IsTokenChar(char c) {
     if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
     return std::string_view("!#$%&'*+-.^_`|~").find(c) != std::string_view::npos;
@@ -85,7 +79,7 @@ bool ParseRequestHead(std::string_view head, HttpRequest& request) {
         }
         std::size_t colon = line.find(':');
         if (colon == std::string_view::npos || !IsToken(line.substr(0, colon))) return false;
-        std::string_view value = TrimBlanks(line.substr(colon + 1));
+        std::string_view value = TrimSpacesAndTabs(line.substr(colon + 1));
         for (char c : value)
             if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F) return false;
         request.headers.emplace_back(std::string(line.substr(0, colon)), std::string(value));

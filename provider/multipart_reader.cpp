@@ -6,12 +6,6 @@ namespace provider {
 
 namespace {
 
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    return text;
-}
-
 // Splits "type; a=1; b="x;y"" at the semicolons outside quotes; calls
 // visit(name, value) for each parameter with the quotes taken off. Quoted
 // values are taken as they stand, without backslash escapes, since some
@@ -27,7 +21,7 @@ void ForEachParameter(std::string_view text, Visit visit) {
             pos = nextSemicolon;
             continue;
         }
-        std::string_view name = TrimBlanks(text.substr(pos, equals - pos));
+        std::string_view name = TrimSpacesAndTabs(text.substr(pos, equals - pos));
         std::size_t valueStart = equals + 1;
         while (valueStart < text.size() && (text[valueStart] == ' ' || text[valueStart] == '\t')) ++valueStart;
         std::string_view value;
@@ -39,7 +33,7 @@ void ForEachParameter(std::string_view text, Visit visit) {
         } else {
             std::size_t end = text.find(';', valueStart);
             value =
-                TrimBlanks(text.substr(valueStart, (end == std::string_view::npos ? text.size() : end) - valueStart));
+                TrimSpacesAndTabs(text.substr(valueStart, (end == std::string_view::npos ? text.size() : end) - valueStart));
             pos = end;
         }
         visit(ToLowerAscii(name), value);
@@ -60,7 +54,7 @@ const char* MultipartFaultText(MultipartFault fault) {
 }
 
 std::optional<std::string> BoundaryFromContentType(std::string_view contentType) {
-    std::string_view type = TrimBlanks(contentType.substr(0, contentType.find(';')));
+    std::string_view type = TrimSpacesAndTabs(contentType.substr(0, contentType.find(';')));
     if (!EqualsIgnoringCase(type, "multipart/form-data")) return std::nullopt;
     std::optional<std::string> boundary;
     ForEachParameter(contentType, [&](const std::string& name, std::string_view value) {
@@ -189,8 +183,8 @@ bool MultipartReader::ParseHead(std::string_view text, PartHead& head) {
         start = end + 2;
         std::size_t colon = line.find(':');
         if (colon == std::string_view::npos || colon == 0) return false;
-        std::string name = ToLowerAscii(TrimBlanks(line.substr(0, colon)));
-        std::string_view value = TrimBlanks(line.substr(colon + 1));
+        std::string name = ToLowerAscii(TrimSpacesAndTabs(line.substr(0, colon)));
+        std::string_view value = TrimSpacesAndTabs(line.substr(colon + 1));
         if (name == "content-disposition") {
             ForEachParameter(value, [&](const std::string& parameter, std::string_view parameterValue) {
                 if (parameter == "name") head.name = std::string(parameterValue);

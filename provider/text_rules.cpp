@@ -102,4 +102,10 @@ std::string AddressOfRecipient(std::string_view recipient) {
     return std::string(Trim(recipient));
 }
 
+std::string_view TrimSpacesAndTabs(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+}
+
 }  // namespace provider

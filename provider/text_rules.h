@@ -28,6 +28,10 @@ bool IsValidFolderName(std::string_view name);
 // Valid UTF-8, no control characters, at most kMaxSubjectBytes (may be empty).
 bool IsValidSubject(std::string_view subject);
 
+// The text without leading and trailing spaces and tabs (header values,
+// cookie pieces, multipart parameters).
+std::string_view TrimSpacesAndTabs(std::string_view text);
+
 // "Name <addr>" or "addr": the address part, without the angle brackets.
 std::string AddressOfRecipient(std::string_view recipient);
 

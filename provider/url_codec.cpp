@@ -1,5 +1,7 @@
 #include "url_codec.h"
 
+#include "text_rules.h"
+
 namespace provider {
 
 namespace {
@@ -9,12 +11,6 @@ int HexValue(char c) {
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    return text;
 }
 
 }  // namespace
@@ -70,11 +66,11 @@ FieldList ParseCookies(std::string_view cookieLine) {
     while (start < cookieLine.size()) {
         std::size_t end = cookieLine.find(';', start);
         if (end == std::string_view::npos) end = cookieLine.size();
-        std::string_view piece = TrimBlanks(cookieLine.substr(start, end - start));
+        std::string_view piece = TrimSpacesAndTabs(cookieLine.substr(start, end - start));
         std::size_t equals = piece.find('=');
         if (!piece.empty() && equals != std::string_view::npos && equals > 0)
-            cookies.emplace_back(std::string(TrimBlanks(piece.substr(0, equals))),
-                                 std::string(TrimBlanks(piece.substr(equals + 1))));
+            cookies.emplace_back(std::string(TrimSpacesAndTabs(piece.substr(0, equals))),
+                                 std::string(TrimSpacesAndTabs(piece.substr(equals + 1))));
         start = end + 1;
     }
     return cookies;
