@@ -31,16 +31,8 @@ inline CriticalSection folderLock;
 // Held by the progress timer around its whole run.
 inline CriticalSection progressLock;
 
-// The texts and handles of the transfer progress display.
-constexpr std::size_t kProgressLineBytes = 100;
-constexpr std::size_t kProgressNumberBytes = 10;
-inline char uploadLine[kProgressLineBytes] = {};
-inline char downloadLine[kProgressLineBytes] = {};
-inline char progressText[kProgressLineBytes] = {};
-inline char uploadSentText[kProgressNumberBytes] = {};
-inline char uploadTotalText[kProgressNumberBytes] = {};
-inline char downloadReceivedText[kProgressNumberBytes] = {};
-inline char downloadTotalText[kProgressNumberBytes] = {};
+// The handles of the transfer progress display (its text is composed in
+// UTF-16 by the progress timer itself).
 inline UINT_PTR progressTimerId = 0;
 inline HANDLE uploadThread = nullptr;
 inline HANDLE downloadThread = nullptr;
