@@ -131,20 +131,19 @@ std::string RandomBytes(std::size_t size, unsigned seed) {
 }
 
 std::string Folders(const std::vector<int>& ids) {
-    std::string body = "{'code':'S_OK','var':[";
-    for (std::size_t i = 0; i < ids.size(); ++i)
-        body += (i ? "," : "") + std::string("{'id':") + std::to_string(ids[i]) + ",'name':'f" +
-                std::to_string(ids[i]) + "','stats':{'messageCount':1,'unreadMessageCount':0}}";
-    return body + "]}";
+    std::vector<std::string> rows;
+    for (int id : ids)
+        rows.push_back("{'id':" + std::to_string(id) + ",'name':'f" + std::to_string(id) +
+                       "','stats':{'messageCount':1,'unreadMessageCount':0}}");
+    return testsupport::OkListAnswer(rows);
 }
 
 std::string Page(const std::vector<std::vector<std::string>>& mails) {  // id, subject, size, attached
-    std::string body = "{'code':'S_OK','var':[";
-    for (std::size_t i = 0; i < mails.size(); ++i)
-        body += (i ? "," : "") + std::string("{'id':'") + mails[i][0] + "','fid':1,'size':" + mails[i][2] +
-                ",'subject':'" + mails[i][1] +
-                "','receivedDate':new Date(2026,0,1,0,0,0),'flags':{'attached':" + mails[i][3] + "}}";
-    return body + "]}";
+    std::vector<std::string> rows;
+    for (const std::vector<std::string>& mail : mails)
+        rows.push_back("{'id':'" + mail[0] + "','fid':1,'size':" + mail[2] + ",'subject':'" + mail[1] +
+                       "','receivedDate':new Date(2026,0,1,0,0,0),'flags':{'attached':" + mail[3] + "}}");
+    return testsupport::OkListAnswer(rows);
 }
 
 class TransferCli : public ::testing::Test {

@@ -38,9 +38,7 @@ std::string FieldFolder(int id, const std::string& name, int unread, int total) 
 }
 
 std::string FolderAnswer(const std::vector<std::string>& folders) {
-    std::string body = "{'code':'S_OK','var':[";
-    for (std::size_t i = 0; i < folders.size(); ++i) body += (i ? "," : "") + folders[i];
-    return body + "]}";
+    return testsupport::OkListAnswer(folders);
 }
 
 class FoldersTest : public ::testing::Test {
@@ -66,9 +64,10 @@ protected:
 TEST_F(FoldersTest, GetAllFoldersSendsItsRequestByteForByte) {
     server.PushAnswer(HttpAnswer(FolderAnswer({})));
     ASSERT_EQ(session::GetAllFolders(session), Status::Ok);
-    EXPECT_EQ(OnlyRequest(), testsupport::ExpectedShortRequest(server.HostPort(), "mbox:getAllFolders",
-                                         "<?xml version=\"1.0\"?><object><boolean name=\"stats\">true</boolean>"
-                                         "<boolean name=\"threads\">true</boolean></object>"));
+    EXPECT_EQ(OnlyRequest(),
+              testsupport::ExpectedShortRequest(server.HostPort(), "mbox:getAllFolders",
+                                                "<?xml version=\"1.0\"?><object><boolean name=\"stats\">true</boolean>"
+                                                "<boolean name=\"threads\">true</boolean></object>"));
     EXPECT_EQ(session::UsedFolderRows(session.folderTable), 0u);
 }
 
@@ -77,28 +76,30 @@ TEST_F(FoldersTest, CreateSendsTheNameEscapedAndTheClosingLineEndCounted) {
     std::string id;
     ASSERT_EQ(session::CreateUserFolder(session, "R&D <2026>", id), Status::Ok);
     EXPECT_EQ(id, "65550");
-    EXPECT_EQ(OnlyRequest(),
-              testsupport::ExpectedLongRequest(server.HostPort(), "mbox:createUserFolders",
-                         "<?xml version=\"1.0\"?><object><array name=\"items\"><object><string name=\"name\">"
-                         "R&amp;D &lt;2026&gt;</string></object></array></object>\r\n"));
+    EXPECT_EQ(OnlyRequest(), testsupport::ExpectedLongRequest(
+                                 server.HostPort(), "mbox:createUserFolders",
+                                 "<?xml version=\"1.0\"?><object><array name=\"items\"><object><string name=\"name\">"
+                                 "R&amp;D &lt;2026&gt;</string></object></array></object>\r\n"));
 }
 
 TEST_F(FoldersTest, RenameSendsIdAndNameEscaped) {
     server.PushAnswer(HttpAnswer("{'code':'S_OK','var':null}"));
     ASSERT_EQ(session::RenameFolder(session, "it's \"q\" \xE6\x96\x87", "65550"), Status::Ok);
     EXPECT_EQ(OnlyRequest(),
-              testsupport::ExpectedShortRequest(server.HostPort(), "mbox:updateFolders",
-                          "<?xml version=\"1.0\"?><object><array name=\"items\"><object><int name=\"id\">65550</int>"
-                          "<string name=\"name\">it&apos;s &quot;q&quot; \xE6\x96\x87</string></object></array>"
-                          "</object>"));
+              testsupport::ExpectedShortRequest(
+                  server.HostPort(), "mbox:updateFolders",
+                  "<?xml version=\"1.0\"?><object><array name=\"items\"><object><int name=\"id\">65550</int>"
+                  "<string name=\"name\">it&apos;s &quot;q&quot; \xE6\x96\x87</string></object></array>"
+                  "</object>"));
 }
 
 TEST_F(FoldersTest, DeleteSendsTheId) {
     server.PushAnswer(HttpAnswer("{'code':'S_OK','var':null}"));
     ASSERT_EQ(session::DeleteFolder(session, "65551"), Status::Ok);
-    EXPECT_EQ(OnlyRequest(), testsupport::ExpectedShortRequest(server.HostPort(), "mbox:deleteFolders",
-                                         "<?xml version=\"1.0\"?><object><array name=\"ids\"><int>65551</int>"
-                                         "</array></object>"));
+    EXPECT_EQ(OnlyRequest(),
+              testsupport::ExpectedShortRequest(server.HostPort(), "mbox:deleteFolders",
+                                                "<?xml version=\"1.0\"?><object><array name=\"ids\"><int>65551</int>"
+                                                "</array></object>"));
 }
 
 TEST_F(FoldersTest, ANameCannotAddElementsToTheRequest) {

@@ -39,9 +39,7 @@ std::string Message(const std::string& id, const std::string& subject, const std
 }
 
 std::string Page(const std::vector<std::string>& messages) {
-    std::string body = "{'code':'S_OK','var':[";
-    for (std::size_t i = 0; i < messages.size(); ++i) body += (i ? "," : "") + messages[i];
-    return body + "]}";
+    return testsupport::OkListAnswer(messages);
 }
 
 class ListingTest : public ::testing::Test {

@@ -30,16 +30,16 @@ struct Mail {
 };
 
 std::string InboxPage(const std::vector<Mail>& mails) {
-    std::string body = "{'code':'S_OK','var':[";
-    for (std::size_t i = 0; i < mails.size(); ++i) {
-        body += (i ? "," : "") + std::string("{'id':'") + mails[i].id +
-                "','fid':1,'size':5000,'from':'demo@163.example','to':'demo@163.example','subject':'" +
-                mails[i].subject +
-                "','sentDate':new Date(2026,0,5,10,20,30),'receivedDate':new Date(2026,0,5,10,20,30),"
-                "'priority':3,'backgroundColor':0,'antiVirusStatus':'','label0':0,"
-                "'flags':{'read':false,'draft':false,'attached':true}}";
+    std::vector<std::string> rows;
+    for (const Mail& mail : mails) {
+        rows.push_back("{'id':'" + mail.id +
+                       "','fid':1,'size':5000,'from':'demo@163.example','to':'demo@163.example','subject':'" +
+                       mail.subject +
+                       "','sentDate':new Date(2026,0,5,10,20,30),'receivedDate':new Date(2026,0,5,10,20,30),"
+                       "'priority':3,'backgroundColor':0,'antiVirusStatus':'','label0':0,"
+                       "'flags':{'read':false,'draft':false,'attached':true}}");
     }
-    return HttpAnswer(body + "]}");
+    return HttpAnswer(testsupport::OkListAnswer(rows));
 }
 
 Reply UploadAccepted() {

@@ -4,6 +4,9 @@
 
 #include <string>
 
+#include <vector>
+
+#include "scripted_server.h"
 #include "session/answer_rows.h"
 #include "session/cells.h"
 
@@ -48,9 +51,9 @@ std::string FolderObject(int id, const std::string& name) {
 }
 
 TEST(FolderList, AHundredAndFirstFolderIsDropped) {
-    std::string answer = "{'code':'S_OK','var':[";
-    for (int i = 1; i <= 101; ++i) answer += (i > 1 ? "," : "") + FolderObject(i, "f" + std::to_string(i));
-    answer += "]}";
+    std::vector<std::string> folders;
+    for (int i = 1; i <= 101; ++i) folders.push_back(FolderObject(i, "f" + std::to_string(i)));
+    std::string answer = testsupport::OkListAnswer(folders);
     FolderTable table;
     InitFolderTable(table);
     EXPECT_EQ(ReadFolderList(answer, table), kFolderRows);

@@ -144,6 +144,12 @@ std::string HttpAnswer(const std::string& body, const std::string& extraHeaders)
            "\r\nConnection: close\r\n\r\n" + body;
 }
 
+std::string OkListAnswer(const std::vector<std::string>& objects) {
+    std::string body = "{'code':'S_OK','var':[";
+    for (std::size_t i = 0; i < objects.size(); ++i) body += (i ? "," : "") + objects[i];
+    return body + "]}";
+}
+
 std::uint16_t ClosedPort() {
     std::uint16_t port = 0;
     int fd = ListenLoopback(port);

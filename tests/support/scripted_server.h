@@ -16,10 +16,10 @@ namespace testsupport {
 
 struct Reply {
     enum class Kind {
-        Answer,        // send `bytes`, then close
-        AnswerStall,   // send `bytes`, then keep the connection open silently
-        Stall,         // accept and never answer nor close
-        CloseAtOnce,   // close without reading or answering
+        Answer,       // send `bytes`, then close
+        AnswerStall,  // send `bytes`, then keep the connection open silently
+        Stall,        // accept and never answer nor close
+        CloseAtOnce,  // close without reading or answering
     };
     Kind kind = Kind::Answer;
     std::string bytes;
@@ -68,6 +68,10 @@ private:
 
 // "HTTP/1.1 200 OK\r\n" + headers + "\r\n" + body, with Content-Length.
 std::string HttpAnswer(const std::string& body, const std::string& extraHeaders = "");
+
+// A script answer that accepts and lists `objects`:
+// {'code':'S_OK','var':[object,object,...]}
+std::string OkListAnswer(const std::vector<std::string>& objects);
 
 // A loopback port on which nothing listens (connects are refused).
 std::uint16_t ClosedPort();
