@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "cli/command.h"
-#include "platform/alert.h"
 #include "platform/arguments.h"
 #include "session/provider_directory.h"
 
@@ -96,8 +95,6 @@ int main(int argc, char** argv) {
                      command->arguments);
 
     cli::Context context{session, account, std::cout, std::cerr};
-    // Connection failures of the session operations become error lines.
-    platform::SetAlertHook([&](const std::string&, const std::string& text) { cli::Fail(context, text); });
     if (command->signsIn) {
         if (account.empty()) return Usage(std::string(command->name) + " needs --account");
         int signedIn = cli::SignInAccount(context);

@@ -75,7 +75,7 @@ int SignInChecked(Context& context) {
 
 int OperationFailed(Context& context, session::Status status, const std::string& what) {
     switch (status) {
-    case session::Status::ConnectFailed: return kExitFailure;
+    case session::Status::ConnectFailed: return Fail(context, "could not connect to the provider to " + what);
     case session::Status::Refused: return Fail(context, "the provider refused to " + what);
     default: return Fail(context, "could not " + what + ": " + session::StatusText(status));
     }

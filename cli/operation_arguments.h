@@ -32,8 +32,7 @@ int UsageError(Context& context, const std::string& message);
 int SignInChecked(Context& context);
 
 // Prints why `what` (e.g. "create folder 'Docs'") failed and returns
-// kExitFailure. A failed connection has already been told by the session's
-// alert, so nothing more is printed for it.
+// kExitFailure.
 int OperationFailed(Context& context, session::Status status, const std::string& what);
 
 }  // namespace cli

@@ -38,7 +38,8 @@ void NewFolder() {
         FolderWork work;
         status = session::CreateUserFolder(ui::TheSession(), platform::WideToUtf8(kNewFolderName), newId);
     }
-    // A failed connection has been shown by the request; no folder exists.
+    ui::AlertIfUnreachable(status, session::AlertedOperation::CreateFolder);
+    // No folder exists after a failed connection.
     if (status == session::Status::ConnectFailed || status == session::Status::RequestTooLarge) return;
 
     TVINSERTSTRUCTW insert{};
@@ -61,7 +62,7 @@ void DeleteSelectedFolder() {
     std::string id = std::to_string(TreeItemData(folderTree, item));
     {
         FolderWork work;
-        session::DeleteFolder(ui::TheSession(), id);
+        ui::AlertIfUnreachable(session::DeleteFolder(ui::TheSession(), id), session::AlertedOperation::DeleteFolder);
     }
     // Gone at once; a folder the provider kept comes back with the next reload.
     TreeView_DeleteItem(folderTree, item);

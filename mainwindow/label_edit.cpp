@@ -27,7 +27,7 @@ LRESULT OnEndLabelEdit(const NMTVDISPINFOW& info) {
     FolderWork work;
     std::string name = platform::WideToUtf8(info.item.pszText);
     std::string id = std::to_string(TreeItemData(folderTree, info.item.hItem));
-    session::RenameFolder(ui::TheSession(), name, id);
+    ui::AlertIfUnreachable(session::RenameFolder(ui::TheSession(), name, id), session::AlertedOperation::RenameFolder);
     // The tree shows the names the reloaded folder list reports; the edited
     // item goes with the rebuild, once the tree has finished the edit.
     ScheduleFolderTreeReload();

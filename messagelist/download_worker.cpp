@@ -96,6 +96,7 @@ void DownloadCancelled() {
 
 void DownloadEnded(session::Status status) {
     Transfers().downloadTaken = false;
+    ui::AlertIfUnreachable(status, session::AlertedOperation::Download);
     // A download that went well is told by the progress display's own end.
     if (status != session::Status::Ok) ShowTransferFailure(DownloadFailedText(status));
 }

@@ -24,14 +24,16 @@ void ReloadOpenFolder() {
 }
 
 void MoveMessagesAndReload(const std::string& targetFolderId, session::MessageIdQueue ids) {
-    session::MoveMessages(ui::TheSession(), std::move(ids), targetFolderId);
+    ui::AlertIfUnreachable(session::MoveMessages(ui::TheSession(), std::move(ids), targetFolderId),
+                           session::AlertedOperation::MoveMessages);
     ReloadOpenFolder();
 }
 
 void DeleteRowsCommand(HWND list) {
     ChosenItems chosen = ChosenRows(list);
     ShowStatusText(kDeletingText);
-    session::DeleteMessages(ui::TheSession(), IdsOf(chosen.items));
+    ui::AlertIfUnreachable(session::DeleteMessages(ui::TheSession(), IdsOf(chosen.items)),
+                           session::AlertedOperation::DeleteMessages);
     ReloadOpenFolder();
     ShowStatusText(mainwindow::kReadyText);
 }

@@ -6,7 +6,6 @@
 #include <memory>
 #include <optional>
 
-#include "platform/alert.h"
 #include "session/cells.h"
 #include "session/exchange.h"
 #include "session/http_head.h"
@@ -138,10 +137,7 @@ Status DownloadAttachment(Session& session, const std::string& messageId, const 
 
     Connection connection(session.limits);
     Status status = connection.Open(WebmailEndpoint(session), Style::Plain, 0);
-    if (status != Status::Ok) {
-        platform::ShowErrorAlert("down load file error");
-        return status;
-    }
+    if (status != Status::Ok) return status;
     status = connection.SendAll(request.Text().data(), request.Size(), Style::Plain, 0);
     if (status != Status::Ok) return status;
 

@@ -1,6 +1,5 @@
 #include "session/folders.h"
 
-#include "platform/alert.h"
 #include "session/answer_rows.h"
 #include "session/keyword_scanner.h"
 #include "session/provider_directory.h"
@@ -27,10 +26,9 @@ bool IsDecimal(std::string_view text) {
 }
 
 // Runs one of the three plain folder changes; `answer` keeps what came back.
-Status RunChange(Session& session, const Request& request, const char* connectFailure, Answer& answer) {
+Status RunChange(Session& session, const Request& request, Answer& answer) {
     if (request.Overflowed()) return Status::RequestTooLarge;
     Status status = Exchange(WebmailEndpoint(session), request, kPlainText, session.limits, answer);
-    if (status == Status::ConnectFailed) platform::ShowErrorAlert(connectFailure);
     if (status != Status::Ok) return status;
     return AnswerAccepted(answer.Body()) ? Status::Ok : Status::Refused;
 }
@@ -83,8 +81,7 @@ Status GetAllFolders(Session& session) {
 Status CreateUserFolder(Session& session, const std::string& nameUtf8, std::string& newId) {
     newId.clear();
     Answer answer;
-    Status status = RunChange(session, CreateUserFolderRequest(session, nameUtf8),
-                              "Create UserFolder,connect server error", answer);
+    Status status = RunChange(session, CreateUserFolderRequest(session, nameUtf8), answer);
     if (status != Status::Ok) return status;
     newId = ReadNewFolderId(answer.Body());
     return newId.empty() ? Status::Refused : Status::Ok;
@@ -92,13 +89,12 @@ Status CreateUserFolder(Session& session, const std::string& nameUtf8, std::stri
 
 Status RenameFolder(Session& session, const std::string& newNameUtf8, const std::string& folderId) {
     Answer answer;
-    return RunChange(session, RenameFolderRequest(session, newNameUtf8, folderId),
-                     "Update UserFolder,connect server error", answer);
+    return RunChange(session, RenameFolderRequest(session, newNameUtf8, folderId), answer);
 }
 
 Status DeleteFolder(Session& session, const std::string& folderId) {
     Answer answer;
-    return RunChange(session, DeleteFolderRequest(session, folderId), "Delete UserFolder,connect server error", answer);
+    return RunChange(session, DeleteFolderRequest(session, folderId), answer);
 }
 
 }  // namespace session

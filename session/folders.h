@@ -16,13 +16,12 @@ Status GetAllFolders(Session& session);
 
 // Creates a folder named nameUtf8. On Status::Ok, newId holds the new
 // folder's id as decimal text; Status::Refused, with newId empty, when the
-// provider refused or its answer held no id. A failed connection shows the
-// "Error" alert and returns ConnectFailed.
+// provider refused or its answer held no id; ConnectFailed when the
+// provider could not be reached (the caller tells the user).
 Status CreateUserFolder(Session& session, const std::string& nameUtf8, std::string& newId);
 
 // Status::Ok when the provider accepted the rename or deletion, Refused when
-// it did not. A failed connection shows the "Error" alert and returns
-// ConnectFailed.
+// it did not; ConnectFailed when the provider could not be reached.
 Status RenameFolder(Session& session, const std::string& newNameUtf8, const std::string& folderId);
 Status DeleteFolder(Session& session, const std::string& folderId);
 

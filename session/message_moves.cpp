@@ -1,6 +1,5 @@
 #include "session/message_moves.h"
 
-#include "platform/alert.h"
 #include "session/provider_directory.h"
 #include "session/script_request.h"
 
@@ -22,11 +21,10 @@ std::string IdElements(MessageIdQueue& ids) {
     return out;
 }
 
-Status Run(Session& session, const Request& request, const char* connectFailure) {
+Status Run(Session& session, const Request& request) {
     if (request.Overflowed()) return Status::RequestTooLarge;
     Answer answer;
     Status status = Exchange(WebmailEndpoint(session), request, kPlainText, session.limits, answer);
-    if (status == Status::ConnectFailed) platform::ShowErrorAlert(connectFailure);
     if (status != Status::Ok) return status;
     return AnswerAccepted(answer.Body()) ? Status::Ok : Status::Refused;
 }
@@ -45,11 +43,11 @@ Request DeleteMessagesRequest(const Session& session, MessageIdQueue& ids) {
 }
 
 Status MoveMessages(Session& session, MessageIdQueue ids, const std::string& targetFolderId) {
-    return Run(session, MoveMessagesRequest(session, ids, targetFolderId), "Update UserFolder,connect server error");
+    return Run(session, MoveMessagesRequest(session, ids, targetFolderId));
 }
 
 Status DeleteMessages(Session& session, MessageIdQueue ids) {
-    return Run(session, DeleteMessagesRequest(session, ids), "Update Software connection server Error");
+    return Run(session, DeleteMessagesRequest(session, ids));
 }
 
 }  // namespace session

@@ -16,8 +16,8 @@ using MessageIdQueue = std::deque<std::string>;
 
 // Status::Ok when the provider accepted the move or deletion; Refused when
 // its answer did not; RequestTooLarge (nothing sent) when the ids do not fit
-// the request. A failed connection shows the "Error" alert and returns
-// ConnectFailed. An empty queue still sends a request with an empty array.
+// the request; ConnectFailed when the provider could not be reached (the
+// caller tells the user). An empty queue still sends a request with an empty array.
 Status MoveMessages(Session& session, MessageIdQueue ids, const std::string& targetFolderId);
 Status DeleteMessages(Session& session, MessageIdQueue ids);
 

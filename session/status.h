@@ -8,7 +8,7 @@ namespace session {
 enum class Status : int {
     Ok = 0,
     FileError = 2,             // a local file could not be opened or created
-    ConnectFailed = 3,         // plain connect failed (after the operation's alert)
+    ConnectFailed = 3,         // plain connect failed (nothing was sent)
     ReceiveWaitFailed = 12,    // waiting for answer data reported an error
     ConnectWaitFailed = 14,    // waiting for the connection failed or gave up
     SendWaitFailed = 15,       // waiting to send reported an error
@@ -24,6 +24,14 @@ enum class Status : int {
 };
 
 const char* StatusText(Status status);
+
+// Operations whose failed connection (Status::ConnectFailed) the desktop
+// program reports in a box captioned "Error". The session itself shows
+// nothing: its callers decide how to tell the user.
+enum class AlertedOperation { CreateFolder, RenameFolder, DeleteFolder, MoveMessages, DeleteMessages, Download };
+
+// The English text of that box, as the program has always shown it.
+const char* ConnectFailureText(AlertedOperation operation);
 
 inline bool Succeeded(Status status) { return status == Status::Ok; }
 

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "platform/alert.h"
+
 namespace ui {
 namespace {
 HINSTANCE moduleInstance = nullptr;
@@ -20,6 +22,10 @@ HINSTANCE ModuleInstance() {
 
 void SetModuleInstance(HINSTANCE instance) {
     moduleInstance = instance;
+}
+
+void AlertIfUnreachable(session::Status status, session::AlertedOperation operation) {
+    if (status == session::Status::ConnectFailed) platform::ShowErrorAlert(session::ConnectFailureText(operation));
 }
 
 void InitialiseCommonControls() {

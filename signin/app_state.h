@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "session/session.h"
+#include "session/status.h"
 
 namespace ui {
 
@@ -18,6 +19,10 @@ session::Session& TheSession();
 // main), read by the windows for their icon and classes.
 HINSTANCE ModuleInstance();
 void SetModuleInstance(HINSTANCE instance);
+
+// Shows the "Error" box of `operation` when its request could not reach
+// the provider; does nothing for any other status.
+void AlertIfUnreachable(session::Status status, session::AlertedOperation operation);
 
 // Loads the common controls once per process (the manifest asks for
 // version 6 of them).

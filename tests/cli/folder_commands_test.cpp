@@ -165,11 +165,11 @@ TEST_F(ScriptedCli, AnUnreachableWebmailHostExitsOneWithTheOperationsText) {
         std::vector<std::string> args;
         std::string says;
     } cases[] = {
-        {{"mkdir", "x"}, "Create UserFolder,connect server error"},
-        {{"rename", "9", "y"}, "Update UserFolder,connect server error"},
-        {{"rmdir", "9"}, "Delete UserFolder,connect server error"},
-        {{"mv", "9", "m"}, "Update UserFolder,connect server error"},
-        {{"rm", "m"}, "Update Software connection server Error"},
+        {{"mkdir", "x"}, "could not connect to the provider to create folder 'x'"},
+        {{"rename", "9", "y"}, "could not connect to the provider to rename folder 9"},
+        {{"rmdir", "9"}, "could not connect to the provider to delete folder 9"},
+        {{"mv", "9", "m"}, "could not connect to the provider to move the messages"},
+        {{"rm", "m"}, "could not connect to the provider to delete the messages"},
         {{"folders"}, "could not list the folders"},
         {{"ls", "1"}, "could not list folder 1"},
     };
