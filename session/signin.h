@@ -3,6 +3,7 @@
 // Fills the Session's cookies, sid, webmail host and account name.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -21,7 +22,16 @@ enum class SignInResult : int {
     EntryReceiveFailed = 7,      // receiving from the entry server failed
     AnswerMalformed = 8,         // an answer lacked a piece or did not fit
     EntryTimedOut = 9,           // the entry server did not answer in time
+    AccountTooLong = 10,         // longer than kLongestAccount bytes; nothing sent
+    PasswordTooLong = 11,        // longer than kLongestPassword bytes; nothing sent
+    PasswordEmpty = 12,          // no password given; nothing sent
 };
+
+// The longest account (domain included) and password a sign-in takes, in
+// bytes; the requests have room for both even when every byte must be
+// percent-encoded.
+constexpr std::size_t kLongestAccount = 63;
+constexpr std::size_t kLongestPassword = 64;
 
 const char* SignInResultText(SignInResult result);
 
