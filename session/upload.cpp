@@ -246,7 +246,7 @@ Status UploadFile(Session& session, const std::filesystem::path& path) {
         std::string boundary = BoundarySource() ? BoundarySource()() : RandomBoundary();
         status = BuildForm(boundary, name, form);
         if (status != Status::Ok) return status;
-        if (form.partHead.find(boundary, 2) != std::string::npos) continue;
+        if (name.find(boundary) != std::string::npos) continue;
         Request head(TextRoom(kHeadBuffer));
         UploadHead(session, form, size, head);
         if (head.Overflowed()) return Status::RequestTooLarge;

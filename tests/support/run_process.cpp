@@ -15,7 +15,7 @@ extern char** environ;
 namespace testsupport {
 
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                         const std::string& input, int timeoutMs) {
+                         const std::string& input, int timeoutMs, const std::function<void(int)>& whileRunning) {
     ProcessResult result;
     int in[2], out[2], err[2];
     if (::pipe2(in, O_CLOEXEC) || ::pipe2(out, O_CLOEXEC) || ::pipe2(err, O_CLOEXEC)) return result;
@@ -49,6 +49,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::vector
     signal(SIGPIPE, SIG_IGN);
     if (!input.empty()) (void)!::write(in[1], input.data(), input.size());
     ::close(in[1]);
+    if (whileRunning) whileRunning(pid);
 
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
