@@ -31,14 +31,15 @@ std::string Message(const std::string& id, const std::string& subject, const std
            "),'priority':3,'backgroundColor':0,'antiVirusStatus':'','label0':0,'flags':{" + flags + "}}";
 }
 
-// Every cell of every row is a terminated text followed by zero bytes.
+// Every cell is a terminated text followed by zero bytes, and the row past
+// the page is never written.
 template <class Row>
-bool CellsSound(const Row* rows, std::size_t count, std::initializer_list<session::CellPlace> cells) {
+bool CellsSound(const Row* rows, std::size_t count, std::initializer_list<CellPlace> cells) {
     for (std::size_t r = 0; r < count; ++r)
-        for (const session::CellPlace& cell : cells) {
+        for (const CellPlace& cell : cells) {
             const char* text = reinterpret_cast<const char*>(&rows[r]) + cell.offset;
-            std::size_t end = std::find(text, text + cell.capacity, '\0') - text;
-            if (end == cell.capacity || std::count(text + end, text + cell.capacity, '\0') != static_cast<long>(cell.capacity - end))
+            if (std::any_of(std::find(text, text + cell.capacity, '\0'), text + cell.capacity, [](char c) { return c; }) ||
+                std::find(text, text + cell.capacity, '\0') == text + cell.capacity)
                 return false;
         }
     return true;
@@ -49,17 +50,13 @@ struct Tables {
     session::MessageTable messages;
     Tables() { session::InitFolderTable(folders), session::InitMessageTable(messages); }
     bool Sound() {
-        using session::FolderRow;
-        using session::MessageRow;
-        const auto& last = messages.rows[session::kMessageRows - 1];
-        return CellsSound(folders.rows.get(), session::kFolderRows,
-                          {VANTLO_CELL(FolderRow, id), VANTLO_CELL(FolderRow, name),
-                           VANTLO_CELL(FolderRow, messageCount), VANTLO_CELL(FolderRow, unreadThreadCount)}) &&
+        using session::FolderRow, session::MessageRow;
+        const char* last = messages.rows[session::kMessageRows - 1].id;
+        return CellsSound(folders.rows.get(), session::kFolderRows, {VANTLO_CELL(FolderRow, id), VANTLO_CELL(FolderRow, name)}) &&
                CellsSound(messages.rows.get(), session::kMessageRows,
-                          {VANTLO_CELL(MessageRow, id), VANTLO_CELL(MessageRow, size), VANTLO_CELL(MessageRow, subject),
-                           VANTLO_CELL(MessageRow, receivedDate), VANTLO_CELL(MessageRow, read),
-                           VANTLO_CELL(MessageRow, attached)}) &&
-               std::all_of(last.id, last.id + sizeof(MessageRow), [](char c) { return c == 0; });
+                       {VANTLO_CELL(MessageRow, id), VANTLO_CELL(MessageRow, subject), VANTLO_CELL(MessageRow, receivedDate),
+                        VANTLO_CELL(MessageRow, attached)}) &&
+               std::all_of(last, last + sizeof(MessageRow), [](char c) { return c == 0; });
     }
 };
 
@@ -102,13 +99,11 @@ TEST(AnswerRows, MessagesWithMonthsFromOneEscapedSubjectsAndEveryFlagShape) {
         ASSERT_EQ(session::ReadMessagePage(body, t.messages), 2u) << c.subject;
         const session::MessageRow* row = t.messages.rows.get();
         EXPECT_EQ(CellText(row[0].receivedDate), c.stored) << c.date;
-        EXPECT_EQ(CellText(row[0].sentDate), c.stored) << c.date;
         EXPECT_EQ(CellText(row[0].subject), c.shown);
         EXPECT_EQ(CellText(row[0].read), c.read) << c.flags;
         EXPECT_EQ(CellText(row[0].attached), c.attached) << c.flags;
         EXPECT_EQ(CellText(row[0].size), "2048");
         EXPECT_EQ(CellText(row[1].id), std::string(31, 'i'));
-        EXPECT_EQ(CellText(row[1].attached), "true");
         EXPECT_TRUE(t.Sound());
     }
 }

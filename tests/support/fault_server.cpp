@@ -14,25 +14,20 @@ namespace testsupport {
 namespace {
 constexpr int kHoldMs = 10000;  // longest a stall or trickle keeps a connection
 
-int ListenLoopback(std::uint16_t& port) {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof addr;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 16) != 0) return -1;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length);
-    port = ntohs(addr.sin_port);
-    return fd;
-}
-
-int ConnectLoopback(std::uint16_t port) {
+// A loopback socket that listens on a port of its own (port 0 in), or
+// that is connected to `port`.
+int Loopback(std::uint16_t& port, bool listen) {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     addr.sin_port = htons(port);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) return fd;
+    socklen_t length = sizeof addr;
+    auto* any = reinterpret_cast<sockaddr*>(&addr);
+    bool ok = listen ? ::bind(fd, any, length) == 0 && ::listen(fd, 16) == 0 && getsockname(fd, any, &length) == 0
+                     : ::connect(fd, any, length) == 0;
+    port = ntohs(addr.sin_port);
+    if (ok) return fd;
     ::close(fd);
     return -1;
 }
@@ -73,7 +68,7 @@ void EndAnswer(int client, Action::Fault fault, const std::atomic<bool>& stoppin
 }  // namespace
 
 FaultServer::FaultServer(std::uint16_t upstreamPort) : upstream_(upstreamPort) {
-    listener_ = ListenLoopback(port_);
+    listener_ = Loopback(port_, true);
     last_ = upstream_ ? Forward() : Script(HttpAnswer(""));
     thread_ = std::thread([this] { Run(); });
 }
@@ -158,7 +153,8 @@ void FaultServer::Serve(int client, const Action& action) {
         if (Send(client, action.bytes, action, sent)) EndAnswer(client, action.fault, stopping_);
         return;
     }
-    int server = ConnectLoopback(upstream_);
+    std::uint16_t upstream = upstream_;
+    int server = Loopback(upstream, false);
     if (server < 0) return;
     const std::string theirs = "127.0.0.1:" + std::to_string(upstream_), mine = HostPort();
     std::string request;
@@ -201,7 +197,7 @@ std::string OkListAnswer(const std::vector<std::string>& objects) {
 
 std::uint16_t ClosedPort() {
     std::uint16_t port = 0;
-    ::close(ListenLoopback(port));
+    ::close(Loopback(port, true));
     return port;
 }
 

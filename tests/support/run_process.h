@@ -14,7 +14,8 @@ struct ProcessResult {
     std::string err;
 };
 
-// env: extra "NAME=value" entries added to (or replacing in) the environment.
+// env: "NAME=value" entries added to (or replacing in) the environment;
+// "NAME" alone takes NAME out of it.
 // whileRunning (given the process id) runs once the program has started.
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
                          const std::string& input = "", int timeoutMs = 60000,
