@@ -55,45 +55,24 @@ struct CliTest : ::testing::Test {
 TEST_F(CliTest, WrongUsageAndLocalProblemsSendNothing) {
     const std::string file = Write("a.txt", "a"), tab = Write("tab\tname.txt", "x");
     const std::vector<std::vector<std::string>> usage = {
-        {},
-        {"frobnicate"},
-        {"--timeout", "nan", "folders"},
-        {"--timeout", "0", "folders"},
-        {"--timeout", "1e-9", "folders"},
-        {"--timeout", "3601", "folders"},
-        {"--speed-limit", "0", "folders"},
-        {"--speed-limit", "1.5", "folders"},
-        {"--speed-time", "-1", "folders"},
-        {"--provider", "nohostport", "folders"},
-        {"mkdir", ""},
-        {"mkdir", "a\xff"},
-        {"mkdir", "line\nbreak"},
-        {"mkdir", std::string(64, 'n')},
-        {"rename", "12a", "x"},
-        {"rmdir", "123456789012345"},
-        {"ls", "1 2"},
-        {"mv", "3", "bad id"},
-        {"rm", std::string(32, 'i')},
-        {"put", file, "x"},
-        {"get", "m1", ""},
-    };
+        {}, {"frobnicate"}, {"--timeout", "nan", "folders"}, {"--timeout", "0", "folders"}, {"--timeout", "1e-9", "folders"},
+        {"--timeout", "3601", "folders"}, {"--speed-limit", "0", "folders"}, {"--speed-limit", "1.5", "folders"},
+        {"--speed-time", "-1", "folders"}, {"--provider", "nohostport", "folders"}, {"mkdir", ""}, {"mkdir", "a\xff"}, {"mkdir", "a\x7f"}, {"mkdir", "\xED\xA0\x80"},
+        {"mkdir", "line\nbreak"}, {"mkdir", std::string(64, 'n')}, {"rename", "12a", "x"}, {"rmdir", "123456789012345"},
+        {"ls", "1 2"}, {"mv", "3", "bad id"}, {"rm", std::string(32, 'i')}, {"put", file, "x"}, {"get", "m1", ""}};
     for (const auto& args : usage) {
         ProcessResult r = Run(args);
         EXPECT_EQ(r.exitCode, 2) << (args.empty() ? "" : args.back()) << r.err;
         EXPECT_EQ(r.out, "");
     }
-    const std::pair<std::vector<std::string>, std::string> failures[] = {
-        {{"put", (dir / "missing").string(), "1"}, "not a readable file"},
-        {{"put", tab, "1"}, "control characters"},
-    };
-    for (const auto& [args, says] : failures) {
-        ProcessResult r = Run(args);
-        EXPECT_EQ(r.exitCode, 1);
-        EXPECT_NE(r.err.find(says), std::string::npos) << r.err;
-    }
-    for (const auto& [password, says] : {std::make_pair(std::string(), "the password is empty"),
-                                         std::make_pair(std::string(65, 'p'), "at most 64 bytes")}) {
-        ProcessResult r = Run({"folders"}, password);
+    const std::tuple<std::vector<std::string>, std::string, std::string> failures[] = {
+        {{"put", (dir / "missing").string(), "1"}, "vantlo-demo", "not a readable file"},
+        {{"put", tab, "1"}, "vantlo-demo", "control characters"},
+        {{"folders"}, "", "the password is empty"},
+        {{"folders"}, std::string(65, 'p'), "at most 64 bytes"},
+        {{"--account", "ann@mail.example", "folders"}, "pw", "unsupported account domain"}};
+    for (const auto& [args, password, says] : failures) {
+        ProcessResult r = Run(args, password);
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_NE(r.err.find(says), std::string::npos) << r.err;
     }

@@ -13,17 +13,6 @@ using session::Status;
 using testsupport::Action;
 using testsupport::Coded;
 
-std::string Chunked(const std::string& bytes, std::size_t size) {
-    std::string out;
-    for (std::size_t at = 0; at < bytes.size(); at += size) {
-        std::string piece = bytes.substr(at, size);
-        char line[32];
-        std::snprintf(line, sizeof line, "%zx\r\n", piece.size());
-        out += line + piece + "\r\n";
-    }
-    return out + "0\r\n\r\n";
-}
-
 TEST(BodyDecoder, EveryFramingAndCodingWholeOrByteByByte) {
     const std::string text = "{'code':'S_OK','var':'" + std::string(3000, 'x') + "'}";
     const std::string gz = Coded(text);
@@ -31,6 +20,11 @@ TEST(BodyDecoder, EveryFramingAndCodingWholeOrByteByByte) {
     badCheck[badCheck.size() - 6] ^= 1;  // the CRC of the gzip trailer
     const std::string bomb = Coded(std::string(4 << 20, '\0'));
     const std::string gzipped = "Content-Encoding: gzip\r\n", chunked = "Transfer-Encoding: chunked\r\n";
+    auto chunk = [](const std::string& bytes) {
+        char size[16];
+        std::snprintf(size, sizeof size, "%zx\r\n", bytes.size());
+        return size + bytes + "\r\n";
+    };
     struct Case {
         const char* name;
         std::string head, body;
@@ -43,14 +37,13 @@ TEST(BodyDecoder, EveryFramingAndCodingWholeOrByteByByte) {
         {"bytes past the length", "Content-Length: 3", "hello", Status::Ok, "hel"},
         {"shorter than its length", "Content-Length: 10", "hello", Status::Incomplete, "hello"},
         {"until the close", "X: y", "hello", Status::Ok, "hello"},
-        {"chunks", chunked, "5\r\nhello\r\n6;ext=1\r\n world\r\n0\r\nX-Trailer: 1\r\n\r\n", Status::Ok, "hello world"},
+        {"chunks", "transfer-encoding: Chunked", "5\r\nhello\r\n6;ext=1\r\n world\r\n0\r\nX-Trailer: 1\r\n\r\n", Status::Ok, "hello world"},
         {"cut at a chunk boundary", chunked, "5\r\nhello\r\n", Status::Incomplete, "hello"},
         {"cut inside a chunk", chunked, "5\r\nhel", Status::Incomplete, "hel"},
         {"size line says more", chunked, "a\r\nhello\r\n0\r\n\r\n", Status::Incomplete, "hello\r\n0\r\n"},
-        {"size line says less", chunked, "3\r\nhello\r\n0\r\n\r\n", Status::Unreadable, "hel"},
-        {"size line not hexadecimal", chunked, "x5\r\nhello\r\n0\r\n\r\n", Status::Unreadable, ""},
+        {"size line says less", chunked, "3\r\nhelxy5\r\nworld\r\n0\r\n\r\n", Status::Unreadable, "hel"},
         {"gzip", gzipped + "Content-Length: " + std::to_string(gz.size()), gz, Status::Ok, text},
-        {"chunked gzip", chunked + gzipped, Chunked(gz, 100), Status::Ok, text},
+        {"chunked gzip", chunked + gzipped, chunk(gz.substr(0, 16)) + chunk(gz.substr(16)) + "0\r\n\r\n", Status::Ok, text},
         {"deflate", "Content-Encoding: deflate", Coded(text, 15), Status::Ok, text},
         {"gzip cut short", gzipped, gz.substr(0, gz.size() / 2), Status::Incomplete, ""},
         {"gzip with a wrong check sum", gzipped, badCheck, Status::Unreadable, text},
@@ -79,60 +72,33 @@ TEST(BodyDecoder, EveryFramingAndCodingWholeOrByteByByte) {
 using ExchangeTest = testsupport::SessionTest;
 
 TEST_F(ExchangeTest, HostileAnswersEndWithTheirOwnStatus) {
-    const std::string ok = testsupport::HttpAnswer("{'code':'S_OK'}");
-    const std::string script = "{'code':'S_OK','var':'" + std::string(20000, 'v') + "'}";
-    struct Case {
-        const char* name;
-        Action action;
-        Status status;
-        std::string body;
-    } cases[] = {
-        {"whole", testsupport::Script(ok), Status::Ok, "{'code':'S_OK'}"},
-        {"complete at its length, the connection kept", testsupport::Script(ok, Action::Stall, ok.size()),
-         Status::Ok, "{'code':'S_OK'}"},
-        {"chunked and gzip", testsupport::Script("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nContent-Encoding: "
-                                                 "gzip\r\n\r\n" + Chunked(Coded(script), 999)),
-         Status::Ok, script},
-        {"cut after its header", testsupport::Script(ok, Action::Cut, ok.size() - 5), Status::Incomplete, ""},
-        {"reset", testsupport::Script("HTTP/1.1 200 OK\r\n\r\n{'code':'S_OK'}", Action::Reset, 25), Status::Incomplete, ""},
-        {"stalled", testsupport::Script(ok, Action::Stall, 10), Status::TimedOut, ""},
-        {"trickled past the whole-answer bound", testsupport::Script(ok, Action::Trickle), Status::TimedOut, ""},
-        {"no header end", testsupport::Script("HTTP/1.1 200 OK\r\nX: y"), Status::Incomplete, ""},
-        {"garbage", testsupport::Script("\x16\x03\x01 random bytes"), Status::Unreadable, ""},
-        {"not HTTP", testsupport::Script("SSH-2.0-OpenSSH\r\n\r\n"), Status::Unreadable, ""},
-        {"larger than the answer buffer", testsupport::Script(testsupport::HttpAnswer(std::string(300000, 'x'))),
-         Status::AnswerTooLarge, ""},
+    using testsupport::Script;
+    const std::string ok = testsupport::HttpAnswer("{'code':'S_OK'}"), script = "{'v':'" + std::string(20000, 'v') + "'}";
+    const std::tuple<Action, Status, std::string> cases[] = {
+        {Script(ok, Action::Stall, ok.size()), Status::Ok, "{'code':'S_OK'}"},  // complete at its length
+        {Script("HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\n\r\n" + Coded(script)), Status::Ok, script},
+        {Script("HTTP/1.1 200 OK\r\n\r\n{'code':'S_OK'}", Action::Reset, 25), Status::Incomplete, ""},
+        {Script(ok, Action::Stall, 10), Status::TimedOut, ""},
+        {Script(ok, Action::Trickle), Status::TimedOut, ""},  // past the whole-answer bound
+        {Script("\x16\x03\x01 random bytes"), Status::Unreadable, ""},
+        {Script(testsupport::HttpAnswer(std::string(300000, 'x'))), Status::AnswerTooLarge, ""},
     };
     s.limits.idleTimeoutMs = 400;
     s.limits.answerTimeoutMs = 300;
-    const session::ExchangeStyle style{session::Style::Guarded, 6, session::Style::Guarded, 15,
-                                       session::Style::Guarded, 9, session::AppendMode::Text};
+    const session::ExchangeStyle style{session::Style::Guarded, 6, session::Style::Guarded, 15, session::Style::Guarded, 9,
+                                       session::AppendMode::Text};
     session::Request request(100);
     request.Line("GET / HTTP/1.1").Line("");
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        server.Push(c.action);
+    for (const auto& [action, status, body] : cases) {
+        server.Push(action);
         session::Answer answer;
-        EXPECT_EQ(session::Exchange(session::WebmailEndpoint(s), request, style, s.limits, answer), c.status);
-        if (c.status == Status::Ok) { EXPECT_EQ(answer.Body(), c.body); }
+        EXPECT_EQ(session::Exchange(session::WebmailEndpoint(s), request, style, s.limits, answer), status) << action.bytes;
+        EXPECT_EQ(answer.Body().substr(0, body.size()), body);
     }
-    session::Request tooLong(4);
-    tooLong.Line("GET / HTTP/1.1");
-    session::Answer answer;
-    EXPECT_EQ(session::Exchange(session::WebmailEndpoint(s), tooLong, style, s.limits, answer),
-              Status::RequestTooLarge);
-    EXPECT_EQ(server.Connections(), static_cast<int>(std::size(cases)));
-    session::SetCell(s.host, "127.0.0.1:" + std::to_string(testsupport::ClosedPort()));
-    EXPECT_EQ(session::Exchange(session::WebmailEndpoint(s), request, style, s.limits, answer),
-              Status::ConnectWaitFailed);
 }
 
 TEST(ScriptVerdict, TheAnswersOwnCodeDecides) {
-    struct Case {
-        const char* body;
-        Status status;
-        const char* code;
-    } cases[] = {
+    const std::tuple<const char*, Status, const char*> cases[] = {
         {"{\n'code':'S_OK',\n'var':{'x':'}'}\n}", Status::Ok, ""},
         {"{'code':'FA_OVERFLOW','var':null}", Status::Refused, "FA_OVERFLOW"},
         {"{'var':{'code':'S_OK'},'code':'FA_NAME_EXISTS'}", Status::Refused, "FA_NAME_EXISTS"},
@@ -142,10 +108,10 @@ TEST(ScriptVerdict, TheAnswersOwnCodeDecides) {
         {"<html>500</html>", Status::Unreadable, ""},
         {"", Status::Unreadable, ""},
     };
-    for (const Case& c : cases) {
+    for (const auto& [body, status, code] : cases) {
         session::SetLastRefusalCode("stale");
-        EXPECT_EQ(session::ScriptVerdict(c.body), c.status) << c.body;
-        if (c.status == Status::Refused) { EXPECT_EQ(session::LastRefusalCode(), c.code) << c.body; }
+        EXPECT_EQ(session::ScriptVerdict(body), status) << body;
+        EXPECT_EQ(session::LastRefusalCode(), status == Status::Refused ? code : "stale") << body;
     }
 }
 

