@@ -54,12 +54,29 @@ struct CliTest : ::testing::Test {
 
 TEST_F(CliTest, WrongUsageAndLocalProblemsSendNothing) {
     const std::string file = Write("a.txt", "a"), tab = Write("tab\tname.txt", "x");
-    const std::vector<std::vector<std::string>> usage = {
-        {}, {"frobnicate"}, {"--timeout", "nan", "folders"}, {"--timeout", "0", "folders"}, {"--timeout", "1e-9", "folders"},
-        {"--timeout", "3601", "folders"}, {"--speed-limit", "0", "folders"}, {"--speed-limit", "1.5", "folders"},
-        {"--speed-time", "-1", "folders"}, {"--provider", "nohostport", "folders"}, {"mkdir", ""}, {"mkdir", "a\xff"}, {"mkdir", "a\x7f"}, {"mkdir", "\xED\xA0\x80"},
-        {"mkdir", "line\nbreak"}, {"mkdir", std::string(64, 'n')}, {"rename", "12a", "x"}, {"rmdir", "123456789012345"},
-        {"ls", "1 2"}, {"mv", "3", "bad id"}, {"rm", std::string(32, 'i')}, {"put", file, "x"}, {"get", "m1", ""}};
+    const std::vector<std::vector<std::string>> usage = {{},
+                                                         {"frobnicate"},
+                                                         {"--timeout", "nan", "folders"},
+                                                         {"--timeout", "0", "folders"},
+                                                         {"--timeout", "1e-9", "folders"},
+                                                         {"--timeout", "3601", "folders"},
+                                                         {"--speed-limit", "0", "folders"},
+                                                         {"--speed-limit", "1.5", "folders"},
+                                                         {"--speed-time", "-1", "folders"},
+                                                         {"--provider", "nohostport", "folders"},
+                                                         {"mkdir", ""},
+                                                         {"mkdir", "a\xff"},
+                                                         {"mkdir", "a\x7f"},
+                                                         {"mkdir", "\xED\xA0\x80"},
+                                                         {"mkdir", "line\nbreak"},
+                                                         {"mkdir", std::string(64, 'n')},
+                                                         {"rename", "12a", "x"},
+                                                         {"rmdir", "123456789012345"},
+                                                         {"ls", "1 2"},
+                                                         {"mv", "3", "bad id"},
+                                                         {"rm", std::string(32, 'i')},
+                                                         {"put", file, "x"},
+                                                         {"get", "m1", ""}};
     for (const auto& args : usage) {
         ProcessResult r = Run(args);
         EXPECT_EQ(r.exitCode, 2) << (args.empty() ? "" : args.back()) << r.err;
@@ -80,14 +97,15 @@ TEST_F(CliTest, WrongUsageAndLocalProblemsSendNothing) {
 }
 
 TEST_F(CliTest, OutputLinesAndThePasswordFromStandardInput) {
-    After(2, {testsupport::Script(testsupport::HttpAnswer(
-                 "{'code':'S_OK','var':[{'id':'m2','size':10,'subject':'b\\'s\tx','receivedDate':new Date(2026,9,2,3,4,5),"
-                 "'flags':{'attached':true}},{'id':'m1','size':7,'subject':'two\nlines','flags':{}}]}"))});
+    After(2,
+          {testsupport::Script(testsupport::HttpAnswer(
+              "{'code':'S_OK','var':[{'id':'m2','size':10,'subject':'b\\'s\tx','receivedDate':new Date(2026,9,2,3,4,5),"
+              "'flags':{'attached':true}},{'id':'m1','size':7,'subject':'two\nlines','flags':{}}]}"))});
     ProcessResult ls = Run({"ls", "3"});
     EXPECT_EQ(ls.out, "m2\t10\ttrue\t2026,10,2,3,4,5\tb's x\nm1\t7\t\t\ttwo lines\n") << ls.err;
-    ProcessResult signin = testsupport::RunProcess({VANTLO_CLI_EXE, "--provider", relay.HostPort(), "--account",
-                                                    "demo@163.example", "signin"}, {"VANTLO_PROVIDER=", "VANTLO_PASSWORD"},
-                                                   "vantlo-demo\r\n");
+    ProcessResult signin = testsupport::RunProcess(
+        {VANTLO_CLI_EXE, "--provider", relay.HostPort(), "--account", "demo@163.example", "signin"},
+        {"VANTLO_PROVIDER=", "VANTLO_PASSWORD"}, "vantlo-demo\r\n");
     EXPECT_EQ(signin.out, "signed in as demo@163.example at " + relay.HostPort() + "\n") << signin.err;
 }
 
@@ -105,7 +123,9 @@ TEST_F(CliTest, HostileAnswersFailWithOneClearLine) {
         {{"folders"}, 2, {Forward(Action::Reset, 300)}, "answer ended before it was complete"},
         {{"ls", "1"}, 2, {Forward(Action::Stall, 100)}, "did not answer in time"},
         {{"ls", "1"}, 2, {testsupport::Script("SSH-2.0-x\r\n\r\n")}, "answer was not understood"},
-        {{"mkdir", "Docs"}, 2, {testsupport::Script(testsupport::HttpAnswer("{'code':'FA_NAME_EXISTS'}"))},
+        {{"mkdir", "Docs"},
+         2,
+         {testsupport::Script(testsupport::HttpAnswer("{'code':'FA_NAME_EXISTS'}"))},
          "refused to create folder 'Docs' (FA_NAME_EXISTS)"},
         {{"put", file, "1"}, 5, {testsupport::Script(refusal)}, "(FA_OVERFLOW)"},
         {{"put", file, "1"}, 7, {Forward(Action::Stall, 10)}, "did not answer in time"},
@@ -162,11 +182,14 @@ TEST_F(CliTest, FilesComeBackWholeAndInterruptedDownloadsLeaveNothing) {
 }
 
 TEST(ProgressLine, SizesSharesAndTimes) {
-    const std::pair<std::int64_t, const char*> sizes[] = {
-        {0, "0 B"}, {1023, "1023 B"}, {1024, "1.0 KiB"}, {1536, "1.5 KiB"}, {1048576, "1.0 MiB"}, {3LL << 30, "3.0 GiB"}};
+    const std::pair<std::int64_t, const char*> sizes[] = {{0, "0 B"},           {1023, "1023 B"},
+                                                          {1024, "1.0 KiB"},    {1536, "1.5 KiB"},
+                                                          {1048576, "1.0 MiB"}, {3LL << 30, "3.0 GiB"}};
     for (const auto& [bytes, text] : sizes) EXPECT_EQ(cli::SizeText(bytes), text);
-    EXPECT_EQ(cli::ProgressLine(3072, 6144, 0), "3.0 KiB / 6.0 KiB 50% [" + std::string(12, '#') + std::string(12, '.') + "]");
-    EXPECT_EQ(cli::ProgressLine(9000, 6144, 1024), "6.0 KiB / 6.0 KiB 100% [" + std::string(24, '#') + "] 1.0 KiB/s 0:00 left");
+    EXPECT_EQ(cli::ProgressLine(3072, 6144, 0),
+              "3.0 KiB / 6.0 KiB 50% [" + std::string(12, '#') + std::string(12, '.') + "]");
+    EXPECT_EQ(cli::ProgressLine(9000, 6144, 1024),
+              "6.0 KiB / 6.0 KiB 100% [" + std::string(24, '#') + "] 1.0 KiB/s 0:00 left");
     EXPECT_EQ(cli::DurationText(3723), "1:02:03");
     EXPECT_EQ(cli::DurationText(-1), "--:--");
 }

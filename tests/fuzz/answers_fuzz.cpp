@@ -58,8 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 VANTLO_CELL(MessageRow, from), VANTLO_CELL(MessageRow, to), VANTLO_CELL(MessageRow, subject),
                 VANTLO_CELL(MessageRow, sentDate), VANTLO_CELL(MessageRow, receivedDate),
                 VANTLO_CELL(MessageRow, priority), VANTLO_CELL(MessageRow, backgroundColor),
-                VANTLO_CELL(MessageRow, antiVirusStatus), VANTLO_CELL(MessageRow, label0), VANTLO_CELL(MessageRow, read),
-                VANTLO_CELL(MessageRow, draft), VANTLO_CELL(MessageRow, attached)});
+                VANTLO_CELL(MessageRow, antiVirusStatus), VANTLO_CELL(MessageRow, label0),
+                VANTLO_CELL(MessageRow, read), VANTLO_CELL(MessageRow, draft), VANTLO_CELL(MessageRow, attached)});
     const char* last = messages.rows[session::kMessageRows - 1].id;  // the row past the page
     for (std::size_t i = 0; i < sizeof(MessageRow); ++i)
         if (last[i] != 0) __builtin_trap();

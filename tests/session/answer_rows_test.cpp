@@ -12,16 +12,21 @@ namespace {
 
 using session::CellText;
 
-std::string Message(const std::string& id, const std::string& subject, const std::string& date, const std::string& flags) {
+std::string Message(const std::string& id, const std::string& subject, const std::string& date,
+                    const std::string& flags) {
     return "{\n'ctrls':[{'id':'c','subject':'not a row'}],\n'id':'" + id + "',\n'fid':1,\n'size':2048,\n'subject':'" +
-           subject + "',\n'sentDate':new Date(" + date + "),\n'receivedDate':new Date(" + date + "),\n'flags':{" + flags + "}}";
+           subject + "',\n'sentDate':new Date(" + date + "),\n'receivedDate':new Date(" + date + "),\n'flags':{" +
+           flags + "}}";
 }
 
 TEST(AnswerRows, PagesAndFolderListsInEveryShapeWithinTheTables) {
-    const std::vector<std::vector<std::string>> shapes = {  // date, stored, subject, shown, flags, read, attached
+    const std::vector<std::vector<std::string>> shapes = {
+        // date, stored, subject, shown, flags, read, attached
         {"2026,0,5,10,20,30", "2026,1,5,10,20,30", "it\\'s.txt", "it's.txt", "", "", ""},
-        {"2026,8,1,0,0,0", "2026,9,1,0,0,0", "\\'id\\':\\'x\\',\\'subject\\':", "'id':'x','subject':", "'read':false", "false", ""},
-        {"2026,9,1,0,0,0", "2026,10,1,0,0,0", "a}b{c", "a}b{c", "'read':true,'draft':true,'attached':false", "true", "false"},
+        {"2026,8,1,0,0,0", "2026,9,1,0,0,0", "\\'id\\':\\'x\\',\\'subject\\':", "'id':'x','subject':", "'read':false",
+         "false", ""},
+        {"2026,9,1,0,0,0", "2026,10,1,0,0,0", "a}b{c", "a}b{c", "'read':true,'draft':true,'attached':false", "true",
+         "false"},
         {"2026,11,31,23,59,58", "2026,12,31,23,59,58", "x", "x", "'report':true,\n'attached':true", "", "true"},
         {"", "", std::string(900, 's'), std::string(767, 's'), "'attached':true", "", "true"}};
     std::vector<std::string> objects;
@@ -41,11 +46,13 @@ TEST(AnswerRows, PagesAndFolderListsInEveryShapeWithinTheTables) {
         EXPECT_EQ(CellText(row.read), c[5]);
         ASSERT_EQ(CellText(row.attached), c[6]) << i;
     }
-    EXPECT_TRUE(std::all_of(page.rows[50].id, page.rows[50].id + sizeof(session::MessageRow), [](char b) { return !b; }));
+    EXPECT_TRUE(
+        std::all_of(page.rows[50].id, page.rows[50].id + sizeof(session::MessageRow), [](char b) { return !b; }));
 
-    const std::string folders = "{'code':'S_OK','var':[{\n'id':1,\n'name':'\xE6\x94\xB6',\n'parent':{'id':9,'name':'x'},"
-                                "\n'stats':{\n'messageCount':12,\n'unreadMessageCount':3\n}\n},{'id':65550,'name':'it\\'s " +
-                                std::string(80, 'n') + "','messageCount':0}]}";
+    const std::string folders =
+        "{'code':'S_OK','var':[{\n'id':1,\n'name':'\xE6\x94\xB6',\n'parent':{'id':9,'name':'x'},"
+        "\n'stats':{\n'messageCount':12,\n'unreadMessageCount':3\n}\n},{'id':65550,'name':'it\\'s " +
+        std::string(80, 'n') + "','messageCount':0}]}";
     session::FolderTable list;
     session::InitFolderTable(list);
     ASSERT_EQ(session::ReadFolderList(folders, list), 2u);

@@ -37,13 +37,15 @@ TEST(BodyDecoder, EveryFramingAndCodingWholeOrByteByByte) {
         {"bytes past the length", "Content-Length: 3", "hello", Status::Ok, "hel"},
         {"shorter than its length", "Content-Length: 10", "hello", Status::Incomplete, "hello"},
         {"until the close", "X: y", "hello", Status::Ok, "hello"},
-        {"chunks", "transfer-encoding: Chunked", "5\r\nhello\r\n6;ext=1\r\n world\r\n0\r\nX-Trailer: 1\r\n\r\n", Status::Ok, "hello world"},
+        {"chunks", "transfer-encoding: Chunked", "5\r\nhello\r\n6;ext=1\r\n world\r\n0\r\nX-Trailer: 1\r\n\r\n",
+         Status::Ok, "hello world"},
         {"cut at a chunk boundary", chunked, "5\r\nhello\r\n", Status::Incomplete, "hello"},
         {"cut inside a chunk", chunked, "5\r\nhel", Status::Incomplete, "hel"},
         {"size line says more", chunked, "a\r\nhello\r\n0\r\n\r\n", Status::Incomplete, "hello\r\n0\r\n"},
         {"size line says less", chunked, "3\r\nhelxy5\r\nworld\r\n0\r\n\r\n", Status::Unreadable, "hel"},
         {"gzip", gzipped + "Content-Length: " + std::to_string(gz.size()), gz, Status::Ok, text},
-        {"chunked gzip", chunked + gzipped, chunk(gz.substr(0, 16)) + chunk(gz.substr(16)) + "0\r\n\r\n", Status::Ok, text},
+        {"chunked gzip", chunked + gzipped, chunk(gz.substr(0, 16)) + chunk(gz.substr(16)) + "0\r\n\r\n", Status::Ok,
+         text},
         {"deflate", "Content-Encoding: deflate", Coded(text, 15), Status::Ok, text},
         {"gzip cut short", gzipped, gz.substr(0, gz.size() / 2), Status::Incomplete, ""},
         {"gzip with a wrong check sum", gzipped, badCheck, Status::Unreadable, text},
@@ -64,7 +66,9 @@ TEST(BodyDecoder, EveryFramingAndCodingWholeOrByteByByte) {
                 status = decoder.Feed(c.body.data() + at, std::min(step, c.body.size() - at), sink);
             if (status == Status::Ok) status = decoder.Finish();
             EXPECT_EQ(status, c.status);
-            if (c.decoded.size() || c.status == Status::Ok) { EXPECT_EQ(decoded, c.decoded); }
+            if (c.decoded.size() || c.status == Status::Ok) {
+                EXPECT_EQ(decoded, c.decoded);
+            }
         }
     }
 }
@@ -73,7 +77,8 @@ using ExchangeTest = testsupport::SessionTest;
 
 TEST_F(ExchangeTest, HostileAnswersEndWithTheirOwnStatus) {
     using testsupport::Script;
-    const std::string ok = testsupport::HttpAnswer("{'code':'S_OK'}"), script = "{'v':'" + std::string(20000, 'v') + "'}";
+    const std::string ok = testsupport::HttpAnswer("{'code':'S_OK'}"),
+                      script = "{'v':'" + std::string(20000, 'v') + "'}";
     const std::tuple<Action, Status, std::string> cases[] = {
         {Script(ok, Action::Stall, ok.size()), Status::Ok, "{'code':'S_OK'}"},  // complete at its length
         {Script("HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\n\r\n" + Coded(script)), Status::Ok, script},
@@ -85,14 +90,15 @@ TEST_F(ExchangeTest, HostileAnswersEndWithTheirOwnStatus) {
     };
     s.limits.idleTimeoutMs = 400;
     s.limits.answerTimeoutMs = 300;
-    const session::ExchangeStyle style{session::Style::Guarded, 6, session::Style::Guarded, 15, session::Style::Guarded, 9,
-                                       session::AppendMode::Text};
+    const session::ExchangeStyle style{session::Style::Guarded, 6, session::Style::Guarded,  15,
+                                       session::Style::Guarded, 9, session::AppendMode::Text};
     session::Request request(100);
     request.Line("GET / HTTP/1.1").Line("");
     for (const auto& [action, status, body] : cases) {
         server.Push(action);
         session::Answer answer;
-        EXPECT_EQ(session::Exchange(session::WebmailEndpoint(s), request, style, s.limits, answer), status) << action.bytes;
+        EXPECT_EQ(session::Exchange(session::WebmailEndpoint(s), request, style, s.limits, answer), status)
+            << action.bytes;
         EXPECT_EQ(answer.Body().substr(0, body.size()), body);
     }
 }

@@ -28,8 +28,10 @@ struct SessionTest : ::testing::Test {
     std::filesystem::path dir = MakeTempDir("vantlo-session-test-");
 
     SessionTest() {
-        for (auto [cell, text] : {std::pair{s.sInfoCookie, "S_INFO=1|0|s;"}, {s.pInfoCookie, "P_INFO=demo@163.example|1|p;"},
-                                  {s.ntesSessCookie, "NTES_SESS=ntes-value;"}, {s.coremailCookie, "Coremail=core-value;"}})
+        for (auto [cell, text] : {std::pair{s.sInfoCookie, "S_INFO=1|0|s;"},
+                                  {s.pInfoCookie, "P_INFO=demo@163.example|1|p;"},
+                                  {s.ntesSessCookie, "NTES_SESS=ntes-value;"},
+                                  {s.coremailCookie, "Coremail=core-value;"}})
             session::SetCell(cell, 256, text);
         session::SetCell(s.host, server.HostPort());
         session::SetCell(s.sid, kSid);
@@ -42,12 +44,16 @@ struct SessionTest : ::testing::Test {
     // A script request in the short header order (folder list, rename,
     // folder deletion, listing) or the long one (creation, moves, deletion).
     std::string ScriptRequest(const std::string& function, const std::string& body, bool longOrder = false) {
-        const std::string host = "Host: " + server.HostPort() + "\r\n", agent = "User-Agent: Ostrel Mail Tools; Unix 7.2\r\n";
-        const std::string length = "Content-Length: " + std::to_string(body.size()) + "\r\n", xml = "Content-Type: application/xml\r\n";
-        std::string head = "POST /a/s?sid=" + std::string(kSid) + "&func=" + function + " HTTP/1.1\r\nAccept: text/javascript\r\n";
+        const std::string host = "Host: " + server.HostPort() + "\r\n",
+                          agent = "User-Agent: Ostrel Mail Tools; Unix 7.2\r\n";
+        const std::string length = "Content-Length: " + std::to_string(body.size()) + "\r\n",
+                          xml = "Content-Type: application/xml\r\n";
+        std::string head =
+            "POST /a/s?sid=" + std::string(kSid) + "&func=" + function + " HTTP/1.1\r\nAccept: text/javascript\r\n";
         if (longOrder)
-            head += xml + "Referer: http://" + server.HostPort() + "/a/j/js3/index.jsp?sid=" + kSid + "\r\nAccept-Language: zh-cn\r\n" +
-                    agent + host + length + "Connection: close\r\nCache-Control: no-cache\r\n";
+            head += xml + "Referer: http://" + server.HostPort() + "/a/j/js3/index.jsp?sid=" + kSid +
+                    "\r\nAccept-Language: zh-cn\r\n" + agent + host + length +
+                    "Connection: close\r\nCache-Control: no-cache\r\n";
         else
             head += host + length + xml + agent + "Connection: close\r\n";
         return head + "Cookie: " + kCookies + "\r\n\r\n" + body;

@@ -26,12 +26,14 @@ TEST_F(SignInTest, SendsBothRequestsAndFillsTheSession) {
     server.PushAnswer(kSignIn);
     server.PushAnswer(kEntry);
     ASSERT_EQ(session::SignIn(s, "ann@163.example", 1, "p&w=1"), SignInResult::Ok);
-    std::string form = "url=&type=1&product=&username=ann@163.example@163.example&user=ann@163.example&password=p%26w%3D1";
+    std::string form =
+        "url=&type=1&product=&username=ann@163.example@163.example&user=ann@163.example&password=p%26w%3D1";
     EXPECT_EQ(server.Requests().at(0),
               "POST /logins.jsp?type=1&product=mail163&url=http://entry.163.example/coremail/fcg/ntesdoor2?"
               "lightweight%3D1%26verifycookie%3D1%26language%3D-1%26style%3D-1 HTTP/1.1\r\nAccept: */*\r\n"
               "Content-Type: application/x-www-form-urlencoded\r\nHost: reg.163.example\r\nUser-Agent: Ostrel Mail "
-              "Tools; Unix 7.2\r\nContent-Length: " + std::to_string(form.size()) + "\r\nConnection: close\r\n\r\n" + form);
+              "Tools; Unix 7.2\r\nContent-Length: " +
+                  std::to_string(form.size()) + "\r\nConnection: close\r\n\r\n" + form);
     EXPECT_EQ(server.Requests().at(1),
               "GET /coremail/fcg/ntesdoor2?lightweight=1&verifycookie=1&language=-1&style=-1&username=ann@163.example"
               " HTTP/1.1\r\nAccept: */*\r\nHost: entry.163.example\r\nUser-Agent: Ostrel Mail Tools; Unix 7.2\r\n"
@@ -54,7 +56,8 @@ TEST_F(SignInTest, EachAnswerIsToldForWhatItIs) {
         {{Script(kSignIn, Action::Cut, kSignIn.size() - 1)}, SignInResult::SignInServerFailed},
         {{Script(kSignIn.substr(0, 40) + std::string(1100, 'x') + "\r\n\r\n")}, SignInResult::AnswerMalformed},
         {{Script(kSignIn), Script("", Action::Stall)}, SignInResult::EntryTimedOut},
-        {{Script(kSignIn), Script(kEntry.substr(0, kEntry.find("Location")) + "Location: http://" + std::string(70, 'h') + "/\r\n\r\n")},
+        {{Script(kSignIn),
+          Script(kEntry.substr(0, kEntry.find("Location")) + "Location: http://" + std::string(70, 'h') + "/\r\n\r\n")},
          SignInResult::AnswerMalformed},  // a host past its cell
     };
     s.limits.idleTimeoutMs = 300;

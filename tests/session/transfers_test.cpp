@@ -54,20 +54,25 @@ TEST_F(TransfersTest, TheFormCarriesTheBaseNameItsBoundaryAndEveryByte) {
         const std::string bytes = Bytes(size) + "\r\n-----------------------------7d95d2346050c--\r\nafter";
         ASSERT_EQ(Upload({kComposed, kOk, kOk}, bytes), Status::Ok);
         const std::string form = server.Requests().at(server.Requests().size() - 2);
-        const std::string part = "--" + kA + "\r\nContent-Disposition: form-data; name=\"file1\"; filename=\"r\xC3\xA9"
-                                             "port %22q%22.txt\"\r\nContent-Type: application/octet-stream\r\n\r\n";
-        const std::string tail = "\r\n--" + kA + "\r\nContent-Disposition: form-data; name=\"file2\"; filename=\"\""
-                                 "\r\nContent-Type: application/octet-stream\r\n\r\n\r\n--" + kA + "--\r\n";
+        const std::string part = "--" + kA +
+                                 "\r\nContent-Disposition: form-data; name=\"file1\"; filename=\"r\xC3\xA9"
+                                 "port %22q%22.txt\"\r\nContent-Type: application/octet-stream\r\n\r\n";
+        const std::string tail = "\r\n--" + kA +
+                                 "\r\nContent-Disposition: form-data; name=\"file2\"; filename=\"\""
+                                 "\r\nContent-Type: application/octet-stream\r\n\r\n\r\n--" +
+                                 kA + "--\r\n";
         const std::size_t head = form.find("\r\n\r\n") + 4;
         EXPECT_EQ(form.substr(0, head), s.uploadRequest);
-        EXPECT_EQ(form.substr(0, head), "POST /a/p/upload.html?sid=" + std::string(testsupport::kSid) +
-                                            "&composeId=c0ffee42 HTTP/1.1\r\nAccept: */*\r\nHost: " + server.HostPort() +
-                                            "\r\nContent-Length: " + std::to_string(part.size() + bytes.size() + tail.size()) +
-                                            "\r\nContent-Type: multipart/form-data; boundary=" + kA +
-                                            "\r\nUser-Agent: Ostrel Mail Tools; Unix 7.2\r\nConnection: Keep-Alive\r\nCookie: " +
-                                            testsupport::kCookies + "\r\n\r\n");
+        EXPECT_EQ(form.substr(0, head),
+                  "POST /a/p/upload.html?sid=" + std::string(testsupport::kSid) +
+                      "&composeId=c0ffee42 HTTP/1.1\r\nAccept: */*\r\nHost: " + server.HostPort() +
+                      "\r\nContent-Length: " + std::to_string(part.size() + bytes.size() + tail.size()) +
+                      "\r\nContent-Type: multipart/form-data; boundary=" + kA +
+                      "\r\nUser-Agent: Ostrel Mail Tools; Unix 7.2\r\nConnection: Keep-Alive\r\nCookie: " +
+                      testsupport::kCookies + "\r\n\r\n");
         EXPECT_TRUE(form.substr(head) == part + bytes + tail) << "size " << size;
-        EXPECT_NE(server.Requests().back().find("<string name=\"subject\">r\xC3\xA9port &quot;q&quot;.txt</string>"), std::string::npos);
+        EXPECT_NE(server.Requests().back().find("<string name=\"subject\">r\xC3\xA9port &quot;q&quot;.txt</string>"),
+                  std::string::npos);
         EXPECT_NE(server.Requests().back().find("<int name=\"size\">" + std::to_string(bytes.size()) + "</int>"),
                   std::string::npos);
         ExpectIdle();
@@ -92,7 +97,8 @@ TEST_F(TransfersTest, RefusalsOfTheUploadOrDeliveryKeepTheProvidersCode) {
         {{kComposed, HttpAnswer("{'code':'FA_OVERFLOW','var':null}")}, Status::Refused, "FA_OVERFLOW"},
         {{kComposed, "HTTP/1.1 413 Too Large\r\nContent-Length: 0\r\n\r\n"}, Status::Refused, ""},
         {{kComposed, "HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\n{'code':"}, Status::Incomplete, ""},
-        {{kComposed, HttpAnswer("<html>ok</html>"), HttpAnswer("{'code':'FA_NO_RECIPIENT'}")}, Status::Refused,
+        {{kComposed, HttpAnswer("<html>ok</html>"), HttpAnswer("{'code':'FA_NO_RECIPIENT'}")},
+         Status::Refused,
          "FA_NO_RECIPIENT"},
         {{HttpAnswer("{'code':'S_OK','var':'a&b'}")}, Status::Unreadable, ""},
     };
@@ -180,12 +186,14 @@ TEST_F(TransfersTest, StoringWaitsForTheNewMailWithinTheBound) {
     ASSERT_EQ(result.status, Status::Ok);
     EXPECT_EQ(result.movedIds, (std::vector<std::string>{"m-new", "m-old"}));
     EXPECT_EQ(stages, 4);
-    EXPECT_NE(server.Requests().back().find("<string>m-new</string><string>m-old</string></array><object name=\"attrs\">"
-                                            "<int name=\"fid\">65551</int>"),
-              std::string::npos);
+    EXPECT_NE(
+        server.Requests().back().find("<string>m-new</string><string>m-old</string></array><object name=\"attrs\">"
+                                      "<int name=\"fid\">65551</int>"),
+        std::string::npos);
 
     options.searchBoundMs = 200;
-    for (const std::string& answer : {Inbox({}), kComposed, kOk, kOk, Inbox({"m-1", "other.txt"})}) server.PushAnswer(answer);
+    for (const std::string& answer : {Inbox({}), kComposed, kOk, kOk, Inbox({"m-1", "other.txt"})})
+        server.PushAnswer(answer);
     EXPECT_EQ(session::StoreFileInFolder(s, dir / "report.txt", "65551", {}, options).status, Status::NotFound);
     EXPECT_EQ(server.Requests().back().find("updateMessageInfos"), std::string::npos);
 }
