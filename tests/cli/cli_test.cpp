@@ -54,29 +54,15 @@ struct CliTest : ::testing::Test {
 
 TEST_F(CliTest, WrongUsageAndLocalProblemsSendNothing) {
     const std::string file = Write("a.txt", "a"), tab = Write("tab\tname.txt", "x");
-    const std::vector<std::vector<std::string>> usage = {{},
-                                                         {"frobnicate"},
-                                                         {"--timeout", "nan", "folders"},
-                                                         {"--timeout", "0", "folders"},
-                                                         {"--timeout", "1e-9", "folders"},
-                                                         {"--timeout", "3601", "folders"},
-                                                         {"--speed-limit", "0", "folders"},
-                                                         {"--speed-limit", "1.5", "folders"},
-                                                         {"--speed-time", "-1", "folders"},
-                                                         {"--provider", "nohostport", "folders"},
-                                                         {"mkdir", ""},
-                                                         {"mkdir", "a\xff"},
-                                                         {"mkdir", "a\x7f"},
-                                                         {"mkdir", "\xED\xA0\x80"},
-                                                         {"mkdir", "line\nbreak"},
-                                                         {"mkdir", std::string(64, 'n')},
-                                                         {"rename", "12a", "x"},
-                                                         {"rmdir", "123456789012345"},
-                                                         {"ls", "1 2"},
-                                                         {"mv", "3", "bad id"},
-                                                         {"rm", std::string(32, 'i')},
-                                                         {"put", file, "x"},
-                                                         {"get", "m1", ""}};
+    // clang-format off
+    const std::vector<std::vector<std::string>> usage = {
+        {}, {"frobnicate"}, {"--timeout", "nan", "folders"}, {"--timeout", "0", "folders"}, {"--timeout", "1e-9", "folders"},
+        {"--timeout", "3601", "folders"}, {"--speed-limit", "0", "folders"}, {"--speed-limit", "1.5", "folders"},
+        {"--speed-time", "-1", "folders"}, {"--provider", "nohostport", "folders"}, {"mkdir", ""}, {"mkdir", "a\xff"},
+        {"mkdir", "a\x7f"}, {"mkdir", "\xED\xA0\x80"}, {"mkdir", "line\nbreak"}, {"mkdir", std::string(64, 'n')},
+        {"rename", "12a", "x"}, {"rmdir", "123456789012345"}, {"ls", "1 2"}, {"mv", "3", "bad id"},
+        {"rm", std::string(32, 'i')}, {"put", file, "x"}, {"get", "m1", ""}};
+    // clang-format on
     for (const auto& args : usage) {
         ProcessResult r = Run(args);
         EXPECT_EQ(r.exitCode, 2) << (args.empty() ? "" : args.back()) << r.err;

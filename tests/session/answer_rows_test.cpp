@@ -20,15 +20,14 @@ std::string Message(const std::string& id, const std::string& subject, const std
 }
 
 TEST(AnswerRows, PagesAndFolderListsInEveryShapeWithinTheTables) {
-    const std::vector<std::vector<std::string>> shapes = {
-        // date, stored, subject, shown, flags, read, attached
+    // clang-format off
+    const std::vector<std::vector<std::string>> shapes = {  // date, stored, subject, shown, flags, read, attached
         {"2026,0,5,10,20,30", "2026,1,5,10,20,30", "it\\'s.txt", "it's.txt", "", "", ""},
-        {"2026,8,1,0,0,0", "2026,9,1,0,0,0", "\\'id\\':\\'x\\',\\'subject\\':", "'id':'x','subject':", "'read':false",
-         "false", ""},
-        {"2026,9,1,0,0,0", "2026,10,1,0,0,0", "a}b{c", "a}b{c", "'read':true,'draft':true,'attached':false", "true",
-         "false"},
+        {"2026,8,1,0,0,0", "2026,9,1,0,0,0", "\\'id\\':\\'x\\',\\'subject\\':", "'id':'x','subject':", "'read':false", "false", ""},
+        {"2026,9,1,0,0,0", "2026,10,1,0,0,0", "a}b{c", "a}b{c", "'read':true,'draft':true,'attached':false", "true", "false"},
         {"2026,11,31,23,59,58", "2026,12,31,23,59,58", "x", "x", "'report':true,\n'attached':true", "", "true"},
         {"", "", std::string(900, 's'), std::string(767, 's'), "'attached':true", "", "true"}};
+    // clang-format on
     std::vector<std::string> objects;
     for (int i = 0; i < 60; ++i) {
         const auto& c = shapes[i % shapes.size()];

@@ -25,6 +25,7 @@ TEST(BodyDecoder, EveryFramingAndCodingWholeOrByteByByte) {
         std::snprintf(size, sizeof size, "%zx\r\n", bytes.size());
         return size + bytes + "\r\n";
     };
+    // clang-format off
     struct Case {
         const char* name;
         std::string head, body;
@@ -37,15 +38,13 @@ TEST(BodyDecoder, EveryFramingAndCodingWholeOrByteByByte) {
         {"bytes past the length", "Content-Length: 3", "hello", Status::Ok, "hel"},
         {"shorter than its length", "Content-Length: 10", "hello", Status::Incomplete, "hello"},
         {"until the close", "X: y", "hello", Status::Ok, "hello"},
-        {"chunks", "transfer-encoding: Chunked", "5\r\nhello\r\n6;ext=1\r\n world\r\n0\r\nX-Trailer: 1\r\n\r\n",
-         Status::Ok, "hello world"},
+        {"chunks", "transfer-encoding: Chunked", "5\r\nhello\r\n6;ext=1\r\n world\r\n0\r\nX-Trailer: 1\r\n\r\n", Status::Ok, "hello world"},
         {"cut at a chunk boundary", chunked, "5\r\nhello\r\n", Status::Incomplete, "hello"},
         {"cut inside a chunk", chunked, "5\r\nhel", Status::Incomplete, "hel"},
         {"size line says more", chunked, "a\r\nhello\r\n0\r\n\r\n", Status::Incomplete, "hello\r\n0\r\n"},
         {"size line says less", chunked, "3\r\nhelxy5\r\nworld\r\n0\r\n\r\n", Status::Unreadable, "hel"},
         {"gzip", gzipped + "Content-Length: " + std::to_string(gz.size()), gz, Status::Ok, text},
-        {"chunked gzip", chunked + gzipped, chunk(gz.substr(0, 16)) + chunk(gz.substr(16)) + "0\r\n\r\n", Status::Ok,
-         text},
+        {"chunked gzip", chunked + gzipped, chunk(gz.substr(0, 16)) + chunk(gz.substr(16)) + "0\r\n\r\n", Status::Ok, text},
         {"deflate", "Content-Encoding: deflate", Coded(text, 15), Status::Ok, text},
         {"gzip cut short", gzipped, gz.substr(0, gz.size() / 2), Status::Incomplete, ""},
         {"gzip with a wrong check sum", gzipped, badCheck, Status::Unreadable, text},
@@ -55,6 +54,7 @@ TEST(BodyDecoder, EveryFramingAndCodingWholeOrByteByByte) {
         {"unknown transfer coding", "Transfer-Encoding: gzip, chunked", "x", Status::Unreadable, ""},
         {"malformed length", "Content-Length: 5x", "hello", Status::Unreadable, ""},
     };
+    // clang-format on
     for (const Case& c : cases) {
         for (std::size_t step : {c.body.size() + 1, std::size_t{1}}) {
             SCOPED_TRACE(std::string(c.name) + (step == 1 ? ", byte by byte" : ""));
@@ -79,6 +79,7 @@ TEST_F(ExchangeTest, HostileAnswersEndWithTheirOwnStatus) {
     using testsupport::Script;
     const std::string ok = testsupport::HttpAnswer("{'code':'S_OK'}"),
                       script = "{'v':'" + std::string(20000, 'v') + "'}";
+    // clang-format off
     const std::tuple<Action, Status, std::string> cases[] = {
         {Script(ok, Action::Stall, ok.size()), Status::Ok, "{'code':'S_OK'}"},  // complete at its length
         {Script("HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\n\r\n" + Coded(script)), Status::Ok, script},
@@ -88,6 +89,7 @@ TEST_F(ExchangeTest, HostileAnswersEndWithTheirOwnStatus) {
         {Script("\x16\x03\x01 random bytes"), Status::Unreadable, ""},
         {Script(testsupport::HttpAnswer(std::string(300000, 'x'))), Status::AnswerTooLarge, ""},
     };
+    // clang-format on
     s.limits.idleTimeoutMs = 400;
     s.limits.answerTimeoutMs = 300;
     const session::ExchangeStyle style{session::Style::Guarded, 6, session::Style::Guarded,  15,
@@ -104,6 +106,7 @@ TEST_F(ExchangeTest, HostileAnswersEndWithTheirOwnStatus) {
 }
 
 TEST(ScriptVerdict, TheAnswersOwnCodeDecides) {
+    // clang-format off
     const std::tuple<const char*, Status, const char*> cases[] = {
         {"{\n'code':'S_OK',\n'var':{'x':'}'}\n}", Status::Ok, ""},
         {"{'code':'FA_OVERFLOW','var':null}", Status::Refused, "FA_OVERFLOW"},
@@ -114,6 +117,7 @@ TEST(ScriptVerdict, TheAnswersOwnCodeDecides) {
         {"<html>500</html>", Status::Unreadable, ""},
         {"", Status::Unreadable, ""},
     };
+    // clang-format on
     for (const auto& [body, status, code] : cases) {
         session::SetLastRefusalCode("stale");
         EXPECT_EQ(session::ScriptVerdict(body), status) << body;

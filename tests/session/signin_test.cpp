@@ -49,6 +49,7 @@ TEST_F(SignInTest, SendsBothRequestsAndFillsTheSession) {
 TEST_F(SignInTest, EachAnswerIsToldForWhatItIs) {
     const std::string noCookie = "HTTP/1.1 403 Forbidden\r\nContent-Length: 5\r\n\r\nwrong";
     using testsupport::Script;
+    // clang-format off
     const std::pair<std::vector<Action>, SignInResult> cases[] = {
         {{Script(noCookie)}, SignInResult::Refused},
         {{Script("\x16\x03 random garbage \xff")}, SignInResult::AnswerMalformed},
@@ -56,10 +57,10 @@ TEST_F(SignInTest, EachAnswerIsToldForWhatItIs) {
         {{Script(kSignIn, Action::Cut, kSignIn.size() - 1)}, SignInResult::SignInServerFailed},
         {{Script(kSignIn.substr(0, 40) + std::string(1100, 'x') + "\r\n\r\n")}, SignInResult::AnswerMalformed},
         {{Script(kSignIn), Script("", Action::Stall)}, SignInResult::EntryTimedOut},
-        {{Script(kSignIn),
-          Script(kEntry.substr(0, kEntry.find("Location")) + "Location: http://" + std::string(70, 'h') + "/\r\n\r\n")},
+        {{Script(kSignIn), Script(kEntry.substr(0, kEntry.find("Location")) + "Location: http://" + std::string(70, 'h') + "/\r\n\r\n")},
          SignInResult::AnswerMalformed},  // a host past its cell
     };
+    // clang-format on
     s.limits.idleTimeoutMs = 300;
     for (const auto& [answers, result] : cases) {
         for (const Action& answer : answers) server.Push(answer);

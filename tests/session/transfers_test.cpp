@@ -84,7 +84,7 @@ TEST_F(TransfersTest, AFileThatHoldsItsBoundaryIsSentAgainWithAnother) {
     const std::string bytes = std::string(204800 - 10, 'x') + "--" + kA + "z";  // across the first send buffer's end
     ASSERT_EQ(Upload({kComposed, kOk, kOk, kOk}, bytes), Status::Ok);
     ASSERT_EQ(server.Requests().size(), 4u);
-    const std::string& stopped = server.Requests()[1];
+    const std::string stopped = server.Requests()[1];
     EXPECT_EQ(stopped.find(kA, stopped.find("octet-stream")), std::string::npos) << "it stopped before the boundary";
     EXPECT_NE(server.Requests()[2].find("--" + kB + "\r\n"), std::string::npos);
     EXPECT_NE(server.Requests()[2].find(bytes), std::string::npos);
@@ -93,15 +93,16 @@ TEST_F(TransfersTest, AFileThatHoldsItsBoundaryIsSentAgainWithAnother) {
 }
 
 TEST_F(TransfersTest, RefusalsOfTheUploadOrDeliveryKeepTheProvidersCode) {
+    // clang-format off
     const std::tuple<std::vector<std::string>, Status, const char*> cases[] = {
         {{kComposed, HttpAnswer("{'code':'FA_OVERFLOW','var':null}")}, Status::Refused, "FA_OVERFLOW"},
         {{kComposed, "HTTP/1.1 413 Too Large\r\nContent-Length: 0\r\n\r\n"}, Status::Refused, ""},
         {{kComposed, "HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\n{'code':"}, Status::Incomplete, ""},
-        {{kComposed, HttpAnswer("<html>ok</html>"), HttpAnswer("{'code':'FA_NO_RECIPIENT'}")},
-         Status::Refused,
+        {{kComposed, HttpAnswer("<html>ok</html>"), HttpAnswer("{'code':'FA_NO_RECIPIENT'}")}, Status::Refused,
          "FA_NO_RECIPIENT"},
         {{HttpAnswer("{'code':'S_OK','var':'a&b'}")}, Status::Unreadable, ""},
     };
+    // clang-format on
     for (const auto& [answers, status, code] : cases) {
         std::size_t before = server.Requests().size();
         EXPECT_EQ(Upload(answers), status) << answers.back();
@@ -137,6 +138,7 @@ TEST_F(TransfersTest, DownloadsTakeEveryCodingAndFailuresLeaveTheTargetAsItWas) 
     const std::string chunked = "Transfer-Encoding: chunked\r\n", gzip = "Content-Encoding: gzip\r\n";
     const std::string chunks = "8000\r\n" + body.substr(0, 32768) + "\r\n10000\r\n" + body.substr(32768, 65536) +
                                "\r\n6a0\r\n" + body.substr(98304) + "\r\n0\r\n\r\n";
+    // clang-format off
     const std::pair<Action, Status> cases[] = {
         {Script(HttpAnswer(body)), Status::Ok},
         {Script(head + chunked + "\r\n" + chunks), Status::Ok},
@@ -151,6 +153,7 @@ TEST_F(TransfersTest, DownloadsTakeEveryCodingAndFailuresLeaveTheTargetAsItWas) 
         {Script(HttpAnswer(body), Action::Stall, 3000), Status::TimedOut},
         {Script(HttpAnswer(body), Action::Trickle, 3000), Status::TooSlow},
     };
+    // clang-format on
     session::SetCell(s.messageTable.rows[0].id, "m1");
     session::SetCell(s.messageTable.rows[0].size, "150000");  // the whole mail's size: more than its attachment
     session::SetCell(s.messageTable.rows[0].subject, "saved.bin");
