@@ -8,11 +8,13 @@
 #
 # Usage: scripts/mutate.sh [PATTERN]     only the faults whose name holds PATTERN
 #        MUTATE_DIR=DIR scripts/mutate.sh (scratch place; default /tmp/vantlo-mutate)
+#        MUTATE_FROM=N scripts/mutate.sh  (start at the Nth fault of the list, from 1)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 list=$root/scripts/mutations.txt
 scratch=${MUTATE_DIR:-/tmp/vantlo-mutate}
 pattern=${1:-}
+from=${MUTATE_FROM:-1}
 
 # The test program of each kind named in the list, with the targets to build.
 declare -A program=([session]=tests/session/vantlo_session_tests [cli]=tests/cli/vantlo_cli_tests)
@@ -21,7 +23,8 @@ declare -A target=([session]=vantlo_session_tests [cli]=vantlo_cli_tests)
 echo "mutate: copying the tree to $scratch/src"
 mkdir -p "$scratch/src"
 (cd "$root" && git ls-files -z | xargs -0 cp --parents -t "$scratch/src")
-cmake -S "$scratch/src" -B "$scratch/build" >/dev/null || exit 1
+# Unoptimised: each fault rebuilds a few files, and compiling is the cost.
+cmake -S "$scratch/src" -B "$scratch/build" -DCMAKE_BUILD_TYPE=Debug >/dev/null || exit 1
 
 build_and_test() {  # kinds...; 0 when every test passed
   local kind targets=()
@@ -51,9 +54,11 @@ for line in open(sys.argv[1], encoding="utf-8"):
 PY
 )
 
-killed=0 survived=0 broken=0 survivors=()
+killed=0 survived=0 broken=0 survivors=() index=0
 while IFS=$'\t' read -r name file kinds old new; do
   [ -n "$name" ] || continue
+  index=$((index + 1))
+  [ "$index" -ge "$from" ] || continue
   [[ -z "$pattern" || "$name" == *"$pattern"* ]] || continue
   src=$scratch/src/$file
   cp -p "$src" "$scratch/original"
