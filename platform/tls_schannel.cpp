@@ -270,6 +270,9 @@ TlsOutcome TlsStream::Start(Socket& socket, const TlsPeer& peer, int timeoutMs) 
 
     SCHANNEL_CRED wanted{};
     wanted.dwVersion = SCHANNEL_CRED_VERSION;
+    // Named, not left to the system: Windows 7 does not offer TLS 1.2 by
+    // default, and nothing older is acceptable.
+    wanted.grbitEnabledProtocols = SP_PROT_TLS1_2_CLIENT;
     wanted.dwFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS;
     TimeStamp expiry;
     if (AcquireCredentialsHandleW(nullptr, const_cast<SEC_WCHAR*>(UNISP_NAME_W), SECPKG_CRED_OUTBOUND, nullptr, &wanted,
