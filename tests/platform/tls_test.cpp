@@ -17,23 +17,22 @@ namespace {
 
 using namespace session;
 
+// The fixture's directory and the port of each of its servers.
 struct Servers {
     std::string dir;
-    std::map<std::string, std::uint16_t> ports;
+    std::map<std::string, std::uint16_t> ports{};
 };
 
 const Servers& Fixture() {
     static const Servers servers = [] {
-        Servers s;
         const char* dir = std::getenv("VANTLO_TLS_FIXTURE");
-        s.dir = dir ? dir : "";
+        Servers s{dir ? dir : ""};
 #ifdef _WIN32
         if (!s.dir.empty() && s.dir[0] == '/') s.dir = "Z:" + s.dir;  // the Unix root, seen from Wine
 #endif
         std::ifstream in(s.dir + "/ports");
         std::string name;
-        unsigned port = 0;
-        while (in >> name >> port) s.ports[name] = static_cast<std::uint16_t>(port);
+        for (unsigned port = 0; in >> name >> port;) s.ports[name] = static_cast<std::uint16_t>(port);
         return s;
     }();
     return servers;
@@ -60,8 +59,7 @@ long ServerReceived(const std::string& server) {
     for (int attempt = 0; attempt < 300; ++attempt) {
         std::ifstream log(Fixture().dir + "/log");
         std::string name;
-        long bytes = 0;
-        while (log >> name >> bytes)
+        for (long bytes = 0; log >> name >> bytes;)
             if (name == server) return bytes;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }

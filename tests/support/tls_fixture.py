@@ -1,15 +1,14 @@
 #!/usr/bin/env python3
-"""Loopback TLS servers for the certificate and fault cases of the TLS tests.
-
-Makes a test CA and server certificates with the openssl command, serves one
-port per case and runs COMMAND with VANTLO_TLS_FIXTURE=DIR. DIR holds ca.pem,
-`ports` ("CASE PORT" lines) and `log`: one "CASE BYTES" line per finished
-connection, BYTES being the application bytes the server received.
-Cases: good, otherca (same subject as the CA, another key), selfsigned,
-expired, otherhost, stall (never answers the handshake), cut (closes inside
-a record). Exits with COMMAND's status.
-Usage: tls_fixture.py -- COMMAND [ARGS...]
-"""
+# Loopback TLS servers for the certificate and fault cases of the TLS tests.
+#
+# Makes a test CA and server certificates with the openssl command, serves one
+# port per case and runs COMMAND with VANTLO_TLS_FIXTURE=DIR. DIR holds ca.pem,
+# `ports` ("CASE PORT" lines) and `log`: one "CASE BYTES" line per finished
+# connection, BYTES being the application bytes the server received.
+# Cases: good, otherca (same subject as the CA, another key), selfsigned,
+# expired, otherhost, stall (never answers the handshake), cut (closes inside
+# a record). Exits with COMMAND's status.
+# Usage: tls_fixture.py -- COMMAND [ARGS...]
 import os, socket, ssl, subprocess, sys, tempfile, threading
 
 HERE_NAMES = "subjectAltName=DNS:localhost,DNS:127.0.0.1,IP:127.0.0.1"
@@ -76,7 +75,7 @@ def serve(case, listener, context, log, lock):
 
 def main():
     if "--" not in sys.argv[1:-1]:
-        sys.exit(__doc__)
+        sys.exit("usage: tls_fixture.py -- COMMAND [ARGS...]")
     command = sys.argv[sys.argv.index("--") + 1:]
     with tempfile.TemporaryDirectory(prefix="vantlo-tls.") as d:
         make_certificates(d)
