@@ -24,7 +24,7 @@ struct TransferProgress {
         Receiving,  // parts on their way out, each checked as it ends
     };
     Phase phase = Phase::Hashing;
-    std::uint64_t done = 0;   // bytes of the whole file
+    std::uint64_t done = 0;  // bytes of the whole file
     std::uint64_t total = 0;
 };
 // Returning false cancels the transfer.
@@ -36,7 +36,7 @@ struct PutOptions {
 };
 
 struct PutResult {
-    std::string key;                       // empty until part 1 is stored
+    std::string key;  // empty until part 1 is stored
     std::uint32_t parts = 0;
     std::vector<std::string> storedMailIds;  // by part number, as far as they got
 };
@@ -49,8 +49,8 @@ struct GetOptions {
 struct FileDetails {
     FileEntry entry;
     bool hasManifest = false;
-    std::uint64_t size = 0;   // exact: from the manifest, else the attachment's length
-    std::string sha256;       // empty without a manifest
+    std::uint64_t size = 0;  // exact: from the manifest, else the attachment's length
+    std::string sha256;      // empty without a manifest
     std::string uploadId;
     std::int64_t stored = 0;  // from the manifest; else when the mail arrived, 0 when unknown
 };

@@ -73,8 +73,8 @@ Outcome PlanDownload(MailStore& store, const FileEntry& entry, DownloadPlan& pla
         Manifest manifest;
         std::string problem;
         if (ReadManifest(mail.text, manifest, problem) != ManifestRead::Ok)
-            return Failure(StoreCode::Corrupt, label + " carries no valid manifest" + (problem.empty() ? "" : ": ") +
-                                                   problem);
+            return Failure(StoreCode::Corrupt,
+                           label + " carries no valid manifest" + (problem.empty() ? "" : ": ") + problem);
         if (part.number == 1) first = manifest;
         std::string disagreement = Disagreement(first, manifest, entry, part.number, offset);
         if (!disagreement.empty()) return Failure(StoreCode::Corrupt, label + " does not fit: " + disagreement);

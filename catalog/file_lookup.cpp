@@ -9,18 +9,17 @@
 namespace catalog {
 namespace {
 
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool ContainsIgnoringAsciiCase(const std::string& text, const std::string& part) {
     auto same = [](char a, char b) { return AsciiLower(a) == AsciiLower(b); };
     return std::search(text.begin(), text.end(), part.begin(), part.end(), same) != text.end();
 }
 
-const MailInfo* FindMail(const std::vector<MailInfo>& mails, const std::string& id) {
-    for (const MailInfo& mail : mails) {
-        if (mail.id == id) return &mail;
-    }
-    return nullptr;
+bool HasMail(const std::vector<MailInfo>& mails, const std::string& id) {
+    return std::any_of(mails.begin(), mails.end(), [&](const MailInfo& mail) { return mail.id == id; });
 }
 
 // The listing of the folder that holds `key`, when no search found it.
@@ -31,7 +30,7 @@ Outcome ScanFoldersFor(MailStore& store, const std::string& key, std::vector<Mai
     for (const FolderInfo& folder : folders) {
         outcome = store.ListMails(folder.id, mails);
         if (!outcome.Ok()) return outcome;
-        if (FindMail(mails, key)) return Success();
+        if (HasMail(mails, key)) return Success();
     }
     return Failure(StoreCode::NotFound, "no folder holds mail " + key);
 }
@@ -60,7 +59,8 @@ Outcome FindFiles(MailStore& store, const std::string& text, const std::string& 
 
 Outcome LocateFile(MailStore& store, const std::string& key, FileEntry& entry, MailText& keyMail) {
     Outcome outcome = store.ReadMailText(key, keyMail);
-    if (!outcome.Ok()) return outcome;
+    if (!outcome.Ok())
+        return Failure(outcome.code, "key " + key + (outcome.detail.empty() ? "" : ": " + outcome.detail));
     SubjectMark mark = ReadSubject(keyMail.subject);
     if (mark.kind != SubjectKind::Part) {
         entry = FileEntry();
@@ -73,18 +73,9 @@ Outcome LocateFile(MailStore& store, const std::string& key, FileEntry& entry, M
 
     std::vector<MailInfo> mails;
     outcome = store.SearchMails(mark.name, {}, mails);
+    if (outcome.Ok() && !HasMail(mails, key)) outcome = ScanFoldersFor(store, key, mails);
     if (!outcome.Ok()) return outcome;
-    const MailInfo* keyInfo = FindMail(mails, key);
-    if (!keyInfo) {
-        mails.clear();
-        outcome = ScanFoldersFor(store, key, mails);
-        if (!outcome.Ok()) return outcome;
-        keyInfo = FindMail(mails, key);
-    }
-    const std::string folderId = keyInfo->folderId;
-    mails.erase(std::remove_if(mails.begin(), mails.end(),
-                               [&](const MailInfo& mail) { return mail.folderId != folderId; }),
-                mails.end());
+    // Groups never span folders: the one that holds the key lies in the key's folder.
     for (FileEntry& file : GroupFiles(mails)) {
         for (const FilePart& part : file.present) {
             if (part.mailId != key) continue;

@@ -6,8 +6,8 @@
 #ifdef _WIN32
 #include <random>
 #else
-#include <cerrno>
 #include <sys/random.h>
+#include <cerrno>
 #endif
 
 namespace catalog {
@@ -44,7 +44,8 @@ bool FillRandom(unsigned char* bytes, std::size_t size) {
         std::random_device device;
         for (std::size_t i = 0; i < size; i += 4) {
             unsigned value = device();
-            for (std::size_t j = 0; j < 4 && i + j < size; ++j) bytes[i + j] = static_cast<unsigned char>(value >> (8 * j));
+            for (std::size_t j = 0; j < 4 && i + j < size; ++j)
+                bytes[i + j] = static_cast<unsigned char>(value >> (8 * j));
         }
         return true;
     } catch (...) {

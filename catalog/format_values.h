@@ -27,7 +27,9 @@ bool ParseDecimal(std::string_view text, std::uint64_t limit, std::uint64_t& val
 // 32 lowercase hex digits from 128 bits of the system's random source.
 Outcome NewUploadId(std::string& id);
 // The first 8 digits of an upload id: the tag in the subjects of its parts.
-inline std::string UploadTag(const std::string& uploadId) { return uploadId.substr(0, 8); }
+inline std::string UploadTag(const std::string& uploadId) {
+    return uploadId.substr(0, 8);
+}
 
 // "YYYY-MM-DDTHH:MM:SSZ" for seconds since 1970 (UTC), years 1970 to 9999.
 std::string FormatUtc(std::int64_t seconds);

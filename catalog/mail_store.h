@@ -33,8 +33,8 @@ struct FolderInfo {
 struct MailInfo {
     std::string id;
     std::string folderId;
-    std::string subject;        // UTF-8, decoded
-    std::uint64_t size = 0;     // as the mailbox lists it (the whole mail, not the attachment)
+    std::string subject;          // UTF-8, decoded
+    std::uint64_t size = 0;       // as the mailbox lists it (the whole mail, not the attachment)
     std::int64_t receivedAt = 0;  // UTC seconds since 1970; 0 when unknown
     bool attached = false;
 };
@@ -83,8 +83,7 @@ public:
     virtual Outcome ListMails(const std::string& folderId, std::vector<MailInfo>& mails) = 0;
     // Mails whose subject contains `text`, ignoring case; folderId empty
     // searches every folder. Every match, each once.
-    virtual Outcome SearchMails(const std::string& text, const std::string& folderId,
-                                std::vector<MailInfo>& mails) = 0;
+    virtual Outcome SearchMails(const std::string& text, const std::string& folderId, std::vector<MailInfo>& mails) = 0;
     virtual Outcome ReadMailText(const std::string& mailId, MailText& mail) = 0;
 
     // Stores one mail so that it ends up in part.folderId, and gives its id.

@@ -9,8 +9,8 @@ namespace {
 constexpr std::string_view kVersionKey = "vantlo-file";
 
 enum Key { kName, kSize, kSha256, kParts, kPart, kOffset, kPartSize, kPartSha256, kUploadId, kStored, kKeyCount };
-constexpr std::string_view kKeys[kKeyCount] = {"name",      "size",        "sha256",    "parts",  "part",
-                                               "offset",    "part-size",   "part-sha256", "upload-id", "stored"};
+constexpr std::string_view kKeys[kKeyCount] = {"name",   "size",      "sha256",      "parts",     "part",
+                                               "offset", "part-size", "part-sha256", "upload-id", "stored"};
 
 // Splits "key: value" (the space after the colon is optional); false for a
 // line without a colon.

@@ -21,7 +21,7 @@ struct Manifest {
     std::uint64_t offset = 0;
     std::uint64_t partSize = 0;
     std::string partSha256;
-    std::string uploadId;  // 32 lowercase hex digits, the same in every part
+    std::string uploadId;     // 32 lowercase hex digits, the same in every part
     std::int64_t stored = 0;  // UTC seconds when the upload began
 };
 

@@ -34,7 +34,11 @@ struct Outcome {
     std::string Text() const;
 };
 
-inline Outcome Success() { return {}; }
-inline Outcome Failure(StoreCode code, std::string detail) { return {code, std::move(detail)}; }
+inline Outcome Success() {
+    return {};
+}
+inline Outcome Failure(StoreCode code, std::string detail) {
+    return {code, std::move(detail)};
+}
 
 }  // namespace catalog

@@ -23,7 +23,9 @@ constexpr std::uint32_t kRound[64] = {
     0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2,
 };
 
-inline std::uint32_t Rotr(std::uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
+inline std::uint32_t Rotr(std::uint32_t x, int n) {
+    return (x >> n) | (x << (32 - n));
+}
 
 inline std::uint32_t LoadBigEndian(const std::uint8_t* p) {
     return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
@@ -76,7 +78,7 @@ bool HasShaExtensions() {
 // of four rounds takes four message words; from the fifth group on, they
 // are derived from the previous sixteen.
 __attribute__((target("sha,sse4.1"))) void CompressShaExtensions(std::uint32_t state[8], const std::uint8_t* data,
-                                                                  std::size_t blocks) {
+                                                                 std::size_t blocks) {
     const __m128i byteSwap = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
     __m128i cdab = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(&state[0])), 0xB1);
     __m128i efgh = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(&state[4])), 0x1B);
@@ -90,8 +92,8 @@ __attribute__((target("sha,sse4.1"))) void CompressShaExtensions(std::uint32_t s
         for (int group = 0; group < 16; ++group) {
             __m128i& current = words[group & 3];
             if (group < 4) {
-                current = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * group)),
-                                           byteSwap);
+                current =
+                    _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * group)), byteSwap);
             } else {
                 const __m128i& previous = words[(group - 1) & 3];
                 __m128i mixed = _mm_add_epi32(_mm_sha256msg1_epu32(current, words[(group - 3) & 3]),
@@ -124,7 +126,9 @@ Sha256::Engine Sha256::Fastest() {
     return Engine::Portable;
 }
 
-Sha256::Sha256(Engine engine) : engine_(engine == Engine::ShaExtensions ? Fastest() : Engine::Portable) { Reset(); }
+Sha256::Sha256(Engine engine) : engine_(engine == Engine::ShaExtensions ? Fastest() : Engine::Portable) {
+    Reset();
+}
 
 void Sha256::Reset() {
     static const std::uint32_t kInitial[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,

@@ -5,8 +5,8 @@
 // Usage: vantlo-sha256-speed [MiB]   (default 512)
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <cstdlib>
+#include <ctime>
 #include <vector>
 
 #include "catalog/sha256.h"

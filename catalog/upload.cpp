@@ -37,11 +37,11 @@ Outcome CheckSource(const fs::path& source, std::uint64_t partSize, UploadPlan& 
         return Failure(StoreCode::Refused, "the part size must be at least 1 byte and below 2 GiB");
     std::uint64_t count = plan.size == 0 ? 1 : (plan.size - 1) / partSize + 1;
     if (count > kMaxParts)
-        return Failure(StoreCode::Refused, plan.name + " would take " + std::to_string(count) +
-                                               " parts; choose a larger part size");
+        return Failure(StoreCode::Refused,
+                       plan.name + " would take " + std::to_string(count) + " parts; choose a larger part size");
     if (count == 1 && ReadSubject(plan.name).kind != SubjectKind::Plain)
-        return Failure(StoreCode::Refused, "a file in one part cannot be named like a part of a larger one: " +
-                                               plan.name);
+        return Failure(StoreCode::Refused,
+                       "a file in one part cannot be named like a part of a larger one: " + plan.name);
     for (std::uint64_t offset = 0, number = 1; number <= count; ++number, offset += partSize)
         plan.parts.push_back({static_cast<std::uint32_t>(number), offset, std::min(partSize, plan.size - offset), {}});
     return Success();
@@ -69,8 +69,7 @@ Manifest UploadPlan::ManifestOf(const UploadPart& part) const {
     return manifest;
 }
 
-Outcome PlanUpload(const fs::path& source, std::uint64_t partSize, const ProgressCallback& progress,
-                   UploadPlan& plan) {
+Outcome PlanUpload(const fs::path& source, std::uint64_t partSize, const ProgressCallback& progress, UploadPlan& plan) {
     plan = UploadPlan();
     plan.source = source;
     Outcome outcome = CheckSource(source, partSize, plan);
@@ -101,8 +100,8 @@ Outcome PlanUpload(const fs::path& source, std::uint64_t partSize, const Progres
     return NewUploadId(plan.uploadId);
 }
 
-Outcome StorePlannedPart(MailStore& store, const UploadPlan& plan, const UploadPart& part,
-                         const std::string& folderId, const SendProgress& sent, std::string& mailId) {
+Outcome StorePlannedPart(MailStore& store, const UploadPlan& plan, const UploadPart& part, const std::string& folderId,
+                         const SendProgress& sent, std::string& mailId) {
     const auto parts = static_cast<std::uint32_t>(plan.parts.size());
     PartUpload upload;
     upload.folderId = folderId;
@@ -143,8 +142,8 @@ Outcome PutFile(MailStore& store, const fs::path& source, const std::string& fol
     };
     for (const UploadPart& part : plan.parts) {
         std::string mailId;
-        outcome = StorePlannedPart(store, plan, part, folderId, [&](std::uint64_t sent) { return report(done + sent); },
-                                   mailId);
+        outcome = StorePlannedPart(
+            store, plan, part, folderId, [&](std::uint64_t sent) { return report(done + sent); }, mailId);
         if (!outcome.Ok() && !cancelled) return outcome;
         if (outcome.Ok()) result.storedMailIds.push_back(mailId);
         if (outcome.Ok() && part.number == 1) result.key = mailId;

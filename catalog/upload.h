@@ -41,8 +41,8 @@ Outcome PlanUpload(const std::filesystem::path& source, std::uint64_t partSize, 
                    UploadPlan& plan);
 
 // Stores one part into folderId; `sent` gets the part's bytes sent so far.
-Outcome StorePlannedPart(MailStore& store, const UploadPlan& plan, const UploadPart& part,
-                         const std::string& folderId, const SendProgress& sent, std::string& mailId);
+Outcome StorePlannedPart(MailStore& store, const UploadPlan& plan, const UploadPart& part, const std::string& folderId,
+                         const SendProgress& sent, std::string& mailId);
 
 // Whether the source still looks as it did when it was planned.
 bool SourceUnchanged(const UploadPlan& plan);
