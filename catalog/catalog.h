@@ -63,9 +63,10 @@ Outcome FindFiles(MailStore& store, const std::string& text, const std::string& 
                   std::vector<FileEntry>& files);
 
 // The group a key belongs to, and the key's mail. A key without a part mark
-// is a file of one mail; a marked key's group is found with a search for
-// its name (a scan of the folders when the search misses the key) and taken
-// from the key's folder only.
+// is a file of one mail (its folder is not looked up: entry.folderId stays
+// empty); a marked key's group is found with a search for its name (a scan
+// of the folders when the search misses the key) and taken from the key's
+// folder only. Any part's id locates the whole group.
 Outcome LocateFile(MailStore& store, const std::string& key, FileEntry& entry, MailText& keyMail);
 Outcome StatFile(MailStore& store, const std::string& key, FileDetails& details);
 
