@@ -1,5 +1,6 @@
 #include "cli/operation_arguments.h"
 
+#include "session/exchange.h"
 #include "session/xml_text.h"
 
 namespace cli {
@@ -59,6 +60,9 @@ int OperationFailed(Context& context, session::Status status, const std::string&
         const std::string& code = session::LastRefusalCode();
         return Fail(context, "the provider refused to " + what + (code.empty() ? "" : " (" + code + ")"));
     }
+    case session::Status::CertificateRefused:
+    case session::Status::SecureChannelFailed:
+        return Fail(context, "could not " + what + ": " + session::LastTlsProblem());
     default: return Fail(context, "could not " + what + ": " + session::StatusText(status));
     }
 }

@@ -22,9 +22,11 @@ enum class SignInResult : int {
     EntryReceiveFailed = 7,      // receiving from the entry server failed
     AnswerMalformed = 8,         // an answer lacked a piece or did not fit
     EntryTimedOut = 9,           // the entry server did not answer in time
-    AccountTooLong = 10,         // longer than kLongestAccount bytes; nothing sent
-    PasswordTooLong = 11,        // longer than kLongestPassword bytes; nothing sent
-    PasswordEmpty = 12,          // no password given; nothing sent
+    SecureConnectionFailed = 10, // TLS refused: see LastTlsProblem(); nothing sent
+    InsecureRedirect = 11,       // a TLS entry server pointed to plain-http webmail
+    AccountTooLong = 12,         // longer than kLongestAccount bytes; nothing sent
+    PasswordTooLong = 13,        // longer than kLongestPassword bytes; nothing sent
+    PasswordEmpty = 14,          // no password given; nothing sent
 };
 
 // The longest account (domain included) and password a sign-in takes, in

@@ -19,6 +19,8 @@ const char* StatusText(Status status) {
     case Status::Incomplete: return "the answer ended before it was complete";
     case Status::FileTooLarge: return "files of 2 GiB or more are not supported";
     case Status::NotFound: return "the stored mail did not arrive";
+    case Status::CertificateRefused: return "the server's certificate was refused";
+    case Status::SecureChannelFailed: return "the secure connection could not be set up";
     case Status::Unreadable: return "the provider's answer was not understood";
     case Status::TooSlow: return "the transfer was slower than the low-speed bound";
     case Status::AnswerTooLarge: return "the provider's answer is larger than it may be";

@@ -24,11 +24,13 @@ enum class [[nodiscard]] Status : int {
                                // brace (a cut-off download included)
     FileTooLarge = 23,         // files of 2 GiB or more are not supported
     NotFound = 24,             // the stored mail did not appear in the inbox
-    Unreadable = 25,           // the answer was not HTTP, or its coding was damaged
-    TooSlow = 26,              // a transfer moved fewer bytes than the low-speed bound
-    AnswerTooLarge = 27,       // the answer holds more than it may (buffer, inflated size)
-    BadName = 28,              // a file name that cannot be sent (control bytes, not UTF-8)
-    BoundaryClash = 29,        // the file held every form boundary drawn for it
+    CertificateRefused = 25,   // the server's certificate failed the check; nothing sent
+    SecureChannelFailed = 26,  // the TLS handshake broke off; nothing sent
+    Unreadable = 27,           // the answer was not HTTP, or its coding was damaged
+    TooSlow = 28,              // a transfer moved fewer bytes than the low-speed bound
+    AnswerTooLarge = 29,       // the answer holds more than it may (buffer, inflated size)
+    BadName = 30,              // a file name that cannot be sent (control bytes, not UTF-8)
+    BoundaryClash = 31,        // the file held every form boundary drawn for it
 };
 
 const char* StatusText(Status status);
@@ -42,6 +44,12 @@ enum class AlertedOperation { CreateFolder, RenameFolder, DeleteFolder, MoveMess
 const char* ConnectFailureText(AlertedOperation operation);
 
 inline bool Succeeded(Status status) { return status == Status::Ok; }
+
+// The connection was refused at the TLS stage; LastTlsProblem()
+// (session/exchange.h) says why.
+inline bool IsTlsFailure(Status status) {
+    return status == Status::CertificateRefused || status == Status::SecureChannelFailed;
+}
 
 // The provider's own code (e.g. "FA_OVERFLOW") of the last operation of this
 // thread that returned Status::Refused because its answer's 'code' was not
