@@ -89,7 +89,7 @@ TEST_F(TransfersTest, AFileThatHoldsItsBoundaryIsSentAgainWithAnother) {
     EXPECT_NE(server.Requests()[2].find("--" + kB + "\r\n"), std::string::npos);
     EXPECT_NE(server.Requests()[2].find(bytes), std::string::npos);
     boundaries = {kA, kA, kA, kA};
-    EXPECT_EQ(Upload({kComposed, kOk}, kA), Status::BoundaryClash);
+    EXPECT_EQ(Upload({kComposed, kOk}, std::string(100, 'x') + kA), Status::BoundaryClash);
 }
 
 TEST_F(TransfersTest, RefusalsOfTheUploadOrDeliveryKeepTheProvidersCode) {
