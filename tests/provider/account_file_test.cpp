@@ -114,12 +114,12 @@ TEST(AccountData, CountsFoldersFromTheirMessages) {
     add(kInboxId, 100, false);
     add(kInboxId, 50, true);
     add(65550, 7, false);
-    FolderStats inbox = account.StatsOf(kInboxId);
+    FolderStats inbox = account.AllStats()[kInboxId];
     EXPECT_EQ(inbox.messageCount, 2);
     EXPECT_EQ(inbox.messageSize, 150);
     EXPECT_EQ(inbox.unreadMessageCount, 1);
     EXPECT_EQ(inbox.unreadMessageSize, 100);
-    EXPECT_EQ(account.StatsOf(65551).messageCount, 0);
+    EXPECT_EQ(account.AllStats()[65551].messageCount, 0);
     std::vector<FolderRecord> all = account.AllFolders();
     ASSERT_EQ(all.size(), 7u);
     EXPECT_EQ(all[0].name, "收件箱");
