@@ -46,8 +46,8 @@ Fault Deliver(const FunctionCall& call, ScriptWriter& answer) {
         return Fault::InvalidParameter;
     // The first attachment's name: what webmail shows for the file.
     const XmlElement* attachments = attrs->Member("attachments");
-    const XmlElement* first = attachments != nullptr && !attachments->children.empty() ? &attachments->children[0]
-                                                                                        : nullptr;
+    const XmlElement* first =
+        attachments != nullptr && !attachments->children.empty() ? &attachments->children[0] : nullptr;
     if (first != nullptr && first->Member("name") != nullptr && !TextMember(*first, "name", delivery.attachmentName))
         return Fault::InvalidParameter;
     delivery.attachmentLimit = call.context.attachmentLimit;

@@ -41,8 +41,8 @@ IoResult AwaitTls(ssl_st* ssl, int fd, int result, Clock::time_point deadline) {
     case SSL_ERROR_WANT_READ: return WaitFor(fd, POLLIN, MsUntil(deadline));
     case SSL_ERROR_WANT_WRITE: return WaitFor(fd, POLLOUT, MsUntil(deadline));
     case SSL_ERROR_ZERO_RETURN: return IoResult::Closed;
-    case SSL_ERROR_SYSCALL: return (errno == 0 || errno == ECONNRESET || errno == EPIPE) ? IoResult::Closed
-                                                                                       : IoResult::Failed;
+    case SSL_ERROR_SYSCALL:
+        return (errno == 0 || errno == ECONNRESET || errno == EPIPE) ? IoResult::Closed : IoResult::Failed;
     default: return IoResult::Failed;
     }
 }
@@ -60,7 +60,8 @@ Connection::~Connection() = default;
 IoResult Connection::AcceptTls(ssl_ctx_st* context, std::string& why) {
     ssl_.reset(SSL_new(context));
     int flags = ::fcntl(fd_.Get(), F_GETFL);
-    if (!ssl_ || flags < 0 || ::fcntl(fd_.Get(), F_SETFL, flags | O_NONBLOCK) != 0 || SSL_set_fd(ssl_.get(), fd_.Get()) != 1) {
+    if (!ssl_ || flags < 0 || ::fcntl(fd_.Get(), F_SETFL, flags | O_NONBLOCK) != 0 ||
+        SSL_set_fd(ssl_.get(), fd_.Get()) != 1) {
         why = "cannot set up TLS on the connection";
         return IoResult::Failed;
     }

@@ -28,7 +28,8 @@ std::string HideQuerySecrets(std::string_view line) {
         i = field + 1;
         if (equals == std::string_view::npos || equals > end) continue;
         out.append(line.substr(i, equals + 1 - i));
-        out += IsSecretName(line.substr(i, equals - i)) ? "***" : std::string(line.substr(equals + 1, end - equals - 1));
+        out +=
+            IsSecretName(line.substr(i, equals - i)) ? "***" : std::string(line.substr(equals + 1, end - equals - 1));
         i = end;
     }
     out.append(line.substr(i));
@@ -60,11 +61,16 @@ std::string LoggedHead(std::string_view head) {
     std::string out;
     for (char c : hidden) {
         unsigned char u = static_cast<unsigned char>(c);
-        if (c == '\r') out += "\\r";
-        else if (c == '\n') out += "\\n";
-        else if (c == '\\') out += "\\\\";
-        else if (u < 0x20 || u >= 0x7F) out += std::string("\\x") + kHex[u >> 4] + kHex[u & 15];
-        else out.push_back(c);
+        if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\\')
+            out += "\\\\";
+        else if (u < 0x20 || u >= 0x7F)
+            out += std::string("\\x") + kHex[u >> 4] + kHex[u & 15];
+        else
+            out.push_back(c);
     }
     return out;
 }

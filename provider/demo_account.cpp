@@ -35,7 +35,7 @@ std::string DemoBitmap(int tint = 0) {
     for (std::uint32_t v : {0u, pixelBytes, 2835u, 2835u, 0u, 0u}) put32(v);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            bmp.push_back(static_cast<char>(40 + y * 8 + tint * 7));    // blue
+            bmp.push_back(static_cast<char>(40 + y * 8 + tint * 7));   // blue
             bmp.push_back(static_cast<char>(60 + y * 10 + tint * 3));  // green
             bmp.push_back(static_cast<char>(255 - x * 2 - tint));      // red
         }
@@ -154,8 +154,7 @@ bool FillDemoAccount(Store& store, const std::string& address, std::string& erro
     return true;
 }
 
-bool SeedFolderFiles(Store& store, const std::string& address, const SeedFolder& seed, bool& made,
-                     std::string& error) {
+bool SeedFolderFiles(Store& store, const std::string& address, const SeedFolder& seed, bool& made, std::string& error) {
     made = false;
     std::vector<std::int64_t> ids;
     Fault fault = store.CreateFolders(address, {seed.name}, ids);

@@ -18,7 +18,6 @@ bool FillDemoAccount(Store& store, const std::string& address, std::string& erro
 // file-00001.bin... of `seed.bytes` bytes each, stored with manifests, in
 // one change. An account that has the folder already keeps it as it is
 // (`made` false).
-bool SeedFolderFiles(Store& store, const std::string& address, const SeedFolder& seed, bool& made,
-                     std::string& error);
+bool SeedFolderFiles(Store& store, const std::string& address, const SeedFolder& seed, bool& made, std::string& error);
 
 }  // namespace provider

@@ -60,8 +60,9 @@ bool AddAccounts(provider::Store& store, const provider::Options& options, std::
     for (const provider::SeedFolder& seed : options.seedFolders) {
         bool made = false;
         if (!provider::SeedFolderFiles(store, first, seed, made, error)) return false;
-        if (!made) std::fprintf(stderr, "vantlo-provider: %s has a folder %s already: not seeded\n", first.c_str(),
-                                seed.name.c_str());
+        if (!made)
+            std::fprintf(stderr, "vantlo-provider: %s has a folder %s already: not seeded\n", first.c_str(),
+                         seed.name.c_str());
     }
     return true;
 }
@@ -123,8 +124,7 @@ int main(int argc, char** argv) {
     provider::TlsContext tls;
     if (options.tls) {
         const std::string directory = std::filesystem::absolute(dataDir + "/tls").string();
-        if (options.tlsCert.empty() && !provider::MakeTestCertificates(directory, tlsFiles, error))
-            return Fail(error);
+        if (options.tlsCert.empty() && !provider::MakeTestCertificates(directory, tlsFiles, error)) return Fail(error);
         tls = provider::NewServerContext(tlsFiles, error);
         if (!tls) return Fail(error);
         context.tls = tls.get();

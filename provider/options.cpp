@@ -103,7 +103,8 @@ bool ParseSendLimit(const std::string& text, Options& options, std::string& erro
 using OptionParser = std::function<bool(const std::string& value, Options& options, std::string& error)>;
 
 // A number option: the value must be a whole number from `low` to `high`.
-OptionParser Number(std::int64_t low, std::int64_t high, const char* what, std::function<void(Options&, std::int64_t)> set) {
+OptionParser Number(std::int64_t low, std::int64_t high, const char* what,
+                    std::function<void(Options&, std::int64_t)> set) {
     return [=](const std::string& value, Options& options, std::string& error) {
         std::int64_t number = 0;
         if (!ParseNumber(value, low, high, number)) {

@@ -24,7 +24,7 @@ struct ServerContext {
     AnswerStyle style = AnswerStyle::Neat;
     AnswerCoding coding = AnswerCoding::Plain;  // of script answers and downloads
     std::string scheme = "http";                // "https" when serving TLS
-    std::string selfHost;  // "127.0.0.1:PORT": how the entry servers name the webmail host
+    std::string selfHost;                       // "127.0.0.1:PORT": how the entry servers name the webmail host
     int idleTimeoutMs = 30000;
     int uploadCloseWaitMs = 30000;  // how long an upload's connection is kept for the client to close it
     std::int64_t attachmentLimit = 50000000;

@@ -61,8 +61,8 @@ void SessionRegistry::PersistLocked() const {
     std::string text;
     for (const auto& [value, account] : signIns_) text += "ntes\t" + value + "\t" + account + "\n";
     for (const WebSession& web : webSessions_)
-        text += "web\t" + web.sid + "\t" + web.coremail + "\t" + web.account + "\t" + std::to_string(web.openedMs) +
-                "\n";
+        text +=
+            "web\t" + web.sid + "\t" + web.coremail + "\t" + web.account + "\t" + std::to_string(web.openedMs) + "\n";
     // Sessions are a convenience across restarts; when the disk refuses,
     // they still hold for this run.
     if (!path_.empty() && !WriteFileAtomically(path_, text))

@@ -60,8 +60,9 @@ std::vector<StoredPart> StoredFileParts(const std::string& name, std::string_vie
             part.attachmentName += number;
         }
         part.manifest = whole + "part: " + std::to_string(k) + "\noffset: " + std::to_string(offset) +
-                        "\npart-size: " + std::to_string(part.bytes.size()) + "\npart-sha256: " +
-                        Sha256Hex(part.bytes) + "\nupload-id: " + uploadId + "\nstored: " + UtcText(storedAt) + "\n";
+                        "\npart-size: " + std::to_string(part.bytes.size()) +
+                        "\npart-sha256: " + Sha256Hex(part.bytes) + "\nupload-id: " + uploadId +
+                        "\nstored: " + UtcText(storedAt) + "\n";
         made.push_back(std::move(part));
     }
     return made;

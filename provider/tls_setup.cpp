@@ -62,8 +62,7 @@ Cert MakeCertificate(EVP_PKEY* key, const char* commonName, X509* issuer, EVP_PK
     X509_NAME* name = X509_get_subject_name(cert.get());
     X509_NAME_add_entry_by_txt(name, "O", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("vantlo-provider"), -1,
                                -1, 0);
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(commonName), -1, -1,
-                               0);
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(commonName), -1, -1, 0);
     if (issuer == nullptr) {
         issuer = cert.get();
         issuerKey = key;
@@ -133,9 +132,9 @@ bool MakeTestCertificates(const std::string& directory, TlsFiles& files, std::st
     };
     Cert ca = caKey ? MakeCertificate(caKey.get(), "vantlo-provider test CA", nullptr, nullptr, 3650, caExtensions, 3)
                     : nullptr;
-    Cert server = ca && serverKey ? MakeCertificate(serverKey.get(), "localhost", ca.get(), caKey.get(), 365,
-                                                    serverExtensions, 6)
-                                  : nullptr;
+    Cert server = ca && serverKey
+                      ? MakeCertificate(serverKey.get(), "localhost", ca.get(), caKey.get(), 365, serverExtensions, 6)
+                      : nullptr;
     if (!server) {
         error = OpenSslError("cannot make the test certificates");
         return false;
