@@ -58,7 +58,8 @@ Fault ListMessages(const FunctionCall& call, ScriptWriter& answer) {
 // <string name="operator">contains</string><string name="operand">TEXT</string>
 // <boolean name="ignoreCase">true</boolean></object>...</array>
 // [<array name="fids"><int>FID</int>...</array>] and the paging of listMessages.
-// Conditions must all hold; without fids every folder is searched.
+// Conditions must all hold; without fids (or with none in them) every folder
+// is searched.
 Fault SearchMessages(const FunctionCall& call, ScriptWriter& answer) {
     MessageQuery query;
     bool returnTotal = false;
@@ -79,7 +80,7 @@ Fault SearchMessages(const FunctionCall& call, ScriptWriter& answer) {
         const XmlElement* fids = nullptr;
         std::vector<std::int64_t> ids;
         if (!ArrayMember(call.body, "fids", fids) || !IntItems(*fids, ids)) return Fault::InvalidParameter;
-        query.folderIds = std::move(ids);
+        if (!ids.empty()) query.folderIds = std::move(ids);  // an empty list limits nothing
     }
     return AnswerPage(call, query, returnTotal, answer);
 }
