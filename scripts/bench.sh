@@ -240,3 +240,9 @@ echo "vantlo-cli beside curl, same provider ($address), median of $runs runs"
 printf '%-34s %16s %16s  %s\n' "figure" "vantlo-cli" "curl" "what is measured"
 printf '%s\n' "${rows[@]}"
 echo "targets: throughput at least curl's; listed in under 1000 ms; peak memory under 16 MiB"
+
+# The digest that checks every byte of every stored or fetched file.
+if [ -x "$build/catalog/vantlo-sha256-speed" ]; then
+  echo
+  "$build/catalog/vantlo-sha256-speed" 512
+fi
