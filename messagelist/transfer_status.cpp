@@ -25,6 +25,8 @@ std::wstring FailureReason(session::Status status, bool writing) {
     case Status::ReceiveWaitFailed:
     case Status::SendWaitFailed:
     case Status::SendFailed: return L"连接中断";
+    case Status::CertificateRefused: return L"服务器证书未通过验证";
+    case Status::SecureChannelFailed: return L"无法建立安全连接";
     }
     return L"错误 " + std::to_wstring(static_cast<int>(status));
 }
