@@ -17,6 +17,7 @@ struct Context {
     std::string account;
     std::ostream& out;
     std::ostream& err;
+    std::string password{};  // kept once signed in, to sign in again when the provider ends the session
 };
 
 struct Command {

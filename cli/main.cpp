@@ -74,9 +74,21 @@ void PrintUsage(std::ostream& out) {
     for (const cli::Command& command : cli::Commands()) {
         std::string head = std::string("  ") + command.name + (command.arguments[0] ? " " : "") + command.arguments;
         out << head;
-        out << std::string(head.size() < 32 ? 32 - head.size() : 1, ' ') << command.summary << "\n";
+        if (head.size() >= 36) out << "\n" << std::string(4, ' ');
+        out << std::string(head.size() < 36 ? 36 - head.size() : 32, ' ') << command.summary << "\n";
     }
     out << "\n"
+           "Files: a file larger than the part size is stored as one mail per part. A file's KEY\n"
+           "is the message id of its part 1; get, stat, mv and rm act on all of its parts.\n"
+           "  ls, find print NAME SIZE PARTS STORED KEY (find also FOLDER_ID), tab-separated;\n"
+           "    PARTS is followed by \"incomplete: ...\" naming what is missing or stored twice,\n"
+           "    STORED is UTC. Sizes come from the files' manifests, remembered in the user's\n"
+           "    cache directory so that the next listing reads nothing.\n"
+           "  ls --messages prints ID SIZE ATTACHED RECEIVED SUBJECT per message.\n"
+           "  put --part-size SIZE: bytes, or K, M, G (1024, 1024^2, 1024^3); 1 to below 2G,\n"
+           "    default 32M. get writes OUT_PATH.vantlo-partial and replaces OUT_PATH only once\n"
+           "    every part and the whole file match their SHA-256.\n"
+           "\n"
            "Names and subjects are UTF-8. Exit status: 0 success, 1 failure (one line on standard\n"
            "error says why), 2 wrong usage.\n";
 }
