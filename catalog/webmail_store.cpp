@@ -118,6 +118,49 @@ Outcome OutcomeOf(Status status, const std::string& what) {
     return Failure(code, detail);
 }
 
+Outcome ReadEveryPage(const std::string& what, const PageSource& source, std::uint32_t pageSize,
+                      std::vector<MailInfo>& mails) {
+    mails.clear();
+    std::unordered_set<std::string> seen;
+    std::uint32_t limit = std::max<std::uint32_t>(1, pageSize);
+    std::uint64_t start = 0;
+    // Enough requests for a folder that shifts under every page a few times over.
+    std::uint64_t requestsLeft = 16;
+    bool counted = false;
+    for (;;) {
+        if (requestsLeft-- == 0)
+            return Failure(StoreCode::Broken, what + ": the folder kept changing while it was being listed");
+        session::MessagePage page;
+        Outcome outcome = source(start, limit, page);
+        if (!outcome.Ok()) return outcome;
+        if (page.hasTotal && !counted) {
+            counted = true;
+            requestsLeft += 3 * (page.total / limit + 1);
+        }
+        const std::size_t got = page.messages.size();
+        // Take what follows the last mail this page holds that was already taken.
+        std::size_t from = 0;
+        for (std::size_t i = got; start > 0 && i-- > 0;) {
+            if (seen.count(page.messages[i].id) == 0) continue;
+            from = i + 1;
+            break;
+        }
+        if (start > 0 && from == 0 && got > 0) {
+            // None of them was taken yet: mails left before this page. Read again from further back.
+            start = start > limit / 2 ? start - limit / 2 : 0;
+            continue;
+        }
+        for (std::size_t i = from; i < got; ++i)
+            if (seen.insert(page.messages[i].id).second) mails.push_back(InfoOf(std::move(page.messages[i])));
+
+        const bool ended = got == 0 || (page.hasTotal ? start + got >= page.total : got < limit);
+        if (ended) return Success();
+        // A provider that answers shorter pages than asked sets the page size.
+        if (got < limit) limit = static_cast<std::uint32_t>(got);
+        start += got - std::min(kPageOverlap, got / 2);
+    }
+}
+
 WebmailStore::WebmailStore(session::Session& session, WebmailOptions options)
     : session_(session), options_(options) {}
 
@@ -169,63 +212,21 @@ Outcome WebmailStore::DeleteFolder(const std::string& folderId) {
     return Call("delete folder " + folderId, [&] { return session::DeleteFolder(session_, folderId); });
 }
 
-Outcome WebmailStore::ReadPages(const std::string& what, const PageReader& reader, std::vector<MailInfo>& mails) {
-    mails.clear();
-    std::unordered_set<std::string> seen;
-    std::uint32_t limit = std::max<std::uint32_t>(1, options_.pageSize);
-    std::uint64_t start = 0;
-    // Enough requests for a folder that shifts under every page a few times over.
-    std::uint64_t requestsLeft = 16;
-    bool counted = false;
-    for (;;) {
-        if (requestsLeft-- == 0)
-            return Failure(StoreCode::Broken, what + ": the folder kept changing while it was being listed");
-        session::MessagePage page;
-        Outcome outcome = Call(what, [&] { return reader(start, limit, page); });
-        if (!outcome.Ok()) return outcome;
-        if (page.hasTotal && !counted) {
-            counted = true;
-            requestsLeft += 3 * (page.total / limit + 1);
-        }
-        const std::size_t got = page.messages.size();
-        // Take what follows the last mail this page holds that was already taken.
-        std::size_t from = 0;
-        for (std::size_t i = got; start > 0 && i-- > 0;) {
-            if (seen.count(page.messages[i].id) == 0) continue;
-            from = i + 1;
-            break;
-        }
-        if (start > 0 && from == 0 && got > 0) {
-            // None of them was taken yet: mails left before this page. Read again from further back.
-            start = start > limit / 2 ? start - limit / 2 : 0;
-            continue;
-        }
-        for (std::size_t i = from; i < got; ++i)
-            if (seen.insert(page.messages[i].id).second) mails.push_back(InfoOf(std::move(page.messages[i])));
-
-        const bool ended = got == 0 || (page.hasTotal ? start + got >= page.total : got < limit);
-        if (ended) return Success();
-        // A provider that answers shorter pages than asked sets the page size.
-        if (got < limit) limit = static_cast<std::uint32_t>(got);
-        start += got - std::min(kPageOverlap, got / 2);
-    }
-}
-
 Outcome WebmailStore::ListMails(const std::string& folderId, std::vector<MailInfo>& mails) {
-    return ReadPages("list folder " + folderId,
-                     [&](std::uint64_t start, std::uint32_t limit, session::MessagePage& page) {
-                         return session::ListMessagePage(session_, folderId, start, limit, page);
-                     },
-                     mails);
+    const std::string what = "list folder " + folderId;
+    const PageSource source = [&](std::uint64_t start, std::uint32_t limit, session::MessagePage& page) {
+        return Call(what, [&] { return session::ListMessagePage(session_, folderId, start, limit, page); });
+    };
+    return ReadEveryPage(what, source, options_.pageSize, mails);
 }
 
 Outcome WebmailStore::SearchMails(const std::string& text, const std::string& folderId,
                                   std::vector<MailInfo>& mails) {
-    return ReadPages("search for '" + text + "'",
-                     [&](std::uint64_t start, std::uint32_t limit, session::MessagePage& page) {
-                         return session::SearchMessagePage(session_, text, folderId, start, limit, page);
-                     },
-                     mails);
+    const std::string what = "search for '" + text + "'";
+    const PageSource source = [&](std::uint64_t start, std::uint32_t limit, session::MessagePage& page) {
+        return Call(what, [&] { return session::SearchMessagePage(session_, text, folderId, start, limit, page); });
+    };
+    return ReadEveryPage(what, source, options_.pageSize, mails);
 }
 
 Outcome WebmailStore::ReadMailText(const std::string& mailId, MailText& mail) {

@@ -43,6 +43,14 @@ struct WebmailOptions {
 // worked. The store then repeats the refused request once.
 using SignInAgain = std::function<bool(session::Session& session)>;
 
+// One page of a listing or a search: at most `limit` messages from `start`.
+using PageSource = std::function<Outcome(std::uint64_t start, std::uint32_t limit, session::MessagePage& page)>;
+
+// Every mail the pages of a listing hold, each once, paging as the top of
+// this file says; `what` names the listing in a failure.
+Outcome ReadEveryPage(const std::string& what, const PageSource& source, std::uint32_t pageSize,
+                      std::vector<MailInfo>& mails);
+
 // The outcome of a session operation; `what` names the operation in the
 // detail (e.g. "read mail 1tbi..."), with the provider's refusal code or
 // the TLS problem when there is one.
@@ -79,12 +87,9 @@ public:
     std::string InboxId() const override { return kInbox; }
 
 private:
-    using PageReader = std::function<session::Status(std::uint64_t start, std::uint32_t limit,
-                                                     session::MessagePage& page)>;
     // Runs a request; repeats it once after signing in again when the
     // provider had ended the session.
     Outcome Call(const std::string& what, const std::function<session::Status()>& request);
-    Outcome ReadPages(const std::string& what, const PageReader& reader, std::vector<MailInfo>& mails);
     Outcome InboxIdsWithSubject(const std::string& subject, std::vector<std::string>& ids);
     Outcome FindDelivered(const PartUpload& part, const std::vector<std::string>& before, std::string& mailId);
 

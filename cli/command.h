@@ -2,6 +2,7 @@
 // commands with a static CommandRegistration; main() dispatches by name.
 #pragma once
 
+#include <filesystem>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -35,6 +36,11 @@ struct CommandRegistration {
 };
 
 const std::vector<Command>& Commands();
+
+// A file that Ctrl+C, a closing terminal or a polite kill removes before
+// the process ends (the temporary file of a download under way); empty
+// forgets it.
+void RemoveOnStop(const std::filesystem::path& path);
 
 // Prints "vantlo-cli: MESSAGE" on the error stream and returns kExitFailure.
 int Fail(Context& context, const std::string& message);

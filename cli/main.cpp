@@ -1,7 +1,12 @@
 // vantlo-cli: the session operations from the command line.
+#include <algorithm>
+#include <atomic>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <iterator>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -31,11 +36,20 @@ bool ParseNumber(const std::string& text, double least, double most, double& val
     return value >= least && value <= most;
 }
 
+// The file RemoveOnStop names, in a buffer the signal handler can read.
+std::filesystem::path::value_type removedOnStop[4096];
+std::atomic<bool> removeOnStop{false};
+
 // A download cut short by Ctrl+C, a terminal that closes or a polite kill
 // leaves no partial file behind: the handler removes it, then lets the
 // signal end the process as it would have.
 extern "C" void RemovePartialFilesAndStop(int signal) {
     session::RemoveStagedFiles();
+#ifdef _WIN32
+    if (removeOnStop.load()) _wremove(removedOnStop);
+#else
+    if (removeOnStop.load()) std::remove(removedOnStop);
+#endif
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
@@ -47,6 +61,19 @@ void CatchStopSignals() {
     std::signal(SIGHUP, RemovePartialFilesAndStop);
 #endif
 }
+
+}  // namespace
+
+void cli::RemoveOnStop(const std::filesystem::path& path) {
+    removeOnStop = false;
+    const auto& text = path.native();
+    if (text.empty() || text.size() >= std::size(removedOnStop)) return;
+    std::copy(text.begin(), text.end(), removedOnStop);
+    removedOnStop[text.size()] = 0;
+    removeOnStop = true;
+}
+
+namespace {
 
 void PrintUsage(std::ostream& out) {
     out << "Usage: vantlo-cli [OPTIONS] --account ADDRESS COMMAND [ARGS...]\n"

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "catalog/catalog.h"
+#include "catalog/download.h"
 #include "catalog/format_values.h"
 #include "catalog/manifest.h"
 #include "cli/command.h"
@@ -109,7 +110,9 @@ int RunGet(Context& context, const std::vector<std::string>& args) {
     Progress progress;
     catalog::GetOptions options{progress.Callback()};
     std::unique_ptr<ProgressBar> bar = BarFor(context, progress, "");
+    RemoveOnStop(catalog::TemporaryPathFor(target));
     catalog::Outcome outcome = catalog::GetFile(*store, key, target, options);
+    RemoveOnStop({});
     if (bar) bar->Stop();
     if (!outcome.Ok())
         return Fail(context, "could not fetch file " + key + ": " + OutputField(outcome.Text()) + "; '" +

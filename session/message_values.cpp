@@ -15,8 +15,8 @@ using Path = std::vector<std::string>;
 enum class Step { Open, Close, Member };
 
 // Calls visit(step, path, scanner) for every object opened or closed and
-// for every member that is a plain value; on Open the path already holds
-// the new object, on Close it still does.
+// for every member (an object or array member before its contents); on
+// Open the path already holds the new object, on Close it still does.
 template <class Visit>
 void Walk(std::string_view body, Visit visit) {
     KeywordScanner scanner(body, Escapes::Script);
@@ -43,7 +43,7 @@ void Walk(std::string_view body, Visit visit) {
             objectPending = scanner.Kind() == ValueKind::Object;
             if (objectPending) objectKey = scanner.Key();
             if (!arrays.empty()) arrays.back() = scanner.Kind() == ValueKind::Array ? scanner.Key() : std::string();
-            if (!objectPending) visit(Step::Member, path, scanner);
+            visit(Step::Member, path, scanner);
             break;
         default: objectPending = false; break;
         }
@@ -107,7 +107,8 @@ Status ReadMessageAnswer(std::string_view body, MessageContent& content) {
     AttachmentSummary attachment;
     Walk(body, [&](Step step, const Path& path, const KeywordScanner& scanner) {
         const bool inAttachment = At(path, {"", "var", "attachments"});
-        if (step == Step::Open && At(path, {"", "var"})) varIsObject = true;
+        if (step == Step::Member && path.size() == 1 && scanner.Key() == "var")
+            varIsObject = scanner.Kind() == ValueKind::Object;
         if (step == Step::Open && inAttachment) attachment = AttachmentSummary();
         if (step == Step::Close && inAttachment) content.attachments.push_back(std::move(attachment));
         if (step != Step::Member) return;
