@@ -1,0 +1,183 @@
+// vantlo-mount as a user meets it: a real FUSE mount over vantlo-provider,
+// driven with cp, diff, rsync, mv and rm, unmounted and mounted again (on a
+// fresh cache, so that what is read back comes from the mailbox), and
+// killed in the middle of a store.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <thread>
+
+#include "provider_process.h"
+#include "run_process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+std::string WhyNoFuse() {
+    if (::access("/dev/fuse", R_OK | W_OK) != 0) return "/dev/fuse is not usable here";
+    for (const char* dir : {"/usr/bin/", "/bin/", "/usr/local/bin/"})
+        if (::access((std::string(dir) + "fusermount3").c_str(), X_OK) == 0) return "";
+    return "fusermount3 is not installed";
+}
+
+std::string Sh(const std::string& command) {
+    testsupport::ProcessResult r = testsupport::RunProcess({"/bin/sh", "-c", command}, {}, "", 120000);
+    return r.exitCode == 0 ? r.out : "exit " + std::to_string(r.exitCode) + ": " + r.out + r.err;
+}
+
+std::string State(const fs::path& file) {
+    char value[32];
+    ssize_t n = ::getxattr(file.c_str(), "user.vantlo.state", value, sizeof value);
+    return n < 0 ? "errno " + std::to_string(errno) : std::string(value, static_cast<std::size_t>(n));
+}
+
+void WriteRandom(const fs::path& path, std::size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (char& c : bytes) c = static_cast<char>(random());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+struct MountTest : ::testing::Test {
+    testsupport::ProviderProcess provider;
+    fs::path dir = testsupport::MakeTempDir("vantlo-mount-test-");
+    fs::path point = dir / "mnt", cache = dir / "cache", src = dir / "src";
+    pid_t pid = -1;
+
+    void SetUp() override {
+        if (std::string why = WhyNoFuse(); !why.empty()) GTEST_SKIP() << "no FUSE mounts: " << why;
+        fs::create_directories(point);
+        fs::create_directories(src);
+    }
+    ~MountTest() override {
+        Unmount();
+        testsupport::RemoveTree(dir.string());
+    }
+
+    bool Mounted() {
+        struct stat here, above;
+        return ::stat(point.c_str(), &here) == 0 && ::stat(dir.c_str(), &above) == 0 && here.st_dev != above.st_dev;
+    }
+    void Mount(const std::string& partSize = "1M") {
+        pid = ::fork();
+        if (pid == 0) {
+            std::string log = (dir / "mount.log").string();
+            FILE* out = std::freopen(log.c_str(), "a", stderr);
+            (void)out;
+            ::setenv("VANTLO_PASSWORD", "vantlo-demo", 1);
+            ::execl(VANTLO_MOUNT_EXE, VANTLO_MOUNT_EXE, "--provider", provider.Address().c_str(), "--account",
+                    "demo@163.example", "--cache-dir", cache.c_str(), "--part-size", partSize.c_str(), "-f",
+                    point.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        for (auto end = Clock::now() + std::chrono::seconds(20); !Mounted() && Clock::now() < end;)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ASSERT_TRUE(Mounted()) << Sh("cat " + (dir / "mount.log").string());
+    }
+    void Unmount(bool kill = false) {
+        if (pid <= 0) return;
+        if (kill) ::kill(pid, SIGKILL);
+        Sh("fusermount3 -u " + point.string());
+        int status = 0;
+        for (auto end = Clock::now() + std::chrono::seconds(30); ::waitpid(pid, &status, WNOHANG) == 0;) {
+            if (Clock::now() > end) ::kill(pid, SIGKILL);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        pid = -1;
+    }
+    // Waits (bounded) until every file under the folder is stored.
+    void WaitStored(const fs::path& folder) {
+        std::string waiting;
+        for (auto end = Clock::now() + std::chrono::seconds(90); Clock::now() < end;) {
+            waiting.clear();
+            for (const auto& item : fs::directory_iterator(folder))
+                if (State(item.path()) != "stored") waiting += item.path().filename().string() + " ";
+            if (waiting.empty()) return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        FAIL() << "not stored: " << waiting;
+    }
+    void RemountFresh() {
+        Unmount();
+        fs::remove_all(cache);
+        Mount();
+    }
+};
+
+TEST_F(MountTest, ATreeCopiedInComesBackFromTheMailbox) {
+    fs::create_directories(src / "tree");
+    for (unsigned i = 0; i < 199; ++i)
+        WriteRandom(src / "tree" / ((i % 7 ? "file " : "文件 ") + std::to_string(i) + ".bin"), (i * 997) % 20000, i);
+    WriteRandom(src / "tree" / "larger than a part.bin", 2'500'000, 7);
+    Mount();
+    EXPECT_EQ(Sh("cp -r " + (src / "tree").string() + " " + point.string()), "");
+    EXPECT_EQ(Sh("diff -r " + (src / "tree").string() + " " + (point / "tree").string()), "");  // while pending
+    WaitStored(point / "tree");
+    RemountFresh();
+    EXPECT_EQ(Sh("diff -r " + (src / "tree").string() + " " + (point / "tree").string()), "");
+    EXPECT_EQ(State(point / "tree" / "larger than a part.bin"), "stored");
+}
+
+TEST_F(MountTest, RsyncTwiceTransfersNothingTheSecondTime) {
+    fs::create_directories(src / "r");
+    for (unsigned i = 0; i < 20; ++i) WriteRandom(src / "r" / ("f" + std::to_string(i)), i * 300, i);
+    Mount();
+    const std::string rsync = "rsync -a --stats " + (src / "r").string() + " " + point.string() +
+                              " | grep 'regular files transferred'";
+    EXPECT_EQ(Sh(rsync), "Number of regular files transferred: 20\n");
+    EXPECT_EQ(Sh(rsync), "Number of regular files transferred: 0\n");
+    WaitStored(point / "r");
+    Unmount();
+    Mount();  // the same cache: the times set by rsync are remembered
+    EXPECT_EQ(Sh(rsync), "Number of regular files transferred: 0\n");
+    EXPECT_EQ(Sh("diff -r " + (src / "r").string() + " " + (point / "r").string()), "");
+}
+
+TEST_F(MountTest, FoldersFilesRenamesAndRemovals) {
+    Mount();
+    const std::string p = point.string() + "/";
+    EXPECT_EQ(Sh("cd " + p + " && mkdir A B && echo one > A/x.txt && mv A/x.txt A/y.txt && ls A"), "y.txt\n");
+    WaitStored(point / "A");
+    EXPECT_EQ(Sh("cd " + p + " && mv A/y.txt B/y.txt && mv B/y.txt B/z.txt && ls A B && cat B/z.txt"),
+              "A:\n\nB:\nz.txt\none\n");
+    EXPECT_EQ(Sh("cd " + p + " && echo two > B/w.txt && rm B/w.txt && (mkdir A/deeper 2>/dev/null || echo flat) && " +
+                 "(rmdir B 2>/dev/null || echo B is not empty) && mv A C && ls -d C"),
+              "flat\nB is not empty\nC\n");
+    EXPECT_EQ(Sh("cd " + p + " && rmdir C && echo three > B/z.txt && ls B && cat B/z.txt"), "z.txt\nthree\n");
+    WaitStored(point / "B");
+    RemountFresh();
+    EXPECT_EQ(Sh("cd " + p + " && (ls -d A C 2>/dev/null || echo gone) && ls B && cat B/z.txt"), "gone\nz.txt\nthree\n");
+}
+
+TEST_F(MountTest, AStoreKilledMidwayIsStoredExactlyOnceAfterTheNextMount) {
+    WriteRandom(src / "large.bin", 12'000'000, 3);
+    Mount("256K");  // 46 parts
+    fs::create_directories(point / "k");
+    EXPECT_EQ(Sh("cp " + (src / "large.bin").string() + " " + (point / "k").string()), "");
+    // Kill once the upload id is in the journal, that is, while parts leave.
+    for (auto end = Clock::now() + std::chrono::seconds(20); Clock::now() < end;) {
+        if (Sh("cat " + (cache / "pending").string() + "/*.entry").find("upload-id") != std::string::npos) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    Unmount(true);
+    Mount("256K");
+    WaitStored(point / "k");
+    RemountFresh();
+    EXPECT_EQ(Sh("ls " + (point / "k").string()), "large.bin\n");
+    EXPECT_EQ(State(point / "k" / "large.bin"), "stored");
+    EXPECT_EQ(Sh("cmp " + (src / "large.bin").string() + " " + (point / "k" / "large.bin").string()), "");
+    EXPECT_EQ(Sh("ls " + (point / "收件箱").string() + " | grep large"), "exit 1: ");
+}
+
+}  // namespace
