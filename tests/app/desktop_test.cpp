@@ -1,0 +1,204 @@
+// The Desktop against a real vantlo-provider (its demo account): the work
+// runs on the executor's threads and comes back as tasks that the test runs
+// as the user-interface thread would.
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <thread>
+
+#include "app/desktop.h"
+#include "provider_process.h"
+#include "scripted_server.h"
+#include "session/cells.h"
+#include "session/signin.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+struct Clock : app::ProgressClock {
+    bool running = false;
+    void Start() override { running = true; }
+    void Stop() override { running = false; }
+};
+
+// What the views would have shown.
+struct Screen : app::DesktopView {
+    int loads = 0, pages = 0, stale = 0, busyChanges = 0;
+    app::FolderList folders;
+    std::vector<std::string> titles, statuses, errors;
+    std::vector<std::uint32_t> created;
+    void FoldersLoaded(const app::FolderList& f) override { folders = f, ++loads; }
+    void FoldersStale() override { ++stale; }
+    void FolderCreated(std::uint32_t data) override { created.push_back(data); }
+    void FolderOpened(const std::string& title) override { titles.push_back(title); }
+    void PageShown(const app::Page&) override { ++pages; }
+    void StatusChanged(const std::string& text) override { statuses.push_back(text); }
+    void ConnectionFailed(const std::string& text) override { errors.push_back(text); }
+    void BusyChanged(bool) override { ++busyChanges; }
+    std::string Status() const { return statuses.empty() ? "" : statuses.back(); }
+    std::string Id(const std::string& name) const {
+        auto found = std::find_if(folders.begin(), folders.end(), [&](const app::Folder& f) { return f.name == name; });
+        return found == folders.end() ? "" : found->id;
+    }
+};
+
+class DesktopTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto session = std::make_shared<session::Session>();
+        session->providerOverride = provider_.HostPort();
+        ASSERT_EQ(session::SignIn(*session, "demo@163.example", 1, "vantlo-demo"), session::SignInResult::Ok);
+        Make(session);
+    }
+    void TearDown() override { desktop_->Finish(10s); }
+    void Make(std::shared_ptr<session::Session> session) {
+        auto post = [tasks = tasks_](app::Task task) {
+            std::lock_guard<std::mutex> lock(tasks->first);
+            return tasks->second.push_back(std::move(task)), true;
+        };
+        desktop_ = app::Desktop::Create(std::move(session), post, clock_);
+        desktop_->AddView(screen_);
+        desktop_->Pacing() = app::UploadPacing{0, session::StoreOptions{10000, 0, 20, 200}};
+    }
+    // Runs the tasks posted to the user-interface thread until `done` holds,
+    // and the progress timer's ticks whenever none waits.
+    bool RunUntil(const std::function<bool()>& done) {
+        for (auto deadline = std::chrono::steady_clock::now() + 30s; !done();) {
+            app::Task task;
+            {
+                std::lock_guard<std::mutex> lock(tasks_->first);
+                if (!tasks_->second.empty()) task = std::move(tasks_->second.front()), tasks_->second.pop_front();
+            }
+            if (task) {
+                task();
+            } else if (std::chrono::steady_clock::now() > deadline) {
+                return false;
+            } else {
+                if (clock_.running) desktop_->OnProgressTick();
+                std::this_thread::sleep_for(5ms);
+            }
+        }
+        return true;
+    }
+    void Load() {
+        desktop_->LoadFolders();
+        ASSERT_TRUE(RunUntil([&, loads = screen_.loads] { return screen_.loads > loads; }));
+    }
+    void Open(const std::string& id) {
+        desktop_->OpenFolder(id);
+        ASSERT_TRUE(RunUntil([&, pages = screen_.pages] { return screen_.pages > pages; }));
+    }
+    std::vector<std::string> Subjects() const {
+        std::vector<std::string> subjects;
+        for (const app::Message& m : desktop_->ShownPage().rows) subjects.push_back(m.subject);
+        return subjects;
+    }
+
+    testsupport::ProviderProcess provider_;
+    std::shared_ptr<std::pair<std::mutex, std::deque<app::Task>>> tasks_ =
+        std::make_shared<std::pair<std::mutex, std::deque<app::Task>>>();
+    Clock clock_;
+    Screen screen_;
+    std::shared_ptr<app::Desktop> desktop_;
+};
+
+TEST_F(DesktopTest, OpensTheLatestFolderAskedForAndMovesAndDeletesItsRows) {
+    Load();
+    EXPECT_EQ(screen_.busyChanges, 2) << "busy, then idle";
+    ASSERT_EQ(screen_.Id("工作文档"), "65550");
+    desktop_->OpenFolder("1");
+    Open("65550");
+    EXPECT_EQ(screen_.pages, 1) << "the inbox's page came after another folder was asked for";
+    EXPECT_EQ(screen_.titles.back(), "工作文档(0/2)");
+    EXPECT_EQ(Subjects(), (std::vector<std::string>{"会议纪要 2026-01-05.txt", "预算 2026.csv"}));
+    EXPECT_EQ(desktop_->CheckDownload(2), app::DownloadCheck::NoRow);
+
+    desktop_->MoveRows({1}, screen_.Id("照片"), true);
+    EXPECT_EQ(screen_.Status(), app::kMovingText);
+    ASSERT_TRUE(RunUntil([&] { return screen_.Status() == app::kMoveDoneText; }));
+    EXPECT_EQ(Subjects(), std::vector<std::string>{"会议纪要 2026-01-05.txt"}) << "listed again";
+    desktop_->MoveRows({0}, screen_.Id("照片"), false);
+    ASSERT_TRUE(RunUntil([&] { return desktop_->ShownPage().rows.empty(); }));
+    EXPECT_EQ(screen_.Status(), app::kMoveDoneText) << "a move of selected rows says nothing";
+    Open(screen_.Id("照片"));
+    desktop_->DeleteRows({0, 2});
+    EXPECT_EQ(screen_.Status(), app::kDeletingText);
+    ASSERT_TRUE(RunUntil([&] { return screen_.Status() == app::kReadyText; }));
+    EXPECT_EQ(Subjects(), std::vector<std::string>{"sunset.bmp"}) << "the newest and the oldest went";
+    Open("1");
+    EXPECT_EQ(desktop_->CheckDownload(1), app::DownloadCheck::NoAttachment) << "the greeting has none";
+}
+
+TEST_F(DesktopTest, FolderCommandsTellTheTreeWhatToShow) {
+    desktop_->CreateFolder("新文件夹");
+    ASSERT_TRUE(RunUntil([&] { return !screen_.created.empty(); }));
+    std::string id = std::to_string(screen_.created[0]);
+    EXPECT_GE(screen_.created[0], 65550u);
+    desktop_->RenameFolder(id, "改名后");
+    ASSERT_TRUE(RunUntil([&] { return screen_.stale == 1; })) << "a new tree after the rename";
+    Load();
+    EXPECT_EQ(screen_.Id("改名后"), id);
+    desktop_->DeleteFolder(id);
+    Load();
+    EXPECT_EQ(screen_.Id("改名后"), "");
+    EXPECT_TRUE(screen_.errors.empty());
+    for (int tick = 1; tick <= 10; ++tick) desktop_->OnRefreshTick();
+    EXPECT_EQ(screen_.stale, 2) << "at the tenth tick of the refresh timer";
+}
+
+TEST_F(DesktopTest, AStoredFileGoesToTheFolderOpenWhenItBeganAndComesBackWhole) {
+    Load();
+    Open("65552");
+    fs::path file = fs::temp_directory_path() / ("vantlo-desktop-" + std::to_string(provider_.Port()) + ".bin");
+    std::ofstream(file, std::ios::binary) << std::string(300000, 'v') << "end";
+    desktop_->StartUpload(file);
+    EXPECT_FALSE(desktop_->UploadSlotFree());
+    desktop_->OpenFolder("1");  // the upload keeps its target
+    ASSERT_TRUE(RunUntil([&] { return screen_.Status() == app::kUploadDoneText; }));
+    const std::vector<std::string> told = {app::kAllDoneText, app::kFetchingUploadText, app::kUploadDoneText};
+    EXPECT_EQ(std::vector<std::string>(screen_.statuses.end() - 3, screen_.statuses.end()), told);
+    Open("65552");
+    ASSERT_EQ(Subjects()[0], file.filename().string());
+
+    ASSERT_EQ(desktop_->CheckDownload(0), app::DownloadCheck::Ready);
+    EXPECT_EQ(desktop_->BeginDownload(0), file.filename().string());
+    EXPECT_EQ(desktop_->CheckDownload(0), app::DownloadCheck::Busy) << "taken while the dialog is open";
+    desktop_->DownloadChoiceCancelled();
+    EXPECT_EQ(screen_.Status(), app::kDownloadCancelledText);
+    EXPECT_FALSE(clock_.running);
+    fs::path saved = file.string() + ".saved";
+    desktop_->BeginDownload(0);
+    desktop_->DownloadTo(saved);
+    ASSERT_TRUE(RunUntil([&] { return !clock_.running; }));
+    EXPECT_EQ(screen_.Status(), app::kAllDoneText);
+    std::ifstream in(saved, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), std::string(300000, 'v') + "end");
+
+    desktop_->StartUpload(file.string() + ".missing");
+    ASSERT_TRUE(RunUntil([&] { return !clock_.running; }));
+    EXPECT_EQ(screen_.Status(), "上传失败: 无法读取本地文件") << "the failure stays past the display's end";
+    fs::remove(file);
+    fs::remove(saved);
+}
+
+TEST_F(DesktopTest, AnUnreachableProviderGetsTheErrorBoxAndAFailureText) {
+    auto away = std::make_shared<session::Session>();
+    session::SetCell(away->host, "127.0.0.1:" + std::to_string(testsupport::ClosedPort()));
+    Make(away);
+    desktop_->CreateFolder("新文件夹");
+    desktop_->MoveRows({}, "65550", true);
+    ASSERT_TRUE(RunUntil([&] { return screen_.pages == 1; }));
+    EXPECT_EQ(screen_.errors, (std::vector<std::string>{"Create UserFolder,connect server error",
+                                                        "Update UserFolder,connect server error"}));
+    EXPECT_TRUE(screen_.created.empty()) << "nothing was made";
+    EXPECT_NE(std::find(screen_.statuses.begin(), screen_.statuses.end(), "移动邮件失败: 无法连接服务器"),
+              screen_.statuses.end());
+    EXPECT_NE(screen_.Status(), app::kMoveDoneText);
+}
+
+}  // namespace
