@@ -86,10 +86,6 @@ std::shared_ptr<Desktop> Start(std::shared_ptr<session::Session> session) {
     return current;
 }
 
-std::shared_ptr<Desktop> Current() {
-    return current;
-}
-
 bool Stop(std::chrono::milliseconds bound) {
     if (refreshTimer) KillTimer(nullptr, refreshTimer);
     refreshTimer = 0;

@@ -36,8 +36,6 @@ bool SignInAsync(const std::string& account, int entry, const std::string& passw
 // After a successful sign-in: the Desktop over the session, with the folder
 // refresh timer (60 s; every tenth tick reloads the tree) running.
 std::shared_ptr<Desktop> Start(std::shared_ptr<session::Session> session);
-// The desktop Start made; null before and after.
-std::shared_ptr<Desktop> Current();
 
 // When the windows have gone: stops the timers, lets the desktop go and
 // waits, at most `bound`, for the work still running (a sign-in included).

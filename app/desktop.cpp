@@ -108,6 +108,7 @@ bool Desktop::Run(Lane lane, std::function<Result(session::Session&)> work,
     });
     if (!started) {
         SetStatus(kWorkNotStartedText);
+        failureShown_ = true;  // the progress display's end must not cover it
         return false;
     }
     if (onLane && laneWork_++ == 0) Tell([](DesktopView& v) { v.BusyChanged(true); });

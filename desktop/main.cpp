@@ -18,6 +18,7 @@ constexpr std::chrono::milliseconds kShutdownBound{3000};
 void OpenMainWindow(HINSTANCE instance, std::shared_ptr<session::Session> session) {
     std::shared_ptr<app::Desktop> desktop = app::Start(std::move(session));
     HWND frame = mainwindow::CreateMainWindow(instance, desktop);
+    if (!frame) PostQuitMessage(1);  // nothing to show: the loop ends at once
     messagelist::AttachMessageList(frame, desktop);
 }
 }  // namespace
