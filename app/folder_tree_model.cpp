@@ -1,5 +1,7 @@
 #include "app/folder_tree_model.h"
 
+#include "app/model.h"
+
 namespace app {
 
 namespace {
@@ -33,14 +35,8 @@ bool IsRenamableKind(TreeItemKind kind) {
 }
 
 std::uint32_t FolderIdToItemData(const std::string& id) {
-    if (id.empty()) return 0;
-    std::uint64_t value = 0;
-    for (char c : id) {
-        if (c < '0' || c > '9') return 0;
-        value = value * 10 + static_cast<std::uint64_t>(c - '0');
-        if (value > 0xFFFFFFFFull) return 0;
-    }
-    return static_cast<std::uint32_t>(value);
+    std::optional<std::uint64_t> value = ReadFolderId(id);
+    return value && *value <= 0xFFFFFFFFull ? static_cast<std::uint32_t>(*value) : 0;
 }
 
 std::vector<TreeMenuItem> TreeMenuItems(TreeItemKind kind) {

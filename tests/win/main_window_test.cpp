@@ -102,7 +102,6 @@ TEST_F(MainWindowTest, OpeningAFolderReplacesTheNoticeWithItsList) {
     EXPECT_EQ(Text(TreeView_GetChild(tree_, TreeView_GetRoot(tree_))), "电子邮件");
     EXPECT_TRUE(FindWindowExW(frame_, nullptr, L"RICHEDIT", nullptr));
     HWND list = OpenFolder();
-    ASSERT_TRUE(list);
     EXPECT_FALSE(FindWindowExW(frame_, nullptr, L"RICHEDIT", nullptr)) << "the notice pane goes for good";
     EXPECT_TRUE(Shows(platform::Utf8ToWide(app::FolderTitle(desktop_->Folders(), folderId_)).c_str())) << "title";
     ASSERT_EQ(ListView_GetItemCount(list), 2);

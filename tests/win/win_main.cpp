@@ -7,7 +7,6 @@ int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     WSADATA winsock;
     WSAStartup(MAKEWORD(2, 2), &winsock);
-    app::SetModuleInstance(GetModuleHandleW(nullptr));
     app::InitialiseCommonControls();
     wintest::Seams::Strict();
     return RUN_ALL_TESTS();
