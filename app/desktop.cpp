@@ -340,7 +340,7 @@ DownloadCheck Desktop::CheckDownload(int row) const {
     return DownloadCheck::Ready;
 }
 
-std::string Desktop::BeginDownload(int row) {
+std::string Desktop::StartDownload(int row) {
     // The message is fixed now: a refill of the list while the save dialog
     // is open cannot change what is fetched.
     downloadId_ = page_.rows[row].id;

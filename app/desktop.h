@@ -122,7 +122,7 @@ public:
     DownloadCheck CheckDownload(int row) const;
     // Takes the download slot for a row whose check said Ready; returns the
     // file name the save dialog proposes.
-    std::string BeginDownload(int row);
+    std::string StartDownload(int row);
     void DownloadTo(const std::filesystem::path& path);
     void DownloadChoiceCancelled();
     void OnProgressTick();

@@ -104,7 +104,7 @@ std::string ProgressText(const TransferCounts& counts) {
     return upload + " " + download;
 }
 
-std::string SizeText(const std::string& cell) {
+std::string FormatSizeText(const std::string& cell) {
     std::int64_t bytes = ReadByteCount(cell);
     if (bytes >= kMega) return std::to_string(bytes / kMega) + "." + TwoDecimals(bytes % kMega, kMega) + " MB";
     if (bytes < kKilo) return std::to_string(bytes < kLowestShown ? kLowestShown : bytes) + " BYTE";

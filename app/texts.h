@@ -49,7 +49,7 @@ std::string ProgressText(const TransferCounts& counts);
 // optional blanks and a sign; 0 without digits) shown as "1023 BYTE",
 // "1.50 KB" or "1.04 MB" with two truncated decimals. Every result fits the
 // column's 20-byte text.
-std::string SizeText(const std::string& cell);
+std::string FormatSizeText(const std::string& cell);
 
 // The title column: "@  " before the subject when the attached cell is
 // exactly "true", three spaces otherwise; at most 259 bytes.

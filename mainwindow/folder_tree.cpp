@@ -29,7 +29,7 @@ LRESULT OnCustomDraw(NMTVCUSTOMDRAW& draw) {
 }
 }  // namespace
 
-void FolderTree::Create(HWND frame, std::shared_ptr<app::Desktop> desktop) {
+void FolderTree::CreateFolderTree(HWND frame, std::shared_ptr<app::Desktop> desktop) {
     desktop_ = std::move(desktop);
     RECT client{};
     GetClientRect(frame, &client);
@@ -41,10 +41,10 @@ void FolderTree::Create(HWND frame, std::shared_ptr<app::Desktop> desktop) {
     if (!tree_) return;
     SetWindowLongPtrW(tree_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     previousProc_ = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(tree_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FolderTree::Proc)));
+        SetWindowLongPtrW(tree_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FolderTree::FolderTreeProc)));
     SendMessageW(tree_, TVM_SETBKCOLOR, 0, static_cast<LPARAM>(kTreeBackground));
     desktop_->AddView(*this);
-    Rebuild();
+    RebuildFolderTree();
 }
 
 void FolderTree::Forget() {
@@ -52,10 +52,10 @@ void FolderTree::Forget() {
     *this = FolderTree();
 }
 
-LRESULT CALLBACK FolderTree::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK FolderTree::FolderTreeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<FolderTree*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     WNDPROC previous = self->previousProc_;
-    if (message == WM_COMMAND) self->Command(static_cast<unsigned>(wParam));
+    if (message == WM_COMMAND) self->FolderTreeCommand(static_cast<unsigned>(wParam));
     return CallWindowProcW(previous, window, message, wParam, lParam);
 }
 
@@ -68,7 +68,7 @@ std::uint32_t FolderTree::ItemData(HTREEITEM item) const {
     return static_cast<std::uint32_t>(tvi.lParam);
 }
 
-app::TreeItemKind FolderTree::Classify(HTREEITEM item) const {
+app::TreeItemKind FolderTree::ClassifyTreeItem(HTREEITEM item) const {
     HTREEITEM parent = item ? TreeView_GetParent(tree_, item) : nullptr;
     HTREEITEM grandparent = parent ? TreeView_GetParent(tree_, parent) : nullptr;
     return app::ClassifyTreeData(ItemData(item), ItemData(parent), ItemData(grandparent));
@@ -85,7 +85,7 @@ HTREEITEM FolderTree::Insert(HTREEITEM parent, const std::wstring& text, std::ui
     return reinterpret_cast<HTREEITEM>(SendMessageW(tree_, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
 }
 
-void FolderTree::Rebuild() {
+void FolderTree::RebuildFolderTree() {
     if (!tree_) return;
     if (editing_) {
         rebuildDeferred_ = true;
@@ -107,7 +107,8 @@ void FolderTree::Rebuild() {
 }
 
 LRESULT FolderTree::OnExpanding(const NMTREEVIEWW& change) {
-    if (filling_ || !(change.action & TVE_EXPAND) || Classify(change.itemNew.hItem) != app::kKindMailRoot) return 0;
+    if (filling_ || !(change.action & TVE_EXPAND) || ClassifyTreeItem(change.itemNew.hItem) != app::kKindMailRoot)
+        return 0;
     loadAsked_ = true;
     desktop_->LoadFolders();
     return 0;  // the expansion goes ahead
@@ -139,7 +140,7 @@ void FolderTree::Fill(const app::FolderList& folders) {
 void FolderTree::ApplyDeferred() {
     if (!tree_ || editing_) return;
     if (rebuildDeferred_) {
-        Rebuild();
+        RebuildFolderTree();
     } else if (fillDeferred_) {
         app::FolderList folders = std::move(*fillDeferred_);
         fillDeferred_.reset();
@@ -170,19 +171,19 @@ LRESULT FolderTree::OnEndEdit(const NMTVDISPINFOW& info) {
 // right click does not select).
 LRESULT FolderTree::OnRightClick() {
     ui::Menu menu;
-    for (const app::TreeMenuItem& item : app::TreeMenuItems(Classify(TreeView_GetSelection(tree_)))) {
+    for (const app::TreeMenuItem& item : app::TreeMenuItems(ClassifyTreeItem(TreeView_GetSelection(tree_)))) {
         if (!menu) menu = ui::Menu::Popup();
         AppendMenuW(menu.Get(), MF_STRING, item.command, platform::Utf8ToWide(item.text).c_str());
     }
     if (!menu) return 0;
     POINT pointer{};
     GetCursorPos(&pointer);
-    // The tree owns the menu, so the command reaches FolderTree::Proc.
+    // The tree owns the menu, so the command reaches FolderTree::FolderTreeProc.
     TrackPopupMenu(menu.Get(), 0, pointer.x, pointer.y, 0, tree_, nullptr);
     return 0;
 }
 
-LRESULT FolderTree::Notify(NMHDR* header) {
+LRESULT FolderTree::FolderTreeNotify(NMHDR* header) {
     switch (header->code) {
     case TVN_ITEMEXPANDINGW: return OnExpanding(*reinterpret_cast<NMTREEVIEWW*>(header));
     case TVN_BEGINLABELEDITW: return OnBeginEdit(*reinterpret_cast<NMTVDISPINFOW*>(header));
@@ -190,24 +191,24 @@ LRESULT FolderTree::Notify(NMHDR* header) {
     case NM_CUSTOMDRAW: return OnCustomDraw(*reinterpret_cast<NMTVCUSTOMDRAW*>(header));
     case NM_RCLICK: return OnRightClick();
     case NM_DBLCLK:
-        if (app::IsOpenableKind(Classify(TreeView_GetSelection(tree_)))) OpenSelected();
+        if (app::IsOpenableKind(ClassifyTreeItem(TreeView_GetSelection(tree_)))) OpenSelected();
         return 0;  // the tree still toggles an item with children
     default: return 0;
     }
 }
 
-void FolderTree::Command(unsigned command) {
+void FolderTree::FolderTreeCommand(unsigned command) {
     HTREEITEM selected = TreeView_GetSelection(tree_);
     switch (command) {
     case app::IDM_OPEN_FOLDER:
-        if (app::IsOpenableKind(Classify(selected))) OpenSelected();
+        if (app::IsOpenableKind(ClassifyTreeItem(selected))) OpenSelected();
         break;
     case app::IDM_NEW_FOLDER: NewFolder(); break;
     case app::IDM_RENAME_FOLDER:
-        if (app::IsRenamableKind(Classify(selected))) TreeView_EditLabel(tree_, selected);
+        if (app::IsRenamableKind(ClassifyTreeItem(selected))) TreeView_EditLabel(tree_, selected);
         break;
     case app::IDM_DELETE_FOLDER: DeleteSelected(); break;
-    case app::IDM_REFRESH_FOLDERS: Rebuild(); break;
+    case app::IDM_REFRESH_FOLDERS: RebuildFolderTree(); break;
     default: break;  // empty folder, properties, expand, new sign-in: no action
     }
 }
@@ -237,7 +238,7 @@ void FolderTree::FolderCreated(std::uint32_t itemData) {
 
 void FolderTree::DeleteSelected() {
     HTREEITEM item = TreeView_GetSelection(tree_);
-    if (!app::IsRenamableKind(Classify(item))) return;
+    if (!app::IsRenamableKind(ClassifyTreeItem(item))) return;
     std::string id = std::to_string(ItemData(item));
     // Gone at once; a folder the provider kept comes back with the next load.
     TreeView_DeleteItem(tree_, item);

@@ -20,30 +20,30 @@ class FolderTree final : public app::DesktopView {
 public:
     // Creates the tree in the left pane of the frame and builds it, which
     // loads the folders.
-    void Create(HWND frame, std::shared_ptr<app::Desktop> desktop);
+    void CreateFolderTree(HWND frame, std::shared_ptr<app::Desktop> desktop);
     // The tree went with the frame.
     void Forget();
     HWND Window() const { return tree_; }
 
     // WM_NOTIFY of the frame whose sender is the tree.
-    LRESULT Notify(NMHDR* header);
+    LRESULT FolderTreeNotify(NMHDR* header);
 
     // Empties the tree and inserts the account and mail root items, whose
     // first expansion loads the folders; waits while a label is edited.
-    void Rebuild();
+    void RebuildFolderTree();
 
     void FoldersLoaded(const app::FolderList& folders) override;
-    void FoldersStale() override { Rebuild(); }
+    void FoldersStale() override { RebuildFolderTree(); }
     void FolderCreated(std::uint32_t itemData) override;
 
     // The kind of an item, from its data and that of its parent and
     // grandparent.
-    app::TreeItemKind Classify(HTREEITEM item) const;
+    app::TreeItemKind ClassifyTreeItem(HTREEITEM item) const;
     std::uint32_t ItemData(HTREEITEM item) const;
 
 private:
-    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    void Command(unsigned command);
+    static LRESULT CALLBACK FolderTreeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void FolderTreeCommand(unsigned command);
     void Fill(const app::FolderList& folders);
     HTREEITEM Insert(HTREEITEM parent, const std::wstring& text, std::uint32_t data, int children);
     void OpenSelected();

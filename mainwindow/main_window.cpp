@@ -136,7 +136,7 @@ void OnPaint(HWND window) {
 
 LRESULT OnNotify(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* header = reinterpret_cast<NMHDR*>(lParam);
-    if (header->hwndFrom && header->hwndFrom == theWindow.tree.Window()) return theWindow.tree.Notify(header);
+    if (header->hwndFrom && header->hwndFrom == theWindow.tree.Window()) return theWindow.tree.FolderTreeNotify(header);
     if (header->hwndFrom && header->hwndFrom == theWindow.noticePane) {
         const auto* link = reinterpret_cast<ENLINK*>(lParam);
         if (header->code == EN_LINK && link->msg == WM_LBUTTONDOWN) OpenNoticeLink(theWindow.noticePane, *link);
@@ -221,7 +221,7 @@ HWND CreateMainWindow(HINSTANCE instance, std::shared_ptr<app::Desktop> desktop)
     desktop->AddView(theWindow);
     theWindow.noticePane = CreateNoticePane(window);
     desktop->FetchNotice();
-    theWindow.tree.Create(window, desktop);
+    theWindow.tree.CreateFolderTree(window, desktop);
     return window;
 }
 

@@ -61,13 +61,13 @@ void ListArea::Forget() {
 }
 
 void ListArea::FolderOpened(const std::string& title) {
-    if (!list_) Create();
+    if (!list_) CreateMessageListArea();
     if (title_) SetWindowTextW(title_, platform::Utf8ToWide(title).c_str());
 }
 
 // The six controls, placed once relative to the client width now; only the
 // list follows later changes of the frame's size.
-void ListArea::Create() {
+void ListArea::CreateMessageListArea() {
     RECT client{};
     if (!IsWindow(frame_) || !GetClientRect(frame_, &client)) return;
     const int w = client.right;
@@ -87,8 +87,8 @@ void ListArea::Create() {
                         b.height);
     if (!list_) return;
     DragAcceptFiles(list_, TRUE);
-    previousProc_ =
-        reinterpret_cast<WNDPROC>(SetWindowLongPtrW(list_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ListArea::Proc)));
+    previousProc_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(list_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ListArea::MessageListProc)));
     SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
     int position = 0;
     for (const Column& column : kColumns) {
@@ -113,7 +113,7 @@ void ListArea::PageShown(const app::Page& page) {
         lvi.iItem = static_cast<int>(i);
         lvi.pszText = title.data();
         int item = static_cast<int>(SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&lvi)));
-        SetCell(list_, item, 1, app::SizeText(row.size));
+        SetCell(list_, item, 1, app::FormatSizeText(row.size));
         SetCell(list_, item, 2, row.receivedDate);
         SetCell(list_, item, 3, row.sentDate);
         SetCell(list_, item, 4, row.from);
@@ -138,17 +138,17 @@ LRESULT ListArea::OnCustomDraw(NMLVCUSTOMDRAW& draw) const {
     return CDRF_NOTIFYSUBITEMDRAW | CDRF_NOTIFYPOSTPAINT;
 }
 
-LRESULT ListArea::OnReflectedNotify(NMHDR* header) {
+LRESULT ListArea::MessageListNotify(NMHDR* header) {
     if (header->code == NM_CUSTOMDRAW) return OnCustomDraw(*reinterpret_cast<NMLVCUSTOMDRAW*>(header));
     if (header->code == NM_RCLICK) ShowMenu();
     return 0;
 }
 
-LRESULT CALLBACK ListArea::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK ListArea::MessageListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     ListArea& area = theArea;
     WNDPROC previous = area.previousProc_;
     switch (message) {
-    case ui::kReflectedNotify: return area.OnReflectedNotify(reinterpret_cast<NMHDR*>(lParam));
+    case ui::kReflectedNotify: return area.MessageListNotify(reinterpret_cast<NMHDR*>(lParam));
     case ui::kFrameResized: {
         app::Bounds b = app::MessageListBounds(static_cast<int>(wParam), static_cast<int>(lParam));
         MoveWindow(window, b.x, b.y, b.width, b.height, TRUE);
@@ -158,7 +158,7 @@ LRESULT CALLBACK ListArea::Proc(HWND window, UINT message, WPARAM wParam, LPARAM
         if (wParam == 1) return 0;  // no frame of its own
         break;
     case WM_COMMAND:
-        if (lParam == 0) area.Command(wParam);
+        if (lParam == 0) area.MessageListCommand(wParam);
         break;
     case WM_DROPFILES: area.FilesDropped(reinterpret_cast<HDROP>(wParam)); break;
     case WM_NCDESTROY: area.Forget(); break;

@@ -24,15 +24,15 @@ public:
     void PageShown(const app::Page& page) override;
 
 private:
-    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    void Create();
+    static LRESULT CALLBACK MessageListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void CreateMessageListArea();
     void Forget();
-    LRESULT OnReflectedNotify(NMHDR* header);
+    LRESULT MessageListNotify(NMHDR* header);
     LRESULT OnCustomDraw(NMLVCUSTOMDRAW& draw) const;
 
     // list_commands.cpp
     void ShowMenu();
-    void Command(WPARAM wParam);
+    void MessageListCommand(WPARAM wParam);
     void DownloadAttachment();
     void UploadFile();
     void FilesDropped(HDROP drop);

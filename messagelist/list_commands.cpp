@@ -99,7 +99,7 @@ void ListArea::ShowMenu() {
     TrackPopupMenu(menu.Get(), TPM_LEFTBUTTON, cursor.x, cursor.y, 0, list_, nullptr);
 }
 
-void ListArea::Command(WPARAM wParam) {
+void ListArea::MessageListCommand(WPARAM wParam) {
     if (HIWORD(wParam) != 0) return;  // menus only; the list has no accelerators
     const unsigned command = LOWORD(wParam);
     bool checked = false;
@@ -134,7 +134,7 @@ void ListArea::DownloadAttachment() {
     ui::FileDialogRequest request;
     request.kind = ui::FileDialogKind::Save;
     request.owner = list_;
-    request.proposedName = platform::Utf8ToWide(desktop_->BeginDownload(row));
+    request.proposedName = platform::Utf8ToWide(desktop_->StartDownload(row));
     // A download goes to a new file as often as to an old one: the name need
     // not exist, and replacing a file that does is confirmed first.
     request.flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT;

@@ -46,7 +46,7 @@ void SignInEnded(unsigned attempt, const std::string& account, const std::string
 
 }  // namespace
 
-void SubmitSignIn(const std::string& account, const std::string& password) {
+void CheckDomainAndSignIn(const std::string& account, const std::string& password) {
     SignInWindowState& s = TheSignInWindow();
     const SignInControls& c = s.controls;
     if (s.signingIn) return;

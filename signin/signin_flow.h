@@ -17,7 +17,7 @@ constexpr std::size_t kTypedUnitsMax = 99;          // UTF-16 units taken on Ent
 // With the inputs read-only: an unsupported domain gets the "提示" notice
 // and the inputs back; otherwise the sign-in starts and the inputs stay
 // read-only until it has ended. Does nothing while a sign-in runs.
-void SubmitSignIn(const std::string& account, const std::string& password);
+void CheckDomainAndSignIn(const std::string& account, const std::string& password);
 
 // True while a sign-in exchange runs.
 bool SignInRunning();

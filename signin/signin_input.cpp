@@ -77,8 +77,8 @@ void OnAccountChosen(const SignInControls& c) {
 void OnPasswordEnter(const SignInControls& c) {
     if (SignInRunning()) return;
     SetInputsReadOnly(c, true);
-    SubmitSignIn(WindowTextAnsi(c.accountBox, kTypedUnitsMax, kAccountTextMax),
-                 WindowTextAnsi(c.passwordBox, kTypedUnitsMax, kPasswordTextMax));
+    CheckDomainAndSignIn(WindowTextAnsi(c.accountBox, kTypedUnitsMax, kAccountTextMax),
+                         WindowTextAnsi(c.passwordBox, kTypedUnitsMax, kPasswordTextMax));
 }
 
 // The sign-in button was clicked.
@@ -86,8 +86,8 @@ void OnSignInButton(const SignInControls& c) {
     ReleaseCapture();
     if (SignInRunning()) return;
     SetInputsReadOnly(c, true);
-    SubmitSignIn(WindowTextAnsi(c.accountBox, kAnyLength, kAccountTextMax),
-                 WindowTextAnsi(c.passwordBox, kAnyLength, kButtonPasswordTextMax));
+    CheckDomainAndSignIn(WindowTextAnsi(c.accountBox, kAnyLength, kAccountTextMax),
+                         WindowTextAnsi(c.passwordBox, kAnyLength, kButtonPasswordTextMax));
 }
 
 WNDPROC OwnProcOf(const SignInWindowState& s, HWND window) {

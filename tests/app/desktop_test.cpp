@@ -165,13 +165,13 @@ TEST_F(DesktopTest, AStoredFileGoesToTheFolderOpenWhenItBeganAndComesBackWhole) 
     ASSERT_EQ(Subjects()[0], file.filename().string());
 
     ASSERT_EQ(desktop_->CheckDownload(0), app::DownloadCheck::Ready);
-    EXPECT_EQ(desktop_->BeginDownload(0), file.filename().string());
+    EXPECT_EQ(desktop_->StartDownload(0), file.filename().string());
     EXPECT_EQ(desktop_->CheckDownload(0), app::DownloadCheck::Busy) << "taken while the dialog is open";
     desktop_->DownloadChoiceCancelled();
     EXPECT_EQ(screen_.Status(), app::kDownloadCancelledText);
     EXPECT_FALSE(clock_.running);
     fs::path saved = file.string() + ".saved";
-    desktop_->BeginDownload(0);
+    desktop_->StartDownload(0);
     desktop_->DownloadTo(saved);
     ASSERT_TRUE(RunUntil([&] { return !clock_.running; }));
     EXPECT_EQ(screen_.Status(), app::kAllDoneText);

@@ -33,8 +33,8 @@ TEST(SizeText, ShowsBytesKilobytesAndMegabytesWithTruncatedDecimals) {
         {"-99999999999999999999", "-9999999999999 BYTE"},
     };
     for (const auto& [cell, shown] : cases) {
-        EXPECT_EQ(app::SizeText(cell), shown) << cell;
-        EXPECT_LE(app::SizeText(cell).size(), 19u) << "fits the column's 20-byte text";
+        EXPECT_EQ(app::FormatSizeText(cell), shown) << cell;
+        EXPECT_LE(app::FormatSizeText(cell).size(), 19u) << "fits the column's 20-byte text";
     }
 }
 

@@ -106,7 +106,7 @@ TEST_F(MainWindowTest, OpeningAFolderReplacesTheNoticeWithItsList) {
     EXPECT_TRUE(Shows(platform::Utf8ToWide(app::FolderTitle(desktop_->Folders(), folderId_)).c_str())) << "title";
     ASSERT_EQ(ListView_GetItemCount(list), 2);
     EXPECT_EQ(Cell(list, 0, 0), L"@  second.bin") << "newest first, with the attachment mark";
-    EXPECT_EQ(Cell(list, 1, 1), platform::Utf8ToWide(app::SizeText(desktop_->ShownPage().rows[1].size)));
+    EXPECT_EQ(Cell(list, 1, 1), platform::Utf8ToWide(app::FormatSizeText(desktop_->ShownPage().rows[1].size)));
 
     // The frame passes the list's drawing back to it: the second row's
     // background, and blue for a row not yet read.
