@@ -48,6 +48,8 @@ std::string Reason(session::Status status, bool writing) {
     case Status::ReceiveWaitFailed:
     case Status::SendWaitFailed:
     case Status::SendFailed: return "连接中断";
+    case Status::CertificateRefused: return "服务器证书未通过验证";
+    case Status::SecureChannelFailed: return "无法建立安全连接";
     }
     return "错误 " + std::to_string(static_cast<int>(status));
 }

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "session/exchange.h"
 #include "session/provider_directory.h"
 #include "session/signin.h"
 
@@ -39,6 +40,8 @@ int SignInAccount(Context& context) {
     session::SignInResult result = session::SignIn(context.session, context.account, entry, password);
     if (result == session::SignInResult::Ok) return kExitOk;
     switch (result) {
+    case session::SignInResult::SecureConnectionFailed:
+        return Fail(context, "sign-in failed: " + session::LastTlsProblem());
     case session::SignInResult::Refused:
         return Fail(context, "sign-in refused: wrong password or unknown user");
     case session::SignInResult::SignInServerUnreachable:

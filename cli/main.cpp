@@ -12,13 +12,18 @@
 namespace {
 
 void PrintUsage(std::ostream& out) {
-    out << "Usage: vantlo-cli [--provider HOST:PORT] [--timeout SECONDS] --account ADDRESS COMMAND [ARGS...]\n"
+    out << "Usage: vantlo-cli [--provider [https://]HOST:PORT] [--ca-file PATH] [--timeout SECONDS]\n"
+           "                  --account ADDRESS COMMAND [ARGS...]\n"
            "       vantlo-cli domains\n"
            "       vantlo-cli --help\n"
            "\n"
            "Options:\n"
-           "  --provider HOST:PORT  send every request to this provider instead of the built-in\n"
-           "                        servers (default: the VANTLO_PROVIDER environment variable)\n"
+           "  --provider [https://]HOST:PORT\n"
+           "                        send every request to this provider instead of the built-in\n"
+           "                        servers, over TLS with https:// and in plain HTTP without\n"
+           "                        (default: the VANTLO_PROVIDER environment variable)\n"
+           "  --ca-file PATH        trust only the certificates in this PEM file for TLS instead\n"
+           "                        of the system's (default: the VANTLO_CA_FILE environment variable)\n"
            "  --timeout SECONDS     give up when the provider sends nothing for this long (default 60)\n"
            "  --account ADDRESS     the account's mail address, domain included\n"
            "\n"
@@ -61,10 +66,16 @@ int main(int argc, char** argv) {
             return cli::kExitOk;
         } else if (arg == "--provider") {
             const std::string* v = value();
+            session::Scheme scheme;
             std::string host;
             std::uint16_t port = 0;
-            if (!v || !session::ParseHostPort(*v, host, port)) return Usage("--provider needs HOST:PORT");
+            if (!v || !session::ParseProviderOverride(*v, scheme, host, port))
+                return Usage("--provider needs HOST:PORT or https://HOST:PORT");
             session.providerOverride = *v;
+        } else if (arg == "--ca-file") {
+            const std::string* v = value();
+            if (!v || v->empty()) return Usage("--ca-file needs the path of a PEM file");
+            session.caFile = *v;
         } else if (arg == "--timeout") {
             const std::string* v = value();
             char* end = nullptr;

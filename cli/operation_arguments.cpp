@@ -1,5 +1,7 @@
 #include "cli/operation_arguments.h"
 
+#include "session/exchange.h"
+
 namespace cli {
 
 namespace {
@@ -77,6 +79,9 @@ int OperationFailed(Context& context, session::Status status, const std::string&
     switch (status) {
     case session::Status::ConnectFailed: return Fail(context, "could not connect to the provider to " + what);
     case session::Status::Refused: return Fail(context, "the provider refused to " + what);
+    case session::Status::CertificateRefused:
+    case session::Status::SecureChannelFailed:
+        return Fail(context, "could not " + what + ": " + session::LastTlsProblem());
     default: return Fail(context, "could not " + what + ": " + session::StatusText(status));
     }
 }

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Transfer benchmark: vantlo-cli's put and get beside curl sending the same
-# requests to the same local vantlo-provider, in the same run. Prints one
+# requests to the same local vantlo-provider, in the same run. Prints a
 # table: throughput for files of 1 MiB and 256 MiB, the time from the start
-# of a put until its message is listed in the target folder, and peak memory.
+# of a put until its message is listed in the target folder, and peak memory;
+# then a second: put and get of 256 MiB over TLS beside plain HTTP.
 # Builds nothing: point it at a native build directory.
 #
 # Usage: scripts/bench.sh [NATIVE_BUILD_DIR]     (default: build/native)
@@ -22,8 +23,10 @@ command -v curl >/dev/null || { echo "bench: curl is missing" >&2; exit 2; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vantlo-bench.XXXXXX")
 provider_pid=
+tls_provider_pid=
 cleanup() {
-  if [ -n "$provider_pid" ]; then kill "$provider_pid" 2>/dev/null || true; wait "$provider_pid" 2>/dev/null || true; fi
+  local pid
+  for pid in $provider_pid $tls_provider_pid; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -240,3 +243,60 @@ echo "vantlo-cli beside curl, same provider ($address), median of $runs runs"
 printf '%-34s %16s %16s  %s\n' "figure" "vantlo-cli" "curl" "what is measured"
 printf '%s\n' "${rows[@]}"
 echo "targets: throughput at least curl's; listed in under 1000 ms; peak memory under 16 MiB"
+
+# The digest that checks every byte of every stored or fetched file.
+if [ -x "$build/catalog/vantlo-sha256-speed" ]; then
+  echo
+  "$build/catalog/vantlo-sha256-speed" 512
+fi
+echo
+
+# --- TLS beside plain HTTP --------------------------------------------------------
+# The same 256 MiB put and get against a second provider that serves over
+# TLS, its certificate checked against the CA it made at start.
+mkdir "$work/tls-data"
+"$provider" --tls --listen 127.0.0.1:0 --data "$work/tls-data" > "$work/tls-provider.out" 2>&1 &
+tls_provider_pid=$!
+for _ in $(seq 100); do
+  grep -q '^ca-file ' "$work/tls-provider.out" 2>/dev/null && break
+  sleep 0.05
+done
+tls_address=$(sed -n 's/^listening on //p' "$work/tls-provider.out")
+ca_file=$(sed -n 's/^ca-file //p' "$work/tls-provider.out")
+[ -n "$tls_address" ] && [ -n "$ca_file" ] || { echo "bench: the TLS provider did not start" >&2; exit 1; }
+vantlo_tls() { "$cli" --provider "https://$tls_address" --ca-file "$ca_file" --account "$account" "$@"; }
+tls_folder=$(vantlo_tls mkdir Bench)
+
+file="$work/tls-256-MiB.bin"
+make_file 256 "tls-256-MiB.bin"
+bytes=$(( 256 * 1048576 ))
+put_tls() { ln -f "$file" "$work/tls-$1.bin"; vantlo_tls put "$work/tls-$1.bin" "$tls_folder"; }
+put_plain() { ln -f "$file" "$work/plain-$1.bin"; vantlo put "$work/plain-$1.bin" "$folder"; }
+read -r ms_tls_put ms_plain_put < <(paired put_tls put_plain)
+ln -f "$file" "$work/get-tls.bin"
+tls_id=$(vantlo_tls put "$work/get-tls.bin" "$tls_folder")
+get_tls() { vantlo_tls get "$tls_id" "$work/back-tls-$1.bin"; }
+get_plain() { vantlo get "$id" "$work/back-plain-$1.bin"; }
+ln -f "$file" "$work/get-plain.bin"
+id=$(vantlo put "$work/get-plain.bin" "$folder")
+read -r ms_tls_get ms_plain_get < <(paired get_tls get_plain)
+cmp -s "$file" "$work/back-tls-1.bin" || { echo "bench: over TLS vantlo-cli fetched other bytes than it stored" >&2; exit 1; }
+rss_tls_put=$(peak_kib "$cli" --provider "https://$tls_address" --ca-file "$ca_file" --account "$account" \
+  put "$work/get-tls.bin" "$tls_folder")
+rss_tls_get=$(peak_kib "$cli" --provider "https://$tls_address" --ca-file "$ca_file" --account "$account" \
+  get "$tls_id" "$work/back-tls-rss.bin")
+
+ratio() { awk -v tls="$1" -v plain="$2" 'BEGIN { if (tls < 1) tls = 1; printf "%.2f", plain / tls }'; }
+tls_rows=()
+add_tls_row() { tls_rows+=("$(printf '%-34s %16s %16s %10s' "$1" "$2" "$3" "$4")"); }
+add_tls_row "put 256 MiB (MiB/s, ms)" "$(rate $bytes "$ms_tls_put") ($ms_tls_put)" \
+  "$(rate $bytes "$ms_plain_put") ($ms_plain_put)" "$(ratio "$ms_tls_put" "$ms_plain_put")"
+add_tls_row "get 256 MiB (MiB/s, ms)" "$(rate $bytes "$ms_tls_get") ($ms_tls_get)" \
+  "$(rate $bytes "$ms_plain_get") ($ms_plain_get)" "$(ratio "$ms_tls_get" "$ms_plain_get")"
+add_tls_row "peak memory, put / get 256 MiB (MiB)" \
+  "$(awk -v p="$rss_tls_put" -v g="$rss_tls_get" 'BEGIN{printf "%.1f / %.1f", p/1024, g/1024}')" "" ""
+
+echo "vantlo-cli over TLS ($tls_address) beside plain HTTP ($address), median of $runs runs"
+printf '%-34s %16s %16s %10s\n' "figure" "TLS" "plain" "TLS/plain"
+printf '%s\n' "${tls_rows[@]}"
+echo "targets: TLS throughput at least 0.7x plain; peak memory under 16 MiB"

@@ -66,9 +66,40 @@ std::string CookieLine(const Session& session) {
 
 namespace {
 constexpr int kMs = 1000;
-}
+thread_local std::string lastTlsProblem;
+}  // namespace
+
+const std::string& LastTlsProblem() { return lastTlsProblem; }
 
 Status Connection::Open(const Endpoint& endpoint, Style style, int waitSeconds) {
+    Close();
+    lastTlsProblem.clear();
+    Status status = Connect(endpoint, style, waitSeconds);
+    if (status == Status::Ok && endpoint.scheme == Scheme::Https) status = StartTls(endpoint);
+    return status;
+}
+
+Status Connection::StartTls(const Endpoint& endpoint) {
+    tls_ = std::make_unique<net::TlsStream>();
+    net::TlsOutcome outcome =
+        tls_->Start(socket_, net::TlsPeer{endpoint.certificateName, endpoint.caFile}, limits_.idleTimeoutMs);
+    if (outcome == net::TlsOutcome::Ready) return Status::Ok;
+    if (outcome != net::TlsOutcome::TimedOut) lastTlsProblem = tls_->Problem();
+    Close();
+    switch (outcome) {
+    case net::TlsOutcome::CertificateRefused: return Status::CertificateRefused;
+    case net::TlsOutcome::TimedOut: return Status::TimedOut;
+    default: return Status::SecureChannelFailed;
+    }
+}
+
+void Connection::Close() {
+    if (tls_) tls_->Shutdown();
+    tls_.reset();
+    socket_.Close();
+}
+
+Status Connection::Connect(const Endpoint& endpoint, Style style, int waitSeconds) {
     net::Address address;
     if (!net::Resolve(endpoint.dialHost, endpoint.port, address))
         return style == Style::Plain ? Status::ConnectFailed : Status::HostUnresolved;
@@ -99,7 +130,8 @@ net::WaitResult Connection::WaitSliced(bool forWrite, int sliceSeconds) {
     int remaining = limits_.idleTimeoutMs;
     while (remaining > 0) {
         int wait = std::min(sliceMs, remaining);
-        net::WaitResult result = forWrite ? socket_.WaitWritable(wait) : socket_.WaitReadable(wait);
+        net::WaitResult result = tls_ ? (forWrite ? tls_->WaitWritable(wait) : tls_->WaitReadable(wait))
+                                      : (forWrite ? socket_.WaitWritable(wait) : socket_.WaitReadable(wait));
         if (result != net::WaitResult::TimedOut) return result;
         remaining -= wait;
     }
@@ -113,7 +145,9 @@ Status Connection::SendAll(const char* data, std::size_t length, Style style, in
         net::WaitResult ready = WaitSliced(true, style == Style::Guarded ? waitSeconds : 0);
         if (ready == net::WaitResult::Failed) return Status::SendWaitFailed;
         if (ready == net::WaitResult::TimedOut) return Status::TimedOut;
-        long sent = socket_.Send(data + position, length - position);
+        const char* from = data + position;
+        long sent = tls_ ? tls_->Send(from, length - position) : socket_.Send(from, length - position);
+        if (tls_ && sent == 0) continue;  // the record is still going out: wait again
         if (sent <= 0) return Status::SendFailed;
         position += static_cast<std::size_t>(sent);
         if (onSent) onSent(static_cast<std::size_t>(sent));
@@ -128,7 +162,7 @@ Status Connection::ReceivePiece(char* buffer, std::size_t capacity, Style style,
     net::WaitResult ready = WaitSliced(false, style == Style::Guarded ? waitSeconds : 0);
     if (ready == net::WaitResult::Failed) return Status::ReceiveWaitFailed;
     if (ready == net::WaitResult::TimedOut) return Status::TimedOut;
-    long got = socket_.Receive(buffer, capacity);
+    long got = tls_ ? tls_->Receive(buffer, capacity) : socket_.Receive(buffer, capacity);
     if (got < 0) failed = true;
     if (got > 0) received = static_cast<std::size_t>(got);
     return Status::Ok;

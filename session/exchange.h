@@ -7,10 +7,12 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "platform/net.h"
+#include "platform/tls.h"
 #include "session/provider_directory.h"
 #include "session/session.h"
 #include "session/status.h"
@@ -79,11 +81,21 @@ private:
 // order S_INFO, P_INFO, NTES_SESS, Coremail, each already ending in ";".
 std::string CookieLine(const Session& session);
 
+// Why the latest connection of this thread that ended in
+// Status::CertificateRefused or Status::SecureChannelFailed failed: names
+// the host and the reason. Empty when that connection did not fail so.
+const std::string& LastTlsProblem();
+
 // An open connection, for the operations that send or receive in their own
-// way (upload, download). The socket closes with the object.
+// way (upload, download). The socket closes with the object. An https
+// endpoint is spoken to through TLS: Open returns only once the server's
+// certificate has passed, so nothing is sent to a server that failed it.
 class Connection {
 public:
     explicit Connection(const ExchangeLimits& limits) : limits_(limits) {}
+    ~Connection() { Close(); }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
     Status Open(const Endpoint& endpoint, Style style, int waitSeconds);
     // Sends all bytes; onSent is told of every partial send.
     Status SendAll(const char* data, std::size_t length, Style style, int waitSeconds,
@@ -92,12 +104,15 @@ public:
     // closed; `failed` is set when the receive itself reported an error.
     Status ReceivePiece(char* buffer, std::size_t capacity, Style style, int waitSeconds,
                         std::size_t& received, bool& failed);
-    void Close() { socket_.Close(); }
+    void Close();
 
 private:
+    Status Connect(const Endpoint& endpoint, Style style, int waitSeconds);
+    Status StartTls(const Endpoint& endpoint);
     net::WaitResult WaitSliced(bool forWrite, int sliceSeconds);
     ExchangeLimits limits_;
     net::Socket socket_;
+    std::unique_ptr<net::TlsStream> tls_;  // set for https; speaks over socket_
 };
 
 // Runs one whole exchange. `answer` is cleared first.

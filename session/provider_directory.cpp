@@ -40,6 +40,14 @@ std::string OverrideText(const Session& session) {
     const char* env = std::getenv("VANTLO_PROVIDER");
     return env ? env : "";
 }
+
+std::string CaFile(const Session& session) {
+    if (!session.caFile.empty()) return session.caFile;
+    const char* env = std::getenv("VANTLO_CA_FILE");
+    return env ? env : "";
+}
+
+std::uint16_t DefaultPort(Scheme scheme) { return scheme == Scheme::Https ? kHttpsPort : kHttpPort; }
 }  // namespace
 
 const char kSignInHost[] = "reg.163.example";
@@ -80,24 +88,42 @@ bool ParseHostPort(const std::string& text, std::string& host, std::uint16_t& po
     return true;
 }
 
-Endpoint FixedEndpoint(const Session& session, const char* hostName, const char* address) {
-    Endpoint endpoint{hostName, address, kHttpPort};
+bool ParseProviderOverride(const std::string& text, Scheme& scheme, std::string& host, std::uint16_t& port) {
+    const std::string https = "https://", http = "http://";
+    std::size_t skip = 0;
+    scheme = Scheme::Http;
+    if (text.compare(0, https.size(), https) == 0) {
+        scheme = Scheme::Https;
+        skip = https.size();
+    } else if (text.compare(0, http.size(), http) == 0) {
+        skip = http.size();
+    }
+    return ParseHostPort(text.substr(skip), host, port) && host.find('/') == std::string::npos;
+}
+
+const char* SchemeName(Scheme scheme) { return scheme == Scheme::Https ? "https" : "http"; }
+
+Endpoint FixedEndpoint(const Session& session, const char* hostName, const char* address, Scheme scheme) {
+    // Without the override the certificate must name the server as the
+    // table does; with it, as the override does.
+    Endpoint endpoint{hostName, address, DefaultPort(scheme), scheme, hostName, CaFile(session)};
     std::string host;
     std::uint16_t port = 0;
-    if (ParseHostPort(OverrideText(session), host, port)) {
-        endpoint.dialHost = host;
+    if (ParseProviderOverride(OverrideText(session), scheme, host, port)) {
+        endpoint.dialHost = endpoint.certificateName = host;
         endpoint.port = port;
+        endpoint.scheme = scheme;
     }
     return endpoint;
 }
 
 Endpoint WebmailEndpoint(const Session& session) {
     std::string text(CellText(session.host));
-    Endpoint endpoint{text, text, kHttpPort};
+    Endpoint endpoint{text, text, DefaultPort(session.hostScheme), session.hostScheme, text, CaFile(session)};
     std::string host;
     std::uint16_t port = 0;
     if (ParseHostPort(text, host, port)) {
-        endpoint.dialHost = host;
+        endpoint.dialHost = endpoint.certificateName = host;
         endpoint.port = port;
     }
     return endpoint;

@@ -29,7 +29,8 @@ Request ScriptRequest(const Session& session, std::string_view function, HeaderO
         request.Line("Connection: close");
     } else {
         request.Line("Content-Type: application/xml");
-        request << "Referer: http://" << host << "/a/j/js3/index.jsp?sid=" << sid << "\r\n";
+        request << "Referer: " << SchemeName(session.hostScheme) << "://" << host << "/a/j/js3/index.jsp?sid=" << sid
+                << "\r\n";
         request.Line("Accept-Language: zh-cn");
         request << "User-Agent: " << CellText(session.userAgent) << "\r\n";
         request << "Host: " << host << "\r\n";

@@ -12,6 +12,9 @@ namespace session {
 
 // Bounds on every wait of an exchange, so a stalled or silent server ends an
 // operation with an error instead of hanging its thread.
+// How a server is spoken to: plain HTTP, or HTTP inside TLS.
+enum class Scheme { Http, Https };
+
 struct ExchangeLimits {
     int idleTimeoutMs = 60000;  // longest stretch without answer data
     int connectAttempts = 3;    // connect tries before giving up
@@ -33,6 +36,8 @@ struct Session {
     char composeId[33];
     char userAgent[150];
     char accountName[64];
+    // The scheme of the webmail host, from the same Location as `host`.
+    Scheme hostScheme = Scheme::Http;
     std::string uploadRequest;  // request head of the latest upload
 
     // The desktop program leaves the messageTable empty (its workers list
@@ -51,9 +56,14 @@ struct Session {
     std::atomic<std::int32_t> downloadTotal{0};
 
     ExchangeLimits limits;
-    // "HOST:PORT" that replaces every built-in server address; empty means
-    // the VANTLO_PROVIDER environment variable, or the built-in table.
+    // "HOST:PORT" (plain http) or "https://HOST:PORT" that replaces every
+    // built-in server address; empty means the VANTLO_PROVIDER environment
+    // variable, or the built-in table.
     std::string providerOverride;
+    // A PEM file whose certificates are then the only trusted roots for TLS;
+    // empty means the VANTLO_CA_FILE environment variable, or the system's
+    // roots.
+    std::string caFile;
 };
 
 extern const char kUserAgent[];

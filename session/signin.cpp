@@ -36,6 +36,16 @@ bool CookiePiece(std::string_view header, std::string_view name, std::string_vie
     return true;
 }
 
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != prefix[i]) return false;
+    }
+    return true;
+}
+
 template <std::size_t N>
 bool StorePiece(char (&cell)[N], std::string_view value) {
     if (value.size() >= N) return false;
@@ -76,7 +86,18 @@ SignInResult ReadEntryAnswer(Session& session, std::string_view answer) {
     if (coremail.size() < kSidOffset + kSidLength + 1) return SignInResult::AnswerMalformed;
     std::size_t location = header.find("Location: ");
     if (location == std::string_view::npos) return SignInResult::AnswerMalformed;
-    std::size_t hostStart = location + 17;  // "Location: " and the scheme "http://"
+    // The host follows whichever scheme prefix the redirect carries.
+    std::size_t schemeStart = location + 10;  // after "Location: "
+    Scheme scheme = Scheme::Http;
+    std::size_t hostStart = 0;
+    if (StartsWithNoCase(header.substr(schemeStart), "https://")) {
+        scheme = Scheme::Https;
+        hostStart = schemeStart + 8;
+    } else if (StartsWithNoCase(header.substr(schemeStart), "http://")) {
+        hostStart = schemeStart + 7;
+    } else {
+        return SignInResult::AnswerMalformed;
+    }
     std::size_t lineEnd = header.find("\r\n", location);
     if (lineEnd == std::string_view::npos) lineEnd = header.size();
     std::size_t slash = header.find('/', hostStart);
@@ -85,6 +106,7 @@ SignInResult ReadEntryAnswer(Session& session, std::string_view answer) {
     std::string_view host = header.substr(hostStart, slash - hostStart);
     if (!StorePiece(session.coremailCookie, coremail)) return SignInResult::AnswerMalformed;
     if (!StorePiece(session.host, host)) return SignInResult::AnswerMalformed;
+    session.hostScheme = scheme;
     SetCell(session.sid, coremail.substr(kSidOffset, kSidLength));
     return SignInResult::Ok;
 }
@@ -101,6 +123,8 @@ const char* SignInResultText(SignInResult result) {
     case SignInResult::EntryReceiveFailed: return "receiving from the entry server failed";
     case SignInResult::AnswerMalformed: return "the provider's sign-in answer was not understood";
     case SignInResult::EntryTimedOut: return "the entry server did not answer in time";
+    case SignInResult::SecureConnectionFailed: return "the secure connection to the provider failed";
+    case SignInResult::InsecureRedirect: return "the provider sent the session to a server without TLS";
     }
     return "unknown sign-in result";
 }
@@ -132,7 +156,9 @@ std::string BuildSignInRequest(const Session& session, const std::string& accoun
          << "&user=" << FormEncode(account) << "&password=" << FormEncode(password);
     if (form.Overflowed()) return {};
     Request request(kRequestCapacity);
-    request << "POST /logins.jsp?type=1&product=" << e->productCode << "&url=http://" << e->entryHost
+    Scheme entryScheme = FixedEndpoint(session, e->entryHost, e->entryAddress, kSignInScheme).scheme;
+    request << "POST /logins.jsp?type=1&product=" << e->productCode << "&url=" << SchemeName(entryScheme) << "://"
+            << e->entryHost
             << "/coremail/fcg/ntesdoor2?lightweight%3D1%26verifycookie%3D1%26language%3D-1%26style%3D-1 HTTP/1.1\r\n";
     request.Line("Accept: */*");
     request.Line("Content-Type: application/x-www-form-urlencoded");
@@ -166,8 +192,9 @@ SignInResult SignIn(Session& session, const std::string& account, int entry, con
     first << BuildSignInRequest(session, account, entry, password);
     if (first.Size() == 0) return SignInResult::AnswerMalformed;
     Answer answer;
-    Status status = Exchange(FixedEndpoint(session, kSignInHost, kSignInAddress), first, kPlainBytes,
+    Status status = Exchange(FixedEndpoint(session, kSignInHost, kSignInAddress, kSignInScheme), first, kPlainBytes,
                              session.limits, answer);
+    if (IsTlsFailure(status)) return SignInResult::SecureConnectionFailed;
     if (status == Status::ConnectFailed) return SignInResult::SignInServerUnreachable;
     if (status != Status::Ok) return SignInResult::SignInServerFailed;
     SignInResult result = ReadSignInAnswer(session, answer.Text());
@@ -176,14 +203,19 @@ SignInResult SignIn(Session& session, const std::string& account, int entry, con
     Request second(kRequestCapacity);
     second << BuildEntryRequest(session, account, entry);
     if (second.Size() == 0) return SignInResult::AnswerMalformed;
-    status = Exchange(FixedEndpoint(session, e->entryHost, e->entryAddress), second, kPlainBytes, session.limits,
-                      answer);
+    Endpoint entryServer = FixedEndpoint(session, e->entryHost, e->entryAddress, kSignInScheme);
+    status = Exchange(entryServer, second, kPlainBytes, session.limits, answer);
+    if (IsTlsFailure(status)) return SignInResult::SecureConnectionFailed;
     if (status == Status::ConnectFailed) return SignInResult::EntryServerUnreachable;
     if (status == Status::SendFailed || status == Status::SendWaitFailed) return SignInResult::EntrySendFailed;
     if (status == Status::TimedOut) return SignInResult::EntryTimedOut;
     if (status != Status::Ok) return SignInResult::EntryReceiveFailed;
     if (answer.EndedWithError()) return SignInResult::EntryReceiveFailed;
-    return ReadEntryAnswer(session, answer.Text());
+    result = ReadEntryAnswer(session, answer.Text());
+    // A session opened over TLS is not handed to a plain-text webmail host.
+    if (result == SignInResult::Ok && entryServer.scheme == Scheme::Https && session.hostScheme != Scheme::Https)
+        return SignInResult::InsecureRedirect;
+    return result;
 }
 
 }  // namespace session

@@ -21,6 +21,8 @@ enum class SignInResult : int {
     EntryReceiveFailed = 7,      // receiving from the entry server failed
     AnswerMalformed = 8,         // an answer lacked a piece or did not fit
     EntryTimedOut = 9,           // the entry server did not answer in time
+    SecureConnectionFailed = 10, // TLS refused: see LastTlsProblem(); nothing sent
+    InsecureRedirect = 11,       // a TLS entry server pointed to plain-http webmail
 };
 
 const char* SignInResultText(SignInResult result);

@@ -19,6 +19,8 @@ const char* StatusText(Status status) {
     case Status::Incomplete: return "the transfer ended early";
     case Status::FileTooLarge: return "files of 2 GiB or more are not supported";
     case Status::NotFound: return "the stored mail did not arrive";
+    case Status::CertificateRefused: return "the server's certificate was refused";
+    case Status::SecureChannelFailed: return "the secure connection could not be set up";
     }
     return "unknown status";
 }

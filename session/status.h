@@ -21,6 +21,8 @@ enum class Status : int {
     Incomplete = 22,           // a download ended before its announced length
     FileTooLarge = 23,         // files of 2 GiB or more are not supported
     NotFound = 24,             // the stored mail did not appear in the inbox
+    CertificateRefused = 25,   // the server's certificate failed the check; nothing sent
+    SecureChannelFailed = 26,  // the TLS handshake broke off; nothing sent
 };
 
 const char* StatusText(Status status);
@@ -34,5 +36,11 @@ enum class AlertedOperation { CreateFolder, RenameFolder, DeleteFolder, MoveMess
 const char* ConnectFailureText(AlertedOperation operation);
 
 inline bool Succeeded(Status status) { return status == Status::Ok; }
+
+// The connection was refused at the TLS stage; LastTlsProblem()
+// (session/exchange.h) says why.
+inline bool IsTlsFailure(Status status) {
+    return status == Status::CertificateRefused || status == Status::SecureChannelFailed;
+}
 
 }  // namespace session

@@ -72,10 +72,10 @@ TEST(StatusTexts, ProgressLinesFailuresAndTheDomainNotice) {
     EXPECT_EQ(app::FailureText(app::Work::Upload, Status::FileError), "上传失败: 无法读取本地文件");
     EXPECT_EQ(app::FailureText(app::Work::Move, Status::ConnectFailed), "移动邮件失败: 无法连接服务器");
     EXPECT_EQ(app::FailureText(app::Work::List, Status::Ok), "");
-    for (Status failure :
-         {Status::ReceiveWaitFailed, Status::ConnectWaitFailed, Status::SendWaitFailed, Status::ConnectIndeterminate,
-          Status::TimedOut, Status::SendFailed, Status::RequestTooLarge, Status::HostUnresolved, Status::Refused,
-          Status::Incomplete, Status::FileTooLarge, Status::NotFound})
+    for (Status failure : {Status::ReceiveWaitFailed, Status::ConnectWaitFailed, Status::SendWaitFailed,
+                           Status::ConnectIndeterminate, Status::TimedOut, Status::SendFailed, Status::RequestTooLarge,
+                           Status::HostUnresolved, Status::Refused, Status::Incomplete, Status::FileTooLarge,
+                           Status::NotFound, Status::CertificateRefused, Status::SecureChannelFailed})
         EXPECT_GT(app::FailureText(app::Work::Delete, failure).size(), std::string("删除邮件失败: ").size());
 
     EXPECT_EQ(app::UnsupportedDomainText(),

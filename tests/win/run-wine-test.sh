@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs one Windows test program under wine64 for CTest: a display, a fresh
 # WINEPREFIX and a local vantlo-provider serving the accounts given
-# (ADDRESS:PASSWORD); all of it is stopped and removed when the program
-# ends. The exit code is the program's.
+# (ADDRESS:PASSWORD), or none when PROVIDER is "-"; all of it is stopped and
+# removed when the program ends. The exit code is the program's.
 #
 #   run-wine-test.sh TEMPLATE_DIR PROVIDER [ACCOUNT]... -- PROGRAM.exe [ARGS...]
 #
@@ -15,6 +15,5 @@ shift 2
 while [ $# -gt 0 ] && [ "$1" != -- ]; do accounts+=("$1"); shift; done
 shift
 ws_begin && ws_start_display && ws_make_prefix "$template_dir" || exit 1
-ws_start_provider "$provider" "${accounts[@]}" || exit 1
-echo "run-wine-test.sh: vantlo-provider at $VANTLO_PROVIDER"
+[ "$provider" = - ] || ws_start_provider "$provider" "${accounts[@]}" || exit 1
 ws_run "$@"

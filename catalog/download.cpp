@@ -1,0 +1,165 @@
+#include "catalog/download.h"
+
+#include <fstream>
+
+#include "catalog/format_values.h"
+#include "catalog/manifest.h"
+
+namespace catalog {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string PartLabel(std::uint32_t number, std::uint32_t parts, const std::string& mailId) {
+    if (parts == 1) return "mail " + mailId;
+    return "part " + std::to_string(number) + " of " + std::to_string(parts) + " (mail " + mailId + ")";
+}
+
+// A file of one mail: its manifest when it has one, else its attachment's length.
+Outcome PlanSingle(MailStore& store, const FileEntry& entry, DownloadPlan& plan) {
+    const std::string& mailId = entry.present.front().mailId;
+    MailText mail;
+    Outcome outcome = store.ReadMailText(mailId, mail);
+    if (!outcome.Ok()) return outcome;
+    Manifest manifest;
+    std::string problem;
+    switch (ReadManifest(mail.text, manifest, problem)) {
+    case ManifestRead::Malformed:
+        return Failure(StoreCode::Corrupt, "the manifest of mail " + mailId + " is damaged: " + problem);
+    case ManifestRead::Ok:
+        if (manifest.parts != 1)
+            return Failure(StoreCode::Corrupt, "mail " + mailId + " holds " +
+                                                   PartLabel(manifest.part, manifest.parts, mailId) + " of " +
+                                                   manifest.name + " but its subject has no part mark");
+        plan.size = manifest.size;
+        plan.sha256 = manifest.sha256;
+        plan.parts.push_back({1, 1, mailId, 0, manifest.size, manifest.partSha256});
+        return Success();
+    case ManifestRead::NotManifest:
+    case ManifestRead::UnknownVersion: break;
+    }
+    if (mail.attachments.empty()) return Failure(StoreCode::NotFound, "mail " + mailId + " has no attachment");
+    plan.size = mail.attachments.front().length;
+    plan.parts.push_back({1, 1, mailId, 0, plan.size, {}});
+    return Success();
+}
+
+// What keeps `part`'s manifest from belonging with the first part's; empty when it does.
+std::string Disagreement(const Manifest& first, const Manifest& part, const FileEntry& entry, std::uint32_t number,
+                         std::uint64_t expectedOffset) {
+    if (part.name != entry.name || part.name != first.name) return "its name differs";
+    if (part.parts != entry.parts || part.part != number) return "its part number differs from its subject's";
+    if (UploadTag(part.uploadId) != entry.tag || part.uploadId != first.uploadId) return "it is from another upload";
+    if (part.size != first.size || part.sha256 != first.sha256) return "it describes another file";
+    if (part.offset != expectedOffset) return "its offset leaves a gap or an overlap";
+    return {};
+}
+
+}  // namespace
+
+Outcome PlanDownload(MailStore& store, const FileEntry& entry, DownloadPlan& plan) {
+    plan = DownloadPlan();
+    plan.name = entry.name;
+    if (!entry.Whole()) return Failure(StoreCode::Corrupt, entry.name + " is incomplete: " + entry.Problems());
+    if (entry.parts == 1) return PlanSingle(store, entry, plan);
+
+    Manifest first;
+    std::uint64_t offset = 0;
+    for (const FilePart& part : entry.present) {
+        const std::string label = PartLabel(part.number, entry.parts, part.mailId);
+        MailText mail;
+        Outcome outcome = store.ReadMailText(part.mailId, mail);
+        if (!outcome.Ok()) return Failure(outcome.code, label + ": " + outcome.detail);
+        Manifest manifest;
+        std::string problem;
+        if (ReadManifest(mail.text, manifest, problem) != ManifestRead::Ok)
+            return Failure(StoreCode::Corrupt,
+                           label + " carries no valid manifest" + (problem.empty() ? "" : ": ") + problem);
+        if (part.number == 1) first = manifest;
+        std::string disagreement = Disagreement(first, manifest, entry, part.number, offset);
+        if (!disagreement.empty()) return Failure(StoreCode::Corrupt, label + " does not fit: " + disagreement);
+        plan.parts.push_back({part.number, entry.parts, part.mailId, offset, manifest.partSize, manifest.partSha256});
+        offset += manifest.partSize;
+    }
+    if (offset != first.size)
+        return Failure(StoreCode::Corrupt, "the parts of " + entry.name + " do not add up to its size");
+    plan.size = first.size;
+    plan.sha256 = first.sha256;
+    return Success();
+}
+
+fs::path TemporaryPathFor(const fs::path& target) {
+    fs::path temporary = target;
+    temporary += ".vantlo-partial";
+    return temporary;
+}
+
+Outcome FetchPlannedPart(MailStore& store, const DownloadPart& part, const fs::path& temporary, Sha256* inOrder,
+                         const std::function<bool(std::uint64_t received)>& received) {
+    const std::string label = PartLabel(part.number, part.parts, part.mailId);
+    std::fstream out(temporary, std::ios::in | std::ios::out | std::ios::binary);
+    if (!out || !out.seekp(static_cast<std::streamoff>(part.offset)))
+        return Failure(StoreCode::LocalFile, "the temporary file could not be written");
+
+    enum class Stop { None, TooLong, WriteFailed, Cancelled } stop = Stop::None;
+    Sha256 digest;
+    std::uint64_t got = 0;
+    Outcome outcome = store.FetchAttachment(part.mailId, [&](const char* data, std::size_t size) {
+        if (size > part.size - got) return stop = Stop::TooLong, false;
+        if (!out.write(data, static_cast<std::streamsize>(size))) return stop = Stop::WriteFailed, false;
+        digest.Update(data, size);
+        if (inOrder) inOrder->Update(data, size);
+        got += size;
+        if (received && !received(got)) return stop = Stop::Cancelled, false;
+        return true;
+    });
+    switch (stop) {
+    case Stop::TooLong: return Failure(StoreCode::Corrupt, label + " holds more bytes than its manifest says");
+    case Stop::WriteFailed: return Failure(StoreCode::LocalFile, "the temporary file could not be written");
+    case Stop::Cancelled: return Failure(StoreCode::Cancelled, label);
+    case Stop::None: break;
+    }
+    if (!outcome.Ok()) return Failure(outcome.code, label + (outcome.detail.empty() ? "" : ": " + outcome.detail));
+    if (got != part.size)
+        return Failure(StoreCode::Corrupt,
+                       label + " ended after " + std::to_string(got) + " of " + std::to_string(part.size) + " bytes");
+    if (!part.sha256.empty() && digest.FinishHex() != part.sha256)
+        return Failure(StoreCode::Corrupt, label + " does not match its SHA-256");
+    if (!out.flush()) return Failure(StoreCode::LocalFile, "the temporary file could not be written");
+    return Success();
+}
+
+Outcome GetFile(MailStore& store, const std::string& key, const fs::path& target, const GetOptions& options) {
+    FileEntry entry;
+    MailText keyMail;
+    Outcome outcome = LocateFile(store, key, entry, keyMail);
+    DownloadPlan plan;
+    if (outcome.Ok()) outcome = PlanDownload(store, entry, plan);
+    if (!outcome.Ok()) return outcome;
+    std::error_code error;
+    if (fs::is_directory(target, error)) return Failure(StoreCode::LocalFile, "the target is a directory");
+
+    const fs::path temporary = TemporaryPathFor(target);
+    if (!std::ofstream(temporary, std::ios::binary | std::ios::trunc))
+        return Failure(StoreCode::LocalFile, "the temporary file beside the target could not be created");
+    Sha256 whole;
+    std::uint64_t done = 0;
+    for (const DownloadPart& part : plan.parts) {
+        outcome = FetchPlannedPart(store, part, temporary, &whole, [&](std::uint64_t received) {
+            return !options.progress ||
+                   options.progress({TransferProgress::Phase::Receiving, done + received, plan.size});
+        });
+        if (!outcome.Ok()) break;
+        done += part.size;
+    }
+    if (outcome.Ok() && !plan.sha256.empty() && whole.FinishHex() != plan.sha256)
+        outcome = Failure(StoreCode::Corrupt, plan.name + " as put together does not match its SHA-256");
+    if (outcome.Ok()) {
+        fs::rename(temporary, target, error);
+        if (error) outcome = Failure(StoreCode::LocalFile, "the target could not be replaced: " + error.message());
+    }
+    if (!outcome.Ok()) fs::remove(temporary, error);
+    return outcome;
+}
+
+}  // namespace catalog

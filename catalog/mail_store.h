@@ -1,0 +1,108 @@
+// The mailbox as the catalog sees it: folders of mails, each mail with a
+// subject, a text body and an attachment. Two kinds of mailbox fill this in:
+// the webmail one (mail sent to the account itself, then moved) and IMAP
+// (a message appended straight into its folder). Everything above (files,
+// parts, manifests, verification) is written once, against this.
+//
+// A store is used by one thread at a time; Fork() gives another thread a
+// store of its own on the same account. Ids are opaque texts, stable for as
+// long as the mail stays where it is. Out-parameters are replaced, not
+// appended to. No call waits without a bound.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "catalog/outcome.h"
+
+namespace catalog {
+
+struct FolderInfo {
+    std::string id;
+    std::string name;  // UTF-8
+    std::uint64_t messages = 0;
+    std::uint64_t unread = 0;
+    std::uint64_t bytes = 0;
+    bool system = false;  // inbox, sent, trash...: cannot be renamed or deleted
+};
+
+struct MailInfo {
+    std::string id;
+    std::string folderId;
+    std::string subject;          // UTF-8, decoded
+    std::uint64_t size = 0;       // as the mailbox lists it (the whole mail, not the attachment)
+    std::int64_t receivedAt = 0;  // UTC seconds since 1970; 0 when unknown
+    bool attached = false;
+};
+
+struct AttachmentInfo {
+    std::string name;
+    std::uint64_t length = 0;  // decoded bytes
+};
+
+struct MailText {
+    std::string subject;
+    std::string text;  // the plain text body, decoded
+    std::vector<AttachmentInfo> attachments;
+};
+
+// Called with the bytes of the part sent so far; returning false cancels.
+using SendProgress = std::function<bool(std::uint64_t sent)>;
+// Called with each piece of an attachment, in order; returning false stops
+// the transfer (the store then returns Cancelled).
+using ByteSink = std::function<bool(const char* data, std::size_t size)>;
+
+// One mail to store: its attachment is `length` bytes of `source` from
+// `offset`, read by the store while it sends (never held whole in memory).
+struct PartUpload {
+    std::string folderId;  // where the mail must end up
+    std::string subject;
+    std::string text;  // the manifest
+    std::string attachmentName;
+    std::string uploadId;  // also in the manifest: tells our mail from look-alikes
+    std::filesystem::path source;
+    std::uint64_t offset = 0;
+    std::uint64_t length = 0;
+    SendProgress progress;
+};
+
+class MailStore {
+public:
+    virtual ~MailStore() = default;
+
+    virtual Outcome ListFolders(std::vector<FolderInfo>& folders) = 0;
+    virtual Outcome CreateFolder(const std::string& name, std::string& newId) = 0;
+    virtual Outcome RenameFolder(const std::string& folderId, const std::string& name) = 0;
+    virtual Outcome DeleteFolder(const std::string& folderId) = 0;
+
+    // Every mail of the folder, each once, however many pages that takes.
+    virtual Outcome ListMails(const std::string& folderId, std::vector<MailInfo>& mails) = 0;
+    // Mails whose subject contains `text`, ignoring case; folderId empty
+    // searches every folder. Every match, each once.
+    virtual Outcome SearchMails(const std::string& text, const std::string& folderId, std::vector<MailInfo>& mails) = 0;
+    virtual Outcome ReadMailText(const std::string& mailId, MailText& mail) = 0;
+
+    // Stores one mail so that it ends up in part.folderId, and gives its id.
+    // Only the mail carrying part.uploadId is taken as ours: look-alikes and
+    // mails of the same subject stored before are left where they are.
+    virtual Outcome StorePart(const PartUpload& part, std::string& newMailId) = 0;
+    // Streams the attachment's decoded bytes into the sink.
+    virtual Outcome FetchAttachment(const std::string& mailId, const ByteSink& sink) = 0;
+
+    virtual Outcome MoveMails(const std::vector<std::string>& mailIds, const std::string& folderId) = 0;
+    // Moves the mails to the trash (nothing is destroyed).
+    virtual Outcome DeleteMails(const std::vector<std::string>& mailIds) = 0;
+
+    // An independent connection on the same account, for work on another
+    // thread (parts in parallel).
+    virtual Outcome Fork(std::unique_ptr<MailStore>& fork) = 0;
+    // Where stored mails arrive before they are moved (webmail); empty when
+    // they go straight into their folder (IMAP).
+    virtual std::string InboxId() const = 0;
+};
+
+}  // namespace catalog

@@ -1,0 +1,44 @@
+// What a mailbox operation came to: a code that callers branch on (the mount
+// maps it to an errno, the command-line client to its exit status) and a
+// detail for the person reading the message. No exceptions on these paths.
+#pragma once
+
+#include <string>
+
+namespace catalog {
+
+enum class StoreCode {
+    Ok,
+    NotFound,        // no such mail, folder or file
+    Refused,         // the mailbox refused the request (or the request is not allowed)
+    TooLarge,        // the mailbox's size limit for one mail
+    QuotaShortTerm,  // too much sent lately: wait and try again
+    QuotaDaily,      // the day's sending quota is used up
+    SessionExpired,  // signed out by the mailbox; signing in again helps
+    TimedOut,        // the mailbox went silent past its bound
+    Unreachable,     // no connection to the mailbox
+    Broken,          // the connection broke mid-way
+    Corrupt,         // bytes or answers that do not check out
+    LocalFile,       // a local file could not be read or written
+    Cancelled,       // the caller asked to stop
+};
+
+const char* StoreCodeText(StoreCode code);
+
+struct Outcome {
+    StoreCode code = StoreCode::Ok;
+    std::string detail;
+
+    bool Ok() const { return code == StoreCode::Ok; }
+    // "code text: detail", or the code text alone.
+    std::string Text() const;
+};
+
+inline Outcome Success() {
+    return {};
+}
+inline Outcome Failure(StoreCode code, std::string detail) {
+    return {code, std::move(detail)};
+}
+
+}  // namespace catalog

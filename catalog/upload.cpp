@@ -1,0 +1,162 @@
+#include "catalog/upload.h"
+
+#include <algorithm>
+#include <fstream>
+
+#include "catalog/format_values.h"
+#include "catalog/part_mark.h"
+#include "catalog/sha256.h"
+
+namespace catalog {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t kReadChunk = 1 << 20;
+
+// The file's name in UTF-8; false when the system's name has no UTF-8 form.
+bool Utf8FileName(const fs::path& source, std::string& name) {
+    try {
+        name = source.filename().u8string();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+Outcome CheckSource(const fs::path& source, std::uint64_t partSize, UploadPlan& plan) {
+    if (!Utf8FileName(source, plan.name)) return Failure(StoreCode::Refused, "the file name has no UTF-8 form");
+    Outcome outcome = CheckFileName(plan.name);
+    if (!outcome.Ok()) return outcome;
+    std::error_code error;
+    if (!fs::is_regular_file(source, error)) return Failure(StoreCode::LocalFile, plan.name + " is not a regular file");
+    plan.size = fs::file_size(source, error);
+    if (!error) plan.modified = fs::last_write_time(source, error);
+    if (error) return Failure(StoreCode::LocalFile, plan.name + ": " + error.message());
+    if (partSize == 0 || partSize > kLargestPart)
+        return Failure(StoreCode::Refused, "the part size must be at least 1 byte and below 2 GiB");
+    std::uint64_t count = plan.size == 0 ? 1 : (plan.size - 1) / partSize + 1;
+    if (count > kMaxParts)
+        return Failure(StoreCode::Refused,
+                       plan.name + " would take " + std::to_string(count) + " parts; choose a larger part size");
+    if (count == 1 && ReadSubject(plan.name).kind != SubjectKind::Plain)
+        return Failure(StoreCode::Refused,
+                       "a file in one part cannot be named like a part of a larger one: " + plan.name);
+    for (std::uint64_t offset = 0, number = 1; number <= count; ++number, offset += partSize)
+        plan.parts.push_back({static_cast<std::uint32_t>(number), offset, std::min(partSize, plan.size - offset), {}});
+    return Success();
+}
+
+std::string PartLabel(const UploadPlan& plan, const UploadPart& part) {
+    if (plan.parts.size() == 1) return plan.name;
+    return "part " + std::to_string(part.number) + " of " + std::to_string(plan.parts.size()) + " of " + plan.name;
+}
+
+}  // namespace
+
+Manifest UploadPlan::ManifestOf(const UploadPart& part) const {
+    Manifest manifest;
+    manifest.name = name;
+    manifest.size = size;
+    manifest.sha256 = sha256;
+    manifest.parts = static_cast<std::uint32_t>(parts.size());
+    manifest.part = part.number;
+    manifest.offset = part.offset;
+    manifest.partSize = part.size;
+    manifest.partSha256 = part.sha256;
+    manifest.uploadId = uploadId;
+    manifest.stored = stored;
+    return manifest;
+}
+
+Outcome PlanUpload(const fs::path& source, std::uint64_t partSize, const ProgressCallback& progress, UploadPlan& plan) {
+    plan = UploadPlan();
+    plan.source = source;
+    Outcome outcome = CheckSource(source, partSize, plan);
+    if (!outcome.Ok()) return outcome;
+
+    std::ifstream in(source, std::ios::binary);
+    if (!in) return Failure(StoreCode::LocalFile, plan.name + " could not be opened");
+    std::vector<char> buffer(kReadChunk);
+    Sha256 whole, partDigest;
+    std::uint64_t done = 0;
+    const Outcome changed = Failure(StoreCode::LocalFile, plan.name + " changed while it was being read");
+    for (UploadPart& part : plan.parts) {
+        for (std::uint64_t left = part.size; left > 0;) {
+            std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
+            if (!in.read(buffer.data(), static_cast<std::streamsize>(want))) return changed;
+            whole.Update(buffer.data(), want);
+            partDigest.Update(buffer.data(), want);
+            left -= want;
+            done += want;
+            if (progress && !progress({TransferProgress::Phase::Hashing, done, plan.size}))
+                return Failure(StoreCode::Cancelled, plan.name);
+        }
+        part.sha256 = partDigest.FinishHex();
+    }
+    if (in.peek() != std::ifstream::traits_type::eof()) return changed;
+    plan.sha256 = whole.FinishHex();
+    plan.stored = UtcNow();
+    return NewUploadId(plan.uploadId);
+}
+
+Outcome StorePlannedPart(MailStore& store, const UploadPlan& plan, const UploadPart& part, const std::string& folderId,
+                         const SendProgress& sent, std::string& mailId) {
+    const auto parts = static_cast<std::uint32_t>(plan.parts.size());
+    PartUpload upload;
+    upload.folderId = folderId;
+    upload.subject = PartSubject(plan.name, part.number, parts, UploadTag(plan.uploadId));
+    upload.text = WriteManifest(plan.ManifestOf(part));
+    upload.attachmentName = PartAttachmentName(plan.name, part.number, parts);
+    upload.uploadId = plan.uploadId;
+    upload.source = plan.source;
+    upload.offset = part.offset;
+    upload.length = part.size;
+    upload.progress = sent;
+    Outcome outcome = store.StorePart(upload, mailId);
+    if (!outcome.Ok()) outcome.detail = PartLabel(plan, part) + (outcome.detail.empty() ? "" : ": " + outcome.detail);
+    return outcome;
+}
+
+bool SourceUnchanged(const UploadPlan& plan) {
+    std::error_code sizeError, timeError;
+    std::uint64_t size = fs::file_size(plan.source, sizeError);
+    fs::file_time_type modified = fs::last_write_time(plan.source, timeError);
+    return !sizeError && !timeError && size == plan.size && modified == plan.modified;
+}
+
+Outcome PutFile(MailStore& store, const fs::path& source, const std::string& folderId, const PutOptions& options,
+                PutResult& result) {
+    result = PutResult();
+    UploadPlan plan;
+    Outcome outcome = PlanUpload(source, options.partSize, options.progress, plan);
+    if (!outcome.Ok()) return outcome;
+    result.parts = static_cast<std::uint32_t>(plan.parts.size());
+
+    std::uint64_t done = 0;
+    bool cancelled = false;
+    auto report = [&](std::uint64_t bytes) {
+        if (options.progress && !options.progress({TransferProgress::Phase::Sending, bytes, plan.size}))
+            cancelled = true;
+        return !cancelled;
+    };
+    for (const UploadPart& part : plan.parts) {
+        std::string mailId;
+        outcome = StorePlannedPart(
+            store, plan, part, folderId, [&](std::uint64_t sent) { return report(done + sent); }, mailId);
+        if (!outcome.Ok() && !cancelled) return outcome;
+        if (outcome.Ok()) result.storedMailIds.push_back(mailId);
+        if (outcome.Ok() && part.number == 1) result.key = mailId;
+        done += part.size;
+        if (cancelled || !report(done)) return Failure(StoreCode::Cancelled, PartLabel(plan, part));
+    }
+    if (!SourceUnchanged(plan)) {
+        // The parts may not hold what their manifests say: never leave them as a file.
+        store.DeleteMails(result.storedMailIds);
+        result = PutResult();
+        return Failure(StoreCode::LocalFile, plan.name + " changed while it was being stored; nothing was kept");
+    }
+    return Success();
+}
+
+}  // namespace catalog
