@@ -28,8 +28,6 @@ WS_CJK_FONT="WenQuanYi Micro Hei"
 WS_RUN_TIMEOUT=${WS_RUN_TIMEOUT:-600}
 WS_TMP="" WS_XVFB_PID="" WS_PROVIDER_PID="" WS_PREFIX=""
 
-ws_log() { echo "wine-session: $*" >&2; }
-
 ws_wine_env() {  # quiet, no Mono/Gecko installers, no desktop menu entries
     env WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" \
         LANG="$WS_LOCALE" LC_ALL="$WS_LOCALE" "$@"
@@ -71,7 +69,7 @@ ws_start_display() {
         grep -q '^[0-9][0-9]*$' "$displayFile" 2>/dev/null && export DISPLAY=":$(head -n1 "$displayFile")" && return 0
         kill -0 "$WS_XVFB_PID" 2>/dev/null && sleep 0.1 || break
     done
-    ws_log "Xvfb did not start: $(cat "$WS_TMP/xvfb.log" 2>/dev/null)"
+    echo >&2 "wine-session: Xvfb did not start: $(cat "$WS_TMP/xvfb.log" 2>/dev/null)"
     return 1
 }
 
@@ -82,11 +80,11 @@ ws_ensure_template() {
     stamp="harness $WS_VERSION; $("$WS_WINE" --version 2>/dev/null); locale $WS_LOCALE; font $WS_CJK_FONT"
     mkdir -p "$root" || return 1
     (
-        flock -w 600 9 || { ws_log "template lock timed out"; exit 1; }
+        flock -w 600 9 || { echo >&2 "wine-session: template lock timed out"; exit 1; }
         [ "$(cat "$template/.vantlo-template" 2>/dev/null)" = "$stamp" ] && exit 0
         local building=$root/wine-template.building.$$
         rm -rf "$template" "$building"
-        ws_log "building the Wine template prefix (once)"
+        echo >&2 "wine-session: building the Wine template prefix (once)"
         WINEPREFIX=$building ws_wine_env timeout 300 "$WS_WINE" wineboot -i >"$root/wine-template.log" 2>&1
         # The dialog fonts mapped to a CJK font, so the default GUI font shows
         # Chinese texts in any locale.
@@ -96,7 +94,7 @@ ws_ensure_template() {
         WINEPREFIX=$building ws_wine_env timeout 120 "$WS_WINE" regedit /S "$root/wine-template.reg" \
             >>"$root/wine-template.log" 2>&1
         WINEPREFIX=$building timeout 120 "$WS_WINESERVER" -w
-        [ -f "$building/system.reg" ] || { ws_log "wineboot failed; see $root/wine-template.log"; rm -rf "$building"; exit 1; }
+        [ -f "$building/system.reg" ] || { echo >&2 "wine-session: wineboot failed; see $root/wine-template.log"; rm -rf "$building"; exit 1; }
         echo "$stamp" >"$building/.vantlo-template"
         mv "$building" "$template"
     ) 9>"$root/wine-template.lock"
@@ -136,7 +134,7 @@ ws_start_provider() {
             export VANTLO_PROVIDER=${BASH_REMATCH[1]} && return 0
         kill -0 "$WS_PROVIDER_PID" 2>/dev/null && sleep 0.1 || break
     done
-    ws_log "vantlo-provider did not start: $(cat "$WS_TMP/provider.log" 2>/dev/null)"
+    echo >&2 "wine-session: vantlo-provider did not start: $(cat "$WS_TMP/provider.log" 2>/dev/null)"
     return 1
 }
 
