@@ -1,11 +1,13 @@
-// The Desktop against a real vantlo-provider (its demo account): the work
-// runs on the executor's threads and comes back as tasks that the test runs
-// as the user-interface thread would.
+// The Desktop against a real vantlo-provider, over an account with folders
+// "甲" (files a.txt, b.txt, c.txt) and "乙" (empty): the work runs on the
+// executor's threads and comes back as tasks that the test runs as the
+// user-interface thread would.
 #include <gtest/gtest.h>
 
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -13,6 +15,7 @@
 #include "provider_process.h"
 #include "scripted_server.h"
 #include "session/cells.h"
+#include "session/folders.h"
 #include "session/signin.h"
 
 namespace {
@@ -52,10 +55,17 @@ protected:
     void SetUp() override {
         auto session = std::make_shared<session::Session>();
         session->providerOverride = provider_.HostPort();
-        ASSERT_EQ(session::SignIn(*session, "demo@163.example", 1, "vantlo-demo"), session::SignInResult::Ok);
+        ASSERT_EQ(session::SignIn(*session, "desk@163.example", 1, "desk-pass"), session::SignInResult::Ok);
+        for (const char* name : {"甲", "乙"})
+            ASSERT_EQ(session::CreateUserFolder(*session, name, ids_[name]), session::Status::Ok);
+        for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
+            std::ofstream(dir_ / name) << name;
+            ASSERT_TRUE(
+                session::Succeeded(session::StoreFileInFolder(*session, dir_ / name, ids_["甲"], {}, kFast).status));
+        }
         Make(session);
     }
-    void TearDown() override { desktop_->Finish(10s); }
+    void TearDown() override { desktop_->Finish(10s), testsupport::RemoveTree(dir_); }
     void Make(std::shared_ptr<session::Session> session) {
         auto post = [tasks = tasks_](app::Task task) {
             std::lock_guard<std::mutex> lock(tasks->first);
@@ -63,7 +73,7 @@ protected:
         };
         desktop_ = app::Desktop::Create(std::move(session), post, clock_);
         desktop_->AddView(screen_);
-        desktop_->Pacing() = app::UploadPacing{0, session::StoreOptions{10000, 0, 20, 200}};
+        desktop_->Pacing() = app::UploadPacing{0, kFast};
     }
     // Runs the tasks posted to the user-interface thread until `done` holds,
     // and the progress timer's ticks whenever none waits.
@@ -93,13 +103,22 @@ protected:
         desktop_->OpenFolder(id);
         ASSERT_TRUE(RunUntil([&, pages = screen_.pages] { return screen_.pages > pages; }));
     }
+    // The subjects of the shown page in order of name, and the row of one.
     std::vector<std::string> Subjects() const {
         std::vector<std::string> subjects;
         for (const app::Message& m : desktop_->ShownPage().rows) subjects.push_back(m.subject);
-        return subjects;
+        return std::sort(subjects.begin(), subjects.end()), subjects;
+    }
+    int Row(const std::string& name) const {
+        const auto& rows = desktop_->ShownPage().rows;
+        return int(std::find_if(rows.begin(), rows.end(), [&](auto& m) { return m.subject == name; }) - rows.begin());
     }
 
-    testsupport::ProviderProcess provider_;
+    static constexpr session::StoreOptions kFast{10000, 0, 20, 200};
+
+    testsupport::ProviderProcess provider_{{"desk@163.example:desk-pass"}};
+    fs::path dir_ = testsupport::MakeTempDir("vantlo-desktop-");
+    std::map<std::string, std::string> ids_;
     std::shared_ptr<std::pair<std::mutex, std::deque<app::Task>>> tasks_ =
         std::make_shared<std::pair<std::mutex, std::deque<app::Task>>>();
     Clock clock_;
@@ -110,28 +129,25 @@ protected:
 TEST_F(DesktopTest, OpensTheLatestFolderAskedForAndMovesAndDeletesItsRows) {
     Load();
     EXPECT_EQ(screen_.busyChanges, 2) << "busy, then idle";
-    ASSERT_EQ(screen_.Id("工作文档"), "65550");
     desktop_->OpenFolder("1");
-    Open("65550");
+    Open(ids_["甲"]);
     EXPECT_EQ(screen_.pages, 1) << "the inbox's page came after another folder was asked for";
-    EXPECT_EQ(screen_.titles.back(), "工作文档(0/2)");
-    EXPECT_EQ(Subjects(), (std::vector<std::string>{"会议纪要 2026-01-05.txt", "预算 2026.csv"}));
-    EXPECT_EQ(desktop_->CheckDownload(2), app::DownloadCheck::NoRow);
+    EXPECT_EQ(screen_.titles.back(), "甲(3/3)");
+    EXPECT_EQ(Subjects(), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
+    EXPECT_EQ(desktop_->CheckDownload(3), app::DownloadCheck::NoRow);
 
-    desktop_->MoveRows({1}, screen_.Id("照片"), true);
+    desktop_->MoveRows({Row("b.txt")}, ids_["乙"], true);
     EXPECT_EQ(screen_.Status(), app::kMovingText);
     ASSERT_TRUE(RunUntil([&] { return screen_.Status() == app::kMoveDoneText; }));
-    EXPECT_EQ(Subjects(), std::vector<std::string>{"会议纪要 2026-01-05.txt"}) << "listed again";
-    desktop_->MoveRows({0}, screen_.Id("照片"), false);
-    ASSERT_TRUE(RunUntil([&] { return desktop_->ShownPage().rows.empty(); }));
+    EXPECT_EQ(Subjects(), (std::vector<std::string>{"a.txt", "c.txt"})) << "listed again";
+    desktop_->MoveRows({Row("a.txt")}, ids_["乙"], false);
+    ASSERT_TRUE(RunUntil([&] { return desktop_->ShownPage().rows.size() == 1; }));
     EXPECT_EQ(screen_.Status(), app::kMoveDoneText) << "a move of selected rows says nothing";
-    Open(screen_.Id("照片"));
-    desktop_->DeleteRows({0, 2});
+    Open(ids_["乙"]);
+    desktop_->DeleteRows({Row("b.txt")});
     EXPECT_EQ(screen_.Status(), app::kDeletingText);
     ASSERT_TRUE(RunUntil([&] { return screen_.Status() == app::kReadyText; }));
-    EXPECT_EQ(Subjects(), std::vector<std::string>{"sunset.bmp"}) << "the newest and the oldest went";
-    Open("1");
-    EXPECT_EQ(desktop_->CheckDownload(1), app::DownloadCheck::NoAttachment) << "the greeting has none";
+    EXPECT_EQ(Subjects(), std::vector<std::string>{"a.txt"});
 }
 
 TEST_F(DesktopTest, FolderCommandsTellTheTreeWhatToShow) {
@@ -150,9 +166,8 @@ TEST_F(DesktopTest, FolderCommandsTellTheTreeWhatToShow) {
 }
 
 TEST_F(DesktopTest, AStoredFileGoesToTheFolderOpenWhenItBeganAndComesBackWhole) {
-    Load();
-    Open("65552");
-    fs::path file = fs::temp_directory_path() / ("vantlo-desktop-" + std::to_string(provider_.Port()) + ".bin");
+    Open(ids_["乙"]);
+    fs::path file = dir_ / "stored.bin";
     std::ofstream(file, std::ios::binary) << std::string(300000, 'v') << "end";
     desktop_->StartUpload(file);
     EXPECT_FALSE(desktop_->UploadSlotFree());
@@ -160,8 +175,8 @@ TEST_F(DesktopTest, AStoredFileGoesToTheFolderOpenWhenItBeganAndComesBackWhole) 
     ASSERT_TRUE(RunUntil([&] { return screen_.Status() == app::kUploadDoneText; }));
     const std::vector<std::string> told = {app::kAllDoneText, app::kFetchingUploadText, app::kUploadDoneText};
     EXPECT_EQ(std::vector<std::string>(screen_.statuses.end() - 3, screen_.statuses.end()), told);
-    Open("65552");
-    ASSERT_EQ(Subjects()[0], file.filename().string());
+    Open(ids_["乙"]);
+    ASSERT_EQ(Subjects(), std::vector<std::string>{"stored.bin"});
 
     ASSERT_EQ(desktop_->CheckDownload(0), app::DownloadCheck::Ready);
     EXPECT_EQ(desktop_->StartDownload(0), file.filename().string());
@@ -180,8 +195,6 @@ TEST_F(DesktopTest, AStoredFileGoesToTheFolderOpenWhenItBeganAndComesBackWhole) 
     desktop_->StartUpload(file.string() + ".missing");
     ASSERT_TRUE(RunUntil([&] { return !clock_.running; }));
     EXPECT_EQ(screen_.Status(), "上传失败: 无法读取本地文件") << "the failure stays past the display's end";
-    fs::remove(file);
-    fs::remove(saved);
 }
 
 TEST_F(DesktopTest, AnUnreachableProviderGetsTheErrorBoxAndAFailureText) {
