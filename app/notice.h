@@ -23,7 +23,8 @@ session::Request NoticeRequest(const std::string& hostLine);
 // Tries the endpoints in order until one accepts the connection, and fetches
 // the notice from that one only. On Ok, `body` holds the answer's body (the
 // bytes after the first empty line). ConnectFailed when no endpoint
-// accepted; Refused when the answer held no empty line or an empty body.
+// accepted; Refused for an empty body; the exchange's own status for an
+// answer it could not take whole (Incomplete when cut inside its header).
 session::Status FetchNotice(const std::vector<session::Endpoint>& endpoints, const session::ExchangeLimits& limits,
                             std::string& body);
 

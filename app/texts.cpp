@@ -50,6 +50,11 @@ std::string Reason(session::Status status, bool writing) {
     case Status::SendFailed: return "连接中断";
     case Status::CertificateRefused: return "服务器证书未通过验证";
     case Status::SecureChannelFailed: return "无法建立安全连接";
+    case Status::Unreadable: return "服务器的回答无法读懂";
+    case Status::TooSlow: return "传输太慢, 已放弃";
+    case Status::AnswerTooLarge: return "服务器的回答太大";
+    case Status::BadName: return "文件名含有不能发送的字符";
+    case Status::BoundaryClash: return "无法为文件找到分隔符";
     }
     return "错误 " + std::to_string(static_cast<int>(status));
 }

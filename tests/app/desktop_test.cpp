@@ -12,8 +12,8 @@
 #include <thread>
 
 #include "app/desktop.h"
+#include "fault_server.h"
 #include "provider_process.h"
-#include "scripted_server.h"
 #include "session/cells.h"
 #include "session/folders.h"
 #include "session/signin.h"
@@ -199,7 +199,7 @@ TEST_F(DesktopTest, AStoredFileGoesToTheFolderOpenWhenItBeganAndComesBackWhole) 
 
 TEST_F(DesktopTest, AnUnreachableProviderGetsTheErrorBoxAndAFailureText) {
     auto away = std::make_shared<session::Session>();
-    session::SetCell(away->host, "127.0.0.1:" + std::to_string(testsupport::ClosedPort()));
+    session::SetCell(away->host, "127.0.0.1:" + std::to_string(testsupport::FaultServer().Port()));
     Make(away);
     desktop_->CreateFolder("新文件夹");
     desktop_->MoveRows({}, "65550", true);
