@@ -101,8 +101,11 @@ bool Desktop::Run(Lane lane, std::function<Result(session::Session&)> work,
     bool onLane = lane == Lane::Session;
     bool started = executor_->Run(lane, [reply, session, onLane, work = std::move(work), done = std::move(done)] {
         Result result = work(*session);
-        reply([onLane, done, result = std::move(result)](Desktop& desktop) {
+        // The provider's code for a refusal is kept per thread: take it here.
+        std::string refusal = session::LastRefusalCode();
+        reply([onLane, done, result = std::move(result), refusal](Desktop& desktop) {
             if (onLane) desktop.LaneWorkEnded();
+            desktop.refusalCode_ = refusal;
             done(desktop, result);
         });
     });
@@ -137,7 +140,7 @@ void Desktop::Report(Work work, session::Status status) {
         std::string text = session::ConnectFailureText(*alerted);
         Tell([&](DesktopView& v) { v.ConnectionFailed(text); });
     }
-    SetStatus(FailureText(work, status));
+    SetStatus(FailureText(work, status, refusalCode_));
 }
 
 void Desktop::ReportTransfer(Work work, session::Status status) {

@@ -166,6 +166,7 @@ private:
     unsigned listing_ = 0;  // the latest listing asked for; older ones are dropped
     int laneWork_ = 0;      // work on the session lane not yet answered
     int refreshTick_ = 1;
+    std::string refusalCode_;  // the provider's code of the refusal the last result brought
 
     bool uploadStarting_ = false;  // an upload started whose routine has not yet ended
     bool downloadTaken_ = false;   // a download taken on: dialog open or bytes travelling

@@ -96,9 +96,11 @@ std::string TwoDecimals(std::int64_t remainder, std::int64_t unit) {
 }
 }  // namespace
 
-std::string FailureText(Work work, session::Status status) {
+std::string FailureText(Work work, session::Status status, const std::string& refusalCode) {
     if (status == session::Status::Ok) return {};
-    return std::string(WorkName(work)) + "失败: " + Reason(status, work == Work::Download);
+    std::string text = std::string(WorkName(work)) + "失败: " + Reason(status, work == Work::Download);
+    if (status == session::Status::Refused && !refusalCode.empty()) text += " (" + refusalCode + ")";
+    return text;
 }
 
 std::string ProgressText(const TransferCounts& counts) {

@@ -29,8 +29,9 @@ inline constexpr char kWorkNotStartedText[] = "无法启动后台任务";
 // What a piece of work was, for the text of its failure.
 enum class Work { LoadFolders, List, CreateFolder, RenameFolder, DeleteFolder, Move, Delete, Upload, Download };
 
-// "<work>失败: <reason>"; empty for Status::Ok.
-std::string FailureText(Work work, session::Status status);
+// "<work>失败: <reason>"; empty for Status::Ok. A refusal names the
+// provider's code for it, when it gave one.
+std::string FailureText(Work work, session::Status status, const std::string& refusalCode = "");
 
 struct TransferCounts {
     bool uploading = false;

@@ -161,6 +161,8 @@ TEST_F(DesktopTest, FolderCommandsTellTheTreeWhatToShow) {
     desktop_->DeleteFolder(id);
     Load();
     EXPECT_EQ(screen_.Id("改名后"), "");
+    desktop_->DeleteFolder(id);  // again: the provider names why it refuses
+    ASSERT_TRUE(RunUntil([&] { return screen_.Status() == "删除文件夹失败: 服务器拒绝了请求 (FA_FOLDER_NOT_FOUND)"; }));
     for (int tick = 1; tick <= 10; ++tick) desktop_->OnRefreshTick();
     EXPECT_EQ(screen_.stale, 2) << "at the tenth tick of the refresh timer";
 }
