@@ -13,6 +13,7 @@ packages=(
   wine wine64 xvfb xdotool x11-utils imagemagick fonts-wqy-microhei
   clang libclang-rt-14-dev
   curl time procps python3 locales
+  dovecot-imapd
 )
 
 # Wine takes the ANSI code page and the conversion of file names from the

@@ -12,7 +12,7 @@
 #   rogue          TLS with a certificate from another CA; `log` gets one
 #                  "rogue BYTES" line per connection (bytes received after
 #                  the handshake)
-# Without dovecot installed it prints why and exits 0 without running COMMAND.
+# Without dovecot installed it prints why and exits 77 (skipped) without running COMMAND.
 # Usage: dovecot_fixture.py -- COMMAND [ARGS...]
 import os, shutil, socket, ssl, subprocess, sys, tempfile, threading, time
 
@@ -142,7 +142,7 @@ def main():
     dovecot = shutil.which("dovecot") or ("/usr/sbin/dovecot" if os.path.exists("/usr/sbin/dovecot") else None)
     if not dovecot:
         print("dovecot_fixture: dovecot is not installed (scripts/setup.sh installs it); skipping", command[0])
-        return 0
+        return 77
     d = tempfile.mkdtemp(prefix="vantlo-dovecot.")
     os.chmod(d, 0o755)
     process = None
