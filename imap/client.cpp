@@ -236,6 +236,8 @@ Outcome Client::Untag(const UntaggedHandler& handler) {
     bool taken = false;
     if (handler && !(outcome = handler(head, *reader_, taken)).Ok()) return outcome;
     if (taken) return Success();
+    if (head.numbered && head.word == "EXISTS") exists_ = head.number;
+    if (head.numbered && head.word == "EXPUNGE" && exists_ > 0) --exists_;
     if (head.word != "CAPABILITY") return reader_->SkipLine();
     std::string list;
     if (!(outcome = reader_->RestOfLine(list)).Ok()) return outcome;

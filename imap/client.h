@@ -99,6 +99,8 @@ public:
     // The UIDVALIDITY the last SELECT reported (0 when none).
     std::uint32_t UidValidity() const { return uidValidity_; }
     void ForgetUidValidity() { uidValidity_ = 0; }
+    // Mails in the selected folder, as EXISTS and EXPUNGE responses tell.
+    std::uint64_t Exists() const { return exists_; }
     void Close();
 
 private:
@@ -117,6 +119,7 @@ private:
     std::string host_;
     std::string bye_;
     std::uint32_t uidValidity_ = 0;
+    std::uint64_t exists_ = 0;
     unsigned nextTag_ = 1;
     bool broken_ = true;
 };

@@ -133,8 +133,8 @@ public:
         Folder folder;
         Outcome outcome = Find(folderId, folder);
         if (outcome.Ok() && folder.system) return Failure(StoreCode::Refused, folderId + " cannot be deleted");
-        std::uint32_t exists = 0;
-        if (outcome.Ok()) outcome = Select(folderId), exists = exists_;
+        std::uint64_t exists = 0;
+        if (outcome.Ok()) outcome = Select(folderId), exists = client_->Exists();
         if (outcome.Ok() && exists > 0)
             return Failure(StoreCode::Refused, folderId + " still holds " + std::to_string(exists) + " mails");
         if (outcome.Ok() && client_->Has("UNSELECT")) outcome = client_->Run(Command("UNSELECT"));
@@ -415,20 +415,13 @@ private:
         if (!outcome.Ok() || selected_ == folderId) return outcome;
         selected_.clear();
         client_->ForgetUidValidity();
-        std::uint32_t exists = 0;
-        outcome = client_->Run(Command("SELECT").String(folder.raw), [&](const Untagged& head, ResponseReader& reader, bool& taken) {
-            if (head.word == "EXISTS") exists = static_cast<std::uint32_t>(head.number);
-            taken = false;
-            (void)reader;
-            return Success();
-        });
+        outcome = client_->Run(Command("SELECT").String(folder.raw));
         if (!outcome.Ok()) return outcome;
         const std::uint32_t validity = client_->UidValidity();
         if (validity == 0) return Failure(StoreCode::Corrupt, "the server gave no UIDVALIDITY for " + folderId);
         // A renumbered folder: nothing known about its mails holds any more.
         if (validity_.count(folderId) && validity_[folderId] != validity) structures_.clear();
         validity_[folderId] = validity;
-        exists_ = exists;
         selected_ = folderId;
         return Success();
     }
@@ -576,14 +569,17 @@ private:
     std::map<std::string, std::uint32_t> validity_;  // the last UIDVALIDITY seen, per folder
     std::map<std::string, Cached> structures_;      // by mail id
     std::string selected_;
-    std::uint32_t exists_ = 0;
 };
 
 }  // namespace
 
 Outcome OpenStore(const std::string& url, const std::string& account, const std::string& password,
                   const std::string& caFile, const StoreLimits& limits, std::unique_ptr<catalog::MailStore>& store) {
-    Settings settings{{}, account, password, caFile, limits};
+    Settings settings;
+    settings.account = account;
+    settings.password = password;
+    settings.caFile = caFile;
+    settings.limits = limits;
     std::string problem;
     if (!ParseServerUrl(url, settings.address, problem)) return Failure(StoreCode::Refused, problem);
     if (account.find_first_of(std::string("\r\n\0", 3)) != std::string::npos ||

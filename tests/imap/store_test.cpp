@@ -117,6 +117,17 @@ TEST_F(DovecotTest, FoldersKeepTheirNamesThroughCreateRenameAndDelete) {
     EXPECT_EQ(store->DeleteFolder("INBOX").code, StoreCode::Refused);
     ASSERT_OK(store->DeleteFolder("Akten/2026 \xE2\x9C\x93"));
     EXPECT_EQ(store->DeleteFolder("Akten/2026 \xE2\x9C\x93").code, StoreCode::NotFound);
+
+    // A folder made anew numbers its mails anew: a key from before names no mail, not another one.
+    PutResult old, fresh;
+    ASSERT_OK(store->CreateFolder("Again", id));
+    ASSERT_OK(PutFile(*store, Write("old.txt", "old"), id, {}, old));
+    ASSERT_OK(MoveFile(*store, old.key, "INBOX"));
+    ASSERT_OK(store->DeleteFolder(id));
+    ASSERT_OK(store->CreateFolder("Again", id));
+    ASSERT_OK(PutFile(*store, Write("new.txt", "new"), id, {}, fresh));
+    EXPECT_EQ(old.key.substr(old.key.rfind(':')), fresh.key.substr(fresh.key.rfind(':')));  // the same UID
+    EXPECT_EQ(GetFile(*store, old.key, dir / "back").code, StoreCode::NotFound);
 }
 
 TEST_F(DovecotTest, MultiPartFilesRoundTripMoveAndGoToTheTrashOnAFullAndALeanServer) {
