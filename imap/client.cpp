@@ -71,8 +71,8 @@ bool ParseServerUrl(const std::string& url, ServerAddress& address, std::string&
     address.port = static_cast<std::uint16_t>(port);
     bool hostOk = !address.host.empty();
     for (char c : address.host)
-        hostOk = hostOk && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-                            c == '-');
+        hostOk = hostOk &&
+                 ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-');
     if (hostOk && port != 0) return true;
     problem = "not a server address: " + url;
     return false;
@@ -294,8 +294,8 @@ Outcome Client::Run(const Command& command, const UntaggedHandler& handler, Stat
             const bool plus = Has("LITERAL+") || (Has("LITERAL-") && piece.size <= 4096);
             pending += "{" + std::to_string(piece.size) + (plus ? "+}\r\n" : "}\r\n");
             if (!goAhead(!plus)) break;
-            outcome = piece.kind == Command::Piece::Kind::Literal ? connection_->Send(piece.text)
-                                                                  : piece.write(*connection_);
+            outcome =
+                piece.kind == Command::Piece::Kind::Literal ? connection_->Send(piece.text) : piece.write(*connection_);
             break;
         }
         case Command::Piece::Kind::Answer:

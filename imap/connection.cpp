@@ -40,11 +40,10 @@ Outcome Connection::Send(const char* data, std::size_t size) {
     if (!socket_.IsOpen()) return Failure(StoreCode::Broken, "the connection to " + host_ + " is closed");
     for (std::size_t done = 0; done < size;) {
         net::WaitResult ready = Wait(true);
-        if (ready == net::WaitResult::TimedOut)
-            return Failure(StoreCode::TimedOut, host_ + " stopped taking data");
-        long sent = ready == net::WaitResult::Ready ? (tls_ ? tls_->Send(data + done, size - done)
-                                                            : socket_.Send(data + done, size - done))
-                                                    : -1;
+        if (ready == net::WaitResult::TimedOut) return Failure(StoreCode::TimedOut, host_ + " stopped taking data");
+        long sent = ready == net::WaitResult::Ready
+                        ? (tls_ ? tls_->Send(data + done, size - done) : socket_.Send(data + done, size - done))
+                        : -1;
         if (sent < 0 && !tls_ && net::LastErrorIsWouldBlock()) continue;
         if (sent < 0) return Failure(StoreCode::Broken, "the connection to " + host_ + " broke while sending");
         done += static_cast<std::size_t>(sent);
@@ -57,8 +56,7 @@ Outcome Connection::Read(char* into, std::size_t capacity, std::size_t& got) {
     if (!socket_.IsOpen()) return Failure(StoreCode::Broken, "the connection to " + host_ + " is closed");
     for (;;) {
         net::WaitResult ready = Wait(false);
-        if (ready == net::WaitResult::TimedOut)
-            return Failure(StoreCode::TimedOut, host_ + " did not answer in time");
+        if (ready == net::WaitResult::TimedOut) return Failure(StoreCode::TimedOut, host_ + " did not answer in time");
         long received = ready == net::WaitResult::Ready
                             ? (tls_ ? tls_->Receive(into, capacity) : socket_.Receive(into, capacity))
                             : -1;

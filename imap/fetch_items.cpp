@@ -103,10 +103,10 @@ bool ParseInternalDate(const std::string& text, std::int64_t& utcSeconds) {
     if (date.size() > 1 && date[1] == '-') date.insert(0, "0");
     int day, year, hour, minute, second, zone;
     const std::size_t month = date.size() == 26 ? kMonths.find(date.substr(3, 3)) : std::string::npos;
-    if (month == std::string::npos || month % 3 != 0 || date[2] != '-' || date[6] != '-' ||
-        !Digits(date, 0, 2, day) || !Digits(date, 7, 4, year) || !Digits(date, 12, 2, hour) ||
-        !Digits(date, 15, 2, minute) || !Digits(date, 18, 2, second) || !Digits(date, 22, 4, zone) ||
-        (date[21] != '+' && date[21] != '-') || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60)
+    if (month == std::string::npos || month % 3 != 0 || date[2] != '-' || date[6] != '-' || !Digits(date, 0, 2, day) ||
+        !Digits(date, 7, 4, year) || !Digits(date, 12, 2, hour) || !Digits(date, 15, 2, minute) ||
+        !Digits(date, 18, 2, second) || !Digits(date, 22, 4, zone) || (date[21] != '+' && date[21] != '-') || day < 1 ||
+        day > 31 || hour > 23 || minute > 59 || second > 60)
         return false;
     const int offset = (zone / 100 * 60 + zone % 100) * 60 * (date[21] == '-' ? -1 : 1);
     utcSeconds = DaysFromCivil(year, static_cast<unsigned>(month / 3 + 1), static_cast<unsigned>(day)) * 86400 +
@@ -120,9 +120,11 @@ std::string MailIdOf(const MailRef& ref) {
 
 bool ParseMailId(const std::string& id, MailRef& ref) {
     const std::size_t second = id.rfind(':');
-    const std::size_t first = second == std::string::npos || second == 0 ? std::string::npos : id.rfind(':', second - 1);
+    const std::size_t first =
+        second == std::string::npos || second == 0 ? std::string::npos : id.rfind(':', second - 1);
     std::uint64_t validity = 0, uid = 0;
-    if (first == std::string::npos || first == 0 || !ParseNumber(id.substr(first + 1, second - first - 1), 0xffffffffu, validity) ||
+    if (first == std::string::npos || first == 0 ||
+        !ParseNumber(id.substr(first + 1, second - first - 1), 0xffffffffu, validity) ||
         !ParseNumber(id.substr(second + 1), 0xffffffffu, uid) || uid == 0 || validity == 0)
         return false;
     ref = {id.substr(0, first), static_cast<std::uint32_t>(validity), static_cast<std::uint32_t>(uid)};

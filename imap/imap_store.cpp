@@ -36,7 +36,8 @@ bool Contains(const Value& list, const std::string& lowerAtom) {
 // name the webmail of our domains uses).
 bool TrashByName(const std::string& id) {
     std::string leaf = id.substr(id.find_last_of("/.") == std::string::npos ? 0 : id.find_last_of("/.") + 1);
-    for (const char* name : {"TRASH", "DELETED MESSAGES", "DELETED ITEMS", "DELETED", "BIN", "\xE5\xB7\xB2\xE5\x88\xA0\xE9\x99\xA4"})
+    for (const char* name :
+         {"TRASH", "DELETED MESSAGES", "DELETED ITEMS", "DELETED", "BIN", "\xE5\xB7\xB2\xE5\x88\xA0\xE9\x99\xA4"})
         if (Upper(leaf) == name) return true;
     return false;
 }
@@ -85,24 +86,24 @@ public:
             if (!outcome.Ok()) break;
             FolderInfo info{id, id, 0, 0, 0, folder.system};
             const bool size = client_->Has("STATUS=SIZE");
-            outcome = client_->Run(Command("STATUS").String(folder.raw).Text(size ? " (MESSAGES UNSEEN SIZE)"
-                                                                                   : " (MESSAGES UNSEEN)"),
-                                   [&](const Untagged& head, ResponseReader& reader, bool& taken) {
-                                       if (head.word != "STATUS") return Success();
-                                       taken = true;
-                                       std::vector<Value> values;
-                                       Outcome read = ReadLine(reader, values);
-                                       const Value& counts = values.size() > 1 ? values[1] : Value();
-                                       for (std::size_t i = 0; i + 1 < counts.items.size(); i += 2) {
-                                           std::uint64_t n = 0;
-                                           ParseNumber(counts.items[i + 1].text, ~std::uint64_t(0) >> 1, n);
-                                           const std::string key = Upper(counts.items[i].text);
-                                           if (key == "MESSAGES") info.messages = n;
-                                           if (key == "UNSEEN") info.unread = n;
-                                           if (key == "SIZE") info.bytes = n;
-                                       }
-                                       return read;
-                                   });
+            outcome = client_->Run(
+                Command("STATUS").String(folder.raw).Text(size ? " (MESSAGES UNSEEN SIZE)" : " (MESSAGES UNSEEN)"),
+                [&](const Untagged& head, ResponseReader& reader, bool& taken) {
+                    if (head.word != "STATUS") return Success();
+                    taken = true;
+                    std::vector<Value> values;
+                    Outcome read = ReadLine(reader, values);
+                    const Value& counts = values.size() > 1 ? values[1] : Value();
+                    for (std::size_t i = 0; i + 1 < counts.items.size(); i += 2) {
+                        std::uint64_t n = 0;
+                        ParseNumber(counts.items[i + 1].text, ~std::uint64_t(0) >> 1, n);
+                        const std::string key = Upper(counts.items[i].text);
+                        if (key == "MESSAGES") info.messages = n;
+                        if (key == "UNSEEN") info.unread = n;
+                        if (key == "SIZE") info.bytes = n;
+                    }
+                    return read;
+                });
             out.push_back(info);
         }
         return outcome;
@@ -188,7 +189,8 @@ public:
         std::string items, textBytes;
         std::map<std::string, std::uint64_t> binarySizes;
         if (structure.text >= 0)
-            items = "BODY.PEEK[" + structure.leaves[structure.text].section + "]<0." + std::to_string(kMaxTextBody) + ">";
+            items =
+                "BODY.PEEK[" + structure.leaves[structure.text].section + "]<0." + std::to_string(kMaxTextBody) + ">";
         for (int index : structure.attachments)
             if (binary) items += (items.empty() ? "" : " ") + ("BINARY.SIZE[" + structure.leaves[index].section + "]");
         if (!items.empty()) {
@@ -196,7 +198,8 @@ public:
                 for (auto& [key, value] : fetched) {
                     std::uint64_t size = 0;
                     if (key.compare(0, 5, "BODY[") == 0) textBytes = value.text;
-                    if (key.compare(0, 12, "BINARY.SIZE[") == 0 && ParseNumber(value.text, ~std::uint64_t(0) >> 2, size))
+                    if (key.compare(0, 12, "BINARY.SIZE[") == 0 &&
+                        ParseNumber(value.text, ~std::uint64_t(0) >> 2, size))
                         binarySizes[key.substr(12, key.size() - 13)] = size;
                 }
             });
@@ -209,7 +212,8 @@ public:
             Decoder decoder(CodingOf(text.encoding, coding) ? coding : Coding::Identity);
             if (!decoder.Feed(textBytes.data(), textBytes.size(), decoded) || !decoder.Finish(decoded))
                 return Failure(StoreCode::Corrupt, "the text of mail " + mailId + " is not valid " + text.encoding);
-            if (!ToUtf8(text.charset, decoded, mail.text)) mail.text = DecodeHeader(decoded);
+            // A charset we do not read: its UTF-8 stands, anything else becomes U+FFFD.
+            if (!ToUtf8(text.charset, decoded, mail.text)) ToUtf8("utf-8", decoded, mail.text);
         }
         // Without BINARY the decoded length of an encoded attachment takes a
         // pass over it, unless the mail is ours: its manifest says it (and
@@ -228,7 +232,8 @@ public:
                 length = manifest.partSize;
             } else if (CodingOf(part.encoding, coding) && coding != Coding::Identity) {
                 length = 0;
-                outcome = StreamSection(ref, part, false, [&](const char*, std::size_t size) { return length += size, true; });
+                outcome = StreamSection(ref, part, false,
+                                        [&](const char*, std::size_t size) { return length += size, true; });
                 if (!outcome.Ok()) return outcome;
             }
             mail.attachments.push_back({part.name, length});
@@ -246,7 +251,10 @@ public:
             part.attachmentName.find_first_of("\r\n") != std::string::npos)
             return Failure(StoreCode::Refused, "a subject or name holding a line break");
         messageId = random + "." + part.uploadId + "@vantlo.invalid";
-        from = settings_.account.find('@') != std::string::npos ? settings_.account : "vantlo@localhost.invalid";
+        const bool address = settings_.account.find('@') != std::string::npos &&
+                             std::all_of(settings_.account.begin(), settings_.account.end(),
+                                         [](char c) { return c > 0x20 && c < 0x7F && c != '<' && c != '>'; });
+        from = address ? settings_.account : "vantlo@localhost.invalid";
         const PartMessage message = ComposePart(part, from, messageId, "=_vantlo_" + random, catalog::UtcNow());
 
         std::ifstream source(part.source, std::ios::binary);
@@ -256,7 +264,8 @@ public:
             Outcome sent = connection.Send(message.head);
             std::vector<char> chunk(kSendChunk);
             for (std::uint64_t done = 0; sent.Ok() && done < part.length;) {
-                const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), part.length - done));
+                const std::size_t want =
+                    static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), part.length - done));
                 if (!source.read(chunk.data(), static_cast<std::streamsize>(want)))
                     return Failure(StoreCode::LocalFile, "the file to store ended early");
                 sent = connection.Send(Base64Lines(chunk.data(), want));
@@ -298,7 +307,8 @@ public:
         Cached cached;
         Outcome outcome = Structure(mailId, ref, cached);
         if (!outcome.Ok()) return outcome;
-        if (cached.structure.attachments.empty()) return Failure(StoreCode::NotFound, "mail " + mailId + " has no attachment");
+        if (cached.structure.attachments.empty())
+            return Failure(StoreCode::NotFound, "mail " + mailId + " has no attachment");
         const BodyPart& part = cached.structure.leaves[cached.structure.attachments.front()];
         return StreamSection(ref, part, client_->Has("BINARY"), sink);
     }
@@ -360,26 +370,28 @@ private:
         Outcome outcome = Ready();
         if (!outcome.Ok()) return outcome;
         std::map<std::string, Folder> folders;
-        outcome = client_->Run(Command("LIST \"\" \"*\""), [&](const Untagged& head, ResponseReader& reader, bool& taken) {
-            if (head.word != "LIST") return Success();
-            taken = true;
-            std::vector<Value> values;
-            Outcome read = ReadLine(reader, values);
-            if (!read.Ok() || values.size() < 3) return read.Ok() ? Failure(StoreCode::Corrupt, "a garbled LIST") : read;
-            const Value& flags = values[0];
-            if (Contains(flags, "\\noselect") || Contains(flags, "\\nonexistent")) return read;
-            Folder folder;
-            folder.raw = values[2].text;
-            std::string id;
-            if (!DecodeMailboxName(folder.raw, id)) id = folder.raw;
-            if (Upper(id) == "INBOX") id = "INBOX";
-            folder.trash = Contains(flags, "\\trash");
-            folder.system = id == "INBOX" || folder.trash;
-            for (const char* use : {"\\sent", "\\drafts", "\\junk", "\\archive", "\\all", "\\flagged"})
-                folder.system = folder.system || Contains(flags, use);
-            folders[id] = folder;
-            return read;
-        });
+        outcome =
+            client_->Run(Command("LIST \"\" \"*\""), [&](const Untagged& head, ResponseReader& reader, bool& taken) {
+                if (head.word != "LIST") return Success();
+                taken = true;
+                std::vector<Value> values;
+                Outcome read = ReadLine(reader, values);
+                if (!read.Ok() || values.size() < 3)
+                    return read.Ok() ? Failure(StoreCode::Corrupt, "a garbled LIST") : read;
+                const Value& flags = values[0];
+                if (Contains(flags, "\\noselect") || Contains(flags, "\\nonexistent")) return read;
+                Folder folder;
+                folder.raw = values[2].text;
+                std::string id;
+                if (!DecodeMailboxName(folder.raw, id)) id = folder.raw;
+                if (Upper(id) == "INBOX") id = "INBOX";
+                folder.trash = Contains(flags, "\\trash");
+                folder.system = id == "INBOX" || folder.trash;
+                for (const char* use : {"\\sent", "\\drafts", "\\junk", "\\archive", "\\all", "\\flagged"})
+                    folder.system = folder.system || Contains(flags, use);
+                folders[id] = folder;
+                return read;
+            });
         if (!outcome.Ok()) return outcome;
         // Without a marked trash, one of the well-known names serves.
         if (std::none_of(folders.begin(), folders.end(), [](auto& f) { return f.second.trash; }))
@@ -429,8 +441,8 @@ private:
     Outcome Selected(const MailRef& ref) {
         Outcome outcome = Select(ref.folder);
         if (outcome.Ok() && validity_[ref.folder] != ref.validity)
-            return Failure(StoreCode::NotFound, "the server renumbered the mails of " + ref.folder +
-                                                    " since mail " + MailIdOf(ref) + " was listed: list it again");
+            return Failure(StoreCode::NotFound, "the server renumbered the mails of " + ref.folder + " since mail " +
+                                                    MailIdOf(ref) + " was listed: list it again");
         return outcome;
     }
 
@@ -447,7 +459,8 @@ private:
     }
 
     // Each FETCH of the command that carries a UID, with its items.
-    Outcome Fetch(const std::string& command, const std::function<void(std::uint32_t, std::map<std::string, Value>&)>& each,
+    Outcome Fetch(const std::string& command,
+                  const std::function<void(std::uint32_t, std::map<std::string, Value>&)>& each,
                   const SectionReader& section = {}) {
         return client_->Run(Command(command), [&](const Untagged& head, ResponseReader& reader, bool& taken) {
             if (head.word != "FETCH") return Success();
@@ -464,36 +477,39 @@ private:
     Outcome FetchOne(const MailRef& ref, const std::string& items,
                      const std::function<void(std::map<std::string, Value>&)>& got, const SectionReader& section = {}) {
         bool found = false;
-        Outcome outcome = Fetch("UID FETCH " + std::to_string(ref.uid) + " " + items,
-                                [&](std::uint32_t uid, std::map<std::string, Value>& fetched) {
-                                    if (uid != ref.uid) return;
-                                    found = true;
-                                    got(fetched);
-                                },
-                                section);
+        Outcome outcome = Fetch(
+            "UID FETCH " + std::to_string(ref.uid) + " " + items,
+            [&](std::uint32_t uid, std::map<std::string, Value>& fetched) {
+                if (uid != ref.uid) return;
+                found = true;
+                got(fetched);
+            },
+            section);
         if (outcome.Ok() && !found) return Failure(StoreCode::NotFound, "no mail " + MailIdOf(ref));
         return outcome;
     }
 
-    Outcome Describe(const std::string& folderId, const std::vector<std::uint32_t>& uids, std::vector<MailInfo>& mails) {
+    Outcome Describe(const std::string& folderId, const std::vector<std::uint32_t>& uids,
+                     std::vector<MailInfo>& mails) {
         std::map<std::uint32_t, MailInfo> found;
         const std::size_t batch = std::max<std::size_t>(1, settings_.limits.fetchBatch);
         for (std::size_t at = 0; at < uids.size(); at += batch) {
             std::vector<std::uint32_t> part(uids.begin() + at, uids.begin() + std::min(uids.size(), at + batch));
-            Outcome outcome = Fetch("UID FETCH " + UidSet(part) +
-                                        " (UID RFC822.SIZE INTERNALDATE ENVELOPE BODY.PEEK[HEADER.FIELDS (CONTENT-TYPE)])",
-                                    [&](std::uint32_t uid, std::map<std::string, Value>& items) {
-                                        if (!items.count("ENVELOPE")) return;  // a flag change
-                                        MailInfo& mail = found[uid];
-                                        mail.id = MailIdOf({folderId, validity_[folderId], uid});
-                                        mail.folderId = folderId;
-                                        mail.subject = DecodeHeader(items["ENVELOPE"].At(1).text);
-                                        ParseNumber(items["RFC822.SIZE"].text, ~std::uint64_t(0) >> 2, mail.size);
-                                        ParseInternalDate(items["INTERNALDATE"].text, mail.receivedAt);
-                                        for (auto& [key, value] : items)
-                                            if (key.compare(0, 5, "BODY[") == 0)
-                                                mail.attached = Upper(value.text).find("MULTIPART/MIXED") != std::string::npos;
-                                    });
+            Outcome outcome =
+                Fetch("UID FETCH " + UidSet(part) +
+                          " (UID RFC822.SIZE INTERNALDATE ENVELOPE BODY.PEEK[HEADER.FIELDS (CONTENT-TYPE)])",
+                      [&](std::uint32_t uid, std::map<std::string, Value>& items) {
+                          if (!items.count("ENVELOPE")) return;  // a flag change
+                          MailInfo& mail = found[uid];
+                          mail.id = MailIdOf({folderId, validity_[folderId], uid});
+                          mail.folderId = folderId;
+                          mail.subject = DecodeHeader(items["ENVELOPE"].At(1).text);
+                          ParseNumber(items["RFC822.SIZE"].text, ~std::uint64_t(0) >> 2, mail.size);
+                          ParseInternalDate(items["INTERNALDATE"].text, mail.receivedAt);
+                          for (auto& [key, value] : items)
+                              if (key.compare(0, 5, "BODY[") == 0)
+                                  mail.attached = Upper(value.text).find("MULTIPART/MIXED") != std::string::npos;
+                      });
             if (!outcome.Ok()) return outcome;
         }
         for (auto& [uid, mail] : found)
@@ -532,22 +548,24 @@ private:
             if (!decoder.Feed(data, size, decoded)) return bad = true, false;
             return decoded.empty() || sink(decoded.data(), decoded.size()) || (stopped = true, false);
         };
-        Outcome outcome = FetchOne(ref, "(UID " + std::string(binary ? "BINARY.PEEK[" : "BODY.PEEK[") + part.section + "])",
-                                   [](std::map<std::string, Value>&) {},
-                                   [&](ResponseReader& reader, const Token& token) {
-                                       bool cut = false;
-                                       if (token.kind == TokenKind::Quoted) return feed(token.text.data(), token.text.size()), Success();
-                                       if (token.kind != TokenKind::Literal) return Success();  // NIL
-                                       Outcome read = reader.LiteralStream(token.size, feed, cut);
-                                       if (read.Ok() && (cut || stopped || bad))
-                                           return bad ? Failure(StoreCode::Corrupt, "the attachment is not valid " + part.encoding)
-                                                      : Failure(StoreCode::Cancelled, "");
-                                       return read;
-                                   });
+        Outcome outcome = FetchOne(
+            ref, "(UID " + std::string(binary ? "BINARY.PEEK[" : "BODY.PEEK[") + part.section + "])",
+            [](std::map<std::string, Value>&) {},
+            [&](ResponseReader& reader, const Token& token) {
+                bool cut = false;
+                if (token.kind == TokenKind::Quoted) return feed(token.text.data(), token.text.size()), Success();
+                if (token.kind != TokenKind::Literal) return Success();  // NIL
+                Outcome read = reader.LiteralStream(token.size, feed, cut);
+                if (read.Ok() && (cut || stopped || bad))
+                    return bad ? Failure(StoreCode::Corrupt, "the attachment is not valid " + part.encoding)
+                               : Failure(StoreCode::Cancelled, "");
+                return read;
+            });
         if (outcome.code == StoreCode::Refused && binary) return StreamSection(ref, part, false, sink);
         decoded.clear();
         if (outcome.Ok() && !decoder.Finish(decoded)) return Failure(StoreCode::Corrupt, "the attachment ends garbled");
-        if (outcome.Ok() && !decoded.empty() && !sink(decoded.data(), decoded.size())) return Failure(StoreCode::Cancelled, "");
+        if (outcome.Ok() && !decoded.empty() && !sink(decoded.data(), decoded.size()))
+            return Failure(StoreCode::Cancelled, "");
         return outcome;
     }
 
@@ -567,7 +585,7 @@ private:
     std::unique_ptr<Client> client_;
     std::map<std::string, Folder> folders_;
     std::map<std::string, std::uint32_t> validity_;  // the last UIDVALIDITY seen, per folder
-    std::map<std::string, Cached> structures_;      // by mail id
+    std::map<std::string, Cached> structures_;       // by mail id
     std::string selected_;
 };
 

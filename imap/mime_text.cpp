@@ -157,10 +157,14 @@ std::uint64_t Base64LinesSize(std::uint64_t size) {
 
 bool CodingOf(const std::string& transferEncoding, Coding& coding) {
     const std::string name = Lower(transferEncoding);
-    if (name.empty() || name == "7bit" || name == "8bit" || name == "binary") coding = Coding::Identity;
-    else if (name == "base64") coding = Coding::Base64;
-    else if (name == "quoted-printable") coding = Coding::QuotedPrintable;
-    else return false;
+    if (name.empty() || name == "7bit" || name == "8bit" || name == "binary")
+        coding = Coding::Identity;
+    else if (name == "base64")
+        coding = Coding::Base64;
+    else if (name == "quoted-printable")
+        coding = Coding::QuotedPrintable;
+    else
+        return false;
     return true;
 }
 
@@ -169,9 +173,12 @@ bool Decoder::FeedBase64(char c, std::string& out) {
     if (c == '=') {
         if (padded_) return true;
         padded_ = true;
-        if (count_ == 2) out += static_cast<char>(bits_ >> 4);
-        else if (count_ == 3) out += static_cast<char>(bits_ >> 10), out += static_cast<char>(bits_ >> 2);
-        else return false;
+        if (count_ == 2)
+            out += static_cast<char>(bits_ >> 4);
+        else if (count_ == 3)
+            out += static_cast<char>(bits_ >> 10), out += static_cast<char>(bits_ >> 2);
+        else
+            return false;
         count_ = 0;
         return true;
     }
@@ -191,7 +198,7 @@ bool Decoder::FeedBase64(char c, std::string& out) {
 bool Decoder::FeedQuoted(char c, std::string& out) {
     if (!pending_.empty() && pending_[0] == '=') {
         if (pending_ == "=" && (c == '\r' || HexOf(c) >= 0)) return pending_ += c, true;
-        if (pending_ == "=" && c == '\n') return pending_.clear(), true;  // soft break (LF alone)
+        if (pending_ == "=" && c == '\n') return pending_.clear(), true;    // soft break (LF alone)
         if (pending_ == "=\r" && c == '\n') return pending_.clear(), true;  // soft break
         if (pending_.size() == 2 && HexOf(pending_[1]) >= 0 && HexOf(c) >= 0) {
             out += static_cast<char>(HexOf(pending_[1]) * 16 + HexOf(c));
@@ -211,8 +218,10 @@ bool Decoder::FeedQuoted(char c, std::string& out) {
         out += pending_;
         pending_.clear();
     }
-    if (c == '=') pending_ = "=";
-    else out += c;
+    if (c == '=')
+        pending_ = "=";
+    else
+        out += c;
     return true;
 }
 
@@ -345,7 +354,8 @@ std::string ParameterValue(const std::vector<std::pair<std::string, std::string>
     for (unsigned number = 0; sections.count(number); ++number) {
         auto [extended, value] = sections[number];
         if (number == 0 && extended) {
-            std::size_t first = value.find('\''), second = first == std::string::npos ? first : value.find('\'', first + 1);
+            std::size_t first = value.find('\''),
+                        second = first == std::string::npos ? first : value.find('\'', first + 1);
             if (second != std::string::npos) {
                 charset = value.substr(0, first);
                 value = value.substr(second + 1);

@@ -34,7 +34,7 @@ private:
     bool FeedQuoted(char c, std::string& out);
     Coding coding_;
     std::uint32_t bits_ = 0;
-    int count_ = 0;     // base64: sextets held; quoted-printable: bytes held in pending_
+    int count_ = 0;  // base64: sextets held; quoted-printable: bytes held in pending_
     bool padded_ = false;
     std::string pending_;  // quoted-printable: "=", "=X" or trailing spaces not yet known to be kept
 };
@@ -54,8 +54,7 @@ std::string EncodeHeader(const std::string& utf8);
 std::string EncodeParameter(const std::string& name, const std::string& utf8);
 // The value of parameter `name` among (attribute, value) pairs, joining
 // RFC 2231 sections and decoding charsets and encoded words; empty when absent.
-std::string ParameterValue(const std::vector<std::pair<std::string, std::string>>& parameters,
-                           const std::string& name);
+std::string ParameterValue(const std::vector<std::pair<std::string, std::string>>& parameters, const std::string& name);
 
 // Folder names: UTF-8 <-> modified UTF-7. Decoding fails on malformed input.
 std::string EncodeMailboxName(const std::string& utf8);

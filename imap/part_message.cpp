@@ -45,8 +45,7 @@ PartMessage ComposePart(const catalog::PartUpload& part, const std::string& from
                    "\r\nContent-Type: text/plain; charset=utf-8\r\n" + TextBody(part.text, boundary) + "\r\n--" +
                    boundary + "\r\nContent-Type: application/octet-stream" +
                    EncodeParameter("name", part.attachmentName) + "\r\nContent-Disposition: attachment" +
-                   EncodeParameter("filename", part.attachmentName) +
-                   "\r\nContent-Transfer-Encoding: base64\r\n\r\n";
+                   EncodeParameter("filename", part.attachmentName) + "\r\nContent-Transfer-Encoding: base64\r\n\r\n";
     message.attachment = Base64LinesSize(part.length);
     message.tail = "\r\n--" + boundary + "--\r\n";
     return message;

@@ -14,9 +14,9 @@
 namespace imap {
 
 struct PartMessage {
-    std::string head;               // headers, the text body, the attachment's headers
-    std::uint64_t attachment = 0;   // bytes of base64 lines for the part
-    std::string tail;               // the closing boundary
+    std::string head;              // headers, the text body, the attachment's headers
+    std::uint64_t attachment = 0;  // bytes of base64 lines for the part
+    std::string tail;              // the closing boundary
     std::uint64_t Size() const { return head.size() + attachment + tail.size(); }
 };
 

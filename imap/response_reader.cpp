@@ -181,7 +181,8 @@ Outcome ResponseReader::LiteralText(std::uint64_t size, std::string& text) {
     text.clear();
     if (size > kMaxText) return Failure(StoreCode::Corrupt, "the server sent a text larger than expected");
     bool stopped;
-    return LiteralStream(size, [&](const char* data, std::size_t n) { return text.append(data, n), true; }, stopped);
+    return LiteralStream(
+        size, [&](const char* data, std::size_t n) { return text.append(data, n), true; }, stopped);
 }
 
 Outcome ResponseReader::RestOfLine(std::string& text) {
@@ -225,7 +226,8 @@ Outcome ResponseReader::SkipLine() {
         if (!outcome.Ok() || token.kind == TokenKind::LineEnd) return outcome;
         bool stopped;
         if (token.kind == TokenKind::Literal)
-            outcome = LiteralStream(token.size, [](const char*, std::size_t) { return true; }, stopped);
+            outcome = LiteralStream(
+                token.size, [](const char*, std::size_t) { return true; }, stopped);
         if (!outcome.Ok()) return outcome;
     }
 }

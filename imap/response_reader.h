@@ -28,8 +28,8 @@ public:
     virtual Outcome Read(char* into, std::size_t capacity, std::size_t& got) = 0;
 };
 
-constexpr std::size_t kMaxAtom = 64 * 1024;         // atoms and response codes
-constexpr std::size_t kMaxText = 1024 * 1024;       // quoted strings and literals read into memory
+constexpr std::size_t kMaxAtom = 64 * 1024;            // atoms and response codes
+constexpr std::size_t kMaxText = 1024 * 1024;          // quoted strings and literals read into memory
 constexpr std::size_t kMaxResponse = 8 * 1024 * 1024;  // all values of one response held at once
 
 enum class TokenKind {

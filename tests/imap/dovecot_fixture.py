@@ -12,7 +12,8 @@
 #   rogue          TLS with a certificate from another CA; `log` gets one
 #                  "rogue BYTES" line per connection (bytes received after
 #                  the handshake)
-# Without dovecot installed it prints why and exits 77 (skipped) without running COMMAND.
+# Without dovecot, or when not root (Dovecot then runs the mail user as
+# uid 65534), it prints why and exits 77 (skipped) without running COMMAND.
 # Usage: dovecot_fixture.py -- COMMAND [ARGS...]
 import os, shutil, socket, ssl, subprocess, sys, tempfile, threading, time
 
@@ -140,8 +141,9 @@ def main():
         sys.exit("usage: dovecot_fixture.py -- COMMAND [ARGS...]")
     command = sys.argv[sys.argv.index("--") + 1:]
     dovecot = shutil.which("dovecot") or ("/usr/sbin/dovecot" if os.path.exists("/usr/sbin/dovecot") else None)
-    if not dovecot:
-        print("dovecot_fixture: dovecot is not installed (scripts/setup.sh installs it); skipping", command[0])
+    if not dovecot or os.geteuid() != 0:
+        why = "dovecot is not installed (scripts/setup.sh installs it)" if not dovecot else "it needs root"
+        print("dovecot_fixture: %s; skipping %s" % (why, command[0]))
         return 77
     d = tempfile.mkdtemp(prefix="vantlo-dovecot.")
     os.chmod(d, 0o755)

@@ -23,9 +23,9 @@ namespace {
 namespace fs = std::filesystem;
 using namespace catalog;
 
-#define ASSERT_OK(call)                      \
-    do {                                     \
-        Outcome outcome_ = (call);           \
+#define ASSERT_OK(call)                                \
+    do {                                               \
+        Outcome outcome_ = (call);                     \
         ASSERT_TRUE(outcome_.Ok()) << outcome_.Text(); \
     } while (0)
 
@@ -71,10 +71,10 @@ std::string Read(const fs::path& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-class DovecotTest : public ::testing::Test {
+class ImapDovecot : public ::testing::Test {
 protected:
-    const fs::path dir =
-        fs::path(::testing::TempDir()) / ("imap-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    const fs::path dir = fs::path(::testing::TempDir()) /
+                         ("imap-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     std::unique_ptr<MailStore> store;
 
     void SetUp() override {
@@ -101,7 +101,7 @@ protected:
     }
 };
 
-TEST_F(DovecotTest, FoldersKeepTheirNamesThroughCreateRenameAndDelete) {
+TEST_F(ImapDovecot, FoldersKeepTheirNamesThroughCreateRenameAndDelete) {
     ASSERT_OK(Open(store, "imaps"));
     std::string id;
     ASSERT_OK(store->CreateFolder("Zeugnisse & \xE6\x96\x87\xE4\xBB\xB6", id));
@@ -130,7 +130,7 @@ TEST_F(DovecotTest, FoldersKeepTheirNamesThroughCreateRenameAndDelete) {
     EXPECT_EQ(GetFile(*store, old.key, dir / "back").code, StoreCode::NotFound);
 }
 
-TEST_F(DovecotTest, MultiPartFilesRoundTripMoveAndGoToTheTrashOnAFullAndALeanServer) {
+TEST_F(ImapDovecot, MultiPartFilesRoundTripMoveAndGoToTheTrashOnAFullAndALeanServer) {
     const std::string name = "r\xC3\xA9sum\xC3\xA9 \xE2\x9C\x93.bin", bytes = Bytes(150007, 7);
     for (const std::string server : {"imaps", "lean"}) {
         SCOPED_TRACE(server);
@@ -150,7 +150,8 @@ TEST_F(DovecotTest, MultiPartFilesRoundTripMoveAndGoToTheTrashOnAFullAndALeanSer
         EXPECT_EQ(details.size, bytes.size());
         EXPECT_EQ(details.sha256, Digest(bytes));
         ASSERT_OK(FindFiles(*store, "SUM", "", files));
-        EXPECT_TRUE(std::any_of(files.begin(), files.end(), [&](auto& f) { return f.key == put.key && f.name == name; }));
+        EXPECT_TRUE(
+            std::any_of(files.begin(), files.end(), [&](auto& f) { return f.key == put.key && f.name == name; }));
         EXPECT_EQ(store->DeleteFolder(folder).code, StoreCode::Refused);  // it still holds the file
 
         std::string archive;
@@ -174,7 +175,7 @@ TEST_F(DovecotTest, MultiPartFilesRoundTripMoveAndGoToTheTrashOnAFullAndALeanSer
     }
 }
 
-TEST_F(DovecotTest, AStoredPartReadsAsTheFormatPromisesInAnotherMimeParser) {
+TEST_F(ImapDovecot, AStoredPartReadsAsTheFormatPromisesInAnotherMimeParser) {
     ASSERT_OK(Open(store, "imaps"));
     const std::string bytes = Bytes(2500, 3), name = "na\xC3\xAFve  \xE6\x96\x87.txt";
     PutResult put;
@@ -187,12 +188,13 @@ TEST_F(DovecotTest, AStoredPartReadsAsTheFormatPromisesInAnotherMimeParser) {
     const std::string part = bytes.substr(1000, 1000);
     EXPECT_EQ(parsed.out.substr(0, parsed.out.find("name: ")),
               "multipart/mixed text/plain attachment\n" + name + ".002 1000 " + Digest(part) + "\nvantlo-file: 1\n");
-    for (const std::string& line : std::vector<std::string>{"\nname: " + name + "\n", "\npart: 2\n", "\nparts: 3\n", "\noffset: 1000\n",
-                                   "\npart-sha256: " + Digest(part) + "\n", "\nsha256: " + Digest(bytes) + "\n"})
+    for (const std::string& line :
+         std::vector<std::string>{"\nname: " + name + "\n", "\npart: 2\n", "\nparts: 3\n", "\noffset: 1000\n",
+                                  "\npart-sha256: " + Digest(part) + "\n", "\nsha256: " + Digest(bytes) + "\n"})
         EXPECT_NE(parsed.out.find(line), std::string::npos) << line << parsed.out;
 }
 
-TEST_F(DovecotTest, TwoSameNameUploadsAtOnceLandEachAsItsOwnFile) {
+TEST_F(ImapDovecot, TwoSameNameUploadsAtOnceLandEachAsItsOwnFile) {
     ASSERT_OK(Open(store, "imaps"));
     std::unique_ptr<MailStore> other;
     ASSERT_OK(store->Fork(other));
@@ -213,12 +215,13 @@ TEST_F(DovecotTest, TwoSameNameUploadsAtOnceLandEachAsItsOwnFile) {
     EXPECT_TRUE(Read(dir / "one") == first && Read(dir / "two") == second);
 }
 
-TEST_F(DovecotTest, AMailAnotherClientStoredListsAndDownloads) {
+TEST_F(ImapDovecot, AMailAnotherClientStoredListsAndDownloads) {
     ASSERT_OK(Open(store, "imaps"));  // the inbox exists from here on
     std::string bytes;
     for (int i = 0; i < 10; ++i) bytes += "0123456789";
-    const std::string encoded = "MDEyMzQ1Njc4OTAxMjM0NTY3ODkwMTIzNDU2Nzg5\r\nMDEyMzQ1Njc4OTAxMjM0NTY3ODkwMTIzNDU2Nzg5\r\n"
-                                "MDEyMzQ1Njc4OTAxMjM0NTY3ODkwMTIzNDU2Nzg5\r\nMDEyMzQ1Njc4OQ==";
+    const std::string encoded =
+        "MDEyMzQ1Njc4OTAxMjM0NTY3ODkwMTIzNDU2Nzg5\r\nMDEyMzQ1Njc4OTAxMjM0NTY3ODkwMTIzNDU2Nzg5\r\n"
+        "MDEyMzQ1Njc4OTAxMjM0NTY3ODkwMTIzNDU2Nzg5\r\nMDEyMzQ1Njc4OQ==";
     std::ofstream(Env("VANTLO_DOVECOT") + "/mail/" + Env("VANTLO_DOVECOT_USER") + "/new/1700000000.M1P1.other")
         << "From: a@example.test\r\nSubject: =?UTF-8?B?5oql5ZGK?= =?UTF-8?Q?_report?=\r\nMIME-Version: 1.0\r\n"
            "Content-Type: multipart/mixed; boundary=XX\r\n\r\n--XX\r\nContent-Type: text/plain; charset=iso-8859-1\r\n"
@@ -243,7 +246,7 @@ TEST_F(DovecotTest, AMailAnotherClientStoredListsAndDownloads) {
     }
 }
 
-TEST_F(DovecotTest, AWrongCertificateIsRefusedBeforeAnyByteOfTheAccount) {
+TEST_F(ImapDovecot, AWrongCertificateIsRefusedBeforeAnyByteOfTheAccount) {
     for (auto [server, ca] : {std::pair<const char*, const char*>{"rogue", "ca.pem"}, {"imaps", "rogueca.pem"}}) {
         Outcome outcome = Open(store, server, ca);
         EXPECT_EQ(outcome.code, StoreCode::Refused) << server;
@@ -257,7 +260,7 @@ TEST_F(DovecotTest, AWrongCertificateIsRefusedBeforeAnyByteOfTheAccount) {
     EXPECT_EQ(log, "rogue 0\n");
 }
 
-TEST_F(DovecotTest, ASilentServerEndsWithTimedOut) {
+TEST_F(ImapDovecot, ASilentServerEndsWithTimedOut) {
     EXPECT_EQ(Open(store, "stall", "ca.pem", 300).code, StoreCode::TimedOut);
 }
 

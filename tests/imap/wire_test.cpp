@@ -41,7 +41,7 @@ std::string Tokens(const std::string& text) {
     return out;
 }
 
-TEST(WireTest, ResponsesSplitIntoTokensWhereverTheReadsEnd) {
+TEST(ImapWire, ResponsesSplitIntoTokensWhereverTheReadsEnd) {
     const std::string tooLong = "* " + std::string(70000, 'a') + "\r\n";
     const std::pair<std::string, std::string> cases[] = {
         {"* 3 FETCH (UID 7 BODY[HEADER.FIELDS (SUBJECT)] {5}\r\nHi\r\n! BINARY[2] ~{2}\r\nab)\r\n",
@@ -56,7 +56,7 @@ TEST(WireTest, ResponsesSplitIntoTokensWhereverTheReadsEnd) {
     for (const auto& [text, tokens] : cases) EXPECT_EQ(Tokens(text), tokens) << text.substr(0, 40);
 }
 
-TEST(WireTest, StatusTailsAndValuesReadWhole) {
+TEST(ImapWire, StatusTailsAndValuesReadWhole) {
     Trickle source;
     source.text = "[APPENDUID 38505 3955] Append done\r\n(\"a\" NIL (b {1}\r\nc))\r\n";
     ResponseReader reader(source);
@@ -70,7 +70,7 @@ TEST(WireTest, StatusTailsAndValuesReadWhole) {
     EXPECT_TRUE(value.At(0).text == "a" && value.At(1).IsNil() && value.At(2).At(1).text == "c" && value.At(9).IsNil());
 }
 
-TEST(WireTest, BodyStructuresNameTheTextAndTheAttachments) {
+TEST(ImapWire, BodyStructuresNameTheTextAndTheAttachments) {
     // A part stored by this program and a webmail-style mail with an
     // alternative body and a name in RFC 2231 sections.
     const std::pair<std::string, std::string> cases[] = {
@@ -106,11 +106,15 @@ TEST(WireTest, BodyStructuresNameTheTextAndTheAttachments) {
     }
 }
 
-TEST(WireTest, FolderNamesInModifiedUtf7) {
+TEST(ImapWire, FolderNamesInModifiedUtf7) {
     const std::pair<std::string, std::string> names[] = {
-        {"INBOX", "INBOX"}, {"a&b", "a&-b"}, {"Entw\xC3\xBCrfe", "Entw&APw-rfe"},
-        {"\xE5\xB7\xB2\xE5\x88\xA0\xE9\x99\xA4", "&XfJSIJZk-"}, {"\xF0\x9F\x98\x80 x", "&2D3eAA- x"},
-        {"~peter/mail/\xE5\x8F\xB0\xE5\x8C\x97/\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E", "~peter/mail/&U,BTFw-/&ZeVnLIqe-"}};
+        {"INBOX", "INBOX"},
+        {"a&b", "a&-b"},
+        {"Entw\xC3\xBCrfe", "Entw&APw-rfe"},
+        {"\xE5\xB7\xB2\xE5\x88\xA0\xE9\x99\xA4", "&XfJSIJZk-"},
+        {"\xF0\x9F\x98\x80 x", "&2D3eAA- x"},
+        {"~peter/mail/\xE5\x8F\xB0\xE5\x8C\x97/\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E",
+         "~peter/mail/&U,BTFw-/&ZeVnLIqe-"}};
     for (const auto& [utf8, wire] : names) {
         std::string back;
         EXPECT_EQ(EncodeMailboxName(utf8), wire);
@@ -122,7 +126,7 @@ TEST(WireTest, FolderNamesInModifiedUtf7) {
     }
 }
 
-TEST(WireTest, HeadersAndParametersDecodeAndRoundTrip) {
+TEST(ImapWire, HeadersAndParametersDecodeAndRoundTrip) {
     const std::pair<std::string, std::string> headers[] = {
         {"=?UTF-8?B?w6k=?= =?utf-8?q?_x?=", "\xC3\xA9 x"},
         {"a =?ISO-8859-1?Q?caf=E9?=\r\n b", "a caf\xC3\xA9 b"},
@@ -130,15 +134,17 @@ TEST(WireTest, HeadersAndParametersDecodeAndRoundTrip) {
         {"=?UTF-8*en?B?w6k?=x", "\xC3\xA9x"},
         {"plain =? text", "plain =? text"}};
     for (const auto& [raw, text] : headers) EXPECT_EQ(DecodeHeader(raw), text) << raw;
-    for (const std::string& text : std::vector<std::string>{"report.pdf", " lead", "a  b", "=?x?B?y?=", std::string(300, 'x'),
-                                   "\xE6\x96\x87\xE4\xBB\xB6 [part 2 of 3 #0a1b2c3d]" + std::string(40, 'z') + "\xE6\x96\x87"}) {
+    for (const std::string& text : std::vector<std::string>{
+             "report.pdf", " lead", "a  b", "=?x?B?y?=", std::string(300, 'x'),
+             "\xE6\x96\x87\xE4\xBB\xB6 [part 2 of 3 #0a1b2c3d]" + std::string(40, 'z') + "\xE6\x96\x87"}) {
         EXPECT_EQ(DecodeHeader(EncodeHeader(text)), text);
         // The parameter as a mail carries it, read back as a server lists it.
         std::vector<std::pair<std::string, std::string>> parameters;
         const std::string encoded = EncodeParameter("filename", text) + ";";
         for (std::size_t at = encoded.find(" "); at != std::string::npos; at = encoded.find(" ", at + 1)) {
             std::size_t equals = encoded.find('=', at), end = encoded.find(';', equals);
-            parameters.emplace_back(encoded.substr(at + 1, equals - at - 1), encoded.substr(equals + 1, end - equals - 1));
+            parameters.emplace_back(encoded.substr(at + 1, equals - at - 1),
+                                    encoded.substr(equals + 1, end - equals - 1));
         }
         EXPECT_EQ(ParameterValue(parameters, "FILENAME"), text) << encoded;
     }
@@ -146,7 +152,7 @@ TEST(WireTest, HeadersAndParametersDecodeAndRoundTrip) {
     EXPECT_EQ(ParameterValue({{"filename*0", "a"}, {"filename*2", "c"}, {"filename*1*", "%42"}}, "filename"), "aBc");
 }
 
-TEST(WireTest, TransferCodingsDecodeAcrossPieces) {
+TEST(ImapWire, TransferCodingsDecodeAcrossPieces) {
     const std::tuple<Coding, std::string, std::string, bool> cases[] = {
         {Coding::Base64, "aGVs\r\nbG8=", "hello", true},
         {Coding::Base64, "aGVsbG8", "hello", true},
@@ -168,12 +174,13 @@ TEST(WireTest, TransferCodingsDecodeAcrossPieces) {
         std::string back;
         Decoder decoder(Coding::Base64);
         EXPECT_EQ(Base64LinesSize(size), lines.size());
-        EXPECT_TRUE(decoder.Feed(lines.data(), lines.size(), back) && decoder.Finish(back) && back == std::string(size, 'x'));
+        EXPECT_TRUE(decoder.Feed(lines.data(), lines.size(), back) && decoder.Finish(back) &&
+                    back == std::string(size, 'x'));
         EXPECT_EQ(lines.find("\r\n"), size == 0 ? std::string::npos : size < 57 ? (size + 2) / 3 * 4 : 76);
     }
 }
 
-TEST(WireTest, DatesIdsSetsAndServerAddresses) {
+TEST(ImapWire, DatesIdsSetsAndServerAddresses) {
     std::int64_t at = 0;
     EXPECT_TRUE(ParseInternalDate("17-Jul-1996 02:44:25 -0700", at) && at == 837596665);
     EXPECT_TRUE(ParseInternalDate(" 1-Jan-1970 00:00:00 +0100", at) && at == -3600);
@@ -181,11 +188,16 @@ TEST(WireTest, DatesIdsSetsAndServerAddresses) {
     EXPECT_EQ(MailDate(837596665), "Wed, 17 Jul 1996 09:44:25 +0000");
     MailRef ref;
     EXPECT_TRUE(ParseMailId("a:b:7:42", ref) && ref.folder == "a:b" && ref.validity == 7 && ref.uid == 42);
-    for (const char* bad : {"7:42", ":7:42", "a:0:42", "a:7:x", "a:7:99999999999"}) EXPECT_FALSE(ParseMailId(bad, ref)) << bad;
+    for (const char* bad : {"7:42", ":7:42", "a:0:42", "a:7:x", "a:7:99999999999"})
+        EXPECT_FALSE(ParseMailId(bad, ref)) << bad;
     EXPECT_EQ(UidSet({1, 2, 3, 7, 9, 10}), "1:3,7,9:10");
-    const std::pair<std::string, std::string> urls[] = {
-        {"imaps://mail.example.test", "mail.example.test 993 tls"}, {"imap://127.0.0.1:1143/", "127.0.0.1 1143 starttls"},
-        {"imaps://h:0", ""}, {"imaps://h:99999", ""}, {"https://h", ""}, {"imaps://user@h", ""}, {"imaps://", ""}};
+    const std::pair<std::string, std::string> urls[] = {{"imaps://mail.example.test", "mail.example.test 993 tls"},
+                                                        {"imap://127.0.0.1:1143/", "127.0.0.1 1143 starttls"},
+                                                        {"imaps://h:0", ""},
+                                                        {"imaps://h:99999", ""},
+                                                        {"https://h", ""},
+                                                        {"imaps://user@h", ""},
+                                                        {"imaps://", ""}};
     for (const auto& [url, shown] : urls) {
         ServerAddress address;
         std::string problem;
