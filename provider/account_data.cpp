@@ -49,10 +49,10 @@ bool AccountData::NameTaken(const std::string& name, std::int64_t except) const 
     return false;
 }
 
-FolderStats AccountData::StatsOf(std::int64_t folderId) const {
-    FolderStats stats;
+std::map<std::int64_t, FolderStats> AccountData::AllStats() const {
+    std::map<std::int64_t, FolderStats> all;
     for (const MessageRecord& message : messages) {
-        if (message.fid != folderId) continue;
+        FolderStats& stats = all[message.fid];
         ++stats.messageCount;
         stats.messageSize += message.size;
         if (!message.read) {
@@ -60,7 +60,7 @@ FolderStats AccountData::StatsOf(std::int64_t folderId) const {
             stats.unreadMessageSize += message.size;
         }
     }
-    return stats;
+    return all;
 }
 
 MessageRecord* AccountData::FindMessage(const std::string& id) {

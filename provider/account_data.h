@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -25,11 +26,11 @@ constexpr std::int64_t kMaxAttachmentBytes = 2147483647;  // 2 GiB - 1: the clie
 // What a whole mail adds around its attachment (head lines, MIME parts).
 constexpr std::int64_t kMailOverheadBytes = 1024;
 
-// Size of a whole mail: head and MIME parts around its attachment. Kept
-// within what a signed 32-bit counter can hold.
-inline std::int64_t MailSize(std::size_t subjectBytes, std::int64_t attachmentBytes) {
+// Size of a whole mail: head and MIME parts around its subject, text and
+// attachment. Kept within what a signed 32-bit counter can hold.
+inline std::int64_t MailSize(std::size_t textBytes, std::int64_t attachmentBytes) {
     std::int64_t size =
-        kMailOverheadBytes + static_cast<std::int64_t>(subjectBytes) + (attachmentBytes > 0 ? attachmentBytes : 0);
+        kMailOverheadBytes + static_cast<std::int64_t>(textBytes) + (attachmentBytes > 0 ? attachmentBytes : 0);
     return size < kMaxAttachmentBytes ? size : kMaxAttachmentBytes;
 }
 
@@ -57,8 +58,11 @@ struct MessageRecord {
     std::string from;
     std::string to;
     std::string subject;
+    std::string filename;  // the attachment's own name; empty: its subject stands for it
+    std::string content;   // the mail's text
 
     bool Attached() const { return attachmentSize >= 0; }
+    const std::string& AttachmentName() const { return filename.empty() ? subject : filename; }
 };
 
 struct ComposeRecord {
@@ -88,7 +92,8 @@ struct AccountData {
     FolderRecord* FindUserFolder(std::int64_t id);
     // A folder other than `except` with exactly this name (system names included).
     bool NameTaken(const std::string& name, std::int64_t except) const;
-    FolderStats StatsOf(std::int64_t folderId) const;
+    // The counters of every folder, in one pass over the messages.
+    std::map<std::int64_t, FolderStats> AllStats() const;
 
     MessageRecord* FindMessage(const std::string& id);
     const MessageRecord* FindMessage(const std::string& id) const;

@@ -76,9 +76,11 @@ bool ParseRecord(const std::vector<std::string_view>& f, AccountData& account, s
     if (kind == "message") {
         MessageRecord m;
         std::int64_t read = 0;
-        if (!expect(12) || !text(1, m.id) || !number(2, m.fid) || !number(3, m.size) || !number(4, m.attachmentSize) ||
+        if (f.size() != 12 && !expect(14)) return false;
+        if (!text(1, m.id) || !number(2, m.fid) || !number(3, m.size) || !number(4, m.attachmentSize) ||
             !number(5, m.sentAt) || !number(6, m.receivedAt) || !number(7, read) || !number(8, m.seq) ||
-            !text(9, m.from) || !text(10, m.to) || !text(11, m.subject))
+            !text(9, m.from) || !text(10, m.to) || !text(11, m.subject) ||
+            (f.size() == 14 && (!text(12, m.filename) || !text(13, m.content))))
             return false;
         m.read = read != 0;
         account.messages.push_back(std::move(m));
@@ -142,7 +144,7 @@ std::string SerializeAccount(const AccountData& account) {
         text += Join({"message", EscapeField(m.id), std::to_string(m.fid), std::to_string(m.size),
                       std::to_string(m.attachmentSize), std::to_string(m.sentAt), std::to_string(m.receivedAt),
                       m.read ? "1" : "0", std::to_string(m.seq), EscapeField(m.from), EscapeField(m.to),
-                      EscapeField(m.subject)});
+                      EscapeField(m.subject), EscapeField(m.filename), EscapeField(m.content)});
     for (const ComposeRecord& compose : account.composes)
         text += Join({"compose", EscapeField(compose.id), std::to_string(compose.createdAt)});
     return text;

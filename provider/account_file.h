@@ -1,6 +1,7 @@
 // The text form of one account on disk (its index file): one record a
 // line, fields separated by tabs, with backslash escapes for the
-// characters that would break a line or a field.
+// characters that would break a line or a field. Indexes written before
+// messages kept their attachment name and text lack the last two fields.
 //
 //   vantlo-account 1
 //   address <address>
@@ -9,6 +10,7 @@
 //   next-message <seq>
 //   folder <id> <name>
 //   message <id> <fid> <size> <attachment size or -1> <sent> <received> <read 0|1> <seq> <from> <to> <subject>
+//           <attachment name> <text>
 //   compose <id> <created>
 #pragma once
 

@@ -79,4 +79,60 @@ void WriteMessage(ScriptWriter& writer, const MessageRecord& message) {
     writer.EndObject();
 }
 
+void WriteMessagePage(ScriptWriter& writer, const MessagePage& page, bool withTotal) {
+    BeginOkAnswer(writer);
+    writer.Key("var").BeginArray();
+    for (const MessageRecord& message : page.messages) WriteMessage(writer, message);
+    writer.EndArray();
+    if (withTotal || writer.Style() == AnswerStyle::Field) writer.Member("total", page.total);
+    EndAnswer(writer);
+}
+
+namespace {
+
+// The attachment's part number in the download address (part=3).
+constexpr std::int64_t kAttachmentPartId = 3;
+
+void WriteAttachments(ScriptWriter& writer, const MessageRecord& message) {
+    writer.Key("attachments").BeginArray();
+    if (message.Attached()) {
+        writer.BeginObject();
+        if (writer.Style() == AnswerStyle::Neat) {
+            writer.Member("id", kAttachmentPartId)
+                .Member("filename", message.AttachmentName())
+                .Member("contentLength", message.attachmentSize);
+        } else {
+            writer.Member("contentLength", message.attachmentSize)
+                .Member("contentType", "application/octet-stream")
+                .Member("filename", message.AttachmentName())
+                .Member("id", kAttachmentPartId)
+                .Member("estimateSize", message.attachmentSize * 4 / 3);
+        }
+        writer.EndObject();
+    }
+    writer.EndArray();
+}
+
+}  // namespace
+
+void WriteReadMessage(ScriptWriter& writer, const MessageRecord& message) {
+    writer.BeginObject();
+    if (writer.Style() == AnswerStyle::Neat) {
+        writer.Member("id", message.id).Member("subject", message.subject);
+        writer.Key("text").BeginObject().Member("content", message.content).EndObject();
+        WriteAttachments(writer, message);
+    } else {
+        writer.EscapeBeyondAscii(true);
+        writer.Member("fid", message.fid).Member("size", message.size);
+        WriteAttachments(writer, message);
+        writer.Key("sentDate").Date(LocalDateParts(message.sentAt));
+        writer.Member("from", message.from).Member("to", message.to).Member("subject", message.subject);
+        writer.Key("text").BeginObject().Member("contentType", "text/plain").Member("content", message.content);
+        writer.Member("contentLength", static_cast<std::int64_t>(message.content.size())).EndObject();
+        writer.Member("id", message.id).Member("priority", 3);
+        writer.EscapeBeyondAscii(false);
+    }
+    writer.EndObject();
+}
+
 }  // namespace provider

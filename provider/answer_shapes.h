@@ -12,6 +12,13 @@
 // Field message: the same members up to 'label0'; flags hold 'read' and
 //                'attached' only when true, beside 'system' and 'report';
 //                then 'hmid' and 'ctrls'.
+// Neat read:     {'id':'...','subject':'...','text':{'content':'...'},
+//                 'attachments':[{'id':3,'filename':'...','contentLength':N}]}
+// Field read:    the same and more, in another order: 'fid', 'size',
+//                'attachments' (with 'contentType' and 'estimateSize'),
+//                'sentDate', 'from', 'to', 'subject', 'text' (with
+//                'contentType' and 'contentLength'), 'id', 'priority';
+//                texts with everything beyond ASCII as \uXXXX.
 #pragma once
 
 #include "fault.h"
@@ -28,5 +35,10 @@ std::string FaultAnswer(AnswerStyle style, Fault fault);
 
 void WriteFolder(ScriptWriter& writer, const FolderListing& folder);
 void WriteMessage(ScriptWriter& writer, const MessageRecord& message);
+// A whole listing answer: 'var' with the page's messages, then 'total'
+// when asked for (the field style always writes it).
+void WriteMessagePage(ScriptWriter& writer, const MessagePage& page, bool withTotal);
+// The 'var' of mbox:readMessage.
+void WriteReadMessage(ScriptWriter& writer, const MessageRecord& message);
 
 }  // namespace provider

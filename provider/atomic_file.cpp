@@ -13,26 +13,42 @@
 
 namespace provider {
 
-bool WriteFileAtomically(const std::string& path, std::string_view content) {
-    const std::string temporary = path + ".tmp-" + RandomAlnum(8);
-    {
-        UniqueFd file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-        if (!file) return false;
-        std::string_view left = content;
-        while (!left.empty()) {
-            ssize_t n = ::write(file.Get(), left.data(), left.size());
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                ::unlink(temporary.c_str());
-                return false;
-            }
-            left.remove_prefix(static_cast<std::size_t>(n));
-        }
-        if (::fsync(file.Get()) != 0) {
-            ::unlink(temporary.c_str());
+namespace {
+
+bool WriteNew(const std::string& path, std::string_view content, bool flush) {
+    UniqueFd file(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (!file) return false;
+    std::string_view left = content;
+    while (!left.empty()) {
+        ssize_t n = ::write(file.Get(), left.data(), left.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ::unlink(path.c_str());
             return false;
         }
+        left.remove_prefix(static_cast<std::size_t>(n));
     }
+    if ((flush && ::fsync(file.Get()) != 0) || ::close(file.Release()) != 0) {
+        ::unlink(path.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool WriteNewFile(const std::string& path, std::string_view content) {
+    return WriteNew(path, content, false);
+}
+
+bool SyncFileSystem(const std::string& path) {
+    UniqueFd directory(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return directory && ::syncfs(directory.Get()) == 0;
+}
+
+bool WriteFileAtomically(const std::string& path, std::string_view content) {
+    const std::string temporary = path + ".tmp-" + RandomAlnum(8);
+    if (!WriteNew(temporary, content, true)) return false;
     if (::rename(temporary.c_str(), path.c_str()) != 0) {
         ::unlink(temporary.c_str());
         return false;

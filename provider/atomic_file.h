@@ -9,6 +9,11 @@
 namespace provider {
 
 bool WriteFileAtomically(const std::string& path, std::string_view content);
+// A new file (never an existing one) with `content`, not yet flushed: many
+// of them are flushed together with SyncFileSystem.
+bool WriteNewFile(const std::string& path, std::string_view content);
+// Flushes everything written to the file system that holds `path`.
+bool SyncFileSystem(const std::string& path);
 bool ReadWholeFile(const std::string& path, std::string& content);
 // mkdir -p; true when the directory exists afterwards.
 bool MakeDirectories(const std::string& path);

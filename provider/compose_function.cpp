@@ -1,6 +1,7 @@
 // mbox:compose: an empty object opens a compose session; the action
 // "deliver" sends it.
 #include "answer_shapes.h"
+#include "send_limits.h"
 #include "text_rules.h"
 #include "webmail_functions.h"
 
@@ -41,6 +42,20 @@ Fault Deliver(const FunctionCall& call, ScriptWriter& answer) {
         return Fault::InvalidParameter;
     if (attrs->Member("saveSentCopy") != nullptr && !BoolMember(*attrs, "saveSentCopy", delivery.saveSentCopy))
         return Fault::InvalidParameter;
+    if (attrs->Member("content") != nullptr && !TextMember(*attrs, "content", delivery.content))
+        return Fault::InvalidParameter;
+    // The first attachment's name: what webmail shows for the file.
+    const XmlElement* attachments = attrs->Member("attachments");
+    const XmlElement* first =
+        attachments != nullptr && !attachments->children.empty() ? &attachments->children[0] : nullptr;
+    if (first != nullptr && first->Member("name") != nullptr && !TextMember(*first, "name", delivery.attachmentName))
+        return Fault::InvalidParameter;
+    delivery.attachmentLimit = call.context.attachmentLimit;
+    if (call.context.sendLimiter != nullptr) {
+        SendLimiter& limiter = *call.context.sendLimiter;
+        const std::string& account = call.account;
+        delivery.admit = [&limiter, &account] { return limiter.Take(account, SteadyNowMs()); };
+    }
     DeliveryResult result;
     Fault fault = call.context.store.Deliver(call.account, delivery, result);
     if (fault != Fault::None) return fault;

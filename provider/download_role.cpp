@@ -1,12 +1,17 @@
 // GET /js3/read/readdata.jsp?sid=SID&mid=ID&part=3&...: the attachment of
-// a message, streamed from disk with its exact length. Refusals carry an
-// error status and a short text.
+// a message, streamed from disk: plain with its exact length, or in the
+// provider's answer coding (gzip alone goes without a length and ends
+// with the connection). A session that is unknown or has expired is told
+// as the script functions tell it, with status 200 and the code
+// FA_INVALID_SESSION in script text, never with a Content-Disposition;
+// other refusals carry an error status and a short text.
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <vector>
 
+#include "answer_shapes.h"
 #include "roles.h"
 #include "store.h"
 #include "url_codec.h"
@@ -25,7 +30,10 @@ void SendRefusal(Connection& connection, int status, const std::string& text) {
 
 void ServeDownload(ServerContext& context, const HttpRequest& request, Connection& connection) {
     std::optional<std::string> account = WebSessionAccount(context, request);
-    if (!account) return SendRefusal(connection, 403, "invalid session\n");
+    if (!account) {
+        connection.SendAll(AnswerText(ScriptAnswer(FaultAnswer(context.style, Fault::InvalidSession)), context.coding));
+        return;
+    }
     FieldList query = ParseQuery(request.query);
     const std::string* mid = FindField(query, "mid");
     const std::string* part = FindField(query, "part");
@@ -41,22 +49,34 @@ void ServeDownload(ServerContext& context, const HttpRequest& request, Connectio
     struct stat info {};
     if (::fstat(file.Get(), &info) != 0) return SendRefusal(connection, 500, "the attachment cannot be read\n");
 
-    std::vector<std::pair<std::string, std::string>> headers = {
+    HeaderList headers = {
         {"Content-Type", "application/octet-stream"},
-        {"Content-Disposition", "attachment; filename*=UTF-8''" + PercentEncode(message.subject)},
+        {"Content-Disposition", "attachment; filename*=UTF-8''" + PercentEncode(message.AttachmentName())},
     };
     const unsigned long long length = static_cast<unsigned long long>(info.st_size);
-    if (connection.SendAll(AnswerHead(200, headers, length)) != IoResult::Ok) return;
+    BodyEncoder encoder(context.coding, 1);
+    encoder.AddHeaders(headers);
+    std::optional<unsigned long long> announced;
+    if (context.coding == AnswerCoding::Plain) announced = length;
+    if (connection.SendAll(AnswerHead(200, headers, announced)) != IoResult::Ok) return;
     std::vector<char> piece(256 * 1024);
+    std::string coded;
     unsigned long long left = length;
     while (left > 0) {
         std::size_t want = left < piece.size() ? static_cast<std::size_t>(left) : piece.size();
         ssize_t n = ::read(file.Get(), piece.data(), want);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;  // the file shrank: the client sees fewer bytes than announced
-        if (connection.SendAll(std::string_view(piece.data(), static_cast<std::size_t>(n))) != IoResult::Ok) return;
+        // The file shrank: the client sees fewer bytes than announced, or
+        // a coded body without its end.
+        if (n <= 0) return;
+        coded.clear();
+        if (!encoder.Encode(std::string_view(piece.data(), static_cast<std::size_t>(n)), coded) ||
+            connection.SendAll(coded) != IoResult::Ok)
+            return;
         left -= static_cast<unsigned long long>(n);
     }
+    coded.clear();
+    if (encoder.Finish(coded)) connection.SendAll(coded);
 }
 
 }  // namespace provider

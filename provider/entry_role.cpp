@@ -22,7 +22,7 @@ HttpAnswer EntryAnswer(ServerContext& context, const HttpRequest& request) {
         return PlainAnswer(403, "the username is not the account that signed in\n");
 
     WebSession web = context.sessions.Enter(*account, context.style == AnswerStyle::Field);
-    const std::string location = "http://" + context.selfHost + "/coremail/index.jsp?sid=" + web.sid;
+    const std::string location = context.scheme + "://" + context.selfHost + "/coremail/index.jsp?sid=" + web.sid;
     HttpAnswer answer;
     answer.status = 302;
     // The cookie comes first: the client takes the first "Coremail" of the head.

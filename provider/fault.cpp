@@ -18,6 +18,8 @@ const char* FaultCode(Fault fault) {
     case Fault::Overflow: return "FA_OVERFLOW";
     case Fault::RecipientNotFound: return "FA_RECIPIENT_NOT_FOUND";
     case Fault::StorageFailed: return "FA_STORAGE_FAILED";
+    case Fault::DailySendQuota: return "FA_MTA_REJECTED5520";
+    case Fault::ShortSendQuota: return "FA_MTA_REJECTED5521";
     }
     return "FA_UNKNOWN";
 }

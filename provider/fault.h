@@ -19,6 +19,8 @@ enum class Fault {
     Overflow,           // a limit of the store would be passed
     RecipientNotFound,  // a delivery names an address this provider does not hold
     StorageFailed,      // the disk refused a write; nothing changed
+    DailySendQuota,     // the account sent as many mails as a day allows
+    ShortSendQuota,     // the account sent as many mails as a short time allows
 };
 
 // "S_OK" or "FA_...".

@@ -22,18 +22,28 @@ const char* StatusText(int status) {
     return "Unknown";
 }
 
-std::string AnswerHead(int status, const std::vector<std::pair<std::string, std::string>>& headers,
-                       unsigned long long contentLength, const char* connection) {
+std::string AnswerHead(int status, const HeaderList& headers, std::optional<unsigned long long> contentLength,
+                       const char* connection) {
     std::string head = "HTTP/1.1 " + std::to_string(status) + " " + StatusText(status) + "\r\n";
     head += "Server: vantlo-provider\r\n";
     for (const auto& header : headers) head += header.first + ": " + header.second + "\r\n";
-    head += "Content-Length: " + std::to_string(contentLength) + "\r\n";
+    if (contentLength) head += "Content-Length: " + std::to_string(*contentLength) + "\r\n";
     head += std::string("Connection: ") + connection + "\r\n\r\n";
     return head;
 }
 
-std::string AnswerText(const HttpAnswer& answer, const char* connection) {
-    return AnswerHead(answer.status, answer.headers, answer.body.size(), connection) + answer.body;
+std::string AnswerText(const HttpAnswer& answer, AnswerCoding coding, const char* connection) {
+    if (!answer.coded || coding == AnswerCoding::Plain)
+        return AnswerHead(answer.status, answer.headers, answer.body.size(), connection) + answer.body;
+    BodyEncoder encoder(coding, 6);
+    std::string body;
+    if (!encoder.Encode(answer.body, body) || !encoder.Finish(body))
+        return AnswerText(PlainAnswer(500, "the answer could not be encoded\n"), AnswerCoding::Plain, connection);
+    HeaderList headers = answer.headers;
+    encoder.AddHeaders(headers);
+    std::optional<unsigned long long> length;
+    if (!encoder.Chunked()) length = body.size();
+    return AnswerHead(answer.status, headers, length, connection) + body;
 }
 
 HttpAnswer PlainAnswer(int status, std::string text) {
@@ -44,10 +54,11 @@ HttpAnswer PlainAnswer(int status, std::string text) {
     return answer;
 }
 
-HttpAnswer ScriptAnswer(std::string script) {
+HttpAnswer ScriptAnswer(std::string script, const char* contentType) {
     HttpAnswer answer;
-    answer.headers.emplace_back("Content-Type", "text/javascript; charset=utf-8");
+    answer.headers.emplace_back("Content-Type", contentType);
     answer.body = std::move(script);
+    answer.coded = true;
     return answer;
 }
 

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "connection.h"
+#include "connection_log.h"
 #include "router.h"
 
 namespace provider {
@@ -114,7 +115,15 @@ void HttpServer::Serve(int fd) {
     Connection connection{UniqueFd(fd), context_.idleTimeoutMs};
     int yes = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
-    ServeConnection(context_, connection);
+    ConnectionLog* log = context_.log;
+    const std::uint64_t logId = log != nullptr ? log->NextId() : 0;
+    if (log != nullptr) log->Write(logId, context_.tls != nullptr ? "open tls" : "open plain");
+    std::string why;
+    if (context_.tls == nullptr || connection.AcceptTls(context_.tls, why) == IoResult::Ok)
+        ServeConnection(context_, connection, logId);
+    else if (log != nullptr)
+        log->Write(logId, "tls-failed " + why);
+    if (log != nullptr) log->Write(logId, "close received=" + std::to_string(connection.Received()));
     // The descriptor leaves the set before it is closed (when `connection`
     // goes), so Stop never shuts down a number that has been reused. After
     // the unlock this thread touches nothing of the server any more.

@@ -1,5 +1,6 @@
 #include "local_date.h"
 
+#include <chrono>
 #include <ctime>
 
 namespace provider {
@@ -28,6 +29,11 @@ std::int64_t EpochFromLocal(int year, int month1, int day, int hour, int minute,
     local.tm_sec = second;
     local.tm_isdst = -1;
     return static_cast<std::int64_t>(std::mktime(&local));
+}
+
+std::int64_t NowMilliseconds() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
 }
 
 std::int64_t NowSeconds() {

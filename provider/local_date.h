@@ -20,5 +20,6 @@ DateParts LocalDateParts(std::int64_t epochSeconds);
 // Local time with the month counted from 1, as people write it.
 std::int64_t EpochFromLocal(int year, int month1, int day, int hour, int minute, int second);
 std::int64_t NowSeconds();
+std::int64_t NowMilliseconds();
 
 }  // namespace provider

@@ -11,12 +11,15 @@
 #include <system_error>
 #include <thread>
 
+#include "connection_log.h"
 #include "demo_account.h"
 #include "http_server.h"
 #include "options.h"
+#include "send_limits.h"
 #include "session_registry.h"
 #include "store.h"
 #include "text_rules.h"
+#include "tls_setup.h"
 
 namespace {
 
@@ -51,6 +54,15 @@ bool AddAccounts(provider::Store& store, const provider::Options& options, std::
         if (!store.AddAccount(address, password, created, error)) return false;
         if (created && options.demoAccount && !provider::FillDemoAccount(store, provider::ToLowerAscii(address), error))
             return false;
+    }
+    // Seeded folders go to the first account.
+    const std::string first = provider::ToLowerAscii(options.accounts.front().first);
+    for (const provider::SeedFolder& seed : options.seedFolders) {
+        bool made = false;
+        if (!provider::SeedFolderFiles(store, first, seed, made, error)) return false;
+        if (!made)
+            std::fprintf(stderr, "vantlo-provider: %s has a folder %s already: not seeded\n", first.c_str(),
+                         seed.name.c_str());
     }
     return true;
 }
@@ -88,17 +100,43 @@ int main(int argc, char** argv) {
 
     provider::Store store;
     provider::SessionRegistry sessions;
+    sessions.SetLifetime(options.sessionTtlSeconds);
     if (!store.Open(dataDir, error) || !AddAccounts(store, options, error) ||
         !sessions.Open(dataDir + "/sessions.txt", error))
         return Fail(error);
 
-    provider::ServerContext context{store, sessions, options.style, std::string(), options.idleTimeoutSeconds * 1000,
-                                    30000};
+    provider::ServerContext context{store, sessions};
+    context.style = options.style;
+    context.coding = options.coding;
+    context.idleTimeoutMs = options.idleTimeoutSeconds * 1000;
+    context.attachmentLimit = options.attachmentLimit;
+    std::unique_ptr<provider::SendLimiter> limiter;
+    if (options.sendLimits.shortCount >= 0 || options.sendLimits.daily >= 0) {
+        limiter = std::make_unique<provider::SendLimiter>(options.sendLimits);
+        context.sendLimiter = limiter.get();
+    }
+    provider::ConnectionLog log;
+    if (!options.logFile.empty()) {
+        if (!log.Open(options.logFile, error)) return Fail(error);
+        context.log = &log;
+    }
+    provider::TlsFiles tlsFiles{"", options.tlsCert, options.tlsKey};
+    provider::TlsContext tls;
+    if (options.tls) {
+        const std::string directory = std::filesystem::absolute(dataDir + "/tls").string();
+        if (options.tlsCert.empty() && !provider::MakeTestCertificates(directory, tlsFiles, error)) return Fail(error);
+        tls = provider::NewServerContext(tlsFiles, error);
+        if (!tls) return Fail(error);
+        context.tls = tls.get();
+        context.scheme = "https";
+    }
+
     provider::HttpServer server(context);
     if (!server.Listen(options.listenAddress, options.port, error)) return Fail(error);
     context.selfHost = options.listenAddress + ":" + std::to_string(server.Port());
 
     std::printf("listening on %s\n", context.selfHost.c_str());
+    if (!tlsFiles.caFile.empty()) std::printf("ca-file %s\n", tlsFiles.caFile.c_str());
     std::fflush(stdout);
 
     std::thread serving([&server] {

@@ -1,4 +1,5 @@
-// mbox:listMessages, mbox:updateMessageInfos, mbox:deleteMessages.
+// mbox:listMessages, mbox:searchMessages, mbox:readMessage,
+// mbox:updateMessageInfos, mbox:deleteMessages.
 #include <optional>
 
 #include "answer_shapes.h"
@@ -9,34 +10,93 @@ namespace provider {
 namespace {
 
 constexpr std::int64_t kDefaultPage = 50;
-constexpr std::int64_t kLargestPage = 1000;
+// A larger limit is answered with a page of this size; 'total' tells how
+// many there are.
+constexpr std::int64_t kLargestPage = 200;
+
+// order, desc, start, limit and returnTotal: the members listings and
+// searches share. False when one of them is not of its kind.
+bool ReadPaging(const XmlElement& body, MessageQuery& query, bool& returnTotal) {
+    std::string order = "date";
+    query.start = 0;
+    query.limit = kDefaultPage;
+    returnTotal = false;
+    if (body.Member("order") != nullptr && !TextMember(body, "order", order)) return false;
+    if (order != "date" && order != "receivedDate") return false;
+    if (body.Member("desc") != nullptr && !BoolMember(body, "desc", query.newestFirst)) return false;
+    if (body.Member("start") != nullptr && !IntMember(body, "start", query.start)) return false;
+    if (body.Member("limit") != nullptr && !IntMember(body, "limit", query.limit)) return false;
+    if (body.Member("returnTotal") != nullptr && !BoolMember(body, "returnTotal", returnTotal)) return false;
+    if (query.start < 0 || query.limit < 0) return false;
+    if (query.limit > kLargestPage) query.limit = kLargestPage;
+    return true;
+}
+
+Fault AnswerPage(const FunctionCall& call, const MessageQuery& query, bool returnTotal, ScriptWriter& answer) {
+    MessagePage page;
+    Fault fault = call.context.store.FindMessages(call.account, query, page);
+    if (fault != Fault::None) return fault;
+    WriteMessagePage(answer, page, returnTotal);
+    return Fault::None;
+}
 
 }  // namespace
 
 // <object><int name="fid">1</int><string name="order">date</string>
-// <boolean name="desc">true</boolean><int name="start">0</int><int name="limit">50</int></object>
+// <boolean name="desc">true</boolean><int name="start">0</int><int name="limit">50</int>
+// [<boolean name="returnTotal">true</boolean>]</object>
 Fault ListMessages(const FunctionCall& call, ScriptWriter& answer) {
     std::int64_t fid = 0;
-    if (!IntMember(call.body, "fid", fid)) return Fault::InvalidParameter;
-    std::string order = "date";
-    bool desc = true;
-    std::int64_t start = 0;
-    std::int64_t limit = kDefaultPage;
-    if (call.body.Member("order") != nullptr && !TextMember(call.body, "order", order)) return Fault::InvalidParameter;
-    if (order != "date" && order != "receivedDate") return Fault::InvalidParameter;
-    if (call.body.Member("desc") != nullptr && !BoolMember(call.body, "desc", desc)) return Fault::InvalidParameter;
-    if (call.body.Member("start") != nullptr && !IntMember(call.body, "start", start)) return Fault::InvalidParameter;
-    if (call.body.Member("limit") != nullptr && !IntMember(call.body, "limit", limit)) return Fault::InvalidParameter;
-    if (start < 0 || limit < 0) return Fault::InvalidParameter;
-    if (limit > kLargestPage) limit = kLargestPage;
-    MessagePage page;
-    Fault fault = call.context.store.ListMessages(call.account, fid, desc, start, limit, page);
+    MessageQuery query;
+    bool returnTotal = false;
+    if (!IntMember(call.body, "fid", fid) || !ReadPaging(call.body, query, returnTotal)) return Fault::InvalidParameter;
+    query.folderIds = std::vector<std::int64_t>{fid};
+    return AnswerPage(call, query, returnTotal, answer);
+}
+
+// <object><array name="conditions"><object><string name="field">subject</string>
+// <string name="operator">contains</string><string name="operand">TEXT</string>
+// <boolean name="ignoreCase">true</boolean></object>...</array>
+// [<array name="fids"><int>FID</int>...</array>] and the paging of listMessages.
+// Conditions must all hold; without fids (or with none in them) every folder
+// is searched.
+Fault SearchMessages(const FunctionCall& call, ScriptWriter& answer) {
+    MessageQuery query;
+    bool returnTotal = false;
+    const XmlElement* conditions = nullptr;
+    if (!ArrayMember(call.body, "conditions", conditions) || !ReadPaging(call.body, query, returnTotal))
+        return Fault::InvalidParameter;
+    for (const XmlElement& condition : conditions->children) {
+        std::string field, op;
+        MessageQuery::Contains contains;
+        if (condition.tag != "object" || !TextMember(condition, "field", field) ||
+            !TextMember(condition, "operator", op) || !TextMember(condition, "operand", contains.text) ||
+            field != "subject" || op != "contains" ||
+            (condition.Member("ignoreCase") != nullptr && !BoolMember(condition, "ignoreCase", contains.ignoreCase)))
+            return Fault::InvalidParameter;
+        query.subjectContains.push_back(std::move(contains));
+    }
+    if (call.body.Member("fids") != nullptr) {
+        const XmlElement* fids = nullptr;
+        std::vector<std::int64_t> ids;
+        if (!ArrayMember(call.body, "fids", fids) || !IntItems(*fids, ids)) return Fault::InvalidParameter;
+        if (!ids.empty()) query.folderIds = std::move(ids);  // an empty list limits nothing
+    }
+    return AnswerPage(call, query, returnTotal, answer);
+}
+
+// <object><string name="id">MID</string><string name="mode">text</string></object>
+Fault ReadMessage(const FunctionCall& call, ScriptWriter& answer) {
+    std::string id, mode = "text";
+    if (!TextMember(call.body, "id", id)) return Fault::InvalidParameter;
+    if (call.body.Member("mode") != nullptr && !TextMember(call.body, "mode", mode)) return Fault::InvalidParameter;
+    if (mode != "text") return Fault::InvalidParameter;
+    MessageRecord message;
+    Fault fault = call.context.store.ReadMessage(call.account, id, message);
     if (fault != Fault::None) return fault;
     BeginOkAnswer(answer);
-    answer.Key("var").BeginArray();
-    for (const MessageRecord& message : page.messages) WriteMessage(answer, message);
-    answer.EndArray();
-    if (answer.Style() == AnswerStyle::Field) answer.Member("total", page.total);
+    answer.Key("var");
+    WriteReadMessage(answer, message);
     EndAnswer(answer);
     return Fault::None;
 }

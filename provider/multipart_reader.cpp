@@ -32,8 +32,8 @@ void ForEachParameter(std::string_view text, Visit visit) {
             pos = text.find(';', close);
         } else {
             std::size_t end = text.find(';', valueStart);
-            value =
-                TrimSpacesAndTabs(text.substr(valueStart, (end == std::string_view::npos ? text.size() : end) - valueStart));
+            value = TrimSpacesAndTabs(
+                text.substr(valueStart, (end == std::string_view::npos ? text.size() : end) - valueStart));
             pos = end;
         }
         visit(ToLowerAscii(name), value);

@@ -4,7 +4,9 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
+#include "account_data.h"
 #include "text_rules.h"
 
 namespace provider {
@@ -13,17 +15,17 @@ namespace {
 
 constexpr const char* kDemoAddress = "demo@163.example";
 
-bool ParseNumber(const std::string& text, long low, long high, long& value) {
-    if (text.empty() || text.size() > 9) return false;
+bool ParseNumber(const std::string& text, std::int64_t low, std::int64_t high, std::int64_t& value) {
+    if (text.empty() || text.size() > 12) return false;
     for (char c : text)
         if (c < '0' || c > '9') return false;
-    value = std::strtol(text.c_str(), nullptr, 10);
+    value = std::strtoll(text.c_str(), nullptr, 10);
     return value >= low && value <= high;
 }
 
 bool ParseListen(const std::string& text, Options& options, std::string& error) {
     std::size_t colon = text.rfind(':');
-    long port = 0;
+    std::int64_t port = 0;
     if (colon == std::string::npos || !ParseNumber(text.substr(colon + 1), 0, 65535, port)) {
         error = "--listen wants ADDRESS:PORT, e.g. 127.0.0.1:0";
         return false;
@@ -56,11 +58,142 @@ bool ParseAccountOption(const std::string& text, Options& options, std::string& 
     return true;
 }
 
+// NAME:COUNT or NAME:COUNT:BYTES; the name may hold colons itself.
+bool ParseSeedFolder(const std::string& text, Options& options, std::string& error) {
+    SeedFolder seed;
+    std::string rest = text;
+    auto takeNumber = [&rest](std::int64_t high, std::int64_t& value) {
+        std::size_t colon = rest.rfind(':');
+        if (colon == std::string::npos || !ParseNumber(rest.substr(colon + 1), 0, high, value)) return false;
+        rest.resize(colon);
+        return true;
+    };
+    std::int64_t last = 0, before = 0;
+    bool good = takeNumber(64 * 1024 * 1024, last);
+    if (good) {
+        const std::string keep = rest;
+        if (takeNumber(static_cast<std::int64_t>(kMaxMessages), before) && !rest.empty()) {
+            seed.count = before;
+            seed.bytes = last;
+        } else {
+            rest = keep;
+            seed.count = last;
+        }
+    }
+    seed.name = rest;
+    if (!good || seed.count < 1 || seed.count > static_cast<std::int64_t>(kMaxMessages) ||
+        seed.count * seed.bytes > (4LL << 30) || !IsValidFolderName(seed.name)) {
+        error = "--seed-folder wants NAME:COUNT[:BYTES] (COUNT from 1 to 100000, BYTES up to 64 MiB, 4 GiB in all)";
+        return false;
+    }
+    options.seedFolders.push_back(seed);
+    return true;
+}
+
+bool ParseSendLimit(const std::string& text, Options& options, std::string& error) {
+    std::size_t slash = text.find('/');
+    if (slash == std::string::npos || !ParseNumber(text.substr(0, slash), 0, 1000000, options.sendLimits.shortCount) ||
+        !ParseNumber(text.substr(slash + 1), 1, 86400, options.sendLimits.shortSeconds)) {
+        error = "--send-limit wants N/SECONDS, e.g. 10/60 (SECONDS from 1 to 86400)";
+        return false;
+    }
+    return true;
+}
+
+using OptionParser = std::function<bool(const std::string& value, Options& options, std::string& error)>;
+
+// A number option: the value must be a whole number from `low` to `high`.
+OptionParser Number(std::int64_t low, std::int64_t high, const char* what,
+                    std::function<void(Options&, std::int64_t)> set) {
+    return [=](const std::string& value, Options& options, std::string& error) {
+        std::int64_t number = 0;
+        if (!ParseNumber(value, low, high, number)) {
+            error = what;
+            return false;
+        }
+        set(options, number);
+        return true;
+    };
+}
+
+struct OptionSpec {
+    const char* name;
+    bool takesValue;
+    OptionParser parse;
+};
+
+const std::vector<OptionSpec>& Specs() {
+    static const std::vector<OptionSpec> specs = {
+        {"--listen", true, ParseListen},
+        {"--data", true,
+         [](const std::string& value, Options& options, std::string& error) {
+             options.dataDir = value;
+             if (value.empty()) error = "--data needs a directory";
+             return !value.empty();
+         }},
+        {"--account", true, ParseAccountOption},
+        {"--answer-style", true,
+         [](const std::string& value, Options& options, std::string& error) {
+             options.style = value == "field" ? AnswerStyle::Field : AnswerStyle::Neat;
+             if (value != "neat" && value != "field") error = "--answer-style is neat or field";
+             return value == "neat" || value == "field";
+         }},
+        {"--answer-coding", true,
+         [](const std::string& value, Options& options, std::string& error) {
+             if (ParseAnswerCoding(value, options.coding)) return true;
+             error = "--answer-coding is plain, chunked, gzip or chunked+gzip";
+             return false;
+         }},
+        {"--idle-timeout", true,
+         Number(1, 3600, "--idle-timeout wants seconds from 1 to 3600",
+                [](Options& o, std::int64_t v) { o.idleTimeoutSeconds = static_cast<int>(v); })},
+        {"--tls", false,
+         [](const std::string&, Options& options, std::string&) {
+             options.tls = true;
+             return true;
+         }},
+        {"--tls-cert", true,
+         [](const std::string& value, Options& options, std::string&) {
+             options.tls = true;
+             options.tlsCert = value;
+             return true;
+         }},
+        {"--tls-key", true,
+         [](const std::string& value, Options& options, std::string&) {
+             options.tls = true;
+             options.tlsKey = value;
+             return true;
+         }},
+        {"--log", true,
+         [](const std::string& value, Options& options, std::string& error) {
+             options.logFile = value;
+             if (value.empty()) error = "--log needs a file";
+             return !value.empty();
+         }},
+        {"--attachment-limit", true,
+         Number(0, kMaxAttachmentBytes, "--attachment-limit wants bytes from 0 to 2147483647",
+                [](Options& o, std::int64_t v) { o.attachmentLimit = v; })},
+        {"--session-ttl", true,
+         Number(0, 366 * 86400, "--session-ttl wants seconds from 0 to 31622400",
+                [](Options& o, std::int64_t v) { o.sessionTtlSeconds = v; })},
+        {"--send-limit", true, ParseSendLimit},
+        {"--daily-send-limit", true,
+         Number(0, 1000000, "--daily-send-limit wants a number from 0 to 1000000",
+                [](Options& o, std::int64_t v) { o.sendLimits.daily = v; })},
+        {"--seed-folder", true, ParseSeedFolder},
+    };
+    return specs;
+}
+
 }  // namespace
 
 const char* UsageText() {
     return "usage: vantlo-provider [--listen 127.0.0.1:PORT] [--data DIR] [--account ADDRESS:PASSWORD]...\n"
-           "                       [--answer-style neat|field] [--idle-timeout SECONDS] [--help]\n"
+           "                       [--answer-style neat|field] [--answer-coding CODING] [--idle-timeout SECONDS]\n"
+           "                       [--tls | --tls-cert FILE --tls-key FILE] [--log FILE]\n"
+           "                       [--attachment-limit BYTES] [--session-ttl SECONDS]\n"
+           "                       [--send-limit N/SECONDS] [--daily-send-limit N]\n"
+           "                       [--seed-folder NAME:COUNT[:BYTES]]... [--help]\n"
            "\n"
            "A local stand-in for the webmail provider and the notice server that Vantlo talks to.\n"
            "Every role answers on one loopback port, told apart by path:\n"
@@ -84,7 +217,31 @@ const char* UsageText() {
            "                          neat (default): compact answers with exactly the members the client\n"
            "                          reads. field: answers as the provider in the field writes them (line\n"
            "                          breaks, extra members and flags, counters in a nested 'stats').\n"
-           "  --idle-timeout SECONDS  how long a connection may stay silent (default 30).\n"
+           "  --answer-coding plain|chunked|gzip|chunked+gzip\n"
+           "                          how script answers and downloads travel (default plain):\n"
+           "                          Transfer-Encoding: chunked, Content-Encoding: gzip, or both.\n"
+           "  --idle-timeout SECONDS  how long a connection may stay silent, and a TLS handshake may\n"
+           "                          take (default 30).\n"
+           "  --tls                   serve every role over TLS (1.2 and 1.3) with a test CA and a\n"
+           "                          certificate for localhost and 127.0.0.1 kept in DIR/tls; the CA's\n"
+           "                          path follows the first line as \"ca-file PATH\".\n"
+           "  --tls-cert FILE --tls-key FILE\n"
+           "                          serve TLS with this certificate (PEM, with its chain) and key.\n"
+           "  --log FILE              append what each connection received: its request head (cookies\n"
+           "                          and passwords hidden, never a body) and its byte count.\n"
+           "  --attachment-limit BYTES\n"
+           "                          larger uploads and deliveries are refused with FA_OVERFLOW\n"
+           "                          (default 50000000).\n"
+           "  --session-ttl SECONDS   a webmail session ends this long after it was opened; later\n"
+           "                          requests get FA_INVALID_SESSION (default 1800).\n"
+           "  --send-limit N/SECONDS  more than N deliveries of an account within SECONDS are refused\n"
+           "                          with FA_MTA_REJECTED5521.\n"
+           "  --daily-send-limit N    more than N deliveries of an account within 24 hours are refused\n"
+           "                          with FA_MTA_REJECTED5520.\n"
+           "  --seed-folder NAME:COUNT[:BYTES]\n"
+           "                          at start, when the first account has no folder NAME yet, make it\n"
+           "                          with COUNT stored files file-00001.bin... of BYTES bytes each\n"
+           "                          (default 1000), in one change. Repeatable.\n"
            "  --help                  this text.\n"
            "\n"
            "The first line on standard output is \"listening on ADDRESS:PORT\". SIGINT or SIGTERM\n"
@@ -103,39 +260,25 @@ OptionsOutcome ParseOptions(int argc, const char* const* argv, Options& options,
             hasValue = true;
         }
         if (option == "--help" || option == "-h") return OptionsOutcome::Help;
-        const bool wantsValue = option == "--listen" || option == "--data" || option == "--account" ||
-                                option == "--answer-style" || option == "--idle-timeout";
-        if (!wantsValue) {
-            error = "unknown option " + option;
+        const OptionSpec* spec = nullptr;
+        for (const OptionSpec& candidate : Specs())
+            if (option == candidate.name) spec = &candidate;
+        if (spec == nullptr || (!spec->takesValue && hasValue)) {
+            error = spec == nullptr ? "unknown option " + option : option + " takes no value";
             return OptionsOutcome::Error;
         }
-        if (!hasValue) {
+        if (spec->takesValue && !hasValue) {
             if (i + 1 >= argc) {
                 error = option + " needs a value";
                 return OptionsOutcome::Error;
             }
             value = argv[++i];
         }
-        bool good = true;
-        if (option == "--listen") {
-            good = ParseListen(value, options, error);
-        } else if (option == "--data") {
-            good = !value.empty();
-            if (!good) error = "--data needs a directory";
-            options.dataDir = value;
-        } else if (option == "--account") {
-            good = ParseAccountOption(value, options, error);
-        } else if (option == "--answer-style") {
-            good = value == "neat" || value == "field";
-            if (!good) error = "--answer-style is neat or field";
-            options.style = value == "field" ? AnswerStyle::Field : AnswerStyle::Neat;
-        } else {
-            long seconds = 0;
-            good = ParseNumber(value, 1, 3600, seconds);
-            if (!good) error = "--idle-timeout wants seconds from 1 to 3600";
-            options.idleTimeoutSeconds = static_cast<int>(seconds);
-        }
-        if (!good) return OptionsOutcome::Error;
+        if (!spec->parse(value, options, error)) return OptionsOutcome::Error;
+    }
+    if (options.tlsCert.empty() != options.tlsKey.empty()) {
+        error = "--tls-cert and --tls-key go together";
+        return OptionsOutcome::Error;
     }
     if (options.accounts.empty()) {
         options.accounts.emplace_back(kDemoAddress, "vantlo-demo");

@@ -30,14 +30,17 @@ bool FindHeadEnd(const std::string& data, std::size_t& headEnd, std::size_t& bod
 
 }  // namespace
 
-HeadOutcome ReadRequestHead(Connection& connection, int headWaitMs, HttpRequest& request, std::string& rest) {
+HeadOutcome ReadRequestHead(Connection& connection, int headWaitMs, HttpRequest& request, std::string& rest,
+                            std::string* head) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(headWaitMs);
     std::string data;
     char piece[4096];
     for (;;) {
         std::size_t headEnd = 0, bodyStart = 0;
-        if (FindHeadEnd(data, headEnd, bodyStart)) {
+        const bool found = FindHeadEnd(data, headEnd, bodyStart);
+        if (head != nullptr) *head = data.substr(0, found ? headEnd : std::string::npos);
+        if (found) {
             if (headEnd > kMaxHeadBytes) return HeadOutcome::TooLarge;
             if (!ParseRequestHead(std::string_view(data).substr(0, headEnd), request)) return HeadOutcome::Malformed;
             rest = data.substr(bodyStart);

@@ -23,8 +23,10 @@ enum class HeadOutcome {
 };
 
 // On Ok, `rest` holds the bytes received after the head: the body's start.
-// The whole head must arrive within `headWaitMs`.
-HeadOutcome ReadRequestHead(Connection& connection, int headWaitMs, HttpRequest& request, std::string& rest);
+// The whole head must arrive within `headWaitMs`. `head`, when given,
+// receives the head's bytes (all that came, when no blank line did).
+HeadOutcome ReadRequestHead(Connection& connection, int headWaitMs, HttpRequest& request, std::string& rest,
+                            std::string* head = nullptr);
 
 // The body of one request: `length` bytes, of which `start` already came
 // with the head. Bytes past `length` are not the body and are dropped.

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "connection_log.h"
 #include "request_reader.h"
 #include "roles.h"
 #include "text_rules.h"
@@ -32,8 +33,9 @@ const Route* FindRoute(const std::string& path) {
 }
 
 // Sends a whole answer, then lets the peer see the end of it and close.
-void Finish(Connection& connection, const HttpAnswer& answer, unsigned long long unreadBody = 0) {
-    if (connection.SendAll(AnswerText(answer)) != IoResult::Ok) return;
+void Finish(Connection& connection, const HttpAnswer& answer, unsigned long long unreadBody = 0,
+            AnswerCoding coding = AnswerCoding::Plain) {
+    if (connection.SendAll(AnswerText(answer, coding)) != IoResult::Ok) return;
     connection.ShutdownSend();
     connection.Drain(unreadBody + 64 * 1024, 2000);
 }
@@ -56,10 +58,12 @@ HttpAnswer WholeBodyAnswer(ServerContext& context, Role role, const HttpRequest&
 
 }  // namespace
 
-void ServeConnection(ServerContext& context, Connection& connection) {
+void ServeConnection(ServerContext& context, Connection& connection, std::uint64_t logId) {
     HttpRequest request;
-    std::string rest;
-    switch (ReadRequestHead(connection, context.idleTimeoutMs, request, rest)) {
+    std::string rest, head;
+    const HeadOutcome outcome = ReadRequestHead(connection, context.idleTimeoutMs, request, rest, &head);
+    if (context.log != nullptr && !head.empty()) context.log->Head(logId, head);
+    switch (outcome) {
     case HeadOutcome::Ok: break;
     case HeadOutcome::Closed: return;
     case HeadOutcome::TimedOut: return Refuse(connection, 408, "the request did not come in time");
@@ -101,7 +105,7 @@ void ServeConnection(ServerContext& context, Connection& connection) {
         connection.Drain(64 * 1024, 2000);
         return;
     }
-    Finish(connection, WholeBodyAnswer(context, route->role, request, whole));
+    Finish(connection, WholeBodyAnswer(context, route->role, request, whole), 0, context.coding);
 }
 
 }  // namespace provider

@@ -2,6 +2,8 @@
 // checks method and body, and hands it to the role.
 #pragma once
 
+#include <cstdint>
+
 #include "connection.h"
 #include "server_context.h"
 
@@ -12,6 +14,7 @@ constexpr unsigned long long kMaxBodyBytes = 1024 * 1024;
 // The upload's form: the largest attachment and room for the form around it.
 constexpr unsigned long long kMaxUploadBodyBytes = 2147483647ULL + 1024 * 1024;
 
-void ServeConnection(ServerContext& context, Connection& connection);
+// `logId` names the connection in the log, when there is one.
+void ServeConnection(ServerContext& context, Connection& connection, std::uint64_t logId);
 
 }  // namespace provider

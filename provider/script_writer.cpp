@@ -2,20 +2,59 @@
 
 namespace provider {
 
-std::string ScriptQuote(std::string_view text) {
+namespace {
+
+void AppendUnit(std::string& out, unsigned long unit) {
     static const char kHex[] = "0123456789abcdef";
+    out += "\\u";
+    for (int shift = 12; shift >= 0; shift -= 4) out.push_back(kHex[(unit >> shift) & 0xF]);
+}
+
+// The code point of the UTF-8 sequence at `i` (advancing `i`), or the lone
+// byte when the sequence is broken.
+unsigned long NextCodePoint(std::string_view text, std::size_t& i) {
+    unsigned char lead = static_cast<unsigned char>(text[i++]);
+    std::size_t extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+    if (extra == 0 || text.size() - i < extra) return lead;
+    unsigned long point = lead & (0x3F >> extra);
+    for (std::size_t k = 0; k < extra; ++k) {
+        unsigned char next = static_cast<unsigned char>(text[i + k]);
+        if ((next & 0xC0) != 0x80) return lead;
+        point = (point << 6) | (next & 0x3F);
+    }
+    i += extra;
+    return point;
+}
+
+}  // namespace
+
+std::string ScriptQuote(std::string_view text, bool asciiOnly) {
     std::string out;
     out.reserve(text.size() + 2);
     out.push_back('\'');
-    for (char c : text) {
-        unsigned char u = static_cast<unsigned char>(c);
+    for (std::size_t i = 0; i < text.size();) {
+        const char c = text[i];
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u >= 0x80 && asciiOnly) {
+            unsigned long point = NextCodePoint(text, i);
+            if (point >= 0x10000) {
+                point -= 0x10000;
+                AppendUnit(out, 0xD800 + (point >> 10));
+                AppendUnit(out, 0xDC00 + (point & 0x3FF));
+            } else {
+                AppendUnit(out, point);
+            }
+            continue;
+        }
+        ++i;
         if (c == '\'' || c == '\\') {
             out.push_back('\\');
             out.push_back(c);
+        } else if (c == '\n' || c == '\r' || c == '\t') {
+            out.push_back('\\');
+            out.push_back(c == '\n' ? 'n' : c == '\r' ? 'r' : 't');
         } else if (u < 0x20 || u == 0x7F) {
-            out += "\\x";
-            out.push_back(kHex[u >> 4]);
-            out.push_back(kHex[u & 0x0F]);
+            AppendUnit(out, u);
         } else {
             out.push_back(c);
         }
@@ -74,7 +113,7 @@ ScriptWriter& ScriptWriter::Key(std::string_view key) {
 
 ScriptWriter& ScriptWriter::Text(std::string_view value) {
     BeforeValue();
-    out_ += ScriptQuote(value);
+    out_ += ScriptQuote(value, asciiOnly_);
     return *this;
 }
 

@@ -1,7 +1,10 @@
 // Writes the answers of the webmail functions in the provider's script
 // text: {'code':'S_OK','var':[...]}. Keys and text values stand in single
-// quotes (a quote inside as \', a backslash as \\), numbers and booleans
+// quotes (a quote inside as \', a backslash as \\, line breaks and tabs as
+// \n \r \t, other control characters as \u00XX), numbers and booleans
 // bare, dates as new Date(y,m0,d,h,mi,s) with the month counted from 0.
+// A writer may also be asked to write every character beyond ASCII as
+// \uXXXX (UTF-16 units), as some answers of the field's provider do.
 //
 // The field style writes what the provider in the field writes: a line
 // break after every "{" and after every "," that separates members or
@@ -19,14 +22,16 @@ namespace provider {
 
 enum class AnswerStyle { Neat, Field };
 
-// 'text' with the escapes above; control characters as \xHH.
-std::string ScriptQuote(std::string_view text);
+// 'text' with the escapes above; with `asciiOnly`, beyond ASCII as \uXXXX.
+std::string ScriptQuote(std::string_view text, bool asciiOnly = false);
 
 class ScriptWriter {
 public:
     explicit ScriptWriter(AnswerStyle style) : style_(style) {}
 
     AnswerStyle Style() const { return style_; }
+    // Text values from here on with every character beyond ASCII escaped.
+    void EscapeBeyondAscii(bool on) { asciiOnly_ = on; }
 
     ScriptWriter& BeginObject();
     ScriptWriter& EndObject();
@@ -56,6 +61,7 @@ private:
     void BeforeValue();  // an array item gets its separator here; a member got it from Key
 
     AnswerStyle style_;
+    bool asciiOnly_ = false;
     std::string out_;
     std::vector<Level> levels_;
 };

@@ -37,15 +37,48 @@ struct FolderListing {
 
 struct MessagePage {
     std::vector<MessageRecord> messages;
-    std::int64_t total = 0;  // messages in the folder
+    std::int64_t total = 0;  // messages that match, on every page
+};
+
+// Which messages a listing or a search takes, and which page of them.
+struct MessageQuery {
+    std::optional<std::vector<std::int64_t>> folderIds;  // none: every folder
+    struct Contains {
+        std::string text;
+        bool ignoreCase = true;  // ASCII letters only
+    };
+    std::vector<Contains> subjectContains;  // each must occur
+    bool newestFirst = true;
+    std::int64_t start = 0;
+    std::int64_t limit = 50;
 };
 
 struct Delivery {
     std::string composeId;
     std::vector<std::string> recipients;  // addresses
     std::string subject;
+    std::string content;         // the mail's text
+    std::string attachmentName;  // empty: the subject stands for it
     bool saveSentCopy = true;
+    std::int64_t attachmentLimit = kMaxAttachmentBytes;
+    // Asked under the store's lock once the delivery is found valid, just
+    // before it is stored: a fault it returns refuses the delivery.
+    std::function<Fault()> admit;
 };
+
+// A message stored directly (demo content, seeded folders).
+struct ImportedMessage {
+    std::int64_t folderId = kInboxId;
+    std::string subject;
+    std::string filename;
+    std::string content;
+    bool attached = false;
+    std::string attachment;
+    std::int64_t sentAt = 0;
+    std::int64_t receivedAt = 0;
+    bool read = false;
+};
+using ImportSource = std::function<void(std::size_t index, ImportedMessage& message)>;
 
 struct DeliveryResult {
     std::vector<std::string> inboxIds;  // one per recipient, in order
@@ -81,9 +114,9 @@ public:
     Fault DeleteFolders(const std::string& account, const std::vector<std::int64_t>& ids);
 
     // Ordered by received time, then by order of storing; newest first
-    // unless `newestFirst` is false.
-    Fault ListMessages(const std::string& account, std::int64_t folderId, bool newestFirst, std::int64_t start,
-                       std::int64_t limit, MessagePage& page) const;
+    // unless the query says otherwise. Every folder named must exist.
+    Fault FindMessages(const std::string& account, const MessageQuery& query, MessagePage& page) const;
+    Fault ReadMessage(const std::string& account, const std::string& messageId, MessageRecord& message) const;
     Fault UpdateMessages(const std::string& account, const std::vector<std::string>& ids,
                          std::optional<std::int64_t> folderId, std::optional<bool> read);
     Fault DeleteMessages(const std::string& account, const std::vector<std::string>& ids);
@@ -101,9 +134,10 @@ public:
     // used up. All recipients must be accounts of this provider.
     Fault Deliver(const std::string& account, const Delivery& delivery, DeliveryResult& result);
 
-    // Stores a message directly (the demo content); attachment may be null.
-    Fault ImportMessage(const std::string& account, std::int64_t folderId, const std::string& subject,
-                        const std::string* attachment, std::int64_t sentAt, std::int64_t receivedAt, bool read);
+    // Stores `count` messages made one by one by `source`, in one change:
+    // their attachment files reach the disk together, once, before the
+    // index names them, so ten thousand take seconds, not minutes.
+    Fault ImportMessages(const std::string& account, std::size_t count, const ImportSource& source);
 
 private:
     std::string AccountDir(const std::string& account) const;

@@ -72,7 +72,9 @@ Fault Store::FinishUpload(const std::string& account, const std::string& compose
 
 Fault Store::Deliver(const std::string& account, const Delivery& delivery, DeliveryResult& result) {
     result = DeliveryResult();
-    if (!IsValidSubject(delivery.subject) || delivery.recipients.empty()) return Fault::InvalidParameter;
+    if (!IsValidSubject(delivery.subject) || !IsValidSubject(delivery.attachmentName) ||
+        !IsValidUtf8(delivery.content) || delivery.recipients.empty())
+        return Fault::InvalidParameter;
     std::lock_guard<std::mutex> hold(mutex_);
     const AccountData* sender = FindLocked(account);
     if (sender == nullptr) return Fault::InvalidSession;
@@ -91,6 +93,11 @@ Fault Store::Deliver(const std::string& account, const Delivery& delivery, Deliv
     struct stat info {};
     const std::int64_t attachmentSize =
         ::stat(upload.c_str(), &info) == 0 ? static_cast<std::int64_t>(info.st_size) : -1;
+    if (attachmentSize > delivery.attachmentLimit) return Fault::Overflow;
+    if (delivery.admit) {
+        Fault refused = delivery.admit();
+        if (refused != Fault::None) return refused;
+    }
     const std::int64_t now = NowSeconds();
 
     // Working copies of every account the delivery touches; nothing is
@@ -110,6 +117,8 @@ Fault Store::Deliver(const std::string& account, const Delivery& delivery, Deliv
         message.from = account;
         message.to = toText;
         message.subject = delivery.subject;
+        message.filename = delivery.attachmentName;
+        message.content = delivery.content;
         message.sentAt = now;
         message.receivedAt = now;
         message.read = read;
@@ -119,7 +128,7 @@ Fault Store::Deliver(const std::string& account, const Delivery& delivery, Deliv
             links.push_back(path);
             message.attachmentSize = attachmentSize;
         }
-        message.size = MailSize(message.subject.size(), message.attachmentSize);
+        message.size = MailSize(message.subject.size() + message.content.size(), message.attachmentSize);
         id = message.id;
         data.messages.push_back(std::move(message));
         return Fault::None;

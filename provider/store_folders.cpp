@@ -12,9 +12,10 @@ Fault Store::Folders(const std::string& account, std::vector<FolderListing>& fol
     const AccountData* data = FindLocked(account);
     if (data == nullptr) return Fault::InvalidSession;
     folders.clear();
+    std::map<std::int64_t, FolderStats> stats = data->AllStats();
     for (FolderRecord& folder : data->AllFolders()) {
-        FolderStats stats = data->StatsOf(folder.id);
-        folders.push_back(FolderListing{std::move(folder), stats});
+        const std::int64_t id = folder.id;
+        folders.push_back(FolderListing{std::move(folder), stats[id]});
     }
     return Fault::None;
 }

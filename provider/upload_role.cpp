@@ -4,7 +4,9 @@
 //
 // The client asks for Connection: Keep-Alive and reads only the first
 // piece of the answer, so the answer goes in one send, and the connection
-// then stays open (for a bounded time) until the client closes it.
+// then stays open (for a bounded time) until the client closes it. A file
+// beyond the attachment limit is refused with FA_OVERFLOW as soon as its
+// bytes pass the limit.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -25,7 +27,7 @@ namespace {
 // Writes the part named file1 to a file; drops every other part.
 class UploadSink : public MultipartSink {
 public:
-    explicit UploadSink(int file) : file_(file) {}
+    UploadSink(int file, std::int64_t limit) : file_(file), limit_(limit) {}
 
     bool OnPartBegin(const PartHead& head) override {
         inFile1_ = head.name == "file1" && !sawFile1_;
@@ -34,7 +36,7 @@ public:
     }
     bool OnPartData(const char* data, std::size_t size) override {
         if (!inFile1_) return true;
-        if (size_ + static_cast<std::int64_t>(size) > kMaxAttachmentBytes) {
+        if (size_ + static_cast<std::int64_t>(size) > limit_) {
             tooLarge_ = true;
             return false;
         }
@@ -63,6 +65,7 @@ public:
 
 private:
     int file_;
+    std::int64_t limit_;
     bool inFile1_ = false;
     bool sawFile1_ = false;
     bool tooLarge_ = false;
@@ -102,7 +105,7 @@ Fault ReceiveUpload(ServerContext& context, const HttpRequest& request, BodyRead
 
     UniqueFd file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (!file) return Fault::StorageFailed;
-    UploadSink sink(file.Get());
+    UploadSink sink(file.Get(), context.attachmentLimit);
     fault = StreamForm(body, *boundary, sink);
     if (fault == Fault::None && ::close(file.Release()) != 0) fault = Fault::StorageFailed;
     if (fault != Fault::None) {
@@ -128,10 +131,8 @@ void ServeUpload(ServerContext& context, const HttpRequest& request, BodyReader&
     } else {
         script = FaultAnswer(context.style, fault);
     }
-    HttpAnswer answer;
-    answer.headers.emplace_back("Content-Type", "text/html; charset=utf-8");
-    answer.body = std::move(script);
-    if (connection.SendAll(AnswerText(answer, "Keep-Alive")) != IoResult::Ok) return;
+    HttpAnswer answer = ScriptAnswer(std::move(script), "text/html; charset=utf-8");
+    if (connection.SendAll(AnswerText(answer, context.coding, "Keep-Alive")) != IoResult::Ok) return;
     // Whatever of the body is left (after a refusal) is read and dropped
     // while waiting for the client to close.
     connection.Drain(body.Remaining() + 1024 * 1024, context.uploadCloseWaitMs);

@@ -32,6 +32,8 @@ Fault CreateUserFolders(const FunctionCall& call, ScriptWriter& answer);
 Fault UpdateFolders(const FunctionCall& call, ScriptWriter& answer);
 Fault DeleteFolders(const FunctionCall& call, ScriptWriter& answer);
 Fault ListMessages(const FunctionCall& call, ScriptWriter& answer);
+Fault SearchMessages(const FunctionCall& call, ScriptWriter& answer);
+Fault ReadMessage(const FunctionCall& call, ScriptWriter& answer);
 Fault UpdateMessageInfos(const FunctionCall& call, ScriptWriter& answer);
 Fault DeleteMessages(const FunctionCall& call, ScriptWriter& answer);
 Fault Compose(const FunctionCall& call, ScriptWriter& answer);

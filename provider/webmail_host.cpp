@@ -20,6 +20,7 @@ const NamedFunction kFunctions[] = {
     {"mbox:updateFolders", UpdateFolders},   {"mbox:deleteFolders", DeleteFolders},
     {"mbox:listMessages", ListMessages},     {"mbox:updateMessageInfos", UpdateMessageInfos},
     {"mbox:deleteMessages", DeleteMessages}, {"mbox:compose", Compose},
+    {"mbox:searchMessages", SearchMessages}, {"mbox:readMessage", ReadMessage},
 };
 
 }  // namespace

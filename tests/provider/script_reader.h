@@ -1,7 +1,8 @@
 // A strict reader of the provider's script text, for the tests only: it
-// accepts exactly objects, arrays, single-quoted texts (escapes \' \\ and
-// \xHH), integers, true/false and new Date(...), with blanks and line
-// breaks between tokens. Anything else fails, so a malformed answer shows.
+// accepts exactly objects, arrays, single-quoted texts (escapes \' \\ \n
+// \r \t and \uXXXX, surrogate pairs joined), integers, true/false and
+// new Date(...), with blanks and line breaks between tokens. Anything else
+// fails, so a malformed answer shows.
 #pragma once
 
 #include <string>
@@ -23,6 +24,8 @@ struct ScriptValue {
 
     // The member of that key, or nullptr.
     const ScriptValue* Get(std::string_view key) const;
+    // The text of the member of that key, or "" when there is none.
+    std::string Text(std::string_view key) const { return Get(key) != nullptr ? Get(key)->text : std::string(); }
     std::vector<std::string> Keys() const;
 };
 
