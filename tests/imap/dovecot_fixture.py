@@ -18,7 +18,7 @@
 import os, shutil, socket, ssl, subprocess, sys, tempfile, threading, time
 
 USER, PASSWORD = "tester", 'pa "s\\s'
-NAMES = "subjectAltName=DNS:localhost,DNS:127.0.0.1,IP:127.0.0.1,IP:127.0.0.2"
+NAMES = "subjectAltName=DNS:localhost,DNS:127.0.0.1,DNS:127.0.0.2,IP:127.0.0.1,IP:127.0.0.2"  # Wine matches DNS names only
 
 
 def openssl(d, *args):
