@@ -260,7 +260,11 @@ TEST_F(ImapDovecot, AWrongCertificateIsRefusedBeforeAnyByteOfTheAccount) {
     EXPECT_EQ(log, "rogue 0\n");
 }
 
-TEST_F(ImapDovecot, ASilentServerEndsWithTimedOut) {
+TEST_F(ImapDovecot, AWrongPasswordIsRefusedAndASilentServerEndsWithTimedOut) {
+    const Outcome refused = imap::OpenStore("imaps://127.0.0.1:" + std::to_string(Port("imaps")), "tester", "wrong",
+                                            Env("VANTLO_DOVECOT") + "/ca.pem", {}, store);
+    EXPECT_EQ(refused.code, StoreCode::Refused);
+    EXPECT_NE(refused.detail.find("sign-in was refused"), std::string::npos) << refused.detail;
     EXPECT_EQ(Open(store, "stall", "ca.pem", 300).code, StoreCode::TimedOut);
 }
 
