@@ -1,4 +1,5 @@
 // vantlo-cli: the session operations from the command line.
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -8,12 +9,47 @@
 #include "cli/command.h"
 #include "platform/arguments.h"
 #include "session/provider_directory.h"
+#include "session/staged_file.h"
 
 namespace {
 
+// Bounds of the numeric options.
+constexpr double kLongestTimeout = 3600;
+constexpr double kLongestSpeedTime = 3600;
+constexpr double kLargestSpeedLimit = 1 << 30;
+
+// A plain decimal number ("30", "2.5") within [least, most]; no signs,
+// exponents, "nan" or "inf".
+bool ParseNumber(const std::string& text, double least, double most, double& value) {
+    std::size_t dot = text.find('.');
+    std::size_t digits = text.find_first_not_of("0123456789");
+    if (text.empty() || dot == 0 || digits != dot || (dot != std::string::npos && dot + 1 == text.size()) ||
+        text.find_first_not_of("0123456789", dot == std::string::npos ? 0 : dot + 1) != std::string::npos ||
+        text.size() > 12)
+        return false;
+    value = std::strtod(text.c_str(), nullptr);
+    return value >= least && value <= most;
+}
+
+// A download cut short by Ctrl+C, a terminal that closes or a polite kill
+// leaves no partial file behind: the handler removes it, then lets the
+// signal end the process as it would have.
+extern "C" void RemovePartialFilesAndStop(int signal) {
+    session::RemoveStagedFiles();
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+void CatchStopSignals() {
+    std::signal(SIGINT, RemovePartialFilesAndStop);
+    std::signal(SIGTERM, RemovePartialFilesAndStop);
+#ifdef SIGHUP
+    std::signal(SIGHUP, RemovePartialFilesAndStop);
+#endif
+}
+
 void PrintUsage(std::ostream& out) {
-    out << "Usage: vantlo-cli [--provider [https://]HOST:PORT] [--ca-file PATH] [--timeout SECONDS]\n"
-           "                  --account ADDRESS COMMAND [ARGS...]\n"
+    out << "Usage: vantlo-cli [OPTIONS] --account ADDRESS COMMAND [ARGS...]\n"
            "       vantlo-cli domains\n"
            "       vantlo-cli --help\n"
            "\n"
@@ -24,7 +60,11 @@ void PrintUsage(std::ostream& out) {
            "                        (default: the VANTLO_PROVIDER environment variable)\n"
            "  --ca-file PATH        trust only the certificates in this PEM file for TLS instead\n"
            "                        of the system's (default: the VANTLO_CA_FILE environment variable)\n"
-           "  --timeout SECONDS     give up when the provider sends nothing for this long (default 60)\n"
+           "  --timeout SECONDS     give up when the provider sends nothing for this long\n"
+           "                        (1 to 3600, default 60)\n"
+           "  --speed-limit BYTES   a transfer fails when fewer bytes than this move within\n"
+           "  --speed-time SECONDS  this long (defaults 1024 bytes in 30 seconds; 1 to 2^30\n"
+           "                        bytes, 1 to 3600 seconds)\n"
            "  --account ADDRESS     the account's mail address, domain included\n"
            "\n"
            "The password is read from the environment variable VANTLO_PASSWORD, or else from one\n"
@@ -51,6 +91,7 @@ int Usage(const std::string& message) {
 
 int main(int argc, char** argv) {
     platform::UseUtf8Console();
+    CatchStopSignals();
     const std::vector<std::string> argsIn = platform::Utf8Arguments(argc, argv);
     session::Session session;
     std::string account;
@@ -76,13 +117,19 @@ int main(int argc, char** argv) {
             const std::string* v = value();
             if (!v || v->empty()) return Usage("--ca-file needs the path of a PEM file");
             session.caFile = *v;
-        } else if (arg == "--timeout") {
+        } else if (arg == "--timeout" || arg == "--speed-time") {
             const std::string* v = value();
-            char* end = nullptr;
-            double seconds = v ? std::strtod(v->c_str(), &end) : 0;
-            if (!v || v->empty() || *end != '\0' || seconds <= 0 || seconds > 86400)
-                return Usage("--timeout needs a number of seconds");
-            session.limits.idleTimeoutMs = static_cast<int>(seconds * 1000);
+            double seconds = 0;
+            if (!v || !ParseNumber(*v, 1, arg == "--timeout" ? kLongestTimeout : kLongestSpeedTime, seconds))
+                return Usage(arg + " needs a number of seconds from 1 to 3600");
+            (arg == "--timeout" ? session.limits.idleTimeoutMs : session.limits.speedTimeMs) =
+                static_cast<int>(seconds * 1000);
+        } else if (arg == "--speed-limit") {
+            const std::string* v = value();
+            double bytes = 0;
+            if (!v || v->find('.') != std::string::npos || !ParseNumber(*v, 1, kLargestSpeedLimit, bytes))
+                return Usage("--speed-limit needs a number of bytes from 1 to 1073741824");
+            session.limits.speedLimitBytes = static_cast<long long>(bytes);
         } else if (arg == "--account") {
             const std::string* v = value();
             if (!v) return Usage("--account needs an address");

@@ -14,6 +14,7 @@
 #include "session/listing.h"
 #include "session/store_file.h"
 #include "session/upload.h"
+#include "session/xml_text.h"
 
 namespace cli {
 namespace {
@@ -54,6 +55,8 @@ int StoreFailed(Context& context, Status status, const std::filesystem::path& fi
     case Status::FileError: return Fail(context, "cannot read '" + Shown(file) + "'");
     case Status::FileTooLarge:
         return Fail(context, "'" + Shown(file) + "' is too large: " + session::StatusText(status));
+    case Status::BadName:
+        return Fail(context, "cannot store '" + Shown(file) + "': its name holds control characters or is not UTF-8");
     case Status::NotFound:
         return Fail(context, "the stored mail of '" + Shown(file) +
                                  "' did not arrive in the inbox in time; nothing was moved to folder " + folderId);
@@ -69,6 +72,8 @@ int RunPut(Context& context, const std::vector<std::string>& args) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(file, error))
         return Fail(context, "not a readable file: '" + Shown(file) + "'");
+    if (!session::IsCleanText(session::UploadSubject(file)))
+        return StoreFailed(context, Status::BadName, file, folderId);
     std::uint64_t size = std::filesystem::file_size(file, error);
     if (error) return Fail(context, "cannot read '" + Shown(file) + "'");
     if (size > session::kLargestUpload) return StoreFailed(context, Status::FileTooLarge, file, folderId);
@@ -139,8 +144,12 @@ int RunGet(Context& context, const std::vector<std::string>& args) {
     case Status::Ok: return kExitOk;
     case Status::FileError: return Fail(context, "cannot write '" + Shown(target) + "'");
     case Status::Incomplete:
-        return Fail(context,
-                    "the download of message " + id + " ended early; '" + Shown(target) + "' was left as it was");
+    case Status::TooSlow:
+    case Status::TimedOut:
+    case Status::Unreadable:
+    case Status::AnswerTooLarge:
+        return Fail(context, "could not download message " + id + ": " + session::StatusText(status) + "; '" +
+                                 Shown(target) + "' was left as it was");
     default: return OperationFailed(context, status, "download message " + id);
     }
 }

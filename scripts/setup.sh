@@ -13,7 +13,7 @@ packages=(
   wine wine64 xvfb xdotool x11-utils imagemagick fonts-wqy-microhei
   clang libclang-rt-14-dev
   curl time procps python3 locales
-  libssl-dev zlib1g-dev
+  zlib1g-dev libz-mingw-w64-dev
   dovecot-imapd
 )
 

@@ -70,12 +70,12 @@ Status GetComposeId(Session& session) {
     Request request(TextRoom(kComposeRequestBuffer));
     ComposeRequest(session, "<?xml version=\"1.0\"?><object/>", request);
     Answer answer;
-    Status status = Exchange(WebmailEndpoint(session), request, kComposeStyle, session.limits, answer);
+    Status status = RunScript(session, request, kComposeStyle, answer);
     if (status != Status::Ok) return status;
     // A missing, cut or unusable id must not send the file to the previous
     // compose session.
     std::string id = FindVarValue(answer.Body());
-    if (id.empty() || id.size() >= sizeof session.composeId || !IsPlainQueryValue(id)) return Status::Refused;
+    if (id.empty() || id.size() >= sizeof session.composeId || !IsPlainQueryValue(id)) return Status::Unreadable;
     SetCell(session.composeId, id);
     return Status::Ok;
 }
@@ -106,11 +106,8 @@ Status DeliverUpload(Session& session, const std::string& subjectUtf8) {
     Request request(TextRoom(kDeliveryRequestBuffer));
     ComposeRequest(session, body.Text(), request);
     Answer answer;
-    Status status = Exchange(WebmailEndpoint(session), request, kDeliveryStyle, session.limits, answer);
-    if (status != Status::Ok) return status;
     // A refused delivery is reported now rather than found missing later.
-    if (IsErrorStatus(answer.Text()) || !AnswerAccepted(answer.Body())) return Status::Refused;
-    return Status::Ok;
+    return RunScript(session, request, kDeliveryStyle, answer);
 }
 
 }  // namespace session

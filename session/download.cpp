@@ -1,17 +1,20 @@
 // DownloadAttachment: part 3 of one message, streamed from the read page
-// into a staged file that replaces the target only when the whole body, as
-// long as the answer's header announced, has arrived.
+// into a staged file that replaces the target only when the whole body has
+// arrived: as long as its length, up to its last chunk, to the end of its
+// coded stream.
 #include "session/download.h"
 
 #include <memory>
 #include <optional>
 
+#include "session/body_decoder.h"
 #include "session/cells.h"
 #include "session/exchange.h"
 #include "session/http_head.h"
 #include "session/script_request.h"
 #include "session/staged_file.h"
 #include "session/transfer_mark.h"
+#include "session/upload.h"
 
 namespace session {
 
@@ -64,7 +67,8 @@ Status ReceiveHead(Connection& connection, char* buffer, std::size_t& filled, st
         Status status =
             connection.ReceivePiece(buffer + filled, kHeadCapacity - filled, Style::Plain, 0, received, failed);
         if (status != Status::Ok) return status;
-        if (received == 0) return Status::Incomplete;
+        if (received == 0)
+            return StartsLikeHttp(std::string_view(buffer, filled)) ? Status::Incomplete : Status::Unreadable;
         std::size_t from = filled >= 3 ? filled - 3 : 0;
         filled += received;
         std::string_view seen(buffer, filled);
@@ -74,58 +78,40 @@ Status ReceiveHead(Connection& connection, char* buffer, std::size_t& filled, st
             return Status::Ok;
         }
     }
-    return Status::Refused;  // no header end within the first stretch
+    return Status::AnswerTooLarge;  // no header end within the first stretch
 }
 
-// What the header says about the body: its length, when announced.
-Status ReadHead(std::string_view head, std::optional<std::uint64_t>& length) {
-    int code = StatusCode(head);
-    if (code < 200 || code > 299) return Status::Refused;
-    std::string_view encoding;
-    // A coded body (chunks) would land in the file with its framing.
-    if (HeaderValue(head, "Transfer-Encoding", encoding) && encoding != "identity") return Status::Refused;
-    std::uint64_t announced = 0;
-    switch (ContentLength(head, announced)) {
-    case LengthField::Absent: length.reset(); return Status::Ok;
-    case LengthField::Valid: length = announced; return Status::Ok;
-    case LengthField::Malformed: return Status::Refused;
-    }
-    return Status::Refused;
-}
-
-Status ReceiveBody(Connection& connection, StagedFile& file, TransferMark& mark, std::string_view start,
-                   std::optional<std::uint64_t> length) {
-    auto keep = [&](std::size_t available) -> std::size_t {
-        if (!length) return available;
-        std::uint64_t left = *length - mark.Done();
-        return available < left ? available : static_cast<std::size_t>(left);
+// Streams the body through its decoder into the file, counting what was
+// written, until the body is complete or the server closes.
+Status ReceiveBody(Connection& connection, const ExchangeLimits& limits, BodyDecoder& decoder, StagedFile& file,
+                   TransferMark& mark, std::string_view start) {
+    const BodySink sink = [&](const char* data, std::size_t length) {
+        if (!file.Write(data, length)) return false;
+        mark.AddDone(length);
+        return true;
     };
-    std::size_t first = keep(start.size());
-    if (!file.Write(start.data(), first)) return Status::FileError;
-    mark.SetDone(first);
-
+    Status status = decoder.Feed(start.data(), start.size(), sink);
+    if (status != Status::Ok) return status;
+    SpeedGuard speed(limits);
     auto piece = std::make_unique<char[]>(kBodyPiece);
-    while (!length || mark.Done() < *length) {
+    while (!decoder.Complete()) {
         std::size_t received = 0;
         bool failed = false;
-        Status status = connection.ReceivePiece(piece.get(), kBodyPiece, Style::Plain, 0, received, failed);
+        status = connection.ReceivePiece(piece.get(), kBodyPiece, Style::Plain, 0, received, failed);
         if (status != Status::Ok) return status;
-        if (received == 0) {
-            // Without an announced length only a clean close ends the body.
-            if (failed || length) return Status::Incomplete;
-            break;
-        }
-        std::size_t use = keep(received);
-        if (!file.Write(piece.get(), use)) return Status::FileError;
-        mark.AddDone(use);
+        if (received == 0) return failed ? Status::Incomplete : decoder.Finish();
+        status = decoder.Feed(piece.get(), received, sink);
+        if (status != Status::Ok) return status;
+        if (!speed.Moved(received)) return Status::TooSlow;
     }
-    return Status::Ok;
+    return decoder.Finish();
 }
 }  // namespace
 
 Status DownloadAttachment(Session& session, const std::string& messageId, const std::filesystem::path& path) {
     TransferMark mark(session.downloadIdle, session.downloadReceived, session.downloadTotal);
-    if (std::optional<std::uint64_t> listed = ListedSize(session.messageTable, messageId)) mark.SetTotal(*listed);
+    std::optional<std::uint64_t> listed = ListedSize(session.messageTable, messageId);
+    if (listed) mark.SetTotal(*listed);
 
     if (messageId.empty() || !IsPlainQueryValue(messageId)) return Status::Refused;
     Request request(TextRoom(kRequestBuffer));
@@ -146,14 +132,19 @@ Status DownloadAttachment(Session& session, const std::string& messageId, const 
     std::size_t headLength = 0;
     status = ReceiveHead(connection, head.get(), filled, headLength);
     if (status != Status::Ok) return status;
-    std::optional<std::uint64_t> length;
-    status = ReadHead(std::string_view(head.get(), headLength), length);
+    std::string_view header(head.get(), headLength - 4);
+    int code = StatusCode(header);
+    if (code == 0) return Status::Unreadable;
+    if (code < 200 || code > 299) return Status::Refused;
+    // The listed size is the whole mail's: more than its attachment, so a
+    // bound for a body whose own size is not known beforehand.
+    BodyDecoder decoder;
+    status = decoder.Start(header, listed ? *listed : kLargestUpload);
     if (status != Status::Ok) return status;
-    // The announced length is the exact size; the listed one is the whole mail's.
-    if (length) mark.SetTotal(*length);
+    if (std::optional<std::uint64_t> exact = decoder.ExactSize()) mark.SetTotal(*exact);
 
-    status =
-        ReceiveBody(connection, file, mark, std::string_view(head.get() + headLength, filled - headLength), length);
+    status = ReceiveBody(connection, session.limits, decoder, file, mark,
+                         std::string_view(head.get() + headLength, filled - headLength));
     connection.Close();
     if (status != Status::Ok) return status;
     return file.Commit() ? Status::Ok : Status::FileError;

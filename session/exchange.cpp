@@ -6,7 +6,9 @@
 #include <memory>
 #include <thread>
 
+#include "session/body_decoder.h"
 #include "session/cells.h"
+#include "session/http_head.h"
 
 namespace session {
 
@@ -18,7 +20,6 @@ bool Answer::Append(const char* piece, std::size_t length, AppendMode mode) {
     std::size_t room = kAnswerCapacity - text_.size();
     if (length > room) {
         text_.append(piece, room);
-        truncated_ = true;
         return false;
     }
     text_.append(piece, length);
@@ -35,12 +36,6 @@ std::string_view Answer::Body() const {
     std::string_view all = text_;
     std::size_t end = all.find("\r\n\r\n");
     return end == std::string_view::npos ? std::string_view() : all.substr(end + 4);
-}
-
-void Answer::Clear() {
-    text_.clear();
-    truncated_ = false;
-    endedWithError_ = false;
 }
 
 Request& Request::operator<<(std::string_view piece) {
@@ -168,6 +163,55 @@ Status Connection::ReceivePiece(char* buffer, std::size_t capacity, Style style,
     return Status::Ok;
 }
 
+Status ReadAnswer(Connection& connection, Style style, int waitSeconds, AppendMode mode,
+                  const ExchangeLimits& limits, Answer& answer, bool firstPieceEnds) {
+    answer.Clear();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limits.answerTimeoutMs);
+    auto piece = std::make_unique<char[]>(kReceivePiece);
+    std::string head;  // until the blank line has come
+    bool inBody = false;
+    BodyDecoder decoder;
+    const BodySink sink = [&](const char* data, std::size_t length) {
+        answer.Append(data, length, mode);
+        return true;
+    };
+    for (;;) {
+        std::size_t received = 0;
+        bool failed = false;
+        Status status = connection.ReceivePiece(piece.get(), kReceivePiece, style, waitSeconds, received, failed);
+        if (status != Status::Ok) return status;
+        if (received == 0) {
+            if (!inBody) {
+                answer.Append(head.data(), head.size(), AppendMode::Bytes);
+                return StartsLikeHttp(head) ? Status::Incomplete : Status::Unreadable;
+            }
+            // A reset connection may have cut even an answer that ends with the close.
+            if (failed && !decoder.Complete()) return Status::Incomplete;
+            return decoder.Finish();
+        }
+        if (inBody) {
+            status = decoder.Feed(piece.get(), received, sink);
+        } else {
+            std::size_t from = head.size() < 3 ? 0 : head.size() - 3;
+            head.append(piece.get(), received);
+            std::size_t end = head.find("\r\n\r\n", from);
+            if (end == std::string::npos) {
+                if (head.size() >= kAnswerCapacity) return Status::AnswerTooLarge;
+            } else {
+                if (StatusCode(head) == 0) return Status::Unreadable;
+                inBody = true;
+                answer.Append(head.data(), end + 4, AppendMode::Bytes);
+                status = decoder.Start(std::string_view(head).substr(0, end), kAnswerCapacity - (end + 4));
+                if (status == Status::Ok) status = decoder.Feed(head.data() + end + 4, head.size() - end - 4, sink);
+                head.clear();
+            }
+        }
+        if (status != Status::Ok) return status;
+        if (inBody && (decoder.Complete() || (firstPieceEnds && decoder.Unframed()))) return Status::Ok;
+        if (std::chrono::steady_clock::now() >= deadline) return Status::TimedOut;
+    }
+}
+
 Status Exchange(const Endpoint& endpoint, const Request& request, const ExchangeStyle& style,
                 const ExchangeLimits& limits, Answer& answer) {
     answer.Clear();
@@ -177,21 +221,7 @@ Status Exchange(const Endpoint& endpoint, const Request& request, const Exchange
     if (status != Status::Ok) return status;
     status = connection.SendAll(request.Text().data(), request.Size(), style.send, style.sendWaitSeconds);
     if (status != Status::Ok) return status;
-
-    auto piece = std::make_unique<char[]>(kReceivePiece);
-    for (;;) {
-        std::size_t received = 0;
-        bool failed = false;
-        status = connection.ReceivePiece(piece.get(), kReceivePiece, style.receive, style.receiveWaitSeconds,
-                                         received, failed);
-        if (status != Status::Ok) return status;
-        if (received == 0) {
-            if (failed) answer.MarkEndedWithError();
-            break;
-        }
-        if (!answer.Append(piece.get(), received, style.append)) break;  // full: the rest is cut off
-    }
-    return Status::Ok;
+    return ReadAnswer(connection, style.receive, style.receiveWaitSeconds, style.append, limits, answer);
 }
 
 }  // namespace session

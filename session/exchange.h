@@ -38,7 +38,8 @@ struct ExchangeStyle {
 constexpr std::size_t kAnswerCapacity = 204800;
 constexpr std::size_t kReceivePiece = 10200;
 
-// The answer of one exchange, never longer than kAnswerCapacity bytes.
+// The answer of one exchange: its header, the blank line, and the body as
+// decoded from its framing and coding; never longer than kAnswerCapacity.
 class Answer {
 public:
     // Returns false once the answer is full (the rest is cut off).
@@ -48,16 +49,10 @@ public:
     std::string_view Header() const;
     // Everything after the first CR LF CR LF (empty when there is none).
     std::string_view Body() const;
-    bool Truncated() const { return truncated_; }
-    // The last receive reported an error rather than a closed connection.
-    bool EndedWithError() const { return endedWithError_; }
-    void MarkEndedWithError() { endedWithError_ = true; }
-    void Clear();
+    void Clear() { text_.clear(); }
 
 private:
     std::string text_;
-    bool truncated_ = false;
-    bool endedWithError_ = false;
 };
 
 // A request assembled within a fixed capacity. Appending past it marks the
@@ -114,6 +109,17 @@ private:
     net::Socket socket_;
     std::unique_ptr<net::TlsStream> tls_;  // set for https; speaks over socket_
 };
+
+// Reads one answer from an open connection into `answer` (cleared first):
+// the header, then the body as the header frames and codes it. Ends when
+// the body is complete or the server closes; Incomplete when it closed
+// too early, Unreadable when the answer is not HTTP or its coding is
+// damaged, AnswerTooLarge past kAnswerCapacity, TimedOut when the whole
+// answer takes longer than limits.answerTimeoutMs. `firstPieceEnds`: an
+// answer framed by nothing but the close ends with its first piece (for a
+// server asked to keep the connection open).
+Status ReadAnswer(Connection& connection, Style style, int waitSeconds, AppendMode mode,
+                  const ExchangeLimits& limits, Answer& answer, bool firstPieceEnds = false);
 
 // Runs one whole exchange. `answer` is cleared first.
 Status Exchange(const Endpoint& endpoint, const Request& request, const ExchangeStyle& style,

@@ -25,13 +25,6 @@ bool IsDecimal(std::string_view text) {
     return true;
 }
 
-// Runs one of the three plain folder changes; `answer` keeps what came back.
-Status RunChange(Session& session, const Request& request, Answer& answer) {
-    if (request.Overflowed()) return Status::RequestTooLarge;
-    Status status = Exchange(WebmailEndpoint(session), request, kPlainText, session.limits, answer);
-    if (status != Status::Ok) return status;
-    return AnswerAccepted(answer.Body()) ? Status::Ok : Status::Refused;
-}
 }  // namespace
 
 Request GetAllFoldersRequest(const Session& session) {
@@ -68,12 +61,9 @@ std::string ReadNewFolderId(std::string_view body) {
 }
 
 Status GetAllFolders(Session& session) {
-    Request request = GetAllFoldersRequest(session);
-    if (request.Overflowed()) return Status::RequestTooLarge;
     Answer answer;
-    Status status = Exchange(WebmailEndpoint(session), request, kListStyle, session.limits, answer);
+    Status status = RunScript(session, GetAllFoldersRequest(session), kListStyle, answer);
     if (status != Status::Ok) return status;
-    if (!AnswerAccepted(answer.Body())) return Status::Refused;
     ReadFolderList(answer.Body(), session.folderTable);
     return Status::Ok;
 }
@@ -81,20 +71,20 @@ Status GetAllFolders(Session& session) {
 Status CreateUserFolder(Session& session, const std::string& nameUtf8, std::string& newId) {
     newId.clear();
     Answer answer;
-    Status status = RunChange(session, CreateUserFolderRequest(session, nameUtf8), answer);
+    Status status = RunScript(session, CreateUserFolderRequest(session, nameUtf8), kPlainText, answer);
     if (status != Status::Ok) return status;
     newId = ReadNewFolderId(answer.Body());
-    return newId.empty() ? Status::Refused : Status::Ok;
+    return newId.empty() ? Status::Unreadable : Status::Ok;
 }
 
 Status RenameFolder(Session& session, const std::string& newNameUtf8, const std::string& folderId) {
     Answer answer;
-    return RunChange(session, RenameFolderRequest(session, newNameUtf8, folderId), answer);
+    return RunScript(session, RenameFolderRequest(session, newNameUtf8, folderId), kPlainText, answer);
 }
 
 Status DeleteFolder(Session& session, const std::string& folderId) {
     Answer answer;
-    return RunChange(session, DeleteFolderRequest(session, folderId), answer);
+    return RunScript(session, DeleteFolderRequest(session, folderId), kPlainText, answer);
 }
 
 }  // namespace session

@@ -7,13 +7,6 @@ char Lower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (Lower(a[i]) != Lower(b[i])) return false;
-    return true;
-}
-
 std::string_view Trim(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
@@ -31,6 +24,13 @@ bool ParseDecimal(std::string_view text, std::uint64_t& value) {
 }
 }  // namespace
 
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (Lower(a[i]) != Lower(b[i])) return false;
+    return true;
+}
+
 int StatusCode(std::string_view answer) {
     // "HTTP/1.x " then three digits and a space or the end of the line.
     constexpr std::string_view kStart = "HTTP/1.";
@@ -45,6 +45,12 @@ int StatusCode(std::string_view answer) {
     return code;
 }
 
+bool StartsLikeHttp(std::string_view text) {
+    constexpr std::string_view kStart = "HTTP/1.";
+    std::size_t n = text.size() < kStart.size() ? text.size() : kStart.size();
+    return text.substr(0, n) == kStart.substr(0, n);
+}
+
 bool IsErrorStatus(std::string_view answer) {
     return StatusCode(answer) >= 400;
 }
@@ -57,7 +63,7 @@ bool HeaderValue(std::string_view header, std::string_view name, std::string_vie
         std::string_view line =
             header.substr(lineStart, lineEnd == std::string_view::npos ? std::string_view::npos : lineEnd - lineStart);
         std::size_t colon = line.find(':');
-        if (colon != std::string_view::npos && EqualNoCase(line.substr(0, colon), name)) {
+        if (colon != std::string_view::npos && EqualsNoCase(line.substr(0, colon), name)) {
             value = Trim(line.substr(colon + 1));
             return true;
         }
@@ -75,7 +81,7 @@ LengthField ContentLength(std::string_view header, std::uint64_t& length) {
         std::string_view line =
             header.substr(lineStart, lineEnd == std::string_view::npos ? std::string_view::npos : lineEnd - lineStart);
         std::size_t colon = line.find(':');
-        if (colon != std::string_view::npos && EqualNoCase(line.substr(0, colon), "Content-Length")) {
+        if (colon != std::string_view::npos && EqualsNoCase(line.substr(0, colon), "Content-Length")) {
             std::uint64_t value = 0;
             if (!ParseDecimal(Trim(line.substr(colon + 1)), value)) return LengthField::Malformed;
             if (found && value != length) return LengthField::Malformed;

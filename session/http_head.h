@@ -12,6 +12,13 @@ namespace session {
 // 0 when the text does not start with one.
 int StatusCode(std::string_view answer);
 
+// ASCII letters compared without regard to case.
+bool EqualsNoCase(std::string_view a, std::string_view b);
+
+// True when `text` is the start of what an HTTP answer could be, however
+// little of it came ("", "HT", "HTTP/1.1 200 ...").
+bool StartsLikeHttp(std::string_view text);
+
 // True for a status line whose code is 400 or above.
 bool IsErrorStatus(std::string_view answer);
 

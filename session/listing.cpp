@@ -24,14 +24,11 @@ Request ListMessagesRequest(const Session& session, const std::string& folderId)
 }
 
 Status ListMessages(Session& session, const std::string& folderId, MessageTable& table) {
-    Request request = ListMessagesRequest(session, folderId);
-    if (request.Overflowed()) return Status::RequestTooLarge;
     Answer answer;
-    Status status = Exchange(WebmailEndpoint(session), request, kListingStyle, session.limits, answer);
+    // A refused or cut-off listing (wrong session, unknown folder) leaves
+    // the table as the caller left it, like every other failure.
+    Status status = RunScript(session, ListMessagesRequest(session, folderId), kListingStyle, answer);
     if (status != Status::Ok) return status;
-    // A refused listing (wrong session, unknown folder) leaves the table as
-    // the caller left it, like every other failure.
-    if (!AnswerAccepted(answer.Body())) return Status::Refused;
     ReadMessagePage(answer.Body(), table);
     return Status::Ok;
 }

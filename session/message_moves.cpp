@@ -22,11 +22,8 @@ std::string IdElements(MessageIdQueue& ids) {
 }
 
 Status Run(Session& session, const Request& request) {
-    if (request.Overflowed()) return Status::RequestTooLarge;
     Answer answer;
-    Status status = Exchange(WebmailEndpoint(session), request, kPlainText, session.limits, answer);
-    if (status != Status::Ok) return status;
-    return AnswerAccepted(answer.Body()) ? Status::Ok : Status::Refused;
+    return RunScript(session, request, kPlainText, answer);
 }
 }  // namespace
 

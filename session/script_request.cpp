@@ -43,13 +43,34 @@ Request ScriptRequest(const Session& session, std::string_view function, HeaderO
     return request;
 }
 
-bool AnswerAccepted(std::string_view body) {
+Status ScriptVerdict(std::string_view body) {
     KeywordScanner scanner(body);
-    for (ScanEvent event = scanner.Next(); event != ScanEvent::End; event = scanner.Next()) {
-        if (event == ScanEvent::Member && scanner.Depth() == 1 && scanner.Key() == "code")
-            return scanner.Kind() == ValueKind::Text && scanner.Value() == "S_OK";
+    bool opened = false;
+    bool closed = false;
+    bool hasCode = false;
+    std::string code;
+    for (ScanEvent event = scanner.Next(); event != ScanEvent::End && !closed; event = scanner.Next()) {
+        if (event == ScanEvent::ObjectOpen) opened = true;
+        if (event == ScanEvent::ObjectClose && opened && scanner.Depth() == 0) closed = true;
+        if (event == ScanEvent::Member && scanner.Depth() == 1 && scanner.Key() == "code" && !hasCode) {
+            hasCode = true;
+            code = scanner.Value();
+        }
     }
-    return false;
+    if (!opened) return Status::Unreadable;
+    if (!closed) return Status::Incomplete;
+    if (!hasCode) return Status::Unreadable;
+    if (code == "S_OK") return Status::Ok;
+    SetLastRefusalCode(code);
+    return Status::Refused;
+}
+
+Status RunScript(Session& session, const Request& request, const ExchangeStyle& style, Answer& answer) {
+    SetLastRefusalCode("");
+    if (request.Overflowed()) return Status::RequestTooLarge;
+    Status status = Exchange(WebmailEndpoint(session), request, style, session.limits, answer);
+    if (status != Status::Ok) return status;
+    return ScriptVerdict(answer.Body());
 }
 
 }  // namespace session

@@ -38,8 +38,16 @@ constexpr std::size_t TextRoom(std::size_t bufferBytes) {
 Request ScriptRequest(const Session& session, std::string_view function, HeaderOrder order, const std::string& body,
                       std::size_t bodyBuffer, std::size_t requestBuffer);
 
-// True when the answer's own 'code' member (a member of the outermost
-// object) is 'S_OK'. An answer without one has not accepted anything.
-bool AnswerAccepted(std::string_view body);
+// The provider's verdict in a script answer: Ok when the answer's own
+// 'code' member (one of the outermost object) is 'S_OK'; Refused for any
+// other code, which LastRefusalCode() then holds; Incomplete when the
+// script text does not close; Unreadable when it holds no script object or
+// no code.
+Status ScriptVerdict(std::string_view body);
+
+// Sends a request of the family and judges its answer with ScriptVerdict;
+// `answer` keeps what came back. RequestTooLarge, unsent, when the request
+// did not fit.
+Status RunScript(Session& session, const Request& request, const ExchangeStyle& style, Answer& answer);
 
 }  // namespace session

@@ -19,6 +19,14 @@ struct ExchangeLimits {
     int idleTimeoutMs = 60000;  // longest stretch without answer data
     int connectAttempts = 3;    // connect tries before giving up
     int connectRetryPauseMs = 200;
+    // A whole answer of the script interface (or the sign-in) must arrive
+    // within this, however steadily a slow server trickles it.
+    int answerTimeoutMs = 120000;
+    // Transfers (upload, download) fail when fewer than speedLimitBytes
+    // move within speedTimeMs: about 34 bytes a second, far below the
+    // slowest link that could move a file at all.
+    long long speedLimitBytes = 1024;
+    int speedTimeMs = 30000;
 };
 
 struct Session {

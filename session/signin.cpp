@@ -2,14 +2,19 @@
 
 #include "session/cells.h"
 #include "session/exchange.h"
+#include "session/http_head.h"
 #include "session/provider_directory.h"
 
 namespace session {
 
 namespace {
-// Buffers of 512 bytes that hold a terminated text: 511 bytes of request.
-constexpr std::size_t kRequestCapacity = 512 - 1;
-constexpr std::size_t kFormCapacity = 512 - 1;
+// The form holds the account twice and the password, each possibly
+// percent-encoded to three times its length, besides 64 bytes of fixed text
+// and a domain: 2 * 3 * 63 + 3 * 64 + 64 + 32 = 666 bytes. The requests add
+// at most 420 bytes of lines (the entry request's NTES_SESS piece among
+// them). Buffers of 1024 and 2048 bytes hold a terminated text.
+constexpr std::size_t kRequestCapacity = 2048 - 1;
+constexpr std::size_t kFormCapacity = 1024 - 1;
 constexpr std::size_t kHeaderCopy = 1024;
 constexpr std::size_t kSidOffset = 23;  // "Coremail=" and 14 characters of the value
 constexpr std::size_t kSidLength = 32;
@@ -57,12 +62,14 @@ bool StorePiece(char (&cell)[N], std::string_view value) {
 
 SignInResult ReadSignInAnswer(Session& session, std::string_view answer) {
     std::string_view header;
-    if (!HeaderCopy(answer, header)) {
-        return answer.find("NTES_SESS") == std::string_view::npos ? SignInResult::Refused
-                                                                         : SignInResult::AnswerMalformed;
-    }
+    if (!HeaderCopy(answer, header)) return SignInResult::AnswerMalformed;
     std::string_view ntes, sInfo, pInfo;
-    if (header.find("NTES_SESS") == std::string_view::npos) return SignInResult::Refused;
+    if (header.find("NTES_SESS") == std::string_view::npos) {
+        // Only a proper answer without the session cookie is a refusal; a
+        // server error or text that is not HTTP says nothing about the password.
+        int code = StatusCode(header);
+        return code >= 200 && code < 500 ? SignInResult::Refused : SignInResult::AnswerMalformed;
+    }
     if (!CookiePiece(header, "NTES_SESS", ntes) || !CookiePiece(header, "S_INFO", sInfo) ||
         !CookiePiece(header, "P_INFO", pInfo))
         return SignInResult::AnswerMalformed;
@@ -125,6 +132,9 @@ const char* SignInResultText(SignInResult result) {
     case SignInResult::EntryTimedOut: return "the entry server did not answer in time";
     case SignInResult::SecureConnectionFailed: return "the secure connection to the provider failed";
     case SignInResult::InsecureRedirect: return "the provider sent the session to a server without TLS";
+    case SignInResult::AccountTooLong: return "the account name is too long (at most 63 bytes)";
+    case SignInResult::PasswordTooLong: return "the password is too long (at most 64 bytes)";
+    case SignInResult::PasswordEmpty: return "the password is empty";
     }
     return "unknown sign-in result";
 }
@@ -187,6 +197,9 @@ std::string BuildEntryRequest(const Session& session, const std::string& account
 SignInResult SignIn(Session& session, const std::string& account, int entry, const std::string& password) {
     const ProviderEntry* e = EntryByNumber(entry);
     if (!e) return SignInResult::BadEntry;
+    if (account.size() > kLongestAccount) return SignInResult::AccountTooLong;
+    if (password.size() > kLongestPassword) return SignInResult::PasswordTooLong;
+    if (password.empty()) return SignInResult::PasswordEmpty;
 
     Request first(kRequestCapacity);
     first << BuildSignInRequest(session, account, entry, password);
@@ -196,6 +209,7 @@ SignInResult SignIn(Session& session, const std::string& account, int entry, con
                              session.limits, answer);
     if (IsTlsFailure(status)) return SignInResult::SecureConnectionFailed;
     if (status == Status::ConnectFailed) return SignInResult::SignInServerUnreachable;
+    if (status == Status::Unreadable) return SignInResult::AnswerMalformed;
     if (status != Status::Ok) return SignInResult::SignInServerFailed;
     SignInResult result = ReadSignInAnswer(session, answer.Text());
     if (result != SignInResult::Ok) return result;
@@ -209,8 +223,8 @@ SignInResult SignIn(Session& session, const std::string& account, int entry, con
     if (status == Status::ConnectFailed) return SignInResult::EntryServerUnreachable;
     if (status == Status::SendFailed || status == Status::SendWaitFailed) return SignInResult::EntrySendFailed;
     if (status == Status::TimedOut) return SignInResult::EntryTimedOut;
+    if (status == Status::Unreadable) return SignInResult::AnswerMalformed;
     if (status != Status::Ok) return SignInResult::EntryReceiveFailed;
-    if (answer.EndedWithError()) return SignInResult::EntryReceiveFailed;
     result = ReadEntryAnswer(session, answer.Text());
     // A session opened over TLS is not handed to a plain-text webmail host.
     if (result == SignInResult::Ok && entryServer.scheme == Scheme::Https && session.hostScheme != Scheme::Https)

@@ -3,6 +3,7 @@
 // Fills the Session's cookies, sid, webmail host and account name.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -23,7 +24,16 @@ enum class SignInResult : int {
     EntryTimedOut = 9,           // the entry server did not answer in time
     SecureConnectionFailed = 10, // TLS refused: see LastTlsProblem(); nothing sent
     InsecureRedirect = 11,       // a TLS entry server pointed to plain-http webmail
+    AccountTooLong = 12,         // longer than kLongestAccount bytes; nothing sent
+    PasswordTooLong = 13,        // longer than kLongestPassword bytes; nothing sent
+    PasswordEmpty = 14,          // no password given; nothing sent
 };
+
+// The longest account (domain included) and password a sign-in takes, in
+// bytes; the requests have room for both even when every byte must be
+// percent-encoded.
+constexpr std::size_t kLongestAccount = 63;
+constexpr std::size_t kLongestPassword = 64;
 
 const char* SignInResultText(SignInResult result);
 

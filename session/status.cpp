@@ -16,14 +16,27 @@ const char* StatusText(Status status) {
     case Status::RequestTooLarge: return "the request is too large";
     case Status::HostUnresolved: return "the server name could not be resolved";
     case Status::Refused: return "the provider refused the request";
-    case Status::Incomplete: return "the transfer ended early";
+    case Status::Incomplete: return "the answer ended before it was complete";
     case Status::FileTooLarge: return "files of 2 GiB or more are not supported";
     case Status::NotFound: return "the stored mail did not arrive";
     case Status::CertificateRefused: return "the server's certificate was refused";
     case Status::SecureChannelFailed: return "the secure connection could not be set up";
+    case Status::Unreadable: return "the provider's answer was not understood";
+    case Status::TooSlow: return "the transfer was slower than the low-speed bound";
+    case Status::AnswerTooLarge: return "the provider's answer is larger than it may be";
+    case Status::BadName: return "the file name holds control characters or is not UTF-8";
+    case Status::BoundaryClash: return "the file holds every form boundary drawn for it";
     }
     return "unknown status";
 }
+
+namespace {
+thread_local std::string lastRefusalCode;
+}
+
+const std::string& LastRefusalCode() { return lastRefusalCode; }
+
+void SetLastRefusalCode(std::string code) { lastRefusalCode = std::move(code); }
 
 const char* ConnectFailureText(AlertedOperation operation) {
     switch (operation) {

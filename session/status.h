@@ -3,9 +3,11 @@
 // to hang or pass silently and are now reported.
 #pragma once
 
+#include <string>
+
 namespace session {
 
-enum class Status : int {
+enum class [[nodiscard]] Status : int {
     Ok = 0,
     FileError = 2,             // a local file could not be opened or created
     ConnectFailed = 3,         // plain connect failed (nothing was sent)
@@ -18,11 +20,17 @@ enum class Status : int {
     RequestTooLarge = 19,      // the request would not fit its buffer; nothing sent
     HostUnresolved = 20,       // the webmail host name did not resolve
     Refused = 21,              // the answer lacks what the operation needs
-    Incomplete = 22,           // a download ended before its announced length
+    Incomplete = 22,           // an answer ended before its length, last chunk or closing
+                               // brace (a cut-off download included)
     FileTooLarge = 23,         // files of 2 GiB or more are not supported
     NotFound = 24,             // the stored mail did not appear in the inbox
     CertificateRefused = 25,   // the server's certificate failed the check; nothing sent
     SecureChannelFailed = 26,  // the TLS handshake broke off; nothing sent
+    Unreadable = 27,           // the answer was not HTTP, or its coding was damaged
+    TooSlow = 28,              // a transfer moved fewer bytes than the low-speed bound
+    AnswerTooLarge = 29,       // the answer holds more than it may (buffer, inflated size)
+    BadName = 30,              // a file name that cannot be sent (control bytes, not UTF-8)
+    BoundaryClash = 31,        // the file held every form boundary drawn for it
 };
 
 const char* StatusText(Status status);
@@ -42,5 +50,11 @@ inline bool Succeeded(Status status) { return status == Status::Ok; }
 inline bool IsTlsFailure(Status status) {
     return status == Status::CertificateRefused || status == Status::SecureChannelFailed;
 }
+
+// The provider's own code (e.g. "FA_OVERFLOW") of the last operation of this
+// thread that returned Status::Refused because its answer's 'code' was not
+// S_OK; empty after any other outcome. Set on the thread that ran it.
+const std::string& LastRefusalCode();
+void SetLastRefusalCode(std::string code);
 
 }  // namespace session

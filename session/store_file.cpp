@@ -9,6 +9,7 @@
 #include "session/message_moves.h"
 #include "session/tables.h"
 #include "session/upload.h"
+#include "session/xml_text.h"
 
 namespace session {
 
@@ -48,10 +49,13 @@ Status WaitForDelivery(Session& session, MessageTable& table, const std::string&
     Pause(std::min(options.firstLookDelayMs, std::max(0, options.searchBoundMs)));
     int pause = std::max(1, options.firstPauseMs);
     for (;;) {
+        // A look that fails ends the search with its own failure; only a
+        // mail that has not arrived yet is looked for again.
         Status status = LookInInbox(session, table, subject, ids);
-        if (status == Status::Ok && HoldsNewId(ids, before)) return Status::Ok;
+        if (status != Status::Ok) return status;
+        if (HoldsNewId(ids, before)) return Status::Ok;
         Clock::time_point now = Clock::now();
-        if (now >= deadline) return status == Status::Ok ? Status::NotFound : status;
+        if (now >= deadline) return Status::NotFound;
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
         Pause(static_cast<int>(std::min<long long>(pause, left)));
         pause = std::min(pause * 2, std::max(pause, options.longestPauseMs));
@@ -68,6 +72,10 @@ StoreResult StoreFileInFolder(Session& session, const std::filesystem::path& pat
     const std::string subject = UploadSubject(path);
     if (subject.empty()) {
         result.status = Status::FileError;
+        return result;
+    }
+    if (!IsCleanText(subject)) {
+        result.status = Status::BadName;
         return result;
     }
     // A subject longer than the table's cell could never be matched.

@@ -36,7 +36,9 @@ struct StoreResult {
 // The mail is found by its subject, UploadSubject(path), compared byte for
 // byte with the subjects of the inbox's newest page. Mails of that subject
 // that were there before the upload are moved too, but the search goes on
-// until the new one has arrived: NotFound when it has not within the bound.
+// until the new one has arrived: NotFound when it has not within the bound;
+// a look that fails ends the search with its own status. BadName, with
+// nothing sent, for a name UploadFile would refuse.
 // onStage runs on the calling thread.
 StoreResult StoreFileInFolder(Session& session, const std::filesystem::path& path, const std::string& targetFolderId,
                               const std::function<void(StoreStage)>& onStage = {}, const StoreOptions& options = {});

@@ -5,8 +5,11 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <limits>
+
+#include "session/session.h"
 
 namespace session {
 
@@ -43,6 +46,30 @@ private:
     std::atomic<std::int32_t>& done_;
     std::atomic<std::int32_t>& total_;
     std::uint64_t doneValue_ = 0;
+};
+
+// The low-speed bound of a transfer: it fails once a whole window of
+// limits.speedTimeMs has passed in which fewer than limits.speedLimitBytes
+// moved. A transfer that moves nothing at all ends sooner, on the idle bound.
+class SpeedGuard {
+public:
+    explicit SpeedGuard(const ExchangeLimits& limits) : limits_(limits), windowStart_(Clock::now()) {}
+    // Counts bytes that moved; false when the transfer is too slow.
+    bool Moved(std::uint64_t bytes) {
+        moved_ += bytes;
+        Clock::time_point now = Clock::now();
+        if (now - windowStart_ < std::chrono::milliseconds(limits_.speedTimeMs)) return true;
+        if (moved_ < static_cast<std::uint64_t>(limits_.speedLimitBytes)) return false;
+        windowStart_ = now;
+        moved_ = 0;
+        return true;
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    const ExchangeLimits& limits_;
+    Clock::time_point windowStart_;
+    std::uint64_t moved_ = 0;
 };
 
 }  // namespace session

@@ -2,9 +2,13 @@
 // upload address, streamed from disk in chunks, then the delivery.
 #include "session/upload.h"
 
+#include <algorithm>
+#include <ctime>
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <random>
 #include <system_error>
 
 #include "session/cells.h"
@@ -12,34 +16,52 @@
 #include "session/http_head.h"
 #include "session/script_request.h"
 #include "session/transfer_mark.h"
+#include "session/xml_text.h"
 
 namespace session {
 
 namespace {
-// Each delimiter line of the body is the 42-character text; the header
-// declares it without its first two dashes.
-constexpr char kDelimiter[] = "-----------------------------7d95d2346050c";
-constexpr char kDeclaredBoundary[] = "---------------------------7d95d2346050c";
+// The header declares the boundary; each delimiter line of the body is
+// "--" and the boundary. Every upload draws a boundary of its own.
+constexpr std::size_t kBoundaryDashes = 27;
+constexpr std::size_t kBoundaryDigits = 13;
 constexpr std::size_t kHeadBuffer = 1024;
-// The part head names the whole path; room for the longest Windows path in
-// UTF-8 besides the fixed text.
+// The part head names the file; room for a long name besides the fixed text.
 constexpr std::size_t kPartHeadCapacity = 4096;
 constexpr std::size_t kChunk = 5120;
 constexpr std::size_t kSendBuffer = 204800;  // 40 chunks
+// Sends go out in slices so the low-speed bound is looked at in between.
+constexpr std::size_t kSendSlice = 65536;
 constexpr int kUploadWaitSeconds = 90;
 constexpr int kAnswerWaitSeconds = 6;
+constexpr int kBoundaryDraws = 4;
 
-// A file name inside the quoted filename parameter: the characters that
-// would end the parameter or the line are percent-encoded, as browsers do.
+std::function<std::string()>& BoundarySource() {
+    static std::function<std::string()> source;
+    return source;
+}
+
+std::string RandomBoundary() {
+    static std::mutex lock;
+    static std::mt19937_64 generator = [] {
+        std::random_device device;
+        std::seed_seq seed{device(), device(), static_cast<unsigned>(std::time(nullptr))};
+        return std::mt19937_64(seed);
+    }();
+    static const char digits[] = "0123456789abcdef";
+    std::string boundary(kBoundaryDashes, '-');
+    std::lock_guard<std::mutex> hold(lock);
+    for (std::size_t i = 0; i < kBoundaryDigits; ++i) boundary.push_back(digits[generator() & 15]);
+    return boundary;
+}
+
+// A file name inside the quoted filename parameter: the quote that would
+// end the parameter is percent-encoded, as browsers do.
 std::string QuotedFileName(const std::string& utf8) {
     std::string out;
     for (char c : utf8) {
         if (c == '"')
             out += "%22";
-        else if (c == '\r')
-            out += "%0D";
-        else if (c == '\n')
-            out += "%0A";
         else
             out.push_back(c);
     }
@@ -51,41 +73,89 @@ std::string PathUtf8(const std::filesystem::path& path) {
     return std::string(text.begin(), text.end());
 }
 
-std::string PartTail() {
-    return std::string("\r\n") + kDelimiter +
-           "\r\nContent-Disposition: form-data; name=\"file2\"; filename=\"\"\r\n"
-           "Content-Type: application/octet-stream\r\n\r\n"
-           "\r\n" +
-           kDelimiter + "--\r\n";
+// The multipart pieces around the file's bytes, for one boundary.
+struct Form {
+    std::string boundary;
+    std::string partHead;
+    std::string tail;
+};
+
+Status BuildForm(const std::string& boundary, const std::string& name, Form& form) {
+    const std::string delimiter = "--" + boundary;
+    Request partHead(kPartHeadCapacity);
+    partHead << delimiter << "\r\nContent-Disposition: form-data; name=\"file1\"; filename=\"" << QuotedFileName(name)
+             << "\"\r\nContent-Type: application/octet-stream\r\n\r\n";
+    if (partHead.Overflowed()) return Status::RequestTooLarge;
+    form.boundary = boundary;
+    form.partHead = partHead.Text();
+    form.tail = "\r\n" + delimiter +
+                "\r\nContent-Disposition: form-data; name=\"file2\"; filename=\"\"\r\n"
+                "Content-Type: application/octet-stream\r\n\r\n"
+                "\r\n" +
+                delimiter + "--\r\n";
+    return Status::Ok;
 }
 
-void UploadHead(const Session& session, std::uint64_t contentLength, Request& head) {
+void UploadHead(const Session& session, const Form& form, std::uint64_t size, Request& head) {
+    std::uint64_t contentLength = form.partHead.size() + size + form.tail.size();
     head << "POST /a/p/upload.html?sid=" << CellText(session.sid) << "&composeId=" << CellText(session.composeId)
          << " HTTP/1.1\r\n";
     head.Line("Accept: */*");
     head << "Host: " << CellText(session.host) << "\r\n";
     head << "Content-Length: " << std::to_string(contentLength) << "\r\n";
-    head << "Content-Type: multipart/form-data; boundary=" << kDeclaredBoundary << "\r\n";
+    head << "Content-Type: multipart/form-data; boundary=" << form.boundary << "\r\n";
     head << "User-Agent: " << CellText(session.userAgent) << "\r\n";
     head.Line("Connection: Keep-Alive");
     head << CookieLine(session) << "\r\n";
     head << "\r\n";
 }
 
+// The form as it goes out: every send is counted on the transfer mark and
+// checked against the low-speed bound.
+class FormSender {
+public:
+    FormSender(Connection& connection, TransferMark& mark, const ExchangeLimits& limits)
+        : connection_(connection), mark_(mark), speed_(limits) {}
+
+    Status Send(const char* data, std::size_t length) {
+        const std::function<void(std::size_t)> onSent = [this](std::size_t sent) { mark_.AddDone(sent); };
+        for (std::size_t at = 0; at < length;) {
+            std::size_t slice = length - at < kSendSlice ? length - at : kSendSlice;
+            Status status = connection_.SendAll(data + at, slice, Style::Guarded, kUploadWaitSeconds, onSent);
+            if (status != Status::Ok) return status;
+            if (!speed_.Moved(slice)) return Status::TooSlow;
+            at += slice;
+        }
+        return Status::Ok;
+    }
+
+private:
+    Connection& connection_;
+    TransferMark& mark_;
+    SpeedGuard speed_;
+};
+
 // Reads the file in chunks of one read each; a read that returns fewer
 // than a whole chunk is the last (an exact multiple ends with an empty
-// chunk). The chunks are gathered in the send buffer, which goes to the
-// socket whenever it cannot take another chunk and after the last one: the
-// same bytes in a fortieth of the system calls. A file that changes length
-// meanwhile is a failure, since the announced Content-Length would no
-// longer hold.
-Status SendFileChunks(Connection& connection, std::ifstream& file, std::uint64_t size,
-                      const std::function<void(std::size_t)>& onSent) {
+// chunk). The chunks are gathered in the send buffer, which goes out
+// whenever it cannot take another chunk and after the last one. Before it
+// goes, the buffer (with the end of the one before) is searched for the
+// boundary: BoundaryClash, with those bytes unsent, when the file holds it.
+// A file that changes length meanwhile is a failure, since the announced
+// Content-Length would no longer hold.
+Status SendFileChunks(FormSender& sender, std::ifstream& file, std::uint64_t size, const std::string& boundary) {
     auto buffer = std::make_unique<char[]>(kSendBuffer);
+    const std::boyer_moore_horspool_searcher<std::string::const_iterator> searcher(boundary.begin(), boundary.end());
+    std::string seam;  // the last bytes sent and the first of the buffer
     std::size_t filled = 0;
     auto flush = [&]() -> Status {
-        if (filled == 0) return Status::Ok;
-        Status status = connection.SendAll(buffer.get(), filled, Style::Guarded, kUploadWaitSeconds, onSent);
+        const char* begin = buffer.get();
+        if (std::search(begin, begin + filled, searcher) != begin + filled) return Status::BoundaryClash;
+        seam.append(begin, filled < boundary.size() ? filled : boundary.size());
+        if (std::search(seam.begin(), seam.end(), searcher) != seam.end()) return Status::BoundaryClash;
+        std::size_t keep = filled < boundary.size() ? filled : boundary.size();
+        seam.assign(begin + filled - keep, keep);
+        Status status = sender.Send(begin, filled);
         filled = 0;
         return status;
     };
@@ -108,34 +178,41 @@ Status SendFileChunks(Connection& connection, std::ifstream& file, std::uint64_t
     }
 }
 
-// Sends the form in its four phases (head, part head, file, tail), closes
-// the file, and reads the first piece of the answer: the connection was
-// asked to stay open, so nothing more is waited for. An answer that never
-// came or that is an error status means the upload was not taken.
-Status PostForm(Session& session, const Request& head, const std::string& partHead, std::ifstream& file,
-                std::uint64_t size, const std::string& tail, TransferMark& mark) {
+// The provider's verdict on the upload: the code of its script answer, or,
+// when the answer carries none, its status line.
+Status UploadVerdict(const Answer& answer) {
+    Status verdict = ScriptVerdict(answer.Body());
+    if (verdict != Status::Unreadable) return verdict;
+    int code = StatusCode(answer.Header());
+    return code >= 200 && code < 300 ? Status::Ok : Status::Refused;
+}
+
+// Sends the form in its four phases (head, part head, file, tail) and
+// reads the answer: the connection was asked to stay open, so an answer
+// without a length ends with its first piece.
+Status PostForm(Session& session, const Request& head, const Form& form, std::ifstream& file, std::uint64_t size,
+                TransferMark& mark) {
     Connection connection(session.limits);
     Status status = connection.Open(WebmailEndpoint(session), Style::Guarded, kUploadWaitSeconds);
     if (status != Status::Ok) return status;
-    const std::function<void(std::size_t)> onSent = [&mark](std::size_t sent) { mark.AddDone(sent); };
-    status = connection.SendAll(head.Text().data(), head.Size(), Style::Guarded, kUploadWaitSeconds, onSent);
-    if (status == Status::Ok)
-        status = connection.SendAll(partHead.data(), partHead.size(), Style::Guarded, kUploadWaitSeconds, onSent);
-    if (status == Status::Ok) status = SendFileChunks(connection, file, size, onSent);
-    if (status == Status::Ok)
-        status = connection.SendAll(tail.data(), tail.size(), Style::Guarded, kUploadWaitSeconds, onSent);
-    file.close();
+    FormSender sender(connection, mark, session.limits);
+    status = sender.Send(head.Text().data(), head.Size());
+    if (status == Status::Ok) status = sender.Send(form.partHead.data(), form.partHead.size());
+    if (status == Status::Ok) status = SendFileChunks(sender, file, size, form.boundary);
+    if (status == Status::Ok) status = sender.Send(form.tail.data(), form.tail.size());
     if (status != Status::Ok) return status;
 
-    auto piece = std::make_unique<char[]>(kReceivePiece);
-    std::size_t received = 0;
-    bool failed = false;
-    status = connection.ReceivePiece(piece.get(), kReceivePiece, Style::Guarded, kAnswerWaitSeconds, received, failed);
+    Answer answer;
+    SetLastRefusalCode("");
+    status = ReadAnswer(connection, Style::Guarded, kAnswerWaitSeconds, AppendMode::Text, session.limits, answer, true);
     if (status != Status::Ok) return status;
-    if (received == 0 || IsErrorStatus(std::string_view(piece.get(), received))) return Status::Refused;
-    return Status::Ok;
+    return UploadVerdict(answer);
 }
 }  // namespace
+
+void SetUploadBoundarySource(std::function<std::string()> source) {
+    BoundarySource() = std::move(source);
+}
 
 std::string UploadSubject(const std::filesystem::path& path) {
     return PathUtf8(path.filename());
@@ -143,6 +220,10 @@ std::string UploadSubject(const std::filesystem::path& path) {
 
 Status UploadFile(Session& session, const std::filesystem::path& path) {
     TransferMark mark(session.uploadIdle, session.uploadSent, session.uploadTotal);
+    SetLastRefusalCode("");
+    // Only the file's own name travels, never the folders above it.
+    const std::string name = UploadSubject(path);
+    if (!IsCleanText(name)) return Status::BadName;
 
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) return Status::FileError;
@@ -153,23 +234,32 @@ Status UploadFile(Session& session, const std::filesystem::path& path) {
     if (size > kLargestUpload) return Status::FileTooLarge;
     mark.SetTotal(size);
 
-    Request partHead(kPartHeadCapacity);
-    partHead << kDelimiter << "\r\nContent-Disposition: form-data; name=\"file1\"; filename=\""
-             << QuotedFileName(PathUtf8(path)) << "\"\r\nContent-Type: application/octet-stream\r\n\r\n";
-    if (partHead.Overflowed()) return Status::RequestTooLarge;
-    const std::string tail = PartTail();
-
-    Status status = GetComposeId(session);
+    Form form;
+    Status status = BuildForm(std::string(kBoundaryDashes + kBoundaryDigits, '-'), name, form);
+    if (status != Status::Ok) return status;
+    status = GetComposeId(session);
     if (status != Status::Ok) return status;
 
-    Request head(TextRoom(kHeadBuffer));
-    UploadHead(session, partHead.Size() + size + tail.size(), head);
-    if (head.Overflowed()) return Status::RequestTooLarge;
-    session.uploadRequest = head.Text();
-
-    status = PostForm(session, head, partHead.Text(), file, size, tail, mark);
+    // A file that holds the boundary would end the form early: the upload
+    // starts over with a boundary drawn anew.
+    for (int draw = 0; draw < kBoundaryDraws; ++draw) {
+        std::string boundary = BoundarySource() ? BoundarySource()() : RandomBoundary();
+        status = BuildForm(boundary, name, form);
+        if (status != Status::Ok) return status;
+        if (name.find(boundary) != std::string::npos) continue;
+        Request head(TextRoom(kHeadBuffer));
+        UploadHead(session, form, size, head);
+        if (head.Overflowed()) return Status::RequestTooLarge;
+        session.uploadRequest = head.Text();
+        file.clear();
+        file.seekg(0);
+        mark.SetDone(0);
+        status = PostForm(session, head, form, file, size, mark);
+        if (status != Status::BoundaryClash) break;
+    }
+    file.close();
     if (status != Status::Ok) return status;
-    return DeliverUpload(session, UploadSubject(path));
+    return DeliverUpload(session, name);
 }
 
 }  // namespace session

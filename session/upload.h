@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "session/session.h"
@@ -17,12 +18,14 @@ namespace session {
 constexpr std::uint64_t kLargestUpload = (std::uint64_t{1} << 31) - 1;
 
 // Uploads the file at `path` and delivers it as the attachment of a mail to
-// the account's own address whose subject is UploadSubject(path).
-// uploadIdle/uploadSent/uploadTotal move while bytes travel and are back to
-// 1/0/0 on every return. Returns FileError when the file cannot be opened
-// or read, FileTooLarge for 2 GiB or more, Refused when the provider gave
-// no compose id or answered the upload or the delivery with an error
-// status, else the exchange's own status.
+// the account's own address whose subject is UploadSubject(path); the form
+// names the file by that name alone. uploadIdle/uploadSent/uploadTotal
+// move while bytes travel and are back to 1/0/0 on every return. Returns
+// BadName, with nothing sent, for a name that is not clean UTF-8 text
+// (IsCleanText), FileError when the file cannot be opened or read,
+// FileTooLarge for 2 GiB or more, Refused when the provider refused the
+// upload or the delivery (its code in LastRefusalCode()), TooSlow under
+// the low-speed bound, else the exchange's own status.
 Status UploadFile(Session& session, const std::filesystem::path& path);
 
 // Opens a compose session: sets session.composeId. Refused (composeId
@@ -32,6 +35,10 @@ Status GetComposeId(Session& session);
 // Sends the composed mail, with the upload of session.composeId attached,
 // to the account's own address. uploadTotal is the attachment's size.
 Status DeliverUpload(Session& session, const std::string& subjectUtf8);
+
+// Where upload boundaries come from (27 dashes and 13 characters); none
+// given means random ones. For tests that need to know the boundary.
+void SetUploadBoundarySource(std::function<std::string()> source);
 
 // The subject that UploadFile gives the mail of `path`: its file name,
 // UTF-8 straight from the path's own encoding (UTF-16 on Windows).

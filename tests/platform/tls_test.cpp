@@ -71,7 +71,6 @@ TEST(Tls, AGoodChainCarriesTheRequestAndItsAnswerByNameAndByAddress) {
         Answer answer;
         ASSERT_EQ(Fetch("good", name, answer), Status::Ok) << name << ": " << LastTlsProblem();
         EXPECT_EQ(answer.Body(), "ok") << name;
-        EXPECT_FALSE(answer.EndedWithError()) << name;
     }
     EXPECT_EQ(ServerReceived("good"), static_cast<long>(SmallRequest().Size()));
 }
@@ -92,8 +91,7 @@ TEST(Tls, AStalledHandshakeEndsWithTheIdleBound) {
 
 TEST(Tls, AServerThatClosesInsideARecordCutsTheAnswer) {
     Answer answer;
-    EXPECT_EQ(Fetch("cut", "127.0.0.1", answer), Status::Ok);
-    EXPECT_TRUE(answer.EndedWithError());
+    EXPECT_EQ(Fetch("cut", "127.0.0.1", answer), Status::Incomplete);
     EXPECT_EQ(ServerReceived("cut"), static_cast<long>(SmallRequest().Size()));
 }
 

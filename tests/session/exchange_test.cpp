@@ -1,154 +1,128 @@
-#include "session/exchange.h"
-
+// Reading answers: the body decoder over every framing and coding, the
+// exchange over a misbehaving server, and the verdict of a script answer.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <string>
-
-#include "scripted_server.h"
-#include "session/cells.h"
+#include "session/body_decoder.h"
+#include "session/exchange.h"
+#include "session/script_request.h"
+#include "session_fixture.h"
 
 namespace {
 
-using namespace session;
-using testsupport::Reply;
-using testsupport::ScriptedServer;
+using session::Status;
+using testsupport::Action;
+using testsupport::Coded;
 
-const ExchangeStyle kGuardedText{Style::Guarded, 6, Style::Guarded, 15, Style::Guarded, 9, AppendMode::Text};
-const ExchangeStyle kPlainBytes{Style::Plain, 0, Style::Plain, 0, Style::Plain, 0, AppendMode::Bytes};
-
-Endpoint At(std::uint16_t port) { return Endpoint{"webmail.test", "127.0.0.1", port}; }
-
-Request SmallRequest() {
-    Request request(1024);
-    request.Line("POST /a/s?sid=x&func=mbox:getAllFolders HTTP/1.1").Line("Host: webmail.test").Line("");
-    return request;
-}
-
-TEST(Exchange, SendsTheRequestAndReadsTheAnswerUntilClose) {
-    ScriptedServer server;
-    server.PushAnswer(testsupport::HttpAnswer("{'code':'S_OK'}"));
-    for (const ExchangeStyle& style : {kGuardedText, kPlainBytes}) {
-        Answer answer;
-        ASSERT_EQ(Exchange(At(server.Port()), SmallRequest(), style, ExchangeLimits{}, answer), Status::Ok);
-        EXPECT_EQ(answer.Body(), "{'code':'S_OK'}");
-        EXPECT_NE(answer.Header().find("HTTP/1.1 200 OK"), std::string_view::npos);
-        EXPECT_FALSE(answer.Truncated());
-    }
-    ASSERT_TRUE(server.WaitForRequests(2));
-    EXPECT_EQ(server.Requests()[0], SmallRequest().Text());
-}
-
-TEST(Exchange, AZeroByteCutsATextPieceButNotABytePiece) {
-    ScriptedServer server;
-    std::string body("ab\0cd", 5);
-    server.PushAnswer("HTTP/1.1 200 OK\r\n\r\n" + body);
-    Answer text, bytes;
-    ASSERT_EQ(Exchange(At(server.Port()), SmallRequest(), kGuardedText, ExchangeLimits{}, text), Status::Ok);
-    ASSERT_EQ(Exchange(At(server.Port()), SmallRequest(), kPlainBytes, ExchangeLimits{}, bytes), Status::Ok);
-    EXPECT_EQ(text.Body(), "ab");
-    EXPECT_EQ(bytes.Body(), body);
-}
-
-TEST(Exchange, AnAnswerBeyondTheBufferIsCutThere) {
-    ScriptedServer server;
-    server.PushAnswer("HTTP/1.1 200 OK\r\n\r\n" + std::string(300000, 'x'));
-    Answer answer;
-    ASSERT_EQ(Exchange(At(server.Port()), SmallRequest(), kPlainBytes, ExchangeLimits{}, answer), Status::Ok);
-    EXPECT_EQ(answer.Text().size(), kAnswerCapacity);
-    EXPECT_TRUE(answer.Truncated());
-}
-
-TEST(Exchange, ASilentServerEndsTheOperationWithinTheIdleBound) {
-    ScriptedServer server;
-    Reply stall;
-    stall.kind = Reply::Kind::Stall;
-    stall.stallMs = 5000;
-    server.Push(stall);
-    ExchangeLimits limits;
-    limits.idleTimeoutMs = 300;
-    for (const ExchangeStyle& style : {kGuardedText, kPlainBytes}) {
-        auto start = std::chrono::steady_clock::now();
-        Answer answer;
-        EXPECT_EQ(Exchange(At(server.Port()), SmallRequest(), style, limits, answer), Status::TimedOut);
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
-    }
-}
-
-TEST(Exchange, AnAnswerThatStopsHalfwayAlsoEndsWithinTheIdleBound) {
-    ScriptedServer server;
-    Reply reply;
-    reply.kind = Reply::Kind::AnswerStall;
-    reply.bytes = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n{'code':";
-    server.Push(reply);
-    ExchangeLimits limits;
-    limits.idleTimeoutMs = 300;
-    Answer answer;
-    EXPECT_EQ(Exchange(At(server.Port()), SmallRequest(), kGuardedText, limits, answer), Status::TimedOut);
-}
-
-TEST(Exchange, RefusedConnectionsFailInBothStyles) {
-    std::uint16_t closed = testsupport::ClosedPort();
-    ExchangeLimits limits;
-    limits.connectRetryPauseMs = 10;
-    Answer answer;
-    EXPECT_EQ(Exchange(At(closed), SmallRequest(), kPlainBytes, limits, answer), Status::ConnectFailed);
-    EXPECT_EQ(Exchange(At(closed), SmallRequest(), kGuardedText, limits, answer), Status::ConnectWaitFailed);
-}
-
-TEST(Exchange, ARequestThatDoesNotFitIsNeverSent) {
-    ScriptedServer server;
-    Request request(16);
-    request.Line("POST /a/s?sid=0123456789 HTTP/1.1");
-    EXPECT_TRUE(request.Overflowed());
-    Answer answer;
-    EXPECT_EQ(Exchange(At(server.Port()), request, kPlainBytes, ExchangeLimits{}, answer), Status::RequestTooLarge);
-    EXPECT_EQ(server.Connections(), 0);
-}
-
-TEST(Exchange, ATornConnectionGivesWhatArrived) {
-    ScriptedServer server;
-    Reply torn;
-    torn.kind = Reply::Kind::CloseAtOnce;
-    server.Push(torn);
-    Answer answer;
-    Status status = Exchange(At(server.Port()), SmallRequest(), kGuardedText, ExchangeLimits{}, answer);
-    // Either the send or the receive notices; nothing hangs and nothing is invented.
-    EXPECT_TRUE(status == Status::Ok || status == Status::SendFailed) << StatusText(status);
-    EXPECT_TRUE(answer.Text().empty());
-}
-
-TEST(CookieLine, PiecesInOrderWithoutSpaces) {
-    Session s;
-    SetCell(s.ntesSessCookie, "NTES_SESS=n1;");
-    SetCell(s.sInfoCookie, "S_INFO=s1;");
-    SetCell(s.pInfoCookie, "P_INFO=a@163.example|1;");
-    SetCell(s.coremailCookie, "Coremail=c1;");
-    EXPECT_EQ(CookieLine(s), "Cookie: S_INFO=s1;P_INFO=a@163.example|1;NTES_SESS=n1;Coremail=c1;");
-}
-
-TEST(ProviderDirectory, OverrideReplacesFixedAddressesButNotHostNames) {
-    Session s;
-    s.providerOverride = "127.0.0.1:4321";
-    Endpoint e = FixedEndpoint(s, kSignInHost, kSignInAddress);
-    EXPECT_EQ(e.hostLine, kSignInHost);
-    EXPECT_EQ(e.dialHost, "127.0.0.1");
-    EXPECT_EQ(e.port, 4321);
-    SetCell(s.host, "127.0.0.1:8080");
-    Endpoint w = WebmailEndpoint(s);
-    EXPECT_EQ(w.hostLine, "127.0.0.1:8080");
-    EXPECT_EQ(w.port, 8080);
-    SetCell(s.host, "mail.163.example");
-    EXPECT_EQ(WebmailEndpoint(s).port, 80);
-}
-
-TEST(ProviderDirectory, EntryForAccountMatchesTheDomainWithoutRegardToCase) {
+TEST(BodyDecoder, EveryFramingAndCodingWholeOrByteByByte) {
+    const std::string text = "{'code':'S_OK','var':'" + std::string(3000, 'x') + "'}";
+    const std::string gz = Coded(text);
+    std::string badCheck = gz;
+    badCheck[badCheck.size() - 6] ^= 1;  // the CRC of the gzip trailer
+    const std::string bomb = Coded(std::string(4 << 20, '\0'));
+    const std::string gzipped = "Content-Encoding: gzip\r\n", chunked = "Transfer-Encoding: chunked\r\n";
+    auto chunk = [](const std::string& bytes) {
+        char size[16];
+        std::snprintf(size, sizeof size, "%zx\r\n", bytes.size());
+        return size + bytes + "\r\n";
+    };
+    // clang-format off
     struct Case {
-        const char* account;
-        int entry;
-    } cases[] = {{"a@163.example", 1},  {"a@126.EXAMPLE", 2}, {"a@Yeah.Example", 3}, {"a@gmail.example", 0},
-                  {"no-at-sign", 0},    {"a@163.example.x", 0}, {"a@b@163.example", 0}, {"@163.example", 1}};
-    for (const Case& c : cases) EXPECT_EQ(EntryForAccount(c.account), c.entry) << c.account;
+        const char* name;
+        std::string head, body;
+        Status status;
+        std::string decoded;
+        std::uint64_t limit = 1 << 20;
+    } cases[] = {
+        {"length", "content-length:  5 ", "hello", Status::Ok, "hello"},
+        {"two lengths", "Content-Length: 5\r\nContent-Length: 6", "hello", Status::Unreadable, ""},
+        {"bytes past the length", "Content-Length: 3", "hello", Status::Ok, "hel"},
+        {"shorter than its length", "Content-Length: 10", "hello", Status::Incomplete, "hello"},
+        {"until the close", "X: y", "hello", Status::Ok, "hello"},
+        {"chunks", "transfer-encoding: Chunked", "5\r\nhello\r\n6;ext=1\r\n world\r\n0\r\nX-Trailer: 1\r\n\r\n", Status::Ok, "hello world"},
+        {"cut at a chunk boundary", chunked, "5\r\nhello\r\n", Status::Incomplete, "hello"},
+        {"cut inside a chunk", chunked, "5\r\nhel", Status::Incomplete, "hel"},
+        {"size line says more", chunked, "a\r\nhello\r\n0\r\n\r\n", Status::Incomplete, "hello\r\n0\r\n"},
+        {"size line says less", chunked, "3\r\nhelxy5\r\nworld\r\n0\r\n\r\n", Status::Unreadable, "hel"},
+        {"gzip", gzipped + "Content-Length: " + std::to_string(gz.size()), gz, Status::Ok, text},
+        {"chunked gzip", chunked + gzipped, chunk(gz.substr(0, 16)) + chunk(gz.substr(16)) + "0\r\n\r\n", Status::Ok, text},
+        {"deflate", "Content-Encoding: deflate", Coded(text, 15), Status::Ok, text},
+        {"gzip cut short", gzipped, gz.substr(0, gz.size() / 2), Status::Incomplete, ""},
+        {"gzip with a wrong check sum", gzipped, badCheck, Status::Unreadable, text},
+        {"decompression bomb", gzipped, bomb, Status::AnswerTooLarge, ""},
+        {"length past the limit", "Content-Length: 6", "123456", Status::AnswerTooLarge, "", 5},
+        {"unknown content coding", "Content-Encoding: br", "x", Status::Unreadable, ""},
+        {"unknown transfer coding", "Transfer-Encoding: gzip, chunked", "x", Status::Unreadable, ""},
+        {"malformed length", "Content-Length: 5x", "hello", Status::Unreadable, ""},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        for (std::size_t step : {c.body.size() + 1, std::size_t{1}}) {
+            SCOPED_TRACE(std::string(c.name) + (step == 1 ? ", byte by byte" : ""));
+            session::BodyDecoder decoder;
+            std::string decoded;
+            auto sink = [&](const char* data, std::size_t n) { return decoded.append(data, n), true; };
+            Status status = decoder.Start("HTTP/1.1 200 OK\r\n" + c.head, c.limit);
+            for (std::size_t at = 0; status == Status::Ok && at < c.body.size(); at += step)
+                status = decoder.Feed(c.body.data() + at, std::min(step, c.body.size() - at), sink);
+            if (status == Status::Ok) status = decoder.Finish();
+            EXPECT_EQ(status, c.status);
+            if (c.decoded.size() || c.status == Status::Ok) {
+                EXPECT_EQ(decoded, c.decoded);
+            }
+        }
+    }
+}
+
+using ExchangeTest = testsupport::SessionTest;
+
+TEST_F(ExchangeTest, HostileAnswersEndWithTheirOwnStatus) {
+    using testsupport::Script;
+    const std::string ok = testsupport::HttpAnswer("{'code':'S_OK'}"),
+                      script = "{'v':'" + std::string(20000, 'v') + "'}";
+    // clang-format off
+    const std::tuple<Action, Status, std::string> cases[] = {
+        {Script(ok, Action::Stall, ok.size()), Status::Ok, "{'code':'S_OK'}"},  // complete at its length
+        {Script("HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\n\r\n" + Coded(script)), Status::Ok, script},
+        {Script("HTTP/1.1 200 OK\r\n\r\n{'code':'S_OK'}", Action::Reset, 25), Status::Incomplete, ""},
+        {Script(ok, Action::Stall, 10), Status::TimedOut, ""},
+        {Script(ok, Action::Trickle), Status::TimedOut, ""},  // past the whole-answer bound
+        {Script("\x16\x03\x01 random bytes"), Status::Unreadable, ""},
+        {Script(testsupport::HttpAnswer(std::string(300000, 'x'))), Status::AnswerTooLarge, ""},
+    };
+    // clang-format on
+    s.limits.idleTimeoutMs = 400;
+    s.limits.answerTimeoutMs = 300;
+    const session::ExchangeStyle style{session::Style::Guarded, 6, session::Style::Guarded,  15,
+                                       session::Style::Guarded, 9, session::AppendMode::Text};
+    session::Request request(100);
+    request.Line("GET / HTTP/1.1").Line("");
+    for (const auto& [action, status, body] : cases) {
+        server.Push(action);
+        session::Answer answer;
+        EXPECT_EQ(session::Exchange(session::WebmailEndpoint(s), request, style, s.limits, answer), status)
+            << action.bytes;
+        EXPECT_EQ(answer.Body().substr(0, body.size()), body);
+    }
+}
+
+TEST(ScriptVerdict, TheAnswersOwnCodeDecides) {
+    // clang-format off
+    const std::tuple<const char*, Status, const char*> cases[] = {
+        {"{\n'code':'S_OK',\n'var':{'x':'}'}\n}", Status::Ok, ""},
+        {"{'code':'FA_OVERFLOW','var':null}", Status::Refused, "FA_OVERFLOW"},
+        {"{'var':{'code':'S_OK'},'code':'FA_NAME_EXISTS'}", Status::Refused, "FA_NAME_EXISTS"},
+        {"{'summary':'code','x':{'code':'S_OK'}}", Status::Unreadable, ""},
+        {"{'code':'S_OK','var':[1,2", Status::Incomplete, ""},
+        {"{'code':'S_OK','var':'it\\'s", Status::Incomplete, ""},
+        {"<html>500</html>", Status::Unreadable, ""},
+        {"", Status::Unreadable, ""},
+    };
+    // clang-format on
+    for (const auto& [body, status, code] : cases) {
+        session::SetLastRefusalCode("stale");
+        EXPECT_EQ(session::ScriptVerdict(body), status) << body;
+        EXPECT_EQ(session::LastRefusalCode(), status == Status::Refused ? code : "stale") << body;
+    }
 }
 
 }  // namespace

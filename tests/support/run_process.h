@@ -2,6 +2,7 @@
 // collecting standard output, standard error and the exit status.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,8 +14,11 @@ struct ProcessResult {
     std::string err;
 };
 
-// env: extra "NAME=value" entries added to (or replacing in) the environment.
+// env: "NAME=value" entries added to (or replacing in) the environment;
+// "NAME" alone takes NAME out of it.
+// whileRunning (given the process id) runs once the program has started.
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
-                         const std::string& input = "", int timeoutMs = 60000);
+                         const std::string& input = "", int timeoutMs = 60000,
+                         const std::function<void(int)>& whileRunning = {});
 
 }  // namespace testsupport

@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# A small mutation run: each hand-made fault of scripts/mutations.txt (a
+# one-line change a careless edit could make) is applied to a scratch copy
+# of the tree, the targets its tests need are built (native, -j2), and those
+# native test programs run. A fault the tests notice is killed; one they
+# miss survived and needs a test, or a reason why it is harmless.
+# Not part of the test command: a full run takes about half an hour.
+#
+# Usage: scripts/mutate.sh [PATTERN]     only the faults whose name holds PATTERN
+#        MUTATE_DIR=DIR scripts/mutate.sh (scratch place; default /tmp/vantlo-mutate)
+#        MUTATE_FROM=N scripts/mutate.sh  (start at the Nth fault of the list, from 1)
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+list=$root/scripts/mutations.txt
+scratch=${MUTATE_DIR:-/tmp/vantlo-mutate}
+pattern=${1:-}
+from=${MUTATE_FROM:-1}
+
+# The test program of each kind named in the list, with the targets to build.
+declare -A program=([session]=tests/session/vantlo_session_tests [cli]=tests/cli/vantlo_cli_tests)
+declare -A target=([session]=vantlo_session_tests [cli]=vantlo_cli_tests)
+
+echo "mutate: copying the tree to $scratch/src"
+mkdir -p "$scratch/src"
+(cd "$root" && git ls-files -z | xargs -0 cp --parents -t "$scratch/src")
+# Unoptimised: each fault rebuilds a few files, and compiling is the cost.
+cmake -S "$scratch/src" -B "$scratch/build" -DCMAKE_BUILD_TYPE=Debug >/dev/null || exit 1
+
+build_and_test() {  # kinds...; 0 when every test passed
+  local kind targets=()
+  for kind in "$@"; do targets+=("${target[$kind]}"); done
+  cmake --build "$scratch/build" -j2 --target "${targets[@]}" >"$scratch/build.log" 2>&1 || return 2
+  for kind in "$@"; do
+    (cd "$scratch/build" && timeout 600 "${program[$kind]}" >"$scratch/test-$kind.log" 2>&1) || return 1
+  done
+  return 0
+}
+
+echo "mutate: building and testing the unchanged tree"
+build_and_test session cli || { echo "mutate: the unchanged tree does not pass its tests"; exit 1; }
+
+# One line per fault: name, file, kinds, old text, new text (tab-separated).
+faults=$(python3 - "$list" <<'PY'
+import sys
+name = file = kinds = old = None
+for line in open(sys.argv[1], encoding="utf-8"):
+    line = line.rstrip("\n")
+    if line.startswith("== "): name, file, kinds, old = line[3:], None, None, None
+    elif line.startswith("file: "): file = line[6:]
+    elif line.startswith("tests: "): kinds = line[7:]
+    elif line.startswith("- "): old = line[2:].strip()
+    elif line.startswith("+ ") or line == "+":
+        print("\t".join([name, file, kinds, old, line[2:].strip()]))
+PY
+)
+
+killed=0 survived=0 broken=0 survivors=() index=0
+while IFS=$'\t' read -r name file kinds old new; do
+  [ -n "$name" ] || continue
+  index=$((index + 1))
+  [ "$index" -ge "$from" ] || continue
+  [[ -z "$pattern" || "$name" == *"$pattern"* ]] || continue
+  src=$scratch/src/$file
+  cp -p "$src" "$scratch/original"
+  if ! python3 - "$src" "$old" "$new" <<'PY'
+import sys
+path, old, new = sys.argv[1:]
+text = open(path, encoding="utf-8").read()
+if text.count(old) != 1: sys.exit(1)
+open(path, "w", encoding="utf-8").write(text.replace(old, new))
+PY
+  then
+    echo "NOT APPLIED  $name (its text is not in $file exactly once)"; broken=$((broken + 1)); continue
+  fi
+  # shellcheck disable=SC2086
+  build_and_test ${kinds//,/ }
+  case $? in
+    0) echo "SURVIVED     $name"; survived=$((survived + 1)); survivors+=("$name") ;;
+    1) echo "killed       $name"; killed=$((killed + 1)) ;;
+    *) echo "BUILD FAILED $name"; broken=$((broken + 1)) ;;
+  esac
+  cp "$scratch/original" "$src" && touch "$src"
+done <<<"$faults"
+
+echo
+echo "mutate: $killed killed, $survived survived, $broken not run"
+for s in "${survivors[@]}"; do echo "  survived: $s"; done
+[ "$survived" -eq 0 ] && [ "$broken" -eq 0 ]

@@ -1,0 +1,186 @@
+// vantlo-cli run as a process, against a real vantlo-provider behind a
+// fault server: wrong usage, hostile answers, round trips of files, what
+// an interrupted download leaves, and the progress line's texts.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "cli/progress_bar.h"
+#include "fault_server.h"
+#include "provider_process.h"
+#include "run_process.h"
+
+namespace {
+
+using testsupport::Action;
+using testsupport::Forward;
+using testsupport::ProcessResult;
+namespace fs = std::filesystem;
+
+struct CliTest : ::testing::Test {
+    testsupport::ProviderProcess provider;
+    testsupport::FaultServer relay{provider.Port()};
+    fs::path dir = testsupport::MakeTempDir("vantlo-cli-test-");
+    ~CliTest() override { testsupport::RemoveTree(dir.string()); }
+
+    ProcessResult Run(std::vector<std::string> args, const std::string& password = "vantlo-demo",
+                      const std::function<void(int)>& whileRunning = {}) {
+        args.insert(args.begin(), {VANTLO_CLI_EXE, "--provider", relay.HostPort(), "--timeout", "2", "--account",
+                                   "demo@163.example"});
+        return testsupport::RunProcess(args, {"VANTLO_PROVIDER=", "VANTLO_PASSWORD=" + password}, "", 60000,
+                                       whileRunning);
+    }
+    // Lets the sign-in through, then takes `actions` for the connections that follow.
+    void After(int forwarded, std::vector<Action> actions) {
+        for (int i = 0; i < forwarded; ++i) relay.Push(Forward());
+        for (Action& action : actions) relay.Push(std::move(action));
+    }
+    std::string Write(const std::string& name, const std::string& bytes) {
+        std::ofstream(dir / name, std::ios::binary) << bytes;
+        return (dir / name).string();
+    }
+    std::string Read(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+};
+
+TEST_F(CliTest, WrongUsageAndLocalProblemsSendNothing) {
+    const std::string file = Write("a.txt", "a"), tab = Write("tab\tname.txt", "x");
+    // clang-format off
+    const std::vector<std::vector<std::string>> usage = {
+        {}, {"frobnicate"}, {"--timeout", "nan", "folders"}, {"--timeout", "0", "folders"}, {"--timeout", "1e-9", "folders"},
+        {"--timeout", "3601", "folders"}, {"--speed-limit", "0", "folders"}, {"--speed-limit", "1.5", "folders"},
+        {"--speed-time", "-1", "folders"}, {"--provider", "nohostport", "folders"}, {"mkdir", ""}, {"mkdir", "a\xff"},
+        {"mkdir", "a\x7f"}, {"mkdir", "\xED\xA0\x80"}, {"mkdir", "line\nbreak"}, {"mkdir", std::string(64, 'n')},
+        {"rename", "12a", "x"}, {"rmdir", "123456789012345"}, {"ls", "1 2"}, {"mv", "3", "bad id"},
+        {"rm", std::string(32, 'i')}, {"put", file, "x"}, {"get", "m1", ""}};
+    // clang-format on
+    for (const auto& args : usage) {
+        ProcessResult r = Run(args);
+        EXPECT_EQ(r.exitCode, 2) << (args.empty() ? "" : args.back()) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
+    const std::tuple<std::vector<std::string>, std::string, std::string> failures[] = {
+        {{"put", (dir / "missing").string(), "1"}, "vantlo-demo", "not a readable file"},
+        {{"put", tab, "1"}, "vantlo-demo", "control characters"},
+        {{"folders"}, "", "the password is empty"},
+        {{"folders"}, std::string(65, 'p'), "at most 64 bytes"},
+        {{"--account", "ann@mail.example", "folders"}, "pw", "unsupported account domain"}};
+    for (const auto& [args, password, says] : failures) {
+        ProcessResult r = Run(args, password);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_NE(r.err.find(says), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(relay.Connections(), 0);
+}
+
+TEST_F(CliTest, OutputLinesAndThePasswordFromStandardInput) {
+    After(2,
+          {testsupport::Script(testsupport::HttpAnswer(
+              "{'code':'S_OK','var':[{'id':'m2','size':10,'subject':'b\\'s\tx','receivedDate':new Date(2026,9,2,3,4,5),"
+              "'flags':{'attached':true}},{'id':'m1','size':7,'subject':'two\nlines','flags':{}}]}"))});
+    ProcessResult ls = Run({"ls", "3"});
+    EXPECT_EQ(ls.out, "m2\t10\ttrue\t2026,10,2,3,4,5\tb's x\nm1\t7\t\t\ttwo lines\n") << ls.err;
+    ProcessResult signin = testsupport::RunProcess(
+        {VANTLO_CLI_EXE, "--provider", relay.HostPort(), "--account", "demo@163.example", "signin"},
+        {"VANTLO_PROVIDER=", "VANTLO_PASSWORD"}, "vantlo-demo\r\n");
+    EXPECT_EQ(signin.out, "signed in as demo@163.example at " + relay.HostPort() + "\n") << signin.err;
+}
+
+TEST_F(CliTest, HostileAnswersFailWithOneClearLine) {
+    const std::string file = Write("report.txt", "figures");
+    const std::string refusal = testsupport::HttpAnswer("{'code':'FA_OVERFLOW','var':null}");
+    struct Case {
+        std::vector<std::string> args;
+        int forwarded;
+        std::vector<Action> actions;
+        std::string says;
+    } cases[] = {
+        {{"folders"}, 0, {testsupport::Script("\x16\x03 garbage")}, "sign-in answer was not understood"},
+        {{"folders"}, 2, {Forward(Action::Cut, 300)}, "answer ended before it was complete"},
+        {{"folders"}, 2, {Forward(Action::Reset, 300)}, "answer ended before it was complete"},
+        {{"ls", "1"}, 2, {Forward(Action::Stall, 100)}, "did not answer in time"},
+        {{"ls", "1"},
+         2,
+         {testsupport::Script("SSH-2.0-x\r\n\r\n{'code':'S_OK','var':[]}")},
+         "answer was not understood"},
+        {{"mkdir", "Docs"},
+         2,
+         {testsupport::Script(testsupport::HttpAnswer("{'code':'FA_NAME_EXISTS'}"))},
+         "refused to create folder 'Docs' (FA_NAME_EXISTS)"},
+        {{"put", file, "1"}, 5, {testsupport::Script(refusal)}, "(FA_OVERFLOW)"},
+        {{"put", file, "1"}, 7, {Forward(Action::Stall, 10)}, "did not answer in time"},
+    };
+    for (const Case& c : cases) {
+        After(c.forwarded, c.actions);
+        ProcessResult r = Run(c.args);
+        EXPECT_EQ(r.exitCode, 1) << c.says;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
+}
+
+TEST_F(CliTest, FilesComeBackWholeAndInterruptedDownloadsLeaveNothing) {
+    const std::string bytes = "line one\r\n-----------------------------7d95d2346050c--\r\nafter it\r\n" +
+                              std::string(300000, 'x') + "\r\n-----------------------------7d95d2346050c\r\nend";
+    ProcessResult put = Run({"put", Write("r\xC3\xA9port.txt", bytes), "1"});
+    ASSERT_EQ(put.exitCode, 0) << put.err;
+    const std::string id = put.out.substr(0, put.out.find('\n'));
+    for (const std::string& request : relay.Requests()) {
+        if (request.find("upload.html") == std::string::npos) continue;
+        EXPECT_NE(request.find("filename=\"r\xC3\xA9port.txt\""), std::string::npos) << "only the base name travels";
+    }
+    std::ofstream(dir / "target.bin") << "old";
+    ::chmod((dir / "target.bin").c_str(), 0600);
+    fs::create_symlink("target.bin", dir / "link.bin");
+    ProcessResult get = Run({"get", id, (dir / "link.bin").string()});
+    ASSERT_EQ(get.exitCode, 0) << get.err;
+    EXPECT_TRUE(Read(dir / "target.bin") == bytes);
+    EXPECT_TRUE(fs::is_symlink(dir / "link.bin"));
+    EXPECT_EQ(fs::status(dir / "target.bin").permissions(), fs::perms::owner_read | fs::perms::owner_write);
+
+    auto parts = [&] {
+        int count = 0;
+        for (const auto& entry : fs::directory_iterator(dir)) count += entry.path().extension() == ".part";
+        return count;
+    };
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        After(4, {Forward(Action::Stall, 1000)});
+        ProcessResult r = Run({"get", id, (dir / "target.bin").string()}, "vantlo-demo", [&](int pid) {
+            for (int waited = 0; parts() == 0 && waited < 10000; waited += 20)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            ::kill(pid, signal);
+        });
+        EXPECT_EQ(r.exitCode, -1) << "ended by signal " << signal;
+        EXPECT_EQ(parts(), 0) << "signal " << signal;
+        EXPECT_TRUE(Read(dir / "target.bin") == bytes);
+    }
+    After(4, {Forward(Action::Trickle, 1000)});
+    ProcessResult slow = Run({"--speed-time", "1", "get", id, (dir / "target.bin").string()});
+    EXPECT_NE(slow.err.find("slower than the low-speed bound"), std::string::npos) << slow.err;
+    EXPECT_EQ(parts(), 0);
+}
+
+TEST(ProgressLine, SizesSharesAndTimes) {
+    const std::pair<std::int64_t, const char*> sizes[] = {{0, "0 B"},           {1023, "1023 B"},
+                                                          {1024, "1.0 KiB"},    {1536, "1.5 KiB"},
+                                                          {1048576, "1.0 MiB"}, {3LL << 30, "3.0 GiB"}};
+    for (const auto& [bytes, text] : sizes) EXPECT_EQ(cli::SizeText(bytes), text);
+    EXPECT_EQ(cli::ProgressLine(3072, 6144, 0),
+              "3.0 KiB / 6.0 KiB 50% [" + std::string(12, '#') + std::string(12, '.') + "]");
+    EXPECT_EQ(cli::ProgressLine(9000, 6144, 1024),
+              "6.0 KiB / 6.0 KiB 100% [" + std::string(24, '#') + "] 1.0 KiB/s 0:00 left");
+    EXPECT_EQ(cli::DurationText(3723), "1:02:03");
+    EXPECT_EQ(cli::DurationText(-1), "--:--");
+}
+
+}  // namespace

@@ -1,0 +1,108 @@
+// What the operations send: every request byte for byte, the requests that
+// must never leave the machine, and the texts that go into them.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "session/download.h"
+#include "session/folders.h"
+#include "session/listing.h"
+#include "session/message_moves.h"
+#include "session/store_file.h"
+#include "session/upload.h"
+#include "session/xml_text.h"
+#include "session_fixture.h"
+
+namespace {
+
+using session::Status;
+
+struct RequestsTest : testsupport::SessionTest {
+    std::string Compose(const std::string& body) {
+        return "POST /a/s?sid=" + std::string(testsupport::kSid) +
+               "&func=mbox:compose HTTP/1.1\r\nAccept: text/javascript\r\nContent-Type: application/xml\r\n"
+               "User-Agent: Ostrel Mail Tools; Unix 7.2\r\nHost: " +
+               server.HostPort() + "\r\nContent-Length: " + std::to_string(body.size()) +
+               "\r\nConnection: close\r\nCookie: " + testsupport::kCookies + "\r\n\r\n" + body;
+    }
+};
+
+TEST_F(RequestsTest, EveryOperationSendsItsRequestByteForByte) {
+    server.PushAnswer(testsupport::HttpAnswer("{'code':'S_OK','var':[65550]}"));
+    const std::string xml = "<?xml version=\"1.0\"?><object>";
+    std::string id;
+    // clang-format off
+    const std::pair<std::function<Status()>, std::string> cases[] = {
+        {[&] { return session::GetAllFolders(s); },
+         ScriptRequest("mbox:getAllFolders",
+                xml + "<boolean name=\"stats\">true</boolean><boolean name=\"threads\">true</boolean></object>")},
+        {[&] { return session::CreateUserFolder(s, "R&D <2026>", id); },
+         ScriptRequest("mbox:createUserFolders",
+                xml + "<array name=\"items\"><object><string name=\"name\">R&amp;D &lt;2026&gt;</string></object>"
+                      "</array></object>\r\n", true)},
+        {[&] { return session::RenameFolder(s, "it's \"q\" \xE6\x96\x87", "65550"); },
+         ScriptRequest("mbox:updateFolders", xml + "<array name=\"items\"><object><int name=\"id\">65550</int><string "
+                                            "name=\"name\">it&apos;s &quot;q&quot; \xE6\x96\x87</string></object>"
+                                            "</array></object>")},
+        {[&] { return session::DeleteFolder(s, "65551"); },
+         ScriptRequest("mbox:deleteFolders", xml + "<array name=\"ids\"><int>65551</int></array></object>")},
+        {[&] { return session::ListMessages(s, "65551", s.messageTable); },
+         ScriptRequest("mbox:listMessages", xml + "<int name=\"fid\">65551</int><string name=\"order\">date</string>"
+                                           "<boolean name=\"desc\">true</boolean><int name=\"start\">0</int>"
+                                           "<int name=\"limit\">50</int></object>")},
+        {[&] { return session::MoveMessages(s, {"1:c", "a</string>"}, "65550"); },
+         ScriptRequest("mbox:updateMessageInfos",
+                xml + "<array name=\"ids\"><string>1:c</string><string>a&lt;/string&gt;</string></array><object "
+                      "name=\"attrs\"><int name=\"fid\">65550</int></object></object>", true)},
+        {[&] { return session::DeleteMessages(s, {"7", "3"}); },
+         ScriptRequest("mbox:deleteMessages",
+                xml + "<array name=\"ids\"><string>7</string><string>3</string></array></object>", true)},
+        {[&] { return session::GetComposeId(s); }, Compose("<?xml version=\"1.0\"?><object/>")},
+        {[&] { return session::DownloadAttachment(s, "1:1tbiAQ", dir / "saved.bin"); },
+         "GET /js3/read/readdata.jsp?sid=" + std::string(testsupport::kSid) +
+             "&mid=1:1tbiAQ&part=3&mode=inline&action=download_attach HTTP/1.1\r\nAccept: */*\r\nHost: " +
+             server.HostPort() +
+             "\r\nContent-Type: application/xml\r\nUser-Agent: Ostrel Mail Tools; Unix 7.2\r\nConnection: "
+             "close\r\nCookie: " + testsupport::kCookies + "\r\n\r\n"},
+    };
+    // clang-format on
+    for (const auto& [run, request] : cases) {
+        EXPECT_EQ(run(), Status::Ok);
+        EXPECT_EQ(server.Requests().back(), request);
+    }
+    server.PushAnswer(testsupport::HttpAnswer("{'code':'S_OK','var':[]}"));
+    EXPECT_EQ(session::CreateUserFolder(s, "x", id), Status::Unreadable);
+    EXPECT_EQ(id, "");
+}
+
+TEST_F(RequestsTest, WhatCannotBeSentNeverLeaves) {
+    std::string id;
+    std::string name(1023, 'n');
+    while (session::CreateUserFolderRequest(s, name).Overflowed()) name.pop_back();
+    EXPECT_EQ(session::CreateUserFolderRequest(s, name).Size(), 1023u);
+    using session::StoreFileInFolder, session::UploadFile, session::DownloadAttachment;
+    // clang-format off
+    const std::pair<std::function<Status()>, Status> cases[] = {
+        {[&] { return session::CreateUserFolder(s, name + "n", id); }, Status::RequestTooLarge},
+        {[&] { return session::RenameFolder(s, std::string(200, '&'), "9"); }, Status::RequestTooLarge},  // escaped
+        {[&] { return session::MoveMessages(s, session::MessageIdQueue(300, "x"), "2"); }, Status::RequestTooLarge},
+        {[&] { return session::ListMessages(s, std::string(600, '1'), s.messageTable); }, Status::RequestTooLarge},
+        {[&] { return DownloadAttachment(s, "a&part=1", dir / "o"); }, Status::Refused},
+        {[&] { return DownloadAttachment(s, "m", dir / "no" / "o"); }, Status::FileError},
+        {[&] { return UploadFile(s, File("tab\tname.txt", "x")); }, Status::BadName},
+        {[&] { return StoreFileInFolder(s, File("bad\xff.txt", "x"), "1").status; }, Status::BadName},
+        {[&] { return StoreFileInFolder(s, dir / std::string(800, 'n'), "1").status; }, Status::RequestTooLarge},
+    };
+    // clang-format on
+    for (std::size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(cases[i].first(), cases[i].second) << "case " << i;
+    EXPECT_EQ(server.Connections(), 0);
+    EXPECT_EQ(s.uploadIdle.load(), 1);
+    EXPECT_EQ(s.downloadIdle.load(), 1);
+}
+
+TEST(RequestTexts, AttachmentNamesComeFromTheRuntimesGenerator) {
+    // rand() after srand(1) starts 41, 18467, 6334, 26500: "ptza" modulo 61.
+    EXPECT_EQ(session::AttachmentName(1).substr(0, 4) + std::to_string(session::AttachmentName(7).size()), "ptza26");
+}
+
+}  // namespace

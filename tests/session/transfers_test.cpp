@@ -1,0 +1,204 @@
+// Uploads, downloads and the store of a file into a folder, against the
+// fault server: the form's bytes, bodies in every coding, what a failure
+// leaves behind, and the search for the stored mail.
+#include <gtest/gtest.h>
+
+#include <future>
+#include <thread>
+
+#include "session/download.h"
+#include "session/store_file.h"
+#include "session/upload.h"
+#include "session_fixture.h"
+
+namespace {
+
+using session::Status;
+using testsupport::Action;
+using testsupport::HttpAnswer;
+using testsupport::Script;
+
+const std::string kComposed = HttpAnswer("{'code':'S_OK','var':'c0ffee42'}"), kOk = HttpAnswer("{'code':'S_OK'}");
+const std::string kA = std::string(27, '-') + "aaaaaaaaaaaaa", kB = std::string(27, '-') + "bbbbbbbbbbbbb";
+
+// Every byte value, in no simple order.
+std::string Bytes(std::size_t size) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 2654435761u) >> 13);
+    return bytes;
+}
+
+struct TransfersTest : testsupport::SessionTest {
+    std::vector<std::string> boundaries;
+    TransfersTest() {
+        session::SetUploadBoundarySource([this] {
+            std::string next = boundaries.empty() ? kA : boundaries.front();
+            if (!boundaries.empty()) boundaries.erase(boundaries.begin());
+            return next;
+        });
+    }
+    ~TransfersTest() override { session::SetUploadBoundarySource({}); }
+    void ExpectIdle() {
+        EXPECT_EQ(s.uploadIdle.load() + s.downloadIdle.load(), 2);
+        EXPECT_EQ(s.uploadSent.load() + s.uploadTotal.load() + s.downloadReceived.load() + s.downloadTotal.load(), 0);
+    }
+    Status Upload(const std::vector<std::string>& answers, const std::string& bytes = "data") {
+        for (const std::string& answer : answers) server.PushAnswer(answer);
+        return session::UploadFile(s, File("r\xC3\xA9port \"q\".txt", bytes));
+    }
+};
+
+TEST_F(TransfersTest, TheFormCarriesTheBaseNameItsBoundaryAndEveryByte) {
+    for (std::size_t size : {std::size_t{0}, std::size_t{5120}, std::size_t{204800 + 5121}}) {
+        // The fixed delimiter of old, which once cut such files short.
+        const std::string bytes = Bytes(size) + "\r\n-----------------------------7d95d2346050c--\r\nafter";
+        ASSERT_EQ(Upload({kComposed, kOk, kOk}, bytes), Status::Ok);
+        const std::string form = server.Requests().at(server.Requests().size() - 2);
+        const std::string part = "--" + kA +
+                                 "\r\nContent-Disposition: form-data; name=\"file1\"; filename=\"r\xC3\xA9"
+                                 "port %22q%22.txt\"\r\nContent-Type: application/octet-stream\r\n\r\n";
+        const std::string tail = "\r\n--" + kA +
+                                 "\r\nContent-Disposition: form-data; name=\"file2\"; filename=\"\""
+                                 "\r\nContent-Type: application/octet-stream\r\n\r\n\r\n--" +
+                                 kA + "--\r\n";
+        const std::size_t head = form.find("\r\n\r\n") + 4;
+        EXPECT_EQ(form.substr(0, head), s.uploadRequest);
+        EXPECT_EQ(form.substr(0, head),
+                  "POST /a/p/upload.html?sid=" + std::string(testsupport::kSid) +
+                      "&composeId=c0ffee42 HTTP/1.1\r\nAccept: */*\r\nHost: " + server.HostPort() +
+                      "\r\nContent-Length: " + std::to_string(part.size() + bytes.size() + tail.size()) +
+                      "\r\nContent-Type: multipart/form-data; boundary=" + kA +
+                      "\r\nUser-Agent: Ostrel Mail Tools; Unix 7.2\r\nConnection: Keep-Alive\r\nCookie: " +
+                      testsupport::kCookies + "\r\n\r\n");
+        EXPECT_TRUE(form.substr(head) == part + bytes + tail) << "size " << size;
+        EXPECT_NE(server.Requests().back().find("<string name=\"subject\">r\xC3\xA9port &quot;q&quot;.txt</string>"),
+                  std::string::npos);
+        EXPECT_NE(server.Requests().back().find("<int name=\"size\">" + std::to_string(bytes.size()) + "</int>"),
+                  std::string::npos);
+        ExpectIdle();
+    }
+}
+
+TEST_F(TransfersTest, AFileThatHoldsItsBoundaryIsSentAgainWithAnother) {
+    boundaries = {kA, kB};
+    const std::string bytes = std::string(204800 - 10, 'x') + "--" + kA + "z";  // across the first send buffer's end
+    ASSERT_EQ(Upload({kComposed, kOk, kOk, kOk}, bytes), Status::Ok);
+    ASSERT_EQ(server.Requests().size(), 4u);
+    const std::string stopped = server.Requests()[1];
+    EXPECT_EQ(stopped.find(kA, stopped.find("octet-stream")), std::string::npos) << "it stopped before the boundary";
+    EXPECT_NE(server.Requests()[2].find("--" + kB + "\r\n"), std::string::npos);
+    EXPECT_NE(server.Requests()[2].find(bytes), std::string::npos);
+    boundaries = {kA, kA, kA, kA};
+    EXPECT_EQ(Upload({kComposed, kOk}, std::string(100, 'x') + kA), Status::BoundaryClash);
+}
+
+TEST_F(TransfersTest, RefusalsOfTheUploadOrDeliveryKeepTheProvidersCode) {
+    // clang-format off
+    const std::tuple<std::vector<std::string>, Status, const char*> cases[] = {
+        {{kComposed, HttpAnswer("{'code':'FA_OVERFLOW','var':null}")}, Status::Refused, "FA_OVERFLOW"},
+        {{kComposed, "HTTP/1.1 413 Too Large\r\nContent-Length: 0\r\n\r\n"}, Status::Refused, ""},
+        {{kComposed, "HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\n{'code':"}, Status::Incomplete, ""},
+        {{kComposed, HttpAnswer("<html>ok</html>"), HttpAnswer("{'code':'FA_NO_RECIPIENT'}")}, Status::Refused,
+         "FA_NO_RECIPIENT"},
+        {{HttpAnswer("{'code':'S_OK','var':'a&b'}")}, Status::Unreadable, ""},
+    };
+    // clang-format on
+    for (const auto& [answers, status, code] : cases) {
+        std::size_t before = server.Requests().size();
+        EXPECT_EQ(Upload(answers), status) << answers.back();
+        EXPECT_EQ(session::LastRefusalCode(), code);
+        EXPECT_EQ(server.Requests().size() - before, answers.size()) << "nothing after a refusal";
+        ExpectIdle();
+    }
+}
+
+TEST_F(TransfersTest, CountersShowWhatMovedWhileATransferWaits) {
+    s.limits.idleTimeoutMs = 2000;
+    for (const std::string& answer : {kComposed, kOk}) server.PushAnswer(answer);
+    server.Push(Script("", Action::Stall));
+    auto upload = std::async(std::launch::async, [&] { return session::UploadFile(s, File("c.bin", "12345")); });
+    ASSERT_TRUE(server.WaitForRequests(3));
+    EXPECT_EQ(s.uploadIdle.load(), 0);
+    EXPECT_EQ(s.uploadTotal.load(), 5);
+    EXPECT_EQ(s.uploadSent.load(), static_cast<std::int32_t>(server.Requests()[1].size()));
+    EXPECT_EQ(upload.get(), Status::TimedOut);
+    ExpectIdle();
+
+    server.Push(Script(HttpAnswer(std::string(6000, 'd')), Action::Stall, 3100));
+    auto download = std::async(std::launch::async, [&] { return session::DownloadAttachment(s, "m", dir / "d"); });
+    for (int waited = 0; s.downloadReceived.load() == 0 && waited < 5000; waited += 10)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(s.downloadTotal.load(), 6000) << "the announced size";
+    EXPECT_EQ(s.downloadReceived.load() + HttpAnswer(std::string(6000, 'd')).size() - 6000, 3100u);
+    EXPECT_EQ(download.get(), Status::TimedOut);
+}
+
+TEST_F(TransfersTest, DownloadsTakeEveryCodingAndFailuresLeaveTheTargetAsItWas) {
+    const std::string body = Bytes(100000), gz = testsupport::Coded(body), head = "HTTP/1.1 200 OK\r\n";
+    const std::string chunked = "Transfer-Encoding: chunked\r\n", gzip = "Content-Encoding: gzip\r\n";
+    const std::string chunks = "8000\r\n" + body.substr(0, 32768) + "\r\n10000\r\n" + body.substr(32768, 65536) +
+                               "\r\n6a0\r\n" + body.substr(98304) + "\r\n0\r\n\r\n";
+    // clang-format off
+    const std::pair<Action, Status> cases[] = {
+        {Script(HttpAnswer(body)), Status::Ok},
+        {Script(head + chunked + "\r\n" + chunks), Status::Ok},
+        {Script(head + gzip + "\r\n" + gz), Status::Ok},
+        {Script("HTTP/1.1 404 Not Found\r\nContent-Length: 3\r\n\r\nno!"), Status::Refused},
+        {Script(HttpAnswer(body), Action::Cut, 50000), Status::Incomplete},
+        {Script(HttpAnswer(body), Action::Reset, 50000), Status::Incomplete},
+        {Script(head + chunked + "\r\n" + chunks.substr(0, 40000)), Status::Incomplete},
+        {Script(head + gzip + chunked + "\r\n100\r\n" + gz.substr(0, 256) + "\r\n0\r\n\r\n"), Status::Incomplete},
+        {Script(head + gzip + "\r\n" + testsupport::Coded(std::string(200000, 'z'))), Status::AnswerTooLarge},
+        {Script("<html>\r\n\r\n"), Status::Unreadable},
+        {Script(HttpAnswer(body), Action::Stall, 3000), Status::TimedOut},
+        {Script(HttpAnswer(body), Action::Trickle, 3000), Status::TooSlow},
+    };
+    // clang-format on
+    session::SetCell(s.messageTable.rows[0].id, "m1");
+    session::SetCell(s.messageTable.rows[0].size, "150000");  // the whole mail's size: more than its attachment
+    session::SetCell(s.messageTable.rows[0].subject, "saved.bin");
+    s.limits.idleTimeoutMs = 500;
+    s.limits.speedTimeMs = 300;
+    for (const auto& [answer, status] : cases) {
+        File("saved.bin", "the old file");
+        server.Push(answer);
+        EXPECT_EQ(session::DownloadAttachment(s, "m1", dir / "saved.bin"), status) << answer.bytes.substr(0, 60);
+        EXPECT_TRUE(Read(dir / "saved.bin") == (status == Status::Ok ? body : "the old file"));
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1) << "debris left";
+        ExpectIdle();
+    }
+}
+
+std::string Inbox(const std::vector<std::string>& idsAndSubjects) {
+    std::vector<std::string> rows;
+    for (std::size_t i = 0; i + 1 < idsAndSubjects.size(); i += 2)
+        rows.push_back("{'id':'" + idsAndSubjects[i] + "','subject':'" + idsAndSubjects[i + 1] + "'}");
+    return HttpAnswer(testsupport::OkListAnswer(rows));
+}
+
+TEST_F(TransfersTest, StoringWaitsForTheNewMailWithinTheBound) {
+    const std::vector<std::string> before = {"m-x", "other.txt", "m-old", "report.txt"};
+    for (const std::string& answer : {Inbox(before), kComposed, kOk, kOk, Inbox(before),
+                                      Inbox({"m-new", "report.txt", "m-x", "other.txt", "m-old", "report.txt"}), kOk})
+        server.PushAnswer(answer);
+    session::StoreOptions options;
+    options.firstPauseMs = 10;
+    int stages = 0;
+    session::StoreResult result = session::StoreFileInFolder(
+        s, File("report.txt", "figures"), "65551", [&](session::StoreStage) { ++stages; }, options);
+    ASSERT_EQ(result.status, Status::Ok);
+    EXPECT_EQ(result.movedIds, (std::vector<std::string>{"m-new", "m-old"}));
+    EXPECT_EQ(stages, 4);
+    EXPECT_NE(
+        server.Requests().back().find("<string>m-new</string><string>m-old</string></array><object name=\"attrs\">"
+                                      "<int name=\"fid\">65551</int>"),
+        std::string::npos);
+
+    options.searchBoundMs = 200;
+    for (const std::string& answer : {Inbox({}), kComposed, kOk, kOk, Inbox({"m-1", "other.txt"})})
+        server.PushAnswer(answer);
+    EXPECT_EQ(session::StoreFileInFolder(s, dir / "report.txt", "65551", {}, options).status, Status::NotFound);
+    EXPECT_EQ(server.Requests().back().find("updateMessageInfos"), std::string::npos);
+}
+
+}  // namespace

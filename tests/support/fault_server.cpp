@@ -1,0 +1,192 @@
+#include "fault_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+
+namespace testsupport {
+
+namespace {
+constexpr int kHoldMs = 10000;  // longest a stall or trickle keeps a connection
+
+// A loopback socket that listens on a port of its own (port 0 in), or
+// that is connected to `port`.
+int Loopback(std::uint16_t& port, bool listen) {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(port);
+    socklen_t length = sizeof addr;
+    auto* any = reinterpret_cast<sockaddr*>(&addr);
+    bool ok = listen ? ::bind(fd, any, length) == 0 && ::listen(fd, 16) == 0 && getsockname(fd, any, &length) == 0
+                     : ::connect(fd, any, length) == 0;
+    port = ntohs(addr.sin_port);
+    if (ok) return fd;
+    ::close(fd);
+    return -1;
+}
+
+bool Readable(int fd, int ms) {
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, ms) > 0;
+}
+
+// Reads until the header is complete and Content-Length body bytes followed.
+std::string ReadRequest(int fd) {
+    std::string data;
+    char buffer[65536];
+    while (Readable(fd, 5000)) {
+        ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+        if (got <= 0) break;
+        data.append(buffer, static_cast<std::size_t>(got));
+        std::size_t end = data.find("\r\n\r\n");
+        if (end == std::string::npos) continue;
+        std::size_t cl = data.find("Content-Length: ");
+        std::size_t length = cl < end ? std::strtoul(data.c_str() + cl + 16, nullptr, 10) : 0;
+        if (data.size() >= end + 4 + length) break;
+    }
+    return data;
+}
+
+// Ends an answer as the fault says: a reset, or silence until the client
+// closes (or the bound passes); else a plain close.
+void EndAnswer(int client, Action::Fault fault, const std::atomic<bool>& stopping) {
+    if (fault == Action::Reset) {
+        linger abort{1, 0};
+        setsockopt(client, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    }
+    char sink[4096];
+    for (int waited = 0; fault == Action::Stall && waited < kHoldMs && !stopping; waited += 50)
+        if (Readable(client, 50) && ::recv(client, sink, sizeof sink, 0) <= 0) return;
+}
+}  // namespace
+
+FaultServer::FaultServer(std::uint16_t upstreamPort) : upstream_(upstreamPort) {
+    listener_ = Loopback(port_, true);
+    last_ = upstream_ ? Forward() : Script(HttpAnswer(""));
+    thread_ = std::thread([this] { Run(); });
+}
+
+FaultServer::~FaultServer() {
+    stopping_ = true;
+    ::shutdown(listener_, SHUT_RDWR);
+    ::close(listener_);
+    thread_.join();
+}
+
+void FaultServer::Push(Action action) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    actions_.push_back(std::move(action));
+}
+
+std::vector<std::string> FaultServer::Requests() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return requests_;
+}
+
+bool FaultServer::WaitForRequests(std::size_t n, int timeoutMs) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return arrived_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return requests_.size() >= n; });
+}
+
+void FaultServer::Run() {
+    while (!stopping_) {
+        if (!Readable(listener_, 100)) continue;
+        int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client < 0) continue;
+        std::unique_lock<std::mutex> lock(mutex_);
+        Action action = actions_.empty() ? last_ : actions_.front();
+        if (!actions_.empty()) actions_.pop_front();
+        if (!upstream_) last_ = action;
+        lock.unlock();
+        ++connections_;
+        Serve(client, action);
+        ::close(client);
+    }
+}
+
+// Sends answer bytes as the action's fault allows; false once the fault
+// has ended the answer (the connection is then reset, held or closed).
+bool FaultServer::Send(int client, const std::string& bytes, const Action& action, std::size_t& sent) {
+    if (sent == 0) trickleEnd_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(kHoldMs);
+    for (std::size_t i = 0; i < bytes.size();) {
+        std::size_t take = bytes.size() - i;
+        if (action.fault == Action::Trickle) {
+            take = 1;
+            if (sent >= action.after) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            if (stopping_ || std::chrono::steady_clock::now() > trickleEnd_) return false;
+        } else if (action.fault != Action::None) {
+            if (sent >= action.after) {
+                EndAnswer(client, action.fault, stopping_);
+                return false;
+            }
+            if (take > action.after - sent) take = action.after - sent;
+        }
+        ssize_t n = ::send(client, bytes.data() + i, take, MSG_NOSIGNAL);
+        if (n <= 0) return false;
+        i += static_cast<std::size_t>(n);
+        sent += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+void FaultServer::Serve(int client, const Action& action) {
+    std::size_t sent = 0;
+    if (action.kind == Action::Answer) {
+        Record(ReadRequest(client));
+        if (Send(client, action.bytes, action, sent)) EndAnswer(client, action.fault, stopping_);
+        return;
+    }
+    std::uint16_t upstream = upstream_;
+    int server = Loopback(upstream, false);
+    if (server < 0) return;
+    const std::string theirs = "127.0.0.1:" + std::to_string(upstream_), mine = HostPort();
+    std::string request;
+    bool headerDone = false;
+    pollfd fds[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
+    char buffer[65536];
+    while (!stopping_ && ::poll(fds, 2, kHoldMs) > 0) {
+        if (fds[0].revents) {
+            ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
+            if (n <= 0) break;
+            request.append(buffer, static_cast<std::size_t>(n));
+            if (::send(server, buffer, static_cast<std::size_t>(n), MSG_NOSIGNAL) <= 0) break;
+        }
+        if (fds[1].revents) {
+            ssize_t n = ::recv(server, buffer, sizeof buffer, 0);
+            if (n <= 0) break;
+            std::string piece(buffer, static_cast<std::size_t>(n));
+            for (std::size_t at; !headerDone && (at = piece.find(theirs)) != std::string::npos;)
+                piece.replace(at, theirs.size(), mine);
+            headerDone = headerDone || piece.find("\r\n\r\n") != std::string::npos;
+            if (!Send(client, piece, action, sent)) break;
+        }
+    }
+    ::close(server);
+    Record(request);
+}
+
+void FaultServer::Record(const std::string& request) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    requests_.push_back(request);
+    arrived_.notify_all();
+}
+
+std::string HttpAnswer(const std::string& body, const std::string& extraHeaders) {
+    return "HTTP/1.1 200 OK\r\n" + extraHeaders + "Content-Length: " + std::to_string(body.size()) +
+           "\r\nConnection: close\r\n\r\n" + body;
+}
+
+std::string OkListAnswer(const std::vector<std::string>& objects) {
+    std::string body = "{'code':'S_OK','var':[";
+    for (std::size_t i = 0; i < objects.size(); ++i) body += (i ? "," : "") + objects[i];
+    return body + "]}";
+}
+
+}  // namespace testsupport
