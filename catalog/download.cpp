@@ -55,6 +55,19 @@ std::string Disagreement(const Manifest& first, const Manifest& part, const File
     return {};
 }
 
+// The file a target names once its symbolic links are followed (a link to
+// a file not there yet names that file): the file that is replaced, so a
+// link stays a link.
+fs::path FollowLinks(fs::path path) {
+    std::error_code error;
+    for (int hop = 0; hop < 40 && fs::is_symlink(path, error); ++hop) {
+        fs::path next = fs::read_symlink(path, error);
+        if (error) break;
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+    return path;
+}
+
 }  // namespace
 
 Outcome PlanDownload(MailStore& store, const FileEntry& entry, DownloadPlan& plan) {
@@ -89,7 +102,7 @@ Outcome PlanDownload(MailStore& store, const FileEntry& entry, DownloadPlan& pla
 }
 
 fs::path TemporaryPathFor(const fs::path& target) {
-    fs::path temporary = target;
+    fs::path temporary = FollowLinks(target);
     temporary += ".vantlo-partial";
     return temporary;
 }
@@ -137,7 +150,8 @@ Outcome GetFile(MailStore& store, const std::string& key, const fs::path& target
     if (outcome.Ok()) outcome = PlanDownload(store, entry, plan);
     if (!outcome.Ok()) return outcome;
     std::error_code error;
-    if (fs::is_directory(target, error)) return Failure(StoreCode::LocalFile, "the target is a directory");
+    const fs::path written = FollowLinks(target);
+    if (fs::is_directory(written, error)) return Failure(StoreCode::LocalFile, "the target is a directory");
 
     const fs::path temporary = TemporaryPathFor(target);
     if (!std::ofstream(temporary, std::ios::binary | std::ios::trunc))
@@ -155,7 +169,10 @@ Outcome GetFile(MailStore& store, const std::string& key, const fs::path& target
     if (outcome.Ok() && !plan.sha256.empty() && whole.FinishHex() != plan.sha256)
         outcome = Failure(StoreCode::Corrupt, plan.name + " as put together does not match its SHA-256");
     if (outcome.Ok()) {
-        fs::rename(temporary, target, error);
+        // The new file keeps the mode of the one it replaces.
+        fs::file_status existing = fs::status(written, error);
+        if (!error && fs::exists(existing)) fs::permissions(temporary, existing.permissions(), error);
+        fs::rename(temporary, written, error);
         if (error) outcome = Failure(StoreCode::LocalFile, "the target could not be replaced: " + error.message());
     }
     if (!outcome.Ok()) fs::remove(temporary, error);

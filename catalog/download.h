@@ -37,7 +37,9 @@ struct DownloadPlan {
 // subjects or with each other.
 Outcome PlanDownload(MailStore& store, const FileEntry& entry, DownloadPlan& plan);
 
-// Where GetFile assembles `target` before it replaces it.
+// Where GetFile assembles `target` before it replaces it: beside the file
+// the target names once its symbolic links are followed (that file is
+// replaced, and a link stays a link).
 std::filesystem::path TemporaryPathFor(const std::filesystem::path& target);
 
 // Writes one part into the existing file `temporary` at the part's offset.

@@ -35,6 +35,10 @@ struct FileEntry {
     bool badMark = false;                   // the subject's mark is impossible
     std::uint64_t listedSize = 0;           // the parts' mails as listed (not the file's bytes)
     std::int64_t storedAt = 0;              // when the key's mail arrived (UTC seconds)
+    // The file's exact size, and storedAt from its manifest: filled by
+    // FillFileSizes (file_sizes.h) from the key's mail, not by the grouping.
+    bool sizeKnown = false;
+    std::uint64_t size = 0;
 
     bool Whole() const { return !badMark && missing.empty() && duplicated.empty(); }
     std::vector<std::string> MailIds() const;

@@ -38,7 +38,10 @@ int SignInAccount(Context& context) {
     if (entry == 0) return Fail(context, "unsupported account domain in '" + context.account + "'");
     std::string password = ReadPassword();
     session::SignInResult result = session::SignIn(context.session, context.account, entry, password);
-    if (result == session::SignInResult::Ok) return kExitOk;
+    if (result == session::SignInResult::Ok) {
+        context.password = password;
+        return kExitOk;
+    }
     switch (result) {
     case session::SignInResult::SecureConnectionFailed:
         return Fail(context, "sign-in failed: " + session::LastTlsProblem());

@@ -2,6 +2,7 @@
 // commands with a static CommandRegistration; main() dispatches by name.
 #pragma once
 
+#include <filesystem>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@ struct Context {
     std::string account;
     std::ostream& out;
     std::ostream& err;
+    std::string password{};  // kept once signed in, to sign in again when the provider ends the session
 };
 
 struct Command {
@@ -34,6 +36,11 @@ struct CommandRegistration {
 };
 
 const std::vector<Command>& Commands();
+
+// A file that Ctrl+C, a closing terminal or a polite kill removes before
+// the process ends (the temporary file of a download under way); empty
+// forgets it.
+void RemoveOnStop(const std::filesystem::path& path);
 
 // Prints "vantlo-cli: MESSAGE" on the error stream and returns kExitFailure.
 int Fail(Context& context, const std::string& message);

@@ -1,7 +1,12 @@
 // vantlo-cli: the session operations from the command line.
+#include <algorithm>
+#include <atomic>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <iterator>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -31,11 +36,20 @@ bool ParseNumber(const std::string& text, double least, double most, double& val
     return value >= least && value <= most;
 }
 
+// The file RemoveOnStop names, in a buffer the signal handler can read.
+std::filesystem::path::value_type removedOnStop[4096];
+std::atomic<bool> removeOnStop{false};
+
 // A download cut short by Ctrl+C, a terminal that closes or a polite kill
 // leaves no partial file behind: the handler removes it, then lets the
 // signal end the process as it would have.
 extern "C" void RemovePartialFilesAndStop(int signal) {
     session::RemoveStagedFiles();
+#ifdef _WIN32
+    if (removeOnStop.load()) _wremove(removedOnStop);
+#else
+    if (removeOnStop.load()) std::remove(removedOnStop);
+#endif
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
@@ -47,6 +61,19 @@ void CatchStopSignals() {
     std::signal(SIGHUP, RemovePartialFilesAndStop);
 #endif
 }
+
+}  // namespace
+
+void cli::RemoveOnStop(const std::filesystem::path& path) {
+    removeOnStop = false;
+    const auto& text = path.native();
+    if (text.empty() || text.size() >= std::size(removedOnStop)) return;
+    std::copy(text.begin(), text.end(), removedOnStop);
+    removedOnStop[text.size()] = 0;
+    removeOnStop = true;
+}
+
+namespace {
 
 void PrintUsage(std::ostream& out) {
     out << "Usage: vantlo-cli [OPTIONS] --account ADDRESS COMMAND [ARGS...]\n"
@@ -74,9 +101,21 @@ void PrintUsage(std::ostream& out) {
     for (const cli::Command& command : cli::Commands()) {
         std::string head = std::string("  ") + command.name + (command.arguments[0] ? " " : "") + command.arguments;
         out << head;
-        out << std::string(head.size() < 32 ? 32 - head.size() : 1, ' ') << command.summary << "\n";
+        if (head.size() >= 36) out << "\n" << std::string(4, ' ');
+        out << std::string(head.size() < 36 ? 36 - head.size() : 32, ' ') << command.summary << "\n";
     }
     out << "\n"
+           "Files: a file larger than the part size is stored as one mail per part. A file's KEY\n"
+           "is the message id of its part 1; get, stat, mv and rm act on all of its parts.\n"
+           "  ls, find print NAME SIZE PARTS STORED KEY (find also FOLDER_ID), tab-separated;\n"
+           "    PARTS is followed by \"incomplete: ...\" naming what is missing or stored twice,\n"
+           "    STORED is UTC. Sizes come from the files' manifests, remembered in the user's\n"
+           "    cache directory so that the next listing reads nothing.\n"
+           "  ls --messages prints ID SIZE ATTACHED RECEIVED SUBJECT per message.\n"
+           "  put --part-size SIZE: bytes, or K, M, G (1024, 1024^2, 1024^3); 1 to below 2G,\n"
+           "    default 32M. get writes OUT_PATH.vantlo-partial and replaces OUT_PATH only once\n"
+           "    every part and the whole file match their SHA-256.\n"
+           "\n"
            "Names and subjects are UTF-8. Exit status: 0 success, 1 failure (one line on standard\n"
            "error says why), 2 wrong usage.\n";
 }

@@ -26,6 +26,28 @@ bool IsMessageId(std::string_view text) {
     return true;
 }
 
+bool ParsePartSize(std::string_view text, std::uint64_t& bytes) {
+    constexpr std::uint64_t kBelowTwoGiB = (std::uint64_t{1} << 31) - 1;
+    std::uint64_t unit = 1;
+    if (!text.empty()) {
+        switch (text.back()) {
+        case 'K': case 'k': unit = 1 << 10; break;
+        case 'M': case 'm': unit = 1 << 20; break;
+        case 'G': case 'g': unit = 1 << 30; break;
+        default: break;
+        }
+        if (unit != 1) text.remove_suffix(1);
+    }
+    if (text.empty() || text.size() > 10) return false;
+    std::uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    bytes = value * unit;
+    return bytes >= 1 && bytes <= kBelowTwoGiB;
+}
+
 std::string FolderNameProblem(std::string_view name) {
     // An empty name would end the folder list for every reader of it.
     if (name.empty()) return "a folder name cannot be empty";

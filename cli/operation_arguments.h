@@ -2,6 +2,7 @@
 // provider, and the one error line a failed operation prints.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,10 @@ bool IsFolderId(std::string_view text);
 // A message id as the listing prints it: 1 to 31 bytes, none of them a
 // space or a control character.
 bool IsMessageId(std::string_view text);
+
+// A part size: decimal bytes, or with K, M or G (1024, 1024^2, 1024^3)
+// after the digits ("32M"); from 1 byte to below 2 GiB.
+bool ParsePartSize(std::string_view text, std::uint64_t& bytes);
 
 // "" when the folder name can be sent and shown back whole; else why not.
 std::string FolderNameProblem(std::string_view name);

@@ -1,5 +1,5 @@
 // TLS for the provider: a test CA and a server certificate made in the
-// data directory (EC P-256; the certificate names localhost and
+// data directory (RSA 2048; the certificate names localhost and
 // 127.0.0.1, the latter as an IP address and as a DNS name, since some
 // clients match host names against DNS names only), or a certificate and
 // key given on the command line. TLS 1.2 and 1.3 are served.

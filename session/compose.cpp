@@ -15,7 +15,8 @@ namespace session {
 namespace {
 constexpr std::size_t kComposeRequestBuffer = 1024;
 // The delivery body holds a subject of up to 255 characters of any script
-// (765 bytes of UTF-8, more once escaped) besides 783 bytes of fixed text.
+// (765 bytes of UTF-8, more once escaped) besides 783 bytes of fixed text;
+// a stored file's delivery also its manifest, which names the file again.
 constexpr std::size_t kDeliveryBodyBuffer = 8192;
 constexpr std::size_t kDeliveryRequestBuffer = kDeliveryBodyBuffer + 1024;
 constexpr std::size_t kAttachmentNameLength = 26;
@@ -80,25 +81,38 @@ Status GetComposeId(Session& session) {
     return Status::Ok;
 }
 
-Status DeliverUpload(Session& session, const std::string& subjectUtf8) {
+namespace {
+// What a delivery carries besides the compose session and the account.
+struct Delivery {
+    std::string subject;
+    std::string content;
+    bool isHtml = true;
+    bool saveSentCopy = true;
+    std::string attachmentName;
+    std::uint64_t size = 0;
+};
+
+Status Deliver(Session& session, const Delivery& delivery) {
     std::string composeId = XmlEscape(CellText(session.composeId));
     std::string account = XmlEscape(CellText(session.accountName));
+    const char* yes = "true";
+    const char* no = "false";
     Request body(TextRoom(kDeliveryBodyBuffer));
     body << "<?xml version=\"1.0\"?><object><string name=\"action\">deliver</string><string name=\"id\">" << composeId
          << "</string><object name=\"attrs\"><string name=\"account\">" << account
          << "</string><array name=\"to\"><string>" << account
          << "</string></array><array name=\"cc\"/><array name=\"bcc\"/>"
-         << "<string name=\"subject\">" << XmlEscape(subjectUtf8) << "</string><string name=\"content\">"
-         << "-----"
-         << "</string><boolean name=\"isHtml\">true</boolean>"
+         << "<string name=\"subject\">" << XmlEscape(delivery.subject) << "</string><string name=\"content\">"
+         << XmlEscape(delivery.content) << "</string><boolean name=\"isHtml\">" << (delivery.isHtml ? yes : no)
+         << "</boolean>"
          << "<int name=\"priority\">3</int>"
-         << "<boolean name=\"saveSentCopy\">true</boolean>"
+         << "<boolean name=\"saveSentCopy\">" << (delivery.saveSentCopy ? yes : no) << "</boolean>"
          << "<boolean name=\"requestReadReceipt\">false</boolean>"
          << "<object name=\"attachments\">"
          << "<object name=\"0\"><int name=\"id\">1</int><string name=\"type\">upload</string>"
-         << "<string name=\"name\">" << AttachmentName(static_cast<std::uint32_t>(std::time(nullptr))) << "</string>"
+         << "<string name=\"name\">" << XmlEscape(delivery.attachmentName) << "</string>"
          << "<string name=\"contentType\">text/plain</string>"
-         << "<int name=\"size\">" << std::to_string(session.uploadTotal.load()) << "</int></object></object>"
+         << "<int name=\"size\">" << std::to_string(delivery.size) << "</int></object></object>"
          << "<string name=\"charset\">gbk</string>"
          << "<string name=\"id\">" << composeId << "</string></object><int name=\"saveSentLimit\">1</int></object>";
     if (body.Overflowed()) return Status::RequestTooLarge;
@@ -108,6 +122,29 @@ Status DeliverUpload(Session& session, const std::string& subjectUtf8) {
     Answer answer;
     // A refused delivery is reported now rather than found missing later.
     return RunScript(session, request, kDeliveryStyle, answer);
+}
+}  // namespace
+
+Status DeliverUpload(Session& session, const std::string& subjectUtf8) {
+    Delivery delivery;
+    delivery.subject = subjectUtf8;
+    delivery.content = "-----";
+    delivery.attachmentName = AttachmentName(static_cast<std::uint32_t>(std::time(nullptr)));
+    delivery.size = static_cast<std::uint64_t>(session.uploadTotal.load());
+    return Deliver(session, delivery);
+}
+
+Status DeliverFile(Session& session, const std::string& subjectUtf8, const std::string& text,
+                   const std::string& attachmentName, std::uint64_t size) {
+    if (!IsCleanText(subjectUtf8) || !IsCleanText(attachmentName)) return Status::BadName;
+    Delivery delivery;
+    delivery.subject = subjectUtf8;
+    delivery.content = text;
+    delivery.isHtml = false;
+    delivery.saveSentCopy = false;
+    delivery.attachmentName = attachmentName;
+    delivery.size = size;
+    return Deliver(session, delivery);
 }
 
 }  // namespace session

@@ -81,15 +81,10 @@ Status ReceiveHead(Connection& connection, char* buffer, std::size_t& filled, st
     return Status::AnswerTooLarge;  // no header end within the first stretch
 }
 
-// Streams the body through its decoder into the file, counting what was
-// written, until the body is complete or the server closes.
-Status ReceiveBody(Connection& connection, const ExchangeLimits& limits, BodyDecoder& decoder, StagedFile& file,
-                   TransferMark& mark, std::string_view start) {
-    const BodySink sink = [&](const char* data, std::size_t length) {
-        if (!file.Write(data, length)) return false;
-        mark.AddDone(length);
-        return true;
-    };
+// Streams the body through its decoder into the sink until the body is
+// complete or the server closes.
+Status ReceiveBody(Connection& connection, const ExchangeLimits& limits, BodyDecoder& decoder, const BodySink& sink,
+                   std::string_view start) {
     Status status = decoder.Feed(start.data(), start.size(), sink);
     if (status != Status::Ok) return status;
     SpeedGuard speed(limits);
@@ -106,6 +101,53 @@ Status ReceiveBody(Connection& connection, const ExchangeLimits& limits, BodyDec
     }
     return decoder.Finish();
 }
+
+// An open download: the request sent and the answer's head received.
+struct OpenDownload {
+    Connection connection;
+    std::unique_ptr<char[]> head = std::make_unique<char[]>(kHeadCapacity);
+    std::size_t filled = 0;
+    std::size_t headLength = 0;
+
+    explicit OpenDownload(const ExchangeLimits& limits) : connection(limits) {}
+    std::string_view Header() const { return std::string_view(head.get(), headLength - 4); }
+    std::string_view BodyStart() const { return std::string_view(head.get() + headLength, filled - headLength); }
+};
+
+Status StartDownload(Session& session, const std::string& messageId, OpenDownload& download) {
+    if (messageId.empty() || !IsPlainQueryValue(messageId)) return Status::Refused;
+    Request request(TextRoom(kRequestBuffer));
+    DownloadRequest(session, messageId, request);
+    if (request.Overflowed()) return Status::RequestTooLarge;
+    Status status = download.connection.Open(WebmailEndpoint(session), Style::Plain, 0);
+    if (status != Status::Ok) return status;
+    status = download.connection.SendAll(request.Text().data(), request.Size(), Style::Plain, 0);
+    if (status != Status::Ok) return status;
+    status = ReceiveHead(download.connection, download.head.get(), download.filled, download.headLength);
+    if (status != Status::Ok) return status;
+    int code = StatusCode(download.Header());
+    if (code == 0) return Status::Unreadable;
+    return code < 200 || code > 299 ? Status::Refused : Status::Ok;
+}
+
+// A download answered in script text is the provider refusing (an ended
+// session is told so, with status 200): its verdict, read within a bound.
+Status ScriptRefusal(const ExchangeLimits& limits, OpenDownload& download) {
+    constexpr std::size_t kScriptBound = 65536;
+    std::string script;
+    BodyDecoder decoder;
+    Status status = decoder.Start(download.Header(), kScriptBound);
+    if (status == Status::Ok)
+        status = ReceiveBody(download.connection, limits, decoder,
+                             [&](const char* data, std::size_t length) {
+                                 script.append(data, length);
+                                 return true;
+                             },
+                             download.BodyStart());
+    if (status != Status::Ok) return status;
+    status = ScriptVerdict(script);
+    return status == Status::Ok ? Status::Unreadable : status;
+}
 }  // namespace
 
 Status DownloadAttachment(Session& session, const std::string& messageId, const std::filesystem::path& path) {
@@ -121,33 +163,47 @@ Status DownloadAttachment(Session& session, const std::string& messageId, const 
     StagedFile file(path);
     if (!file.Open()) return Status::FileError;
 
-    Connection connection(session.limits);
-    Status status = connection.Open(WebmailEndpoint(session), Style::Plain, 0);
+    OpenDownload download(session.limits);
+    Status status = StartDownload(session, messageId, download);
     if (status != Status::Ok) return status;
-    status = connection.SendAll(request.Text().data(), request.Size(), Style::Plain, 0);
-    if (status != Status::Ok) return status;
-
-    auto head = std::make_unique<char[]>(kHeadCapacity);
-    std::size_t filled = 0;
-    std::size_t headLength = 0;
-    status = ReceiveHead(connection, head.get(), filled, headLength);
-    if (status != Status::Ok) return status;
-    std::string_view header(head.get(), headLength - 4);
-    int code = StatusCode(header);
-    if (code == 0) return Status::Unreadable;
-    if (code < 200 || code > 299) return Status::Refused;
     // The listed size is the whole mail's: more than its attachment, so a
     // bound for a body whose own size is not known beforehand.
     BodyDecoder decoder;
-    status = decoder.Start(header, listed ? *listed : kLargestUpload);
+    status = decoder.Start(download.Header(), listed ? *listed : kLargestUpload);
     if (status != Status::Ok) return status;
     if (std::optional<std::uint64_t> exact = decoder.ExactSize()) mark.SetTotal(*exact);
 
-    status = ReceiveBody(connection, session.limits, decoder, file, mark,
-                         std::string_view(head.get() + headLength, filled - headLength));
-    connection.Close();
+    const BodySink sink = [&](const char* data, std::size_t length) {
+        if (!file.Write(data, length)) return false;
+        mark.AddDone(length);
+        return true;
+    };
+    status = ReceiveBody(download.connection, session.limits, decoder, sink, download.BodyStart());
+    download.connection.Close();
     if (status != Status::Ok) return status;
     return file.Commit() ? Status::Ok : Status::FileError;
+}
+
+Status FetchAttachment(Session& session, const std::string& messageId, std::uint64_t limit, const BodySink& sink) {
+    SetLastRefusalCode("");
+    OpenDownload download(session.limits);
+    Status status = StartDownload(session, messageId, download);
+    if (status != Status::Ok) return status;
+    std::string_view type;
+    if (HeaderValue(download.Header(), "Content-Type", type) && type.size() >= 15 &&
+        EqualsNoCase(type.substr(0, 15), "text/javascript"))
+        return ScriptRefusal(session.limits, download);
+    BodyDecoder decoder;
+    status = decoder.Start(download.Header(), limit);
+    if (status != Status::Ok) return status;
+    bool stopped = false;
+    status = ReceiveBody(download.connection, session.limits, decoder,
+                         [&](const char* data, std::size_t length) {
+                             stopped = !sink(data, length);
+                             return !stopped;
+                         },
+                         download.BodyStart());
+    return stopped ? Status::Cancelled : status;
 }
 
 }  // namespace session

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 
+#include "session/body_decoder.h"
 #include "session/session.h"
 #include "session/status.h"
 
@@ -14,5 +15,12 @@ namespace session {
 // was. downloadIdle/downloadReceived/downloadTotal move while bytes travel
 // and are back to 1/0/0 on every return.
 Status DownloadAttachment(Session& session, const std::string& messageId, const std::filesystem::path& path);
+
+// Streams the decoded attachment of messageId into `sink`, at most `limit`
+// bytes (AnswerTooLarge past it). Leaves the session's transfer counters
+// alone. Cancelled when the sink refuses a piece; Refused when the provider
+// refused, in script text too (LastRefusalCode() then holds its code, e.g.
+// FA_INVALID_SESSION); Incomplete when the body ended early.
+Status FetchAttachment(Session& session, const std::string& messageId, std::uint64_t limit, const BodySink& sink);
 
 }  // namespace session

@@ -17,13 +17,13 @@ bool Answer::Append(const char* piece, std::size_t length, AppendMode mode) {
         const void* zero = std::memchr(piece, 0, length);
         if (zero) length = static_cast<std::size_t>(static_cast<const char*>(zero) - piece);
     }
-    std::size_t room = kAnswerCapacity - text_.size();
+    std::size_t room = capacity_ - text_.size();
     if (length > room) {
         text_.append(piece, room);
         return false;
     }
     text_.append(piece, length);
-    return text_.size() < kAnswerCapacity;
+    return text_.size() < capacity_;
 }
 
 std::string_view Answer::Header() const {
@@ -196,12 +196,13 @@ Status ReadAnswer(Connection& connection, Style style, int waitSeconds, AppendMo
             head.append(piece.get(), received);
             std::size_t end = head.find("\r\n\r\n", from);
             if (end == std::string::npos) {
-                if (head.size() >= kAnswerCapacity) return Status::AnswerTooLarge;
+                if (head.size() >= answer.Capacity()) return Status::AnswerTooLarge;
             } else {
                 if (StatusCode(head) == 0) return Status::Unreadable;
                 inBody = true;
                 answer.Append(head.data(), end + 4, AppendMode::Bytes);
-                status = decoder.Start(std::string_view(head).substr(0, end), kAnswerCapacity - (end + 4));
+                if (end + 4 > answer.Capacity()) return Status::AnswerTooLarge;
+                status = decoder.Start(std::string_view(head).substr(0, end), answer.Capacity() - (end + 4));
                 if (status == Status::Ok) status = decoder.Feed(head.data() + end + 4, head.size() - end - 4, sink);
                 head.clear();
             }

@@ -39,9 +39,13 @@ constexpr std::size_t kAnswerCapacity = 204800;
 constexpr std::size_t kReceivePiece = 10200;
 
 // The answer of one exchange: its header, the blank line, and the body as
-// decoded from its framing and coding; never longer than kAnswerCapacity.
+// decoded from its framing and coding; never longer than its capacity
+// (kAnswerCapacity unless the operation reads longer answers, such as
+// pages of up to 200 messages).
 class Answer {
 public:
+    explicit Answer(std::size_t capacity = kAnswerCapacity) : capacity_(capacity) {}
+    std::size_t Capacity() const { return capacity_; }
     // Returns false once the answer is full (the rest is cut off).
     bool Append(const char* piece, std::size_t length, AppendMode mode);
     std::string_view Text() const { return text_; }
@@ -52,6 +56,7 @@ public:
     void Clear() { text_.clear(); }
 
 private:
+    std::size_t capacity_;
     std::string text_;
 };
 
@@ -114,7 +119,7 @@ private:
 // the header, then the body as the header frames and codes it. Ends when
 // the body is complete or the server closes; Incomplete when it closed
 // too early, Unreadable when the answer is not HTTP or its coding is
-// damaged, AnswerTooLarge past kAnswerCapacity, TimedOut when the whole
+// damaged, AnswerTooLarge past the answer's capacity, TimedOut when the whole
 // answer takes longer than limits.answerTimeoutMs. `firstPieceEnds`: an
 // answer framed by nothing but the close ends with its first piece (for a
 // server asked to keep the connection open).

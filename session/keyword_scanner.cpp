@@ -12,15 +12,20 @@ void KeywordScanner::SkipSpace() {
     while (!AtEnd() && IsSpace(text_[pos_])) ++pos_;
 }
 
-// At an opening quote: reads to the matching unescaped quote. A backslash
-// before the quote character or before another backslash is dropped; every
-// other backslash is kept.
+// At an opening quote: reads to the matching unescaped quote. With
+// Escapes::Quotes a backslash before the quote character or before another
+// backslash is dropped and every other backslash is kept; with
+// Escapes::Script every escape is decoded.
 std::string KeywordScanner::ReadQuoted() {
     char quote = text_[pos_++];
     std::string out;
     while (!AtEnd()) {
         char c = text_[pos_++];
         if (c == quote) return out;
+        if (c == '\\' && !AtEnd() && escapes_ == Escapes::Script) {
+            ReadEscape(out);
+            continue;
+        }
         if (c == '\\' && !AtEnd() && (text_[pos_] == quote || text_[pos_] == '\\')) {
             out.push_back(text_[pos_++]);
             continue;
@@ -28,6 +33,84 @@ std::string KeywordScanner::ReadQuoted() {
         out.push_back(c);
     }
     return out;
+}
+
+namespace {
+// The value of `digits` hex digits at text[at]; -1 when they are not all there.
+long HexValue(std::string_view text, std::size_t at, std::size_t digits) {
+    if (at > text.size() || text.size() - at < digits) return -1;
+    long value = 0;
+    for (std::size_t i = at; i < at + digits; ++i) {
+        char c = text[i];
+        int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        if (digit < 0) return -1;
+        value = value * 16 + digit;
+    }
+    return value;
+}
+
+void AppendUtf8(std::string& out, unsigned long point) {
+    if (point < 0x80) {
+        out.push_back(static_cast<char>(point));
+    } else if (point < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (point >> 6)));
+        out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
+    } else if (point < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (point >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (point >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((point >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
+    }
+}
+
+constexpr unsigned long kReplacement = 0xFFFD;  // for a surrogate without its other half
+}  // namespace
+
+// After a backslash: decodes one escape into `out`. An escape cut off or
+// with too few hex digits stands for its letter.
+void KeywordScanner::ReadEscape(std::string& out) {
+    char c = text_[pos_++];
+    switch (c) {
+    case 'n': out.push_back('\n'); return;
+    case 'r': out.push_back('\r'); return;
+    case 't': out.push_back('\t'); return;
+    case 'b': out.push_back('\b'); return;
+    case 'f': out.push_back('\f'); return;
+    case 'v': out.push_back('\v'); return;
+    case '0': out.push_back('\0'); return;
+    case 'x': {
+        long value = HexValue(text_, pos_, 2);
+        if (value < 0) break;
+        pos_ += 2;
+        AppendUtf8(out, static_cast<unsigned long>(value));
+        return;
+    }
+    case 'u': {
+        long unit = HexValue(text_, pos_, 4);
+        if (unit < 0) break;
+        pos_ += 4;
+        unsigned long point = static_cast<unsigned long>(unit);
+        if (point >= 0xD800 && point <= 0xDBFF) {
+            long low = text_.substr(pos_, 2) == "\\u" ? HexValue(text_, pos_ + 2, 4) : -1;
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                pos_ += 6;
+                point = 0x10000 + ((point - 0xD800) << 10) + (static_cast<unsigned long>(low) - 0xDC00);
+            } else {
+                point = kReplacement;
+            }
+        } else if (point >= 0xDC00 && point <= 0xDFFF) {
+            point = kReplacement;
+        }
+        AppendUtf8(out, point);
+        return;
+    }
+    default: break;
+    }
+    out.push_back(c);
 }
 
 std::string KeywordScanner::ReadBare() {

@@ -6,6 +6,13 @@
 // (new Date(y,m,d,h,mi,s)) come back as the text between the parentheses.
 // The scanner never reads past the end of its text, however the text is
 // cut or garbled.
+//
+// The seed's tables take text values with only the escaped quote and
+// backslash restored (Escapes::Quotes); the value readers above the tables
+// decode every escape of a script string literal (Escapes::Script): \n,
+// \r, \t, \b, \f, \v, \0, \xHH and \uXXXX (surrogate pairs joined), each
+// into UTF-8; a backslash before any other character stands for that
+// character.
 #pragma once
 
 #include <cstddef>
@@ -15,6 +22,8 @@
 namespace session {
 
 enum class ValueKind { Text, Bare, Date, Object, Array };
+
+enum class Escapes { Quotes, Script };
 
 enum class ScanEvent {
     Member,       // key() and, unless it opens an object or array, value()
@@ -26,7 +35,8 @@ enum class ScanEvent {
 
 class KeywordScanner {
 public:
-    explicit KeywordScanner(std::string_view text) : text_(text) {}
+    explicit KeywordScanner(std::string_view text, Escapes escapes = Escapes::Quotes)
+        : text_(text), escapes_(escapes) {}
 
     ScanEvent Next();
 
@@ -39,10 +49,12 @@ private:
     bool AtEnd() const { return pos_ >= text_.size(); }
     void SkipSpace();
     std::string ReadQuoted();
+    void ReadEscape(std::string& out);
     std::string ReadBare();
     bool ReadValue();
 
     std::string_view text_;
+    Escapes escapes_;
     std::size_t pos_ = 0;
     int depth_ = 0;
     std::string key_;

@@ -29,4 +29,19 @@ Session::~Session() {
     FreeMessageTable(messageTable);
 }
 
+void CopySignIn(const Session& from, Session& to) {
+    std::memcpy(to.ntesSessCookie, from.ntesSessCookie, sizeof to.ntesSessCookie);
+    std::memcpy(to.host, from.host, sizeof to.host);
+    std::memcpy(to.coremailCookie, from.coremailCookie, sizeof to.coremailCookie);
+    std::memcpy(to.sid, from.sid, sizeof to.sid);
+    std::memcpy(to.sInfoCookie, from.sInfoCookie, sizeof to.sInfoCookie);
+    std::memcpy(to.pInfoCookie, from.pInfoCookie, sizeof to.pInfoCookie);
+    std::memcpy(to.userAgent, from.userAgent, sizeof to.userAgent);
+    std::memcpy(to.accountName, from.accountName, sizeof to.accountName);
+    to.hostScheme = from.hostScheme;
+    to.limits = from.limits;
+    to.providerOverride = from.providerOverride;
+    to.caFile = from.caFile;
+}
+
 }  // namespace session

@@ -76,4 +76,10 @@ struct Session {
 
 extern const char kUserAgent[];
 
+// Makes `to` signed in as `from` is (cookies, session id, webmail host and
+// its scheme, account, user agent, bounds, provider and CA settings), so
+// that another thread can work on the account without signing in again.
+// The tables, the compose session and the transfer counters stay `to`'s own.
+void CopySignIn(const Session& from, Session& to);
+
 }  // namespace session

@@ -26,6 +26,7 @@ const char* StatusText(Status status) {
     case Status::AnswerTooLarge: return "the provider's answer is larger than it may be";
     case Status::BadName: return "the file name holds control characters or is not UTF-8";
     case Status::BoundaryClash: return "the file holds every form boundary drawn for it";
+    case Status::Cancelled: return "cancelled";
     }
     return "unknown status";
 }

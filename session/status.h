@@ -31,6 +31,7 @@ enum class [[nodiscard]] Status : int {
     AnswerTooLarge = 29,       // the answer holds more than it may (buffer, inflated size)
     BadName = 30,              // a file name that cannot be sent (control bytes, not UTF-8)
     BoundaryClash = 31,        // the file held every form boundary drawn for it
+    Cancelled = 32,            // the caller's progress callback asked to stop
 };
 
 const char* StatusText(Status status);

@@ -110,19 +110,26 @@ void UploadHead(const Session& session, const Form& form, std::uint64_t size, Re
     head << "\r\n";
 }
 
-// The form as it goes out: every send is counted on the transfer mark and
-// checked against the low-speed bound.
+// Told of every partial send of the form; false cancels it.
+using SendCounter = std::function<bool(std::size_t sent)>;
+
+// The form as it goes out: every send is counted and checked against the
+// low-speed bound.
 class FormSender {
 public:
-    FormSender(Connection& connection, TransferMark& mark, const ExchangeLimits& limits)
-        : connection_(connection), mark_(mark), speed_(limits) {}
+    FormSender(Connection& connection, const SendCounter& counter, const ExchangeLimits& limits)
+        : connection_(connection), counter_(counter), speed_(limits) {}
 
     Status Send(const char* data, std::size_t length) {
-        const std::function<void(std::size_t)> onSent = [this](std::size_t sent) { mark_.AddDone(sent); };
+        bool cancelled = false;
+        const std::function<void(std::size_t)> onSent = [&](std::size_t sent) {
+            if (!counter_(sent)) cancelled = true;
+        };
         for (std::size_t at = 0; at < length;) {
             std::size_t slice = length - at < kSendSlice ? length - at : kSendSlice;
             Status status = connection_.SendAll(data + at, slice, Style::Guarded, kUploadWaitSeconds, onSent);
             if (status != Status::Ok) return status;
+            if (cancelled) return Status::Cancelled;
             if (!speed_.Moved(slice)) return Status::TooSlow;
             at += slice;
         }
@@ -131,7 +138,7 @@ public:
 
 private:
     Connection& connection_;
-    TransferMark& mark_;
+    const SendCounter& counter_;
     SpeedGuard speed_;
 };
 
@@ -191,11 +198,11 @@ Status UploadVerdict(const Answer& answer) {
 // reads the answer: the connection was asked to stay open, so an answer
 // without a length ends with its first piece.
 Status PostForm(Session& session, const Request& head, const Form& form, std::ifstream& file, std::uint64_t size,
-                TransferMark& mark) {
+                const SendCounter& counter) {
     Connection connection(session.limits);
     Status status = connection.Open(WebmailEndpoint(session), Style::Guarded, kUploadWaitSeconds);
     if (status != Status::Ok) return status;
-    FormSender sender(connection, mark, session.limits);
+    FormSender sender(connection, counter, session.limits);
     status = sender.Send(head.Text().data(), head.Size());
     if (status == Status::Ok) status = sender.Send(form.partHead.data(), form.partHead.size());
     if (status == Status::Ok) status = SendFileChunks(sender, file, size, form.boundary);
@@ -207,6 +214,51 @@ Status PostForm(Session& session, const Request& head, const Form& form, std::if
     status = ReadAnswer(connection, Style::Guarded, kAnswerWaitSeconds, AppendMode::Text, session.limits, answer, true);
     if (status != Status::Ok) return status;
     return UploadVerdict(answer);
+}
+
+// The form of `name` fits the part head with any boundary; RequestTooLarge
+// when it does not, before anything is sent.
+Status CheckFormFits(const std::string& name) {
+    Form form;
+    return BuildForm(std::string(kBoundaryDashes + kBoundaryDigits, '-'), name, form);
+}
+
+// The bytes before the file's in a form of `name`: the request head and the
+// part head (their sizes do not depend on the boundary drawn).
+std::uint64_t UploadHeadBytes(const Session& session, const std::string& name, std::uint64_t size) {
+    Form form;
+    if (BuildForm(std::string(kBoundaryDashes + kBoundaryDigits, '-'), name, form) != Status::Ok) return 0;
+    Request head(TextRoom(kHeadBuffer));
+    UploadHead(session, form, size, head);
+    return head.Size() + form.partHead.size();
+}
+
+// Posts `size` bytes of `file` from `offset` as the form's file named
+// `name`, to the compose session the session holds. A file that holds the
+// boundary would end the form early: the form starts over with a boundary
+// drawn anew, and `counter` hears of it (restart true) before the first
+// send of every attempt.
+Status SendForm(Session& session, std::ifstream& file, std::uint64_t offset, std::uint64_t size,
+                const std::string& name, const std::function<bool(bool restart, std::size_t sent)>& counter) {
+    Status status = Status::BoundaryClash;
+    const SendCounter count = [&](std::size_t sent) { return counter(false, sent); };
+    for (int draw = 0; draw < kBoundaryDraws && status == Status::BoundaryClash; ++draw) {
+        std::string boundary = BoundarySource() ? BoundarySource()() : RandomBoundary();
+        Form form;
+        status = BuildForm(boundary, name, form);
+        if (status != Status::Ok) return status;
+        status = Status::BoundaryClash;
+        if (name.find(boundary) != std::string::npos) continue;
+        Request head(TextRoom(kHeadBuffer));
+        UploadHead(session, form, size, head);
+        if (head.Overflowed()) return Status::RequestTooLarge;
+        session.uploadRequest = head.Text();
+        file.clear();
+        if (!file.seekg(static_cast<std::streamoff>(offset))) return Status::FileError;
+        if (!counter(true, 0)) return Status::Cancelled;
+        status = PostForm(session, head, form, file, size, count);
+    }
+    return status;
 }
 }  // namespace
 
@@ -234,32 +286,41 @@ Status UploadFile(Session& session, const std::filesystem::path& path) {
     if (size > kLargestUpload) return Status::FileTooLarge;
     mark.SetTotal(size);
 
-    Form form;
-    Status status = BuildForm(std::string(kBoundaryDashes + kBoundaryDigits, '-'), name, form);
+    Status status = CheckFormFits(name);
     if (status != Status::Ok) return status;
     status = GetComposeId(session);
     if (status != Status::Ok) return status;
-
-    // A file that holds the boundary would end the form early: the upload
-    // starts over with a boundary drawn anew.
-    for (int draw = 0; draw < kBoundaryDraws; ++draw) {
-        std::string boundary = BoundarySource() ? BoundarySource()() : RandomBoundary();
-        status = BuildForm(boundary, name, form);
-        if (status != Status::Ok) return status;
-        if (name.find(boundary) != std::string::npos) continue;
-        Request head(TextRoom(kHeadBuffer));
-        UploadHead(session, form, size, head);
-        if (head.Overflowed()) return Status::RequestTooLarge;
-        session.uploadRequest = head.Text();
-        file.clear();
-        file.seekg(0);
-        mark.SetDone(0);
-        status = PostForm(session, head, form, file, size, mark);
-        if (status != Status::BoundaryClash) break;
-    }
+    status = SendForm(session, file, 0, size, name, [&](bool restart, std::size_t sent) {
+        restart ? mark.SetDone(0) : mark.AddDone(sent);
+        return true;
+    });
     file.close();
     if (status != Status::Ok) return status;
     return DeliverUpload(session, name);
+}
+
+Status UploadFileRange(Session& session, const FileRange& range, const std::function<bool(std::uint64_t)>& sent) {
+    SetLastRefusalCode("");
+    if (!IsCleanText(range.name)) return Status::BadName;
+    if (range.length > kLargestUpload) return Status::FileTooLarge;
+    std::ifstream file(range.path, std::ios::binary);
+    std::error_code error;
+    std::uint64_t size = std::filesystem::file_size(range.path, error);
+    if (!file || error || range.offset > size || range.length > size - range.offset) return Status::FileError;
+    Status status = CheckFormFits(range.name);
+    if (status != Status::Ok) return status;
+    status = GetComposeId(session);
+    if (status != Status::Ok) return status;
+    // Only the file's bytes count, not the form around them.
+    std::uint64_t total = 0, reported = 0;
+    const std::uint64_t before = UploadHeadBytes(session, range.name, range.length);
+    return SendForm(session, file, range.offset, range.length, range.name, [&](bool restart, std::size_t more) {
+        total = restart ? 0 : total + more;
+        std::uint64_t bytes = total < before ? 0 : std::min(total - before, range.length);
+        if (!sent || bytes == reported) return true;
+        reported = bytes;
+        return sent(bytes);
+    });
 }
 
 }  // namespace session

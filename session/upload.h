@@ -28,6 +28,23 @@ constexpr std::uint64_t kLargestUpload = (std::uint64_t{1} << 31) - 1;
 // the low-speed bound, else the exchange's own status.
 Status UploadFile(Session& session, const std::filesystem::path& path);
 
+// A stretch of a local file, uploaded as a file of its own named `name`.
+struct FileRange {
+    std::filesystem::path path;
+    std::uint64_t offset = 0;
+    std::uint64_t length = 0;  // below 2 GiB
+    std::string name;          // what the form calls the file; clean UTF-8 text
+};
+
+// Opens a compose session (session.composeId) and uploads the range to it
+// as the form's file; the delivery that attaches it is DeliverFile
+// (compose.h). `sent`, when given, hears how many of the range's bytes have
+// gone out and may cancel (Status::Cancelled). Leaves the session's
+// transfer counters alone, so parts may travel on several sessions at once.
+// BadName for a name that is not clean text, FileTooLarge for 2 GiB or
+// more, FileError when the range is not in the file; else as UploadFile.
+Status UploadFileRange(Session& session, const FileRange& range, const std::function<bool(std::uint64_t)>& sent);
+
 // Opens a compose session: sets session.composeId. Refused (composeId
 // unchanged) when the answer holds no usable id.
 Status GetComposeId(Session& session);
@@ -35,6 +52,15 @@ Status GetComposeId(Session& session);
 // Sends the composed mail, with the upload of session.composeId attached,
 // to the account's own address. uploadTotal is the attachment's size.
 Status DeliverUpload(Session& session, const std::string& subjectUtf8);
+
+// Delivers the upload of session.composeId (`size` bytes) as a mail to the
+// account's own address with the subject, the plain text `text` as its body
+// and the attachment named `attachmentName`. Keeps no sent copy: a stored
+// file would otherwise take its room twice and show up a second time in
+// every search. BadName for a subject or attachment name that is not
+// clean text; RequestTooLarge, unsent, when the body would not fit.
+Status DeliverFile(Session& session, const std::string& subjectUtf8, const std::string& text,
+                   const std::string& attachmentName, std::uint64_t size);
 
 // Where upload boundaries come from (27 dashes and 13 characters); none
 // given means random ones. For tests that need to know the boundary.

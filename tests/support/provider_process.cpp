@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -26,6 +27,22 @@ void RemoveTree(const std::string& path) {
     if (!path.empty()) std::filesystem::remove_all(path, ignored);
 }
 
+namespace {
+namespace fs = std::filesystem;
+
+// The TLS files the first TLS provider of this program made, kept for the
+// others; removed when the program ends.
+struct TlsTemplate {
+    std::string dir;
+    ~TlsTemplate() { RemoveTree(dir); }
+};
+TlsTemplate tlsTemplate;
+
+bool Has(const std::vector<std::string>& args, const char* arg) {
+    return std::find(args.begin(), args.end(), arg) != args.end();
+}
+}  // namespace
+
 ProviderProcess::ProviderProcess(std::vector<std::string> accounts, std::vector<std::string> extraArgs,
                                  std::string dataDir)
     : dataDir_(std::move(dataDir)) {
@@ -33,6 +50,10 @@ ProviderProcess::ProviderProcess(std::vector<std::string> accounts, std::vector<
         dataDir_ = MakeTempDir("vantlo-provider-test-");
         ownsDataDir_ = true;
     }
+    const bool madeTls = Has(extraArgs, "--tls") && !Has(extraArgs, "--tls-cert");
+    std::error_code ignored;
+    if (madeTls && !tlsTemplate.dir.empty() && !fs::exists(dataDir_ + "/tls"))
+        fs::copy(tlsTemplate.dir, dataDir_ + "/tls", ignored);
     std::vector<std::string> args = {ProviderExecutable(), "--listen", "127.0.0.1:0", "--data", dataDir_};
     for (const std::string& account : accounts) {
         args.push_back("--account");
@@ -57,10 +78,12 @@ ProviderProcess::ProviderProcess(std::vector<std::string> accounts, std::vector<
         ::_exit(127);
     }
     ::close(out[1]);
-    // The first line is "listening on 127.0.0.1:PORT".
+    // The first line is "listening on 127.0.0.1:PORT"; with TLS the second
+    // is "ca-file PATH".
+    const int lines = madeTls ? 2 : 1;
     std::string line;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (line.find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::count(line.begin(), line.end(), '\n') < lines && std::chrono::steady_clock::now() < deadline) {
         pollfd p{out[0], POLLIN, 0};
         if (::poll(&p, 1, 100) <= 0) continue;
         char c[256];
@@ -72,6 +95,15 @@ ProviderProcess::ProviderProcess(std::vector<std::string> accounts, std::vector<
     std::size_t colon = line.rfind(':', line.find('\n'));
     if (line.rfind("listening on ", 0) == 0 && colon != std::string::npos)
         port_ = static_cast<std::uint16_t>(std::atoi(line.c_str() + colon + 1));
+    std::size_t ca = line.find("\nca-file ");
+    if (lines == 2 && ca != std::string::npos)
+        caFile_ = line.substr(ca + 9, line.find('\n', ca + 9) - (ca + 9));
+    if (lines == 2 && caFile_.empty()) port_ = 0;  // not serving as asked: not running
+    if (madeTls && !caFile_.empty() && tlsTemplate.dir.empty()) {
+        std::string dir = MakeTempDir("vantlo-tls-template-");
+        fs::copy(dataDir_ + "/tls", dir, fs::copy_options::overwrite_existing, ignored);
+        if (!ignored) tlsTemplate.dir = dir;
+    }
 }
 
 void ProviderProcess::Stop() {

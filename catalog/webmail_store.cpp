@@ -1,0 +1,344 @@
+#include "catalog/webmail_store.h"
+
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <thread>
+#include <unordered_set>
+
+#include "catalog/manifest.h"
+#include "session/cells.h"
+#include "session/download.h"
+#include "session/exchange.h"
+#include "session/folders.h"
+#include "session/message_moves.h"
+#include "session/upload.h"
+
+namespace catalog {
+
+namespace {
+
+using session::Status;
+
+// Mails before the end of the previous page that the next page reads
+// again, so that a few mails arriving or leaving meanwhile are noticed.
+constexpr std::size_t kPageOverlap = 8;
+// Ids per move request: the request has room for about a hundred.
+constexpr std::size_t kMovesPerRequest = 50;
+
+StoreCode CodeOfRefusal(const std::string& code) {
+    if (code == "FA_OVERFLOW") return StoreCode::TooLarge;
+    if (code == "FA_MTA_REJECTED5521") return StoreCode::QuotaShortTerm;
+    if (code == "FA_MTA_REJECTED5520") return StoreCode::QuotaDaily;
+    if (code == "FA_INVALID_SESSION") return StoreCode::SessionExpired;
+    if (code == "FA_MESSAGE_NOT_FOUND" || code == "FA_FOLDER_NOT_FOUND") return StoreCode::NotFound;
+    return StoreCode::Refused;
+}
+
+StoreCode CodeOf(Status status) {
+    switch (status) {
+    case Status::Ok: return StoreCode::Ok;
+    case Status::Refused: return CodeOfRefusal(session::LastRefusalCode());
+    case Status::ConnectFailed:
+    case Status::ConnectWaitFailed:
+    case Status::ConnectIndeterminate:
+    case Status::HostUnresolved:
+    case Status::CertificateRefused:
+    case Status::SecureChannelFailed: return StoreCode::Unreachable;
+    case Status::TimedOut:
+    case Status::TooSlow: return StoreCode::TimedOut;
+    case Status::ReceiveWaitFailed:
+    case Status::SendWaitFailed:
+    case Status::SendFailed:
+    case Status::Incomplete: return StoreCode::Broken;
+    case Status::Unreadable:
+    case Status::AnswerTooLarge: return StoreCode::Corrupt;
+    case Status::FileError: return StoreCode::LocalFile;
+    case Status::FileTooLarge: return StoreCode::TooLarge;
+    case Status::NotFound: return StoreCode::NotFound;
+    case Status::Cancelled: return StoreCode::Cancelled;
+    case Status::RequestTooLarge:
+    case Status::BadName:
+    case Status::BoundaryClash: return StoreCode::Refused;
+    }
+    return StoreCode::Refused;
+}
+
+// "year,month,day,hour,minute,second" (month from 1) in local time, as UTC
+// seconds; 0 when the text is not such a date.
+std::int64_t LocalDateSeconds(const std::string& date) {
+    int parts[6] = {};
+    std::size_t count = 0, at = 0;
+    while (count < 6 && at <= date.size()) {
+        std::size_t comma = std::min(date.find(',', at), date.size());
+        std::uint64_t value = 0;
+        if (!session::ReadCount(std::string_view(date).substr(at, comma - at), value) || value > 9999) return 0;
+        parts[count++] = static_cast<int>(value);
+        at = comma + 1;
+    }
+    if (count != 6 || at <= date.size()) return 0;
+    std::tm local{};
+    local.tm_year = parts[0] - 1900;
+    local.tm_mon = parts[1] - 1;
+    local.tm_mday = parts[2];
+    local.tm_hour = parts[3];
+    local.tm_min = parts[4];
+    local.tm_sec = parts[5];
+    local.tm_isdst = -1;
+    std::time_t seconds = std::mktime(&local);
+    return seconds == static_cast<std::time_t>(-1) ? 0 : static_cast<std::int64_t>(seconds);
+}
+
+MailInfo InfoOf(session::MessageSummary&& message) {
+    MailInfo mail;
+    mail.id = std::move(message.id);
+    mail.folderId = std::move(message.folderId);
+    mail.subject = std::move(message.subject);
+    mail.size = message.size;
+    mail.receivedAt = LocalDateSeconds(message.receivedDate);
+    mail.attached = message.attached;
+    return mail;
+}
+
+std::uint64_t CountOf(const char* cell) {
+    std::uint64_t value = 0;
+    return session::ReadCount(cell, value) ? value : 0;
+}
+
+}  // namespace
+
+Outcome OutcomeOf(Status status, const std::string& what) {
+    StoreCode code = CodeOf(status);
+    if (code == StoreCode::Ok) return Success();
+    std::string detail = what + ": " + session::StatusText(status);
+    if (status == Status::Refused && !session::LastRefusalCode().empty())
+        detail += " (" + session::LastRefusalCode() + ")";
+    if (session::IsTlsFailure(status) && !session::LastTlsProblem().empty())
+        detail += " (" + session::LastTlsProblem() + ")";
+    return Failure(code, detail);
+}
+
+Outcome ReadEveryPage(const std::string& what, const PageSource& source, std::uint32_t pageSize,
+                      std::vector<MailInfo>& mails) {
+    mails.clear();
+    std::unordered_set<std::string> seen;
+    std::uint32_t limit = std::max<std::uint32_t>(1, pageSize);
+    std::uint64_t start = 0;
+    // Enough requests for a folder that shifts under every page a few times over.
+    std::uint64_t requestsLeft = 16;
+    bool counted = false;
+    for (;;) {
+        if (requestsLeft-- == 0)
+            return Failure(StoreCode::Broken, what + ": the folder kept changing while it was being listed");
+        session::MessagePage page;
+        Outcome outcome = source(start, limit, page);
+        if (!outcome.Ok()) return outcome;
+        if (page.hasTotal && !counted) {
+            counted = true;
+            requestsLeft += 3 * (page.total / limit + 1);
+        }
+        const std::size_t got = page.messages.size();
+        // Take what follows the last mail this page holds that was already taken.
+        std::size_t from = 0;
+        for (std::size_t i = got; start > 0 && i-- > 0;) {
+            if (seen.count(page.messages[i].id) == 0) continue;
+            from = i + 1;
+            break;
+        }
+        if (start > 0 && from == 0 && got > 0) {
+            // None of them was taken yet: mails left before this page. Read again from further back.
+            start = start > limit / 2 ? start - limit / 2 : 0;
+            continue;
+        }
+        for (std::size_t i = from; i < got; ++i)
+            if (seen.insert(page.messages[i].id).second) mails.push_back(InfoOf(std::move(page.messages[i])));
+
+        const bool ended = got == 0 || (page.hasTotal ? start + got >= page.total : got < limit);
+        if (ended) return Success();
+        // A provider that answers shorter pages than asked sets the page size.
+        if (got < limit) limit = static_cast<std::uint32_t>(got);
+        start += got - std::min(kPageOverlap, got / 2);
+    }
+}
+
+WebmailStore::WebmailStore(session::Session& session, WebmailOptions options)
+    : session_(session), options_(options) {}
+
+WebmailStore::WebmailStore(std::unique_ptr<session::Session> session, WebmailOptions options)
+    : owned_(std::move(session)), session_(*owned_), options_(options) {}
+
+Outcome WebmailStore::Call(const std::string& what, const std::function<Status()>& request) {
+    Status status = request();
+    if (status == Status::Refused && session::LastRefusalCode() == "FA_INVALID_SESSION" && signInAgain_ &&
+        signInAgain_(session_))
+        status = request();
+    return OutcomeOf(status, what);
+}
+
+Outcome WebmailStore::ListFolders(std::vector<FolderInfo>& folders) {
+    folders.clear();
+    Outcome outcome = Call("list the folders", [&] {
+        session::ClearFolderTable(session_.folderTable);
+        return session::GetAllFolders(session_);
+    });
+    if (!outcome.Ok()) return outcome;
+    std::size_t rows = session::UsedFolderRows(session_.folderTable);
+    for (std::size_t i = 0; i < rows; ++i) {
+        const session::FolderRow& row = session_.folderTable.rows[i];
+        FolderInfo folder;
+        folder.id = std::string(session::CellText(row.id));
+        folder.name = std::string(session::CellText(row.name));
+        folder.messages = CountOf(row.messageCount);
+        folder.unread = CountOf(row.unreadMessageCount);
+        folder.bytes = CountOf(row.messageSize);
+        // The service numbers its own folders (inbox, drafts, sent, trash,
+        // spam...) below 100, the user's far above.
+        std::uint64_t id = 0;
+        folder.system = session::ReadCount(folder.id, id) && id < 100;
+        folders.push_back(std::move(folder));
+    }
+    return Success();
+}
+
+Outcome WebmailStore::CreateFolder(const std::string& name, std::string& newId) {
+    return Call("create folder '" + name + "'", [&] { return session::CreateUserFolder(session_, name, newId); });
+}
+
+Outcome WebmailStore::RenameFolder(const std::string& folderId, const std::string& name) {
+    return Call("rename folder " + folderId, [&] { return session::RenameFolder(session_, name, folderId); });
+}
+
+Outcome WebmailStore::DeleteFolder(const std::string& folderId) {
+    return Call("delete folder " + folderId, [&] { return session::DeleteFolder(session_, folderId); });
+}
+
+Outcome WebmailStore::ListMails(const std::string& folderId, std::vector<MailInfo>& mails) {
+    const std::string what = "list folder " + folderId;
+    const PageSource source = [&](std::uint64_t start, std::uint32_t limit, session::MessagePage& page) {
+        return Call(what, [&] { return session::ListMessagePage(session_, folderId, start, limit, page); });
+    };
+    return ReadEveryPage(what, source, options_.pageSize, mails);
+}
+
+Outcome WebmailStore::SearchMails(const std::string& text, const std::string& folderId,
+                                  std::vector<MailInfo>& mails) {
+    const std::string what = "search for '" + text + "'";
+    const PageSource source = [&](std::uint64_t start, std::uint32_t limit, session::MessagePage& page) {
+        return Call(what, [&] { return session::SearchMessagePage(session_, text, folderId, start, limit, page); });
+    };
+    return ReadEveryPage(what, source, options_.pageSize, mails);
+}
+
+Outcome WebmailStore::ReadMailText(const std::string& mailId, MailText& mail) {
+    session::MessageContent content;
+    Outcome outcome = Call("read mail " + mailId, [&] { return session::ReadMessage(session_, mailId, content); });
+    if (!outcome.Ok()) return outcome;
+    mail = MailText();
+    mail.subject = std::move(content.subject);
+    mail.text = std::move(content.text);
+    for (session::AttachmentSummary& attachment : content.attachments)
+        mail.attachments.push_back({std::move(attachment.filename), attachment.contentLength});
+    return Success();
+}
+
+Outcome WebmailStore::InboxIdsWithSubject(const std::string& subject, std::vector<std::string>& ids) {
+    std::vector<MailInfo> mails;
+    Outcome outcome = SearchMails(subject, kInbox, mails);
+    ids.clear();
+    for (const MailInfo& mail : mails)
+        if (mail.subject == subject) ids.push_back(mail.id);
+    return outcome;
+}
+
+Outcome WebmailStore::FindDelivered(const PartUpload& part, const std::vector<std::string>& before,
+                                    std::string& mailId) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(0, options_.deliveryBoundMs));
+    std::vector<std::string> looked(before);  // ids that are not ours
+    int pause = std::max(1, options_.firstPauseMs);
+    for (;;) {
+        std::vector<std::string> candidates;
+        Outcome outcome = InboxIdsWithSubject(part.subject, candidates);
+        if (!outcome.Ok()) return outcome;
+        for (const std::string& id : candidates) {
+            if (std::find(looked.begin(), looked.end(), id) != looked.end()) continue;
+            MailText mail;
+            outcome = ReadMailText(id, mail);
+            if (outcome.code == StoreCode::NotFound) continue;  // taken away meanwhile: not ours
+            if (!outcome.Ok()) return outcome;
+            Manifest manifest;
+            std::string problem;
+            if (ReadManifest(mail.text, manifest, problem) == ManifestRead::Ok && manifest.uploadId == part.uploadId) {
+                mailId = id;
+                return Success();
+            }
+            looked.push_back(id);
+        }
+        const Clock::time_point now = Clock::now();
+        if (now >= deadline)
+            return Failure(StoreCode::NotFound, "the mail of " + part.attachmentName + " did not arrive in the inbox within " +
+                                                    std::to_string(options_.deliveryBoundMs / 1000) + " s");
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min<long long>(pause, left)));
+        pause = std::min(pause * 2, std::max(pause, options_.longestPauseMs));
+    }
+}
+
+Outcome WebmailStore::StorePart(const PartUpload& part, std::string& newMailId) {
+    newMailId.clear();
+    std::vector<std::string> before;
+    Outcome outcome = InboxIdsWithSubject(part.subject, before);
+    if (!outcome.Ok()) return outcome;
+    const session::FileRange range{part.source, part.offset, part.length, part.attachmentName};
+    outcome = Call("store " + part.attachmentName, [&] {
+        Status status = session::UploadFileRange(session_, range, part.progress);
+        if (status != Status::Ok) return status;
+        return session::DeliverFile(session_, part.subject, part.text, part.attachmentName, part.length);
+    });
+    if (!outcome.Ok()) return outcome;
+    std::string id;
+    outcome = FindDelivered(part, before, id);
+    if (!outcome.Ok()) return outcome;
+    if (part.folderId != kInbox) outcome = MoveMails({id}, part.folderId);
+    if (outcome.Ok()) newMailId = id;
+    return outcome;
+}
+
+Outcome WebmailStore::FetchAttachment(const std::string& mailId, const ByteSink& sink) {
+    bool started = false;
+    const session::BodySink pass = [&](const char* data, std::size_t size) {
+        started = true;
+        return sink(data, size);
+    };
+    // Bytes already handed on are never asked for again.
+    return Call("fetch mail " + mailId, [&] {
+        return started ? Status::Incomplete : session::FetchAttachment(session_, mailId, kLargestPart, pass);
+    });
+}
+
+Outcome WebmailStore::MoveMails(const std::vector<std::string>& mailIds, const std::string& folderId) {
+    for (std::size_t at = 0; at < mailIds.size(); at += kMovesPerRequest) {
+        auto first = mailIds.begin() + static_cast<std::ptrdiff_t>(at);
+        session::MessageIdQueue ids(first, first + static_cast<std::ptrdiff_t>(
+                                                      std::min(kMovesPerRequest, mailIds.size() - at)));
+        Outcome outcome = Call("move mails to folder " + folderId,
+                               [&] { return session::MoveMessages(session_, ids, folderId); });
+        if (!outcome.Ok()) return outcome;
+    }
+    return Success();
+}
+
+Outcome WebmailStore::DeleteMails(const std::vector<std::string>& mailIds) {
+    return MoveMails(mailIds, kTrash);
+}
+
+Outcome WebmailStore::Fork(std::unique_ptr<MailStore>& fork) {
+    auto copy = std::make_unique<session::Session>();
+    session::CopySignIn(session_, *copy);
+    auto store = std::make_unique<WebmailStore>(std::move(copy), options_);
+    store->SetSignInAgain(signInAgain_);
+    fork = std::move(store);
+    return Success();
+}
+
+}  // namespace catalog

@@ -1,0 +1,102 @@
+// The mailbox of a webmail account on the provider's script interface
+// (session/): the catalog's MailStore over a signed-in Session.
+//
+// A part is stored the way the program has always stored files (a mail to
+// the account itself, then moved out of the inbox), with an exact find of
+// the delivered mail: a candidate is a mail in the inbox whose subject is
+// the part's, that was not there before the delivery, and whose manifest
+// carries the part's upload id. Look-alikes and older mails of the same
+// subject stay where they are.
+//
+// Listings read every page. The folder may change meanwhile: each page
+// after the first starts a few mails before the end of the one before, and
+// reading goes on after the last mail already taken that the page holds
+// (a page holding none of them is read again from further back). Mails
+// that stay in the folder throughout are listed exactly once whatever
+// arrives or leaves; a mail that arrives meanwhile may be missed, one that
+// leaves may still be listed.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "catalog/mail_store.h"
+#include "session/message_queries.h"
+#include "session/session.h"
+#include "session/status.h"
+
+namespace catalog {
+
+struct WebmailOptions {
+    // How long StorePart looks for the delivered mail in the inbox, and the
+    // pauses between its looks (doubling from the first to the longest).
+    int deliveryBoundMs = 60000;
+    int firstPauseMs = 50;
+    int longestPauseMs = 2000;
+    std::uint32_t pageSize = session::kLargestPage;
+};
+
+// Signs the session in again after the provider ended it; true when that
+// worked. The store then repeats the refused request once.
+using SignInAgain = std::function<bool(session::Session& session)>;
+
+// One page of a listing or a search: at most `limit` messages from `start`.
+using PageSource = std::function<Outcome(std::uint64_t start, std::uint32_t limit, session::MessagePage& page)>;
+
+// Every mail the pages of a listing hold, each once, paging as the top of
+// this file says; `what` names the listing in a failure.
+Outcome ReadEveryPage(const std::string& what, const PageSource& source, std::uint32_t pageSize,
+                      std::vector<MailInfo>& mails);
+
+// The outcome of a session operation; `what` names the operation in the
+// detail (e.g. "read mail 1tbi..."), with the provider's refusal code or
+// the TLS problem when there is one.
+Outcome OutcomeOf(session::Status status, const std::string& what);
+
+class WebmailStore : public MailStore {
+public:
+    static constexpr const char* kInbox = "1";
+    static constexpr const char* kTrash = "4";
+
+    // Works on `session`, signed in, which must outlive the store.
+    explicit WebmailStore(session::Session& session, WebmailOptions options = {});
+    // Owns its session (a fork).
+    explicit WebmailStore(std::unique_ptr<session::Session> session, WebmailOptions options = {});
+
+    // Called when the provider answers FA_INVALID_SESSION; without it that
+    // answer is the outcome SessionExpired. Forks take it over.
+    void SetSignInAgain(SignInAgain hook) { signInAgain_ = std::move(hook); }
+    session::Session& Session() { return session_; }
+
+    Outcome ListFolders(std::vector<FolderInfo>& folders) override;
+    Outcome CreateFolder(const std::string& name, std::string& newId) override;
+    Outcome RenameFolder(const std::string& folderId, const std::string& name) override;
+    Outcome DeleteFolder(const std::string& folderId) override;
+    Outcome ListMails(const std::string& folderId, std::vector<MailInfo>& mails) override;
+    Outcome SearchMails(const std::string& text, const std::string& folderId, std::vector<MailInfo>& mails) override;
+    Outcome ReadMailText(const std::string& mailId, MailText& mail) override;
+    Outcome StorePart(const PartUpload& part, std::string& newMailId) override;
+    Outcome FetchAttachment(const std::string& mailId, const ByteSink& sink) override;
+    Outcome MoveMails(const std::vector<std::string>& mailIds, const std::string& folderId) override;
+    // To the trash folder (已删除); nothing is destroyed.
+    Outcome DeleteMails(const std::vector<std::string>& mailIds) override;
+    Outcome Fork(std::unique_ptr<MailStore>& fork) override;
+    std::string InboxId() const override { return kInbox; }
+
+private:
+    // Runs a request; repeats it once after signing in again when the
+    // provider had ended the session.
+    Outcome Call(const std::string& what, const std::function<session::Status()>& request);
+    Outcome InboxIdsWithSubject(const std::string& subject, std::vector<std::string>& ids);
+    Outcome FindDelivered(const PartUpload& part, const std::vector<std::string>& before, std::string& mailId);
+
+    std::unique_ptr<session::Session> owned_;
+    session::Session& session_;
+    WebmailOptions options_;
+    SignInAgain signInAgain_;
+};
+
+}  // namespace catalog

@@ -1,0 +1,83 @@
+#include "cli/mailbox.h"
+
+#include <cstdlib>
+
+#include "catalog/file_sizes.h"
+#include "catalog/format_values.h"
+#include "cli/operation_arguments.h"
+#include "session/signin.h"
+
+namespace cli {
+
+std::unique_ptr<catalog::WebmailStore> OpenStore(Context& context) {
+    auto store = std::make_unique<catalog::WebmailStore>(context.session);
+    const std::string account = context.account, password = context.password;
+    store->SetSignInAgain([account, password](session::Session& session) {
+        return session::SignIn(session, account, session::EntryForAccount(account), password) ==
+               session::SignInResult::Ok;
+    });
+    return store;
+}
+
+std::filesystem::path ManifestCachePath(const std::string& account) {
+    std::filesystem::path base;
+#ifdef _WIN32
+    if (const wchar_t* local = _wgetenv(L"LOCALAPPDATA")) base = std::filesystem::path(local) / "Vantlo";
+#else
+    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && cache[0] == '/')
+        base = std::filesystem::path(cache) / "vantlo";
+    else if (const char* home = std::getenv("HOME"); home && home[0] == '/')
+        base = std::filesystem::path(home) / ".cache" / "vantlo";
+#endif
+    if (base.empty()) return {};
+    // One file per account; its address is folded to what any file system takes.
+    std::string name;
+    for (char c : account) {
+        bool plain = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '@' || c == '.' || c == '-' || c == '_';
+        name.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : plain ? c : '_');
+    }
+    return base / (name + ".manifests");
+}
+
+catalog::Outcome FillSizes(Context& context, catalog::MailStore& store, std::vector<catalog::FileEntry>& files) {
+    catalog::ManifestCache cache;
+    const std::filesystem::path path = ManifestCachePath(context.account);
+    if (!path.empty()) cache.Load(path);
+    catalog::Outcome outcome = catalog::FillFileSizes(store, cache, files);
+    // What was read is kept even when a read failed; a cache that cannot be
+    // written only costs the next listing its reads.
+    if (!path.empty()) cache.Save(path);
+    return outcome;
+}
+
+std::string FileLine(const catalog::FileEntry& file) {
+    std::string parts = std::to_string(file.parts);
+    if (!file.Whole()) parts += " incomplete: " + file.Problems();
+    return OutputField(file.name) + '\t' + (file.sizeKnown ? std::to_string(file.size) : "-") + '\t' + parts + '\t' +
+           (file.storedAt > 0 ? catalog::FormatUtc(file.storedAt) : "-") + '\t' + OutputField(file.key);
+}
+
+int OutcomeFailed(Context& context, const catalog::Outcome& outcome, const std::string& what) {
+    return Fail(context, "could not " + what + ": " + OutputField(outcome.Text()));
+}
+
+bool CheckKeys(Context& context, std::vector<std::string>::const_iterator first,
+               std::vector<std::string>::const_iterator last) {
+    for (auto it = first; it != last; ++it) {
+        if (IsMessageId(*it)) continue;
+        Fail(context, "not a file key: '" + OutputField(*it) + "'");
+        return false;
+    }
+    return true;
+}
+
+std::filesystem::path PathArgument(const std::string& utf8) {
+    return std::filesystem::u8path(utf8);
+}
+
+std::string Shown(const std::filesystem::path& path) {
+    auto text = path.u8string();
+    return OutputField(std::string(text.begin(), text.end()));
+}
+
+}  // namespace cli

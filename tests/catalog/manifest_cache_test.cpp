@@ -1,0 +1,72 @@
+// Exact sizes of listed files: each key mail read once, then remembered
+// in memory and on disk; a reused id, a damaged cache file, a full cache,
+// a mail gone meanwhile and a failed read.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "catalog/catalog.h"
+#include "catalog/file_sizes.h"
+#include "memory_store.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace catalog;
+
+struct CountingStore : testsupport::MemoryStore {
+    int reads = 0;
+    bool broken = false;
+    Outcome ReadMailText(testsupport::Text id, MailText& out) override {
+        ++reads;
+        return broken ? Failure(StoreCode::Broken, "cut") : MemoryStore::ReadMailText(id, out);
+    }
+};
+
+TEST(ManifestCache, EachKeyMailIsReadOnceAndRememberedOnDisk) {
+    const fs::path dir = fs::path(::testing::TempDir()) / "manifest-cache";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    std::ofstream(dir / "forty.bin") << std::string(40, 'f');
+    CountingStore store;
+    PutResult put;
+    ASSERT_TRUE(PutFile(store, dir / "forty.bin", "7", {16, {}}, put).Ok());
+    const std::string notes = store.Add("7", "notes.txt", "hello");
+    store.Add("7", "bad.txt", "x", "vantlo-file: 1\nname: bad.txt\n");
+    const std::string gone = store.Add("7", "gone.txt", "x");
+
+    std::vector<FileEntry> files;
+    ASSERT_TRUE(ListFiles(store, "7", files).Ok());
+    store.mails.erase(gone);
+    ManifestCache cache;
+    ASSERT_TRUE(FillFileSizes(store, cache, files).Ok());
+    std::string shown;  // name size stored;
+    for (const FileEntry& file : files)
+        shown += file.name + " " + (file.sizeKnown ? std::to_string(file.size) : "-") + " " +
+                 std::to_string(file.storedAt > 1700000000 && file.storedAt < 1700000200) + ";";
+    EXPECT_EQ(shown, "bad.txt - 1;forty.bin 40 0;gone.txt - 1;notes.txt 5 1;") << "listed time without a manifest";
+    EXPECT_EQ(store.reads, 4);
+
+    cache.Save(dir / "cache");
+    std::ofstream(dir / "cache", std::ios::app) << "garbage\nid\t0\t1\tSM\tx\t0\n" << put.key << "\tzz\t1\t--\t0\t0\n";
+    ManifestCache loaded;
+    loaded.Load(dir / "cache");
+    EXPECT_EQ(loaded.Size(), 3u) << "the gone mail was not remembered, the bad lines not read";
+    store.mails.at(notes).info.subject = "other.txt";  // the id given out again
+    ASSERT_TRUE(ListFiles(store, "7", files).Ok());
+    ASSERT_TRUE(FillFileSizes(store, loaded, files).Ok());
+    EXPECT_EQ(store.reads, 5);
+    EXPECT_TRUE(files[1].sizeKnown && files[1].size == 40);
+
+    ManifestCache small(2);
+    store.broken = true;
+    EXPECT_EQ(FillFileSizes(store, small, files).code, StoreCode::Broken);
+    store.broken = false;
+    ASSERT_TRUE(FillFileSizes(store, small, files).Ok());
+    KnownFile known;
+    EXPECT_FALSE(small.Find(files[0], known)) << "the oldest left when the cache was full";
+    EXPECT_TRUE(small.Find(files[2], known) && known.sizeKnown && known.size == 5);
+    fs::remove_all(dir);
+}
+
+}  // namespace

@@ -1,0 +1,130 @@
+// The value-type functions the catalog stands on: the requests byte for
+// byte, answers in both styles with every escape, a stretch of a file
+// uploaded under its own name, the delivery with a text body, and a
+// download into a callback that tells a refusal in script text.
+#include <gtest/gtest.h>
+
+#include "session/download.h"
+#include "session/message_queries.h"
+#include "session/upload.h"
+#include "session_fixture.h"
+
+namespace {
+
+using session::Status;
+using testsupport::HttpAnswer;
+using QueriesTest = testsupport::SessionTest;
+
+const std::string kXml = "<?xml version=\"1.0\"?><object>";
+const std::string kPaging = "<int name=\"start\">400</int><int name=\"limit\">200</int>"
+                            "<boolean name=\"returnTotal\">true</boolean></object>";
+
+TEST_F(QueriesTest, QueriesSendTheirRequestsByteForByte) {
+    session::MessagePage page;
+    session::MessageContent content;
+    const std::string search = kXml +
+                               "<array name=\"conditions\"><object><string name=\"field\">subject</string>"
+                               "<string name=\"operator\">contains</string><string name=\"operand\">a&amp;b "
+                               "\xE6\x96\x87</string><boolean name=\"ignoreCase\">true</boolean></object></array>";
+    const std::pair<std::function<Status()>, std::string> cases[] = {
+        {[&] { return session::ListMessagePage(s, "65551", 400, 200, page); },
+         ScriptRequest("mbox:listMessages", kXml +
+                                                "<int name=\"fid\">65551</int><string name=\"order\">date</string>"
+                                                "<boolean name=\"desc\">true</boolean>" +
+                                                kPaging)},
+        {[&] { return session::SearchMessagePage(s, "a&b \xE6\x96\x87", "1", 400, 200, page); },
+         ScriptRequest("mbox:searchMessages", search + "<array name=\"fids\"><int>1</int></array>" + kPaging)},
+        {[&] { return session::SearchMessagePage(s, "a&b \xE6\x96\x87", "", 400, 200, page); },
+         ScriptRequest("mbox:searchMessages", search + kPaging)},
+        {[&] { return session::ReadMessage(s, "1tbi'7", content); },
+         ScriptRequest("mbox:readMessage",
+                       kXml + "<string name=\"id\">1tbi&apos;7</string><string name=\"mode\">text</string></object>")},
+    };
+    for (const auto& [run, request] : cases) {
+        server.PushAnswer(HttpAnswer("{'code':'S_OK','var':{'id':'m'}}"));
+        EXPECT_EQ(run(), request.find("readMessage") == std::string::npos ? Status::Unreadable : Status::Ok);
+        EXPECT_EQ(server.Requests().back(), request);
+    }
+    EXPECT_TRUE(session::SearchMessagesRequest(s, std::string(3000, '<'), "", 0, 1).Overflowed());
+}
+
+TEST(MessageValues, AnswersInBothStylesDecodeEveryEscape) {
+    const std::string neat =
+        "{'code':'S_OK','var':[{'id':'m1','fid':7,'size':2048,'subject':'it\\'s \\\\ \\u6587\\ud83d\\ude00\\ud800 \\x41',"
+        "'receivedDate':new Date(2026,9,2,3,4,5),'flags':{'read':false,'attached':true}},"
+        "{'id':'m2','subject':'a\\tb\\nc','flags':{},'size':'x'}],'total':451}";
+    const std::string field = "{\n'code':'S_OK',\n'var':[{\n'ctrls':{'id':'c','attached':true},\n'size':9,\n"
+                              "'flags':{\n'system':false},\n'id':'m3',\n'subject':'\\u00e9'\n}]\n}";
+    session::MessagePage page;
+    ASSERT_EQ(session::ReadMessagePageAnswer(neat, page), Status::Ok);
+    ASSERT_EQ(page.messages.size(), 2u);
+    const session::MessageSummary& first = page.messages[0];
+    EXPECT_EQ(first.subject, "it's \\ \xE6\x96\x87\xF0\x9F\x98\x80\xEF\xBF\xBD A");
+    EXPECT_TRUE(first.id == "m1" && first.folderId == "7" && first.size == 2048 && first.attached);
+    EXPECT_EQ(first.receivedDate, "2026,10,2,3,4,5");
+    EXPECT_TRUE(page.messages[1].subject == "a\tb\nc" && !page.messages[1].attached && page.messages[1].size == 0);
+    EXPECT_TRUE(page.hasTotal && page.total == 451);
+    ASSERT_EQ(session::ReadMessagePageAnswer(field, page), Status::Ok);
+    EXPECT_TRUE(page.messages.size() == 1 && page.messages[0].subject == "\xC3\xA9" && !page.messages[0].attached &&
+                !page.hasTotal);
+    for (const char* bad : {"{'code':'S_OK','var':{}}", "{'code':'S_OK','var':[{'subject':'no id'}]}"})
+        EXPECT_EQ(session::ReadMessagePageAnswer(bad, page), Status::Unreadable) << bad;
+
+    const std::string read =
+        "{\n'code':'S_OK',\n'var':{\n'fid':1,\n'attachments':[{\n'contentLength':33554432,\n'filename':'v.mp4.003',\n"
+        "'id':3\n},{'id':4,'filename':'b','contentLength':0}],\n'sentDate':new Date(2026,0,1,0,0,0),\n'subject':'v.mp4 "
+        "[part 3 of 12 #3fa9c2e1]',\n'text':{\n'contentType':'text/plain',\n'content':'vantlo-file: 1\\nname: "
+        "\\u0076.mp4\\r\\n'\n},\n'id':'m9'\n}\n}";
+    session::MessageContent content;
+    ASSERT_EQ(session::ReadMessageAnswer(read, content), Status::Ok);
+    EXPECT_EQ(content.text, "vantlo-file: 1\nname: v.mp4\r\n");
+    EXPECT_TRUE(content.id == "m9" && content.subject == "v.mp4 [part 3 of 12 #3fa9c2e1]");
+    ASSERT_EQ(content.attachments.size(), 2u);
+    EXPECT_TRUE(content.attachments[0].filename == "v.mp4.003" && content.attachments[0].contentLength == 33554432 &&
+                content.attachments[0].id == "3");
+    EXPECT_EQ(session::ReadMessageAnswer("{'code':'S_OK','var':[{'id':'m'}]}", content), Status::Unreadable);
+}
+
+TEST_F(QueriesTest, AStretchOfAFileTravelsUnderItsOwnNameAndComesBackIntoACallback) {
+    const std::string bytes = "0123456789abcdefghij";
+    std::vector<std::uint64_t> sent;
+    for (const char* answer : {"{'code':'S_OK','var':'c1'}", "{'code':'S_OK'}", "{'code':'S_OK'}"})
+        server.PushAnswer(HttpAnswer(answer));
+    const session::FileRange range{File("big.iso", bytes), 5, 10, "big.iso.0042"};
+    ASSERT_EQ(session::UploadFileRange(s, range, [&](std::uint64_t n) { return sent.push_back(n), true; }), Status::Ok);
+    const std::string form = server.Requests().back();
+    EXPECT_NE(form.find("filename=\"big.iso.0042\"\r\nContent-Type: application/octet-stream\r\n\r\n56789abcde\r\n--"),
+              std::string::npos);
+    EXPECT_EQ(sent.back(), 10u);
+    ASSERT_EQ(session::DeliverFile(s, "big.iso [part 42 of 1000 #0badcafe]", "vantlo-file: 1\n<&>", "big.iso.0042", 10),
+              Status::Ok);
+    const std::string delivery = server.Requests().back();
+    for (const char* piece :
+         {"<string name=\"content\">vantlo-file: 1\n&lt;&amp;&gt;</string><boolean name=\"isHtml\">false</boolean>",
+          "<boolean name=\"saveSentCopy\">false</boolean>", "<string name=\"name\">big.iso.0042</string>",
+          "<int name=\"size\">10</int>"})
+        EXPECT_NE(delivery.find(piece), std::string::npos) << piece;
+    EXPECT_EQ(s.uploadIdle.load() + s.uploadSent.load(), 1) << "the desktop's counters stay idle";
+    server.PushAnswer(HttpAnswer("{'code':'S_OK','var':'c2'}"));
+    EXPECT_EQ(session::UploadFileRange(s, range, [](std::uint64_t n) { return n == 0; }), Status::Cancelled);
+    EXPECT_EQ(session::UploadFileRange(s, {range.path, 15, 6, "x"}, {}), Status::FileError);
+
+    std::string got;
+    const auto sink = [&](const char* data, std::size_t size) { return got.append(data, size), got.size() < 50; };
+    const std::pair<std::string, Status> downloads[] = {
+        {HttpAnswer(bytes, "Content-Disposition: attachment\r\n"), Status::Ok},
+        {HttpAnswer(std::string(80, 'x')), Status::Cancelled},
+        {HttpAnswer(std::string(200, 'x')), Status::AnswerTooLarge},
+        {HttpAnswer("{'code':'FA_INVALID_SESSION'}", "Content-Type: text/javascript; charset=utf-8\r\n"),
+         Status::Refused},
+    };
+    for (const auto& [answer, status] : downloads) {
+        got.clear();
+        server.PushAnswer(answer);
+        EXPECT_EQ(session::FetchAttachment(s, "m1", 100, sink), status) << answer;
+    }
+    EXPECT_EQ(session::LastRefusalCode(), "FA_INVALID_SESSION");
+    EXPECT_EQ(got, "") << "a refusal is not taken for the file's bytes";
+}
+
+}  // namespace
