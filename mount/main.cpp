@@ -12,6 +12,7 @@
 
 #include "catalog/webmail_store.h"
 #include "mount/fuse_operations.h"
+#include "mount/log.h"
 #include "session/provider_directory.h"
 #include "session/signin.h"
 #ifdef VANTLO_MOUNT_IMAP
@@ -30,6 +31,7 @@ struct Options {
     mount::VolumeOptions volume;
     std::vector<std::string> fuseArgs;  // handed to libfuse as they stand
     std::string mountpoint;
+    bool foreground = false;
 };
 
 void PrintUsage() {
@@ -143,6 +145,7 @@ int ParseArguments(int argc, char** argv, Options& options) {
             options.fuseArgs.insert(options.fuseArgs.end(), {"-o", v});
         } else if (arg == "-f" || arg == "-d" || arg == "-s") {
             options.fuseArgs.push_back(arg);
+            options.foreground = options.foreground || arg != "-s";
         } else if (arg.rfind("-", 0) == 0) {
             return Usage("unknown option " + arg);
         } else if (options.mountpoint.empty()) {
@@ -238,6 +241,7 @@ int main(int argc, char** argv) {
     options.fuseArgs.insert(options.fuseArgs.end(), {"-o", "fsname=vantlo,subtype=vantlo,max_threads=16", options.mountpoint});
     std::vector<char*> args;
     for (std::string& arg : options.fuseArgs) args.push_back(arg.data());
+    mount::LogToSystem(!options.foreground);  // detached, standard error goes nowhere
     const fuse_operations& ops = mount::VolumeOperations();
     return fuse_main(static_cast<int>(args.size()), args.data(), &ops, &volume);
 }

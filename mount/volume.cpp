@@ -11,6 +11,7 @@
 #include "catalog/format_values.h"
 #include "catalog/part_mark.h"
 #include "mount/errno_map.h"
+#include "mount/log.h"
 #include "mount/names.h"
 #include "mount/store_once.h"
 
@@ -77,7 +78,7 @@ void Volume::Start() {
             pending->queued = true;
             pending->notBefore = Clock::now();
             pending_.push_back(pending);
-            std::fprintf(stderr, "vantlo-mount: resuming the store of %s\n", record.name.c_str());
+            Log("resuming the store of " + record.name);
         }
         ++viewEpoch_;
         stopping_ = false;
@@ -111,7 +112,7 @@ Volume::Path Volume::Split(const std::string& path) {
 int Volume::LogFailure(const char* what, const std::string& path, const Outcome& outcome) {
     int error = ErrnoOf(outcome);
     if (WorthLogging(outcome))
-        std::fprintf(stderr, "vantlo-mount: %s %s: %s\n", what, path.c_str(), outcome.Text().c_str());
+        Log(std::string(what) + " " + path + ": " + outcome.Text());
     return -error;
 }
 
@@ -480,7 +481,7 @@ int Volume::Open(const std::string& path, int flags, std::uint64_t& handle) {
         ++node.pending->opens;
         opened->pending = node.pending;
     } else if (!file.Whole()) {
-        std::fprintf(stderr, "vantlo-mount: %s is incomplete: %s\n", path.c_str(), file.Problems().c_str());
+        Log(path + " is incomplete: " + file.Problems());
         return -EIO;
     } else if (!Writes(flags)) {
         opened->key = file.key;
@@ -604,7 +605,7 @@ void Volume::Queue(const std::shared_ptr<Pending>& pending, int delayMs) {
 // never goes back to an older name.
 void Volume::SaveAndQueue(const std::shared_ptr<Pending>& pending, int delayMs) {
     if (!journal_.Save(pending->record)) {
-        std::fprintf(stderr, "vantlo-mount: the journal could not keep %s\n", pending->record.name.c_str());
+        Log("the journal could not keep " + pending->record.name);
         pending->lastErrno = EIO;
     }
     pending->saved = pending->generation;
@@ -811,8 +812,7 @@ void Volume::StoreOne(const std::shared_ptr<Pending>& pending) {
         int delay = options_.firstRetryMs << std::min(pending->failures++, 16);
         Queue(pending, std::min(delay, options_.longestRetryMs));
         lock.unlock();
-        std::fprintf(stderr, "vantlo-mount: storing %s failed (tried again later): %s\n", record.name.c_str(),
-                     outcome.Text().c_str());
+        Log("storing " + record.name + " failed (tried again later): " + outcome.Text());
         changed_.notify_all();
         return;
     }

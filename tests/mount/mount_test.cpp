@@ -48,8 +48,16 @@ void WriteRandom(const fs::path& path, std::size_t size, unsigned seed) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
+std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
 struct MountTest : ::testing::Test {
-    testsupport::ProviderProcess provider;
+    std::unique_ptr<testsupport::ProviderProcess> provider;
+    // The mailbox and its password: the provider's demo account unless a test says otherwise.
+    std::vector<std::string> mailbox;
+    std::string password = "vantlo-demo";
     fs::path dir = testsupport::MakeTempDir("vantlo-mount-test-");
     fs::path point = dir / "mnt", cache = dir / "cache", src = dir / "src";
     pid_t pid = -1;
@@ -58,6 +66,10 @@ struct MountTest : ::testing::Test {
         if (std::string why = WhyNoFuse(); !why.empty()) GTEST_SKIP() << "no FUSE mounts: " << why;
         fs::create_directories(point);
         fs::create_directories(src);
+        if (Env("VANTLO_DOVECOT").empty()) {
+            provider = std::make_unique<testsupport::ProviderProcess>();
+            mailbox = {"--provider", provider->Address(), "--account", "demo@163.example"};
+        }
     }
     ~MountTest() override {
         Unmount();
@@ -74,10 +86,14 @@ struct MountTest : ::testing::Test {
             std::string log = (dir / "mount.log").string();
             FILE* out = std::freopen(log.c_str(), "a", stderr);
             (void)out;
-            ::setenv("VANTLO_PASSWORD", "vantlo-demo", 1);
-            ::execl(VANTLO_MOUNT_EXE, VANTLO_MOUNT_EXE, "--provider", provider.Address().c_str(), "--account",
-                    "demo@163.example", "--cache-dir", cache.c_str(), "--part-size", partSize.c_str(), "-f",
-                    point.c_str(), static_cast<char*>(nullptr));
+            ::setenv("VANTLO_PASSWORD", password.c_str(), 1);
+            std::vector<std::string> args = {VANTLO_MOUNT_EXE, "--cache-dir", cache.string(), "--part-size", partSize,
+                                             "-f", point.string()};
+            args.insert(args.begin() + 1, mailbox.begin(), mailbox.end());
+            std::vector<char*> argv;
+            for (std::string& arg : args) argv.push_back(arg.data());
+            argv.push_back(nullptr);
+            ::execv(VANTLO_MOUNT_EXE, argv.data());
             ::_exit(127);
         }
         for (auto end = Clock::now() + std::chrono::seconds(20); !Mounted() && Clock::now() < end;)
@@ -114,18 +130,38 @@ struct MountTest : ::testing::Test {
     }
 };
 
+// 200 files of mixed sizes, one larger than a part, copied in, and read
+// back through a fresh mount from the mailbox.
+void CopyTreeInAndBack(MountTest& test, unsigned files) {
+    const fs::path tree = test.src / "tree", mounted = test.point / "tree";
+    fs::create_directories(tree);
+    for (unsigned i = 0; i + 1 < files; ++i)
+        WriteRandom(tree / ((i % 7 ? "file " : "文件 ") + std::to_string(i) + ".bin"), (i * 997) % 20000, i);
+    WriteRandom(tree / "larger than a part.bin", 2'500'000, 7);
+    test.Mount();
+    EXPECT_EQ(Sh("cp -r " + tree.string() + " " + test.point.string()), "");
+    EXPECT_EQ(Sh("diff -r " + tree.string() + " " + mounted.string()), "");  // while pending
+    test.WaitStored(mounted);
+    test.RemountFresh();
+    EXPECT_EQ(Sh("diff -r " + tree.string() + " " + mounted.string()), "");
+    EXPECT_EQ(State(mounted / "larger than a part.bin"), "stored");
+}
+
 TEST_F(MountTest, ATreeCopiedInComesBackFromTheMailbox) {
-    fs::create_directories(src / "tree");
-    for (unsigned i = 0; i < 199; ++i)
-        WriteRandom(src / "tree" / ((i % 7 ? "file " : "文件 ") + std::to_string(i) + ".bin"), (i * 997) % 20000, i);
-    WriteRandom(src / "tree" / "larger than a part.bin", 2'500'000, 7);
-    Mount();
-    EXPECT_EQ(Sh("cp -r " + (src / "tree").string() + " " + point.string()), "");
-    EXPECT_EQ(Sh("diff -r " + (src / "tree").string() + " " + (point / "tree").string()), "");  // while pending
-    WaitStored(point / "tree");
-    RemountFresh();
-    EXPECT_EQ(Sh("diff -r " + (src / "tree").string() + " " + (point / "tree").string()), "");
-    EXPECT_EQ(State(point / "tree" / "larger than a part.bin"), "stored");
+    CopyTreeInAndBack(*this, 200);
+}
+
+// Run by tests/imap/dovecot_fixture.py (the CTest entry mount.dovecot).
+using MountDovecot = MountTest;
+TEST_F(MountDovecot, ATreeCopiedInComesBackFromAnImapServer) {
+    if (Env("VANTLO_DOVECOT").empty()) GTEST_SKIP() << "run under tests/imap/dovecot_fixture.py";
+    std::ifstream ports(Env("VANTLO_DOVECOT") + "/ports");
+    std::string name, port;
+    while (ports >> name >> port && name != "imaps") continue;
+    mailbox = {"--imap", "imaps://127.0.0.1:" + port, "--ca-file", Env("VANTLO_DOVECOT") + "/ca.pem", "--account",
+               Env("VANTLO_DOVECOT_USER")};
+    password = Env("VANTLO_DOVECOT_PASSWORD");
+    CopyTreeInAndBack(*this, 60);
 }
 
 TEST_F(MountTest, RsyncTwiceTransfersNothingTheSecondTime) {
