@@ -3,6 +3,7 @@
 #include <sys/statvfs.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace mount {
@@ -18,7 +19,7 @@ void* Init(fuse_conn_info*, fuse_config* config) {
     config->attr_timeout = 1;
     config->negative_timeout = 0;
     auto* volume = static_cast<Volume*>(fuse_get_context()->private_data);
-    // Threads start here: fuse_main has left the terminal behind by now.
+    // Threads start here: the process has left the terminal behind by now.
     volume->Start();
     return volume;
 }
@@ -174,9 +175,37 @@ fuse_operations MakeOperations() {
 
 }  // namespace
 
-const fuse_operations& VolumeOperations() {
-    static const fuse_operations ops = MakeOperations();
-    return ops;
+int ServeVolume(std::vector<std::string> arguments, Volume& volume) {
+    std::vector<char*> argv;
+    for (std::string& arg : arguments) argv.push_back(arg.data());
+    fuse_args args = FUSE_ARGS_INIT(static_cast<int>(argv.size()), argv.data());
+    fuse_cmdline_opts options = {};
+    if (fuse_parse_cmdline(&args, &options) != 0) return 1;
+    const fuse_operations ops = MakeOperations();
+    int status = 1;
+    fuse* fs = options.mountpoint ? fuse_new(&args, &ops, sizeof ops, &volume) : nullptr;
+    if (fs && fuse_mount(fs, options.mountpoint) == 0) {
+        fuse_session* session = fuse_get_session(fs);
+        if (fuse_daemonize(options.foreground) == 0 && fuse_set_signal_handlers(session) == 0) {
+            if (options.singlethread) {
+                status = fuse_loop(fs) == 0 ? 0 : 1;
+            } else {
+                // Set here: libfuse 3.14 leaves them unset on this path and complains.
+                fuse_loop_config* config = fuse_loop_cfg_create();
+                fuse_loop_cfg_set_clone_fd(config, options.clone_fd);
+                fuse_loop_cfg_set_max_threads(config, 16);
+                fuse_loop_cfg_set_idle_threads(config, 4);
+                status = fuse_loop_mt(fs, config) == 0 ? 0 : 1;
+                fuse_loop_cfg_destroy(config);
+            }
+            fuse_remove_signal_handlers(session);
+        }
+        fuse_unmount(fs);
+    }
+    if (fs) fuse_destroy(fs);
+    std::free(options.mountpoint);
+    fuse_opt_free_args(&args);
+    return status;
 }
 
 }  // namespace mount

@@ -238,10 +238,7 @@ int main(int argc, char** argv) {
     mount::StorePool pool(std::move(store), options.connections);
     mount::Volume volume(pool, journal, cache, times, options.volume);
 
-    options.fuseArgs.insert(options.fuseArgs.end(), {"-o", "fsname=vantlo,subtype=vantlo,max_threads=16", options.mountpoint});
-    std::vector<char*> args;
-    for (std::string& arg : options.fuseArgs) args.push_back(arg.data());
+    options.fuseArgs.insert(options.fuseArgs.end(), {"-o", "fsname=vantlo,subtype=vantlo", options.mountpoint});
     mount::LogToSystem(!options.foreground);  // detached, standard error goes nowhere
-    const fuse_operations& ops = mount::VolumeOperations();
-    return fuse_main(static_cast<int>(args.size()), args.data(), &ops, &volume);
+    return mount::ServeVolume(options.fuseArgs, volume);
 }

@@ -627,7 +627,21 @@ int Volume::Release(std::uint64_t id) {
                 journal_.Remove(record);
         return 0;
     }
-    if (pending->generation != pending->saved) SaveAndQueue(pending, options_.settleMs);
+    if (pending->generation != pending->saved) {
+        SaveAndQueue(pending, options_.settleMs);
+    } else if (pending->storedGeneration == pending->generation && !pending->storing) {
+        // Stored while it was open and not changed since: done.
+        PendingStore record = pending->record;
+        lock.unlock();
+        RefreshListing(record.folderId);
+        lock.lock();
+        if (pending->opens == 0 && pending->storedGeneration == pending->generation) {
+            pending_.erase(std::remove(pending_.begin(), pending_.end(), pending), pending_.end());
+            ++viewEpoch_;
+            lock.unlock();
+            journal_.Remove(record);
+        }
+    }
     return 0;
 }
 
@@ -765,7 +779,7 @@ void Volume::Worker() {
         std::shared_ptr<Pending> next;
         Clock::time_point wake = Clock::now() + std::chrono::seconds(60);
         for (const auto& pending : pending_) {
-            if (!pending->queued || pending->storing || pending->opens > 0) continue;
+            if (!pending->queued || pending->storing) continue;
             if (pending->notBefore <= Clock::now()) {
                 next = pending;
                 break;
@@ -839,6 +853,18 @@ void Volume::StoreOne(const std::shared_ptr<Pending>& pending) {
     }
     const std::vector<std::string> replaces = pending->record.replaces;
     hidden_.insert(replaces.begin(), replaces.end());
+    if (pending->opens > 0) {
+        // Stored while still open (fsync): it stays here until closed, and
+        // what was just stored is what a further change replaces.
+        pending->record.replaces = stored.mailIds;
+        pending->record.uploadId.clear();
+        pending->storedGeneration = generation;
+        journal_.Save(pending->record);
+        lock.unlock();
+        Trash(record.folderId, replaces);
+        changed_.notify_all();
+        return;
+    }
     lock.unlock();
 
     Trash(record.folderId, replaces);  // refreshes the folder's listing as well

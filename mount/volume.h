@@ -12,6 +12,7 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -165,7 +166,7 @@ private:
     catalog::ManifestCache manifests_;
     std::mutex manifestsMutex_;
     std::vector<std::thread> workers_;
-    bool stopping_ = false;
+    std::atomic<bool> stopping_{false};
 };
 
 }  // namespace mount

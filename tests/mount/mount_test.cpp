@@ -189,8 +189,11 @@ TEST_F(MountTest, FoldersFilesRenamesAndRemovals) {
     EXPECT_EQ(Sh("cd " + p + " && echo two > B/w.txt && rm B/w.txt && (mkdir A/deeper 2>/dev/null || echo flat) && " +
                  "(rmdir B 2>/dev/null || echo B is not empty) && mv A C && ls -d C"),
               "flat\nB is not empty\nC\n");
-    EXPECT_EQ(Sh("cd " + p + " && rmdir C && echo three > B/z.txt && ls B && cat B/z.txt"), "z.txt\nthree\n");
-    WaitStored(point / "B");
+    // fsync waits for the store: on a file opened anew (sync) and on one still being written (dd).
+    EXPECT_EQ(Sh("cd " + p + " && rmdir C && echo three > B/z.txt && sync B/z.txt && ls B && cat B/z.txt"),
+              "z.txt\nthree\n");
+    EXPECT_EQ(State(point / "B" / "z.txt"), "stored");
+    EXPECT_EQ(Sh("cd " + p + " && head -c 5000 /dev/zero | dd of=B/d.bin conv=fsync status=none && rm B/d.bin"), "");
     RemountFresh();
     EXPECT_EQ(Sh("cd " + p + " && (ls -d A C 2>/dev/null || echo gone) && ls B && cat B/z.txt"), "gone\nz.txt\nthree\n");
 }
