@@ -167,42 +167,38 @@ std::string ReadPassword() {
     return line;
 }
 
-bool OpenMailbox(const Options& options, std::unique_ptr<catalog::MailStore>& store) {
-    const std::string password = ReadPassword();
+// Signs in on the account (the webmail provider's, or IMAP's); called again
+// when every connection of the mount was lost.
+catalog::Outcome OpenMailbox(const Options& options, const std::string& password,
+                             std::unique_ptr<catalog::MailStore>& store) {
     if (!options.imapUrl.empty()) {
 #ifdef VANTLO_MOUNT_IMAP
         std::string caFile = options.caFile;
         if (caFile.empty())
             if (const char* env = std::getenv("VANTLO_CA_FILE")) caFile = env;
-        catalog::Outcome outcome =
-            imap::OpenStore(options.imapUrl, options.account, password, caFile, imap::StoreLimits{}, store);
-        if (!outcome.Ok()) std::cerr << "vantlo-mount: could not open the IMAP account: " << outcome.Text() << "\n";
-        return outcome.Ok();
+        return imap::OpenStore(options.imapUrl, options.account, password, caFile, imap::StoreLimits{}, store);
 #else
-        std::cerr << "vantlo-mount: this build has no IMAP store\n";
-        return false;
+        return {catalog::StoreCode::Refused, "this build has no IMAP store"};
 #endif
     }
     const int entry = session::EntryForAccount(options.account);
-    if (entry == 0) {
-        std::cerr << "vantlo-mount: unsupported account domain in '" << options.account << "'\n";
-        return false;
-    }
+    if (entry == 0) return {catalog::StoreCode::Refused, "unsupported account domain in '" + options.account + "'"};
     auto signedIn = std::make_unique<session::Session>();
     if (!options.provider.empty()) signedIn->providerOverride = options.provider;
     signedIn->caFile = options.caFile;
     session::SignInResult result = session::SignIn(*signedIn, options.account, entry, password);
-    if (result != session::SignInResult::Ok) {
-        std::cerr << "vantlo-mount: sign-in failed: " << session::SignInResultText(result) << "\n";
-        return false;
-    }
+    if (result == session::SignInResult::SecureConnectionFailed)
+        return {catalog::StoreCode::Unreachable, "sign-in failed: " + session::LastTlsProblem()};
+    if (result != session::SignInResult::Ok)
+        return {result == session::SignInResult::Refused ? catalog::StoreCode::Refused : catalog::StoreCode::Unreachable,
+                std::string("sign-in failed: ") + session::SignInResultText(result)};
     auto webmail = std::make_unique<catalog::WebmailStore>(std::move(signedIn));
     const std::string account = options.account;
     webmail->SetSignInAgain([account, password, entry](session::Session& again) {
         return session::SignIn(again, account, entry, password) == session::SignInResult::Ok;
     });
     store = std::move(webmail);
-    return true;
+    return {};
 }
 
 // One mount per cache directory: a second would store the same journal twice.
@@ -233,9 +229,17 @@ int main(int argc, char** argv) {
         return 1;
     }
     times.Load();
+    const std::string password = ReadPassword();
     std::unique_ptr<catalog::MailStore> store;
-    if (!OpenMailbox(options, store)) return 1;
-    mount::StorePool pool(std::move(store), options.connections);
+    catalog::Outcome opened = OpenMailbox(options, password, store);
+    if (!opened.Ok()) {
+        std::cerr << "vantlo-mount: could not open the mailbox: " << opened.Text() << "\n";
+        return 1;
+    }
+    mount::StorePool pool(std::move(store), options.connections,
+                          [options, password](std::unique_ptr<catalog::MailStore>& again) {
+                              return OpenMailbox(options, password, again);
+                          });
     mount::Volume volume(pool, journal, cache, times, options.volume);
 
     options.fuseArgs.insert(options.fuseArgs.end(), {"-o", "fsname=vantlo,subtype=vantlo", options.mountpoint});

@@ -125,7 +125,7 @@ int Volume::Folders(std::map<std::string, catalog::FolderInfo>& folders, bool fr
         }
     }
     std::vector<catalog::FolderInfo> listed;
-    Outcome outcome = pool_.Take()->ListFolders(listed);
+    Outcome outcome = pool_.Run([&](catalog::MailStore& store) { return store.ListFolders(listed); });
     if (!outcome.Ok()) return LogFailure("listing", "/", outcome);
     std::vector<Named> names;
     for (const catalog::FolderInfo& folder : listed) names.push_back({folder.name, folder.id});
@@ -151,15 +151,13 @@ int Volume::FolderId(const std::string& shown, std::string& id) {
 
 int Volume::RefreshListing(const std::string& folderId) {
     std::vector<catalog::FileEntry> files;
-    {
-        StorePool::Lease store = pool_.Take();
-        Outcome outcome = catalog::ListFiles(*store, folderId, files);
-        if (outcome.Ok()) {
-            std::lock_guard<std::mutex> lock(manifestsMutex_);
-            outcome = catalog::FillFileSizes(*store, manifests_, files, 1);
-        }
-        if (!outcome.Ok()) return LogFailure("listing folder", folderId, outcome);
-    }
+    Outcome outcome = pool_.Run([&](catalog::MailStore& store) {
+        Outcome listed = catalog::ListFiles(store, folderId, files);
+        if (!listed.Ok()) return listed;
+        std::lock_guard<std::mutex> lock(manifestsMutex_);
+        return catalog::FillFileSizes(store, manifests_, files, 1);
+    });
+    if (!outcome.Ok()) return LogFailure("listing folder", folderId, outcome);
     Lock lock(mutex_);
     Listing& listing = listings_[folderId];
     listing.loaded = true;
@@ -307,7 +305,7 @@ int Volume::MakeDir(const std::string& path) {
     if (split.depth != 1) return split.depth == 2 ? -EPERM : -EEXIST;
     std::string id;
     if (FolderId(split.folder, id) == 0) return -EEXIST;
-    Outcome outcome = pool_.Take()->CreateFolder(split.folder, id);
+    Outcome outcome = pool_.Run([&](catalog::MailStore& store) { return store.CreateFolder(split.folder, id); }, false);
     std::map<std::string, catalog::FolderInfo> folders;
     Folders(folders, true);
     return outcome.Ok() ? 0 : LogFailure("making folder", path, outcome);
@@ -328,7 +326,7 @@ int Volume::RemoveDir(const std::string& path) {
         Lock lock(mutex_);
         if (!View(found->second.id).empty()) return -ENOTEMPTY;
     }
-    Outcome outcome = pool_.Take()->DeleteFolder(found->second.id);
+    Outcome outcome = pool_.Run([&](catalog::MailStore& store) { return store.DeleteFolder(found->second.id); });
     Folders(folders, true);
     return outcome.Ok() ? 0 : LogFailure("removing folder", path, outcome);
 }
@@ -340,7 +338,7 @@ int Volume::Trash(const std::string& folderId, const std::vector<std::string>& i
         hidden_.insert(ids.begin(), ids.end());
         ++viewEpoch_;
     }
-    Outcome outcome = pool_.Take()->DeleteMails(ids);
+    Outcome outcome = pool_.Run([&](catalog::MailStore& store) { return store.DeleteMails(ids); });
     if (outcome.code == catalog::StoreCode::NotFound) outcome = {};  // gone already
     RefreshListing(folderId);
     Lock lock(mutex_);
@@ -411,7 +409,9 @@ int Volume::FetchWhole(const catalog::FileEntry& file, int fd) {
         Outcome outcome = cache_.Read(
             handle.key, handle.plan, buffer.data(), buffer.size(), offset,
             [&](const catalog::DownloadPart& part, const fs::path& copy) {
-                return catalog::FetchPlannedPart(*pool_.Take(), part, copy, nullptr, {});
+                return pool_.Run([&](catalog::MailStore& store) {
+                    return catalog::FetchPlannedPart(store, part, copy, nullptr, {});
+                });
             },
             got);
         if (!outcome.Ok()) return LogFailure("reading", file.name, outcome);
@@ -433,7 +433,8 @@ int Volume::PlanFor(Handle& handle) {
             return 0;
         }
     }
-    Outcome outcome = catalog::PlanDownload(*pool_.Take(), handle.file, handle.plan);
+    Outcome outcome = pool_.Run(
+        [&](catalog::MailStore& store) { return catalog::PlanDownload(store, handle.file, handle.plan); });
     if (!outcome.Ok()) return LogFailure("reading", handle.file.name, outcome);
     handle.planned = true;
     Lock lock(mutex_);
@@ -533,7 +534,9 @@ int Volume::Read(std::uint64_t id, char* buffer, std::size_t size, std::uint64_t
     Outcome outcome = cache_.Read(
         handle->key, handle->plan, buffer, size, offset,
         [&](const catalog::DownloadPart& part, const fs::path& copy) {
-            return catalog::FetchPlannedPart(*pool_.Take(), part, copy, nullptr, {});
+            return pool_.Run([&](catalog::MailStore& store) {
+                return catalog::FetchPlannedPart(store, part, copy, nullptr, {});
+            });
         },
         got);
     if (!outcome.Ok()) return LogFailure("reading", handle->file.name, outcome);
@@ -703,7 +706,8 @@ int Volume::Rename(const std::string& from, const std::string& to, bool noReplac
         if (source.folder == target.folder) return 0;
         if (folders.count(target.folder)) return noReplace ? -EEXIST : -ENOTEMPTY;
         if (found->second.system) return -EACCES;
-        Outcome outcome = pool_.Take()->RenameFolder(found->second.id, target.folder);
+        Outcome outcome = pool_.Run(
+            [&](catalog::MailStore& store) { return store.RenameFolder(found->second.id, target.folder); });
         Folders(folders, true);
         return outcome.Ok() ? 0 : LogFailure("renaming folder", from, outcome);
     }
@@ -743,7 +747,8 @@ int Volume::Rename(const std::string& from, const std::string& to, bool noReplac
     if (!file.Whole()) return -EIO;
     if (file.name == target.name && sourceFolder != targetFolder) {
         // The same name elsewhere: the mails move as they are.
-        Outcome outcome = pool_.Take()->MoveMails(file.MailIds(), targetFolder);
+        Outcome outcome =
+            pool_.Run([&](catalog::MailStore& store) { return store.MoveMails(file.MailIds(), targetFolder); });
         if (!outcome.Ok()) return LogFailure("moving", from, outcome);
         if (targetExists && existing.pending) {
             Lock lock(mutex_);
@@ -806,10 +811,13 @@ void Volume::StoreOne(const std::shared_ptr<Pending>& pending) {
 
     StoredFile stored;
     Outcome outcome;
-    {
-        StorePool::Lease store = pool_.Take();
-        outcome = StoreOnce(*store, journal_, record, options_.partSize, [this] { return !stopping_; }, stored);
-    }
+    // Not run twice here: a lost connection ends the attempt, and the next
+    // one (after its pause) finds what this one stored.
+    outcome = pool_.Run(
+        [&](catalog::MailStore& store) {
+            return StoreOnce(store, journal_, record, options_.partSize, [this] { return !stopping_; }, stored);
+        },
+        false);
     lock.lock();
     pending->storing = false;
     ++pending->attempts;
