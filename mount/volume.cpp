@@ -795,6 +795,9 @@ void Volume::Worker() {
             changed_.wait_until(lock, wake);
             continue;
         }
+        // Taken under the lock, so that no other worker takes it too.
+        next->storing = true;
+        next->queued = false;
         lock.unlock();
         StoreOne(next);
         lock.lock();
@@ -803,8 +806,6 @@ void Volume::Worker() {
 
 void Volume::StoreOne(const std::shared_ptr<Pending>& pending) {
     Lock lock(mutex_);
-    pending->storing = true;
-    pending->queued = false;
     const std::uint64_t generation = pending->generation;
     PendingStore record = pending->record;
     lock.unlock();

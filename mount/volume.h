@@ -143,6 +143,7 @@ private:
     void DropPending(const std::shared_ptr<Pending>& pending);
     int WaitStored(const std::shared_ptr<Pending>& pending);
     void Worker();
+    // Runs one store attempt of a pending file the worker marked as storing.
     void StoreOne(const std::shared_ptr<Pending>& pending);
 
     StorePool& pool_;
