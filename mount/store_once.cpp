@@ -1,6 +1,9 @@
 #include "mount/store_once.h"
 
+#include <algorithm>
 #include <map>
+#include <mutex>
+#include <thread>
 
 #include "catalog/manifest.h"
 #include "catalog/part_mark.h"
@@ -44,8 +47,8 @@ Outcome FindStoredParts(catalog::MailStore& store, const catalog::UploadPlan& pl
 
 }  // namespace
 
-Outcome StoreOnce(catalog::MailStore& store, Journal& journal, PendingStore& pending, std::uint64_t partSize,
-                  const std::function<bool()>& keepGoing, StoredFile& stored) {
+Outcome StoreOnce(const StoreRunner& run, Journal& journal, PendingStore& pending, std::uint64_t partSize,
+                  const std::function<bool()>& keepGoing, unsigned parallel, StoredFile& stored) {
     stored = StoredFile();
     catalog::UploadPlan& plan = stored.plan;
     const std::uint64_t size = pending.uploadId.empty() ? partSize : pending.partSize;
@@ -57,16 +60,19 @@ Outcome StoreOnce(catalog::MailStore& store, Journal& journal, PendingStore& pen
         // An earlier attempt on these very bytes: look for what it stored.
         plan.uploadId = pending.uploadId;
         plan.stored = pending.stored;
-        const std::string inbox = store.InboxId();
-        if (!inbox.empty() && inbox != pending.folderId) {
-            std::map<std::uint32_t, std::string> delivered;
-            outcome = FindStoredParts(store, plan, inbox, delivered);
-            std::vector<std::string> ids;
-            for (auto& [number, id] : delivered) ids.push_back(id);
-            if (outcome.Ok() && !ids.empty()) outcome = store.MoveMails(ids, pending.folderId);
-            if (!outcome.Ok()) return outcome;
-        }
-        outcome = FindStoredParts(store, plan, pending.folderId, found);
+        outcome = run([&](catalog::MailStore& store) {
+            found.clear();
+            const std::string inbox = store.InboxId();
+            if (!inbox.empty() && inbox != pending.folderId) {
+                std::map<std::uint32_t, std::string> delivered;
+                Outcome looked = FindStoredParts(store, plan, inbox, delivered);
+                std::vector<std::string> ids;
+                for (auto& [number, id] : delivered) ids.push_back(id);
+                if (looked.Ok() && !ids.empty()) looked = store.MoveMails(ids, pending.folderId);
+                if (!looked.Ok()) return looked;
+            }
+            return FindStoredParts(store, plan, pending.folderId, found);
+        });
         if (!outcome.Ok()) return outcome;
     } else {
         pending.partSize = size;
@@ -76,15 +82,42 @@ Outcome StoreOnce(catalog::MailStore& store, Journal& journal, PendingStore& pen
         if (!journal.Save(pending)) return Failure(StoreCode::LocalFile, "the journal could not be written");
     }
 
-    for (const catalog::UploadPart& part : plan.parts) {
-        if (!keepGoing()) return Failure(StoreCode::Cancelled, plan.name);
-        if (found.count(part.number)) continue;
-        std::string mailId;
-        outcome = catalog::StorePlannedPart(
-            store, plan, part, pending.folderId, [&](std::uint64_t) { return keepGoing(); }, mailId);
-        if (!outcome.Ok()) return outcome;
-        found[part.number] = mailId;
-    }
+    // The missing parts, `parallel` at a time; the first failure stops the rest.
+    std::vector<const catalog::UploadPart*> missing;
+    for (const catalog::UploadPart& part : plan.parts)
+        if (!found.count(part.number)) missing.push_back(&part);
+    std::mutex mutex;
+    std::size_t next = 0;
+    Outcome failure;
+    auto sender = [&] {
+        for (;;) {
+            const catalog::UploadPart* part;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                if (next == missing.size() || !failure.Ok()) return;
+                part = missing[next++];
+            }
+            auto still = [&] {
+                std::lock_guard<std::mutex> lock(mutex);
+                return failure.Ok() && keepGoing();
+            };
+            std::string mailId;
+            Outcome sent = still() ? run([&](catalog::MailStore& store) {
+                return catalog::StorePlannedPart(store, plan, *part, pending.folderId,
+                                                 [&](std::uint64_t) { return still(); }, mailId);
+            })
+                                   : Failure(StoreCode::Cancelled, plan.name);
+            std::lock_guard<std::mutex> lock(mutex);
+            if (sent.Ok()) found[part->number] = mailId;
+            else if (failure.Ok()) failure = sent;
+        }
+    };
+    std::vector<std::thread> senders;
+    for (unsigned i = 1; i < std::min<std::size_t>(std::max(1u, parallel), missing.size()); ++i)
+        senders.emplace_back(sender);
+    sender();
+    for (std::thread& thread : senders) thread.join();
+    if (!failure.Ok()) return failure;
     if (!catalog::SourceUnchanged(plan)) return Failure(StoreCode::LocalFile, plan.name + " changed while stored");
     for (auto& [number, id] : found) stored.mailIds.push_back(id);
     return {};

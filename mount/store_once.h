@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,9 +20,14 @@ struct StoredFile {
     std::vector<std::string> mailIds;  // by part number
 };
 
+// Runs work on a store (the mount's pool gives each call a connection of
+// its own; a test runs it on one store).
+using StoreRunner = std::function<catalog::Outcome(const std::function<catalog::Outcome(catalog::MailStore&)>& work)>;
+
 // `pending` gains its upload id (saved in the journal) on the first
-// attempt. keepGoing is asked between parts and while they are sent.
-catalog::Outcome StoreOnce(catalog::MailStore& store, Journal& journal, PendingStore& pending,
-                           std::uint64_t partSize, const std::function<bool()>& keepGoing, StoredFile& stored);
+// attempt. The parts not stored yet go `parallel` at a time. keepGoing is
+// asked between parts and while they are sent.
+catalog::Outcome StoreOnce(const StoreRunner& run, Journal& journal, PendingStore& pending, std::uint64_t partSize,
+                           const std::function<bool()>& keepGoing, unsigned parallel, StoredFile& stored);
 
 }  // namespace mount

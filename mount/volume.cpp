@@ -94,6 +94,7 @@ void Volume::Stop() {
     changed_.notify_all();
     for (std::thread& worker : workers_) worker.join();
     workers_.clear();
+    cache_.WaitPrefetches();  // they use the pool
 }
 
 Volume::Path Volume::Split(const std::string& path) {
@@ -531,15 +532,20 @@ int Volume::Read(std::uint64_t id, char* buffer, std::size_t size, std::uint64_t
     int error = PlanFor(*handle);
     if (error) return error;
     std::size_t got = 0;
-    Outcome outcome = cache_.Read(
-        handle->key, handle->plan, buffer, size, offset,
-        [&](const catalog::DownloadPart& part, const fs::path& copy) {
-            return pool_.Run([&](catalog::MailStore& store) {
-                return catalog::FetchPlannedPart(store, part, copy, nullptr, {});
-            });
-        },
-        got);
+    PartFetcher fetch = [this](const catalog::DownloadPart& part, const fs::path& copy) {
+        return pool_.Run(
+            [&](catalog::MailStore& store) { return catalog::FetchPlannedPart(store, part, copy, nullptr, {}); });
+    };
+    Outcome outcome = cache_.Read(handle->key, handle->plan, buffer, size, offset, fetch, got);
     if (!outcome.Ok()) return LogFailure("reading", handle->file.name, outcome);
+    // Read ahead: the parts after the one this read ended in, on connections of their own.
+    const auto& parts = handle->plan.parts;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (parts[i].offset + parts[i].size < offset + got || parts[i].offset > offset + got) continue;
+        for (std::size_t ahead = 1; ahead <= options_.readAheadParts; ++ahead)
+            cache_.Prefetch(handle->key, handle->plan, i + ahead, fetch, options_.readAheadParts);
+        break;
+    }
     return static_cast<int>(got);
 }
 
@@ -812,13 +818,10 @@ void Volume::StoreOne(const std::shared_ptr<Pending>& pending) {
 
     StoredFile stored;
     Outcome outcome;
-    // Not run twice here: a lost connection ends the attempt, and the next
-    // one (after its pause) finds what this one stored.
-    outcome = pool_.Run(
-        [&](catalog::MailStore& store) {
-            return StoreOnce(store, journal_, record, options_.partSize, [this] { return !stopping_; }, stored);
-        },
-        false);
+    // Nothing is run twice here: a lost connection ends the attempt, and
+    // the next one (after its pause) finds what this one stored.
+    outcome = StoreOnce([this](const auto& work) { return pool_.Run(work, false); }, journal_, record,
+                        options_.partSize, [this] { return !stopping_; }, options_.parallelParts, stored);
     lock.lock();
     pending->storing = false;
     ++pending->attempts;

@@ -39,6 +39,8 @@ struct VolumeOptions {
     std::uint64_t partSize = catalog::kDefaultPartSize;
     int dirCacheMs = 10000;
     unsigned storeWorkers = 2;
+    unsigned parallelParts = 3;  // parts of one file sent at once
+    unsigned readAheadParts = 2;  // parts fetched ahead of a read
     int settleMs = 300;          // a closed file waits this long for a rename or a time before it is stored
     int firstRetryMs = 1000;     // a failed store is tried again after this, doubling...
     int longestRetryMs = 60000;  // ...up to this

@@ -173,13 +173,14 @@ TEST(MountStoreOnce, AResumedStoreSendsOnlyThePartsNotThereYet) {
     store.storesBeforeRefusal = 4;
     mount::StoredFile stored;
     auto keepGoing = [] { return true; };
-    EXPECT_EQ(mount::StoreOnce(store, journal, pending, 10, keepGoing, stored).code, StoreCode::TooLarge);
+    auto run = [&store](const auto& work) { return work(store); };
+    EXPECT_EQ(mount::StoreOnce(run, journal, pending, 10, keepGoing, 1, stored).code, StoreCode::TooLarge);
     ASSERT_EQ(store.mails.size(), 4u);
     store.mails.rbegin()->second.info.folderId = "1";
     EXPECT_EQ(journal.Load().at(0).uploadId, pending.uploadId);  // known before the first part left
 
     pending = journal.Load().at(0);
-    ASSERT_TRUE(mount::StoreOnce(store, journal, pending, 10, keepGoing, stored).Ok());
+    ASSERT_TRUE(mount::StoreOnce(run, journal, pending, 10, keepGoing, 1, stored).Ok());
     EXPECT_EQ(store.mails.size(), 10u);
     std::vector<catalog::FileEntry> files;
     ASSERT_TRUE(catalog::ListFiles(store, "7", files).Ok());
@@ -193,7 +194,7 @@ TEST(MountStoreOnce, AResumedStoreSendsOnlyThePartsNotThereYet) {
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(back), {}), bytes);
 
     // Stored already: a third run (a crash before the entry went) sends nothing.
-    ASSERT_TRUE(mount::StoreOnce(store, journal, pending, 10, keepGoing, stored).Ok());
+    ASSERT_TRUE(mount::StoreOnce(run, journal, pending, 10, keepGoing, 1, stored).Ok());
     EXPECT_EQ(store.mails.size(), 10u);
 }
 
