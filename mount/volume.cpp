@@ -712,6 +712,12 @@ int Volume::Rename(const std::string& from, const std::string& to, bool noReplac
         if (source.folder == target.folder) return 0;
         if (folders.count(target.folder)) return noReplace ? -EEXIST : -ENOTEMPTY;
         if (found->second.system) return -EACCES;
+        {
+            // An IMAP folder's id is its name: stores on their way into it wait for it.
+            Lock lock(mutex_);
+            for (const auto& pending : pending_)
+                if (pending->record.folderId == found->second.id) return -EBUSY;
+        }
         Outcome outcome = pool_.Run(
             [&](catalog::MailStore& store) { return store.RenameFolder(found->second.id, target.folder); });
         Folders(folders, true);
