@@ -66,7 +66,7 @@ int RunPut(Context& context, const std::vector<std::string>& args) {
     if (positional.size() != 2) return UsageError(context, "usage: put [--part-size SIZE] FILE FOLDER_ID");
     std::filesystem::path file = PathArgument(positional[0]);
     const std::string& folderId = positional[1];
-    if (!IsFolderId(folderId)) return UsageError(context, "not a folder id: '" + OutputField(folderId) + "'");
+    if (!IsFolderId(context, folderId)) return UsageError(context, "not a folder id: '" + OutputField(folderId) + "'");
     // Local problems are told before anything is sent.
     std::error_code error;
     if (!std::filesystem::is_regular_file(file, error))
