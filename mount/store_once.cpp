@@ -45,6 +45,32 @@ Outcome FindStoredParts(catalog::MailStore& store, const catalog::UploadPlan& pl
     return {};
 }
 
+// Trashes what an earlier attempt stored of other bytes under this name
+// (the file changed before that attempt was done), from the folder and the
+// inbox, so that it does not stay behind as an incomplete file.
+Outcome TrashEarlierUpload(catalog::MailStore& store, const std::string& name, const std::string& folderId,
+                           const std::string& uploadId) {
+    std::vector<std::string> earlier, folders = {folderId};
+    if (!store.InboxId().empty() && store.InboxId() != folderId) folders.push_back(store.InboxId());
+    for (const std::string& folder : folders) {
+        std::vector<catalog::MailInfo> mails;
+        Outcome outcome = store.ListMails(folder, mails);
+        if (!outcome.Ok()) return outcome;
+        for (const catalog::MailInfo& mail : mails) {
+            catalog::SubjectMark mark = catalog::ReadSubject(mail.subject);
+            if (mark.name != name || (!mark.tag.empty() && mark.tag != uploadId.substr(0, 8))) continue;
+            catalog::MailText text;
+            catalog::Manifest manifest;
+            std::string problem;
+            if (store.ReadMailText(mail.id, text).Ok() &&
+                catalog::ReadManifest(text.text, manifest, problem) == catalog::ManifestRead::Ok &&
+                manifest.uploadId == uploadId)
+                earlier.push_back(mail.id);
+        }
+    }
+    return earlier.empty() ? Outcome{} : store.DeleteMails(earlier);
+}
+
 }  // namespace
 
 Outcome StoreOnce(const StoreRunner& run, Journal& journal, PendingStore& pending, std::uint64_t partSize,
@@ -75,6 +101,12 @@ Outcome StoreOnce(const StoreRunner& run, Journal& journal, PendingStore& pendin
         });
         if (!outcome.Ok()) return outcome;
     } else {
+        if (!pending.uploadId.empty()) {
+            outcome = run([&](catalog::MailStore& store) {
+                return TrashEarlierUpload(store, plan.name, pending.folderId, pending.uploadId);
+            });
+            if (!outcome.Ok()) return outcome;
+        }
         pending.partSize = size;
         pending.uploadId = plan.uploadId;
         pending.sha256 = plan.sha256;

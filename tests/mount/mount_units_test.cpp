@@ -196,6 +196,16 @@ TEST(MountStoreOnce, AResumedStoreSendsOnlyThePartsNotThereYet) {
     // Stored already: a third run (a crash before the entry went) sends nothing.
     ASSERT_TRUE(mount::StoreOnce(run, journal, pending, 10, keepGoing, 1, stored).Ok());
     EXPECT_EQ(store.mails.size(), 10u);
+
+    // Other bytes under the same entry (changed after a try): the parts of
+    // that try go to the trash, nothing of it stays behind.
+    std::ofstream(journal.DataPath(pending), std::ios::binary) << bytes.substr(0, 55);
+    ASSERT_TRUE(mount::StoreOnce(run, journal, pending, 10, keepGoing, 1, stored).Ok());
+    ASSERT_TRUE(catalog::ListFiles(store, "7", files).Ok());
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].parts, 6u);
+    ASSERT_TRUE(catalog::ListFiles(store, "4", files).Ok());
+    EXPECT_EQ(files.size(), 1u);
 }
 
 TEST(MountStorePool, ALostConnectionIsDroppedAndTheWorkRunsOnceMoreOnANewOne) {
