@@ -373,14 +373,11 @@ int Volume::Unlink(const std::string& path) {
     bool storing = node.pending->storing;
     DropPending(node.pending);
     if (storing) return 0;
+    // The mails it replaces stay hidden on their way to the trash.
     PendingStore record = node.pending->record;
+    hidden_.insert(record.replaces.begin(), record.replaces.end());
     lock.unlock();
     journal_.Remove(record);
-    // The replaced mails were hidden by the pending store: trash them now.
-    {
-        Lock relock(mutex_);
-        hidden_.insert(record.replaces.begin(), record.replaces.end());
-    }
     return Trash(record.folderId, record.replaces);
 }
 
