@@ -99,12 +99,12 @@ TEST(MountJournal, EntriesRoundTripAndLoadKeepsOnlyWholeOnes) {
 }
 
 // A file of five 10-byte parts, fetched from a table of bytes.
-struct CacheTest : ::testing::Test {
+struct MountCache : ::testing::Test {
     TempDir dir;
     std::string bytes = "0123456789abcdefghijABCDEFGHIJklmnopqrstKLMNOPQRST";
     catalog::DownloadPlan plan;
     std::vector<std::uint32_t> fetched;
-    CacheTest() {
+    MountCache() {
         plan.size = bytes.size();
         for (std::uint32_t i = 0; i < 5; ++i) plan.parts.push_back({i + 1, 5, "m" + std::to_string(i), i * 10u, 10, ""});
     }
@@ -126,7 +126,7 @@ struct CacheTest : ::testing::Test {
     }
 };
 
-TEST_F(CacheTest, ReadsFetchOnlyThePartsTheyTouchAndTheCacheKeepsItsBound) {
+TEST_F(MountCache, ReadsFetchOnlyThePartsTheyTouchAndTheCacheKeepsItsBound) {
     mount::FileCache cache(dir.path / "files", 25);
     ASSERT_TRUE(cache.Open());
     EXPECT_EQ(Read(cache, 5, 12, Fetcher()), "cdefg");
@@ -141,7 +141,7 @@ TEST_F(CacheTest, ReadsFetchOnlyThePartsTheyTouchAndTheCacheKeepsItsBound) {
     EXPECT_EQ(Read(cache, 4, 50, Fetcher()), "");
 }
 
-TEST_F(CacheTest, AnAdoptedFileIsReadWithoutFetching) {
+TEST_F(MountCache, AnAdoptedFileIsReadWithoutFetching) {
     mount::FileCache cache(dir.path / "files", 1000);
     ASSERT_TRUE(cache.Open());
     std::ofstream(dir.path / "stored") << bytes;
