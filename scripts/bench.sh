@@ -373,3 +373,81 @@ if [ -x "$build/imap/vantlo-imap-bench" ]; then
   [ "$status" -eq 0 ] || [ "$status" -eq 77 ] || { echo "bench: the IMAP figures failed" >&2; exit 1; }
   echo "targets: peak memory under 16 MiB"
 fi
+
+# --- the mount beside vantlo-cli ------------------------------------------------------
+# On a provider of its own (a seeded folder of 1,000 files): cp of a 256 MiB
+# file into vantlo-mount (until its store is done: sync waits for it) and
+# out of it (a fresh mount each time, so every byte comes from the mailbox)
+# beside vantlo-cli put/get of the same file; then ls -l of the 1,000 files
+# on a fresh mount (cold) and again (cached). Skipped without FUSE.
+bench_mount() {
+  local mount_exe=$build/mount/vantlo-mount point=$work/mnt mcache=$work/mount-cache data=$work/mount-data
+  if [ ! -x "$mount_exe" ] || [ ! -w /dev/fuse ] || ! command -v fusermount3 >/dev/null; then
+    echo "bench: vantlo-mount or FUSE is missing here; no mount figures"
+    return 0
+  fi
+  mkdir -p "$point" "$data"
+  "$provider" --listen 127.0.0.1:0 --data "$data" --seed-folder "bench-1k:1000" > "$work/mount-provider.out" 2>&1 &
+  local mount_provider=$!
+  (
+    trap 'fusermount3 -u "$point" 2>/dev/null || true; kill $mount_provider 2>/dev/null || true' EXIT
+    for _ in $(seq 1200); do grep -q '^listening on ' "$work/mount-provider.out" 2>/dev/null && break; sleep 0.05; done
+    local at
+    at=$(sed -n '1s/^listening on //p' "$work/mount-provider.out")
+    [ -n "$at" ] || { echo "bench: the mount's provider did not start" >&2; exit 1; }
+    mcli() { "$cli" --provider "$at" --account "$account" "$@"; }
+    up() {
+      rm -rf "$mcache"
+      "$mount_exe" --provider "$at" --account "$account" --cache-dir "$mcache" "$point"
+      for _ in $(seq 400); do mountpoint -q "$point" && return 0; sleep 0.05; done
+      echo "bench: vantlo-mount did not come up" >&2; exit 1
+    }
+    down() {  # unmounted, and the mount's process gone (it holds the cache's lock)
+      fusermount3 -u "$point"
+      for _ in $(seq 600); do
+        ! mountpoint -q "$point" && flock -n "$mcache/lock" true && return 0
+        sleep 0.05
+      done
+      echo "bench: vantlo-mount did not end" >&2; exit 1
+    }
+    file="$work/mount-256-MiB.bin"
+    make_file 256 "mount-256-MiB.bin"
+    up
+    mkdir "$point/bench"
+    down
+    folder_m=$(mcli folders | awk -F '\t' '$2 == "bench" { print $1 }')
+    put_m_cli() { ln -f "$file" "$work/m-cli-$1.bin"; mcli put "$work/m-cli-$1.bin" "$folder_m"; }
+    put_m_mount() { cp "$file" "$point/bench/m-mount-$1.bin" && sync "$point/bench/m-mount-$1.bin"; }
+    up
+    read -r ms_cli_put ms_mount_put < <(paired put_m_cli put_m_mount)
+    down
+    key=$(mcli ls "$folder_m" | awk -F '\t' '$1 == "m-cli-1.bin" { print $5 }')
+    get_m_cli() { mcli get "$key" "$work/m-back-cli-$1.bin"; }
+    # Each run reads a file this mount has not read yet (the puts left one per run).
+    get_m_mount() { cp "$point/bench/m-cli-$1.bin" "$work/m-back-mount-$1.bin"; }
+    up
+    read -r ms_cli_get ms_mount_get < <(paired get_m_cli get_m_mount)
+    cmp -s "$file" "$work/m-back-mount-1.bin" || { echo "bench: the file read through the mount differs" >&2; exit 1; }
+    rm -f "$work"/m-back-* "$work"/m-cli-* "$file"
+    down
+    ls_cached() { ls -l "$point/bench-1k" | wc -l; }
+    up
+    [ "$(ls_cached)" -eq 1001 ] || { echo "bench: ls -l did not list 1,000 files" >&2; exit 1; }
+    ms_ls_cold=$( (for i in $(seq "$runs"); do down; up; elapsed ls -l "$point/bench-1k"; done) | median)
+    ms_ls_cached=$( (for i in $(seq "$runs"); do elapsed ls -l "$point/bench-1k"; done) | median)
+    down
+    bytes_m=$(( 256 * 1048576 ))
+    echo
+    echo "vantlo-mount beside vantlo-cli ($at), median of $runs runs"
+    printf '%-34s %16s %16s %10s\n' "figure" "mount" "vantlo-cli" "mount/cli"
+    printf '%-34s %16s %16s %10s\n' "cp in / put 256 MiB (MiB/s, ms)" \
+      "$(rate $bytes_m "$ms_mount_put") ($ms_mount_put)" "$(rate $bytes_m "$ms_cli_put") ($ms_cli_put)" \
+      "$(ratio "$ms_mount_put" "$ms_cli_put")"
+    printf '%-34s %16s %16s %10s\n' "cp out / get 256 MiB (MiB/s, ms)" \
+      "$(rate $bytes_m "$ms_mount_get") ($ms_mount_get)" "$(rate $bytes_m "$ms_cli_get") ($ms_cli_get)" \
+      "$(ratio "$ms_mount_get" "$ms_cli_get")"
+    printf '%-34s %16s %16s\n' "ls -l of 1,000 files (ms)" "cold: $ms_ls_cold" "cached: $ms_ls_cached"
+    echo "targets: mount at least 0.8x vantlo-cli; ls -l under 2000 ms cold, under 200 ms cached"
+  )
+}
+bench_mount
