@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
+#include <random>
 #include <thread>
 #include <unordered_set>
 
@@ -99,6 +100,34 @@ MailInfo InfoOf(session::MessageSummary&& message) {
     mail.attached = message.attached;
     return mail;
 }
+
+// The pauses on the short-time sending limit: doubling, each cut by a
+// random fraction of up to half, within the bound.
+class QuotaPauses {
+public:
+    explicit QuotaPauses(const WebmailOptions& options)
+        : next_(std::max(1, options.quotaFirstPauseMs)),
+          longest_(std::max(next_, options.quotaLongestPauseMs)),
+          bound_(std::max(0, options.quotaBoundMs)),
+          random_(std::random_device{}()) {}
+
+    // False when the bound is used up; otherwise pauses and returns true.
+    bool Wait() {
+        if (waited_ >= bound_) return false;
+        int pause = next_ - std::uniform_int_distribution<int>(0, next_ / 2)(random_);
+        pause = std::min(pause, bound_ - waited_);
+        std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+        waited_ += pause;
+        next_ = next_ > longest_ / 2 ? longest_ : next_ * 2;
+        return true;
+    }
+    int WaitedMs() const { return waited_; }
+
+private:
+    int next_, longest_, bound_;
+    int waited_ = 0;
+    std::mt19937 random_;
+};
 
 std::uint64_t CountOf(const char* cell) {
     std::uint64_t value = 0;
@@ -250,10 +279,10 @@ Outcome WebmailStore::InboxIdsWithSubject(const std::string& subject, std::vecto
     return outcome;
 }
 
-Outcome WebmailStore::FindDelivered(const PartUpload& part, const std::vector<std::string>& before,
+Outcome WebmailStore::FindDelivered(const PartUpload& part, const std::vector<std::string>& before, int boundMs,
                                     std::string& mailId) {
     using Clock = std::chrono::steady_clock;
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(0, options_.deliveryBoundMs));
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(0, boundMs));
     std::vector<std::string> looked(before);  // ids that are not ours
     int pause = std::max(1, options_.firstPauseMs);
     for (;;) {
@@ -277,10 +306,40 @@ Outcome WebmailStore::FindDelivered(const PartUpload& part, const std::vector<st
         const Clock::time_point now = Clock::now();
         if (now >= deadline)
             return Failure(StoreCode::NotFound, "the mail of " + part.attachmentName + " did not arrive in the inbox within " +
-                                                    std::to_string(options_.deliveryBoundMs / 1000) + " s");
+                                                    std::to_string(boundMs / 1000) + " s");
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
         std::this_thread::sleep_for(std::chrono::milliseconds(std::min<long long>(pause, left)));
         pause = std::min(pause * 2, std::max(pause, options_.longestPauseMs));
+    }
+}
+
+Outcome WebmailStore::Deliver(const PartUpload& part, const std::vector<std::string>& before, std::string& mailId) {
+    const session::FileRange range{part.source, part.offset, part.length, part.attachmentName};
+    QuotaPauses pauses(options_);
+    int sendsLeft = std::max(1, options_.sendAttempts);
+    for (;;) {
+        Outcome outcome = Call("store " + part.attachmentName, [&] {
+            Status status = session::UploadFileRange(session_, range, part.progress);
+            if (status != Status::Ok) return status;
+            return session::DeliverFile(session_, part.subject, part.text, part.attachmentName, part.length);
+        });
+        if (outcome.Ok()) return FindDelivered(part, before, options_.deliveryBoundMs, mailId);
+        const bool cut = outcome.code == StoreCode::Broken || outcome.code == StoreCode::TimedOut;
+        if (!cut && outcome.code != StoreCode::QuotaShortTerm && outcome.code != StoreCode::QuotaDaily)
+            return outcome;
+        // The mail may have been taken in before the refusal or the cut.
+        Outcome look = FindDelivered(part, before, cut ? options_.lookAfterCutMs : 0, mailId);
+        if (look.Ok()) return look;
+        if (look.code != StoreCode::NotFound) return outcome;
+        if (outcome.code == StoreCode::QuotaDaily)
+            return Failure(StoreCode::QuotaDaily,
+                           "the provider's daily sending quota is used up; what is stored stays, and the same "
+                           "command finishes the job once the provider takes mail again (" +
+                               outcome.detail + ")");
+        if (outcome.code == StoreCode::QuotaShortTerm && !pauses.Wait())
+            return Failure(StoreCode::QuotaShortTerm, outcome.detail + "; still refused after waiting " +
+                                                          std::to_string(pauses.WaitedMs() / 1000) + " s");
+        if (cut && --sendsLeft == 0) return outcome;
     }
 }
 
@@ -289,15 +348,8 @@ Outcome WebmailStore::StorePart(const PartUpload& part, std::string& newMailId) 
     std::vector<std::string> before;
     Outcome outcome = InboxIdsWithSubject(part.subject, before);
     if (!outcome.Ok()) return outcome;
-    const session::FileRange range{part.source, part.offset, part.length, part.attachmentName};
-    outcome = Call("store " + part.attachmentName, [&] {
-        Status status = session::UploadFileRange(session_, range, part.progress);
-        if (status != Status::Ok) return status;
-        return session::DeliverFile(session_, part.subject, part.text, part.attachmentName, part.length);
-    });
-    if (!outcome.Ok()) return outcome;
     std::string id;
-    outcome = FindDelivered(part, before, id);
+    outcome = Deliver(part, before, id);
     if (!outcome.Ok()) return outcome;
     if (part.folderId != kInbox) outcome = MoveMails({id}, part.folderId);
     if (outcome.Ok()) newMailId = id;
