@@ -28,10 +28,10 @@ struct Action {
 };
 
 inline Action Script(std::string bytes, Action::Fault fault = Action::None, std::size_t after = 0) {
-    return Action{Action::Answer, std::move(bytes), fault, after};
+    return Action{Action::Answer, std::move(bytes), fault, after, {}};
 }
 inline Action Forward(Action::Fault fault = Action::None, std::size_t after = 0) {
-    return Action{Action::Forward, "", fault, after};
+    return Action{Action::Forward, "", fault, after, {}};
 }
 
 class FaultServer {
