@@ -14,8 +14,10 @@ using session::CellText;
 int RunFolders(Context& context, const std::vector<std::string>&) {
     if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
     session::Session& s = context.session;
-    session::ClearFolderTable(s.folderTable);
-    session::Status status = session::GetAllFolders(s);
+    session::Status status = WithSession(context, [&] {
+        session::ClearFolderTable(s.folderTable);
+        return session::GetAllFolders(s);
+    });
     if (status != session::Status::Ok) return OperationFailed(context, status, "list the folders");
     std::size_t rows = session::UsedFolderRows(s.folderTable);
     for (std::size_t i = 0; i < rows; ++i) {
@@ -32,7 +34,8 @@ int RunMkdir(Context& context, const std::vector<std::string>& args) {
     if (!problem.empty()) return UsageError(context, problem);
     if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
     std::string id;
-    session::Status status = session::CreateUserFolder(context.session, name, id);
+    session::Status status =
+        WithSession(context, [&] { return session::CreateUserFolder(context.session, name, id); });
     if (status != session::Status::Ok) return OperationFailed(context, status, "create folder '" + name + "'");
     context.out << id << '\n';
     return kExitOk;
@@ -45,7 +48,8 @@ int RunRename(Context& context, const std::vector<std::string>& args) {
     std::string problem = FolderNameProblem(name);
     if (!problem.empty()) return UsageError(context, problem);
     if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
-    session::Status status = session::RenameFolder(context.session, name, id);
+    session::Status status =
+        WithSession(context, [&] { return session::RenameFolder(context.session, name, id); });
     if (status != session::Status::Ok)
         return OperationFailed(context, status, "rename folder " + id + " to '" + name + "'");
     return kExitOk;
@@ -55,7 +59,7 @@ int RunRmdir(Context& context, const std::vector<std::string>& args) {
     const std::string& id = args[0];
     if (!IsFolderId(id)) return UsageError(context, "not a folder id: '" + OutputField(id) + "'");
     if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
-    session::Status status = session::DeleteFolder(context.session, id);
+    session::Status status = WithSession(context, [&] { return session::DeleteFolder(context.session, id); });
     if (status != session::Status::Ok) return OperationFailed(context, status, "delete folder " + id);
     return kExitOk;
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "cli/mailbox.h"
 #include "platform/arguments.h"
 #include "session/provider_directory.h"
 #include "session/staged_file.h"
@@ -93,9 +94,13 @@ void PrintUsage(std::ostream& out) {
            "  --speed-time SECONDS  this long (defaults 1024 bytes in 30 seconds; 1 to 2^30\n"
            "                        bytes, 1 to 3600 seconds)\n"
            "  --account ADDRESS     the account's mail address, domain included\n"
+           "  --no-session-cache    sign in for this command alone: neither take nor keep a session\n"
            "\n"
            "The password is read from the environment variable VANTLO_PASSWORD, or else from one\n"
            "line of standard input. It is never taken from the command line.\n"
+           "Once signed in, the session (never the password) is kept in the user's cache directory,\n"
+           "readable by the user alone, and the next commands use it without signing in; when the\n"
+           "provider has ended it, they sign in again by themselves. signout forgets it.\n"
            "\n"
            "Commands:\n";
     for (const cli::Command& command : cli::Commands()) {
@@ -134,6 +139,7 @@ int main(int argc, char** argv) {
     const std::vector<std::string> argsIn = platform::Utf8Arguments(argc, argv);
     session::Session session;
     std::string account;
+    bool useSessionCache = true;
     std::vector<std::string> rest;
     for (std::size_t i = 1; i < argsIn.size(); ++i) {
         const std::string& arg = argsIn[i];
@@ -169,6 +175,8 @@ int main(int argc, char** argv) {
             if (!v || v->find('.') != std::string::npos || !ParseNumber(*v, 1, kLargestSpeedLimit, bytes))
                 return Usage("--speed-limit needs a number of bytes from 1 to 1073741824");
             session.limits.speedLimitBytes = static_cast<long long>(bytes);
+        } else if (arg == "--no-session-cache") {
+            useSessionCache = false;
         } else if (arg == "--account") {
             const std::string* v = value();
             if (!v) return Usage("--account needs an address");
@@ -192,6 +200,7 @@ int main(int argc, char** argv) {
                      command->arguments);
 
     cli::Context context{session, account, std::cout, std::cerr};
+    if (useSessionCache && !account.empty()) context.sessionCache = cli::SessionCachePath(account);
     if (command->signsIn) {
         if (account.empty()) return Usage(std::string(command->name) + " needs --account");
         int signedIn = cli::SignInAccount(context);
