@@ -311,8 +311,8 @@ Outcome PutFiles(MailStore& store, const std::vector<fs::path>& sources, const s
         PutJob& job = jobs[i];
         reports[i].source = sources[i];
         auto hashing = [&](const TransferProgress& p) {
-            return !settings.progress ||
-                   settings.progress({TransferProgress::Phase::Hashing, hashed + p.done, std::max(hashTotal, hashed + p.total)});
+            return !settings.progress || settings.progress({TransferProgress::Phase::Hashing, hashed + p.done,
+                                                            std::max(hashTotal, hashed + p.total)});
         };
         Outcome outcome = PlanUpload(sources[i], settings.partSize, hashing, job.plan);
         hashed += job.plan.size;
@@ -358,8 +358,8 @@ Outcome PutFiles(MailStore& store, const std::vector<fs::path>& sources, const s
             for (const std::string& id : job.mailIds)
                 if (!id.empty()) stored.push_back(id);
             store.DeleteMails(stored);
-            failures[i] = Failure(StoreCode::LocalFile,
-                                  job.plan.name + " changed while it was being stored; nothing was kept");
+            failures[i] =
+                Failure(StoreCode::LocalFile, job.plan.name + " changed while it was being stored; nothing was kept");
         }
         reports[i].outcome = failures[i];
         if (failures[i].Ok()) reports[i].key = job.mailIds.front();

@@ -34,8 +34,7 @@ int RunMkdir(Context& context, const std::vector<std::string>& args) {
     if (!problem.empty()) return UsageError(context, problem);
     if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
     std::string id;
-    session::Status status =
-        WithSession(context, [&] { return session::CreateUserFolder(context.session, name, id); });
+    session::Status status = WithSession(context, [&] { return session::CreateUserFolder(context.session, name, id); });
     if (status != session::Status::Ok) return OperationFailed(context, status, "create folder '" + name + "'");
     context.out << id << '\n';
     return kExitOk;
@@ -48,8 +47,7 @@ int RunRename(Context& context, const std::vector<std::string>& args) {
     std::string problem = FolderNameProblem(name);
     if (!problem.empty()) return UsageError(context, problem);
     if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
-    session::Status status =
-        WithSession(context, [&] { return session::RenameFolder(context.session, name, id); });
+    session::Status status = WithSession(context, [&] { return session::RenameFolder(context.session, name, id); });
     if (status != session::Status::Ok)
         return OperationFailed(context, status, "rename folder " + id + " to '" + name + "'");
     return kExitOk;

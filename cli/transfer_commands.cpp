@@ -65,7 +65,8 @@ bool TakeOptions(Context& context, const std::vector<std::string>& args, bool pa
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--transfers") {
             const std::string value = i + 1 < args.size() ? args[++i] : "";
-            bool digits = !value.empty() && value.size() <= 2 && value.find_first_not_of("0123456789") == std::string::npos;
+            bool digits =
+                !value.empty() && value.size() <= 2 && value.find_first_not_of("0123456789") == std::string::npos;
             settings.transfers = digits ? static_cast<unsigned>(std::stoul(value)) : 0;
             if (settings.transfers >= 1 && settings.transfers <= kMostTransfers) continue;
             status = UsageError(context, "--transfers needs a number of parts at once from 1 to 16");
@@ -124,7 +125,8 @@ int RunPut(Context& context, const std::vector<std::string>& args) {
     int result = kExitOk;
     for (const catalog::PutReport& report : reports) {
         const std::string shown = files.size() > 1 ? Shown(report.source) + ": " : "";
-        if (report.alreadyStored > 0) context.err << shown << Resumed(report.alreadyStored, report.parts, "stored") << '\n';
+        if (report.alreadyStored > 0)
+            context.err << shown << Resumed(report.alreadyStored, report.parts, "stored") << '\n';
         if (report.outcome.Ok()) {
             context.out << report.key << (files.size() > 1 ? '\t' + Shown(report.source) : "") << '\n';
             continue;

@@ -34,8 +34,8 @@ protected:
 
     ~ParallelTest() override { testsupport::RemoveTree(dir.string()); }
     void Start(const std::vector<std::string>& args) {
-        provider = std::make_unique<testsupport::ProviderProcess>(std::vector<std::string>{kAccount + std::string(":pa")},
-                                                                  args);
+        provider = std::make_unique<testsupport::ProviderProcess>(
+            std::vector<std::string>{kAccount + std::string(":pa")}, args);
         ASSERT_TRUE(provider->Running());
         SignInAt(provider->Address());
     }

@@ -34,8 +34,8 @@ TEST(SessionCache, ReadsBackOnlyWhatBelongsAndFitsAndStaysPrivate) {
         session::Session s;
         s.providerOverride = provider;
         bool ok = session::ReadSessionCache(text, account, s);
-        return ok ? std::string(session::CellText(s.sid)) + "|" + std::string(session::CellText(s.ntesSessCookie)) + "|" +
-                        (s.hostScheme == session::Scheme::Https ? "https" : "http")
+        return ok ? std::string(session::CellText(s.sid)) + "|" + std::string(session::CellText(s.ntesSessCookie)) +
+                        "|" + (s.hostScheme == session::Scheme::Https ? "https" : "http")
                   : std::string(session::CellText(s.sid)) + "refused";
     };
     auto replaced = [&](const std::string& from, const std::string& to) {
@@ -44,13 +44,13 @@ TEST(SessionCache, ReadsBackOnlyWhatBelongsAndFitsAndStaysPrivate) {
     };
     EXPECT_EQ(read(text, "a@163.example", "127.0.0.1:8080"), std::string(32, 's') + "|n'\"<>|https");
     const std::pair<std::string, std::string> refused[] = {
-        {"a@163.example", "b@163.example"},          // another account's
+        {"a@163.example", "b@163.example"},                 // another account's
         {"127.0.0.1:8080\nscheme", "127.0.0.1:9\nscheme"},  // another provider's
-        {"vantlo-session: 1", "vantlo-session: 2"},  // a later version
-        {"sid: ssss", "sid: " + std::string(40, 's')},  // longer than its field
-        {"sid: ssss", "sid: s\ts"},                  // a control character
+        {"vantlo-session: 1", "vantlo-session: 2"},         // a later version
+        {"sid: ssss", "sid: " + std::string(40, 's')},      // longer than its field
+        {"sid: ssss", "sid: s\ts"},                         // a control character
         {"scheme: https", "scheme: gopher"},
-        {"\nsid: " + std::string(32, 's'), ""},      // a key missing
+        {"\nsid: " + std::string(32, 's'), ""},            // a key missing
         {"\nhost: 127.0.0.1:8080", "\nhost: 1\nhost: 2"},  // a key twice
     };
     for (const auto& [from, to] : refused)

@@ -41,7 +41,12 @@ class Direction {
 public:
     Direction(int from, int to, LinkShape shape, const std::atomic<bool>& stopping, std::string theirs = "",
               std::string mine = "")
-        : from_(from), to_(to), shape_(shape), stopping_(stopping), theirs_(std::move(theirs)), mine_(std::move(mine)),
+        : from_(from),
+          to_(to),
+          shape_(shape),
+          stopping_(stopping),
+          theirs_(std::move(theirs)),
+          mine_(std::move(mine)),
           capacity_(shape.bytesPerSecond * static_cast<std::uint64_t>(shape.oneWayDelayMs) / 1000 + 4 * kPiece) {}
 
     void Read() {
@@ -71,7 +76,8 @@ public:
         Clock::time_point free = Clock::now();
         for (;;) {
             std::unique_lock<std::mutex> lock(mutex_);
-            while (queue_.empty() && !readDone_ && !Ended()) changed_.wait_for(lock, std::chrono::milliseconds(kPollMs));
+            while (queue_.empty() && !readDone_ && !Ended())
+                changed_.wait_for(lock, std::chrono::milliseconds(kPollMs));
             if (queue_.empty() || Ended()) break;
             auto [due, piece] = std::move(queue_.front());
             queue_.pop_front();
@@ -81,7 +87,8 @@ public:
             std::this_thread::sleep_until(due);
             free = std::max(free, Clock::now());
             std::this_thread::sleep_until(free);
-            free += std::chrono::microseconds(piece.size() * 1000000 / std::max<std::uint64_t>(1, shape_.bytesPerSecond));
+            free +=
+                std::chrono::microseconds(piece.size() * 1000000 / std::max<std::uint64_t>(1, shape_.bytesPerSecond));
             for (std::size_t at = 0; at < piece.size();) {
                 ssize_t n = ::send(to_, piece.data() + at, piece.size() - at, MSG_NOSIGNAL);
                 if (n <= 0) return Broke();

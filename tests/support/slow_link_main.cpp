@@ -13,7 +13,9 @@
 
 namespace {
 volatile std::sig_atomic_t stop = 0;
-extern "C" void Stop(int) { stop = 1; }
+extern "C" void Stop(int) {
+    stop = 1;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
