@@ -5,9 +5,11 @@
 #include <filesystem>
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "catalog/mail_store.h"
 #include "session/session.h"
 #include "session/status.h"
 
@@ -25,6 +27,10 @@ struct Context {
     // when the cache is not used (--no-session-cache).
     std::filesystem::path sessionCache{};
     bool sessionFromCache = false;  // signed in from the cache, not with the password
+    // With --imap: the server's URL, and the mailbox once signed in there
+    // (the webmail session above then stays unused).
+    std::string imapUrl{};
+    std::unique_ptr<catalog::MailStore> imapStore{};
 };
 
 struct Command {
@@ -54,7 +60,8 @@ int Fail(Context& context, const std::string& message);
 // Checks the domain, then takes the session kept in the cache when there is
 // one for this account and provider; else signs in with the password from
 // VANTLO_PASSWORD or one line of standard input, and keeps the new session
-// in the cache. Returns kExitOk or prints why not.
+// in the cache. With --imap: any address, at the IMAP server, never cached.
+// Returns kExitOk or prints why not.
 int SignInAccount(Context& context);
 // The same without the cache's session: a sign-in with the password.
 int SignInFresh(Context& context);

@@ -7,6 +7,7 @@
 #include "catalog/format_values.h"
 #include "cli/operation_arguments.h"
 #include "session/session_cache.h"
+#include "imap/fetch_items.h"
 #include "session/signin.h"
 
 namespace cli {
@@ -44,7 +45,8 @@ std::filesystem::path CachePath(const std::string& account, const char* ending) 
 
 }  // namespace
 
-std::unique_ptr<catalog::WebmailStore> OpenStore(Context& context) {
+std::unique_ptr<catalog::MailStore> OpenStore(Context& context) {
+    if (context.imapStore) return std::move(context.imapStore);
     auto store = std::make_unique<catalog::WebmailStore>(context.session);
     auto state = std::make_shared<SignInAgainState>();
     state->account = context.account;
@@ -94,7 +96,8 @@ int OutcomeFailed(Context& context, const catalog::Outcome& outcome, const std::
 bool CheckKeys(Context& context, std::vector<std::string>::const_iterator first,
                std::vector<std::string>::const_iterator last) {
     for (auto it = first; it != last; ++it) {
-        if (IsMessageId(*it)) continue;
+        imap::MailRef ref;
+        if (context.imapUrl.empty() ? IsMessageId(*it) : imap::ParseMailId(*it, ref)) continue;
         Fail(context, "not a file key: '" + OutputField(*it) + "'");
         return false;
     }

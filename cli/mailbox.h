@@ -15,11 +15,12 @@
 
 namespace cli {
 
-// The store over the context's signed-in session; it (and its forks) signs
-// in again by itself when the provider ends the session, with the password
-// (read then, when the session came from the cache), and keeps the new
-// session in the cache.
-std::unique_ptr<catalog::WebmailStore> OpenStore(Context& context);
+// The mailbox the context signed in to: the IMAP store, or the webmail
+// store over the signed-in session; that one (and its forks) signs in again
+// by itself when the provider ends the session, with the password (read
+// then, when the session came from the cache), and keeps the new session
+// in the cache.
+std::unique_ptr<catalog::MailStore> OpenStore(Context& context);
 
 // The account's manifest cache: under $XDG_CACHE_HOME/vantlo (else
 // ~/.cache/vantlo), %LOCALAPPDATA%\Vantlo on Windows. Empty when there is

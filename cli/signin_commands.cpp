@@ -18,6 +18,11 @@ int RunDomains(Context& context, const std::vector<std::string>&) {
 
 int RunSignIn(Context& context, const std::vector<std::string>&) {
     if (context.account.empty()) return Fail(context, "signin needs --account");
+    if (!context.imapUrl.empty()) {
+        if (int signedIn = SignInAccount(context); signedIn != kExitOk) return signedIn;
+        context.out << "signed in as " << context.account << " at " << context.imapUrl << "\n";
+        return kExitOk;
+    }
     if (int signedIn = SignInFresh(context); signedIn != kExitOk) return signedIn;
     context.out << "signed in as " << session::CellText(context.session.accountName) << " at "
                 << session::CellText(context.session.host) << "\n";

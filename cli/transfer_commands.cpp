@@ -94,7 +94,7 @@ int RunPut(Context& context, const std::vector<std::string>& args) {
     if (positional.size() < 2)
         return UsageError(context, "usage: put [--part-size SIZE] [--transfers N] FILE... FOLDER_ID");
     const std::string folderId = positional.back();
-    if (!IsFolderId(folderId)) return UsageError(context, "not a folder id: '" + OutputField(folderId) + "'");
+    if (!IsFolderId(context, folderId)) return UsageError(context, "not a folder id: '" + OutputField(folderId) + "'");
     // Local problems are told before anything is sent.
     std::vector<std::filesystem::path> files;
     for (std::size_t i = 0; i + 1 < positional.size(); ++i) {
