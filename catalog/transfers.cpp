@@ -141,7 +141,8 @@ bool HoldsPlannedPart(const UploadPlan& plan, const SubjectMark& mark, const Man
 
 // The parts an earlier run stored of the planned file, in the folder or
 // still in the inbox: the upload with the most of them wins, its id and
-// time go into the plan, its inbox parts are moved into the folder.
+// time go into the plan, its inbox parts are moved into the folder, and
+// second copies of its parts go to the trash.
 Outcome TakeEarlierParts(MailStore& store, const std::string& folderId, PutJob& job, std::uint32_t& found) {
     UploadPlan& plan = job.plan;
     const auto parts = static_cast<std::uint32_t>(plan.parts.size());
@@ -149,6 +150,7 @@ Outcome TakeEarlierParts(MailStore& store, const std::string& folderId, PutJob& 
     if (!store.InboxId().empty() && store.InboxId() != folderId) places.push_back(store.InboxId());
     std::map<std::string, std::map<std::uint32_t, EarlierPart>> uploads;  // by upload id, by part
     std::map<std::string, std::int64_t> storedAt;
+    std::map<std::string, std::vector<std::string>> copies;  // second copies of a part, by upload id
     for (const std::string& place : places) {
         std::vector<MailInfo> mails;
         Outcome outcome = store.SearchMails(plan.name, place, mails);
@@ -168,7 +170,8 @@ Outcome TakeEarlierParts(MailStore& store, const std::string& folderId, PutJob& 
             if (ReadManifest(text.text, manifest, problem) != ManifestRead::Ok ||
                 !HoldsPlannedPart(plan, mark, manifest))
                 continue;
-            uploads[manifest.uploadId].emplace(manifest.part, EarlierPart{mail.id, place != folderId});
+            if (!uploads[manifest.uploadId].emplace(manifest.part, EarlierPart{mail.id, place != folderId}).second)
+                copies[manifest.uploadId].push_back(mail.id);
             storedAt[manifest.uploadId] = manifest.stored;
         }
     }
@@ -183,6 +186,8 @@ Outcome TakeEarlierParts(MailStore& store, const std::string& folderId, PutJob& 
     });
     plan.uploadId = best->first;
     plan.stored = storedAt[best->first];
+    // A delivery of an interrupted run that landed late is a second copy of its part: to the trash.
+    if (!copies[best->first].empty()) store.DeleteMails(copies[best->first]);
     std::vector<std::string> toMove;
     for (const auto& [number, part] : best->second) {
         if (part.inInbox) toMove.push_back(part.mailId);

@@ -279,6 +279,30 @@ Outcome WebmailStore::InboxIdsWithSubject(const std::string& subject, std::vecto
     return outcome;
 }
 
+Outcome WebmailStore::OursAmong(const PartUpload& part, const std::vector<std::string>& ids,
+                                std::vector<std::string>& ours) {
+    ours.clear();
+    for (const std::string& id : ids) {
+        MailText mail;
+        Outcome outcome = ReadMailText(id, mail);
+        if (outcome.code == StoreCode::NotFound) continue;  // taken away meanwhile: not ours
+        if (!outcome.Ok()) return outcome;
+        Manifest manifest;
+        std::string problem;
+        if (ReadManifest(mail.text, manifest, problem) == ManifestRead::Ok && manifest.uploadId == part.uploadId)
+            ours.push_back(id);
+    }
+    return Success();
+}
+
+Outcome WebmailStore::TakeOurs(const std::vector<std::string>& ours, std::string& mailId) {
+    mailId = ours.front();
+    // Copies of the same part (a delivery of an interrupted run that landed
+    // late) go to the trash, so that the part is stored once.
+    if (ours.size() > 1) DeleteMails(std::vector<std::string>(ours.begin() + 1, ours.end()));
+    return Success();
+}
+
 Outcome WebmailStore::FindDelivered(const PartUpload& part, const std::vector<std::string>& before, int boundMs,
                                     std::string& mailId) {
     using Clock = std::chrono::steady_clock;
@@ -286,23 +310,18 @@ Outcome WebmailStore::FindDelivered(const PartUpload& part, const std::vector<st
     std::vector<std::string> looked(before);  // ids that are not ours
     int pause = std::max(1, options_.firstPauseMs);
     for (;;) {
-        std::vector<std::string> candidates;
+        std::vector<std::string> candidates, ours;
         Outcome outcome = InboxIdsWithSubject(part.subject, candidates);
         if (!outcome.Ok()) return outcome;
-        for (const std::string& id : candidates) {
-            if (std::find(looked.begin(), looked.end(), id) != looked.end()) continue;
-            MailText mail;
-            outcome = ReadMailText(id, mail);
-            if (outcome.code == StoreCode::NotFound) continue;  // taken away meanwhile: not ours
-            if (!outcome.Ok()) return outcome;
-            Manifest manifest;
-            std::string problem;
-            if (ReadManifest(mail.text, manifest, problem) == ManifestRead::Ok && manifest.uploadId == part.uploadId) {
-                mailId = id;
-                return Success();
-            }
-            looked.push_back(id);
-        }
+        candidates.erase(std::remove_if(candidates.begin(), candidates.end(),
+                                        [&](const std::string& id) {
+                                            return std::find(looked.begin(), looked.end(), id) != looked.end();
+                                        }),
+                         candidates.end());
+        outcome = OursAmong(part, candidates, ours);
+        if (!outcome.Ok()) return outcome;
+        if (!ours.empty()) return TakeOurs(ours, mailId);
+        looked.insert(looked.end(), candidates.begin(), candidates.end());
         const Clock::time_point now = Clock::now();
         if (now >= deadline)
             return Failure(StoreCode::NotFound, "the mail of " + part.attachmentName + " did not arrive in the inbox within " +
@@ -345,11 +364,13 @@ Outcome WebmailStore::Deliver(const PartUpload& part, const std::vector<std::str
 
 Outcome WebmailStore::StorePart(const PartUpload& part, std::string& newMailId) {
     newMailId.clear();
-    std::vector<std::string> before;
+    std::vector<std::string> before, ours;
     Outcome outcome = InboxIdsWithSubject(part.subject, before);
+    // A delivery of an interrupted run may have landed since it was looked for: it is the part.
+    if (outcome.Ok()) outcome = OursAmong(part, before, ours);
     if (!outcome.Ok()) return outcome;
     std::string id;
-    outcome = Deliver(part, before, id);
+    outcome = ours.empty() ? Deliver(part, before, id) : TakeOurs(ours, id);
     if (!outcome.Ok()) return outcome;
     if (part.folderId != kInbox) outcome = MoveMails({id}, part.folderId);
     if (outcome.Ok()) newMailId = id;

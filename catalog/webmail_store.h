@@ -6,7 +6,9 @@
 // the delivered mail: a candidate is a mail in the inbox whose subject is
 // the part's, that was not there before the delivery, and whose manifest
 // carries the part's upload id. Look-alikes and older mails of the same
-// subject stay where they are.
+// subject stay where they are. A mail of the part already in the inbox
+// before sending (a delivery of an interrupted run that landed late) is
+// taken instead of sending; further copies of the part go to the trash.
 //
 // A delivery is never repeated blindly: a repeated delivery is a second
 // copy of the part. After a refusal of the short-time sending limit or an
@@ -108,6 +110,10 @@ private:
     // provider had ended the session.
     Outcome Call(const std::string& what, const std::function<session::Status()>& request);
     Outcome InboxIdsWithSubject(const std::string& subject, std::vector<std::string>& ids);
+    // The mails among `ids` that carry the part's upload id, in order.
+    Outcome OursAmong(const PartUpload& part, const std::vector<std::string>& ids, std::vector<std::string>& ours);
+    // Takes the first of them; the others are copies of it, moved to the trash.
+    Outcome TakeOurs(const std::vector<std::string>& ours, std::string& mailId);
     // Looks for the delivered mail for up to boundMs (0: one look).
     Outcome FindDelivered(const PartUpload& part, const std::vector<std::string>& before, int boundMs,
                           std::string& mailId);
