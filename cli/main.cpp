@@ -124,6 +124,9 @@ void PrintUsage(std::ostream& out) {
            "  put --part-size SIZE: bytes, or K, M, G (1024, 1024^2, 1024^3); 1 to below 2G,\n"
            "    default 32M. get writes OUT_PATH.vantlo-partial and replaces OUT_PATH only once\n"
            "    every part and the whole file match their SHA-256.\n"
+           "  put and get move --transfers N parts at once (1 to 16, default 4). Interrupted,\n"
+           "    the same command finishes the job: put keeps the parts already stored (\"resumed:\n"
+           "    K of N parts already stored\"), get the parts already fetched and verified.\n"
            "\n"
            "Names and subjects are UTF-8. Exit status: 0 success, 1 failure (one line on standard\n"
            "error says why), 2 wrong usage.\n";
