@@ -174,6 +174,10 @@ int RunGet(Context& context, const std::vector<std::string>& args) {
             return Fail(context, "file " + positional[i] + " is named '" + OutputField(entry.name) +
                                      "', which is no name in a directory; give an output path");
         requests.push_back({positional[i], out / PathArgument(entry.name)});
+        for (std::size_t k = 0; k + 1 < requests.size(); ++k)
+            if (requests[k].target == requests.back().target)
+                return Fail(context, "files " + requests[k].key + " and " + positional[i] + " are both named '" +
+                                         OutputField(entry.name) + "'; fetch them one at a time");
     }
     Progress progress;
     settings.progress = progress.Callback();
