@@ -56,12 +56,9 @@ TEST_F(ResumeTest, APutKeepsWhatWasStoredAndMovesWhatWaitsInTheInbox) {
     store.mails.rbegin()->second.info.folderId = "1";  // part 3 delivered, never moved
     PutReport again = Put();
     EXPECT_TRUE(again.outcome.Ok() && again.alreadyStored == 3) << again.outcome.Text();
-    EXPECT_EQ(InFolder("7"), 8u) << "each part once";
-    EXPECT_EQ(InFolder("1"), 0u);
+    EXPECT_TRUE(InFolder("7") == 8 && InFolder("1") == 0) << "each part once, in the folder";
     PutReport whole = Put();
-    EXPECT_EQ(whole.alreadyStored, 8u) << "a file stored whole is not stored again";
-    EXPECT_EQ(whole.key, again.key);
-    EXPECT_EQ(InFolder("7"), 8u);
+    EXPECT_TRUE(whole.alreadyStored == 8 && whole.key == again.key && InFolder("7") == 8) << "not stored again";
 }
 
 TEST_F(ResumeTest, AGetKeepsOnlyPartsThatStillMatchAndReplacesTheTargetLast) {
@@ -70,9 +67,7 @@ TEST_F(ResumeTest, AGetKeepsOnlyPartsThatStillMatchAndReplacesTheTargetLast) {
     EXPECT_EQ(Get(key).outcome.code, StoreCode::Cancelled);
     EXPECT_EQ(got, "old");
     // A kept part damaged on disk is fetched again, never trusted.
-    std::fstream damage(TemporaryPathFor(target), std::ios::in | std::ios::out | std::ios::binary);
-    damage.seekp(12).put('!');
-    damage.close();
+    std::fstream(TemporaryPathFor(target), std::ios::in | std::ios::out | std::ios::binary).seekp(12).put('!');
     settings.progress = {};
     EXPECT_EQ(Get(key).alreadyVerified, 2u) << "parts 1 and 3 kept; 2 was damaged";
     EXPECT_TRUE(got == bytes);
@@ -80,8 +75,7 @@ TEST_F(ResumeTest, AGetKeepsOnlyPartsThatStillMatchAndReplacesTheTargetLast) {
     // A part corrupt in the mailbox: a clear failure, nothing kept, the target untouched.
     store.mails.at(key).bytes[0] ^= 1;
     EXPECT_EQ(Get(key).outcome.code, StoreCode::Corrupt);
-    EXPECT_TRUE(got == bytes);
-    EXPECT_FALSE(fs::exists(TemporaryPathFor(target)));
+    EXPECT_TRUE(got == bytes && !fs::exists(TemporaryPathFor(target)));
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -56,8 +55,7 @@ protected:
             });
     }
     static std::string Read(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
+        return {std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()), {}};
     }
 };
 
@@ -66,7 +64,7 @@ TEST_F(ResumeTest, KilledAtSeededPointsPutAndGetFinishOnTheNextRunWithEachPartOn
     std::string folder = Run({"mkdir", "Kept"}).out;
     folder.pop_back();
     std::mt19937 random(20261207);
-    int killedPuts = 0, resumedPuts = 0, killedGets = 0;
+    int killed = 0, resumed = 0;
     const fs::path target = dir / "target.bin";
     for (int point = 0; point < 12; ++point) {
         // 10 parts of 64 KiB and a short one; a new file at every point.
@@ -76,21 +74,16 @@ TEST_F(ResumeTest, KilledAtSeededPointsPutAndGetFinishOnTheNextRunWithEachPartOn
         std::ofstream(file, std::ios::binary) << bytes;
         const std::vector<std::string> put = {"put", "--part-size", "64K", file.string(), folder};
         const int killAt = std::uniform_int_distribution<int>(3, 60)(random);
-        ProcessResult killed = Run(put, killAt);
+        killed += Run(put, killAt).exitCode == -1;
         ProcessResult again = Run(put);
         ASSERT_EQ(again.exitCode, 0) << "put killed at request " << killAt << ": " << again.err;
-        killedPuts += killed.exitCode == -1;
-        resumedPuts += again.err.find(" of 11 parts already stored") != std::string::npos;
+        resumed += again.err.find(" of 11 parts already stored") != std::string::npos;
         const std::string key = again.out.substr(0, again.out.find('\n'));
-
         // An existing target stays as it was until the whole file is there.
         std::ofstream(target, std::ios::binary) << "old";
         const int getKillAt = std::uniform_int_distribution<int>(3, 20)(random);
-        ProcessResult cut = Run({"get", key, target.string()}, getKillAt);
-        if (cut.exitCode != 0) {
-            ++killedGets;
-            EXPECT_EQ(Read(target), "old") << "get killed at request " << getKillAt;
-        }
+        killed += Run({"get", key, target.string()}, getKillAt).exitCode == -1;
+        EXPECT_TRUE(Read(target) == "old" || Read(target) == bytes) << "get killed at request " << getKillAt;
         ASSERT_EQ(Run({"get", key, target.string()}).exitCode, 0);
         EXPECT_TRUE(Read(target) == bytes) << "get killed at request " << getKillAt;
         EXPECT_FALSE(fs::exists(dir / "target.bin.vantlo-partial"));
@@ -101,8 +94,8 @@ TEST_F(ResumeTest, KilledAtSeededPointsPutAndGetFinishOnTheNextRunWithEachPartOn
     EXPECT_EQ(std::count(listed.begin(), listed.end(), '\t'), 12 * 4) << "no incomplete file:\n" << listed;
     EXPECT_EQ(Run({"find", "kept-", "1"}).out, "");
     EXPECT_EQ(Count("/logins.jsp"), 1) << "one sign-in for every command";
-    std::printf("killed %d puts (%d resumed) and %d gets\n", killedPuts, resumedPuts, killedGets);
-    EXPECT_GE(killedPuts + killedGets, 20);
+    EXPECT_GE(killed, 20);
+    EXPECT_GE(resumed, 6);
 }
 
 }  // namespace
