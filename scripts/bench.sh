@@ -5,7 +5,9 @@
 # of a put until its message is listed in the target folder, and peak memory;
 # then a second: put and get of 256 MiB over TLS beside plain HTTP; then a
 # third: 256 MiB in 32 MiB parts beside one mail, and the time to list a
-# folder of 10,000 files.
+# folder of 10,000 files; then a fourth: a provider far away (the slow-link
+# relay), 200 MiB with 1 and with 4 parts at once beside the ideal time,
+# a listing of 10,000 files and 100 commands with their sign-ins counted.
 # Builds nothing: point it at a native build directory.
 #
 # Usage: scripts/bench.sh [NATIVE_BUILD_DIR]     (default: build/native)
@@ -18,7 +20,8 @@ build=$(cd "${1:-$root/build/native}" && pwd)
 cli=$build/cli/vantlo-cli
 provider=$build/provider/vantlo-provider
 runs=${RUNS:-3}
-for program in "$cli" "$provider" /usr/bin/time; do
+relay=$build/tests/support/vantlo-slow-link
+for program in "$cli" "$provider" "$relay" /usr/bin/time; do
   [ -x "$program" ] || { echo "bench: $program is missing (build the native tree first)" >&2; exit 2; }
 done
 command -v curl >/dev/null || { echo "bench: curl is missing" >&2; exit 2; }
@@ -26,9 +29,11 @@ command -v curl >/dev/null || { echo "bench: curl is missing" >&2; exit 2; }
 work=$(mktemp -d "${TMPDIR:-/tmp}/vantlo-bench.XXXXXX")
 provider_pid=
 tls_provider_pid=
+far_provider_pid=
+relay_pid=
 cleanup() {
   local pid
-  for pid in $provider_pid $tls_provider_pid; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
+  for pid in $relay_pid $far_provider_pid $provider_pid $tls_provider_pid; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -287,8 +292,10 @@ ln -f "$file" "$work/get-plain.bin"
 id=$(vantlo put "$work/get-plain.bin" "$folder")
 read -r ms_tls_get ms_plain_get < <(paired get_tls get_plain)
 cmp -s "$file" "$work/back-tls-1.bin" || { echo "bench: over TLS vantlo-cli fetched other bytes than it stored" >&2; exit 1; }
+# A file of a name of its own: one already stored whole would not be sent again.
+ln -f "$file" "$work/rss-tls.bin"
 rss_tls_put=$(peak_kib "$cli" --provider "https://$tls_address" --ca-file "$ca_file" --account "$account" \
-  put "$work/get-tls.bin" "$tls_folder")
+  put "$work/rss-tls.bin" "$tls_folder")
 rss_tls_get=$(peak_kib "$cli" --provider "https://$tls_address" --ca-file "$ca_file" --account "$account" \
   get "$tls_id" "$work/back-tls-rss.bin")
 
@@ -326,7 +333,8 @@ get_one() { vantlo get "$one_id" "$work/back-one-$1.bin"; }
 read -r ms_parts_get ms_one_get < <(paired get_parts get_one)
 cmp -s "$file" "$work/back-parts-1.bin" || { echo "bench: the file in parts came back other than stored" >&2; exit 1; }
 rm -f "$work"/back-parts-* "$work"/back-one-*
-rss_parts_put=$(peak_kib "$cli" --provider "$address" --account "$account" put "$work/get-parts.bin" "$folder")
+ln -f "$file" "$work/rss-parts.bin"
+rss_parts_put=$(peak_kib "$cli" --provider "$address" --account "$account" put "$work/rss-parts.bin" "$folder")
 rss_parts_get=$(peak_kib "$cli" --provider "$address" --account "$account" get "$parts_id" "$work/back-parts.bin")
 rm -f "$file" "$work"/parts-* "$work"/one-* "$work/back-parts.bin"
 
@@ -451,3 +459,71 @@ bench_mount() {
   )
 }
 bench_mount
+
+# --- a provider far away ------------------------------------------------------------
+# The slow-link relay in front of a provider of its own: 20 ms each way (a
+# 40 ms round trip) and 4 MiB/s per connection and direction. A 200 MiB file
+# in 25 MiB parts (8 mails) put and fetched with --transfers 1 and 4, beside
+# the ideal time (the bytes at 4 MiB/s per connection in use); `ls` of a
+# folder of 10,000 files with its manifest cache filled; 100 `ls` in a row
+# after a signout, the sign-ins counted in the provider's log. One run each.
+delay_ms=20
+cap=$(( 4 * 1048576 ))
+mkdir "$work/far-data"
+"$provider" --listen 127.0.0.1:0 --data "$work/far-data" --log "$work/far.log" \
+  --seed-folder "far-seed:10000" > "$work/far-provider.out" 2>&1 &
+far_provider_pid=$!
+for _ in $(seq 1200); do
+  grep -q '^listening on ' "$work/far-provider.out" 2>/dev/null && break
+  sleep 0.05
+done
+far_port=$(sed -n '1s/^listening on 127.0.0.1://p' "$work/far-provider.out")
+[ -n "$far_port" ] || { echo "bench: the far provider did not start" >&2; exit 1; }
+# The relay ends with this script: its standard input is a pipe that closes then.
+coproc RELAY { "$relay" "$far_port" "$delay_ms" "$cap" 3600; }
+relay_pid=$RELAY_PID
+read -r _ relay_port <&"${RELAY[0]}"
+far() { "$cli" --provider "127.0.0.1:$relay_port" --account "$account" "$@"; }
+far_folder=$(far mkdir Far)
+
+file="$work/far-200-MiB.bin"
+make_file 200 "far-200-MiB.bin"
+bytes=$(( 200 * 1048576 ))
+far_rows=()
+ideal() {  # transfers -> ms at the cap per connection
+  awk -v b="$bytes" -v n="$1" -v c="$cap" 'BEGIN { printf "%d", b / (n * c) * 1000 }'
+}
+for n in 1 4; do
+  ln -f "$file" "$work/far-$n.bin"
+  ms_put=$(elapsed far put --part-size 25M --transfers "$n" "$work/far-$n.bin" "$far_folder")
+  far_id=$(far put --part-size 25M "$work/far-$n.bin" "$far_folder")  # already stored: prints its key
+  ms_get=$(elapsed far get --transfers "$n" "$far_id" "$work/far-back-$n.bin")
+  cmp -s "$file" "$work/far-back-$n.bin" || { echo "bench: the far file came back other than stored" >&2; exit 1; }
+  rm -f "$work/far-back-$n.bin"
+  eval "ms_put_$n=$ms_put ms_get_$n=$ms_get"
+  far_rows+=("$(printf '%-34s %16s %16s %10s' "put 200 MiB, --transfers $n" "$(rate $bytes "$ms_put") ($ms_put)" \
+    "$(ideal "$n")" "$(ratio "$ms_put" "$(ideal "$n")")")")
+  far_rows+=("$(printf '%-34s %16s %16s %10s' "get 200 MiB, --transfers $n" "$(rate $bytes "$ms_get") ($ms_get)" \
+    "$(ideal "$n")" "$(ratio "$ms_get" "$(ideal "$n")")")")
+done
+rm -f "$file" "$work"/far-*.bin
+
+far_seed=$(far folders | awk -F '\t' '$2 == "far-seed" { print $1 }')
+far ls "$far_seed" > /dev/null  # fills the manifest cache
+ms_far_ls=$(elapsed far ls "$far_seed")
+far signout
+signins_before=$(grep -c ' head POST /logins.jsp' "$work/far.log")
+start=$(now_ms)
+for _ in $(seq 100); do far ls "$far_folder" > /dev/null; done
+ms_hundred=$(( $(now_ms) - start ))
+signins=$(( $(grep -c ' head POST /logins.jsp' "$work/far.log") - signins_before ))
+
+echo
+echo "vantlo-cli through a slow link (${delay_ms} ms each way, $(( cap / 1048576 )) MiB/s per connection), one run"
+printf '%-34s %16s %16s %10s\n' "figure" "MiB/s (ms)" "ideal ms" "ideal/took"
+printf '%s\n' "${far_rows[@]}"
+printf '%-34s %16s %16s %10s\n' "4 transfers beside 1: put, get" "" "" \
+  "$(ratio "$ms_put_4" "$ms_put_1") $(ratio "$ms_get_4" "$ms_get_1")"
+printf '%-34s %16s\n' "ls of 10,000 files (ms, cached)" "$ms_far_ls"
+printf '%-34s %16s %16s\n' "100 ls in a row (ms, sign-ins)" "$ms_hundred" "$signins sign-in(s)"
+echo "targets: 4 transfers at least 3.5x 1 and at least 0.85 of the ideal; 100 commands, 1 sign-in"
