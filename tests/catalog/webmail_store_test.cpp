@@ -15,11 +15,14 @@
 #include "catalog/download.h"
 #include "catalog/file_sizes.h"
 #include "catalog/upload.h"
+#include "catalog/manifest.h"
 #include "catalog/webmail_store.h"
+#include "fault_server.h"
 #include "provider_process.h"
 #include "session/message_moves.h"
 #include "session/signin.h"
 #include "session/store_file.h"
+#include "session/cells.h"
 #include "session/upload.h"
 
 namespace {
@@ -289,3 +292,54 @@ TEST(WebmailLarge, AFileJustOver2GiBRoundTrips) {
 }
 
 }  // namespace
+
+// The exact find against scripted answers, so that its order is certain: a
+// look-alike of the same subject that was there before, and one that
+// arrives beside our mail, carry other upload ids and stay where they are.
+TEST(WebmailExactFind, OnlyTheMailWithOurUploadIdIsTakenAndMoved) {
+    testsupport::FaultServer server;
+    session::Session s;
+    for (auto [cell, text] : {std::pair{s.sInfoCookie, "S_INFO=1|0|s;"}, {s.pInfoCookie, "P_INFO=a|1|p;"},
+                              {s.ntesSessCookie, "NTES_SESS=n;"}, {s.coremailCookie, "Coremail=c;"}})
+        session::SetCell(cell, 256, text);
+    session::SetCell(s.host, server.HostPort());
+    session::SetCell(s.sid, "0123456789abcdef0123456789ABCDEF");
+    s.limits.connectAttempts = 1;
+    const fs::path dir = testsupport::MakeTempDir("vantlo-exact-find-");
+    std::ofstream(dir / "r.txt") << "data";
+
+    Manifest manifest;
+    manifest.name = "r.txt";
+    manifest.size = manifest.partSize = 4;
+    manifest.sha256 = manifest.partSha256 = std::string(64, 'a');
+    manifest.stored = 1;
+    auto mail = [&](const std::string& id, const std::string& uploadId) {
+        manifest.uploadId = uploadId;
+        std::string text;
+        for (char c : WriteManifest(manifest)) text += c == '\n' ? std::string("\\n") : std::string(1, c);
+        return testsupport::HttpAnswer("{'code':'S_OK','var':{'id':'" + id + "','subject':'r.txt','text':{'content':'" +
+                                       text + "'},'attachments':[{'id':3,'filename':'r.txt','contentLength':4}]}}");
+    };
+    auto inbox = [](std::vector<std::string> ids) {
+        for (std::string& id : ids) id = "{'id':'" + id + "','subject':'r.txt'}";
+        return testsupport::HttpAnswer(testsupport::OkListAnswer(ids));
+    };
+    const std::string ours(32, 'b'), other(32, 'c'), ok = testsupport::HttpAnswer("{'code':'S_OK'}");
+    for (const std::string& answer :
+         {inbox({"m-old"}), mail("m-old", other),  // there before, not ours: nothing of an earlier run
+          testsupport::HttpAnswer("{'code':'S_OK','var':'c0ffee42'}"), ok, ok,  // compose, upload, deliver
+          inbox({"m-twin", "m-ours", "m-old"}), mail("m-twin", other), mail("m-ours", ours), ok})
+        server.PushAnswer(answer);
+
+    WebmailStore store(s);
+    PartUpload part{"7", "r.txt", WriteManifest(manifest), "r.txt", ours, dir / "r.txt", 0, 4, {}};
+    std::string id;
+    Outcome outcome = store.StorePart(part, id);
+    EXPECT_TRUE(outcome.Ok()) << outcome.Text();
+    EXPECT_EQ(id, "m-ours");
+    const std::string move = server.Requests().back();
+    EXPECT_NE(move.find("m-ours"), std::string::npos);
+    EXPECT_EQ(move.find("m-twin"), std::string::npos);
+    EXPECT_EQ(move.find("m-old"), std::string::npos);
+    testsupport::RemoveTree(dir.string());
+}
