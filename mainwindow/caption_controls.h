@@ -5,8 +5,6 @@
 
 #include <windows.h>
 
-#include "mainwindow/win_handles.h"
-
 namespace mainwindow {
 
 struct CaptionControls {
@@ -15,24 +13,18 @@ struct CaptionControls {
     HWND help = nullptr;
     HWND minimise = nullptr;
     HWND close = nullptr;
+    HWND status = nullptr;
 };
-inline CaptionControls caption;
-inline WNDPROC helpLabelOldProc = nullptr;
 
 constexpr UINT IDM_FORUM = 81;
+inline constexpr wchar_t kReadyText[] = L"准备就绪";
 
-// WM_CREATE: creates the nine controls (the status label among them) in a
-// client area whose right edge is `right` and bottom edge `bottom`.
-void CreateCaptionControls(HWND window, int right, int bottom);
+// WM_CREATE: creates the nine controls in a client area whose right edge is
+// `right` and bottom edge `bottom`.
+CaptionControls CreateCaptionControls(HWND window, int right, int bottom);
 
 // WM_COMMAND from a caption label (STN_CLICKED); false when the command was
 // not one of theirs.
-bool OnCaptionCommand(HWND window, WPARAM wParam, LPARAM lParam);
-
-// The help label's menu: the one item "论坛(&C)".
-Menu BuildHelpMenu();
-
-// The help label's replacement procedure; opens the forum page on IDM_FORUM.
-LRESULT CALLBACK HelpLabelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+bool OnCaptionCommand(HWND window, const CaptionControls& caption, WPARAM wParam, LPARAM lParam);
 
 }  // namespace mainwindow

@@ -1,85 +1,248 @@
 #include "mainwindow/folder_tree.h"
 
-#include "mainwindow/folder_commands.h"
-#include "mainwindow/tree_kind.h"
-#include "mainwindow/ui_globals.h"
-#include "messagelist/text_convert.h"
+#include "app/layout.h"
+#include "app/ui_thread.h"
 #include "platform/text.h"
-#include "session/folders.h"
-#include "session/tables.h"
-#include "signin/app_state.h"
+#include "platform/win_handles.h"
 
 namespace mainwindow {
 
 namespace {
-// Folder names get 149 units and the terminator.
-constexpr std::size_t kFolderNameUnits = 150;
+constexpr COLORREF kTreeBackground = RGB(255, 255, 255);
+constexpr COLORREF kTreeSelectedBackground = RGB(255, 110, 165);
+constexpr wchar_t kNewFolderName[] = L"新文件夹";
+// Folder names get 149 units.
+constexpr std::size_t kFolderNameUnits = 149;
 
-HTREEITEM InsertItem(HTREEITEM parent, const wchar_t* text, std::uint32_t data, int children) {
+LRESULT OnCustomDraw(NMTVCUSTOMDRAW& draw) {
+    switch (draw.nmcd.dwDrawStage) {
+    case CDDS_PREPAINT: return CDRF_NOTIFYITEMDRAW | CDRF_NOTIFYPOSTPAINT;
+    case CDDS_ITEMPREPAINT: {
+        UINT state = draw.nmcd.uItemState;
+        bool selected = state == CDIS_SELECTED || state == (CDIS_SELECTED | CDIS_FOCUS);
+        draw.clrText = RGB(0, 0, 0);
+        draw.clrTextBk = selected ? kTreeSelectedBackground : kTreeBackground;
+        return CDRF_DODEFAULT;
+    }
+    default: return 0;
+    }
+}
+}  // namespace
+
+void FolderTree::CreateFolderTree(HWND frame, std::shared_ptr<app::Desktop> desktop) {
+    desktop_ = std::move(desktop);
+    RECT client{};
+    GetClientRect(frame, &client);
+    app::Bounds b = app::FolderTreeBounds(client.right, client.bottom);
+    tree_ = CreateWindowExW(
+        0, WC_TREEVIEWW, L"",
+        WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_EDITLABELS | TVS_SHOWSELALWAYS,
+        b.x, b.y, b.width, b.height, frame, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (!tree_) return;
+    SetWindowLongPtrW(tree_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    previousProc_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(tree_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FolderTree::FolderTreeProc)));
+    SendMessageW(tree_, TVM_SETBKCOLOR, 0, static_cast<LPARAM>(kTreeBackground));
+    desktop_->AddView(*this);
+    RebuildFolderTree();
+}
+
+void FolderTree::Forget() {
+    if (desktop_) desktop_->RemoveView(*this);
+    *this = FolderTree();
+}
+
+LRESULT CALLBACK FolderTree::FolderTreeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<FolderTree*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    WNDPROC previous = self->previousProc_;
+    if (message == WM_COMMAND) self->FolderTreeCommand(static_cast<unsigned>(wParam));
+    return CallWindowProcW(previous, window, message, wParam, lParam);
+}
+
+std::uint32_t FolderTree::ItemData(HTREEITEM item) const {
+    if (!item) return 0;
+    TVITEMW tvi{};
+    tvi.mask = TVIF_PARAM | TVIF_HANDLE;
+    tvi.hItem = item;
+    if (!SendMessageW(tree_, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tvi))) return 0;
+    return static_cast<std::uint32_t>(tvi.lParam);
+}
+
+app::TreeItemKind FolderTree::ClassifyTreeItem(HTREEITEM item) const {
+    HTREEITEM parent = item ? TreeView_GetParent(tree_, item) : nullptr;
+    HTREEITEM grandparent = parent ? TreeView_GetParent(tree_, parent) : nullptr;
+    return app::ClassifyTreeData(ItemData(item), ItemData(parent), ItemData(grandparent));
+}
+
+HTREEITEM FolderTree::Insert(HTREEITEM parent, const std::wstring& text, std::uint32_t data, int children) {
     TVINSERTSTRUCTW insert{};
     insert.hParent = parent;
     insert.hInsertAfter = TVI_LAST;
     insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_CHILDREN;
-    insert.item.pszText = const_cast<wchar_t*>(text);
+    insert.item.pszText = const_cast<wchar_t*>(text.c_str());
     insert.item.lParam = static_cast<LPARAM>(data);
     insert.item.cChildren = children;
-    return reinterpret_cast<HTREEITEM>(SendMessageW(folderTree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
+    return reinterpret_cast<HTREEITEM>(SendMessageW(tree_, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
 }
 
-void DeleteChildren(HTREEITEM item) {
-    while (HTREEITEM child = TreeView_GetChild(folderTree, item)) TreeView_DeleteItem(folderTree, child);
-}
-}  // namespace
-
-int CreateFolderTree() {
-    RECT client{};
-    GetClientRect(mainWindow, &client);
-    folderTree = CreateWindowExW(
-        0, WC_TREEVIEWW, L"",
-        WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_EDITLABELS | TVS_SHOWSELALWAYS, 3,
-        25, treePaneWidth - 5, client.bottom - 50, mainWindow, nullptr, GetModuleHandleW(nullptr), nullptr);
-    if (!folderTree) return 0;
-    folderTreeOldProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(folderTree, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FolderTreeProc)));
-    SendMessageW(folderTree, TVM_SETBKCOLOR, 0, static_cast<LPARAM>(kTreeBackground));
-    RebuildFolderTree();
-    return 0;
-}
-
-void RebuildFolderTree() {
-    if (!folderTree) return;
-    TreeView_DeleteItem(folderTree, TVI_ROOT);
-    accountItem = mailRootItem = nullptr;
-    std::wstring account = platform::AnsiToWide(ui::TheSession().accountName);
-    accountItem = InsertItem(TVI_ROOT, account.c_str(), kRootItemData, 1);
-    mailRootItem = InsertItem(accountItem, L"电子邮件", kRootItemData, 1);
-    // The first expansion of the fresh mail root item loads the folders.
-    TreeView_Expand(folderTree, accountItem, TVE_EXPAND);
-    TreeView_Expand(folderTree, mailRootItem, TVE_EXPAND);
+void FolderTree::RebuildFolderTree() {
+    if (!tree_) return;
+    if (editing_) {
+        rebuildDeferred_ = true;
+        return;
+    }
+    rebuildDeferred_ = false;
+    fillDeferred_.reset();
+    ++builds_;
+    TreeView_DeleteItem(tree_, TVI_ROOT);
+    account_ = Insert(TVI_ROOT, platform::AnsiToWide(desktop_->AccountName()), app::kRootItemData, 1);
+    mailRoot_ = Insert(account_, L"电子邮件", app::kRootItemData, 1);
+    // The first expansion of the fresh mail root item loads the folders. An
+    // item without children yet may expand without telling (Wine's tree
+    // does): then the load is asked for here.
+    loadAsked_ = false;
+    TreeView_Expand(tree_, account_, TVE_EXPAND);
+    TreeView_Expand(tree_, mailRoot_, TVE_EXPAND);
+    if (!loadAsked_) desktop_->LoadFolders();
 }
 
-void LoadFolderItems(HTREEITEM mailRoot) {
-    session::Session& session = ui::TheSession();
-    SectionLock lock(folderLock);
-    session::ClearFolderTable(session.folderTable);
-    session::GetAllFolders(session);
-    DeleteChildren(mailRoot);
-    for (std::size_t i = 0; i < session::kFolderRows && session.folderTable.rows[i].name[0] != '\0'; ++i) {
-        const session::FolderRow& row = session.folderTable.rows[i];
-        wchar_t name[kFolderNameUnits];
-        messagelist::Utf8ToWide(row.name, name);
-        InsertItem(mailRoot, name, FolderIdToItemData(row.id), 0);
+LRESULT FolderTree::OnExpanding(const NMTREEVIEWW& change) {
+    if (filling_ || !(change.action & TVE_EXPAND) || ClassifyTreeItem(change.itemNew.hItem) != app::kKindMailRoot)
+        return 0;
+    loadAsked_ = true;
+    desktop_->LoadFolders();
+    return 0;  // the expansion goes ahead
+}
+
+void FolderTree::FoldersLoaded(const app::FolderList& folders) {
+    if (!tree_) return;
+    if (editing_) {
+        fillDeferred_ = folders;
+        return;
+    }
+    Fill(folders);
+}
+
+void FolderTree::Fill(const app::FolderList& folders) {
+    if (!mailRoot_) return;
+    while (HTREEITEM child = TreeView_GetChild(tree_, mailRoot_)) TreeView_DeleteItem(tree_, child);
+    for (const app::Folder& folder : folders)
+        Insert(mailRoot_, platform::CutWide(platform::Utf8ToWide(folder.name), kFolderNameUnits),
+               app::FolderIdToItemData(folder.id), 0);
+    // The items came after the expansion that asked for them: show them.
+    filling_ = true;
+    TreeView_Expand(tree_, mailRoot_, TVE_EXPAND);
+    filling_ = false;
+}
+
+// Runs once the tree has finished the notification that ended an edit: the
+// items it still works on must outlive it.
+void FolderTree::ApplyDeferred() {
+    if (!tree_ || editing_) return;
+    if (rebuildDeferred_) {
+        RebuildFolderTree();
+    } else if (fillDeferred_) {
+        app::FolderList folders = std::move(*fillDeferred_);
+        fillDeferred_.reset();
+        Fill(folders);
     }
 }
 
-LRESULT CALLBACK FolderTreeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_COMMAND) FolderTreeCommand(wParam);
-    return CallWindowProcW(folderTreeOldProc, window, message, wParam, lParam);
+LRESULT FolderTree::OnBeginEdit(const NMTVDISPINFOW& info) {
+    HTREEITEM item = info.item.hItem;
+    // The account and mail root items carry 65537, which is no folder of
+    // theirs: renaming them would rename whatever folder has that id.
+    if (ItemData(item) == 0 || item == account_ || item == mailRoot_) return 1;
+    editing_ = true;
+    return 0;
 }
 
-COLORREF TreeItemBackground(UINT itemState) {
-    bool selected = itemState == CDIS_SELECTED || itemState == (CDIS_SELECTED | CDIS_FOCUS);
-    return selected ? kTreeSelectedBackground : kTreeBackground;
+LRESULT FolderTree::OnEndEdit(const NMTVDISPINFOW& info) {
+    editing_ = false;
+    if (rebuildDeferred_ || fillDeferred_) app::PostToUiThread([this] { ApplyDeferred(); });
+    if (!info.item.pszText) return 1;  // cancelled: nothing changes
+    // The tree shows the names the provider reports once the rename has
+    // been answered; the edited item goes with that rebuild.
+    desktop_->RenameFolder(std::to_string(ItemData(info.item.hItem)), platform::WideToUtf8(info.item.pszText));
+    return 0;
+}
+
+// The menu of the selected item (not of the item under the pointer: a
+// right click does not select).
+LRESULT FolderTree::OnRightClick() {
+    ui::Menu menu;
+    for (const app::TreeMenuItem& item : app::TreeMenuItems(ClassifyTreeItem(TreeView_GetSelection(tree_)))) {
+        if (!menu) menu = ui::Menu::Popup();
+        AppendMenuW(menu.Get(), MF_STRING, item.command, platform::Utf8ToWide(item.text).c_str());
+    }
+    if (!menu) return 0;
+    POINT pointer{};
+    GetCursorPos(&pointer);
+    // The tree owns the menu, so the command reaches FolderTree::FolderTreeProc.
+    TrackPopupMenu(menu.Get(), 0, pointer.x, pointer.y, 0, tree_, nullptr);
+    return 0;
+}
+
+LRESULT FolderTree::FolderTreeNotify(NMHDR* header) {
+    switch (header->code) {
+    case TVN_ITEMEXPANDINGW: return OnExpanding(*reinterpret_cast<NMTREEVIEWW*>(header));
+    case TVN_BEGINLABELEDITW: return OnBeginEdit(*reinterpret_cast<NMTVDISPINFOW*>(header));
+    case TVN_ENDLABELEDITW: return OnEndEdit(*reinterpret_cast<NMTVDISPINFOW*>(header));
+    case NM_CUSTOMDRAW: return OnCustomDraw(*reinterpret_cast<NMTVCUSTOMDRAW*>(header));
+    case NM_RCLICK: return OnRightClick();
+    case NM_DBLCLK:
+        if (app::IsOpenableKind(ClassifyTreeItem(TreeView_GetSelection(tree_)))) OpenSelected();
+        return 0;  // the tree still toggles an item with children
+    default: return 0;
+    }
+}
+
+void FolderTree::FolderTreeCommand(unsigned command) {
+    HTREEITEM selected = TreeView_GetSelection(tree_);
+    switch (command) {
+    case app::IDM_OPEN_FOLDER:
+        if (app::IsOpenableKind(ClassifyTreeItem(selected))) OpenSelected();
+        break;
+    case app::IDM_NEW_FOLDER: NewFolder(); break;
+    case app::IDM_RENAME_FOLDER:
+        if (app::IsRenamableKind(ClassifyTreeItem(selected))) TreeView_EditLabel(tree_, selected);
+        break;
+    case app::IDM_DELETE_FOLDER: DeleteSelected(); break;
+    case app::IDM_REFRESH_FOLDERS: RebuildFolderTree(); break;
+    default: break;  // empty folder, properties, expand, new sign-in: no action
+    }
+}
+
+void FolderTree::OpenSelected() {
+    std::uint32_t id = ItemData(TreeView_GetSelection(tree_));
+    if (id != 0) desktop_->OpenFolder(std::to_string(id));
+}
+
+void FolderTree::NewFolder() {
+    HTREEITEM selected = TreeView_GetSelection(tree_);
+    HTREEITEM parent = ItemData(selected) != 0 ? TreeView_GetParent(tree_, selected) : nullptr;
+    newFolderParent_ = parent ? parent : TVI_ROOT;
+    newFolderBuild_ = builds_;
+    desktop_->CreateFolder(platform::WideToUtf8(kNewFolderName));
+}
+
+void FolderTree::FolderCreated(std::uint32_t itemData) {
+    if (!tree_) return;
+    // A rebuild since the command took the parent's item away.
+    HTREEITEM parent = newFolderBuild_ == builds_ && newFolderParent_ ? newFolderParent_ : mailRoot_;
+    HTREEITEM item = Insert(parent, kNewFolderName, itemData, 0);
+    // The name given in the edit renames the folder; a cancelled edit leaves
+    // it named "新文件夹".
+    if (item) TreeView_EditLabel(tree_, item);
+}
+
+void FolderTree::DeleteSelected() {
+    HTREEITEM item = TreeView_GetSelection(tree_);
+    if (!app::IsRenamableKind(ClassifyTreeItem(item))) return;
+    std::string id = std::to_string(ItemData(item));
+    // Gone at once; a folder the provider kept comes back with the next load.
+    TreeView_DeleteItem(tree_, item);
+    desktop_->DeleteFolder(id);
 }
 
 }  // namespace mainwindow

@@ -1,40 +1,76 @@
 // The folder tree of the left pane: the account, "电子邮件" under it, and one
-// item per mail folder of the account under that.
+// item per mail folder of the account under that. It forwards what the user
+// does to the desktop and shows the folder lists the desktop loads.
 #pragma once
 
 #include <windows.h>
 
 #include <commctrl.h>
 
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "app/desktop.h"
+#include "app/folder_tree_model.h"
+
 namespace mainwindow {
 
-inline HWND folderTree = nullptr;
-inline WNDPROC folderTreeOldProc = nullptr;
-// The two items every rebuild begins with.
-inline HTREEITEM accountItem = nullptr;
-inline HTREEITEM mailRootItem = nullptr;
+class FolderTree final : public app::DesktopView {
+public:
+    // Creates the tree in the left pane of the frame and builds it, which
+    // loads the folders.
+    void CreateFolderTree(HWND frame, std::shared_ptr<app::Desktop> desktop);
+    // The tree went with the frame.
+    void Forget();
+    HWND Window() const { return tree_; }
 
-constexpr COLORREF kTreeBackground = RGB(255, 255, 255);
-constexpr COLORREF kTreeSelectedBackground = RGB(255, 110, 165);
+    // WM_NOTIFY of the frame whose sender is the tree.
+    LRESULT FolderTreeNotify(NMHDR* header);
 
-// Creates the tree in the left pane and fills it. Returns 0.
-int CreateFolderTree();
+    // Empties the tree and inserts the account and mail root items, whose
+    // first expansion loads the folders; waits while a label is edited.
+    void RebuildFolderTree();
 
-// Empties the tree and inserts the account and mail root items, whose
-// expansion loads the folders. The caller holds folderLock when it reloads
-// the folder table as well.
-void RebuildFolderTree();
+    void FoldersLoaded(const app::FolderList& folders) override;
+    void FoldersStale() override { RebuildFolderTree(); }
+    void FolderCreated(std::uint32_t itemData) override;
 
-// Reloads the folder table and puts one item per folder under `mailRoot`.
-void LoadFolderItems(HTREEITEM mailRoot);
+    // The kind of an item, from its data and that of its parent and
+    // grandparent.
+    app::TreeItemKind ClassifyTreeItem(HTREEITEM item) const;
+    std::uint32_t ItemData(HTREEITEM item) const;
 
-// The tree's replacement procedure: menu commands go to FolderTreeCommand.
-LRESULT CALLBACK FolderTreeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+private:
+    static LRESULT CALLBACK FolderTreeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void FolderTreeCommand(unsigned command);
+    void Fill(const app::FolderList& folders);
+    HTREEITEM Insert(HTREEITEM parent, const std::wstring& text, std::uint32_t data, int children);
+    void OpenSelected();
+    void NewFolder();
+    void DeleteSelected();
+    LRESULT OnExpanding(const NMTREEVIEWW& change);
+    LRESULT OnBeginEdit(const NMTVDISPINFOW& info);
+    LRESULT OnEndEdit(const NMTVDISPINFOW& info);
+    LRESULT OnRightClick();
+    void ApplyDeferred();
 
-// WM_NOTIFY of the main window whose sender is the tree.
-LRESULT FolderTreeNotify(NMHDR* header);
-
-// The background of an item drawn in the given state (NM_CUSTOMDRAW).
-COLORREF TreeItemBackground(UINT itemState);
+    HWND tree_ = nullptr;
+    WNDPROC previousProc_ = nullptr;
+    std::shared_ptr<app::Desktop> desktop_;
+    HTREEITEM account_ = nullptr;
+    HTREEITEM mailRoot_ = nullptr;
+    unsigned builds_ = 0;     // counts the rebuilds: an item handle of an earlier build is gone
+    bool loadAsked_ = false;  // the rebuild's expansion asked for the folders
+    bool filling_ = false;    // the tree expands what it has just filled
+    // While a label is edited the tree is not rebuilt nor refilled: what
+    // came meanwhile waits for the edit's end.
+    bool editing_ = false;
+    bool rebuildDeferred_ = false;
+    std::optional<app::FolderList> fillDeferred_;
+    // Where the folder that is being made goes, and in which build.
+    HTREEITEM newFolderParent_ = nullptr;
+    unsigned newFolderBuild_ = 0;
+};
 
 }  // namespace mainwindow

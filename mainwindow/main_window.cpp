@@ -3,61 +3,155 @@
 #include <commctrl.h>
 #include <richedit.h>
 
-#include <memory>
-
-#include "mainwindow/app_messages.h"
+#include "app/frame_protocol.h"
+#include "app/layout.h"
+#include "app/window_look.h"
 #include "mainwindow/caption_controls.h"
-#include "mainwindow/folder_refresh.h"
 #include "mainwindow/folder_tree.h"
-#include "mainwindow/frame_paint.h"
-#include "mainwindow/notice_link.h"
 #include "mainwindow/notice_pane.h"
-#include "mainwindow/pane_layout.h"
-#include "mainwindow/static_colours.h"
-#include "mainwindow/status_label.h"
 #include "mainwindow/tray_icon.h"
-#include "mainwindow/ui_globals.h"
-#include "mainwindow/window_drag.h"
-#include "mainwindow/window_size.h"
-#include "messagelist/message_list.h"
-#include "messagelist/message_page.h"
-#include "signin/app_state.h"
-#include "signin/ui_colours.h"
+#include "platform/text.h"
+#include "platform/ui_seams.h"
+#include "platform/win_handles.h"
 
 namespace mainwindow {
 
 namespace {
 constexpr char kWindowProperty[] = "MutexVantloWindow";
+constexpr int kProgramIcon = 101;
+constexpr int kCornerEllipse = 13;
+constexpr COLORREF kOuterOutline = RGB(51, 102, 204);
+constexpr COLORREF kInnerOutline = RGB(151, 102, 204);
+constexpr COLORREF kLinkText = RGB(0, 0, 238);
 
-bool RegisterMainWindowClass(HINSTANCE instance) {
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = MainWindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(101));
-    windowClass.hbrBackground = ui::BackgroundBrush();
-    windowClass.lpszClassName = kMainWindowClass;
-    return RegisterClassW(&windowClass) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-}
+// The main window and what it shows; one per run, found by its procedure.
+class MainWindow final : public app::DesktopView {
+public:
+    HWND window = nullptr;
+    HWND noticePane = nullptr;
+    CaptionControls caption;
+    FolderTree tree;
+    std::shared_ptr<app::Desktop> desktop;
+    ui::WindowDrag drag;
+    bool busy = false;
+
+    void StatusChanged(const std::string& text) override {
+        if (!caption.status) return;
+        SetWindowTextW(caption.status, platform::Utf8ToWide(text).c_str());
+        // Shown at once, also while the thread then waits for a box.
+        UpdateWindow(caption.status);
+    }
+
+    // Over the label's own text, which shows again when the label repaints.
+    void ProgressDrawn(const std::string& text) override {
+        HWND label = caption.status;
+        if (!label || text.empty()) return;
+        RECT client{};
+        GetClientRect(label, &client);
+        ui::WindowDc dc(label);
+        if (!dc.Get()) return;
+        ui::SelectedObject font(dc.Get(), GetStockObject(DEFAULT_GUI_FONT));
+        // The whole line is cleared first, so a shorter text leaves nothing of
+        // a longer one behind.
+        FillRect(dc.Get(), &client, ui::BackgroundBrush());
+        SetBkColor(dc.Get(), ui::kWindowBackground);
+        std::wstring wide = platform::Utf8ToWide(text);
+        DrawTextW(dc.Get(), wide.c_str(), static_cast<int>(wide.size()), &client, DT_TOP | DT_LEFT | DT_NOPREFIX);
+    }
+
+    // A late notice goes nowhere once the pane has gone.
+    void NoticeArrived(const std::string& text) override {
+        if (noticePane) SetWindowTextW(noticePane, platform::Utf8ToWide(text).c_str());
+    }
+
+    void ConnectionFailed(const std::string& text) override {
+        ui::ShowMessage(nullptr, platform::Utf8ToWide(text), L"Error", MB_OK);
+    }
+
+    // The pointer over the window says whether work is under way; WM_SETCURSOR
+    // keeps it so while the pointer moves.
+    void BusyChanged(bool nowBusy) override {
+        busy = nowBusy;
+        POINT pointer{};
+        if (!window || !GetCursorPos(&pointer)) return;
+        HWND under = WindowFromPoint(pointer);
+        if (under != window && !IsChild(window, under)) return;
+        if (busy || under == window)
+            SetCursor(LoadCursorW(nullptr, busy ? IDC_APPSTARTING : IDC_ARROW));
+        else
+            SendMessageW(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    }
+
+    // The first folder opened takes the right pane for good.
+    void FolderOpened(const std::string&) override {
+        if (!noticePane) return;
+        DestroyWindow(noticePane);
+        noticePane = nullptr;
+    }
+};
+
+MainWindow theWindow;
 
 LRESULT OnCreate(HWND window) {
     RECT client{};
     GetClientRect(window, &client);
-    CreateCaptionControls(window, client.right, client.bottom);
+    theWindow.caption = CreateCaptionControls(window, client.right, client.bottom);
     SetPropA(window, kWindowProperty, reinterpret_cast<HANDLE>(1));
-    mainWindow = window;
+    theWindow.window = window;
     return 0;
+}
+
+void Place(HDWP& batch, HWND control, const app::Bounds& b) {
+    if (batch && control) batch = DeferWindowPos(batch, control, nullptr, b.x, b.y, b.width, b.height, 0);
+}
+
+void OnSize(HWND window, WPARAM sizeType) {
+    if (sizeType == SIZE_MINIMIZED) {
+        // An empty client area has no room for the panes; they keep their
+        // places for the restore.
+        MinimiseToTray(window);
+        return;
+    }
+    RECT client{};
+    GetClientRect(window, &client);
+    const int w = client.right;
+    const int h = client.bottom;
+    HDWP batch = BeginDeferWindowPos(4);
+    Place(batch, theWindow.tree.Window(), app::FolderTreeBounds(w, h));
+    Place(batch, theWindow.caption.status, app::StatusLabelBounds(w, h));
+    Place(batch, theWindow.noticePane, app::NoticePaneBounds(w, h));
+    if (batch) EndDeferWindowPos(batch);
+    // Panes of other views place themselves.
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        SendMessageW(child, ui::kFrameResized, static_cast<WPARAM>(w), static_cast<LPARAM>(h));
+}
+
+void OnPaint(HWND window) {
+    RECT client{};
+    GetClientRect(window, &client);
+    ui::SetRoundRegion(window, kCornerEllipse);
+    ui::PaintScope paint(window);
+    ui::DrawDoubleOutline(paint.Dc(), client.right, client.bottom, kOuterOutline, kInnerOutline);
 }
 
 LRESULT OnNotify(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* header = reinterpret_cast<NMHDR*>(lParam);
-    if (folderTree && header->hwndFrom == folderTree) return FolderTreeNotify(header);
-    if (messagelist::messageListWindow && header->hwndFrom == messagelist::messageListWindow)
-        return messagelist::MessageListNotify(window, message, wParam, lParam);
-    if (header->code == EN_LINK && noticePane && header->hwndFrom == noticePane) {
+    if (header->hwndFrom && header->hwndFrom == theWindow.tree.Window()) return theWindow.tree.FolderTreeNotify(header);
+    if (header->hwndFrom && header->hwndFrom == theWindow.noticePane) {
         const auto* link = reinterpret_cast<ENLINK*>(lParam);
-        if (link->msg == WM_LBUTTONDOWN) OpenNoticeLink(noticePane, *link);
+        if (header->code == EN_LINK && link->msg == WM_LBUTTONDOWN) OpenNoticeLink(theWindow.noticePane, *link);
+        return DefWindowProcW(window, message, wParam, lParam);
     }
+    // A pane of another view answers for itself.
+    if (header->hwndFrom && IsChild(window, header->hwndFrom))
+        return SendMessageW(header->hwndFrom, ui::kReflectedNotify, wParam, lParam);
     return DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT OnCtlColorStatic(HDC dc, HWND control) {
+    HBRUSH brush = ui::PaintControlBackground(dc);
+    if (control && GetPropW(control, ui::kLinkTextProperty)) SetTextColor(dc, kLinkText);
+    return reinterpret_cast<LRESULT>(brush);
 }
 
 void OnClose(HWND window) {
@@ -70,71 +164,65 @@ void OnDestroy(HWND window) {
     PostQuitMessage(0);
 }
 
-// The children are gone with the window: none of their handles may be
-// used again.
-void ForgetWindows() {
-    mainWindow = nullptr;
-    folderTree = nullptr;
-    accountItem = mailRootItem = nullptr;
-    noticePane = nullptr;
-    statusLabel = nullptr;
-    caption = CaptionControls();
-    messagelist::ForgetMessageListArea();
-}
-
-void OnMessagePage(LPARAM posted) {
-    std::unique_ptr<messagelist::MessagePage> page(reinterpret_cast<messagelist::MessagePage*>(posted));
-    messagelist::AdoptMessagePage(ui::TheSession(), std::move(page), CurrentFolderId());
-}
-}  // namespace
-
-int CreateMainWindowIn(HINSTANCE instance) {
-    ui::InitialiseCommonControls();
-    RegisterMainWindowClass(instance);
-    WindowPlacement placement = MainWindowPlacement(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-    treePaneWidth = kTreePaneWidth;
-    LoadLibraryW(L"RICHED32.DLL");  // rich edit 1.0, for the notice pane; kept for the run
-    HWND window = CreateWindowExW(0, kMainWindowClass, L"Vantlo", WS_POPUP | WS_VISIBLE | WS_SYSMENU | WS_MINIMIZEBOX,
-                                  placement.x, placement.y, placement.width, placement.height, nullptr, nullptr,
-                                  instance, nullptr);
-    if (!window) return 0;
-    CreateNoticePane(ui::TheSession());
-    CreateFolderTree();
-    return 0;
+// The children are gone with the window: none of their handles may be used
+// again, and the desktop tells this window nothing more.
+void OnNcDestroy() {
+    if (theWindow.desktop) theWindow.desktop->RemoveView(theWindow);
+    theWindow.tree.Forget();
+    theWindow.desktop.reset();
+    theWindow.window = theWindow.noticePane = nullptr;
+    theWindow.caption = CaptionControls();
+    theWindow.busy = false;
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE: return OnCreate(window);
-    case WM_SIZE: OnMainWindowSize(window, wParam); break;
-    case WM_PAINT:
-        if (window != mainWindow) break;
-        PaintMainWindowFrame(window);
-        return 0;
-    case WM_LBUTTONDOWN: OnDragButtonDown(window, lParam); break;
-    case WM_MOUSEMOVE: OnDragMouseMove(window, wParam, lParam); break;
-    case WM_LBUTTONUP: OnDragButtonUp(); break;
-    case WM_COMMAND: OnCaptionCommand(window, wParam, lParam); break;
+    case WM_SIZE: OnSize(window, wParam); break;
+    case WM_PAINT: OnPaint(window); return 0;
+    case WM_SETCURSOR:
+        if (!theWindow.busy) break;
+        SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
+        return TRUE;
+    case WM_LBUTTONDOWN: theWindow.drag.ButtonDown(window, lParam); break;
+    case WM_MOUSEMOVE: theWindow.drag.MouseMove(window, wParam, lParam); break;
+    case WM_LBUTTONUP: theWindow.drag.ButtonUp(); break;
+    case WM_COMMAND: OnCaptionCommand(window, theWindow.caption, wParam, lParam); break;
     case WM_NOTIFY: return OnNotify(window, message, wParam, lParam);
     case WM_CTLCOLORSTATIC: return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_CLOSE: OnClose(window); return 0;
     case WM_DESTROY: OnDestroy(window); break;
-    case WM_NCDESTROY: ForgetWindows(); break;
+    case WM_NCDESTROY: OnNcDestroy(); break;
     case WM_TRAYICON: OnTrayIcon(window, lParam); break;
-    case kMessagePageMessage: OnMessagePage(lParam); return 0;
-    case kNoticeTextMessage: OnNoticeText(lParam); return 0;
-    case kStatusTextMessage: OnStatusText(lParam); return 0;
-    case kFolderTreeRebuildMessage: OnFolderTreeRebuild(); return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
+bool RegisterMainWindowClass(HINSTANCE instance) {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = MainWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kProgramIcon));
+    windowClass.hbrBackground = ui::BackgroundBrush();
+    windowClass.lpszClassName = kMainWindowClass;
+    return RegisterClassW(&windowClass) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+}  // namespace
+
+HWND CreateMainWindow(HINSTANCE instance, std::shared_ptr<app::Desktop> desktop) {
+    if (!desktop || theWindow.window) return nullptr;
+    RegisterMainWindowClass(instance);
+    app::Bounds b = app::MainWindowBounds(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    LoadLibraryW(L"RICHED32.DLL");  // rich edit 1.0, for the notice pane; kept for the run
+    HWND window = CreateWindowExW(0, kMainWindowClass, L"Vantlo", WS_POPUP | WS_VISIBLE | WS_SYSMENU | WS_MINIMIZEBOX,
+                                  b.x, b.y, b.width, b.height, nullptr, nullptr, instance, nullptr);
+    if (!window) return nullptr;
+    theWindow.desktop = desktop;
+    desktop->AddView(theWindow);
+    theWindow.noticePane = CreateNoticePane(window);
+    desktop->FetchNotice();
+    theWindow.tree.CreateFolderTree(window, desktop);
+    return window;
+}
+
 }  // namespace mainwindow
-
-int CreateMainWindow(HINSTANCE instance) {
-    return mainwindow::CreateMainWindowIn(instance);
-}
-
-HWND MainWindowHandle() {
-    return mainwindow::mainWindow;
-}

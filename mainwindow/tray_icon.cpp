@@ -1,19 +1,18 @@
 #include "mainwindow/tray_icon.h"
 
+#include <shellapi.h>
+
 #include <cwchar>
 
 namespace mainwindow {
 
 namespace {
+constexpr UINT kTrayIconId = 101;
+constexpr int kProgramIcon = 101;
 bool trayIconShown = false;
-NotifyIconCall notifyIconCall;
 
-BOOL NotifyIcon(DWORD action, NOTIFYICONDATAW* record) {
-    if (notifyIconCall) return notifyIconCall(action, record);
-    return Shell_NotifyIconW(action, record);
-}
-}  // namespace
-
+// The record the icon is added with: window, identifier 101, callback
+// WM_TRAYICON, the program's icon and the tooltip "Vantlo".
 NOTIFYICONDATAW TrayIconRecord(HWND window) {
     NOTIFYICONDATAW nid{};
     nid.cbSize = sizeof(nid);
@@ -21,16 +20,17 @@ NOTIFYICONDATAW TrayIconRecord(HWND window) {
     nid.uID = kTrayIconId;
     nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     nid.uCallbackMessage = WM_TRAYICON;
-    nid.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(101));
+    nid.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kProgramIcon));
     std::wcsncpy(nid.szTip, L"Vantlo", sizeof(nid.szTip) / sizeof(nid.szTip[0]) - 1);
     return nid;
 }
+}  // namespace
 
 void MinimiseToTray(HWND window) {
     // One icon, however often the window is minimised.
     if (!trayIconShown) {
         NOTIFYICONDATAW nid = TrayIconRecord(window);
-        trayIconShown = NotifyIcon(NIM_ADD, &nid) != FALSE;
+        trayIconShown = Shell_NotifyIconW(NIM_ADD, &nid) != FALSE;
     }
     // Without an icon there would be no way back to a hidden window: it
     // stays minimised in the ordinary way instead.
@@ -53,16 +53,8 @@ void RemoveTrayIcon(HWND window) {
     nid.uID = kTrayIconId;
     nid.uFlags = NIF_MESSAGE;
     nid.uCallbackMessage = WM_TRAYICON;
-    NotifyIcon(NIM_DELETE, &nid);
+    Shell_NotifyIconW(NIM_DELETE, &nid);
     trayIconShown = false;
-}
-
-bool TrayIconShown() {
-    return trayIconShown;
-}
-
-void SetNotifyIconCall(NotifyIconCall call) {
-    notifyIconCall = std::move(call);
 }
 
 }  // namespace mainwindow

@@ -3,19 +3,10 @@
 
 #include <windows.h>
 
-#include <shellapi.h>
-
-#include <functional>
-
 namespace mainwindow {
 
-// The icon's callback message and identifier.
+// The icon's callback message.
 constexpr UINT WM_TRAYICON = WM_USER + 419;
-constexpr UINT kTrayIconId = 101;
-
-// The record with which the icon is added: window, identifier 101, callback
-// WM_TRAYICON, icon resource 101 and the tooltip "Vantlo".
-NOTIFYICONDATAW TrayIconRecord(HWND window);
 
 // Hides the window and adds the icon, unless it is there already.
 void MinimiseToTray(HWND window);
@@ -25,12 +16,5 @@ void OnTrayIcon(HWND window, LPARAM mouseMessage);
 
 // Removes the icon, if it is there (on WM_CLOSE).
 void RemoveTrayIcon(HWND window);
-
-// True while the icon is in the notification area.
-bool TrayIconShown();
-
-// The call to the shell; tests replace it to watch the icons come and go.
-using NotifyIconCall = std::function<BOOL(DWORD action, NOTIFYICONDATAW* record)>;
-void SetNotifyIconCall(NotifyIconCall call);
 
 }  // namespace mainwindow

@@ -19,23 +19,60 @@ std::wstring ToWide(UINT codePage, const std::string& text) {
 
 std::string FromWide(UINT codePage, const std::wstring& text) {
     if (text.empty()) return {};
-    int length = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                     nullptr, nullptr);
+    int length =
+        WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     if (length <= 0) return {};
     std::string out(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), length, nullptr,
-                        nullptr);
+    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), length, nullptr, nullptr);
     return out;
 }
 }  // namespace
 
-std::wstring Utf8ToWide(const std::string& utf8) { return ToWide(CP_UTF8, utf8); }
-std::string WideToUtf8(const std::wstring& wide) { return FromWide(CP_UTF8, wide); }
-std::wstring AnsiToWide(const std::string& ansi) { return ToWide(CP_ACP, ansi); }
-std::string WideToAnsi(const std::wstring& wide) { return FromWide(CP_ACP, wide); }
-std::string AnsiToUtf8(const std::string& ansi) { return WideToUtf8(AnsiToWide(ansi)); }
+std::wstring Utf8ToWide(const std::string& utf8) {
+    return ToWide(CP_UTF8, utf8);
+}
+std::string WideToUtf8(const std::wstring& wide) {
+    return FromWide(CP_UTF8, wide);
+}
+std::wstring AnsiToWide(const std::string& ansi) {
+    return ToWide(CP_ACP, ansi);
+}
+std::string WideToAnsi(const std::wstring& wide) {
+    return FromWide(CP_ACP, wide);
+}
+std::string AnsiToUtf8(const std::string& ansi) {
+    return WideToUtf8(AnsiToWide(ansi));
+}
+
+std::wstring CutWide(std::wstring_view text, std::size_t maxUnits) {
+    if (text.size() <= maxUnits) return std::wstring(text);
+    std::size_t length = maxUnits;
+    if (length > 0 && text[length - 1] >= 0xD800 && text[length - 1] <= 0xDBFF) --length;
+    return std::wstring(text.substr(0, length));
+}
+
+std::string CutAnsi(std::string_view text, std::size_t maxBytes) {
+    if (text.size() <= maxBytes) return std::string(text);
+    std::size_t kept = 0;
+    while (kept < text.size()) {
+        std::size_t step = IsDBCSLeadByteEx(CP_ACP, static_cast<BYTE>(text[kept])) ? 2 : 1;
+        if (kept + step > maxBytes) break;
+        kept += step;
+    }
+    return std::string(text.substr(0, kept));
+}
 #else
-std::string AnsiToUtf8(const std::string& ansi) { return ansi; }
+std::string AnsiToUtf8(const std::string& ansi) {
+    return ansi;
+}
 #endif
+
+std::string CutUtf8(std::string_view text, std::size_t maxBytes) {
+    if (text.size() <= maxBytes) return std::string(text);
+    std::size_t end = maxBytes;
+    // Step back over continuation bytes to the start of the cut character.
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    return std::string(text.substr(0, end));
+}
 
 }  // namespace platform

@@ -62,7 +62,7 @@ FileDialogHook SetFileDialogHook(FileDialogHook hook);
 
 // The system dialog (GetOpenFileNameW / GetSaveFileNameW) with a buffer of
 // 260 UTF-16 units, or the hook. A proposed name that does not fit the
-// buffer is cut to 259 units.
+// buffer is cut to 259 units, never inside a surrogate pair.
 std::optional<std::wstring> AskFileName(const FileDialogRequest& request);
 
 constexpr std::size_t kFileNameCapacity = 260;

@@ -3,9 +3,10 @@
 #include <commdlg.h>
 #include <shellapi.h>
 
-#include <algorithm>
 #include <mutex>
 #include <vector>
+
+#include "platform/text.h"
 
 namespace ui {
 namespace {
@@ -42,7 +43,8 @@ std::optional<std::wstring> SystemFileDialog(const FileDialogRequest& request) {
     // The filter is a list of zero-terminated pairs ended by an empty text.
     static const wchar_t kFilter[] = L"All Files\0*.*\0";
     std::vector<wchar_t> name(kFileNameCapacity, L'\0');
-    request.proposedName.copy(name.data(), std::min(request.proposedName.size(), kFileNameCapacity - 1));
+    std::wstring proposed = platform::CutWide(request.proposedName, kFileNameCapacity - 1);
+    proposed.copy(name.data(), proposed.size());
 
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;

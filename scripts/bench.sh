@@ -300,3 +300,22 @@ echo "vantlo-cli over TLS ($tls_address) beside plain HTTP ($address), median of
 printf '%-34s %16s %16s %10s\n' "figure" "TLS" "plain" "TLS/plain"
 printf '%s\n' "${tls_rows[@]}"
 echo "targets: TLS throughput at least 0.7x plain; peak memory under 16 MiB"
+
+# --- IMAP beside the webmail --------------------------------------------------------
+# A 256 MiB put in 32 MiB parts and its verified get through the catalog
+# into a throwaway Dovecot over TLS (one run), beside the webmail figures
+# above. Skipped where dovecot is not installed.
+if [ -x "$build/imap/vantlo-imap-bench" ]; then
+  make_file 256 "imap-256-MiB.bin"
+  echo
+  echo "the catalog over IMAP (a local Dovecot over TLS), one run"
+  set +e
+  IMAP_BENCH=$build/imap/vantlo-imap-bench IMAP_FILE=$work/imap-256-MiB.bin \
+    python3 "$root/tests/imap/dovecot_fixture.py" -- bash -c \
+    'VANTLO_IMAP_ACCOUNT=$VANTLO_DOVECOT_USER VANTLO_PASSWORD=$VANTLO_DOVECOT_PASSWORD "$IMAP_BENCH" \
+       "imaps://127.0.0.1:$(sed -n "s/^imaps //p" "$VANTLO_DOVECOT/ports")" "$VANTLO_DOVECOT/ca.pem" "$IMAP_FILE"'
+  status=$?
+  set -e
+  [ "$status" -eq 0 ] || [ "$status" -eq 77 ] || { echo "bench: the IMAP figures failed" >&2; exit 1; }
+  echo "targets: peak memory under 16 MiB"
+fi

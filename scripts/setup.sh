@@ -14,6 +14,7 @@ packages=(
   clang libclang-rt-14-dev
   curl time procps python3 locales
   zlib1g-dev libz-mingw-w64-dev
+  dovecot-imapd
 )
 
 # Wine takes the ANSI code page and the conversion of file names from the

@@ -48,11 +48,9 @@ struct Session {
     Scheme hostScheme = Scheme::Http;
     std::string uploadRequest;  // request head of the latest upload
 
-    // In the desktop program both tables belong to the user-interface
-    // thread: the messageTable is refilled there only, clear + list + fill
-    // under messagelist::messageTableLock (messagelist/message_page.h), and
-    // workers hand over pages of their own; the folderTable is reloaded
-    // under mainwindow::folderLock (mainwindow/ui_globals.h).
+    // The desktop program leaves the messageTable empty (its workers list
+    // into tables of their own and hand copies over, app/model.h) and fills
+    // the folderTable on its one session lane only.
     MessageTable messageTable;
     FolderTable folderTable;
 

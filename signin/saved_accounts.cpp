@@ -1,6 +1,8 @@
 #include "signin/saved_accounts.h"
 
-#include "signin/ansi_text.h"
+#include <cstring>
+
+#include "platform/text.h"
 #include "signin/password_protection.h"
 #include "signin/registry_key.h"
 
@@ -16,6 +18,23 @@ constexpr std::size_t kStoredTextMax = kStoredTextCapacity - 1;
 const std::string kUnnamed;  // the unnamed (default) value
 
 constexpr REGSAM kReadWrite = KEY_READ | KEY_WRITE;
+
+// Equal without regard to case, as the registry compares names.
+bool EqualNoCase(const std::string& a, const std::string& b) {
+    if (a.empty() || b.empty()) return a.empty() && b.empty();
+    std::wstring wideA = platform::AnsiToWide(a);
+    std::wstring wideB = platform::AnsiToWide(b);
+    return CompareStringOrdinal(wideA.c_str(), static_cast<int>(wideA.size()), wideB.c_str(),
+                                static_cast<int>(wideB.size()), TRUE) == CSTR_EQUAL;
+}
+
+// Zero-fills the password out buffer and copies as much of the password as
+// fits before the final zero, never splitting a double-byte character.
+void CopyPassword(char (&out)[kPasswordOutCapacity], const std::string& text) {
+    std::memset(out, 0, kPasswordOutCapacity);
+    std::string cut = platform::CutAnsi(text, kPasswordOutCapacity - 1);
+    std::memcpy(out, cut.data(), cut.size());
+}
 
 enum class PasswordState {
     Ok,
@@ -132,15 +151,6 @@ std::optional<std::string> FirstRememberedAccount(HKEY key) {
 
 }  // namespace
 
-const char* StoreStatusText(StoreStatus status) {
-    switch (status) {
-    case StoreStatus::Read: return "saved accounts read";
-    case StoreStatus::CannotOpen: return "the saved accounts cannot be opened";
-    case StoreStatus::NoAccountKey: return "no account has been remembered";
-    }
-    return "unknown store status";
-}
-
 StoreStatus LoadSavedAccounts(std::vector<std::string>& names, char (&passwordOut)[kPasswordOutCapacity]) {
     RegistryKey key;
     LONG opened = OpenForReading(key);
@@ -160,7 +170,7 @@ StoreStatus LoadSavedAccounts(std::vector<std::string>& names, char (&passwordOu
         StoredPassword password = DecodePassword(value);
         if (password.state == PasswordState::TooLong) continue;
         if (last && EqualNoCase(name, *last)) {
-            CopyToBuffer(passwordOut, password.text);
+            CopyPassword(passwordOut, password.text);
             continue;
         }
         names.push_back(name);
@@ -174,7 +184,7 @@ StoreStatus LookUpSavedPassword(const std::string& account, char (&passwordOut)[
     if (opened == ERROR_FILE_NOT_FOUND) return StoreStatus::NoAccountKey;
     if (opened != ERROR_SUCCESS) return StoreStatus::CannotOpen;
     StoredPassword password = account.empty() ? StoredPassword{} : ReadPassword(key.Get(), account);
-    CopyToBuffer(passwordOut, password.text);
+    CopyPassword(passwordOut, password.text);
     return StoreStatus::Read;
 }
 

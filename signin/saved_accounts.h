@@ -52,8 +52,6 @@ enum class StoreStatus : int {
     NoAccountKey = 2,  // nothing has ever been remembered
 };
 
-const char* StoreStatusText(StoreStatus status);
-
 // The two check boxes of the sign-in window.
 struct SignInOptions {
     bool remember = false;  // "记住密码"

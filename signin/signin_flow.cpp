@@ -1,64 +1,74 @@
 #include "signin/signin_flow.h"
 
-#include "mainwindow/folder_refresh.h"
-#include "mainwindow/main_window.h"
+#include "app/app.h"
+#include "app/texts.h"
 #include "platform/text.h"
 #include "platform/ui_seams.h"
 #include "session/provider_directory.h"
-#include "session/signin.h"
-#include "signin/app_state.h"
 #include "signin/saved_accounts.h"
 #include "signin/signin_state.h"
 
 namespace signin {
 namespace {
-UINT_PTR folderRefreshTimer = 0;
-}  // namespace
 
-std::wstring UnsupportedDomainText() {
-    std::wstring text = L"不支持此邮件服务提供商或者格式不正确\r\n您应输入如下格式: ";
-    for (int entry = 1; entry <= session::kEntryCount; ++entry) {
-        if (entry > 1) text += L"\r\n";
-        text += platform::AnsiToWide(session::EntryByNumber(entry)->exampleAddress);
-    }
-    return text;
+constexpr wchar_t kNoticeCaption[] = L"提示";
+constexpr wchar_t kSignInFailedText[] = L"密码不正确或用户不存在";
+
+// Numbers every attempt of the run, so the late answer of a stalled
+// provider to an earlier window's attempt is told apart.
+unsigned attempts = 0;
+
+void SignInRefused(const SignInControls& c) {
+    ui::ShowMessage(c.window, kSignInFailedText, kNoticeCaption, MB_OK);
+    SetWindowTextW(c.passwordBox, L"");
+    SetInputsReadOnly(c, false);
+    SetFocus(c.passwordBox);
 }
 
-UINT_PTR FolderRefreshTimerId() {
-    return folderRefreshTimer;
-}
-
-int TrySignIn(const std::string& password, int entry, const std::string& account) {
+void SignInEnded(unsigned attempt, const std::string& account, const std::string& password,
+                 const app::SignInOutcome& outcome) {
     SignInWindowState& s = TheSignInWindow();
+    if (attempt != s.attempt || !IsWindow(s.controls.window)) return;  // the window went meanwhile
+    s.signingIn = false;
     const SignInControls& c = s.controls;
-    // Runs on the user-interface thread; every wait of the exchange is
-    // bounded by the session's limits.
-    if (session::SignIn(ui::TheSession(), account, entry, password) != session::SignInResult::Ok) {
-        ui::ShowMessage(c.window, kSignInFailedText, kNoticeCaption, MB_OK);
-        SetWindowTextW(c.passwordBox, L"");
-        SetInputsReadOnly(c, false);
-        SetFocus(c.passwordBox);
-        return 1;
+    // The same answer for every failure, whether the password was refused
+    // or the provider could not be reached.
+    if (outcome.result != session::SignInResult::Ok) {
+        SignInRefused(c);
+        return;
     }
     s.signInSucceeded = true;
     ShowWindow(c.window, SW_HIDE);
-    // A thread timer: the system picks the id it returns.
-    folderRefreshTimer = SetTimer(nullptr, kFolderRefreshTimerId, kFolderRefreshPeriodMs, FolderRefreshTimerProc);
-    return 0;
+    SaveAccount(password, account, CheckedOptions(c));
+    if (s.onSignedIn) s.onSignedIn(outcome.session);
+    DestroyWindow(c.window);
 }
 
-int CheckDomainAndSignIn(const std::string& account, const std::string& password) {
-    const SignInControls& c = TheSignInWindow().controls;
+}  // namespace
+
+void CheckDomainAndSignIn(const std::string& account, const std::string& password) {
+    SignInWindowState& s = TheSignInWindow();
+    const SignInControls& c = s.controls;
+    if (s.signingIn) return;
     int entry = session::EntryForAccount(account);
-    SetInputsReadOnly(c, false);
     if (entry == 0) {
-        ui::ShowMessage(c.window, UnsupportedDomainText(), kNoticeCaption, MB_OK);
-        return 1;
+        SetInputsReadOnly(c, false);
+        ui::ShowMessage(c.window, platform::Utf8ToWide(app::UnsupportedDomainText()), kNoticeCaption, MB_OK);
+        return;
     }
-    if (TrySignIn(password, entry, account) != 0) return 1;
-    SaveAccount(password, account, CheckedOptions(c));
-    CreateMainWindow(ui::ModuleInstance());
-    return 0;
+    unsigned attempt = s.attempt = ++attempts;
+    s.signingIn = true;
+    bool started = app::SignInAsync(
+        account, entry, password,
+        [attempt, account, password](const app::SignInOutcome& o) { SignInEnded(attempt, account, password, o); });
+    if (!started) {
+        s.signingIn = false;
+        SignInRefused(c);
+    }
+}
+
+bool SignInRunning() {
+    return TheSignInWindow().signingIn;
 }
 
 }  // namespace signin

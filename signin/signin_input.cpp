@@ -4,11 +4,9 @@
 #include <vector>
 
 #include "platform/text.h"
-#include "signin/ansi_text.h"
 #include "signin/saved_accounts.h"
 #include "signin/signin_flow.h"
 #include "signin/signin_state.h"
-#include "signin/ui_colours.h"
 
 namespace signin {
 namespace {
@@ -29,6 +27,14 @@ std::wstring WindowTextWide(HWND window) {
     return std::wstring(text.data());
 }
 
+// The window's text in the ANSI code page: at most maxUnits UTF-16 units
+// are taken, and the result is cut to maxBytes.
+std::string WindowTextAnsi(HWND window, std::size_t maxUnits, std::size_t maxBytes) {
+    std::wstring wide = WindowTextWide(window);
+    if (wide.size() > maxUnits) wide.resize(maxUnits);
+    return platform::CutAnsi(platform::WideToAnsi(wide), maxBytes);
+}
+
 void SetPasswordText(const SignInControls& c, const std::string& ansi) {
     SetWindowTextW(c.passwordBox, platform::AnsiToWide(ansi).c_str());
 }
@@ -36,7 +42,7 @@ void SetPasswordText(const SignInControls& c, const std::string& ansi) {
 // The account the password box belongs to: the chosen item, else the text.
 std::string CurrentAccount(const SignInControls& c) {
     LRESULT index = SendMessageW(c.accountBox, CB_GETCURSEL, 0, 0);
-    if (index != CB_ERR) return CutAnsi(platform::WideToAnsi(ItemText(c.accountBox, index)), kAccountTextMax);
+    if (index != CB_ERR) return platform::CutAnsi(platform::WideToAnsi(ItemText(c.accountBox, index)), kAccountTextMax);
     return WindowTextAnsi(c.accountBox, kAnyLength, kAccountTextMax);
 }
 
@@ -61,35 +67,27 @@ void OnAccountEnter(const SignInControls& c) {
 // An account was chosen in the drop-down list.
 void OnAccountChosen(const SignInControls& c) {
     LRESULT index = SendMessageW(c.accountBox, CB_GETCURSEL, 0, 0);
-    std::string account =
-        index == CB_ERR ? std::string() : CutAnsi(platform::WideToAnsi(ItemText(c.accountBox, index)), kAccountTextMax);
+    std::string account = index == CB_ERR
+                              ? std::string()
+                              : platform::CutAnsi(platform::WideToAnsi(ItemText(c.accountBox, index)), kAccountTextMax);
     SetPasswordText(c, ReadSavedPassword(account));
 }
 
-// Enter in the password box signs in. True when the sign-in window is gone.
-bool OnPasswordEnter(const SignInControls& c) {
+// Enter in the password box signs in.
+void OnPasswordEnter(const SignInControls& c) {
+    if (SignInRunning()) return;
     SetInputsReadOnly(c, true);
-    std::string account = WindowTextAnsi(c.accountBox, kTypedUnitsMax, kAccountTextMax);
-    std::string password = WindowTextAnsi(c.passwordBox, kTypedUnitsMax, kPasswordTextMax);
-    if (CheckDomainAndSignIn(account, password) != 0) return false;
-    SignInOptions boxes = CheckedOptions(c);
-    if (boxes.remember)
-        SaveAccount(password, account, boxes);
-    else
-        ForgetAccount(account);
-    DestroyWindow(c.window);
-    return true;
+    CheckDomainAndSignIn(WindowTextAnsi(c.accountBox, kTypedUnitsMax, kAccountTextMax),
+                         WindowTextAnsi(c.passwordBox, kTypedUnitsMax, kPasswordTextMax));
 }
 
-// The sign-in button was clicked. True when the sign-in window is gone.
-bool OnSignInButton(const SignInControls& c) {
+// The sign-in button was clicked.
+void OnSignInButton(const SignInControls& c) {
     ReleaseCapture();
+    if (SignInRunning()) return;
     SetInputsReadOnly(c, true);
-    std::string account = WindowTextAnsi(c.accountBox, kAnyLength, kAccountTextMax);
-    std::string password = WindowTextAnsi(c.passwordBox, kAnyLength, kButtonPasswordTextMax);
-    if (CheckDomainAndSignIn(account, password) != 0) return false;
-    DestroyWindow(c.window);
-    return true;
+    CheckDomainAndSignIn(WindowTextAnsi(c.accountBox, kAnyLength, kAccountTextMax),
+                         WindowTextAnsi(c.passwordBox, kAnyLength, kButtonPasswordTextMax));
 }
 
 WNDPROC OwnProcOf(const SignInWindowState& s, HWND window) {
@@ -105,9 +103,8 @@ LRESULT CALLBACK SignInGroupProc(HWND group, UINT message, WPARAM wParam, LPARAM
     WNDPROC own = s.groupProc;
     switch (message) {
     case WM_COMMAND:
-        if (reinterpret_cast<HWND>(lParam) == s.controls.signInButton && HIWORD(wParam) == BN_CLICKED &&
-            OnSignInButton(s.controls))
-            return 0;  // the box went with the window
+        if (reinterpret_cast<HWND>(lParam) == s.controls.signInButton && HIWORD(wParam) == BN_CLICKED)
+            OnSignInButton(s.controls);
         break;
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORSTATIC: return reinterpret_cast<LRESULT>(ui::PaintControlBackground(reinterpret_cast<HDC>(wParam)));
@@ -121,7 +118,7 @@ LRESULT CALLBACK SignInInputProc(HWND window, UINT message, WPARAM wParam, LPARA
     WNDPROC own = OwnProcOf(s, window);
     if (window == c.passwordBox) {
         if (message == WM_SETFOCUS && GetFocus() == window) OnPasswordFocus(c);
-        if (message == WM_CHAR && wParam == VK_RETURN && OnPasswordEnter(c)) return 0;
+        if (message == WM_CHAR && wParam == VK_RETURN) OnPasswordEnter(c);
     } else if (window == c.accountEdit) {
         if (message == WM_CHAR && wParam == VK_TAB) SetFocus(c.passwordBox);
         if (message == WM_CHAR && wParam == VK_RETURN) OnAccountEnter(c);

@@ -4,8 +4,8 @@
 #include <initializer_list>
 
 #include "platform/ui_seams.h"
+#include "platform/win_handles.h"
 #include "session/provider_directory.h"
-#include "signin/gdi_owners.h"
 #include "signin/signin_menus.h"
 #include "signin/signin_state.h"
 
@@ -19,8 +19,8 @@ struct MenuItem {
 
 // Built anew each time; shown at the label's bottom-left corner.
 void TrackLabelMenu(HWND label, HWND owner, std::initializer_list<MenuItem> items) {
-    ui::PopupMenu menu;
-    if (!menu.Get()) return;
+    ui::Menu menu = ui::Menu::Popup();
+    if (!menu) return;
     for (const MenuItem& item : items) AppendMenuW(menu.Get(), MF_STRING, item.command, item.text);
     RECT client{};
     GetClientRect(label, &client);

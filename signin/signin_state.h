@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "app/window_look.h"
 #include "signin/saved_accounts.h"
 #include "signin/signin_window.h"
 
@@ -11,6 +12,7 @@ namespace signin {
 
 struct SignInWindowState {
     SignInControls controls;
+    SignedIn onSignedIn;
     // Procedures of the controls before they were replaced; every message
     // ends up in them.
     WNDPROC helpLabelProc = nullptr;
@@ -18,11 +20,16 @@ struct SignInWindowState {
     WNDPROC accountBoxProc = nullptr;
     WNDPROC accountEditProc = nullptr;
     WNDPROC passwordBoxProc = nullptr;
-    POINT grabPoint{};  // client position of the last left-button press
+    ui::WindowDrag drag;
+    bool signingIn = false;  // a sign-in exchange runs
+    unsigned attempt = 0;    // the running (or last) sign-in's number
     bool signInSucceeded = false;
 };
 
 SignInWindowState& TheSignInWindow();
+
+// signin_window.cpp
+LRESULT CALLBACK SignInWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // signin_controls.cpp
 void CreateSignInControls(HWND window, SignInWindowState& state);

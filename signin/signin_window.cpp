@@ -1,13 +1,11 @@
 // The sign-in window itself: its class, creation and loop, and the messages
 // of the window (painting, dragging, the caption labels).
 #include <windows.h>
-// After windows.h: GET_X_LPARAM and GET_Y_LPARAM.
-#include <windowsx.h>
 
-#include "signin/gdi_owners.h"
+#include "app/window_look.h"
+#include "platform/win_handles.h"
+#include "signin/signin_flow.h"
 #include "signin/signin_state.h"
-#include "signin/ui_colours.h"
-#include "signin/window_outline.h"
 
 namespace signin {
 namespace {
@@ -70,17 +68,12 @@ bool OnLabelCommand(WPARAM wParam, LPARAM lParam) {
     return true;
 }
 
-void OnLeftButtonDown(HWND window, LPARAM lParam) {
-    signInWindow.grabPoint = POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-    SetCapture(window);
-}
-
-void OnMouseMove(HWND window, WPARAM wParam, LPARAM lParam) {
-    if (!(wParam & MK_LBUTTON) || GetCapture() != window) return;
-    POINT cursor{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-    ClientToScreen(window, &cursor);
-    SetWindowPos(window, nullptr, cursor.x - signInWindow.grabPoint.x, cursor.y - signInWindow.grabPoint.y, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+// While the provider answers a sign-in, the pointer says so over the
+// whole window.
+bool OnSetCursor() {
+    if (!SignInRunning()) return false;
+    SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
+    return true;
 }
 
 }  // namespace
@@ -107,15 +100,19 @@ LRESULT CALLBACK SignInWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         if (OnLabelCommand(wParam, lParam)) return 0;
         break;
     case WM_CTLCOLORSTATIC: return reinterpret_cast<LRESULT>(ui::PaintControlBackground(reinterpret_cast<HDC>(wParam)));
-    case WM_LBUTTONDOWN: OnLeftButtonDown(window, lParam); return 0;
-    case WM_MOUSEMOVE: OnMouseMove(window, wParam, lParam); return 0;
-    case WM_LBUTTONUP: ReleaseCapture(); return 0;
+    case WM_SETCURSOR:
+        if (OnSetCursor()) return TRUE;
+        break;
+    case WM_LBUTTONDOWN: signInWindow.drag.ButtonDown(window, lParam); return 0;
+    case WM_MOUSEMOVE: signInWindow.drag.MouseMove(window, wParam, lParam); return 0;
+    case WM_LBUTTONUP: signInWindow.drag.ButtonUp(); return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-HWND CreateSignInWindow(HINSTANCE instance) {
+HWND CreateSignInWindow(HINSTANCE instance, SignedIn onSignedIn) {
     signInWindow = SignInWindowState{};
+    signInWindow.onSignedIn = std::move(onSignedIn);
     RegisterSignInClass(instance);
     int x = (GetSystemMetrics(SM_CXSCREEN) - kSignInWidth) / 2;
     int y = (GetSystemMetrics(SM_CYSCREEN) - kSignInHeight) / 2;
@@ -141,8 +138,8 @@ int RunSignInLoop() {
     return signInWindow.signInSucceeded ? 0 : 1;
 }
 
-int RunSignInWindow(HINSTANCE instance) {
-    if (!CreateSignInWindow(instance)) return 1;
+int RunSignInWindow(HINSTANCE instance, SignedIn onSignedIn) {
+    if (!CreateSignInWindow(instance, std::move(onSignedIn))) return 1;
     return RunSignInLoop();
 }
 

@@ -1,10 +1,16 @@
 // The sign-in window: a small borderless, always-on-top window where the
 // user picks or types the account, enters the password and signs in. It runs
 // on the user-interface thread with its own message loop, before the main
-// window exists.
+// window exists; the sign-in exchange itself runs off that thread, so the
+// window stays responsive while the provider answers.
 #pragma once
 
 #include <windows.h>
+
+#include <functional>
+#include <memory>
+
+#include "session/session.h"
 
 namespace signin {
 
@@ -34,17 +40,19 @@ struct SignInControls {
     HWND advancedButton = nullptr;
 };
 
+// Called once an account has signed in and been saved, before the sign-in
+// window goes: the program opens its main window over the session.
+using SignedIn = std::function<void(std::shared_ptr<session::Session>)>;
+
 // Shows the sign-in window and runs its loop until the window goes away:
-// 0 after a successful sign-in (the main window exists then), 1 otherwise.
-int RunSignInWindow(HINSTANCE instance);
+// 0 after a successful sign-in, 1 otherwise.
+int RunSignInWindow(HINSTANCE instance, SignedIn onSignedIn);
 
 // The two halves of RunSignInWindow, for callers that drive the window
 // themselves (tests): create, place and fill the window; then run the loop
 // until the quit message and tell whether the sign-in succeeded.
-HWND CreateSignInWindow(HINSTANCE instance);
+HWND CreateSignInWindow(HINSTANCE instance, SignedIn onSignedIn);
 int RunSignInLoop();
-
-LRESULT CALLBACK SignInWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 const SignInControls& CurrentSignInControls();
 bool SignInSucceeded();

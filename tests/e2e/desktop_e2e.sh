@@ -6,47 +6,31 @@
 # through the save dialog, and compare the bytes. A screenshot is kept at
 # every step.
 #
-#   desktop_e2e.sh --vantlo Vantlo.exe --cli vantlo-cli.exe --provider vantlo-provider
-#                  --template-dir DIR --artifacts DIR
+#   desktop_e2e.sh VANTLO.EXE VANTLO-CLI.EXE VANTLO-PROVIDER TEMPLATE_DIR ARTIFACTS_DIR
 #
-# --cli is the Windows build of vantlo-cli, run under Wine to read the
-# provider's state. Exit code 0 when every step held.
+# VANTLO-CLI.EXE is the Windows build of vantlo-cli, run under Wine to read
+# the provider's state; TEMPLATE_DIR caches the Wine template prefix;
+# screenshots go to ARTIFACTS_DIR. Exit code 0 when every step held.
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 . "$here/../win/wine-session.sh"
 
-vantlo="" cli="" provider="" template_dir="" artifacts=""
-while [ $# -gt 0 ]; do
-    case "$1" in
-    --vantlo) vantlo=$2; shift 2 ;;
-    --cli) cli=$2; shift 2 ;;
-    --provider) provider=$2; shift 2 ;;
-    --template-dir) template_dir=$2; shift 2 ;;
-    --artifacts) artifacts=$2; shift 2 ;;
-    *) echo "desktop_e2e: unknown option $1" >&2; exit 2 ;;
-    esac
-done
-for needed in "$vantlo" "$cli" "$provider"; do
-    [ -n "$needed" ] && [ -e "$needed" ] || { echo "desktop_e2e: missing program: '$needed'" >&2; exit 2; }
-done
-[ -n "$template_dir" ] && [ -n "$artifacts" ] || { echo "desktop_e2e: --template-dir and --artifacts are needed" >&2; exit 2; }
+[ $# -eq 5 ] || { echo "usage: desktop_e2e.sh VANTLO CLI PROVIDER TEMPLATE_DIR ARTIFACTS_DIR" >&2; exit 2; }
+vantlo=$1 cli=$2 provider=$3 template_dir=$4 artifacts=$5
 
 account=demo@163.example
 password=vantlo-demo
-folder_name=工作文档
+folder_name=工作文档 target=65550  # a folder of the demo account
 step=0
 
-say() { echo "desktop_e2e: $*"; }
 fail() {
     shot "failed"
-    say "FAILED: $*" >&2
+    echo "desktop_e2e: FAILED: $*" >&2
     exit 1
 }
 shot() {  # name: the whole screen, numbered in the order taken
     step=$((step + 1))
-    local file
-    file=$(printf '%s/%02d-%s.png' "$artifacts" "$step" "$1")
-    ws_screenshot "$file" && say "screenshot $file"
+    ws_screenshot "$(printf '%s/%02d-%s.png' "$artifacts" "$step" "$1")"
 }
 
 # The first visible top-level window of that exact title and, when given, a
@@ -56,55 +40,30 @@ find_window() {  # title [size-pattern]
     local id
     for id in $(xdotool search --onlyvisible --name '.' 2>/dev/null); do
         [ "$(xdotool getwindowname "$id" 2>/dev/null)" = "$1" ] || continue
-        if [ -n "${2:-}" ]; then
-            xdotool getwindowgeometry "$id" 2>/dev/null | grep -q "Geometry: $2\$" || continue
-        fi
+        [ -z "${2:-}" ] || xdotool getwindowgeometry "$id" 2>/dev/null | grep -q "Geometry: $2\$" || continue
         echo "$id"
         return 0
     done
     return 1
 }
 
-wait_for_window() {  # title [size-pattern]: its id, within 20 seconds
-    local i id
-    for i in $(seq 200); do
-        id=$(find_window "$@") && { echo "$id"; return 0; }
-        kill -0 "$vantlo_pid" 2>/dev/null || return 1
-        sleep 0.1
-    done
-    return 1
-}
-
-wait_gone() {  # window id, within 20 seconds
+# Runs the command until it succeeds (its output passes through), at most
+# 200 times, 0.1 seconds apart.
+wait_until() {
     local i
-    for i in $(seq 200); do
-        xdotool getwindowname "$1" >/dev/null 2>&1 || return 0
-        sleep 0.1
-    done
+    for i in $(seq 200); do "$@" && return 0; sleep 0.1; done
     return 1
 }
+window_gone() { ! xdotool getwindowname "$1" >/dev/null 2>&1; }
 
 # Runs the command-line client against the same provider.
 cli_run() {
     VANTLO_PASSWORD=$password ws_run "$cli" --account "$account" "$@" 2>>"$artifacts/cli.log"
 }
 
-folder_id() {  # name
-    cli_run folders | tr -d '\r' | awk -F'\t' -v name="$1" '$2 == name { print $1 }'
-}
-
 # Message ids in the folder whose subject is exactly the name.
 ids_named() {  # folder id, subject
     cli_run ls "$1" | tr -d '\r' | awk -F'\t' -v name="$2" '$5 == name { print $1 }'
-}
-
-wait_for_message() {  # folder id, subject: within 60 seconds
-    local i
-    for i in $(seq 60); do
-        [ -n "$(ids_named "$1" "$2")" ] && return 0
-        sleep 1
-    done
-    return 1
 }
 
 # The menu of a right click at that point, then the n-th entry chosen
@@ -122,25 +81,22 @@ context_command() {  # x y n
 # confirms it.
 answer_file_dialog() {  # title, Windows path
     local dialog
-    dialog=$(wait_for_window "$1") || fail "the dialog \"$1\" did not open"
+    dialog=$(wait_until find_window "$1") || fail "the dialog \"$1\" did not open"
     sleep 0.7
     shot "$dialog_shot"
     xdotool windowactivate --sync "$dialog" 2>/dev/null
     xdotool key ctrl+a
     xdotool type --delay 20 "$2"
     xdotool key Return
-    wait_gone "$dialog" || fail "the dialog \"$1\" did not close"
+    wait_until window_gone "$dialog" || fail "the dialog \"$1\" did not close"
 }
 
 mkdir -p "$artifacts" || exit 1
 rm -f "$artifacts"/*.png "$artifacts"/cli.log
-ws_begin || exit 1
-ws_start_display || exit 1
-ws_make_prefix "$template_dir" || exit 1
+ws_begin && ws_start_display && ws_make_prefix "$template_dir" || exit 1
 ws_user_registry_text 'Software\Vantlo\UserList' @ "$account"
 ws_user_registry_text 'Software\Vantlo' bStorePwd 1
 ws_start_provider "$provider" || exit 1  # no accounts named: the demo account and its content
-say "vantlo-provider at $VANTLO_PROVIDER"
 
 # The file that travels: every byte value, in a pattern that no simple
 # mistake keeps.
@@ -151,15 +107,12 @@ python3 -c "import sys; sys.stdout.buffer.write(bytes((i * 7919 + i // 256) % 25
     fail "cannot write $upload_file"
 windows_path() { echo "Z:${1//\//\\}"; }
 
-target=$(folder_id "$folder_name")
-[ -n "$target" ] || fail "the provider has no folder $folder_name"
-say "folder $folder_name is $target"
 
 ws_run "$vantlo" >"$artifacts/vantlo.log" 2>&1 &
 vantlo_pid=$!
 
 # 1. Sign in: the account is offered; type the password into its box.
-signin=$(wait_for_window Vantlo '340x105') || fail "the sign-in window did not open"
+signin=$(wait_until find_window Vantlo '340x105') || fail "the sign-in window did not open"
 sleep 1
 shot signin
 eval "$(xdotool getwindowgeometry --shell "$signin")"
@@ -167,7 +120,7 @@ xdotool mousemove $((X + 7 + 50 + 20)) $((Y + 25 + 40 + 10)) click 1
 sleep 0.3
 xdotool type --delay 30 "$password"
 xdotool key Return
-main=$(wait_for_window Vantlo '768x576') || fail "the main window did not open"
+main=$(wait_until find_window Vantlo '768x576') || fail "the main window did not open"
 sleep 1.5
 shot signed-in
 eval "$(xdotool getwindowgeometry --shell "$main")"
@@ -185,8 +138,8 @@ shot folder-open
 menu_shot=upload-menu dialog_shot=open-dialog
 context_command $((mx + 480)) $((my + 400)) 1
 answer_file_dialog 打开 "$(windows_path "$upload_file")"
-say "uploading $upload_name into $folder_name"
-wait_for_message "$target" "$upload_name" || fail "the file did not arrive in $folder_name"
+file_arrived() { [ -n "$(ids_named "$target" "$upload_name")" ]; }
+wait_until file_arrived || fail "the file did not arrive in $folder_name"
 [ -z "$(ids_named 1 "$upload_name")" ] || fail "the file's mail stayed in the inbox"
 sleep 2  # the list is reloaded after the move
 shot uploaded
@@ -197,17 +150,13 @@ shot uploaded
 menu_shot=download-menu dialog_shot=save-dialog
 context_command $((mx + 300)) $((my + 84)) 2
 answer_file_dialog 另存为 "$(windows_path "$download_file")"
-for i in $(seq 100); do
-    [ -f "$download_file" ] && cmp -s "$upload_file" "$download_file" && break
-    sleep 0.2
-done
+downloaded() { cmp -s "$upload_file" "$download_file"; }
+wait_until downloaded || fail "the downloaded bytes differ from the uploaded ones"
 sleep 1
 shot downloaded
-cmp "$upload_file" "$download_file" || fail "the downloaded bytes differ from the uploaded ones"
-say "downloaded $(stat -c %s "$download_file") bytes, equal to the uploaded file"
 
 xdotool mousemove $((mx + 768 - 22)) $((my + 12)) click 1  # the close label "X"
-for i in $(seq 100); do kill -0 "$vantlo_pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$vantlo_pid" 2>/dev/null && fail "the program did not end after its window was closed"
-say "passed"
+ended() { ! kill -0 "$vantlo_pid" 2>/dev/null; }
+wait_until ended || fail "the program did not end after its window was closed"
+echo "desktop_e2e: passed"
 exit 0

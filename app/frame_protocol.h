@@ -1,0 +1,23 @@
+// How the main window's frame and the panes placed in it by other views
+// meet without knowing each other: the frame passes on what concerns a child
+// it did not make, and the child answers for itself.
+#pragma once
+
+#include <windows.h>
+
+namespace ui {
+
+// A WM_NOTIFY that the frame received from a child it did not make, sent
+// back to that child with the same wParam and lParam; the child's answer is
+// the frame's answer.
+constexpr UINT kReflectedNotify = WM_APP + 10;
+
+// Sent to each child of the frame after the frame has placed its own panes:
+// wParam is the client width, lParam the client height.
+constexpr UINT kFrameResized = WM_APP + 11;
+
+// A window property: the frame draws a static control that carries it in the
+// blue of a link.
+constexpr wchar_t kLinkTextProperty[] = L"VantloLinkText";
+
+}  // namespace ui

@@ -1,0 +1,54 @@
+#include "app/model.h"
+
+#include "session/cells.h"
+
+namespace app {
+
+FolderList FoldersOf(const session::FolderTable& table) {
+    FolderList folders;
+    std::size_t used = session::UsedFolderRows(table);
+    for (std::size_t i = 0; i < used; ++i) {
+        const session::FolderRow& row = table.rows[i];
+        folders.push_back(Folder{std::string(session::CellText(row.id)), std::string(session::CellText(row.name)),
+                                 std::string(session::CellText(row.messageCount)),
+                                 std::string(session::CellText(row.unreadMessageCount))});
+    }
+    return folders;
+}
+
+std::vector<Message> MessagesOf(const session::MessageTable& table) {
+    std::vector<Message> rows;
+    std::size_t used = session::UsedMessageRows(table);
+    for (std::size_t i = 0; i < used; ++i) {
+        const session::MessageRow& row = table.rows[i];
+        rows.push_back(Message{std::string(session::CellText(row.id)), std::string(session::CellText(row.size)),
+                               std::string(session::CellText(row.from)), std::string(session::CellText(row.subject)),
+                               std::string(session::CellText(row.sentDate)),
+                               std::string(session::CellText(row.receivedDate)),
+                               std::string(session::CellText(row.read)), std::string(session::CellText(row.attached))});
+    }
+    return rows;
+}
+
+std::optional<std::uint64_t> ReadFolderId(const std::string& id) {
+    if (id.empty() || id.size() > 19) return std::nullopt;
+    std::uint64_t value = 0;
+    for (char c : id) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    return value;
+}
+
+bool IsTrueInAnyCase(const std::string& cell) {
+    static const char kTrue[] = "true";
+    if (cell.size() != 4) return false;
+    for (std::size_t i = 0; i < 4; ++i) {
+        char c = cell[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != kTrue[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace app

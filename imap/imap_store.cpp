@@ -1,0 +1,612 @@
+#include "imap/imap_store.h"
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+
+#include "catalog/format_values.h"
+#include "catalog/manifest.h"
+#include "imap/body_structure.h"
+#include "imap/client.h"
+#include "imap/fetch_items.h"
+#include "imap/mime_text.h"
+#include "imap/part_message.h"
+
+namespace imap {
+namespace {
+
+using catalog::FolderInfo;
+using catalog::MailInfo;
+using catalog::MailText;
+
+constexpr std::size_t kMaxCachedStructures = 64;
+constexpr std::uint64_t kMaxTextBody = 1024 * 1024;  // more of a text body is not read
+
+std::string Upper(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+bool Contains(const Value& list, const std::string& lowerAtom) {
+    return std::any_of(list.items.begin(), list.items.end(), [&](const Value& v) { return v.Lower() == lowerAtom; });
+}
+
+// A trash by name, for servers that do not mark it (the last one is the
+// name the webmail of our domains uses).
+bool TrashByName(const std::string& id) {
+    std::string leaf = id.substr(id.find_last_of("/.") == std::string::npos ? 0 : id.find_last_of("/.") + 1);
+    for (const char* name :
+         {"TRASH", "DELETED MESSAGES", "DELETED ITEMS", "DELETED", "BIN", "\xE5\xB7\xB2\xE5\x88\xA0\xE9\x99\xA4"})
+        if (Upper(leaf) == name) return true;
+    return false;
+}
+
+Outcome CheckFolderName(const std::string& name) {
+    if (name.empty() || !catalog::IsUtf8(name) || name.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
+        return Failure(StoreCode::Refused, "not a folder name: " + name);
+    return Success();
+}
+
+struct Folder {
+    std::string raw;  // the name on the wire
+    bool system = false;
+    bool trash = false;
+};
+
+struct Cached {
+    MailStructure structure;
+    std::string subject;
+};
+
+struct Settings {
+    ServerAddress address;
+    std::string account, password, caFile;
+    StoreLimits limits;
+};
+
+class ImapStore : public catalog::MailStore {
+public:
+    explicit ImapStore(Settings settings) : settings_(std::move(settings)) {}
+
+    Outcome Ready() {
+        if (client_ && !client_->Broken()) return Success();
+        client_ = std::make_unique<Client>(settings_.limits.idleTimeoutMs);
+        selected_.clear();
+        Outcome outcome = client_->Connect(settings_.address, settings_.caFile);
+        if (outcome.Ok()) outcome = client_->SignIn(settings_.account, settings_.password);
+        if (!outcome.Ok()) client_->Close();
+        return outcome;
+    }
+
+    Outcome ListFolders(std::vector<FolderInfo>& out) override {
+        out.clear();
+        Outcome outcome = LoadFolders();
+        for (auto& [id, folder] : folders_) {
+            if (!outcome.Ok()) break;
+            FolderInfo info{id, id, 0, 0, 0, folder.system};
+            const bool size = client_->Has("STATUS=SIZE");
+            outcome = client_->Run(
+                Command("STATUS").String(folder.raw).Text(size ? " (MESSAGES UNSEEN SIZE)" : " (MESSAGES UNSEEN)"),
+                [&](const Untagged& head, ResponseReader& reader, bool& taken) {
+                    if (head.word != "STATUS") return Success();
+                    taken = true;
+                    std::vector<Value> values;
+                    Outcome read = ReadLine(reader, values);
+                    const Value& counts = values.size() > 1 ? values[1] : Value();
+                    for (std::size_t i = 0; i + 1 < counts.items.size(); i += 2) {
+                        std::uint64_t n = 0;
+                        ParseNumber(counts.items[i + 1].text, ~std::uint64_t(0) >> 1, n);
+                        const std::string key = Upper(counts.items[i].text);
+                        if (key == "MESSAGES") info.messages = n;
+                        if (key == "UNSEEN") info.unread = n;
+                        if (key == "SIZE") info.bytes = n;
+                    }
+                    return read;
+                });
+            out.push_back(info);
+        }
+        return outcome;
+    }
+
+    Outcome CreateFolder(const std::string& name, std::string& newId) override {
+        Outcome outcome = CheckFolderName(name);
+        if (outcome.Ok()) outcome = Ready();
+        if (outcome.Ok()) outcome = client_->Run(Command("CREATE").String(EncodeMailboxName(name)));
+        folders_.clear();
+        if (outcome.Ok()) newId = Upper(name) == "INBOX" ? "INBOX" : name;
+        return outcome;
+    }
+
+    Outcome RenameFolder(const std::string& folderId, const std::string& name) override {
+        Folder folder;
+        Outcome outcome = CheckFolderName(name);
+        if (outcome.Ok()) outcome = Find(folderId, folder);
+        if (outcome.Ok() && folder.system) return Failure(StoreCode::Refused, folderId + " cannot be renamed");
+        if (outcome.Ok() && selected_ == folderId) selected_.clear();
+        if (outcome.Ok()) outcome = client_->Run(Command("RENAME").String(folder.raw).String(EncodeMailboxName(name)));
+        folders_.clear();
+        return outcome;
+    }
+
+    // Only an empty folder goes: IMAP's DELETE would destroy the mails in it.
+    Outcome DeleteFolder(const std::string& folderId) override {
+        Folder folder;
+        Outcome outcome = Find(folderId, folder);
+        if (outcome.Ok() && folder.system) return Failure(StoreCode::Refused, folderId + " cannot be deleted");
+        std::uint64_t exists = 0;
+        if (outcome.Ok()) outcome = Select(folderId), exists = client_->Exists();
+        if (outcome.Ok() && exists > 0)
+            return Failure(StoreCode::Refused, folderId + " still holds " + std::to_string(exists) + " mails");
+        if (outcome.Ok() && client_->Has("UNSELECT")) outcome = client_->Run(Command("UNSELECT"));
+        selected_.clear();
+        if (outcome.Ok()) outcome = client_->Run(Command("DELETE").String(folder.raw));
+        folders_.clear();
+        return outcome;
+    }
+
+    Outcome ListMails(const std::string& folderId, std::vector<MailInfo>& mails) override {
+        mails.clear();
+        std::vector<std::uint32_t> uids;
+        Outcome outcome = Select(folderId);
+        if (outcome.Ok()) outcome = Search(Command("UID SEARCH UNDELETED"), uids);
+        if (outcome.Ok()) outcome = Describe(folderId, uids, mails);
+        return outcome;
+    }
+
+    Outcome SearchMails(const std::string& text, const std::string& folderId, std::vector<MailInfo>& mails) override {
+        mails.clear();
+        std::vector<std::string> where{folderId};
+        Outcome outcome = Ready();
+        if (outcome.Ok() && folderId.empty()) {
+            where.clear();
+            outcome = LoadFolders();
+            for (auto& [id, folder] : folders_) where.push_back(id);
+        }
+        const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
+        for (const std::string& folder : where) {
+            std::vector<std::uint32_t> uids;
+            std::vector<MailInfo> found;
+            Command search(ascii ? "UID SEARCH UNDELETED" : "UID SEARCH CHARSET UTF-8 UNDELETED");
+            if (!text.empty()) search.Text(" SUBJECT").String(text);
+            if (outcome.Ok()) outcome = Select(folder);
+            if (outcome.Ok()) outcome = Search(search, uids);
+            if (outcome.Ok()) outcome = Describe(folder, uids, found);
+            mails.insert(mails.end(), found.begin(), found.end());
+        }
+        return outcome;
+    }
+
+    Outcome ReadMailText(const std::string& mailId, MailText& mail) override {
+        mail = MailText();
+        MailRef ref;
+        Cached cached;
+        Outcome outcome = Structure(mailId, ref, cached);
+        if (!outcome.Ok()) return outcome;
+        mail.subject = cached.subject;
+        const MailStructure& structure = cached.structure;
+        const bool binary = client_->Has("BINARY");
+        std::string items, textBytes;
+        std::map<std::string, std::uint64_t> binarySizes;
+        if (structure.text >= 0)
+            items =
+                "BODY.PEEK[" + structure.leaves[structure.text].section + "]<0." + std::to_string(kMaxTextBody) + ">";
+        for (int index : structure.attachments)
+            if (binary) items += (items.empty() ? "" : " ") + ("BINARY.SIZE[" + structure.leaves[index].section + "]");
+        if (!items.empty()) {
+            outcome = FetchOne(ref, "(" + items + ")", [&](std::map<std::string, Value>& fetched) {
+                for (auto& [key, value] : fetched) {
+                    std::uint64_t size = 0;
+                    if (key.compare(0, 5, "BODY[") == 0) textBytes = value.text;
+                    if (key.compare(0, 12, "BINARY.SIZE[") == 0 &&
+                        ParseNumber(value.text, ~std::uint64_t(0) >> 2, size))
+                        binarySizes[key.substr(12, key.size() - 13)] = size;
+                }
+            });
+            if (!outcome.Ok()) return outcome;
+        }
+        if (structure.text >= 0) {
+            const BodyPart& text = structure.leaves[structure.text];
+            Coding coding = Coding::Identity;
+            std::string decoded;
+            Decoder decoder(CodingOf(text.encoding, coding) ? coding : Coding::Identity);
+            if (!decoder.Feed(textBytes.data(), textBytes.size(), decoded) || !decoder.Finish(decoded))
+                return Failure(StoreCode::Corrupt, "the text of mail " + mailId + " is not valid " + text.encoding);
+            // A charset we do not read: its UTF-8 stands, anything else becomes U+FFFD.
+            if (!ToUtf8(text.charset, decoded, mail.text)) ToUtf8("utf-8", decoded, mail.text);
+        }
+        // Without BINARY the decoded length of an encoded attachment takes a
+        // pass over it, unless the mail is ours: its manifest says it (and
+        // what reads the part checks every byte against the manifest anyway).
+        catalog::Manifest manifest;
+        std::string problem;
+        const bool described = structure.attachments.size() == 1 &&
+                               catalog::ReadManifest(mail.text, manifest, problem) == catalog::ManifestRead::Ok;
+        for (int index : structure.attachments) {
+            const BodyPart& part = structure.leaves[index];
+            std::uint64_t length = part.octets;
+            Coding coding = Coding::Identity;
+            if (binarySizes.count(part.section)) {
+                length = binarySizes[part.section];
+            } else if (described) {
+                length = manifest.partSize;
+            } else if (CodingOf(part.encoding, coding) && coding != Coding::Identity) {
+                length = 0;
+                outcome = StreamSection(ref, part, false,
+                                        [&](const char*, std::size_t size) { return length += size, true; });
+                if (!outcome.Ok()) return outcome;
+            }
+            mail.attachments.push_back({part.name, length});
+        }
+        return Success();
+    }
+
+    Outcome StorePart(const catalog::PartUpload& part, std::string& newMailId) override {
+        Folder folder;
+        std::string random, messageId, from;
+        Outcome outcome = Find(part.folderId, folder);
+        if (outcome.Ok()) outcome = catalog::NewUploadId(random);
+        if (!outcome.Ok()) return outcome;
+        if (part.subject.find_first_of("\r\n") != std::string::npos ||
+            part.attachmentName.find_first_of("\r\n") != std::string::npos)
+            return Failure(StoreCode::Refused, "a subject or name holding a line break");
+        messageId = random + "." + part.uploadId + "@vantlo.invalid";
+        const bool address = settings_.account.find('@') != std::string::npos &&
+                             std::all_of(settings_.account.begin(), settings_.account.end(),
+                                         [](char c) { return c > 0x20 && c < 0x7F && c != '<' && c != '>'; });
+        from = address ? settings_.account : "vantlo@localhost.invalid";
+        const PartMessage message = ComposePart(part, from, messageId, "=_vantlo_" + random, catalog::UtcNow());
+
+        std::ifstream source(part.source, std::ios::binary);
+        if (!source || !source.seekg(static_cast<std::streamoff>(part.offset)))
+            return Failure(StoreCode::LocalFile, "the file to store could not be read");
+        auto write = [&](Connection& connection) {
+            Outcome sent = connection.Send(message.head);
+            std::vector<char> chunk(kSendChunk);
+            for (std::uint64_t done = 0; sent.Ok() && done < part.length;) {
+                const std::size_t want =
+                    static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), part.length - done));
+                if (!source.read(chunk.data(), static_cast<std::streamsize>(want)))
+                    return Failure(StoreCode::LocalFile, "the file to store ended early");
+                sent = connection.Send(Base64Lines(chunk.data(), want));
+                done += want;
+                if (sent.Ok() && part.progress && !part.progress(done)) return Failure(StoreCode::Cancelled, "");
+            }
+            return sent.Ok() ? connection.Send(message.tail) : sent;
+        };
+        StatusResponse end;
+        outcome = client_->Run(Command("APPEND").String(folder.raw).Text(" (\\Seen)").Stream(message.Size(), write), {},
+                               &end);
+        if (!outcome.Ok()) return outcome;
+
+        MailRef ref{part.folderId, 0, 0};
+        std::uint64_t validity = 0, uid = 0;
+        const std::string code = end.code + " ";
+        const std::size_t space = code.find(' ', 10);
+        if (client_->Has("UIDPLUS") && Upper(code.substr(0, 10)) == "APPENDUID " && space != std::string::npos &&
+            ParseNumber(code.substr(10, space - 10), 0xffffffffu, validity) &&
+            ParseNumber(code.substr(space + 1, code.find(' ', space + 1) - space - 1), 0xffffffffu, uid)) {
+            ref.validity = static_cast<std::uint32_t>(validity);
+            ref.uid = static_cast<std::uint32_t>(uid);
+        } else {
+            // Without UIDPLUS our mail is the one with our random Message-ID.
+            std::vector<std::uint32_t> uids;
+            outcome = Select(part.folderId);
+            if (outcome.Ok()) outcome = Search(Command("UID SEARCH HEADER Message-ID").String(messageId), uids);
+            if (!outcome.Ok()) return outcome;
+            if (uids.empty()) return Failure(StoreCode::NotFound, "the stored mail is not in " + part.folderId);
+            ref.validity = validity_[part.folderId];
+            ref.uid = *std::max_element(uids.begin(), uids.end());
+        }
+        newMailId = MailIdOf(ref);
+        return Success();
+    }
+
+    Outcome FetchAttachment(const std::string& mailId, const catalog::ByteSink& sink) override {
+        MailRef ref;
+        Cached cached;
+        Outcome outcome = Structure(mailId, ref, cached);
+        if (!outcome.Ok()) return outcome;
+        if (cached.structure.attachments.empty())
+            return Failure(StoreCode::NotFound, "mail " + mailId + " has no attachment");
+        const BodyPart& part = cached.structure.leaves[cached.structure.attachments.front()];
+        return StreamSection(ref, part, client_->Has("BINARY"), sink);
+    }
+
+    Outcome MoveMails(const std::vector<std::string>& mailIds, const std::string& folderId) override {
+        Folder target;
+        Outcome outcome = Find(folderId, target);
+        std::map<std::string, std::vector<MailRef>> byFolder;
+        for (const std::string& id : mailIds) {
+            MailRef ref;
+            if (!ParseMailId(id, ref)) return Failure(StoreCode::NotFound, "no such mail: " + id);
+            if (ref.folder != folderId) byFolder[ref.folder].push_back(ref);
+            structures_.erase(id);
+        }
+        for (auto& [folder, refs] : byFolder) {
+            std::vector<std::uint32_t> uids;
+            for (const MailRef& ref : refs) {
+                if (outcome.Ok()) outcome = Selected(ref);
+                uids.push_back(ref.uid);
+            }
+            std::sort(uids.begin(), uids.end());
+            uids.erase(std::unique(uids.begin(), uids.end()), uids.end());
+            const std::string set = UidSet(uids);
+            if (!outcome.Ok()) break;
+            if (client_->Has("MOVE")) {
+                outcome = client_->Run(Command("UID MOVE " + set).String(target.raw));
+                continue;
+            }
+            outcome = client_->Run(Command("UID COPY " + set).String(target.raw));
+            if (outcome.Ok()) outcome = client_->Run(Command("UID STORE " + set + " +FLAGS.SILENT (\\Deleted)"));
+            if (outcome.Ok()) outcome = Expunge(uids);
+        }
+        return outcome;
+    }
+
+    Outcome DeleteMails(const std::vector<std::string>& mailIds) override {
+        std::string trash;
+        Outcome outcome = Trash(trash);
+        std::vector<std::string> elsewhere;
+        for (const std::string& id : mailIds) {
+            MailRef ref;
+            // Mails already in the trash stay: nothing is destroyed.
+            if (!ParseMailId(id, ref) || ref.folder != trash) elsewhere.push_back(id);
+        }
+        return outcome.Ok() ? MoveMails(elsewhere, trash) : outcome;
+    }
+
+    Outcome Fork(std::unique_ptr<catalog::MailStore>& fork) override {
+        auto store = std::make_unique<ImapStore>(settings_);
+        Outcome outcome = store->Ready();
+        if (outcome.Ok()) fork = std::move(store);
+        return outcome;
+    }
+
+    std::string InboxId() const override { return {}; }
+
+private:
+    Outcome LoadFolders() {
+        Outcome outcome = Ready();
+        if (!outcome.Ok()) return outcome;
+        std::map<std::string, Folder> folders;
+        outcome =
+            client_->Run(Command("LIST \"\" \"*\""), [&](const Untagged& head, ResponseReader& reader, bool& taken) {
+                if (head.word != "LIST") return Success();
+                taken = true;
+                std::vector<Value> values;
+                Outcome read = ReadLine(reader, values);
+                if (!read.Ok() || values.size() < 3)
+                    return read.Ok() ? Failure(StoreCode::Corrupt, "a garbled LIST") : read;
+                const Value& flags = values[0];
+                if (Contains(flags, "\\noselect") || Contains(flags, "\\nonexistent")) return read;
+                Folder folder;
+                folder.raw = values[2].text;
+                std::string id;
+                if (!DecodeMailboxName(folder.raw, id)) id = folder.raw;
+                if (Upper(id) == "INBOX") id = "INBOX";
+                folder.trash = Contains(flags, "\\trash");
+                folder.system = id == "INBOX" || folder.trash;
+                for (const char* use : {"\\sent", "\\drafts", "\\junk", "\\archive", "\\all", "\\flagged"})
+                    folder.system = folder.system || Contains(flags, use);
+                folders[id] = folder;
+                return read;
+            });
+        if (!outcome.Ok()) return outcome;
+        // Without a marked trash, one of the well-known names serves.
+        if (std::none_of(folders.begin(), folders.end(), [](auto& f) { return f.second.trash; }))
+            for (auto& [id, folder] : folders)
+                if (TrashByName(id)) {
+                    folder.trash = folder.system = true;
+                    break;
+                }
+        folders_ = std::move(folders);
+        return Success();
+    }
+
+    Outcome Find(const std::string& folderId, Folder& folder) {
+        Outcome outcome = Ready();
+        if (outcome.Ok() && !folders_.count(folderId)) outcome = LoadFolders();
+        if (!outcome.Ok()) return outcome;
+        if (!folders_.count(folderId)) return Failure(StoreCode::NotFound, "no folder " + folderId);
+        folder = folders_[folderId];
+        return Success();
+    }
+
+    Outcome Trash(std::string& trash) {
+        Outcome outcome = LoadFolders();
+        for (auto& [id, folder] : folders_)
+            if (folder.trash) return trash = id, outcome;
+        if (outcome.Ok()) outcome = CreateFolder("Trash", trash);
+        return outcome;
+    }
+
+    Outcome Select(const std::string& folderId) {
+        Folder folder;
+        Outcome outcome = Find(folderId, folder);
+        if (!outcome.Ok() || selected_ == folderId) return outcome;
+        selected_.clear();
+        client_->ForgetUidValidity();
+        outcome = client_->Run(Command("SELECT").String(folder.raw));
+        if (!outcome.Ok()) return outcome;
+        const std::uint32_t validity = client_->UidValidity();
+        if (validity == 0) return Failure(StoreCode::Corrupt, "the server gave no UIDVALIDITY for " + folderId);
+        // A renumbered folder: nothing known about its mails holds any more.
+        if (validity_.count(folderId) && validity_[folderId] != validity) structures_.clear();
+        validity_[folderId] = validity;
+        selected_ = folderId;
+        return Success();
+    }
+
+    Outcome Selected(const MailRef& ref) {
+        Outcome outcome = Select(ref.folder);
+        if (outcome.Ok() && validity_[ref.folder] != ref.validity)
+            return Failure(StoreCode::NotFound, "the server renumbered the mails of " + ref.folder + " since mail " +
+                                                    MailIdOf(ref) + " was listed: list it again");
+        return outcome;
+    }
+
+    Outcome Search(const Command& command, std::vector<std::uint32_t>& uids) {
+        uids.clear();
+        Outcome outcome = client_->Run(command, [&](const Untagged& head, ResponseReader& reader, bool& taken) {
+            if (head.word != "SEARCH") return Success();
+            taken = true;
+            return ReadNumbers(reader, uids);
+        });
+        std::sort(uids.begin(), uids.end());
+        uids.erase(std::unique(uids.begin(), uids.end()), uids.end());
+        return outcome;
+    }
+
+    // Each FETCH of the command that carries a UID, with its items.
+    Outcome Fetch(const std::string& command,
+                  const std::function<void(std::uint32_t, std::map<std::string, Value>&)>& each,
+                  const SectionReader& section = {}) {
+        return client_->Run(Command(command), [&](const Untagged& head, ResponseReader& reader, bool& taken) {
+            if (head.word != "FETCH") return Success();
+            taken = true;
+            std::map<std::string, Value> items;
+            Outcome read = ReadFetch(reader, items, section);
+            std::uint64_t uid = 0;
+            if (read.Ok() && items.count("UID") && ParseNumber(items["UID"].text, 0xffffffffu, uid))
+                each(static_cast<std::uint32_t>(uid), items);
+            return read;
+        });
+    }
+
+    Outcome FetchOne(const MailRef& ref, const std::string& items,
+                     const std::function<void(std::map<std::string, Value>&)>& got, const SectionReader& section = {}) {
+        bool found = false;
+        Outcome outcome = Fetch(
+            "UID FETCH " + std::to_string(ref.uid) + " " + items,
+            [&](std::uint32_t uid, std::map<std::string, Value>& fetched) {
+                if (uid != ref.uid) return;
+                found = true;
+                got(fetched);
+            },
+            section);
+        if (outcome.Ok() && !found) return Failure(StoreCode::NotFound, "no mail " + MailIdOf(ref));
+        return outcome;
+    }
+
+    Outcome Describe(const std::string& folderId, const std::vector<std::uint32_t>& uids,
+                     std::vector<MailInfo>& mails) {
+        std::map<std::uint32_t, MailInfo> found;
+        const std::size_t batch = std::max<std::size_t>(1, settings_.limits.fetchBatch);
+        for (std::size_t at = 0; at < uids.size(); at += batch) {
+            std::vector<std::uint32_t> part(uids.begin() + at, uids.begin() + std::min(uids.size(), at + batch));
+            Outcome outcome =
+                Fetch("UID FETCH " + UidSet(part) +
+                          " (UID RFC822.SIZE INTERNALDATE ENVELOPE BODY.PEEK[HEADER.FIELDS (CONTENT-TYPE)])",
+                      [&](std::uint32_t uid, std::map<std::string, Value>& items) {
+                          if (!items.count("ENVELOPE")) return;  // a flag change
+                          MailInfo& mail = found[uid];
+                          mail.id = MailIdOf({folderId, validity_[folderId], uid});
+                          mail.folderId = folderId;
+                          mail.subject = DecodeHeader(items["ENVELOPE"].At(1).text);
+                          ParseNumber(items["RFC822.SIZE"].text, ~std::uint64_t(0) >> 2, mail.size);
+                          ParseInternalDate(items["INTERNALDATE"].text, mail.receivedAt);
+                          for (auto& [key, value] : items)
+                              if (key.compare(0, 5, "BODY[") == 0)
+                                  mail.attached = Upper(value.text).find("MULTIPART/MIXED") != std::string::npos;
+                      });
+            if (!outcome.Ok()) return outcome;
+        }
+        for (auto& [uid, mail] : found)
+            if (std::binary_search(uids.begin(), uids.end(), uid)) mails.push_back(std::move(mail));
+        return Success();
+    }
+
+    Outcome Structure(const std::string& mailId, MailRef& ref, Cached& cached) {
+        if (!ParseMailId(mailId, ref)) return Failure(StoreCode::NotFound, "no such mail: " + mailId);
+        Outcome outcome = Selected(ref);
+        if (!outcome.Ok()) return outcome;
+        if (structures_.count(mailId)) return cached = structures_[mailId], Success();
+        Outcome read = Failure(StoreCode::Corrupt, "no body structure for mail " + mailId);
+        outcome = FetchOne(ref, "(UID BODYSTRUCTURE ENVELOPE)", [&](std::map<std::string, Value>& items) {
+            cached.subject = DecodeHeader(items["ENVELOPE"].At(1).text);
+            read = ReadStructure(items["BODYSTRUCTURE"], cached.structure);
+        });
+        if (outcome.Ok()) outcome = read;
+        if (!outcome.Ok()) return outcome;
+        if (structures_.size() >= kMaxCachedStructures) structures_.clear();
+        structures_[mailId] = cached;
+        return Success();
+    }
+
+    // The part's bytes, decoded, to the sink: the server decodes with
+    // BINARY, else its transfer coding is undone here as it streams.
+    Outcome StreamSection(const MailRef& ref, const BodyPart& part, bool binary, const catalog::ByteSink& sink) {
+        Coding coding = Coding::Identity;
+        if (!binary && !CodingOf(part.encoding, coding))
+            return Failure(StoreCode::Corrupt, "an attachment in the unknown coding " + part.encoding);
+        Decoder decoder(coding);
+        bool stopped = false, bad = false;
+        std::string decoded;
+        auto feed = [&](const char* data, std::size_t size) {
+            decoded.clear();
+            if (!decoder.Feed(data, size, decoded)) return bad = true, false;
+            return decoded.empty() || sink(decoded.data(), decoded.size()) || (stopped = true, false);
+        };
+        Outcome outcome = FetchOne(
+            ref, "(UID " + std::string(binary ? "BINARY.PEEK[" : "BODY.PEEK[") + part.section + "])",
+            [](std::map<std::string, Value>&) {},
+            [&](ResponseReader& reader, const Token& token) {
+                bool cut = false;
+                if (token.kind == TokenKind::Quoted) return feed(token.text.data(), token.text.size()), Success();
+                if (token.kind != TokenKind::Literal) return Success();  // NIL
+                Outcome read = reader.LiteralStream(token.size, feed, cut);
+                if (read.Ok() && (cut || stopped || bad))
+                    return bad ? Failure(StoreCode::Corrupt, "the attachment is not valid " + part.encoding)
+                               : Failure(StoreCode::Cancelled, "");
+                return read;
+            });
+        if (outcome.code == StoreCode::Refused && binary) return StreamSection(ref, part, false, sink);
+        decoded.clear();
+        if (outcome.Ok() && !decoder.Finish(decoded)) return Failure(StoreCode::Corrupt, "the attachment ends garbled");
+        if (outcome.Ok() && !decoded.empty() && !sink(decoded.data(), decoded.size()))
+            return Failure(StoreCode::Cancelled, "");
+        return outcome;
+    }
+
+    // Removes the mails marked \Deleted: only ours, with UIDPLUS; without it
+    // only when no other mail is marked, else they stay marked (listings
+    // leave them out).
+    Outcome Expunge(const std::vector<std::uint32_t>& uids) {
+        if (client_->Has("UIDPLUS")) return client_->Run(Command("UID EXPUNGE " + UidSet(uids)));
+        std::vector<std::uint32_t> marked;
+        Outcome outcome = Search(Command("UID SEARCH DELETED"), marked);
+        if (outcome.Ok() && std::includes(uids.begin(), uids.end(), marked.begin(), marked.end()))
+            outcome = client_->Run(Command("EXPUNGE"));
+        return outcome;
+    }
+
+    Settings settings_;
+    std::unique_ptr<Client> client_;
+    std::map<std::string, Folder> folders_;
+    std::map<std::string, std::uint32_t> validity_;  // the last UIDVALIDITY seen, per folder
+    std::map<std::string, Cached> structures_;       // by mail id
+    std::string selected_;
+};
+
+}  // namespace
+
+Outcome OpenStore(const std::string& url, const std::string& account, const std::string& password,
+                  const std::string& caFile, const StoreLimits& limits, std::unique_ptr<catalog::MailStore>& store) {
+    Settings settings;
+    settings.account = account;
+    settings.password = password;
+    settings.caFile = caFile;
+    settings.limits = limits;
+    std::string problem;
+    if (!ParseServerUrl(url, settings.address, problem)) return Failure(StoreCode::Refused, problem);
+    if (account.find_first_of(std::string("\r\n\0", 3)) != std::string::npos ||
+        password.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
+        return Failure(StoreCode::Refused, "an account or password holding a line break");
+    auto imap = std::make_unique<ImapStore>(settings);
+    Outcome outcome = imap->Ready();
+    if (outcome.Ok()) store = std::move(imap);
+    return outcome;
+}
+
+}  // namespace imap

@@ -1,0 +1,197 @@
+// The desktop's portable logic as tables of inputs and what is shown: texts,
+// the folder tree's kinds and menus, the list's menu and move targets, the
+// main window's size rule, the notice fetch and the link's command line.
+#include <gtest/gtest.h>
+
+#include <array>
+
+#include "app/folder_tree_model.h"
+#include "app/layout.h"
+#include "app/list_menu_model.h"
+#include "app/notice.h"
+#include "app/texts.h"
+#include "fault_server.h"
+
+namespace {
+
+TEST(SizeText, ShowsBytesKilobytesAndMegabytesWithTruncatedDecimals) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"0", "0 BYTE"},
+        {"1023", "1023 BYTE"},
+        {"1024", "1.00 KB"},
+        {"1536", "1.50 KB"},
+        {"2047", "1.99 KB"},
+        {"1048575", "1023.99 KB"},
+        {"1048576", "1.00 MB"},
+        {"1100000", "1.04 MB"},
+        {"1572864", "1.50 MB"},
+        {" +2048xyz", "2.00 KB"},
+        {"abc", "0 BYTE"},
+        {"", "0 BYTE"},
+        {"-5", "-5 BYTE"},
+        {"99999999999999999999999", "8796093022207.99 MB"},
+        {"-99999999999999999999", "-9999999999999 BYTE"},
+    };
+    for (const auto& [cell, shown] : cases) {
+        EXPECT_EQ(app::FormatSizeText(cell), shown) << cell;
+        EXPECT_LE(app::FormatSizeText(cell).size(), 19u) << "fits the column's 20-byte text";
+    }
+}
+
+TEST(ListTexts, TitlesFolderTitlesAndProposedNames) {
+    app::Message row;
+    row.subject = "报告.txt";
+    row.attached = "true";
+    EXPECT_EQ(app::ListTitle(row), "@  报告.txt");
+    row.attached = "TRUE";  // only exactly "true" marks
+    EXPECT_EQ(app::ListTitle(row), "   报告.txt");
+    row.subject.clear();
+    for (int i = 0; i < 200; ++i) row.subject += "é";
+    EXPECT_EQ(app::ListTitle(row), "   " + row.subject.substr(0, 256)) << "259 bytes, no character split";
+
+    const app::FolderList folders = {{"3", "已发送", "12", "4"},
+                                     {"0070000", "R&D", "1", "0"},
+                                     {"70001", std::string(60, 'x') + "文件夹文件夹文件夹文件夹文件夹", "9", "9"}};
+    EXPECT_EQ(app::FolderTitle(folders, "3"), "已发送(4/12)");
+    EXPECT_EQ(app::FolderTitle(folders, "70000"), "R&D(0/1)") << "ids compare as numbers";
+    EXPECT_EQ(app::FolderTitle(folders, "9"), "");
+    EXPECT_EQ(app::FolderTitle(folders, "70001"), std::string(60, 'x') + "文件夹文件夹文件夹文件夹文") << "99 bytes";
+
+    EXPECT_EQ(app::ProposedFileName("notes/plan:final?.txt"), "notes-plan-final-.txt");
+    EXPECT_EQ(app::ProposedFileName("a\\b<c>d|e\"f*g 文件"), "a-b-c-d-e-f-g 文件");
+}
+
+TEST(StatusTexts, ProgressLinesFailuresAndTheDomainNotice) {
+    EXPECT_EQ(app::ProgressText({}), "");
+    EXPECT_EQ(app::ProgressText({true, 40960, 1048576, false, 7, 9}), "上传:40960/1048576");
+    EXPECT_EQ(app::ProgressText({false, 7, 9, true, 2048, 5000}), "下载:2048/5000");
+    EXPECT_EQ(app::ProgressText({true, 1, 2, true, 3, 4}), "上传:1/2 下载:3/4");
+
+    using session::Status;
+    EXPECT_EQ(app::FailureText(app::Work::Download, Status::FileError), "下载失败: 无法写入本地文件");
+    EXPECT_EQ(app::FailureText(app::Work::Upload, Status::FileError), "上传失败: 无法读取本地文件");
+    EXPECT_EQ(app::FailureText(app::Work::Move, Status::ConnectFailed), "移动邮件失败: 无法连接服务器");
+    EXPECT_EQ(app::FailureText(app::Work::List, Status::Ok), "");
+    for (Status failure : {Status::ReceiveWaitFailed, Status::ConnectWaitFailed, Status::SendWaitFailed,
+                           Status::ConnectIndeterminate, Status::TimedOut, Status::SendFailed, Status::RequestTooLarge,
+                           Status::HostUnresolved, Status::Refused, Status::Incomplete, Status::FileTooLarge,
+                           Status::NotFound, Status::CertificateRefused, Status::SecureChannelFailed})
+        EXPECT_GT(app::FailureText(app::Work::Delete, failure).size(), std::string("删除邮件失败: ").size());
+
+    EXPECT_EQ(app::UnsupportedDomainText(),
+              "不支持此邮件服务提供商或者格式不正确\r\n您应输入如下格式: yourname@163.example\r\n"
+              "yourname@126.example\r\nyourname@yeah.example");
+}
+
+std::vector<unsigned> Commands(app::TreeItemKind kind) {
+    std::vector<unsigned> commands;
+    for (const app::TreeMenuItem& item : app::TreeMenuItems(kind)) commands.push_back(item.command);
+    return commands;
+}
+
+TEST(FolderTreeModel, KindsOfItemsAndTheirMenus) {
+    const std::vector<unsigned> fixed = {255, 256, 259, 260, 261};
+    const std::vector<unsigned> full = {255, 256, 257, 258, 259, 260, 261};
+    struct Case {
+        std::uint32_t item, parent, grandparent;
+        app::TreeItemKind kind;
+        std::vector<unsigned> menu;
+    } cases[] = {
+        {65537, 0, 0, 65536, {513}},      // the account item
+        {65537, 65537, 0, 65537, {512}},  // the mail root item
+        {0, 65537, 65537, 65537, {512}},  // a folder of id 0
+        {3, 65537, 65537, 65540, fixed},  // fixed folders: no rename or delete
+        {7, 65537, 65537, 65544, full},
+        {10, 65537, 65537, 65547, full},
+        {11, 65537, 65537, 0, {}},  // ids 11 to 65549 offer nothing
+        {65549, 65537, 65537, 0, {}},
+        {65550, 65537, 65537, 65549, full},
+        {4294967295u, 65537, 65537, 65549, full},
+        {5, 1, 65537, 0, {}},  // not under the mail root
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.item);
+        app::TreeItemKind kind = app::ClassifyTreeData(c.item, c.parent, c.grandparent);
+        EXPECT_EQ(kind, c.kind);
+        EXPECT_EQ(Commands(kind), c.menu);
+    }
+    EXPECT_EQ(app::FolderIdToItemData("4294967295"), 4294967295u);
+    for (const char* bad : {"4294967296", "12a", "", "-3"}) EXPECT_EQ(app::FolderIdToItemData(bad), 0u) << bad;
+}
+
+TEST(ListMenuModel, TheMenuAndItsMoveTargets) {
+    app::ListMenu bare = app::BuildListMenu(false, {});
+    ASSERT_EQ(bare.entries.size(), 1u);
+    EXPECT_EQ(bare.entries[0].id, app::CmdUploadFile);
+    EXPECT_EQ(bare.entries[0].text, "上传文件");
+
+    auto folder = [](const char* id, const char* name) { return app::Folder{id, name, "", ""}; };
+    const app::FolderList folders = {folder("1", "收件箱"), folder("4095", "低"), folder("4096", "A&B"),
+                                     folder("x7", "坏"), folder("70000", "照片")};
+    app::ListMenu menu = app::BuildListMenu(true, folders);
+    std::vector<unsigned> ids;
+    for (const app::MenuEntry& entry : menu.entries) ids.push_back(entry.id);
+    EXPECT_EQ(ids, (std::vector<unsigned>{1, 2, 3, 4, 5, 6, 7, 8}));
+    const app::MenuEntry& move = menu.entries[2];
+    EXPECT_EQ(move.text, "移动到 =>");
+    EXPECT_TRUE(move.enabled);
+    ASSERT_EQ(move.submenu.size(), 2u);
+    EXPECT_EQ(move.submenu[0].text, "A&&B") << "an ampersand is shown, not taken as a key";
+    EXPECT_EQ(move.submenu[1].id, app::kFirstMoveCommand + 1);
+    EXPECT_EQ(app::MoveTargetFor(menu, app::kFirstMoveCommand + 1), "70000");
+    EXPECT_EQ(app::MoveTargetFor(menu, app::kFirstMoveCommand + 2), std::nullopt);
+    EXPECT_EQ(app::MoveTargetFor(menu, app::CmdDeleteRows), std::nullopt);
+
+    app::ListMenu none = app::BuildListMenu(true, {folder("1", "收件箱")});
+    EXPECT_FALSE(none.entries[2].enabled) << "greyed without a folder to move to";
+    app::FolderList many;
+    for (int i = 0; i < 100; ++i) many.push_back(folder(std::to_string(65550 + i).c_str(), "f"));
+    EXPECT_EQ(app::MoveTargetFor(app::BuildListMenu(true, many), app::kLastMoveCommand), "65649");
+}
+
+TEST(Layout, FourFifthsOfAn800WideScreenThreeQuartersOfOthers) {
+    for (auto [w, h, x, y, width, height] : {std::array{800, 600, 80, 60, 640, 480},
+                                             {1024, 768, 128, 96, 768, 576},
+                                             {1280, 1024, 160, 128, 960, 768},
+                                             {801, 601, 100, 75, 600, 450}}) {
+        app::Bounds b = app::MainWindowBounds(w, h);
+        EXPECT_EQ((std::array{b.x, b.y, b.width, b.height}), (std::array{x, y, width, height})) << w;
+    }
+}
+
+TEST(NoticeLink, TheBrowserRunsHttpLinksThatFit) {
+    EXPECT_EQ(app::BrowserPathFromCommand(L"\"C:\\Web Browser\\b.exe\" -osint -url \"%1\""), L"C:\\Web Browser\\b.exe");
+    EXPECT_EQ(app::BrowserPathFromCommand(L"C:\\b.exe %1"), L"C:\\b.exe");
+    EXPECT_EQ(app::BrowserPathFromCommand(L"b.exe"), L"b.exe");
+    EXPECT_EQ(app::BrowserCommandLine(L"b.exe", L"HTTP://x.example/"), L"b.exe HTTP://x.example/");
+    EXPECT_EQ(app::BrowserCommandLine(L"b.exe", L"https://x.example/"), L"");
+    EXPECT_EQ(app::BrowserCommandLine(L"b.exe", L"http:/"), L"");
+    EXPECT_EQ(app::BrowserCommandLine(L"b.exe", L"http://" + std::wstring(251, L'x')), L"") << "260 would not fit";
+    EXPECT_EQ(app::BrowserCommandLine(L"b.exe", L"http://" + std::wstring(245, L'x')).size(), 258u);
+}
+
+session::Endpoint Local(std::uint16_t port) {
+    return session::Endpoint{"notice.example", "127.0.0.1", port};
+}
+
+TEST(NoticeFetch, TheFirstAddressThatAcceptsAnswersWithABody) {
+    testsupport::FaultServer server;
+    server.PushAnswer("HTTP/1.1 200 OK\r\nX: y\r\n\r\n\xEF\xBB\xBF公告 http://a.example/");
+    std::uint16_t closed = testsupport::FaultServer().Port();
+    std::string body;
+    EXPECT_EQ(app::FetchNotice({Local(closed), Local(closed), Local(closed), Local(server.Port())}, {}, body),
+              session::Status::Ok);
+    EXPECT_EQ(app::NoticeTextFromBody(body), "公告 http://a.example/") << "without the byte order mark";
+    ASSERT_EQ(server.Requests().size(), 1u);
+    EXPECT_EQ(server.Requests()[0],
+              "GET /pubinfo/Vantlo HTTP/1.1\r\nAccept: */*\r\nHost: notice.example\r\n"
+              "Content-Type: application/xml\r\nUser-Agent: Vantlo 1.1.10\r\nConnection: close\r\n\r\n");
+
+    EXPECT_EQ(app::FetchNotice({Local(closed)}, {}, body), session::Status::ConnectFailed);
+    EXPECT_EQ(body, "");
+    testsupport::FaultServer blank;
+    blank.PushAnswer("HTTP/1.1 200 OK\r\nno blank line");
+    EXPECT_EQ(app::FetchNotice({Local(blank.Port())}, {}, body), session::Status::Incomplete) << "cut in its header";
+}
+
+}  // namespace

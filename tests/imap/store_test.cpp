@@ -1,0 +1,271 @@
+// The IMAP store through the catalog's operations against the Dovecot of
+// dovecot_fixture.py (run under it): folders, multi-part round trips over a
+// full server and a lean one (no UIDPLUS, MOVE, BINARY, LITERAL+, AUTH=PLAIN),
+// the stored mail read by Python's MIME parser, same-name uploads at once,
+// mails other clients stored, refused certificates and a silent server.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <thread>
+
+#include "catalog/catalog.h"
+#include "catalog/sha256.h"
+#include "imap/imap_store.h"
+#include "run_process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace catalog;
+
+#define ASSERT_OK(call)                                \
+    do {                                               \
+        Outcome outcome_ = (call);                     \
+        ASSERT_TRUE(outcome_.Ok()) << outcome_.Text(); \
+    } while (0)
+
+std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+std::uint16_t Port(const std::string& name) {
+    std::ifstream in(Env("VANTLO_DOVECOT") + "/ports");
+    std::string key;
+    for (unsigned port = 0; in >> key >> port;)
+        if (key == name) return static_cast<std::uint16_t>(port);
+    return 0;
+}
+
+// "imaps" and "rogue" speak TLS at once; "imap", "lean" and "stall" start plain.
+Outcome Open(std::unique_ptr<MailStore>& store, const std::string& server, const std::string& ca = "ca.pem",
+             int idleMs = 30000) {
+    const std::string scheme = server == "imaps" || server == "rogue" ? "imaps://" : "imap://";
+    const std::string host = server == "lean" ? "127.0.0.2" : "127.0.0.1";
+    imap::StoreLimits limits;
+    limits.idleTimeoutMs = idleMs;
+    limits.fetchBatch = 3;
+    return imap::OpenStore(scheme + host + ":" + std::to_string(Port(server)), Env("VANTLO_DOVECOT_USER"),
+                           Env("VANTLO_DOVECOT_PASSWORD"), Env("VANTLO_DOVECOT") + "/" + ca, limits, store);
+}
+
+std::string Bytes(std::size_t size, unsigned seed) {
+    std::string bytes(size, '\0');
+    for (char& c : bytes) c = static_cast<char>((seed = seed * 1103515245 + 12345) >> 16);
+    return bytes;
+}
+
+std::string Digest(const std::string& bytes) {
+    Sha256 digest;
+    digest.Update(bytes.data(), bytes.size());
+    return digest.FinishHex();
+}
+
+std::string Read(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class ImapDovecot : public ::testing::Test {
+protected:
+    const fs::path dir = fs::path(::testing::TempDir()) /
+                         ("imap-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    std::unique_ptr<MailStore> store;
+
+    void SetUp() override {
+        if (Env("VANTLO_DOVECOT").empty()) GTEST_SKIP() << "run under tests/imap/dovecot_fixture.py";
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    fs::path Write(const std::string& name, const std::string& bytes) {
+        fs::create_directories((dir / name).parent_path());
+        std::ofstream(dir / name, std::ios::binary) << bytes;
+        return dir / name;
+    }
+    std::vector<FileEntry> Files(const std::string& folder) {
+        std::vector<FileEntry> files;
+        Outcome outcome = ListFiles(*store, folder, files);
+        EXPECT_TRUE(outcome.Ok()) << outcome.Text();
+        return files;
+    }
+    const FileEntry* Named(const std::vector<FileEntry>& files, const std::string& name) {
+        for (const FileEntry& file : files)
+            if (file.name == name) return &file;
+        return nullptr;
+    }
+};
+
+TEST_F(ImapDovecot, FoldersKeepTheirNamesThroughCreateRenameAndDelete) {
+    ASSERT_OK(Open(store, "imaps"));
+    std::string id;
+    ASSERT_OK(store->CreateFolder("Zeugnisse & \xE6\x96\x87\xE4\xBB\xB6", id));
+    EXPECT_EQ(id, "Zeugnisse & \xE6\x96\x87\xE4\xBB\xB6");
+    ASSERT_OK(store->RenameFolder(id, "Akten/2026 \xE2\x9C\x93"));
+    std::vector<FolderInfo> folders;
+    ASSERT_OK(store->ListFolders(folders));
+    std::map<std::string, bool> system;
+    for (const FolderInfo& folder : folders) system[folder.id] = folder.system;
+    EXPECT_TRUE(system.count("INBOX") && system["INBOX"] && system.count("Trash") && system["Trash"]);
+    EXPECT_TRUE(system.count("Akten/2026 \xE2\x9C\x93") && !system["Akten/2026 \xE2\x9C\x93"]);
+    EXPECT_FALSE(system.count(id));
+    EXPECT_EQ(store->DeleteFolder("INBOX").code, StoreCode::Refused);
+    ASSERT_OK(store->DeleteFolder("Akten/2026 \xE2\x9C\x93"));
+    EXPECT_EQ(store->DeleteFolder("Akten/2026 \xE2\x9C\x93").code, StoreCode::NotFound);
+
+    // A folder made anew numbers its mails anew: a key from before names no mail, not another one.
+    PutResult old, fresh;
+    ASSERT_OK(store->CreateFolder("Again", id));
+    ASSERT_OK(PutFile(*store, Write("old.txt", "old"), id, {}, old));
+    ASSERT_OK(MoveFile(*store, old.key, "INBOX"));
+    ASSERT_OK(store->DeleteFolder(id));
+    ASSERT_OK(store->CreateFolder("Again", id));
+    ASSERT_OK(PutFile(*store, Write("new.txt", "new"), id, {}, fresh));
+    EXPECT_EQ(old.key.substr(old.key.rfind(':')), fresh.key.substr(fresh.key.rfind(':')));  // the same UID
+    EXPECT_EQ(GetFile(*store, old.key, dir / "back").code, StoreCode::NotFound);
+}
+
+TEST_F(ImapDovecot, MultiPartFilesRoundTripMoveAndGoToTheTrashOnAFullAndALeanServer) {
+    const std::string name = "r\xC3\xA9sum\xC3\xA9 \xE2\x9C\x93.bin", bytes = Bytes(150007, 7);
+    for (const std::string server : {"imaps", "lean"}) {
+        SCOPED_TRACE(server);
+        ASSERT_OK(Open(store, server));
+        std::string folder;
+        ASSERT_OK(store->CreateFolder("Files " + server, folder));
+        PutResult put;
+        ASSERT_OK(PutFile(*store, Write(name, bytes), folder, {40000, {}}, put));
+        EXPECT_EQ(put.parts, 4u);
+        auto files = Files(folder);
+        ASSERT_EQ(files.size(), 1u);
+        EXPECT_TRUE(files[0].Whole() && files[0].parts == 4 && files[0].key == put.key) << files[0].Problems();
+        ASSERT_OK(GetFile(*store, put.key, dir / "back"));
+        EXPECT_TRUE(Read(dir / "back") == bytes);
+        FileDetails details;
+        ASSERT_OK(StatFile(*store, put.key, details));
+        EXPECT_EQ(details.size, bytes.size());
+        EXPECT_EQ(details.sha256, Digest(bytes));
+        ASSERT_OK(FindFiles(*store, "SUM", "", files));
+        EXPECT_TRUE(
+            std::any_of(files.begin(), files.end(), [&](auto& f) { return f.key == put.key && f.name == name; }));
+        EXPECT_EQ(store->DeleteFolder(folder).code, StoreCode::Refused);  // it still holds the file
+
+        std::string archive;
+        ASSERT_OK(store->CreateFolder("Archive " + server, archive));
+        ASSERT_OK(MoveFile(*store, put.key, archive));
+        EXPECT_TRUE(Files(folder).empty());
+        files = Files(archive);
+        ASSERT_EQ(files.size(), 1u);
+        EXPECT_TRUE(files[0].Whole() && files[0].parts == 4);
+        EXPECT_EQ(GetFile(*store, put.key, dir / "back").code, StoreCode::NotFound);  // the old key moved on
+        ASSERT_OK(RemoveFile(*store, files[0].key));
+        EXPECT_TRUE(Files(archive).empty());
+        const auto trash = Files("Trash");
+        const FileEntry* trashed = Named(trash, name);
+        ASSERT_TRUE(trashed && trashed->Whole());
+        ASSERT_OK(GetFile(*store, trashed->key, dir / "back"));
+        EXPECT_TRUE(Read(dir / "back") == bytes);
+        ASSERT_OK(RemoveFile(*store, trashed->key));  // already in the trash: it stays
+        EXPECT_TRUE(Named(Files("Trash"), name));
+        ASSERT_OK(store->DeleteFolder(folder));
+    }
+}
+
+TEST_F(ImapDovecot, AStoredPartReadsAsTheFormatPromisesInAnotherMimeParser) {
+    ASSERT_OK(Open(store, "imaps"));
+    const std::string bytes = Bytes(2500, 3), name = "na\xC3\xAFve  \xE6\x96\x87.txt";
+    PutResult put;
+    ASSERT_OK(PutFile(*store, Write(name, bytes), "INBOX", {1000, {}}, put));
+    MailText mail;
+    ASSERT_OK(store->ReadMailText(put.storedMailIds.at(1), mail));
+    testsupport::ProcessResult parsed =
+        testsupport::RunProcess({Env("VANTLO_MIME_CHECK"), Env("VANTLO_DOVECOT") + "/mail", mail.subject});
+    ASSERT_EQ(parsed.exitCode, 0) << parsed.err;
+    const std::string part = bytes.substr(1000, 1000);
+    EXPECT_EQ(parsed.out.substr(0, parsed.out.find("name: ")),
+              "multipart/mixed text/plain attachment\n" + name + ".002 1000 " + Digest(part) + "\nvantlo-file: 1\n");
+    for (const std::string& line :
+         std::vector<std::string>{"\nname: " + name + "\n", "\npart: 2\n", "\nparts: 3\n", "\noffset: 1000\n",
+                                  "\npart-sha256: " + Digest(part) + "\n", "\nsha256: " + Digest(bytes) + "\n"})
+        EXPECT_NE(parsed.out.find(line), std::string::npos) << line << parsed.out;
+}
+
+TEST_F(ImapDovecot, TwoSameNameUploadsAtOnceLandEachAsItsOwnFile) {
+    ASSERT_OK(Open(store, "imaps"));
+    std::unique_ptr<MailStore> other;
+    ASSERT_OK(store->Fork(other));
+    std::string folder;
+    ASSERT_OK(store->CreateFolder("Twins", folder));
+    const std::string first = Bytes(8000, 1), second = Bytes(8000, 2);
+    PutResult one, two;
+    Outcome oneOutcome;
+    std::thread thread([&] { oneOutcome = PutFile(*other, Write("a/same.bin", first), folder, {3000, {}}, one); });
+    Outcome twoOutcome = PutFile(*store, Write("b/same.bin", second), folder, {3000, {}}, two);
+    thread.join();
+    ASSERT_TRUE(oneOutcome.Ok() && twoOutcome.Ok()) << oneOutcome.Text() << twoOutcome.Text();
+    auto files = Files(folder);
+    ASSERT_EQ(files.size(), 2u);
+    for (const FileEntry& file : files) EXPECT_TRUE(file.Whole() && file.name == "same.bin" && file.parts == 3);
+    ASSERT_OK(GetFile(*store, one.key, dir / "one"));
+    ASSERT_OK(GetFile(*store, two.key, dir / "two"));
+    EXPECT_TRUE(Read(dir / "one") == first && Read(dir / "two") == second);
+}
+
+TEST_F(ImapDovecot, AMailAnotherClientStoredListsAndDownloads) {
+    ASSERT_OK(Open(store, "imaps"));  // the inbox exists from here on
+    std::string bytes;
+    for (int i = 0; i < 10; ++i) bytes += "0123456789";
+    const std::string encoded =
+        "MDEyMzQ1Njc4OTAxMjM0NTY3ODkwMTIzNDU2Nzg5\r\nMDEyMzQ1Njc4OTAxMjM0NTY3ODkwMTIzNDU2Nzg5\r\n"
+        "MDEyMzQ1Njc4OTAxMjM0NTY3ODkwMTIzNDU2Nzg5\r\nMDEyMzQ1Njc4OQ==";
+    std::ofstream(Env("VANTLO_DOVECOT") + "/mail/" + Env("VANTLO_DOVECOT_USER") + "/new/1700000000.M1P1.other")
+        << "From: a@example.test\r\nSubject: =?UTF-8?B?5oql5ZGK?= =?UTF-8?Q?_report?=\r\nMIME-Version: 1.0\r\n"
+           "Content-Type: multipart/mixed; boundary=XX\r\n\r\n--XX\r\nContent-Type: text/plain; charset=iso-8859-1\r\n"
+           "Content-Transfer-Encoding: quoted-printable\r\n\r\ncaf=E9 au=\r\n lait\r\n--XX\r\n"
+           "Content-Type: application/pdf; name=\"=?UTF-8?B?5oql5ZGKLnBkZg==?=\"\r\n"
+           "Content-Transfer-Encoding: base64\r\n\r\n"
+        << encoded << "\r\n--XX--\r\n";
+    for (const std::string server : {"imaps", "lean"}) {
+        SCOPED_TRACE(server);
+        ASSERT_OK(Open(store, server));
+        const auto inbox = Files("INBOX");
+        const FileEntry* file = Named(inbox, "\xE6\x8A\xA5\xE5\x91\x8A report");
+        ASSERT_TRUE(file);
+        MailText mail;
+        ASSERT_OK(store->ReadMailText(file->key, mail));
+        EXPECT_EQ(mail.text, "caf\xC3\xA9 au lait");  // the last CRLF belongs to the boundary
+        ASSERT_EQ(mail.attachments.size(), 1u);
+        EXPECT_EQ(mail.attachments[0].name, "\xE6\x8A\xA5\xE5\x91\x8A.pdf");
+        EXPECT_EQ(mail.attachments[0].length, bytes.size());
+        ASSERT_OK(GetFile(*store, file->key, dir / "back"));
+        EXPECT_TRUE(Read(dir / "back") == bytes);
+    }
+}
+
+TEST_F(ImapDovecot, AWrongCertificateIsRefusedBeforeAnyByteOfTheAccount) {
+    for (auto [server, ca] : {std::pair<const char*, const char*>{"rogue", "ca.pem"}, {"imaps", "rogueca.pem"}}) {
+        Outcome outcome = Open(store, server, ca);
+        EXPECT_EQ(outcome.code, StoreCode::Refused) << server;
+        EXPECT_NE(outcome.detail.find("certificate of 127.0.0.1 was refused"), std::string::npos) << outcome.detail;
+    }
+    std::string log;
+    for (int attempt = 0; attempt < 100 && log.empty(); ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        log = Read(Env("VANTLO_DOVECOT") + "/log");
+    }
+    EXPECT_EQ(log, "rogue 0\n");
+}
+
+TEST_F(ImapDovecot, AWrongPasswordIsRefusedAndASilentServerEndsWithTimedOut) {
+    const Outcome refused = imap::OpenStore("imaps://127.0.0.1:" + std::to_string(Port("imaps")), "tester", "wrong",
+                                            Env("VANTLO_DOVECOT") + "/ca.pem", {}, store);
+    EXPECT_EQ(refused.code, StoreCode::Refused);
+    EXPECT_NE(refused.detail.find("sign-in was refused"), std::string::npos) << refused.detail;
+    EXPECT_EQ(Open(store, "stall", "ca.pem", 300).code, StoreCode::TimedOut);
+}
+
+}  // namespace
