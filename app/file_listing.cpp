@@ -1,0 +1,64 @@
+#include "app/file_listing.h"
+
+#include <algorithm>
+#include <ctime>
+#include <unordered_map>
+
+namespace app {
+
+namespace {
+char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool NameContains(const std::string& name, const std::string& text) {
+    auto same = [](char a, char b) { return AsciiLower(a) == AsciiLower(b); };
+    return std::search(name.begin(), name.end(), text.begin(), text.end(), same) != name.end();
+}
+}  // namespace
+
+std::string DateCellOf(std::int64_t seconds) {
+    if (seconds == 0) return {};
+    std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm local{};
+#ifdef _WIN32
+    if (localtime_s(&local, &t) != 0) return {};
+#else
+    if (!localtime_r(&t, &local)) return {};
+#endif
+    return std::to_string(local.tm_year + 1900) + "," + std::to_string(local.tm_mon + 1) + "," +
+           std::to_string(local.tm_mday) + "," + std::to_string(local.tm_hour) + "," + std::to_string(local.tm_min) +
+           "," + std::to_string(local.tm_sec);
+}
+
+catalog::Outcome ListFolderFiles(catalog::MailStore& store, const std::string& folderId,
+                                 const std::string& searchText, FileListing& listing) {
+    std::vector<catalog::MailInfo> mails;
+    catalog::Outcome outcome =
+        searchText.empty() ? store.ListMails(folderId, mails) : store.SearchMails(searchText, folderId, mails);
+    if (!outcome.Ok()) return outcome;
+    std::unordered_map<std::string, const catalog::MailInfo*> byId;
+    for (const catalog::MailInfo& mail : mails) byId.emplace(mail.id, &mail);
+    listing.folderId = folderId;
+    listing.searchText = searchText;
+    listing.rows.clear();
+    for (catalog::FileEntry& file : catalog::GroupFiles(mails)) {
+        // The search also matches the part marks of subjects; only names count.
+        if (!searchText.empty() && !NameContains(file.name, searchText)) continue;
+        FileRow row;
+        auto key = byId.find(file.key);
+        if (key != byId.end()) {
+            row.receivedDate = DateCellOf(key->second->receivedAt);
+            row.attached = key->second->attached;
+        }
+        row.file = std::move(file);
+        listing.rows.push_back(std::move(row));
+    }
+    // Newest first, as the list has always shown a folder; files that came
+    // at the same second stay in name order.
+    std::stable_sort(listing.rows.begin(), listing.rows.end(),
+                     [](const FileRow& a, const FileRow& b) { return a.file.storedAt > b.file.storedAt; });
+    return outcome;
+}
+
+}  // namespace app
