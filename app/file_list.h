@@ -22,6 +22,7 @@ struct FileRow {
     catalog::FileEntry file;
     std::string receivedDate;  // the key mail's "year,month,day,hour,minute,second", as listed
     bool attached = false;     // the key mail carries an attachment
+    std::size_t place = 0;     // the key mail's place in the provider's listing
 };
 
 struct FileListing {

@@ -37,8 +37,9 @@ catalog::Outcome ListFolderFiles(catalog::MailStore& store, const std::string& f
     catalog::Outcome outcome =
         searchText.empty() ? store.ListMails(folderId, mails) : store.SearchMails(searchText, folderId, mails);
     if (!outcome.Ok()) return outcome;
-    std::unordered_map<std::string, const catalog::MailInfo*> byId;
-    for (const catalog::MailInfo& mail : mails) byId.emplace(mail.id, &mail);
+    // Where each mail came in the listing: the provider lists newest first.
+    std::unordered_map<std::string, std::size_t> placeOf;
+    for (std::size_t i = 0; i < mails.size(); ++i) placeOf.emplace(mails[i].id, i);
     listing.folderId = folderId;
     listing.searchText = searchText;
     listing.rows.clear();
@@ -46,18 +47,19 @@ catalog::Outcome ListFolderFiles(catalog::MailStore& store, const std::string& f
         // The search also matches the part marks of subjects; only names count.
         if (!searchText.empty() && !NameContains(file.name, searchText)) continue;
         FileRow row;
-        auto key = byId.find(file.key);
-        if (key != byId.end()) {
-            row.receivedDate = DateCellOf(key->second->receivedAt);
-            row.attached = key->second->attached;
+        auto key = placeOf.find(file.key);
+        if (key != placeOf.end()) {
+            row.receivedDate = DateCellOf(mails[key->second].receivedAt);
+            row.attached = mails[key->second].attached;
+            row.place = key->second;
         }
         row.file = std::move(file);
         listing.rows.push_back(std::move(row));
     }
-    // Newest first, as the list has always shown a folder; files that came
-    // at the same second stay in name order.
+    // In the provider's order of their key mails (newest first), as the
+    // list has always shown a folder.
     std::stable_sort(listing.rows.begin(), listing.rows.end(),
-                     [](const FileRow& a, const FileRow& b) { return a.file.storedAt > b.file.storedAt; });
+                     [](const FileRow& a, const FileRow& b) { return a.place < b.place; });
     return outcome;
 }
 
