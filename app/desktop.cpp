@@ -238,8 +238,9 @@ void Desktop::Refresh() {
     ReloadOpenFolder();
 }
 
+// A search's rows are not the folder's total: the title keeps the folder's.
 void Desktop::ShowFiles() {
-    std::string title = CurrentTitle();
+    std::string title = files_.SearchText().empty() ? CurrentTitle() : std::string();
     Tell([&](DesktopView& v) { v.FilesShown(files_, title); });
 }
 

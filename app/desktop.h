@@ -56,7 +56,7 @@ public:
     // A folder was opened: its title "name(unread/total)". Its files follow.
     virtual void FolderOpened(const std::string&) {}
     // The files shown changed (a listing, a search, the sizes, a filter);
-    // the title follows the count of files.
+    // the title follows the count of the folder's files (empty: unchanged).
     virtual void FilesShown(const FileList&, const std::string& /*title*/) {}
     virtual void StatusChanged(const std::string&) {}
     // The progress line, drawn over the status label.
