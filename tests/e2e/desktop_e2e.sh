@@ -187,7 +187,6 @@ shot search-cleared
 # then the three names in quotes.
 for i in 1 2 3; do head -c $((i * 40000)) "$upload_file" >"$WS_TMP/multi-$i-$$.bin"; done
 xdotool mousemove $((mx + 480)) $((my + 400)) click 1  # no row selected
-sleep 0.3
 menu_shot=multi-upload-menu dialog_shot=multi-open-dialog
 context_command $((mx + 480)) $((my + 400)) 1
 dialog=$(wait_until find_window 打开) || fail "the open dialog did not open"
