@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "imap/imap_store.h"
 #include "session/exchange.h"
 #include "session/provider_directory.h"
 #include "session/signin.h"
@@ -33,7 +34,22 @@ int Fail(Context& context, const std::string& message) {
     return kExitFailure;
 }
 
+namespace {
+int SignInImap(Context& context) {
+    const std::string password = ReadPassword();
+    if (password.empty()) return Fail(context, "the password is empty");
+    imap::StoreLimits limits;
+    limits.idleTimeoutMs = context.session.limits.idleTimeoutMs;
+    catalog::Outcome outcome = imap::OpenStore(context.imapUrl, context.account, password,
+                                               session::CaFile(context.session), limits, context.imapStore);
+    if (!outcome.Ok()) return Fail(context, "could not sign in at " + context.imapUrl + ": " + outcome.Text());
+    context.password = password;
+    return kExitOk;
+}
+}  // namespace
+
 int SignInAccount(Context& context) {
+    if (!context.imapUrl.empty()) return SignInImap(context);
     int entry = session::EntryForAccount(context.account);
     if (entry == 0) return Fail(context, "unsupported account domain in '" + context.account + "'");
     std::string password = ReadPassword();

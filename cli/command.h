@@ -4,9 +4,11 @@
 
 #include <filesystem>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "catalog/mail_store.h"
 #include "session/session.h"
 
 namespace cli {
@@ -19,6 +21,10 @@ struct Context {
     std::ostream& out;
     std::ostream& err;
     std::string password{};  // kept once signed in, to sign in again when the provider ends the session
+    // With --imap: the server's URL, and the mailbox once signed in there
+    // (the webmail session above then stays unused).
+    std::string imapUrl{};
+    std::unique_ptr<catalog::MailStore> imapStore{};
 };
 
 struct Command {
@@ -46,7 +52,8 @@ void RemoveOnStop(const std::filesystem::path& path);
 int Fail(Context& context, const std::string& message);
 
 // Checks the domain and signs in with the password from VANTLO_PASSWORD or
-// one line of standard input. Returns kExitOk or prints why not.
+// one line of standard input (with --imap: any address, at the IMAP
+// server). Returns kExitOk or prints why not.
 int SignInAccount(Context& context);
 
 }  // namespace cli

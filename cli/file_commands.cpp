@@ -42,7 +42,7 @@ int RunLs(Context& context, const std::vector<std::string>& args) {
     const bool messages = args[0] == "--messages";
     if (messages != (args.size() == 2)) return UsageError(context, "usage: ls [--messages] FOLDER_ID");
     const std::string& folderId = args.back();
-    if (!IsFolderId(folderId)) return UsageError(context, "not a folder id: '" + OutputField(folderId) + "'");
+    if (!IsFolderId(context, folderId)) return UsageError(context, "not a folder id: '" + OutputField(folderId) + "'");
     if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
     auto store = OpenStore(context);
     if (messages) return ListMessages(context, *store, folderId);
@@ -58,7 +58,7 @@ int RunFind(Context& context, const std::vector<std::string>& args) {
     const std::string& text = args[0];
     const std::string folderId = args.size() > 1 ? args[1] : "";
     if (text.empty()) return UsageError(context, "the text to find is empty");
-    if (args.size() > 1 && !IsFolderId(folderId))
+    if (args.size() > 1 && !IsFolderId(context, folderId))
         return UsageError(context, "not a folder id: '" + OutputField(folderId) + "'");
     if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
     auto store = OpenStore(context);
@@ -93,7 +93,7 @@ int RunStat(Context& context, const std::vector<std::string>& args) {
 
 int RunMv(Context& context, const std::vector<std::string>& args) {
     const std::string& target = args[0];
-    if (!IsFolderId(target)) return UsageError(context, "not a folder id: '" + OutputField(target) + "'");
+    if (!IsFolderId(context, target)) return UsageError(context, "not a folder id: '" + OutputField(target) + "'");
     if (!CheckKeys(context, args.begin() + 1, args.end())) return kExitUsage;
     if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
     auto store = OpenStore(context);

@@ -1,7 +1,9 @@
 // folders, mkdir, rename, rmdir: the account's folders as directories.
+#include <functional>
 #include <ostream>
 
 #include "cli/command.h"
+#include "cli/mailbox.h"
 #include "cli/operation_arguments.h"
 #include "session/cells.h"
 #include "session/folders.h"
@@ -11,8 +13,26 @@ namespace {
 
 using session::CellText;
 
+// Over IMAP the folders are the store's; the webmail account's come from
+// its folder table as they always have.
+int StoreFolderOperation(Context& context, const std::string& what,
+                         const std::function<catalog::Outcome(catalog::MailStore&)>& operation) {
+    auto store = OpenStore(context);
+    catalog::Outcome outcome = operation(*store);
+    return outcome.Ok() ? kExitOk : OutcomeFailed(context, outcome, what);
+}
+
 int RunFolders(Context& context, const std::vector<std::string>&) {
     if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
+    if (!context.imapUrl.empty())
+        return StoreFolderOperation(context, "list the folders", [&](catalog::MailStore& store) {
+            std::vector<catalog::FolderInfo> folders;
+            catalog::Outcome outcome = store.ListFolders(folders);
+            for (const catalog::FolderInfo& folder : folders)
+                context.out << OutputField(folder.id) << '\t' << OutputField(folder.name) << '\t' << folder.unread
+                            << '\t' << folder.messages << '\n';
+            return outcome;
+        });
     session::Session& s = context.session;
     session::ClearFolderTable(s.folderTable);
     session::Status status = session::GetAllFolders(s);
@@ -32,6 +52,12 @@ int RunMkdir(Context& context, const std::vector<std::string>& args) {
     if (!problem.empty()) return UsageError(context, problem);
     if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
     std::string id;
+    if (!context.imapUrl.empty())
+        return StoreFolderOperation(context, "create folder '" + name + "'", [&](catalog::MailStore& store) {
+            catalog::Outcome outcome = store.CreateFolder(name, id);
+            if (outcome.Ok()) context.out << OutputField(id) << '\n';
+            return outcome;
+        });
     session::Status status = session::CreateUserFolder(context.session, name, id);
     if (status != session::Status::Ok) return OperationFailed(context, status, "create folder '" + name + "'");
     context.out << id << '\n';
@@ -41,10 +67,13 @@ int RunMkdir(Context& context, const std::vector<std::string>& args) {
 int RunRename(Context& context, const std::vector<std::string>& args) {
     const std::string& id = args[0];
     const std::string& name = args[1];
-    if (!IsFolderId(id)) return UsageError(context, "not a folder id: '" + OutputField(id) + "'");
+    if (!IsFolderId(context, id)) return UsageError(context, "not a folder id: '" + OutputField(id) + "'");
     std::string problem = FolderNameProblem(name);
     if (!problem.empty()) return UsageError(context, problem);
     if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
+    if (!context.imapUrl.empty())
+        return StoreFolderOperation(context, "rename folder '" + id + "' to '" + name + "'",
+                                    [&](catalog::MailStore& store) { return store.RenameFolder(id, name); });
     session::Status status = session::RenameFolder(context.session, name, id);
     if (status != session::Status::Ok)
         return OperationFailed(context, status, "rename folder " + id + " to '" + name + "'");
@@ -53,8 +82,11 @@ int RunRename(Context& context, const std::vector<std::string>& args) {
 
 int RunRmdir(Context& context, const std::vector<std::string>& args) {
     const std::string& id = args[0];
-    if (!IsFolderId(id)) return UsageError(context, "not a folder id: '" + OutputField(id) + "'");
+    if (!IsFolderId(context, id)) return UsageError(context, "not a folder id: '" + OutputField(id) + "'");
     if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
+    if (!context.imapUrl.empty())
+        return StoreFolderOperation(context, "delete folder '" + id + "'",
+                                    [&](catalog::MailStore& store) { return store.DeleteFolder(id); });
     session::Status status = session::DeleteFolder(context.session, id);
     if (status != session::Status::Ok) return OperationFailed(context, status, "delete folder " + id);
     return kExitOk;

@@ -5,11 +5,13 @@
 #include "catalog/file_sizes.h"
 #include "catalog/format_values.h"
 #include "cli/operation_arguments.h"
+#include "imap/fetch_items.h"
 #include "session/signin.h"
 
 namespace cli {
 
-std::unique_ptr<catalog::WebmailStore> OpenStore(Context& context) {
+std::unique_ptr<catalog::MailStore> OpenStore(Context& context) {
+    if (context.imapStore) return std::move(context.imapStore);
     auto store = std::make_unique<catalog::WebmailStore>(context.session);
     const std::string account = context.account, password = context.password;
     store->SetSignInAgain([account, password](session::Session& session) {
@@ -64,7 +66,8 @@ int OutcomeFailed(Context& context, const catalog::Outcome& outcome, const std::
 bool CheckKeys(Context& context, std::vector<std::string>::const_iterator first,
                std::vector<std::string>::const_iterator last) {
     for (auto it = first; it != last; ++it) {
-        if (IsMessageId(*it)) continue;
+        imap::MailRef ref;
+        if (context.imapUrl.empty() ? IsMessageId(*it) : imap::ParseMailId(*it, ref)) continue;
         Fail(context, "not a file key: '" + OutputField(*it) + "'");
         return false;
     }

@@ -15,9 +15,10 @@
 
 namespace cli {
 
-// The store over the context's signed-in session; it signs in again by
-// itself, with the same password, when the provider ends the session.
-std::unique_ptr<catalog::WebmailStore> OpenStore(Context& context);
+// The mailbox the context signed in to: the IMAP store, or the webmail
+// store over the signed-in session, which signs in again by itself, with
+// the same password, when the provider ends the session.
+std::unique_ptr<catalog::MailStore> OpenStore(Context& context);
 
 // The account's manifest cache: under $XDG_CACHE_HOME/vantlo (else
 // ~/.cache/vantlo), %LOCALAPPDATA%\Vantlo on Windows. Empty when there is

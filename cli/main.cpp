@@ -85,6 +85,10 @@ void PrintUsage(std::ostream& out) {
            "                        send every request to this provider instead of the built-in\n"
            "                        servers, over TLS with https:// and in plain HTTP without\n"
            "                        (default: the VANTLO_PROVIDER environment variable)\n"
+           "  --imap imaps://HOST:PORT\n"
+           "                        use this IMAP server's mailbox instead of the webmail provider\n"
+           "                        (imap://HOST:PORT: STARTTLS; plain only towards this machine);\n"
+           "                        folder ids are then the folders' full names\n"
            "  --ca-file PATH        trust only the certificates in this PEM file for TLS instead\n"
            "                        of the system's (default: the VANTLO_CA_FILE environment variable)\n"
            "  --timeout SECONDS     give up when the provider sends nothing for this long\n"
@@ -133,7 +137,7 @@ int main(int argc, char** argv) {
     CatchStopSignals();
     const std::vector<std::string> argsIn = platform::Utf8Arguments(argc, argv);
     session::Session session;
-    std::string account;
+    std::string account, imapUrl;
     std::vector<std::string> rest;
     for (std::size_t i = 1; i < argsIn.size(); ++i) {
         const std::string& arg = argsIn[i];
@@ -152,6 +156,11 @@ int main(int argc, char** argv) {
             if (!v || !session::ParseProviderOverride(*v, scheme, host, port))
                 return Usage("--provider needs HOST:PORT or https://HOST:PORT");
             session.providerOverride = *v;
+        } else if (arg == "--imap") {
+            const std::string* v = value();
+            if (!v || (v->rfind("imaps://", 0) != 0 && v->rfind("imap://", 0) != 0))
+                return Usage("--imap needs imaps://HOST:PORT or imap://HOST:PORT");
+            imapUrl = *v;
         } else if (arg == "--ca-file") {
             const std::string* v = value();
             if (!v || v->empty()) return Usage("--ca-file needs the path of a PEM file");
@@ -192,6 +201,7 @@ int main(int argc, char** argv) {
                      command->arguments);
 
     cli::Context context{session, account, std::cout, std::cerr};
+    context.imapUrl = imapUrl;
     if (command->signsIn) {
         if (account.empty()) return Usage(std::string(command->name) + " needs --account");
         int signedIn = cli::SignInAccount(context);

@@ -7,6 +7,7 @@ namespace cli {
 
 namespace {
 constexpr std::size_t kFolderIdDigits = 14;   // the id cell holds 15 bytes
+constexpr std::size_t kLongestImapFolder = 1000;  // a full name, separators included
 constexpr std::size_t kMessageIdBytes = 31;   // the id cell holds 32 bytes
 constexpr std::size_t kFolderNameBytes = 63;  // the name cell holds 64 bytes
 
@@ -17,6 +18,11 @@ bool IsFolderId(std::string_view text) {
     for (char c : text)
         if (c < '0' || c > '9') return false;
     return true;
+}
+
+bool IsFolderId(const Context& context, std::string_view text) {
+    if (context.imapUrl.empty()) return IsFolderId(text);
+    return !text.empty() && text.size() <= kLongestImapFolder && session::IsCleanText(text);
 }
 
 bool IsMessageId(std::string_view text) {

@@ -14,6 +14,10 @@ int RunDomains(Context& context, const std::vector<std::string>&) {
 }
 
 int RunSignIn(Context& context, const std::vector<std::string>&) {
+    if (!context.imapUrl.empty()) {
+        context.out << "signed in as " << context.account << " at " << context.imapUrl << "\n";
+        return kExitOk;
+    }
     context.out << "signed in as " << session::CellText(context.session.accountName) << " at "
                 << session::CellText(context.session.host) << "\n";
     return kExitOk;

@@ -9,12 +9,11 @@
 
 #include "catalog/catalog.h"
 #include "catalog/download.h"
-#include "catalog/format_values.h"
-#include "catalog/manifest.h"
 #include "cli/command.h"
 #include "cli/mailbox.h"
 #include "cli/operation_arguments.h"
 #include "cli/progress_bar.h"
+#include "session/xml_text.h"
 
 namespace cli {
 namespace {
@@ -67,14 +66,15 @@ int RunPut(Context& context, const std::vector<std::string>& args) {
     if (positional.size() != 2) return UsageError(context, "usage: put [--part-size SIZE] FILE FOLDER_ID");
     std::filesystem::path file = PathArgument(positional[0]);
     const std::string& folderId = positional[1];
-    if (!IsFolderId(folderId)) return UsageError(context, "not a folder id: '" + OutputField(folderId) + "'");
+    if (!IsFolderId(context, folderId)) return UsageError(context, "not a folder id: '" + OutputField(folderId) + "'");
     // Local problems are told before anything is sent.
     std::error_code error;
     if (!std::filesystem::is_regular_file(file, error))
         return Fail(context, "not a readable file: '" + Shown(file) + "'");
     auto name = file.filename().u8string();
-    catalog::Outcome outcome = catalog::CheckFileName(std::string(name.begin(), name.end()));
-    if (!outcome.Ok()) return Fail(context, "cannot store '" + Shown(file) + "': " + outcome.detail);
+    if (!session::IsCleanText(std::string(name.begin(), name.end())))
+        return Fail(context, "cannot store '" + Shown(file) + "': its name holds control characters or is not UTF-8");
+    catalog::Outcome outcome;
 
     if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
     auto store = OpenStore(context);

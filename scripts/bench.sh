@@ -3,7 +3,9 @@
 # requests to the same local vantlo-provider, in the same run. Prints a
 # table: throughput for files of 1 MiB and 256 MiB, the time from the start
 # of a put until its message is listed in the target folder, and peak memory;
-# then a second: put and get of 256 MiB over TLS beside plain HTTP.
+# then a second: put and get of 256 MiB over TLS beside plain HTTP; then a
+# third: 256 MiB in 32 MiB parts beside one mail, and the time to list a
+# folder of 10,000 files.
 # Builds nothing: point it at a native build directory.
 #
 # Usage: scripts/bench.sh [NATIVE_BUILD_DIR]     (default: build/native)
@@ -33,9 +35,12 @@ trap cleanup EXIT
 
 # --- the provider -------------------------------------------------------------
 mkdir "$work/data"
-"$provider" --listen 127.0.0.1:0 --data "$work/data" > "$work/provider.out" 2>&1 &
+# One-mail files of 256 MiB pass the attachment limit; a seeded folder of
+# 10,000 stored files is there to be listed.
+"$provider" --listen 127.0.0.1:0 --data "$work/data" --attachment-limit 2147483647 \
+  --seed-folder "bench-seed:10000" > "$work/provider.out" 2>&1 &
 provider_pid=$!
-for _ in $(seq 100); do
+for _ in $(seq 1200); do
   grep -q '^listening on ' "$work/provider.out" 2>/dev/null && break
   sleep 0.05
 done
@@ -43,7 +48,7 @@ address=$(sed -n '1s/^listening on //p' "$work/provider.out")
 [ -n "$address" ] || { echo "bench: the provider did not start" >&2; exit 1; }
 
 account=demo@163.example
-export VANTLO_PASSWORD=vantlo-demo VANTLO_PROVIDER=
+export VANTLO_PASSWORD=vantlo-demo VANTLO_PROVIDER= VANTLO_CA_FILE= XDG_CACHE_HOME=$work/cache
 user_agent='Ostrel Mail Tools; Unix 7.2'
 vantlo() { "$cli" --provider "$address" --account "$account" "$@"; }
 
@@ -140,7 +145,8 @@ paired() {  # command A (a function), command B (a function)
 # Puts and gets of the current file. Every put stores the file under a name
 # of its own (mails of the same name would otherwise be found and moved
 # along); the hard link costs nothing.
-put_cli() { ln -f "$file" "$work/cli-$1-$(basename "$file")"; vantlo put "$work/cli-$1-$(basename "$file")" "$folder"; }
+# The comparison with curl is of one mail per file: --part-size 1G.
+put_cli() { ln -f "$file" "$work/cli-$1-$(basename "$file")"; vantlo put --part-size 1G "$work/cli-$1-$(basename "$file")" "$folder"; }
 put_curl() { ln -f "$file" "$work/curl-$1-$(basename "$file")"; curl_put "$work/curl-$1-$(basename "$file")"; }
 # Every get writes a new file: replacing a large file costs the file system
 # more than the transfer (ext4 writes the new data out at the replacing
@@ -173,7 +179,7 @@ for mib in 1 256; do
   read -r ms_cli_put ms_curl_put < <(paired put_cli put_curl)
   rm -f "$work"/cli-* "$work"/curl-*
   ln -f "$file" "$work/get-$mib.bin"
-  id=$(vantlo put "$work/get-$mib.bin" "$folder")
+  id=$(vantlo put --part-size 1G "$work/get-$mib.bin" "$folder")
   read -r ms_cli_get ms_curl_get < <(paired get_cli get_curl)
   cmp -s "$file" "$work/back-cli-1.bin" || { echo "bench: vantlo-cli fetched other bytes than it stored" >&2; exit 1; }
   cmp -s "$file" "$work/back-curl-1.bin" || { echo "bench: curl fetched other bytes than were stored" >&2; exit 1; }
@@ -188,7 +194,7 @@ for mib in 1 256; do
     curl_signin
     compose_id=$(curl_script mbox:compose '<?xml version="1.0"?><object/>' | sed -n "s/.*'var':'\([^']*\)'.*/\1/p")
     ln -f "$file" "$work/rss-$mib.bin"
-    rss_cli_put=$(peak_kib "$cli" --provider "$address" --account "$account" put "$work/rss-$mib.bin" "$folder")
+    rss_cli_put=$(peak_kib "$cli" --provider "$address" --account "$account" put --part-size 1G "$work/rss-$mib.bin" "$folder")
     rss_curl_put=$(peak_kib curl -s -o /dev/null -H 'Expect:' -H "Cookie: $cookie" \
       -F "file1=@$file;filename=$file;type=application/octet-stream" \
       -F "file2=@$work/empty;filename=\"\";type=application/octet-stream" \
@@ -300,6 +306,54 @@ echo "vantlo-cli over TLS ($tls_address) beside plain HTTP ($address), median of
 printf '%-34s %16s %16s %10s\n' "figure" "TLS" "plain" "TLS/plain"
 printf '%s\n' "${tls_rows[@]}"
 echo "targets: TLS throughput at least 0.7x plain; peak memory under 16 MiB"
+
+# --- parts beside one mail, and a long listing ---------------------------------------
+# The same 256 MiB file stored in 32 MiB parts (8 mails) and in one mail,
+# each fetched back and checked; then `ls` of the seeded folder of 10,000
+# files with an empty manifest cache (every size read from its mail) and
+# again with the cache filled.
+file="$work/parts-256-MiB.bin"
+make_file 256 "parts-256-MiB.bin"
+put_parts() { ln -f "$file" "$work/parts-$1.bin"; vantlo put "$work/parts-$1.bin" "$folder"; }
+put_one() { ln -f "$file" "$work/one-$1.bin"; vantlo put --part-size 1G "$work/one-$1.bin" "$folder"; }
+read -r ms_parts_put ms_one_put < <(paired put_parts put_one)
+ln -f "$file" "$work/get-parts.bin"
+parts_id=$(vantlo put "$work/get-parts.bin" "$folder")
+ln -f "$file" "$work/get-one.bin"
+one_id=$(vantlo put --part-size 1G "$work/get-one.bin" "$folder")
+get_parts() { vantlo get "$parts_id" "$work/back-parts-$1.bin"; }
+get_one() { vantlo get "$one_id" "$work/back-one-$1.bin"; }
+read -r ms_parts_get ms_one_get < <(paired get_parts get_one)
+cmp -s "$file" "$work/back-parts-1.bin" || { echo "bench: the file in parts came back other than stored" >&2; exit 1; }
+rm -f "$work"/back-parts-* "$work"/back-one-*
+rss_parts_put=$(peak_kib "$cli" --provider "$address" --account "$account" put "$work/get-parts.bin" "$folder")
+rss_parts_get=$(peak_kib "$cli" --provider "$address" --account "$account" get "$parts_id" "$work/back-parts.bin")
+rm -f "$file" "$work"/parts-* "$work"/one-* "$work/back-parts.bin"
+
+seed=$(vantlo folders | awk -F '\t' '$2 == "bench-seed" { print $1 }')
+cold_ls() { rm -rf "$work/cache"; vantlo ls "$seed"; }
+warm_ls() { vantlo ls "$seed"; }
+listed_files=$(cold_ls | wc -l)
+[ "$listed_files" -eq 10000 ] || { echo "bench: ls listed $listed_files files, not 10000" >&2; exit 1; }
+ms_cold=$(for i in $(seq "$runs"); do elapsed cold_ls; done | median)
+ms_warm=$(for i in $(seq "$runs"); do elapsed warm_ls; done | median)
+
+parts_rows=()
+add_parts_row() { parts_rows+=("$(printf '%-34s %16s %16s %10s' "$1" "$2" "$3" "$4")"); }
+add_parts_row "put 256 MiB (MiB/s, ms)" "$(rate $bytes "$ms_parts_put") ($ms_parts_put)" \
+  "$(rate $bytes "$ms_one_put") ($ms_one_put)" "$(ratio "$ms_parts_put" "$ms_one_put")"
+add_parts_row "get 256 MiB (MiB/s, ms)" "$(rate $bytes "$ms_parts_get") ($ms_parts_get)" \
+  "$(rate $bytes "$ms_one_get") ($ms_one_get)" "$(ratio "$ms_parts_get" "$ms_one_get")"
+add_parts_row "peak memory, put / get 256 MiB (MiB)" \
+  "$(awk -v p="$rss_parts_put" -v g="$rss_parts_get" 'BEGIN{printf "%.1f / %.1f", p/1024, g/1024}')" "" ""
+echo
+echo "vantlo-cli, 256 MiB in 32 MiB parts beside one mail ($address), median of $runs runs"
+printf '%-34s %16s %16s %10s\n' "figure" "parts" "one mail" "parts/one"
+printf '%s\n' "${parts_rows[@]}"
+echo "targets: parts at least 0.9x one mail; peak memory under 16 MiB"
+printf '%-34s %16s %16s\n' "ls of 10,000 files (ms)" "cold: $ms_cold" "warm: $ms_warm"
+echo "target: under 1500 ms (cold: no manifest cache, every file's manifest read)"
+echo
 
 # --- IMAP beside the webmail --------------------------------------------------------
 # A 256 MiB put in 32 MiB parts and its verified get through the catalog

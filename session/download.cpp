@@ -92,7 +92,10 @@ Status ReceiveBody(Connection& connection, const ExchangeLimits& limits, BodyDec
     while (!decoder.Complete()) {
         std::size_t received = 0;
         bool failed = false;
+        connection.CapWaits(speed.WaitLeftMs());
         status = connection.ReceivePiece(piece.get(), kBodyPiece, Style::Plain, 0, received, failed);
+        connection.CapWaits(0);
+        if (status == Status::TimedOut && speed.Broken()) return Status::TooSlow;
         if (status != Status::Ok) return status;
         if (received == 0) return failed ? Status::Incomplete : decoder.Finish();
         status = decoder.Feed(piece.get(), received, sink);

@@ -122,7 +122,7 @@ net::WaitResult Connection::WaitSliced(bool forWrite, int sliceSeconds) {
     // Waits in slices of the style's own length, but never longer in all
     // than the idle limit.
     int sliceMs = sliceSeconds > 0 ? sliceSeconds * kMs : limits_.idleTimeoutMs;
-    int remaining = limits_.idleTimeoutMs;
+    int remaining = waitCapMs_ > 0 ? std::min(waitCapMs_, limits_.idleTimeoutMs) : limits_.idleTimeoutMs;
     while (remaining > 0) {
         int wait = std::min(sliceMs, remaining);
         net::WaitResult result = tls_ ? (forWrite ? tls_->WaitWritable(wait) : tls_->WaitReadable(wait))

@@ -105,12 +105,16 @@ public:
     Status ReceivePiece(char* buffer, std::size_t capacity, Style style, int waitSeconds,
                         std::size_t& received, bool& failed);
     void Close();
+    // Caps every later wait at `ms` (0: only the idle bound), for a
+    // transfer's low-speed bound.
+    void CapWaits(int ms) { waitCapMs_ = ms; }
 
 private:
     Status Connect(const Endpoint& endpoint, Style style, int waitSeconds);
     Status StartTls(const Endpoint& endpoint);
     net::WaitResult WaitSliced(bool forWrite, int sliceSeconds);
     ExchangeLimits limits_;
+    int waitCapMs_ = 0;
     net::Socket socket_;
     std::unique_ptr<net::TlsStream> tls_;  // set for https; speaks over socket_
 };

@@ -41,14 +41,14 @@ std::string OverrideText(const Session& session) {
     return env ? env : "";
 }
 
+std::uint16_t DefaultPort(Scheme scheme) { return scheme == Scheme::Https ? kHttpsPort : kHttpPort; }
+}  // namespace
+
 std::string CaFile(const Session& session) {
     if (!session.caFile.empty()) return session.caFile;
     const char* env = std::getenv("VANTLO_CA_FILE");
     return env ? env : "";
 }
-
-std::uint16_t DefaultPort(Scheme scheme) { return scheme == Scheme::Https ? kHttpsPort : kHttpPort; }
-}  // namespace
 
 const char kSignInHost[] = "reg.163.example";
 const char kSignInAddress[] = "192.0.2.10";

@@ -72,4 +72,8 @@ bool ParseProviderOverride(const std::string& text, Scheme& scheme, std::string&
 // "https" or "http", for the texts that carry a URL.
 const char* SchemeName(Scheme scheme);
 
+// The CA file the session trusts alone: its own, else VANTLO_CA_FILE; empty
+// for the system's roots.
+std::string CaFile(const Session& session);
+
 }  // namespace session

@@ -127,7 +127,10 @@ public:
         };
         for (std::size_t at = 0; at < length;) {
             std::size_t slice = length - at < kSendSlice ? length - at : kSendSlice;
+            connection_.CapWaits(speed_.WaitLeftMs());
             Status status = connection_.SendAll(data + at, slice, Style::Guarded, kUploadWaitSeconds, onSent);
+            connection_.CapWaits(0);
+            if (status == Status::TimedOut && speed_.Broken()) return Status::TooSlow;
             if (status != Status::Ok) return status;
             if (cancelled) return Status::Cancelled;
             if (!speed_.Moved(slice)) return Status::TooSlow;

@@ -1,6 +1,8 @@
-// vantlo-cli run as a process, against a real vantlo-provider behind a
-// fault server: wrong usage, hostile answers, round trips of files, what
-// an interrupted download leaves, and the progress line's texts.
+// vantlo-cli run as a process. Against a real vantlo-provider over TLS:
+// files in parts listed, found, fetched, moved and removed. Against a
+// plain-http provider behind a fault server (the plain wire stays
+// covered): wrong usage, hostile answers, a round trip, what an
+// interrupted download leaves. And the progress line's texts.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -10,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <thread>
 
 #include "cli/progress_bar.h"
@@ -25,22 +28,17 @@ using testsupport::ProcessResult;
 namespace fs = std::filesystem;
 
 struct CliTest : ::testing::Test {
-    testsupport::ProviderProcess provider;
-    testsupport::FaultServer relay{provider.Port()};
     fs::path dir = testsupport::MakeTempDir("vantlo-cli-test-");
     ~CliTest() override { testsupport::RemoveTree(dir.string()); }
 
-    ProcessResult Run(std::vector<std::string> args, const std::string& password = "vantlo-demo",
-                      const std::function<void(int)>& whileRunning = {}) {
-        args.insert(args.begin(), {VANTLO_CLI_EXE, "--provider", relay.HostPort(), "--timeout", "2", "--account",
+    ProcessResult RunAt(const std::string& address, std::vector<std::string> args, const std::string& password,
+                        const std::function<void(int)>& whileRunning = {}) {
+        args.insert(args.begin(), {VANTLO_CLI_EXE, "--provider", address, "--timeout", "2", "--account",
                                    "demo@163.example"});
-        return testsupport::RunProcess(args, {"VANTLO_PROVIDER=", "VANTLO_PASSWORD=" + password}, "", 60000,
-                                       whileRunning);
-    }
-    // Lets the sign-in through, then takes `actions` for the connections that follow.
-    void After(int forwarded, std::vector<Action> actions) {
-        for (int i = 0; i < forwarded; ++i) relay.Push(Forward());
-        for (Action& action : actions) relay.Push(std::move(action));
+        return testsupport::RunProcess(args,
+                                       {"VANTLO_PROVIDER=", "VANTLO_CA_FILE=", "VANTLO_PASSWORD=" + password,
+                                        "XDG_CACHE_HOME=" + (dir / "cache").string()},
+                                       "", 60000, whileRunning);
     }
     std::string Write(const std::string& name, const std::string& bytes) {
         std::ofstream(dir / name, std::ios::binary) << bytes;
@@ -52,7 +50,21 @@ struct CliTest : ::testing::Test {
     }
 };
 
-TEST_F(CliTest, WrongUsageAndLocalProblemsSendNothing) {
+struct CliFaultTest : CliTest {
+    testsupport::ProviderProcess provider;
+    testsupport::FaultServer relay{provider.Port()};
+    ProcessResult Run(std::vector<std::string> args, const std::string& password = "vantlo-demo",
+                      const std::function<void(int)>& whileRunning = {}) {
+        return RunAt(relay.HostPort(), std::move(args), password, whileRunning);
+    }
+    // Lets the sign-in through, then takes `actions` for the connections that follow.
+    void After(int forwarded, std::vector<Action> actions) {
+        for (int i = 0; i < forwarded; ++i) relay.Push(Forward());
+        for (Action& action : actions) relay.Push(std::move(action));
+    }
+};
+
+TEST_F(CliFaultTest, WrongUsageAndLocalProblemsSendNothing) {
     const std::string file = Write("a.txt", "a"), tab = Write("tab\tname.txt", "x");
     // clang-format off
     const std::vector<std::vector<std::string>> usage = {
@@ -60,8 +72,10 @@ TEST_F(CliTest, WrongUsageAndLocalProblemsSendNothing) {
         {"--timeout", "3601", "folders"}, {"--speed-limit", "0", "folders"}, {"--speed-limit", "1.5", "folders"},
         {"--speed-time", "-1", "folders"}, {"--provider", "nohostport", "folders"}, {"mkdir", ""}, {"mkdir", "a\xff"},
         {"mkdir", "a\x7f"}, {"mkdir", "\xED\xA0\x80"}, {"mkdir", "line\nbreak"}, {"mkdir", std::string(64, 'n')},
-        {"rename", "12a", "x"}, {"rmdir", "123456789012345"}, {"ls", "1 2"}, {"mv", "3", "bad id"},
-        {"rm", std::string(32, 'i')}, {"put", file, "x"}, {"get", "m1", ""}};
+        {"rename", "12a", "x"}, {"rmdir", "123456789012345"}, {"ls", "1 2"}, {"ls", "--messages"}, {"ls", "-a", "1"},
+        {"mv", "3", "bad id"}, {"rm", std::string(32, 'i')}, {"put", file, "x"}, {"put", "--part-size", "0", file, "1"},
+        {"put", "--part-size", "2G", file, "1"}, {"put", "--part-size", "1K", file}, {"get", "m1", ""},
+        {"stat", "a b"}, {"find", ""}, {"find", "x", "y"}};
     // clang-format on
     for (const auto& args : usage) {
         ProcessResult r = Run(args);
@@ -82,20 +96,20 @@ TEST_F(CliTest, WrongUsageAndLocalProblemsSendNothing) {
     EXPECT_EQ(relay.Connections(), 0);
 }
 
-TEST_F(CliTest, OutputLinesAndThePasswordFromStandardInput) {
+TEST_F(CliFaultTest, OutputLinesAndThePasswordFromStandardInput) {
     After(2,
           {testsupport::Script(testsupport::HttpAnswer(
               "{'code':'S_OK','var':[{'id':'m2','size':10,'subject':'b\\'s\tx','receivedDate':new Date(2026,9,2,3,4,5),"
               "'flags':{'attached':true}},{'id':'m1','size':7,'subject':'two\nlines','flags':{}}]}"))});
-    ProcessResult ls = Run({"ls", "3"});
-    EXPECT_EQ(ls.out, "m2\t10\ttrue\t2026,10,2,3,4,5\tb's x\nm1\t7\t\t\ttwo lines\n") << ls.err;
+    ProcessResult ls = Run({"ls", "--messages", "3"});
+    EXPECT_EQ(ls.out, "m2\t10\ttrue\t2026,10,2,3,4,5\tb's x\nm1\t7\tfalse\t\ttwo lines\n") << ls.err;
     ProcessResult signin = testsupport::RunProcess(
         {VANTLO_CLI_EXE, "--provider", relay.HostPort(), "--account", "demo@163.example", "signin"},
         {"VANTLO_PROVIDER=", "VANTLO_PASSWORD"}, "vantlo-demo\r\n");
     EXPECT_EQ(signin.out, "signed in as demo@163.example at " + relay.HostPort() + "\n") << signin.err;
 }
 
-TEST_F(CliTest, HostileAnswersFailWithOneClearLine) {
+TEST_F(CliFaultTest, HostileAnswersFailWithOneClearLine) {
     const std::string file = Write("report.txt", "figures");
     const std::string refusal = testsupport::HttpAnswer("{'code':'FA_OVERFLOW','var':null}");
     struct Case {
@@ -129,7 +143,7 @@ TEST_F(CliTest, HostileAnswersFailWithOneClearLine) {
     }
 }
 
-TEST_F(CliTest, FilesComeBackWholeAndInterruptedDownloadsLeaveNothing) {
+TEST_F(CliFaultTest, FilesComeBackWholeAndInterruptedDownloadsLeaveNothing) {
     const std::string bytes = "line one\r\n-----------------------------7d95d2346050c--\r\nafter it\r\n" +
                               std::string(300000, 'x') + "\r\n-----------------------------7d95d2346050c\r\nend";
     ProcessResult put = Run({"put", Write("r\xC3\xA9port.txt", bytes), "1"});
@@ -150,7 +164,7 @@ TEST_F(CliTest, FilesComeBackWholeAndInterruptedDownloadsLeaveNothing) {
 
     auto parts = [&] {
         int count = 0;
-        for (const auto& entry : fs::directory_iterator(dir)) count += entry.path().extension() == ".part";
+        for (const auto& entry : fs::directory_iterator(dir)) count += entry.path().extension() == ".vantlo-partial";
         return count;
     };
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
@@ -168,6 +182,49 @@ TEST_F(CliTest, FilesComeBackWholeAndInterruptedDownloadsLeaveNothing) {
     ProcessResult slow = Run({"--speed-time", "1", "get", id, (dir / "target.bin").string()});
     EXPECT_NE(slow.err.find("slower than the low-speed bound"), std::string::npos) << slow.err;
     EXPECT_EQ(parts(), 0);
+}
+
+TEST_F(CliTest, FilesInPartsAreListedFoundFetchedMovedAndRemovedOverTls) {
+    testsupport::ProviderProcess provider({}, {"--tls", "--send-limit", "9/3600"});
+    auto run = [&](std::vector<std::string> args, int exitCode = 0) {
+        args.insert(args.begin(), {"--ca-file", provider.CaFile()});
+        ProcessResult result = RunAt(provider.Address(), args, "vantlo-demo");
+        EXPECT_EQ(result.exitCode, exitCode) << args[2] << result.err;
+        return result.out.substr(0, result.out.find('\n'));
+    };
+    const std::string docs = run({"mkdir", "Docs"}), old = run({"mkdir", "Old"});
+    std::string bytes;
+    for (int i = 0; i < 1000; ++i) bytes += std::to_string(i * 7919 % 100000);
+    const std::string key = run({"put", "--part-size", "1K", Write("r\xC3\xA9port.bin", bytes), docs});
+    run({"put", Write("notes.txt", "hello"), docs});
+    const std::string listed = RunAt(provider.Address(), {"--ca-file", provider.CaFile(), "ls", docs}, "vantlo-demo").out;
+    // Name, size, parts, stored (UTC), key; in name order.
+    std::istringstream rows(listed);
+    std::string first, line;
+    std::getline(std::getline(rows, first), line);
+    EXPECT_EQ(line.rfind("r\xC3\xA9port.bin\t" + std::to_string(bytes.size()) + "\t5\t2", 0), 0u) << listed;
+    EXPECT_EQ(line.substr(line.size() - key.size() - 2), "Z\t" + key) << listed;
+    EXPECT_EQ(first.rfind("notes.txt\t5\t1\t2", 0), 0u) << listed;
+    EXPECT_TRUE(fs::exists(dir / "cache" / "vantlo" / "demo@163.example.manifests"));
+    const std::string stat = RunAt(provider.Address(), {"--ca-file", provider.CaFile(), "stat", key}, "vantlo-demo").out;
+    for (const std::string& says : {"\nsize: " + std::to_string(bytes.size()) + "\n", std::string("\nparts: 5\npart 1: "),
+                                    "\nfolder: " + docs + "\n", std::string("\npart 5: ")})
+        EXPECT_NE(stat.find(says), std::string::npos) << stat;
+    run({"get", key, (dir / "back.bin").string()});
+    EXPECT_TRUE(Read(dir / "back.bin") == bytes);
+    EXPECT_EQ(run({"find", "PORT"}).substr(line.size()), "\t" + docs);
+
+    run({"mv", old, key});
+    EXPECT_EQ(run({"ls", old}), line);
+    run({"rm", key});
+    EXPECT_EQ(run({"ls", old}), "");
+    EXPECT_EQ(run({"ls", "4"}), line) << "in the trash";
+    // The send limit stops a file after 3 of its parts: an incomplete file, said so.
+    run({"put", "--part-size", "1K", Write("big.bin", bytes), docs}, 1);
+    const std::string incomplete = RunAt(provider.Address(), {"--ca-file", provider.CaFile(), "ls", docs}, "vantlo-demo").out;
+    EXPECT_NE(incomplete.find("big.bin\t" + std::to_string(bytes.size()) + "\t5 incomplete: parts 4-5 missing\t"),
+              std::string::npos)
+        << incomplete;
 }
 
 TEST(ProgressLine, SizesSharesAndTimes) {

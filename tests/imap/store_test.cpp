@@ -269,3 +269,36 @@ TEST_F(ImapDovecot, AWrongPasswordIsRefusedAndASilentServerEndsWithTimedOut) {
 }
 
 }  // namespace
+
+// The command-line client pointed at the IMAP server uses it as a drive:
+// folders by their full names, a file in parts stored, listed, found,
+// fetched byte-exact, moved and removed by its key.
+TEST_F(ImapDovecot, TheCommandLineClientUsesTheMailboxAsADrive) {
+    const std::string url = "imaps://127.0.0.1:" + std::to_string(Port("imaps"));
+    auto cli = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {VANTLO_CLI_EXE, "--imap", url, "--ca-file", Env("VANTLO_DOVECOT") + "/ca.pem",
+                                   "--timeout", "30", "--account", Env("VANTLO_DOVECOT_USER")});
+        return testsupport::RunProcess(args, {"VANTLO_PASSWORD=" + Env("VANTLO_DOVECOT_PASSWORD"),
+                                              "XDG_CACHE_HOME=" + (dir / "cache").string()});
+    };
+    const std::string folder = "Akten \xE6\x96\x87\xE4\xBB\xB6", bytes = Bytes(70001, 3);
+    ASSERT_EQ(cli({"mkdir", folder}).out, folder + "\n");
+    testsupport::ProcessResult put = cli({"put", "--part-size", "32K", Write("b\xC3\xA9 x.bin", bytes).string(), folder});
+    ASSERT_EQ(put.exitCode, 0) << put.err;
+    const std::string key = put.out.substr(0, put.out.find('\n'));
+    EXPECT_EQ(key.rfind(folder + ":", 0), 0u) << key;
+
+    EXPECT_NE(cli({"folders"}).out.find(folder + "\t" + folder + "\t"), std::string::npos);
+    EXPECT_EQ(cli({"ls", folder}).out.rfind("b\xC3\xA9 x.bin\t70001\t3\t", 0), 0u);
+    EXPECT_NE(cli({"find", "\xC3\xA9 x"}).out.find(key), std::string::npos);
+    ASSERT_EQ(cli({"get", key, (dir / "back").string()}).exitCode, 0);
+    EXPECT_EQ(Read(dir / "back"), bytes);
+    EXPECT_NE(cli({"stat", key}).out.find("sha256: " + Digest(bytes)), std::string::npos);
+
+    EXPECT_EQ(cli({"mv", "INBOX", key}).exitCode, 0);
+    EXPECT_EQ(cli({"ls", folder}).out, "");
+    EXPECT_EQ(cli({"rm", "INBOX:1:999999"}).exitCode, 1);  // a key of no mail: a failure, not silence
+    EXPECT_EQ(cli({"get", "not a key", "x"}).exitCode, 2);
+    EXPECT_EQ(cli({"rmdir", folder}).exitCode, 0);
+    EXPECT_EQ(cli({"rmdir", folder}).exitCode, 1);
+}

@@ -82,4 +82,23 @@ TEST_F(SignInTest, TheLongestAccountAndPasswordFitAndLongerOnesStayLocal) {
     EXPECT_EQ(server.Connections(), 2);
 }
 
+TEST(SignInOverTls, SignsInAndNeverHandsTheSessionToPlainHttp) {
+    testsupport::ProviderProcess provider({}, {"--tls"});
+    session::Session s;
+    s.providerOverride = provider.Address();
+    s.caFile = provider.CaFile();
+    ASSERT_EQ(session::SignIn(s, "demo@163.example", 1, "vantlo-demo"), SignInResult::Ok);
+    EXPECT_EQ(s.hostScheme, session::Scheme::Https);
+
+    // A server with the provider's certificate that redirects to plain http.
+    const std::string tls = provider.DataDir() + "/tls/";
+    testsupport::FaultServer redirecting(0, {tls + "server.pem", tls + "server-key.pem"});
+    redirecting.PushAnswer(kSignIn);
+    redirecting.PushAnswer(kEntry);
+    s.providerOverride = "https://" + redirecting.HostPort();
+    EXPECT_EQ(session::SignIn(s, "ann@163.example", 1, "pw"), SignInResult::InsecureRedirect);
+    EXPECT_EQ(redirecting.Requests().size(), 2u);
+    EXPECT_EQ(redirecting.Requests().at(1).rfind("GET /coremail/fcg/ntesdoor2?", 0), 0u) << "spoken to in TLS";
+}
+
 }  // namespace

@@ -150,7 +150,7 @@ TEST_F(TransfersTest, DownloadsTakeEveryCodingAndFailuresLeaveTheTargetAsItWas) 
         {Script(head + gzip + chunked + "\r\n100\r\n" + gz.substr(0, 256) + "\r\n0\r\n\r\n"), Status::Incomplete},
         {Script(head + gzip + "\r\n" + testsupport::Coded(std::string(200000, 'z'))), Status::AnswerTooLarge},
         {Script("<html>\r\n\r\n"), Status::Unreadable},
-        {Script(HttpAnswer(body), Action::Stall, 3000), Status::TimedOut},
+        {Script(HttpAnswer(body), Action::Stall, 3000), Status::TooSlow},  // silence ends on the speed bound
         {Script(HttpAnswer(body), Action::Trickle, 3000), Status::TooSlow},
     };
     // clang-format on

@@ -1,9 +1,11 @@
 #include "fault_server.h"
 
 #include <arpa/inet.h>
+#include <openssl/ssl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -37,7 +39,15 @@ bool Readable(int fd, int ms) {
     return ::poll(&p, 1, ms) > 0;
 }
 
-// Reads until the header is complete and Content-Length body bytes followed.
+// The header is complete and Content-Length body bytes followed.
+bool RequestComplete(const std::string& data) {
+    std::size_t end = data.find("\r\n\r\n");
+    if (end == std::string::npos) return false;
+    std::size_t cl = data.find("Content-Length: ");
+    std::size_t length = cl < end ? std::strtoul(data.c_str() + cl + 16, nullptr, 10) : 0;
+    return data.size() >= end + 4 + length;
+}
+
 std::string ReadRequest(int fd) {
     std::string data;
     char buffer[65536];
@@ -45,11 +55,7 @@ std::string ReadRequest(int fd) {
         ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
         if (got <= 0) break;
         data.append(buffer, static_cast<std::size_t>(got));
-        std::size_t end = data.find("\r\n\r\n");
-        if (end == std::string::npos) continue;
-        std::size_t cl = data.find("Content-Length: ");
-        std::size_t length = cl < end ? std::strtoul(data.c_str() + cl + 16, nullptr, 10) : 0;
-        if (data.size() >= end + 4 + length) break;
+        if (RequestComplete(data)) break;
     }
     return data;
 }
@@ -67,7 +73,15 @@ void EndAnswer(int client, Action::Fault fault, const std::atomic<bool>& stoppin
 }
 }  // namespace
 
-FaultServer::FaultServer(std::uint16_t upstreamPort) : upstream_(upstreamPort) {
+FaultServer::FaultServer(std::uint16_t upstreamPort, const TlsIdentity& tls) : upstream_(upstreamPort) {
+    if (!tls.certificateFile.empty()) {
+        tls_ = SSL_CTX_new(TLS_server_method());
+        if (SSL_CTX_use_certificate_chain_file(tls_, tls.certificateFile.c_str()) != 1 ||
+            SSL_CTX_use_PrivateKey_file(tls_, tls.keyFile.c_str(), SSL_FILETYPE_PEM) != 1) {
+            SSL_CTX_free(tls_);
+            tls_ = nullptr;
+        }
+    }
     listener_ = Loopback(port_, true);
     last_ = upstream_ ? Forward() : Script(HttpAnswer(""));
     thread_ = std::thread([this] { Run(); });
@@ -78,6 +92,7 @@ FaultServer::~FaultServer() {
     ::shutdown(listener_, SHUT_RDWR);
     ::close(listener_);
     thread_.join();
+    if (tls_) SSL_CTX_free(tls_);
 }
 
 void FaultServer::Push(Action action) {
@@ -136,7 +151,25 @@ bool FaultServer::Send(int client, const std::string& bytes, const Action& actio
     return true;
 }
 
+void FaultServer::ServeTls(int client, const Action& action) {
+    timeval bound{5, 0};
+    ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &bound, sizeof bound);
+    SSL* ssl = SSL_new(tls_);
+    SSL_set_fd(ssl, client);
+    std::string request;
+    if (SSL_accept(ssl) == 1) {
+        char buffer[16384];
+        for (int n; !RequestComplete(request) && (n = SSL_read(ssl, buffer, sizeof buffer)) > 0;)
+            request.append(buffer, static_cast<std::size_t>(n));
+        SSL_write(ssl, action.bytes.data(), static_cast<int>(action.bytes.size()));
+        SSL_shutdown(ssl);
+    }
+    SSL_free(ssl);
+    Record(request);
+}
+
 void FaultServer::Serve(int client, const Action& action) {
+    if (tls_) return ServeTls(client, action);
     std::size_t sent = 0;
     if (action.kind == Action::Answer) {
         Record(ReadRequest(client));

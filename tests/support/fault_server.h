@@ -2,7 +2,9 @@
 // connection takes the next action of a queue: answer with scripted bytes,
 // or forward to a real server behind it (its own address put in Location
 // lines); either may then misbehave: cut the answer, reset the connection,
-// stall or trickle. It records every request it receives.
+// stall or trickle. It records every request it receives. Given a
+// certificate and key it speaks TLS instead, with scripted answers only
+// (and no faults).
 #pragma once
 
 #include <atomic>
@@ -14,6 +16,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+struct ssl_ctx_st;
 
 namespace testsupport {
 
@@ -31,9 +35,14 @@ inline Action Forward(Action::Fault fault = Action::None, std::size_t after = 0)
     return Action{Action::Forward, "", fault, after};
 }
 
+struct TlsIdentity {
+    std::string certificateFile;  // PEM, empty: plain TCP
+    std::string keyFile;
+};
+
 class FaultServer {
 public:
-    explicit FaultServer(std::uint16_t upstreamPort = 0);
+    explicit FaultServer(std::uint16_t upstreamPort = 0, const TlsIdentity& tls = {});
     ~FaultServer();
     FaultServer(const FaultServer&) = delete;
     FaultServer& operator=(const FaultServer&) = delete;
@@ -52,10 +61,12 @@ public:
 private:
     void Run();
     void Serve(int client, const Action& action);
+    void ServeTls(int client, const Action& action);
     bool Send(int client, const std::string& bytes, const Action& action, std::size_t& sent);
     void Record(const std::string& request);
 
     int listener_ = -1;
+    ::ssl_ctx_st* tls_ = nullptr;
     std::uint16_t port_ = 0;
     std::uint16_t upstream_ = 0;
     std::atomic<bool> stopping_{false};
