@@ -226,6 +226,8 @@ void Desktop::OpenFolder(const std::string& folderId) {
     files_.Show(FileListing{folderId, "", {}});
     std::string title = FolderTitle(folders_, folderId);
     Tell([&](DesktopView& v) { v.FolderOpened(title); });
+    // No rows of the folder before stay on show while its files come.
+    Tell([&](DesktopView& v) { v.FilesShown(files_, "", true); });
     ListOpenFolder();
 }
 
@@ -239,9 +241,9 @@ void Desktop::Refresh() {
 }
 
 // A search's rows are not the folder's total: the title keeps the folder's.
-void Desktop::ShowFiles() {
+void Desktop::ShowFiles(bool newRows) {
     std::string title = files_.SearchText().empty() ? CurrentTitle() : std::string();
-    Tell([&](DesktopView& v) { v.FilesShown(files_, title); });
+    Tell([&](DesktopView& v) { v.FilesShown(files_, title, newRows); });
 }
 
 // Two steps: the files as the listing groups them, shown at once; then
@@ -265,7 +267,7 @@ void Desktop::ListOpenFolder(std::function<void(Desktop&, bool)> after) {
             reply([first = listed.listing, listing](Desktop& d) {
                 if (listing != d.listing_) return;
                 d.files_.Show(first);
-                d.ShowFiles();
+                d.ShowFiles(true);
             });
             catalog::Outcome sized = SizedFiles(store, *sizes, listed.listing);
             if (!sized.Ok()) listed.outcome = sized;
@@ -275,7 +277,7 @@ void Desktop::ListOpenFolder(std::function<void(Desktop&, bool)> after) {
             if (listing == d.listing_) {
                 if (!result.listing.rows.empty() || result.outcome.Ok()) {
                     d.files_.TakeSizes(result.listing.rows);
-                    d.ShowFiles();
+                    d.ShowFiles(false);
                 }
                 d.ReportOutcome(result.listing.searchText.empty() ? Work::List : Work::Search, result.outcome);
             }
@@ -291,7 +293,7 @@ void Desktop::Search(const std::string& textUtf8) {
 
 void Desktop::ToggleAttachmentsOnly() {
     files_.SetAttachmentsOnly(!files_.AttachmentsOnly());
-    ShowFiles();
+    ShowFiles(true);
 }
 
 void Desktop::CreateFolder(const std::string& nameUtf8) {
@@ -509,7 +511,10 @@ void Desktop::QueueDownloads(const std::vector<std::size_t>& items, const std::f
         download.upload = false;
         download.key = row->file.key;
         download.name = row->file.name;
-        download.path = intoFolder ? target.parent_path() / std::filesystem::u8path(ProposedFileName(row->file.name)) : target;
+        // A name that is no file's name ("", "..") must not name the folder itself.
+        std::string name = ProposedFileName(row->file.name);
+        if (name.empty() || name == "." || name == "..") name = ProposedFileName(row->file.key);
+        download.path = intoFolder ? target.parent_path() / std::filesystem::u8path(name) : target;
         queue_.push_back(std::move(download));
         ++queueTotal_;
     }

@@ -57,7 +57,8 @@ public:
     virtual void FolderOpened(const std::string&) {}
     // The files shown changed (a listing, a search, the sizes, a filter);
     // the title follows the count of the folder's files (empty: unchanged).
-    virtual void FilesShown(const FileList&, const std::string& /*title*/) {}
+    // newRows is false when only what the same rows show changed (sizes).
+    virtual void FilesShown(const FileList&, const std::string& /*title*/, bool /*newRows*/) {}
     virtual void StatusChanged(const std::string&) {}
     // The progress line, drawn over the status label.
     virtual void ProgressDrawn(const std::string&) {}
@@ -189,7 +190,7 @@ private:
              std::function<void(Desktop&, const Result&)> done);
     Reply ReplyChannel();
     void ListOpenFolder(std::function<void(Desktop&, bool)> after = {});
-    void ShowFiles();
+    void ShowFiles(bool newRows);
     void Tell(const std::function<void(DesktopView&)>& news);
     void SetStatus(const std::string& text);
     void Report(Work work, session::Status status);

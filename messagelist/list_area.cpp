@@ -114,11 +114,14 @@ void ListArea::CreateMessageListArea() {
     }
 }
 
-void ListArea::FilesShown(const app::FileList& files, const std::string& title) {
+void ListArea::FilesShown(const app::FileList& files, const std::string& title, bool newRows) {
     if (!list_) return;
-    // A new set of rows: the selection of the old one means nothing now.
-    ListView_SetItemState(list_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-    SendMessageW(list_, LVM_SETITEMCOUNT, files.Count(), 0);
+    // A new set of rows: the selection of the old one means nothing now. The
+    // same rows with their sizes filled in keep it.
+    if (newRows || ListView_GetItemCount(list_) != static_cast<int>(files.Count())) {
+        ListView_SetItemState(list_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+        SendMessageW(list_, LVM_SETITEMCOUNT, files.Count(), 0);
+    }
     InvalidateRect(list_, nullptr, TRUE);
     if (title_ && !title.empty()) SetWindowTextW(title_, platform::Utf8ToWide(title).c_str());
 }

@@ -22,7 +22,7 @@ public:
     void Attach(HWND frame, std::shared_ptr<app::Desktop> desktop);
 
     void FolderOpened(const std::string& title) override;
-    void FilesShown(const app::FileList& files, const std::string& title) override;
+    void FilesShown(const app::FileList& files, const std::string& title, bool newRows) override;
 
 private:
     static LRESULT CALLBACK MessageListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

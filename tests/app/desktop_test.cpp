@@ -51,7 +51,7 @@ struct Screen : app::DesktopView {
     void FoldersStale() override { ++stale; }
     void FolderCreated(std::uint32_t data) override { created.push_back(data); }
     void FolderOpened(const std::string& title) override { titles.push_back(title); }
-    void FilesShown(const app::FileList&, const std::string& title) override { ++pages, shownTitles.push_back(title); }
+    void FilesShown(const app::FileList&, const std::string& title, bool) override { ++pages, shownTitles.push_back(title); }
     void PropertiesReady(const std::string& text) override { properties.push_back(text); }
     void EmptyFolderAsked(const app::EmptyFolderRequest& request) override { emptyAsked.push_back(request); }
     void StatusChanged(const std::string& text) override { statuses.push_back(text); }
