@@ -62,11 +62,16 @@ session::Status InBatches(const std::vector<std::string>& ids, Operation operati
 }
 
 // Every file of the folder with its exact size, as far as the manifests
-// (remembered in `sizes`) tell it.
+// (remembered in `sizes`) tell it. A read that failed once is tried again:
+// what was read before it stays in the cache, so the second round reads
+// only the rest, and one connection that broke does not leave a thousand
+// sizes unknown.
 catalog::Outcome SizedFiles(catalog::MailStore& store, catalog::ManifestCache& sizes, FileListing& listing) {
     std::vector<catalog::FileEntry> files;
     for (const FileRow& row : listing.rows) files.push_back(row.file);
     catalog::Outcome outcome = catalog::FillFileSizes(store, sizes, files);
+    if (!outcome.Ok() && outcome.code != catalog::StoreCode::Cancelled)
+        outcome = catalog::FillFileSizes(store, sizes, files);
     for (std::size_t i = 0; i < files.size(); ++i) listing.rows[i].file = std::move(files[i]);
     return outcome;
 }

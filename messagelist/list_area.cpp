@@ -145,20 +145,8 @@ void ListArea::OnGetDispInfo(NMLVDISPINFOW& info) {
     }
 }
 
-// A check set through the list (LVM_SETITEMSTATE) is kept in the file list.
-void ListArea::OnItemChanged(const NMLISTVIEW& change) {
-    if (!(change.uChanged & LVIF_STATE) || !((change.uNewState ^ change.uOldState) & LVIS_STATEIMAGEMASK)) return;
-    if (!(change.uNewState & LVIS_STATEIMAGEMASK)) return;
-    bool checked = ((change.uNewState & LVIS_STATEIMAGEMASK) >> 12) == kCheckedImage;
-    app::FileList& files = desktop_->Files();
-    if (change.iItem >= 0) {
-        files.SetChecked(static_cast<std::size_t>(change.iItem), checked);
-    } else {
-        for (std::size_t i = 0; i < files.Count(); ++i) files.SetChecked(i, checked);
-    }
-    InvalidateRect(list_, nullptr, FALSE);
-}
-
+// A virtual list keeps no check marks: a click on the box or the space bar
+// toggles the file list's, which the list then asks for.
 void ListArea::ToggleCheck(int item) {
     if (item < 0) return;
     app::FileList& files = desktop_->Files();
@@ -186,7 +174,6 @@ LRESULT ListArea::MessageListNotify(NMHDR* header) {
     case NM_CUSTOMDRAW: return OnCustomDraw(*reinterpret_cast<NMLVCUSTOMDRAW*>(header));
     case NM_RCLICK: ShowMenu(); break;
     case LVN_GETDISPINFOW: OnGetDispInfo(*reinterpret_cast<NMLVDISPINFOW*>(header)); break;
-    case LVN_ITEMCHANGED: OnItemChanged(*reinterpret_cast<NMLISTVIEW*>(header)); break;
     case NM_CLICK: {
         LVHITTESTINFO hit{};
         hit.pt = reinterpret_cast<NMITEMACTIVATE*>(header)->ptAction;

@@ -32,7 +32,6 @@ private:
     LRESULT MessageListNotify(NMHDR* header);
     LRESULT OnCustomDraw(NMLVCUSTOMDRAW& draw) const;
     void OnGetDispInfo(NMLVDISPINFOW& info);
-    void OnItemChanged(const NMLISTVIEW& change);
     void ToggleCheck(int item);
     // A control above the list was clicked or edited (the frame passes it on).
     void OnControlCommand(WPARAM wParam, HWND control);
