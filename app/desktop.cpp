@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <optional>
-#include <thread>
 
 #include "app/file_listing.h"
 #include "app/folder_tree_model.h"
@@ -25,12 +24,8 @@ struct FolderLoad {
     FolderList folders;
 };
 
+// A folder's files as listed (or counted), and how the listing went.
 struct Listed {
-    catalog::Outcome outcome;
-    FileListing listing;
-};
-
-struct Counted {
     catalog::Outcome outcome;
     FileListing listing;
 };
@@ -339,16 +334,16 @@ void Desktop::DeleteFolder(const std::string& folderId) {
 void Desktop::ShowFolderProperties(const std::string& folderId) {
     catalog::WebmailOptions options = pacing_.store;
     std::shared_ptr<catalog::ManifestCache> sizes = sizes_;
-    Run<Counted>(
+    Run<Listed>(
         Lane::Session,
         [folderId, options, sizes](session::Session& s) {
             catalog::WebmailStore store(s, options);
-            Counted counted;
+            Listed counted;
             counted.outcome = ListFolderFiles(store, folderId, "", counted.listing);
             if (counted.outcome.Ok()) counted.outcome = SizedFiles(store, *sizes, counted.listing);
             return counted;
         },
-        [folderId](Desktop& d, const Counted& counted) {
+        [folderId](Desktop& d, const Listed& counted) {
             if (!counted.outcome.Ok()) return d.ReportOutcome(Work::Properties, counted.outcome);
             FolderSummary summary;
             summary.id = folderId;
@@ -364,15 +359,15 @@ void Desktop::ShowFolderProperties(const std::string& folderId) {
 
 void Desktop::AskEmptyFolder(const std::string& folderId) {
     catalog::WebmailOptions options = pacing_.store;
-    Run<Counted>(
+    Run<Listed>(
         Lane::Session,
         [folderId, options](session::Session& s) {
             catalog::WebmailStore store(s, options);
-            Counted counted;
+            Listed counted;
             counted.outcome = ListFolderFiles(store, folderId, "", counted.listing);
             return counted;
         },
-        [folderId](Desktop& d, const Counted& counted) {
+        [folderId](Desktop& d, const Listed& counted) {
             if (!counted.outcome.Ok()) return d.ReportOutcome(Work::Empty, counted.outcome);
             EmptyFolderRequest request;
             request.folderId = folderId;
