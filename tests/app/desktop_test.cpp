@@ -183,7 +183,7 @@ TEST_F(DesktopTest, SearchPropertiesAndEmptying) {
     ASSERT_TRUE(RunUntil([&] { return screen_.Status() == app::kUploadDoneText; }));
     Settle();
     ASSERT_EQ(Names(), (std::vector<std::string>{"a.txt", "b.txt", "c.txt", "大文件.bin"})) << "three parts, one row";
-    const app::FileRow& row = *desktop_->Files().Row(Row("大文件.bin"));
+    const app::FileRow row = *desktop_->Files().Row(Row("大文件.bin"));  // a copy: the list is replaced below
     EXPECT_EQ(row.file.present.size(), 3u);
     EXPECT_EQ(row.file.size, 250000u) << "the whole file's size";
 
