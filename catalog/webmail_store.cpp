@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
+#include <random>
 #include <thread>
 #include <unordered_set>
 
@@ -99,6 +100,34 @@ MailInfo InfoOf(session::MessageSummary&& message) {
     mail.attached = message.attached;
     return mail;
 }
+
+// The pauses on the short-time sending limit: doubling, each cut by a
+// random fraction of up to half, within the bound.
+class QuotaPauses {
+public:
+    explicit QuotaPauses(const WebmailOptions& options)
+        : next_(std::max(1, options.quotaFirstPauseMs)),
+          longest_(std::max(next_, options.quotaLongestPauseMs)),
+          bound_(std::max(0, options.quotaBoundMs)),
+          random_(std::random_device{}()) {}
+
+    // False when the bound is used up; otherwise pauses and returns true.
+    bool Wait() {
+        if (waited_ >= bound_) return false;
+        int pause = next_ - std::uniform_int_distribution<int>(0, next_ / 2)(random_);
+        pause = std::min(pause, bound_ - waited_);
+        std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+        waited_ += pause;
+        next_ = next_ > longest_ / 2 ? longest_ : next_ * 2;
+        return true;
+    }
+    int WaitedMs() const { return waited_; }
+
+private:
+    int next_, longest_, bound_;
+    int waited_ = 0;
+    std::mt19937 random_;
+};
 
 std::uint64_t CountOf(const char* cell) {
     std::uint64_t value = 0;
@@ -250,54 +279,98 @@ Outcome WebmailStore::InboxIdsWithSubject(const std::string& subject, std::vecto
     return outcome;
 }
 
-Outcome WebmailStore::FindDelivered(const PartUpload& part, const std::vector<std::string>& before,
+Outcome WebmailStore::OursAmong(const PartUpload& part, const std::vector<std::string>& ids,
+                                std::vector<std::string>& ours) {
+    ours.clear();
+    for (const std::string& id : ids) {
+        MailText mail;
+        Outcome outcome = ReadMailText(id, mail);
+        if (outcome.code == StoreCode::NotFound) continue;  // taken away meanwhile: not ours
+        if (!outcome.Ok()) return outcome;
+        Manifest manifest;
+        std::string problem;
+        if (ReadManifest(mail.text, manifest, problem) == ManifestRead::Ok && manifest.uploadId == part.uploadId)
+            ours.push_back(id);
+    }
+    return Success();
+}
+
+Outcome WebmailStore::TakeOurs(const std::vector<std::string>& ours, std::string& mailId) {
+    mailId = ours.front();
+    // Copies of the same part (a delivery of an interrupted run that landed
+    // late) go to the trash, so that the part is stored once.
+    if (ours.size() > 1) DeleteMails(std::vector<std::string>(ours.begin() + 1, ours.end()));
+    return Success();
+}
+
+Outcome WebmailStore::FindDelivered(const PartUpload& part, const std::vector<std::string>& before, int boundMs,
                                     std::string& mailId) {
     using Clock = std::chrono::steady_clock;
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(0, options_.deliveryBoundMs));
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(0, boundMs));
     std::vector<std::string> looked(before);  // ids that are not ours
     int pause = std::max(1, options_.firstPauseMs);
     for (;;) {
-        std::vector<std::string> candidates;
+        std::vector<std::string> candidates, ours;
         Outcome outcome = InboxIdsWithSubject(part.subject, candidates);
         if (!outcome.Ok()) return outcome;
-        for (const std::string& id : candidates) {
-            if (std::find(looked.begin(), looked.end(), id) != looked.end()) continue;
-            MailText mail;
-            outcome = ReadMailText(id, mail);
-            if (outcome.code == StoreCode::NotFound) continue;  // taken away meanwhile: not ours
-            if (!outcome.Ok()) return outcome;
-            Manifest manifest;
-            std::string problem;
-            if (ReadManifest(mail.text, manifest, problem) == ManifestRead::Ok && manifest.uploadId == part.uploadId) {
-                mailId = id;
-                return Success();
-            }
-            looked.push_back(id);
-        }
+        candidates.erase(std::remove_if(candidates.begin(), candidates.end(),
+                                        [&](const std::string& id) {
+                                            return std::find(looked.begin(), looked.end(), id) != looked.end();
+                                        }),
+                         candidates.end());
+        outcome = OursAmong(part, candidates, ours);
+        if (!outcome.Ok()) return outcome;
+        if (!ours.empty()) return TakeOurs(ours, mailId);
+        looked.insert(looked.end(), candidates.begin(), candidates.end());
         const Clock::time_point now = Clock::now();
         if (now >= deadline)
             return Failure(StoreCode::NotFound, "the mail of " + part.attachmentName + " did not arrive in the inbox within " +
-                                                    std::to_string(options_.deliveryBoundMs / 1000) + " s");
+                                                    std::to_string(boundMs / 1000) + " s");
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
         std::this_thread::sleep_for(std::chrono::milliseconds(std::min<long long>(pause, left)));
         pause = std::min(pause * 2, std::max(pause, options_.longestPauseMs));
     }
 }
 
+Outcome WebmailStore::Deliver(const PartUpload& part, const std::vector<std::string>& before, std::string& mailId) {
+    const session::FileRange range{part.source, part.offset, part.length, part.attachmentName};
+    QuotaPauses pauses(options_);
+    int sendsLeft = std::max(1, options_.sendAttempts);
+    for (;;) {
+        Outcome outcome = Call("store " + part.attachmentName, [&] {
+            Status status = session::UploadFileRange(session_, range, part.progress);
+            if (status != Status::Ok) return status;
+            return session::DeliverFile(session_, part.subject, part.text, part.attachmentName, part.length);
+        });
+        if (outcome.Ok()) return FindDelivered(part, before, options_.deliveryBoundMs, mailId);
+        const bool cut = outcome.code == StoreCode::Broken || outcome.code == StoreCode::TimedOut;
+        if (!cut && outcome.code != StoreCode::QuotaShortTerm && outcome.code != StoreCode::QuotaDaily)
+            return outcome;
+        // The mail may have been taken in before the refusal or the cut.
+        Outcome look = FindDelivered(part, before, cut ? options_.lookAfterCutMs : 0, mailId);
+        if (look.Ok()) return look;
+        if (look.code != StoreCode::NotFound) return outcome;
+        if (outcome.code == StoreCode::QuotaDaily)
+            return Failure(StoreCode::QuotaDaily,
+                           "the provider's daily sending quota is used up; what is stored stays, and the same "
+                           "command finishes the job once the provider takes mail again (" +
+                               outcome.detail + ")");
+        if (outcome.code == StoreCode::QuotaShortTerm && !pauses.Wait())
+            return Failure(StoreCode::QuotaShortTerm, outcome.detail + "; still refused after waiting " +
+                                                          std::to_string(pauses.WaitedMs() / 1000) + " s");
+        if (cut && --sendsLeft == 0) return outcome;
+    }
+}
+
 Outcome WebmailStore::StorePart(const PartUpload& part, std::string& newMailId) {
     newMailId.clear();
-    std::vector<std::string> before;
+    std::vector<std::string> before, ours;
     Outcome outcome = InboxIdsWithSubject(part.subject, before);
-    if (!outcome.Ok()) return outcome;
-    const session::FileRange range{part.source, part.offset, part.length, part.attachmentName};
-    outcome = Call("store " + part.attachmentName, [&] {
-        Status status = session::UploadFileRange(session_, range, part.progress);
-        if (status != Status::Ok) return status;
-        return session::DeliverFile(session_, part.subject, part.text, part.attachmentName, part.length);
-    });
+    // A delivery of an interrupted run may have landed since it was looked for: it is the part.
+    if (outcome.Ok()) outcome = OursAmong(part, before, ours);
     if (!outcome.Ok()) return outcome;
     std::string id;
-    outcome = FindDelivered(part, before, id);
+    outcome = ours.empty() ? Deliver(part, before, id) : TakeOurs(ours, id);
     if (!outcome.Ok()) return outcome;
     if (part.folderId != kInbox) outcome = MoveMails({id}, part.folderId);
     if (outcome.Ok()) newMailId = id;

@@ -6,7 +6,15 @@
 // the delivered mail: a candidate is a mail in the inbox whose subject is
 // the part's, that was not there before the delivery, and whose manifest
 // carries the part's upload id. Look-alikes and older mails of the same
-// subject stay where they are.
+// subject stay where they are. A mail of the part already in the inbox
+// before sending (a delivery of an interrupted run that landed late) is
+// taken instead of sending; further copies of the part go to the trash.
+//
+// A delivery is never repeated blindly: a repeated delivery is a second
+// copy of the part. After a refusal of the short-time sending limit or an
+// answer cut off, the inbox is searched for the part's upload id first; it
+// is sent again only when it is not there. The daily limit stops the part
+// with QuotaDaily at once.
 //
 // Listings read every page. The folder may change meanwhile: each page
 // after the first starts a few mails before the end of the one before, and
@@ -37,6 +45,17 @@ struct WebmailOptions {
     int firstPauseMs = 50;
     int longestPauseMs = 2000;
     std::uint32_t pageSize = session::kLargestPage;
+    // The provider's short-time sending limit: pauses from the first to the
+    // longest (doubling, each shortened by a random fraction of up to half
+    // so that parallel senders spread out), at most quotaBoundMs in all.
+    int quotaFirstPauseMs = 1000;
+    int quotaLongestPauseMs = 60000;
+    int quotaBoundMs = 15 * 60000;
+    // After a delivery whose answer was cut off, how long to look for the
+    // mail in the inbox before sending it again, and how many sends a part
+    // gets in all when the connection keeps breaking.
+    int lookAfterCutMs = 3000;
+    int sendAttempts = 3;
 };
 
 // Signs the session in again after the provider ended it; true when that
@@ -91,7 +110,15 @@ private:
     // provider had ended the session.
     Outcome Call(const std::string& what, const std::function<session::Status()>& request);
     Outcome InboxIdsWithSubject(const std::string& subject, std::vector<std::string>& ids);
-    Outcome FindDelivered(const PartUpload& part, const std::vector<std::string>& before, std::string& mailId);
+    // The mails among `ids` that carry the part's upload id, in order.
+    Outcome OursAmong(const PartUpload& part, const std::vector<std::string>& ids, std::vector<std::string>& ours);
+    // Takes the first of them; the others are copies of it, moved to the trash.
+    Outcome TakeOurs(const std::vector<std::string>& ours, std::string& mailId);
+    // Looks for the delivered mail for up to boundMs (0: one look).
+    Outcome FindDelivered(const PartUpload& part, const std::vector<std::string>& before, int boundMs,
+                          std::string& mailId);
+    // Sends the part until it is in the inbox, as the top of this file says.
+    Outcome Deliver(const PartUpload& part, const std::vector<std::string>& before, std::string& mailId);
 
     std::unique_ptr<session::Session> owned_;
     session::Session& session_;

@@ -6,6 +6,7 @@
 #include "imap/imap_store.h"
 #include "session/exchange.h"
 #include "session/provider_directory.h"
+#include "session/session_cache.h"
 #include "session/signin.h"
 
 namespace cli {
@@ -16,6 +17,8 @@ std::vector<Command>& Registry() {
     return commands;
 }
 
+}  // namespace
+
 std::string ReadPassword() {
     if (const char* env = std::getenv("VANTLO_PASSWORD")) return env;
     std::string line;
@@ -23,7 +26,6 @@ std::string ReadPassword() {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return line;
 }
-}  // namespace
 
 CommandRegistration::CommandRegistration(const Command& command) { Registry().push_back(command); }
 
@@ -50,12 +52,27 @@ int SignInImap(Context& context) {
 
 int SignInAccount(Context& context) {
     if (!context.imapUrl.empty()) return SignInImap(context);
+    if (session::EntryForAccount(context.account) == 0)
+        return Fail(context, "unsupported account domain in '" + context.account + "'");
+    if (!context.sessionCache.empty() &&
+        session::LoadSessionCache(context.sessionCache, context.account, context.session)) {
+        context.sessionFromCache = true;
+        return kExitOk;
+    }
+    return SignInFresh(context);
+}
+
+int SignInFresh(Context& context) {
     int entry = session::EntryForAccount(context.account);
     if (entry == 0) return Fail(context, "unsupported account domain in '" + context.account + "'");
-    std::string password = ReadPassword();
+    std::string password = context.password.empty() ? ReadPassword() : context.password;
+    context.sessionFromCache = false;
     session::SignInResult result = session::SignIn(context.session, context.account, entry, password);
     if (result == session::SignInResult::Ok) {
         context.password = password;
+        // A cache that cannot be written costs the next command a sign-in, nothing more.
+        if (!context.sessionCache.empty())
+            session::SaveSessionCache(context.sessionCache, context.session, context.account);
         return kExitOk;
     }
     switch (result) {
@@ -72,6 +89,14 @@ int SignInAccount(Context& context) {
     default:
         return Fail(context, std::string("sign-in failed: ") + session::SignInResultText(result));
     }
+}
+
+session::Status WithSession(Context& context, const std::function<session::Status()>& request) {
+    session::Status status = request();
+    if (status == session::Status::Refused && session::LastRefusalCode() == "FA_INVALID_SESSION" &&
+        context.sessionFromCache && SignInFresh(context) == kExitOk)
+        status = request();
+    return status;
 }
 
 }  // namespace cli

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -10,6 +11,7 @@
 
 #include "catalog/mail_store.h"
 #include "session/session.h"
+#include "session/status.h"
 
 namespace cli {
 
@@ -21,6 +23,10 @@ struct Context {
     std::ostream& out;
     std::ostream& err;
     std::string password{};  // kept once signed in, to sign in again when the provider ends the session
+    // The file that keeps the signed-in session between commands; empty
+    // when the cache is not used (--no-session-cache).
+    std::filesystem::path sessionCache{};
+    bool sessionFromCache = false;  // signed in from the cache, not with the password
     // With --imap: the server's URL, and the mailbox once signed in there
     // (the webmail session above then stays unused).
     std::string imapUrl{};
@@ -51,9 +57,21 @@ void RemoveOnStop(const std::filesystem::path& path);
 // Prints "vantlo-cli: MESSAGE" on the error stream and returns kExitFailure.
 int Fail(Context& context, const std::string& message);
 
-// Checks the domain and signs in with the password from VANTLO_PASSWORD or
-// one line of standard input (with --imap: any address, at the IMAP
-// server). Returns kExitOk or prints why not.
+// Checks the domain, then takes the session kept in the cache when there is
+// one for this account and provider; else signs in with the password from
+// VANTLO_PASSWORD or one line of standard input, and keeps the new session
+// in the cache. With --imap: any address, at the IMAP server, never cached.
+// Returns kExitOk or prints why not.
 int SignInAccount(Context& context);
+// The same without the cache's session: a sign-in with the password.
+int SignInFresh(Context& context);
+
+// The password from VANTLO_PASSWORD, else one line of standard input.
+std::string ReadPassword();
+
+// Runs a request of the context's session; when the provider says that a
+// session taken from the cache has ended, signs in afresh and runs it once
+// more (a refused request did nothing).
+session::Status WithSession(Context& context, const std::function<session::Status()>& request);
 
 }  // namespace cli

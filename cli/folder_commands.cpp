@@ -34,8 +34,10 @@ int RunFolders(Context& context, const std::vector<std::string>&) {
             return outcome;
         });
     session::Session& s = context.session;
-    session::ClearFolderTable(s.folderTable);
-    session::Status status = session::GetAllFolders(s);
+    session::Status status = WithSession(context, [&] {
+        session::ClearFolderTable(s.folderTable);
+        return session::GetAllFolders(s);
+    });
     if (status != session::Status::Ok) return OperationFailed(context, status, "list the folders");
     std::size_t rows = session::UsedFolderRows(s.folderTable);
     for (std::size_t i = 0; i < rows; ++i) {
@@ -58,7 +60,7 @@ int RunMkdir(Context& context, const std::vector<std::string>& args) {
             if (outcome.Ok()) context.out << OutputField(id) << '\n';
             return outcome;
         });
-    session::Status status = session::CreateUserFolder(context.session, name, id);
+    session::Status status = WithSession(context, [&] { return session::CreateUserFolder(context.session, name, id); });
     if (status != session::Status::Ok) return OperationFailed(context, status, "create folder '" + name + "'");
     context.out << id << '\n';
     return kExitOk;
@@ -74,7 +76,7 @@ int RunRename(Context& context, const std::vector<std::string>& args) {
     if (!context.imapUrl.empty())
         return StoreFolderOperation(context, "rename folder '" + id + "' to '" + name + "'",
                                     [&](catalog::MailStore& store) { return store.RenameFolder(id, name); });
-    session::Status status = session::RenameFolder(context.session, name, id);
+    session::Status status = WithSession(context, [&] { return session::RenameFolder(context.session, name, id); });
     if (status != session::Status::Ok)
         return OperationFailed(context, status, "rename folder " + id + " to '" + name + "'");
     return kExitOk;
@@ -87,7 +89,7 @@ int RunRmdir(Context& context, const std::vector<std::string>& args) {
     if (!context.imapUrl.empty())
         return StoreFolderOperation(context, "delete folder '" + id + "'",
                                     [&](catalog::MailStore& store) { return store.DeleteFolder(id); });
-    session::Status status = session::DeleteFolder(context.session, id);
+    session::Status status = WithSession(context, [&] { return session::DeleteFolder(context.session, id); });
     if (status != session::Status::Ok) return OperationFailed(context, status, "delete folder " + id);
     return kExitOk;
 }

@@ -1,27 +1,29 @@
 #include "cli/mailbox.h"
 
 #include <cstdlib>
+#include <mutex>
 
 #include "catalog/file_sizes.h"
 #include "catalog/format_values.h"
 #include "cli/operation_arguments.h"
+#include "session/session_cache.h"
 #include "imap/fetch_items.h"
 #include "session/signin.h"
 
 namespace cli {
 
-std::unique_ptr<catalog::MailStore> OpenStore(Context& context) {
-    if (context.imapStore) return std::move(context.imapStore);
-    auto store = std::make_unique<catalog::WebmailStore>(context.session);
-    const std::string account = context.account, password = context.password;
-    store->SetSignInAgain([account, password](session::Session& session) {
-        return session::SignIn(session, account, session::EntryForAccount(account), password) ==
-               session::SignInResult::Ok;
-    });
-    return store;
-}
+namespace {
 
-std::filesystem::path ManifestCachePath(const std::string& account) {
+// What the sign-in hook of a store and its forks share across threads.
+struct SignInAgainState {
+    std::mutex lock;
+    std::string account;
+    std::string password;  // empty until needed when the session came from the cache
+    std::filesystem::path cache;
+};
+
+// The cache directory's file for the account with the given ending.
+std::filesystem::path CachePath(const std::string& account, const char* ending) {
     std::filesystem::path base;
 #ifdef _WIN32
     if (const wchar_t* local = _wgetenv(L"LOCALAPPDATA")) base = std::filesystem::path(local) / "Vantlo";
@@ -38,7 +40,35 @@ std::filesystem::path ManifestCachePath(const std::string& account) {
         bool plain = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '@' || c == '.' || c == '-' || c == '_';
         name.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : plain ? c : '_');
     }
-    return base / (name + ".manifests");
+    return base / (name + ending);
+}
+
+}  // namespace
+
+std::unique_ptr<catalog::MailStore> OpenStore(Context& context) {
+    if (context.imapStore) return std::move(context.imapStore);
+    auto store = std::make_unique<catalog::WebmailStore>(context.session);
+    auto state = std::make_shared<SignInAgainState>();
+    state->account = context.account;
+    state->password = context.password;
+    state->cache = context.sessionCache;
+    store->SetSignInAgain([state](session::Session& session) {
+        std::lock_guard<std::mutex> lock(state->lock);
+        if (state->password.empty()) state->password = ReadPassword();
+        bool ok = session::SignIn(session, state->account, session::EntryForAccount(state->account),
+                                  state->password) == session::SignInResult::Ok;
+        if (ok && !state->cache.empty()) session::SaveSessionCache(state->cache, session, state->account);
+        return ok;
+    });
+    return store;
+}
+
+std::filesystem::path ManifestCachePath(const std::string& account) {
+    return CachePath(account, ".manifests");
+}
+
+std::filesystem::path SessionCachePath(const std::string& account) {
+    return CachePath(account, ".session");
 }
 
 catalog::Outcome FillSizes(Context& context, catalog::MailStore& store, std::vector<catalog::FileEntry>& files) {

@@ -16,14 +16,18 @@
 namespace cli {
 
 // The mailbox the context signed in to: the IMAP store, or the webmail
-// store over the signed-in session, which signs in again by itself, with
-// the same password, when the provider ends the session.
+// store over the signed-in session; that one (and its forks) signs in again
+// by itself when the provider ends the session, with the password (read
+// then, when the session came from the cache), and keeps the new session
+// in the cache.
 std::unique_ptr<catalog::MailStore> OpenStore(Context& context);
 
 // The account's manifest cache: under $XDG_CACHE_HOME/vantlo (else
 // ~/.cache/vantlo), %LOCALAPPDATA%\Vantlo on Windows. Empty when there is
 // no such directory.
 std::filesystem::path ManifestCachePath(const std::string& account);
+// The account's kept session (session/session_cache.h), in the same place.
+std::filesystem::path SessionCachePath(const std::string& account);
 
 // Exact sizes for the files, through the account's manifest cache (read
 // and written back when there is one).

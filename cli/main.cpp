@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "cli/mailbox.h"
 #include "platform/arguments.h"
 #include "session/provider_directory.h"
 #include "session/staged_file.h"
@@ -97,9 +98,13 @@ void PrintUsage(std::ostream& out) {
            "  --speed-time SECONDS  this long (defaults 1024 bytes in 30 seconds; 1 to 2^30\n"
            "                        bytes, 1 to 3600 seconds)\n"
            "  --account ADDRESS     the account's mail address, domain included\n"
+           "  --no-session-cache    sign in for this command alone: neither take nor keep a session\n"
            "\n"
            "The password is read from the environment variable VANTLO_PASSWORD, or else from one\n"
            "line of standard input. It is never taken from the command line.\n"
+           "Once signed in, the session (never the password) is kept in the user's cache directory,\n"
+           "readable by the user alone, and the next commands use it without signing in; when the\n"
+           "provider has ended it, they sign in again by themselves. signout forgets it.\n"
            "\n"
            "Commands:\n";
     for (const cli::Command& command : cli::Commands()) {
@@ -119,6 +124,9 @@ void PrintUsage(std::ostream& out) {
            "  put --part-size SIZE: bytes, or K, M, G (1024, 1024^2, 1024^3); 1 to below 2G,\n"
            "    default 32M. get writes OUT_PATH.vantlo-partial and replaces OUT_PATH only once\n"
            "    every part and the whole file match their SHA-256.\n"
+           "  put and get move --transfers N parts at once (1 to 16, default 4). Interrupted,\n"
+           "    the same command finishes the job: put keeps the parts already stored (\"resumed:\n"
+           "    K of N parts already stored\"), get the parts already fetched and verified.\n"
            "\n"
            "Names and subjects are UTF-8. Exit status: 0 success, 1 failure (one line on standard\n"
            "error says why), 2 wrong usage.\n";
@@ -138,6 +146,7 @@ int main(int argc, char** argv) {
     const std::vector<std::string> argsIn = platform::Utf8Arguments(argc, argv);
     session::Session session;
     std::string account, imapUrl;
+    bool useSessionCache = true;
     std::vector<std::string> rest;
     for (std::size_t i = 1; i < argsIn.size(); ++i) {
         const std::string& arg = argsIn[i];
@@ -178,6 +187,8 @@ int main(int argc, char** argv) {
             if (!v || v->find('.') != std::string::npos || !ParseNumber(*v, 1, kLargestSpeedLimit, bytes))
                 return Usage("--speed-limit needs a number of bytes from 1 to 1073741824");
             session.limits.speedLimitBytes = static_cast<long long>(bytes);
+        } else if (arg == "--no-session-cache") {
+            useSessionCache = false;
         } else if (arg == "--account") {
             const std::string* v = value();
             if (!v) return Usage("--account needs an address");
@@ -202,6 +213,7 @@ int main(int argc, char** argv) {
 
     cli::Context context{session, account, std::cout, std::cerr};
     context.imapUrl = imapUrl;
+    if (useSessionCache && !account.empty() && imapUrl.empty()) context.sessionCache = cli::SessionCachePath(account);
     if (command->signsIn) {
         if (account.empty()) return Usage(std::string(command->name) + " needs --account");
         int signedIn = cli::SignInAccount(context);

@@ -118,15 +118,16 @@ void ProgressBar::Run() {
     using Clock = std::chrono::steady_clock;
     bool wasRunning = false;
     Clock::time_point started;
+    std::int64_t startDone = 0;  // bytes kept from an earlier run do not count toward the rate
     std::unique_lock<std::mutex> lock(mutex_);
     while (!stopping_) {
         TransferReading reading = read_();
         std::string line;
         if (reading.running) {
             Clock::time_point now = Clock::now();
-            if (!wasRunning) started = now;
+            if (!wasRunning) started = now, startDone = reading.done;
             double seconds = std::chrono::duration<double>(now - started).count();
-            double rate = seconds > 0.1 ? static_cast<double>(reading.done) / seconds : 0;
+            double rate = seconds > 0.1 ? static_cast<double>(reading.done - startDone) / seconds : 0;
             line = ProgressLine(reading.done, reading.total, rate);
         } else {
             line = note_;

@@ -1,6 +1,8 @@
-// put, get: storing a local file into a folder (in parts over the part
-// size) and putting it back together, checked, with a progress bar over
-// the whole file on a terminal.
+// put, get: storing local files into a folder (in parts over the part
+// size) and putting them back together, checked, several parts at once
+// through one pool, with a progress bar over all the files on a terminal.
+// Both resume: run again, the same command sends or fetches only what the
+// interrupted run left.
 #include <atomic>
 #include <filesystem>
 #include <memory>
@@ -9,6 +11,7 @@
 
 #include "catalog/catalog.h"
 #include "catalog/download.h"
+#include "catalog/transfers.h"
 #include "cli/command.h"
 #include "cli/mailbox.h"
 #include "cli/operation_arguments.h"
@@ -17,6 +20,9 @@
 
 namespace cli {
 namespace {
+
+constexpr unsigned kDefaultTransfers = 4;
+constexpr unsigned kMostTransfers = 16;
 
 // What the progress callback saw last, for the bar's thread to draw.
 struct Progress {
@@ -53,76 +59,149 @@ bool FolderExists(catalog::MailStore& store, const std::string& folderId, catalo
     return false;
 }
 
-int RunPut(Context& context, const std::vector<std::string>& args) {
-    std::vector<std::string> positional;
-    std::uint64_t partSize = catalog::kDefaultPartSize;
+// Takes --part-size and --transfers out of args; false after telling why.
+bool TakeOptions(Context& context, const std::vector<std::string>& args, bool partSize,
+                 catalog::TransferSettings& settings, std::vector<std::string>& positional, int& status) {
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] != "--part-size") {
+        if (args[i] == "--transfers") {
+            const std::string value = i + 1 < args.size() ? args[++i] : "";
+            bool digits =
+                !value.empty() && value.size() <= 2 && value.find_first_not_of("0123456789") == std::string::npos;
+            settings.transfers = digits ? static_cast<unsigned>(std::stoul(value)) : 0;
+            if (settings.transfers >= 1 && settings.transfers <= kMostTransfers) continue;
+            status = UsageError(context, "--transfers needs a number of parts at once from 1 to 16");
+            return false;
+        }
+        if (args[i] != "--part-size" || !partSize) {
             positional.push_back(args[i]);
-        } else if (i + 1 == args.size() || !ParsePartSize(args[++i], partSize)) {
-            return UsageError(context, "--part-size needs a size from 1 byte to below 2G, e.g. 32M, 512K, 1G");
+        } else if (i + 1 == args.size() || !ParsePartSize(args[++i], settings.partSize)) {
+            status = UsageError(context, "--part-size needs a size from 1 byte to below 2G, e.g. 32M, 512K, 1G");
+            return false;
         }
     }
-    if (positional.size() != 2) return UsageError(context, "usage: put [--part-size SIZE] FILE FOLDER_ID");
-    std::filesystem::path file = PathArgument(positional[0]);
-    const std::string& folderId = positional[1];
+    return true;
+}
+
+std::string Resumed(std::uint32_t kept, std::uint32_t parts, const char* what) {
+    return "resumed: " + std::to_string(kept) + " of " + std::to_string(parts) + " parts already " + what;
+}
+
+int RunPut(Context& context, const std::vector<std::string>& args) {
+    catalog::TransferSettings settings{kDefaultTransfers, catalog::kDefaultPartSize, {}};
+    std::vector<std::string> positional;
+    int status = kExitOk;
+    if (!TakeOptions(context, args, true, settings, positional, status)) return status;
+    if (positional.size() < 2)
+        return UsageError(context, "usage: put [--part-size SIZE] [--transfers N] FILE... FOLDER_ID");
+    const std::string folderId = positional.back();
     if (!IsFolderId(context, folderId)) return UsageError(context, "not a folder id: '" + OutputField(folderId) + "'");
     // Local problems are told before anything is sent.
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(file, error))
-        return Fail(context, "not a readable file: '" + Shown(file) + "'");
-    auto name = file.filename().u8string();
-    if (!session::IsCleanText(std::string(name.begin(), name.end())))
-        return Fail(context, "cannot store '" + Shown(file) + "': its name holds control characters or is not UTF-8");
-    catalog::Outcome outcome;
+    std::vector<std::filesystem::path> files;
+    for (std::size_t i = 0; i + 1 < positional.size(); ++i) {
+        std::filesystem::path file = PathArgument(positional[i]);
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(file, error))
+            return Fail(context, "not a readable file: '" + Shown(file) + "'");
+        auto name = file.filename().u8string();
+        if (!session::IsCleanText(std::string(name.begin(), name.end())))
+            return Fail(context,
+                        "cannot store '" + Shown(file) + "': its name holds control characters or is not UTF-8");
+        files.push_back(file);
+    }
 
     if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
     auto store = OpenStore(context);
+    catalog::Outcome outcome;
     if (!FolderExists(*store, folderId, outcome)) {
         if (!outcome.Ok()) return OutcomeFailed(context, outcome, "list the folders");
         return Fail(context, "no folder with id " + folderId);
     }
     Progress progress;
-    catalog::PutOptions options{partSize, progress.Callback()};
-    std::unique_ptr<ProgressBar> bar = BarFor(context, progress, "reading the file for its SHA-256...");
-    catalog::PutResult result;
-    outcome = catalog::PutFile(*store, file, folderId, options, result);
+    settings.progress = progress.Callback();
+    std::unique_ptr<ProgressBar> bar = BarFor(context, progress, "reading the files for their SHA-256...");
+    std::vector<catalog::PutReport> reports;
+    catalog::PutFiles(*store, files, folderId, settings, reports);
     if (bar) bar->Stop();
-    if (!outcome.Ok()) {
-        std::string kept;
-        if (!result.storedMailIds.empty())
-            kept = "; " + std::to_string(result.storedMailIds.size()) + " of " + std::to_string(result.parts) +
-                   " parts were stored and stay in the folder";
-        return Fail(context, "could not store '" + Shown(file) + "' in folder " + folderId + ": " +
-                                 OutputField(outcome.Text()) + kept);
+    int result = kExitOk;
+    for (const catalog::PutReport& report : reports) {
+        const std::string shown = files.size() > 1 ? Shown(report.source) + ": " : "";
+        if (report.alreadyStored > 0)
+            context.err << shown << Resumed(report.alreadyStored, report.parts, "stored") << '\n';
+        if (report.outcome.Ok()) {
+            context.out << report.key << (files.size() > 1 ? '\t' + Shown(report.source) : "") << '\n';
+            continue;
+        }
+        result = Fail(context, "could not store '" + Shown(report.source) + "' in folder " + folderId + ": " +
+                                   OutputField(report.outcome.Text()) +
+                                   "; the parts stored stay, and the same command finishes the job");
     }
-    context.out << result.key << '\n';
-    return kExitOk;
+    return result;
+}
+
+// A file's name as a name in a local directory: no directories, no "." or "..".
+bool SafeLocalName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           name.find('\\') == std::string::npos;
 }
 
 int RunGet(Context& context, const std::vector<std::string>& args) {
-    const std::string& key = args[0];
-    std::filesystem::path target = PathArgument(args[1]);
-    if (!CheckKeys(context, args.begin(), args.begin() + 1)) return kExitUsage;
-    if (target.empty()) return UsageError(context, "the output path is empty");
+    catalog::TransferSettings settings{kDefaultTransfers, catalog::kDefaultPartSize, {}};
+    std::vector<std::string> positional;
+    int status = kExitOk;
+    if (!TakeOptions(context, args, false, settings, positional, status)) return status;
+    if (positional.size() < 2) return UsageError(context, "usage: get [--transfers N] KEY OUT_PATH | KEY... DIR");
+    if (!CheckKeys(context, positional.begin(), positional.end() - 1)) return kExitUsage;
+    const std::filesystem::path out = PathArgument(positional.back());
+    if (out.empty()) return UsageError(context, "the output path is empty");
+    std::error_code error;
+    const bool intoDirectory = std::filesystem::is_directory(out, error);
+    if (positional.size() > 2 && !intoDirectory) return Fail(context, "not a directory: '" + Shown(out) + "'");
     if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
     auto store = OpenStore(context);
+
+    std::vector<catalog::GetRequest> requests;
+    for (std::size_t i = 0; i + 1 < positional.size(); ++i) {
+        if (!intoDirectory) {
+            requests.push_back({positional[i], out});
+            continue;
+        }
+        // Into a directory: each file under its own name.
+        catalog::FileEntry entry;
+        catalog::MailText keyMail;
+        catalog::Outcome outcome = catalog::LocateFile(*store, positional[i], entry, keyMail);
+        if (!outcome.Ok()) return OutcomeFailed(context, outcome, "find file " + positional[i]);
+        if (!SafeLocalName(entry.name))
+            return Fail(context, "file " + positional[i] + " is named '" + OutputField(entry.name) +
+                                     "', which is no name in a directory; give an output path");
+        requests.push_back({positional[i], out / PathArgument(entry.name)});
+        for (std::size_t k = 0; k + 1 < requests.size(); ++k)
+            if (requests[k].target == requests.back().target)
+                return Fail(context, "files " + requests[k].key + " and " + positional[i] + " are both named '" +
+                                         OutputField(entry.name) + "'; fetch them one at a time");
+    }
     Progress progress;
-    catalog::GetOptions options{progress.Callback()};
+    settings.progress = progress.Callback();
     std::unique_ptr<ProgressBar> bar = BarFor(context, progress, "");
-    RemoveOnStop(catalog::TemporaryPathFor(target));
-    catalog::Outcome outcome = catalog::GetFile(*store, key, target, options);
-    RemoveOnStop({});
+    std::vector<catalog::GetReport> reports;
+    catalog::GetFiles(*store, requests, settings, reports);
     if (bar) bar->Stop();
-    if (!outcome.Ok())
-        return Fail(context, "could not fetch file " + key + ": " + OutputField(outcome.Text()) + "; '" +
-                                 Shown(target) + "' was left as it was");
-    return kExitOk;
+    int result = kExitOk;
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        const catalog::GetReport& report = reports[i];
+        if (report.alreadyVerified > 0)
+            context.err << (requests.size() > 1 ? Shown(requests[i].target) + ": " : "")
+                        << Resumed(report.alreadyVerified, report.parts, "fetched and verified") << '\n';
+        if (report.outcome.Ok()) continue;
+        result = Fail(context, "could not fetch file " + requests[i].key + ": " + OutputField(report.outcome.Text()) +
+                                   "; '" + Shown(requests[i].target) + "' was left as it was");
+    }
+    return result;
 }
 
-CommandRegistration put({"put", "[--part-size SIZE] FILE FOLDER_ID", "store a file and print its key", 2, 4, false,
-                         RunPut});
-CommandRegistration get({"get", "KEY OUT_PATH", "fetch a file, checked, into OUT_PATH", 2, 2, false, RunGet});
+CommandRegistration put({"put", "[--part-size SIZE] [--transfers N] FILE... FOLDER_ID",
+                         "store files and print their keys", 2, -1, false, RunPut});
+CommandRegistration get({"get", "[--transfers N] KEY OUT_PATH | KEY... DIR",
+                         "fetch files, checked, into OUT_PATH or DIR", 2, -1, false, RunGet});
 
 }  // namespace
 }  // namespace cli

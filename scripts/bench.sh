@@ -5,7 +5,9 @@
 # of a put until its message is listed in the target folder, and peak memory;
 # then a second: put and get of 256 MiB over TLS beside plain HTTP; then a
 # third: 256 MiB in 32 MiB parts beside one mail, and the time to list a
-# folder of 10,000 files.
+# folder of 10,000 files; then a fourth: a provider far away (the slow-link
+# relay), 200 MiB with 1 and with 4 parts at once beside the ideal time,
+# a listing of 10,000 files and 100 commands with their sign-ins counted.
 # Builds nothing: point it at a native build directory.
 #
 # Usage: scripts/bench.sh [NATIVE_BUILD_DIR]     (default: build/native)
@@ -18,7 +20,8 @@ build=$(cd "${1:-$root/build/native}" && pwd)
 cli=$build/cli/vantlo-cli
 provider=$build/provider/vantlo-provider
 runs=${RUNS:-3}
-for program in "$cli" "$provider" /usr/bin/time; do
+relay=$build/tests/support/vantlo-slow-link
+for program in "$cli" "$provider" "$relay" /usr/bin/time; do
   [ -x "$program" ] || { echo "bench: $program is missing (build the native tree first)" >&2; exit 2; }
 done
 command -v curl >/dev/null || { echo "bench: curl is missing" >&2; exit 2; }
@@ -26,9 +29,11 @@ command -v curl >/dev/null || { echo "bench: curl is missing" >&2; exit 2; }
 work=$(mktemp -d "${TMPDIR:-/tmp}/vantlo-bench.XXXXXX")
 provider_pid=
 tls_provider_pid=
+far_provider_pid=
+relay_pid=
 cleanup() {
   local pid
-  for pid in $provider_pid $tls_provider_pid; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
+  for pid in $relay_pid $far_provider_pid $provider_pid $tls_provider_pid; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -287,8 +292,10 @@ ln -f "$file" "$work/get-plain.bin"
 id=$(vantlo put "$work/get-plain.bin" "$folder")
 read -r ms_tls_get ms_plain_get < <(paired get_tls get_plain)
 cmp -s "$file" "$work/back-tls-1.bin" || { echo "bench: over TLS vantlo-cli fetched other bytes than it stored" >&2; exit 1; }
+# A file of a name of its own: one already stored whole would not be sent again.
+ln -f "$file" "$work/rss-tls.bin"
 rss_tls_put=$(peak_kib "$cli" --provider "https://$tls_address" --ca-file "$ca_file" --account "$account" \
-  put "$work/get-tls.bin" "$tls_folder")
+  put "$work/rss-tls.bin" "$tls_folder")
 rss_tls_get=$(peak_kib "$cli" --provider "https://$tls_address" --ca-file "$ca_file" --account "$account" \
   get "$tls_id" "$work/back-tls-rss.bin")
 
@@ -326,7 +333,8 @@ get_one() { vantlo get "$one_id" "$work/back-one-$1.bin"; }
 read -r ms_parts_get ms_one_get < <(paired get_parts get_one)
 cmp -s "$file" "$work/back-parts-1.bin" || { echo "bench: the file in parts came back other than stored" >&2; exit 1; }
 rm -f "$work"/back-parts-* "$work"/back-one-*
-rss_parts_put=$(peak_kib "$cli" --provider "$address" --account "$account" put "$work/get-parts.bin" "$folder")
+ln -f "$file" "$work/rss-parts.bin"
+rss_parts_put=$(peak_kib "$cli" --provider "$address" --account "$account" put "$work/rss-parts.bin" "$folder")
 rss_parts_get=$(peak_kib "$cli" --provider "$address" --account "$account" get "$parts_id" "$work/back-parts.bin")
 rm -f "$file" "$work"/parts-* "$work"/one-* "$work/back-parts.bin"
 
@@ -373,3 +381,149 @@ if [ -x "$build/imap/vantlo-imap-bench" ]; then
   [ "$status" -eq 0 ] || [ "$status" -eq 77 ] || { echo "bench: the IMAP figures failed" >&2; exit 1; }
   echo "targets: peak memory under 16 MiB"
 fi
+
+# --- the mount beside vantlo-cli ------------------------------------------------------
+# On a provider of its own (a seeded folder of 1,000 files): cp of a 256 MiB
+# file into vantlo-mount (until its store is done: sync waits for it) and
+# out of it (a fresh mount each time, so every byte comes from the mailbox)
+# beside vantlo-cli put/get of the same file; then ls -l of the 1,000 files
+# on a fresh mount (cold) and again (cached). Skipped without FUSE.
+bench_mount() {
+  local mount_exe=$build/mount/vantlo-mount point=$work/mnt mcache=$work/mount-cache data=$work/mount-data
+  if [ ! -x "$mount_exe" ] || [ ! -w /dev/fuse ] || ! command -v fusermount3 >/dev/null; then
+    echo "bench: vantlo-mount or FUSE is missing here; no mount figures"
+    return 0
+  fi
+  mkdir -p "$point" "$data"
+  "$provider" --listen 127.0.0.1:0 --data "$data" --seed-folder "bench-1k:1000" > "$work/mount-provider.out" 2>&1 &
+  local mount_provider=$!
+  (
+    trap 'fusermount3 -u "$point" 2>/dev/null || true; kill $mount_provider 2>/dev/null || true' EXIT
+    for _ in $(seq 1200); do grep -q '^listening on ' "$work/mount-provider.out" 2>/dev/null && break; sleep 0.05; done
+    local at
+    at=$(sed -n '1s/^listening on //p' "$work/mount-provider.out")
+    [ -n "$at" ] || { echo "bench: the mount's provider did not start" >&2; exit 1; }
+    mcli() { "$cli" --provider "$at" --account "$account" "$@"; }
+    up() {
+      rm -rf "$mcache"
+      "$mount_exe" --provider "$at" --account "$account" --cache-dir "$mcache" "$point"
+      for _ in $(seq 400); do mountpoint -q "$point" && return 0; sleep 0.05; done
+      echo "bench: vantlo-mount did not come up" >&2; exit 1
+    }
+    down() {  # unmounted, and the mount's process gone (it holds the cache's lock)
+      fusermount3 -u "$point"
+      for _ in $(seq 600); do
+        ! mountpoint -q "$point" && flock -n "$mcache/lock" true && return 0
+        sleep 0.05
+      done
+      echo "bench: vantlo-mount did not end" >&2; exit 1
+    }
+    file="$work/mount-256-MiB.bin"
+    make_file 256 "mount-256-MiB.bin"
+    up
+    mkdir "$point/bench"
+    down
+    folder_m=$(mcli folders | awk -F '\t' '$2 == "bench" { print $1 }')
+    put_m_cli() { ln -f "$file" "$work/m-cli-$1.bin"; mcli put "$work/m-cli-$1.bin" "$folder_m"; }
+    put_m_mount() { cp "$file" "$point/bench/m-mount-$1.bin" && sync "$point/bench/m-mount-$1.bin"; }
+    up
+    read -r ms_cli_put ms_mount_put < <(paired put_m_cli put_m_mount)
+    down
+    key=$(mcli ls "$folder_m" | awk -F '\t' '$1 == "m-cli-1.bin" { print $5 }')
+    get_m_cli() { mcli get "$key" "$work/m-back-cli-$1.bin"; }
+    # Each run reads a file this mount has not read yet (the puts left one per run).
+    get_m_mount() { cp "$point/bench/m-cli-$1.bin" "$work/m-back-mount-$1.bin"; }
+    up
+    read -r ms_cli_get ms_mount_get < <(paired get_m_cli get_m_mount)
+    cmp -s "$file" "$work/m-back-mount-1.bin" || { echo "bench: the file read through the mount differs" >&2; exit 1; }
+    rm -f "$work"/m-back-* "$work"/m-cli-* "$file"
+    down
+    ls_cached() { ls -l "$point/bench-1k" | wc -l; }
+    up
+    [ "$(ls_cached)" -eq 1001 ] || { echo "bench: ls -l did not list 1,000 files" >&2; exit 1; }
+    ms_ls_cold=$( (for i in $(seq "$runs"); do down; up; elapsed ls -l "$point/bench-1k"; done) | median)
+    ms_ls_cached=$( (for i in $(seq "$runs"); do elapsed ls -l "$point/bench-1k"; done) | median)
+    down
+    bytes_m=$(( 256 * 1048576 ))
+    echo
+    echo "vantlo-mount beside vantlo-cli ($at), median of $runs runs"
+    printf '%-34s %16s %16s %10s\n' "figure" "mount" "vantlo-cli" "mount/cli"
+    printf '%-34s %16s %16s %10s\n' "cp in / put 256 MiB (MiB/s, ms)" \
+      "$(rate $bytes_m "$ms_mount_put") ($ms_mount_put)" "$(rate $bytes_m "$ms_cli_put") ($ms_cli_put)" \
+      "$(ratio "$ms_mount_put" "$ms_cli_put")"
+    printf '%-34s %16s %16s %10s\n' "cp out / get 256 MiB (MiB/s, ms)" \
+      "$(rate $bytes_m "$ms_mount_get") ($ms_mount_get)" "$(rate $bytes_m "$ms_cli_get") ($ms_cli_get)" \
+      "$(ratio "$ms_mount_get" "$ms_cli_get")"
+    printf '%-34s %16s %16s\n' "ls -l of 1,000 files (ms)" "cold: $ms_ls_cold" "cached: $ms_ls_cached"
+    echo "targets: mount at least 0.8x vantlo-cli; ls -l under 2000 ms cold, under 200 ms cached"
+  )
+}
+bench_mount
+
+# --- a provider far away ------------------------------------------------------------
+# The slow-link relay in front of a provider of its own: 20 ms each way (a
+# 40 ms round trip) and 4 MiB/s per connection and direction. A 200 MiB file
+# in 25 MiB parts (8 mails) put and fetched with --transfers 1 and 4, beside
+# the ideal time (the bytes at 4 MiB/s per connection in use); `ls` of a
+# folder of 10,000 files with its manifest cache filled; 100 `ls` in a row
+# after a signout, the sign-ins counted in the provider's log. One run each.
+delay_ms=20
+cap=$(( 4 * 1048576 ))
+mkdir "$work/far-data"
+"$provider" --listen 127.0.0.1:0 --data "$work/far-data" --log "$work/far.log" \
+  --seed-folder "far-seed:10000" > "$work/far-provider.out" 2>&1 &
+far_provider_pid=$!
+for _ in $(seq 1200); do
+  grep -q '^listening on ' "$work/far-provider.out" 2>/dev/null && break
+  sleep 0.05
+done
+far_port=$(sed -n '1s/^listening on 127.0.0.1://p' "$work/far-provider.out")
+[ -n "$far_port" ] || { echo "bench: the far provider did not start" >&2; exit 1; }
+# The relay ends with this script: its standard input is a pipe that closes then.
+coproc RELAY { "$relay" "$far_port" "$delay_ms" "$cap" 3600; }
+relay_pid=$RELAY_PID
+read -r _ relay_port <&"${RELAY[0]}"
+far() { "$cli" --provider "127.0.0.1:$relay_port" --account "$account" "$@"; }
+far_folder=$(far mkdir Far)
+
+file="$work/far-200-MiB.bin"
+make_file 200 "far-200-MiB.bin"
+bytes=$(( 200 * 1048576 ))
+far_rows=()
+ideal() {  # transfers -> ms at the cap per connection
+  awk -v b="$bytes" -v n="$1" -v c="$cap" 'BEGIN { printf "%d", b / (n * c) * 1000 }'
+}
+for n in 1 4; do
+  ln -f "$file" "$work/far-$n.bin"
+  ms_put=$(elapsed far put --part-size 25M --transfers "$n" "$work/far-$n.bin" "$far_folder")
+  far_id=$(far put --part-size 25M "$work/far-$n.bin" "$far_folder")  # already stored: prints its key
+  ms_get=$(elapsed far get --transfers "$n" "$far_id" "$work/far-back-$n.bin")
+  cmp -s "$file" "$work/far-back-$n.bin" || { echo "bench: the far file came back other than stored" >&2; exit 1; }
+  rm -f "$work/far-back-$n.bin"
+  eval "ms_put_$n=$ms_put ms_get_$n=$ms_get"
+  far_rows+=("$(printf '%-34s %16s %16s %10s' "put 200 MiB, --transfers $n" "$(rate $bytes "$ms_put") ($ms_put)" \
+    "$(ideal "$n")" "$(ratio "$ms_put" "$(ideal "$n")")")")
+  far_rows+=("$(printf '%-34s %16s %16s %10s' "get 200 MiB, --transfers $n" "$(rate $bytes "$ms_get") ($ms_get)" \
+    "$(ideal "$n")" "$(ratio "$ms_get" "$(ideal "$n")")")")
+done
+rm -f "$file" "$work"/far-*.bin
+
+far_seed=$(far folders | awk -F '\t' '$2 == "far-seed" { print $1 }')
+far ls "$far_seed" > /dev/null  # fills the manifest cache
+ms_far_ls=$(elapsed far ls "$far_seed")
+far signout
+signins_before=$(grep -c ' head POST /logins.jsp' "$work/far.log")
+start=$(now_ms)
+for _ in $(seq 100); do far ls "$far_folder" > /dev/null; done
+ms_hundred=$(( $(now_ms) - start ))
+signins=$(( $(grep -c ' head POST /logins.jsp' "$work/far.log") - signins_before ))
+
+echo
+echo "vantlo-cli through a slow link (${delay_ms} ms each way, $(( cap / 1048576 )) MiB/s per connection), one run"
+printf '%-34s %16s %16s %10s\n' "figure" "MiB/s (ms)" "ideal ms" "ideal/took"
+printf '%s\n' "${far_rows[@]}"
+printf '%-34s %16s %16s %10s\n' "4 transfers beside 1: put, get" "" "" \
+  "$(ratio "$ms_put_4" "$ms_put_1") $(ratio "$ms_get_4" "$ms_get_1")"
+printf '%-34s %16s\n' "ls of 10,000 files (ms, cached)" "$ms_far_ls"
+printf '%-34s %16s %16s\n' "100 ls in a row (ms, sign-ins)" "$ms_hundred" "$signins sign-in(s)"
+echo "targets: 4 transfers at least 3.5x 1 and at least 0.85 of the ideal; 100 commands, 1 sign-in"

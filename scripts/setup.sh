@@ -15,6 +15,7 @@ packages=(
   curl time procps python3 locales
   zlib1g-dev libz-mingw-w64-dev
   dovecot-imapd
+  libfuse3-dev fuse3 rsync
 )
 
 # Wine takes the ANSI code page and the conversion of file names from the

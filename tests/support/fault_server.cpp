@@ -121,7 +121,11 @@ void FaultServer::Run() {
         if (!upstream_) last_ = action;
         lock.unlock();
         ++connections_;
-        Serve(client, action);
+        if (!Serve(client, action)) {
+            lock.lock();
+            actions_.push_front(action);
+            lock.unlock();
+        }
         ::close(client);
     }
 }
@@ -168,17 +172,18 @@ void FaultServer::ServeTls(int client, const Action& action) {
     Record(request);
 }
 
-void FaultServer::Serve(int client, const Action& action) {
-    if (tls_) return ServeTls(client, action);
+bool FaultServer::Serve(int client, const Action& action) {
+    if (tls_) return ServeTls(client, action), true;
     std::size_t sent = 0;
     if (action.kind == Action::Answer) {
         Record(ReadRequest(client));
         if (Send(client, action.bytes, action, sent)) EndAnswer(client, action.fault, stopping_);
-        return;
+        return true;
     }
+    Action effective = action;
     std::uint16_t upstream = upstream_;
     int server = Loopback(upstream, false);
-    if (server < 0) return;
+    if (server < 0) return true;
     const std::string theirs = "127.0.0.1:" + std::to_string(upstream_), mine = HostPort();
     std::string request;
     bool headerDone = false;
@@ -198,11 +203,13 @@ void FaultServer::Serve(int client, const Action& action) {
             for (std::size_t at; !headerDone && (at = piece.find(theirs)) != std::string::npos;)
                 piece.replace(at, theirs.size(), mine);
             headerDone = headerDone || piece.find("\r\n\r\n") != std::string::npos;
-            if (!Send(client, piece, action, sent)) break;
+            if (sent == 0 && request.find(action.onlyWhen) == std::string::npos) effective.fault = Action::None;
+            if (!Send(client, piece, effective, sent)) break;
         }
     }
     ::close(server);
     Record(request);
+    return effective.fault != Action::None || action.fault == Action::None;
 }
 
 void FaultServer::Record(const std::string& request) {

@@ -26,13 +26,16 @@ struct Action {
     std::string bytes;  // the scripted answer
     enum Fault { None, Cut, Reset, Stall, Trickle } fault = None;
     std::size_t after = 0;  // answer bytes that go out before the fault
+    // Forwarding only: the fault strikes the first request holding this
+    // text; the connections before it are forwarded untouched.
+    std::string onlyWhen;
 };
 
 inline Action Script(std::string bytes, Action::Fault fault = Action::None, std::size_t after = 0) {
-    return Action{Action::Answer, std::move(bytes), fault, after};
+    return Action{Action::Answer, std::move(bytes), fault, after, {}};
 }
 inline Action Forward(Action::Fault fault = Action::None, std::size_t after = 0) {
-    return Action{Action::Forward, "", fault, after};
+    return Action{Action::Forward, "", fault, after, {}};
 }
 
 struct TlsIdentity {
@@ -60,7 +63,8 @@ public:
 
 private:
     void Run();
-    void Serve(int client, const Action& action);
+    // False when the action waits for a request holding its onlyWhen text.
+    bool Serve(int client, const Action& action);
     void ServeTls(int client, const Action& action);
     bool Send(int client, const std::string& bytes, const Action& action, std::size_t& sent);
     void Record(const std::string& request);

@@ -1,0 +1,61 @@
+#include "mount/names.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <unordered_set>
+
+namespace mount {
+namespace {
+
+// 64-bit FNV-1a, as 16 hex digits.
+std::string Digest(const std::string& key) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (unsigned char c : key) hash = (hash ^ c) * 1099511628211ull;
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+    return hex;
+}
+
+// "stem~MARK.ext"; a leading dot starts no extension (".profile~MARK").
+std::string Marked(const std::string& name, const std::string& mark) {
+    std::string::size_type dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0) dot = name.size();
+    return name.substr(0, dot) + "~" + mark + name.substr(dot);
+}
+
+}  // namespace
+
+std::string UsableName(const std::string& name) {
+    if (name.empty()) return "_";
+    if (name == "." || name == "..") return "_" + name;
+    std::string usable = name;
+    for (char& c : usable)
+        if (c == '/' || c == '\0') c = '_';
+    return usable;
+}
+
+std::vector<std::string> UniqueNames(const std::vector<Named>& entries) {
+    std::vector<std::string> shown(entries.size());
+    std::unordered_set<std::string> taken;
+    // Plain names first, so that a file really named "a~1234abcd.txt" keeps
+    // its name rather than losing it to a mark.
+    std::vector<bool> marked(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        shown[i] = UsableName(entries[i].name);
+        marked[i] = !taken.insert(shown[i]).second;
+    }
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (!marked[i]) continue;
+        const std::string digest = Digest(entries[i].key);
+        std::string candidate;
+        bool placed = false;
+        for (std::size_t digits = 8; digits <= digest.size() && !placed; ++digits)
+            placed = taken.insert(candidate = Marked(shown[i], digest.substr(0, digits))).second;
+        for (unsigned n = 2; !placed; ++n)
+            placed = taken.insert(candidate = Marked(shown[i], digest + "-" + std::to_string(n))).second;
+        shown[i] = candidate;
+    }
+    return shown;
+}
+
+}  // namespace mount

@@ -1,0 +1,26 @@
+// Names as a directory shows them. A mailbox allows what a file system does
+// not: two files of one name, names holding '/', empty names. Every entry
+// gets a name of its own: the first of a name keeps it; each later one gets
+// "~" and 8 hex digits drawn from its key before its extension
+// ("report~5c1f09a2.pdf"), so its name stays the same while other files
+// come and go (more digits in the unlikely case that two marks meet).
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace mount {
+
+// A name a directory can hold: '/' and NUL become '_', "", "." and ".."
+// become "_", "_." and "_..".
+std::string UsableName(const std::string& name);
+
+struct Named {
+    std::string name;
+    std::string key;  // what the mark of a later one is drawn from
+};
+
+// Names for the entries, in their order (the earlier keeps the plain name).
+std::vector<std::string> UniqueNames(const std::vector<Named>& entries);
+
+}  // namespace mount

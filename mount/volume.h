@@ -1,0 +1,175 @@
+// The mailbox as a tree of two levels: the root holds the account's
+// folders, a folder holds its files. Paths come as the kernel gives them
+// ("/", "/Folder", "/Folder/name"); every call returns 0 or a negative
+// errno. Listings are cached for a while and read again after every change
+// the mount makes. Files written here live in the journal until their
+// store is done (write-back); they show at once under their names.
+//
+// Threads: the file system's calls arrive on several threads at once; one
+// mutex guards the tables below, and no call to the mailbox is made while
+// it is held. Stores run on worker threads of their own.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "catalog/catalog.h"
+#include "catalog/download.h"
+#include "catalog/manifest_cache.h"
+#include "mount/file_cache.h"
+#include "mount/journal.h"
+#include "mount/store_pool.h"
+#include "mount/times.h"
+
+namespace mount {
+
+struct VolumeOptions {
+    std::uint64_t partSize = catalog::kDefaultPartSize;
+    int dirCacheMs = 10000;
+    unsigned storeWorkers = 2;
+    unsigned parallelParts = 3;  // parts of one file sent at once
+    unsigned readAheadParts = 2;  // parts fetched ahead of a read
+    int settleMs = 300;          // a closed file waits this long for a rename or a time before it is stored
+    int firstRetryMs = 1000;     // a failed store is tried again after this, doubling...
+    int longestRetryMs = 60000;  // ...up to this
+    int longestSyncWaitMs = 3600 * 1000;
+};
+
+struct DirEntry {
+    std::string name;
+    struct stat st;
+};
+
+class Volume {
+public:
+    Volume(StorePool& pool, Journal& journal, FileCache& cache, Times& times, VolumeOptions options);
+    ~Volume();
+
+    // Queues the stores the journal holds (before anything else) and starts
+    // the workers.
+    void Start();
+    // Ends the workers; a store in flight is cut short and stays in the journal.
+    void Stop();
+
+    int GetAttr(const std::string& path, struct stat& st);
+    int ReadDir(const std::string& path, std::vector<DirEntry>& entries);
+    int MakeDir(const std::string& path);
+    int RemoveDir(const std::string& path);
+    int Unlink(const std::string& path);
+    int Rename(const std::string& from, const std::string& to, bool noReplace);
+    int Create(const std::string& path, std::uint64_t& handle);
+    int Open(const std::string& path, int flags, std::uint64_t& handle);
+    int Read(std::uint64_t handle, char* buffer, std::size_t size, std::uint64_t offset);
+    int Write(std::uint64_t handle, const char* buffer, std::size_t size, std::uint64_t offset);
+    int Truncate(const std::string& path, std::uint64_t size);
+    int TruncateOpen(std::uint64_t handle, std::uint64_t size);
+    int SetTimes(const std::string& path, const struct timespec* times);
+    int Fsync(std::uint64_t handle);
+    int Release(std::uint64_t handle);
+    // user.vantlo.state: pending, stored, failed (incomplete for a group
+    // with parts missing); user.vantlo.key: the file's key once stored.
+    int GetXattr(const std::string& path, const std::string& name, std::string& value);
+
+private:
+    struct Pending {
+        ~Pending();  // closes fd
+        PendingStore record;
+        int fd = -1;
+        unsigned opens = 0;
+        std::uint64_t generation = 1;  // grows with every change
+        std::uint64_t saved = 0;       // the generation the journal holds
+        std::uint64_t storedGeneration = 0;
+        bool queued = false, storing = false, removed = false;
+        bool untouched = false;  // opened for writing from a stored file, not changed yet
+        std::chrono::steady_clock::time_point notBefore;
+        int failures = 0;
+        int lastErrno = 0;
+        std::uint64_t attempts = 0;
+    };
+    struct Node {
+        const catalog::FileEntry* file = nullptr;
+        std::shared_ptr<Pending> pending;
+    };
+    struct Listing {
+        bool loaded = false;
+        std::chrono::steady_clock::time_point at;
+        std::vector<catalog::FileEntry> files;
+        std::uint64_t viewEpoch = 0;  // the view below is good while this is viewEpoch_
+        std::map<std::string, Node> view;
+    };
+    struct Handle {
+        std::shared_ptr<Pending> pending;  // writable
+        std::string key;                   // read-only: a stored file
+        catalog::DownloadPlan plan;
+        bool planned = false;
+        catalog::FileEntry file;
+    };
+    struct Path {
+        int depth = 0;  // 0 root, 1 folder, 2 file; -1 too deep
+        std::string folder, name;
+    };
+
+    static Path Split(const std::string& path);
+    int LogFailure(const char* what, const std::string& path, const catalog::Outcome& outcome);
+
+    // Folders by their shown names; read again when older than the bound.
+    int Folders(std::map<std::string, catalog::FolderInfo>& folders, bool fresh = false);
+    int FolderId(const std::string& shown, std::string& id);
+    int RefreshListing(const std::string& folderId);
+    int EnsureListing(const std::string& folderId);
+    // The folder's files and pending stores by name. mutex_ held.
+    const std::map<std::string, Node>& View(const std::string& folderId);
+    // Moves mails to the trash, hidden from the listings meanwhile.
+    int Trash(const std::string& folderId, const std::vector<std::string>& ids);
+    int Lookup(const Path& path, std::string& folderId, Node& node, catalog::FileEntry& file);
+    void FillStat(const Node& node, struct stat& st);
+
+    std::shared_ptr<Pending> NewPending(const std::string& folderId, const std::string& name,
+                                        std::vector<std::string> replaces);
+    int FetchWhole(const catalog::FileEntry& file, int fd);
+    int PlanFor(Handle& handle);
+    void Queue(const std::shared_ptr<Pending>& pending, int delayMs);
+    void SaveAndQueue(const std::shared_ptr<Pending>& pending, int delayMs);
+    void DropPending(const std::shared_ptr<Pending>& pending);
+    int WaitStored(const std::shared_ptr<Pending>& pending);
+    void Worker();
+    // Runs one store attempt of a pending file the worker marked as storing.
+    void StoreOne(const std::shared_ptr<Pending>& pending);
+
+    StorePool& pool_;
+    Journal& journal_;
+    FileCache& cache_;
+    Times& times_;
+    VolumeOptions options_;
+
+    std::mutex mutex_;
+    std::condition_variable changed_;  // stores queued, done or failed
+    std::map<std::string, catalog::FolderInfo> folders_;
+    std::chrono::steady_clock::time_point foldersAt_;
+    bool foldersLoaded_ = false;
+    std::map<std::string, Listing> listings_;
+    std::vector<std::shared_ptr<Pending>> pending_;
+    std::set<std::string> hidden_;  // mails on their way to the trash
+    std::map<std::string, catalog::DownloadPlan> plans_;
+    std::map<std::uint64_t, std::unique_ptr<Handle>> handles_;
+    std::uint64_t nextHandle_ = 1;
+    std::uint64_t viewEpoch_ = 1;  // grows with every change to pending_ or hidden_
+    catalog::ManifestCache manifests_;
+    std::mutex manifestsMutex_;
+    std::vector<std::thread> workers_;
+    std::atomic<bool> stopping_{false};
+};
+
+}  // namespace mount

@@ -1,0 +1,222 @@
+// vantlo-mount as a user meets it: a real FUSE mount over vantlo-provider,
+// driven with cp, diff, rsync, mv and rm, unmounted and mounted again (on a
+// fresh cache, so that what is read back comes from the mailbox), and
+// killed in the middle of a store.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <thread>
+
+#include "provider_process.h"
+#include "run_process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+std::string WhyNoFuse() {
+    if (::access("/dev/fuse", R_OK | W_OK) != 0) return "/dev/fuse is not usable here";
+    for (const char* dir : {"/usr/bin/", "/bin/", "/usr/local/bin/"})
+        if (::access((std::string(dir) + "fusermount3").c_str(), X_OK) == 0) return "";
+    return "fusermount3 is not installed";
+}
+
+std::string Sh(const std::string& command) {
+    testsupport::ProcessResult r = testsupport::RunProcess({"/bin/sh", "-c", command}, {}, "", 120000);
+    return r.exitCode == 0 ? r.out : "exit " + std::to_string(r.exitCode) + ": " + r.out + r.err;
+}
+
+std::string State(const fs::path& file) {
+    char value[32];
+    ssize_t n = ::getxattr(file.c_str(), "user.vantlo.state", value, sizeof value);
+    return n < 0 ? "errno " + std::to_string(errno) : std::string(value, static_cast<std::size_t>(n));
+}
+
+void WriteRandom(const fs::path& path, std::size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (char& c : bytes) c = static_cast<char>(random());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+struct MountTest : ::testing::Test {
+    std::unique_ptr<testsupport::ProviderProcess> provider;
+    // The mailbox and its password: the provider's demo account unless a test says otherwise.
+    std::vector<std::string> mailbox;
+    std::string password = "vantlo-demo";
+    fs::path dir = testsupport::MakeTempDir("vantlo-mount-test-");
+    fs::path point = dir / "mnt", cache = dir / "cache", src = dir / "src";
+    pid_t pid = -1;
+
+    void SetUp() override {
+        if (std::string why = WhyNoFuse(); !why.empty()) GTEST_SKIP() << "no FUSE mounts: " << why;
+        fs::create_directories(point);
+        fs::create_directories(src);
+        if (Env("VANTLO_DOVECOT").empty()) {
+            provider = std::make_unique<testsupport::ProviderProcess>();
+            mailbox = {"--provider", provider->Address(), "--account", "demo@163.example"};
+        }
+    }
+    ~MountTest() override {
+        Unmount();
+        testsupport::RemoveTree(dir.string());
+    }
+
+    bool Mounted() {
+        struct stat here, above;
+        return ::stat(point.c_str(), &here) == 0 && ::stat(dir.c_str(), &above) == 0 && here.st_dev != above.st_dev;
+    }
+    void Mount(const std::string& partSize = "1M") {
+        pid = ::fork();
+        if (pid == 0) {
+            std::string log = (dir / "mount.log").string();
+            FILE* out = std::freopen(log.c_str(), "a", stderr);
+            (void)out;
+            ::setenv("VANTLO_PASSWORD", password.c_str(), 1);
+            std::vector<std::string> args = {VANTLO_MOUNT_EXE, "--cache-dir", cache.string(), "--part-size", partSize,
+                                             "-f", point.string()};
+            args.insert(args.begin() + 1, mailbox.begin(), mailbox.end());
+            std::vector<char*> argv;
+            for (std::string& arg : args) argv.push_back(arg.data());
+            argv.push_back(nullptr);
+            ::execv(VANTLO_MOUNT_EXE, argv.data());
+            ::_exit(127);
+        }
+        for (auto end = Clock::now() + std::chrono::seconds(20); !Mounted() && Clock::now() < end;)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ASSERT_TRUE(Mounted()) << Sh("cat " + (dir / "mount.log").string());
+    }
+    void Unmount(bool kill = false) {
+        if (pid <= 0) return;
+        if (kill) ::kill(pid, SIGKILL);
+        Sh("fusermount3 -u " + point.string());
+        int status = 0;
+        for (auto end = Clock::now() + std::chrono::seconds(30); ::waitpid(pid, &status, WNOHANG) == 0;) {
+            if (Clock::now() > end) ::kill(pid, SIGKILL);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        pid = -1;
+    }
+    // Waits (bounded) until every file under the folder is stored.
+    void WaitStored(const fs::path& folder) {
+        std::string waiting;
+        for (auto end = Clock::now() + std::chrono::seconds(90); Clock::now() < end;) {
+            waiting.clear();
+            for (const auto& item : fs::directory_iterator(folder))
+                if (State(item.path()) != "stored") waiting += item.path().filename().string() + " ";
+            if (waiting.empty()) return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        FAIL() << "not stored: " << waiting;
+    }
+    void RemountFresh() {
+        Unmount();
+        fs::remove_all(cache);
+        Mount();
+    }
+};
+
+// 200 files of mixed sizes, one larger than a part, copied in, and read
+// back through a fresh mount from the mailbox.
+void CopyTreeInAndBack(MountTest& test, unsigned files) {
+    const fs::path tree = test.src / "tree", mounted = test.point / "tree";
+    fs::create_directories(tree);
+    for (unsigned i = 0; i + 1 < files; ++i)
+        WriteRandom(tree / ((i % 7 ? "file " : "文件 ") + std::to_string(i) + ".bin"), (i * 997) % 20000, i);
+    WriteRandom(tree / "larger than a part.bin", 2'500'000, 7);
+    test.Mount();
+    EXPECT_EQ(Sh("cp -r " + tree.string() + " " + test.point.string()), "");
+    EXPECT_EQ(Sh("diff -r " + tree.string() + " " + mounted.string()), "");  // while pending
+    test.WaitStored(mounted);
+    test.RemountFresh();
+    EXPECT_EQ(Sh("diff -r " + tree.string() + " " + mounted.string()), "");
+    EXPECT_EQ(State(mounted / "larger than a part.bin"), "stored");
+}
+
+TEST_F(MountTest, ATreeCopiedInComesBackFromTheMailbox) {
+    CopyTreeInAndBack(*this, 200);
+}
+
+// Run by tests/imap/dovecot_fixture.py (the CTest entry mount.dovecot).
+using MountDovecot = MountTest;
+TEST_F(MountDovecot, ATreeCopiedInComesBackFromAnImapServer) {
+    if (Env("VANTLO_DOVECOT").empty()) GTEST_SKIP() << "run under tests/imap/dovecot_fixture.py";
+    std::ifstream ports(Env("VANTLO_DOVECOT") + "/ports");
+    std::string name, port;
+    while (ports >> name >> port && name != "imaps") continue;
+    mailbox = {"--imap", "imaps://127.0.0.1:" + port, "--ca-file", Env("VANTLO_DOVECOT") + "/ca.pem", "--account",
+               Env("VANTLO_DOVECOT_USER")};
+    password = Env("VANTLO_DOVECOT_PASSWORD");
+    CopyTreeInAndBack(*this, 60);
+}
+
+TEST_F(MountTest, RsyncTwiceTransfersNothingTheSecondTime) {
+    fs::create_directories(src / "r");
+    for (unsigned i = 0; i < 20; ++i) WriteRandom(src / "r" / ("f" + std::to_string(i)), i * 300, i);
+    Mount();
+    const std::string rsync = "rsync -a --stats " + (src / "r").string() + " " + point.string() +
+                              " | grep 'regular files transferred'";
+    EXPECT_EQ(Sh(rsync), "Number of regular files transferred: 20\n");
+    EXPECT_EQ(Sh(rsync), "Number of regular files transferred: 0\n");
+    WaitStored(point / "r");
+    Unmount();
+    Mount();  // the same cache: the times set by rsync are remembered
+    EXPECT_EQ(Sh(rsync), "Number of regular files transferred: 0\n");
+    EXPECT_EQ(Sh("diff -r " + (src / "r").string() + " " + (point / "r").string()), "");
+}
+
+TEST_F(MountTest, FoldersFilesRenamesAndRemovals) {
+    Mount();
+    const std::string p = point.string() + "/";
+    EXPECT_EQ(Sh("cd " + p + " && mkdir A B && echo one > A/x.txt && mv A/x.txt A/y.txt && ls A"), "y.txt\n");
+    WaitStored(point / "A");
+    EXPECT_EQ(Sh("cd " + p + " && mv A/y.txt B/y.txt && mv B/y.txt B/z.txt && ls A B && cat B/z.txt"),
+              "A:\n\nB:\nz.txt\none\n");
+    EXPECT_EQ(Sh("cd " + p + " && echo two > B/w.txt && rm B/w.txt && (mkdir A/deeper 2>/dev/null || echo flat) && " +
+                 "(rmdir B 2>/dev/null || echo B is not empty) && mv A C && ls -d C"),
+              "flat\nB is not empty\nC\n");
+    // fsync waits for the store: on a file opened anew (sync) and on one still being written (dd).
+    EXPECT_EQ(Sh("cd " + p + " && rmdir C && echo three > B/z.txt && sync B/z.txt && ls B && cat B/z.txt"),
+              "z.txt\nthree\n");
+    EXPECT_EQ(State(point / "B" / "z.txt"), "stored");
+    EXPECT_EQ(Sh("cd " + p + " && head -c 5000 /dev/zero | dd of=B/d.bin conv=fsync status=none && rm B/d.bin"), "");
+    RemountFresh();
+    EXPECT_EQ(Sh("cd " + p + " && (ls -d A C 2>/dev/null || echo gone) && ls B && cat B/z.txt"), "gone\nz.txt\nthree\n");
+}
+
+TEST_F(MountTest, AStoreKilledMidwayIsStoredExactlyOnceAfterTheNextMount) {
+    WriteRandom(src / "large.bin", 12'000'000, 3);
+    Mount("256K");  // 46 parts
+    fs::create_directories(point / "k");
+    EXPECT_EQ(Sh("cp " + (src / "large.bin").string() + " " + (point / "k").string()), "");
+    // Kill once the upload id is in the journal, that is, while parts leave.
+    for (auto end = Clock::now() + std::chrono::seconds(20); Clock::now() < end;) {
+        if (Sh("cat " + (cache / "pending").string() + "/*.entry").find("upload-id") != std::string::npos) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    Unmount(true);
+    Mount("256K");
+    WaitStored(point / "k");
+    RemountFresh();
+    EXPECT_EQ(Sh("ls " + (point / "k").string()), "large.bin\n");
+    EXPECT_EQ(State(point / "k" / "large.bin"), "stored");
+    EXPECT_EQ(Sh("cmp " + (src / "large.bin").string() + " " + (point / "k" / "large.bin").string()), "");
+    EXPECT_EQ(Sh("ls " + (point / "收件箱").string() + " | grep large"), "exit 1: ");
+}
+
+}  // namespace
