@@ -1,6 +1,6 @@
 // The desktop's state after the sign-in: the one Session, the folder list,
-// the open folder and its shown page, the transfers and the progress
-// display. The windows (views) forward what the user does to it and hear
+// the open folder and its files (catalog/), the transfer queue and the
+// progress display. The windows (views) forward what the user does to it and hear
 // back through DesktopView; they never talk to the provider themselves.
 //
 // Threads: every member function runs on the user-interface thread. Work for
@@ -11,7 +11,10 @@
 // of their own.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <deque>
+#include <map>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -19,14 +22,25 @@
 #include <vector>
 
 #include "app/executor.h"
+#include "app/file_list.h"
+#include "app/file_texts.h"
 #include "app/model.h"
 #include "app/texts.h"
-#include "session/message_moves.h"
+#include "catalog/manifest_cache.h"
+#include "catalog/webmail_store.h"
 #include "session/session.h"
 #include "session/status.h"
-#include "session/store_file.h"
 
 namespace app {
+
+// Emptying a folder moves exactly the mails that were counted when the
+// user was asked: a mail arriving meanwhile stays.
+struct EmptyFolderRequest {
+    std::string folderId;
+    std::string name;
+    std::uint64_t files = 0;
+    std::vector<std::string> mailIds;
+};
 
 // What the windows hear from the desktop; every call comes on the
 // user-interface thread. A view overrides what it shows.
@@ -34,14 +48,17 @@ class DesktopView {
 public:
     virtual void FoldersLoaded(const FolderList&) {}
     // The folder tree should be built afresh, which fetches the folders
-    // again (the refresh timer's tenth tick, after a rename).
+    // again (the refresh timer's tenth tick, after a rename, F5).
     virtual void FoldersStale() {}
     // A folder was made on the provider; itemData is its id as tree item
     // data (0 when the provider named none).
     virtual void FolderCreated(std::uint32_t) {}
-    // A folder was opened: its title "name(unread/total)". Its page follows.
+    // A folder was opened: its title "name(unread/total)". Its files follow.
     virtual void FolderOpened(const std::string&) {}
-    virtual void PageShown(const Page&) {}
+    // The files shown changed (a listing, a search, the sizes, a filter);
+    // the title follows the count of the folder's files (empty: unchanged).
+    // newRows is false when only what the same rows show changed (sizes).
+    virtual void FilesShown(const FileList&, const std::string& /*title*/, bool /*newRows*/) {}
     virtual void StatusChanged(const std::string&) {}
     // The progress line, drawn over the status label.
     virtual void ProgressDrawn(const std::string&) {}
@@ -50,6 +67,10 @@ public:
     virtual void ConnectionFailed(const std::string&) {}
     // Work for the provider is under way, or no longer.
     virtual void BusyChanged(bool) {}
+    // The properties of a file or a folder, to be shown in a box.
+    virtual void PropertiesReady(const std::string&) {}
+    // A folder's mails are counted: the user is to confirm emptying it.
+    virtual void EmptyFolderAsked(const EmptyFolderRequest&) {}
 
 protected:
     ~DesktopView() = default;
@@ -66,19 +87,13 @@ protected:
     ~ProgressClock() = default;
 };
 
-// Pauses of the upload worker; tests shorten them.
+// How files are stored; tests use small parts and short pauses.
 struct UploadPacing {
-    // From the end of the upload routine to "请稍后.... 正在收取并移动文件".
-    int fetchNoticeDelayMs = 3000;
-    // How long and how often the inbox is looked at for the delivered mail.
-    session::StoreOptions store;
+    std::uint64_t partSize = catalog::kDefaultPartSize;
+    catalog::WebmailOptions store;
 };
 
-// Put into downloadTotal when a download is taken on, so the progress display
-// keeps running through the save dialog, before the download routine runs.
-constexpr std::int32_t kDownloadPendingMark = 5120;
-
-enum class DownloadCheck { NoRow, NoAttachment, Busy, Ready };
+enum class DownloadCheck { NoRow, NoAttachment, Ready };
 
 class Desktop : public std::enable_shared_from_this<Desktop> {
 public:
@@ -93,44 +108,78 @@ public:
     std::string AccountName() const;  // ANSI code page, as signed in
     const FolderList& Folders() const { return folders_; }
     const std::string& OpenFolderId() const { return openFolderId_; }
-    const Page& ShownPage() const { return page_; }
+    FileList& Files() { return files_; }
+    const FileList& Files() const { return files_; }
     UploadPacing& Pacing() { return pacing_; }
-    // Drops the work that has not begun and waits, at most `bound`, for the
-    // rest; true when none runs any more.
+    // Cancels the transfers, drops the work that has not begun and waits,
+    // at most `bound`, for the rest; true when none runs any more.
     bool Finish(std::chrono::milliseconds bound);
 
     // Folders.
     void LoadFolders();
     void OpenFolder(const std::string& folderId);
     void ReloadOpenFolder();
+    // F5: the tree and the open folder's files afresh.
+    void Refresh();
     void CreateFolder(const std::string& nameUtf8);
     void RenameFolder(const std::string& folderId, const std::string& nameUtf8);
     void DeleteFolder(const std::string& folderId);
+    void ShowFolderProperties(const std::string& folderId);
+    // Counts the folder's files; the views then ask the user (EmptyFolderAsked).
+    void AskEmptyFolder(const std::string& folderId);
+    void EmptyFolder(const EmptyFolderRequest& request);
     // A tick of the folder refresh timer: every tenth asks for a new tree.
     void OnRefreshTick();
 
-    // The rows of the shown page (list item indexes) that a command acts on.
-    void DeleteRows(const std::vector<int>& rows);
+    // The open folder's files whose names contain the text (the provider's
+    // search); an empty text shows the whole folder again.
+    void Search(const std::string& textUtf8);
+    // "只看附件": on, then off again.
+    void ToggleAttachmentsOnly();
+
+    // The files at these list items (all their parts) that a command acts on.
+    void DeleteRows(const std::vector<std::size_t>& items);
     // `checked`: the rows were taken from the check boxes, which the status
     // label tells.
-    void MoveRows(const std::vector<int>& rows, const std::string& targetFolderId, bool checked);
+    void MoveRows(const std::vector<std::size_t>& items, const std::string& targetFolderId, bool checked);
+    void ShowFileProperties(std::size_t item);
 
-    // Transfers: one upload and one download at a time.
-    bool UploadSlotFree() const;
-    void StartUpload(const std::filesystem::path& path);
+    // Transfers: one queue, one item at a time; more can be added while it runs.
+    void QueueUploads(const std::vector<std::filesystem::path>& paths);
     void UploadChoiceCancelled();
-    DownloadCheck CheckDownload(int row) const;
-    // Takes the download slot for a row whose check said Ready; returns the
-    // file name the save dialog proposes.
-    std::string StartDownload(int row);
-    void DownloadTo(const std::filesystem::path& path);
+    DownloadCheck CheckDownload(const std::vector<std::size_t>& items) const;
+    // The name the save dialog proposes for the first of the items.
+    std::string ProposedName(std::size_t item) const;
+    // One item: into `target`. Several: each under its own name into the
+    // folder `target` names.
+    void QueueDownloads(const std::vector<std::size_t>& items, const std::filesystem::path& target);
     void DownloadChoiceCancelled();
+    // The whole mail of each part of the file, as sent: one .eml per part,
+    // `target` for a file of one part, `target` with ".partK" before its
+    // extension otherwise.
+    void DownloadMail(std::size_t item, const std::filesystem::path& target);
     void OnProgressTick();
+    bool Transferring() const { return transferRunning_; }
+    // No work for the provider waits for its answer here, none is queued.
+    bool Idle() const { return laneWork_ == 0 && !transferRunning_ && queue_.empty(); }
 
     void FetchNotice();
 
 private:
     using Reply = std::function<void(std::function<void(Desktop&)>)>;
+    struct QueuedTransfer {
+        bool upload = true;
+        std::filesystem::path path;  // the local file
+        std::string key;             // a download's file
+        std::string name;
+        std::string folderId;  // an upload's target: the folder open when it was queued
+    };
+    // Written by the transfer's worker, read by the progress tick.
+    struct Meter {
+        std::atomic<std::uint64_t> done{0};
+        std::atomic<std::uint64_t> total{0};
+        std::atomic<bool> cancel{false};
+    };
 
     Desktop(std::shared_ptr<session::Session> session, UiPoster postToUi, ProgressClock& clock);
 
@@ -139,40 +188,45 @@ private:
     template <typename Result>
     bool Run(Lane lane, std::function<Result(session::Session&)> work,
              std::function<void(Desktop&, const Result&)> done);
-    // A way for a worker to run something here, any number of times.
     Reply ReplyChannel();
-    void ListOpenFolder(std::function<void(Desktop&, session::Status)> after = {});
+    void ListOpenFolder(std::function<void(Desktop&, bool)> after = {});
+    void ShowFiles(bool newRows);
     void Tell(const std::function<void(DesktopView&)>& news);
     void SetStatus(const std::string& text);
     void Report(Work work, session::Status status);
-    void ReportTransfer(Work work, session::Status status);
-    void UploadRoutineEnded(session::Status status);
+    void ReportOutcome(Work work, const catalog::Outcome& outcome);
     void LaneWorkEnded();
-    bool TransfersSettled() const;
-    void StartProgress();
-    void StopProgressIfSettled();
-    void SettleProgress();
-    session::MessageIdQueue IdsOfRows(const std::vector<int>& rows) const;
+    void StartNextTransfer();
+    void TransferEnded(const QueuedTransfer& item, const catalog::Outcome& outcome);
+    std::string CurrentTitle() const;
 
     std::shared_ptr<session::Session> session_;
     std::unique_ptr<Executor> executor_;
     ProgressClock& clock_;
     std::vector<DesktopView*> views_;
     UploadPacing pacing_;
+    // What manifests said about sizes; used on the session lane only.
+    std::shared_ptr<catalog::ManifestCache> sizes_;
 
     FolderList folders_;
     std::string openFolderId_;
-    Page page_;
+    std::string searchText_;
+    FileList files_;
+    std::map<std::string, DownloadVerdict> verdicts_;  // by file key
     unsigned listing_ = 0;  // the latest listing asked for; older ones are dropped
     int laneWork_ = 0;      // work on the session lane not yet answered
     int refreshTick_ = 1;
     std::string refusalCode_;  // the provider's code of the refusal the last result brought
 
-    bool uploadStarting_ = false;  // an upload started whose routine has not yet ended
-    bool downloadTaken_ = false;   // a download taken on: dialog open or bytes travelling
-    bool failureShown_ = false;    // a transfer's failure text stands; the progress end keeps it
+    std::deque<QueuedTransfer> queue_;
+    QueuedTransfer current_;
+    std::size_t queueDone_ = 0;   // items of this run of the queue finished
+    std::size_t queueTotal_ = 0;  // items of this run of the queue
+    bool transferRunning_ = false;
+    bool uploadsInRun_ = false;
+    std::string queueFailure_;  // the last failed item's text: it stands when the queue ends
+    std::shared_ptr<Meter> meter_ = std::make_shared<Meter>();
     bool progressRunning_ = false;
-    std::string downloadId_;
 };
 
 }  // namespace app

@@ -16,6 +16,12 @@ constexpr UINT kReflectedNotify = WM_APP + 10;
 // wParam is the client width, lParam the client height.
 constexpr UINT kFrameResized = WM_APP + 11;
 
+// A WM_COMMAND that the frame received from a child it did not make (a
+// click on a static with SS_NOTIFY, an edit's change), sent to each child of
+// the frame with the same wParam and lParam; the child that made the control
+// acts on it.
+constexpr UINT kReflectedCommand = WM_APP + 12;
+
 // A window property: the frame draws a static control that carries it in the
 // blue of a link.
 constexpr wchar_t kLinkTextProperty[] = L"VantloLinkText";

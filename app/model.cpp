@@ -16,20 +16,6 @@ FolderList FoldersOf(const session::FolderTable& table) {
     return folders;
 }
 
-std::vector<Message> MessagesOf(const session::MessageTable& table) {
-    std::vector<Message> rows;
-    std::size_t used = session::UsedMessageRows(table);
-    for (std::size_t i = 0; i < used; ++i) {
-        const session::MessageRow& row = table.rows[i];
-        rows.push_back(Message{std::string(session::CellText(row.id)), std::string(session::CellText(row.size)),
-                               std::string(session::CellText(row.from)), std::string(session::CellText(row.subject)),
-                               std::string(session::CellText(row.sentDate)),
-                               std::string(session::CellText(row.receivedDate)),
-                               std::string(session::CellText(row.read)), std::string(session::CellText(row.attached))});
-    }
-    return rows;
-}
-
 std::optional<std::uint64_t> ReadFolderId(const std::string& id) {
     if (id.empty() || id.size() > 19) return std::nullopt;
     std::uint64_t value = 0;
@@ -38,17 +24,6 @@ std::optional<std::uint64_t> ReadFolderId(const std::string& id) {
         value = value * 10 + static_cast<std::uint64_t>(c - '0');
     }
     return value;
-}
-
-bool IsTrueInAnyCase(const std::string& cell) {
-    static const char kTrue[] = "true";
-    if (cell.size() != 4) return false;
-    for (std::size_t i = 0; i < 4; ++i) {
-        char c = cell[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != kTrue[i]) return false;
-    }
-    return true;
 }
 
 }  // namespace app

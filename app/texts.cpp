@@ -12,7 +12,6 @@ constexpr std::int64_t kKilo = 1024;
 constexpr std::int64_t kMega = 1048576;
 // The most negative count whose text ("-9999999999999 BYTE") fits.
 constexpr std::int64_t kLowestShown = -9999999999999;
-constexpr std::size_t kTitleBytes = 259;
 constexpr std::size_t kFolderTitleBytes = 99;
 
 const char* WorkName(Work work) {
@@ -26,6 +25,9 @@ const char* WorkName(Work work) {
     case Work::Delete: return "删除邮件";
     case Work::Upload: return "上传";
     case Work::Download: return "下载";
+    case Work::Search: return "搜索";
+    case Work::Properties: return "读取属性";
+    case Work::Empty: return "清空邮件";
     }
     return "操作";
 }
@@ -55,6 +57,7 @@ std::string Reason(session::Status status, bool writing) {
     case Status::AnswerTooLarge: return "服务器的回答太大";
     case Status::BadName: return "文件名含有不能发送的字符";
     case Status::BoundaryClash: return "无法为文件找到分隔符";
+    case Status::Cancelled: return "已取消";
     }
     return "错误 " + std::to_string(static_cast<int>(status));
 }
@@ -103,14 +106,8 @@ std::string FailureText(Work work, session::Status status, const std::string& re
     return text;
 }
 
-std::string ProgressText(const TransferCounts& counts) {
-    std::string upload, download;
-    if (counts.uploading)
-        upload = "上传:" + std::to_string(counts.uploadSent) + "/" + std::to_string(counts.uploadTotal);
-    if (counts.downloading)
-        download = "下载:" + std::to_string(counts.downloadReceived) + "/" + std::to_string(counts.downloadTotal);
-    if (upload.empty() || download.empty()) return upload + download;
-    return upload + " " + download;
+std::string FailureText(Work work, const std::string& detail) {
+    return std::string(WorkName(work)) + "失败: " + detail;
 }
 
 std::string FormatSizeText(const std::string& cell) {
@@ -120,20 +117,26 @@ std::string FormatSizeText(const std::string& cell) {
     return std::to_string(bytes / kKilo) + "." + TwoDecimals(bytes % kKilo, kKilo) + " KB";
 }
 
-std::string ListTitle(const Message& row) {
-    std::string title = row.attached == "true" ? "@  " : "   ";
-    return platform::CutUtf8(title + row.subject, kTitleBytes);
-}
-
-std::string FolderTitle(const FolderList& folders, const std::string& folderId) {
+namespace {
+std::string TitleWithTotal(const FolderList& folders, const std::string& folderId, const std::string* total) {
     std::optional<std::uint64_t> wanted = ReadFolderId(folderId);
     if (!wanted) return {};
     for (const Folder& folder : folders) {
         if (ReadFolderId(folder.id) != wanted) continue;
-        std::string title = folder.name + "(" + folder.unreadCount + "/" + folder.messageCount + ")";
+        std::string title = folder.name + "(" + folder.unreadCount + "/" + (total ? *total : folder.messageCount) + ")";
         return platform::CutUtf8(title, kFolderTitleBytes);
     }
     return {};
+}
+}  // namespace
+
+std::string FolderTitle(const FolderList& folders, const std::string& folderId) {
+    return TitleWithTotal(folders, folderId, nullptr);
+}
+
+std::string FolderTitle(const FolderList& folders, const std::string& folderId, std::size_t files) {
+    std::string total = std::to_string(files);
+    return TitleWithTotal(folders, folderId, &total);
 }
 
 std::string ProposedFileName(const std::string& subject) {

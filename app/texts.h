@@ -1,6 +1,6 @@
 // The texts the desktop shows, composed without the windows: status label
-// texts, the progress line, the list's cells and titles, the file name the
-// save dialog proposes, and what a failure says. All UTF-8; the windows
+// texts, the size column, the folder title, the file name the save dialog
+// proposes, and what a failure says. All UTF-8; the windows
 // convert them to UTF-16.
 #pragma once
 
@@ -16,7 +16,6 @@ namespace app {
 // Status label texts.
 inline constexpr char kReadyText[] = "准备就绪";
 inline constexpr char kAllDoneText[] = "操作成功完成";
-inline constexpr char kFetchingUploadText[] = "请稍后.... 正在收取并移动文件";
 inline constexpr char kUploadDoneText[] = "上传完成";
 inline constexpr char kUploadCancelledText[] = "文件上传已放弃";
 inline constexpr char kDownloadCancelledText[] = "放弃了下载任务";
@@ -27,24 +26,26 @@ inline constexpr char kMoveDoneText[] = "移动邮件完成";
 inline constexpr char kWorkNotStartedText[] = "无法启动后台任务";
 
 // What a piece of work was, for the text of its failure.
-enum class Work { LoadFolders, List, CreateFolder, RenameFolder, DeleteFolder, Move, Delete, Upload, Download };
+enum class Work {
+    LoadFolders,
+    List,
+    CreateFolder,
+    RenameFolder,
+    DeleteFolder,
+    Move,
+    Delete,
+    Upload,
+    Download,
+    Search,
+    Properties,
+    Empty,
+};
 
 // "<work>失败: <reason>"; empty for Status::Ok. A refusal names the
 // provider's code for it, when it gave one.
 std::string FailureText(Work work, session::Status status, const std::string& refusalCode = "");
-
-struct TransferCounts {
-    bool uploading = false;
-    std::int32_t uploadSent = 0;
-    std::int32_t uploadTotal = 0;
-    bool downloading = false;
-    std::int32_t downloadReceived = 0;
-    std::int32_t downloadTotal = 0;
-};
-
-// "上传:sent/total", "下载:received/total", or both joined by one blank;
-// empty when nothing travels.
-std::string ProgressText(const TransferCounts& counts);
+// "<work>失败: <detail>", for work whose failure comes with its own detail.
+std::string FailureText(Work work, const std::string& detail);
 
 // The size column: a decimal byte count at the start of the cell (after
 // optional blanks and a sign; 0 without digits) shown as "1023 BYTE",
@@ -52,13 +53,11 @@ std::string ProgressText(const TransferCounts& counts);
 // column's 20-byte text.
 std::string FormatSizeText(const std::string& cell);
 
-// The title column: "@  " before the subject when the attached cell is
-// exactly "true", three spaces otherwise; at most 259 bytes.
-std::string ListTitle(const Message& row);
-
 // "name(unread/total)" of the folder with that id (compared as numbers), at
 // most 99 bytes; empty when the list holds no such folder.
 std::string FolderTitle(const FolderList& folders, const std::string& folderId);
+// The same with the total the list shows: its count of files.
+std::string FolderTitle(const FolderList& folders, const std::string& folderId, std::size_t files);
 
 // The name the save dialog proposes: the subject with each of \ / ? < > | :
 // " * replaced by "-".

@@ -31,6 +31,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     if (result == 0) {
         MSG message;
         while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+            if (mainwindow::TranslateMainWindowKey(message)) continue;
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }

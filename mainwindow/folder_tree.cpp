@@ -1,8 +1,10 @@
 #include "mainwindow/folder_tree.h"
 
+#include "app/file_texts.h"
 #include "app/layout.h"
 #include "app/ui_thread.h"
 #include "platform/text.h"
+#include "platform/ui_seams.h"
 #include "platform/win_handles.h"
 
 namespace mainwindow {
@@ -11,6 +13,7 @@ namespace {
 constexpr COLORREF kTreeBackground = RGB(255, 255, 255);
 constexpr COLORREF kTreeSelectedBackground = RGB(255, 110, 165);
 constexpr wchar_t kNewFolderName[] = L"新文件夹";
+constexpr wchar_t kEmptyFolderCaption[] = L"清空邮件";
 // Folder names get 149 units.
 constexpr std::size_t kFolderNameUnits = 149;
 
@@ -208,9 +211,24 @@ void FolderTree::FolderTreeCommand(unsigned command) {
         if (app::IsRenamableKind(ClassifyTreeItem(selected))) TreeView_EditLabel(tree_, selected);
         break;
     case app::IDM_DELETE_FOLDER: DeleteSelected(); break;
-    case app::IDM_REFRESH_FOLDERS: RebuildFolderTree(); break;
-    default: break;  // empty folder, properties, expand, new sign-in: no action
+    // The open folder's files come afresh with the tree.
+    case app::IDM_REFRESH_FOLDERS: desktop_->Refresh(); break;
+    case app::IDM_EMPTY_FOLDER:
+        if (app::IsOpenableKind(ClassifyTreeItem(selected))) desktop_->AskEmptyFolder(std::to_string(ItemData(selected)));
+        break;
+    case app::IDM_FOLDER_PROPERTIES:
+        if (app::IsOpenableKind(ClassifyTreeItem(selected)))
+            desktop_->ShowFolderProperties(std::to_string(ItemData(selected)));
+        break;
+    default: break;  // expand, new sign-in: no action
     }
+}
+
+// Nothing moves before the user has agreed; then exactly the mails counted.
+void FolderTree::EmptyFolderAsked(const app::EmptyFolderRequest& request) {
+    std::wstring question = platform::Utf8ToWide(app::EmptyFolderQuestion(request.name, request.files));
+    if (ui::ShowMessage(GetParent(tree_), question, kEmptyFolderCaption, MB_OKCANCEL | MB_ICONQUESTION) == IDOK)
+        desktop_->EmptyFolder(request);
 }
 
 void FolderTree::OpenSelected() {

@@ -35,6 +35,7 @@ public:
     void FoldersLoaded(const app::FolderList& folders) override;
     void FoldersStale() override { RebuildFolderTree(); }
     void FolderCreated(std::uint32_t itemData) override;
+    void EmptyFolderAsked(const app::EmptyFolderRequest& request) override;
 
     // The kind of an item, from its data and that of its parent and
     // grandparent.

@@ -23,6 +23,7 @@ constexpr int kCornerEllipse = 13;
 constexpr COLORREF kOuterOutline = RGB(51, 102, 204);
 constexpr COLORREF kInnerOutline = RGB(151, 102, 204);
 constexpr COLORREF kLinkText = RGB(0, 0, 238);
+constexpr wchar_t kPropertiesCaption[] = L"属性";
 
 // The main window and what it shows; one per run, found by its procedure.
 class MainWindow final : public app::DesktopView {
@@ -80,6 +81,10 @@ public:
             SetCursor(LoadCursorW(nullptr, busy ? IDC_APPSTARTING : IDC_ARROW));
         else
             SendMessageW(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    }
+
+    void PropertiesReady(const std::string& text) override {
+        ui::ShowMessage(window, platform::Utf8ToWide(text), kPropertiesCaption, MB_OK);
     }
 
     // The first folder opened takes the right pane for good.
@@ -148,6 +153,13 @@ LRESULT OnNotify(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
+// A control of another view (the list's links and search box) acts itself.
+void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
+    if (OnCaptionCommand(window, theWindow.caption, wParam, lParam) || lParam == 0) return;
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        SendMessageW(child, ui::kReflectedCommand, wParam, lParam);
+}
+
 LRESULT OnCtlColorStatic(HDC dc, HWND control) {
     HBRUSH brush = ui::PaintControlBackground(dc);
     if (control && GetPropW(control, ui::kLinkTextProperty)) SetTextColor(dc, kLinkText);
@@ -187,7 +199,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_LBUTTONDOWN: theWindow.drag.ButtonDown(window, lParam); break;
     case WM_MOUSEMOVE: theWindow.drag.MouseMove(window, wParam, lParam); break;
     case WM_LBUTTONUP: theWindow.drag.ButtonUp(); break;
-    case WM_COMMAND: OnCaptionCommand(window, theWindow.caption, wParam, lParam); break;
+    case WM_COMMAND: OnCommand(window, wParam, lParam); break;
     case WM_NOTIFY: return OnNotify(window, message, wParam, lParam);
     case WM_CTLCOLORSTATIC: return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_CLOSE: OnClose(window); return 0;
@@ -207,7 +219,29 @@ bool RegisterMainWindowClass(HINSTANCE instance) {
     windowClass.lpszClassName = kMainWindowClass;
     return RegisterClassW(&windowClass) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
+// The folder commands each key stands for: Ctrl+O, Ctrl+N, Ctrl+E, Ctrl+P, F5.
+unsigned FolderCommandOfKey(WPARAM key, bool control) {
+    if (key == VK_F5 && !control) return app::IDM_REFRESH_FOLDERS;
+    if (!control) return 0;
+    switch (key) {
+    case 'O': return app::IDM_OPEN_FOLDER;
+    case 'N': return app::IDM_NEW_FOLDER;
+    case 'E': return app::IDM_EMPTY_FOLDER;
+    case 'P': return app::IDM_FOLDER_PROPERTIES;
+    default: return 0;
+    }
+}
 }  // namespace
+
+bool TranslateMainWindowKey(const MSG& message) {
+    if (message.message != WM_KEYDOWN || !theWindow.window || !theWindow.tree.Window()) return false;
+    if (message.hwnd != theWindow.window && !IsChild(theWindow.window, message.hwnd)) return false;
+    unsigned command = FolderCommandOfKey(message.wParam, GetKeyState(VK_CONTROL) < 0);
+    if (command == 0) return false;
+    // The tree's commands act on its selected folder, as its menu's do.
+    SendMessageW(theWindow.tree.Window(), WM_COMMAND, command, 0);
+    return true;
+}
 
 HWND CreateMainWindow(HINSTANCE instance, std::shared_ptr<app::Desktop> desktop) {
     if (!desktop || theWindow.window) return nullptr;

@@ -22,4 +22,10 @@ inline constexpr wchar_t kMainWindowClass[] = L"mwndclass";
 // message when it is destroyed.
 HWND CreateMainWindow(HINSTANCE instance, std::shared_ptr<app::Desktop> desktop);
 
+// The keys of the folder commands, for the message loop: Ctrl+O opens the
+// selected folder, Ctrl+N makes a folder, Ctrl+E empties the selected one,
+// Ctrl+P shows its properties, F5 reloads the tree and the list. True when
+// the key was one of them (it is then handled).
+bool TranslateMainWindowKey(const MSG& message);
+
 }  // namespace mainwindow

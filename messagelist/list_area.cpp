@@ -1,9 +1,11 @@
-// Making the area, filling the list from the desktop's pages, drawing its
-// rows, and the list view's replacement procedure.
+// Making the area, showing the desktop's files in the virtual list, drawing
+// its rows, the search box and the page links, and the list view's
+// replacement procedure.
 #include <windows.h>
 
 #include <shellapi.h>
 
+#include "app/file_texts.h"
 #include "app/frame_protocol.h"
 #include "app/layout.h"
 #include "app/texts.h"
@@ -17,9 +19,11 @@ namespace {
 constexpr COLORREF kSelectedRowBackground = RGB(255, 110, 165);
 constexpr COLORREF kOddRowBackground = RGB(242, 247, 254);
 constexpr COLORREF kEvenRowBackground = RGB(255, 255, 255);
-constexpr COLORREF kUnreadText = RGB(0, 0, 255);
 // Every cell gets 149 UTF-16 units.
 constexpr std::size_t kCellUnits = 149;
+// The state image of an item with list check boxes: 1 unchecked, 2 checked.
+constexpr UINT kUncheckedImage = 1;
+constexpr UINT kCheckedImage = 2;
 
 struct Column {
     const wchar_t* header;
@@ -35,12 +39,14 @@ HWND CreateChild(HWND frame, DWORD exStyle, const wchar_t* className, const wcha
                            GetModuleHandleW(nullptr), nullptr);
 }
 
-void SetCell(HWND list, int item, int subItem, const std::string& utf8) {
-    std::wstring text = platform::CutWide(platform::Utf8ToWide(utf8), kCellUnits);
-    LVITEMW lvi{};
-    lvi.iSubItem = subItem;
-    lvi.pszText = text.data();
-    SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&lvi));
+const std::string& CellOf(const app::FileCells& cells, int column) {
+    switch (column) {
+    case 0: return cells.title;
+    case 1: return cells.size;
+    case 2: return cells.receivedDate;
+    case 3: return cells.sentDate;
+    default: return cells.from;
+    }
 }
 }  // namespace
 
@@ -63,6 +69,7 @@ void ListArea::Forget() {
 void ListArea::FolderOpened(const std::string& title) {
     if (!list_) CreateMessageListArea();
     if (title_) SetWindowTextW(title_, platform::Utf8ToWide(title).c_str());
+    if (searchBox_) SetWindowTextW(searchBox_, L"");
 }
 
 // The six controls, placed once relative to the client width now; only the
@@ -73,23 +80,28 @@ void ListArea::CreateMessageListArea() {
     const int w = client.right;
     const int pane = app::kTreePaneWidth;
     title_ = CreateChild(frame_, 0, L"Static", L"", WS_CLIPSIBLINGS | WS_CLIPCHILDREN, pane + 7, 35, 160, 12);
-    searchBox_ = CreateChild(frame_, WS_EX_CLIENTEDGE, L"Edit", L"", 0, w - 330, 30, 180, 20);
+    searchBox_ = CreateChild(frame_, WS_EX_CLIENTEDGE, L"Edit", L"", ES_AUTOHSCROLL, w - 330, 30, 180, 20);
     searchCaption_ = CreateChild(frame_, 0, L"Static", L"搜索", 0, w - 145, 33, 40, 18);
-    prevPage_ = CreateChild(frame_, 0, L"Static", L"上一页", 0, w - 100, 33, 40, 20);
-    nextPage_ = CreateChild(frame_, 0, L"Static", L"下一页", 0, w - 55, 33, 40, 20);
+    prevPage_ = CreateChild(frame_, 0, L"Static", L"上一页", SS_NOTIFY, w - 100, 33, 40, 20);
+    nextPage_ = CreateChild(frame_, 0, L"Static", L"下一页", SS_NOTIFY, w - 55, 33, 40, 20);
     for (HWND control : {title_, searchBox_, searchCaption_, prevPage_, nextPage_})
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
     SetPropW(prevPage_, ui::kLinkTextProperty, reinterpret_cast<HANDLE>(1));
     SetPropW(nextPage_, ui::kLinkTextProperty, reinterpret_cast<HANDLE>(1));
+    if (searchBox_)
+        previousSearchProc_ = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(searchBox_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ListArea::SearchBoxProc)));
 
     app::Bounds b = app::MessageListBounds(w, client.bottom);
-    list_ = CreateChild(frame_, WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", LVS_REPORT | LVS_EDITLABELS, b.x, b.y, b.width,
-                        b.height);
+    list_ = CreateChild(frame_, WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", LVS_REPORT | LVS_EDITLABELS | LVS_OWNERDATA, b.x,
+                        b.y, b.width, b.height);
     if (!list_) return;
     DragAcceptFiles(list_, TRUE);
     previousProc_ = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(list_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ListArea::MessageListProc)));
     SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+    // The check boxes are the file list's: the list asks for them.
+    SendMessageW(list_, LVM_SETCALLBACKMASK, LVIS_STATEIMAGEMASK, 0);
     int position = 0;
     for (const Column& column : kColumns) {
         LVCOLUMNW lvc{};
@@ -102,26 +114,48 @@ void ListArea::CreateMessageListArea() {
     }
 }
 
-void ListArea::PageShown(const app::Page& page) {
+void ListArea::FilesShown(const app::FileList& files, const std::string& title, bool newRows) {
     if (!list_) return;
-    SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
-    for (std::size_t i = 0; i < page.rows.size(); ++i) {
-        const app::Message& row = page.rows[i];
-        std::wstring title = platform::Utf8ToWide(app::ListTitle(row));
-        LVITEMW lvi{};
-        lvi.mask = LVIF_TEXT;
-        lvi.iItem = static_cast<int>(i);
-        lvi.pszText = title.data();
-        int item = static_cast<int>(SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&lvi)));
-        SetCell(list_, item, 1, app::FormatSizeText(row.size));
-        SetCell(list_, item, 2, row.receivedDate);
-        SetCell(list_, item, 3, row.sentDate);
-        SetCell(list_, item, 4, row.from);
+    // A new set of rows: the selection of the old one means nothing now. The
+    // same rows with their sizes filled in keep it.
+    if (newRows || ListView_GetItemCount(list_) != static_cast<int>(files.Count())) {
+        ListView_SetItemState(list_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+        SendMessageW(list_, LVM_SETITEMCOUNT, files.Count(), 0);
+    }
+    InvalidateRect(list_, nullptr, TRUE);
+    if (title_ && !title.empty()) SetWindowTextW(title_, platform::Utf8ToWide(title).c_str());
+}
+
+void ListArea::OnGetDispInfo(NMLVDISPINFOW& info) {
+    LVITEMW& item = info.item;
+    const app::FileRow* row = desktop_->Files().Row(static_cast<std::size_t>(item.iItem));
+    if (!row) return;
+    if (item.mask & LVIF_TEXT && item.pszText && item.cchTextMax > 0) {
+        app::FileCells cells = app::CellsOf(*row);
+        std::size_t room = std::min<std::size_t>(kCellUnits, static_cast<std::size_t>(item.cchTextMax) - 1);
+        cell_ = platform::CutWide(platform::Utf8ToWide(CellOf(cells, item.iSubItem)), room);
+        cell_.copy(item.pszText, cell_.size());
+        item.pszText[cell_.size()] = L'\0';
+    }
+    if (item.mask & LVIF_STATE) {
+        bool checked = desktop_->Files().Checked(static_cast<std::size_t>(item.iItem));
+        item.state = (item.state & ~LVIS_STATEIMAGEMASK) |
+                     INDEXTOSTATEIMAGEMASK(checked ? kCheckedImage : kUncheckedImage);
+        item.stateMask |= LVIS_STATEIMAGEMASK;
     }
 }
 
+// A virtual list keeps no check marks: a click on the box or the space bar
+// toggles the file list's, which the list then asks for.
+void ListArea::ToggleCheck(int item) {
+    if (item < 0) return;
+    app::FileList& files = desktop_->Files();
+    files.SetChecked(static_cast<std::size_t>(item), !files.Checked(static_cast<std::size_t>(item)));
+    ListView_RedrawItems(list_, item, item);
+}
+
 // Only the first selected row gets the selection's colours; the others
-// alternate their backgrounds, and unread rows are written in blue.
+// alternate their backgrounds.
 LRESULT ListArea::OnCustomDraw(NMLVCUSTOMDRAW& draw) const {
     if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
     if (draw.nmcd.dwDrawStage != CDDS_ITEMPREPAINT) return CDRF_DODEFAULT;
@@ -132,16 +166,70 @@ LRESULT ListArea::OnCustomDraw(NMLVCUSTOMDRAW& draw) const {
         return CDRF_DODEFAULT;
     }
     draw.clrTextBk = item % 2 ? kOddRowBackground : kEvenRowBackground;
-    const std::vector<app::Message>& rows = desktop_->ShownPage().rows;
-    bool read = item >= 0 && static_cast<std::size_t>(item) < rows.size() && app::IsTrueInAnyCase(rows[item].read);
-    if (!read) draw.clrText = kUnreadText;
     return CDRF_NOTIFYSUBITEMDRAW | CDRF_NOTIFYPOSTPAINT;
 }
 
 LRESULT ListArea::MessageListNotify(NMHDR* header) {
-    if (header->code == NM_CUSTOMDRAW) return OnCustomDraw(*reinterpret_cast<NMLVCUSTOMDRAW*>(header));
-    if (header->code == NM_RCLICK) ShowMenu();
+    switch (header->code) {
+    case NM_CUSTOMDRAW: return OnCustomDraw(*reinterpret_cast<NMLVCUSTOMDRAW*>(header));
+    case NM_RCLICK: ShowMenu(); break;
+    case LVN_GETDISPINFOW: OnGetDispInfo(*reinterpret_cast<NMLVDISPINFOW*>(header)); break;
+    case NM_CLICK: {
+        LVHITTESTINFO hit{};
+        hit.pt = reinterpret_cast<NMITEMACTIVATE*>(header)->ptAction;
+        if (ListView_SubItemHitTest(list_, &hit) >= 0 && (hit.flags & LVHT_ONITEMSTATEICON)) ToggleCheck(hit.iItem);
+        break;
+    }
+    case LVN_KEYDOWN:
+        if (reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey == VK_SPACE)
+            for (std::size_t item : SelectedRows()) ToggleCheck(static_cast<int>(item));
+        break;
+    }
     return 0;
+}
+
+void ListArea::OnControlCommand(WPARAM wParam, HWND control) {
+    if (!control) return;
+    if (control == prevPage_ && HIWORD(wParam) == STN_CLICKED) StepPage(-1);
+    if (control == nextPage_ && HIWORD(wParam) == STN_CLICKED) StepPage(+1);
+    // A cleared box shows the whole folder again.
+    if (control == searchBox_ && HIWORD(wParam) == EN_CHANGE && GetWindowTextLengthW(searchBox_) == 0)
+        desktop_->Search("");
+}
+
+void ListArea::Search() {
+    int length = GetWindowTextLengthW(searchBox_);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    GetWindowTextW(searchBox_, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(length));
+    desktop_->Search(platform::WideToUtf8(text));
+}
+
+// A page further or back: the rows move by a page, the first row of the new
+// page at the top.
+void ListArea::StepPage(int direction) {
+    std::size_t count = desktop_->Files().Count();
+    if (count == 0) return;
+    std::size_t top = static_cast<std::size_t>(SendMessageW(list_, LVM_GETTOPINDEX, 0, 0));
+    std::size_t visible = static_cast<std::size_t>(SendMessageW(list_, LVM_GETCOUNTPERPAGE, 0, 0));
+    std::size_t target = app::PageStepTop(top, count, visible, direction);
+    RECT row{LVIR_BOUNDS, 0, 0, 0};
+    if (!SendMessageW(list_, LVM_GETITEMRECT, static_cast<WPARAM>(top), reinterpret_cast<LPARAM>(&row))) return;
+    int height = row.bottom - row.top;
+    SendMessageW(list_, LVM_SCROLL, 0, static_cast<LPARAM>((static_cast<long long>(target) - static_cast<long long>(top)) * height));
+}
+
+LRESULT CALLBACK ListArea::SearchBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    ListArea& area = theArea;
+    WNDPROC previous = area.previousSearchProc_;
+    if (message == WM_KEYDOWN && wParam == VK_RETURN) {
+        area.Search();
+        return 0;
+    }
+    if (message == WM_CHAR && wParam == L'\r') return 0;  // no beep for the Enter taken above
+    if (message == WM_NCDESTROY) area.previousSearchProc_ = nullptr;
+    return previous ? CallWindowProcW(previous, window, message, wParam, lParam)
+                    : DefWindowProcW(window, message, wParam, lParam);
 }
 
 LRESULT CALLBACK ListArea::MessageListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -149,6 +237,7 @@ LRESULT CALLBACK ListArea::MessageListProc(HWND window, UINT message, WPARAM wPa
     WNDPROC previous = area.previousProc_;
     switch (message) {
     case ui::kReflectedNotify: return area.MessageListNotify(reinterpret_cast<NMHDR*>(lParam));
+    case ui::kReflectedCommand: area.OnControlCommand(wParam, reinterpret_cast<HWND>(lParam)); return 0;
     case ui::kFrameResized: {
         app::Bounds b = app::MessageListBounds(static_cast<int>(wParam), static_cast<int>(lParam));
         MoveWindow(window, b.x, b.y, b.width, b.height, TRUE);

@@ -1,6 +1,7 @@
 // The message list area's state and handlers, shared by the files of this
-// folder. One area per main window; item n of the list always shows row n of
-// the page it was last filled with.
+// folder. One area per main window. The list view is virtual: item n shows
+// row n of the desktop's file list, asked for as it is drawn, so a folder of
+// any length costs the control nothing. Its check boxes live in that list too.
 #pragma once
 
 #include <windows.h>
@@ -21,23 +22,32 @@ public:
     void Attach(HWND frame, std::shared_ptr<app::Desktop> desktop);
 
     void FolderOpened(const std::string& title) override;
-    void PageShown(const app::Page& page) override;
+    void FilesShown(const app::FileList& files, const std::string& title, bool newRows) override;
 
 private:
     static LRESULT CALLBACK MessageListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK SearchBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void CreateMessageListArea();
     void Forget();
     LRESULT MessageListNotify(NMHDR* header);
     LRESULT OnCustomDraw(NMLVCUSTOMDRAW& draw) const;
+    void OnGetDispInfo(NMLVDISPINFOW& info);
+    void ToggleCheck(int item);
+    // A control above the list was clicked or edited (the frame passes it on).
+    void OnControlCommand(WPARAM wParam, HWND control);
+    void Search();
+    void StepPage(int direction);
 
     // list_commands.cpp
     void ShowMenu();
     void MessageListCommand(WPARAM wParam);
     void DownloadAttachment();
+    void DownloadMail();
     void UploadFile();
     void FilesDropped(HDROP drop);
     // The checked rows, or else the selected ones; `checked` tells which.
-    std::vector<int> ChosenRows(bool& checked) const;
+    std::vector<std::size_t> ChosenRows(bool& checked) const;
+    std::vector<std::size_t> SelectedRows() const;
     int FirstSelected() const;
     void Tell(const wchar_t* text, const wchar_t* caption) const;
 
@@ -49,8 +59,10 @@ private:
     HWND prevPage_ = nullptr;
     HWND nextPage_ = nullptr;
     WNDPROC previousProc_ = nullptr;
+    WNDPROC previousSearchProc_ = nullptr;
     std::shared_ptr<app::Desktop> desktop_;
     app::ListMenu shownMenu_;  // the menu shown last: what its commands stand for
+    std::wstring cell_;        // the text handed out for the cell drawn last
 };
 
 }  // namespace messagelist

@@ -4,6 +4,7 @@
 
 #include <shellapi.h>
 
+#include <filesystem>
 #include <vector>
 
 #include "messagelist/list_area.h"
@@ -14,13 +15,6 @@
 namespace messagelist {
 
 namespace {
-// The state image of an item with list check boxes: 1 unchecked, 2 checked.
-constexpr UINT kCheckedImage = 2;
-
-constexpr wchar_t kUploadBusyText[] = L"已经有一个上传任务正在进行...";
-constexpr wchar_t kUploadBusyCaption[] = L"请稍候";
-constexpr wchar_t kDownloadBusyText[] = L"已经有一个下载任务";
-constexpr wchar_t kDownloadBusyCaption[] = L"请等待";
 constexpr wchar_t kNoAttachmentText[] = L"此邮件不包函任何附件";
 constexpr wchar_t kNoticeCaption[] = L"提示";
 
@@ -49,14 +43,33 @@ ui::Menu MakeMenu(const std::vector<app::MenuEntry>& entries) {
     return menu;
 }
 
-// The path of the last file the drop holds; empty when it holds none.
-std::wstring LastDroppedPath(HDROP drop) {
+// Every path the drop holds, in its order.
+std::vector<std::filesystem::path> DroppedPaths(HDROP drop) {
+    std::vector<std::filesystem::path> paths;
     UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-    if (count == 0) return {};
-    UINT length = DragQueryFileW(drop, count - 1, nullptr, 0);
-    std::vector<wchar_t> path(static_cast<std::size_t>(length) + 1, L'\0');
-    DragQueryFileW(drop, count - 1, path.data(), length + 1);
-    return std::wstring(path.data());
+    for (UINT i = 0; i < count; ++i) {
+        UINT length = DragQueryFileW(drop, i, nullptr, 0);
+        std::vector<wchar_t> path(static_cast<std::size_t>(length) + 1, L'\0');
+        DragQueryFileW(drop, i, path.data(), length + 1);
+        if (path[0] != L'\0') paths.emplace_back(std::wstring(path.data()));
+    }
+    return paths;
+}
+
+// The open dialog's answer: one path, or the folder and then each name,
+// separated by zeros.
+std::vector<std::filesystem::path> ChosenPaths(const std::wstring& answer) {
+    std::vector<std::wstring> parts;
+    for (std::size_t at = 0; at <= answer.size();) {
+        std::size_t end = answer.find(L'\0', at);
+        if (end == std::wstring::npos) end = answer.size();
+        if (end > at) parts.push_back(answer.substr(at, end - at));
+        at = end + 1;
+    }
+    if (parts.size() <= 1) return {parts.begin(), parts.end()};
+    std::vector<std::filesystem::path> paths;
+    for (std::size_t i = 1; i < parts.size(); ++i) paths.push_back(std::filesystem::path(parts[0]) / parts[i]);
+    return paths;
 }
 }  // namespace
 
@@ -65,23 +78,22 @@ int ListArea::FirstSelected() const {
         SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), MAKELPARAM(LVNI_SELECTED, 0)));
 }
 
-std::vector<int> ListArea::ChosenRows(bool& checked) const {
-    std::vector<int> rows;
-    int count = static_cast<int>(SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        UINT state =
-            static_cast<UINT>(SendMessageW(list_, LVM_GETITEMSTATE, static_cast<WPARAM>(i), LVIS_STATEIMAGEMASK));
-        if ((state & LVIS_STATEIMAGEMASK) >> 12 == kCheckedImage) rows.push_back(i);
-    }
-    checked = !rows.empty();
-    if (checked) return rows;
+std::vector<std::size_t> ListArea::SelectedRows() const {
+    std::vector<std::size_t> rows;
+    std::size_t count = desktop_->Files().Count();
     // Each step starts after the last item found; the bound guards against a
     // list that would report an item twice.
-    for (int item = FirstSelected(); item >= 0 && static_cast<int>(rows.size()) < count;
+    for (int item = FirstSelected(); item >= 0 && rows.size() < count;
          item = static_cast<int>(
              SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(item), MAKELPARAM(LVNI_SELECTED, 0))))
-        rows.push_back(item);
+        rows.push_back(static_cast<std::size_t>(item));
     return rows;
+}
+
+std::vector<std::size_t> ListArea::ChosenRows(bool& checked) const {
+    std::vector<std::size_t> rows = desktop_->Files().CheckedItems();
+    checked = !rows.empty();
+    return checked ? rows : SelectedRows();
 }
 
 void ListArea::Tell(const wchar_t* text, const wchar_t* caption) const {
@@ -104,77 +116,85 @@ void ListArea::MessageListCommand(WPARAM wParam) {
     const unsigned command = LOWORD(wParam);
     bool checked = false;
     switch (command) {
+    case app::CmdDownloadMail: DownloadMail(); break;
     case app::CmdDownloadAttachment: DownloadAttachment(); break;
     case app::CmdDeleteRows: desktop_->DeleteRows(ChosenRows(checked)); break;
     case app::CmdUploadFile: UploadFile(); break;
-    case app::CmdDownloadMail:
-    case app::CmdMoveTo:
-    case app::CmdAttachmentsOnly:
-    case app::CmdNextPage:
-    case app::CmdProperties: break;  // offered, with nothing behind them
+    case app::CmdAttachmentsOnly: desktop_->ToggleAttachmentsOnly(); break;
+    case app::CmdNextPage: StepPage(+1); break;
+    case app::CmdProperties:
+        if (int row = FirstSelected(); row >= 0) desktop_->ShowFileProperties(static_cast<std::size_t>(row));
+        break;
+    case app::CmdMoveTo: break;  // the submenu's entry
     default:
         if (std::optional<std::string> target = app::MoveTargetFor(shownMenu_, command)) {
-            std::vector<int> rows = ChosenRows(checked);
+            std::vector<std::size_t> rows = ChosenRows(checked);
             desktop_->MoveRows(rows, *target, checked);
         }
         break;
     }
 }
 
-// The first selected row's attachment, whatever is checked. The save dialog
-// runs here, before the worker starts.
+// The selected files, verified, through the save dialog (run here, before
+// the work starts): one file to the name chosen, several into the folder of
+// the name chosen, each under its own name.
 void ListArea::DownloadAttachment() {
-    int row = FirstSelected();
-    switch (desktop_->CheckDownload(row)) {
+    std::vector<std::size_t> rows = SelectedRows();
+    switch (desktop_->CheckDownload(rows)) {
     case app::DownloadCheck::NoRow: return;
     case app::DownloadCheck::NoAttachment: Tell(kNoAttachmentText, kNoticeCaption); return;
-    case app::DownloadCheck::Busy: Tell(kDownloadBusyText, kDownloadBusyCaption); return;
     case app::DownloadCheck::Ready: break;
     }
     ui::FileDialogRequest request;
     request.kind = ui::FileDialogKind::Save;
     request.owner = list_;
-    request.proposedName = platform::Utf8ToWide(desktop_->StartDownload(row));
+    request.proposedName = platform::Utf8ToWide(desktop_->ProposedName(rows.front()));
     // A download goes to a new file as often as to an old one: the name need
     // not exist, and replacing a file that does is confirmed first.
-    request.flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT;
+    request.flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | (rows.size() == 1 ? OFN_OVERWRITEPROMPT : 0);
     std::optional<std::wstring> path = ui::AskFileName(request);
     if (path && !path->empty())
-        desktop_->DownloadTo(*path);
+        desktop_->QueueDownloads(rows, std::filesystem::path(*path));
     else
         desktop_->DownloadChoiceCancelled();
 }
 
+// The first selected file's mails as they are stored, one .eml per part.
+void ListArea::DownloadMail() {
+    int row = FirstSelected();
+    if (row < 0) return;
+    ui::FileDialogRequest request;
+    request.kind = ui::FileDialogKind::Save;
+    request.owner = list_;
+    request.proposedName = platform::Utf8ToWide(desktop_->ProposedName(static_cast<std::size_t>(row)) + ".eml");
+    request.flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT;
+    std::optional<std::wstring> path = ui::AskFileName(request);
+    if (path && !path->empty())
+        desktop_->DownloadMail(static_cast<std::size_t>(row), std::filesystem::path(*path));
+    else
+        desktop_->DownloadChoiceCancelled();
+}
+
+// Several files may be chosen; they join the transfer queue.
 void ListArea::UploadFile() {
-    if (!desktop_->UploadSlotFree()) {
-        Tell(kUploadBusyText, kUploadBusyCaption);
-        return;
-    }
     ui::FileDialogRequest request;
     request.kind = ui::FileDialogKind::Open;
     request.owner = list_;
-    request.flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
-    std::optional<std::wstring> path = ui::AskFileName(request);
-    if (!path || path->empty()) {
+    request.flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_ALLOWMULTISELECT | OFN_EXPLORER;
+    std::optional<std::wstring> answer = ui::AskFileName(request);
+    std::vector<std::filesystem::path> paths;
+    if (answer) paths = ChosenPaths(*answer);
+    if (paths.empty())
         desktop_->UploadChoiceCancelled();
-    } else if (desktop_->UploadSlotFree()) {
-        desktop_->StartUpload(*path);
-    } else {
-        // The dialog's loop let another upload start meanwhile.
-        Tell(kUploadBusyText, kUploadBusyCaption);
-    }
+    else
+        desktop_->QueueUploads(paths);
 }
 
-// Only the last file of a drop is stored; a drop while an upload runs gets
-// the busy box and leaves the running upload alone.
+// Every file of a drop joins the transfer queue, also while it runs.
 void ListArea::FilesDropped(HDROP drop) {
-    if (!desktop_->UploadSlotFree()) {
-        Tell(kUploadBusyText, kUploadBusyCaption);
-    } else {
-        std::wstring path = LastDroppedPath(drop);
-        if (!path.empty()) desktop_->StartUpload(path);
-    }
+    std::vector<std::filesystem::path> paths = DroppedPaths(drop);
     DragFinish(drop);
+    if (!paths.empty()) desktop_->QueueUploads(paths);
 }
 
 }  // namespace messagelist

@@ -66,6 +66,10 @@ FileDialogHook SetFileDialogHook(FileDialogHook hook);
 std::optional<std::wstring> AskFileName(const FileDialogRequest& request);
 
 constexpr std::size_t kFileNameCapacity = 260;
+// With OFN_ALLOWMULTISELECT (and OFN_EXPLORER) the answer holds the folder
+// and then each chosen name, separated by zeros (one path alone when one
+// file was chosen), within this many units.
+constexpr std::size_t kMultipleFileNamesCapacity = 32768;
 
 // ---- The browser ---------------------------------------------------------
 

@@ -42,7 +42,10 @@ Hook Current(Hook Hooks::*member) {
 std::optional<std::wstring> SystemFileDialog(const FileDialogRequest& request) {
     // The filter is a list of zero-terminated pairs ended by an empty text.
     static const wchar_t kFilter[] = L"All Files\0*.*\0";
-    std::vector<wchar_t> name(kFileNameCapacity, L'\0');
+    // Several chosen files come as the folder and each name, every one
+    // ended by a zero, the list by a second one: room for many of them.
+    const bool several = (request.flags & OFN_ALLOWMULTISELECT) != 0;
+    std::vector<wchar_t> name(several ? kMultipleFileNamesCapacity : kFileNameCapacity, L'\0');
     std::wstring proposed = platform::CutWide(request.proposedName, kFileNameCapacity - 1);
     proposed.copy(name.data(), proposed.size());
 
@@ -57,7 +60,10 @@ std::optional<std::wstring> SystemFileDialog(const FileDialogRequest& request) {
     BOOL chosen = request.kind == FileDialogKind::Open ? GetOpenFileNameW(&dialog) : GetSaveFileNameW(&dialog);
     if (!chosen) return std::nullopt;
     name.back() = L'\0';
-    return std::wstring(name.data());
+    if (!several) return std::wstring(name.data());
+    std::size_t length = 0;
+    while (length + 1 < name.size() && (name[length] != L'\0' || name[length + 1] != L'\0')) ++length;
+    return std::wstring(name.data(), length);
 }
 
 }  // namespace

@@ -7,7 +7,8 @@
 # With a display (DISPLAY set) the sign-in window opens there for you to use;
 # the script ends when the program does. Without one, it runs under Xvfb,
 # signs in by itself with xdotool and saves two screenshots (the sign-in
-# window, then the window after the sign-in), and ends.
+# window, then the window after the sign-in), and ends. The provider speaks
+# TLS; the program trusts only the test CA it makes (wine-session.sh).
 #
 # The account box offers the demo account: the fresh Wine prefix gets it as
 # the last account of the saved-accounts store (HKEY_CURRENT_USER

@@ -1,5 +1,6 @@
 // The Desktop against a real vantlo-provider, over an account with folders
-// "甲" (files a.txt, b.txt, c.txt) and "乙" (empty): the work runs on the
+// "甲" (files a.txt, b.txt, c.txt, stored the old way: no manifest) and "乙"
+// (empty): the work runs on the
 // executor's threads and comes back as tasks that the test runs as the
 // user-interface thread would.
 #include <gtest/gtest.h>
@@ -12,16 +13,26 @@
 #include <thread>
 
 #include "app/desktop.h"
+#include "catalog/sha256.h"
 #include "fault_server.h"
 #include "provider_process.h"
 #include "session/cells.h"
 #include "session/folders.h"
 #include "session/signin.h"
+#include "session/store_file.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+
+std::string Sha256Of(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes(std::istreambuf_iterator<char>(in), {});
+    catalog::Sha256 digest;
+    digest.Update(bytes.data(), bytes.size());
+    return digest.FinishHex();
+}
 
 struct Clock : app::ProgressClock {
     bool running = false;
@@ -33,14 +44,18 @@ struct Clock : app::ProgressClock {
 struct Screen : app::DesktopView {
     int loads = 0, pages = 0, stale = 0, busyChanges = 0;
     app::FolderList folders;
-    std::vector<std::string> titles, statuses, errors;
+    std::vector<std::string> titles, statuses, errors, properties, shownTitles, progress;
+    std::vector<app::EmptyFolderRequest> emptyAsked;
     std::vector<std::uint32_t> created;
     void FoldersLoaded(const app::FolderList& f) override { folders = f, ++loads; }
     void FoldersStale() override { ++stale; }
     void FolderCreated(std::uint32_t data) override { created.push_back(data); }
     void FolderOpened(const std::string& title) override { titles.push_back(title); }
-    void PageShown(const app::Page&) override { ++pages; }
+    void FilesShown(const app::FileList&, const std::string& title, bool) override { ++pages, shownTitles.push_back(title); }
+    void PropertiesReady(const std::string& text) override { properties.push_back(text); }
+    void EmptyFolderAsked(const app::EmptyFolderRequest& request) override { emptyAsked.push_back(request); }
     void StatusChanged(const std::string& text) override { statuses.push_back(text); }
+    void ProgressDrawn(const std::string& text) override { progress.push_back(text); }
     void ConnectionFailed(const std::string& text) override { errors.push_back(text); }
     void BusyChanged(bool) override { ++busyChanges; }
     std::string Status() const { return statuses.empty() ? "" : statuses.back(); }
@@ -73,7 +88,7 @@ protected:
         };
         desktop_ = app::Desktop::Create(std::move(session), post, clock_);
         desktop_->AddView(screen_);
-        desktop_->Pacing() = app::UploadPacing{0, kFast};
+        desktop_->Pacing() = app::UploadPacing{kPart, kFastStore};
     }
     // Runs the tasks posted to the user-interface thread until `done` holds,
     // and the progress timer's ticks whenever none waits.
@@ -99,22 +114,27 @@ protected:
         desktop_->LoadFolders();
         ASSERT_TRUE(RunUntil([&, loads = screen_.loads] { return screen_.loads > loads; }));
     }
+    // Opens the folder and waits for its files with their sizes.
     void Open(const std::string& id) {
         desktop_->OpenFolder(id);
-        ASSERT_TRUE(RunUntil([&, pages = screen_.pages] { return screen_.pages > pages; }));
+        Settle();
     }
-    // The subjects of the shown page in order of name, and the row of one.
-    std::vector<std::string> Subjects() const {
-        std::vector<std::string> subjects;
-        for (const app::Message& m : desktop_->ShownPage().rows) subjects.push_back(m.subject);
-        return std::sort(subjects.begin(), subjects.end()), subjects;
+    void Settle() { ASSERT_TRUE(RunUntil([&] { return desktop_->Idle(); })); }
+    // The names of the shown files in order of name, and the row of one.
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        for (std::size_t i = 0; i < desktop_->Files().Count(); ++i) names.push_back(desktop_->Files().Row(i)->file.name);
+        return std::sort(names.begin(), names.end()), names;
     }
-    int Row(const std::string& name) const {
-        const auto& rows = desktop_->ShownPage().rows;
-        return int(std::find_if(rows.begin(), rows.end(), [&](auto& m) { return m.subject == name; }) - rows.begin());
+    std::size_t Row(const std::string& name) const {
+        for (std::size_t i = 0; i < desktop_->Files().Count(); ++i)
+            if (desktop_->Files().Row(i)->file.name == name) return i;
+        return desktop_->Files().Count();
     }
 
     static constexpr session::StoreOptions kFast{10000, 0, 20, 200};
+    static constexpr std::uint64_t kPart = 100000;
+    const catalog::WebmailOptions kFastStore{10000, 5, 100, session::kLargestPage};
 
     testsupport::ProviderProcess provider_{{"desk@163.example:desk-pass"}};
     fs::path dir_ = testsupport::MakeTempDir("vantlo-desktop-");
@@ -131,23 +151,78 @@ TEST_F(DesktopTest, OpensTheLatestFolderAskedForAndMovesAndDeletesItsRows) {
     EXPECT_EQ(screen_.busyChanges, 2) << "busy, then idle";
     desktop_->OpenFolder("1");
     Open(ids_["甲"]);
-    EXPECT_EQ(screen_.pages, 1) << "the inbox's page came after another folder was asked for";
-    EXPECT_EQ(screen_.titles.back(), "甲(3/3)");
-    EXPECT_EQ(Subjects(), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
-    EXPECT_EQ(desktop_->CheckDownload(3), app::DownloadCheck::NoRow);
+    EXPECT_EQ(desktop_->Files().FolderId(), ids_["甲"]) << "the inbox's files came after another folder was asked for";
+    EXPECT_EQ(screen_.shownTitles.back(), "甲(3/3)") << "the total counts files";
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
+    EXPECT_EQ(desktop_->Files().Row(Row("a.txt"))->file.size, 5u) << "a mail of old: its attachment's length";
+    EXPECT_EQ(desktop_->CheckDownload({3}), app::DownloadCheck::NoRow);
 
     desktop_->MoveRows({Row("b.txt")}, ids_["乙"], true);
     EXPECT_EQ(screen_.Status(), app::kMovingText);
     ASSERT_TRUE(RunUntil([&] { return screen_.Status() == app::kMoveDoneText; }));
-    EXPECT_EQ(Subjects(), (std::vector<std::string>{"a.txt", "c.txt"})) << "listed again";
+    Settle();
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a.txt", "c.txt"})) << "listed again";
     desktop_->MoveRows({Row("a.txt")}, ids_["乙"], false);
-    ASSERT_TRUE(RunUntil([&] { return desktop_->ShownPage().rows.size() == 1; }));
+    ASSERT_TRUE(RunUntil([&] { return desktop_->Files().Count() == 1; }));
     EXPECT_EQ(screen_.Status(), app::kMoveDoneText) << "a move of selected rows says nothing";
     Open(ids_["乙"]);
     desktop_->DeleteRows({Row("b.txt")});
     EXPECT_EQ(screen_.Status(), app::kDeletingText);
     ASSERT_TRUE(RunUntil([&] { return screen_.Status() == app::kReadyText; }));
-    EXPECT_EQ(Subjects(), std::vector<std::string>{"a.txt"});
+    EXPECT_EQ(Names(), std::vector<std::string>{"a.txt"});
+}
+
+// Search, properties and emptying, on the folder
+// "甲" with a file in parts beside the mails of old.
+TEST_F(DesktopTest, SearchPropertiesAndEmptying) {
+    Load();
+    Open(ids_["甲"]);
+    fs::path big = dir_ / "大文件.bin";
+    std::ofstream(big, std::ios::binary) << std::string(250000, 'x');
+    desktop_->QueueUploads({big});
+    ASSERT_TRUE(RunUntil([&] { return screen_.Status() == app::kUploadDoneText; }));
+    Settle();
+    ASSERT_EQ(Names(), (std::vector<std::string>{"a.txt", "b.txt", "c.txt", "大文件.bin"})) << "three parts, one row";
+    const app::FileRow row = *desktop_->Files().Row(Row("大文件.bin"));  // a copy: the list is replaced below
+    EXPECT_EQ(row.file.present.size(), 3u);
+    EXPECT_EQ(row.file.size, 250000u) << "the whole file's size";
+
+    desktop_->Search("文件");
+    Settle();
+    EXPECT_EQ(Names(), std::vector<std::string>{"大文件.bin"}) << "by part of a name, Chinese included";
+    desktop_->Search("");
+    Settle();
+    EXPECT_EQ(Names().size(), 4u) << "a cleared search shows the folder again";
+
+    desktop_->ShowFileProperties(Row("大文件.bin"));
+    ASSERT_TRUE(RunUntil([&] { return !screen_.properties.empty(); }));
+    const std::string& text = screen_.properties.back();
+    EXPECT_NE(text.find("SHA-256: " + Sha256Of(big)), std::string::npos) << text;
+    for (const catalog::FilePart& part : row.file.present) EXPECT_NE(text.find(part.mailId), std::string::npos);
+    EXPECT_NE(text.find("尚未下载"), std::string::npos);
+    fs::create_directories(dir_ / "out");
+    desktop_->QueueDownloads({Row("大文件.bin"), Row("a.txt")}, dir_ / "out" / "ignored-name");
+    ASSERT_TRUE(RunUntil([&] { return screen_.Status() == app::kAllDoneText; }));
+    EXPECT_EQ(Sha256Of(dir_ / "out" / "大文件.bin"), Sha256Of(big)) << "several: into the folder";
+    desktop_->ShowFileProperties(Row("大文件.bin"));
+    ASSERT_TRUE(RunUntil([&] { return screen_.properties.size() == 2; }));
+    EXPECT_NE(screen_.properties.back().find("已校验"), std::string::npos);
+
+    desktop_->ShowFolderProperties(ids_["甲"]);
+    ASSERT_TRUE(RunUntil([&] { return screen_.properties.size() == 3; }));
+    EXPECT_NE(screen_.properties.back().find("文件数: 4\r\n总大小: 250015 字节"), std::string::npos)
+        << screen_.properties.back();
+    desktop_->AskEmptyFolder(ids_["甲"]);
+    ASSERT_TRUE(RunUntil([&] { return !screen_.emptyAsked.empty(); }));
+    const app::EmptyFolderRequest asked = screen_.emptyAsked.back();
+    EXPECT_EQ(asked.files, 4u);
+    EXPECT_EQ(asked.mailIds.size(), 6u) << "every part";
+    desktop_->EmptyFolder(asked);
+    ASSERT_TRUE(RunUntil([&] { return screen_.Status() == app::kReadyText; }));
+    Settle();
+    EXPECT_EQ(desktop_->Files().Count(), 0u);
+    Open("4");
+    EXPECT_EQ(Names().size(), 4u) << "all of them in 已删除";
 }
 
 TEST_F(DesktopTest, FolderCommandsTellTheTreeWhatToShow) {
@@ -167,36 +242,37 @@ TEST_F(DesktopTest, FolderCommandsTellTheTreeWhatToShow) {
     EXPECT_EQ(screen_.stale, 2) << "at the tenth tick of the refresh timer";
 }
 
-TEST_F(DesktopTest, AStoredFileGoesToTheFolderOpenWhenItBeganAndComesBackWhole) {
+TEST_F(DesktopTest, QueuedFilesGoToTheFolderOpenWhenQueuedAndAFailureLetsTheRestGoOn) {
     Open(ids_["乙"]);
-    fs::path file = dir_ / "stored.bin";
-    std::ofstream(file, std::ios::binary) << std::string(300000, 'v') << "end";
-    desktop_->StartUpload(file);
-    EXPECT_FALSE(desktop_->UploadSlotFree());
-    desktop_->OpenFolder("1");  // the upload keeps its target
-    ASSERT_TRUE(RunUntil([&] { return screen_.Status() == app::kUploadDoneText; }));
-    const std::vector<std::string> told = {app::kAllDoneText, app::kFetchingUploadText, app::kUploadDoneText};
-    EXPECT_EQ(std::vector<std::string>(screen_.statuses.end() - 3, screen_.statuses.end()), told);
+    std::vector<fs::path> files;
+    for (const char* name : {"one.bin", "two.bin"}) {
+        files.push_back(dir_ / name);
+        std::ofstream(files.back(), std::ios::binary) << std::string(120000, name[0]) << "end";
+    }
+    desktop_->QueueUploads({files[0], dir_ / "missing.bin"});
+    desktop_->QueueUploads({files[1]});  // joins the running queue
+    EXPECT_TRUE(desktop_->Transferring());
+    desktop_->OpenFolder("1");  // the queued items keep their target
+    ASSERT_TRUE(RunUntil([&] { return !desktop_->Transferring() && !clock_.running; }));
+    EXPECT_NE(screen_.Status().find("上传失败: missing.bin"), std::string::npos) << screen_.Status();
+    EXPECT_NE(std::find_if(screen_.progress.begin(), screen_.progress.end(),
+                           [](const std::string& s) { return s.rfind("上传 3/3: two.bin ", 0) == 0; }),
+              screen_.progress.end()) << "the queue showed where it was";
     Open(ids_["乙"]);
-    ASSERT_EQ(Subjects(), std::vector<std::string>{"stored.bin"});
+    EXPECT_EQ(Names(), (std::vector<std::string>{"one.bin", "two.bin"}));
+    EXPECT_EQ(desktop_->Files().Row(Row("one.bin"))->file.parts, 2u) << "over the part size: in parts";
 
-    ASSERT_EQ(desktop_->CheckDownload(0), app::DownloadCheck::Ready);
-    EXPECT_EQ(desktop_->StartDownload(0), file.filename().string());
-    EXPECT_EQ(desktop_->CheckDownload(0), app::DownloadCheck::Busy) << "taken while the dialog is open";
-    desktop_->DownloadChoiceCancelled();
-    EXPECT_EQ(screen_.Status(), app::kDownloadCancelledText);
-    EXPECT_FALSE(clock_.running);
-    fs::path saved = file.string() + ".saved";
-    desktop_->StartDownload(0);
-    desktop_->DownloadTo(saved);
+    fs::path saved = dir_ / "saved.bin";
+    desktop_->QueueDownloads({Row("two.bin")}, saved);
     ASSERT_TRUE(RunUntil([&] { return !clock_.running; }));
     EXPECT_EQ(screen_.Status(), app::kAllDoneText);
-    std::ifstream in(saved, std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), std::string(300000, 'v') + "end");
+    EXPECT_EQ(Sha256Of(saved), Sha256Of(files[1])) << "one file: to the name chosen";
 
-    desktop_->StartUpload(file.string() + ".missing");
-    ASSERT_TRUE(RunUntil([&] { return !clock_.running; }));
-    EXPECT_EQ(screen_.Status(), "上传失败: 无法读取本地文件") << "the failure stays past the display's end";
+    desktop_->DownloadMail(Row("one.bin"), dir_ / "one.eml");
+    ASSERT_TRUE(RunUntil([&] { return fs::exists(dir_ / "one.part2.eml"); }));
+    std::ifstream in(dir_ / "one.part1.eml", std::ios::binary);
+    std::string source(std::istreambuf_iterator<char>(in), {});
+    EXPECT_NE(source.find("\r\n\r\nvantlo-file: 1\n"), std::string::npos) << "the whole mail, its manifest too";
 }
 
 TEST_F(DesktopTest, AnUnreachableProviderGetsTheErrorBoxAndAFailureText) {
@@ -205,7 +281,7 @@ TEST_F(DesktopTest, AnUnreachableProviderGetsTheErrorBoxAndAFailureText) {
     Make(away);
     desktop_->CreateFolder("新文件夹");
     desktop_->MoveRows({}, "65550", true);
-    ASSERT_TRUE(RunUntil([&] { return screen_.pages == 1; }));
+    Settle();
     EXPECT_EQ(screen_.errors, (std::vector<std::string>{"Create UserFolder,connect server error",
                                                         "Update UserFolder,connect server error"}));
     EXPECT_TRUE(screen_.created.empty()) << "nothing was made";

@@ -5,6 +5,7 @@
 
 #include <array>
 
+#include "app/file_texts.h"
 #include "app/folder_tree_model.h"
 #include "app/layout.h"
 #include "app/list_menu_model.h"
@@ -38,17 +39,7 @@ TEST(SizeText, ShowsBytesKilobytesAndMegabytesWithTruncatedDecimals) {
     }
 }
 
-TEST(ListTexts, TitlesFolderTitlesAndProposedNames) {
-    app::Message row;
-    row.subject = "报告.txt";
-    row.attached = "true";
-    EXPECT_EQ(app::ListTitle(row), "@  报告.txt");
-    row.attached = "TRUE";  // only exactly "true" marks
-    EXPECT_EQ(app::ListTitle(row), "   报告.txt");
-    row.subject.clear();
-    for (int i = 0; i < 200; ++i) row.subject += "é";
-    EXPECT_EQ(app::ListTitle(row), "   " + row.subject.substr(0, 256)) << "259 bytes, no character split";
-
+TEST(ListTexts, FolderTitlesAndProposedNames) {
     const app::FolderList folders = {{"3", "已发送", "12", "4"},
                                      {"0070000", "R&D", "1", "0"},
                                      {"70001", std::string(60, 'x') + "文件夹文件夹文件夹文件夹文件夹", "9", "9"}};
@@ -56,16 +47,14 @@ TEST(ListTexts, TitlesFolderTitlesAndProposedNames) {
     EXPECT_EQ(app::FolderTitle(folders, "70000"), "R&D(0/1)") << "ids compare as numbers";
     EXPECT_EQ(app::FolderTitle(folders, "9"), "");
     EXPECT_EQ(app::FolderTitle(folders, "70001"), std::string(60, 'x') + "文件夹文件夹文件夹文件夹文") << "99 bytes";
+    EXPECT_EQ(app::FolderTitle(folders, "3", 7), "已发送(4/7)") << "the total of files the list shows";
 
     EXPECT_EQ(app::ProposedFileName("notes/plan:final?.txt"), "notes-plan-final-.txt");
     EXPECT_EQ(app::ProposedFileName("a\\b<c>d|e\"f*g 文件"), "a-b-c-d-e-f-g 文件");
 }
 
 TEST(StatusTexts, ProgressLinesFailuresAndTheDomainNotice) {
-    EXPECT_EQ(app::ProgressText({}), "");
-    EXPECT_EQ(app::ProgressText({true, 40960, 1048576, false, 7, 9}), "上传:40960/1048576");
-    EXPECT_EQ(app::ProgressText({false, 7, 9, true, 2048, 5000}), "下载:2048/5000");
-    EXPECT_EQ(app::ProgressText({true, 1, 2, true, 3, 4}), "上传:1/2 下载:3/4");
+    EXPECT_EQ(app::QueueLine("上传", 3, 7, "名.bin", 1024, 4096), "上传 3/7: 名.bin 1024/4096");
 
     using session::Status;
     EXPECT_EQ(app::FailureText(app::Work::Download, Status::FileError), "下载失败: 无法写入本地文件");
@@ -81,6 +70,67 @@ TEST(StatusTexts, ProgressLinesFailuresAndTheDomainNotice) {
     EXPECT_EQ(app::UnsupportedDomainText(),
               "不支持此邮件服务提供商或者格式不正确\r\n您应输入如下格式: yourname@163.example\r\n"
               "yourname@126.example\r\nyourname@yeah.example");
+}
+
+app::FileRow FileOf(const std::string& name, std::vector<std::string> ids, bool attached, std::uint32_t parts = 1) {
+    app::FileRow row;
+    row.file.key = ids.front();
+    row.file.name = name;
+    row.file.parts = parts;
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        row.file.present.push_back({static_cast<std::uint32_t>(i + 1), ids[i], 1000});
+    if (ids.size() < parts) row.file.missing.push_back({static_cast<std::uint32_t>(ids.size() + 1), parts});
+    row.file.listedSize = 1000 * ids.size();
+    row.attached = attached;
+    return row;
+}
+
+TEST(FileList, FilterChecksSizesCellsAndPageSteps) {
+    app::FileList list;
+    list.Show({"7", "", {FileOf("a.bin", {"11", "12"}, true, 2), FileOf("note", {"13"}, false),
+                         FileOf("cut.iso", {"14"}, true, 3)}});
+    list.SetChecked(1, true);
+    EXPECT_EQ(list.CheckedItems(), std::vector<std::size_t>{1});
+    EXPECT_EQ(app::MailIdsOf(list, {0, 1, 5}), (std::vector<std::string>{"11", "12", "13"})) << "every part";
+    list.SetAttachmentsOnly(true);
+    ASSERT_EQ(list.Count(), 2u);
+    EXPECT_EQ(list.Row(1)->file.name, "cut.iso");
+    EXPECT_TRUE(list.CheckedItems().empty()) << "a check stood for a row that is gone";
+
+    app::FileRow sized = FileOf("a.bin", {"11", "12"}, true, 2);
+    sized.file.sizeKnown = true;
+    sized.file.size = 1536;
+    list.TakeSizes({sized});
+    app::FileCells cells = app::CellsOf(*list.Row(0));
+    EXPECT_EQ(cells.title, "@  a.bin");
+    EXPECT_EQ(cells.size, "1.50 KB") << "the whole file's size";
+    cells = app::CellsOf(*list.Row(1));
+    EXPECT_EQ(cells.title, "@  cut.iso (不完整)");
+    EXPECT_EQ(cells.size, "1000 BYTE") << "as listed until the manifest tells";
+
+    struct Step {
+        std::size_t top, count, visible;
+        int direction;
+        std::size_t expected;
+    };
+    for (const Step& s : {Step{0, 1000, 20, +1, 50}, Step{970, 1000, 20, +1, 980}, Step{980, 1000, 20, +1, 980},
+                          Step{60, 1000, 20, -1, 10}, Step{30, 1000, 20, -1, 0}, Step{0, 10, 20, +1, 0},
+                          Step{0, 0, 20, -1, 0}})
+        EXPECT_EQ(app::PageStepTop(s.top, s.count, s.visible, s.direction), s.expected) << s.top << " " << s.count;
+}
+
+TEST(FileTexts, PropertiesAndMailPaths) {
+    catalog::FileDetails details;
+    details.entry = FileOf("cut.iso", {"14"}, true, 3).file;
+    details.size = 2048;
+    details.stored = 1796642444;
+    const std::string text = app::FilePropertiesText(details, app::DownloadVerdict::Failed);
+    for (const char* line : {"名称: cut.iso\r\n", "大小: 2048 字节 (2.00 KB)\r\n", "分段: 3\r\n", "    1: 14\r\n",
+                             "不完整: parts 2-3 missing\r\n", "SHA-256: 无", "存储时间: 2026-12-07 11:20:44 UTC",
+                             "上次下载: 校验失败"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << " in " << text;
+    EXPECT_EQ(app::MailPathOf("d/v.mp4.eml", 1, 1), std::filesystem::path("d/v.mp4.eml"));
+    EXPECT_EQ(app::MailPathOf("d/v.mp4.eml", 2, 12), std::filesystem::path("d/v.mp4.part2.eml"));
 }
 
 std::vector<unsigned> Commands(app::TreeItemKind kind) {

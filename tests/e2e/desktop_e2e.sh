@@ -3,8 +3,11 @@
 # a local vantlo-provider with its demo account, driven with xdotool the way
 # a person would: sign in, open the folder "工作文档", upload a file through
 # the context menu and the open dialog, see it listed, download it back
-# through the save dialog, and compare the bytes. A screenshot is kept at
-# every step.
+# through the save dialog, and compare the bytes; then search the folder by
+# name (finding its file in several parts), show that file's properties,
+# clear the search, and store three files chosen at once in the open dialog.
+# The provider speaks TLS, checked against its test CA. A screenshot is kept
+# at every step.
 #
 #   desktop_e2e.sh VANTLO.EXE VANTLO-CLI.EXE VANTLO-PROVIDER TEMPLATE_DIR ARTIFACTS_DIR
 #
@@ -63,7 +66,7 @@ cli_run() {
 
 # Message ids in the folder whose subject is exactly the name.
 ids_named() {  # folder id, subject
-    cli_run ls "$1" | tr -d '\r' | awk -F'\t' -v name="$2" '$5 == name { print $1 }'
+    cli_run ls --messages "$1" | tr -d '\r' | awk -F'\t' -v name="$2" '$5 == name { print $1 }'
 }
 
 # The menu of a right click at that point, then the n-th entry chosen
@@ -154,6 +157,54 @@ downloaded() { cmp -s "$upload_file" "$download_file"; }
 wait_until downloaded || fail "the downloaded bytes differ from the uploaded ones"
 sleep 1
 shot downloaded
+
+# 5. Search: the box above the list; Enter lists the files whose names
+# contain the text. The demo's manual is stored in several parts: one row.
+xdotool mousemove $((mx + 768 - 330 + 20)) $((my + 40)) click 1
+sleep 0.3
+xdotool type --delay 30 "vantlo"  # any case
+xdotool key Return
+sleep 2
+shot search-multipart-file
+
+# 6. Properties of that file: a right click on its row, "属性" the eighth entry.
+menu_shot=properties-menu
+context_command $((mx + 300)) $((my + 84)) 8
+props=$(wait_until find_window 属性) || fail "the properties box did not open"
+sleep 0.7
+shot properties
+xdotool windowactivate --sync "$props" 2>/dev/null
+xdotool key Return
+wait_until window_gone "$props" || fail "the properties box did not close"
+
+# 7. The search cleared: the whole folder again.
+xdotool mousemove $((mx + 768 - 330 + 20)) $((my + 40)) click 1
+xdotool key End shift+Home BackSpace  # the edit box knows no Ctrl+A
+sleep 2
+shot search-cleared
+
+# 8. Three files at once through the open dialog: into their folder first,
+# then the three names in quotes.
+for i in 1 2 3; do head -c $((i * 40000)) "$upload_file" >"$WS_TMP/multi-$i-$$.bin"; done
+xdotool mousemove $((mx + 480)) $((my + 400)) click 1  # no row selected
+menu_shot=multi-upload-menu dialog_shot=multi-open-dialog
+context_command $((mx + 480)) $((my + 400)) 1
+dialog=$(wait_until find_window 打开) || fail "the open dialog did not open"
+sleep 0.7
+xdotool windowactivate --sync "$dialog" 2>/dev/null
+xdotool key ctrl+a
+xdotool type --delay 20 "$(windows_path "$WS_TMP")"
+xdotool key Return
+sleep 1
+xdotool key ctrl+a
+xdotool type --delay 20 "\"multi-1-$$.bin\" \"multi-2-$$.bin\" \"multi-3-$$.bin\""
+shot multi-open-dialog
+xdotool key Return
+wait_until window_gone "$dialog" || fail "the open dialog did not close"
+all_arrived() { local i; for i in 1 2 3; do [ -n "$(ids_named "$target" "multi-$i-$$.bin")" ] || return 1; done; }
+wait_until all_arrived || fail "the three files did not all arrive in $folder_name"
+sleep 2
+shot multi-uploaded
 
 xdotool mousemove $((mx + 768 - 22)) $((my + 12)) click 1  # the close label "X"
 ended() { ! kill -0 "$vantlo_pid" 2>/dev/null; }

@@ -15,6 +15,22 @@ std::size_t FilesIn(const std::string& directory) {
     return count;
 }
 
+// The attachment of a mail's source: the base64 lines after the last part
+// header, up to the closing boundary.
+std::string AttachmentOfSource(const std::string& source) {
+    static const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::size_t from = source.find("\r\n\r\n", source.rfind("Content-Transfer-Encoding: base64"));
+    std::string bytes;
+    unsigned value = 0, bits = 0;
+    for (std::size_t i = from + 4; i < source.size() && source[i] != '-'; ++i) {
+        std::size_t digit = alphabet.find(source[i]);
+        if (digit == std::string::npos) continue;  // line ends, padding
+        value = (value << 6) | static_cast<unsigned>(digit), bits += 6;
+        if (bits >= 8) bytes += static_cast<char>((value >> (bits -= 8)) & 0xFF);
+    }
+    return bytes;
+}
+
 std::string RandomBytes(std::size_t size, unsigned seed) {
     std::mt19937 random(seed);
     std::string bytes(size, '\0');
@@ -48,6 +64,10 @@ TEST_P(Transfers, FilesComeBackByteForByteInEveryCoding) {
         EXPECT_EQ(download.Header("Content-Length"), coding == "plain" ? std::to_string(bytes.size()) : "") << what;
         EXPECT_EQ(download.Header("Transfer-Encoding"), coding.find("chunked") == 0 ? "chunked" : "");
         EXPECT_EQ(download.Header("Content-Encoding"), coding.find("gzip") != std::string::npos ? "gzip" : "");
+        // The whole mail: its subject as an encoded word, the attachment in base64.
+        RawAnswer source = Client().Source(id);
+        EXPECT_TRUE(source.decoded && source.status == 200 && source.body.find("Subject: =?UTF-8?B?") != std::string::npos);
+        EXPECT_TRUE(AttachmentOfSource(source.body) == bytes) << what;
         // Listed as an attached, unread mail larger than its file; the sent copy carries the same bytes.
         const ScriptValue page = Client().List(1, 0, 1);
         const ScriptValue& message = page.Get("var")->items.at(0);

@@ -282,6 +282,12 @@ RawAnswer WebmailClient::Download(const std::string& messageId) const {
                 CookieLine() + "\r\n\r\n");
 }
 
+RawAnswer WebmailClient::Source(const std::string& messageId) const {
+    return Send("GET /js3/read/readdata.jsp?sid=" + sid_ + "&mid=" + messageId +
+                "&mode=download&action=download_eml HTTP/1.1\r\nHost: " + host_ + "\r\nConnection: close\r\n" +
+                CookieLine() + "\r\n\r\n");
+}
+
 std::string WebmailClient::StoreFile(const std::string* bytes, const std::string& subject, const std::string& content,
                                      const std::string& name) const {
     const std::string composeId = OpenCompose();

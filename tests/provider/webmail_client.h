@@ -99,6 +99,8 @@ public:
     RawAnswer Deliver(const std::string& composeId, const std::string& subject, const std::string& to = "",
                       const std::string& content = "-----", const std::string& name = "") const;
     RawAnswer Download(const std::string& messageId) const;
+    // The whole mail as its source (action=download_eml).
+    RawAnswer Source(const std::string& messageId) const;
     // Compose, upload (unless `bytes` is null) and deliver to the account
     // itself: the id of the new inbox message, or "" when a step failed.
     std::string StoreFile(const std::string* bytes, const std::string& subject, const std::string& content = "-----",

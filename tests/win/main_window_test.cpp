@@ -17,6 +17,8 @@
 #include "platform/text.h"
 #include "session/cells.h"
 #include "session/folders.h"
+#include "app/file_texts.h"
+#include "catalog/sha256.h"
 #include "session/store_file.h"
 #include "win_support.h"
 
@@ -24,11 +26,49 @@ namespace {
 
 using wintest::PumpUntil;
 
-std::filesystem::path TempFile(const std::string& name) {
-    std::filesystem::path path = std::filesystem::temp_directory_path() / name;
-    std::ofstream(path, std::ios::binary) << "the bytes of " << name;
+std::filesystem::path TempFile(const std::string& name, std::size_t size = 0) {
+    std::filesystem::path path = std::filesystem::temp_directory_path() / std::filesystem::u8path(name);
+    std::ofstream out(path, std::ios::binary);
+    out << "the bytes of " << name;
+    for (std::size_t i = 0; i < size; ++i) out.put(static_cast<char>(i * 7919 % 251));
     return path;
 }
+
+std::string Sha256Of(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes(std::istreambuf_iterator<char>(in), {});
+    catalog::Sha256 digest;
+    digest.Update(bytes.data(), bytes.size());
+    return digest.FinishHex();
+}
+
+// Drops the files on the window, as the shell would.
+void Drop(HWND list, const std::vector<std::filesystem::path>& paths) {
+    std::wstring names;
+    for (const auto& path : paths) names += path.wstring() + L'\0';
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + (names.size() + 1) * sizeof(wchar_t));
+    auto* files = static_cast<DROPFILES*>(GlobalLock(memory));
+    files->pFiles = sizeof(DROPFILES);
+    files->fWide = TRUE;
+    names.copy(reinterpret_cast<wchar_t*>(files + 1), names.size());
+    GlobalUnlock(memory);
+    SendMessageW(list, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+}
+
+// A key press as the message loop would see it, with Ctrl held or not.
+bool PressKey(HWND window, WPARAM key, bool control) {
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = control ? 0x80 : 0;
+    SetKeyboardState(keys);
+    MSG message{window, WM_KEYDOWN, key, 0, 0, {}};
+    bool taken = mainwindow::TranslateMainWindowKey(message);
+    keys[VK_CONTROL] = 0;
+    SetKeyboardState(keys);
+    return taken;
+}
+
+constexpr std::uint64_t kPartSize = 100000;
 
 // A desktop over its own folder holding "first.bin" and then "second.bin",
 // with the main window and the list attached.
@@ -43,7 +83,7 @@ protected:
             ASSERT_EQ(session::StoreFileInFolder(*session, TempFile(name), folderId_, {}, fast).status,
                       session::Status::Ok);
         desktop_ = app::Start(session);
-        desktop_->Pacing() = app::UploadPacing{0, fast};
+        desktop_->Pacing() = app::UploadPacing{kPartSize, catalog::WebmailOptions{10000, 5, 100, 200}};
         frame_ = mainwindow::CreateMainWindow(app::ModuleInstance(), desktop_);
         messagelist::AttachMessageList(frame_, desktop_);
         tree_ = FindWindowExW(frame_, nullptr, WC_TREEVIEWW, nullptr);
@@ -71,16 +111,27 @@ protected:
             if (Text(item) == name) return item;
         return nullptr;
     }
-    // Opens our folder with a double click; the list it brings.
-    HWND OpenFolder() {
-        TreeView_SelectItem(tree_, Item(folder_));
+    // Opens the folder with a double click; the list it brings.
+    HWND OpenFolder(const std::string& name = "") {
+        TreeView_SelectItem(tree_, Item(name.empty() ? folder_ : name));
         NMHDR click{tree_, 0, static_cast<UINT>(NM_DBLCLK)};
         SendMessageW(frame_, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&click));
         HWND list = nullptr;
         EXPECT_TRUE(PumpUntil([&] {
             return (list = FindWindowExW(frame_, nullptr, WC_LISTVIEWW, nullptr)) && ListView_GetItemCount(list) > 0;
         }));
+        Settle();
         return list;
+    }
+    void Settle() { EXPECT_TRUE(PumpUntil([&] { return desktop_->Idle(); }, std::chrono::seconds(120))); }
+    int Row(const std::string& name) const {
+        for (std::size_t i = 0; i < desktop_->Files().Count(); ++i)
+            if (desktop_->Files().Row(i)->file.name == name) return static_cast<int>(i);
+        return -1;
+    }
+    void Click(HWND control) const {
+        SendMessageW(frame_, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), STN_CLICKED),
+                     reinterpret_cast<LPARAM>(control));
     }
     // True when the status label (or another static) shows the text.
     bool Shows(const wchar_t* text) const { return FindWindowExW(frame_, nullptr, L"Static", text) != nullptr; }
@@ -103,11 +154,12 @@ TEST_F(MainWindowTest, OpeningAFolderReplacesTheNoticeWithItsList) {
     EXPECT_FALSE(FindWindowExW(frame_, nullptr, L"RICHEDIT", nullptr)) << "the notice pane goes for good";
     EXPECT_TRUE(Shows(platform::Utf8ToWide(app::FolderTitle(desktop_->Folders(), folderId_)).c_str())) << "title";
     ASSERT_EQ(ListView_GetItemCount(list), 2);
+    EXPECT_TRUE(GetWindowLongW(list, GWL_STYLE) & LVS_OWNERDATA) << "virtual: rows asked for as drawn";
     EXPECT_EQ(Cell(list, 0, 0), L"@  second.bin") << "newest first, with the attachment mark";
-    EXPECT_EQ(Cell(list, 1, 1), platform::Utf8ToWide(app::FormatSizeText(desktop_->ShownPage().rows[1].size)));
+    EXPECT_EQ(Cell(list, 1, 1), L"22 BYTE") << "the file's own size: \"the bytes of first.bin\"";
 
     // The frame passes the list's drawing back to it: the second row's
-    // background, and blue for a row not yet read.
+    // background.
     NMLVCUSTOMDRAW draw{};
     draw.nmcd.hdr = NMHDR{list, 0, static_cast<UINT>(NM_CUSTOMDRAW)};
     draw.nmcd.dwDrawStage = CDDS_ITEMPREPAINT;
@@ -115,7 +167,6 @@ TEST_F(MainWindowTest, OpeningAFolderReplacesTheNoticeWithItsList) {
     EXPECT_EQ(SendMessageW(frame_, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&draw)),
               CDRF_NOTIFYSUBITEMDRAW | CDRF_NOTIFYPOSTPAINT);
     EXPECT_EQ(draw.clrTextBk, RGB(242, 247, 254));
-    EXPECT_EQ(draw.clrText, RGB(0, 0, 255));
 }
 
 TEST_F(MainWindowTest, FolderCommandsReachTheProviderAndTheTreeFollows) {
@@ -134,32 +185,107 @@ TEST_F(MainWindowTest, FolderCommandsReachTheProviderAndTheTreeFollows) {
 
 TEST_F(MainWindowTest, ListCommandsAndDropsReachTheProvider) {
     HWND list = OpenFolder();
+    // Space checks the selected row; the check lives with the rows.
+    ListView_SetItemState(list, 1, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    SendMessageW(list, WM_KEYDOWN, VK_SPACE, 0);
+    EXPECT_TRUE(desktop_->Files().Checked(1));
+    EXPECT_TRUE(ListView_GetCheckState(list, 1)) << "the list asks for it";
+    ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
     ListView_SetItemState(list, 0, LVIS_SELECTED, LVIS_SELECTED);
-    ListView_SetCheckState(list, 1, TRUE);
     SendMessageW(list, WM_COMMAND, app::CmdDeleteRows, 0);
     EXPECT_TRUE(Shows(L"请稍后...\u3000正在删除邮件"));
     ASSERT_TRUE(PumpUntil([&] { return Shows(L"准备就绪"); }));
+    Settle();
     ASSERT_EQ(ListView_GetItemCount(list), 1);
     EXPECT_EQ(Cell(list, 0, 0), L"@  second.bin") << "the checked row went, not the selected one";
 
-    // A drop stores the file it holds; a second drop meanwhile is refused.
+    // Five files in two drops, the second while the first runs: all are
+    // queued, the large one stored in parts.
     wintest::Seams seams;
-    std::wstring path = TempFile("dropped.bin").wstring();
-    for (int drop = 0; drop < 2; ++drop) {
-        HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + (path.size() + 2) * sizeof(wchar_t));
-        auto* files = static_cast<DROPFILES*>(GlobalLock(memory));
-        files->pFiles = sizeof(DROPFILES);
-        files->fWide = TRUE;
-        path.copy(reinterpret_cast<wchar_t*>(files + 1), path.size());
-        GlobalUnlock(memory);
-        SendMessageW(list, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
-    }
-    ASSERT_EQ(seams.boxes.size(), 1u);
-    EXPECT_EQ(seams.boxes[0].text, L"已经有一个上传任务正在进行...");
-    EXPECT_EQ(seams.boxes[0].owner, frame_);
-    ASSERT_TRUE(PumpUntil([&] { return Shows(L"上传完成"); }));
+    std::vector<std::filesystem::path> files;
+    for (const char* name : {"d1.bin", "d2.bin", "大的.bin", "d4.bin", "d5.bin"})
+        files.push_back(TempFile(name, name[0] == 'd' ? 0 : 250000));
+    Drop(list, {files[0], files[1], files[2]});
+    Drop(list, {files[3], files[4]});
+    EXPECT_TRUE(seams.boxes.empty()) << "no busy box: the queue takes them";
+    ASSERT_TRUE(PumpUntil([&] { return Shows(L"上传完成"); }, std::chrono::seconds(120)));
+    Settle();
+    ASSERT_EQ(ListView_GetItemCount(list), 6);
+    int big = Row("大的.bin");
+    ASSERT_GE(big, 0);
+    EXPECT_EQ(desktop_->Files().Row(big)->file.present.size(), 3u) << "three parts, one row";
+    EXPECT_EQ(desktop_->Files().Row(big)->file.size, std::filesystem::file_size(files[2]));
+
+    // Properties of the file in parts, then its bytes back through the save dialog.
+    ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
+    ListView_SetItemState(list, big, LVIS_SELECTED, LVIS_SELECTED);
+    SendMessageW(list, WM_COMMAND, app::CmdProperties, 0);
+    ASSERT_TRUE(PumpUntil([&] { return !seams.boxes.empty(); }));
+    EXPECT_NE(seams.boxes[0].text.find(platform::Utf8ToWide("SHA-256: " + Sha256Of(files[2]))), std::wstring::npos);
+    std::filesystem::path saved = std::filesystem::temp_directory_path() / "saved-big.bin";
+    std::filesystem::remove(saved);
+    ui::SetFileDialogHook([&](const ui::FileDialogRequest& request) -> std::optional<std::wstring> {
+        seams.dialogs.push_back(request);
+        return saved.wstring();
+    });
+    SendMessageW(list, WM_COMMAND, app::CmdDownloadAttachment, 0);
+    ASSERT_EQ(seams.dialogs.size(), 1u);
+    EXPECT_EQ(seams.dialogs[0].proposedName, L"大的.bin");
+    ASSERT_TRUE(PumpUntil([&] { return Shows(L"操作成功完成"); }, std::chrono::seconds(60)));
+    EXPECT_EQ(Sha256Of(saved), Sha256Of(files[2])) << "byte-exact";
+}
+
+TEST_F(MainWindowTest, SearchPagesAndEmptyingTheFolder) {
+    HWND list = OpenFolder();
+    HWND search = FindWindowExW(frame_, nullptr, L"Edit", L"");
+    ASSERT_TRUE(search);
+    SetWindowTextW(search, L"COND");
+    SendMessageW(search, WM_KEYDOWN, VK_RETURN, 0);
+    ASSERT_TRUE(PumpUntil([&] { return ListView_GetItemCount(list) == 1; }));
+    EXPECT_EQ(Cell(list, 0, 0), L"@  second.bin") << "part of the name, any case";
+    SetWindowTextW(search, L"");  // EN_CHANGE through the frame: the folder again
     ASSERT_TRUE(PumpUntil([&] { return ListView_GetItemCount(list) == 2; }));
-    EXPECT_EQ(Cell(list, 0, 0), L"@  dropped.bin");
+
+
+    // Ctrl+E on the open folder: asked, then everything to 已删除.
+    wintest::Seams seams;
+    TreeView_SelectItem(tree_, Item(folder_));
+    EXPECT_TRUE(PressKey(tree_, 'E', true));
+    ASSERT_TRUE(PumpUntil([&] { return !seams.boxes.empty(); }));
+    EXPECT_EQ(seams.boxes[0].text, platform::Utf8ToWide(app::EmptyFolderQuestion(folder_, 2)));
+    ASSERT_TRUE(PumpUntil([&] { return ListView_GetItemCount(list) == 0; }));
+    // Ctrl+P: the folder's properties count nothing now (the tree was
+    // rebuilt meanwhile: select the folder again).
+    ASSERT_TRUE(PumpUntil([&] { return Item(folder_) != nullptr && desktop_->Idle(); }));
+    TreeView_SelectItem(tree_, Item(folder_));
+    EXPECT_TRUE(PressKey(tree_, 'P', true));
+    ASSERT_TRUE(PumpUntil([&] { return seams.boxes.size() == 2; }));
+    EXPECT_NE(seams.boxes[1].text.find(L"文件数: 0"), std::wstring::npos);
+}
+
+TEST_F(MainWindowTest, AThousandFilesListAndPageByFifty) {
+    // The provider seeded "千份" with 1,000 files for the first account.
+    desktop_.reset();
+    if (IsWindow(frame_) && DestroyWindow(frame_)) wintest::QuitPosted();
+    app::Stop(std::chrono::seconds(10));
+    desktop_ = app::Start(wintest::SignedIn("demo@163.example", "vantlo-demo"));
+    frame_ = mainwindow::CreateMainWindow(app::ModuleInstance(), desktop_);
+    messagelist::AttachMessageList(frame_, desktop_);
+    tree_ = FindWindowExW(frame_, nullptr, WC_TREEVIEWW, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return Item("千份") != nullptr; }));
+    HWND list = OpenFolder("千份");
+    ASSERT_EQ(ListView_GetItemCount(list), 1000);
+    EXPECT_EQ(Cell(list, 999, 1), L"1000 BYTE") << "the last row is there to draw";
+    Click(FindWindowExW(frame_, nullptr, L"Static", L"下一页"));
+    EXPECT_EQ(ListView_GetTopIndex(list), 50);
+    SendMessageW(list, WM_COMMAND, app::CmdNextPage, 0);
+    EXPECT_EQ(ListView_GetTopIndex(list), 100);
+    Click(FindWindowExW(frame_, nullptr, L"Static", L"上一页"));
+    EXPECT_EQ(ListView_GetTopIndex(list), 50);
+    // F5: the tree and the list afresh.
+    EXPECT_TRUE(PressKey(list, VK_F5, false));
+    ASSERT_TRUE(PumpUntil([&] { return Item("千份") != nullptr && desktop_->Idle(); }));
+    EXPECT_EQ(ListView_GetItemCount(list), 1000);
 }
 
 // All of this runs while the provider holds every answer, and the desktop's

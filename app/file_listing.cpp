@@ -1,0 +1,66 @@
+#include "app/file_listing.h"
+
+#include <algorithm>
+#include <ctime>
+#include <unordered_map>
+
+namespace app {
+
+namespace {
+char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool NameContains(const std::string& name, const std::string& text) {
+    auto same = [](char a, char b) { return AsciiLower(a) == AsciiLower(b); };
+    return std::search(name.begin(), name.end(), text.begin(), text.end(), same) != name.end();
+}
+}  // namespace
+
+std::string DateCellOf(std::int64_t seconds) {
+    if (seconds == 0) return {};
+    std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm local{};
+#ifdef _WIN32
+    if (localtime_s(&local, &t) != 0) return {};
+#else
+    if (!localtime_r(&t, &local)) return {};
+#endif
+    return std::to_string(local.tm_year + 1900) + "," + std::to_string(local.tm_mon + 1) + "," +
+           std::to_string(local.tm_mday) + "," + std::to_string(local.tm_hour) + "," + std::to_string(local.tm_min) +
+           "," + std::to_string(local.tm_sec);
+}
+
+catalog::Outcome ListFolderFiles(catalog::MailStore& store, const std::string& folderId,
+                                 const std::string& searchText, FileListing& listing) {
+    std::vector<catalog::MailInfo> mails;
+    catalog::Outcome outcome =
+        searchText.empty() ? store.ListMails(folderId, mails) : store.SearchMails(searchText, folderId, mails);
+    if (!outcome.Ok()) return outcome;
+    // Where each mail came in the listing: the provider lists newest first.
+    std::unordered_map<std::string, std::size_t> placeOf;
+    for (std::size_t i = 0; i < mails.size(); ++i) placeOf.emplace(mails[i].id, i);
+    listing.folderId = folderId;
+    listing.searchText = searchText;
+    listing.rows.clear();
+    for (catalog::FileEntry& file : catalog::GroupFiles(mails)) {
+        // The search also matches the part marks of subjects; only names count.
+        if (!searchText.empty() && !NameContains(file.name, searchText)) continue;
+        FileRow row;
+        auto key = placeOf.find(file.key);
+        if (key != placeOf.end()) {
+            row.receivedDate = DateCellOf(mails[key->second].receivedAt);
+            row.attached = mails[key->second].attached;
+            row.place = key->second;
+        }
+        row.file = std::move(file);
+        listing.rows.push_back(std::move(row));
+    }
+    // In the provider's order of their key mails (newest first), as the
+    // list has always shown a folder.
+    std::stable_sort(listing.rows.begin(), listing.rows.end(),
+                     [](const FileRow& a, const FileRow& b) { return a.place < b.place; });
+    return outcome;
+}
+
+}  // namespace app

@@ -1,0 +1,104 @@
+#include "app/file_texts.h"
+
+#include <ctime>
+
+#include "app/texts.h"
+#include "platform/text.h"
+
+namespace app {
+
+namespace {
+constexpr std::size_t kTitleBytes = 259;
+// A properties box lists this many parts; the rest are counted.
+constexpr std::size_t kPartsListed = 16;
+
+std::string SizeText(std::uint64_t bytes) {
+    return FormatSizeText(std::to_string(bytes));
+}
+
+// "2026-12-07 11:20:44 UTC"; "未知" for 0.
+std::string UtcText(std::int64_t seconds) {
+    if (seconds == 0) return "未知";
+    std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm utc{};
+#ifdef _WIN32
+    if (gmtime_s(&utc, &t) != 0) return "未知";
+#else
+    if (!gmtime_r(&t, &utc)) return "未知";
+#endif
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &utc);
+    return text;
+}
+
+const char* VerdictText(DownloadVerdict verdict) {
+    switch (verdict) {
+    case DownloadVerdict::NotYet: return "尚未下载";
+    case DownloadVerdict::Verified: return "已校验, 完全一致";
+    case DownloadVerdict::Failed: return "校验失败";
+    }
+    return "";
+}
+}  // namespace
+
+FileCells CellsOf(const FileRow& row) {
+    const catalog::FileEntry& file = row.file;
+    FileCells cells;
+    std::string title = (row.attached ? "@  " : "   ") + file.name;
+    if (!file.Whole()) title += " (不完整)";
+    cells.title = platform::CutUtf8(title, kTitleBytes);
+    cells.size = SizeText(file.sizeKnown ? file.size : file.listedSize);
+    cells.receivedDate = row.receivedDate;
+    cells.sentDate = row.receivedDate;
+    return cells;
+}
+
+std::string FilePropertiesText(const catalog::FileDetails& details, DownloadVerdict verdict) {
+    const catalog::FileEntry& file = details.entry;
+    std::string text = "名称: " + file.name + "\r\n";
+    text += "大小: " + std::to_string(details.size) + " 字节 (" + SizeText(details.size) + ")\r\n";
+    text += "分段: " + std::to_string(file.parts) + "\r\n";
+    std::size_t listed = 0;
+    for (const catalog::FilePart& part : file.present) {
+        if (listed++ == kPartsListed) {
+            text += "    ... (" + std::to_string(file.present.size()) + " 封邮件)\r\n";
+            break;
+        }
+        text += "    " + std::to_string(part.number) + ": " + part.mailId + "\r\n";
+    }
+    if (!file.Whole()) text += "不完整: " + file.Problems() + "\r\n";
+    text += "SHA-256: " + (details.sha256.empty() ? std::string("无 (只按长度校验)") : details.sha256) + "\r\n";
+    text += "存储时间: " + UtcText(details.stored) + "\r\n";
+    text += std::string("上次下载: ") + VerdictText(verdict);
+    return text;
+}
+
+std::string FolderPropertiesText(const FolderSummary& folder) {
+    return "名称: " + folder.name + "\r\n编号: " + folder.id + "\r\n文件数: " + std::to_string(folder.files) +
+           "\r\n总大小: " + std::to_string(folder.bytes) + " 字节 (" + SizeText(folder.bytes) + ")\r\n未读: " +
+           (folder.unread.empty() ? std::string("0") : folder.unread);
+}
+
+std::string EmptyFolderQuestion(const std::string& folderName, std::uint64_t files) {
+    return "确定要把文件夹 \"" + folderName + "\" 中的 " + std::to_string(files) + " 个文件移到已删除吗?";
+}
+
+std::string QueueLine(const char* verb, std::size_t index, std::size_t count, const std::string& name,
+                      std::uint64_t done, std::uint64_t total) {
+    return std::string(verb) + " " + std::to_string(index) + "/" + std::to_string(count) + ": " + name + " " +
+           std::to_string(done) + "/" + std::to_string(total);
+}
+
+std::filesystem::path MailPathOf(const std::filesystem::path& chosen, std::uint32_t number, std::uint32_t parts) {
+    if (parts <= 1) return chosen;
+    std::filesystem::path path = chosen;
+    path.replace_filename(
+        std::filesystem::u8path(chosen.stem().u8string() + ".part" + std::to_string(number) + chosen.extension().u8string()));
+    return path;
+}
+
+std::string OutcomeText(const std::string& what, const catalog::Outcome& outcome) {
+    return what + "失败: " + outcome.Text();
+}
+
+}  // namespace app

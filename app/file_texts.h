@@ -1,0 +1,55 @@
+// The texts of the file list: the cells of a file's row, the properties of
+// a file and of a folder, the line a transfer queue shows, and the question
+// before a folder is emptied. UTF-8, composed without the windows.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "app/file_list.h"
+#include "catalog/catalog.h"
+
+namespace app {
+
+// Whether a download of the file came out checked, as far as this run knows.
+enum class DownloadVerdict { NotYet, Verified, Failed };
+
+struct FileCells {
+    std::string title;  // "@  " before the name when its mail carries an attachment; incomplete files say so
+    std::string size;   // the whole file's, as FormatSizeText shows bytes
+    std::string receivedDate;
+    std::string sentDate;
+    std::string from;
+};
+FileCells CellsOf(const FileRow& row);
+
+// "名称", "大小", "分段" with each part's mail id, "SHA-256", "存储时间" and
+// the last download's verdict, one per line (CR LF).
+std::string FilePropertiesText(const catalog::FileDetails& details, DownloadVerdict verdict);
+
+struct FolderSummary {
+    std::string id;
+    std::string name;
+    std::string unread;  // as the folder list counts it
+    std::uint64_t files = 0;
+    std::uint64_t bytes = 0;
+};
+std::string FolderPropertiesText(const FolderSummary& folder);
+
+// The question before a folder's mails go to "已删除".
+std::string EmptyFolderQuestion(const std::string& folderName, std::uint64_t files);
+
+// "上传 3/7: name 1024/4096": the item's place in the queue, its name and
+// the bytes of it done so far.
+std::string QueueLine(const char* verb, std::size_t index, std::size_t count, const std::string& name,
+                      std::uint64_t done, std::uint64_t total);
+
+// Where "下载邮件" saves part `number` of a file in `parts`: the chosen path
+// for one part; else ".partK" before the chosen name's extension.
+std::filesystem::path MailPathOf(const std::filesystem::path& chosen, std::uint32_t number, std::uint32_t parts);
+
+// The detail of a failed catalog operation for the status line.
+std::string OutcomeText(const std::string& what, const catalog::Outcome& outcome);
+
+}  // namespace app
