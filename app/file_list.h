@@ -21,7 +21,10 @@ constexpr std::size_t kListPageRows = 50;
 struct FileRow {
     catalog::FileEntry file;
     std::string receivedDate;  // the key mail's "year,month,day,hour,minute,second", as listed
+    std::string sentDate;      // the same form, as the sender dated it
+    std::string from;          // the key mail's sender
     bool attached = false;     // the key mail carries an attachment
+    bool read = false;         // the key mail has been read
     std::size_t place = 0;     // the key mail's place in the provider's listing
 };
 

@@ -49,8 +49,12 @@ catalog::Outcome ListFolderFiles(catalog::MailStore& store, const std::string& f
         FileRow row;
         auto key = placeOf.find(file.key);
         if (key != placeOf.end()) {
-            row.receivedDate = DateCellOf(mails[key->second].receivedAt);
-            row.attached = mails[key->second].attached;
+            const catalog::MailInfo& mail = mails[key->second];
+            row.receivedDate = DateCellOf(mail.receivedAt);
+            row.sentDate = DateCellOf(mail.sentAt);
+            row.from = mail.from;
+            row.attached = mail.attached;
+            row.read = mail.read;
             row.place = key->second;
         }
         row.file = std::move(file);

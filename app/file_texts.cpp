@@ -49,7 +49,8 @@ FileCells CellsOf(const FileRow& row) {
     cells.title = platform::CutUtf8(title, kTitleBytes);
     cells.size = SizeText(file.sizeKnown ? file.size : file.listedSize);
     cells.receivedDate = row.receivedDate;
-    cells.sentDate = row.receivedDate;
+    cells.sentDate = row.sentDate;
+    cells.from = row.from;
     return cells;
 }
 

@@ -37,6 +37,9 @@ struct MailInfo {
     std::uint64_t size = 0;       // as the mailbox lists it (the whole mail, not the attachment)
     std::int64_t receivedAt = 0;  // UTC seconds since 1970; 0 when unknown
     bool attached = false;
+    std::int64_t sentAt = 0;  // as receivedAt, as the sender dated it
+    std::string from{};       // the sender, as the mailbox gives it
+    bool read = false;
 };
 
 struct AttachmentInfo {

@@ -97,7 +97,10 @@ MailInfo InfoOf(session::MessageSummary&& message) {
     mail.subject = std::move(message.subject);
     mail.size = message.size;
     mail.receivedAt = LocalDateSeconds(message.receivedDate);
+    mail.sentAt = LocalDateSeconds(message.sentDate);
+    mail.from = std::move(message.from);
     mail.attached = message.attached;
+    mail.read = message.read;
     return mail;
 }
 

@@ -19,6 +19,7 @@ namespace {
 constexpr COLORREF kSelectedRowBackground = RGB(255, 110, 165);
 constexpr COLORREF kOddRowBackground = RGB(242, 247, 254);
 constexpr COLORREF kEvenRowBackground = RGB(255, 255, 255);
+constexpr COLORREF kUnreadText = RGB(0, 0, 255);
 // Every cell gets 149 UTF-16 units.
 constexpr std::size_t kCellUnits = 149;
 // The state image of an item with list check boxes: 1 unchecked, 2 checked.
@@ -155,7 +156,7 @@ void ListArea::ToggleCheck(int item) {
 }
 
 // Only the first selected row gets the selection's colours; the others
-// alternate their backgrounds.
+// alternate their backgrounds, and unread rows are written in blue.
 LRESULT ListArea::OnCustomDraw(NMLVCUSTOMDRAW& draw) const {
     if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
     if (draw.nmcd.dwDrawStage != CDDS_ITEMPREPAINT) return CDRF_DODEFAULT;
@@ -166,6 +167,8 @@ LRESULT ListArea::OnCustomDraw(NMLVCUSTOMDRAW& draw) const {
         return CDRF_DODEFAULT;
     }
     draw.clrTextBk = item % 2 ? kOddRowBackground : kEvenRowBackground;
+    const app::FileRow* row = desktop_->Files().Row(static_cast<std::size_t>(item));
+    if (row && !row->read) draw.clrText = kUnreadText;
     return CDRF_NOTIFYSUBITEMDRAW | CDRF_NOTIFYPOSTPAINT;
 }
 

@@ -94,8 +94,10 @@ Status ReadMessagePageAnswer(std::string_view body, MessagePage& page) {
             if (key == "size" && !ReadCount(value, message.size)) message.size = 0;
             if (key == "subject") message.subject = value;
             if (key == "receivedDate") message.receivedDate = FixMonth(value);
-        } else if (At(path, {"", "var", "flags"}) && varIsList && key == "attached") {
-            message.attached = value == "true";
+            if (key == "sentDate") message.sentDate = FixMonth(value);
+            if (key == "from") message.from = value;
+        } else if (At(path, {"", "var", "flags"}) && varIsList && (key == "attached" || key == "read")) {
+            (key == "read" ? message.read : message.attached) = value == "true";
         }
     });
     return varIsList && !nameless ? Status::Ok : Status::Unreadable;

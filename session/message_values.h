@@ -20,7 +20,10 @@ struct MessageSummary {
     std::uint64_t size = 0;    // the whole mail, as the provider counts it
     std::string subject;       // decoded UTF-8
     std::string receivedDate;  // "year,month,day,hour,minute,second", month from 1; empty when absent
+    std::string sentDate;      // the same form
+    std::string from;          // as the provider gives it
     bool attached = false;
+    bool read = false;         // a flag left out is false
 };
 
 struct MessagePage {

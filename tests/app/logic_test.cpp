@@ -107,6 +107,12 @@ TEST(FileList, FilterChecksSizesCellsAndPageSteps) {
     cells = app::CellsOf(*list.Row(1));
     EXPECT_EQ(cells.title, "@  cut.iso (不完整)");
     EXPECT_EQ(cells.size, "1000 BYTE") << "as listed until the manifest tells";
+    app::FileRow dated = FileOf("d", {"15"}, false);
+    dated.receivedDate = "2026,1,2,3,4,5";
+    dated.sentDate = "2026,1,1,0,0,0";
+    dated.from = "a@b";
+    cells = app::CellsOf(dated);
+    EXPECT_TRUE(cells.receivedDate == dated.receivedDate && cells.sentDate == dated.sentDate && cells.from == "a@b");
 
     struct Step {
         std::size_t top, count, visible;

@@ -52,7 +52,8 @@ TEST(MessageValues, AnswersInBothStylesDecodeEveryEscape) {
     const std::string neat =
         "{'code':'S_OK','var':[{'id':'m1','fid':7,'size':2048,'subject':'it\\'s \\\\ \\u6587\\ud83d\\ude00\\ud800 \\x41',"
         "'receivedDate':new Date(2026,9,2,3,4,5),'flags':{'read':false,'attached':true}},"
-        "{'id':'m2','subject':'a\\tb\\nc','flags':{},'size':'x'}],'total':451}";
+        "{'id':'m2','subject':'a\\tb\\nc','flags':{'read':true},'size':'x','from':'\"A\" <a@b>',"
+        "'sentDate':new Date(2026,0,31,23,59,0)}],'total':451}";
     const std::string field = "{\n'code':'S_OK',\n'var':[{\n'ctrls':{'id':'c','attached':true},\n'size':9,\n"
                               "'flags':{\n'system':false},\n'id':'m3',\n'subject':'\\u00e9'\n}]\n}";
     session::MessagePage page;
@@ -63,6 +64,8 @@ TEST(MessageValues, AnswersInBothStylesDecodeEveryEscape) {
     EXPECT_TRUE(first.id == "m1" && first.folderId == "7" && first.size == 2048 && first.attached);
     EXPECT_EQ(first.receivedDate, "2026,10,2,3,4,5");
     EXPECT_TRUE(page.messages[1].subject == "a\tb\nc" && !page.messages[1].attached && page.messages[1].size == 0);
+    EXPECT_TRUE(!first.read && page.messages[1].read && first.from.empty() && first.sentDate.empty());
+    EXPECT_TRUE(page.messages[1].from == "\"A\" <a@b>" && page.messages[1].sentDate == "2026,1,31,23,59,0");
     EXPECT_TRUE(page.hasTotal && page.total == 451);
     ASSERT_EQ(session::ReadMessagePageAnswer(field, page), Status::Ok);
     EXPECT_TRUE(page.messages.size() == 1 && page.messages[0].subject == "\xC3\xA9" && !page.messages[0].attached &&
