@@ -1,9 +1,9 @@
 #include "cli/command.h"
 
-#include <cstdlib>
-#include <iostream>
+#include <ostream>
 
 #include "imap/imap_store.h"
+#include "platform/password_input.h"
 #include "session/exchange.h"
 #include "session/provider_directory.h"
 #include "session/session_cache.h"
@@ -19,14 +19,6 @@ std::vector<Command>& Registry() {
 
 }  // namespace
 
-std::string ReadPassword() {
-    if (const char* env = std::getenv("VANTLO_PASSWORD")) return env;
-    std::string line;
-    std::getline(std::cin, line);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return line;
-}
-
 CommandRegistration::CommandRegistration(const Command& command) { Registry().push_back(command); }
 
 const std::vector<Command>& Commands() { return Registry(); }
@@ -38,7 +30,7 @@ int Fail(Context& context, const std::string& message) {
 
 namespace {
 int SignInImap(Context& context) {
-    const std::string password = ReadPassword();
+    const std::string password = platform::ReadPasswordInput();
     if (password.empty()) return Fail(context, "the password is empty");
     imap::StoreLimits limits;
     limits.idleTimeoutMs = context.session.limits.idleTimeoutMs;
@@ -65,7 +57,7 @@ int SignInAccount(Context& context) {
 int SignInFresh(Context& context) {
     int entry = session::EntryForAccount(context.account);
     if (entry == 0) return Fail(context, "unsupported account domain in '" + context.account + "'");
-    std::string password = context.password.empty() ? ReadPassword() : context.password;
+    std::string password = context.password.empty() ? platform::ReadPasswordInput() : context.password;
     context.sessionFromCache = false;
     session::SignInResult result = session::SignIn(context.session, context.account, entry, password);
     if (result == session::SignInResult::Ok) {

@@ -66,9 +66,6 @@ int SignInAccount(Context& context);
 // The same without the cache's session: a sign-in with the password.
 int SignInFresh(Context& context);
 
-// The password from VANTLO_PASSWORD, else one line of standard input.
-std::string ReadPassword();
-
 // Runs a request of the context's session; when the provider says that a
 // session taken from the cache has ended, signs in afresh and runs it once
 // more (a refused request did nothing).

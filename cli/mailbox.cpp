@@ -6,6 +6,7 @@
 #include "catalog/file_sizes.h"
 #include "catalog/format_values.h"
 #include "cli/operation_arguments.h"
+#include "platform/password_input.h"
 #include "session/session_cache.h"
 #include "imap/fetch_items.h"
 #include "session/signin.h"
@@ -54,7 +55,7 @@ std::unique_ptr<catalog::MailStore> OpenStore(Context& context) {
     state->cache = context.sessionCache;
     store->SetSignInAgain([state](session::Session& session) {
         std::lock_guard<std::mutex> lock(state->lock);
-        if (state->password.empty()) state->password = ReadPassword();
+        if (state->password.empty()) state->password = platform::ReadPasswordInput();
         bool ok = session::SignIn(session, state->account, session::EntryForAccount(state->account),
                                   state->password) == session::SignInResult::Ok;
         if (ok && !state->cache.empty()) session::SaveSessionCache(state->cache, session, state->account);

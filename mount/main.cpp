@@ -13,6 +13,7 @@
 #include "catalog/webmail_store.h"
 #include "mount/fuse_operations.h"
 #include "mount/log.h"
+#include "platform/password_input.h"
 #include "session/provider_directory.h"
 #include "session/signin.h"
 #ifdef VANTLO_MOUNT_IMAP
@@ -159,14 +160,6 @@ int ParseArguments(int argc, char** argv, Options& options) {
     return -1;
 }
 
-std::string ReadPassword() {
-    if (const char* env = std::getenv("VANTLO_PASSWORD")) return env;
-    std::string line;
-    std::getline(std::cin, line);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return line;
-}
-
 // Signs in on the account (the webmail provider's, or IMAP's); called again
 // when every connection of the mount was lost.
 catalog::Outcome OpenMailbox(const Options& options, const std::string& password,
@@ -229,7 +222,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     times.Load();
-    const std::string password = ReadPassword();
+    const std::string password = platform::ReadPasswordInput();
     std::unique_ptr<catalog::MailStore> store;
     catalog::Outcome opened = OpenMailbox(options, password, store);
     if (!opened.Ok()) {
