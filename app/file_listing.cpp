@@ -4,18 +4,9 @@
 #include <ctime>
 #include <unordered_map>
 
+#include "catalog/catalog.h"
+
 namespace app {
-
-namespace {
-char AsciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool NameContains(const std::string& name, const std::string& text) {
-    auto same = [](char a, char b) { return AsciiLower(a) == AsciiLower(b); };
-    return std::search(name.begin(), name.end(), text.begin(), text.end(), same) != name.end();
-}
-}  // namespace
 
 std::string DateCellOf(std::int64_t seconds) {
     if (seconds == 0) return {};
@@ -45,7 +36,7 @@ catalog::Outcome ListFolderFiles(catalog::MailStore& store, const std::string& f
     listing.rows.clear();
     for (catalog::FileEntry& file : catalog::GroupFiles(mails)) {
         // The search also matches the part marks of subjects; only names count.
-        if (!searchText.empty() && !NameContains(file.name, searchText)) continue;
+        if (!searchText.empty() && !catalog::ContainsIgnoringAsciiCase(file.name, searchText)) continue;
         FileRow row;
         auto key = placeOf.find(file.key);
         if (key != placeOf.end()) {

@@ -57,6 +57,9 @@ struct FileDetails {
 
 // Every file of the folder, in FileOrder; incomplete groups included.
 Outcome ListFiles(MailStore& store, const std::string& folderId, std::vector<FileEntry>& files);
+// True when `part` stands in `text`, ASCII letters in any case: how a name
+// matches a search text.
+bool ContainsIgnoringAsciiCase(const std::string& text, const std::string& part);
 // Files whose name contains `text` (ASCII letters in any case), through the
 // store's search; folderId empty searches every folder.
 Outcome FindFiles(MailStore& store, const std::string& text, const std::string& folderId,

@@ -13,11 +13,6 @@ char AsciiLower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool ContainsIgnoringAsciiCase(const std::string& text, const std::string& part) {
-    auto same = [](char a, char b) { return AsciiLower(a) == AsciiLower(b); };
-    return std::search(text.begin(), text.end(), part.begin(), part.end(), same) != text.end();
-}
-
 bool HasMail(const std::vector<MailInfo>& mails, const std::string& id) {
     return std::any_of(mails.begin(), mails.end(), [&](const MailInfo& mail) { return mail.id == id; });
 }
@@ -36,6 +31,11 @@ Outcome ScanFoldersFor(MailStore& store, const std::string& key, std::vector<Mai
 }
 
 }  // namespace
+
+bool ContainsIgnoringAsciiCase(const std::string& text, const std::string& part) {
+    auto same = [](char a, char b) { return AsciiLower(a) == AsciiLower(b); };
+    return std::search(text.begin(), text.end(), part.begin(), part.end(), same) != text.end();
+}
 
 Outcome ListFiles(MailStore& store, const std::string& folderId, std::vector<FileEntry>& files) {
     std::vector<MailInfo> mails;
