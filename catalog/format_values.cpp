@@ -11,9 +11,7 @@
 #endif
 
 namespace catalog {
-namespace {
 
-// Days since 1970-01-01 of a proleptic Gregorian date, and back.
 std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
     y -= m <= 2;
     const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
@@ -23,6 +21,9 @@ std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
     return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
 }
 
+namespace {
+
+// The date of a day counted from 1970-01-01: DaysFromCivil turned back.
 void CivilFromDays(std::int64_t z, std::int64_t& y, unsigned& m, unsigned& d) {
     z += 719468;
     const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;

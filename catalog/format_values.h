@@ -31,6 +31,10 @@ inline std::string UploadTag(const std::string& uploadId) {
     return uploadId.substr(0, 8);
 }
 
+// Days since 1970-01-01 of a proleptic Gregorian date (month 1 to 12, day
+// 1 to 31); negative before 1970.
+std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d);
+
 // "YYYY-MM-DDTHH:MM:SSZ" for seconds since 1970 (UTC), years 1970 to 9999.
 std::string FormatUtc(std::int64_t seconds);
 bool ParseUtc(std::string_view text, std::int64_t& seconds);

@@ -1,5 +1,6 @@
 #include "imap/fetch_items.h"
 
+#include "catalog/format_values.h"
 #include "imap/client.h"
 
 namespace imap {
@@ -13,15 +14,6 @@ std::string Upper(std::string text) {
     for (char& c : text)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     return text;
-}
-
-std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
 }
 
 bool Digits(const std::string& text, std::size_t at, std::size_t count, int& value) {
@@ -109,8 +101,9 @@ bool ParseInternalDate(const std::string& text, std::int64_t& utcSeconds) {
         day > 31 || hour > 23 || minute > 59 || second > 60)
         return false;
     const int offset = (zone / 100 * 60 + zone % 100) * 60 * (date[21] == '-' ? -1 : 1);
-    utcSeconds = DaysFromCivil(year, static_cast<unsigned>(month / 3 + 1), static_cast<unsigned>(day)) * 86400 +
-                 hour * 3600 + minute * 60 + second - offset;
+    const std::int64_t days =
+        catalog::DaysFromCivil(year, static_cast<unsigned>(month / 3 + 1), static_cast<unsigned>(day));
+    utcSeconds = days * 86400 + hour * 3600 + minute * 60 + second - offset;
     return true;
 }
 
