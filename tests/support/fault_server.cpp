@@ -1,8 +1,6 @@
 #include "fault_server.h"
 
-#include <arpa/inet.h>
 #include <openssl/ssl.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -11,28 +9,12 @@
 #include <chrono>
 #include <cstring>
 
+#include "loopback_socket.h"
+
 namespace testsupport {
 
 namespace {
 constexpr int kHoldMs = 10000;  // longest a stall or trickle keeps a connection
-
-// A loopback socket that listens on a port of its own (port 0 in), or
-// that is connected to `port`.
-int Loopback(std::uint16_t& port, bool listen) {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(port);
-    socklen_t length = sizeof addr;
-    auto* any = reinterpret_cast<sockaddr*>(&addr);
-    bool ok = listen ? ::bind(fd, any, length) == 0 && ::listen(fd, 16) == 0 && getsockname(fd, any, &length) == 0
-                     : ::connect(fd, any, length) == 0;
-    port = ntohs(addr.sin_port);
-    if (ok) return fd;
-    ::close(fd);
-    return -1;
-}
 
 bool Readable(int fd, int ms) {
     pollfd p{fd, POLLIN, 0};
@@ -82,7 +64,7 @@ FaultServer::FaultServer(std::uint16_t upstreamPort, const TlsIdentity& tls) : u
             tls_ = nullptr;
         }
     }
-    listener_ = Loopback(port_, true);
+    listener_ = LoopbackSocket(port_, true);
     last_ = upstream_ ? Forward() : Script(HttpAnswer(""));
     thread_ = std::thread([this] { Run(); });
 }
@@ -182,7 +164,7 @@ bool FaultServer::Serve(int client, const Action& action) {
     }
     Action effective = action;
     std::uint16_t upstream = upstream_;
-    int server = Loopback(upstream, false);
+    int server = LoopbackSocket(upstream, false);
     if (server < 0) return true;
     const std::string theirs = "127.0.0.1:" + std::to_string(upstream_), mine = HostPort();
     std::string request;

@@ -1,7 +1,5 @@
 #include "slow_link.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -10,28 +8,14 @@
 #include <condition_variable>
 #include <deque>
 
+#include "loopback_socket.h"
+
 namespace testsupport {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int kPollMs = 100;  // how soon every loop notices the end
 constexpr std::size_t kPiece = 16384;
-
-int Socket(std::uint16_t& port, bool listen) {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(port);
-    socklen_t length = sizeof addr;
-    auto* any = reinterpret_cast<sockaddr*>(&addr);
-    bool ok = listen ? ::bind(fd, any, length) == 0 && ::listen(fd, 64) == 0 && getsockname(fd, any, &length) == 0
-                     : ::connect(fd, any, length) == 0;
-    port = ntohs(addr.sin_port);
-    if (ok) return fd;
-    ::close(fd);
-    return -1;
-}
 
 // One direction of a connection: a reader that timestamps what arrives and
 // a sender that lets it out after the delay, paced to the cap. The queue
@@ -126,7 +110,7 @@ private:
 }  // namespace
 
 SlowLink::SlowLink(std::uint16_t upstreamPort, LinkShape shape) : upstream_(upstreamPort), shape_(shape) {
-    listener_ = Socket(port_, true);
+    listener_ = LoopbackSocket(port_, true, 64);
     if (listener_ >= 0) acceptor_ = std::thread(&SlowLink::Accept, this);
 }
 
@@ -154,7 +138,7 @@ void SlowLink::Accept() {
 
 void SlowLink::Relay(int client, Connection& connection) {
     std::uint16_t port = upstream_;
-    int server = Socket(port, false);
+    int server = LoopbackSocket(port, false);
     if (server >= 0) {
         Direction up(client, server, shape_, stopping_);
         Direction down(server, client, shape_, stopping_, "127.0.0.1:" + std::to_string(upstream_), HostPort());
