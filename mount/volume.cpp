@@ -151,6 +151,11 @@ int Volume::FolderId(const std::string& shown, std::string& id) {
 }
 
 int Volume::RefreshListing(const std::string& folderId) {
+    std::uint64_t reading = 0;
+    {
+        Lock lock(mutex_);
+        reading = ++listings_[folderId].readingsBegun;
+    }
     std::vector<catalog::FileEntry> files;
     Outcome outcome = pool_.Run([&](catalog::MailStore& store) {
         Outcome listed = catalog::ListFiles(store, folderId, files);
@@ -161,6 +166,8 @@ int Volume::RefreshListing(const std::string& folderId) {
     if (!outcome.Ok()) return LogFailure("listing folder", folderId, outcome);
     Lock lock(mutex_);
     Listing& listing = listings_[folderId];
+    if (reading < listing.shownReading) return 0;  // a later reading is shown already
+    listing.shownReading = reading;
     listing.loaded = true;
     listing.at = Clock::now();
     listing.files = std::move(files);

@@ -108,6 +108,11 @@ private:
         std::vector<catalog::FileEntry> files;
         std::uint64_t viewEpoch = 0;  // the view below is good while this is viewEpoch_
         std::map<std::string, Node> view;
+        // Refreshes may overlap (one per finished store): only a reading
+        // begun after the one shown may replace it, or a file stored
+        // meanwhile would vanish until the next refresh.
+        std::uint64_t readingsBegun = 0;
+        std::uint64_t shownReading = 0;
     };
     struct Handle {
         std::shared_ptr<Pending> pending;  // writable
