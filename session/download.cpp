@@ -20,8 +20,6 @@ namespace session {
 
 namespace {
 constexpr std::size_t kRequestBuffer = 1024;
-// The whole answer header must lie within this first stretch.
-constexpr std::size_t kHeadCapacity = 20480;
 // The rest of the body in large pieces: a receive (and a wait before it)
 // per 2 KiB costs more than the transfer itself on a fast link.
 constexpr std::size_t kBodyPiece = 65536;
@@ -54,55 +52,6 @@ void DownloadRequest(const Session& session, const std::string& messageId, Reque
     request.Line("Connection: close");
     request << CookieLine(session) << "\r\n";
     request << "\r\n";
-}
-
-// Receives until the blank line that ends the header has arrived, within
-// the first kHeadCapacity bytes. headLength is the header's length with the
-// blank line; filled is how much of `buffer` was received.
-Status ReceiveHead(Connection& connection, char* buffer, std::size_t& filled, std::size_t& headLength) {
-    filled = 0;
-    while (filled < kHeadCapacity) {
-        std::size_t received = 0;
-        bool failed = false;
-        Status status =
-            connection.ReceivePiece(buffer + filled, kHeadCapacity - filled, Style::Plain, 0, received, failed);
-        if (status != Status::Ok) return status;
-        if (received == 0)
-            return StartsLikeHttp(std::string_view(buffer, filled)) ? Status::Incomplete : Status::Unreadable;
-        std::size_t from = filled >= 3 ? filled - 3 : 0;
-        filled += received;
-        std::string_view seen(buffer, filled);
-        std::size_t end = seen.find("\r\n\r\n", from);
-        if (end != std::string_view::npos) {
-            headLength = end + 4;
-            return Status::Ok;
-        }
-    }
-    return Status::AnswerTooLarge;  // no header end within the first stretch
-}
-
-// Streams the body through its decoder into the sink until the body is
-// complete or the server closes.
-Status ReceiveBody(Connection& connection, const ExchangeLimits& limits, BodyDecoder& decoder, const BodySink& sink,
-                   std::string_view start) {
-    Status status = decoder.Feed(start.data(), start.size(), sink);
-    if (status != Status::Ok) return status;
-    SpeedGuard speed(limits);
-    auto piece = std::make_unique<char[]>(kBodyPiece);
-    while (!decoder.Complete()) {
-        std::size_t received = 0;
-        bool failed = false;
-        connection.CapWaits(speed.WaitLeftMs());
-        status = connection.ReceivePiece(piece.get(), kBodyPiece, Style::Plain, 0, received, failed);
-        connection.CapWaits(0);
-        if (status == Status::TimedOut && speed.Broken()) return Status::TooSlow;
-        if (status != Status::Ok) return status;
-        if (received == 0) return failed ? Status::Incomplete : decoder.Finish();
-        status = decoder.Feed(piece.get(), received, sink);
-        if (status != Status::Ok) return status;
-        if (!speed.Moved(received)) return Status::TooSlow;
-    }
-    return decoder.Finish();
 }
 
 // An open download: the request sent and the answer's head received.
@@ -152,6 +101,50 @@ Status ScriptRefusal(const ExchangeLimits& limits, OpenDownload& download) {
     return status == Status::Ok ? Status::Unreadable : status;
 }
 }  // namespace
+
+Status ReceiveHead(Connection& connection, char* buffer, std::size_t& filled, std::size_t& headLength) {
+    filled = 0;
+    while (filled < kHeadCapacity) {
+        std::size_t received = 0;
+        bool failed = false;
+        Status status =
+            connection.ReceivePiece(buffer + filled, kHeadCapacity - filled, Style::Plain, 0, received, failed);
+        if (status != Status::Ok) return status;
+        if (received == 0)
+            return StartsLikeHttp(std::string_view(buffer, filled)) ? Status::Incomplete : Status::Unreadable;
+        std::size_t from = filled >= 3 ? filled - 3 : 0;
+        filled += received;
+        std::string_view seen(buffer, filled);
+        std::size_t end = seen.find("\r\n\r\n", from);
+        if (end != std::string_view::npos) {
+            headLength = end + 4;
+            return Status::Ok;
+        }
+    }
+    return Status::AnswerTooLarge;  // no header end within the first stretch
+}
+
+Status ReceiveBody(Connection& connection, const ExchangeLimits& limits, BodyDecoder& decoder, const BodySink& sink,
+                   std::string_view start) {
+    Status status = decoder.Feed(start.data(), start.size(), sink);
+    if (status != Status::Ok) return status;
+    SpeedGuard speed(limits);
+    auto piece = std::make_unique<char[]>(kBodyPiece);
+    while (!decoder.Complete()) {
+        std::size_t received = 0;
+        bool failed = false;
+        connection.CapWaits(speed.WaitLeftMs());
+        status = connection.ReceivePiece(piece.get(), kBodyPiece, Style::Plain, 0, received, failed);
+        connection.CapWaits(0);
+        if (status == Status::TimedOut && speed.Broken()) return Status::TooSlow;
+        if (status != Status::Ok) return status;
+        if (received == 0) return failed ? Status::Incomplete : decoder.Finish();
+        status = decoder.Feed(piece.get(), received, sink);
+        if (status != Status::Ok) return status;
+        if (!speed.Moved(received)) return Status::TooSlow;
+    }
+    return decoder.Finish();
+}
 
 Status DownloadAttachment(Session& session, const std::string& messageId, const std::filesystem::path& path) {
     TransferMark mark(session.downloadIdle, session.downloadReceived, session.downloadTotal);
