@@ -9,8 +9,17 @@ jobs=${JOBS:-2}
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(native win64 win32)
 
+# ccache, when present, keeps rebuilds of several work trees quick; paths
+# below the root are hashed relative to it so that trees share the cache.
+launcher=()
+if command -v ccache >/dev/null; then
+  export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$root} CCACHE_NOHASHDIR=1
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+
 configure() {  # dir, extra cmake args...
   local dir=$1; shift
+  set -- "${launcher[@]}" "$@"
   if [ ! -f "$root/build/$dir/CMakeCache.txt" ]; then
     cmake -S "$root" -B "$root/build/$dir" "$@" >/dev/null
   else

@@ -16,6 +16,7 @@ packages=(
   zlib1g-dev libz-mingw-w64-dev
   dovecot-imapd
   libfuse3-dev fuse3 rsync
+  ccache
 )
 
 # Wine takes the ANSI code page and the conversion of file names from the
