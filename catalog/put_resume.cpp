@@ -47,18 +47,22 @@ Outcome BytesMatch(MailStore& store, const std::string& mailId, const UploadPart
     return Success();
 }
 
-// Drops the parts of one upload that are not provably ours.
+// Keeps an upload's parts only when all of them are provably ours. One
+// look-alike among them means a stranger knows the upload id, and a part
+// sent again under it could be confused with the stranger's: none is kept.
 Outcome KeepProvenParts(MailStore& store, const UploadPlan& plan, bool recorded, PartsByNumber& parts,
                         std::uint32_t& lookAlikes) {
-    for (auto it = parts.begin(); it != parts.end();) {
-        bool ours = recorded || !it->second.inInbox;
+    std::uint32_t strangers = 0;
+    for (const auto& [number, part] : parts) {
+        bool ours = recorded || !part.inInbox;
         if (!ours) {
-            Outcome outcome = BytesMatch(store, it->second.mailId, plan.parts[it->first - 1], ours);
+            Outcome outcome = BytesMatch(store, part.mailId, plan.parts[number - 1], ours);
             if (!outcome.Ok()) return outcome;
         }
-        if (!ours) ++lookAlikes;
-        it = ours ? std::next(it) : parts.erase(it);
+        strangers += !ours;
     }
+    if (strangers > 0) parts.clear();
+    lookAlikes += strangers;
     return Success();
 }
 

@@ -10,7 +10,8 @@
 // folder (only the account's owner files mail there), its upload id is in
 // the local record (upload_record.h), or its attachment was fetched and
 // matched the part's SHA-256. Any other part is sent again, and the
-// look-alike is left where it is.
+// look-alike is left where it is; an upload with one look-alike among its
+// parts is not continued at all (its id is known to a stranger).
 #pragma once
 
 #include <cstdint>

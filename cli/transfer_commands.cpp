@@ -3,7 +3,6 @@
 // through one pool, with a progress bar over all the files on a terminal.
 // Both resume: run again, the same command sends or fetches only what the
 // interrupted run left.
-#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <memory>
@@ -95,10 +94,9 @@ std::string Resumed(std::uint32_t kept, std::uint32_t parts, const char* what) {
 std::string WhatNext(const catalog::Outcome& outcome, const catalog::TransferSettings& settings) {
     if (outcome.code != catalog::StoreCode::TooLarge)
         return "the parts stored stay, and the same command finishes the job";
-    const std::uint64_t smaller = std::max<std::uint64_t>(settings.partSize / 2 / 1024, 1);
     return "the mailbox takes no mail that large, so running the command again will not help: store the file with "
-           "a smaller --part-size (e.g. --part-size " +
-           std::to_string(smaller) + "K)";
+           "a smaller --part-size (below the " +
+           std::to_string(settings.partSize) + " bytes used)";
 }
 
 // The account's record of upload ids, beside its manifest cache; empty when
