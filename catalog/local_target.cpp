@@ -23,6 +23,9 @@ std::string Utf8(const fs::path& path) {
 
 Outcome PlanLocalTarget(const fs::path& target, LocalTarget& local) {
     local = LocalTarget();
+    // The system would end the path at a NUL: another file than the one named.
+    if (target.native().find(fs::path::value_type()) != fs::path::string_type::npos)
+        return Failure(StoreCode::LocalFile, "the target's name holds a NUL");
     local.temporary = TemporaryPathFor(target);
     local.written = local.temporary;
     local.written.replace_extension();

@@ -29,7 +29,8 @@ struct LocalTarget {
     unsigned mode = 0600;             // permission bits the file gets
 };
 
-// Refuses a target that is a directory or is named like our temporary files.
+// Refuses a target that is a directory, holds a NUL or is named like our
+// temporary files.
 Outcome PlanLocalTarget(const std::filesystem::path& target, LocalTarget& local);
 
 // Moves anything at `path` that is not a regular file of this user out of

@@ -30,6 +30,10 @@ bool UploadRecordFile::Keep(const std::string& uploadId) {
     if (!IsLowerHex(uploadId, kIdLength)) return false;
     std::lock_guard<std::mutex> hold(lock_);
     if (!platform::MakePrivateDirectory(path_.parent_path())) return false;
+    // Runs of other files keep their ids meanwhile: one rewrite at a time, waited for a few seconds at most.
+    int tries = 0;
+    const std::shared_ptr<void> rewriting = HoldFile("\nthe record itself", [&] { return ++tries < kRewriteTries; });
+    if (!rewriting) return false;
     std::deque<std::string> ids = ReadIds(path_);
     for (const std::string& id : ids)
         if (id == uploadId) return true;
@@ -62,7 +66,7 @@ std::shared_ptr<void> UploadRecordFile::HoldFile(const std::string& fileKey, con
     if (!opened) return nullptr;
     // Hold files stay (empty) once made: removing one while another run waits on it would let two hold it.
     while (!held->TryLock()) {
-        if (keepWaiting && !keepWaiting()) return nullptr;
+        if (!keepWaiting || !keepWaiting()) return nullptr;
         std::this_thread::sleep_for(kRetry);
     }
     return held;

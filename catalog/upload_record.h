@@ -34,7 +34,8 @@ public:
     virtual bool Holds(const std::string& uploadId) = 0;
     // Returns once no other run on this machine holds `fileKey`, holding it
     // until the token is dropped; null when it cannot hold it (then nothing
-    // is held off). `keepWaiting` is asked between tries; false gives up.
+    // is held off). `keepWaiting` is asked between tries; false (or none)
+    // gives up.
     virtual std::shared_ptr<void> HoldFile(const std::string& fileKey, const std::function<bool()>& keepWaiting) = 0;
 };
 
@@ -45,6 +46,7 @@ class UploadRecordFile : public UploadRecord {
 public:
     static constexpr std::size_t kKeptIds = 2000;
     static constexpr std::chrono::milliseconds kRetry{200};
+    static constexpr int kRewriteTries = 25;
 
     explicit UploadRecordFile(std::filesystem::path path) : path_(std::move(path)) {}
     bool Keep(const std::string& uploadId) override;

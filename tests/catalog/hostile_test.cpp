@@ -110,6 +110,8 @@ TEST_F(HostileTest, ATargetNamedLikeATemporaryFileIsRefusedAndLosesNothing) {
     EXPECT_EQ(Read(dir / "a"), bytes);
     EXPECT_FALSE(fs::exists(dir / "a.vantlo-partial"));
     EXPECT_EQ(Get({{key, dir / "b"}, {key, dir / "b"}})[1].outcome.code, StoreCode::LocalFile) << "one target twice";
+    EXPECT_EQ(Get({{key, dir / std::string("victim\0x", 8)}})[0].outcome.code, StoreCode::LocalFile);
+    EXPECT_EQ(Read(victim), "precious") << "a NUL never cuts the target's path short";
 }
 
 // The partial file is never readable by more than the target is.
