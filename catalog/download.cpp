@@ -138,6 +138,17 @@ Outcome FetchPlannedPart(MailStore& store, const DownloadPart& part, platform::L
     return Success();
 }
 
+Outcome FetchPlannedPart(MailStore& store, const DownloadPart& part, const fs::path& temporary, Sha256* inOrder,
+                         const std::function<bool(std::uint64_t received)>& received) {
+    platform::LocalFile file;
+    std::string error;
+    if (!file.OpenExisting(temporary, error))
+        return Failure(StoreCode::LocalFile, "the temporary file could not be opened: " + error);
+    Outcome outcome = FetchPlannedPart(store, part, file, inOrder, received);
+    if (outcome.Ok() && !file.Close()) return Failure(StoreCode::LocalFile, "the temporary file could not be written");
+    return outcome;
+}
+
 Outcome GetFile(MailStore& store, const std::string& key, const fs::path& target, const GetOptions& options) {
     FileEntry entry;
     MailText keyMail;
