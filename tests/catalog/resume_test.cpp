@@ -17,7 +17,9 @@ namespace fs = std::filesystem;
 using namespace catalog;
 
 struct ResumeTest : ::testing::Test {
-    const fs::path dir = fs::path(::testing::TempDir()) / "catalog-resume";
+    // One directory per test: CTest runs the tests side by side.
+    const fs::path dir = fs::path(::testing::TempDir()) /
+                         ("catalog-resume-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     const fs::path source = dir / "f.bin", target = dir / "out.bin";
     testsupport::MemoryStore store;
     TransferSettings settings{1, 10, {}};
