@@ -64,12 +64,14 @@ Outcome PrepareTemporary(GetJob& job) {
         if (!outcome.Ok())
             return Failure(StoreCode::LocalFile, "the temporary file beside the target could not be created" +
                                                      (outcome.detail.empty() ? "" : ": " + outcome.detail));
-        if (!job.data.Resize(job.plan.size)) return Failure(StoreCode::LocalFile, "the temporary file could not be sized");
+        if (!job.data.Resize(job.plan.size))
+            return Failure(StoreCode::LocalFile, "the temporary file could not be sized");
     }
     std::string head = RecordHead(job.plan);
     for (std::size_t i = 0; i < job.kept.size(); ++i)
         if (job.kept[i]) head += "part: " + std::to_string(i + 1) + "\n";
-    if (!OpenOwnFile(job.local.record, 0600, true, job.record).Ok() || !job.record.WriteAt(0, head.data(), head.size())) {
+    if (!OpenOwnFile(job.local.record, 0600, true, job.record).Ok() ||
+        !job.record.WriteAt(0, head.data(), head.size())) {
         job.record.Close();
         std::error_code error;
         if (platform::InspectEntry(job.local.record) == platform::EntryKind::OwnRegularFile)

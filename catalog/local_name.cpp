@@ -54,8 +54,8 @@ bool IsWindowsDeviceName(std::string_view name) {
     for (char c : name.substr(0, name.find('.'))) stem.push_back(LowerAscii(c));
     while (!stem.empty() && stem.back() == ' ') stem.pop_back();
     if (stem == "con" || stem == "prn" || stem == "aux" || stem == "nul") return true;
-    return stem.size() == 4 && (stem.compare(0, 3, "com") == 0 || stem.compare(0, 3, "lpt") == 0) &&
-           stem[3] >= '1' && stem[3] <= '9';
+    return stem.size() == 4 && (stem.compare(0, 3, "com") == 0 || stem.compare(0, 3, "lpt") == 0) && stem[3] >= '1' &&
+           stem[3] <= '9';
 }
 
 Outcome Refuse(std::string_view stored, const std::string& why) {
@@ -96,11 +96,16 @@ std::string EscapedName(std::string_view name) {
         const Decoded c = DecodeAt(name, at);
         if (c.length == 0 || (c.length == 1 && IsControl(c.point))) {
             const auto byte = static_cast<unsigned char>(name[at]);
-            if (byte == 0) shown += "\\0";
-            else if (byte == '\t') shown += "\\t";
-            else if (byte == '\r') shown += "\\r";
-            else if (byte == '\n') shown += "\\n";
-            else std::snprintf(escape, sizeof escape, "\\x%02X", byte), shown += escape;
+            if (byte == 0)
+                shown += "\\0";
+            else if (byte == '\t')
+                shown += "\\t";
+            else if (byte == '\r')
+                shown += "\\r";
+            else if (byte == '\n')
+                shown += "\\n";
+            else
+                std::snprintf(escape, sizeof escape, "\\x%02X", byte), shown += escape;
             ++at;
             continue;
         }

@@ -47,8 +47,7 @@ Outcome OpenOwnFile(const std::filesystem::path& path, unsigned mode, bool fresh
 bool ReadOwnFile(const std::filesystem::path& path, std::size_t limit, std::string& bytes);
 
 // Whether bytes [offset, offset + size) of the file have the SHA-256.
-bool RangeMatches(const platform::LocalFile& file, std::uint64_t offset, std::uint64_t size,
-                  const std::string& sha256);
+bool RangeMatches(const platform::LocalFile& file, std::uint64_t offset, std::uint64_t size, const std::string& sha256);
 
 // Gives the finished temporary file the mode and puts it in the target's place.
 Outcome ReplaceTarget(const LocalTarget& local, platform::LocalFile& temporary);

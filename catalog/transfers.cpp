@@ -44,7 +44,8 @@ Outcome HoldFiles(const TransferSettings& settings, const std::vector<PutJob>& j
     };
     for (const auto& [key, index] : keys) {
         std::shared_ptr<void> hold = settings.record->HoldFile(key, keepWaiting);
-        if (cancelled) return Failure(StoreCode::Cancelled, "stopped while another run stored " + jobs[index].plan.name);
+        if (cancelled)
+            return Failure(StoreCode::Cancelled, "stopped while another run stored " + jobs[index].plan.name);
         if (hold) holds.push_back(std::move(hold));  // none: nothing held off, the put goes on
     }
     return Success();

@@ -24,7 +24,8 @@ struct TransferSettings {
     unsigned transfers = 4;  // parts moving at once (1: one after another, in order)
     std::uint64_t partSize = kDefaultPartSize;
     ProgressCallback progress;  // bytes of all the files together; false cancels
-    UploadRecord* record = nullptr;  // upload ids kept on this machine; none: parts in the inbox are checked by their bytes
+    // Upload ids kept on this machine; none: parts found in the inbox are checked by their bytes.
+    UploadRecord* record = nullptr;
 };
 
 struct PutReport {
@@ -44,7 +45,7 @@ struct GetRequest {
 struct GetReport {
     Outcome outcome;
     std::uint32_t parts = 0;
-    std::uint32_t alreadyVerified = 0;  // parts kept from an earlier run
+    std::uint32_t alreadyVerified = 0;            // parts kept from an earlier run
     std::vector<std::filesystem::path> setAside;  // what stood in place of our temporary files, moved away
 };
 

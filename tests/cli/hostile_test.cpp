@@ -63,10 +63,13 @@ struct CliHostileTest : ::testing::Test {
         provider.reset();
         testsupport::RemoveTree(dir.string());
     }
-    void Start() { provider = std::make_unique<testsupport::ProviderProcess>(
-                       std::vector<std::string>{}, providerArgs, data.string()); }
+    void Start() {
+        provider =
+            std::make_unique<testsupport::ProviderProcess>(std::vector<std::string>{}, providerArgs, data.string());
+    }
     ProcessResult Run(std::vector<std::string> args, const std::string& cache = "cache") {
-        args.insert(args.begin(), {VANTLO_CLI_EXE, "--provider", provider->HostPort(), "--account", "demo@163.example"});
+        args.insert(args.begin(),
+                    {VANTLO_CLI_EXE, "--provider", provider->HostPort(), "--account", "demo@163.example"});
         return testsupport::RunProcess(
             args, {"VANTLO_PROVIDER=", "VANTLO_PASSWORD=vantlo-demo", "XDG_CACHE_HOME=" + (dir / cache).string()});
     }
@@ -226,8 +229,10 @@ TEST_F(CliHostileTest, APartTooLargeForOneMailSaysToStoreWithSmallerParts) {
     std::ofstream(dir / "big.bin", std::ios::binary) << std::string(300000, 'b');
     ProcessResult put = Run({"put", "--part-size", "200K", (dir / "big.bin").string(), "65550"});
     EXPECT_EQ(put.exitCode, 1);
-    EXPECT_NE(put.err.find("running the command again will not help: store the file with a smaller --part-size (below the 204800"),
-              std::string::npos)
+    EXPECT_NE(
+        put.err.find(
+            "running the command again will not help: store the file with a smaller --part-size (below the 204800"),
+        std::string::npos)
         << put.err;
     EXPECT_EQ(put.err.find("finishes the job"), std::string::npos) << put.err;
 }
