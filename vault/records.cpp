@@ -77,7 +77,13 @@ std::uint64_t SealedSize(std::uint64_t plainSize) {
     return kHeaderLength + plainSize + records * kTagLength;
 }
 
-RecordSealer::RecordSealer(const VaultKey& key, Sink sink) : RecordSealer(key, RandomBytes(kFileIdLength), sink) {}
+Bytes SyntheticFileId(const VaultKey& key, const Bytes& plainSha256, std::string_view name) {
+    std::string message(plainSha256.begin(), plainSha256.end());
+    message.append(name.data(), name.size());
+    Bytes id = Hmac256(key.FileIdKey(), message);
+    id.resize(kFileIdLength);
+    return id;
+}
 
 RecordSealer::RecordSealer(const VaultKey& key, const Bytes& fileId, Sink sink)
     : fileId_(fileId), header_(MakeHeader(fileId)), fileKey_(key.FileKey(fileId)), sink_(std::move(sink)) {

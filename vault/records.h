@@ -1,5 +1,5 @@
 // A file's contents inside a vault: a 24-byte header (the 8 bytes
-// "VNTLOVF1" and the file's random 16-byte id), then the contents in
+// "VNTLOVF1" and the file's 16-byte id), then the contents in
 // records of 64 KiB (the last one shorter, possibly empty; an empty file
 // is one empty record), each sealed with ChaCha20-Poly1305 (RFC 8439)
 // under the file key and followed by its 16-byte tag:
@@ -9,11 +9,22 @@
 // the last one (a file cut at a record boundary fails), and a record
 // replayed from an earlier version of the file fails under the new file
 // id. Both directions stream: memory stays at about two records.
+//
+// The file id is synthetic (as AES-SIV makes its IV): the first 16 bytes
+// of HMAC-SHA256 under the file-id key over the plain bytes' SHA-256 and
+// the plain name. The same name and bytes always seal alike, so a put
+// interrupted and run again sends the same ciphertext (its parts already
+// stored are kept) and a file stored twice is recognised and not sent
+// again; other bytes always get another id, so a key and nonce never
+// seal two different records. What shows: that two files of one vault
+// have the same name and bytes, which their equal sealed names and sizes
+// show anyway.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "catalog/outcome.h"
 #include "vault/vault_key.h"
@@ -32,11 +43,12 @@ using Sink = std::function<bool(const std::uint8_t* data, std::size_t size)>;
 // The sealed size of a file of `plainSize` bytes.
 std::uint64_t SealedSize(std::uint64_t plainSize);
 
+// The file id of the plain bytes (their SHA-256) under that name.
+Bytes SyntheticFileId(const VaultKey& key, const Bytes& plainSha256, std::string_view name);
+
 class RecordSealer {
 public:
-    // A new random file id.
-    RecordSealer(const VaultKey& key, Sink sink);
-    // A given file id (known-answer tests; never reuse one for other bytes).
+    // `fileId`: SyntheticFileId of the bytes that will be written.
     RecordSealer(const VaultKey& key, const Bytes& fileId, Sink sink);
     ~RecordSealer();
     RecordSealer(const RecordSealer&) = delete;

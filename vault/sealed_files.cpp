@@ -3,29 +3,13 @@
 #include <system_error>
 
 #include "catalog/catalog.h"
-#include "catalog/sha256.h"
 #include "vault/names.h"
+#include "vault/neutral_store.h"
 #include "vault/records.h"
 #include "vault/vault_file.h"
 #include "vault/vault_mail.h"
 
 namespace vault {
-namespace {
-
-// The staging copy's place: one directory per source (its path, size and
-// time hashed), holding the sealed copy under its sealed name.
-std::filesystem::path StagingDirectory(const std::filesystem::path& root, const VaultKey& key,
-                                       const std::filesystem::path& source, std::error_code& error) {
-    const std::filesystem::path absolute = std::filesystem::absolute(source, error);
-    const auto size = std::filesystem::file_size(source, error);
-    const auto time = std::filesystem::last_write_time(source, error).time_since_epoch().count();
-    const std::string identity = absolute.u8string() + '\n' + std::to_string(size) + '\n' + std::to_string(time);
-    catalog::Sha256 sha;
-    sha.Update(identity.data(), identity.size());
-    return root / HexText(key.VaultId()) / sha.FinishHex().substr(0, 32);
-}
-
-}  // namespace
 
 bool PlainSize(std::uint64_t sealedSize, std::uint64_t& plainSize) {
     if (sealedSize < kHeaderLength + kTagLength) return false;
@@ -56,30 +40,26 @@ catalog::Outcome PutSealedFiles(catalog::MailStore& store, const VaultKey& key,
                                 const std::filesystem::path& stagingRoot, const catalog::TransferSettings& settings,
                                 std::vector<catalog::PutReport>& reports) {
     const NameSealer names(key);
+    std::error_code error;
+    const std::filesystem::path dir = stagingRoot / ("put-" + HexText(RandomBytes(8)));
+    std::filesystem::create_directories(dir, error);
+    if (error) return catalog::Failure(catalog::StoreCode::LocalFile, "cannot make " + dir.u8string());
     std::vector<std::filesystem::path> staged;
-    for (const std::filesystem::path& source : sources) {
-        std::error_code error;
-        const std::filesystem::path dir = StagingDirectory(stagingRoot, key, source, error);
-        if (!error) std::filesystem::create_directories(dir, error);
-        if (error)
-            return catalog::Failure(catalog::StoreCode::LocalFile, "cannot stage " + source.u8string() + ": " +
-                                                                       error.message());
-        const std::string plainName = source.filename().u8string();
-        const std::filesystem::path copy = dir / names.Seal(plainName);
-        // An earlier run's copy is kept as it is: its file id and bytes are
-        // what the parts already stored hold.
-        if (!std::filesystem::exists(copy, error))
-            if (catalog::Outcome sealed = SealFile(key, source, copy); !sealed.Ok()) return sealed;
+    catalog::Outcome outcome;
+    for (std::size_t i = 0; i < sources.size() && outcome.Ok(); ++i) {
+        const std::string plainName = sources[i].filename().u8string();
+        // One directory per source: two sources of one name stay apart.
+        const std::filesystem::path copy = dir / std::to_string(i) / names.Seal(plainName);
+        std::filesystem::create_directory(copy.parent_path(), error);
+        outcome = SealFile(key, sources[i], plainName, copy);
         staged.push_back(copy);
     }
-    catalog::Outcome outcome = catalog::PutFiles(store, staged, folderId, settings, reports);
-    for (std::size_t i = 0; i < reports.size() && i < sources.size(); ++i) {
-        reports[i].source = sources[i];
-        if (reports[i].outcome.Ok()) {
-            std::error_code error;
-            std::filesystem::remove_all(staged[i].parent_path(), error);
-        }
+    if (outcome.Ok()) {
+        NeutralStore neutral(store);
+        outcome = catalog::PutFiles(neutral, staged, folderId, settings, reports);
+        for (std::size_t i = 0; i < reports.size() && i < sources.size(); ++i) reports[i].source = sources[i];
     }
+    std::filesystem::remove_all(dir, error);
     return outcome;
 }
 

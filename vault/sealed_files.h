@@ -4,11 +4,10 @@
 // the ciphertext's SHA-256); fetching runs the engine into a sealed copy
 // beside the target and opens it record by record into the target.
 //
-// Resume of a put needs the earlier run's ciphertext (a new file id seals
-// to other bytes): the staging copy is kept under the staging directory,
-// keyed by the source's path, size and modification time, until its file
-// is whole in the folder. A changed source is sealed afresh under a new
-// file id (never the old id over other bytes).
+// Resume and "stored already" work as for any file because the same name
+// and bytes always seal to the same ciphertext (records.h: the synthetic
+// file id). The staging copies live in a directory of their own under the
+// staging root for the length of the call.
 #pragma once
 
 #include <filesystem>

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "catalog/sha256.h"
 #include "vault/records.h"
 
 namespace vault {
@@ -52,10 +53,22 @@ catalog::Outcome Transform(const std::filesystem::path& source, const std::files
 
 }  // namespace
 
-catalog::Outcome SealFile(const VaultKey& key, const std::filesystem::path& source,
+catalog::Outcome SealFile(const VaultKey& key, const std::filesystem::path& source, const std::string& name,
                           const std::filesystem::path& target) {
-    return Transform<RecordSealer>(source, target,
-                                   [&key](Sink sink) { return std::make_unique<RecordSealer>(key, std::move(sink)); });
+    std::ifstream in(source, std::ios::binary);
+    if (!in) return LocalFailure("cannot read", source);
+    catalog::Sha256 sha;
+    std::vector<char> buffer(kReadChunk);
+    while (in) {
+        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        sha.Update(buffer.data(), static_cast<std::size_t>(in.gcount()));
+    }
+    if (in.bad()) return LocalFailure("cannot read", source);
+    const catalog::Sha256Digest digest = sha.Finish();
+    const Bytes fileId = SyntheticFileId(key, Bytes(digest.begin(), digest.end()), name);
+    return Transform<RecordSealer>(source, target, [&key, &fileId](Sink sink) {
+        return std::make_unique<RecordSealer>(key, fileId, std::move(sink));
+    });
 }
 
 catalog::Outcome OpenFile(const VaultKey& key, const std::filesystem::path& source, const std::filesystem::path& target,

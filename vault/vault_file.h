@@ -13,7 +13,9 @@
 
 namespace vault {
 
-catalog::Outcome SealFile(const VaultKey& key, const std::filesystem::path& source,
+// Reads the source twice: its SHA-256 first (for the file id, records.h),
+// then to seal it. `name` is the plain name it is stored under.
+catalog::Outcome SealFile(const VaultKey& key, const std::filesystem::path& source, const std::string& name,
                           const std::filesystem::path& target);
 
 // `what` names the file in errors (its plain name, as the user knows it).

@@ -50,6 +50,10 @@ SecretBytes VaultKey::NameKey() const {
     return ExpandKey(master_, vaultId_, InfoText("vantlo-vault-1 name"), kNameKeyLength);
 }
 
+SecretBytes VaultKey::FileIdKey() const {
+    return ExpandKey(master_, vaultId_, InfoText("vantlo-vault-1 file-id"), 32);
+}
+
 SecretBytes VaultKey::CheckKey() const {
     return ExpandKey(master_, vaultId_, InfoText("vantlo-vault-1 check"), kCheckLength);
 }

@@ -4,6 +4,7 @@
 //   file key       info "vantlo-vault-1 file" + the file's 16-byte id, 32 bytes
 //   name key       info "vantlo-vault-1 name", 64 bytes (AES-256-SIV)
 //   check key      info "vantlo-vault-1 check", 32 bytes (the vault mail's check)
+//   file-id key    info "vantlo-vault-1 file-id", 32 bytes (records.h: SyntheticFileId)
 // The passphrase's key (Argon2id, 32 bytes) only wraps the master key.
 #pragma once
 
@@ -29,6 +30,7 @@ public:
     SecretBytes FileKey(const Bytes& fileId) const;
     SecretBytes NameKey() const;
     SecretBytes CheckKey() const;
+    SecretBytes FileIdKey() const;
     const SecretBytes& Master() const { return master_; }
 
 private:

@@ -51,7 +51,7 @@ TEST(VaultIndependentReader, OpensWhatWeSealAndRefusesItAltered) {
         const Bytes plain = Pattern(c.size);
         std::ofstream(dir / "plain", std::ios::binary)
             .write(reinterpret_cast<const char*>(plain.data()), static_cast<std::streamsize>(plain.size()));
-        ASSERT_TRUE(vault::SealFile(key, dir / "plain", dir / "sealed").Ok());
+        ASSERT_TRUE(vault::SealFile(key, dir / "plain", c.name, dir / "sealed").Ok());
         if (c.alter) {
             std::fstream f(dir / "sealed", std::ios::binary | std::ios::in | std::ios::out);
             f.seekp(100);
