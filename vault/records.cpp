@@ -135,8 +135,8 @@ catalog::Outcome RecordSealer::Finish() {
     return SealRecord(true);
 }
 
-RecordOpener::RecordOpener(const VaultKey& key, std::string what, Sink sink)
-    : key_(key), what_(std::move(what)), sink_(std::move(sink)) {
+RecordOpener::RecordOpener(const VaultKey& key, std::string name, Sink sink)
+    : key_(key), name_(std::move(name)), sink_(std::move(sink)) {
     sealed_.reserve(kSealedRecordSize);
     plain_.resize(kRecordSize);
 }
@@ -146,7 +146,7 @@ RecordOpener::~RecordOpener() {
 }
 
 catalog::Outcome RecordOpener::Unauthentic(const std::string& why) const {
-    return catalog::Failure(catalog::StoreCode::Corrupt, what_ + ": " + why);
+    return catalog::Failure(catalog::StoreCode::Corrupt, name_ + ": " + why);
 }
 
 catalog::Outcome RecordOpener::TakeHeader() {
@@ -163,6 +163,7 @@ catalog::Outcome RecordOpener::OpenRecord(bool last) {
     const std::size_t size = sealed_.size() - kTagLength;
     sealed_.clear();
     ++record_;
+    plainSha_.Update(plain_.data(), size);
     catalog::Outcome emitted =
         sink_(plain_.data(), size) ? catalog::Success() : catalog::Failure(catalog::StoreCode::Cancelled, "stopped");
     Wipe(plain_.data(), size);
@@ -196,7 +197,12 @@ catalog::Outcome RecordOpener::Finish() {
     if (header_.size() < kHeaderLength) return Unauthentic("too short to be a vault file");
     if (sealed_.size() < kTagLength)
         return Unauthentic("cut short after record " + std::to_string(record_) + " (the last record is missing)");
-    return OpenRecord(true);
+    if (catalog::Outcome opened = OpenRecord(true); !opened.Ok()) return opened;
+    const catalog::Sha256Digest digest = plainSha_.Finish();
+    const Bytes expected = SyntheticFileId(key_, Bytes(digest.begin(), digest.end()), name_);
+    if (!std::equal(expected.begin(), expected.end(), header_.begin() + 8))
+        return Unauthentic("its records are authentic but belong to another file (a whole file put in its place)");
+    return catalog::Success();
 }
 
 }  // namespace vault

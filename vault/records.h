@@ -27,6 +27,7 @@
 #include <string_view>
 
 #include "catalog/outcome.h"
+#include "catalog/sha256.h"
 #include "vault/vault_key.h"
 
 namespace vault {
@@ -74,11 +75,15 @@ private:
     bool finished_ = false;
 };
 
-// Hands on a record's bytes only after its tag verified. `what` names the
-// file in error texts: "NAME: record 3 does not authenticate (...)".
+// Hands on a record's bytes only after its tag verified. `name` is the
+// plain name the file is stored under; it names the file in error texts
+// ("NAME: record 3 does not authenticate (...)"), and Finish checks that
+// the file id is the synthetic id of that name and the bytes opened, so a
+// whole file put in another's place (every record of it authentic) is
+// refused too. Only a Finish that succeeds makes the bytes handed on good.
 class RecordOpener {
 public:
-    RecordOpener(const VaultKey& key, std::string what, Sink sink);
+    RecordOpener(const VaultKey& key, std::string name, Sink sink);
     ~RecordOpener();
     RecordOpener(const RecordOpener&) = delete;
     RecordOpener& operator=(const RecordOpener&) = delete;
@@ -95,8 +100,9 @@ private:
     catalog::Outcome Unauthentic(const std::string& why) const;
 
     const VaultKey& key_;
-    std::string what_;
+    std::string name_;
     Sink sink_;
+    catalog::Sha256 plainSha_;
     Bytes header_;
     SecretBytes fileKey_;
     Bytes sealed_;

@@ -72,9 +72,9 @@ catalog::Outcome SealFile(const VaultKey& key, const std::filesystem::path& sour
 }
 
 catalog::Outcome OpenFile(const VaultKey& key, const std::filesystem::path& source, const std::filesystem::path& target,
-                          const std::string& what) {
-    return Transform<RecordOpener>(source, target, [&key, &what](Sink sink) {
-        return std::make_unique<RecordOpener>(key, what, std::move(sink));
+                          const std::string& name) {
+    return Transform<RecordOpener>(source, target, [&key, &name](Sink sink) {
+        return std::make_unique<RecordOpener>(key, name, std::move(sink));
     });
 }
 

@@ -18,8 +18,9 @@ namespace vault {
 catalog::Outcome SealFile(const VaultKey& key, const std::filesystem::path& source, const std::string& name,
                           const std::filesystem::path& target);
 
-// `what` names the file in errors (its plain name, as the user knows it).
+// `name` is the plain name the file is stored under (records.h:
+// RecordOpener checks the file belongs to it).
 catalog::Outcome OpenFile(const VaultKey& key, const std::filesystem::path& source, const std::filesystem::path& target,
-                          const std::string& what);
+                          const std::string& name);
 
 }  // namespace vault

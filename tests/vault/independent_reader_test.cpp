@@ -41,29 +41,33 @@ TEST(VaultIndependentReader, OpensWhatWeSealAndRefusesItAltered) {
     std::ofstream(dir / "vault.txt") << vault::FormatParameters(parameters);
     const std::string script = std::string(VANTLO_VAULT_TEST_DIR) + "/open_vault.py";
 
+    enum Fault { kNone, kBitFlipped, kOtherName };
     const struct {
         const char* name;
         std::size_t size;
-        bool alter;
-    } cases[] = {{"报告 2026.pdf", 3 * 65536 + 5, false}, {"empty", 0, false}, {"exact", 65536, false},
-                 {"altered", 70000, true}};
+        Fault fault;
+    } cases[] = {{"报告 2026.pdf", 3 * 65536 + 5, kNone},
+                 {"empty", 0, kNone},
+                 {"exact", 65536, kNone},
+                 {"altered", 70000, kBitFlipped},
+                 {"shown under another name", 70000, kOtherName}};
     for (const auto& c : cases) {
         const Bytes plain = Pattern(c.size);
         std::ofstream(dir / "plain", std::ios::binary)
             .write(reinterpret_cast<const char*>(plain.data()), static_cast<std::streamsize>(plain.size()));
         ASSERT_TRUE(vault::SealFile(key, dir / "plain", c.name, dir / "sealed").Ok());
-        if (c.alter) {
+        if (c.fault == kBitFlipped) {
             std::fstream f(dir / "sealed", std::ios::binary | std::ios::in | std::ios::out);
             f.seekp(100);
             f.put('\x55');
         }
-        const std::string sealedName = vault::NameSealer(key).Seal(c.name);
+        const std::string sealedName = vault::NameSealer(key).Seal(c.fault == kOtherName ? "other" : c.name);
         std::string output;
         const bool opened = RunCommand("/usr/bin/python3 '" + script + "' '" + (dir / "vault.txt").string() + "' '" +
-                                    (dir / "sealed").string() + "' '" + (dir / "out").string() + "' " + sealedName,
+                                    (dir / "sealed").string() + "' " + sealedName + " '" + (dir / "out").string() + "'",
                                 output);
-        EXPECT_EQ(opened, !c.alter) << c.name;
-        if (c.alter) continue;
+        EXPECT_EQ(opened, c.fault == kNone) << c.name;
+        if (c.fault != kNone) continue;
         EXPECT_EQ(output, std::string(c.name) + "\n");
         std::ifstream in(dir / "out", std::ios::binary);
         EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(in), {}), plain) << c.name;

@@ -2,10 +2,10 @@
 """An independent reader of vault files, written from README.md's section
 "Vaults" alone (Python's cryptography and argon2-cffi, no Vantlo code).
 
-usage: open_vault.py VAULT_TEXT SEALED_FILE OUT [SEALED_NAME]
-The passphrase comes from VANTLO_VAULT_PASSPHRASE. Writes the plain file
-to OUT and prints the plain name when SEALED_NAME is given. Exit status 1
-with a message when anything fails to authenticate.
+usage: open_vault.py VAULT_TEXT SEALED_FILE SEALED_NAME OUT
+The passphrase comes from VANTLO_VAULT_PASSPHRASE. Prints the plain name
+and writes the plain file to OUT. Exit status 1 with a message when
+anything fails to authenticate (OUT may then hold a part: a sketch).
 """
 import base64
 import hashlib
@@ -62,32 +62,40 @@ def open_name(master, vault_id, sealed):
     return siv.decrypt(data, None).decode("utf-8")
 
 
-def open_file(master, vault_id, sealed, out):
+def open_file(master, vault_id, sealed, name, out):
     header = sealed[:24]
     if len(header) < 24 or header[:8] != b"VNTLOVF1":
         raise ValueError("not a vault file")
     aead = ChaCha20Poly1305(hkdf(master, vault_id, b"vantlo-vault-1 file" + header[8:], 32))
     body = sealed[24:]
+    plain_sha = hashlib.sha256()
     record = 0
     while True:
         chunk = body[record * (RECORD + TAG):(record + 1) * (RECORD + TAG)]
         last = (record + 1) * (RECORD + TAG) >= len(body)
         nonce = struct.pack(">QI", record, 1 if last else 0)
         ad = header + struct.pack(">QB", record, 1 if last else 0)
-        out.write(aead.decrypt(nonce, chunk, ad))
+        plain = aead.decrypt(nonce, chunk, ad)
+        plain_sha.update(plain)
+        out.write(plain)
         if last:
-            return
+            break
         record += 1
+    # The file id must be the one of this name and these bytes.
+    file_id = hmac.new(hkdf(master, vault_id, b"vantlo-vault-1 file-id", 32), plain_sha.digest() + name.encode(),
+                       hashlib.sha256).digest()[:16]
+    if not hmac.compare_digest(file_id, header[8:]):
+        raise ValueError("the file belongs to another name or other bytes")
 
 
 def main():
-    parameters, sealed_file, target = sys.argv[1:4]
+    parameters, sealed_file, sealed_name, target = sys.argv[1:5]
     with open(parameters, encoding="utf-8") as f:
         master, vault_id = master_key(f.read(), os.environ["VANTLO_VAULT_PASSPHRASE"])
+    name = open_name(master, vault_id, sealed_name)
     with open(sealed_file, "rb") as f, open(target, "wb") as out:
-        open_file(master, vault_id, f.read(), out)
-    if len(sys.argv) > 4:
-        print(open_name(master, vault_id, sys.argv[4]))
+        open_file(master, vault_id, f.read(), name, out)
+    print(name)
 
 
 if __name__ == "__main__":

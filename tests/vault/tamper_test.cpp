@@ -60,6 +60,7 @@ TEST_F(VaultTamper, RoundTripsEverySizeThroughFiles) {
         ASSERT_TRUE(vault::SealFile(key, Write("plain", plain), "f", dir_ / "sealed").Ok());
         EXPECT_EQ(fs::file_size(dir_ / "sealed"), vault::SealedSize(size));
         ASSERT_TRUE(vault::OpenFile(key, dir_ / "sealed", dir_ / "back", "f").Ok()) << size;
+        EXPECT_EQ(vault::OpenFile(key, dir_ / "sealed", dir_ / "back2", "g").code, catalog::StoreCode::Corrupt);
         EXPECT_EQ(Read(dir_ / "back"), plain) << size;
     }
     // The same name and bytes seal alike (a put run again sends the same
@@ -78,11 +79,21 @@ TEST_F(VaultTamper, RoundTripsEverySizeThroughFiles) {
 TEST_F(VaultTamper, AlteredRecordsFailNamingFileAndRecord) {
     const vault::VaultKey key = FixedKey();
     const Bytes plain = Pattern(3 * 65536 + 100);  // records 0..3
-    const Bytes a = Seal(key, Range(0x10, 16), plain, 65536);
-    const Bytes b = Seal(key, Range(0x40, 16), Pattern(3 * 65536 + 100), 65536);  // another file, same bytes
-    Bytes earlierPlain = plain;  // the same file before an edit, sealed under its own (random) file id
+    // Each sealed as it is stored: under the synthetic id of its name and bytes.
+    auto sealAs = [&key](const Bytes& bytes, const char* name) {
+        catalog::Sha256 sha;
+        sha.Update(bytes.data(), bytes.size());
+        const catalog::Sha256Digest digest = sha.Finish();
+        return Seal(key, vault::SyntheticFileId(key, Bytes(digest.begin(), digest.end()), name), bytes, 65536);
+    };
+    const Bytes a = sealAs(plain, "photo.jpg");
+    const Bytes b = sealAs(plain, "b.jpg");  // another file, same bytes
+    Bytes earlierPlain = plain;              // the same file before an edit
     earlierPlain[2 * 65536 + 7] ^= 1;
-    const Bytes older = Seal(key, Range(0x60, 16), earlierPlain, 65536);
+    const Bytes older = sealAs(earlierPlain, "photo.jpg");
+    const Bytes wholeOther = sealAs(Pattern(3 * 65536 + 99), "other.jpg");
+    ASSERT_TRUE(vault::OpenFile(key, Write("sealed", a), dir_ / "target", "photo.jpg").Ok());
+    fs::remove(dir_ / "target");
     auto record = [](const Bytes& sealed, std::size_t n) {
         return Cut(sealed, kHeader + n * kSealed, std::min(sealed.size(), kHeader + (n + 1) * kSealed));
     };
@@ -113,6 +124,7 @@ TEST_F(VaultTamper, AlteredRecordsFailNamingFileAndRecord) {
         {"cut inside the header", Cut(a, 0, kHeader - 1), "too short"},
         {"not a vault file", flip(a, 0), "not a vault file"},
         {"empty", {}, "too short"},
+        {"a whole file stored under another name", wholeOther, "belong to another file"},
     };
     for (const auto& c : cases) {
         const fs::path target = dir_ / "target";
