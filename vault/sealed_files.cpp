@@ -79,7 +79,8 @@ catalog::Outcome GetSealedFile(catalog::MailStore& store, const VaultKey& key, c
     std::vector<catalog::GetReport> reports;
     catalog::Outcome outcome = catalog::GetFiles(store, {{file->key, sealedCopy}}, settings, reports);
     if (!reports.empty()) report = reports.front();
-    if (!outcome.Ok()) return outcome;
+    // The engine names mails; the user knows the file by its plain name.
+    if (!outcome.Ok()) return catalog::Failure(outcome.code, name + ": " + outcome.detail);
     outcome = OpenFile(key, sealedCopy, target, name);
     std::error_code error;
     std::filesystem::remove(sealedCopy, error);
