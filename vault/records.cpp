@@ -15,6 +15,8 @@ void PutBigEndian(std::uint64_t value, int bytes, std::uint8_t* out) {
     for (int i = bytes - 1; i >= 0; --i, value >>= 8) out[i] = static_cast<std::uint8_t>(value & 0xff);
 }
 
+}  // namespace
+
 // One ChaCha20-Poly1305 handle per stream; each record sets its own nonce.
 class RecordCipher {
 public:
@@ -51,16 +53,18 @@ private:
         std::uint8_t nonce[kNonceLength];
         PutBigEndian(record, 8, nonce);
         PutBigEndian(last ? 1 : 0, 4, nonce + 8);
-        Bytes associated(header);
-        associated.resize(header.size() + 9);
-        PutBigEndian(record, 8, associated.data() + header.size());
-        associated.back() = last ? 1 : 0;
+        std::uint8_t associated[kHeaderLength + 9];
+        std::memcpy(associated, header.data(), kHeaderLength);
+        PutBigEndian(record, 8, associated + kHeaderLength);
+        associated[kHeaderLength + 8] = last ? 1 : 0;
         return gcry_cipher_reset(cipher_) == 0 && gcry_cipher_setiv(cipher_, nonce, sizeof nonce) == 0 &&
-               gcry_cipher_authenticate(cipher_, associated.data(), associated.size()) == 0;
+               gcry_cipher_authenticate(cipher_, associated, sizeof associated) == 0;
     }
 
     gcry_cipher_hd_t cipher_ = nullptr;
 };
+
+namespace {
 
 Bytes MakeHeader(const Bytes& fileId) {
     if (fileId.size() != kFileIdLength) throw std::invalid_argument("a file id is 16 bytes");
@@ -86,14 +90,15 @@ Bytes SyntheticFileId(const VaultKey& key, const Bytes& plainSha256, std::string
 }
 
 RecordSealer::RecordSealer(const VaultKey& key, const Bytes& fileId, Sink sink)
-    : fileId_(fileId), header_(MakeHeader(fileId)), fileKey_(key.FileKey(fileId)), sink_(std::move(sink)) {
+    : fileId_(fileId),
+      header_(MakeHeader(fileId)),
+      cipher_(std::make_unique<RecordCipher>(key.FileKey(fileId))),
+      sink_(std::move(sink)) {
     plain_.reserve(kRecordSize);
     sealed_.resize(kSealedRecordSize);
 }
 
-RecordSealer::~RecordSealer() {
-    Wipe(plain_.data(), plain_.size());
-}
+RecordSealer::~RecordSealer() = default;
 
 catalog::Outcome RecordSealer::Emit(const std::uint8_t* data, std::size_t size) {
     if (!sink_(data, size)) return catalog::Failure(catalog::StoreCode::Cancelled, "stopped");
@@ -105,12 +110,10 @@ catalog::Outcome RecordSealer::SealRecord(bool last) {
         if (catalog::Outcome sent = Emit(header_.data(), header_.size()); !sent.Ok()) return sent;
         headerSent_ = true;
     }
-    RecordCipher cipher(fileKey_);
-    if (!cipher.Seal(header_, record_, last, plain_.data(), plain_.size(), sealed_.data()))
+    if (!cipher_->Seal(header_, record_, last, plain_.data(), plain_.size(), sealed_.data()))
         return catalog::Failure(catalog::StoreCode::LocalFile, "libgcrypt could not seal a record");
     ++record_;
     const std::size_t size = plain_.size() + kTagLength;
-    Wipe(plain_.data(), plain_.size());
     plain_.clear();
     return Emit(sealed_.data(), size);
 }
@@ -141,9 +144,7 @@ RecordOpener::RecordOpener(const VaultKey& key, std::string name, Sink sink)
     plain_.resize(kRecordSize);
 }
 
-RecordOpener::~RecordOpener() {
-    Wipe(plain_.data(), plain_.size());
-}
+RecordOpener::~RecordOpener() = default;
 
 catalog::Outcome RecordOpener::Unauthentic(const std::string& why) const {
     return catalog::Failure(catalog::StoreCode::Corrupt, name_ + ": " + why);
@@ -151,23 +152,20 @@ catalog::Outcome RecordOpener::Unauthentic(const std::string& why) const {
 
 catalog::Outcome RecordOpener::TakeHeader() {
     if (std::memcmp(header_.data(), kFileMagic, 8) != 0) return Unauthentic("not a vault file (unknown header)");
-    fileKey_ = key_.FileKey(Bytes(header_.begin() + 8, header_.end()));
+    cipher_ = std::make_unique<RecordCipher>(key_.FileKey(Bytes(header_.begin() + 8, header_.end())));
     return catalog::Success();
 }
 
 catalog::Outcome RecordOpener::OpenRecord(bool last) {
-    RecordCipher cipher(fileKey_);
-    if (!cipher.Open(header_, record_, last, sealed_.data(), sealed_.size(), plain_.data()))
+    if (!cipher_->Open(header_, record_, last, sealed_.data(), sealed_.size(), plain_.data()))
         return Unauthentic("record " + std::to_string(record_) +
                            " does not authenticate (altered, out of place, from another file, or the file was cut short)");
     const std::size_t size = sealed_.size() - kTagLength;
     sealed_.clear();
     ++record_;
     plainSha_.Update(plain_.data(), size);
-    catalog::Outcome emitted =
-        sink_(plain_.data(), size) ? catalog::Success() : catalog::Failure(catalog::StoreCode::Cancelled, "stopped");
-    Wipe(plain_.data(), size);
-    return emitted;
+    if (!sink_(plain_.data(), size)) return catalog::Failure(catalog::StoreCode::Cancelled, "stopped");
+    return catalog::Success();
 }
 
 catalog::Outcome RecordOpener::Write(const std::uint8_t* data, std::size_t size) {

@@ -23,6 +23,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -37,6 +38,8 @@ constexpr std::size_t kTagLength = 16;
 constexpr std::size_t kSealedRecordSize = kRecordSize + kTagLength;
 constexpr std::size_t kHeaderLength = 8 + kFileIdLength;
 constexpr char kFileMagic[] = "VNTLOVF1";
+
+class RecordCipher;
 
 // Bytes out; returning false stops (the stream then reports Cancelled).
 using Sink = std::function<bool(const std::uint8_t* data, std::size_t size)>;
@@ -66,7 +69,7 @@ private:
 
     Bytes fileId_;
     Bytes header_;
-    SecretBytes fileKey_;
+    std::unique_ptr<RecordCipher> cipher_;  // holds the file key
     Sink sink_;
     Bytes plain_;
     Bytes sealed_;
@@ -104,7 +107,7 @@ private:
     Sink sink_;
     catalog::Sha256 plainSha_;
     Bytes header_;
-    SecretBytes fileKey_;
+    std::unique_ptr<RecordCipher> cipher_;  // once the header is read
     Bytes sealed_;
     Bytes plain_;
     std::uint64_t record_ = 0;

@@ -3,12 +3,16 @@
 // RFCs' own examples), so that a change to the bytes we write shows.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 
 #include "vault/base32.h"
 #include "vault/crypto_library.h"
 #include "vault/key_derivation.h"
 #include "vault/names.h"
+#include "vault/vault_file.h"
 #include "vault_test_support.h"
 
 namespace {
@@ -95,6 +99,22 @@ TEST_F(VaultFormat, SealedFilesMatchVectors) {
             EXPECT_EQ(sealed.size(), vault::SealedSize(c.size));
             EXPECT_EQ(Sha256Hex(sealed), c.sha256) << c.size << " in pieces of " << piece;
         }
+}
+
+// The README's worked example, byte for byte.
+TEST_F(VaultFormat, ReadmeWorkedExample) {
+    const vault::VaultKey key = FixedKey();
+    const std::string hello = "hello, vault\n";
+    const std::string dir = ::testing::TempDir() + "vantlo-vault-readme";
+    std::ofstream(dir + ".plain", std::ios::binary) << hello;
+    ASSERT_TRUE(vault::SealFile(key, dir + ".plain", "报告.txt", dir + ".sealed").Ok());
+    std::ifstream in(dir + ".sealed", std::ios::binary);
+    EXPECT_EQ(vault::HexText(Bytes(std::istreambuf_iterator<char>(in), {})),
+              "564e544c4f5646311b92f1ab745a805ecbf3809f1050d7ae5d3da57cb3a46a48e5a7a4c7ad6fea28a49383c798a78d1c2894cf2b"
+              "50");
+    EXPECT_EQ(vault::NameSealer(key).Seal("报告.txt"), "alcuzor3itdgl6ne4ivumzfm3emwpxi65nuggppf2a");
+    std::remove((dir + ".plain").c_str());
+    std::remove((dir + ".sealed").c_str());
 }
 
 TEST_F(VaultFormat, NamesMatchVectorsAndOpenAgain) {
