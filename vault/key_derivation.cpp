@@ -38,7 +38,8 @@ catalog::Outcome DeriveFromPassphrase(std::string_view passphrase, const Bytes& 
                                       std::size_t length, SecretBytes& key) {
     if (std::string problem = KdfSettingsProblem(settings); !problem.empty())
         return catalog::Failure(catalog::StoreCode::Corrupt, problem);
-    const unsigned long params[4] = {length, settings.passes, settings.memoryKiB, settings.lanes};
+    const unsigned long params[4] = {static_cast<unsigned long>(length), settings.passes, settings.memoryKiB,
+                                     settings.lanes};
     gcry_kdf_hd_t kdf = nullptr;
     gcry_error_t error = gcry_kdf_open(&kdf, GCRY_KDF_ARGON2, GCRY_KDF_ARGON2ID, params, 4, passphrase.data(),
                                        passphrase.size(), salt.data(), salt.size(), nullptr, 0, nullptr, 0);
