@@ -2,6 +2,8 @@
 
 #include <gcrypt.h>
 
+#include <cstdarg>
+#include <cstdio>
 #include <mutex>
 
 namespace vault {
@@ -13,12 +15,22 @@ constexpr const char* kNeededVersion = "1.10.0";
 // by itself past that (then without the lock against swapping).
 constexpr int kSecureMemoryBytes = 256 * 1024;
 
+// The library's notes (on Windows its random gatherer says "you should run
+// 'diskperf -y'" on every start) are no business of our users; warnings
+// and errors still reach standard error.
+void LogWarningsOnly(void*, int level, const char* format, va_list arguments) {
+    if (level < GCRY_LOG_WARN) return;
+    std::fputs("libgcrypt: ", stderr);
+    std::vfprintf(stderr, format, arguments);
+}
+
 }  // namespace
 
 catalog::Outcome StartCryptoLibrary() {
     static std::once_flag once;
     static bool started = false;
     std::call_once(once, [] {
+        gcry_set_log_handler(LogWarningsOnly, nullptr);
         if (!gcry_check_version(kNeededVersion)) return;
         // Without the right to lock memory the pool still works, unlocked:
         // the warning would only reach the user's terminal.
