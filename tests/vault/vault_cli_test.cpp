@@ -5,6 +5,11 @@
 // whole file with its manifest put in another's place, a damaged or
 // missing vault file, a wrong passphrase: each refused, nothing written.
 #include <gtest/gtest.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include <filesystem>
 #include <fstream>
@@ -29,22 +34,40 @@ class VaultCli : public ::testing::Test {
 protected:
     const fs::path dir = testsupport::MakeTempDir("vantlo-vault-cli-");
     const fs::path data = dir / "data";
-    std::unique_ptr<testsupport::ProviderProcess> provider =
-        std::make_unique<testsupport::ProviderProcess>(std::vector<std::string>{}, std::vector<std::string>{},
-                                                       data.string());
+    const fs::path log = dir / "provider.log";
+    std::unique_ptr<testsupport::ProviderProcess> provider = Start();
+
+    std::unique_ptr<testsupport::ProviderProcess> Start() {
+        return std::make_unique<testsupport::ProviderProcess>(std::vector<std::string>{},
+                                                              std::vector<std::string>{"--log", log.string()},
+                                                              data.string());
+    }
 
     ~VaultCli() override {
         provider.reset();
         testsupport::RemoveTree(dir.string());
     }
 
-    ProcessResult Run(std::vector<std::string> args, const std::string& passphrase = kPassphrase) {
+    // With killAt > 0: killed (SIGKILL) once the provider has seen that many more requests.
+    ProcessResult Run(std::vector<std::string> args, const std::string& passphrase = kPassphrase, int killAt = 0) {
         args.insert(args.begin(), {VANTLO_CLI_EXE, "--provider", provider->HostPort(), "--account", "demo@163.example"});
-        return testsupport::RunProcess(args,
-                                       {"VANTLO_PROVIDER=", "VANTLO_PASSWORD=vantlo-demo",
-                                        "VANTLO_VAULT_PASSPHRASE=" + passphrase,
-                                        "XDG_CACHE_HOME=" + (dir / "cache").string()},
-                                       "", 120000);
+        const std::size_t base = Requests();
+        return testsupport::RunProcess(
+            args,
+            {"VANTLO_PROVIDER=", "VANTLO_PASSWORD=vantlo-demo", "VANTLO_VAULT_PASSPHRASE=" + passphrase,
+             "XDG_CACHE_HOME=" + (dir / "cache").string()},
+            "", 120000, [&](int pid) {
+                for (int waited = 0; killAt > 0 && waited < 60000; waited += 2) {
+                    if (Requests() >= base + static_cast<std::size_t>(killAt)) return (void)::kill(pid, SIGKILL);
+                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                }
+            });
+    }
+    std::size_t Requests() {
+        const std::string text = Read(log);
+        std::size_t n = 0;
+        for (std::size_t at = text.find(" head "); at != std::string::npos; at = text.find(" head ", at + 1)) ++n;
+        return n;
     }
     std::string Folder(const std::string& name) {
         std::string id = Run({"mkdir", name}).out;
@@ -179,8 +202,7 @@ TEST_F(VaultCli, WhatTheProvidersDiskCanDoIsRefused) {
         provider->Stop();
         std::ofstream(Attachment(aKey), std::ios::binary) << c.attachment;
         std::ofstream(Index(), std::ios::binary) << c.index;
-        provider = std::make_unique<testsupport::ProviderProcess>(std::vector<std::string>{},
-                                                                  std::vector<std::string>{}, data.string());
+        provider = Start();
         ProcessResult got = Run({"vault", "get", vault, "a.bin", (dir / "a.out").string()});
         EXPECT_EQ(got.exitCode, 1) << c.what;
         EXPECT_NE(got.err.find(c.expected), std::string::npos) << c.what << ": " << got.err;
@@ -188,8 +210,7 @@ TEST_F(VaultCli, WhatTheProvidersDiskCanDoIsRefused) {
         provider->Stop();
         std::ofstream(Attachment(aKey), std::ios::binary) << aSealed;
         std::ofstream(Index(), std::ios::binary) << index;
-        provider = std::make_unique<testsupport::ProviderProcess>(std::vector<std::string>{},
-                                                                  std::vector<std::string>{}, data.string());
+        provider = Start();
     }
     ASSERT_EQ(Run({"vault", "get", vault, "a.bin", (dir / "a.out").string()}).exitCode, 0);
     EXPECT_EQ(Read(dir / "a.out"), a);
@@ -213,6 +234,25 @@ TEST_F(VaultCli, WhatTheProvidersDiskCanDoIsRefused) {
     status = Run({"vault", "ls", vault});
     EXPECT_EQ(status.exitCode, 1);
     EXPECT_NE(status.err.find("not a vault"), std::string::npos) << status.err;
+}
+
+TEST_F(VaultCli, PutKilledMidwayFinishesOnTheNextRunWithEachPartOnce) {
+    ASSERT_EQ(Run({"signin"}).exitCode, 0);
+    const std::string vault = Folder("vault");
+    ASSERT_EQ(Run({"vault", "init", vault}).exitCode, 0);
+    const std::string bytes = RandomBytes(10 * 65536 + 999, 3);  // sealed: 11 parts of 64 KiB
+    const std::vector<std::string> put = {"vault", "put", "--part-size", "64K", Write("kept.bin", bytes).string(),
+                                          vault};
+    EXPECT_EQ(Run(put, kPassphrase, 30).exitCode, -1);  // killed
+    ProcessResult again = Run(put);
+    ASSERT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_NE(again.err.find(" of 11 parts already stored"), std::string::npos) << again.err;
+    // One file of 11 parts, none twice, no second upload of the same name beside it.
+    const std::string listing = Run({"vault", "ls", vault}).out;
+    EXPECT_EQ(listing.rfind("kept.bin\t" + std::to_string(bytes.size()) + "\t11\t", 0), 0u) << listing;
+    EXPECT_EQ(std::count(listing.begin(), listing.end(), '\n'), 1) << listing;
+    ASSERT_EQ(Run({"vault", "get", vault, "kept.bin", (dir / "kept.out").string()}).exitCode, 0);
+    EXPECT_EQ(Read(dir / "kept.out"), bytes);
 }
 
 TEST_F(VaultCli, NewPassphraseOpensTheOldOneNoLonger) {
