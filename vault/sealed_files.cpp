@@ -1,5 +1,6 @@
 #include "vault/sealed_files.h"
 
+#include <chrono>
 #include <system_error>
 
 #include "catalog/catalog.h"
@@ -10,6 +11,21 @@
 #include "vault/vault_mail.h"
 
 namespace vault {
+namespace {
+
+// A put killed midway leaves its staging directory behind (sealed bytes,
+// as large as the files); one untouched for a day belongs to no run.
+void RemoveStaleStaging(const std::filesystem::path& root) {
+    std::error_code error;
+    const auto now = std::filesystem::file_time_type::clock::now();
+    for (std::filesystem::directory_iterator it(root, error), end; !error && it != end; it.increment(error)) {
+        const auto changed = it->last_write_time(error);
+        if (!error && it->path().filename().u8string().rfind("put-", 0) == 0 && now - changed > std::chrono::hours(24))
+            std::filesystem::remove_all(it->path(), error);
+    }
+}
+
+}  // namespace
 
 bool PlainSize(std::uint64_t sealedSize, std::uint64_t& plainSize) {
     if (sealedSize < kHeaderLength + kTagLength) return false;
@@ -41,6 +57,7 @@ catalog::Outcome PutSealedFiles(catalog::MailStore& store, const VaultKey& key,
                                 std::vector<catalog::PutReport>& reports) {
     const NameSealer names(key);
     std::error_code error;
+    RemoveStaleStaging(stagingRoot);
     const std::filesystem::path dir = stagingRoot / ("put-" + HexText(RandomBytes(8)));
     std::filesystem::create_directories(dir, error);
     if (error) return catalog::Failure(catalog::StoreCode::LocalFile, "cannot make " + dir.u8string());
