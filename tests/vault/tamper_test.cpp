@@ -214,20 +214,4 @@ TEST_F(VaultTamper, VaultMailsAlteredOrUnlockedWrongly) {
     }
 }
 
-TEST_F(VaultTamper, NewPassphraseOpensWhatTheOldOneSealed) {
-    const vault::KdfSettings quick{1024, 1, 1};
-    vault::VaultParameters before, after;
-    vault::VaultKey key;
-    ASSERT_TRUE(vault::CreateVault("old phrase", quick, before, key).Ok());
-    ASSERT_TRUE(vault::SealFile(key, Write("plain", Pattern(70000)), "f", dir_ / "sealed").Ok());
-    ASSERT_TRUE(vault::RewrapVault(key, "new phrase", quick, after).Ok());
-    EXPECT_NE(after.salt, before.salt);
-    EXPECT_NE(after.wrappedKey, before.wrappedKey);
-    vault::VaultKey viaNew, viaOld;
-    EXPECT_EQ(vault::UnlockVault(after, "old phrase", viaOld).code, catalog::StoreCode::Refused);
-    ASSERT_TRUE(vault::UnlockVault(after, "new phrase", viaNew).Ok());
-    ASSERT_TRUE(vault::OpenFile(viaNew, dir_ / "sealed", dir_ / "back", "f").Ok());
-    EXPECT_EQ(Read(dir_ / "back"), Pattern(70000));
-}
-
 }  // namespace
