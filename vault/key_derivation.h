@@ -20,11 +20,12 @@ struct KdfSettings {
     std::uint32_t lanes = 1;
 };
 
-// Bounds on settings read from a vault mail: a forged one must not make us
-// allocate gigabytes or spin for hours before the key fails to unwrap.
-constexpr std::uint32_t kMaxKdfMemoryKiB = 4u * 1024 * 1024;
-constexpr std::uint32_t kMaxKdfPasses = 64;
-constexpr std::uint32_t kMaxKdfLanes = 16;
+// Bounds on settings read from a vault file: a forged one must not make us
+// allocate more than 1 GiB or spin for more than about fifty times the
+// default's time before the key fails to unwrap.
+constexpr std::uint32_t kMaxKdfMemoryKiB = 1024 * 1024;
+constexpr std::uint32_t kMaxKdfPasses = 10;
+constexpr std::uint32_t kMaxKdfLanes = 8;
 // "" when the settings are usable, else why not.
 std::string KdfSettingsProblem(const KdfSettings& settings);
 

@@ -200,7 +200,8 @@ TEST_F(VaultTamper, VaultMailsAlteredOrUnlockedWrongly) {
         {"a line twice", text + "kdf: argon2id\n", "old phrase", StoreCode::Corrupt},
         {"an unknown line", text + "name: secret.txt\n", "old phrase", StoreCode::Corrupt},
         {"a later format", edit("vantlo-vault: 1", "vantlo-vault: 2"), "old phrase", StoreCode::Corrupt},
-        {"memory beyond bounds", edit("kdf-memory: 1024", "kdf-memory: 99999999"), "old phrase", StoreCode::Corrupt},
+        {"memory beyond bounds", edit("kdf-memory: 1024", "kdf-memory: 1048577"), "old phrase", StoreCode::Corrupt},
+        {"passes beyond bounds", edit("kdf-passes: 1", "kdf-passes: 11"), "old phrase", StoreCode::Corrupt},
         {"a key cut short", edit("wrapped-key: ", "wrapped-key: 00"), "old phrase", StoreCode::Corrupt},
         {"empty", "", "old phrase", StoreCode::Corrupt},
     };
