@@ -31,6 +31,9 @@ catalog::Outcome StartCryptoLibrary() {
     static bool started = false;
     std::call_once(once, [] {
         gcry_set_log_handler(LogWarningsOnly, nullptr);
+        // Random bytes straight from the system's generator (getrandom,
+        // BCryptGenRandom): no pool of our own to seed, save or leak.
+        gcry_control(GCRYCTL_SET_PREFERRED_RNG_TYPE, GCRY_RNG_TYPE_SYSTEM);
         if (!gcry_check_version(kNeededVersion)) return;
         // Without the right to lock memory the pool still works, unlocked:
         // the warning would only reach the user's terminal.

@@ -89,7 +89,9 @@ Bytes RandomBytes(std::size_t size) {
 }
 
 void RandomSecret(SecretBytes& key) {
-    gcry_randomize(key.data(), key.size(), GCRY_VERY_STRONG_RANDOM);
+    // The system's generator (crypto_library.cpp) serves every level alike;
+    // the "very strong" level would only add a buffer that is never freed.
+    gcry_randomize(key.data(), key.size(), GCRY_STRONG_RANDOM);
 }
 
 }  // namespace vault
