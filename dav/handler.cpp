@@ -51,7 +51,8 @@ private:
 // Parses "bytes=first-last", "bytes=first-" and "bytes=-suffix" against
 // `size`. Returns 0 to serve the whole entity (no or an unusable range),
 // 206 with the range, or 416.
-int ParseRange(const std::string& header, std::uint64_t size, std::uint64_t& first, std::uint64_t& last) {
+int ParseRange(const std::string& header, std::uint64_t size, std::uint64_t& firstOut, std::uint64_t& lastOut) {
+    std::uint64_t first = 0, last = 0;
     if (header.compare(0, 6, "bytes=") != 0 || header.find(',') != std::string::npos) return 0;
     std::string spec = header.substr(6);
     std::size_t dash = spec.find('-');
@@ -70,8 +71,8 @@ int ParseRange(const std::string& header, std::uint64_t size, std::uint64_t& fir
         std::uint64_t suffix;
         if (!number(to, suffix)) return 0;
         if (suffix == 0 || size == 0) return 416;
-        first = suffix >= size ? 0 : size - suffix;
-        last = size - 1;
+        firstOut = suffix >= size ? 0 : size - suffix;
+        lastOut = size - 1;
         return 206;
     }
     if (!number(from, first)) return 0;
@@ -81,7 +82,8 @@ int ParseRange(const std::string& header, std::uint64_t size, std::uint64_t& fir
         return 0;
     }
     if (first >= size) return 416;
-    last = std::min(last, size - 1);
+    firstOut = first;
+    lastOut = std::min(last, size - 1);
     return 206;
 }
 
@@ -156,7 +158,7 @@ bool Handler::AllowBody(Context& c) {
     return true;
 }
 
-void Handler::Send(HttpConnection& http, const Request& request, Response& response) {
+bool Handler::Send(HttpConnection& http, const Request& request, Response& response) {
     std::string connection = Lower(request.HeaderOr("connection"));
     if (request.minorVersion == 0 && connection.find("keep-alive") == std::string::npos) response.close = true;
     if (connection.find("close") != std::string::npos) response.close = true;
@@ -169,7 +171,9 @@ void Handler::Send(HttpConnection& http, const Request& request, Response& respo
                                       .count()));
     std::string bytes = ResponseHead(response.code, response.headers);
     if (request.method != "HEAD") bytes += response.body;
-    if (!http.Send(bytes)) response.close = true;
+    if (http.Send(bytes)) return true;
+    response.close = true;
+    return false;
 }
 
 bool Handler::Handle(const Request& request, HttpConnection& http) {
@@ -291,8 +295,7 @@ Response Handler::Get(Context& c, bool withBody) {
                                                  std::to_string(entry.size));
     r.Add("Content-Length", std::to_string(length));
     if (!c.http.BodyDone() && !c.http.Discard(64 * 1024)) r.close = true;
-    Send(c.http, c.request, r);
-    if (r.close || !withBody || !length) {
+    if (!Send(c.http, c.request, r) || !withBody || !length) {
         r.code = 0;
         return r;
     }

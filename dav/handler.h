@@ -89,7 +89,8 @@ private:
     std::string PropertiesOf(const std::string& path, const Entry& entry, const XmlElement* wanted, bool namesOnly);
     std::string LockDiscovery(const std::string& path);
 
-    void Send(HttpConnection& http, const Request& request, Response& response);
+    // Sends the head and the body; false when the client did not take it.
+    bool Send(HttpConnection& http, const Request& request, Response& response);
 
     Backend& backend_;
     HandlerOptions options_;

@@ -86,8 +86,10 @@ void Server::Serve(Slot& slot) {
         }
         if (!handler_->Handle(request, http)) break;
     }
-    slot.connection->Shutdown();
+    // Marked first so the acceptor can count the slot free as soon as the
+    // client sees the close.
     slot.done = true;
+    slot.connection->Shutdown();
 }
 
 }  // namespace dav
