@@ -17,6 +17,8 @@ packages=(
   dovecot-imapd
   libfuse3-dev fuse3 rsync
   ccache
+  # WebDAV clients that test vantlo-dav.
+  litmus davfs2 rclone
 )
 
 # Wine takes the ANSI code page and the conversion of file names from the
