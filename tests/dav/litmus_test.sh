@@ -3,13 +3,16 @@
 # or with --provider over the mailbox of a fresh vantlo-provider. Every test
 # must pass but those named with --allow (as NUMBER.name of litmus's list).
 # Prints each suite's summary; exits 77 (skipped) without litmus.
-# Usage: litmus_test.sh VANTLO_DAV [--provider VANTLO_PROVIDER] [--allow "9.name ..."] [SUITE...]
+# With --wine, VANTLO_DAV is the Windows build, run under wine64.
+# Usage: litmus_test.sh VANTLO_DAV [--wine] [--provider VANTLO_PROVIDER] [--allow "9.name ..."] [SUITE...]
 set -euo pipefail
 dav=$1; shift
+run=("$dav")
 provider= allowed=
 suites=()
 while [ $# -gt 0 ]; do
   case $1 in
+    --wine) run=("$(dirname "$0")/wine_dav.sh" "$dav"); shift ;;
     --provider) provider=$2; shift 2 ;;
     --allow) allowed=$2; shift 2 ;;
     *) suites+=("$1"); shift ;;
@@ -24,8 +27,8 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-wait_for() {  # file, pattern
-  for _ in $(seq 100); do grep -q "$2" "$1" 2>/dev/null && return 0; sleep 0.1; done
+wait_for() {  # file, pattern; wine takes a while to make a fresh prefix
+  for _ in $(seq 1800); do grep -q "$2" "$1" 2>/dev/null && return 0; sleep 0.1; done
   return 1
 }
 
@@ -39,10 +42,10 @@ if [ -n "$provider" ]; then
   args=(--account demo@163.example --provider "$address" --cache-dir "$work/cache")
   export VANTLO_PASSWORD=vantlo-demo
 fi
-"$dav" "${args[@]}" >"$work/url" 2>"$work/err" &
+"${run[@]}" "${args[@]}" >"$work/url" 2>"$work/err" &
 pids=("$!" "${pids[@]}")
 wait_for "$work/url" '^http://' || { cat "$work/err"; exit 1; }
-url=$(head -1 "$work/url")
+url=$(head -1 "$work/url" | tr -d '\r')
 cd "$work"
 
 unexpected=0
