@@ -170,8 +170,12 @@ bool Handler::Send(HttpConnection& http, const Request& request, Response& respo
                                       std::chrono::system_clock::now().time_since_epoch())
                                       .count()));
     std::string bytes = ResponseHead(response.code, response.headers);
-    if (request.method != "HEAD") bytes += response.body;
-    if (http.Send(bytes)) return true;
+    bool withBody = request.method != "HEAD" && !response.body.empty();
+    // A large body goes out as it stands rather than copied behind the head.
+    if (withBody && response.body.size() <= 64 * 1024) bytes += response.body;
+    bool sent = http.Send(bytes);
+    if (sent && withBody && response.body.size() > 64 * 1024) sent = http.Send(response.body);
+    if (sent) return true;
     response.close = true;
     return false;
 }

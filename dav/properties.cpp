@@ -41,7 +41,8 @@ Response MultiStatus(const std::string& inner) {
     Response r;
     r.code = 207;
     r.Add("Content-Type", "application/xml; charset=utf-8");
-    r.body = std::string(kMultistatusOpen) + inner + "</D:multistatus>\n";
+    r.body.reserve(sizeof kMultistatusOpen + inner.size() + 32);
+    r.body.append(kMultistatusOpen).append(inner).append("</D:multistatus>\n");
     return r;
 }
 
@@ -178,6 +179,7 @@ Response Handler::PropFind(Context& c) {
             r.code = CodeOf(status);
             return r;
         }
+        inner.reserve(inner.size() * (members.size() + 1));
         for (const Entry& member : members)
             if (!IsTransferName(member.name)) inner += PropertiesOf(JoinPath(c.path, member.name), member, wanted, namesOnly);
     }

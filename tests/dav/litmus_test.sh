@@ -54,6 +54,10 @@ for suite in "${suites[@]}"; do
   curl -s -o /dev/null -X DELETE "${url}litmus/" || true
   TESTS=$suite timeout 300 litmus "$url" >"$work/out" 2>&1 || true
   grep -a '^<- summary' "$work/out" || { echo "$suite: no summary"; unexpected=1; }
+  # Every failure must be read as NUMBER.name, or none could be told apart.
+  fails=$(tr '\r' '\n' <"$work/out" | grep -ac 'FAIL' || true)
+  ids=$(tr '\r' '\n' <"$work/out" | grep -a 'FAIL' | LC_ALL=C grep -cE '^ *[0-9]+\. [a-z0-9_]+' || true)
+  [ "$fails" = "$ids" ] || { echo "  $suite: a failure could not be read"; unexpected=1; }
   while read -r id; do
     if [[ " $allowed " == *" $id "* ]]; then
       echo "  $suite $id: fails, as expected here"
@@ -61,7 +65,7 @@ for suite in "${suites[@]}"; do
       echo "  $suite $id: FAILS"
       unexpected=1
     fi
-  done < <(tr '\r' '\n' <"$work/out" | grep -a 'FAIL' | sed -nE 's/^ *([0-9]+)\. ([a-z0-9_]+)\.* .*/\1.\2/p')
+  done < <(tr '\r' '\n' <"$work/out" | grep -a 'FAIL' | LC_ALL=C sed -nE 's/^ *([0-9]+)\. ([a-z0-9_]+).*/\1.\2/p')
 done
 [ -z "${LITMUS_KEEP:-}" ] || cp "$work/out" "$LITMUS_KEEP"
 exit $unexpected
