@@ -1,6 +1,7 @@
 // WebDAV class 1 and 2 over a Backend: one request in, one response out.
-// handler.cpp holds the dispatch and the resource methods, properties.cpp
-// PROPFIND and PROPPATCH, lock_methods.cpp LOCK, UNLOCK and the If header.
+// handler.cpp holds the dispatch, OPTIONS, GET, HEAD and PUT;
+// tree_methods.cpp DELETE, MKCOL, COPY and MOVE; properties.cpp PROPFIND and
+// PROPPATCH; lock_methods.cpp LOCK, UNLOCK and the If header.
 #pragma once
 
 #include <cstdint>

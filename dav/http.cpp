@@ -10,11 +10,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 std::string Trim(const std::string& text) {
     std::size_t begin = text.find_first_not_of(" \t");
     if (begin == std::string::npos) return "";
@@ -73,6 +68,12 @@ Civil Split(std::int64_t seconds) {
 
 }  // namespace
 
+std::string LowerAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
 const std::string* Request::Header(const std::string& lowerName) const {
     for (const auto& header : headers)
         if (header.first == lowerName) return &header.second;
@@ -118,7 +119,7 @@ HeadResult ParseHead(const std::string& head, std::size_t maxHeaders, Request& r
         std::string value = Trim(field.substr(colon + 1));
         for (unsigned char c : value)
             if ((c < 32 && c != '\t') || c == 127) return HeadResult::Malformed;
-        name = Lower(name);
+        name = LowerAscii(name);
         auto same = std::find_if(request.headers.begin(), request.headers.end(),
                                  [&](const std::pair<std::string, std::string>& h) { return h.first == name; });
         if (same != request.headers.end()) {
@@ -179,7 +180,7 @@ HttpConnection::BodyKind HttpConnection::FrameOf(const Request& request, std::ui
     const std::string* declared = request.Header("content-length");
     if (coding) {
         // Both framings at once is how requests are smuggled: refused.
-        if (declared || Lower(*coding) != "chunked") return BodyKind::Invalid;
+        if (declared || LowerAscii(*coding) != "chunked") return BodyKind::Invalid;
         return BodyKind::Chunked;
     }
     if (!declared) return BodyKind::None;

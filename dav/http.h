@@ -69,6 +69,8 @@ private:
     bool chunked_ = false;        // in a chunked body not yet ended
 };
 
+// ASCII letters in lower case (header values, methods); other bytes as they are.
+std::string LowerAscii(std::string text);
 // The reason phrase of a status code.
 const char* ReasonPhrase(int code);
 // An RFC 1123 date ("Sun, 06 Nov 1994 08:49:37 GMT") and an RFC 3339 one.
