@@ -135,6 +135,25 @@ HeadResult ParseHead(const std::string& head, std::size_t maxHeaders, Request& r
     return HeadResult::Ok;
 }
 
+void HttpConnection::Pace::Begin() {
+    start = Clock::now();
+    bytes = 0;
+    running = true;
+}
+
+bool HttpConnection::Pace::TooSlow(const HttpLimits& limits) const {
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    return running && ms > limits.graceMs &&
+           bytes * 1000 < static_cast<std::uint64_t>(ms) * limits.minBytesPerSecond;
+}
+
+bool HttpConnection::Send(const char* data, std::size_t size) {
+    if (!sendPace_.running) sendPace_.Begin();
+    if (sendPace_.TooSlow(limits_) || !connection_.SendAll(data, size, limits_.ioMs)) return false;
+    sendPace_.bytes += size;
+    return true;
+}
+
 bool HttpConnection::Fill(int timeoutMs) {
     char chunk[16 * 1024];
     long got = connection_.Receive(chunk, sizeof chunk, timeoutMs);
@@ -144,6 +163,7 @@ bool HttpConnection::Fill(int timeoutMs) {
 }
 
 HeadResult HttpConnection::ReadHead(Request& request, bool first) {
+    sendPace_.running = bodyPace_.running = false;
     Clock::time_point deadline{};
     bool started = false;
     for (;;) {
@@ -195,6 +215,7 @@ HttpConnection::BodyKind HttpConnection::FrameOf(const Request& request, std::ui
 void HttpConnection::BeginBody(BodyKind kind, std::uint64_t length) {
     chunked_ = kind == BodyKind::Chunked;
     bodyLeft_ = kind == BodyKind::Length ? length : 0;
+    bodyPace_.Begin();
 }
 
 bool HttpConnection::ReadLine(std::string& line, std::size_t limit) {
@@ -212,6 +233,7 @@ bool HttpConnection::ReadLine(std::string& line, std::size_t limit) {
 }
 
 long HttpConnection::ReadBody(char* data, std::size_t capacity) {
+    if (bodyPace_.TooSlow(limits_)) return -1;
     if (bodyLeft_ == 0 && chunked_) {
         std::string line;
         if (!ReadLine(line, 1024)) return -1;
@@ -241,6 +263,7 @@ long HttpConnection::ReadBody(char* data, std::size_t capacity) {
     std::memcpy(data, buffer_.data(), take);
     buffer_.erase(0, take);
     bodyLeft_ -= take;
+    bodyPace_.bytes += take;
     if (bodyLeft_ == 0 && chunked_) {
         std::string crlf;
         if (!ReadLine(crlf, 0)) return -1;

@@ -19,6 +19,10 @@ struct HttpLimits {
     int headMs = 15000;  // a whole request head must arrive within this
     int idleMs = 15000;  // an idle kept-alive connection is closed after this
     int ioMs = 15000;    // the longest silence within a body or a response
+    // After the grace time a body or a response must average this rate, so
+    // a client that trickles a byte now and then cannot hold a connection.
+    std::size_t minBytesPerSecond = 1024;
+    int graceMs = 30000;
 };
 
 struct Request {
@@ -54,10 +58,19 @@ public:
     bool Discard(std::uint64_t limit);
     bool BodyDone() const { return bodyLeft_ == 0 && !chunked_; }
 
-    bool Send(const std::string& bytes) { return connection_.SendAll(bytes, limits_.ioMs); }
-    bool Send(const char* data, std::size_t size) { return connection_.SendAll(data, size, limits_.ioMs); }
+    bool Send(const std::string& bytes) { return Send(bytes.data(), bytes.size()); }
+    bool Send(const char* data, std::size_t size);
 
 private:
+    // Counts bytes of one body or one response against the least rate.
+    struct Pace {
+        std::chrono::steady_clock::time_point start;
+        std::uint64_t bytes = 0;
+        bool running = false;
+        void Begin();
+        bool TooSlow(const HttpLimits& limits) const;
+    };
+
     // Fills the buffer; false on a close, error or silence.
     bool Fill(int timeoutMs);
     bool ReadLine(std::string& line, std::size_t limit);
@@ -67,6 +80,7 @@ private:
     std::string buffer_;  // bytes received and not yet used
     std::uint64_t bodyLeft_ = 0;  // of the current chunk or the whole body
     bool chunked_ = false;        // in a chunked body not yet ended
+    Pace bodyPace_, sendPace_;
 };
 
 // ASCII letters in lower case (header values, methods); other bytes as they are.

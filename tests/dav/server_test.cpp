@@ -86,7 +86,9 @@ protected:
     void SetUp() override {
         dav::ServerOptions options;
         options.http.headMs = options.http.idleMs = options.http.ioMs = 800;
-        options.maxConnections = 4;
+        options.http.graceMs = 500;
+        options.http.minBytesPerSecond = 1000;
+        options.maxConnections = 5;
         StartWith(options);
     }
     std::string Ask(const std::string& request) {
@@ -174,14 +176,19 @@ TEST_F(DavServer, HugeAnnouncedBodyIsRefusedUnread) {
 
 TEST_F(DavServer, SlowAndIdleClientsAreCutWhileOthersAreServed) {
     ASSERT_EQ(StatusOf(Put("/f", "x")), 201);
-    // Four slow clients fill every slot: one trickles its head, one never
-    // finishes its body, two send nothing.
-    Client trickle(server_->Port()), stalledBody(server_->Port()), idle1(server_->Port()), idle2(server_->Port());
+    // Five slow clients fill every slot: one trickles its head, one its body
+    // (never silent long enough for the silence bound), one never finishes
+    // its body, two send nothing.
+    Client trickle(server_->Port()), trickleBody(server_->Port()), stalledBody(server_->Port()),
+        idle1(server_->Port()), idle2(server_->Port());
     ASSERT_TRUE(stalledBody.Send("PUT /tok/g HTTP/1.1\r\nHost: h\r\nContent-Length: 100\r\n\r\nabc"));
+    ASSERT_TRUE(trickleBody.Send("PUT /tok/h HTTP/1.1\r\nHost: h\r\nContent-Length: 100000\r\n\r\n"));
     std::thread dribble([&] {
         std::string head = "GET /tok/f HTTP/1.1\r\nHost: h\r\n";
-        for (char c : head) {
-            if (!trickle.Send(std::string(1, c))) break;
+        bool headGoes = true, bodyGoes = true;
+        for (std::size_t i = 0; i < 30 && (headGoes || bodyGoes); ++i) {
+            if (headGoes) headGoes = trickle.Send(std::string(1, head[i % head.size()]));
+            if (bodyGoes) bodyGoes = trickleBody.Send("x");
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
     });
@@ -192,6 +199,7 @@ TEST_F(DavServer, SlowAndIdleClientsAreCutWhileOthersAreServed) {
     auto before = Clock::now();
     EXPECT_EQ(StatusOf(trickle.ReadAll(4000)), 0);
     EXPECT_EQ(StatusOf(stalledBody.ReadAll(4000)), 400);
+    EXPECT_EQ(StatusOf(trickleBody.ReadAll(4000)), 400);
     idle1.ReadAll(4000);
     idle2.ReadAll(4000);
     EXPECT_LT(Clock::now() - before, std::chrono::milliseconds(3000));
