@@ -1,5 +1,7 @@
 // The one record of a signed-in account: cookies, session id, webmail host,
-// the two tables and the transfer counters that the progress display reads.
+// the two tables, the latest refusal code and the transfer counters of the
+// session's own uploads and downloads. A session is worked on by one
+// thread at a time; another thread takes a copy (CopySignIn).
 #pragma once
 
 #include <atomic>
