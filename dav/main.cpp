@@ -12,7 +12,11 @@
 #include "dav/memory_backend.h"
 #include "dav/server.h"
 #ifdef VANTLO_DAV_MAILBOX
+#include <vector>
+
 #include "dav/volume_backend.h"
+#include "mailbox/cache_dir.h"
+#include "mailbox/options.h"
 #include "platform/password_input.h"
 #endif
 
@@ -31,15 +35,10 @@ void PrintUsage() {
                  "line of standard output. Without the token every request gets 404.\n"
                  "\n"
                  "Options:\n"
-                 "  --account ADDRESS     the account's mail address; its folders are the\n"
-                 "                        directories, its files the files, as in vantlo-mount\n"
-                 "  --provider [https://]HOST:PORT  the webmail provider instead of the built-in\n"
-                 "                        servers (default: VANTLO_PROVIDER)\n"
-                 "  --imap URL            an IMAP account instead (imaps://HOST[:PORT])\n"
-                 "  --ca-file PATH        trust only this PEM file's certificates\n"
-                 "  --cache-dir DIR       copies and pending stores (default\n"
-                 "                        ~/.cache/vantlo/dav/ACCOUNT); one server or mount each\n"
-                 "  --connections N       connections to the mailbox at most (1 to 16, default 4)\n"
+#ifdef VANTLO_DAV_MAILBOX
+              << mailbox::OptionsHelp()
+              << "  --connections N       connections to the mailbox at most (1 to 16, default 4)\n"
+#endif
                  "  --memory              serve a tree kept in memory (lost at exit)\n"
                  "  --listen ADDRESS:PORT where to listen (default 127.0.0.1:0, a free port);\n"
                  "                        only loopback addresses are accepted\n"
@@ -69,23 +68,11 @@ bool ParseListen(const std::string& text, dav::ServerOptions& options) {
 }
 
 #ifdef VANTLO_DAV_MAILBOX
-std::string Folded(const std::string& text) {
-    std::string name;
-    for (char c : text) {
-        bool plain = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '@' || c == '.' || c == '-' || c == '_';
-        name.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : plain ? c : '_');
-    }
-    return name;
-}
-
-std::filesystem::path DefaultCacheDir(const dav::MailboxOptions& mailbox) {
-    std::filesystem::path base;
-    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && cache[0] == '/')
-        base = std::filesystem::path(cache) / "vantlo";
-    else if (const char* home = std::getenv("HOME"); home && home[0] == '/')
-        base = std::filesystem::path(home) / ".cache" / "vantlo";
+std::filesystem::path DefaultCacheDir(const mailbox::MailboxOptions& options) {
+    const std::filesystem::path base = mailbox::UserCacheDir();
     if (base.empty()) return {};
-    return base / "dav" / Folded(mailbox.imapUrl.empty() ? mailbox.account : mailbox.account + "-" + mailbox.imapUrl);
+    return base / "dav" /
+           mailbox::FoldedName(options.imapUrl.empty() ? options.account : options.account + "-" + options.imapUrl);
 }
 #endif
 
@@ -95,10 +82,23 @@ int main(int argc, char** argv) {
     dav::ServerOptions options;
     bool memory = false;
 #ifdef VANTLO_DAV_MAILBOX
-    dav::MailboxOptions mailbox;
+    dav::VolumeBackendOptions mailbox;
+    const std::vector<std::string> args(argv, argv + argc);
 #endif
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
+#ifdef VANTLO_DAV_MAILBOX
+        std::string problem;
+        std::size_t at = static_cast<std::size_t>(i);
+        mailbox::Taken taken = mailbox::TakeOption(args, at, mailbox.mailbox, problem);
+        i = static_cast<int>(at);
+        if (taken == mailbox::Taken::Refused) return Usage(problem);
+        if (taken == mailbox::Taken::Taken) {
+            if (arg == "--part-size") mailbox.volume.partSize = mailbox.mailbox.partSize;
+            if (arg == "--transfers") mailbox.volume.parallelParts = mailbox.mailbox.transfers;
+            continue;
+        }
+#endif
         auto value = [&](std::string& out) {
             if (i + 1 >= argc) return false;
             out = argv[++i];
@@ -118,14 +118,6 @@ int main(int argc, char** argv) {
             if (count < 1 || count > 1024) return Usage("--max-connections takes 1 to 1024");
             options.maxConnections = static_cast<std::size_t>(count);
 #ifdef VANTLO_DAV_MAILBOX
-        } else if (arg == "--account" || arg == "--provider" || arg == "--imap" || arg == "--ca-file" ||
-                   arg == "--cache-dir") {
-            if (!value(text) || text.empty()) return Usage(arg + " needs a value");
-            if (arg == "--account") mailbox.account = text;
-            else if (arg == "--provider") mailbox.provider = text;
-            else if (arg == "--imap") mailbox.imapUrl = text;
-            else if (arg == "--ca-file") mailbox.caFile = text;
-            else mailbox.cacheDir = std::filesystem::absolute(text);
         } else if (arg == "--connections") {
             long count = value(text) ? std::strtol(text.c_str(), nullptr, 10) : 0;
             if (count < 1 || count > 16) return Usage("--connections needs 1 to 16");
@@ -141,8 +133,8 @@ int main(int argc, char** argv) {
         backend.reset(new dav::MemoryBackend);
     } else {
 #ifdef VANTLO_DAV_MAILBOX
-        if (mailbox.account.empty()) return Usage("--account (or --memory) is needed");
-        if (mailbox.cacheDir.empty()) mailbox.cacheDir = DefaultCacheDir(mailbox);
+        if (mailbox.mailbox.account.empty()) return Usage("--account (or --memory) is needed");
+        mailbox.cacheDir = mailbox.mailbox.cacheDir.empty() ? DefaultCacheDir(mailbox.mailbox) : mailbox.mailbox.cacheDir;
         if (mailbox.cacheDir.empty()) return Usage("no cache directory: set HOME, XDG_CACHE_HOME or --cache-dir");
         std::string error;
         backend = dav::VolumeBackend::Open(mailbox, platform::ReadPasswordInput(), error);

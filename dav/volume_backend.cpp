@@ -6,53 +6,13 @@
 
 #include <cerrno>
 
-#include "catalog/webmail_store.h"
+#include "mailbox/open.h"
 #include "mount/file_cache.h"
 #include "mount/journal.h"
-#include "mount/store_pool.h"
 #include "mount/times.h"
-#include "session/provider_directory.h"
-#include "session/signin.h"
-#ifdef VANTLO_DAV_IMAP
-#include "imap/imap_store.h"
-#endif
 
 namespace dav {
 namespace {
-
-// Signs in on the account, as the mount does; called again when every
-// connection was lost.
-catalog::Outcome OpenMailbox(const MailboxOptions& options, const std::string& password,
-                             std::unique_ptr<catalog::MailStore>& store) {
-    if (!options.imapUrl.empty()) {
-#ifdef VANTLO_DAV_IMAP
-        std::string caFile = options.caFile;
-        if (caFile.empty())
-            if (const char* env = std::getenv("VANTLO_CA_FILE")) caFile = env;
-        return imap::OpenStore(options.imapUrl, options.account, password, caFile, imap::StoreLimits{}, store);
-#else
-        return {catalog::StoreCode::Refused, "this build has no IMAP store"};
-#endif
-    }
-    const int entry = session::EntryForAccount(options.account);
-    if (entry == 0) return {catalog::StoreCode::Refused, "unsupported account domain in '" + options.account + "'"};
-    auto signedIn = std::make_unique<session::Session>();
-    if (!options.provider.empty()) signedIn->providerOverride = options.provider;
-    signedIn->caFile = options.caFile;
-    session::SignInResult result = session::SignIn(*signedIn, options.account, entry, password);
-    if (result == session::SignInResult::SecureConnectionFailed)
-        return {catalog::StoreCode::Unreachable, "sign-in failed: " + session::LastTlsProblem()};
-    if (result != session::SignInResult::Ok)
-        return {result == session::SignInResult::Refused ? catalog::StoreCode::Refused : catalog::StoreCode::Unreachable,
-                std::string("sign-in failed: ") + session::SignInResultText(result)};
-    auto webmail = std::make_unique<catalog::WebmailStore>(std::move(signedIn));
-    const std::string account = options.account;
-    webmail->SetSignInAgain([account, password, entry](session::Session& again) {
-        return session::SignIn(again, account, entry, password) == session::SignInResult::Ok;
-    });
-    store = std::move(webmail);
-    return {};
-}
 
 Entry EntryOf(const std::string& name, const struct stat& st) {
     Entry entry;
@@ -72,7 +32,7 @@ struct VolumeBackend::Parts {
     std::unique_ptr<mount::Journal> journal;
     std::unique_ptr<mount::FileCache> cache;
     std::unique_ptr<mount::Times> times;
-    std::unique_ptr<mount::StorePool> pool;
+    std::unique_ptr<catalog::StorePool> pool;
     std::unique_ptr<mount::Volume> volume;
     ~Parts() {
         if (volume) volume->Stop();
@@ -95,7 +55,7 @@ Status StatusOfErrno(int negativeErrno) {
     }
 }
 
-std::unique_ptr<VolumeBackend> VolumeBackend::Open(const MailboxOptions& options, const std::string& password,
+std::unique_ptr<VolumeBackend> VolumeBackend::Open(const VolumeBackendOptions& options, const std::string& password,
                                                    std::string& error) {
     std::unique_ptr<VolumeBackend> backend(new VolumeBackend);
     backend->parts_.reset(new Parts);
@@ -117,15 +77,16 @@ std::unique_ptr<VolumeBackend> VolumeBackend::Open(const MailboxOptions& options
     }
     parts.times->Load();
     std::unique_ptr<catalog::MailStore> store;
-    catalog::Outcome opened = OpenMailbox(options, password, store);
+    catalog::Outcome opened = mailbox::OpenMailbox(options.mailbox, password, store);
     if (!opened.Ok()) {
         error = "could not open the mailbox: " + opened.Text();
         return nullptr;
     }
-    parts.pool.reset(new mount::StorePool(std::move(store), options.connections,
-                                          [options, password](std::unique_ptr<catalog::MailStore>& again) {
-                                              return OpenMailbox(options, password, again);
-                                          }));
+    const mailbox::MailboxOptions reopen = options.mailbox;
+    parts.pool.reset(new catalog::StorePool(std::move(store), options.connections,
+                                            [reopen, password](std::unique_ptr<catalog::MailStore>& again) {
+                                                return mailbox::OpenMailbox(reopen, password, again);
+                                            }));
     parts.volume.reset(new mount::Volume(*parts.pool, *parts.journal, *parts.cache, *parts.times, options.volume));
     parts.volume->Start();
     backend->volume_ = parts.volume.get();

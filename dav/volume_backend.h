@@ -9,13 +9,14 @@
 #include <string>
 
 #include "dav/backend.h"
+#include "mailbox/options.h"
 #include "mount/volume.h"
 
 namespace dav {
 
-struct MailboxOptions {
-    std::string provider, caFile, imapUrl, account;
-    std::filesystem::path cacheDir;
+struct VolumeBackendOptions {
+    mailbox::MailboxOptions mailbox;
+    std::filesystem::path cacheDir;  // this server's copies and journal
     std::uint64_t cacheSize = std::uint64_t(1) << 30;
     unsigned connections = 4;
     mount::VolumeOptions volume;
@@ -25,7 +26,7 @@ class VolumeBackend : public Backend {
 public:
     // Opens the mailbox with `password` and starts the write-back; null
     // with `error` set when that fails.
-    static std::unique_ptr<VolumeBackend> Open(const MailboxOptions& options, const std::string& password,
+    static std::unique_ptr<VolumeBackend> Open(const VolumeBackendOptions& options, const std::string& password,
                                                std::string& error);
     ~VolumeBackend() override;
 
