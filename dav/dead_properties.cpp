@@ -6,8 +6,7 @@ namespace dav {
 
 using Guard = std::lock_guard<std::mutex>;
 
-bool DeadProperties::Get(const std::string& path, const std::string& ns, const std::string& name,
-                         XmlElement& value) {
+bool DeadProperties::Get(const std::string& path, const std::string& ns, const std::string& name, XmlElement& value) {
     Guard guard(mutex_);
     auto resource = byPath_.find(path);
     if (resource == byPath_.end()) return false;
@@ -48,7 +47,8 @@ void DeadProperties::Copy(const std::string& from, const std::string& to, bool d
     Guard guard(mutex_);
     std::map<std::string, std::map<Key, XmlElement>> copies;
     for (const auto& resource : byPath_)
-        if (deep ? IsWithin(resource.first, from) : resource.first == from) copies[to + resource.first.substr(from == "/" ? 0 : from.size())] = resource.second;
+        if (deep ? IsWithin(resource.first, from) : resource.first == from)
+            copies[to + resource.first.substr(from == "/" ? 0 : from.size())] = resource.second;
     for (auto& copy : copies) byPath_[copy.first] = std::move(copy.second);
 }
 

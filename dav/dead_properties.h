@@ -28,7 +28,7 @@ public:
 
 private:
     using Key = std::pair<std::string, std::string>;  // namespace, name
-    std::mutex mutex_;  // guards byPath_
+    std::mutex mutex_;                                // guards byPath_
     std::map<std::string, std::map<Key, XmlElement>> byPath_;
 };
 

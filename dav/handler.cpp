@@ -20,7 +20,6 @@ std::string Hex(std::uint64_t value) {
     return out;
 }
 
-
 // Parses "bytes=first-last", "bytes=first-" and "bytes=-suffix" against
 // `size`. Returns 0 to serve the whole entity (no or an unusable range),
 // 206 with the range, or 416.
@@ -62,12 +61,23 @@ int ParseRange(const std::string& header, std::uint64_t size, std::uint64_t& fir
 
 std::string ContentTypeOf(const std::string& name) {
     static const std::pair<const char*, const char*> kTypes[] = {
-        {".txt", "text/plain"},       {".html", "text/html"},       {".htm", "text/html"},
-        {".css", "text/css"},         {".js", "text/javascript"},   {".json", "application/json"},
-        {".xml", "application/xml"},  {".pdf", "application/pdf"},  {".zip", "application/zip"},
-        {".png", "image/png"},        {".jpg", "image/jpeg"},       {".jpeg", "image/jpeg"},
-        {".gif", "image/gif"},        {".svg", "image/svg+xml"},    {".mp3", "audio/mpeg"},
-        {".mp4", "video/mp4"},        {".doc", "application/msword"},
+        {".txt", "text/plain"},
+        {".html", "text/html"},
+        {".htm", "text/html"},
+        {".css", "text/css"},
+        {".js", "text/javascript"},
+        {".json", "application/json"},
+        {".xml", "application/xml"},
+        {".pdf", "application/pdf"},
+        {".zip", "application/zip"},
+        {".png", "image/png"},
+        {".jpg", "image/jpeg"},
+        {".jpeg", "image/jpeg"},
+        {".gif", "image/gif"},
+        {".svg", "image/svg+xml"},
+        {".mp3", "audio/mpeg"},
+        {".mp4", "video/mp4"},
+        {".doc", "application/msword"},
         {".docx", "application/vnd.openxmlformats-officedocument.wordprocessingml.document"},
         {".xlsx", "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet"},
     };
@@ -81,9 +91,13 @@ std::string ContentTypeOf(const std::string& name) {
 
 }  // namespace
 
-std::string ContentTypeFor(const std::string& name) { return ContentTypeOf(name); }
+std::string ContentTypeFor(const std::string& name) {
+    return ContentTypeOf(name);
+}
 
-bool IsTransferName(const std::string& name) { return name.compare(0, sizeof kTransferPrefix - 1, kTransferPrefix) == 0; }
+bool IsTransferName(const std::string& name) {
+    return name.compare(0, sizeof kTransferPrefix - 1, kTransferPrefix) == 0;
+}
 
 int CodeOf(Status status) {
     switch (status) {
@@ -139,9 +153,10 @@ bool Handler::Send(HttpConnection& http, const Request& request, Response& respo
     for (const auto& header : response.headers) hasLength |= header.first == "Content-Length";
     if (!hasLength) response.Add("Content-Length", std::to_string(response.body.size()));
     if (response.close) response.Add("Connection", "close");
-    response.Add("Date", HttpDate(std::chrono::duration_cast<std::chrono::seconds>(
-                                      std::chrono::system_clock::now().time_since_epoch())
-                                      .count()));
+    response.Add(
+        "Date",
+        HttpDate(std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+                     .count()));
     std::string bytes = ResponseHead(response.code, response.headers);
     bool withBody = request.method != "HEAD" && !response.body.empty();
     // A large body goes out as it stands rather than copied behind the head.
@@ -249,7 +264,8 @@ Response Handler::Get(Context& c, bool withBody) {
     int range = 0;
     const std::string* rangeHeader = c.request.Header("range");
     const std::string* ifRange = c.request.Header("if-range");
-    if (rangeHeader && (!ifRange || *ifRange == EtagOf(entry))) range = ParseRange(*rangeHeader, entry.size, first, last);
+    if (rangeHeader && (!ifRange || *ifRange == EtagOf(entry)))
+        range = ParseRange(*rangeHeader, entry.size, first, last);
     if (range == 416) {
         r.code = 416;
         r.Add("Content-Range", "bytes */" + std::to_string(entry.size));
@@ -268,8 +284,9 @@ Response Handler::Get(Context& c, bool withBody) {
     r.code = range == 206 ? 206 : 200;
     r.Add("Content-Type", ContentTypeFor(entry.name));
     r.Add("Accept-Ranges", "bytes");
-    if (range == 206) r.Add("Content-Range", "bytes " + std::to_string(first) + '-' + std::to_string(last) + '/' +
-                                                 std::to_string(entry.size));
+    if (range == 206)
+        r.Add("Content-Range",
+              "bytes " + std::to_string(first) + '-' + std::to_string(last) + '/' + std::to_string(entry.size));
     r.Add("Content-Length", std::to_string(length));
     if (!c.http.BodyDone() && !c.http.Discard(64 * 1024)) r.close = true;
     if (!Send(c.http, c.request, r) || !withBody || !length) {

@@ -45,10 +45,10 @@ private:
     struct Context {
         const Request& request;
         HttpConnection& http;
-        std::string path;        // decoded request path
-        bool slash = false;      // the URI ended with '/'
+        std::string path;    // decoded request path
+        bool slash = false;  // the URI ended with '/'
         std::string host;
-        bool bodyRead = false;   // the handler consumed the request body
+        bool bodyRead = false;  // the handler consumed the request body
         bool continueSent = false;
     };
 

@@ -143,8 +143,7 @@ void HttpConnection::Pace::Begin() {
 
 bool HttpConnection::Pace::TooSlow(const HttpLimits& limits) const {
     auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-    return running && ms > limits.graceMs &&
-           bytes * 1000 < static_cast<std::uint64_t>(ms) * limits.minBytesPerSecond;
+    return running && ms > limits.graceMs && bytes * 1000 < static_cast<std::uint64_t>(ms) * limits.minBytesPerSecond;
 }
 
 bool HttpConnection::Send(const char* data, std::size_t size) {
@@ -341,8 +340,8 @@ std::string HttpDate(std::int64_t seconds) {
 std::string IsoDate(std::int64_t seconds) {
     Civil c = Split(seconds);
     char text[64];
-    std::snprintf(text, sizeof text, "%04lld-%02u-%02uT%02u:%02u:%02uZ", static_cast<long long>(c.year), c.month,
-                  c.day, c.hour, c.minute, c.second);
+    std::snprintf(text, sizeof text, "%04lld-%02u-%02uT%02u:%02u:%02uZ", static_cast<long long>(c.year), c.month, c.day,
+                  c.hour, c.minute, c.second);
     return text;
 }
 

@@ -27,7 +27,7 @@ struct HttpLimits {
 
 struct Request {
     std::string method, target;
-    int minorVersion = 1;  // HTTP/1.x
+    int minorVersion = 1;                                      // HTTP/1.x
     std::vector<std::pair<std::string, std::string>> headers;  // names in lower case
     // The header's value; null when absent. Repeated headers are joined by ", ".
     const std::string* Header(const std::string& lowerName) const;
@@ -77,7 +77,7 @@ private:
 
     Connection& connection_;
     HttpLimits limits_;
-    std::string buffer_;  // bytes received and not yet used
+    std::string buffer_;          // bytes received and not yet used
     std::uint64_t bodyLeft_ = 0;  // of the current chunk or the whole body
     bool chunked_ = false;        // in a chunked body not yet ended
     Pace bodyPace_, sendPace_;

@@ -10,7 +10,9 @@ namespace {
 
 const char kDav[] = "DAV:";
 
-std::string StripWeak(const std::string& etag) { return etag.compare(0, 2, "W/") == 0 ? etag.substr(2) : etag; }
+std::string StripWeak(const std::string& etag) {
+    return etag.compare(0, 2, "W/") == 0 ? etag.substr(2) : etag;
+}
 
 // "Second-600, Infinite" -> 600; Infinite or nothing usable -> 0 (the longest).
 int ParseTimeout(const std::string& header) {
@@ -109,7 +111,8 @@ Response Handler::Lock(Context& c) {
         std::vector<LockInfo> covering = locks_.Covering(c.path);
         bool refreshed = false;
         for (const std::string& token : submitted) {
-            auto held = std::find_if(covering.begin(), covering.end(), [&](const LockInfo& l) { return l.token == token; });
+            auto held =
+                std::find_if(covering.begin(), covering.end(), [&](const LockInfo& l) { return l.token == token; });
             if (held != covering.end() && locks_.Refresh(token, timeout, lock)) {
                 refreshed = true;
                 break;

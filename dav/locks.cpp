@@ -17,8 +17,7 @@ std::string UuidToken() {
 }
 
 bool Overlap(const LockInfo& held, const std::string& root, bool infinite) {
-    return held.root == root || (held.infinite && IsWithin(root, held.root)) ||
-           (infinite && IsWithin(held.root, root));
+    return held.root == root || (held.infinite && IsWithin(root, held.root)) || (infinite && IsWithin(held.root, root));
 }
 
 }  // namespace
@@ -114,8 +113,7 @@ bool LockTable::Find(const std::string& token, LockInfo& lock) {
 
 void LockTable::DropWithin(const std::string& path) {
     Guard guard(mutex_);
-    for (auto it = locks_.begin(); it != locks_.end();)
-        it = IsWithin(it->second.root, path) ? locks_.erase(it) : ++it;
+    for (auto it = locks_.begin(); it != locks_.end();) it = IsWithin(it->second.root, path) ? locks_.erase(it) : ++it;
 }
 
 bool ParseIfHeader(const std::string& header, std::vector<IfList>& lists) {

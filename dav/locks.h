@@ -6,8 +6,8 @@
 
 #include <chrono>
 #include <cstdint>
-#include <mutex>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -49,7 +49,7 @@ private:
     void Expire();  // mutex_ held
 
     int longest_;
-    std::mutex mutex_;  // guards locks_
+    std::mutex mutex_;                       // guards locks_
     std::map<std::string, LockInfo> locks_;  // by token
 };
 

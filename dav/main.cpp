@@ -2,8 +2,8 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
-#include <filesystem>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -24,7 +24,9 @@ namespace {
 
 std::atomic<bool> g_stop{false};
 
-void OnSignal(int) { g_stop = true; }
+void OnSignal(int) {
+    g_stop = true;
+}
 
 void PrintUsage() {
     std::cout << "Usage: vantlo-dav [OPTIONS] --account ADDRESS   (the mailbox)\n"
@@ -134,7 +136,8 @@ int main(int argc, char** argv) {
     } else {
 #ifdef VANTLO_DAV_MAILBOX
         if (mailbox.mailbox.account.empty()) return Usage("--account (or --memory) is needed");
-        mailbox.cacheDir = mailbox.mailbox.cacheDir.empty() ? DefaultCacheDir(mailbox.mailbox) : mailbox.mailbox.cacheDir;
+        mailbox.cacheDir =
+            mailbox.mailbox.cacheDir.empty() ? DefaultCacheDir(mailbox.mailbox) : mailbox.mailbox.cacheDir;
         if (mailbox.cacheDir.empty()) return Usage("no cache directory: set HOME, XDG_CACHE_HOME or --cache-dir");
         std::string error;
         backend = dav::VolumeBackend::Open(mailbox, platform::ReadPasswordInput(), error);

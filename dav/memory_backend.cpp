@@ -21,7 +21,9 @@ std::string Digest(const std::string& bytes) {
     return sha.FinishHex();
 }
 
-std::string BaseName(const std::string& path) { return path == "/" ? "" : path.substr(path.rfind('/') + 1); }
+std::string BaseName(const std::string& path) {
+    return path == "/" ? "" : path.substr(path.rfind('/') + 1);
+}
 
 // True when `path` lies below `dir` (not `dir` itself).
 bool Below(const std::string& path, const std::string& dir) {

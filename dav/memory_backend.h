@@ -22,8 +22,7 @@ public:
     Status Rename(const std::string& from, const std::string& to, bool replace) override;
     Status Create(const std::string& path, std::uint64_t& handle) override;
     Status Open(const std::string& path, std::uint64_t& handle) override;
-    Status Read(std::uint64_t handle, char* buffer, std::size_t size, std::uint64_t offset,
-                std::size_t& got) override;
+    Status Read(std::uint64_t handle, char* buffer, std::size_t size, std::uint64_t offset, std::size_t& got) override;
     Status Write(std::uint64_t handle, const char* buffer, std::size_t size, std::uint64_t offset) override;
     Status Release(std::uint64_t handle) override;
     Status SetModified(const std::string& path, std::int64_t modifiedNs) override;

@@ -48,15 +48,16 @@ bool DecodeSegment(const std::string& encoded, std::string& decoded) {
     return true;
 }
 
-UriResult ResolveUri(const std::string& target, const std::string& host, const std::string& token,
-                     std::string& path, bool& collection) {
+UriResult ResolveUri(const std::string& target, const std::string& host, const std::string& token, std::string& path,
+                     bool& collection) {
     std::string rest = target;
     std::size_t scheme = rest.find("://");
     if (scheme != std::string::npos && rest[0] != '/') {
         std::string name = rest.substr(0, scheme);
         if (!SameText(name, "http") && !SameText(name, "https")) return UriResult::NotOurs;
         std::size_t slash = rest.find('/', scheme + 3);
-        std::string authority = rest.substr(scheme + 3, slash == std::string::npos ? std::string::npos : slash - scheme - 3);
+        std::string authority =
+            rest.substr(scheme + 3, slash == std::string::npos ? std::string::npos : slash - scheme - 3);
         if (!SameText(authority, host)) return UriResult::NotOurs;
         rest = slash == std::string::npos ? "/" : rest.substr(slash);
     }
@@ -99,8 +100,8 @@ std::string HrefOf(const std::string& token, const std::string& path, bool colle
     std::string href = "/" + token;
     for (unsigned char c : path) {
         if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~' || c == '!' || c == '$' ||
-            c == '\'' || c == '(' || c == ')' || c == '*' || c == '+' || c == ',' || c == ';' || c == '=' ||
-            c == ':' || c == '@') {
+            c == '\'' || c == '(' || c == ')' || c == '*' || c == '+' || c == ',' || c == ';' || c == '=' || c == ':' ||
+            c == '@') {
             href += static_cast<char>(c);
         } else {
             href += '%';
@@ -123,9 +124,8 @@ std::string JoinPath(const std::string& dir, const std::string& name) {
 
 bool IsWithin(const std::string& path, const std::string& ancestor) {
     if (ancestor == "/") return true;
-    return path == ancestor ||
-           (path.size() > ancestor.size() && path.compare(0, ancestor.size(), ancestor) == 0 &&
-            path[ancestor.size()] == '/');
+    return path == ancestor || (path.size() > ancestor.size() && path.compare(0, ancestor.size(), ancestor) == 0 &&
+                                path[ancestor.size()] == '/');
 }
 
 }  // namespace dav

@@ -13,8 +13,8 @@ enum class UriResult { Ok, Malformed, NotOurs };
 // path or absolute URI (whose authority must be `host`). `path` comes back
 // decoded ("/" the root, "/a/b" below it; no trailing slash), `collection`
 // whether the URI ended with a slash.
-UriResult ResolveUri(const std::string& target, const std::string& host, const std::string& token,
-                     std::string& path, bool& collection);
+UriResult ResolveUri(const std::string& target, const std::string& host, const std::string& token, std::string& path,
+                     bool& collection);
 
 // The URI path of a tree path: "/TOKEN" + each segment percent-encoded,
 // with a trailing slash for a collection.

@@ -12,9 +12,9 @@ const char kDav[] = "DAV:";
 const char kMicrosoft[] = "urn:schemas-microsoft-com:";
 const char kMultistatusOpen[] = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<D:multistatus xmlns:D=\"DAV:\">";
 
-const char* const kLiveNames[] = {"displayname",  "getcontentlength", "getlastmodified", "creationdate",
-                                  "resourcetype", "getetag",          "getcontenttype",  "supportedlock",
-                                  "lockdiscovery", "quota-available-bytes", "quota-used-bytes"};
+const char* const kLiveNames[] = {
+    "displayname",    "getcontentlength", "getlastmodified", "creationdate",          "resourcetype",    "getetag",
+    "getcontenttype", "supportedlock",    "lockdiscovery",   "quota-available-bytes", "quota-used-bytes"};
 
 bool IsLive(const std::string& ns, const std::string& name) {
     if (ns != kDav) return false;
@@ -79,18 +79,27 @@ std::string Handler::PropertiesOf(const std::string& path, const Entry& entry, c
     std::string found, missing;
     auto live = [&](const std::string& name, std::string& value) {
         std::int64_t seconds = entry.modifiedNs / 1000000000;
-        if (name == "displayname") value = XmlEscape(entry.name);
-        else if (name == "getcontentlength" && !entry.directory) value = std::to_string(entry.size);
-        else if (name == "getlastmodified") value = HttpDate(seconds);
-        else if (name == "creationdate") value = IsoDate(entry.createdNs ? entry.createdNs / 1000000000 : seconds);
-        else if (name == "resourcetype") value = entry.directory ? "<D:collection/>" : "";
-        else if (name == "getetag") value = XmlEscape(EtagOf(entry));
-        else if (name == "getcontenttype" && !entry.directory) value = ContentTypeFor(entry.name);
+        if (name == "displayname")
+            value = XmlEscape(entry.name);
+        else if (name == "getcontentlength" && !entry.directory)
+            value = std::to_string(entry.size);
+        else if (name == "getlastmodified")
+            value = HttpDate(seconds);
+        else if (name == "creationdate")
+            value = IsoDate(entry.createdNs ? entry.createdNs / 1000000000 : seconds);
+        else if (name == "resourcetype")
+            value = entry.directory ? "<D:collection/>" : "";
+        else if (name == "getetag")
+            value = XmlEscape(EtagOf(entry));
+        else if (name == "getcontenttype" && !entry.directory)
+            value = ContentTypeFor(entry.name);
         else if (name == "supportedlock")
-            value = "<D:lockentry><D:lockscope><D:exclusive/></D:lockscope><D:locktype><D:write/></D:locktype>"
-                    "</D:lockentry><D:lockentry><D:lockscope><D:shared/></D:lockscope><D:locktype><D:write/>"
-                    "</D:locktype></D:lockentry>";
-        else if (name == "lockdiscovery") value = LockDiscovery(path);
+            value =
+                "<D:lockentry><D:lockscope><D:exclusive/></D:lockscope><D:locktype><D:write/></D:locktype>"
+                "</D:lockentry><D:lockentry><D:lockscope><D:shared/></D:lockscope><D:locktype><D:write/>"
+                "</D:locktype></D:lockentry>";
+        else if (name == "lockdiscovery")
+            value = LockDiscovery(path);
         else if (name == "quota-available-bytes" || name == "quota-used-bytes") {
             Quota quota = backend_.GetQuota();
             if (!quota.known) return false;
@@ -143,8 +152,9 @@ Response Handler::PropFind(Context& c) {
         r.code = depth == "infinity" ? 403 : 400;
         if (r.code == 403) {
             r.Add("Content-Type", "application/xml; charset=utf-8");
-            r.body = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
-                     "<D:error xmlns:D=\"DAV:\"><D:propfind-finite-depth/></D:error>\n";
+            r.body =
+                "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+                "<D:error xmlns:D=\"DAV:\"><D:propfind-finite-depth/></D:error>\n";
         }
         return r;
     }
@@ -181,7 +191,8 @@ Response Handler::PropFind(Context& c) {
         }
         inner.reserve(inner.size() * (members.size() + 1));
         for (const Entry& member : members)
-            if (!IsTransferName(member.name)) inner += PropertiesOf(JoinPath(c.path, member.name), member, wanted, namesOnly);
+            if (!IsTransferName(member.name))
+                inner += PropertiesOf(JoinPath(c.path, member.name), member, wanted, namesOnly);
     }
     return MultiStatus(inner);
 }

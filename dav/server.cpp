@@ -10,7 +10,9 @@ Server::Server(Backend& backend, ServerOptions options) : options_(std::move(opt
     handler_.reset(new Handler(backend, options_.handler));
 }
 
-Server::~Server() { Stop(); }
+Server::~Server() {
+    Stop();
+}
 
 std::string Server::Url() const {
     return "http://" + options_.address + ':' + std::to_string(Port()) + '/' + options_.token + '/';
@@ -61,9 +63,8 @@ void Server::AcceptLoop() {
         std::lock_guard<std::mutex> guard(slotsMutex_);
         if (slots_.size() >= options_.maxConnections) {
             // Full: say so at once rather than queue the client unbounded.
-            connection->SendAll(ResponseHead(503, {{"Content-Length", "0"}, {"Connection", "close"},
-                                                   {"Retry-After", "1"}}),
-                                1000);
+            connection->SendAll(
+                ResponseHead(503, {{"Content-Length", "0"}, {"Connection", "close"}, {"Retry-After", "1"}}), 1000);
             continue;
         }
         slots_.emplace_back(new Slot);

@@ -27,7 +27,9 @@ int PollOne(Native socket, short events, int timeoutMs) {
     WSAPOLLFD fd{socket, events, 0};
     return WSAPoll(&fd, 1, timeoutMs);
 }
-void CloseNative(Native socket) { closesocket(socket); }
+void CloseNative(Native socket) {
+    closesocket(socket);
+}
 const int kSendFlags = 0;
 #else
 using Native = int;
@@ -39,15 +41,21 @@ int PollOne(Native socket, short events, int timeoutMs) {
     while (ready < 0 && errno == EINTR);
     return ready;
 }
-void CloseNative(Native socket) { close(socket); }
+void CloseNative(Native socket) {
+    close(socket);
+}
 const int kSendFlags = MSG_NOSIGNAL;
 #endif
 
-Native Of(std::intptr_t handle) { return static_cast<Native>(handle); }
+Native Of(std::intptr_t handle) {
+    return static_cast<Native>(handle);
+}
 
 }  // namespace
 
-Connection::~Connection() { CloseNative(Of(handle_)); }
+Connection::~Connection() {
+    CloseNative(Of(handle_));
+}
 
 long Connection::Receive(char* data, std::size_t capacity, int timeoutMs) {
     if (PollOne(Of(handle_), POLLIN, timeoutMs) <= 0) return -1;

@@ -23,7 +23,9 @@ Entry EntryOf(const std::string& name, const struct stat& st) {
     return entry;
 }
 
-std::string BaseName(const std::string& path) { return path == "/" ? "" : path.substr(path.rfind('/') + 1); }
+std::string BaseName(const std::string& path) {
+    return path == "/" ? "" : path.substr(path.rfind('/') + 1);
+}
 
 }  // namespace
 
@@ -49,8 +51,14 @@ Status StatusOfErrno(int negativeErrno) {
     case ENOTDIR: return Status::NotDirectory;
     case EISDIR: return Status::IsDirectory;
     case ENOTEMPTY: return Status::NotEmpty;
-    case ENOSPC: case EDQUOT: case EFBIG: return Status::NoSpace;
-    case EACCES: case EPERM: case EROFS: case EXDEV: case EINVAL: return Status::Denied;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return Status::NoSpace;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EXDEV:
+    case EINVAL: return Status::Denied;
     default: return Status::Failed;
     }
 }
@@ -111,9 +119,15 @@ Status VolumeBackend::ReadDir(const std::string& path, std::vector<Entry>& entri
     return status;
 }
 
-Status VolumeBackend::MakeDir(const std::string& path) { return StatusOfErrno(volume_->MakeDir(path)); }
-Status VolumeBackend::RemoveDir(const std::string& path) { return StatusOfErrno(volume_->RemoveDir(path)); }
-Status VolumeBackend::Unlink(const std::string& path) { return StatusOfErrno(volume_->Unlink(path)); }
+Status VolumeBackend::MakeDir(const std::string& path) {
+    return StatusOfErrno(volume_->MakeDir(path));
+}
+Status VolumeBackend::RemoveDir(const std::string& path) {
+    return StatusOfErrno(volume_->RemoveDir(path));
+}
+Status VolumeBackend::Unlink(const std::string& path) {
+    return StatusOfErrno(volume_->Unlink(path));
+}
 
 Status VolumeBackend::Rename(const std::string& from, const std::string& to, bool replace) {
     return StatusOfErrno(volume_->Rename(from, to, !replace));
@@ -146,7 +160,9 @@ Status VolumeBackend::Write(std::uint64_t handle, const char* buffer, std::size_
     return Status::Ok;
 }
 
-Status VolumeBackend::Release(std::uint64_t handle) { return StatusOfErrno(volume_->Release(handle)); }
+Status VolumeBackend::Release(std::uint64_t handle) {
+    return StatusOfErrno(volume_->Release(handle));
+}
 
 Status VolumeBackend::SetModified(const std::string& path, std::int64_t modifiedNs) {
     struct timespec times[2];

@@ -8,7 +8,9 @@ namespace {
 
 const char kXmlNs[] = "http://www.w3.org/XML/1998/namespace";
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 bool IsNameChar(char c) {
     return !IsSpace(c) && c != '<' && c != '>' && c != '/' && c != '=' && c != '&' && c != '"' && c != '\'' &&
@@ -97,18 +99,23 @@ private:
             if (semi == std::string::npos || semi > end || semi - at_ > 12) return Fail("bad reference");
             std::string name = text_.substr(at_ + 1, semi - at_ - 1);
             at_ = semi + 1;
-            if (name == "lt") out += '<';
-            else if (name == "gt") out += '>';
-            else if (name == "amp") out += '&';
-            else if (name == "quot") out += '"';
-            else if (name == "apos") out += '\'';
+            if (name == "lt")
+                out += '<';
+            else if (name == "gt")
+                out += '>';
+            else if (name == "amp")
+                out += '&';
+            else if (name == "quot")
+                out += '"';
+            else if (name == "apos")
+                out += '\'';
             else if (name.size() > 1 && name[0] == '#') {
                 bool hex = name[1] == 'x';
                 std::string digits = name.substr(hex ? 2 : 1);
                 if (digits.empty()) return Fail("bad character reference");
                 unsigned long code = 0;
                 for (char d : digits) {
-                    int value = d >= '0' && d <= '9'   ? d - '0'
+                    int value = d >= '0' && d <= '9'          ? d - '0'
                                 : hex && d >= 'a' && d <= 'f' ? d - 'a' + 10
                                 : hex && d >= 'A' && d <= 'F' ? d - 'A' + 10
                                                               : -1;

@@ -12,9 +12,9 @@
 namespace dav {
 
 struct XmlElement {
-    std::string ns, name;  // namespace URI and local name; both empty for a text node
-    std::string text;      // a text node's characters
-    std::string lang;      // xml:lang as written on this element
+    std::string ns, name;              // namespace URI and local name; both empty for a text node
+    std::string text;                  // a text node's characters
+    std::string lang;                  // xml:lang as written on this element
     std::vector<XmlElement> children;  // elements and text nodes in order
 
     bool IsText() const { return name.empty(); }

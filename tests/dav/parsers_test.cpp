@@ -241,14 +241,13 @@ TEST(DavLocks, ConflictsFollowScopeAndDepth) {
         const char* root;
         bool infinite, exclusive, granted;
     } steps[] = {
-        {"/a", true, false, true},     // shared, infinite on /a
-        {"/a/b", false, false, true},  // another shared below: fine
-        {"/a/b", false, true, false},  // exclusive under a shared: refused
-        {"/", true, true, false},      // exclusive over them: refused
-        {"/c", false, true, true},
-        {"/c", false, false, false},   // shared on an exclusive: refused
-        {"/c/d", false, true, true},   // depth 0 on /c does not reach /c/d
-        {"/", false, true, true},      // depth 0 on the root reaches nothing below
+        {"/a", true, false, true},                                  // shared, infinite on /a
+        {"/a/b", false, false, true},                               // another shared below: fine
+        {"/a/b", false, true, false},                               // exclusive under a shared: refused
+        {"/", true, true, false},                                   // exclusive over them: refused
+        {"/c", false, true, true},    {"/c", false, false, false},  // shared on an exclusive: refused
+        {"/c/d", false, true, true},                                // depth 0 on /c does not reach /c/d
+        {"/", false, true, true},                                   // depth 0 on the root reaches nothing below
     };
     dav::LockTable table;
     for (const Step& step : steps) {
@@ -261,8 +260,8 @@ TEST(DavLocks, ConflictsFollowScopeAndDepth) {
             EXPECT_EQ(lock.token.compare(0, 16, "opaquelocktoken:"), 0);
         }
     }
-    EXPECT_EQ(table.Covering("/a/b/c").size(), 1u);        // the infinite one on /a
-    EXPECT_EQ(table.Covering("/c/x", true).size(), 1u);    // /c's depth 0 guards its members
+    EXPECT_EQ(table.Covering("/a/b/c").size(), 1u);      // the infinite one on /a
+    EXPECT_EQ(table.Covering("/c/x", true).size(), 1u);  // /c's depth 0 guards its members
     EXPECT_EQ(table.Covering("/c/x", false).size(), 0u);
     table.DropWithin("/a");
     EXPECT_EQ(table.Within("/a").size(), 0u);

@@ -179,8 +179,8 @@ TEST_F(DavServer, SlowAndIdleClientsAreCutWhileOthersAreServed) {
     // Five slow clients fill every slot: one trickles its head, one its body
     // (never silent long enough for the silence bound), one never finishes
     // its body, two send nothing.
-    Client trickle(server_->Port()), trickleBody(server_->Port()), stalledBody(server_->Port()),
-        idle1(server_->Port()), idle2(server_->Port());
+    Client trickle(server_->Port()), trickleBody(server_->Port()), stalledBody(server_->Port()), idle1(server_->Port()),
+        idle2(server_->Port());
     ASSERT_TRUE(stalledBody.Send("PUT /tok/g HTTP/1.1\r\nHost: h\r\nContent-Length: 100\r\n\r\nabc"));
     ASSERT_TRUE(trickleBody.Send("PUT /tok/h HTTP/1.1\r\nHost: h\r\nContent-Length: 100000\r\n\r\n"));
     std::thread dribble([&] {
@@ -233,7 +233,8 @@ TEST_F(DavServer, ChunkedPutAndKeepAlive) {
     EXPECT_EQ(BodyOf(client.ReadResponse()), "hello world");
     // Malformed chunk sizes end the request and the connection.
     Client bad(server_->Port());
-    ASSERT_TRUE(bad.Send("PUT /tok/c HTTP/1.1\r\nHost: h\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\nhello\r\n0\r\n\r\n"));
+    ASSERT_TRUE(
+        bad.Send("PUT /tok/c HTTP/1.1\r\nHost: h\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\nhello\r\n0\r\n\r\n"));
     EXPECT_EQ(StatusOf(bad.ReadAll()), 400);
     EXPECT_EQ(BodyOf(Get("/c")), "hello world");
 }
@@ -245,10 +246,9 @@ TEST_F(DavServer, ByteRanges) {
         int status;
         const char* body;
     } cases[] = {
-        {"bytes=0-3", 206, "0123"},       {"bytes=5-", 206, "56789"}, {"bytes=-3", 206, "789"},
-        {"bytes=8-100", 206, "89"},       {"bytes=-100", 206, "0123456789"},
-        {"bytes=10-", 416, ""},           {"bytes=3-1", 200, "0123456789"},
-        {"bytes=0-1,3-4", 200, "0123456789"},  // several ranges: the whole file
+        {"bytes=0-3", 206, "0123"},       {"bytes=5-", 206, "56789"},           {"bytes=-3", 206, "789"},
+        {"bytes=8-100", 206, "89"},       {"bytes=-100", 206, "0123456789"},    {"bytes=10-", 416, ""},
+        {"bytes=3-1", 200, "0123456789"}, {"bytes=0-1,3-4", 200, "0123456789"},  // several ranges: the whole file
         {"items=0-1", 200, "0123456789"},
     };
     for (const Case& c : cases) {
