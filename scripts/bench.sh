@@ -557,3 +557,6 @@ printf '%-34s %16s %16s %10s\n' "4 transfers beside 1: put, get" "" "" \
 printf '%-34s %16s\n' "ls of 10,000 files (ms, cached)" "$ms_far_ls"
 printf '%-34s %16s %16s\n' "100 ls in a row (ms, sign-ins)" "$ms_hundred" "$signins sign-in(s)"
 echo "targets: 4 transfers at least 3.5x 1 and at least 0.85 of the ideal; 100 commands, 1 sign-in"
+
+# --- vantlo-dav beside vantlo-cli (its own script) -----------------------------
+"$(dirname "$0")/bench-dav.sh" "$build"
