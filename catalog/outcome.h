@@ -26,6 +26,10 @@ enum class StoreCode {
 const char* StoreCodeText(StoreCode code);
 
 struct Outcome {
+    Outcome() = default;
+    Outcome(StoreCode code_, std::string detail_, std::string refusal_ = {})
+        : code(code_), detail(std::move(detail_)), refusal(std::move(refusal_)) {}
+
     StoreCode code = StoreCode::Ok;
     std::string detail;
     // The mailbox's own code for a refusal when it gave one (the webmail
@@ -42,7 +46,7 @@ inline Outcome Success() {
     return {};
 }
 inline Outcome Failure(StoreCode code, std::string detail) {
-    return {code, std::move(detail), {}};
+    return {code, std::move(detail)};
 }
 
 }  // namespace catalog

@@ -93,12 +93,8 @@ void ProgressBar::SetNote(const std::string& note) {
 }
 
 void ProgressBar::Stop() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (stopping_ && !thread_.joinable()) return;
-        stopping_ = true;
-    }
-    wake_.notify_all();
+    if (stop_.StopRequested() && !thread_.joinable()) return;
+    stop_.RequestStop();
     if (thread_.joinable()) thread_.join();
     Draw("");
     out_.flush();
@@ -119,8 +115,8 @@ void ProgressBar::Run() {
     bool wasRunning = false;
     Clock::time_point started;
     std::int64_t startDone = 0;  // bytes kept from an earlier run do not count toward the rate
-    std::unique_lock<std::mutex> lock(mutex_);
-    while (!stopping_) {
+    const platform::StopToken stop = stop_.Token();
+    while (!stop.StopRequested()) {
         TransferReading reading = read_();
         std::string line;
         if (reading.running) {
@@ -130,11 +126,12 @@ void ProgressBar::Run() {
             double rate = seconds > 0.1 ? static_cast<double>(reading.done - startDone) / seconds : 0;
             line = ProgressLine(reading.done, reading.total, rate);
         } else {
+            std::lock_guard<std::mutex> lock(mutex_);
             line = note_;
         }
         wasRunning = reading.running;
         Draw(line);
-        wake_.wait_for(lock, std::chrono::milliseconds(periodMs_), [this] { return stopping_; });
+        stop.SleepFor(std::chrono::milliseconds(periodMs_));
     }
 }
 

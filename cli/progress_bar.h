@@ -5,13 +5,14 @@
 // never waits for the display.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
 #include <mutex>
 #include <string>
 #include <thread>
+
+#include "platform/stop_token.h"
 
 namespace cli {
 
@@ -54,9 +55,8 @@ private:
     std::ostream& out_;
     std::function<TransferReading()> read_;
     int periodMs_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool stopping_ = false;
+    std::mutex mutex_;  // guards note_
+    platform::StopSource stop_;
     std::string note_;
     std::size_t drawnWidth_ = 0;
     std::thread thread_;

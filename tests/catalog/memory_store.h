@@ -45,10 +45,17 @@ public:
         for (auto& [id, name] : folders) out.push_back({id, name, 0, 0, 0, id == "1" || id == "4"});
         return {};
     }
-    // The catalog never changes folders.
-    Outcome CreateFolder(Text, std::string&) override { return Failure(StoreCode::Refused, "fixed"); }
-    Outcome RenameFolder(Text, Text) override { return Failure(StoreCode::Refused, "fixed"); }
-    Outcome DeleteFolder(Text) override { return Failure(StoreCode::Refused, "fixed"); }
+    Outcome CreateFolder(Text name, std::string& id) override {
+        id = std::to_string(nextId_++);
+        folders[id] = name;
+        return {};
+    }
+    Outcome RenameFolder(Text id, Text name) override {
+        if (!folders.count(id)) return Failure(StoreCode::NotFound, id);
+        folders[id] = name;
+        return {};
+    }
+    Outcome DeleteFolder(Text id) override { return folders.erase(id) ? Outcome{} : Failure(StoreCode::NotFound, id); }
     Outcome ListMails(Text folder, std::vector<catalog::MailInfo>& out) override {
         return SearchMails("", folder, out);
     }

@@ -40,7 +40,7 @@ TEST(StorePool, ALostConnectionIsDroppedAndTheWorkRunsOnceMoreOnANewOne) {
     });
     auto failing = [&](StoreCode code) {
         return [&runs, code](catalog::MailStore&) {
-            return ++runs == 1 ? catalog::Outcome{code, ""} : catalog::Outcome{};
+            return ++runs == 1 ? catalog::Failure(code, "") : catalog::Outcome{};
         };
     };
     EXPECT_TRUE(pool.Run(failing(StoreCode::Broken)).Ok());

@@ -1,0 +1,239 @@
+// What every MailStore must do, the same cases against each kind: the
+// in-memory store, the webmail store on vantlo-provider over TLS, and the
+// IMAP store on a real Dovecot (only under tests/imap/dovecot_fixture.py,
+// which sets VANTLO_DOVECOT). Folders, every mail once over many pages,
+// files in parts, the exact find of our own mail, moves, the trash, forks
+// and refusals.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <set>
+
+#include "catalog/catalog.h"
+#include "catalog/manifest.h"
+#include "catalog/sha256.h"
+#include "imap/imap_store.h"
+#include "memory_store.h"
+#include "provider_process.h"
+#include "session/provider_directory.h"
+#include "session/signin.h"
+#include "webmail/webmail_store.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace catalog;
+
+#define ASSERT_OK(call)                                \
+    do {                                               \
+        Outcome outcome_ = (call);                     \
+        ASSERT_TRUE(outcome_.Ok()) << outcome_.Text(); \
+    } while (0)
+
+constexpr std::uint32_t kPage = 4;  // small pages, so that a listing takes many
+const char kAccount[] = "contract@163.example";
+
+std::string Digest(const std::string& bytes) {
+    Sha256 digest;
+    digest.Update(bytes.data(), bytes.size());
+    return digest.FinishHex();
+}
+
+std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+// One kind of store with whatever it needs running.
+struct Kind {
+    std::unique_ptr<testsupport::ProviderProcess> provider;
+    std::unique_ptr<session::Session> session;
+    std::unique_ptr<MailStore> store;
+    bool forks = true;
+};
+
+Outcome OpenKind(const std::string& name, Kind& kind) {
+    if (name == "memory") {
+        kind.store = std::make_unique<testsupport::MemoryStore>();
+        kind.forks = false;  // one thread: it says so
+        return Success();
+    }
+    if (name == "provider") {
+        kind.provider = std::make_unique<testsupport::ProviderProcess>(
+            std::vector<std::string>{std::string(kAccount) + ":pa"}, std::vector<std::string>{"--tls"});
+        if (!kind.provider->Running()) return Failure(StoreCode::Unreachable, "no provider");
+        kind.session = std::make_unique<session::Session>();
+        kind.session->providerOverride = kind.provider->Address();
+        kind.session->caFile = kind.provider->CaFile();
+        if (session::SignIn(*kind.session, kAccount, session::EntryForAccount(kAccount), "pa") !=
+            session::SignInResult::Ok)
+            return Failure(StoreCode::Refused, "sign-in");
+        webmail::WebmailOptions options;
+        options.pageSize = kPage;
+        kind.store = std::make_unique<webmail::WebmailStore>(*kind.session, options);
+        return Success();
+    }
+    std::ifstream ports(Env("VANTLO_DOVECOT") + "/ports");
+    std::string key;
+    unsigned port = 0;
+    while (ports >> key >> port && key != "imaps") {
+    }
+    imap::StoreLimits limits;
+    limits.fetchBatch = kPage - 1;
+    return imap::OpenStore("imaps://127.0.0.1:" + std::to_string(port), Env("VANTLO_DOVECOT_USER"),
+                           Env("VANTLO_DOVECOT_PASSWORD"), Env("VANTLO_DOVECOT") + "/ca.pem", limits, kind.store);
+}
+
+class MailStoreContract : public ::testing::TestWithParam<const char*> {
+protected:
+    const fs::path dir = testsupport::MakeTempDir("vantlo-contract-");
+    Kind kind;
+    MailStore* store = nullptr;
+    std::string folder;
+
+    void SetUp() override {
+        if (std::string(GetParam()) == "dovecot" && Env("VANTLO_DOVECOT").empty())
+            GTEST_SKIP() << "runs under tests/imap/dovecot_fixture.py";
+        ASSERT_OK(OpenKind(GetParam(), kind));
+        store = kind.store.get();
+        const std::string name =
+            std::string("contract ") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        ASSERT_OK(store->CreateFolder(name.substr(0, name.find('/')), folder));
+    }
+    ~MailStoreContract() override { testsupport::RemoveTree(dir.string()); }
+
+    fs::path Write(const std::string& name, const std::string& bytes) {
+        std::ofstream(dir / name, std::ios::binary) << bytes;
+        return dir / name;
+    }
+    // One mail of ours in the folder, stored the way the catalog stores a
+    // one-part file; `seed` makes its upload id.
+    Outcome Store(const std::string& subject, const std::string& seed, std::string& id) {
+        const std::string bytes = "bytes of " + subject + " " + seed;
+        Manifest manifest;
+        manifest.name = subject;
+        manifest.size = manifest.partSize = bytes.size();
+        manifest.sha256 = manifest.partSha256 = Digest(bytes);
+        manifest.uploadId = Digest(seed).substr(0, 32);
+        manifest.stored = 1700000000;
+        PartUpload part;
+        part.folderId = folder;
+        part.subject = subject;
+        part.text = WriteManifest(manifest);
+        part.attachmentName = subject + ".bin";
+        part.uploadId = manifest.uploadId;
+        part.source = Write(seed, bytes);
+        part.length = bytes.size();
+        return store->StorePart(part, id);
+    }
+    std::vector<std::string> Ids(MailStore& from, const std::string& folderId) {
+        std::vector<MailInfo> mails;
+        Outcome outcome = from.ListMails(folderId, mails);
+        EXPECT_TRUE(outcome.Ok()) << outcome.Text();
+        std::vector<std::string> ids;
+        for (const MailInfo& mail : mails) ids.push_back(mail.id);
+        return ids;
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Kinds, MailStoreContract, ::testing::Values("memory", "provider", "dovecot"),
+                         [](const ::testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
+
+TEST_P(MailStoreContract, FoldersAreMadeRenamedAndRemoved) {
+    std::string id;
+    ASSERT_OK(store->CreateFolder("新 folder", id));
+    ASSERT_OK(store->RenameFolder(id, "renamed"));
+    std::vector<FolderInfo> folders;
+    ASSERT_OK(store->ListFolders(folders));
+    auto named = [&](const std::string& name) {
+        return std::count_if(folders.begin(), folders.end(), [&](const FolderInfo& f) { return f.name == name; });
+    };
+    EXPECT_EQ(named("renamed"), 1);
+    EXPECT_EQ(named("新 folder"), 0);
+    // A rename may give the folder a new id (over IMAP the id is the name).
+    for (const FolderInfo& f : folders)
+        if (f.name == "renamed") id = f.id;
+    ASSERT_OK(store->DeleteFolder(id));
+    ASSERT_OK(store->ListFolders(folders));
+    EXPECT_EQ(named("renamed"), 0);
+}
+
+TEST_P(MailStoreContract, EveryMailIsListedOnceOverManyPages) {
+    std::set<std::string> stored;
+    for (int i = 0; i < 3 * static_cast<int>(kPage) + 1; ++i) {
+        std::string id;
+        ASSERT_OK(Store("page mail " + std::to_string(i), "u" + std::to_string(i), id));
+        stored.insert(id);
+    }
+    const std::vector<std::string> listed = Ids(*store, folder);
+    EXPECT_EQ(listed.size(), stored.size()) << "a mail listed twice or not at all";
+    EXPECT_EQ(std::set<std::string>(listed.begin(), listed.end()), stored);
+}
+
+TEST_P(MailStoreContract, OnlyTheMailOfOurUploadIsTakenAsOurs) {
+    std::string first, second;
+    ASSERT_OK(Store("same subject", "upload-one", first));
+    ASSERT_OK(Store("same subject", "upload-two", second));
+    EXPECT_NE(first, second) << "a look-alike of the same subject was taken for the new mail";
+    MailText text;
+    ASSERT_OK(store->ReadMailText(second, text));
+    Manifest manifest;
+    std::string problem;
+    ASSERT_EQ(ReadManifest(text.text, manifest, problem), ManifestRead::Ok) << problem;
+    EXPECT_EQ(manifest.uploadId, Digest("upload-two").substr(0, 32));
+}
+
+TEST_P(MailStoreContract, AFileInPartsComesBackByteForByteAfterAMove) {
+    std::string bytes(10 * 1024 + 17, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 131 % 251);
+    PutResult put;
+    ASSERT_OK(PutFile(*store, Write("parts.bin", bytes), folder, {4096, {}}, put));
+    std::string other;
+    ASSERT_OK(store->CreateFolder("contract moved", other));
+    const std::vector<std::string> ids = Ids(*store, folder);
+    ASSERT_EQ(ids.size(), 3u);
+    ASSERT_OK(store->MoveMails(ids, other));
+    EXPECT_TRUE(Ids(*store, folder).empty());
+    std::vector<FileEntry> files;
+    ASSERT_OK(ListFiles(*store, other, files));
+    ASSERT_EQ(files.size(), 1u);
+    ASSERT_TRUE(files[0].Whole()) << files[0].Problems();
+    ASSERT_OK(GetFile(*store, files[0].key, dir / "back.bin", {}));
+    std::ifstream in(dir / "back.bin", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), bytes);
+}
+
+TEST_P(MailStoreContract, DeletedMailsLeaveTheFolderAndAForkSeesTheSameMailbox) {
+    std::string kept, gone;
+    ASSERT_OK(Store("kept", "k", kept));
+    ASSERT_OK(Store("gone", "g", gone));
+    ASSERT_OK(store->DeleteMails({gone}));
+    const std::vector<std::string> ids = Ids(*store, folder);
+    ASSERT_EQ(ids.size(), 1u);
+    std::unique_ptr<MailStore> fork;
+    Outcome forked = store->Fork(fork);
+    if (!kind.forks) {
+        EXPECT_FALSE(forked.Ok()) << "a store that cannot fork says so";
+        return;
+    }
+    ASSERT_TRUE(forked.Ok() && fork) << forked.Text();
+    EXPECT_EQ(Ids(*fork, folder), ids);
+}
+
+TEST_P(MailStoreContract, WhatIsNotThereIsRefusedNotInvented) {
+    std::string id;
+    ASSERT_OK(Store("real", "r", id));
+    const std::string missing = id + "9999";  // of the same form as a real id
+    MailText text;
+    EXPECT_FALSE(store->ReadMailText(missing, text).Ok());
+    bool handed = false;
+    EXPECT_FALSE(store->FetchAttachment(missing, [&](const char*, std::size_t) { return handed = true; }).Ok());
+    EXPECT_FALSE(handed) << "bytes of a mail that is not there";
+    EXPECT_FALSE(store->RenameFolder(folder + "9999", "nowhere").Ok());
+    EXPECT_EQ(Ids(*store, folder), std::vector<std::string>{id}) << "a refusal changed the folder";
+}
+
+}  // namespace
