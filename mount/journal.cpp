@@ -179,4 +179,10 @@ void Journal::Remove(const PendingStore& store) {
     fs::remove_all(dir_ / store.id, error);
 }
 
+void Journal::Withdraw(const PendingStore& store) {
+    std::error_code error;
+    fs::remove(dir_ / (store.id + ".entry"), error);
+    SyncDirectory(dir_);
+}
+
 }  // namespace mount

@@ -50,6 +50,9 @@ public:
     std::filesystem::path DataPath(const PendingStore& store) const { return dir_ / store.id / store.name; }
     bool Save(const PendingStore& store);
     void Remove(const PendingStore& store);
+    // Takes the entry back but leaves the data: a later run finds no store
+    // to do (and clears the data away), while this one still reads it.
+    void Withdraw(const PendingStore& store);
 
 private:
     std::filesystem::path dir_;

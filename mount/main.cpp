@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "catalog/drive_cache_dir.h"
 #include "catalog/webmail_store.h"
 #include "mount/fuse_operations.h"
 #include "mount/log.h"
@@ -52,7 +53,8 @@ void PrintUsage() {
            "  --account ADDRESS     the account's mail address\n"
            "  --part-size SIZE      files larger than this are stored in parts (default 32M)\n"
            "  --cache-size SIZE     the local copies of files read kept to this (default 1G)\n"
-           "  --cache-dir DIR       where copies and pending stores live (default\n"
+           "  --cache-dir DIR       where copies and pending stores live: a new or empty\n"
+           "                        directory, or one a mount used before (default\n"
            "                        $XDG_CACHE_HOME/vantlo/mount/ACCOUNT, else ~/.cache/...)\n"
            "  --dir-cache-time SECONDS  how long a listing is used before it is read again\n"
            "                        (default 10; changes made here refresh it at once)\n"
@@ -210,8 +212,13 @@ int main(int argc, char** argv) {
     Options options;
     int parsed = ParseArguments(argc, argv, options);
     if (parsed >= 0) return parsed;
-    if (options.cacheDir.empty()) options.cacheDir = DefaultCacheDir(options);
+    const bool defaultCacheDir = options.cacheDir.empty();
+    if (defaultCacheDir) options.cacheDir = DefaultCacheDir(options);
     if (options.cacheDir.empty()) return Usage("no cache directory: set HOME, XDG_CACHE_HOME or --cache-dir");
+    if (std::string problem; !catalog::ClaimCacheDir(options.cacheDir, defaultCacheDir, problem)) {
+        std::cerr << "vantlo-mount: " << problem << "\n";
+        return 1;
+    }
     if (!LockCacheDir(options.cacheDir)) return 1;
 
     mount::Journal journal(options.cacheDir / "pending");

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "catalog/file_sizes.h"
 #include "catalog/format_values.h"
@@ -34,6 +35,22 @@ std::int64_t NowNanoseconds() {
     struct timespec now;
     clock_gettime(CLOCK_REALTIME, &now);
     return Nanoseconds(now);
+}
+
+// A size no stored file can have: beyond what a file can hold, or more
+// bytes than the mails holding it (attachments travel inside them).
+bool ImpossibleSize(std::uint64_t size, const catalog::FileEntry& file) {
+    return size > static_cast<std::uint64_t>(INT64_MAX) || (file.listedSize > 0 && size > file.listedSize);
+}
+
+// What a whole file's manifest says does not check out: it is listed (as
+// empty) and refuses to be read.
+bool Damaged(const catalog::FileEntry& file) {
+    return file.Whole() && (!file.sizeKnown || ImpossibleSize(file.size, file));
+}
+
+std::uint64_t ShownSize(const catalog::FileEntry& file) {
+    return file.sizeKnown && !Damaged(file) ? file.size : 0;
 }
 
 bool Writes(int flags) {
@@ -191,21 +208,40 @@ const std::map<std::string, Volume::Node>& Volume::View(const std::string& folde
     Listing& listing = listings_[folderId];
     if (listing.viewEpoch == viewEpoch_) return listing.view;
     std::set<std::string> hidden = hidden_;
-    for (const auto& pending : pending_) hidden.insert(pending->record.replaces.begin(), pending->record.replaces.end());
-    std::vector<const catalog::FileEntry*> shownFiles;
+    // A pending store that rewrites a stored file in place takes that
+    // file's place among its namesakes, so it keeps the name it was opened
+    // by (a duplicate's mark included).
+    std::map<std::string, std::shared_ptr<Pending>> inPlaceOf;
+    for (const auto& pending : pending_) {
+        hidden.insert(pending->record.replaces.begin(), pending->record.replaces.end());
+        if (pending->record.folderId == folderId && !pending->removed && !pending->record.replaces.empty())
+            inPlaceOf.emplace(pending->record.replaces.front(), pending);
+    }
+    std::vector<Node> nodes;
     std::vector<Named> names;
+    std::set<const Pending*> placed;
     for (const catalog::FileEntry& file : listing.files) {
+        auto rewritten = inPlaceOf.find(file.key);
+        if (rewritten != inPlaceOf.end() && placed.insert(rewritten->second.get()).second) {
+            nodes.push_back({nullptr, rewritten->second});
+            names.push_back({rewritten->second->record.name, file.key});
+            continue;
+        }
         std::vector<std::string> ids = file.MailIds();
         if (std::any_of(ids.begin(), ids.end(), [&](const std::string& id) { return hidden.count(id) > 0; }))
             continue;
-        shownFiles.push_back(&file);
+        nodes.push_back({&file, nullptr});
         names.push_back({file.name, file.key});
+    }
+    for (const auto& pending : pending_) {
+        if (pending->record.folderId != folderId || pending->removed || placed.count(pending.get())) continue;
+        nodes.push_back({nullptr, pending});
+        names.push_back(
+            {pending->record.name, pending->record.replaces.empty() ? pending->record.id : pending->record.replaces.front()});
     }
     std::vector<std::string> shown = UniqueNames(names);
     listing.view.clear();
-    for (std::size_t i = 0; i < shown.size(); ++i) listing.view[shown[i]].file = shownFiles[i];
-    for (const auto& pending : pending_)
-        if (pending->record.folderId == folderId && !pending->removed) listing.view[pending->record.name] = {nullptr, pending};
+    for (std::size_t i = 0; i < shown.size(); ++i) listing.view[shown[i]] = nodes[i];
     listing.viewEpoch = viewEpoch_;
     return listing.view;
 }
@@ -238,12 +274,13 @@ void Volume::FillStat(const Node& node, struct stat& st) {
             st.st_size = local.st_size;
             st.st_mtim = local.st_mtim;
         }
+        if (!node.pending->filled) st.st_size = static_cast<off_t>(ShownSize(node.pending->source));
         if (node.pending->record.modifiedNs) {
             st.st_mtim.tv_sec = node.pending->record.modifiedNs / 1000000000;
             st.st_mtim.tv_nsec = node.pending->record.modifiedNs % 1000000000;
         }
     } else if (node.file) {
-        st.st_size = static_cast<off_t>(node.file->sizeKnown ? node.file->size : 0);
+        st.st_size = static_cast<off_t>(ShownSize(*node.file));
         std::int64_t ns = times_.Find(node.file->key, static_cast<std::uint64_t>(st.st_size));
         if (!ns) ns = node.file->storedAt * 1000000000;
         st.st_mtim.tv_sec = ns / 1000000000;
@@ -440,6 +477,9 @@ int Volume::PlanFor(Handle& handle) {
     }
     Outcome outcome = pool_.Run(
         [&](catalog::MailStore& store) { return catalog::PlanDownload(store, handle.file, handle.plan); });
+    if (outcome.Ok() && ImpossibleSize(handle.plan.size, handle.file))
+        outcome = catalog::Failure(catalog::StoreCode::Corrupt,
+                                   "its manifest gives a size its mails cannot hold: " + std::to_string(handle.plan.size));
     if (!outcome.Ok()) return LogFailure("reading", handle.file.name, outcome);
     handle.planned = true;
     Lock lock(mutex_);
@@ -483,6 +523,8 @@ int Volume::Open(const std::string& path, int flags, std::uint64_t& handle) {
         if ((flags & O_TRUNC) && ::ftruncate(node.pending->fd, 0) == 0) {
             ++node.pending->generation;
             node.pending->untouched = false;
+            node.pending->filled = true;
+            node.pending->damage.clear();  // written anew from here
         }
         ++node.pending->opens;
         opened->pending = node.pending;
@@ -494,19 +536,15 @@ int Volume::Open(const std::string& path, int flags, std::uint64_t& handle) {
         opened->file = file;
     } else {
         // A stored file opened for writing becomes a pending store that
-        // replaces it; its bytes are fetched unless it is cut to nothing.
-        auto pending = NewPending(folderId, file.name == split.name ? file.name : split.name, file.MailIds());
+        // replaces it under its stored name (a duplicate's mark is only
+        // how it is shown); its bytes are fetched once a write needs them.
+        auto pending = NewPending(folderId, file.name, file.MailIds());
         if (!pending) return -EIO;
-        if (!(flags & O_TRUNC)) {
-            error = FetchWhole(file, pending->fd);
-            if (error) {
-                journal_.Remove(pending->record);
-                                return error;
-            }
-            pending->untouched = true;
-        }
-        pending->record.name = split.name;
-        pending->record.modifiedNs = times_.Find(file.key, file.size);
+        pending->source = file;
+        const bool cut = (flags & O_TRUNC) != 0;
+        pending->untouched = !cut;
+        pending->filled = cut;
+        pending->record.modifiedNs = times_.Find(file.key, ShownSize(file));
         if (!pending->record.modifiedNs) pending->record.modifiedNs = file.storedAt * 1000000000;
         if (flags & O_TRUNC) pending->record.modifiedNs = 0;
         Lock lock(mutex_);
@@ -530,6 +568,7 @@ int Volume::Read(std::uint64_t id, char* buffer, std::size_t size, std::uint64_t
         handle = found->second.get();
     }
     if (handle->pending) {
+        if (int error = Fill(handle->pending)) return error;
         ssize_t got = ::pread(handle->pending->fd, buffer, size, static_cast<off_t>(offset));
         return got < 0 ? -errno : static_cast<int>(got);
     }
@@ -560,23 +599,43 @@ int Volume::Write(std::uint64_t id, const char* buffer, std::size_t size, std::u
         auto found = handles_.find(id);
         if (found == handles_.end() || !found->second->pending) return -EBADF;
         pending = found->second->pending;
+    }
+    if (int error = Fill(pending)) return error;
+    {
+        Lock lock(mutex_);
         ++pending->generation;
         pending->untouched = false;
         pending->record.modifiedNs = 0;
     }
     ssize_t written = ::pwrite(pending->fd, buffer, size, static_cast<off_t>(offset));
-    return written < 0 ? -errno : static_cast<int>(written);
+    if (written >= 0) return static_cast<int>(written);
+    const int error = errno;
+    Damage(pending, error);
+    return -error;
 }
 
 int Volume::TruncateOpen(std::uint64_t id, std::uint64_t size) {
+    std::shared_ptr<Pending> pending;
+    {
+        Lock lock(mutex_);
+        auto found = handles_.find(id);
+        if (found == handles_.end() || !found->second->pending) return -EBADF;
+        pending = found->second->pending;
+        if (size == 0 && !pending->filled) pending->filled = true;  // nothing of the stored bytes stays
+    }
+    if (int error = Fill(pending)) return error;
     Lock lock(mutex_);
-    auto found = handles_.find(id);
-    if (found == handles_.end() || !found->second->pending) return -EBADF;
-    std::shared_ptr<Pending> pending = found->second->pending;
     ++pending->generation;
     pending->untouched = false;
     pending->record.modifiedNs = 0;
-    return ::ftruncate(pending->fd, static_cast<off_t>(size)) == 0 ? 0 : -errno;
+    if (::ftruncate(pending->fd, static_cast<off_t>(size)) == 0) {
+        if (size == 0) pending->damage.clear();  // written anew from here
+        return 0;
+    }
+    const int error = errno;
+    lock.unlock();
+    Damage(pending, error);
+    return -error;
 }
 
 int Volume::Truncate(const std::string& path, std::uint64_t size) {
@@ -584,8 +643,39 @@ int Volume::Truncate(const std::string& path, std::uint64_t size) {
     int error = Open(path, size == 0 ? O_WRONLY | O_TRUNC : O_WRONLY, handle);
     if (error) return error;
     error = TruncateOpen(handle, size);
+    int flushed = Flush(handle);
     int released = Release(handle);
-    return error ? error : released;
+    return error ? error : flushed ? flushed : released;
+}
+
+int Volume::Fill(const std::shared_ptr<Pending>& pending) {
+    std::lock_guard<std::mutex> filling(pending->filling);
+    catalog::FileEntry source;
+    {
+        Lock lock(mutex_);
+        if (pending->filled) return 0;
+        source = pending->source;
+    }
+    int error = FetchWhole(source, pending->fd);
+    if (error) return error;
+    Lock lock(mutex_);
+    pending->filled = true;
+    return 0;
+}
+
+void Volume::Damage(const std::shared_ptr<Pending>& pending, int error) {
+    Lock lock(mutex_);
+    if (!pending->damage.empty()) return;
+    pending->queued = false;
+    pending->damage = std::string("a write into the cache directory failed (") + std::strerror(error) +
+                      "); write the file again";
+    // What the journal holds is no longer what the file was: a later
+    // mount must not store it either.
+    PendingStore record = pending->record;
+    const std::string why = pending->damage;
+    lock.unlock();
+    journal_.Withdraw(record);
+    Log("not storing " + record.name + ": " + why);
 }
 
 int Volume::SetTimes(const std::string& path, const struct timespec* times) {
@@ -601,10 +691,15 @@ int Volume::SetTimes(const std::string& path, const struct timespec* times) {
     std::int64_t ns = modified.tv_nsec == UTIME_NOW ? NowNanoseconds() : Nanoseconds(modified);
     if (node.pending) {
         Lock lock(mutex_);
-        node.pending->record.modifiedNs = ns;
+        Pending& pending = *node.pending;
+        pending.record.modifiedNs = ns;
+        pending.timeSet = pending.untouched;
+        // A closed file's journal entry carries its time too.
+        if (!pending.untouched && pending.damage.empty() && pending.opens == 0 && pending.saved == pending.generation)
+            journal_.Save(pending.record);
         return 0;
     }
-    times_.Set(file.key, file.sizeKnown ? file.size : 0, ns);
+    times_.Set(file.key, ShownSize(file), ns);
     return 0;
 }
 
@@ -617,12 +712,38 @@ void Volume::Queue(const std::shared_ptr<Pending>& pending, int delayMs) {
 // mutex_ held; the journal entry is written under it so that an entry
 // never goes back to an older name.
 void Volume::SaveAndQueue(const std::shared_ptr<Pending>& pending, int delayMs) {
+    if (!pending->damage.empty()) return;  // never stored
     if (!journal_.Save(pending->record)) {
         Log("the journal could not keep " + pending->record.name);
         pending->lastErrno = EIO;
     }
     pending->saved = pending->generation;
     Queue(pending, delayMs);
+}
+
+int Volume::Flush(std::uint64_t id) {
+    Lock lock(mutex_);
+    auto found = handles_.find(id);
+    if (found == handles_.end()) return -EBADF;
+    std::shared_ptr<Pending> pending = found->second->pending;
+    if (!pending || pending->removed) return 0;
+    if (pending->untouched) {
+        if (!pending->timeSet) return 0;
+        const std::string key = pending->source.key;
+        const std::uint64_t size = ShownSize(pending->source);
+        const std::int64_t ns = pending->record.modifiedNs;
+        lock.unlock();
+        times_.Set(key, size, ns);
+        return 0;
+    }
+    if (!pending->damage.empty()) return -EIO;
+    if (pending->generation == pending->saved) return 0;
+    if (!journal_.Save(pending->record)) {
+        Log("the journal could not keep " + pending->record.name);
+        return -EIO;
+    }
+    pending->saved = pending->generation;
+    return 0;
 }
 
 int Volume::Release(std::uint64_t id) {
@@ -633,13 +754,18 @@ int Volume::Release(std::uint64_t id) {
     handles_.erase(found);
     if (!pending || --pending->opens > 0 || pending->removed) return 0;
     if (pending->untouched) {
-        // Opened for writing, never written: the stored file stands.
+        // Opened for writing, never written: the stored file stands, with
+        // the time set meanwhile.
         DropPending(pending);
         PendingStore record = pending->record;
+        const catalog::FileEntry source = pending->source;
+        const bool timeSet = pending->timeSet;
         lock.unlock();
-                journal_.Remove(record);
+        if (timeSet) times_.Set(source.key, ShownSize(source), record.modifiedNs);
+        journal_.Remove(record);
         return 0;
     }
+    if (!pending->damage.empty()) return 0;  // shown as failed until written anew or removed
     if (pending->generation != pending->saved) {
         SaveAndQueue(pending, options_.settleMs);
     } else if (pending->storedGeneration == pending->generation && !pending->storing) {
@@ -654,6 +780,8 @@ int Volume::Release(std::uint64_t id) {
             lock.unlock();
             journal_.Remove(record);
         }
+    } else if (!pending->queued && !pending->storing) {
+        Queue(pending, options_.settleMs);  // journalled at flush already
     }
     return 0;
 }
@@ -680,6 +808,11 @@ int Volume::Fsync(std::uint64_t id) {
         pending = found->second->pending;
     }
     if (!pending) return 0;
+    {
+        Lock lock(mutex_);
+        if (pending->untouched) return 0;  // nothing of it changed
+        if (!pending->damage.empty()) return -EIO;
+    }
     if (::fsync(pending->fd) != 0) return -errno;
     return WaitStored(pending);
 }
@@ -694,12 +827,14 @@ int Volume::GetXattr(const std::string& path, const std::string& name, std::stri
     if (error) return error;
     Lock lock(mutex_);
     if (name == "user.vantlo.state") {
-        if (node.pending) value = node.pending->lastErrno && !node.pending->storing ? "failed" : "pending";
-        else value = file.Whole() ? "stored" : "incomplete";
+        if (node.pending && !node.pending->damage.empty()) value = "failed: " + node.pending->damage;
+        else if (node.pending && node.pending->untouched) value = "stored";
+        else if (node.pending) value = node.pending->lastErrno && !node.pending->storing ? "failed" : "pending";
+        else value = !file.Whole() ? "incomplete" : Damaged(file) ? "damaged" : "stored";
         return 0;
     }
-    if (name == "user.vantlo.key" && !node.pending) {
-        value = file.key;
+    if (name == "user.vantlo.key" && (!node.pending || node.pending->untouched)) {
+        value = node.pending ? node.pending->source.key : file.key;
         return 0;
     }
     return -ENODATA;
@@ -746,9 +881,11 @@ int Volume::Rename(const std::string& from, const std::string& to, bool noReplac
     if (targetExists && existing.file) replacedIds = replaced.MailIds();
 
     if (node.pending) {
+        if (int filled = Fill(node.pending)) return filled;
         Lock lock(mutex_);
         if (targetExists && existing.pending) DropPending(existing.pending);
         std::shared_ptr<Pending> pending = node.pending;
+        pending->untouched = false;  // stored again under its new name
         fs::path before = journal_.DataPath(pending->record);
         pending->record.folderId = targetFolder;
         pending->record.name = target.name;
@@ -784,7 +921,7 @@ int Volume::Rename(const std::string& from, const std::string& to, bool noReplac
         return error;
     }
     pending->record.replaces.insert(pending->record.replaces.end(), replacedIds.begin(), replacedIds.end());
-    pending->record.modifiedNs = times_.Find(file.key, file.size);
+    pending->record.modifiedNs = times_.Find(file.key, ShownSize(file));
     if (!pending->record.modifiedNs) pending->record.modifiedNs = file.storedAt * 1000000000;
     Lock lock(mutex_);
     if (targetExists && existing.pending) DropPending(existing.pending);

@@ -77,9 +77,13 @@ public:
     int TruncateOpen(std::uint64_t handle, std::uint64_t size);
     int SetTimes(const std::string& path, const struct timespec* times);
     int Fsync(std::uint64_t handle);
+    // Each close(): the file's entry is written to the journal before
+    // close returns, so a file closed is kept whatever happens next.
+    int Flush(std::uint64_t handle);
     int Release(std::uint64_t handle);
-    // user.vantlo.state: pending, stored, failed (incomplete for a group
-    // with parts missing); user.vantlo.key: the file's key once stored.
+    // user.vantlo.state: pending, stored, "failed: WHY" (incomplete for a
+    // group with parts missing, damaged for a file whose manifest does not
+    // check out); user.vantlo.key: the file's key once stored.
     int GetXattr(const std::string& path, const std::string& name, std::string& value);
 
 private:
@@ -92,7 +96,15 @@ private:
         std::uint64_t saved = 0;       // the generation the journal holds
         std::uint64_t storedGeneration = 0;
         bool queued = false, storing = false, removed = false;
-        bool untouched = false;  // opened for writing from a stored file, not changed yet
+        // Opened for writing from a stored file, no byte changed yet: its
+        // bytes are fetched into fd only when a write or a cut needs them
+        // (filled), and closing it untouched keeps the stored file.
+        bool untouched = false;
+        bool filled = true;
+        bool timeSet = false;           // a time was set while untouched
+        catalog::FileEntry source;      // the stored file it starts from
+        std::mutex filling;             // one fetch into fd at a time
+        std::string damage;             // why a write failed: never stored then
         std::chrono::steady_clock::time_point notBefore;
         int failures = 0;
         int lastErrno = 0;
@@ -144,6 +156,10 @@ private:
     std::shared_ptr<Pending> NewPending(const std::string& folderId, const std::string& name,
                                         std::vector<std::string> replaces);
     int FetchWhole(const catalog::FileEntry& file, int fd);
+    // Fetches the stored bytes of a pending file opened untouched, once.
+    int Fill(const std::shared_ptr<Pending>& pending);
+    // A write into the local copy failed: the file is never stored.
+    void Damage(const std::shared_ptr<Pending>& pending, int error);
     int PlanFor(Handle& handle);
     void Queue(const std::shared_ptr<Pending>& pending, int delayMs);
     void SaveAndQueue(const std::shared_ptr<Pending>& pending, int delayMs);

@@ -1,0 +1,136 @@
+// The mount's file semantics without a kernel: the volume over the
+// in-memory mailbox, driven by the calls FUSE would make.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <thread>
+
+#include "../catalog/memory_store.h"
+#include "catalog/manifest.h"
+#include "catalog/part_mark.h"
+#include "mount/volume.h"
+#include "provider_process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+struct VolumeTest : ::testing::Test {
+    fs::path dir = testsupport::MakeTempDir("vantlo-volume-");
+    testsupport::MemoryStore* store = nullptr;  // owned by the pool
+    std::unique_ptr<mount::StorePool> pool;
+    mount::Journal journal{dir / "pending"};
+    mount::FileCache cache{dir / "files", 1 << 20};
+    mount::Times times{dir / "times"};
+    std::unique_ptr<mount::Volume> volume;
+
+    VolumeTest() {
+        auto memory = std::make_unique<testsupport::MemoryStore>();
+        store = memory.get();
+        pool = std::make_unique<mount::StorePool>(std::move(memory), 1);
+    }
+    void SetUp() override {
+        ASSERT_TRUE(journal.Open() && cache.Open());
+        mount::VolumeOptions options;
+        options.dirCacheMs = 0;
+        options.settleMs = 0;
+        volume = std::make_unique<mount::Volume>(*pool, journal, cache, times, options);
+        volume->Start();
+    }
+    ~VolumeTest() override {
+        volume.reset();
+        testsupport::RemoveTree(dir.string());
+    }
+    std::string State(const std::string& path) {
+        std::string value;
+        int error = volume->GetXattr(path, "user.vantlo.state", value);
+        return error ? "errno " + std::to_string(-error) : value;
+    }
+    std::vector<std::string> Names(const std::string& folder) {
+        std::vector<mount::DirEntry> entries;
+        EXPECT_EQ(volume->ReadDir(folder, entries), 0);
+        std::vector<std::string> names;
+        for (const auto& entry : entries) names.push_back(entry.name);
+        return names;
+    }
+    // Opens, writes and closes as cp does.
+    void Write(const std::string& path, const std::string& bytes) {
+        std::uint64_t handle = 0;
+        ASSERT_EQ(volume->Open(path, O_WRONLY | O_TRUNC, handle), 0) << path;
+        ASSERT_EQ(volume->Write(handle, bytes.data(), bytes.size(), 0), static_cast<int>(bytes.size()));
+        EXPECT_EQ(volume->Flush(handle), 0);
+        EXPECT_EQ(volume->Release(handle), 0);
+    }
+    void WaitStored(const std::string& folder) {
+        for (auto end = Clock::now() + std::chrono::seconds(20); Clock::now() < end;) {
+            bool all = true;
+            for (const std::string& name : Names(folder)) all = all && State(folder + "/" + name) == "stored";
+            if (all) return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        FAIL() << "not stored in " << folder;
+    }
+    std::vector<std::string> Subjects(const std::string& folderId) {
+        std::vector<std::string> subjects;
+        for (auto& [id, mail] : store->mails)
+            if (mail.info.folderId == folderId) subjects.push_back(mail.info.subject);
+        return subjects;
+    }
+};
+
+// Writing to the later of two files of one name, by its marked name, keeps
+// its stored name and leaves the other as it was.
+TEST_F(VolumeTest, WritingToADuplicatesMarkedNameKeepsItsStoredName) {
+    store->Add("7", "a.txt", "one");
+    store->Add("7", "a.txt", "two");
+    const std::vector<std::string> before = Names("/files");
+    ASSERT_EQ(before.size(), 2u);
+    ASSERT_EQ(before[0], "a.txt");
+    const std::string marked = before[1];
+    ASSERT_NE(marked, "a.txt");
+    Write("/files/" + marked, "three");
+    EXPECT_EQ(Names("/files"), before);  // shown where it was while pending
+    WaitStored("/files");
+    EXPECT_EQ(Subjects("7"), (std::vector<std::string>{"a.txt", "a.txt"}));
+    std::uint64_t handle = 0;
+    ASSERT_EQ(volume->Open("/files/a.txt", O_RDONLY, handle), 0);
+    char first[8] = {};
+    EXPECT_EQ(volume->Read(handle, first, sizeof first, 0), 3);
+    EXPECT_EQ(std::string(first), "one");
+    volume->Release(handle);
+}
+
+// A file whose manifest does not check out is listed and stat'ed (as
+// empty, marked damaged) and fails with EIO when read.
+TEST_F(VolumeTest, ADamagedFileStatsAndFailsOnRead) {
+    catalog::Manifest forged;
+    forged.name = "forged.bin";
+    forged.size = UINT64_MAX;
+    forged.sha256 = std::string(64, 'a');
+    forged.parts = 2;
+    forged.partSize = 3;
+    forged.partSha256 = std::string(64, 'b');
+    forged.uploadId = "deadbeef" + std::string(24, '0');
+    store->Add("7", catalog::PartSubject("forged.bin", 1, 2, "deadbeef"), "abc", catalog::WriteManifest(forged));
+    forged.part = 2;
+    forged.offset = 3;
+    store->Add("7", catalog::PartSubject("forged.bin", 2, 2, "deadbeef"), "def", catalog::WriteManifest(forged));
+    store->Add("7", "broken.txt", "xyz", "vantlo-file: 1\nname: broken.txt\nsize: lots\n");
+    const char* const damaged[] = {"/files/forged.bin", "/files/broken.txt"};
+    for (const char* path : damaged) {
+        struct stat st;
+        ASSERT_EQ(volume->GetAttr(path, st), 0) << path;
+        EXPECT_EQ(st.st_size, 0) << path;
+        EXPECT_EQ(State(path), "damaged");
+        std::uint64_t handle = 0;
+        ASSERT_EQ(volume->Open(path, O_RDONLY, handle), 0) << path;
+        char buffer[16];
+        EXPECT_EQ(volume->Read(handle, buffer, sizeof buffer, 0), -EIO) << path;
+        volume->Release(handle);
+    }
+}
+
+}  // namespace
