@@ -11,6 +11,7 @@
 
 #include "catalog/catalog.h"
 #include "catalog/download.h"
+#include "catalog/local_name.h"
 #include "catalog/transfers.h"
 #include "cli/command.h"
 #include "cli/mailbox.h"
@@ -138,12 +139,6 @@ int RunPut(Context& context, const std::vector<std::string>& args) {
     return result;
 }
 
-// A file's name as a name in a local directory: no directories, no "." or "..".
-bool SafeLocalName(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
-           name.find('\\') == std::string::npos;
-}
-
 int RunGet(Context& context, const std::vector<std::string>& args) {
     catalog::TransferSettings settings{kDefaultTransfers, catalog::kDefaultPartSize, {}};
     std::vector<std::string> positional;
@@ -170,14 +165,16 @@ int RunGet(Context& context, const std::vector<std::string>& args) {
         catalog::MailText keyMail;
         catalog::Outcome outcome = catalog::LocateFile(*store, positional[i], entry, keyMail);
         if (!outcome.Ok()) return OutcomeFailed(context, outcome, "find file " + positional[i]);
-        if (!SafeLocalName(entry.name))
-            return Fail(context, "file " + positional[i] + " is named '" + OutputField(entry.name) +
-                                     "', which is no name in a directory; give an output path");
-        requests.push_back({positional[i], out / PathArgument(entry.name)});
+        std::string local;
+        outcome = catalog::LocalNameFor(entry.name, local);
+        if (!outcome.Ok())
+            return Fail(context, "file " + positional[i] + " cannot be written into a directory under its name: " +
+                                     outcome.detail + "; fetch it one at a time with an output path");
+        requests.push_back({positional[i], out / PathArgument(local)});
         for (std::size_t k = 0; k + 1 < requests.size(); ++k)
             if (requests[k].target == requests.back().target)
                 return Fail(context, "files " + requests[k].key + " and " + positional[i] + " are both named '" +
-                                         OutputField(entry.name) + "'; fetch them one at a time");
+                                         catalog::EscapedName(local) + "'; fetch them one at a time");
     }
     Progress progress;
     settings.progress = progress.Callback();
