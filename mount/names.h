@@ -11,7 +11,8 @@
 
 namespace mount {
 
-// A name a directory can hold: '/' and NUL become '_', "", "." and ".."
+// A name a directory can hold: what the local-name rule refuses is shown
+// escaped ("victim\\0x" for a NUL), '/' becomes '_', and "", "." and ".."
 // become "_", "_." and "_..".
 std::string UsableName(const std::string& name);
 

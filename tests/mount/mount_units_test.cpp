@@ -37,6 +37,20 @@ TEST(MountErrno, EachOutcomeMapsToWhatAProgramExpects) {
     }
 }
 
+TEST(MountNames, NamesTheLocalRuleRefusesAreShownEscaped) {
+    const std::pair<std::string, std::string> table[] = {
+        {std::string("victim\0x", 8), "victim\\0x"},
+        {"line\nbreak.txt", "line\\nbreak.txt"},
+        {"evil\xE2\x80\xAEtxt.exe", "evil\\u{202E}txt.exe"},
+        {"a\\b", "a\\\\b"},
+        {"\xFF.bin", "\\xFF.bin"},
+        {"../up", ".._up"},
+        {"文件 1.txt", "文件 1.txt"},
+        {"a.vantlo-partial", "a.vantlo-partial"},  // no temporary files live in the mount
+    };
+    for (const auto& [stored, shown] : table) EXPECT_EQ(mount::UsableName(stored), shown) << shown;
+}
+
 TEST(MountNames, LaterFilesOfANameGetAStableMark) {
     using mount::Named;
     auto a = mount::UniqueNames({{"a.txt", "k1"}, {"a.txt", "k2"}, {"a.txt", "k3"}, {"", "k4"}, {"x/y", "k5"},
