@@ -151,6 +151,7 @@ std::vector<PendingStore> Journal::Load() {
 }
 
 std::string Journal::NewId() {
+    std::lock_guard<std::mutex> lock(mutex_);
     auto now = std::chrono::duration_cast<std::chrono::microseconds>(
                    std::chrono::system_clock::now().time_since_epoch())
                    .count();
@@ -161,6 +162,7 @@ std::string Journal::NewId() {
 }
 
 bool Journal::Save(const PendingStore& store) {
+    std::lock_guard<std::mutex> lock(mutex_);
     std::error_code error;
     int fd = ::open(DataPath(store).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
@@ -173,6 +175,7 @@ bool Journal::Save(const PendingStore& store) {
 }
 
 void Journal::Remove(const PendingStore& store) {
+    std::lock_guard<std::mutex> lock(mutex_);
     std::error_code error;
     fs::remove(dir_ / (store.id + ".entry"), error);
     SyncDirectory(dir_);
@@ -180,6 +183,7 @@ void Journal::Remove(const PendingStore& store) {
 }
 
 void Journal::Withdraw(const PendingStore& store) {
+    std::lock_guard<std::mutex> lock(mutex_);
     std::error_code error;
     fs::remove(dir_ / (store.id + ".entry"), error);
     SyncDirectory(dir_);

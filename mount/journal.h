@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,9 @@ public:
 
 private:
     std::filesystem::path dir_;
+    // Entries are saved by the file's calls and by the store under way at
+    // once: one writer at a time, so no save trips over another's.
+    std::mutex mutex_;
     std::uint64_t counter_ = 0;
 };
 

@@ -212,32 +212,44 @@ const std::map<std::string, Volume::Node>& Volume::View(const std::string& folde
     // file's place among its namesakes, so it keeps the name it was opened
     // by (a duplicate's mark included).
     std::map<std::string, std::shared_ptr<Pending>> inPlaceOf;
+    std::vector<std::shared_ptr<Pending>> here;
     for (const auto& pending : pending_) {
         hidden.insert(pending->record.replaces.begin(), pending->record.replaces.end());
-        if (pending->record.folderId == folderId && !pending->removed && !pending->record.replaces.empty())
-            inPlaceOf.emplace(pending->record.replaces.front(), pending);
+        if (pending->record.folderId != folderId || pending->removed) continue;
+        here.push_back(pending);
+        if (!pending->record.replaces.empty()) inPlaceOf.emplace(pending->record.replaces.front(), pending);
     }
-    std::vector<Node> nodes;
-    std::vector<Named> names;
     std::set<const Pending*> placed;
     for (const catalog::FileEntry& file : listing.files) {
         auto rewritten = inPlaceOf.find(file.key);
-        if (rewritten != inPlaceOf.end() && placed.insert(rewritten->second.get()).second) {
-            nodes.push_back({nullptr, rewritten->second});
-            names.push_back({rewritten->second->record.name, file.key});
-            continue;
-        }
-        std::vector<std::string> ids = file.MailIds();
-        if (std::any_of(ids.begin(), ids.end(), [&](const std::string& id) { return hidden.count(id) > 0; }))
-            continue;
-        nodes.push_back({&file, nullptr});
-        names.push_back({file.name, file.key});
+        if (rewritten != inPlaceOf.end()) placed.insert(rewritten->second.get());
     }
-    for (const auto& pending : pending_) {
-        if (pending->record.folderId != folderId || pending->removed || placed.count(pending.get())) continue;
+    // A new file under way shows under its name, over what is listed under
+    // the same name (its own parts stored so far, for one).
+    std::vector<Node> nodes;
+    std::vector<Named> names;
+    std::set<std::string> underWay;
+    for (const auto& pending : here) {
+        if (placed.count(pending.get())) continue;
         nodes.push_back({nullptr, pending});
         names.push_back(
             {pending->record.name, pending->record.replaces.empty() ? pending->record.id : pending->record.replaces.front()});
+        underWay.insert(pending->record.name);
+    }
+    for (const catalog::FileEntry& file : listing.files) {
+        auto rewritten = inPlaceOf.find(file.key);
+        if (rewritten != inPlaceOf.end() && placed.count(rewritten->second.get())) {
+            nodes.push_back({nullptr, rewritten->second});
+            names.push_back({rewritten->second->record.name, file.key});
+            placed.erase(rewritten->second.get());  // once
+            continue;
+        }
+        std::vector<std::string> ids = file.MailIds();
+        if (underWay.count(file.name) ||
+            std::any_of(ids.begin(), ids.end(), [&](const std::string& id) { return hidden.count(id) > 0; }))
+            continue;
+        nodes.push_back({&file, nullptr});
+        names.push_back({file.name, file.key});
     }
     std::vector<std::string> shown = UniqueNames(names);
     listing.view.clear();
@@ -414,6 +426,10 @@ int Volume::Unlink(const std::string& path) {
         return Trash(folderId, file.MailIds());
     }
     Lock lock(mutex_);
+    if (node.pending->finished) {
+        lock.unlock();
+        return Unlink(path);  // stored meanwhile: the stored file now
+    }
     bool storing = node.pending->storing;
     DropPending(node.pending);
     if (storing) return 0;
@@ -520,6 +536,10 @@ int Volume::Open(const std::string& path, int flags, std::uint64_t& handle) {
     if (node.pending) {
         Lock lock(mutex_);
         if (node.pending->removed) return -ENOENT;
+        if (node.pending->finished) {
+            lock.unlock();
+            return Open(path, flags, handle);  // stored meanwhile: the stored file now
+        }
         if ((flags & O_TRUNC) && ::ftruncate(node.pending->fd, 0) == 0) {
             ++node.pending->generation;
             node.pending->untouched = false;
@@ -691,6 +711,10 @@ int Volume::SetTimes(const std::string& path, const struct timespec* times) {
     std::int64_t ns = modified.tv_nsec == UTIME_NOW ? NowNanoseconds() : Nanoseconds(modified);
     if (node.pending) {
         Lock lock(mutex_);
+        if (node.pending->finished) {
+            lock.unlock();
+            return SetTimes(path, times);  // stored meanwhile: the stored file now
+        }
         Pending& pending = *node.pending;
         pending.record.modifiedNs = ns;
         pending.timeSet = pending.untouched;
@@ -775,6 +799,7 @@ int Volume::Release(std::uint64_t id) {
         RefreshListing(record.folderId);
         lock.lock();
         if (pending->opens == 0 && pending->storedGeneration == pending->generation) {
+            pending->finished = true;
             pending_.erase(std::remove(pending_.begin(), pending_.end(), pending), pending_.end());
             ++viewEpoch_;
             lock.unlock();
@@ -883,6 +908,10 @@ int Volume::Rename(const std::string& from, const std::string& to, bool noReplac
     if (node.pending) {
         if (int filled = Fill(node.pending)) return filled;
         Lock lock(mutex_);
+        if (node.pending->finished) {
+            lock.unlock();
+            return Rename(from, to, noReplace);  // stored meanwhile: the stored file now
+        }
         if (targetExists && existing.pending) DropPending(existing.pending);
         std::shared_ptr<Pending> pending = node.pending;
         pending->untouched = false;  // stored again under its new name
@@ -1029,9 +1058,30 @@ void Volume::StoreOne(const std::shared_ptr<Pending>& pending) {
     Trash(record.folderId, replaces);  // refreshes the folder's listing as well
     const std::string key = stored.mailIds.empty() ? "" : stored.mailIds.front();
     lock.lock();
+    if (pending->removed || pending->generation != generation || pending->opens > 0) {
+        // Opened, changed or removed while its old mails went: what was
+        // just stored is what comes next replaces.
+        pending->record.replaces = stored.mailIds;
+        pending->record.uploadId.clear();
+        pending->storedGeneration = generation;
+        if (pending->removed) {
+            pending_.erase(std::remove(pending_.begin(), pending_.end(), pending), pending_.end());
+            ++viewEpoch_;
+            lock.unlock();
+            journal_.Remove(pending->record);
+            Trash(record.folderId, stored.mailIds);
+        } else if (pending->opens == 0) {
+            SaveAndQueue(pending, 0);
+        } else {
+            journal_.Save(pending->record);
+        }
+        changed_.notify_all();
+        return;
+    }
     std::int64_t modified = pending->record.modifiedNs;
     struct stat local;
     if (!modified && ::fstat(pending->fd, &local) == 0) modified = Nanoseconds(local.st_mtim);
+    pending->finished = true;
     pending_.erase(std::remove(pending_.begin(), pending_.end(), pending), pending_.end());
     pending->storedGeneration = generation;
     ++viewEpoch_;

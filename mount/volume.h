@@ -96,6 +96,7 @@ private:
         std::uint64_t saved = 0;       // the generation the journal holds
         std::uint64_t storedGeneration = 0;
         bool queued = false, storing = false, removed = false;
+        bool finished = false;  // stored and out of the table: look the name up again
         // Opened for writing from a stored file, no byte changed yet: its
         // bytes are fetched into fd only when a write or a cut needs them
         // (filled), and closing it untouched keeps the stored file.
