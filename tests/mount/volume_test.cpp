@@ -109,6 +109,8 @@ struct VolumeTest : ::testing::Test {
 // Writing to the later of two files of one name, by its marked name, keeps
 // its stored name and leaves the other as it was.
 TEST_F(VolumeTest, WritingToADuplicatesMarkedNameKeepsItsStoredName) {
+    options.settleMs = 2000;  // the store waits while the names are looked at
+    StartVolume();
     store->Add("7", "a.txt", "one");
     store->Add("7", "a.txt", "two");
     const std::vector<std::string> before = Names("/files");
