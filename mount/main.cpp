@@ -221,9 +221,9 @@ int main(int argc, char** argv) {
     }
     if (!LockCacheDir(options.cacheDir)) return 1;
 
-    mount::Journal journal(options.cacheDir / "pending");
+    catalog::Journal journal(options.cacheDir / "pending");
     mount::FileCache cache(options.cacheDir / "files", options.cacheSize);
-    mount::Times times(options.cacheDir / "times");
+    catalog::Times times(options.cacheDir / "times");
     if (!journal.Open() || !cache.Open()) {
         std::cerr << "vantlo-mount: cannot write under " << options.cacheDir << "\n";
         return 1;

@@ -15,8 +15,8 @@
 #include "catalog/part_mark.h"
 #include "mount/errno_map.h"
 #include "mount/log.h"
-#include "mount/names.h"
-#include "mount/store_once.h"
+#include "catalog/drive_names.h"
+#include "catalog/writeback_store.h"
 #include "mount/volume_detail.h"
 
 namespace mount {
@@ -29,7 +29,7 @@ using catalog::ImpossibleSize;
 using Clock = std::chrono::steady_clock;
 using Lock = std::unique_lock<std::mutex>;
 
-Volume::Volume(StorePool& pool, Journal& journal, FileCache& cache, Times& times, VolumeOptions options)
+Volume::Volume(StorePool& pool, catalog::Journal& journal, FileCache& cache, catalog::Times& times, VolumeOptions options)
     : pool_(pool), journal_(journal), cache_(cache), times_(times), options_(options) {}
 
 Volume::~Volume() {
@@ -43,7 +43,7 @@ Volume::Pending::~Pending() {
 void Volume::Start() {
     {
         Lock lock(mutex_);
-        for (PendingStore& record : journal_.Load()) {
+        for (catalog::PendingStore& record : journal_.Load()) {
             auto pending = std::make_shared<Pending>();
             pending->record = record;
             pending->fd = ::open(journal_.DataPath(record).c_str(), O_RDWR | O_CLOEXEC);

@@ -29,9 +29,9 @@
 #include "catalog/download.h"
 #include "catalog/manifest_cache.h"
 #include "mount/file_cache.h"
-#include "mount/journal.h"
+#include "catalog/journal.h"
 #include "mount/store_pool.h"
-#include "mount/times.h"
+#include "catalog/drive_times.h"
 
 namespace mount {
 
@@ -54,7 +54,7 @@ struct DirEntry {
 
 class Volume {
 public:
-    Volume(StorePool& pool, Journal& journal, FileCache& cache, Times& times, VolumeOptions options);
+    Volume(StorePool& pool, catalog::Journal& journal, FileCache& cache, catalog::Times& times, VolumeOptions options);
     ~Volume();
 
     // Queues the stores the journal holds (before anything else) and starts
@@ -89,7 +89,7 @@ public:
 private:
     struct Pending {
         ~Pending();  // closes fd
-        PendingStore record;
+        catalog::PendingStore record;
         int fd = -1;
         unsigned opens = 0;
         std::uint64_t generation = 1;  // grows with every change
@@ -171,9 +171,9 @@ private:
     void StoreOne(const std::shared_ptr<Pending>& pending);
 
     StorePool& pool_;
-    Journal& journal_;
+    catalog::Journal& journal_;
     FileCache& cache_;
-    Times& times_;
+    catalog::Times& times_;
     VolumeOptions options_;
 
     std::mutex mutex_;

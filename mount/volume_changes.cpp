@@ -15,8 +15,8 @@
 #include "catalog/part_mark.h"
 #include "mount/errno_map.h"
 #include "mount/log.h"
-#include "mount/names.h"
-#include "mount/store_once.h"
+#include "catalog/drive_names.h"
+#include "catalog/writeback_store.h"
 #include "mount/volume_detail.h"
 
 namespace mount {
@@ -58,7 +58,7 @@ int Volume::Unlink(const std::string& path) {
     DropPending(node.pending);
     if (storing) return 0;
     // The mails it replaces stay hidden on their way to the trash.
-    PendingStore record = node.pending->record;
+    catalog::PendingStore record = node.pending->record;
     hidden_.insert(record.replaces.begin(), record.replaces.end());
     lock.unlock();
     journal_.Remove(record);

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "catalog/download.h"
-#include "mount/store_once.h"
+#include "catalog/writeback_store.h"
 
 namespace mount {
 
@@ -28,7 +28,7 @@ inline bool Writes(int flags) {
 }
 
 // The plan to read back what a store just sent.
-inline catalog::DownloadPlan PlanOf(const StoredFile& stored) {
+inline catalog::DownloadPlan PlanOf(const catalog::StoredFile& stored) {
     catalog::DownloadPlan plan;
     plan.name = stored.plan.name;
     plan.size = stored.plan.size;

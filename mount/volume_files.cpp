@@ -16,8 +16,8 @@
 #include "catalog/part_mark.h"
 #include "mount/errno_map.h"
 #include "mount/log.h"
-#include "mount/names.h"
-#include "mount/store_once.h"
+#include "catalog/drive_names.h"
+#include "catalog/writeback_store.h"
 #include "mount/volume_detail.h"
 
 namespace mount {
@@ -280,7 +280,7 @@ void Volume::Damage(const std::shared_ptr<Pending>& pending, int error) {
                       "); write the file again";
     // What the journal holds is no longer what the file was: a later
     // mount must not store it either.
-    PendingStore record = pending->record;
+    catalog::PendingStore record = pending->record;
     const std::string why = pending->damage;
     lock.unlock();
     journal_.Withdraw(record);
@@ -323,7 +323,7 @@ int Volume::Release(std::uint64_t id) {
         // Opened for writing, never written: the stored file stands, with
         // the time set meanwhile.
         DropPending(pending);
-        PendingStore record = pending->record;
+        catalog::PendingStore record = pending->record;
         const catalog::FileEntry source = pending->source;
         const bool timeSet = pending->timeSet;
         lock.unlock();
@@ -336,7 +336,7 @@ int Volume::Release(std::uint64_t id) {
         SaveAndQueue(pending, options_.settleMs);
     } else if (pending->storedGeneration == pending->generation && !pending->storing) {
         // Stored while it was open and not changed since: done.
-        PendingStore record = pending->record;
+        catalog::PendingStore record = pending->record;
         lock.unlock();
         RefreshListing(record.folderId);
         lock.lock();

@@ -16,8 +16,8 @@
 #include "catalog/part_mark.h"
 #include "mount/errno_map.h"
 #include "mount/log.h"
-#include "mount/names.h"
-#include "mount/store_once.h"
+#include "catalog/drive_names.h"
+#include "catalog/writeback_store.h"
 #include "mount/volume_detail.h"
 
 namespace mount {
@@ -41,9 +41,9 @@ int Volume::Folders(std::map<std::string, catalog::FolderInfo>& folders, bool fr
     std::vector<catalog::FolderInfo> listed;
     Outcome outcome = pool_.Run([&](catalog::MailStore& store) { return store.ListFolders(listed); });
     if (!outcome.Ok()) return LogFailure("listing", "/", outcome);
-    std::vector<Named> names;
+    std::vector<catalog::Named> names;
     for (const catalog::FolderInfo& folder : listed) names.push_back({folder.name, folder.id});
-    std::vector<std::string> shown = UniqueNames(names);
+    std::vector<std::string> shown = catalog::UniqueNames(names);
     folders.clear();
     for (std::size_t i = 0; i < listed.size(); ++i) folders[shown[i]] = listed[i];
     Lock lock(mutex_);
@@ -123,7 +123,7 @@ const std::map<std::string, Volume::Node>& Volume::View(const std::string& folde
     // A new file under way shows under its name, over what is listed under
     // the same name (its own parts stored so far, for one).
     std::vector<Node> nodes;
-    std::vector<Named> names;
+    std::vector<catalog::Named> names;
     std::set<std::string> underWay;
     for (const auto& pending : here) {
         if (placed.count(pending.get())) continue;
@@ -147,7 +147,7 @@ const std::map<std::string, Volume::Node>& Volume::View(const std::string& folde
         nodes.push_back({&file, nullptr});
         names.push_back({file.name, file.key});
     }
-    std::vector<std::string> shown = UniqueNames(names);
+    std::vector<std::string> shown = catalog::UniqueNames(names);
     listing.view.clear();
     for (std::size_t i = 0; i < shown.size(); ++i) listing.view[shown[i]] = nodes[i];
     listing.viewEpoch = viewEpoch_;

@@ -16,8 +16,8 @@
 #include "catalog/part_mark.h"
 #include "mount/errno_map.h"
 #include "mount/log.h"
-#include "mount/names.h"
-#include "mount/store_once.h"
+#include "catalog/drive_names.h"
+#include "catalog/writeback_store.h"
 #include "mount/volume_detail.h"
 
 namespace mount {
@@ -90,14 +90,14 @@ void Volume::Worker() {
 void Volume::StoreOne(const std::shared_ptr<Pending>& pending) {
     Lock lock(mutex_);
     const std::uint64_t generation = pending->generation;
-    PendingStore record = pending->record;
+    catalog::PendingStore record = pending->record;
     lock.unlock();
 
-    StoredFile stored;
+    catalog::StoredFile stored;
     Outcome outcome;
     // Nothing is run twice here: a lost connection ends the attempt, and
     // the next one (after its pause) finds what this one stored.
-    outcome = StoreOnce([this](const auto& work) { return pool_.Run(work, false); }, journal_, record,
+    outcome = catalog::StoreOnce([this](const auto& work) { return pool_.Run(work, false); }, journal_, record,
                         options_.partSize, [this] { return !stopping_; }, options_.parallelParts, stored);
     lock.lock();
     pending->storing = false;
@@ -132,7 +132,7 @@ void Volume::StoreOne(const std::shared_ptr<Pending>& pending) {
         }
         pending_.erase(std::remove(pending_.begin(), pending_.end(), pending), pending_.end());
         ++viewEpoch_;
-        PendingStore gone = pending->record;
+        catalog::PendingStore gone = pending->record;
         hidden_.insert(gone.replaces.begin(), gone.replaces.end());
         lock.unlock();
                 journal_.Remove(gone);

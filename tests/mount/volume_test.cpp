@@ -32,9 +32,9 @@ struct VolumeTest : ::testing::Test {
     fs::path dir = testsupport::MakeTempDir("vantlo-volume-");
     CountingStore* store = nullptr;  // owned by the pool, which outlives every volume
     std::unique_ptr<mount::StorePool> pool;
-    mount::Journal journal{dir / "pending"};
+    catalog::Journal journal{dir / "pending"};
     mount::FileCache cache{dir / "files", 1 << 20};
-    mount::Times times{dir / "times"};
+    catalog::Times times{dir / "times"};
     mount::VolumeOptions options;
     std::unique_ptr<mount::Volume> volume;
 

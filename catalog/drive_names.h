@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace mount {
+namespace catalog {
 
 // A name a directory can hold: what the local-name rule refuses is shown
 // escaped ("victim\\0x" for a NUL), '/' becomes '_', and "", "." and ".."
@@ -24,4 +24,4 @@ struct Named {
 // Names for the entries, in their order (the earlier keeps the plain name).
 std::vector<std::string> UniqueNames(const std::vector<Named>& entries);
 
-}  // namespace mount
+}  // namespace catalog

@@ -1,9 +1,9 @@
-#include "mount/times.h"
+#include "catalog/drive_times.h"
 
 #include <fstream>
 #include <sstream>
 
-namespace mount {
+namespace catalog {
 
 void Times::Load() {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -48,4 +48,4 @@ void Times::Save() {
     std::filesystem::rename(temporary, file_, error);
 }
 
-}  // namespace mount
+}  // namespace catalog

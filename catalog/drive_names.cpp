@@ -1,4 +1,4 @@
-#include "mount/names.h"
+#include "catalog/drive_names.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -6,7 +6,7 @@
 
 #include "catalog/local_name.h"
 
-namespace mount {
+namespace catalog {
 namespace {
 
 // 64-bit FNV-1a, as 16 hex digits.
@@ -64,4 +64,4 @@ std::vector<std::string> UniqueNames(const std::vector<Named>& entries) {
     return shown;
 }
 
-}  // namespace mount
+}  // namespace catalog
