@@ -71,7 +71,7 @@ TEST_F(ResumeTest, AGetKeepsOnlyPartsThatStillMatchAndReplacesTheTargetLast) {
     settings.progress = {};
     EXPECT_EQ(Get(key).alreadyVerified, 2u) << "parts 1 and 3 kept; 2 was damaged";
     EXPECT_TRUE(got == bytes);
-    EXPECT_FALSE(fs::exists(TemporaryPathFor(target)) || fs::exists(VerifiedRecordPath(TemporaryPathFor(target))));
+    EXPECT_FALSE(fs::exists(TemporaryPathFor(target)) || fs::exists(TemporaryPathFor(target).string() + ".verified"));
     // A part corrupt in the mailbox: a clear failure, nothing kept, the target untouched.
     store.mails.at(key).bytes[0] ^= 1;
     EXPECT_EQ(Get(key).outcome.code, StoreCode::Corrupt);
