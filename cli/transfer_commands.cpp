@@ -108,7 +108,8 @@ std::filesystem::path UploadRecordPath(Context& context) {
 }
 
 int RunPut(Context& context, const std::vector<std::string>& args) {
-    catalog::TransferSettings settings{kDefaultTransfers, catalog::kDefaultPartSize, {}};
+    catalog::TransferSettings settings{context.transfers ? context.transfers : kDefaultTransfers,
+                                       context.partSize ? context.partSize : catalog::kDefaultPartSize, {}};
     std::vector<std::string> positional;
     int status = kExitOk;
     if (!TakeOptions(context, args, true, settings, positional, status)) return status;
@@ -168,7 +169,8 @@ int RunPut(Context& context, const std::vector<std::string>& args) {
 }
 
 int RunGet(Context& context, const std::vector<std::string>& args) {
-    catalog::TransferSettings settings{kDefaultTransfers, catalog::kDefaultPartSize, {}};
+    catalog::TransferSettings settings{context.transfers ? context.transfers : kDefaultTransfers,
+                                       context.partSize ? context.partSize : catalog::kDefaultPartSize, {}};
     std::vector<std::string> positional;
     int status = kExitOk;
     if (!TakeOptions(context, args, false, settings, positional, status)) return status;

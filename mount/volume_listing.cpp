@@ -74,7 +74,8 @@ int Volume::RefreshListing(const std::string& folderId) {
         Outcome listed = catalog::ListFiles(store, folderId, files);
         if (!listed.Ok()) return listed;
         std::lock_guard<std::mutex> lock(manifestsMutex_);
-        return catalog::FillFileSizes(store, manifests_, files, 1);
+        // Its readers fork within the pool's budget: as many as are free.
+        return catalog::FillFileSizes(store, manifests_, files, catalog::kDefaultReaders);
     });
     if (!outcome.Ok()) return LogFailure("listing folder", folderId, outcome);
     Lock lock(mutex_);
