@@ -27,8 +27,8 @@ TEST(MountErrno, EachOutcomeMapsToWhatAProgramExpects) {
         {StoreCode::TimedOut, EIO},   {StoreCode::Broken, EIO},          {StoreCode::Corrupt, EIO},
         {StoreCode::SessionExpired, EACCES}};
     for (auto [code, expected] : table) {
-        EXPECT_EQ(mount::ErrnoOf({code, ""}), expected) << catalog::StoreCodeText(code);
-        EXPECT_EQ(mount::WorthLogging({code, ""}), expected == EIO);
+        EXPECT_EQ(mount::ErrnoOf(catalog::Failure(code, "")), expected) << catalog::StoreCodeText(code);
+        EXPECT_EQ(mount::WorthLogging(catalog::Failure(code, "")), expected == EIO);
     }
 }
 
@@ -44,7 +44,7 @@ struct MountCache : ::testing::Test {
     }
     mount::PartFetcher Fetcher(StoreCode fail = StoreCode::Ok) {
         return [this, fail](const catalog::DownloadPart& part, const fs::path& file) -> catalog::Outcome {
-            if (fail != StoreCode::Ok) return {fail, "on demand"};
+            if (fail != StoreCode::Ok) return catalog::Failure(fail, "on demand");
             fetched.push_back(part.number);
             std::fstream out(file, std::ios::in | std::ios::out | std::ios::binary);
             out.seekp(part.offset);
@@ -85,8 +85,6 @@ TEST_F(MountCache, AnAdoptedFileIsReadWithoutFetching) {
     EXPECT_EQ(cache.Bytes(), 50u);
     cache.Forget("k");
     EXPECT_EQ(cache.Bytes(), 0u);
-}
-
 }
 
 }  // namespace
