@@ -17,6 +17,15 @@ bool EarlierCacheEntry(const fs::path& name) {
     return false;
 }
 
+// What the cache holds (names, bytes and times of the user's files) is for
+// the user alone.
+bool KeepPrivate(const fs::path& dir, std::string& problem) {
+    std::error_code error;
+    fs::permissions(dir, fs::perms::owner_all, fs::perm_options::replace, error);
+    if (error) problem = "cannot make " + dir.string() + " private: " + error.message();
+    return !error;
+}
+
 }  // namespace
 
 bool ClaimCacheDir(const fs::path& dir, bool isDefault, std::string& problem) {
@@ -26,7 +35,7 @@ bool ClaimCacheDir(const fs::path& dir, bool isDefault, std::string& problem) {
         problem = marker.string() + " is not a file a cache would hold";
         return false;
     }
-    if (fs::is_regular_file(marker, error)) return true;
+    if (fs::is_regular_file(marker, error)) return KeepPrivate(dir, problem);
     fs::create_directories(dir, error);
     if (!fs::is_directory(dir, error)) {
         problem = dir.string() + " cannot be made a directory";
@@ -49,7 +58,7 @@ bool ClaimCacheDir(const fs::path& dir, bool isDefault, std::string& problem) {
         problem = "cannot write in " + dir.string();
         return false;
     }
-    return true;
+    return KeepPrivate(dir, problem);
 }
 
 }  // namespace catalog

@@ -2,6 +2,7 @@
 // drive empties and rewrites parts of it, so it takes only a directory that
 // is new, empty, or marked as a drive's own by an earlier run: a directory
 // the user named that already holds other things is refused, never cleared.
+// The directory taken is made private (0700).
 #pragma once
 
 #include <filesystem>

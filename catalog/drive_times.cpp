@@ -45,6 +45,8 @@ void Times::Save() {
         if (!out) return;
     }
     std::error_code error;
+    std::filesystem::permissions(temporary, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::replace, error);
     std::filesystem::rename(temporary, file_, error);
 }
 
