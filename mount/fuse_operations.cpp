@@ -105,8 +105,8 @@ int ChangeOwner(const char*, uid_t, gid_t, fuse_file_info*) {
     return 0;
 }
 
-int Flush(const char*, fuse_file_info*) {
-    return 0;
+int Flush(const char*, fuse_file_info* info) {
+    return Mounted().Flush(info->fh);
 }
 
 int Release(const char*, fuse_file_info* info) {

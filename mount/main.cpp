@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "catalog/drive_cache_dir.h"
 #include "mailbox/cache_dir.h"
 #include "mailbox/open.h"
 #include "mailbox/options.h"
@@ -132,13 +133,19 @@ int main(int argc, char** argv) {
     int parsed = ParseArguments(argc, argv, options);
     if (parsed >= 0) return parsed;
     // The mount's own directory: --cache-dir as it stands, else one per account.
-    fs::path cacheDir = options.mailbox.cacheDir.empty() ? DefaultCacheDir(options.mailbox) : options.mailbox.cacheDir;
+    const bool defaultCacheDir = options.mailbox.cacheDir.empty();
+    fs::path cacheDir = defaultCacheDir ? DefaultCacheDir(options.mailbox) : options.mailbox.cacheDir;
     if (cacheDir.empty()) return Usage("no cache directory: set HOME, XDG_CACHE_HOME or --cache-dir");
+    // Only a new, empty or marked directory: the mount clears what it keeps there.
+    if (std::string problem; !catalog::ClaimCacheDir(cacheDir, defaultCacheDir, problem)) {
+        std::cerr << "vantlo-mount: " << problem << "\n";
+        return 1;
+    }
     if (!LockCacheDir(cacheDir)) return 1;
 
-    mount::Journal journal(cacheDir / "pending");
+    catalog::Journal journal(cacheDir / "pending");
     mount::FileCache cache(cacheDir / "files", options.cacheSize);
-    mount::Times times(cacheDir / "times");
+    catalog::Times times(cacheDir / "times");
     if (!journal.Open() || !cache.Open()) {
         std::cerr << "vantlo-mount: cannot write under " << cacheDir << "\n";
         return 1;

@@ -30,8 +30,8 @@
 #include "catalog/manifest_cache.h"
 #include "catalog/store_pool.h"
 #include "mount/file_cache.h"
-#include "mount/journal.h"
-#include "mount/times.h"
+#include "catalog/journal.h"
+#include "catalog/drive_times.h"
 
 namespace mount {
 
@@ -56,7 +56,7 @@ struct DirEntry {
 
 class Volume {
 public:
-    Volume(StorePool& pool, Journal& journal, FileCache& cache, Times& times, VolumeOptions options);
+    Volume(StorePool& pool, catalog::Journal& journal, FileCache& cache, catalog::Times& times, VolumeOptions options);
     ~Volume();
 
     // Queues the stores the journal holds (before anything else) and starts
@@ -79,22 +79,35 @@ public:
     int TruncateOpen(std::uint64_t handle, std::uint64_t size);
     int SetTimes(const std::string& path, const struct timespec* times);
     int Fsync(std::uint64_t handle);
+    // Each close(): the file's entry is written to the journal before
+    // close returns, so a file closed is kept whatever happens next.
+    int Flush(std::uint64_t handle);
     int Release(std::uint64_t handle);
-    // user.vantlo.state: pending, stored, failed (incomplete for a group
-    // with parts missing); user.vantlo.key: the file's key once stored.
+    // user.vantlo.state: pending, stored, "failed: WHY" (incomplete for a
+    // group with parts missing, damaged for a file whose manifest does not
+    // check out); user.vantlo.key: the file's key once stored.
     int GetXattr(const std::string& path, const std::string& name, std::string& value);
 
 private:
     struct Pending {
         ~Pending();  // closes fd
-        PendingStore record;
+        catalog::PendingStore record;
         int fd = -1;
         unsigned opens = 0;
         std::uint64_t generation = 1;  // grows with every change
         std::uint64_t saved = 0;       // the generation the journal holds
         std::uint64_t storedGeneration = 0;
         bool queued = false, storing = false, removed = false;
-        bool untouched = false;  // opened for writing from a stored file, not changed yet
+        bool finished = false;  // stored and out of the table: look the name up again
+        // Opened for writing from a stored file, no byte changed yet: its
+        // bytes are fetched into fd only when a write or a cut needs them
+        // (filled), and closing it untouched keeps the stored file.
+        bool untouched = false;
+        bool filled = true;
+        bool timeSet = false;           // a time was set while untouched
+        catalog::FileEntry source;      // the stored file it starts from
+        std::mutex filling;             // one fetch into fd at a time
+        std::string damage;             // why a write failed: never stored then
         std::chrono::steady_clock::time_point notBefore;
         int failures = 0;
         int lastErrno = 0;
@@ -146,6 +159,10 @@ private:
     std::shared_ptr<Pending> NewPending(const std::string& folderId, const std::string& name,
                                         std::vector<std::string> replaces);
     int FetchWhole(const catalog::FileEntry& file, int fd);
+    // Fetches the stored bytes of a pending file opened untouched, once.
+    int Fill(const std::shared_ptr<Pending>& pending);
+    // A write into the local copy failed: the file is never stored.
+    void Damage(const std::shared_ptr<Pending>& pending, int error);
     int PlanFor(Handle& handle);
     void Queue(const std::shared_ptr<Pending>& pending, int delayMs);
     void SaveAndQueue(const std::shared_ptr<Pending>& pending, int delayMs);
@@ -156,9 +173,9 @@ private:
     void StoreOne(const std::shared_ptr<Pending>& pending);
 
     StorePool& pool_;
-    Journal& journal_;
+    catalog::Journal& journal_;
     FileCache& cache_;
-    Times& times_;
+    catalog::Times& times_;
     VolumeOptions options_;
 
     std::mutex mutex_;

@@ -4,6 +4,7 @@
 // killed in the middle of a store.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
@@ -36,7 +37,7 @@ std::string Sh(const std::string& command) {
 }
 
 std::string State(const fs::path& file) {
-    char value[32];
+    char value[256];
     ssize_t n = ::getxattr(file.c_str(), "user.vantlo.state", value, sizeof value);
     return n < 0 ? "errno " + std::to_string(errno) : std::string(value, static_cast<std::size_t>(n));
 }
@@ -80,6 +81,12 @@ struct MountTest : ::testing::Test {
         struct stat here, above;
         return ::stat(point.c_str(), &here) == 0 && ::stat(dir.c_str(), &above) == 0 && here.st_dev != above.st_dev;
     }
+    std::vector<std::string> MountArgs(const std::string& partSize) {
+        std::vector<std::string> args = {VANTLO_MOUNT_EXE, "--cache-dir", cache.string(), "--part-size", partSize,
+                                         "-f", point.string()};
+        args.insert(args.begin() + 1, mailbox.begin(), mailbox.end());
+        return args;
+    }
     void Mount(const std::string& partSize = "1M") {
         pid = ::fork();
         if (pid == 0) {
@@ -87,9 +94,7 @@ struct MountTest : ::testing::Test {
             FILE* out = std::freopen(log.c_str(), "a", stderr);
             (void)out;
             ::setenv("VANTLO_PASSWORD", password.c_str(), 1);
-            std::vector<std::string> args = {VANTLO_MOUNT_EXE, "--cache-dir", cache.string(), "--part-size", partSize,
-                                             "-f", point.string()};
-            args.insert(args.begin() + 1, mailbox.begin(), mailbox.end());
+            std::vector<std::string> args = MountArgs(partSize);
             std::vector<char*> argv;
             for (std::string& arg : args) argv.push_back(arg.data());
             argv.push_back(nullptr);
@@ -217,6 +222,86 @@ TEST_F(MountTest, AStoreKilledMidwayIsStoredExactlyOnceAfterTheNextMount) {
     EXPECT_EQ(State(point / "k" / "large.bin"), "stored");
     EXPECT_EQ(Sh("cmp " + (src / "large.bin").string() + " " + (point / "k" / "large.bin").string()), "");
     EXPECT_EQ(Sh("ls " + (point / "收件箱").string() + " | grep large"), "exit 1: ");
+}
+
+// A cache directory named by the user that holds other files is refused,
+// and nothing in it is touched.
+TEST_F(MountTest, ACacheDirectoryHoldingOtherFilesIsRefusedAndKept) {
+    const char* const kept[] = {"files/photo.jpg", "pending/sub/notes.txt", "times", "thesis.tex"};
+    for (const char* name : kept) {
+        fs::create_directories((cache / name).parent_path());
+        std::ofstream(cache / name) << name;
+    }
+    testsupport::ProcessResult run =
+        testsupport::RunProcess(MountArgs("1M"), {"VANTLO_PASSWORD=" + password}, "", 10000);
+    Sh("fusermount3 -u " + point.string() + " 2>/dev/null");  // had it mounted
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("already holds other files"), std::string::npos) << run.err;
+    for (const char* name : kept) {
+        std::ifstream in(cache / name);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), name) << name;
+    }
+    EXPECT_FALSE(fs::exists(cache / "lock"));
+}
+
+// touch on a stored file: its time is kept (also by the next mount), and
+// the open for writing that touch makes fetches nothing.
+TEST_F(MountTest, ATimeSetOnAStoredFileIsKeptAndFetchesNothing) {
+    Mount();
+    fs::create_directories(point / "t");
+    WriteRandom(point / "t" / "f.bin", 300000, 5);
+    WaitStored(point / "t");
+    RemountFresh();
+    EXPECT_EQ(Sh("touch -d 2020-01-01T00:00:00Z " + (point / "t" / "f.bin").string()), "");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // past the attribute timeout and the settle
+    EXPECT_EQ(Sh("date -u -r " + (point / "t" / "f.bin").string() + " +%F"), "2020-01-01\n");
+    // Nothing fetched: the copies under files/ hold no blocks.
+    EXPECT_EQ(Sh("find " + (cache / "files").string() + " -type f -exec du -k {} + | awk '{k+=$1} END {print k+0}'"),
+              "0\n");
+    EXPECT_EQ(State(point / "t" / "f.bin"), "stored");
+    Unmount();
+    Mount();
+    EXPECT_EQ(Sh("date -u -r " + (point / "t" / "f.bin").string() + " +%F"), "2020-01-01\n");
+}
+
+// close() returns once the file is in the journal: a mount killed right
+// after cp still stores it at the next start.
+TEST_F(MountTest, AFileClosedJustBeforeAKillIsStored) {
+    WriteRandom(src / "f.bin", 400000, 9);
+    Mount();
+    fs::create_directories(point / "c");
+    EXPECT_EQ(Sh("cp " + (src / "f.bin").string() + " " + (point / "c").string()), "");
+    Unmount(true);
+    Mount();
+    WaitStored(point / "c");
+    RemountFresh();
+    EXPECT_EQ(Sh("cmp " + (src / "f.bin").string() + " " + (point / "c" / "f.bin").string()), "");
+}
+
+// A cache directory on a full disk: the copy fails, and the cut file is
+// never stored nor shown as stored.
+TEST_F(MountTest, AFileCutByAFullCacheDiskIsNeverStored) {
+    struct SmallDisk {
+        fs::path path;
+        ~SmallDisk() { ::umount2(path.c_str(), MNT_DETACH); }
+    } disk{dir / "small"};
+    fs::create_directories(disk.path);
+    ASSERT_EQ(::mount("tmpfs", disk.path.c_str(), "tmpfs", 0, "size=2m"), 0) << "tmpfs: errno " << errno;
+    cache = disk.path / "cache";
+    WriteRandom(src / "big.bin", 3 << 20, 4);
+    Mount();
+    fs::create_directories(point / "full");
+    EXPECT_NE(Sh("cp " + (src / "big.bin").string() + " " + (point / "full").string()).find("exit 1"),
+              std::string::npos);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // past the settle
+    const std::string state = State(point / "full" / "big.bin");
+    EXPECT_EQ(state.rfind("failed", 0), 0u) << state;
+    EXPECT_NE(state, "stored");
+    Unmount();
+    fs::remove_all(cache);
+    cache = dir / "cache";
+    Mount();
+    EXPECT_EQ(Sh("ls " + (point / "full").string()), "");
 }
 
 }  // namespace

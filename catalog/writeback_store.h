@@ -1,5 +1,5 @@
-// Storing a file written through the mount, exactly once however often the
-// mount is stopped in the middle: the upload id is written to the journal
+// Storing a file written through a drive, exactly once however often the
+// drive is stopped in the middle: the upload id is written to the journal
 // before the first part leaves, and every attempt first looks for the parts
 // an earlier one stored (in the folder, and in the inbox where a delivered
 // mail may still wait to be moved), keeps them and sends only the rest.
@@ -11,16 +11,16 @@
 #include <vector>
 
 #include "catalog/upload.h"
-#include "mount/journal.h"
+#include "catalog/journal.h"
 
-namespace mount {
+namespace catalog {
 
 struct StoredFile {
     catalog::UploadPlan plan;
     std::vector<std::string> mailIds;  // by part number
 };
 
-// Runs work on a store (the mount's pool gives each call a connection of
+// Runs work on a store (the drive's pool gives each call a connection of
 // its own; a test runs it on one store).
 using StoreRunner = std::function<catalog::Outcome(const std::function<catalog::Outcome(catalog::MailStore&)>& work)>;
 
@@ -30,4 +30,4 @@ using StoreRunner = std::function<catalog::Outcome(const std::function<catalog::
 catalog::Outcome StoreOnce(const StoreRunner& run, Journal& journal, PendingStore& pending, std::uint64_t partSize,
                            const std::function<bool()>& keepGoing, unsigned parallel, StoredFile& stored);
 
-}  // namespace mount
+}  // namespace catalog

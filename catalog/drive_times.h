@@ -1,6 +1,6 @@
-// Modification times set through the mount (cp -p, rsync, touch). The
+// Modification times set through a drive (cp -p, rsync, touch). The
 // stored-file format keeps when a file was stored, not its own time, so
-// the mount remembers what was set, by file key and size, in a small file
+// the drive remembers what was set, by file key and size, in a small file
 // under its cache directory; a file shows its stored time elsewhere.
 #pragma once
 
@@ -10,7 +10,7 @@
 #include <mutex>
 #include <string>
 
-namespace mount {
+namespace catalog {
 
 class Times {
 public:
@@ -28,4 +28,4 @@ private:
     std::map<std::string, std::pair<std::uint64_t, std::int64_t>> times_;
 };
 
-}  // namespace mount
+}  // namespace catalog

@@ -1,4 +1,4 @@
-#include "mount/store_once.h"
+#include "catalog/writeback_store.h"
 
 #include <algorithm>
 #include <map>
@@ -8,7 +8,7 @@
 #include "catalog/manifest.h"
 #include "catalog/part_mark.h"
 
-namespace mount {
+namespace catalog {
 
 using catalog::Failure;
 using catalog::Outcome;
@@ -155,4 +155,4 @@ Outcome StoreOnce(const StoreRunner& run, Journal& journal, PendingStore& pendin
     return {};
 }
 
-}  // namespace mount
+}  // namespace catalog

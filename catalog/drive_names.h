@@ -9,9 +9,10 @@
 #include <string>
 #include <vector>
 
-namespace mount {
+namespace catalog {
 
-// A name a directory can hold: '/' and NUL become '_', "", "." and ".."
+// A name a directory can hold: what the local-name rule refuses is shown
+// escaped ("victim\\0x" for a NUL), '/' becomes '_', and "", "." and ".."
 // become "_", "_." and "_..".
 std::string UsableName(const std::string& name);
 
@@ -23,4 +24,4 @@ struct Named {
 // Names for the entries, in their order (the earlier keeps the plain name).
 std::vector<std::string> UniqueNames(const std::vector<Named>& entries);
 
-}  // namespace mount
+}  // namespace catalog

@@ -1,9 +1,9 @@
-#include "mount/times.h"
+#include "catalog/drive_times.h"
 
 #include <fstream>
 #include <sstream>
 
-namespace mount {
+namespace catalog {
 
 void Times::Load() {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -45,7 +45,9 @@ void Times::Save() {
         if (!out) return;
     }
     std::error_code error;
+    std::filesystem::permissions(temporary, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::replace, error);
     std::filesystem::rename(temporary, file_, error);
 }
 
-}  // namespace mount
+}  // namespace catalog

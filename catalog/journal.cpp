@@ -1,14 +1,14 @@
-#include "mount/journal.h"
-
-#include <fcntl.h>
-#include <unistd.h>
+#include "catalog/journal.h"
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
-namespace mount {
+#include "platform/durable_file.h"
+
+namespace catalog {
 namespace {
 
 namespace fs = std::filesystem;
@@ -45,30 +45,6 @@ bool Number(const std::string& text, std::uint64_t& value) {
     if (text.empty() || text.size() > 19 || text.find_first_not_of("0123456789") != std::string::npos) return false;
     value = std::stoull(text);
     return true;
-}
-
-// Writes the whole file beside `path`, syncs it and renames it over `path`.
-bool WriteDurably(const fs::path& path, const std::string& text) {
-    fs::path temporary = path;
-    temporary += ".new";
-    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    std::error_code error;
-    if (ok) fs::rename(temporary, path, error);
-    if (!ok || error) {
-        fs::remove(temporary, error);
-        return false;
-    }
-    return true;
-}
-
-void SyncDirectory(const fs::path& dir) {
-    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
 }
 
 }  // namespace
@@ -151,6 +127,7 @@ std::vector<PendingStore> Journal::Load() {
 }
 
 std::string Journal::NewId() {
+    std::lock_guard<std::mutex> lock(mutex_);
     auto now = std::chrono::duration_cast<std::chrono::microseconds>(
                    std::chrono::system_clock::now().time_since_epoch())
                    .count();
@@ -161,22 +138,27 @@ std::string Journal::NewId() {
 }
 
 bool Journal::Save(const PendingStore& store) {
-    std::error_code error;
-    int fd = ::open(DataPath(store).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    bool synced = ::fsync(fd) == 0;
-    ::close(fd);
-    SyncDirectory(dir_ / store.id);
-    bool ok = synced && WriteDurably(dir_ / (store.id + ".entry"), WriteEntry(store));
-    if (ok) SyncDirectory(dir_);
-    return ok;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!platform::SyncFile(DataPath(store))) return false;
+    platform::SyncDirectory(dir_ / store.id);
+    if (!platform::ReplaceFileDurably(dir_ / (store.id + ".entry"), WriteEntry(store))) return false;
+    platform::SyncDirectory(dir_);
+    return true;
 }
 
 void Journal::Remove(const PendingStore& store) {
+    std::lock_guard<std::mutex> lock(mutex_);
     std::error_code error;
     fs::remove(dir_ / (store.id + ".entry"), error);
-    SyncDirectory(dir_);
+    platform::SyncDirectory(dir_);
     fs::remove_all(dir_ / store.id, error);
 }
 
-}  // namespace mount
+void Journal::Withdraw(const PendingStore& store) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::error_code error;
+    fs::remove(dir_ / (store.id + ".entry"), error);
+    platform::SyncDirectory(dir_);
+}
+
+}  // namespace catalog

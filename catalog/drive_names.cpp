@@ -1,10 +1,12 @@
-#include "mount/names.h"
+#include "catalog/drive_names.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <unordered_set>
 
-namespace mount {
+#include "catalog/local_name.h"
+
+namespace catalog {
 namespace {
 
 // 64-bit FNV-1a, as 16 hex digits.
@@ -28,9 +30,13 @@ std::string Marked(const std::string& name, const std::string& mark) {
 std::string UsableName(const std::string& name) {
     if (name.empty()) return "_";
     if (name == "." || name == "..") return "_" + name;
-    std::string usable = name;
+    std::string usable;
+    // A name the local-name rule refuses (a NUL, a control character, a
+    // reordering mark, bytes that are not UTF-8) is shown escaped, so it is
+    // visible for what it is and can be read, renamed or removed.
+    if (!catalog::LocalNameFor(name, usable, catalog::LocalNameRules::Posix).Ok()) usable = catalog::EscapedName(name);
     for (char& c : usable)
-        if (c == '/' || c == '\0') c = '_';
+        if (c == '/') c = '_';
     return usable;
 }
 
@@ -58,4 +64,4 @@ std::vector<std::string> UniqueNames(const std::vector<Named>& entries) {
     return shown;
 }
 
-}  // namespace mount
+}  // namespace catalog

@@ -1,0 +1,192 @@
+// Changes to a file by its path: removal, its time, renames and moves.
+#include "mount/volume.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "catalog/drive_file.h"
+#include "catalog/file_sizes.h"
+#include "catalog/format_values.h"
+#include "catalog/part_mark.h"
+#include "mount/errno_map.h"
+#include "mount/log.h"
+#include "catalog/drive_names.h"
+#include "catalog/writeback_store.h"
+#include "mount/volume_detail.h"
+
+namespace mount {
+
+namespace fs = std::filesystem;
+using catalog::Outcome;
+using catalog::ShownSize;
+using catalog::Damaged;
+using catalog::ImpossibleSize;
+using Clock = std::chrono::steady_clock;
+using Lock = std::unique_lock<std::mutex>;
+
+void Volume::DropPending(const std::shared_ptr<Pending>& pending) {
+    // mutex_ is held by the caller's lock, given up here for the mailbox.
+    pending->removed = true;
+    ++viewEpoch_;
+    if (pending->storing) return;  // the worker finishes the drop
+    pending_.erase(std::remove(pending_.begin(), pending_.end(), pending), pending_.end());
+}
+
+int Volume::Unlink(const std::string& path) {
+    Path split = Split(path);
+    std::string folderId;
+    Node node;
+    catalog::FileEntry file;
+    int error = Lookup(split, folderId, node, file);
+    if (error) return error;
+    if (!node.pending) {
+        times_.Forget(file.key);
+        cache_.Forget(file.key);
+        return Trash(folderId, file.MailIds());
+    }
+    Lock lock(mutex_);
+    if (node.pending->finished) {
+        lock.unlock();
+        return Unlink(path);  // stored meanwhile: the stored file now
+    }
+    bool storing = node.pending->storing;
+    DropPending(node.pending);
+    if (storing) return 0;
+    // The mails it replaces stay hidden on their way to the trash.
+    catalog::PendingStore record = node.pending->record;
+    hidden_.insert(record.replaces.begin(), record.replaces.end());
+    lock.unlock();
+    journal_.Remove(record);
+    return Trash(record.folderId, record.replaces);
+}
+
+int Volume::SetTimes(const std::string& path, const struct timespec* times) {
+    Path split = Split(path);
+    if (split.depth < 2) return split.depth < 0 ? -ENOENT : 0;  // folders keep no times
+    std::string folderId;
+    Node node;
+    catalog::FileEntry file;
+    int error = Lookup(split, folderId, node, file);
+    if (error) return error;
+    const struct timespec& modified = times[1];
+    if (modified.tv_nsec == UTIME_OMIT) return 0;
+    std::int64_t ns = modified.tv_nsec == UTIME_NOW ? NowNanoseconds() : Nanoseconds(modified);
+    if (node.pending) {
+        Lock lock(mutex_);
+        if (node.pending->finished) {
+            lock.unlock();
+            return SetTimes(path, times);  // stored meanwhile: the stored file now
+        }
+        Pending& pending = *node.pending;
+        pending.record.modifiedNs = ns;
+        pending.timeSet = pending.untouched;
+        // A closed file's journal entry carries its time too.
+        if (!pending.untouched && pending.damage.empty() && pending.opens == 0 && pending.saved == pending.generation)
+            journal_.Save(pending.record);
+        return 0;
+    }
+    times_.Set(file.key, ShownSize(file), ns);
+    return 0;
+}
+
+int Volume::Rename(const std::string& from, const std::string& to, bool noReplace) {
+    Path source = Split(from), target = Split(to);
+    if (source.depth == 1 && target.depth == 1) {
+        std::map<std::string, catalog::FolderInfo> folders;
+        int error = Folders(folders);
+        if (error) return error;
+        auto found = folders.find(source.folder);
+        if (found == folders.end()) return -ENOENT;
+        if (source.folder == target.folder) return 0;
+        if (folders.count(target.folder)) return noReplace ? -EEXIST : -ENOTEMPTY;
+        if (found->second.system) return -EACCES;
+        {
+            // An IMAP folder's id is its name: stores on their way into it wait for it.
+            Lock lock(mutex_);
+            for (const auto& pending : pending_)
+                if (pending->record.folderId == found->second.id) return -EBUSY;
+        }
+        Outcome outcome = pool_.Run(
+            [&](catalog::MailStore& store) { return store.RenameFolder(found->second.id, target.folder); });
+        Folders(folders, true);
+        return outcome.Ok() ? 0 : LogFailure("renaming folder", from, outcome);
+    }
+    if (source.depth != 2 || target.depth != 2) return source.depth == 2 || target.depth == 2 ? -EPERM : -EINVAL;
+    if (!catalog::CheckFileName(target.name).Ok() ||
+        catalog::ReadSubject(target.name).kind != catalog::SubjectKind::Plain)
+        return -EINVAL;
+
+    std::string sourceFolder, targetFolder;
+    Node node, existing;
+    catalog::FileEntry file, replaced;
+    int error = Lookup(source, sourceFolder, node, file);
+    if (error) return error;
+    if (from == to) return 0;
+    error = Lookup(target, targetFolder, existing, replaced);
+    if (error && error != -ENOENT) return error;
+    bool targetExists = error == 0;
+    if (targetExists && noReplace) return -EEXIST;
+    std::vector<std::string> replacedIds;
+    if (targetExists && existing.file) replacedIds = replaced.MailIds();
+
+    if (node.pending) {
+        if (int filled = Fill(node.pending)) return filled;
+        Lock lock(mutex_);
+        if (node.pending->finished) {
+            lock.unlock();
+            return Rename(from, to, noReplace);  // stored meanwhile: the stored file now
+        }
+        if (targetExists && existing.pending) DropPending(existing.pending);
+        std::shared_ptr<Pending> pending = node.pending;
+        pending->untouched = false;  // stored again under its new name
+        fs::path before = journal_.DataPath(pending->record);
+        pending->record.folderId = targetFolder;
+        pending->record.name = target.name;
+        pending->record.replaces.insert(pending->record.replaces.end(), replacedIds.begin(), replacedIds.end());
+        std::error_code renameError;
+        fs::rename(before, journal_.DataPath(pending->record), renameError);
+        ++pending->generation;
+        ++viewEpoch_;
+        if (pending->opens == 0) SaveAndQueue(pending, options_.settleMs);
+        return 0;
+    }
+    if (!file.Whole()) return -EIO;
+    if (file.name == target.name && sourceFolder != targetFolder) {
+        // The same name elsewhere: the mails move as they are.
+        Outcome outcome =
+            pool_.Run([&](catalog::MailStore& store) { return store.MoveMails(file.MailIds(), targetFolder); });
+        if (!outcome.Ok()) return LogFailure("moving", from, outcome);
+        if (targetExists && existing.pending) {
+            Lock lock(mutex_);
+            DropPending(existing.pending);
+        }
+        RefreshListing(sourceFolder);
+        return replacedIds.empty() ? RefreshListing(targetFolder) : Trash(targetFolder, replacedIds);
+    }
+    // A subject cannot change: the file is stored again under its new name,
+    // and its mails go once that is done. Until then the new name reads
+    // from the local copy and the old one is gone.
+    auto pending = NewPending(targetFolder, target.name, file.MailIds());
+    if (!pending) return -EIO;
+    error = FetchWhole(file, pending->fd);
+    if (error) {
+                journal_.Remove(pending->record);
+        return error;
+    }
+    pending->record.replaces.insert(pending->record.replaces.end(), replacedIds.begin(), replacedIds.end());
+    pending->record.modifiedNs = times_.Find(file.key, ShownSize(file));
+    if (!pending->record.modifiedNs) pending->record.modifiedNs = file.storedAt * 1000000000;
+    Lock lock(mutex_);
+    if (targetExists && existing.pending) DropPending(existing.pending);
+    pending_.push_back(pending);
+    ++viewEpoch_;
+    SaveAndQueue(pending, 0);
+    return 0;
+}
+
+}  // namespace mount

@@ -1,0 +1,44 @@
+// Small helpers the volume's files share.
+#pragma once
+
+#include <fcntl.h>
+#include <time.h>
+
+#include <cstdint>
+
+#include "catalog/download.h"
+#include "catalog/writeback_store.h"
+
+namespace mount {
+
+constexpr std::size_t kCopyChunk = 1 << 20;
+
+inline std::int64_t Nanoseconds(const struct timespec& t) {
+    return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+inline std::int64_t NowNanoseconds() {
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    return Nanoseconds(now);
+}
+
+inline bool Writes(int flags) {
+    return (flags & O_ACCMODE) != O_RDONLY || (flags & O_TRUNC);
+}
+
+// The plan to read back what a store just sent.
+inline catalog::DownloadPlan PlanOf(const catalog::StoredFile& stored) {
+    catalog::DownloadPlan plan;
+    plan.name = stored.plan.name;
+    plan.size = stored.plan.size;
+    plan.sha256 = stored.plan.sha256;
+    const auto parts = static_cast<std::uint32_t>(stored.plan.parts.size());
+    for (std::size_t i = 0; i < stored.plan.parts.size() && i < stored.mailIds.size(); ++i) {
+        const catalog::UploadPart& part = stored.plan.parts[i];
+        plan.parts.push_back({part.number, parts, stored.mailIds[i], part.offset, part.size, part.sha256});
+    }
+    return plan;
+}
+
+}  // namespace mount

@@ -1,0 +1,328 @@
+// What the volume shows: folders and listings (cached for a while), the
+// names a directory shows, attributes and states, and the folder changes.
+#include "mount/volume.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "catalog/drive_file.h"
+#include "catalog/file_sizes.h"
+#include "catalog/format_values.h"
+#include "catalog/part_mark.h"
+#include "mount/errno_map.h"
+#include "mount/log.h"
+#include "catalog/drive_names.h"
+#include "catalog/writeback_store.h"
+#include "mount/volume_detail.h"
+
+namespace mount {
+
+namespace fs = std::filesystem;
+using catalog::Outcome;
+using catalog::ShownSize;
+using catalog::Damaged;
+using catalog::ImpossibleSize;
+using Clock = std::chrono::steady_clock;
+using Lock = std::unique_lock<std::mutex>;
+
+int Volume::Folders(std::map<std::string, catalog::FolderInfo>& folders, bool fresh) {
+    {
+        Lock lock(mutex_);
+        if (!fresh && foldersLoaded_ && Clock::now() - foldersAt_ < std::chrono::milliseconds(options_.dirCacheMs)) {
+            folders = folders_;
+            return 0;
+        }
+    }
+    std::vector<catalog::FolderInfo> listed;
+    Outcome outcome = pool_.Run([&](catalog::MailStore& store) { return store.ListFolders(listed); });
+    if (!outcome.Ok()) return LogFailure("listing", "/", outcome);
+    std::vector<catalog::Named> names;
+    for (const catalog::FolderInfo& folder : listed) names.push_back({folder.name, folder.id});
+    std::vector<std::string> shown = catalog::UniqueNames(names);
+    folders.clear();
+    for (std::size_t i = 0; i < listed.size(); ++i) folders[shown[i]] = listed[i];
+    Lock lock(mutex_);
+    folders_ = folders;
+    foldersAt_ = Clock::now();
+    foldersLoaded_ = true;
+    return 0;
+}
+
+int Volume::FolderId(const std::string& shown, std::string& id) {
+    std::map<std::string, catalog::FolderInfo> folders;
+    int error = Folders(folders);
+    if (error) return error;
+    auto found = folders.find(shown);
+    if (found == folders.end()) return -ENOENT;
+    id = found->second.id;
+    return 0;
+}
+
+int Volume::RefreshListing(const std::string& folderId) {
+    std::uint64_t reading = 0;
+    {
+        Lock lock(mutex_);
+        reading = ++listings_[folderId].readingsBegun;
+    }
+    std::vector<catalog::FileEntry> files;
+    Outcome outcome = pool_.Run([&](catalog::MailStore& store) {
+        Outcome listed = catalog::ListFiles(store, folderId, files);
+        if (!listed.Ok()) return listed;
+        std::lock_guard<std::mutex> lock(manifestsMutex_);
+        // Its readers fork within the pool's budget: as many as are free.
+        return catalog::FillFileSizes(store, manifests_, files, catalog::kDefaultReaders);
+    });
+    if (!outcome.Ok()) return LogFailure("listing folder", folderId, outcome);
+    Lock lock(mutex_);
+    Listing& listing = listings_[folderId];
+    if (reading < listing.shownReading) return 0;  // a later reading is shown already
+    listing.shownReading = reading;
+    listing.loaded = true;
+    listing.at = Clock::now();
+    listing.files = std::move(files);
+    listing.viewEpoch = 0;
+    listing.view.clear();
+    return 0;
+}
+
+int Volume::EnsureListing(const std::string& folderId) {
+    {
+        Lock lock(mutex_);
+        auto found = listings_.find(folderId);
+        if (found != listings_.end() && found->second.loaded &&
+            Clock::now() - found->second.at < std::chrono::milliseconds(options_.dirCacheMs))
+            return 0;
+    }
+    return RefreshListing(folderId);
+}
+
+const std::map<std::string, Volume::Node>& Volume::View(const std::string& folderId) {
+    Listing& listing = listings_[folderId];
+    if (listing.viewEpoch == viewEpoch_) return listing.view;
+    std::set<std::string> hidden = hidden_;
+    // A pending store that rewrites a stored file in place takes that
+    // file's place among its namesakes, so it keeps the name it was opened
+    // by (a duplicate's mark included).
+    std::map<std::string, std::shared_ptr<Pending>> inPlaceOf;
+    std::vector<std::shared_ptr<Pending>> here;
+    for (const auto& pending : pending_) {
+        hidden.insert(pending->record.replaces.begin(), pending->record.replaces.end());
+        if (pending->record.folderId != folderId || pending->removed) continue;
+        here.push_back(pending);
+        if (!pending->record.replaces.empty()) inPlaceOf.emplace(pending->record.replaces.front(), pending);
+    }
+    std::set<const Pending*> placed;
+    for (const catalog::FileEntry& file : listing.files) {
+        auto rewritten = inPlaceOf.find(file.key);
+        if (rewritten != inPlaceOf.end()) placed.insert(rewritten->second.get());
+    }
+    // A new file under way shows under its name, over what is listed under
+    // the same name (its own parts stored so far, for one).
+    std::vector<Node> nodes;
+    std::vector<catalog::Named> names;
+    std::set<std::string> underWay;
+    for (const auto& pending : here) {
+        if (placed.count(pending.get())) continue;
+        nodes.push_back({nullptr, pending});
+        names.push_back(
+            {pending->record.name, pending->record.replaces.empty() ? pending->record.id : pending->record.replaces.front()});
+        underWay.insert(pending->record.name);
+    }
+    for (const catalog::FileEntry& file : listing.files) {
+        auto rewritten = inPlaceOf.find(file.key);
+        if (rewritten != inPlaceOf.end() && placed.count(rewritten->second.get())) {
+            nodes.push_back({nullptr, rewritten->second});
+            names.push_back({rewritten->second->record.name, file.key});
+            placed.erase(rewritten->second.get());  // once
+            continue;
+        }
+        std::vector<std::string> ids = file.MailIds();
+        if (underWay.count(file.name) ||
+            std::any_of(ids.begin(), ids.end(), [&](const std::string& id) { return hidden.count(id) > 0; }))
+            continue;
+        nodes.push_back({&file, nullptr});
+        names.push_back({file.name, file.key});
+    }
+    std::vector<std::string> shown = catalog::UniqueNames(names);
+    listing.view.clear();
+    for (std::size_t i = 0; i < shown.size(); ++i) listing.view[shown[i]] = nodes[i];
+    listing.viewEpoch = viewEpoch_;
+    return listing.view;
+}
+
+int Volume::Lookup(const Path& path, std::string& folderId, Node& node, catalog::FileEntry& file) {
+    if (path.depth != 2) return -ENOENT;
+    int error = FolderId(path.folder, folderId);
+    if (!error) error = EnsureListing(folderId);
+    if (error) return error;
+    Lock lock(mutex_);
+    const auto& view = View(folderId);
+    auto found = view.find(path.name);
+    if (found == view.end()) return -ENOENT;
+    node = found->second;
+    if (node.file) file = *node.file;
+    node.file = node.file ? &file : nullptr;
+    return 0;
+}
+
+void Volume::FillStat(const Node& node, struct stat& st) {
+    st = {};
+    st.st_mode = S_IFREG | 0644;
+    st.st_nlink = 1;
+    st.st_uid = ::getuid();
+    st.st_gid = ::getgid();
+    st.st_blksize = 4096;
+    if (node.pending) {
+        struct stat local;
+        if (::fstat(node.pending->fd, &local) == 0) {
+            st.st_size = local.st_size;
+            st.st_mtim = local.st_mtim;
+        }
+        if (!node.pending->filled) st.st_size = static_cast<off_t>(ShownSize(node.pending->source));
+        if (node.pending->record.modifiedNs) {
+            st.st_mtim.tv_sec = node.pending->record.modifiedNs / 1000000000;
+            st.st_mtim.tv_nsec = node.pending->record.modifiedNs % 1000000000;
+        }
+    } else if (node.file) {
+        st.st_size = static_cast<off_t>(ShownSize(*node.file));
+        std::int64_t ns = times_.Find(node.file->key, static_cast<std::uint64_t>(st.st_size));
+        if (!ns) ns = node.file->storedAt * 1000000000;
+        st.st_mtim.tv_sec = ns / 1000000000;
+        st.st_mtim.tv_nsec = ns % 1000000000;
+    }
+    st.st_ctim = st.st_atim = st.st_mtim;
+    st.st_blocks = (st.st_size + 511) / 512;
+}
+
+int Volume::GetAttr(const std::string& path, struct stat& st) {
+    Path split = Split(path);
+    if (split.depth < 0) return -ENOENT;
+    if (split.depth < 2) {
+        std::string id;
+        if (split.depth == 1) {
+            int error = FolderId(split.folder, id);
+            if (error) return error;
+        }
+        st = {};
+        st.st_mode = S_IFDIR | 0755;
+        st.st_nlink = 2;
+        st.st_uid = ::getuid();
+        st.st_gid = ::getgid();
+        return 0;
+    }
+    std::string folderId;
+    Node node;
+    catalog::FileEntry file;
+    int error = Lookup(split, folderId, node, file);
+    if (!error) {
+        Lock lock(mutex_);
+        FillStat(node, st);
+    }
+    return error;
+}
+
+int Volume::ReadDir(const std::string& path, std::vector<DirEntry>& entries) {
+    Path split = Split(path);
+    entries.clear();
+    if (split.depth == 0) {
+        std::map<std::string, catalog::FolderInfo> folders;
+        int error = Folders(folders);
+        if (error) return error;
+        for (auto& [name, info] : folders) {
+            DirEntry entry{name, {}};
+            entry.st.st_mode = S_IFDIR | 0755;
+            entries.push_back(entry);
+        }
+        return 0;
+    }
+    if (split.depth != 1) return -ENOTDIR;
+    std::string folderId;
+    int error = FolderId(split.folder, folderId);
+    if (!error) error = EnsureListing(folderId);
+    if (error) return error;
+    Lock lock(mutex_);
+    for (auto& [name, node] : View(folderId)) {
+        DirEntry entry{name, {}};
+        FillStat(node, entry.st);
+        entries.push_back(entry);
+    }
+    return 0;
+}
+
+int Volume::MakeDir(const std::string& path) {
+    Path split = Split(path);
+    if (split.depth != 1) return split.depth == 2 ? -EPERM : -EEXIST;
+    std::string id;
+    if (FolderId(split.folder, id) == 0) return -EEXIST;
+    Outcome outcome = pool_.Run([&](catalog::MailStore& store) { return store.CreateFolder(split.folder, id); }, false);
+    std::map<std::string, catalog::FolderInfo> folders;
+    Folders(folders, true);
+    return outcome.Ok() ? 0 : LogFailure("making folder", path, outcome);
+}
+
+int Volume::RemoveDir(const std::string& path) {
+    Path split = Split(path);
+    if (split.depth != 1) return split.depth == 2 ? -ENOTDIR : -EBUSY;
+    std::map<std::string, catalog::FolderInfo> folders;
+    int error = Folders(folders);
+    if (error) return error;
+    auto found = folders.find(split.folder);
+    if (found == folders.end()) return -ENOENT;
+    if (found->second.system) return -EACCES;
+    error = RefreshListing(found->second.id);
+    if (error) return error;
+    {
+        Lock lock(mutex_);
+        if (!View(found->second.id).empty()) return -ENOTEMPTY;
+    }
+    Outcome outcome = pool_.Run([&](catalog::MailStore& store) { return store.DeleteFolder(found->second.id); });
+    Folders(folders, true);
+    return outcome.Ok() ? 0 : LogFailure("removing folder", path, outcome);
+}
+
+int Volume::Trash(const std::string& folderId, const std::vector<std::string>& ids) {
+    if (ids.empty()) return RefreshListing(folderId);
+    {
+        Lock lock(mutex_);
+        hidden_.insert(ids.begin(), ids.end());
+        ++viewEpoch_;
+    }
+    Outcome outcome = pool_.Run([&](catalog::MailStore& store) { return store.DeleteMails(ids); });
+    if (outcome.code == catalog::StoreCode::NotFound) outcome = {};  // gone already
+    RefreshListing(folderId);
+    Lock lock(mutex_);
+    for (const std::string& id : ids) hidden_.erase(id);
+    ++viewEpoch_;
+    lock.unlock();
+    return outcome.Ok() ? 0 : LogFailure("removing", folderId, outcome);
+}
+
+int Volume::GetXattr(const std::string& path, const std::string& name, std::string& value) {
+    Path split = Split(path);
+    if (split.depth != 2) return split.depth < 0 ? -ENOENT : -ENODATA;
+    std::string folderId;
+    Node node;
+    catalog::FileEntry file;
+    int error = Lookup(split, folderId, node, file);
+    if (error) return error;
+    Lock lock(mutex_);
+    if (name == "user.vantlo.state") {
+        if (node.pending && !node.pending->damage.empty()) value = "failed: " + node.pending->damage;
+        else if (node.pending && node.pending->untouched) value = "stored";
+        else if (node.pending) value = node.pending->lastErrno && !node.pending->storing ? "failed" : "pending";
+        else value = !file.Whole() ? "incomplete" : Damaged(file) ? "damaged" : "stored";
+        return 0;
+    }
+    if (name == "user.vantlo.key" && (!node.pending || node.pending->untouched)) {
+        value = node.pending ? node.pending->source.key : file.key;
+        return 0;
+    }
+    return -ENODATA;
+}
+
+}  // namespace mount

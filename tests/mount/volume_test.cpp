@@ -1,0 +1,238 @@
+// The mount's file semantics without a kernel: the volume over the
+// in-memory mailbox, driven by the calls FUSE would make.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <thread>
+
+#include "../catalog/memory_store.h"
+#include "catalog/manifest.h"
+#include "catalog/part_mark.h"
+#include "mount/volume.h"
+#include "provider_process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+// Counts the parts sent, so that a test can tell a part sent twice.
+struct CountingStore : testsupport::MemoryStore {
+    int partsSent = 0;
+    catalog::Outcome StorePart(const catalog::PartUpload& part, std::string& id) override {
+        catalog::Outcome outcome = MemoryStore::StorePart(part, id);
+        partsSent += outcome.Ok();
+        return outcome;
+    }
+};
+
+struct VolumeTest : ::testing::Test {
+    fs::path dir = testsupport::MakeTempDir("vantlo-volume-");
+    CountingStore* store = nullptr;  // owned by the pool, which outlives every volume
+    std::unique_ptr<mount::StorePool> pool;
+    catalog::Journal journal{dir / "pending"};
+    mount::FileCache cache{dir / "files", 1 << 20};
+    catalog::Times times{dir / "times"};
+    mount::VolumeOptions options;
+    std::unique_ptr<mount::Volume> volume;
+
+    VolumeTest() {
+        auto memory = std::make_unique<CountingStore>();
+        store = memory.get();
+        pool = std::make_unique<mount::StorePool>(std::move(memory), 1);
+        options.dirCacheMs = 0;
+        options.settleMs = 0;
+        options.parallelParts = 1;
+    }
+    void SetUp() override {
+        ASSERT_TRUE(journal.Open() && cache.Open());
+        StartVolume();
+    }
+    // A mount starting (again) over the same journal and mailbox.
+    void StartVolume() {
+        volume.reset();
+        volume = std::make_unique<mount::Volume>(*pool, journal, cache, times, options);
+        volume->Start();
+    }
+    ~VolumeTest() override {
+        volume.reset();
+        testsupport::RemoveTree(dir.string());
+    }
+    std::string State(const std::string& path) {
+        std::string value;
+        int error = volume->GetXattr(path, "user.vantlo.state", value);
+        return error ? "errno " + std::to_string(-error) : value;
+    }
+    std::vector<std::string> Names(const std::string& folder) {
+        std::vector<mount::DirEntry> entries;
+        EXPECT_EQ(volume->ReadDir(folder, entries), 0);
+        std::vector<std::string> names;
+        for (const auto& entry : entries) names.push_back(entry.name);
+        return names;
+    }
+    // Opens, writes and closes as cp does.
+    void Write(const std::string& path, const std::string& bytes) {
+        std::uint64_t handle = 0;
+        ASSERT_EQ(volume->Create(path, handle), 0) << path;
+        ASSERT_EQ(volume->Write(handle, bytes.data(), bytes.size(), 0), static_cast<int>(bytes.size()));
+        EXPECT_EQ(volume->Flush(handle), 0);
+        EXPECT_EQ(volume->Release(handle), 0);
+    }
+    // The shown file's bytes, read through the volume.
+    std::string Read(const std::string& path) {
+        std::uint64_t handle = 0;
+        if (int error = volume->Open(path, O_RDONLY, handle)) return "errno " + std::to_string(-error);
+        std::string bytes(1 << 16, '\0');
+        int got = volume->Read(handle, &bytes[0], bytes.size(), 0);
+        volume->Release(handle);
+        return got < 0 ? "errno " + std::to_string(-got) : bytes.substr(0, static_cast<std::size_t>(got));
+    }
+    void WaitStored(const std::string& folder) {
+        for (auto end = Clock::now() + std::chrono::seconds(20); Clock::now() < end;) {
+            bool all = true;
+            for (const std::string& name : Names(folder)) all = all && State(folder + "/" + name) == "stored";
+            if (all) return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        FAIL() << "not stored in " << folder;
+    }
+    std::vector<std::string> Subjects(const std::string& folderId) {
+        std::vector<std::string> subjects;
+        for (auto& [id, mail] : store->mails)
+            if (mail.info.folderId == folderId) subjects.push_back(mail.info.subject);
+        return subjects;
+    }
+};
+
+// Writing to the later of two files of one name, by its marked name, keeps
+// its stored name and leaves the other as it was.
+TEST_F(VolumeTest, WritingToADuplicatesMarkedNameKeepsItsStoredName) {
+    options.settleMs = 2000;  // the store waits while the names are looked at
+    StartVolume();
+    store->Add("7", "a.txt", "one");
+    store->Add("7", "a.txt", "two");
+    const std::vector<std::string> before = Names("/files");
+    ASSERT_EQ(before.size(), 2u);
+    ASSERT_EQ(before[0], "a.txt");
+    const std::string marked = before[1];
+    ASSERT_NE(marked, "a.txt");
+    Write("/files/" + marked, "three");
+    EXPECT_EQ(Names("/files"), before);  // shown where it was while pending
+    WaitStored("/files");
+    EXPECT_EQ(Subjects("7"), (std::vector<std::string>{"a.txt", "a.txt"}));
+    std::uint64_t handle = 0;
+    ASSERT_EQ(volume->Open("/files/a.txt", O_RDONLY, handle), 0);
+    char first[8] = {};
+    EXPECT_EQ(volume->Read(handle, first, sizeof first, 0), 3);
+    EXPECT_EQ(std::string(first), "one");
+    volume->Release(handle);
+}
+
+// A file whose manifest does not check out is listed and stat'ed (as
+// empty, marked damaged) and fails with EIO when read.
+TEST_F(VolumeTest, ADamagedFileStatsAndFailsOnRead) {
+    catalog::Manifest forged;
+    forged.name = "forged.bin";
+    forged.size = UINT64_MAX;
+    forged.sha256 = std::string(64, 'a');
+    forged.parts = 2;
+    forged.partSize = 3;
+    forged.partSha256 = std::string(64, 'b');
+    forged.uploadId = "deadbeef" + std::string(24, '0');
+    store->Add("7", catalog::PartSubject("forged.bin", 1, 2, "deadbeef"), "abc", catalog::WriteManifest(forged));
+    forged.part = 2;
+    forged.offset = 3;
+    store->Add("7", catalog::PartSubject("forged.bin", 2, 2, "deadbeef"), "def", catalog::WriteManifest(forged));
+    store->Add("7", "broken.txt", "xyz", "vantlo-file: 1\nname: broken.txt\nsize: lots\n");
+    const char* const damaged[] = {"/files/forged.bin", "/files/broken.txt"};
+    for (const char* path : damaged) {
+        struct stat st;
+        ASSERT_EQ(volume->GetAttr(path, st), 0) << path;
+        EXPECT_EQ(st.st_size, 0) << path;
+        EXPECT_EQ(State(path), "damaged");
+        std::uint64_t handle = 0;
+        ASSERT_EQ(volume->Open(path, O_RDONLY, handle), 0) << path;
+        char buffer[16];
+        EXPECT_EQ(volume->Read(handle, buffer, sizeof buffer, 0), -EIO) << path;
+        volume->Release(handle);
+    }
+}
+
+// The write-back queue against the crashes a mount meets: a run stopped
+// with parts sent, and one stopped after its last part but before its
+// journal entry went. Each part reaches the mailbox exactly once.
+TEST_F(VolumeTest, AStoreCutShortAtEachJournalStepEndsStoredExactlyOnce) {
+    options.partSize = 10;
+    options.firstRetryMs = 600000;  // no retry within this run
+    StartVolume();
+    const std::string bytes = "0123456789abcdefghijABCDEFGHIJklmnopqrstKLMNOPQRST";  // five parts
+    store->storesBeforeRefusal = 2;
+    Write("/files/five.bin", bytes);
+    for (auto end = Clock::now() + std::chrono::seconds(20); State("/files/five.bin") != "failed";)
+        ASSERT_LT(Clock::now(), end) << State("/files/five.bin");
+    volume.reset();  // the mount ends: the entry holds the upload id, two parts are in
+    ASSERT_EQ(store->partsSent, 2);
+    const fs::path saved = dir / "pending-at-the-cut";
+    fs::copy(dir / "pending", saved, fs::copy_options::recursive);
+
+    const struct {
+        const char* crash;
+        int partsSentAfter;
+    } table[] = {
+        {"after two parts were sent", 3},
+        {"after the last part, before the entry went", 0},
+    };
+    for (const auto& step : table) {
+        store->partsSent = 0;
+        StartVolume();
+        WaitStored("/files");
+        EXPECT_EQ(store->partsSent, step.partsSentAfter) << step.crash;
+        EXPECT_EQ(Names("/files"), std::vector<std::string>{"five.bin"}) << step.crash;
+        EXPECT_EQ(Read("/files/five.bin"), bytes) << step.crash;
+        volume.reset();
+        EXPECT_TRUE(journal.Load().empty()) << step.crash;
+        fs::remove_all(dir / "pending");  // the journal as the cut left it
+        fs::copy(saved, dir / "pending", fs::copy_options::recursive);
+    }
+    EXPECT_EQ(Subjects("7").size(), 5u);
+    EXPECT_TRUE(Subjects("4").empty());  // nothing stored twice went to the trash either
+}
+
+// A refused store is tried again after its pause, shown as failed
+// meanwhile, and stored once.
+TEST_F(VolumeTest, ARefusedStoreIsTriedAgainAndStoredOnce) {
+    options.firstRetryMs = 50;
+    StartVolume();
+    store->storesBeforeRefusal = 0;
+    Write("/files/again.txt", "retry me");
+    std::string states;
+    for (auto end = Clock::now() + std::chrono::seconds(20); Clock::now() < end;) {
+        const std::string state = State("/files/again.txt");
+        if (states.empty() || states.substr(states.rfind(' ') + 1) != state) states += " " + state;
+        if (state == "stored") break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    EXPECT_NE(states.find(" failed"), std::string::npos) << states;
+    EXPECT_EQ(states.substr(states.rfind(' ') + 1), "stored") << states;
+    EXPECT_EQ(store->partsSent, 1);
+    EXPECT_EQ(Subjects("7"), std::vector<std::string>{"again.txt"});
+    EXPECT_EQ(Read("/files/again.txt"), "retry me");
+}
+
+// Rewriting a file before its store ran stores the last bytes only, and
+// replacing a stored file trashes the old mails once the new are in.
+TEST_F(VolumeTest, EachVersionOfAFileReplacesTheOneBefore) {
+    Write("/files/v.txt", "first");
+    WaitStored("/files");
+    Write("/files/v.txt", "second");
+    Write("/files/v.txt", "third");
+    WaitStored("/files");
+    EXPECT_EQ(Subjects("7"), std::vector<std::string>{"v.txt"});
+    EXPECT_EQ(Read("/files/v.txt"), "third");
+    EXPECT_LE(Subjects("4").size(), 2u);
+    EXPECT_GE(Subjects("4").size(), 1u);
+}
+
+}  // namespace
