@@ -6,6 +6,14 @@ namespace app {
 
 namespace {
 constexpr std::uint64_t kInboxNumber = 1;
+// IMAP names its inbox INBOX, in any case, and the store names no other.
+bool IsImapInbox(const std::string& id) {
+    static const char kInbox[] = "inbox";
+    if (id.size() != sizeof kInbox - 1) return false;
+    for (std::size_t i = 0; i < id.size(); ++i)
+        if ((id[i] >= 'A' && id[i] <= 'Z' ? id[i] - 'A' + 'a' : id[i]) != kInbox[i]) return false;
+    return true;
+}
 constexpr std::uint64_t kTrashNumber = 4;
 constexpr std::uint64_t kLastFixedNumber = 10;
 }  // namespace
@@ -26,7 +34,7 @@ std::string FolderIds::ViewId(const std::string& storeId, bool system) {
     auto known = byStore_.find(storeId);
     if (known != byStore_.end()) return std::to_string(known->second);
     std::uint64_t number = 0;
-    if (storeId == inboxId_) {
+    if (inboxId_.empty() ? IsImapInbox(storeId) : storeId == inboxId_) {
         number = kInboxNumber;
     } else if (system && nextFixed_ <= kLastFixedNumber) {
         number = nextFixed_++;

@@ -27,7 +27,7 @@ namespace app {
 class FolderIds {
 public:
     // `inboxId` is the store's InboxId(); a decimal one means the store's
-    // ids are numbers already.
+    // ids are numbers already, an empty one (IMAP) that INBOX is the inbox.
     explicit FolderIds(const std::string& inboxId);
 
     // The folders as the windows show them, each under its number.

@@ -271,15 +271,15 @@ namespace {
 // IMAP stores name folders by their names; the windows get numbers that
 // never change meaning, and a name that looks like a number is not one.
 TEST(FolderIds, ImapNamesGetNumbersWebmailIdsPassThrough) {
-    app::FolderIds imap("INBOX");
-    const std::vector<catalog::FolderInfo> listed = {{"INBOX", "INBOX", 5, 1, 0, true},
+    app::FolderIds imap("");
+    const std::vector<catalog::FolderInfo> listed = {{"Inbox", "Inbox", 5, 1, 0, true},
                                                      {"Sent", "Sent", 0, 0, 0, true},
                                                      {"Trash", "Trash", 0, 0, 0, true},
                                                      {"4", "4", 2, 0, 0, false},
                                                      {"Files/2026", "Files/2026", 9, 0, 0, false}};
     app::FolderList shown = imap.Show(listed);
     const std::pair<const char*, const char*> expected[] = {
-        {"1", "INBOX"}, {"2", "Sent"}, {"3", "Trash"}, {"65550", "4"}, {"65551", "Files/2026"}};
+        {"1", "Inbox"}, {"2", "Sent"}, {"3", "Trash"}, {"65550", "4"}, {"65551", "Files/2026"}};
     ASSERT_EQ(shown.size(), 5u);
     for (std::size_t i = 0; i < shown.size(); ++i) {
         EXPECT_EQ(shown[i].id, expected[i].first) << expected[i].second;
@@ -287,7 +287,8 @@ TEST(FolderIds, ImapNamesGetNumbersWebmailIdsPassThrough) {
     }
     EXPECT_EQ(shown[0].messageCount, "5");
     EXPECT_EQ(imap.ViewId("New"), "65552") << "a folder just made";
-    imap.Show({listed[4], listed[0]});
+    imap.Show({listed[4], listed[0], {"Archive", "Archive", 0, 0, 0, true}});
+    EXPECT_EQ(imap.ViewId("Archive"), "5") << "fixed folders skip the webmail trash's number";
     EXPECT_EQ(imap.ViewId("Files/2026"), "65551") << "a folder keeps its number when the list changes";
     EXPECT_EQ(imap.StoreId("4"), "") << "no folder has the trash's webmail number";
     EXPECT_EQ(imap.StoreId("Files/2026"), "") << "a name is not a number";

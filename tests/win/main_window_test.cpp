@@ -82,8 +82,8 @@ protected:
         for (const char* name : {"first.bin", "second.bin"})
             ASSERT_EQ(session::StoreFileInFolder(*session, TempFile(name), folderId_, {}, fast).status,
                       session::Status::Ok);
-        desktop_ = app::Start(session);
-        desktop_->Pacing() = app::UploadPacing{kPartSize, catalog::WebmailOptions{10000, 5, 100, 200}};
+        desktop_ = app::Start(wintest::AccountOver(std::move(session), "second@126.example"));
+        desktop_->Pacing() = app::TransferPacing{kPartSize, 2};
         frame_ = mainwindow::CreateMainWindow(app::ModuleInstance(), desktop_);
         messagelist::AttachMessageList(frame_, desktop_);
         tree_ = FindWindowExW(frame_, nullptr, WC_TREEVIEWW, nullptr);
@@ -268,7 +268,7 @@ TEST_F(MainWindowTest, AThousandFilesListAndPageByFifty) {
     desktop_.reset();
     if (IsWindow(frame_) && DestroyWindow(frame_)) wintest::QuitPosted();
     app::Stop(std::chrono::seconds(10));
-    desktop_ = app::Start(wintest::SignedIn("demo@163.example", "vantlo-demo"));
+    desktop_ = app::Start(wintest::AccountOver(wintest::SignedIn("demo@163.example", "vantlo-demo"), "demo@163.example"));
     frame_ = mainwindow::CreateMainWindow(app::ModuleInstance(), desktop_);
     messagelist::AttachMessageList(frame_, desktop_);
     tree_ = FindWindowExW(frame_, nullptr, WC_TREEVIEWW, nullptr);
@@ -293,10 +293,10 @@ TEST_F(MainWindowTest, AThousandFilesListAndPageByFifty) {
 // provider too, that work would have ended first.
 TEST(StalledProvider, TheMainWindowRepaintsMovesAndCloses) {
     wintest::StallServer stall;
-    auto session = std::make_shared<session::Session>();
+    auto session = std::make_unique<session::Session>();
     session::SetCell(session->host, stall.HostPort());
     session->providerOverride = stall.HostPort();
-    std::shared_ptr<app::Desktop> desktop = app::Start(session);
+    std::shared_ptr<app::Desktop> desktop = app::Start(wintest::AccountOver(std::move(session), "stalled@163.example"));
     HWND frame = mainwindow::CreateMainWindow(app::ModuleInstance(), desktop);
     messagelist::AttachMessageList(frame, desktop);
     desktop->OpenFolder("1");
