@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "catalog/webmail_store.h"
+#include "webmail/webmail_store.h"
 #include "imap/imap_store.h"
 #include "session/provider_directory.h"
 #include "session/signin.h"
@@ -46,7 +46,7 @@ catalog::Outcome OpenWebmail(const std::string& typed, const std::string& passwo
     session->providerOverride = providerOverride;
     if (session::SignIn(*session, typed, entry, password) != session::SignInResult::Ok)
         return catalog::Failure(catalog::StoreCode::Refused, "sign-in refused");
-    auto store = std::make_unique<catalog::WebmailStore>(std::move(session));
+    auto store = std::make_unique<webmail::WebmailStore>(std::move(session));
     auto state = std::make_shared<SignInAgainState>();
     state->account = typed;
     state->password = password;

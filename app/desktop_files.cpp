@@ -2,7 +2,7 @@
 // the trash), a file's properties and the whole mails of its parts.
 #include "app/desktop.h"
 #include "app/desktop_run.h"
-#include "catalog/webmail_store.h"
+#include "webmail/webmail_store.h"
 #include "session/raw_message.h"
 
 namespace app {
@@ -15,10 +15,10 @@ constexpr std::uint64_t kLargestMailSource = std::uint64_t{3} << 30;
 // mail's source; the catalog's stores carry files, not mails.
 catalog::Outcome SaveMailSource(catalog::MailStore& store, const std::string& mailId,
                                 const std::filesystem::path& path) {
-    auto* webmail = dynamic_cast<catalog::WebmailStore*>(&store);
+    auto* webmail = dynamic_cast<webmail::WebmailStore*>(&store);
     if (!webmail)
         return catalog::Failure(catalog::StoreCode::Refused, "this mailbox gives no whole mails, only the files");
-    return catalog::OutcomeOf(session::DownloadRawMessage(webmail->Session(), mailId, path, kLargestMailSource),
+    return webmail::OutcomeOf(session::DownloadRawMessage(webmail->Session(), mailId, path, kLargestMailSource),
                               "download mail " + mailId);
 }
 }  // namespace

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <map>
 
-#include "catalog/webmail_store.h"
+#include "webmail/webmail_store.h"
 #include "desktop_fixture.h"
 #include "catalog/sha256.h"
 #include "fault_server.h"
@@ -51,14 +51,14 @@ protected:
     void Make(std::unique_ptr<session::Session> session) {
         app::SignedInAccount account;
         account.name = "desk@163.example";
-        account.store = std::make_unique<catalog::WebmailStore>(std::move(session), kFastStore);
+        account.store = std::make_unique<webmail::WebmailStore>(std::move(session), kFastStore);
         DesktopFixture::Make(std::move(account));
         desktop_->Pacing() = app::TransferPacing{kPart, 2};
     }
 
     static constexpr session::StoreOptions kFast{10000, 0, 20, 200};
     static constexpr std::uint64_t kPart = 100000;
-    const catalog::WebmailOptions kFastStore{10000, 5, 100, session::kLargestPage};
+    const webmail::WebmailOptions kFastStore{10000, 5, 100, session::kLargestPage};
 
     testsupport::ProviderProcess provider_{{"desk@163.example:desk-pass"}};
     fs::path dir_ = testsupport::MakeTempDir("vantlo-desktop-");
