@@ -87,7 +87,8 @@ std::string Resumed(std::uint32_t kept, std::uint32_t parts, const char* what) {
 }
 
 int RunPut(Context& context, const std::vector<std::string>& args) {
-    catalog::TransferSettings settings{kDefaultTransfers, catalog::kDefaultPartSize, {}};
+    catalog::TransferSettings settings{context.transfers ? context.transfers : kDefaultTransfers,
+                                       context.partSize ? context.partSize : catalog::kDefaultPartSize, {}};
     std::vector<std::string> positional;
     int status = kExitOk;
     if (!TakeOptions(context, args, true, settings, positional, status)) return status;
@@ -145,7 +146,8 @@ bool SafeLocalName(const std::string& name) {
 }
 
 int RunGet(Context& context, const std::vector<std::string>& args) {
-    catalog::TransferSettings settings{kDefaultTransfers, catalog::kDefaultPartSize, {}};
+    catalog::TransferSettings settings{context.transfers ? context.transfers : kDefaultTransfers,
+                                       context.partSize ? context.partSize : catalog::kDefaultPartSize, {}};
     std::vector<std::string> positional;
     int status = kExitOk;
     if (!TakeOptions(context, args, false, settings, positional, status)) return status;
