@@ -1,12 +1,6 @@
 #include "app/account.h"
 
-#include <cstdlib>
-#include <mutex>
-
-#include "webmail/webmail_store.h"
-#include "imap/imap_store.h"
-#include "session/provider_directory.h"
-#include "session/signin.h"
+#include "mailbox/open.h"
 
 namespace app {
 
@@ -28,34 +22,6 @@ bool IsHost(const std::string& text) {
         if (!plain) return false;
     }
     return true;
-}
-
-// What the store and its forks share to sign in again: the password stays
-// in this process's memory only, as it did in the session.
-struct SignInAgainState {
-    std::mutex lock;
-    std::string account;
-    std::string password;
-};
-
-catalog::Outcome OpenWebmail(const std::string& typed, const std::string& password,
-                             const std::string& providerOverride, SignedInAccount& account) {
-    int entry = session::EntryForAccount(typed);
-    if (entry == 0) return catalog::Failure(catalog::StoreCode::NotFound, "no such provider domain");
-    auto session = std::make_unique<session::Session>();
-    session->providerOverride = providerOverride;
-    if (session::SignIn(*session, typed, entry, password) != session::SignInResult::Ok)
-        return catalog::Failure(catalog::StoreCode::Refused, "sign-in refused");
-    auto store = std::make_unique<webmail::WebmailStore>(std::move(session));
-    auto state = std::make_shared<SignInAgainState>();
-    state->account = typed;
-    state->password = password;
-    store->SetSignInAgain([state, entry](session::Session& again) {
-        std::lock_guard<std::mutex> lock(state->lock);
-        return session::SignIn(again, state->account, entry, state->password) == session::SignInResult::Ok;
-    });
-    account.store = std::move(store);
-    return catalog::Success();
 }
 
 }  // namespace
@@ -89,11 +55,17 @@ catalog::Outcome OpenAccount(const std::string& typed, const std::string& passwo
     account.name = typed;
     account.providerOverride = providerOverride;
     account.kind = KindOf(typed);
-    if (account.kind == AccountKind::Webmail) return OpenWebmail(typed, password, providerOverride, account);
-    std::optional<ImapAccount> imap = ReadImapAccount(typed);
-    if (!imap) return catalog::Failure(catalog::StoreCode::NotFound, "not an IMAP account: scheme://USER@HOST:PORT");
-    const char* caFile = std::getenv("VANTLO_CA_FILE");
-    return imap::OpenStore(imap->url, imap->user, password, caFile ? caFile : "", imap::StoreLimits{}, account.store);
+    mailbox::MailboxOptions options;
+    options.provider = providerOverride;
+    options.account = typed;
+    if (account.kind == AccountKind::Imap) {
+        std::optional<ImapAccount> imap = ReadImapAccount(typed);
+        if (!imap) return catalog::Failure(catalog::StoreCode::Refused, "not an IMAP account: scheme://USER@HOST:PORT");
+        options.imapUrl = imap->url;
+        options.account = imap->user;
+    }
+    // The CA file, when set, comes from VANTLO_CA_FILE, as for every program.
+    return mailbox::OpenMailbox(options, password, account.store);
 }
 
 }  // namespace app

@@ -18,8 +18,8 @@ catalog::Outcome SaveMailSource(catalog::MailStore& store, const std::string& ma
     auto* webmail = dynamic_cast<webmail::WebmailStore*>(&store);
     if (!webmail)
         return catalog::Failure(catalog::StoreCode::Refused, "this mailbox gives no whole mails, only the files");
-    return webmail::OutcomeOf(session::DownloadRawMessage(webmail->Session(), mailId, path, kLargestMailSource),
-                              "download mail " + mailId);
+    session::Status status = session::DownloadRawMessage(webmail->Session(), mailId, path, kLargestMailSource);
+    return webmail::OutcomeOf(status, webmail->Session().refusalCode, "download mail " + mailId);
 }
 }  // namespace
 
