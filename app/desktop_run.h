@@ -4,6 +4,7 @@
 
 #include "app/desktop.h"
 #include "app/file_listing.h"
+#include "catalog/store_pool.h"
 
 namespace app {
 
@@ -31,6 +32,7 @@ bool Desktop::Run(Lane lane, LaneWork<Value> work, LaneDone<Value> done) {
             catalog::MailStore* store = nullptr;
             outcome = stores->LaneStore(store);
             if (outcome.Ok()) outcome = work(*store, value);
+            if (catalog::ConnectionLost(outcome)) stores->LaneStoreLost();
         } else {
             std::unique_ptr<catalog::MailStore> store;
             outcome = stores->Fork(store);

@@ -23,6 +23,8 @@ struct Mailbox {
     std::mutex lock;
     testsupport::MemoryStore store;
     int storesLeft = -1;   // parts stored before the mailbox goes away (-1: never)
+    int listingsLeft = -1;  // listings before it goes away
+    int forks = 0;
     int fetchesLeft = -1;  // parts fetched before it goes away
     int stores = 0, fetches = 0;
 };
@@ -34,7 +36,13 @@ public:
     Outcome CreateFolder(Text n, std::string& id) override { return Locked([&] { return S().CreateFolder(n, id); }); }
     Outcome RenameFolder(Text id, Text n) override { return Locked([&] { return S().RenameFolder(id, n); }); }
     Outcome DeleteFolder(Text id) override { return Locked([&] { return S().DeleteFolder(id); }); }
-    Outcome ListMails(Text f, std::vector<catalog::MailInfo>& m) override { return Locked([&] { return S().ListMails(f, m); }); }
+    Outcome ListMails(Text f, std::vector<catalog::MailInfo>& m) override {
+        return Locked([&] {
+            if (box_->listingsLeft == 0) return catalog::Failure(catalog::StoreCode::Broken, "cut");
+            if (box_->listingsLeft > 0) --box_->listingsLeft;
+            return S().ListMails(f, m);
+        });
+    }
     Outcome SearchMails(Text t, Text f, std::vector<catalog::MailInfo>& m) override {
         return Locked([&] { return S().SearchMails(t, f, m); });
     }
@@ -59,7 +67,7 @@ public:
     Outcome DeleteMails(Ids ids) override { return Locked([&] { return S().DeleteMails(ids); }); }
     Outcome Fork(std::unique_ptr<catalog::MailStore>& fork) override {
         fork = std::make_unique<SharedStore>(box_);
-        return catalog::Success();
+        return ++box_->forks, catalog::Success();
     }
     std::string InboxId() const override { return "1"; }
 
@@ -158,6 +166,21 @@ TEST_F(DesktopResume, ADownloadCutShortFetchesOnlyTheMissingPartsNextTime) {
         EXPECT_EQ(box_->fetches, static_cast<int>(kParts)) << "the parts checked before are kept";
         EXPECT_EQ(Bytes(target), Bytes(source_));
     }
+}
+
+TEST_F(DesktopResume, TheListingLaneConnectsAgainAfterItsConnectionBroke) {
+    int forks = box_->forks;
+    box_->listingsLeft = 0;
+    desktop_->ReloadOpenFolder();
+    Settle();
+    EXPECT_EQ(screen_.Status().rfind("读取邮件列表失败: 连接中断", 0), 0u) << screen_.Status();
+    box_->listingsLeft = -1;
+    desktop_->ReloadOpenFolder();
+    Settle();
+    EXPECT_EQ(box_->forks, forks + 1) << "a store whose connection broke is not used again";
+    desktop_->ReloadOpenFolder();
+    Settle();
+    EXPECT_EQ(box_->forks, forks + 1) << "a sound one is kept";
 }
 
 TEST_F(DesktopResume, DeletedFilesGoToTheTrash) {
