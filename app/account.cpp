@@ -49,8 +49,8 @@ AccountKind KindOf(const std::string& typed) {
     return AccountKind::Webmail;
 }
 
-catalog::Outcome OpenAccount(const std::string& typed, const std::string& password,
-                             const std::string& providerOverride, SignedInAccount& account) {
+catalog::Outcome OpenAccount(const std::string& typed, const std::string& password, const std::string& providerOverride,
+                             SignedInAccount& account) {
     account = SignedInAccount{};
     account.name = typed;
     account.providerOverride = providerOverride;

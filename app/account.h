@@ -41,7 +41,7 @@ struct SignedInAccount {
 // Signs in to the account the typed text names, on the calling thread.
 // `providerOverride` as in SignedInAccount. A webmail account whose domain
 // is not one of the provider's is refused (NotFound).
-catalog::Outcome OpenAccount(const std::string& typed, const std::string& password,
-                             const std::string& providerOverride, SignedInAccount& account);
+catalog::Outcome OpenAccount(const std::string& typed, const std::string& password, const std::string& providerOverride,
+                             SignedInAccount& account);
 
 }  // namespace app

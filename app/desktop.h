@@ -20,9 +20,9 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
-#include <map>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -226,8 +226,8 @@ private:
     std::string searchText_;
     FileList files_;
     std::map<std::string, DownloadVerdict> verdicts_;  // by file key
-    unsigned listing_ = 0;  // the latest listing asked for; older ones are dropped
-    int laneWork_ = 0;      // work on the session lane not yet answered
+    unsigned listing_ = 0;                             // the latest listing asked for; older ones are dropped
+    int laneWork_ = 0;                                 // work on the session lane not yet answered
     int refreshTick_ = 1;
 
     std::deque<QueuedTransfer> queue_;

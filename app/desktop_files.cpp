@@ -2,8 +2,8 @@
 // the trash), a file's properties and the whole mails of its parts.
 #include "app/desktop.h"
 #include "app/desktop_run.h"
-#include "webmail/webmail_store.h"
 #include "session/raw_message.h"
+#include "webmail/webmail_store.h"
 
 namespace app {
 
@@ -89,8 +89,10 @@ void Desktop::DownloadMail(std::size_t item, const std::filesystem::path& target
             return catalog::Success();
         },
         [](Desktop& d, const catalog::Outcome& outcome, const bool&) {
-            if (outcome.Ok()) d.SetStatus(kAllDoneText);
-            else d.ReportOutcome(Work::Download, outcome);
+            if (outcome.Ok())
+                d.SetStatus(kAllDoneText);
+            else
+                d.ReportOutcome(Work::Download, outcome);
         });
 }
 

@@ -17,9 +17,7 @@ bool SameFolder(const std::string& a, const std::string& b) {
 void Desktop::LoadFolders() {
     Run<std::vector<catalog::FolderInfo>>(
         Lane::Session,
-        [](catalog::MailStore& store, std::vector<catalog::FolderInfo>& folders) {
-            return store.ListFolders(folders);
-        },
+        [](catalog::MailStore& store, std::vector<catalog::FolderInfo>& folders) { return store.ListFolders(folders); },
         [](Desktop& d, const catalog::Outcome& outcome, const std::vector<catalog::FolderInfo>& folders) {
             d.folders_ = d.folderIds_.Show(folders);
             d.ReportOutcome(Work::LoadFolders, outcome);

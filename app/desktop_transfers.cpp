@@ -134,8 +134,10 @@ void Desktop::TransferEnded(const QueuedTransfer& item, const catalog::Outcome& 
         progressRunning_ = false;
         clock_.Stop();
     }
-    if (queueFailure_.empty()) SetStatus(uploadsInRun_ ? kUploadDoneText : kAllDoneText);
-    else SetStatus(queueFailure_);
+    if (queueFailure_.empty())
+        SetStatus(uploadsInRun_ ? kUploadDoneText : kAllDoneText);
+    else
+        SetStatus(queueFailure_);
     queueFailure_.clear();
     uploadsInRun_ = false;
     queueDone_ = queueTotal_ = 0;

@@ -59,9 +59,9 @@ void CheckDomainAndSignIn(const std::string& account, const std::string& passwor
     }
     unsigned attempt = s.attempt = ++attempts;
     s.signingIn = true;
-    bool started = app::SignInAsync(
-        account, password,
-        [attempt, account, password](const app::SignInOutcome& o) { SignInEnded(attempt, account, password, o); });
+    bool started = app::SignInAsync(account, password, [attempt, account, password](const app::SignInOutcome& o) {
+        SignInEnded(attempt, account, password, o);
+    });
     if (!started) {
         s.signingIn = false;
         SignInRefused(c);

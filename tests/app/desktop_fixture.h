@@ -33,7 +33,9 @@ struct Screen : app::DesktopView {
     void FoldersStale() override { ++stale; }
     void FolderCreated(std::uint32_t data) override { created.push_back(data); }
     void FolderOpened(const std::string& title) override { titles.push_back(title); }
-    void FilesShown(const app::FileList&, const std::string& title, bool) override { ++pages, shownTitles.push_back(title); }
+    void FilesShown(const app::FileList&, const std::string& title, bool) override {
+        ++pages, shownTitles.push_back(title);
+    }
     void PropertiesReady(const std::string& text) override { properties.push_back(text); }
     void EmptyFolderAsked(const app::EmptyFolderRequest& request) override { emptyAsked.push_back(request); }
     void StatusChanged(const std::string& text) override { statuses.push_back(text); }
@@ -90,11 +92,14 @@ protected:
         desktop_->OpenFolder(id);
         Settle();
     }
-    void Settle() { ASSERT_TRUE(RunUntil([&] { return desktop_->Idle(); })); }
+    void Settle() {
+        ASSERT_TRUE(RunUntil([&] { return desktop_->Idle(); }));
+    }
     // The names of the shown files in order of name, and the row of one.
     std::vector<std::string> Names() const {
         std::vector<std::string> names;
-        for (std::size_t i = 0; i < desktop_->Files().Count(); ++i) names.push_back(desktop_->Files().Row(i)->file.name);
+        for (std::size_t i = 0; i < desktop_->Files().Count(); ++i)
+            names.push_back(desktop_->Files().Row(i)->file.name);
         return std::sort(names.begin(), names.end()), names;
     }
     std::size_t Row(const std::string& name) const {

@@ -22,7 +22,7 @@ using Ids = const std::vector<std::string>&;
 struct Mailbox {
     std::mutex lock;
     testsupport::MemoryStore store;
-    int storesLeft = -1;   // parts stored before the mailbox goes away (-1: never)
+    int storesLeft = -1;    // parts stored before the mailbox goes away (-1: never)
     int listingsLeft = -1;  // listings before it goes away
     int forks = 0;
     int fetchesLeft = -1;  // parts fetched before it goes away
@@ -32,10 +32,18 @@ struct Mailbox {
 class SharedStore : public catalog::MailStore {
 public:
     explicit SharedStore(std::shared_ptr<Mailbox> box) : box_(std::move(box)) {}
-    Outcome ListFolders(std::vector<catalog::FolderInfo>& f) override { return Locked([&] { return S().ListFolders(f); }); }
-    Outcome CreateFolder(Text n, std::string& id) override { return Locked([&] { return S().CreateFolder(n, id); }); }
-    Outcome RenameFolder(Text id, Text n) override { return Locked([&] { return S().RenameFolder(id, n); }); }
-    Outcome DeleteFolder(Text id) override { return Locked([&] { return S().DeleteFolder(id); }); }
+    Outcome ListFolders(std::vector<catalog::FolderInfo>& f) override {
+        return Locked([&] { return S().ListFolders(f); });
+    }
+    Outcome CreateFolder(Text n, std::string& id) override {
+        return Locked([&] { return S().CreateFolder(n, id); });
+    }
+    Outcome RenameFolder(Text id, Text n) override {
+        return Locked([&] { return S().RenameFolder(id, n); });
+    }
+    Outcome DeleteFolder(Text id) override {
+        return Locked([&] { return S().DeleteFolder(id); });
+    }
     Outcome ListMails(Text f, std::vector<catalog::MailInfo>& m) override {
         return Locked([&] {
             if (box_->listingsLeft == 0) return catalog::Failure(catalog::StoreCode::Broken, "cut");
@@ -46,7 +54,9 @@ public:
     Outcome SearchMails(Text t, Text f, std::vector<catalog::MailInfo>& m) override {
         return Locked([&] { return S().SearchMails(t, f, m); });
     }
-    Outcome ReadMailText(Text id, catalog::MailText& m) override { return Locked([&] { return S().ReadMailText(id, m); }); }
+    Outcome ReadMailText(Text id, catalog::MailText& m) override {
+        return Locked([&] { return S().ReadMailText(id, m); });
+    }
     Outcome StorePart(const catalog::PartUpload& part, std::string& id) override {
         return Locked([&] {
             if (box_->storesLeft == 0) return catalog::Failure(catalog::StoreCode::Unreachable, "gone");
@@ -63,8 +73,12 @@ public:
             return S().FetchAttachment(id, sink);
         });
     }
-    Outcome MoveMails(Ids ids, Text f) override { return Locked([&] { return S().MoveMails(ids, f); }); }
-    Outcome DeleteMails(Ids ids) override { return Locked([&] { return S().DeleteMails(ids); }); }
+    Outcome MoveMails(Ids ids, Text f) override {
+        return Locked([&] { return S().MoveMails(ids, f); });
+    }
+    Outcome DeleteMails(Ids ids) override {
+        return Locked([&] { return S().DeleteMails(ids); });
+    }
     Outcome Fork(std::unique_ptr<catalog::MailStore>& fork) override {
         fork = std::make_unique<SharedStore>(box_);
         return ++box_->forks, catalog::Success();
@@ -105,7 +119,9 @@ protected:
         Settle();
         return screen_.Status();
     }
-    void Upload() { Transfer([&] { desktop_->QueueUploads({source_}); }); }
+    void Upload() {
+        Transfer([&] { desktop_->QueueUploads({source_}); });
+    }
     std::string Bytes(const fs::path& path) {
         std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});

@@ -9,15 +9,15 @@
 #include <fstream>
 #include <map>
 
-#include "webmail/webmail_store.h"
-#include "desktop_fixture.h"
 #include "catalog/sha256.h"
+#include "desktop_fixture.h"
 #include "fault_server.h"
 #include "provider_process.h"
 #include "session/cells.h"
 #include "session/folders.h"
 #include "session/signin.h"
 #include "session/store_file.h"
+#include "webmail/webmail_store.h"
 
 namespace {
 
@@ -179,7 +179,8 @@ TEST_F(DesktopTest, QueuedFilesGoToTheFolderOpenWhenQueuedAndAFailureLetsTheRest
     EXPECT_NE(screen_.Status().find("上传失败: missing.bin"), std::string::npos) << screen_.Status();
     EXPECT_NE(std::find_if(screen_.progress.begin(), screen_.progress.end(),
                            [](const std::string& s) { return s.rfind("上传 3/3: two.bin ", 0) == 0; }),
-              screen_.progress.end()) << "the queue showed where it was";
+              screen_.progress.end())
+        << "the queue showed where it was";
     Open(ids_["乙"]);
     EXPECT_EQ(Names(), (std::vector<std::string>{"one.bin", "two.bin"}));
     EXPECT_EQ(desktop_->Files().Row(Row("one.bin"))->file.parts, 2u) << "over the part size: in parts";

@@ -68,7 +68,8 @@ TEST(StatusTexts, ProgressLinesFailuresAndTheDomainNotice) {
     } failures[] = {
         {app::Work::Download, catalog::Failure(StoreCode::LocalFile, ""), "下载失败: 无法写入本地文件"},
         {app::Work::Upload, catalog::Failure(StoreCode::LocalFile, ""), "上传失败: 无法读取本地文件"},
-        {app::Work::Move, catalog::Failure(StoreCode::Unreachable, "move mails"), "移动邮件失败: 无法连接服务器 (move mails)"},
+        {app::Work::Move, catalog::Failure(StoreCode::Unreachable, "move mails"),
+         "移动邮件失败: 无法连接服务器 (move mails)"},
         {app::Work::DeleteFolder, catalog::Failure(StoreCode::NotFound, "delete folder 7 (FA_FOLDER_NOT_FOUND)"),
          "删除文件夹失败: 没有找到 (delete folder 7 (FA_FOLDER_NOT_FOUND))"},
         {app::Work::List, catalog::Success(), ""},
@@ -77,7 +78,8 @@ TEST(StatusTexts, ProgressLinesFailuresAndTheDomainNotice) {
         EXPECT_EQ(app::FailureText(failure.work, failure.outcome), failure.shown) << failure.shown;
     for (int code = static_cast<int>(StoreCode::NotFound); code <= static_cast<int>(StoreCode::Cancelled); ++code)
         EXPECT_EQ(app::FailureText(app::Work::Delete, catalog::Failure(static_cast<StoreCode>(code), "")).find("错误"),
-                  std::string::npos) << "every code has a reason of its own: " << code;
+                  std::string::npos)
+            << "every code has a reason of its own: " << code;
     EXPECT_STREQ(app::ConnectFailureText(app::Work::DeleteFolder), "Delete UserFolder,connect server error");
     EXPECT_EQ(app::ConnectFailureText(app::Work::List), nullptr) << "a listing has no box of its own";
 
@@ -101,8 +103,10 @@ app::FileRow FileOf(const std::string& name, std::vector<std::string> ids, bool 
 
 TEST(FileList, FilterChecksSizesCellsAndPageSteps) {
     app::FileList list;
-    list.Show({"7", "", {FileOf("a.bin", {"11", "12"}, true, 2), FileOf("note", {"13"}, false),
-                         FileOf("cut.iso", {"14"}, true, 3)}});
+    list.Show(
+        {"7",
+         "",
+         {FileOf("a.bin", {"11", "12"}, true, 2), FileOf("note", {"13"}, false), FileOf("cut.iso", {"14"}, true, 3)}});
     list.SetChecked(1, true);
     EXPECT_EQ(list.CheckedItems(), std::vector<std::size_t>{1});
     EXPECT_EQ(app::MailIdsOf(list, {0, 1, 5}), (std::vector<std::string>{"11", "12", "13"})) << "every part";
@@ -133,9 +137,9 @@ TEST(FileList, FilterChecksSizesCellsAndPageSteps) {
         int direction;
         std::size_t expected;
     };
-    for (const Step& s : {Step{0, 1000, 20, +1, 50}, Step{970, 1000, 20, +1, 980}, Step{980, 1000, 20, +1, 980},
-                          Step{60, 1000, 20, -1, 10}, Step{30, 1000, 20, -1, 0}, Step{0, 10, 20, +1, 0},
-                          Step{0, 0, 20, -1, 0}})
+    for (const Step& s :
+         {Step{0, 1000, 20, +1, 50}, Step{970, 1000, 20, +1, 980}, Step{980, 1000, 20, +1, 980},
+          Step{60, 1000, 20, -1, 10}, Step{30, 1000, 20, -1, 0}, Step{0, 10, 20, +1, 0}, Step{0, 0, 20, -1, 0}})
         EXPECT_EQ(app::PageStepTop(s.top, s.count, s.visible, s.direction), s.expected) << s.top << " " << s.count;
 }
 
@@ -145,9 +149,9 @@ TEST(FileTexts, PropertiesAndMailPaths) {
     details.size = 2048;
     details.stored = 1796642444;
     const std::string text = app::FilePropertiesText(details, app::DownloadVerdict::Failed);
-    for (const char* line : {"名称: cut.iso\r\n", "大小: 2048 字节 (2.00 KB)\r\n", "分段: 3\r\n", "    1: 14\r\n",
-                             "不完整: parts 2-3 missing\r\n", "SHA-256: 无", "存储时间: 2026-12-07 11:20:44 UTC",
-                             "上次下载: 校验失败"})
+    for (const char* line :
+         {"名称: cut.iso\r\n", "大小: 2048 字节 (2.00 KB)\r\n", "分段: 3\r\n", "    1: 14\r\n",
+          "不完整: parts 2-3 missing\r\n", "SHA-256: 无", "存储时间: 2026-12-07 11:20:44 UTC", "上次下载: 校验失败"})
         EXPECT_NE(text.find(line), std::string::npos) << line << " in " << text;
     EXPECT_EQ(app::MailPathOf("d/v.mp4.eml", 1, 1), std::filesystem::path("d/v.mp4.eml"));
     EXPECT_EQ(app::MailPathOf("d/v.mp4.eml", 2, 12), std::filesystem::path("d/v.mp4.part2.eml"));
@@ -308,12 +312,12 @@ TEST(AccountKinds, TheAccountBoxNamesAWebmailOrAnImapAccount) {
         {"demo@163.example", app::AccountKind::Webmail, nullptr, ""},
         {"imaps://me@127.0.0.1:993", app::AccountKind::Imap, "imaps://127.0.0.1:993", "me"},
         {"imap://me@mail.example@localhost:143", app::AccountKind::Imap, "imap://localhost:143", "me@mail.example"},
-        {"imaps://me@host", app::AccountKind::Imap, nullptr, ""},           // no port
-        {"imaps://@host:993", app::AccountKind::Imap, nullptr, ""},         // no user
-        {"imaps://me@host:99999", app::AccountKind::Imap, nullptr, ""},     // no such port
-        {"imaps://me@ho/st:993", app::AccountKind::Imap, nullptr, ""},      // no such host
-        {"imaps://me@host:993/x", app::AccountKind::Imap, nullptr, ""},     // more after the port
-        {"IMAPS://me@host:993", app::AccountKind::Webmail, nullptr, ""},    // schemes as written
+        {"imaps://me@host", app::AccountKind::Imap, nullptr, ""},         // no port
+        {"imaps://@host:993", app::AccountKind::Imap, nullptr, ""},       // no user
+        {"imaps://me@host:99999", app::AccountKind::Imap, nullptr, ""},   // no such port
+        {"imaps://me@ho/st:993", app::AccountKind::Imap, nullptr, ""},    // no such host
+        {"imaps://me@host:993/x", app::AccountKind::Imap, nullptr, ""},   // more after the port
+        {"IMAPS://me@host:993", app::AccountKind::Webmail, nullptr, ""},  // schemes as written
     };
     for (const auto& c : cases) {
         EXPECT_EQ(app::KindOf(c.typed), c.kind) << c.typed;

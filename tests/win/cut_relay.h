@@ -72,8 +72,10 @@ private:
     }
     void Track(SOCKET s, bool open) {
         std::lock_guard<std::mutex> lock(lock_);
-        if (open) open_.push_back(s);
-        else open_.erase(std::remove(open_.begin(), open_.end(), s), open_.end());
+        if (open)
+            open_.push_back(s);
+        else
+            open_.erase(std::remove(open_.begin(), open_.end(), s), open_.end());
     }
     void Relay(SOCKET client) {
         SOCKET server = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);

@@ -16,11 +16,11 @@
 #include <vector>
 
 #include "app/account.h"
-#include "webmail/webmail_store.h"
 #include "platform/ui_seams.h"
 #include "session/provider_directory.h"
 #include "session/session.h"
 #include "session/signin.h"
+#include "webmail/webmail_store.h"
 
 namespace wintest {
 
@@ -131,8 +131,8 @@ inline app::SignedInAccount AccountOver(std::unique_ptr<session::Session> sessio
     app::SignedInAccount account;
     account.name = name;
     account.providerOverride = session->providerOverride;
-    account.store = std::make_unique<webmail::WebmailStore>(std::move(session),
-                                                            webmail::WebmailOptions{10000, 5, 100, 200});
+    account.store =
+        std::make_unique<webmail::WebmailStore>(std::move(session), webmail::WebmailOptions{10000, 5, 100, 200});
     return account;
 }
 
