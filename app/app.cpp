@@ -65,22 +65,22 @@ void InitialiseCommonControls() {
     InitCommonControlsEx(&controls);
 }
 
-bool SignInAsync(const std::string& account, int entry, const std::string& password,
+bool SignInAsync(const std::string& account, const std::string& password,
                  std::function<void(const SignInOutcome&)> done) {
     if (!PrepareUiThread()) return false;
-    return ShellWork().Run(Lane::Own, [account, entry, password, done = std::move(done)] {
+    return ShellWork().Run(Lane::Own, [account, password, done = std::move(done)] {
         SignInOutcome outcome;
-        outcome.session = std::make_shared<session::Session>();
-        outcome.result = session::SignIn(*outcome.session, account, entry, password);
-        if (outcome.result != session::SignInResult::Ok) outcome.session.reset();
+        outcome.account = std::make_shared<SignedInAccount>();
+        outcome.outcome = OpenAccount(account, password, "", *outcome.account);
+        if (!outcome.outcome.Ok()) outcome.account.reset();
         PostToUiThread([done, outcome] { done(outcome); });
     });
 }
 
-std::shared_ptr<Desktop> Start(std::shared_ptr<session::Session> session) {
+std::shared_ptr<Desktop> Start(SignedInAccount account) {
     PrepareUiThread();
     progressClock.Stop();
-    current = Desktop::Create(std::move(session), PostToUiThread, progressClock);
+    current = Desktop::Create(std::move(account), PostToUiThread, progressClock);
     if (!refreshTimer)
         refreshTimer = SetTimer(nullptr, kFolderRefreshTimerEvent, kFolderRefreshPeriodMs, FolderRefreshTimerProc);
     return current;

@@ -11,9 +11,8 @@
 #include <memory>
 #include <string>
 
+#include "app/account.h"
 #include "app/desktop.h"
-#include "session/session.h"
-#include "session/signin.h"
 
 namespace app {
 
@@ -23,19 +22,19 @@ void SetModuleInstance(HINSTANCE instance);
 void InitialiseCommonControls();
 
 struct SignInOutcome {
-    session::SignInResult result = session::SignInResult::Ok;
-    std::shared_ptr<session::Session> session;  // signed in when result is Ok
+    catalog::Outcome outcome;
+    std::shared_ptr<SignedInAccount> account;  // signed in when the outcome is Ok
 };
 
-// Signs in with a fresh Session on a thread of its own; `done` runs on the
-// user-interface thread. False, with `done` never called, when no thread
-// would start.
-bool SignInAsync(const std::string& account, int entry, const std::string& password,
+// Signs in to the account typed (account.h) on a thread of its own; `done`
+// runs on the user-interface thread. False, with `done` never called, when
+// no thread would start.
+bool SignInAsync(const std::string& account, const std::string& password,
                  std::function<void(const SignInOutcome&)> done);
 
-// After a successful sign-in: the Desktop over the session, with the folder
+// After a successful sign-in: the Desktop over the account, with the folder
 // refresh timer (60 s; every tenth tick reloads the tree) running.
-std::shared_ptr<Desktop> Start(std::shared_ptr<session::Session> session);
+std::shared_ptr<Desktop> Start(SignedInAccount account);
 
 // When the windows have gone: stops the timers, lets the desktop go and
 // waits, at most `bound`, for the work still running (a sign-in included).

@@ -1,35 +1,42 @@
-// The desktop's state after the sign-in: the one Session, the folder list,
-// the open folder and its files (catalog/), the transfer queue and the
-// progress display. The windows (views) forward what the user does to it and hear
-// back through DesktopView; they never talk to the provider themselves.
+// The desktop's state after the sign-in: the account's mailbox (one
+// catalog::MailStore, webmail or IMAP), the folder list, the open folder and
+// its files, the transfer queue and the progress display. The windows
+// (views) forward what the user does to it and hear back through
+// DesktopView; they never talk to the mailbox themselves. Every folder,
+// listing, move, deletion and transfer goes through the catalog; transfers
+// resume what an interrupted run left (catalog/transfers.h).
 //
 // Threads: every member function runs on the user-interface thread. Work for
-// the provider runs on the executor's lanes (executor.h); its results come
-// back as tasks on the user-interface thread, where they change this state
-// and tell the views. A result that arrives after the desktop has gone is
-// dropped. Workers only ever touch the Session (shared with them) and values
-// of their own.
+// the mailbox runs on the executor's lanes (executor.h) on stores of their
+// own (store_source.h); its results come back as tasks on the user-interface
+// thread, where they change this state and tell the views. A result that
+// arrives after the desktop has gone is dropped.
+//
+// Folder ids in this interface are the windows' numbers (folder_ids.h).
+// The member functions are defined by job: desktop.cpp (running work,
+// reporting), desktop_folders.cpp, desktop_files.cpp, desktop_transfers.cpp.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <deque>
-#include <map>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/account.h"
 #include "app/executor.h"
 #include "app/file_list.h"
 #include "app/file_texts.h"
+#include "app/folder_ids.h"
 #include "app/model.h"
+#include "app/store_source.h"
 #include "app/texts.h"
+#include "catalog/catalog.h"
 #include "catalog/manifest_cache.h"
-#include "webmail/webmail_store.h"
-#include "session/session.h"
-#include "session/status.h"
 
 namespace app {
 
@@ -87,30 +94,29 @@ protected:
     ~ProgressClock() = default;
 };
 
-// How files are stored; tests use small parts and short pauses.
-struct UploadPacing {
+// How files are moved; tests use small parts.
+struct TransferPacing {
     std::uint64_t partSize = catalog::kDefaultPartSize;
-    webmail::WebmailOptions store;
+    unsigned transfers = 4;  // parts moving at once
 };
 
 enum class DownloadCheck { NoRow, NoAttachment, Ready };
 
 class Desktop : public std::enable_shared_from_this<Desktop> {
 public:
-    static std::shared_ptr<Desktop> Create(std::shared_ptr<session::Session> session, UiPoster postToUi,
-                                           ProgressClock& clock);
+    static std::shared_ptr<Desktop> Create(SignedInAccount account, UiPoster postToUi, ProgressClock& clock);
     Desktop(const Desktop&) = delete;
     Desktop& operator=(const Desktop&) = delete;
 
     void AddView(DesktopView& view);
     void RemoveView(DesktopView& view);
 
-    std::string AccountName() const;  // ANSI code page, as signed in
+    const std::string& AccountName() const { return accountName_; }  // ANSI code page, as signed in
     const FolderList& Folders() const { return folders_; }
     const std::string& OpenFolderId() const { return openFolderId_; }
     FileList& Files() { return files_; }
     const FileList& Files() const { return files_; }
-    UploadPacing& Pacing() { return pacing_; }
+    TransferPacing& Pacing() { return pacing_; }
     // Cancels the transfers, drops the work that has not begun and waits,
     // at most `bound`, for the rest; true when none runs any more.
     bool Finish(std::chrono::milliseconds bound);
@@ -172,7 +178,8 @@ private:
         std::filesystem::path path;  // the local file
         std::string key;             // a download's file
         std::string name;
-        std::string folderId;  // an upload's target: the folder open when it was queued
+        std::string folderId;       // an upload's target: the folder open when it was queued
+        std::string storeFolderId;  // the same as the store names it
     };
     // Written by the transfer's worker, read by the progress tick.
     struct Meter {
@@ -181,42 +188,47 @@ private:
         std::atomic<bool> cancel{false};
     };
 
-    Desktop(std::shared_ptr<session::Session> session, UiPoster postToUi, ProgressClock& clock);
+    Desktop(SignedInAccount account, UiPoster postToUi, ProgressClock& clock);
 
-    // Runs `work` on a lane, then `done` with its result here, if the
-    // desktop is still there. False when no thread would start.
-    template <typename Result>
-    bool Run(Lane lane, std::function<Result(session::Session&)> work,
-             std::function<void(Desktop&, const Result&)> done);
+    // Runs `work` on a lane with a store, then `done` with its outcome and
+    // value here, if the desktop is still there. A store that cannot be had
+    // is the outcome. False when no thread would start.
+    template <typename Value>
+    using LaneWork = std::function<catalog::Outcome(catalog::MailStore&, Value&)>;
+    template <typename Value>
+    using LaneDone = std::function<void(Desktop&, const catalog::Outcome&, const Value&)>;
+    template <typename Value>
+    bool Run(Lane lane, LaneWork<Value> work, LaneDone<Value> done);
     Reply ReplyChannel();
     void ListOpenFolder(std::function<void(Desktop&, bool)> after = {});
     void ShowFiles(bool newRows);
     void Tell(const std::function<void(DesktopView&)>& news);
     void SetStatus(const std::string& text);
-    void Report(Work work, session::Status status);
     void ReportOutcome(Work work, const catalog::Outcome& outcome);
     void LaneWorkEnded();
     void StartNextTransfer();
     void TransferEnded(const QueuedTransfer& item, const catalog::Outcome& outcome);
     std::string CurrentTitle() const;
 
-    std::shared_ptr<session::Session> session_;
+    std::string accountName_;
+    std::string providerOverride_;  // where the notice is fetched
+    std::shared_ptr<StoreSource> stores_;
     std::unique_ptr<Executor> executor_;
     ProgressClock& clock_;
     std::vector<DesktopView*> views_;
-    UploadPacing pacing_;
+    TransferPacing pacing_;
     // What manifests said about sizes; used on the session lane only.
     std::shared_ptr<catalog::ManifestCache> sizes_;
+    FolderIds folderIds_;
 
     FolderList folders_;
     std::string openFolderId_;
     std::string searchText_;
     FileList files_;
     std::map<std::string, DownloadVerdict> verdicts_;  // by file key
-    unsigned listing_ = 0;  // the latest listing asked for; older ones are dropped
-    int laneWork_ = 0;      // work on the session lane not yet answered
+    unsigned listing_ = 0;                             // the latest listing asked for; older ones are dropped
+    int laneWork_ = 0;                                 // work on the session lane not yet answered
     int refreshTick_ = 1;
-    std::string refusalCode_;  // the provider's code of the refusal the last result brought
 
     std::deque<QueuedTransfer> queue_;
     QueuedTransfer current_;

@@ -3,8 +3,8 @@
 //
 // Work runs on a lane: Lane::Session is one worker thread that takes the
 // work in the order it was given (folder list, listings, folder commands,
-// moves and deletions), so the provider sees the user's requests in the
-// user's order and the Session's folder table is only ever filled there;
+// moves and deletions), so the mailbox sees the user's requests in the
+// user's order, on the one store of that lane (store_source.h);
 // Lane::Own is a thread of its own for long work that must not wait behind
 // the rest (uploads, downloads, the notice, the sign-in). Results come back
 // as tasks posted to the user-interface thread's queue.

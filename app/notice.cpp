@@ -47,6 +47,14 @@ session::Status FetchNotice(const std::vector<session::Endpoint>& endpoints, con
     return session::Status::ConnectFailed;
 }
 
+std::optional<std::string> FetchNoticeText(const std::string& providerOverride) {
+    session::Session addresses;  // only where the notice servers are, and the bounds
+    addresses.providerOverride = providerOverride;
+    std::string body;
+    if (FetchNotice(NoticeEndpoints(addresses), addresses.limits, body) != session::Status::Ok) return std::nullopt;
+    return NoticeTextFromBody(body);
+}
+
 std::string NoticeTextFromBody(const std::string& body) {
     if (body.compare(0, 3, kByteOrderMark) == 0) return body.substr(3);
     return body;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,11 @@ session::Request NoticeRequest(const std::string& hostLine);
 // answer it could not take whole (Incomplete when cut inside its header).
 session::Status FetchNotice(const std::vector<session::Endpoint>& endpoints, const session::ExchangeLimits& limits,
                             std::string& body);
+
+// The notice as the pane shows it, fetched from the notice servers (or the
+// provider's address for tests and the demo, when not empty); nothing when
+// the fetch failed.
+std::optional<std::string> FetchNoticeText(const std::string& providerOverride);
 
 // The body as the pane shows it: without a leading byte order mark.
 std::string NoticeTextFromBody(const std::string& body);

@@ -32,34 +32,24 @@ const char* WorkName(Work work) {
     return "操作";
 }
 
-std::string Reason(session::Status status, bool writing) {
-    using session::Status;
-    switch (status) {
-    case Status::Ok: return "";
-    case Status::FileError: return writing ? "无法写入本地文件" : "无法读取本地文件";
-    case Status::FileTooLarge: return "文件不能超过 2 GB";
-    case Status::Refused: return "服务器拒绝了请求";
-    case Status::NotFound: return "邮件没有出现在收件箱中";
-    case Status::Incomplete: return "传输中断, 文件不完整";
-    case Status::TimedOut: return "服务器没有响应";
-    case Status::RequestTooLarge: return "名称太长";
-    case Status::ConnectFailed:
-    case Status::ConnectWaitFailed:
-    case Status::ConnectIndeterminate:
-    case Status::HostUnresolved: return "无法连接服务器";
-    case Status::ReceiveWaitFailed:
-    case Status::SendWaitFailed:
-    case Status::SendFailed: return "连接中断";
-    case Status::CertificateRefused: return "服务器证书未通过验证";
-    case Status::SecureChannelFailed: return "无法建立安全连接";
-    case Status::Unreadable: return "服务器的回答无法读懂";
-    case Status::TooSlow: return "传输太慢, 已放弃";
-    case Status::AnswerTooLarge: return "服务器的回答太大";
-    case Status::BadName: return "文件名含有不能发送的字符";
-    case Status::BoundaryClash: return "无法为文件找到分隔符";
-    case Status::Cancelled: return "已取消";
+std::string Reason(const catalog::Outcome& outcome, bool writing) {
+    using catalog::StoreCode;
+    switch (outcome.code) {
+    case StoreCode::Ok: return "";
+    case StoreCode::NotFound: return "没有找到";
+    case StoreCode::Refused: return "服务器拒绝了请求";
+    case StoreCode::TooLarge: return "邮件太大, 服务器不接受";
+    case StoreCode::QuotaShortTerm: return "发信太频繁, 请稍后再试";
+    case StoreCode::QuotaDaily: return "今天的发信量已用完";
+    case StoreCode::SessionExpired: return "登录已失效";
+    case StoreCode::TimedOut: return "服务器没有响应";
+    case StoreCode::Unreachable: return "无法连接服务器";
+    case StoreCode::Broken: return "连接中断";
+    case StoreCode::Corrupt: return "数据校验失败";
+    case StoreCode::LocalFile: return writing ? "无法写入本地文件" : "无法读取本地文件";
+    case StoreCode::Cancelled: return "已取消";
     }
-    return "错误 " + std::to_string(static_cast<int>(status));
+    return "错误 " + std::to_string(static_cast<int>(outcome.code));
 }
 
 bool IsBlank(char c) {
@@ -99,11 +89,30 @@ std::string TwoDecimals(std::int64_t remainder, std::int64_t unit) {
 }
 }  // namespace
 
-std::string FailureText(Work work, session::Status status, const std::string& refusalCode) {
-    if (status == session::Status::Ok) return {};
-    std::string text = std::string(WorkName(work)) + "失败: " + Reason(status, work == Work::Download);
-    if (status == session::Status::Refused && !refusalCode.empty()) text += " (" + refusalCode + ")";
+std::string FailureText(Work work, const catalog::Outcome& outcome) {
+    if (outcome.Ok()) return {};
+    std::string text = std::string(WorkName(work)) + "失败: " + Reason(outcome, work == Work::Download);
+    // The detail names what was asked and the provider's own code for a refusal.
+    if (!outcome.detail.empty()) text += " (" + outcome.detail + ")";
     return text;
+}
+
+const char* ConnectFailureText(Work work) {
+    switch (work) {
+    case Work::CreateFolder: return "Create UserFolder,connect server error";
+    case Work::RenameFolder: return "Update UserFolder,connect server error";
+    case Work::DeleteFolder: return "Delete UserFolder,connect server error";
+    case Work::Move: return "Update UserFolder,connect server error";
+    case Work::Delete: return "Update Software connection server Error";
+    case Work::Download: return "down load file error";
+    case Work::LoadFolders:
+    case Work::List:
+    case Work::Upload:
+    case Work::Search:
+    case Work::Properties:
+    case Work::Empty: return nullptr;
+    }
+    return nullptr;
 }
 
 std::string FailureText(Work work, const std::string& detail) {
@@ -152,7 +161,11 @@ std::string ProposedFileName(const std::string& subject) {
         case ':':
         case '"':
         case '*': c = '-'; break;
-        default: break;
+        default:
+            // A NUL would cut the name short on its way to the system, and
+            // control characters name nothing a user can see.
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '-';
+            break;
         }
     }
     return name;
@@ -164,7 +177,7 @@ std::string UnsupportedDomainText() {
         if (entry > 1) text += "\r\n";
         text += session::EntryByNumber(entry)->exampleAddress;
     }
-    return text;
+    return text + "\r\n" + kImapAccountExample;
 }
 
 }  // namespace app

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "app/model.h"
-#include "session/status.h"
+#include "catalog/outcome.h"
 
 namespace app {
 
@@ -41,9 +41,12 @@ enum class Work {
     Empty,
 };
 
-// "<work>失败: <reason>"; empty for Status::Ok. A refusal names the
-// provider's code for it, when it gave one.
-std::string FailureText(Work work, session::Status status, const std::string& refusalCode = "");
+// "<work>失败: <reason> (<detail>)"; empty for success. The detail names
+// the provider's code for a refusal, when it gave one.
+std::string FailureText(Work work, const catalog::Outcome& outcome);
+// The "Error" box's text when the work could not reach the mailbox; none
+// for work that has no box of its own.
+const char* ConnectFailureText(Work work);
 // "<work>失败: <detail>", for work whose failure comes with its own detail.
 std::string FailureText(Work work, const std::string& detail);
 
@@ -60,11 +63,14 @@ std::string FolderTitle(const FolderList& folders, const std::string& folderId);
 std::string FolderTitle(const FolderList& folders, const std::string& folderId, std::size_t files);
 
 // The name the save dialog proposes: the subject with each of \ / ? < > | :
-// " * replaced by "-".
+// " *, NUL and the other control characters replaced by "-".
 std::string ProposedFileName(const std::string& subject);
 
-// The "提示" text for an account whose domain is not supported: the prompt
-// and one example address per supported domain.
+// How an IMAP account is typed into the account box (account.h).
+inline constexpr char kImapAccountExample[] = "IMAP 邮箱: imaps://用户名@服务器:端口";
+
+// The "提示" text for an account whose domain is not supported: the prompt,
+// one example address per supported domain and the IMAP form.
 std::string UnsupportedDomainText();
 
 }  // namespace app

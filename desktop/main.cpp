@@ -1,6 +1,6 @@
 // Vantlo.exe, the desktop program. Its entry procedure wires the views to
 // the desktop's state: the sign-in window runs with its own loop; once an
-// account has signed in, app/ takes the session and the main window and the
+// account has signed in, app/ takes its mailbox and the main window and the
 // message list are made over it; then the one message loop runs until the
 // main window quits.
 #include <windows.h>
@@ -15,8 +15,8 @@ namespace {
 // program once its windows have gone.
 constexpr std::chrono::milliseconds kShutdownBound{3000};
 
-void OpenMainWindow(HINSTANCE instance, std::shared_ptr<session::Session> session) {
-    std::shared_ptr<app::Desktop> desktop = app::Start(std::move(session));
+void OpenMainWindow(HINSTANCE instance, std::shared_ptr<app::SignedInAccount> account) {
+    std::shared_ptr<app::Desktop> desktop = app::Start(std::move(*account));
     HWND frame = mainwindow::CreateMainWindow(instance, desktop);
     if (!frame) PostQuitMessage(1);  // nothing to show: the loop ends at once
     messagelist::AttachMessageList(frame, desktop);
@@ -27,7 +27,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     app::SetModuleInstance(instance);
     app::InitialiseCommonControls();
     int result = signin::RunSignInWindow(
-        instance, [instance](std::shared_ptr<session::Session> session) { OpenMainWindow(instance, session); });
+        instance, [instance](std::shared_ptr<app::SignedInAccount> account) { OpenMainWindow(instance, account); });
     if (result == 0) {
         MSG message;
         while (GetMessageW(&message, nullptr, 0, 0) > 0) {

@@ -150,6 +150,9 @@ public:
     Outcome ListMails(const std::string& folderId, std::vector<MailInfo>& mails) override {
         mails.clear();
         std::vector<std::uint32_t> uids;
+        // Selected afresh: a folder that stayed selected does not show what
+        // other connections (the parts engine's) appended since.
+        selected_.clear();
         Outcome outcome = Select(folderId);
         if (outcome.Ok()) outcome = Search(Command("UID SEARCH UNDELETED"), uids);
         if (outcome.Ok()) outcome = Describe(folderId, uids, mails);
@@ -171,7 +174,7 @@ public:
             std::vector<MailInfo> found;
             Command search(ascii ? "UID SEARCH UNDELETED" : "UID SEARCH CHARSET UTF-8 UNDELETED");
             if (!text.empty()) search.Text(" SUBJECT").String(text);
-            if (outcome.Ok()) outcome = Select(folder);
+            if (outcome.Ok()) selected_.clear(), outcome = Select(folder);
             if (outcome.Ok()) outcome = Search(search, uids);
             if (outcome.Ok()) outcome = Describe(folder, uids, found);
             mails.insert(mails.end(), found.begin(), found.end());

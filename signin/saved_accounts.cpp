@@ -39,7 +39,7 @@ void CopyPassword(char (&out)[kPasswordOutCapacity], const std::string& text) {
 enum class PasswordState {
     Ok,
     Missing,
-    TooLong,      // longer than 63 bytes: cannot be read whole
+    TooLong,      // longer than any password the sign-in takes
     Undecodable,  // protected bytes that do not open for this user
 };
 
@@ -49,7 +49,7 @@ struct StoredPassword {
 };
 
 // A password value as stored: protected bytes, or plain text from an
-// earlier version. Text longer than 63 bytes cannot be read whole.
+// earlier version.
 StoredPassword DecodePassword(const RegistryValue& value) {
     StoredPassword password;
     if (value.type == REG_BINARY) {
@@ -59,7 +59,7 @@ StoredPassword DecodePassword(const RegistryValue& value) {
     } else {
         password.text = ValueText(value);
     }
-    if (password.text.size() > kStoredTextMax) return {PasswordState::TooLong, {}};
+    if (password.text.size() > kPasswordMax) return {PasswordState::TooLong, {}};
     password.state = PasswordState::Ok;
     return password;
 }

@@ -15,8 +15,9 @@
 // holds that account's password protected for the current user (REG_BINARY,
 // see password_protection.h). A REG_SZ password is plain text from an
 // earlier version and is still read. Texts are in the ANSI code page and are
-// written without a terminating zero. A name or a password must fit in 63
-// bytes; longer ones are treated as unreadable and never read past.
+// written without a terminating zero. A name must fit in 63 bytes, a
+// password in kPasswordMax (every password the sign-in window takes is
+// remembered); longer ones are treated as unreadable and never read past.
 //
 // All of this runs on the user-interface thread. Registry failures are not
 // reported: what cannot be written is missing at the next start.
@@ -37,6 +38,8 @@ constexpr char kUseSecureValue[] = "bUseSecure";
 
 // Stored texts are read into buffers of this size: 63 bytes and a zero.
 constexpr std::size_t kStoredTextCapacity = 64;
+// The longest password: the most the sign-in button reads from the box.
+constexpr std::size_t kPasswordMax = 66;
 // The password out buffers hold 17 bytes and a zero; a longer saved password
 // is cut (never split inside a double-byte character).
 constexpr std::size_t kPasswordOutCapacity = 18;
@@ -68,7 +71,7 @@ StoreStatus LoadSavedAccounts(std::vector<std::string>& names, char (&passwordOu
 // cannot be opened, passwordOut is left as it was.
 StoreStatus LookUpSavedPassword(const std::string& account, char (&passwordOut)[kPasswordOutCapacity]);
 
-// The saved password of `account` whole (up to 63 bytes), as the account
+// The saved password of `account` whole (up to kPasswordMax bytes), as the account
 // box's drop-down list shows it; empty when there is none.
 std::string ReadSavedPassword(const std::string& account);
 

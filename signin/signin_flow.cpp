@@ -33,14 +33,14 @@ void SignInEnded(unsigned attempt, const std::string& account, const std::string
     const SignInControls& c = s.controls;
     // The same answer for every failure, whether the password was refused
     // or the provider could not be reached.
-    if (outcome.result != session::SignInResult::Ok) {
+    if (!outcome.outcome.Ok()) {
         SignInRefused(c);
         return;
     }
     s.signInSucceeded = true;
     ShowWindow(c.window, SW_HIDE);
     SaveAccount(password, account, CheckedOptions(c));
-    if (s.onSignedIn) s.onSignedIn(outcome.session);
+    if (s.onSignedIn) s.onSignedIn(outcome.account);
     DestroyWindow(c.window);
 }
 
@@ -50,17 +50,18 @@ void CheckDomainAndSignIn(const std::string& account, const std::string& passwor
     SignInWindowState& s = TheSignInWindow();
     const SignInControls& c = s.controls;
     if (s.signingIn) return;
-    int entry = session::EntryForAccount(account);
-    if (entry == 0) {
+    bool known = app::KindOf(account) == app::AccountKind::Imap ? app::ReadImapAccount(account).has_value()
+                                                                : session::EntryForAccount(account) != 0;
+    if (!known) {
         SetInputsReadOnly(c, false);
         ui::ShowMessage(c.window, platform::Utf8ToWide(app::UnsupportedDomainText()), kNoticeCaption, MB_OK);
         return;
     }
     unsigned attempt = s.attempt = ++attempts;
     s.signingIn = true;
-    bool started = app::SignInAsync(
-        account, entry, password,
-        [attempt, account, password](const app::SignInOutcome& o) { SignInEnded(attempt, account, password, o); });
+    bool started = app::SignInAsync(account, password, [attempt, account, password](const app::SignInOutcome& o) {
+        SignInEnded(attempt, account, password, o);
+    });
     if (!started) {
         s.signingIn = false;
         SignInRefused(c);

@@ -10,7 +10,7 @@
 #include <functional>
 #include <memory>
 
-#include "session/session.h"
+#include "app/account.h"
 
 namespace signin {
 
@@ -41,8 +41,8 @@ struct SignInControls {
 };
 
 // Called once an account has signed in and been saved, before the sign-in
-// window goes: the program opens its main window over the session.
-using SignedIn = std::function<void(std::shared_ptr<session::Session>)>;
+// window goes: the program opens its main window over the account.
+using SignedIn = std::function<void(std::shared_ptr<app::SignedInAccount>)>;
 
 // Shows the sign-in window and runs its loop until the window goes away:
 // 0 after a successful sign-in, 1 otherwise.

@@ -5,21 +5,19 @@
 // user-interface thread would.
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <mutex>
-#include <thread>
 
-#include "app/desktop.h"
 #include "catalog/sha256.h"
+#include "desktop_fixture.h"
 #include "fault_server.h"
 #include "provider_process.h"
 #include "session/cells.h"
 #include "session/folders.h"
 #include "session/signin.h"
 #include "session/store_file.h"
+#include "webmail/webmail_store.h"
 
 namespace {
 
@@ -34,41 +32,10 @@ std::string Sha256Of(const fs::path& path) {
     return digest.FinishHex();
 }
 
-struct Clock : app::ProgressClock {
-    bool running = false;
-    void Start() override { running = true; }
-    void Stop() override { running = false; }
-};
-
-// What the views would have shown.
-struct Screen : app::DesktopView {
-    int loads = 0, pages = 0, stale = 0, busyChanges = 0;
-    app::FolderList folders;
-    std::vector<std::string> titles, statuses, errors, properties, shownTitles, progress;
-    std::vector<app::EmptyFolderRequest> emptyAsked;
-    std::vector<std::uint32_t> created;
-    void FoldersLoaded(const app::FolderList& f) override { folders = f, ++loads; }
-    void FoldersStale() override { ++stale; }
-    void FolderCreated(std::uint32_t data) override { created.push_back(data); }
-    void FolderOpened(const std::string& title) override { titles.push_back(title); }
-    void FilesShown(const app::FileList&, const std::string& title, bool) override { ++pages, shownTitles.push_back(title); }
-    void PropertiesReady(const std::string& text) override { properties.push_back(text); }
-    void EmptyFolderAsked(const app::EmptyFolderRequest& request) override { emptyAsked.push_back(request); }
-    void StatusChanged(const std::string& text) override { statuses.push_back(text); }
-    void ProgressDrawn(const std::string& text) override { progress.push_back(text); }
-    void ConnectionFailed(const std::string& text) override { errors.push_back(text); }
-    void BusyChanged(bool) override { ++busyChanges; }
-    std::string Status() const { return statuses.empty() ? "" : statuses.back(); }
-    std::string Id(const std::string& name) const {
-        auto found = std::find_if(folders.begin(), folders.end(), [&](const app::Folder& f) { return f.name == name; });
-        return found == folders.end() ? "" : found->id;
-    }
-};
-
-class DesktopTest : public ::testing::Test {
+class DesktopTest : public testsupport::DesktopFixture {
 protected:
     void SetUp() override {
-        auto session = std::make_shared<session::Session>();
+        auto session = std::make_unique<session::Session>();
         session->providerOverride = provider_.HostPort();
         ASSERT_EQ(session::SignIn(*session, "desk@163.example", 1, "desk-pass"), session::SignInResult::Ok);
         for (const char* name : {"甲", "乙"})
@@ -78,58 +45,15 @@ protected:
             ASSERT_TRUE(
                 session::Succeeded(session::StoreFileInFolder(*session, dir_ / name, ids_["甲"], {}, kFast).status));
         }
-        Make(session);
+        Make(std::move(session));
     }
-    void TearDown() override { desktop_->Finish(10s), testsupport::RemoveTree(dir_); }
-    void Make(std::shared_ptr<session::Session> session) {
-        auto post = [tasks = tasks_](app::Task task) {
-            std::lock_guard<std::mutex> lock(tasks->first);
-            return tasks->second.push_back(std::move(task)), true;
-        };
-        desktop_ = app::Desktop::Create(std::move(session), post, clock_);
-        desktop_->AddView(screen_);
-        desktop_->Pacing() = app::UploadPacing{kPart, kFastStore};
-    }
-    // Runs the tasks posted to the user-interface thread until `done` holds,
-    // and the progress timer's ticks whenever none waits.
-    bool RunUntil(const std::function<bool()>& done) {
-        for (auto deadline = std::chrono::steady_clock::now() + 30s; !done();) {
-            app::Task task;
-            {
-                std::lock_guard<std::mutex> lock(tasks_->first);
-                if (!tasks_->second.empty()) task = std::move(tasks_->second.front()), tasks_->second.pop_front();
-            }
-            if (task) {
-                task();
-            } else if (std::chrono::steady_clock::now() > deadline) {
-                return false;
-            } else {
-                if (clock_.running) desktop_->OnProgressTick();
-                std::this_thread::sleep_for(5ms);
-            }
-        }
-        return true;
-    }
-    void Load() {
-        desktop_->LoadFolders();
-        ASSERT_TRUE(RunUntil([&, loads = screen_.loads] { return screen_.loads > loads; }));
-    }
-    // Opens the folder and waits for its files with their sizes.
-    void Open(const std::string& id) {
-        desktop_->OpenFolder(id);
-        Settle();
-    }
-    void Settle() { ASSERT_TRUE(RunUntil([&] { return desktop_->Idle(); })); }
-    // The names of the shown files in order of name, and the row of one.
-    std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        for (std::size_t i = 0; i < desktop_->Files().Count(); ++i) names.push_back(desktop_->Files().Row(i)->file.name);
-        return std::sort(names.begin(), names.end()), names;
-    }
-    std::size_t Row(const std::string& name) const {
-        for (std::size_t i = 0; i < desktop_->Files().Count(); ++i)
-            if (desktop_->Files().Row(i)->file.name == name) return i;
-        return desktop_->Files().Count();
+    void TearDown() override { DesktopFixture::TearDown(), testsupport::RemoveTree(dir_); }
+    void Make(std::unique_ptr<session::Session> session) {
+        app::SignedInAccount account;
+        account.name = "desk@163.example";
+        account.store = std::make_unique<webmail::WebmailStore>(std::move(session), kFastStore);
+        DesktopFixture::Make(std::move(account));
+        desktop_->Pacing() = app::TransferPacing{kPart, 2};
     }
 
     static constexpr session::StoreOptions kFast{10000, 0, 20, 200};
@@ -139,11 +63,6 @@ protected:
     testsupport::ProviderProcess provider_{{"desk@163.example:desk-pass"}};
     fs::path dir_ = testsupport::MakeTempDir("vantlo-desktop-");
     std::map<std::string, std::string> ids_;
-    std::shared_ptr<std::pair<std::mutex, std::deque<app::Task>>> tasks_ =
-        std::make_shared<std::pair<std::mutex, std::deque<app::Task>>>();
-    Clock clock_;
-    Screen screen_;
-    std::shared_ptr<app::Desktop> desktop_;
 };
 
 TEST_F(DesktopTest, OpensTheLatestFolderAskedForAndMovesAndDeletesItsRows) {
@@ -170,6 +89,8 @@ TEST_F(DesktopTest, OpensTheLatestFolderAskedForAndMovesAndDeletesItsRows) {
     EXPECT_EQ(screen_.Status(), app::kDeletingText);
     ASSERT_TRUE(RunUntil([&] { return screen_.Status() == app::kReadyText; }));
     EXPECT_EQ(Names(), std::vector<std::string>{"a.txt"});
+    Open("4");
+    EXPECT_EQ(Names(), std::vector<std::string>{"b.txt"}) << "a deleted file waits in 已删除";
 }
 
 // Search, properties and emptying, on the folder
@@ -237,7 +158,8 @@ TEST_F(DesktopTest, FolderCommandsTellTheTreeWhatToShow) {
     Load();
     EXPECT_EQ(screen_.Id("改名后"), "");
     desktop_->DeleteFolder(id);  // again: the provider names why it refuses
-    ASSERT_TRUE(RunUntil([&] { return screen_.Status() == "删除文件夹失败: 服务器拒绝了请求 (FA_FOLDER_NOT_FOUND)"; }));
+    ASSERT_TRUE(RunUntil([&] { return screen_.Status().find("(FA_FOLDER_NOT_FOUND)") != std::string::npos; }));
+    EXPECT_EQ(screen_.Status().rfind("删除文件夹失败: ", 0), 0u) << screen_.Status();
     for (int tick = 1; tick <= 10; ++tick) desktop_->OnRefreshTick();
     EXPECT_EQ(screen_.stale, 2) << "at the tenth tick of the refresh timer";
 }
@@ -257,7 +179,8 @@ TEST_F(DesktopTest, QueuedFilesGoToTheFolderOpenWhenQueuedAndAFailureLetsTheRest
     EXPECT_NE(screen_.Status().find("上传失败: missing.bin"), std::string::npos) << screen_.Status();
     EXPECT_NE(std::find_if(screen_.progress.begin(), screen_.progress.end(),
                            [](const std::string& s) { return s.rfind("上传 3/3: two.bin ", 0) == 0; }),
-              screen_.progress.end()) << "the queue showed where it was";
+              screen_.progress.end())
+        << "the queue showed where it was";
     Open(ids_["乙"]);
     EXPECT_EQ(Names(), (std::vector<std::string>{"one.bin", "two.bin"}));
     EXPECT_EQ(desktop_->Files().Row(Row("one.bin"))->file.parts, 2u) << "over the part size: in parts";
@@ -276,18 +199,16 @@ TEST_F(DesktopTest, QueuedFilesGoToTheFolderOpenWhenQueuedAndAFailureLetsTheRest
 }
 
 TEST_F(DesktopTest, AnUnreachableProviderGetsTheErrorBoxAndAFailureText) {
-    auto away = std::make_shared<session::Session>();
+    auto away = std::make_unique<session::Session>();
     session::SetCell(away->host, "127.0.0.1:" + std::to_string(testsupport::FaultServer().Port()));
-    Make(away);
+    Make(std::move(away));
     desktop_->CreateFolder("新文件夹");
-    desktop_->MoveRows({}, "65550", true);
+    desktop_->DeleteFolder("65550");
     Settle();
     EXPECT_EQ(screen_.errors, (std::vector<std::string>{"Create UserFolder,connect server error",
-                                                        "Update UserFolder,connect server error"}));
+                                                        "Delete UserFolder,connect server error"}));
     EXPECT_TRUE(screen_.created.empty()) << "nothing was made";
-    EXPECT_NE(std::find(screen_.statuses.begin(), screen_.statuses.end(), "移动邮件失败: 无法连接服务器"),
-              screen_.statuses.end());
-    EXPECT_NE(screen_.Status(), app::kMoveDoneText);
+    EXPECT_EQ(screen_.Status().rfind("删除文件夹失败: 无法连接服务器", 0), 0u) << screen_.Status();
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 
 #include <array>
 
+#include "app/account.h"
 #include "app/file_texts.h"
+#include "app/folder_ids.h"
 #include "app/folder_tree_model.h"
 #include "app/layout.h"
 #include "app/list_menu_model.h"
@@ -51,25 +53,39 @@ TEST(ListTexts, FolderTitlesAndProposedNames) {
 
     EXPECT_EQ(app::ProposedFileName("notes/plan:final?.txt"), "notes-plan-final-.txt");
     EXPECT_EQ(app::ProposedFileName("a\\b<c>d|e\"f*g 文件"), "a-b-c-d-e-f-g 文件");
+    EXPECT_EQ(app::ProposedFileName(std::string("victim\0x\r\n\x1b\x7f", 12)), "victim-x----")
+        << "a NUL must not cut the name the system sees";
 }
 
 TEST(StatusTexts, ProgressLinesFailuresAndTheDomainNotice) {
     EXPECT_EQ(app::QueueLine("上传", 3, 7, "名.bin", 1024, 4096), "上传 3/7: 名.bin 1024/4096");
 
-    using session::Status;
-    EXPECT_EQ(app::FailureText(app::Work::Download, Status::FileError), "下载失败: 无法写入本地文件");
-    EXPECT_EQ(app::FailureText(app::Work::Upload, Status::FileError), "上传失败: 无法读取本地文件");
-    EXPECT_EQ(app::FailureText(app::Work::Move, Status::ConnectFailed), "移动邮件失败: 无法连接服务器");
-    EXPECT_EQ(app::FailureText(app::Work::List, Status::Ok), "");
-    for (Status failure : {Status::ReceiveWaitFailed, Status::ConnectWaitFailed, Status::SendWaitFailed,
-                           Status::ConnectIndeterminate, Status::TimedOut, Status::SendFailed, Status::RequestTooLarge,
-                           Status::HostUnresolved, Status::Refused, Status::Incomplete, Status::FileTooLarge,
-                           Status::NotFound, Status::CertificateRefused, Status::SecureChannelFailed})
-        EXPECT_GT(app::FailureText(app::Work::Delete, failure).size(), std::string("删除邮件失败: ").size());
+    using catalog::StoreCode;
+    const struct {
+        app::Work work;
+        catalog::Outcome outcome;
+        const char* shown;
+    } failures[] = {
+        {app::Work::Download, catalog::Failure(StoreCode::LocalFile, ""), "下载失败: 无法写入本地文件"},
+        {app::Work::Upload, catalog::Failure(StoreCode::LocalFile, ""), "上传失败: 无法读取本地文件"},
+        {app::Work::Move, catalog::Failure(StoreCode::Unreachable, "move mails"),
+         "移动邮件失败: 无法连接服务器 (move mails)"},
+        {app::Work::DeleteFolder, catalog::Failure(StoreCode::NotFound, "delete folder 7 (FA_FOLDER_NOT_FOUND)"),
+         "删除文件夹失败: 没有找到 (delete folder 7 (FA_FOLDER_NOT_FOUND))"},
+        {app::Work::List, catalog::Success(), ""},
+    };
+    for (const auto& failure : failures)
+        EXPECT_EQ(app::FailureText(failure.work, failure.outcome), failure.shown) << failure.shown;
+    for (int code = static_cast<int>(StoreCode::NotFound); code <= static_cast<int>(StoreCode::Cancelled); ++code)
+        EXPECT_EQ(app::FailureText(app::Work::Delete, catalog::Failure(static_cast<StoreCode>(code), "")).find("错误"),
+                  std::string::npos)
+            << "every code has a reason of its own: " << code;
+    EXPECT_STREQ(app::ConnectFailureText(app::Work::DeleteFolder), "Delete UserFolder,connect server error");
+    EXPECT_EQ(app::ConnectFailureText(app::Work::List), nullptr) << "a listing has no box of its own";
 
     EXPECT_EQ(app::UnsupportedDomainText(),
               "不支持此邮件服务提供商或者格式不正确\r\n您应输入如下格式: yourname@163.example\r\n"
-              "yourname@126.example\r\nyourname@yeah.example");
+              "yourname@126.example\r\nyourname@yeah.example\r\nIMAP 邮箱: imaps://用户名@服务器:端口");
 }
 
 app::FileRow FileOf(const std::string& name, std::vector<std::string> ids, bool attached, std::uint32_t parts = 1) {
@@ -87,8 +103,10 @@ app::FileRow FileOf(const std::string& name, std::vector<std::string> ids, bool 
 
 TEST(FileList, FilterChecksSizesCellsAndPageSteps) {
     app::FileList list;
-    list.Show({"7", "", {FileOf("a.bin", {"11", "12"}, true, 2), FileOf("note", {"13"}, false),
-                         FileOf("cut.iso", {"14"}, true, 3)}});
+    list.Show(
+        {"7",
+         "",
+         {FileOf("a.bin", {"11", "12"}, true, 2), FileOf("note", {"13"}, false), FileOf("cut.iso", {"14"}, true, 3)}});
     list.SetChecked(1, true);
     EXPECT_EQ(list.CheckedItems(), std::vector<std::size_t>{1});
     EXPECT_EQ(app::MailIdsOf(list, {0, 1, 5}), (std::vector<std::string>{"11", "12", "13"})) << "every part";
@@ -119,9 +137,9 @@ TEST(FileList, FilterChecksSizesCellsAndPageSteps) {
         int direction;
         std::size_t expected;
     };
-    for (const Step& s : {Step{0, 1000, 20, +1, 50}, Step{970, 1000, 20, +1, 980}, Step{980, 1000, 20, +1, 980},
-                          Step{60, 1000, 20, -1, 10}, Step{30, 1000, 20, -1, 0}, Step{0, 10, 20, +1, 0},
-                          Step{0, 0, 20, -1, 0}})
+    for (const Step& s :
+         {Step{0, 1000, 20, +1, 50}, Step{970, 1000, 20, +1, 980}, Step{980, 1000, 20, +1, 980},
+          Step{60, 1000, 20, -1, 10}, Step{30, 1000, 20, -1, 0}, Step{0, 10, 20, +1, 0}, Step{0, 0, 20, -1, 0}})
         EXPECT_EQ(app::PageStepTop(s.top, s.count, s.visible, s.direction), s.expected) << s.top << " " << s.count;
 }
 
@@ -131,9 +149,9 @@ TEST(FileTexts, PropertiesAndMailPaths) {
     details.size = 2048;
     details.stored = 1796642444;
     const std::string text = app::FilePropertiesText(details, app::DownloadVerdict::Failed);
-    for (const char* line : {"名称: cut.iso\r\n", "大小: 2048 字节 (2.00 KB)\r\n", "分段: 3\r\n", "    1: 14\r\n",
-                             "不完整: parts 2-3 missing\r\n", "SHA-256: 无", "存储时间: 2026-12-07 11:20:44 UTC",
-                             "上次下载: 校验失败"})
+    for (const char* line :
+         {"名称: cut.iso\r\n", "大小: 2048 字节 (2.00 KB)\r\n", "分段: 3\r\n", "    1: 14\r\n",
+          "不完整: parts 2-3 missing\r\n", "SHA-256: 无", "存储时间: 2026-12-07 11:20:44 UTC", "上次下载: 校验失败"})
         EXPECT_NE(text.find(line), std::string::npos) << line << " in " << text;
     EXPECT_EQ(app::MailPathOf("d/v.mp4.eml", 1, 1), std::filesystem::path("d/v.mp4.eml"));
     EXPECT_EQ(app::MailPathOf("d/v.mp4.eml", 2, 12), std::filesystem::path("d/v.mp4.part2.eml"));
@@ -248,6 +266,68 @@ TEST(NoticeFetch, TheFirstAddressThatAcceptsAnswersWithABody) {
     testsupport::FaultServer blank;
     blank.PushAnswer("HTTP/1.1 200 OK\r\nno blank line");
     EXPECT_EQ(app::FetchNotice({Local(blank.Port())}, {}, body), session::Status::Incomplete) << "cut in its header";
+}
+
+}  // namespace
+
+namespace {
+
+// IMAP stores name folders by their names; the windows get numbers that
+// never change meaning, and a name that looks like a number is not one.
+TEST(FolderIds, ImapNamesGetNumbersWebmailIdsPassThrough) {
+    app::FolderIds imap("");
+    const std::vector<catalog::FolderInfo> listed = {{"Inbox", "Inbox", 5, 1, 0, true},
+                                                     {"Sent", "Sent", 0, 0, 0, true},
+                                                     {"Trash", "Trash", 0, 0, 0, true},
+                                                     {"4", "4", 2, 0, 0, false},
+                                                     {"Files/2026", "Files/2026", 9, 0, 0, false}};
+    app::FolderList shown = imap.Show(listed);
+    const std::pair<const char*, const char*> expected[] = {
+        {"1", "Inbox"}, {"2", "Sent"}, {"3", "Trash"}, {"65550", "4"}, {"65551", "Files/2026"}};
+    ASSERT_EQ(shown.size(), 5u);
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        EXPECT_EQ(shown[i].id, expected[i].first) << expected[i].second;
+        EXPECT_EQ(imap.StoreId(shown[i].id), expected[i].second);
+    }
+    EXPECT_EQ(shown[0].messageCount, "5");
+    EXPECT_EQ(imap.ViewId("New"), "65552") << "a folder just made";
+    imap.Show({listed[4], listed[0], {"Archive", "Archive", 0, 0, 0, true}});
+    EXPECT_EQ(imap.ViewId("Archive"), "5") << "fixed folders skip the webmail trash's number";
+    EXPECT_EQ(imap.ViewId("Files/2026"), "65551") << "a folder keeps its number when the list changes";
+    EXPECT_EQ(imap.StoreId("4"), "") << "no folder has the trash's webmail number";
+    EXPECT_EQ(imap.StoreId("Files/2026"), "") << "a name is not a number";
+
+    app::FolderIds webmail("1");
+    EXPECT_EQ(webmail.Show({{"65560", "甲", 3, 1, 0, false}})[0].id, "65560");
+    EXPECT_EQ(webmail.StoreId("65560"), "65560");
+}
+
+TEST(AccountKinds, TheAccountBoxNamesAWebmailOrAnImapAccount) {
+    const struct {
+        const char* typed;
+        app::AccountKind kind;
+        const char* url;  // nullptr: no IMAP account
+        const char* user;
+    } cases[] = {
+        {"demo@163.example", app::AccountKind::Webmail, nullptr, ""},
+        {"imaps://me@127.0.0.1:993", app::AccountKind::Imap, "imaps://127.0.0.1:993", "me"},
+        {"imap://me@mail.example@localhost:143", app::AccountKind::Imap, "imap://localhost:143", "me@mail.example"},
+        {"imaps://me@host", app::AccountKind::Imap, nullptr, ""},         // no port
+        {"imaps://@host:993", app::AccountKind::Imap, nullptr, ""},       // no user
+        {"imaps://me@host:99999", app::AccountKind::Imap, nullptr, ""},   // no such port
+        {"imaps://me@ho/st:993", app::AccountKind::Imap, nullptr, ""},    // no such host
+        {"imaps://me@host:993/x", app::AccountKind::Imap, nullptr, ""},   // more after the port
+        {"IMAPS://me@host:993", app::AccountKind::Webmail, nullptr, ""},  // schemes as written
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(app::KindOf(c.typed), c.kind) << c.typed;
+        std::optional<app::ImapAccount> imap = app::ReadImapAccount(c.typed);
+        ASSERT_EQ(imap.has_value(), c.url != nullptr) << c.typed;
+        if (imap) {
+            EXPECT_EQ(imap->url, c.url);
+            EXPECT_EQ(imap->user, c.user);
+        }
+    }
 }
 
 }  // namespace

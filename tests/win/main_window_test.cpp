@@ -10,15 +10,15 @@
 #include <fstream>
 
 #include "app/app.h"
+#include "app/file_texts.h"
 #include "app/folder_tree_model.h"
 #include "app/list_menu_model.h"
+#include "catalog/sha256.h"
 #include "mainwindow/main_window.h"
 #include "messagelist/message_list.h"
 #include "platform/text.h"
 #include "session/cells.h"
 #include "session/folders.h"
-#include "app/file_texts.h"
-#include "catalog/sha256.h"
 #include "session/store_file.h"
 #include "win_support.h"
 
@@ -82,8 +82,8 @@ protected:
         for (const char* name : {"first.bin", "second.bin"})
             ASSERT_EQ(session::StoreFileInFolder(*session, TempFile(name), folderId_, {}, fast).status,
                       session::Status::Ok);
-        desktop_ = app::Start(session);
-        desktop_->Pacing() = app::UploadPacing{kPartSize, webmail::WebmailOptions{10000, 5, 100, 200}};
+        desktop_ = app::Start(wintest::AccountOver(std::move(session), "second@126.example"));
+        desktop_->Pacing() = app::TransferPacing{kPartSize, 2};
         frame_ = mainwindow::CreateMainWindow(app::ModuleInstance(), desktop_);
         messagelist::AttachMessageList(frame_, desktop_);
         tree_ = FindWindowExW(frame_, nullptr, WC_TREEVIEWW, nullptr);
@@ -123,7 +123,9 @@ protected:
         Settle();
         return list;
     }
-    void Settle() { EXPECT_TRUE(PumpUntil([&] { return desktop_->Idle(); }, std::chrono::seconds(120))); }
+    void Settle() {
+        EXPECT_TRUE(PumpUntil([&] { return desktop_->Idle(); }, std::chrono::seconds(120)));
+    }
     int Row(const std::string& name) const {
         for (std::size_t i = 0; i < desktop_->Files().Count(); ++i)
             if (desktop_->Files().Row(i)->file.name == name) return static_cast<int>(i);
@@ -246,7 +248,6 @@ TEST_F(MainWindowTest, SearchPagesAndEmptyingTheFolder) {
     SetWindowTextW(search, L"");  // EN_CHANGE through the frame: the folder again
     ASSERT_TRUE(PumpUntil([&] { return ListView_GetItemCount(list) == 2; }));
 
-
     // Ctrl+E on the open folder: asked, then everything to 已删除.
     wintest::Seams seams;
     TreeView_SelectItem(tree_, Item(folder_));
@@ -268,7 +269,8 @@ TEST_F(MainWindowTest, AThousandFilesListAndPageByFifty) {
     desktop_.reset();
     if (IsWindow(frame_) && DestroyWindow(frame_)) wintest::QuitPosted();
     app::Stop(std::chrono::seconds(10));
-    desktop_ = app::Start(wintest::SignedIn("demo@163.example", "vantlo-demo"));
+    desktop_ =
+        app::Start(wintest::AccountOver(wintest::SignedIn("demo@163.example", "vantlo-demo"), "demo@163.example"));
     frame_ = mainwindow::CreateMainWindow(app::ModuleInstance(), desktop_);
     messagelist::AttachMessageList(frame_, desktop_);
     tree_ = FindWindowExW(frame_, nullptr, WC_TREEVIEWW, nullptr);
@@ -293,10 +295,10 @@ TEST_F(MainWindowTest, AThousandFilesListAndPageByFifty) {
 // provider too, that work would have ended first.
 TEST(StalledProvider, TheMainWindowRepaintsMovesAndCloses) {
     wintest::StallServer stall;
-    auto session = std::make_shared<session::Session>();
+    auto session = std::make_unique<session::Session>();
     session::SetCell(session->host, stall.HostPort());
     session->providerOverride = stall.HostPort();
-    std::shared_ptr<app::Desktop> desktop = app::Start(session);
+    std::shared_ptr<app::Desktop> desktop = app::Start(wintest::AccountOver(std::move(session), "stalled@163.example"));
     HWND frame = mainwindow::CreateMainWindow(app::ModuleInstance(), desktop);
     messagelist::AttachMessageList(frame, desktop);
     desktop->OpenFolder("1");

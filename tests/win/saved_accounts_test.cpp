@@ -1,6 +1,7 @@
 // The saved-accounts store in the registry of a fresh Wine prefix.
 #include "signin/saved_accounts.h"
 #include "platform/text.h"
+#include "signin/signin_flow.h"
 #include "win_support.h"
 
 namespace {
@@ -71,8 +72,16 @@ TEST(SavedAccounts, PasswordsAreStoredProtectedAndOldPlainTextsTakenOver) {
     ASSERT_EQ(chinese.size(), 20u) << "the tests run with the GBK code page";
     signin::SaveAccount(chinese, "new@126.example", {true, true});
     EXPECT_EQ(Load().second, chinese.substr(0, 16));
+    // Every password the sign-in button takes is remembered whole; a longer
+    // one (never from the window) is not read.
+    const std::pair<std::size_t, bool> lengths[] = {
+        {63, true}, {64, true}, {signin::kPasswordMax, true}, {signin::kPasswordMax + 1, false}};
+    for (const auto& [length, kept] : lengths) {
+        signin::SaveAccount(std::string(length, 'q'), "long@163.example", {true, true});
+        EXPECT_EQ(signin::ReadSavedPassword("long@163.example"), kept ? std::string(length, 'q') : "") << length;
+    }
     WriteRaw(HKEY_CURRENT_USER, 0, std::string(70, 'n'), REG_SZ, "x");
-    EXPECT_EQ(Load().first.size(), 2u) << "a name over 63 bytes is not listed";
+    EXPECT_EQ(Load().first.size(), 3u) << "a name over 63 bytes is not listed";
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ protected:
         if (IsWindow(window_) && DestroyWindow(window_)) wintest::QuitPosted();
     }
     void Open() {
-        window_ = signin::CreateSignInWindow(app::ModuleInstance(), [this](auto s) { session_ = s; });
+        window_ = signin::CreateSignInWindow(app::ModuleInstance(), [this](auto a) { account_ = a; });
         ASSERT_TRUE(window_);
     }
     const signin::SignInControls& C() const { return signin::CurrentSignInControls(); }
@@ -32,7 +32,7 @@ protected:
 
     wintest::RegistryScratch scratch_;
     HWND window_ = nullptr;
-    std::shared_ptr<session::Session> session_;
+    std::shared_ptr<app::SignedInAccount> account_;
 };
 
 TEST_F(SignInWindow, OffersTheStoreTellsWhatWentWrongAndSignsIn) {
@@ -51,6 +51,10 @@ TEST_F(SignInWindow, OffersTheStoreTellsWhatWentWrongAndSignsIn) {
     EXPECT_EQ(seams.boxes[0].text, platform::Utf8ToWide(app::UnsupportedDomainText()));
     EXPECT_EQ(seams.boxes[0].caption, L"提示");
     EXPECT_EQ(seams.boxes[0].owner, window_);
+    SignIn(L"imaps://me@127.0.0.1", L"secret");  // an IMAP account without its port
+    ASSERT_EQ(seams.boxes.size(), 2u);
+    EXPECT_EQ(seams.boxes[1].text, seams.boxes[0].text) << "the same notice, which shows the IMAP form";
+    seams.boxes.pop_back();
     SignIn(L"a@163.example", L"not-the-password");
     EXPECT_TRUE(ReadOnly(C().passwordBox)) << "read-only while the provider answers";
     ASSERT_TRUE(wintest::PumpUntil([&] { return seams.boxes.size() == 2; }));
@@ -60,8 +64,11 @@ TEST_F(SignInWindow, OffersTheStoreTellsWhatWentWrongAndSignsIn) {
     EXPECT_EQ(TextOf(C().passwordBox), L"pass-a") << "emptied, and the focus brings the saved password back";
 
     SignIn(L"DEMO@163.EXAMPLE", L"vantlo-demo");
-    ASSERT_TRUE(wintest::PumpUntil([&] { return session_ != nullptr; }));
-    EXPECT_EQ(session::CellText(session_->sid).size(), 32u);
+    ASSERT_TRUE(wintest::PumpUntil([&] { return account_ != nullptr; }));
+    EXPECT_EQ(account_->kind, app::AccountKind::Webmail);
+    std::vector<catalog::FolderInfo> folders;
+    ASSERT_TRUE(account_->store->ListFolders(folders).Ok()) << "the mailbox signed in";
+    EXPECT_FALSE(folders.empty());
     EXPECT_FALSE(IsWindow(window_));
     EXPECT_TRUE(wintest::QuitPosted()) << "its loop ends";
     EXPECT_TRUE(signin::SignInSucceeded());

@@ -15,10 +15,12 @@
 #include <string>
 #include <vector>
 
+#include "app/account.h"
 #include "platform/ui_seams.h"
 #include "session/provider_directory.h"
 #include "session/session.h"
 #include "session/signin.h"
+#include "webmail/webmail_store.h"
 
 namespace wintest {
 
@@ -117,11 +119,21 @@ private:
 };
 
 // A fresh session signed in to the provider.
-inline std::shared_ptr<session::Session> SignedIn(const std::string& account, const std::string& password) {
-    auto session = std::make_shared<session::Session>();
+inline std::unique_ptr<session::Session> SignedIn(const std::string& account, const std::string& password) {
+    auto session = std::make_unique<session::Session>();
     EXPECT_EQ(session::SignIn(*session, account, session::EntryForAccount(account), password),
               session::SignInResult::Ok);
     return session;
+}
+
+// The desktop's account over a signed-in session, with short pauses.
+inline app::SignedInAccount AccountOver(std::unique_ptr<session::Session> session, const std::string& name) {
+    app::SignedInAccount account;
+    account.name = name;
+    account.providerOverride = session->providerOverride;
+    account.store =
+        std::make_unique<webmail::WebmailStore>(std::move(session), webmail::WebmailOptions{10000, 5, 100, 200});
+    return account;
 }
 
 }  // namespace wintest

@@ -1,0 +1,203 @@
+// The desktop's folder commands: the tree, opening and listing a folder,
+// making, renaming, deleting and emptying folders and their properties.
+#include "app/desktop.h"
+#include "app/desktop_run.h"
+#include "app/folder_tree_model.h"
+
+namespace app {
+
+namespace {
+constexpr int kTicksPerRefresh = 10;
+
+bool SameFolder(const std::string& a, const std::string& b) {
+    return ReadFolderId(a) == ReadFolderId(b);
+}
+}  // namespace
+
+void Desktop::LoadFolders() {
+    Run<std::vector<catalog::FolderInfo>>(
+        Lane::Session,
+        [](catalog::MailStore& store, std::vector<catalog::FolderInfo>& folders) { return store.ListFolders(folders); },
+        [](Desktop& d, const catalog::Outcome& outcome, const std::vector<catalog::FolderInfo>& folders) {
+            d.folders_ = d.folderIds_.Show(folders);
+            d.ReportOutcome(Work::LoadFolders, outcome);
+            d.Tell([&](DesktopView& v) { v.FoldersLoaded(d.folders_); });
+        });
+}
+
+std::string Desktop::CurrentTitle() const {
+    return FolderTitle(folders_, openFolderId_, files_.FileCount());
+}
+
+void Desktop::OpenFolder(const std::string& folderId) {
+    openFolderId_ = folderId;
+    searchText_.clear();
+    files_.Show(FileListing{folderId, "", {}});
+    std::string title = FolderTitle(folders_, folderId);
+    Tell([&](DesktopView& v) { v.FolderOpened(title); });
+    // No rows of the folder before stay on show while its files come.
+    Tell([&](DesktopView& v) { v.FilesShown(files_, "", true); });
+    ListOpenFolder();
+}
+
+void Desktop::ReloadOpenFolder() {
+    if (!openFolderId_.empty()) ListOpenFolder();
+}
+
+void Desktop::Refresh() {
+    Tell([](DesktopView& v) { v.FoldersStale(); });
+    ReloadOpenFolder();
+}
+
+// A search's rows are not the folder's total: the title keeps the folder's.
+void Desktop::ShowFiles(bool newRows) {
+    std::string title = files_.SearchText().empty() ? CurrentTitle() : std::string();
+    Tell([&](DesktopView& v) { v.FilesShown(files_, title, newRows); });
+}
+
+// Two steps: the files as the listing groups them, shown at once; then
+// their exact sizes from the manifests (read once, then remembered), shown
+// when they are in. Only the latest listing shows.
+void Desktop::ListOpenFolder(std::function<void(Desktop&, bool)> after) {
+    unsigned listing = ++listing_;
+    std::string folderId = openFolderId_;
+    std::string storeId = folderIds_.StoreId(folderId);
+    std::string search = searchText_;
+    std::shared_ptr<catalog::ManifestCache> sizes = sizes_;
+    Reply reply = ReplyChannel();
+    Run<Listed>(
+        Lane::Session,
+        [folderId, storeId, search, sizes, reply, listing](catalog::MailStore& store, Listed& listed) {
+            catalog::Outcome outcome = ListFolderFiles(store, storeId, search, listed.listing);
+            listed.listing.folderId = folderId;
+            if (!outcome.Ok()) return outcome;
+            // The rows go out now; the sizes follow in this result.
+            reply([first = listed.listing, listing](Desktop& d) {
+                if (listing != d.listing_) return;
+                d.files_.Show(first);
+                d.ShowFiles(true);
+            });
+            return SizedFiles(store, *sizes, listed.listing);
+        },
+        [listing, after, search](Desktop& d, const catalog::Outcome& outcome, const Listed& result) {
+            if (listing == d.listing_) {
+                if (!result.listing.rows.empty() || outcome.Ok()) {
+                    d.files_.TakeSizes(result.listing.rows);
+                    d.ShowFiles(false);
+                }
+                d.ReportOutcome(search.empty() ? Work::List : Work::Search, outcome);
+            }
+            if (after) after(d, outcome.Ok());
+        });
+}
+
+void Desktop::Search(const std::string& textUtf8) {
+    if (openFolderId_.empty() || textUtf8 == searchText_) return;
+    searchText_ = textUtf8;
+    ListOpenFolder();
+}
+
+void Desktop::ToggleAttachmentsOnly() {
+    files_.SetAttachmentsOnly(!files_.AttachmentsOnly());
+    ShowFiles(true);
+}
+
+void Desktop::CreateFolder(const std::string& nameUtf8) {
+    Run<std::string>(
+        Lane::Session,
+        [nameUtf8](catalog::MailStore& store, std::string& newId) { return store.CreateFolder(nameUtf8, newId); },
+        [](Desktop& d, const catalog::Outcome& outcome, const std::string& newId) {
+            d.ReportOutcome(Work::CreateFolder, outcome);
+            if (!outcome.Ok()) return;
+            std::uint32_t itemData = FolderIdToItemData(d.folderIds_.ViewId(newId));
+            d.Tell([&](DesktopView& v) { v.FolderCreated(itemData); });
+        });
+}
+
+void Desktop::RenameFolder(const std::string& folderId, const std::string& nameUtf8) {
+    std::string storeId = folderIds_.StoreId(folderId);
+    Run<bool>(
+        Lane::Session,
+        [storeId, nameUtf8](catalog::MailStore& store, bool&) { return store.RenameFolder(storeId, nameUtf8); },
+        [](Desktop& d, const catalog::Outcome& outcome, const bool&) {
+            d.ReportOutcome(Work::RenameFolder, outcome);
+            // The tree shows the names the mailbox reports now.
+            d.Tell([](DesktopView& v) { v.FoldersStale(); });
+        });
+}
+
+void Desktop::DeleteFolder(const std::string& folderId) {
+    std::string storeId = folderIds_.StoreId(folderId);
+    Run<bool>(
+        Lane::Session, [storeId](catalog::MailStore& store, bool&) { return store.DeleteFolder(storeId); },
+        [](Desktop& d, const catalog::Outcome& outcome, const bool&) { d.ReportOutcome(Work::DeleteFolder, outcome); });
+}
+
+void Desktop::ShowFolderProperties(const std::string& folderId) {
+    std::string storeId = folderIds_.StoreId(folderId);
+    std::shared_ptr<catalog::ManifestCache> sizes = sizes_;
+    Run<Listed>(
+        Lane::Session,
+        [storeId, sizes](catalog::MailStore& store, Listed& counted) {
+            catalog::Outcome outcome = ListFolderFiles(store, storeId, "", counted.listing);
+            return outcome.Ok() ? SizedFiles(store, *sizes, counted.listing) : outcome;
+        },
+        [folderId](Desktop& d, const catalog::Outcome& outcome, const Listed& counted) {
+            if (!outcome.Ok()) return d.ReportOutcome(Work::Properties, outcome);
+            FolderSummary summary;
+            summary.id = folderId;
+            for (const Folder& folder : d.folders_)
+                if (SameFolder(folder.id, folderId)) summary.name = folder.name, summary.unread = folder.unreadCount;
+            summary.files = counted.listing.rows.size();
+            for (const FileRow& row : counted.listing.rows)
+                summary.bytes += row.file.sizeKnown ? row.file.size : row.file.listedSize;
+            std::string text = FolderPropertiesText(summary);
+            d.Tell([&](DesktopView& v) { v.PropertiesReady(text); });
+        });
+}
+
+void Desktop::AskEmptyFolder(const std::string& folderId) {
+    std::string storeId = folderIds_.StoreId(folderId);
+    Run<Listed>(
+        Lane::Session,
+        [storeId](catalog::MailStore& store, Listed& counted) {
+            return ListFolderFiles(store, storeId, "", counted.listing);
+        },
+        [folderId](Desktop& d, const catalog::Outcome& outcome, const Listed& counted) {
+            if (!outcome.Ok()) return d.ReportOutcome(Work::Empty, outcome);
+            EmptyFolderRequest request;
+            request.folderId = folderId;
+            request.name = folderId;
+            for (const Folder& folder : d.folders_)
+                if (SameFolder(folder.id, folderId)) request.name = folder.name;
+            request.files = counted.listing.rows.size();
+            for (const FileRow& row : counted.listing.rows)
+                for (const std::string& id : row.file.MailIds()) request.mailIds.push_back(id);
+            d.Tell([&](DesktopView& v) { v.EmptyFolderAsked(request); });
+        });
+}
+
+void Desktop::EmptyFolder(const EmptyFolderRequest& request) {
+    SetStatus(kDeletingText);
+    std::string folderId = request.folderId;
+    std::vector<std::string> ids = request.mailIds;
+    Run<bool>(
+        Lane::Session, [ids](catalog::MailStore& store, bool&) { return store.DeleteMails(ids); },
+        [folderId](Desktop& d, const catalog::Outcome& outcome, const bool&) {
+            d.ReportOutcome(Work::Empty, outcome);
+            if (outcome.Ok()) d.SetStatus(kReadyText);
+            d.Tell([](DesktopView& v) { v.FoldersStale(); });
+            if (SameFolder(folderId, d.openFolderId_)) d.ReloadOpenFolder();
+        });
+}
+
+void Desktop::OnRefreshTick() {
+    if (refreshTick_ < kTicksPerRefresh) {
+        ++refreshTick_;
+        return;
+    }
+    refreshTick_ = 1;
+    Tell([](DesktopView& v) { v.FoldersStale(); });
+}
+
+}  // namespace app

@@ -1,0 +1,54 @@
+// Inside the desktop: running work on a lane with a store (desktop.h's Run),
+// shared by the files that define the desktop's member functions by job.
+#pragma once
+
+#include "app/desktop.h"
+#include "app/file_listing.h"
+#include "catalog/store_pool.h"
+
+namespace app {
+
+// A folder's files as listed (or counted).
+struct Listed {
+    FileListing listing;
+};
+
+// Every file of the listing with its exact size, as far as the manifests
+// (remembered in `sizes`) tell it. A read that failed once is tried again:
+// what was read before it stays in the cache, so the second round reads
+// only the rest, and one connection that broke does not leave a thousand
+// sizes unknown.
+catalog::Outcome SizedFiles(catalog::MailStore& store, catalog::ManifestCache& sizes, FileListing& listing);
+
+template <typename Value>
+bool Desktop::Run(Lane lane, LaneWork<Value> work, LaneDone<Value> done) {
+    Reply reply = ReplyChannel();
+    std::shared_ptr<StoreSource> stores = stores_;
+    bool onLane = lane == Lane::Session;
+    bool started = executor_->Run(lane, [reply, stores, onLane, work = std::move(work), done = std::move(done)] {
+        Value value{};
+        catalog::Outcome outcome;
+        if (onLane) {
+            catalog::MailStore* store = nullptr;
+            outcome = stores->LaneStore(store);
+            if (outcome.Ok()) outcome = work(*store, value);
+            if (catalog::ConnectionLost(outcome)) stores->LaneStoreLost();
+        } else {
+            std::unique_ptr<catalog::MailStore> store;
+            outcome = stores->Fork(store);
+            if (outcome.Ok()) outcome = work(*store, value);
+        }
+        reply([onLane, done, outcome = std::move(outcome), value = std::move(value)](Desktop& desktop) {
+            if (onLane) desktop.LaneWorkEnded();
+            done(desktop, outcome, value);
+        });
+    });
+    if (!started) {
+        SetStatus(kWorkNotStartedText);
+        return false;
+    }
+    if (onLane && laneWork_++ == 0) Tell([](DesktopView& v) { v.BusyChanged(true); });
+    return true;
+}
+
+}  // namespace app

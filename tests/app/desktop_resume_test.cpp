@@ -1,0 +1,213 @@
+// The desktop's transfers over an in-memory mailbox that goes away after a
+// number of parts: the next transfer of the same file moves only what the
+// interrupted one had not, and the folder shows one whole file.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+
+#include "desktop_fixture.h"
+#include "memory_store.h"
+#include "provider_process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using catalog::Outcome;
+using Text = const std::string&;
+using Ids = const std::vector<std::string>&;
+
+// One mailbox for every thread of the desktop: each call under one lock.
+struct Mailbox {
+    std::mutex lock;
+    testsupport::MemoryStore store;
+    int storesLeft = -1;    // parts stored before the mailbox goes away (-1: never)
+    int listingsLeft = -1;  // listings before it goes away
+    int forks = 0;
+    int fetchesLeft = -1;  // parts fetched before it goes away
+    int stores = 0, fetches = 0;
+};
+
+class SharedStore : public catalog::MailStore {
+public:
+    explicit SharedStore(std::shared_ptr<Mailbox> box) : box_(std::move(box)) {}
+    Outcome ListFolders(std::vector<catalog::FolderInfo>& f) override {
+        return Locked([&] { return S().ListFolders(f); });
+    }
+    Outcome CreateFolder(Text n, std::string& id) override {
+        return Locked([&] { return S().CreateFolder(n, id); });
+    }
+    Outcome RenameFolder(Text id, Text n) override {
+        return Locked([&] { return S().RenameFolder(id, n); });
+    }
+    Outcome DeleteFolder(Text id) override {
+        return Locked([&] { return S().DeleteFolder(id); });
+    }
+    Outcome ListMails(Text f, std::vector<catalog::MailInfo>& m) override {
+        return Locked([&] {
+            if (box_->listingsLeft == 0) return catalog::Failure(catalog::StoreCode::Broken, "cut");
+            if (box_->listingsLeft > 0) --box_->listingsLeft;
+            return S().ListMails(f, m);
+        });
+    }
+    Outcome SearchMails(Text t, Text f, std::vector<catalog::MailInfo>& m) override {
+        return Locked([&] { return S().SearchMails(t, f, m); });
+    }
+    Outcome ReadMailText(Text id, catalog::MailText& m) override {
+        return Locked([&] { return S().ReadMailText(id, m); });
+    }
+    Outcome StorePart(const catalog::PartUpload& part, std::string& id) override {
+        return Locked([&] {
+            if (box_->storesLeft == 0) return catalog::Failure(catalog::StoreCode::Unreachable, "gone");
+            if (box_->storesLeft > 0) --box_->storesLeft;
+            ++box_->stores;
+            return S().StorePart(part, id);
+        });
+    }
+    Outcome FetchAttachment(Text id, const catalog::ByteSink& sink) override {
+        return Locked([&] {
+            if (box_->fetchesLeft == 0) return catalog::Failure(catalog::StoreCode::Unreachable, "gone");
+            if (box_->fetchesLeft > 0) --box_->fetchesLeft;
+            ++box_->fetches;
+            return S().FetchAttachment(id, sink);
+        });
+    }
+    Outcome MoveMails(Ids ids, Text f) override {
+        return Locked([&] { return S().MoveMails(ids, f); });
+    }
+    Outcome DeleteMails(Ids ids) override {
+        return Locked([&] { return S().DeleteMails(ids); });
+    }
+    Outcome Fork(std::unique_ptr<catalog::MailStore>& fork) override {
+        fork = std::make_unique<SharedStore>(box_);
+        return ++box_->forks, catalog::Success();
+    }
+    std::string InboxId() const override { return "1"; }
+
+private:
+    testsupport::MemoryStore& S() { return box_->store; }
+    template <typename Call>
+    Outcome Locked(Call call) {
+        std::lock_guard<std::mutex> guard(box_->lock);
+        return call();
+    }
+    std::shared_ptr<Mailbox> box_;
+};
+
+constexpr std::uint64_t kPart = 1000;
+constexpr std::uint32_t kParts = 5;
+constexpr char kFolder[] = "7";
+
+class DesktopResume : public testsupport::DesktopFixture {
+protected:
+    void SetUp() override {
+        std::string bytes;
+        for (std::size_t i = 0; i < kPart * kParts - 7; ++i) bytes.push_back(static_cast<char>('a' + i * 7 % 26));
+        std::ofstream(source_, std::ios::binary) << bytes;
+        app::SignedInAccount account;
+        account.name = "memory";
+        account.store = std::make_unique<SharedStore>(box_);
+        Make(std::move(account));
+        Open(kFolder);
+    }
+    void TearDown() override { DesktopFixture::TearDown(), testsupport::RemoveTree(dir_); }
+    // Runs the queue to its end; the status it ended with.
+    std::string Transfer(const std::function<void()>& queue) {
+        queue();
+        EXPECT_TRUE(RunUntil([&] { return !desktop_->Transferring(); }));
+        Settle();
+        return screen_.Status();
+    }
+    void Upload() {
+        Transfer([&] { desktop_->QueueUploads({source_}); });
+    }
+    std::string Bytes(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    std::shared_ptr<Mailbox> box_ = std::make_shared<Mailbox>();
+    fs::path dir_ = testsupport::MakeTempDir("vantlo-desktop-resume-");
+    fs::path source_ = dir_ / "大文件.bin";
+};
+
+// Where the mailbox went away (parts it had taken), and how many parts moved at once.
+struct Cut {
+    int partsBefore;
+    unsigned transfers;
+};
+const Cut kCuts[] = {{0, 1}, {2, 1}, {4, 1}, {3, 3}};
+
+TEST_F(DesktopResume, AnUploadCutShortSendsOnlyTheMissingPartsNextTime) {
+    for (const Cut& cut : kCuts) {
+        SCOPED_TRACE("cut after " + std::to_string(cut.partsBefore) + " parts, " + std::to_string(cut.transfers) +
+                     " at once");
+        box_->store.mails.clear();
+        box_->stores = 0;
+        desktop_->Pacing() = app::TransferPacing{kPart, cut.transfers};
+        box_->storesLeft = cut.partsBefore;
+        Upload();
+        EXPECT_EQ(screen_.Status().rfind("上传失败: 大文件.bin", 0), 0u) << screen_.Status();
+        int firstRun = box_->stores;
+        EXPECT_GE(firstRun, cut.partsBefore);
+
+        box_->storesLeft = -1;
+        Upload();
+        EXPECT_EQ(screen_.Status(), app::kUploadDoneText);
+        EXPECT_EQ(box_->stores, static_cast<int>(kParts)) << "every part stored once over both runs";
+        desktop_->ReloadOpenFolder();
+        Settle();
+        ASSERT_EQ(Names(), std::vector<std::string>{"大文件.bin"}) << "one row: no incomplete copy beside it";
+        const catalog::FileEntry& file = desktop_->Files().Row(0)->file;
+        EXPECT_TRUE(file.Whole()) << file.Problems();
+        EXPECT_EQ(file.parts, kParts);
+    }
+}
+
+TEST_F(DesktopResume, ADownloadCutShortFetchesOnlyTheMissingPartsNextTime) {
+    desktop_->Pacing() = app::TransferPacing{kPart, 1};
+    Upload();
+    ASSERT_EQ(screen_.Status(), app::kUploadDoneText);
+    for (int partsBefore : {0, 2, 4}) {
+        SCOPED_TRACE("cut after " + std::to_string(partsBefore) + " parts");
+        fs::path target = dir_ / ("out" + std::to_string(partsBefore) + ".bin");
+        box_->fetches = 0;
+        box_->fetchesLeft = partsBefore;
+        EXPECT_EQ(Transfer([&] { desktop_->QueueDownloads({0}, target); }).rfind("下载失败: ", 0), 0u);
+        EXPECT_FALSE(fs::exists(target)) << "nothing half-written under the target's name";
+
+        box_->fetchesLeft = -1;
+        EXPECT_EQ(Transfer([&] { desktop_->QueueDownloads({0}, target); }), app::kAllDoneText);
+        EXPECT_EQ(box_->fetches, static_cast<int>(kParts)) << "the parts checked before are kept";
+        EXPECT_EQ(Bytes(target), Bytes(source_));
+    }
+}
+
+TEST_F(DesktopResume, TheListingLaneConnectsAgainAfterItsConnectionBroke) {
+    int forks = box_->forks;
+    box_->listingsLeft = 0;
+    desktop_->ReloadOpenFolder();
+    Settle();
+    EXPECT_EQ(screen_.Status().rfind("读取邮件列表失败: 连接中断", 0), 0u) << screen_.Status();
+    box_->listingsLeft = -1;
+    desktop_->ReloadOpenFolder();
+    Settle();
+    EXPECT_EQ(box_->forks, forks + 1) << "a store whose connection broke is not used again";
+    desktop_->ReloadOpenFolder();
+    Settle();
+    EXPECT_EQ(box_->forks, forks + 1) << "a sound one is kept";
+}
+
+TEST_F(DesktopResume, DeletedFilesGoToTheTrash) {
+    Upload();
+    ASSERT_EQ(Names().size(), 1u);
+    desktop_->DeleteRows({0});
+    ASSERT_TRUE(RunUntil([&] { return screen_.Status() == app::kReadyText; }));
+    EXPECT_TRUE(Names().empty());
+    Open("4");
+    ASSERT_EQ(Names(), std::vector<std::string>{"大文件.bin"}) << "every part, none destroyed";
+    EXPECT_TRUE(desktop_->Files().Row(0)->file.Whole());
+}
+
+}  // namespace
