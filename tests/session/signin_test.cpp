@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "session/provider_directory.h"
 #include "session_fixture.h"
 
 namespace {
@@ -25,9 +26,10 @@ struct SignInTest : testsupport::SessionTest {
 TEST_F(SignInTest, SendsBothRequestsAndFillsTheSession) {
     server.PushAnswer(kSignIn);
     server.PushAnswer(kEntry);
-    ASSERT_EQ(session::SignIn(s, "ann@163.example", 1, "p&w=1"), SignInResult::Ok);
-    std::string form =
-        "url=&type=1&product=&username=ann@163.example@163.example&user=ann@163.example&password=p%26w%3D1";
+    // Every character that means something in a form is escaped; "@" and the unreserved ones are not.
+    ASSERT_EQ(session::SignIn(s, "ann+1@163.example", 1, "p&w=1+ %#?/;:,\"'\xE6\x96\x87\t~-_."), SignInResult::Ok);
+    std::string form = "url=&type=1&product=&username=ann%2B1@163.example@163.example&user=ann%2B1@163.example"
+                       "&password=p%26w%3D1%2B%20%25%23%3F%2F%3B%3A%2C%22%27%E6%96%87%09~-_.";
     EXPECT_EQ(server.Requests().at(0),
               "POST /logins.jsp?type=1&product=mail163&url=http://entry.163.example/coremail/fcg/ntesdoor2?"
               "lightweight%3D1%26verifycookie%3D1%26language%3D-1%26style%3D-1 HTTP/1.1\r\nAccept: */*\r\n"
@@ -35,7 +37,7 @@ TEST_F(SignInTest, SendsBothRequestsAndFillsTheSession) {
               "Tools; Unix 7.2\r\nContent-Length: " +
                   std::to_string(form.size()) + "\r\nConnection: close\r\n\r\n" + form);
     EXPECT_EQ(server.Requests().at(1),
-              "GET /coremail/fcg/ntesdoor2?lightweight=1&verifycookie=1&language=-1&style=-1&username=ann@163.example"
+              "GET /coremail/fcg/ntesdoor2?lightweight=1&verifycookie=1&language=-1&style=-1&username=ann%2B1@163.example"
               " HTTP/1.1\r\nAccept: */*\r\nHost: entry.163.example\r\nUser-Agent: Ostrel Mail Tools; Unix 7.2\r\n"
               "Connection: close\r\nCookie: NTES_SESS=sess-1;\r\n\r\n");
     EXPECT_STREQ(s.sInfoCookie, "S_INFO=17|0|3&80##|ann;");
@@ -49,11 +51,26 @@ TEST_F(SignInTest, SendsBothRequestsAndFillsTheSession) {
 TEST_F(SignInTest, EachAnswerIsToldForWhatItIs) {
     const std::string noCookie = "HTTP/1.1 403 Forbidden\r\nContent-Length: 5\r\n\r\nwrong";
     using testsupport::Script;
+    const std::string head = kSignIn.substr(0, kSignIn.find("\r\n\r\n"));
+    auto headerOf = [&](std::size_t size) {  // the sign-in answer with a header of exactly `size` bytes
+        return head + "\r\nX-Pad: " + std::string(size - head.size() - 9, 'p') + "\r\n\r\nok";
+    };
+    auto sessionPiece = [&](std::size_t size) {  // the NTES_SESS piece `size` bytes long, ";" included
+        std::string answer = kSignIn;
+        return answer.replace(answer.find("sess-1;"), 7, std::string(size - 11, 's') + ";");
+    };
     // clang-format off
     const std::pair<std::vector<Action>, SignInResult> cases[] = {
         {{Script(noCookie)}, SignInResult::Refused},
         {{Script("\x16\x03 random garbage \xff")}, SignInResult::AnswerMalformed},
         {{Script("HTTP/1.1 500 Oops\r\n\r\n")}, SignInResult::AnswerMalformed},
+        {{Script("HTTP/1.1 499 Who\r\n\r\n")}, SignInResult::Refused},
+        {{Script("HTTP/1.1 199 Early\r\n\r\n")}, SignInResult::AnswerMalformed},
+        {{Script("HTTP/1.1 4030 Forbidden\r\n\r\n")}, SignInResult::AnswerMalformed},  // no status code
+        {{Script(headerOf(1023)), Script(kEntry)}, SignInResult::Ok},
+        {{Script(headerOf(1024))}, SignInResult::AnswerMalformed},
+        {{Script(sessionPiece(255)), Script(kEntry)}, SignInResult::Ok},
+        {{Script(sessionPiece(256))}, SignInResult::AnswerMalformed},  // never cut to its cell
         {{Script(kSignIn, Action::Cut, kSignIn.size() - 1)}, SignInResult::SignInServerFailed},
         {{Script(kSignIn.substr(0, 40) + std::string(1100, 'x') + "\r\n\r\n")}, SignInResult::AnswerMalformed},
         {{Script(kSignIn), Script("", Action::Stall)}, SignInResult::EntryTimedOut},
@@ -80,6 +97,14 @@ TEST_F(SignInTest, TheLongestAccountAndPasswordFitAndLongerOnesStayLocal) {
     EXPECT_EQ(session::SignIn(s, account, 1, ""), SignInResult::PasswordEmpty);
     EXPECT_EQ(session::SignIn(s, account, 4, "pw"), SignInResult::BadEntry);
     EXPECT_EQ(server.Connections(), 2);
+}
+
+TEST(SignInEntry, TheDomainChoosesTheEntryWhateverItsCase) {
+    const std::pair<const char*, int> cases[] = {
+        {"ann@163.example", 1}, {"Alice@163.COM.example", 0}, {"Alice@163.EXAMPLE", 1}, {"b@126.Example", 2},
+        {"c@YEAH.EXAMPLE", 3},  {"d@163.example.", 0},        {"163.example", 0},        {"e@f@163.example", 0},
+    };
+    for (const auto& [account, entry] : cases) EXPECT_EQ(session::EntryForAccount(account), entry) << account;
 }
 
 TEST(SignInOverTls, SignsInAndNeverHandsTheSessionToPlainHttp) {
