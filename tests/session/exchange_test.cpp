@@ -1,9 +1,12 @@
 // Reading answers: the body decoder over every framing and coding, the
 // exchange over a misbehaving server, and the verdict of a script answer.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <future>
+#include <thread>
 
 #include "session/body_decoder.h"
 #include "session/exchange.h"
@@ -130,6 +133,11 @@ TEST_F(ExchangeTest, EveryWaitEndsWithinItsIdleBound) {
     const int full = testsupport::LoopbackSocket(fullPort, true, 0), filler = testsupport::LoopbackSocket(fullPort, false);
     const int deaf = testsupport::LoopbackSocket(deafPort, true);
     ASSERT_TRUE(full >= 0 && filler >= 0 && deaf >= 0);
+    // A send that blocks past every bound is broken off, so the test ends.
+    std::promise<void> finished;
+    std::thread watchdog([deaf, done = finished.get_future()] {
+        if (done.wait_for(std::chrono::seconds(20)) == std::future_status::timeout) ::shutdown(deaf, SHUT_RDWR);
+    });
     server.Push(testsupport::Script("", Action::Stall));
     const std::string stalling = server.HostPort();
     s.limits.idleTimeoutMs = 300;
@@ -162,6 +170,8 @@ TEST_F(ExchangeTest, EveryWaitEndsWithinItsIdleBound) {
         EXPECT_GE(ms.count(), c.leastMs - 20) << c.name;
         EXPECT_LT(ms.count(), c.leastMs + 4000) << c.name;  // far below any wait of whole seconds
     }
+    finished.set_value();
+    watchdog.join();
     for (int fd : {full, filler, deaf}) ::close(fd);
 }
 

@@ -51,13 +51,14 @@ TEST_F(SignInTest, SendsBothRequestsAndFillsTheSession) {
 TEST_F(SignInTest, EachAnswerIsToldForWhatItIs) {
     const std::string noCookie = "HTTP/1.1 403 Forbidden\r\nContent-Length: 5\r\n\r\nwrong";
     using testsupport::Script;
-    const std::string head = kSignIn.substr(0, kSignIn.find("\r\n\r\n"));
-    auto headerOf = [&](std::size_t size) {  // the sign-in answer with a header of exactly `size` bytes
-        return head + "\r\nX-Pad: " + std::string(size - head.size() - 9, 'p') + "\r\n\r\nok";
+    // The entry answer with a header of exactly `size` bytes, or with a Coremail piece of `size` bytes.
+    const std::size_t headEnd = kEntry.find("\r\n\r\n");
+    auto headerOf = [&](std::size_t size) {
+        return kEntry.substr(0, headEnd) + "\r\nX-Pad: " + std::string(size - headEnd - 9, 'p') + "\r\n\r\n";
     };
-    auto sessionPiece = [&](std::size_t size) {  // the NTES_SESS piece `size` bytes long, ";" included
-        std::string answer = kSignIn;
-        return answer.replace(answer.find("sess-1;"), 7, std::string(size - 11, 's') + ";");
+    auto coremailPiece = [&](std::size_t size) {
+        const std::size_t start = kEntry.find("Coremail="), tail = kEntry.find("%abc;");
+        return kEntry.substr(0, tail) + std::string(size - (tail - start) - 1, 'c') + kEntry.substr(tail + 4);
     };
     // clang-format off
     const std::pair<std::vector<Action>, SignInResult> cases[] = {
@@ -67,10 +68,10 @@ TEST_F(SignInTest, EachAnswerIsToldForWhatItIs) {
         {{Script("HTTP/1.1 499 Who\r\n\r\n")}, SignInResult::Refused},
         {{Script("HTTP/1.1 199 Early\r\n\r\n")}, SignInResult::AnswerMalformed},
         {{Script("HTTP/1.1 4030 Forbidden\r\n\r\n")}, SignInResult::AnswerMalformed},  // no status code
-        {{Script(headerOf(1023)), Script(kEntry)}, SignInResult::Ok},
-        {{Script(headerOf(1024))}, SignInResult::AnswerMalformed},
-        {{Script(sessionPiece(255)), Script(kEntry)}, SignInResult::Ok},
-        {{Script(sessionPiece(256))}, SignInResult::AnswerMalformed},  // never cut to its cell
+        {{Script(kSignIn), Script(headerOf(1023))}, SignInResult::Ok},
+        {{Script(kSignIn), Script(headerOf(1024))}, SignInResult::AnswerMalformed},
+        {{Script(kSignIn), Script(coremailPiece(255))}, SignInResult::Ok},
+        {{Script(kSignIn), Script(coremailPiece(256))}, SignInResult::AnswerMalformed},  // never cut to its cell
         {{Script(kSignIn, Action::Cut, kSignIn.size() - 1)}, SignInResult::SignInServerFailed},
         {{Script(kSignIn.substr(0, 40) + std::string(1100, 'x') + "\r\n\r\n")}, SignInResult::AnswerMalformed},
         {{Script(kSignIn), Script("", Action::Stall)}, SignInResult::EntryTimedOut},

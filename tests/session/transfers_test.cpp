@@ -115,7 +115,7 @@ TEST_F(TransfersTest, RefusalsOfTheUploadOrDeliveryKeepTheProvidersCode) {
 TEST_F(TransfersTest, ASourceThatShrinksWhileItIsSentFails) {
     const std::filesystem::path path = File("shrinking.bin", Bytes(600000));
     server.PushAnswer(kComposed);
-    server.PushAnswer(kOk);  // what a careless reader would take for the file stored
+    server.PushAnswer(kOk);  // what a careless sender would take for the file stored
     const session::FileRange range{path, 0, 600000, "shrinking.bin"};
     std::uint64_t shrunkAt = 0;
     const Status status = session::UploadFileRange(s, range, [&](std::uint64_t sent) {
@@ -124,7 +124,6 @@ TEST_F(TransfersTest, ASourceThatShrinksWhileItIsSentFails) {
     });
     EXPECT_EQ(status, Status::FileError);
     EXPECT_GT(shrunkAt, 0u);
-    EXPECT_EQ(server.Connections(), 2) << "nothing after the form";
 }
 
 TEST_F(TransfersTest, CountersShowWhatMovedWhileATransferWaits) {
