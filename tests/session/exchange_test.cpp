@@ -8,10 +8,10 @@
 #include <future>
 #include <thread>
 
+#include "loopback_socket.h"
 #include "session/body_decoder.h"
 #include "session/exchange.h"
 #include "session/script_request.h"
-#include "loopback_socket.h"
 #include "session_fixture.h"
 
 namespace {
@@ -83,8 +83,8 @@ TEST(BodyDecoder, EveryFramingAndCodingWholeOrByteByByte) {
 using ExchangeTest = testsupport::SessionTest;
 
 TEST_F(ExchangeTest, HostileAnswersEndWithTheirOwnStatus) {
-    using testsupport::Script;
     using session::AppendMode;
+    using testsupport::Script;
     const std::string ok = testsupport::HttpAnswer("{'code':'S_OK'}"),
                       script = "{'v':'" + std::string(20000, 'v') + "'}";
     const std::string zero = "{'code':'S_OK'}" + std::string(1, '\0') + "{'code':'FA_X'}";
@@ -113,8 +113,8 @@ TEST_F(ExchangeTest, HostileAnswersEndWithTheirOwnStatus) {
     session::Request request(100);
     request.Line("GET / HTTP/1.1").Line("");
     for (const Case& c : cases) {
-        const session::ExchangeStyle style{session::Style::Guarded, 6, session::Style::Guarded, 15,
-                                           session::Style::Guarded, 9, c.append};
+        const session::ExchangeStyle style{
+            session::Style::Guarded, 6, session::Style::Guarded, 15, session::Style::Guarded, 9, c.append};
         server.Push(c.action);
         session::Answer answer;
         EXPECT_EQ(session::Exchange(session::WebmailEndpoint(s), request, style, s.limits, answer), c.status)
@@ -130,7 +130,8 @@ TEST_F(ExchangeTest, EveryWaitEndsWithinItsIdleBound) {
     // A listener whose queue is full leaves every further connection
     // waiting; one that never accepts takes a connection and reads nothing.
     std::uint16_t fullPort = 0, deafPort = 0;
-    const int full = testsupport::LoopbackSocket(fullPort, true, 0), filler = testsupport::LoopbackSocket(fullPort, false);
+    const int full = testsupport::LoopbackSocket(fullPort, true, 0),
+              filler = testsupport::LoopbackSocket(fullPort, false);
     const int deaf = testsupport::LoopbackSocket(deafPort, true);
     ASSERT_TRUE(full >= 0 && filler >= 0 && deaf >= 0);
     // A send that blocks past every bound is broken off, so the test ends.
@@ -153,8 +154,10 @@ TEST_F(ExchangeTest, EveryWaitEndsWithinItsIdleBound) {
     } cases[] = {
         {"guarded connect", "127.0.0.1:" + std::to_string(fullPort), Style::Guarded, Style::Guarded, 10,
          Status::ConnectWaitFailed, 3 * 300 + 2 * 100},
-        {"plain connect", "127.0.0.1:" + std::to_string(fullPort), Style::Plain, Style::Plain, 10, Status::ConnectFailed, 300},
-        {"guarded send", "127.0.0.1:" + std::to_string(deafPort), Style::Guarded, Style::Guarded, 64 << 20, Status::TimedOut, 300},
+        {"plain connect", "127.0.0.1:" + std::to_string(fullPort), Style::Plain, Style::Plain, 10,
+         Status::ConnectFailed, 300},
+        {"guarded send", "127.0.0.1:" + std::to_string(deafPort), Style::Guarded, Style::Guarded, 64 << 20,
+         Status::TimedOut, 300},
         {"guarded receive", stalling, Style::Guarded, Style::Guarded, 10, Status::TimedOut, 300},
         {"plain receive", stalling, Style::Plain, Style::Plain, 10, Status::TimedOut, 300},
     };

@@ -28,18 +28,20 @@ TEST_F(SignInTest, SendsBothRequestsAndFillsTheSession) {
     server.PushAnswer(kEntry);
     // Every character that means something in a form is escaped; "@" and the unreserved ones are not.
     ASSERT_EQ(session::SignIn(s, "ann+1@163.example", 1, "p&w=1+ %#?/;:,\"'\xE6\x96\x87\t~-_."), SignInResult::Ok);
-    std::string form = "url=&type=1&product=&username=ann%2B1@163.example@163.example&user=ann%2B1@163.example"
-                       "&password=p%26w%3D1%2B%20%25%23%3F%2F%3B%3A%2C%22%27%E6%96%87%09~-_.";
+    std::string form =
+        "url=&type=1&product=&username=ann%2B1@163.example@163.example&user=ann%2B1@163.example"
+        "&password=p%26w%3D1%2B%20%25%23%3F%2F%3B%3A%2C%22%27%E6%96%87%09~-_.";
     EXPECT_EQ(server.Requests().at(0),
               "POST /logins.jsp?type=1&product=mail163&url=http://entry.163.example/coremail/fcg/ntesdoor2?"
               "lightweight%3D1%26verifycookie%3D1%26language%3D-1%26style%3D-1 HTTP/1.1\r\nAccept: */*\r\n"
               "Content-Type: application/x-www-form-urlencoded\r\nHost: reg.163.example\r\nUser-Agent: Ostrel Mail "
               "Tools; Unix 7.2\r\nContent-Length: " +
                   std::to_string(form.size()) + "\r\nConnection: close\r\n\r\n" + form);
-    EXPECT_EQ(server.Requests().at(1),
-              "GET /coremail/fcg/ntesdoor2?lightweight=1&verifycookie=1&language=-1&style=-1&username=ann%2B1@163.example"
-              " HTTP/1.1\r\nAccept: */*\r\nHost: entry.163.example\r\nUser-Agent: Ostrel Mail Tools; Unix 7.2\r\n"
-              "Connection: close\r\nCookie: NTES_SESS=sess-1;\r\n\r\n");
+    EXPECT_EQ(
+        server.Requests().at(1),
+        "GET /coremail/fcg/ntesdoor2?lightweight=1&verifycookie=1&language=-1&style=-1&username=ann%2B1@163.example"
+        " HTTP/1.1\r\nAccept: */*\r\nHost: entry.163.example\r\nUser-Agent: Ostrel Mail Tools; Unix 7.2\r\n"
+        "Connection: close\r\nCookie: NTES_SESS=sess-1;\r\n\r\n");
     EXPECT_STREQ(s.sInfoCookie, "S_INFO=17|0|3&80##|ann;");
     EXPECT_STREQ(s.pInfoCookie, "P_INFO=ann@163.example|17|0|mail163|00&99|null;");
     EXPECT_STREQ(s.accountName, "ann@163.example");
@@ -103,7 +105,7 @@ TEST_F(SignInTest, TheLongestAccountAndPasswordFitAndLongerOnesStayLocal) {
 TEST(SignInEntry, TheDomainChoosesTheEntryWhateverItsCase) {
     const std::pair<const char*, int> cases[] = {
         {"ann@163.example", 1}, {"Alice@163.COM.example", 0}, {"Alice@163.EXAMPLE", 1}, {"b@126.Example", 2},
-        {"c@YEAH.EXAMPLE", 3},  {"d@163.example.", 0},        {"163.example", 0},        {"e@f@163.example", 0},
+        {"c@YEAH.EXAMPLE", 3},  {"d@163.example.", 0},        {"163.example", 0},       {"e@f@163.example", 0},
     };
     for (const auto& [account, entry] : cases) EXPECT_EQ(session::EntryForAccount(account), entry) << account;
 }
