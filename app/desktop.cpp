@@ -143,12 +143,18 @@ template <typename Result>
 bool Desktop::Run(Lane lane, std::function<Result(session::Session&)> work,
                   std::function<void(Desktop&, const Result&)> done) {
     Reply reply = ReplyChannel();
-    std::shared_ptr<session::Session> session = session_;
     bool onLane = lane == Lane::Session;
+    // Work on a thread of its own gets a session of its own: the lane's
+    // session carries the latest refusal code and compose id of its own work.
+    std::shared_ptr<session::Session> session = session_;
+    if (!onLane) {
+        session = std::make_shared<session::Session>();
+        session::CopySignIn(*session_, *session);
+    }
     bool started = executor_->Run(lane, [reply, session, onLane, work = std::move(work), done = std::move(done)] {
         Result result = work(*session);
-        // The provider's code for a refusal is kept per thread: take it here.
-        std::string refusal = session::LastRefusalCode();
+        // The provider's code for a refusal stays with the session that drew it.
+        std::string refusal = session->refusalCode;
         reply([onLane, done, result = std::move(result), refusal](Desktop& desktop) {
             if (onLane) desktop.LaneWorkEnded();
             desktop.refusalCode_ = refusal;

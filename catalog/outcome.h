@@ -28,6 +28,10 @@ const char* StoreCodeText(StoreCode code);
 struct Outcome {
     StoreCode code = StoreCode::Ok;
     std::string detail;
+    // The mailbox's own code for a refusal when it gave one (the webmail
+    // provider's "FA_OVERFLOW", an IMAP response code such as "OVERQUOTA"),
+    // for callers whose texts depend on it; empty otherwise.
+    std::string refusal;
 
     bool Ok() const { return code == StoreCode::Ok; }
     // "code text: detail", or the code text alone.
@@ -38,7 +42,7 @@ inline Outcome Success() {
     return {};
 }
 inline Outcome Failure(StoreCode code, std::string detail) {
-    return {code, std::move(detail)};
+    return {code, std::move(detail), {}};
 }
 
 }  // namespace catalog

@@ -85,7 +85,7 @@ int SignInFresh(Context& context) {
 
 session::Status WithSession(Context& context, const std::function<session::Status()>& request) {
     session::Status status = request();
-    if (status == session::Status::Refused && session::LastRefusalCode() == "FA_INVALID_SESSION" &&
+    if (status == session::Status::Refused && context.session.refusalCode == "FA_INVALID_SESSION" &&
         context.sessionFromCache && SignInFresh(context) == kExitOk)
         status = request();
     return status;

@@ -31,6 +31,10 @@ struct Context {
     // (the webmail session above then stays unused).
     std::string imapUrl{};
     std::unique_ptr<catalog::MailStore> imapStore{};
+    // --part-size and --transfers given before the command: what put and get
+    // take unless the command names its own.
+    std::uint64_t partSize = 0;  // 0: the default
+    unsigned transfers = 0;      // 0: the default
 };
 
 struct Command {

@@ -13,29 +13,16 @@
 
 #include "cli/command.h"
 #include "cli/mailbox.h"
+#include "mailbox/open.h"
+#include "mailbox/options.h"
 #include "platform/arguments.h"
-#include "session/provider_directory.h"
 #include "session/staged_file.h"
 
 namespace {
 
-// Bounds of the numeric options.
-constexpr double kLongestTimeout = 3600;
+// Bounds of the CLI's own numeric options.
 constexpr double kLongestSpeedTime = 3600;
 constexpr double kLargestSpeedLimit = 1 << 30;
-
-// A plain decimal number ("30", "2.5") within [least, most]; no signs,
-// exponents, "nan" or "inf".
-bool ParseNumber(const std::string& text, double least, double most, double& value) {
-    std::size_t dot = text.find('.');
-    std::size_t digits = text.find_first_not_of("0123456789");
-    if (text.empty() || dot == 0 || digits != dot || (dot != std::string::npos && dot + 1 == text.size()) ||
-        text.find_first_not_of("0123456789", dot == std::string::npos ? 0 : dot + 1) != std::string::npos ||
-        text.size() > 12)
-        return false;
-    value = std::strtod(text.c_str(), nullptr);
-    return value >= least && value <= most;
-}
 
 // The file RemoveOnStop names, in a buffer the signal handler can read.
 std::filesystem::path::value_type removedOnStop[4096];
@@ -82,22 +69,10 @@ void PrintUsage(std::ostream& out) {
            "       vantlo-cli --help\n"
            "\n"
            "Options:\n"
-           "  --provider [https://]HOST:PORT\n"
-           "                        send every request to this provider instead of the built-in\n"
-           "                        servers, over TLS with https:// and in plain HTTP without\n"
-           "                        (default: the VANTLO_PROVIDER environment variable)\n"
-           "  --imap imaps://HOST:PORT\n"
-           "                        use this IMAP server's mailbox instead of the webmail provider\n"
-           "                        (imap://HOST:PORT: STARTTLS; plain only towards this machine);\n"
-           "                        folder ids are then the folders' full names\n"
-           "  --ca-file PATH        trust only the certificates in this PEM file for TLS instead\n"
-           "                        of the system's (default: the VANTLO_CA_FILE environment variable)\n"
-           "  --timeout SECONDS     give up when the provider sends nothing for this long\n"
-           "                        (1 to 3600, default 60)\n"
-           "  --speed-limit BYTES   a transfer fails when fewer bytes than this move within\n"
+        << mailbox::OptionsHelp()
+        << "  --speed-limit BYTES   a transfer fails when fewer bytes than this move within\n"
            "  --speed-time SECONDS  this long (defaults 1024 bytes in 30 seconds; 1 to 2^30\n"
            "                        bytes, 1 to 3600 seconds)\n"
-           "  --account ADDRESS     the account's mail address, domain included\n"
            "  --no-session-cache    sign in for this command alone: neither take nor keep a session\n"
            "\n"
            "The password is read from the environment variable VANTLO_PASSWORD, or else from one\n"
@@ -145,7 +120,7 @@ int main(int argc, char** argv) {
     CatchStopSignals();
     const std::vector<std::string> argsIn = platform::Utf8Arguments(argc, argv);
     session::Session session;
-    std::string account, imapUrl;
+    mailbox::MailboxOptions options;
     bool useSessionCache = true;
     std::vector<std::string> rest;
     for (std::size_t i = 1; i < argsIn.size(); ++i) {
@@ -154,45 +129,29 @@ int main(int argc, char** argv) {
         auto value = [&]() -> const std::string* { return i + 1 < argsIn.size() ? &argsIn[++i] : nullptr; };
         if (!rest.empty()) {
             rest.push_back(arg);
-        } else if (arg == "--help" || arg == "-h") {
+            continue;
+        }
+        std::string problem;
+        mailbox::Taken taken = mailbox::TakeOption(argsIn, i, options, problem);
+        if (taken == mailbox::Taken::Refused) return Usage(problem);
+        if (taken == mailbox::Taken::Taken) continue;
+        if (arg == "--help" || arg == "-h") {
             PrintUsage(std::cout);
             return cli::kExitOk;
-        } else if (arg == "--provider") {
-            const std::string* v = value();
-            session::Scheme scheme;
-            std::string host;
-            std::uint16_t port = 0;
-            if (!v || !session::ParseProviderOverride(*v, scheme, host, port))
-                return Usage("--provider needs HOST:PORT or https://HOST:PORT");
-            session.providerOverride = *v;
-        } else if (arg == "--imap") {
-            const std::string* v = value();
-            if (!v || (v->rfind("imaps://", 0) != 0 && v->rfind("imap://", 0) != 0))
-                return Usage("--imap needs imaps://HOST:PORT or imap://HOST:PORT");
-            imapUrl = *v;
-        } else if (arg == "--ca-file") {
-            const std::string* v = value();
-            if (!v || v->empty()) return Usage("--ca-file needs the path of a PEM file");
-            session.caFile = *v;
-        } else if (arg == "--timeout" || arg == "--speed-time") {
+        } else if (arg == "--speed-time") {
             const std::string* v = value();
             double seconds = 0;
-            if (!v || !ParseNumber(*v, 1, arg == "--timeout" ? kLongestTimeout : kLongestSpeedTime, seconds))
+            if (!v || !mailbox::ParseNumber(*v, 1, kLongestSpeedTime, seconds))
                 return Usage(arg + " needs a number of seconds from 1 to 3600");
-            (arg == "--timeout" ? session.limits.idleTimeoutMs : session.limits.speedTimeMs) =
-                static_cast<int>(seconds * 1000);
+            session.limits.speedTimeMs = static_cast<int>(seconds * 1000);
         } else if (arg == "--speed-limit") {
             const std::string* v = value();
             double bytes = 0;
-            if (!v || v->find('.') != std::string::npos || !ParseNumber(*v, 1, kLargestSpeedLimit, bytes))
+            if (!v || v->find('.') != std::string::npos || !mailbox::ParseNumber(*v, 1, kLargestSpeedLimit, bytes))
                 return Usage("--speed-limit needs a number of bytes from 1 to 1073741824");
             session.limits.speedLimitBytes = static_cast<long long>(bytes);
         } else if (arg == "--no-session-cache") {
             useSessionCache = false;
-        } else if (arg == "--account") {
-            const std::string* v = value();
-            if (!v) return Usage("--account needs an address");
-            account = *v;
         } else if (arg.rfind("--", 0) == 0) {
             return Usage("unknown option " + arg);
         } else {
@@ -211,9 +170,14 @@ int main(int argc, char** argv) {
         return Usage(std::string("wrong arguments for ") + command->name + "; usage: " + command->name + " " +
                      command->arguments);
 
-    cli::Context context{session, account, std::cout, std::cerr};
-    context.imapUrl = imapUrl;
-    if (useSessionCache && !account.empty() && imapUrl.empty()) context.sessionCache = cli::SessionCachePath(account);
+    mailbox::ApplyToSession(options, session);
+    cli::Context context{session, options.account, std::cout, std::cerr};
+    context.imapUrl = options.imapUrl;
+    context.partSize = options.partSize;
+    context.transfers = options.transfers;
+    const std::string& account = options.account;
+    if (useSessionCache && !account.empty() && options.imapUrl.empty())
+        context.sessionCache = cli::SessionCachePath(account);
     if (command->signsIn) {
         if (account.empty()) return Usage(std::string(command->name) + " needs --account");
         int signedIn = cli::SignInAccount(context);

@@ -1,5 +1,6 @@
 #include "cli/operation_arguments.h"
 
+#include "mailbox/options.h"
 #include "session/exchange.h"
 #include "session/xml_text.h"
 
@@ -33,25 +34,7 @@ bool IsMessageId(std::string_view text) {
 }
 
 bool ParsePartSize(std::string_view text, std::uint64_t& bytes) {
-    constexpr std::uint64_t kBelowTwoGiB = (std::uint64_t{1} << 31) - 1;
-    std::uint64_t unit = 1;
-    if (!text.empty()) {
-        switch (text.back()) {
-        case 'K': case 'k': unit = 1 << 10; break;
-        case 'M': case 'm': unit = 1 << 20; break;
-        case 'G': case 'g': unit = 1 << 30; break;
-        default: break;
-        }
-        if (unit != 1) text.remove_suffix(1);
-    }
-    if (text.empty() || text.size() > 10) return false;
-    std::uint64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + static_cast<std::uint64_t>(c - '0');
-    }
-    bytes = value * unit;
-    return bytes >= 1 && bytes <= kBelowTwoGiB;
+    return mailbox::ParseSize(text, 1, (std::uint64_t{1} << 31) - 1, bytes);
 }
 
 std::string FolderNameProblem(std::string_view name) {
@@ -85,7 +68,7 @@ int OperationFailed(Context& context, session::Status status, const std::string&
     switch (status) {
     case session::Status::ConnectFailed: return Fail(context, "could not connect to the provider to " + what);
     case session::Status::Refused: {
-        const std::string& code = session::LastRefusalCode();
+        const std::string& code = context.session.refusalCode;
         return Fail(context, "the provider refused to " + what + (code.empty() ? "" : " (" + code + ")"));
     }
     case session::Status::CertificateRefused:

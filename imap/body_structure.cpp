@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "imap/client.h"
-#include "imap/mime_text.h"
+#include "imap/header_words.h"
 
 namespace imap {
 namespace {

@@ -1,6 +1,6 @@
 #include "imap/client.h"
 
-#include "imap/mime_text.h"
+#include "imap/transfer_coding.h"
 
 namespace imap {
 namespace {

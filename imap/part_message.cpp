@@ -1,7 +1,8 @@
 #include "imap/part_message.h"
 
 #include "catalog/format_values.h"
-#include "imap/mime_text.h"
+#include "imap/header_words.h"
+#include "imap/transfer_coding.h"
 
 namespace imap {
 namespace {

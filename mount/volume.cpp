@@ -14,6 +14,7 @@
 #include "mount/log.h"
 #include "mount/names.h"
 #include "mount/store_once.h"
+#include "platform/backoff.h"
 
 namespace mount {
 
@@ -845,8 +846,7 @@ void Volume::StoreOne(const std::shared_ptr<Pending>& pending) {
         }
         if (stopping_) return;
         pending->lastErrno = ErrnoOf(outcome) ? ErrnoOf(outcome) : EIO;
-        int delay = options_.firstRetryMs << std::min(pending->failures++, 16);
-        Queue(pending, std::min(delay, options_.longestRetryMs));
+        Queue(pending, platform::BackoffPauseMs(options_.firstRetryMs, options_.longestRetryMs, pending->failures++));
         lock.unlock();
         Log("storing " + record.name + " failed (tried again later): " + outcome.Text());
         changed_.notify_all();

@@ -28,12 +28,14 @@
 #include "catalog/catalog.h"
 #include "catalog/download.h"
 #include "catalog/manifest_cache.h"
+#include "catalog/store_pool.h"
 #include "mount/file_cache.h"
 #include "mount/journal.h"
-#include "mount/store_pool.h"
 #include "mount/times.h"
 
 namespace mount {
+
+using catalog::StorePool;
 
 struct VolumeOptions {
     std::uint64_t partSize = catalog::kDefaultPartSize;

@@ -262,6 +262,36 @@ if [ -x "$build/catalog/vantlo-sha256-speed" ]; then
 fi
 echo
 
+# --- vaults ------------------------------------------------------------------------
+# Argon2id at the default settings and sealing/opening speed in memory; then
+# put and get of 256 MiB into a vault beside the same into a plain folder.
+if [ -x "$build/vault/vantlo-vault-speed" ]; then
+  "$build/vault/vantlo-vault-speed" 256
+  export VANTLO_VAULT_PASSPHRASE=bench-passphrase
+  vault_folder=$(vantlo mkdir BenchVault)
+  vantlo vault init "$vault_folder" > /dev/null
+  file="$work/vault-256-MiB.bin"
+  make_file 256 "vault-256-MiB.bin"
+  bytes=$(( 256 * 1048576 ))
+  put_vault() { ln -f "$file" "$work/vault-$1.bin"; vantlo vault put "$work/vault-$1.bin" "$vault_folder"; }
+  put_plain_v() { ln -f "$file" "$work/plainv-$1.bin"; vantlo put "$work/plainv-$1.bin" "$folder"; }
+  read -r ms_vault_put ms_plainv_put < <(paired put_vault put_plain_v)
+  plainv_id=$(vantlo put "$work/plainv-1.bin" "$folder")  # stored already: prints its key
+  get_vault() { vantlo vault get "$vault_folder" vault-1.bin "$work/back-vault-$1.bin"; }
+  get_plain_v() { vantlo get "$plainv_id" "$work/back-plainv-$1.bin"; }
+  read -r ms_vault_get ms_plainv_get < <(paired get_vault get_plain_v)
+  cmp -s "$file" "$work/back-vault-1.bin" || { echo "bench: the vault gave back other bytes" >&2; exit 1; }
+  printf '%-34s %16s %16s %10s\n' "vault beside plain, 256 MiB" "vault MiB/s" "plain MiB/s" "ratio"
+  printf '%-34s %16s %16s %10s\n' "put" "$(rate $bytes "$ms_vault_put")" "$(rate $bytes "$ms_plainv_put")" \
+    "$(awk -v v="$ms_vault_put" -v p="$ms_plainv_put" 'BEGIN { printf "%.2f", p / (v < 1 ? 1 : v) }')"
+  printf '%-34s %16s %16s %10s\n' "get" "$(rate $bytes "$ms_vault_get")" "$(rate $bytes "$ms_plainv_get")" \
+    "$(awk -v v="$ms_vault_get" -v p="$ms_plainv_get" 'BEGIN { printf "%.2f", p / (v < 1 ? 1 : v) }')"
+  echo "targets: vault at least 0.85x plain"
+  rm -f "$work"/vault-*.bin "$work"/plainv-*.bin "$work"/back-vault-*.bin "$work"/back-plainv-*.bin
+  unset VANTLO_VAULT_PASSPHRASE
+  echo
+fi
+
 # --- TLS beside plain HTTP --------------------------------------------------------
 # The same 256 MiB put and get against a second provider that serves over
 # TLS, its certificate checked against the CA it made at start.
@@ -527,3 +557,6 @@ printf '%-34s %16s %16s %10s\n' "4 transfers beside 1: put, get" "" "" \
 printf '%-34s %16s\n' "ls of 10,000 files (ms, cached)" "$ms_far_ls"
 printf '%-34s %16s %16s\n' "100 ls in a row (ms, sign-ins)" "$ms_hundred" "$signins sign-in(s)"
 echo "targets: 4 transfers at least 3.5x 1 and at least 0.85 of the ideal; 100 commands, 1 sign-in"
+
+# --- vantlo-dav beside vantlo-cli (its own script) -----------------------------
+"$(dirname "$0")/bench-dav.sh" "$build"

@@ -17,6 +17,10 @@ packages=(
   dovecot-imapd
   libfuse3-dev fuse3 rsync
   ccache
+  # vaults: libgcrypt for both platforms; the tests' independent reader
+  libgcrypt20-dev libgcrypt-mingw-w64-dev python3-cryptography python3-argon2
+  # WebDAV clients that test vantlo-dav.
+  litmus davfs2 rclone
 )
 
 # Wine takes the ANSI code page and the conversion of file names from the

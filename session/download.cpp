@@ -84,7 +84,8 @@ Status StartDownload(Session& session, const std::string& messageId, OpenDownloa
 
 // A download answered in script text is the provider refusing (an ended
 // session is told so, with status 200): its verdict, read within a bound.
-Status ScriptRefusal(const ExchangeLimits& limits, OpenDownload& download) {
+Status ScriptRefusal(Session& session, OpenDownload& download) {
+    const ExchangeLimits& limits = session.limits;
     constexpr std::size_t kScriptBound = 65536;
     std::string script;
     BodyDecoder decoder;
@@ -97,7 +98,7 @@ Status ScriptRefusal(const ExchangeLimits& limits, OpenDownload& download) {
                              },
                              download.BodyStart());
     if (status != Status::Ok) return status;
-    status = ScriptVerdict(script);
+    status = ScriptVerdict(script, session.refusalCode);
     return status == Status::Ok ? Status::Unreadable : status;
 }
 }  // namespace
@@ -181,14 +182,14 @@ Status DownloadAttachment(Session& session, const std::string& messageId, const 
 }
 
 Status FetchAttachment(Session& session, const std::string& messageId, std::uint64_t limit, const BodySink& sink) {
-    SetLastRefusalCode("");
+    session.refusalCode.clear();
     OpenDownload download(session.limits);
     Status status = StartDownload(session, messageId, download);
     if (status != Status::Ok) return status;
     std::string_view type;
     if (HeaderValue(download.Header(), "Content-Type", type) && type.size() >= 15 &&
         EqualsNoCase(type.substr(0, 15), "text/javascript"))
-        return ScriptRefusal(session.limits, download);
+        return ScriptRefusal(session, download);
     BodyDecoder decoder;
     status = decoder.Start(download.Header(), limit);
     if (status != Status::Ok) return status;

@@ -20,7 +20,7 @@ Status DownloadAttachment(Session& session, const std::string& messageId, const 
 // Streams the decoded attachment of messageId into `sink`, at most `limit`
 // bytes (AnswerTooLarge past it). Leaves the session's transfer counters
 // alone. Cancelled when the sink refuses a piece; Refused when the provider
-// refused, in script text too (LastRefusalCode() then holds its code, e.g.
+// refused, in script text too (session.refusalCode then holds its code, e.g.
 // FA_INVALID_SESSION); Incomplete when the body ended early.
 Status FetchAttachment(Session& session, const std::string& messageId, std::uint64_t limit, const BodySink& sink);
 

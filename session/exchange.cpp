@@ -4,8 +4,8 @@
 #include <chrono>
 #include <cstring>
 #include <memory>
-#include <thread>
 
+#include "platform/backoff.h"
 #include "session/body_decoder.h"
 #include "session/cells.h"
 #include "session/http_head.h"
@@ -111,8 +111,11 @@ Status Connection::Connect(const Endpoint& endpoint, Style style, int waitSecond
 
     int attemptWaitMs = std::min(waitSeconds * kMs, limits_.idleTimeoutMs);
     int attempts = std::max(1, limits_.connectAttempts);
+    // Attempts count the tries; the pause between them stays the same.
+    platform::Backoff pauses({limits_.connectRetryPauseMs, limits_.connectRetryPauseMs,
+                              attempts * (attemptWaitMs + limits_.connectRetryPauseMs), false});
     for (int attempt = 0; attempt < attempts; ++attempt) {
-        if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(limits_.connectRetryPauseMs));
+        if (attempt > 0 && !pauses.Wait()) break;
         if (!socket_.Open()) return Status::ConnectIndeterminate;
         socket_.SetAbortiveLinger();
         if (net::ConnectBounded(socket_, address, attemptWaitMs)) return Status::Ok;

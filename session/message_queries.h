@@ -24,7 +24,7 @@ Status ListMessagePage(Session& session, const std::string& folderId, std::uint6
 // folderId or, when it is empty, in every folder; paged as above.
 Status SearchMessagePage(Session& session, const std::string& text, const std::string& folderId,
                          std::uint64_t start, std::uint32_t limit, MessagePage& page);
-// Status::Refused (LastRefusalCode() FA_MESSAGE_NOT_FOUND) for an unknown id.
+// Status::Refused (session.refusalCode FA_MESSAGE_NOT_FOUND) for an unknown id.
 Status ReadMessage(Session& session, const std::string& messageId, MessageContent& content);
 
 // The requests they send (overflowed when they would not fit).

@@ -32,7 +32,7 @@ std::string RawMessageRequest(const Session& session, const std::string& message
 
 Status DownloadRawMessage(Session& session, const std::string& messageId, const std::filesystem::path& path,
                           std::uint64_t limit, const std::function<bool(std::uint64_t)>& received) {
-    SetLastRefusalCode("");
+    session.refusalCode.clear();
     if (messageId.empty() || !IsPlainQueryValue(messageId)) return Status::Refused;
     std::string request = RawMessageRequest(session, messageId);
     Connection connection(session.limits);
@@ -60,7 +60,7 @@ Status DownloadRawMessage(Session& session, const std::string& messageId, const 
                                  [&](const char* data, std::size_t length) { return script.append(data, length), true; },
                                  bodyStart);
         if (status != Status::Ok) return status;
-        status = ScriptVerdict(script);
+        status = ScriptVerdict(script, session.refusalCode);
         return status == Status::Ok ? Status::Unreadable : status;
     }
 

@@ -14,7 +14,7 @@
 namespace session {
 
 // Refused when the provider refused (an error status, or script text: then
-// LastRefusalCode() holds its code); Incomplete when the body ended early;
+// session.refusalCode holds its code); Incomplete when the body ended early;
 // AnswerTooLarge past `limit` bytes; FileError when the target could not be
 // written. `received` (may be empty) hears the bytes so far and may cancel.
 Status DownloadRawMessage(Session& session, const std::string& messageId, const std::filesystem::path& path,

@@ -43,7 +43,8 @@ Request ScriptRequest(const Session& session, std::string_view function, HeaderO
     return request;
 }
 
-Status ScriptVerdict(std::string_view body) {
+Status ScriptVerdict(std::string_view body, std::string& refusalCode) {
+    refusalCode.clear();
     KeywordScanner scanner(body);
     bool opened = false;
     bool closed = false;
@@ -61,16 +62,16 @@ Status ScriptVerdict(std::string_view body) {
     if (!closed) return Status::Incomplete;
     if (!hasCode) return Status::Unreadable;
     if (code == "S_OK") return Status::Ok;
-    SetLastRefusalCode(code);
+    refusalCode = std::move(code);
     return Status::Refused;
 }
 
 Status RunScript(Session& session, const Request& request, const ExchangeStyle& style, Answer& answer) {
-    SetLastRefusalCode("");
+    session.refusalCode.clear();
     if (request.Overflowed()) return Status::RequestTooLarge;
     Status status = Exchange(WebmailEndpoint(session), request, style, session.limits, answer);
     if (status != Status::Ok) return status;
-    return ScriptVerdict(answer.Body());
+    return ScriptVerdict(answer.Body(), session.refusalCode);
 }
 
 }  // namespace session

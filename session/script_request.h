@@ -40,14 +40,14 @@ Request ScriptRequest(const Session& session, std::string_view function, HeaderO
 
 // The provider's verdict in a script answer: Ok when the answer's own
 // 'code' member (one of the outermost object) is 'S_OK'; Refused for any
-// other code, which LastRefusalCode() then holds; Incomplete when the
-// script text does not close; Unreadable when it holds no script object or
-// no code.
-Status ScriptVerdict(std::string_view body);
+// other code, which `refusalCode` then holds (it is emptied otherwise);
+// Incomplete when the script text does not close; Unreadable when it holds
+// no script object or no code.
+Status ScriptVerdict(std::string_view body, std::string& refusalCode);
 
-// Sends a request of the family and judges its answer with ScriptVerdict;
-// `answer` keeps what came back. RequestTooLarge, unsent, when the request
-// did not fit.
+// Sends a request of the family and judges its answer with ScriptVerdict
+// into session.refusalCode; `answer` keeps what came back. RequestTooLarge,
+// unsent, when the request did not fit.
 Status RunScript(Session& session, const Request& request, const ExchangeStyle& style, Answer& answer);
 
 }  // namespace session

@@ -1,5 +1,7 @@
 // The one record of a signed-in account: cookies, session id, webmail host,
-// the two tables and the transfer counters that the progress display reads.
+// the two tables, the latest refusal code and the transfer counters of the
+// session's own uploads and downloads. A session is worked on by one
+// thread at a time; another thread takes a copy (CopySignIn).
 #pragma once
 
 #include <atomic>
@@ -47,6 +49,11 @@ struct Session {
     // The scheme of the webmail host, from the same Location as `host`.
     Scheme hostScheme = Scheme::Http;
     std::string uploadRequest;  // request head of the latest upload
+    // The provider's own code (e.g. "FA_OVERFLOW") when the latest operation
+    // on this session returned Status::Refused because its answer's 'code'
+    // was not S_OK; empty after any other outcome. A session is worked on by
+    // one thread at a time, so the code stays with the request that drew it.
+    std::string refusalCode;
 
     // The desktop program leaves the messageTable empty (its workers list
     // into tables of their own and hand copies over, app/model.h) and fills

@@ -31,14 +31,6 @@ const char* StatusText(Status status) {
     return "unknown status";
 }
 
-namespace {
-thread_local std::string lastRefusalCode;
-}
-
-const std::string& LastRefusalCode() { return lastRefusalCode; }
-
-void SetLastRefusalCode(std::string code) { lastRefusalCode = std::move(code); }
-
 const char* ConnectFailureText(AlertedOperation operation) {
     switch (operation) {
     case AlertedOperation::CreateFolder: return "Create UserFolder,connect server error";

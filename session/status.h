@@ -52,10 +52,4 @@ inline bool IsTlsFailure(Status status) {
     return status == Status::CertificateRefused || status == Status::SecureChannelFailed;
 }
 
-// The provider's own code (e.g. "FA_OVERFLOW") of the last operation of this
-// thread that returned Status::Refused because its answer's 'code' was not
-// S_OK; empty after any other outcome. Set on the thread that ran it.
-const std::string& LastRefusalCode();
-void SetLastRefusalCode(std::string code);
-
 }  // namespace session

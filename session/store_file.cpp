@@ -4,6 +4,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/backoff.h"
 #include "session/cells.h"
 #include "session/listing.h"
 #include "session/message_moves.h"
@@ -16,7 +17,6 @@ namespace session {
 namespace {
 constexpr char kInbox[] = "1";
 
-using Clock = std::chrono::steady_clock;
 
 // Ids of the inbox's newest page whose subject is `subject`, in row order.
 Status LookInInbox(Session& session, MessageTable& table, const std::string& subject, std::vector<std::string>& ids) {
@@ -36,29 +36,21 @@ bool HoldsNewId(const std::vector<std::string>& ids, const std::vector<std::stri
     return false;
 }
 
-void Pause(int ms) {
-    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
 // Looks until a mail of that subject that was not there before shows up,
 // with growing pauses, within the bound.
 Status WaitForDelivery(Session& session, MessageTable& table, const std::string& subject,
                        const std::vector<std::string>& before, const StoreOptions& options,
                        std::vector<std::string>& ids) {
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(0, options.searchBoundMs));
-    Pause(std::min(options.firstLookDelayMs, std::max(0, options.searchBoundMs)));
-    int pause = std::max(1, options.firstPauseMs);
+    platform::Backoff pauses({options.firstPauseMs, options.longestPauseMs, options.searchBoundMs, false});
+    const int firstLookDelayMs = std::min(options.firstLookDelayMs, std::max(0, options.searchBoundMs));
+    if (firstLookDelayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(firstLookDelayMs));
     for (;;) {
         // A look that fails ends the search with its own failure; only a
         // mail that has not arrived yet is looked for again.
         Status status = LookInInbox(session, table, subject, ids);
         if (status != Status::Ok) return status;
         if (HoldsNewId(ids, before)) return Status::Ok;
-        Clock::time_point now = Clock::now();
-        if (now >= deadline) return Status::NotFound;
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
-        Pause(static_cast<int>(std::min<long long>(pause, left)));
-        pause = std::min(pause * 2, std::max(pause, options.longestPauseMs));
+        if (!pauses.Wait()) return Status::NotFound;
     }
 }
 }  // namespace

@@ -1,7 +1,8 @@
-// Storing a file into a folder: upload it, find the delivered mail in the
-// inbox by its subject, and move it into the target folder. Shared by the
-// command-line client and the desktop program's upload worker, which shows
-// a status text per stage.
+// Storing a whole file into a folder the way the program first did: upload
+// it, find the delivered mail in the inbox by its subject, and move it into
+// the target folder. No front end stores this way any more (they store
+// files in parts through the catalog); the tests use it to lay out mails
+// of the old form beside the new ones.
 #pragma once
 
 #include <filesystem>

@@ -1,7 +1,8 @@
-// The transfer fields of the Session that the progress display polls. A
+// The transfer fields of the Session (idle flag, bytes done, total), kept
+// by the upload and download routines for whoever polls the session. A
 // TransferMark marks one transfer as running for its lifetime and puts the
 // flag back to 1 and both counts back to 0 on every exit, however the
-// transfer ends.
+// transfer ends. Also the low-speed bound of a transfer (SpeedGuard).
 #pragma once
 
 #include <atomic>

@@ -190,8 +190,8 @@ Status SendFileChunks(FormSender& sender, std::ifstream& file, std::uint64_t siz
 
 // The provider's verdict on the upload: the code of its script answer, or,
 // when the answer carries none, its status line.
-Status UploadVerdict(const Answer& answer) {
-    Status verdict = ScriptVerdict(answer.Body());
+Status UploadVerdict(const Answer& answer, std::string& refusalCode) {
+    Status verdict = ScriptVerdict(answer.Body(), refusalCode);
     if (verdict != Status::Unreadable) return verdict;
     int code = StatusCode(answer.Header());
     return code >= 200 && code < 300 ? Status::Ok : Status::Refused;
@@ -213,10 +213,10 @@ Status PostForm(Session& session, const Request& head, const Form& form, std::if
     if (status != Status::Ok) return status;
 
     Answer answer;
-    SetLastRefusalCode("");
+    session.refusalCode.clear();
     status = ReadAnswer(connection, Style::Guarded, kAnswerWaitSeconds, AppendMode::Text, session.limits, answer, true);
     if (status != Status::Ok) return status;
-    return UploadVerdict(answer);
+    return UploadVerdict(answer, session.refusalCode);
 }
 
 // The form of `name` fits the part head with any boundary; RequestTooLarge
@@ -275,7 +275,7 @@ std::string UploadSubject(const std::filesystem::path& path) {
 
 Status UploadFile(Session& session, const std::filesystem::path& path) {
     TransferMark mark(session.uploadIdle, session.uploadSent, session.uploadTotal);
-    SetLastRefusalCode("");
+    session.refusalCode.clear();
     // Only the file's own name travels, never the folders above it.
     const std::string name = UploadSubject(path);
     if (!IsCleanText(name)) return Status::BadName;
@@ -303,7 +303,7 @@ Status UploadFile(Session& session, const std::filesystem::path& path) {
 }
 
 Status UploadFileRange(Session& session, const FileRange& range, const std::function<bool(std::uint64_t)>& sent) {
-    SetLastRefusalCode("");
+    session.refusalCode.clear();
     if (!IsCleanText(range.name)) return Status::BadName;
     if (range.length > kLargestUpload) return Status::FileTooLarge;
     std::ifstream file(range.path, std::ios::binary);

@@ -24,7 +24,7 @@ constexpr std::uint64_t kLargestUpload = (std::uint64_t{1} << 31) - 1;
 // BadName, with nothing sent, for a name that is not clean UTF-8 text
 // (IsCleanText), FileError when the file cannot be opened or read,
 // FileTooLarge for 2 GiB or more, Refused when the provider refused the
-// upload or the delivery (its code in LastRefusalCode()), TooSlow under
+// upload or the delivery (its code in session.refusalCode), TooSlow under
 // the low-speed bound, else the exchange's own status.
 Status UploadFile(Session& session, const std::filesystem::path& path);
 

@@ -1,13 +1,11 @@
 #include "webmail/webmail_store.h"
 
 #include <algorithm>
-#include <chrono>
 #include <ctime>
-#include <random>
-#include <thread>
 #include <unordered_set>
 
 #include "catalog/manifest.h"
+#include "platform/backoff.h"
 #include "session/cells.h"
 #include "session/download.h"
 #include "session/exchange.h"
@@ -38,10 +36,10 @@ StoreCode CodeOfRefusal(const std::string& code) {
     return StoreCode::Refused;
 }
 
-StoreCode CodeOf(Status status) {
+StoreCode CodeOf(Status status, const std::string& refusalCode) {
     switch (status) {
     case Status::Ok: return StoreCode::Ok;
-    case Status::Refused: return CodeOfRefusal(session::LastRefusalCode());
+    case Status::Refused: return CodeOfRefusal(refusalCode);
     case Status::ConnectFailed:
     case Status::ConnectWaitFailed:
     case Status::ConnectIndeterminate:
@@ -106,33 +104,6 @@ MailInfo InfoOf(session::MessageSummary&& message) {
     return mail;
 }
 
-// The pauses on the short-time sending limit: doubling, each cut by a
-// random fraction of up to half, within the bound.
-class QuotaPauses {
-public:
-    explicit QuotaPauses(const WebmailOptions& options)
-        : next_(std::max(1, options.quotaFirstPauseMs)),
-          longest_(std::max(next_, options.quotaLongestPauseMs)),
-          bound_(std::max(0, options.quotaBoundMs)),
-          random_(std::random_device{}()) {}
-
-    // False when the bound is used up; otherwise pauses and returns true.
-    bool Wait() {
-        if (waited_ >= bound_) return false;
-        int pause = next_ - std::uniform_int_distribution<int>(0, next_ / 2)(random_);
-        pause = std::min(pause, bound_ - waited_);
-        std::this_thread::sleep_for(std::chrono::milliseconds(pause));
-        waited_ += pause;
-        next_ = next_ > longest_ / 2 ? longest_ : next_ * 2;
-        return true;
-    }
-    int WaitedMs() const { return waited_; }
-
-private:
-    int next_, longest_, bound_;
-    int waited_ = 0;
-    std::mt19937 random_;
-};
 
 std::uint64_t CountOf(const char* cell) {
     std::uint64_t value = 0;
@@ -141,15 +112,16 @@ std::uint64_t CountOf(const char* cell) {
 
 }  // namespace
 
-Outcome OutcomeOf(Status status, const std::string& what) {
-    StoreCode code = CodeOf(status);
+Outcome OutcomeOf(Status status, const std::string& refusalCode, const std::string& what) {
+    StoreCode code = CodeOf(status, refusalCode);
     if (code == StoreCode::Ok) return Success();
     std::string detail = what + ": " + session::StatusText(status);
-    if (status == Status::Refused && !session::LastRefusalCode().empty())
-        detail += " (" + session::LastRefusalCode() + ")";
+    if (status == Status::Refused && !refusalCode.empty()) detail += " (" + refusalCode + ")";
     if (session::IsTlsFailure(status) && !session::LastTlsProblem().empty())
         detail += " (" + session::LastTlsProblem() + ")";
-    return Failure(code, detail);
+    Outcome outcome = Failure(code, detail);
+    if (status == Status::Refused) outcome.refusal = refusalCode;
+    return outcome;
 }
 
 Outcome ReadEveryPage(const std::string& what, const PageSource& source, std::uint32_t pageSize,
@@ -202,10 +174,10 @@ WebmailStore::WebmailStore(std::unique_ptr<session::Session> session, WebmailOpt
 
 Outcome WebmailStore::Call(const std::string& what, const std::function<Status()>& request) {
     Status status = request();
-    if (status == Status::Refused && session::LastRefusalCode() == "FA_INVALID_SESSION" && signInAgain_ &&
+    if (status == Status::Refused && session_.refusalCode == "FA_INVALID_SESSION" && signInAgain_ &&
         signInAgain_(session_))
         status = request();
-    return OutcomeOf(status, what);
+    return OutcomeOf(status, session_.refusalCode, what);
 }
 
 Outcome WebmailStore::ListFolders(std::vector<FolderInfo>& folders) {
@@ -308,10 +280,8 @@ Outcome WebmailStore::TakeOurs(const std::vector<std::string>& ours, std::string
 
 Outcome WebmailStore::FindDelivered(const PartUpload& part, const std::vector<std::string>& before, int boundMs,
                                     std::string& mailId) {
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(0, boundMs));
+    platform::Backoff pauses({options_.firstPauseMs, options_.longestPauseMs, boundMs, false});
     std::vector<std::string> looked(before);  // ids that are not ours
-    int pause = std::max(1, options_.firstPauseMs);
     for (;;) {
         std::vector<std::string> candidates, ours;
         Outcome outcome = InboxIdsWithSubject(part.subject, candidates);
@@ -325,20 +295,17 @@ Outcome WebmailStore::FindDelivered(const PartUpload& part, const std::vector<st
         if (!outcome.Ok()) return outcome;
         if (!ours.empty()) return TakeOurs(ours, mailId);
         looked.insert(looked.end(), candidates.begin(), candidates.end());
-        const Clock::time_point now = Clock::now();
-        if (now >= deadline)
+        if (!pauses.Wait())
             return Failure(StoreCode::NotFound, "the mail of " + part.attachmentName +
                                                     " did not arrive in the inbox within " +
                                                     std::to_string(boundMs / 1000) + " s");
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
-        std::this_thread::sleep_for(std::chrono::milliseconds(std::min<long long>(pause, left)));
-        pause = std::min(pause * 2, std::max(pause, options_.longestPauseMs));
     }
 }
 
 Outcome WebmailStore::Deliver(const PartUpload& part, const std::vector<std::string>& before, std::string& mailId) {
     const session::FileRange range{part.source, part.offset, part.length, part.attachmentName};
-    QuotaPauses pauses(options_);
+    // The short-time sending limit: spread parallel senders out.
+    platform::Backoff pauses({options_.quotaFirstPauseMs, options_.quotaLongestPauseMs, options_.quotaBoundMs, true});
     int sendsLeft = std::max(1, options_.sendAttempts);
     for (;;) {
         Outcome outcome = Call("store " + part.attachmentName, [&] {

@@ -72,9 +72,9 @@ catalog::Outcome ReadEveryPage(const std::string& what, const PageSource& source
                                std::vector<catalog::MailInfo>& mails);
 
 // The outcome of a session operation; `what` names the operation in the
-// detail (e.g. "read mail 1tbi..."), with the provider's refusal code or
-// the TLS problem when there is one.
-catalog::Outcome OutcomeOf(session::Status status, const std::string& what);
+// detail (e.g. "read mail 1tbi..."), with the provider's refusal code (also
+// in Outcome::refusal) or the TLS problem when there is one.
+catalog::Outcome OutcomeOf(session::Status status, const std::string& refusalCode, const std::string& what);
 
 class WebmailStore : public catalog::MailStore {
 public:

@@ -66,7 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string id = session::ReadNewFolderId(text);
     if (id.size() > 19 || id.find_first_not_of("0123456789") != std::string::npos) __builtin_trap();
 
-    (void)session::ScriptVerdict(text);
+    std::string refusal;
+    (void)session::ScriptVerdict(text, refusal);
     session::ReadSignInAnswer(s, text);
     session::ReadEntryAnswer(s, text);
     if (!std::memchr(s.host, 0, sizeof s.host) || !std::memchr(s.sid, 0, sizeof s.sid) ||

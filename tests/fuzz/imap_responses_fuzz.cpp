@@ -12,7 +12,8 @@
 
 #include "imap/body_structure.h"
 #include "imap/fetch_items.h"
-#include "imap/mime_text.h"
+#include "imap/header_words.h"
+#include "imap/mailbox_name.h"
 #include "imap/response_reader.h"
 
 namespace {

@@ -6,7 +6,9 @@
 #include "imap/body_structure.h"
 #include "imap/client.h"
 #include "imap/fetch_items.h"
-#include "imap/mime_text.h"
+#include "imap/header_words.h"
+#include "imap/mailbox_name.h"
+#include "imap/transfer_coding.h"
 #include "imap/part_message.h"
 
 namespace {

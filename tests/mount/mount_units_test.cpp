@@ -12,7 +12,6 @@
 #include "mount/journal.h"
 #include "mount/names.h"
 #include "mount/store_once.h"
-#include "mount/store_pool.h"
 #include "provider_process.h"
 
 namespace {
@@ -206,28 +205,6 @@ TEST(MountStoreOnce, AResumedStoreSendsOnlyThePartsNotThereYet) {
     EXPECT_EQ(files[0].parts, 6u);
     ASSERT_TRUE(catalog::ListFiles(store, "4", files).Ok());
     EXPECT_EQ(files.size(), 1u);
-}
-
-TEST(MountStorePool, ALostConnectionIsDroppedAndTheWorkRunsOnceMoreOnANewOne) {
-    int opened = 0, runs = 0;
-    mount::StorePool pool(std::make_unique<testsupport::MemoryStore>(), 4, [&](auto& store) {
-        ++opened;
-        store = std::make_unique<testsupport::MemoryStore>();
-        return catalog::Outcome{};
-    });
-    auto failing = [&](StoreCode code) {
-        return [&runs, code](catalog::MailStore&) { return ++runs == 1 ? catalog::Outcome{code, ""} : catalog::Outcome{}; };
-    };
-    EXPECT_TRUE(pool.Run(failing(StoreCode::Broken)).Ok());
-    EXPECT_EQ(runs, 2);
-    EXPECT_EQ(opened, 1);
-    runs = 0;
-    EXPECT_EQ(pool.Run(failing(StoreCode::TimedOut), false).code, StoreCode::TimedOut);  // a store is not sent twice
-    EXPECT_EQ(runs, 1);
-    runs = 0;
-    EXPECT_EQ(pool.Run(failing(StoreCode::Refused)).code, StoreCode::Refused);  // refusals are the answer
-    EXPECT_EQ(runs, 1);
-    EXPECT_EQ(opened, 2);  // the store dropped after the time-out was replaced
 }
 
 }  // namespace

@@ -192,9 +192,9 @@ TEST(ScriptVerdict, TheAnswersOwnCodeDecides) {
     };
     // clang-format on
     for (const auto& [body, status, code] : cases) {
-        session::SetLastRefusalCode("stale");
-        EXPECT_EQ(session::ScriptVerdict(body), status) << body;
-        EXPECT_EQ(session::LastRefusalCode(), status == Status::Refused ? code : "stale") << body;
+        std::string refusal = "stale";
+        EXPECT_EQ(session::ScriptVerdict(body, refusal), status) << body;
+        EXPECT_EQ(refusal, code) << body;
     }
 }
 

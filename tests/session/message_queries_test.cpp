@@ -126,7 +126,7 @@ TEST_F(QueriesTest, AStretchOfAFileTravelsUnderItsOwnNameAndComesBackIntoACallba
         server.PushAnswer(answer);
         EXPECT_EQ(session::FetchAttachment(s, "m1", 100, sink), status) << answer;
     }
-    EXPECT_EQ(session::LastRefusalCode(), "FA_INVALID_SESSION");
+    EXPECT_EQ(s.refusalCode, "FA_INVALID_SESSION");
     EXPECT_EQ(got, "") << "a refusal is not taken for the file's bytes";
 }
 

@@ -106,7 +106,7 @@ TEST_F(TransfersTest, RefusalsOfTheUploadOrDeliveryKeepTheProvidersCode) {
     for (const auto& [answers, status, code] : cases) {
         std::size_t before = server.Requests().size();
         EXPECT_EQ(Upload(answers), status) << answers.back();
-        EXPECT_EQ(session::LastRefusalCode(), code);
+        EXPECT_EQ(s.refusalCode, code);
         EXPECT_EQ(server.Requests().size() - before, answers.size()) << "nothing after a refusal";
         ExpectIdle();
     }

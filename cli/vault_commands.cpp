@@ -1,0 +1,216 @@
+// vault init|passwd|status|ls|put|get: folders whose files' names and
+// bytes are sealed on this machine (vault/). The passphrase comes from
+// VANTLO_VAULT_PASSPHRASE (the new one of passwd from
+// VANTLO_VAULT_NEW_PASSPHRASE), else from lines of standard input, a new
+// one typed twice; it is asked once per run.
+#include <cstdlib>
+#include <iostream>
+#include <ostream>
+
+#include "catalog/format_values.h"
+#include "cli/command.h"
+#include "cli/mailbox.h"
+#include "cli/operation_arguments.h"
+#include "vault/sealed_files.h"
+#include "vault/vault_mail.h"
+
+namespace cli {
+namespace {
+
+// Reads one passphrase; a new one twice, the two must agree. Empty on
+// failure, after saying why.
+std::string ReadPassphrase(Context& context, const char* variable, const char* prompt, bool twice) {
+    if (const char* value = std::getenv(variable); value && *value) return value;
+    auto line = [&](const char* text) {
+        context.err << text << std::flush;
+        std::string read;
+        std::getline(std::cin, read);
+        if (!read.empty() && read.back() == '\r') read.pop_back();
+        return read;
+    };
+    std::string passphrase = line(prompt);
+    if (passphrase.empty()) {
+        Fail(context, "the vault passphrase is empty");
+        return {};
+    }
+    if (twice && line("again: ") != passphrase) {
+        Fail(context, "the two passphrases differ");
+        return {};
+    }
+    return passphrase;
+}
+
+std::string Passphrase(Context& context) {
+    return ReadPassphrase(context, "VANTLO_VAULT_PASSPHRASE", "vault passphrase: ", false);
+}
+
+int Init(Context& context, catalog::MailStore& store, const std::string& folderId) {
+    const std::string passphrase = ReadPassphrase(context, "VANTLO_VAULT_PASSPHRASE", "new vault passphrase: ", true);
+    if (passphrase.empty()) return kExitFailure;
+    vault::VaultParameters parameters;
+    catalog::Outcome outcome = vault::InitFolderVault(store, folderId, passphrase, {}, parameters);
+    if (!outcome.Ok()) return OutcomeFailed(context, outcome, "make folder " + folderId + " a vault");
+    context.out << "vault-id\t" << vault::HexText(parameters.vaultId) << '\n';
+    return kExitOk;
+}
+
+int Passwd(Context& context, catalog::MailStore& store, const std::string& folderId) {
+    const std::string old = Passphrase(context);
+    if (old.empty()) return kExitFailure;
+    const std::string fresh =
+        ReadPassphrase(context, "VANTLO_VAULT_NEW_PASSPHRASE", "new vault passphrase: ", true);
+    if (fresh.empty()) return kExitFailure;
+    catalog::Outcome outcome = vault::ChangeFolderPassphrase(store, folderId, old, fresh, {});
+    if (!outcome.Ok()) return OutcomeFailed(context, outcome, "change the passphrase of vault " + folderId);
+    return kExitOk;
+}
+
+// Unlocks the folder's vault with the passphrase asked once.
+int Unlock(Context& context, catalog::MailStore& store, const std::string& folderId, vault::VaultKey& key,
+           std::vector<vault::VaultCopy>& copies) {
+    // Whether the folder is a vault at all is told before a passphrase is asked.
+    catalog::Outcome outcome = vault::ReadFolderVault(store, folderId, copies);
+    if (!outcome.Ok()) return OutcomeFailed(context, outcome, "open vault " + folderId);
+    const std::string passphrase = Passphrase(context);
+    if (passphrase.empty()) return kExitFailure;
+    outcome = vault::UnlockFolderVault(store, folderId, passphrase, key, copies);
+    // A wrong passphrase is ours to tell, not the mailbox's refusal.
+    if (outcome.code == catalog::StoreCode::Refused)
+        return Fail(context, "could not open vault " + folderId + ": " + OutputField(outcome.detail));
+    return outcome.Ok() ? kExitOk : OutcomeFailed(context, outcome, "open vault " + folderId);
+}
+
+int Status(Context& context, catalog::MailStore& store, const std::string& folderId) {
+    vault::VaultKey key;
+    std::vector<vault::VaultCopy> copies;
+    if (int unlocked = Unlock(context, store, folderId, key, copies); unlocked != kExitOk) return unlocked;
+    std::vector<vault::SealedEntry> entries;
+    catalog::Outcome outcome = vault::ListSealedFiles(store, key, folderId, entries);
+    if (!outcome.Ok()) return OutcomeFailed(context, outcome, "list vault " + folderId);
+    std::size_t unreadable = 0;
+    for (const vault::SealedEntry& entry : entries) unreadable += entry.nameOutcome.Ok() ? 0 : 1;
+    const vault::KdfSettings& kdf = copies.front().parameters.kdf;
+    context.out << "vault-id\t" << vault::HexText(key.VaultId()) << "\nformat\t" << vault::kFormatVersion
+                << "\nkdf\targon2id memory=" << kdf.memoryKiB << "KiB passes=" << kdf.passes << " lanes=" << kdf.lanes
+                << "\nfiles\t" << entries.size() - unreadable << "\nnot-sealed-here\t" << unreadable
+                << "\nvault-files\t" << copies.size() << "\npassphrase\taccepted\n";
+    return kExitOk;
+}
+
+int Ls(Context& context, catalog::MailStore& store, const std::string& folderId) {
+    vault::VaultKey key;
+    std::vector<vault::VaultCopy> copies;
+    if (int unlocked = Unlock(context, store, folderId, key, copies); unlocked != kExitOk) return unlocked;
+    std::vector<vault::SealedEntry> entries;
+    catalog::Outcome outcome = vault::ListSealedFiles(store, key, folderId, entries);
+    std::vector<catalog::FileEntry> files;
+    for (const vault::SealedEntry& entry : entries) files.push_back(entry.file);
+    if (outcome.Ok()) outcome = FillSizes(context, store, files);
+    if (!outcome.Ok()) return OutcomeFailed(context, outcome, "list vault " + folderId);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        catalog::FileEntry& file = files[i];
+        if (!entries[i].nameOutcome.Ok()) {
+            context.err << "vantlo-cli: " << OutputField(file.key) << " is not a file of this vault: "
+                        << OutputField(entries[i].nameOutcome.Text()) << '\n';
+            continue;
+        }
+        file.name = entries[i].name;
+        std::uint64_t plain = 0;
+        file.sizeKnown = file.sizeKnown && vault::PlainSize(file.size, plain);
+        file.size = plain;
+        context.out << FileLine(file) << '\n';
+    }
+    return kExitOk;
+}
+
+// [--transfers N] [--part-size SIZE] then the rest.
+bool TakeTransferOptions(Context& context, std::vector<std::string>& args, catalog::TransferSettings& settings) {
+    while (args.size() >= 2 && (args[0] == "--transfers" || args[0] == "--part-size")) {
+        bool ok = false;
+        if (args[0] == "--part-size") {
+            ok = ParsePartSize(args[1], settings.partSize);
+        } else {
+            char* end = nullptr;
+            const unsigned long n = std::strtoul(args[1].c_str(), &end, 10);
+            ok = !args[1].empty() && *end == '\0' && n >= 1 && n <= 16;
+            settings.transfers = static_cast<unsigned>(n);
+        }
+        if (!ok) {
+            UsageError(context, "bad value of " + args[0] + ": '" + OutputField(args[1]) + "'");
+            return false;
+        }
+        args.erase(args.begin(), args.begin() + 2);
+    }
+    return true;
+}
+
+int Put(Context& context, catalog::MailStore& store, const std::string& folderId,
+        const std::vector<std::filesystem::path>& sources, const catalog::TransferSettings& settings) {
+    vault::VaultKey key;
+    std::vector<vault::VaultCopy> copies;
+    if (int unlocked = Unlock(context, store, folderId, key, copies); unlocked != kExitOk) return unlocked;
+    const std::filesystem::path cache = ManifestCachePath(context.account);
+    const std::filesystem::path staging =
+        (cache.empty() ? std::filesystem::temp_directory_path() : cache.parent_path()) / "vault-staging";
+    std::vector<catalog::PutReport> reports;
+    catalog::Outcome outcome = vault::PutSealedFiles(store, key, sources, folderId, staging, settings, reports);
+    for (const catalog::PutReport& report : reports) {
+        if (report.alreadyStored > 0)
+            context.err << "resumed: " << report.alreadyStored << " of " << report.parts << " parts already stored\n";
+        if (report.outcome.Ok()) context.out << OutputField(report.key) << '\t' << Shown(report.source) << '\n';
+    }
+    return outcome.Ok() ? kExitOk : OutcomeFailed(context, outcome, "store into vault " + folderId);
+}
+
+int Get(Context& context, catalog::MailStore& store, const std::string& folderId, const std::string& name,
+        const std::filesystem::path& target, const catalog::TransferSettings& settings) {
+    vault::VaultKey key;
+    std::vector<vault::VaultCopy> copies;
+    if (int unlocked = Unlock(context, store, folderId, key, copies); unlocked != kExitOk) return unlocked;
+    catalog::GetReport report;
+    catalog::Outcome outcome = vault::GetSealedFile(store, key, folderId, name, target, settings, report);
+    if (report.alreadyVerified > 0)
+        context.err << "resumed: " << report.alreadyVerified << " of " << report.parts
+                    << " parts already fetched and verified\n";
+    return outcome.Ok() ? kExitOk : OutcomeFailed(context, outcome, "fetch '" + name + "' from vault " + folderId);
+}
+
+const char* const kUsage =
+    "usage: vault init|passwd|status|ls FOLDER_ID, vault put [--transfers N] [--part-size SIZE] FILE... FOLDER_ID, "
+    "vault get [--transfers N] FOLDER_ID NAME OUT";
+
+int RunVault(Context& context, const std::vector<std::string>& arguments) {
+    const std::string action = arguments[0];
+    std::vector<std::string> args(arguments.begin() + 1, arguments.end());
+    catalog::TransferSettings settings;
+    if (!TakeTransferOptions(context, args, settings)) return kExitUsage;
+    const bool oneFolder = action == "init" || action == "passwd" || action == "status" || action == "ls";
+    if (args.empty() || (oneFolder && args.size() != 1) || (action == "put" && args.size() < 2) ||
+        (action == "get" && args.size() != 3) || (!oneFolder && action != "put" && action != "get"))
+        return UsageError(context, kUsage);
+    const std::string folderId = action == "get" ? args[0] : args.back();
+    if (!IsFolderId(context, folderId)) return UsageError(context, "not a folder id: '" + OutputField(folderId) + "'");
+    std::vector<std::filesystem::path> sources;
+    if (action == "put")
+        for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+            sources.push_back(PathArgument(args[i]));
+            std::error_code error;
+            if (!std::filesystem::is_regular_file(sources.back(), error))
+                return Fail(context, "not a readable file: '" + Shown(sources.back()) + "'");
+        }
+    if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
+    auto store = OpenStore(context);
+    if (action == "init") return Init(context, *store, folderId);
+    if (action == "passwd") return Passwd(context, *store, folderId);
+    if (action == "status") return Status(context, *store, folderId);
+    if (action == "ls") return Ls(context, *store, folderId);
+    if (action == "put") return Put(context, *store, folderId, sources, settings);
+    return Get(context, *store, folderId, args[1], PathArgument(args[2]), settings);
+}
+
+const CommandRegistration registration{
+    {"vault", "init|passwd|status|ls|put|get ...", "sealed folders: names and bytes the mailbox cannot read", 2, -1,
+     false, RunVault}};
+
+}  // namespace
+}  // namespace cli

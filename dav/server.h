@@ -1,0 +1,68 @@
+// The WebDAV server: a listening socket, one thread per connection up to a
+// bound, and the handler behind them. Every URI lies below a random token
+// that only the one who started the server learns.
+#pragma once
+
+#include <atomic>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "dav/backend.h"
+#include "dav/handler.h"
+#include "dav/http.h"
+#include "dav/tcp.h"
+
+namespace dav {
+
+struct ServerOptions {
+    std::string address = "127.0.0.1";
+    std::uint16_t port = 0;  // 0: a free one
+    std::string token;       // empty: a random one
+    std::size_t maxConnections = 32;
+    HttpLimits http;
+    HandlerOptions handler;  // its token is filled in by the server
+};
+
+class Server {
+public:
+    Server(Backend& backend, ServerOptions options);
+    ~Server();
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+
+    // Listens and starts accepting. Addresses other than loopback are
+    // refused: they would need TLS and a password, which this server does
+    // not offer yet.
+    bool Start(std::string& error);
+    // Stops accepting, cuts every connection and waits for their threads.
+    void Stop();
+
+    std::uint16_t Port() const { return listener_.Port(); }
+    const std::string& Token() const { return options_.token; }
+    // http://ADDRESS:PORT/TOKEN/
+    std::string Url() const;
+
+private:
+    struct Slot {
+        std::unique_ptr<Connection> connection;
+        std::thread thread;
+        std::atomic<bool> done{false};
+    };
+
+    void AcceptLoop();
+    void Serve(Slot& slot);
+    void Reap(bool all);  // joins finished threads (all of them with `all`)
+
+    ServerOptions options_;
+    Listener listener_;
+    std::unique_ptr<Handler> handler_;
+    std::thread acceptor_;
+    std::atomic<bool> stopping_{false};
+    std::mutex slotsMutex_;  // guards slots_
+    std::list<std::unique_ptr<Slot>> slots_;
+};
+
+}  // namespace dav

@@ -1,0 +1,176 @@
+#include "dav/volume_backend.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "mailbox/open.h"
+#include "mount/file_cache.h"
+#include "mount/journal.h"
+#include "mount/times.h"
+
+namespace dav {
+namespace {
+
+Entry EntryOf(const std::string& name, const struct stat& st) {
+    Entry entry;
+    entry.name = name;
+    entry.directory = S_ISDIR(st.st_mode);
+    entry.size = entry.directory ? 0 : static_cast<std::uint64_t>(st.st_size);
+    entry.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return entry;
+}
+
+std::string BaseName(const std::string& path) {
+    return path == "/" ? "" : path.substr(path.rfind('/') + 1);
+}
+
+}  // namespace
+
+struct VolumeBackend::Parts {
+    int lockFd = -1;
+    std::unique_ptr<mount::Journal> journal;
+    std::unique_ptr<mount::FileCache> cache;
+    std::unique_ptr<mount::Times> times;
+    std::unique_ptr<catalog::StorePool> pool;
+    std::unique_ptr<mount::Volume> volume;
+    ~Parts() {
+        if (volume) volume->Stop();
+        volume.reset();
+        if (lockFd >= 0) close(lockFd);
+    }
+};
+
+Status StatusOfErrno(int negativeErrno) {
+    switch (-negativeErrno) {
+    case 0: return Status::Ok;
+    case ENOENT: return Status::NotFound;
+    case EEXIST: return Status::Exists;
+    case ENOTDIR: return Status::NotDirectory;
+    case EISDIR: return Status::IsDirectory;
+    case ENOTEMPTY: return Status::NotEmpty;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return Status::NoSpace;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EXDEV:
+    case EINVAL: return Status::Denied;
+    default: return Status::Failed;
+    }
+}
+
+std::unique_ptr<VolumeBackend> VolumeBackend::Open(const VolumeBackendOptions& options, const std::string& password,
+                                                   std::string& error) {
+    std::unique_ptr<VolumeBackend> backend(new VolumeBackend);
+    backend->parts_.reset(new Parts);
+    Parts& parts = *backend->parts_;
+    // One server or mount per cache directory: two would store one journal twice.
+    std::error_code made;
+    std::filesystem::create_directories(options.cacheDir, made);
+    parts.lockFd = ::open((options.cacheDir / "lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (parts.lockFd < 0 || ::flock(parts.lockFd, LOCK_EX | LOCK_NB) != 0) {
+        error = options.cacheDir.string() + " is in use by another vantlo-dav or vantlo-mount (or cannot be made)";
+        return nullptr;
+    }
+    parts.journal.reset(new mount::Journal(options.cacheDir / "pending"));
+    parts.cache.reset(new mount::FileCache(options.cacheDir / "files", options.cacheSize));
+    parts.times.reset(new mount::Times(options.cacheDir / "times"));
+    if (!parts.journal->Open() || !parts.cache->Open()) {
+        error = "cannot write under " + options.cacheDir.string();
+        return nullptr;
+    }
+    parts.times->Load();
+    std::unique_ptr<catalog::MailStore> store;
+    catalog::Outcome opened = mailbox::OpenMailbox(options.mailbox, password, store);
+    if (!opened.Ok()) {
+        error = "could not open the mailbox: " + opened.Text();
+        return nullptr;
+    }
+    const mailbox::MailboxOptions reopen = options.mailbox;
+    parts.pool.reset(new catalog::StorePool(std::move(store), options.connections,
+                                            [reopen, password](std::unique_ptr<catalog::MailStore>& again) {
+                                                return mailbox::OpenMailbox(reopen, password, again);
+                                            }));
+    parts.volume.reset(new mount::Volume(*parts.pool, *parts.journal, *parts.cache, *parts.times, options.volume));
+    parts.volume->Start();
+    backend->volume_ = parts.volume.get();
+    return backend;
+}
+
+VolumeBackend::~VolumeBackend() = default;
+
+Status VolumeBackend::GetAttr(const std::string& path, Entry& entry) {
+    struct stat st {};
+    Status status = StatusOfErrno(volume_->GetAttr(path, st));
+    if (status == Status::Ok) entry = EntryOf(BaseName(path), st);
+    return status;
+}
+
+Status VolumeBackend::ReadDir(const std::string& path, std::vector<Entry>& entries) {
+    std::vector<mount::DirEntry> listed;
+    Status status = StatusOfErrno(volume_->ReadDir(path, listed));
+    entries.clear();
+    for (const mount::DirEntry& member : listed)
+        if (member.name != "." && member.name != "..") entries.push_back(EntryOf(member.name, member.st));
+    return status;
+}
+
+Status VolumeBackend::MakeDir(const std::string& path) {
+    return StatusOfErrno(volume_->MakeDir(path));
+}
+Status VolumeBackend::RemoveDir(const std::string& path) {
+    return StatusOfErrno(volume_->RemoveDir(path));
+}
+Status VolumeBackend::Unlink(const std::string& path) {
+    return StatusOfErrno(volume_->Unlink(path));
+}
+
+Status VolumeBackend::Rename(const std::string& from, const std::string& to, bool replace) {
+    return StatusOfErrno(volume_->Rename(from, to, !replace));
+}
+
+Status VolumeBackend::Create(const std::string& path, std::uint64_t& handle) {
+    return StatusOfErrno(volume_->Create(path, handle));
+}
+
+Status VolumeBackend::Open(const std::string& path, std::uint64_t& handle) {
+    return StatusOfErrno(volume_->Open(path, O_RDONLY, handle));
+}
+
+Status VolumeBackend::Read(std::uint64_t handle, char* buffer, std::size_t size, std::uint64_t offset,
+                           std::size_t& got) {
+    int read = volume_->Read(handle, buffer, size, offset);
+    if (read < 0) return StatusOfErrno(read);
+    got = static_cast<std::size_t>(read);
+    return Status::Ok;
+}
+
+Status VolumeBackend::Write(std::uint64_t handle, const char* buffer, std::size_t size, std::uint64_t offset) {
+    while (size) {
+        int written = volume_->Write(handle, buffer, size, offset);
+        if (written <= 0) return written < 0 ? StatusOfErrno(written) : Status::Failed;
+        buffer += written;
+        size -= static_cast<std::size_t>(written);
+        offset += static_cast<std::uint64_t>(written);
+    }
+    return Status::Ok;
+}
+
+Status VolumeBackend::Release(std::uint64_t handle) {
+    return StatusOfErrno(volume_->Release(handle));
+}
+
+Status VolumeBackend::SetModified(const std::string& path, std::int64_t modifiedNs) {
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = static_cast<time_t>(modifiedNs / 1000000000);
+    times[1].tv_nsec = static_cast<long>(modifiedNs % 1000000000);
+    return StatusOfErrno(volume_->SetTimes(path, times));
+}
+
+}  // namespace dav

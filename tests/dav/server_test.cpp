@@ -1,0 +1,323 @@
+// The server over the in-memory tree, spoken to over loopback with raw
+// requests: what a careless server gets wrong with hostile or unusual
+// clients. The protocol at large is litmus's job (litmus_test.sh).
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "dav/memory_backend.h"
+#include "dav/server.h"
+#include "loopback_socket.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class Client {
+public:
+    explicit Client(std::uint16_t port) { fd_ = testsupport::LoopbackSocket(port, false); }
+    ~Client() {
+        if (fd_ >= 0) close(fd_);
+    }
+    bool Send(const std::string& bytes) {
+        return send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+    }
+    // Everything until the server closes or `ms` pass.
+    std::string ReadAll(int ms = 5000) {
+        std::string all;
+        auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+        for (;;) {
+            int left = static_cast<int>(
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
+            pollfd p{fd_, POLLIN, 0};
+            if (left <= 0 || poll(&p, 1, left) <= 0) return all;
+            char chunk[65536];
+            ssize_t got = recv(fd_, chunk, sizeof chunk, 0);
+            if (got <= 0) return all;
+            all.append(chunk, static_cast<std::size_t>(got));
+        }
+    }
+    // One response with a Content-Length body, leaving the connection open.
+    std::string ReadResponse(int ms = 5000) {
+        std::string all;
+        auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+        while (Clock::now() < deadline) {
+            std::size_t end = all.find("\r\n\r\n");
+            if (end != std::string::npos) {
+                std::size_t at = all.find("Content-Length: ");
+                std::size_t length = at == std::string::npos ? 0 : std::stoul(all.substr(at + 16));
+                if (all.size() >= end + 4 + length) return all;
+            }
+            pollfd p{fd_, POLLIN, 0};
+            if (poll(&p, 1, 100) <= 0) continue;
+            char chunk[65536];
+            ssize_t got = recv(fd_, chunk, sizeof chunk, 0);
+            if (got <= 0) break;
+            all.append(chunk, static_cast<std::size_t>(got));
+        }
+        return all;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+int StatusOf(const std::string& response) {
+    return response.size() > 12 && response.compare(0, 9, "HTTP/1.1 ") == 0 ? std::stoi(response.substr(9, 3)) : 0;
+}
+
+std::string BodyOf(const std::string& response) {
+    std::size_t end = response.find("\r\n\r\n");
+    return end == std::string::npos ? "" : response.substr(end + 4);
+}
+
+class DavServer : public ::testing::Test {
+protected:
+    void StartWith(dav::ServerOptions options) {
+        options.token = "tok";
+        server_.reset(new dav::Server(backend_, options));
+        std::string error;
+        ASSERT_TRUE(server_->Start(error)) << error;
+    }
+    void SetUp() override {
+        dav::ServerOptions options;
+        options.http.headMs = options.http.idleMs = options.http.ioMs = 800;
+        options.http.graceMs = 500;
+        options.http.minBytesPerSecond = 1000;
+        options.maxConnections = 5;
+        StartWith(options);
+    }
+    std::string Ask(const std::string& request) {
+        Client client(server_->Port());
+        EXPECT_TRUE(client.Send(request));
+        return client.ReadResponse();
+    }
+    std::string Put(const std::string& path, const std::string& body) {
+        return Ask("PUT /tok" + path + " HTTP/1.1\r\nHost: h\r\nConnection: close\r\nContent-Length: " +
+                   std::to_string(body.size()) + "\r\n\r\n" + body);
+    }
+    std::string Get(const std::string& path, const std::string& extra = "") {
+        return Ask("GET /tok" + path + " HTTP/1.1\r\nHost: h\r\nConnection: close\r\n" + extra + "\r\n");
+    }
+
+    dav::MemoryBackend backend_;
+    std::unique_ptr<dav::Server> server_;
+};
+
+TEST_F(DavServer, HostileRequestsAreRefused) {
+    ASSERT_EQ(StatusOf(Put("/secret.txt", "s3cret")), 201);
+    ASSERT_EQ(StatusOf(Ask("MKCOL /tok/d HTTP/1.1\r\nHost: h\r\nConnection: close\r\n\r\n")), 201);
+    const std::string bomb =
+        "<?xml version=\"1.0\"?><!DOCTYPE l [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">]>"
+        "<D:propfind xmlns:D=\"DAV:\"><D:prop><D:x>&b;</D:x></D:prop></D:propfind>";
+    struct Case {
+        std::string request;
+        int status;
+    } cases[] = {
+        // No token: 404 with nothing in it, whatever the method.
+        {"GET /secret.txt HTTP/1.1\r\nHost: h\r\n\r\n", 404},
+        {"PROPFIND / HTTP/1.1\r\nHost: h\r\nDepth: 1\r\n\r\n", 404},
+        {"GET /tok2/secret.txt HTTP/1.1\r\nHost: h\r\n\r\n", 404},
+        {"OPTIONS * HTTP/1.1\r\nHost: h\r\n\r\n", 400},
+        // Traversal in the path, however encoded.
+        {"GET /tok/d/../secret.txt HTTP/1.1\r\nHost: h\r\n\r\n", 400},
+        {"GET /tok/d/%2e%2e/secret.txt HTTP/1.1\r\nHost: h\r\n\r\n", 400},
+        {"GET /tok/d%2f..%2fsecret.txt HTTP/1.1\r\nHost: h\r\n\r\n", 400},
+        {"GET /tok/../tok/secret.txt HTTP/1.1\r\nHost: h\r\n\r\n", 400},
+        // Destinations outside the tree or on another server.
+        {"COPY /tok/secret.txt HTTP/1.1\r\nHost: h\r\nDestination: /tok/d/../../x\r\n\r\n", 400},
+        {"COPY /tok/secret.txt HTTP/1.1\r\nHost: h\r\nDestination: http://evil/tok/x\r\n\r\n", 502},
+        {"MOVE /tok/secret.txt HTTP/1.1\r\nHost: h\r\nDestination: /other/x\r\n\r\n", 502},
+        {"MOVE /tok/secret.txt HTTP/1.1\r\nHost: h\r\nDestination: /tok/d/%2e%2e/%2e%2e/x\r\n\r\n", 400},
+        {"MOVE /tok/d HTTP/1.1\r\nHost: h\r\nDestination: /tok/d/inner\r\n\r\n", 403},
+        {"MOVE /tok/ HTTP/1.1\r\nHost: h\r\nDestination: /tok/x\r\n\r\n", 403},
+        {"DELETE /tok/ HTTP/1.1\r\nHost: h\r\n\r\n", 403},
+        // XML with a DTD (an entity bomb): refused before anything expands.
+        {"PROPFIND /tok/ HTTP/1.1\r\nHost: h\r\nDepth: 0\r\nContent-Length: " + std::to_string(bomb.size()) +
+             "\r\n\r\n" + bomb,
+         400},
+        // Depth infinity is refused with its precondition.
+        {"PROPFIND /tok/ HTTP/1.1\r\nHost: h\r\n\r\n", 403},
+        // Framing tricks and oversized heads.
+        {"PUT /tok/x HTTP/1.1\r\nHost: h\r\nContent-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n", 400},
+        {"GET /tok/" + std::string(20000, 'a') + " HTTP/1.1\r\nHost: h\r\n\r\n", 431},
+    };
+    for (const Case& c : cases) {
+        std::string response = Ask(c.request);
+        EXPECT_EQ(StatusOf(response), c.status) << c.request.substr(0, 120) << "\n" << response;
+        EXPECT_EQ(response.find("s3cret"), std::string::npos);
+        if (c.status == 404) {
+            EXPECT_EQ(BodyOf(response), "");
+        }
+    }
+    std::string body = BodyOf(Get("/secret.txt"));
+    EXPECT_EQ(body, "s3cret");  // nothing above moved or removed it
+}
+
+TEST_F(DavServer, HugeAnnouncedBodyIsRefusedUnread) {
+    Client greedy(server_->Port());
+    ASSERT_TRUE(greedy.Send("PROPFIND /tok/ HTTP/1.1\r\nHost: h\r\nDepth: 0\r\nContent-Length: 2147483648\r\n\r\n<a>"));
+    auto before = Clock::now();
+    std::string response = greedy.ReadAll(3000);
+    EXPECT_EQ(StatusOf(response), 413);
+    EXPECT_LT(Clock::now() - before, std::chrono::milliseconds(2000));  // refused, not read
+    // The same through chunks, with no length announced: cut at the bound.
+    Client chunked(server_->Port());
+    ASSERT_TRUE(chunked.Send("PROPFIND /tok/ HTTP/1.1\r\nHost: h\r\nDepth: 0\r\nTransfer-Encoding: chunked\r\n\r\n"));
+    std::string piece = "100000\r\n" + std::string(0x100000, ' ') + "\r\n";
+    chunked.Send(piece);
+    chunked.Send(piece);
+    EXPECT_EQ(StatusOf(chunked.ReadAll(3000)), 413);
+}
+
+TEST_F(DavServer, SlowAndIdleClientsAreCutWhileOthersAreServed) {
+    ASSERT_EQ(StatusOf(Put("/f", "x")), 201);
+    // Five slow clients fill every slot: one trickles its head, one its body
+    // (never silent long enough for the silence bound), one never finishes
+    // its body, two send nothing.
+    Client trickle(server_->Port()), trickleBody(server_->Port()), stalledBody(server_->Port()), idle1(server_->Port()),
+        idle2(server_->Port());
+    ASSERT_TRUE(stalledBody.Send("PUT /tok/g HTTP/1.1\r\nHost: h\r\nContent-Length: 100\r\n\r\nabc"));
+    ASSERT_TRUE(trickleBody.Send("PUT /tok/h HTTP/1.1\r\nHost: h\r\nContent-Length: 100000\r\n\r\n"));
+    std::thread dribble([&] {
+        std::string head = "GET /tok/f HTTP/1.1\r\nHost: h\r\n";
+        bool headGoes = true, bodyGoes = true;
+        for (std::size_t i = 0; i < 30 && (headGoes || bodyGoes); ++i) {
+            if (headGoes) headGoes = trickle.Send(std::string(1, head[i % head.size()]));
+            if (bodyGoes) bodyGoes = trickleBody.Send("x");
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // While they hold the slots a new client is told to come back, at once.
+    EXPECT_EQ(StatusOf(Get("/f")), 503);
+    // Every one of them is cut within the bounds, and the slots free up.
+    auto before = Clock::now();
+    EXPECT_EQ(StatusOf(trickle.ReadAll(4000)), 0);
+    EXPECT_EQ(StatusOf(stalledBody.ReadAll(4000)), 400);
+    EXPECT_EQ(StatusOf(trickleBody.ReadAll(4000)), 400);
+    idle1.ReadAll(4000);
+    idle2.ReadAll(4000);
+    EXPECT_LT(Clock::now() - before, std::chrono::milliseconds(3000));
+    dribble.join();
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    EXPECT_EQ(BodyOf(Get("/f")), "x");
+    // The torn PUT left nothing behind, not even under its transfer name.
+    EXPECT_EQ(StatusOf(Get("/g")), 404);
+    std::vector<dav::Entry> entries;
+    ASSERT_EQ(backend_.ReadDir("/", entries), dav::Status::Ok);
+    EXPECT_EQ(entries.size(), 1u);
+}
+
+TEST_F(DavServer, TornPutKeepsTheOldContent) {
+    ASSERT_EQ(StatusOf(Put("/f", "old")), 201);
+    {
+        Client client(server_->Port());
+        ASSERT_TRUE(client.Send("PUT /tok/f HTTP/1.1\r\nHost: h\r\nContent-Length: 10\r\n\r\nnew"));
+    }  // closed after 3 of 10 bytes
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(BodyOf(Get("/f")), "old");
+}
+
+TEST_F(DavServer, ChunkedPutAndKeepAlive) {
+    Client client(server_->Port());
+    ASSERT_TRUE(client.Send(
+        "PUT /tok/c HTTP/1.1\r\nHost: h\r\nTransfer-Encoding: chunked\r\n\r\n5;ext=1\r\nhello\r\n6\r\n world\r\n0\r\n"
+        "Trailer: x\r\n\r\n"));
+    EXPECT_EQ(StatusOf(client.ReadResponse()), 201);
+    ASSERT_TRUE(client.Send("GET /tok/c HTTP/1.1\r\nHost: h\r\n\r\n"));
+    EXPECT_EQ(BodyOf(client.ReadResponse()), "hello world");
+    // Malformed chunk sizes end the request and the connection.
+    Client bad(server_->Port());
+    ASSERT_TRUE(
+        bad.Send("PUT /tok/c HTTP/1.1\r\nHost: h\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\nhello\r\n0\r\n\r\n"));
+    EXPECT_EQ(StatusOf(bad.ReadAll()), 400);
+    EXPECT_EQ(BodyOf(Get("/c")), "hello world");
+}
+
+TEST_F(DavServer, ByteRanges) {
+    ASSERT_EQ(StatusOf(Put("/r", "0123456789")), 201);
+    struct Case {
+        const char* range;
+        int status;
+        const char* body;
+    } cases[] = {
+        {"bytes=0-3", 206, "0123"},       {"bytes=5-", 206, "56789"},           {"bytes=-3", 206, "789"},
+        {"bytes=8-100", 206, "89"},       {"bytes=-100", 206, "0123456789"},    {"bytes=10-", 416, ""},
+        {"bytes=3-1", 200, "0123456789"}, {"bytes=0-1,3-4", 200, "0123456789"},  // several ranges: the whole file
+        {"items=0-1", 200, "0123456789"},
+    };
+    for (const Case& c : cases) {
+        std::string response = Get("/r", std::string("Range: ") + c.range + "\r\n");
+        EXPECT_EQ(StatusOf(response), c.status) << c.range;
+        if (c.status != 416) {
+            EXPECT_EQ(BodyOf(response), c.body) << c.range;
+        }
+    }
+    std::string head = Ask("HEAD /tok/r HTTP/1.1\r\nHost: h\r\nConnection: close\r\n\r\n");
+    EXPECT_NE(head.find("Content-Length: 10\r\n"), std::string::npos);
+    EXPECT_EQ(BodyOf(head), "");
+}
+
+TEST_F(DavServer, PropfindListsMembersWithLiveProperties) {
+    ASSERT_EQ(StatusOf(Put("/a%20b.txt", "abc")), 201);
+    ASSERT_EQ(StatusOf(Ask("MKCOL /tok/sub HTTP/1.1\r\nHost: h\r\nConnection: close\r\n\r\n")), 201);
+    std::string response = Ask("PROPFIND /tok/ HTTP/1.1\r\nHost: h\r\nDepth: 1\r\nConnection: close\r\n\r\n");
+    ASSERT_EQ(StatusOf(response), 207);
+    std::string body = BodyOf(response);
+    for (const char* expected :
+         {"<D:href>/tok/</D:href>", "<D:href>/tok/a%20b.txt</D:href>", "<D:href>/tok/sub/</D:href>",
+          "<D:getcontentlength>3</D:getcontentlength>",
+          // SHA-256 of "abc", as the ETag takes it.
+          "<D:getetag>&quot;ba7816bf8f01cfea414140de5dae2223&quot;</D:getetag>", "<D:collection/>"})
+        EXPECT_NE(body.find(expected), std::string::npos) << expected << "\n" << body;
+}
+
+TEST_F(DavServer, WindowsTimesAreKeptAndLivePropertiesProtected) {
+    ASSERT_EQ(StatusOf(Put("/w", "x")), 201);
+    std::string patch =
+        "<?xml version=\"1.0\"?><D:propertyupdate xmlns:D=\"DAV:\" xmlns:Z=\"urn:schemas-microsoft-com:\"><D:set>"
+        "<D:prop><Z:Win32LastModifiedTime>Sun, 06 Nov 1994 08:49:37 GMT</Z:Win32LastModifiedTime>"
+        "<Z:Win32FileAttributes>00000020</Z:Win32FileAttributes></D:prop></D:set></D:propertyupdate>";
+    std::string response = Ask("PROPPATCH /tok/w HTTP/1.1\r\nHost: h\r\nConnection: close\r\nContent-Length: " +
+                               std::to_string(patch.size()) + "\r\n\r\n" + patch);
+    ASSERT_EQ(StatusOf(response), 207);
+    EXPECT_NE(response.find("HTTP/1.1 200 OK"), std::string::npos);
+    dav::Entry entry;
+    ASSERT_EQ(backend_.GetAttr("/w", entry), dav::Status::Ok);
+    EXPECT_EQ(entry.modifiedNs, 784111777ll * 1000000000);
+    // A live property in the same request: nothing is applied.
+    std::string mixed =
+        "<D:propertyupdate xmlns:D=\"DAV:\"><D:set><D:prop><x xmlns=\"urn:y\">1</x><D:getetag>e</D:getetag>"
+        "</D:prop></D:set></D:propertyupdate>";
+    response = Ask("PROPPATCH /tok/w HTTP/1.1\r\nHost: h\r\nConnection: close\r\nContent-Length: " +
+                   std::to_string(mixed.size()) + "\r\n\r\n" + mixed);
+    EXPECT_NE(response.find("HTTP/1.1 403 Forbidden"), std::string::npos) << response;
+    EXPECT_NE(response.find("HTTP/1.1 424 Failed Dependency"), std::string::npos) << response;
+    std::string find = "<D:propfind xmlns:D=\"DAV:\"><D:prop><x xmlns=\"urn:y\"/></D:prop></D:propfind>";
+    response = Ask("PROPFIND /tok/w HTTP/1.1\r\nHost: h\r\nDepth: 0\r\nConnection: close\r\nContent-Length: " +
+                   std::to_string(find.size()) + "\r\n\r\n" + find);
+    EXPECT_NE(response.find("HTTP/1.1 404 Not Found"), std::string::npos) << response;
+}
+
+TEST(DavServerStart, OtherAddressesAreRefusedWithoutTls) {
+    dav::MemoryBackend backend;
+    for (const char* address : {"0.0.0.0", "192.0.2.1", "not-an-address"}) {
+        dav::ServerOptions options;
+        options.address = address;
+        dav::Server server(backend, options);
+        std::string error;
+        EXPECT_FALSE(server.Start(error)) << address;
+        EXPECT_FALSE(error.empty());
+    }
+    dav::ServerOptions options;
+    dav::Server a(backend, options), b(backend, options);
+    EXPECT_NE(a.Token(), b.Token());  // random per server
+    EXPECT_EQ(a.Token().size(), 32u);
+}
+
+}  // namespace

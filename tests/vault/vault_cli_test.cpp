@@ -1,0 +1,278 @@
+// vantlo-cli's vault commands against a real vantlo-provider: files come
+// back byte-exact, a second put sends nothing, and the provider's data
+// directory holds neither a name, nor a plain byte, nor a plain SHA-256.
+// Then what an attacker with the provider's disk can do: a flipped bit, a
+// whole file with its manifest put in another's place, a damaged or
+// missing vault file, a wrong passphrase: each refused, nothing written.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <random>
+#include <sstream>
+
+#include "catalog/sha256.h"
+#include "provider_process.h"
+#include "run_process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::ProcessResult;
+
+constexpr char kPassphrase[] = "a long vault passphrase";
+
+class VaultCli : public ::testing::Test {
+protected:
+    const fs::path dir = testsupport::MakeTempDir("vantlo-vault-cli-");
+    const fs::path data = dir / "data";
+    const fs::path log = dir / "provider.log";
+    std::unique_ptr<testsupport::ProviderProcess> provider = Start();
+
+    std::unique_ptr<testsupport::ProviderProcess> Start() {
+        return std::make_unique<testsupport::ProviderProcess>(std::vector<std::string>{},
+                                                              std::vector<std::string>{"--log", log.string()},
+                                                              data.string());
+    }
+
+    ~VaultCli() override {
+        provider.reset();
+        testsupport::RemoveTree(dir.string());
+    }
+
+    // With killAt > 0: killed (SIGKILL) once the provider has seen that many more requests.
+    ProcessResult Run(std::vector<std::string> args, const std::string& passphrase = kPassphrase, int killAt = 0) {
+        args.insert(args.begin(), {VANTLO_CLI_EXE, "--provider", provider->HostPort(), "--account", "demo@163.example"});
+        const std::size_t base = Requests();
+        return testsupport::RunProcess(
+            args,
+            {"VANTLO_PROVIDER=", "VANTLO_PASSWORD=vantlo-demo", "VANTLO_VAULT_PASSPHRASE=" + passphrase,
+             "XDG_CACHE_HOME=" + (dir / "cache").string()},
+            "", 120000, [&](int pid) {
+                for (int waited = 0; killAt > 0 && waited < 60000; waited += 2) {
+                    if (Requests() >= base + static_cast<std::size_t>(killAt)) return (void)::kill(pid, SIGKILL);
+                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                }
+            });
+    }
+    std::size_t Requests() {
+        const std::string text = Read(log);
+        std::size_t n = 0;
+        for (std::size_t at = text.find(" head "); at != std::string::npos; at = text.find(" head ", at + 1)) ++n;
+        return n;
+    }
+    std::string Folder(const std::string& name) {
+        std::string id = Run({"mkdir", name}).out;
+        if (!id.empty()) id.pop_back();
+        return id;
+    }
+    fs::path Write(const std::string& name, const std::string& bytes) {
+        std::ofstream(dir / name, std::ios::binary) << bytes;
+        return dir / name;
+    }
+    static std::string Read(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+    // name -> key, from `vault ls`.
+    std::map<std::string, std::string> Keys(const std::string& folder, const std::string& passphrase = kPassphrase) {
+        std::map<std::string, std::string> keys;
+        std::istringstream lines(Run({"vault", "ls", folder}, passphrase).out);
+        for (std::string line; std::getline(lines, line);)
+            keys[line.substr(0, line.find('\t'))] = line.substr(line.rfind('\t') + 1);
+        return keys;
+    }
+    fs::path Attachment(const std::string& key) { return data / "accounts" / "demo@163.example" / "attachments" / key; }
+    fs::path Index() { return data / "accounts" / "demo@163.example" / "index.txt"; }
+};
+
+std::string RandomBytes(std::size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (char& c : bytes) c = static_cast<char>(random());
+    return bytes;
+}
+
+std::string Sha256Hex(const std::string& bytes) {
+    catalog::Sha256 sha;
+    sha.Update(bytes.data(), bytes.size());
+    return sha.FinishHex();
+}
+
+TEST_F(VaultCli, FilesComeBackAndTheProviderHoldsNoneOfThem) {
+    ASSERT_EQ(Run({"signin"}).exitCode, 0);
+    const std::string vault = Folder("vault"), plain = Folder("plain");
+    ASSERT_EQ(Run({"put", Write("loose.txt", "x").string(), plain}).exitCode, 0);
+    ProcessResult refused = Run({"vault", "init", plain});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("not empty"), std::string::npos) << refused.err;
+    ASSERT_EQ(Run({"vault", "init", vault}).exitCode, 0);
+    EXPECT_EQ(Run({"vault", "init", vault}).exitCode, 1);  // a vault is not made twice
+
+    const struct {
+        std::string name;
+        std::string bytes;
+        std::string parts;
+    } files[] = {{"报告 2026.pdf", RandomBytes(300000, 7), "3"},
+                 {"empty.txt", "", "1"},
+                 {"notes.txt", "meeting at nine in room 4\n", "1"}};
+    std::vector<std::string> put = {"vault", "put", "--part-size", "100K", "--transfers", "3"};
+    for (const auto& f : files) put.push_back(Write(f.name, f.bytes).string());
+    put.push_back(vault);
+    ProcessResult stored = Run(put);
+    ASSERT_EQ(stored.exitCode, 0) << stored.err;
+    const std::string mails = Run({"ls", "--messages", vault}).out;
+    ProcessResult again = Run(put);  // as a sync run twice: the second sends nothing
+    ASSERT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_EQ(Run({"ls", "--messages", vault}).out, mails);
+
+    const std::string listing = Run({"vault", "ls", vault}).out;
+    fs::create_directory(dir / "back");
+    for (const auto& f : files) {
+        EXPECT_NE(listing.find(f.name + "\t" + std::to_string(f.bytes.size()) + "\t" + f.parts + "\t"),
+                  std::string::npos)
+            << listing;
+        ProcessResult got = Run({"vault", "get", vault, f.name, (dir / "back" / f.name).string()});
+        ASSERT_EQ(got.exitCode, 0) << got.err;
+        EXPECT_EQ(Read(dir / "back" / f.name), f.bytes) << f.name;
+    }
+    ProcessResult wrong = Run({"vault", "get", vault, "notes.txt", (dir / "wrong.txt").string()}, "not it");
+    EXPECT_EQ(wrong.exitCode, 1);
+    EXPECT_NE(wrong.err.find("wrong passphrase"), std::string::npos) << wrong.err;
+    EXPECT_FALSE(fs::exists(dir / "wrong.txt"));
+
+    // Nothing the provider keeps holds a name, plain bytes or a plain SHA-256.
+    std::vector<std::string> secrets;
+    for (const auto& f : files) {
+        secrets.push_back(f.name);
+        secrets.push_back(Sha256Hex(f.bytes));
+    }
+    secrets.push_back("meeting at nine");
+    for (std::size_t at : {0, 150000, 299960}) secrets.push_back(files[0].bytes.substr(at, 32));
+    std::size_t scanned = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(data)) {
+        if (!entry.is_regular_file()) continue;
+        const std::string held = Read(entry.path());
+        scanned += held.size();
+        for (const std::string& secret : secrets)
+            EXPECT_EQ(held.find(secret), std::string::npos) << entry.path() << " holds a secret";
+    }
+    EXPECT_GT(scanned, 300000u);  // the sealed bytes were there to search
+}
+
+TEST_F(VaultCli, WhatTheProvidersDiskCanDoIsRefused) {
+    ASSERT_EQ(Run({"signin"}).exitCode, 0);
+    const std::string vault = Folder("vault");
+    ASSERT_EQ(Run({"vault", "init", vault}).exitCode, 0);
+    const std::string a = RandomBytes(70000, 1), b = RandomBytes(70000, 2);
+    ASSERT_EQ(Run({"vault", "put", Write("a.bin", a).string(), Write("b.bin", b).string(), vault}).exitCode, 0);
+    std::map<std::string, std::string> keys = Keys(vault);
+    ASSERT_EQ(keys.size(), 2u);
+    const std::string aKey = keys["a.bin"], bKey = keys["b.bin"];
+    const std::string aSealed = Read(Attachment(aKey)), bSealed = Read(Attachment(bKey)), index = Read(Index());
+
+    // Each fault is made with the provider stopped (it keeps its index in
+    // memory), then undone.
+    auto replaceAll = [](std::string text, const std::string& from, const std::string& to) {
+        for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+            text.replace(at, from.size(), to);
+        return text;
+    };
+    std::string flipped = aSealed;
+    flipped[40000] ^= 1;
+    const struct {
+        const char* what;
+        std::string attachment;  // a.bin's attachment as the fault leaves it
+        std::string index;
+        std::string expected;
+    } cases[] = {
+        {"a bit flipped", flipped, index, "a.bin: mail " + aKey + " does not match its SHA-256"},
+        {"b's bytes and manifest in a's place", bSealed,
+         replaceAll(index, Sha256Hex(aSealed), Sha256Hex(bSealed)), "a.bin: its records are authentic but belong to another file"},
+    };
+    for (const auto& c : cases) {
+        provider->Stop();
+        std::ofstream(Attachment(aKey), std::ios::binary) << c.attachment;
+        std::ofstream(Index(), std::ios::binary) << c.index;
+        provider = Start();
+        ProcessResult got = Run({"vault", "get", vault, "a.bin", (dir / "a.out").string()});
+        EXPECT_EQ(got.exitCode, 1) << c.what;
+        EXPECT_NE(got.err.find(c.expected), std::string::npos) << c.what << ": " << got.err;
+        EXPECT_FALSE(fs::exists(dir / "a.out")) << c.what;
+        provider->Stop();
+        std::ofstream(Attachment(aKey), std::ios::binary) << aSealed;
+        std::ofstream(Index(), std::ios::binary) << index;
+        provider = Start();
+    }
+    ASSERT_EQ(Run({"vault", "get", vault, "a.bin", (dir / "a.out").string()}).exitCode, 0);
+    EXPECT_EQ(Read(dir / "a.out"), a);
+
+    // A damaged vault file, then none: the folder does not open.
+    std::string vaultKey;
+    {
+        std::istringstream lines(Run({"ls", vault}).out);
+        for (std::string line; std::getline(lines, line);)
+            if (line.rfind(".vantlo-vault\t", 0) == 0) vaultKey = line.substr(line.rfind('\t') + 1);
+    }
+    ASSERT_FALSE(vaultKey.empty());
+    const std::string parameters = Read(Attachment(vaultKey));
+    std::string damaged = parameters;
+    damaged[damaged.find("vault-id: ") + 10] ^= 1;
+    std::ofstream(Attachment(vaultKey), std::ios::binary) << damaged;
+    ProcessResult status = Run({"vault", "status", vault});
+    EXPECT_EQ(status.exitCode, 1);
+    EXPECT_NE(status.err.find("damaged"), std::string::npos) << status.err;
+    ASSERT_EQ(Run({"rm", vaultKey}).exitCode, 0);
+    status = Run({"vault", "ls", vault});
+    EXPECT_EQ(status.exitCode, 1);
+    EXPECT_NE(status.err.find("not a vault"), std::string::npos) << status.err;
+}
+
+TEST_F(VaultCli, PutKilledMidwayFinishesOnTheNextRunWithEachPartOnce) {
+    ASSERT_EQ(Run({"signin"}).exitCode, 0);
+    const std::string vault = Folder("vault");
+    ASSERT_EQ(Run({"vault", "init", vault}).exitCode, 0);
+    const std::string bytes = RandomBytes(10 * 65536 + 999, 3);  // sealed: 11 parts of 64 KiB
+    const std::vector<std::string> put = {"vault", "put", "--part-size", "64K", Write("kept.bin", bytes).string(),
+                                          vault};
+    EXPECT_EQ(Run(put, kPassphrase, 30).exitCode, -1);  // killed
+    ProcessResult again = Run(put);
+    ASSERT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_NE(again.err.find(" of 11 parts already stored"), std::string::npos) << again.err;
+    // One file of 11 parts, none twice, no second upload of the same name beside it.
+    const std::string listing = Run({"vault", "ls", vault}).out;
+    EXPECT_EQ(listing.rfind("kept.bin\t" + std::to_string(bytes.size()) + "\t11\t", 0), 0u) << listing;
+    EXPECT_EQ(std::count(listing.begin(), listing.end(), '\n'), 1) << listing;
+    ASSERT_EQ(Run({"vault", "get", vault, "kept.bin", (dir / "kept.out").string()}).exitCode, 0);
+    EXPECT_EQ(Read(dir / "kept.out"), bytes);
+}
+
+TEST_F(VaultCli, NewPassphraseOpensTheOldOneNoLonger) {
+    ASSERT_EQ(Run({"signin"}).exitCode, 0);
+    const std::string vault = Folder("vault");
+    ASSERT_EQ(Run({"vault", "init", vault}).exitCode, 0);
+    ASSERT_EQ(Run({"vault", "put", Write("kept.txt", "kept").string(), vault}).exitCode, 0);
+    const std::string keptKey = Keys(vault)["kept.txt"];
+    ASSERT_FALSE(keptKey.empty());
+    ProcessResult changed = testsupport::RunProcess(
+        {VANTLO_CLI_EXE, "--provider", provider->HostPort(), "--account", "demo@163.example", "vault", "passwd", vault},
+        {"VANTLO_PROVIDER=", "VANTLO_PASSWORD=vantlo-demo", "VANTLO_VAULT_PASSPHRASE=" + std::string(kPassphrase),
+         "VANTLO_VAULT_NEW_PASSPHRASE=", "XDG_CACHE_HOME=" + (dir / "cache").string()},
+        "second phrase\nsecond phrase\n", 120000);
+    ASSERT_EQ(changed.exitCode, 0) << changed.err;
+    EXPECT_EQ(Run({"vault", "ls", vault}).exitCode, 1);
+    // The sealed file is the same mail: nothing but the vault file changed.
+    EXPECT_EQ(Keys(vault, "second phrase")["kept.txt"], keptKey);
+    EXPECT_EQ(Run({"vault", "get", vault, "kept.txt", (dir / "kept.out").string()}, "second phrase").exitCode, 0);
+    EXPECT_EQ(Read(dir / "kept.out"), "kept");
+}
+
+}  // namespace

@@ -1,0 +1,48 @@
+// Files of a vault folder through the one transfer engine: a file is sealed
+// into a local staging copy named by its sealed name, and that copy is
+// stored like any file (parts, parallel transfers, resume, verification by
+// the ciphertext's SHA-256); fetching runs the engine into a sealed copy
+// beside the target and opens it record by record into the target.
+//
+// Resume and "stored already" work as for any file because the same name
+// and bytes always seal to the same ciphertext (records.h: the synthetic
+// file id). The staging copies live in a directory of their own under the
+// staging root for the length of the call.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "catalog/file_grouping.h"
+#include "catalog/transfers.h"
+#include "vault/vault_key.h"
+
+namespace vault {
+
+struct SealedEntry {
+    std::string name;  // the plain name; empty when it did not open
+    catalog::FileEntry file;
+    catalog::Outcome nameOutcome;
+};
+
+// The folder's sealed files with their names opened (the vault file left
+// out). Sizes are the stored (sealed) sizes until filled; PlainSize turns
+// one into the file's own.
+catalog::Outcome ListSealedFiles(catalog::MailStore& store, const VaultKey& key, const std::string& folderId,
+                                 std::vector<SealedEntry>& entries);
+// The plain size of a sealed size; false when no file seals to that size.
+bool PlainSize(std::uint64_t sealedSize, std::uint64_t& plainSize);
+
+catalog::Outcome PutSealedFiles(catalog::MailStore& store, const VaultKey& key,
+                                const std::vector<std::filesystem::path>& sources, const std::string& folderId,
+                                const std::filesystem::path& stagingRoot, const catalog::TransferSettings& settings,
+                                std::vector<catalog::PutReport>& reports);
+
+// The file of that plain name in the folder, found by its sealed name
+// (a search, no listing), fetched, verified and opened into `target`.
+catalog::Outcome GetSealedFile(catalog::MailStore& store, const VaultKey& key, const std::string& folderId,
+                               const std::string& name, const std::filesystem::path& target,
+                               const catalog::TransferSettings& settings, catalog::GetReport& report);
+
+}  // namespace vault

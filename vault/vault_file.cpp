@@ -1,0 +1,81 @@
+#include "vault/vault_file.h"
+
+#include <fstream>
+#include <system_error>
+
+#include "catalog/sha256.h"
+#include "vault/records.h"
+
+namespace vault {
+namespace {
+
+constexpr std::size_t kReadChunk = 256 * 1024;
+
+catalog::Outcome LocalFailure(const std::string& what, const std::filesystem::path& path) {
+    return catalog::Failure(catalog::StoreCode::LocalFile, what + " " + path.u8string());
+}
+
+// Feeds the source through `write`, then `finish`, writing what they emit
+// into TARGET.vantlo-partial; renames it over the target on success.
+template <typename Stream>
+catalog::Outcome Transform(const std::filesystem::path& source, const std::filesystem::path& target,
+                           const std::function<std::unique_ptr<Stream>(Sink)>& make) {
+    std::ifstream in(source, std::ios::binary);
+    if (!in) return LocalFailure("cannot read", source);
+    std::filesystem::path partial = target;
+    partial += ".vantlo-partial";
+    std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+    if (!out) return LocalFailure("cannot write", partial);
+    auto stream = make([&out](const std::uint8_t* data, std::size_t size) {
+        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+        return static_cast<bool>(out);
+    });
+    std::vector<char> buffer(kReadChunk);
+    catalog::Outcome outcome;
+    while (outcome.Ok() && in) {
+        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        const auto got = static_cast<std::size_t>(in.gcount());
+        if (got > 0) outcome = stream->Write(reinterpret_cast<const std::uint8_t*>(buffer.data()), got);
+    }
+    if (outcome.Ok() && in.bad()) outcome = LocalFailure("cannot read", source);
+    if (outcome.Ok()) outcome = stream->Finish();
+    out.close();
+    if (outcome.Ok() && !out) outcome = LocalFailure("cannot write", partial);
+    if (outcome.code == catalog::StoreCode::Cancelled) outcome = LocalFailure("cannot write", partial);
+    std::error_code error;
+    if (outcome.Ok()) {
+        std::filesystem::rename(partial, target, error);
+        if (error) outcome = LocalFailure("cannot replace", target);
+    }
+    if (!outcome.Ok()) std::filesystem::remove(partial, error);
+    return outcome;
+}
+
+}  // namespace
+
+catalog::Outcome SealFile(const VaultKey& key, const std::filesystem::path& source, const std::string& name,
+                          const std::filesystem::path& target) {
+    std::ifstream in(source, std::ios::binary);
+    if (!in) return LocalFailure("cannot read", source);
+    catalog::Sha256 sha;
+    std::vector<char> buffer(kReadChunk);
+    while (in) {
+        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        sha.Update(buffer.data(), static_cast<std::size_t>(in.gcount()));
+    }
+    if (in.bad()) return LocalFailure("cannot read", source);
+    const catalog::Sha256Digest digest = sha.Finish();
+    const Bytes fileId = SyntheticFileId(key, Bytes(digest.begin(), digest.end()), name);
+    return Transform<RecordSealer>(source, target, [&key, &fileId](Sink sink) {
+        return std::make_unique<RecordSealer>(key, fileId, std::move(sink));
+    });
+}
+
+catalog::Outcome OpenFile(const VaultKey& key, const std::filesystem::path& source, const std::filesystem::path& target,
+                          const std::string& name) {
+    return Transform<RecordOpener>(source, target, [&key, &name](Sink sink) {
+        return std::make_unique<RecordOpener>(key, name, std::move(sink));
+    });
+}
+
+}  // namespace vault
