@@ -20,9 +20,10 @@ from=${MUTATE_FROM:-1}
 # (The webmail store's program without its run of minutes past 2 GiB.)
 declare -A program=([session]=tests/session/vantlo_session_tests [cli]=tests/cli/vantlo_cli_tests
                     [catalog]=tests/catalog/vantlo_catalog_tests
-                    [webmail]="tests/webmail/vantlo_webmail_store_tests --gtest_filter=-WebmailLarge.*")
+                    [webmail]="tests/webmail/vantlo_webmail_store_tests --gtest_filter=-WebmailLarge.*"
+                    [imap]="tests/imap/vantlo_imap_tests --gtest_filter=ImapWire.*")
 declare -A target=([session]=vantlo_session_tests [cli]=vantlo_cli_tests [catalog]=vantlo_catalog_tests
-                   [webmail]=vantlo_webmail_store_tests)
+                   [webmail]=vantlo_webmail_store_tests [imap]=vantlo_imap_tests)
 
 echo "mutate: copying the tree to $scratch/src"
 mkdir -p "$scratch/src"
@@ -42,7 +43,7 @@ build_and_test() {  # kinds...; 0 when every test passed
 }
 
 echo "mutate: building and testing the unchanged tree"
-build_and_test session cli catalog webmail || { echo "mutate: the unchanged tree does not pass its tests"; exit 1; }
+build_and_test session cli catalog webmail imap || { echo "mutate: the unchanged tree does not pass its tests"; exit 1; }
 
 # One line per fault: name, file, kinds, old text, new text (tab-separated).
 faults=$(python3 - "$list" <<'PY'

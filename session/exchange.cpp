@@ -70,6 +70,9 @@ Status Connection::Open(const Endpoint& endpoint, Style style, int waitSeconds) 
     Close();
     lastTlsProblem.clear();
     Status status = Connect(endpoint, style, waitSeconds);
+    // A blocking send waits until the peer has taken all it was given, past
+    // every bound; without blocking, each wait is one of ours.
+    if (status == Status::Ok) socket_.SetNonBlocking(true);
     if (status == Status::Ok && endpoint.scheme == Scheme::Https) status = StartTls(endpoint);
     return status;
 }
@@ -146,6 +149,7 @@ Status Connection::SendAll(const char* data, std::size_t length, Style style, in
         const char* from = data + position;
         long sent = tls_ ? tls_->Send(from, length - position) : socket_.Send(from, length - position);
         if (tls_ && sent == 0) continue;  // the record is still going out: wait again
+        if (!tls_ && sent < 0 && net::LastErrorIsWouldBlock()) continue;
         if (sent <= 0) return Status::SendFailed;
         position += static_cast<std::size_t>(sent);
         if (onSent) onSent(static_cast<std::size_t>(sent));
@@ -157,10 +161,13 @@ Status Connection::ReceivePiece(char* buffer, std::size_t capacity, Style style,
                                 std::size_t& received, bool& failed) {
     received = 0;
     failed = false;
-    net::WaitResult ready = WaitSliced(false, style == Style::Guarded ? waitSeconds : 0);
-    if (ready == net::WaitResult::Failed) return Status::ReceiveWaitFailed;
-    if (ready == net::WaitResult::TimedOut) return Status::TimedOut;
-    long got = tls_ ? tls_->Receive(buffer, capacity) : socket_.Receive(buffer, capacity);
+    long got = -1;
+    do {  // a wake-up without data waits again
+        net::WaitResult ready = WaitSliced(false, style == Style::Guarded ? waitSeconds : 0);
+        if (ready == net::WaitResult::Failed) return Status::ReceiveWaitFailed;
+        if (ready == net::WaitResult::TimedOut) return Status::TimedOut;
+        got = tls_ ? tls_->Receive(buffer, capacity) : socket_.Receive(buffer, capacity);
+    } while (!tls_ && got < 0 && net::LastErrorIsWouldBlock());
     if (got < 0) failed = true;
     if (got > 0) received = static_cast<std::size_t>(got);
     return Status::Ok;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -17,6 +18,7 @@
 
 #include "cli/progress_bar.h"
 #include "fault_server.h"
+#include "loopback_socket.h"
 #include "provider_process.h"
 #include "run_process.h"
 
@@ -134,6 +136,19 @@ TEST_F(CliFaultTest, HostileAnswersFailWithOneClearLine) {
         {{"put", file, "1"}, 5, {testsupport::Script(refusal)}, "(FA_OVERFLOW)"},
         {{"put", file, "1"}, 2, {Forward(Action::Stall, 10)}, "did not answer in time"},
     };
+    // A provider that cannot be reached is told apart from a refused password.
+    std::uint16_t closedPort = 0;
+    ::close(testsupport::LoopbackSocket(closedPort, true));
+    const std::string closed = "127.0.0.1:" + std::to_string(closedPort);
+    const std::pair<std::string, std::string> signIns[] = {
+        {closed, "provider unreachable: the sign-in server cannot be reached"},
+        {relay.HostPort(), "sign-in refused: wrong password or unknown user"},
+    };
+    for (const auto& [address, says] : signIns) {
+        ProcessResult r = RunAt(address, {"folders"}, "not-the-password");
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.err, "vantlo-cli: " + says + "\n");
+    }
     for (const Case& c : cases) {
         After(c.forwarded, c.actions);
         ProcessResult r = Run(c.args);

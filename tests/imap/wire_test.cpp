@@ -52,6 +52,8 @@ TEST(ImapWire, ResponsesSplitIntoTokensWhereverTheReadsEnd) {
         {"* OK \"cut\r\n", "*|OK|!garbled"},
         {"* {12x}\r\n", "*|!garbled"},
         {"* {99999999999999}\r\n", "*|!garbled"},
+        {"* {1048576}\r\n" + std::string(1048576, 'x'), "*|{" + std::string(1048576, 'x') + "|"},
+        {"* {1048577}\r\n" + std::string(1048577, 'x'), "*|!garbled"},  // refused unread
         {"* {2}\r\nab", "*|{ab|"},
         {tooLong, "*|!garbled"},
     };

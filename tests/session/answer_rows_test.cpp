@@ -45,8 +45,11 @@ TEST(AnswerRows, PagesAndFolderListsInEveryShapeWithinTheTables) {
         EXPECT_EQ(CellText(row.read), c[5]);
         ASSERT_EQ(CellText(row.attached), c[6]) << i;
     }
-    EXPECT_TRUE(
-        std::all_of(page.rows[50].id, page.rows[50].id + sizeof(session::MessageRow), [](char b) { return !b; }));
+    auto allZero = [](const auto* rows, std::size_t count) {
+        const char* bytes = reinterpret_cast<const char*>(rows);
+        return std::all_of(bytes, bytes + count * sizeof *rows, [](char b) { return !b; });
+    };
+    EXPECT_TRUE(allZero(&page.rows[50], 1));
 
     const std::string folders =
         "{'code':'S_OK','var':[{\n'id':1,\n'name':'\xE6\x94\xB6',\n'parent':{'id':9,'name':'x'},"
@@ -59,6 +62,10 @@ TEST(AnswerRows, PagesAndFolderListsInEveryShapeWithinTheTables) {
     EXPECT_EQ(CellText(list.rows[0].messageCount), "12");
     EXPECT_EQ(CellText(list.rows[0].unreadMessageCount), "3");
     EXPECT_EQ(CellText(list.rows[1].name), "it's " + std::string(58, 'n'));
+    session::ClearFolderTable(list);
+    EXPECT_TRUE(allZero(list.rows.get(), session::kFolderRows));
+    session::ClearMessageTable(page);
+    EXPECT_TRUE(allZero(page.rows.get(), session::kMessageRows));
 
     // Cut, garbled and random answers keep every cell a terminated text.
     std::mt19937 random(1206);

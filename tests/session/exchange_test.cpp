@@ -1,7 +1,14 @@
 // Reading answers: the body decoder over every framing and coding, the
 // exchange over a misbehaving server, and the verdict of a script answer.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <future>
+#include <thread>
+
+#include "loopback_socket.h"
 #include "session/body_decoder.h"
 #include "session/exchange.h"
 #include "session/script_request.h"
@@ -76,11 +83,19 @@ TEST(BodyDecoder, EveryFramingAndCodingWholeOrByteByByte) {
 using ExchangeTest = testsupport::SessionTest;
 
 TEST_F(ExchangeTest, HostileAnswersEndWithTheirOwnStatus) {
+    using session::AppendMode;
     using testsupport::Script;
     const std::string ok = testsupport::HttpAnswer("{'code':'S_OK'}"),
                       script = "{'v':'" + std::string(20000, 'v') + "'}";
+    const std::string zero = "{'code':'S_OK'}" + std::string(1, '\0') + "{'code':'FA_X'}";
+    struct Case {
+        Action action;
+        Status status;
+        std::string body;  // the whole body when the status is Ok, else its start
+        AppendMode append = AppendMode::Text;
+    };
     // clang-format off
-    const std::tuple<Action, Status, std::string> cases[] = {
+    const Case cases[] = {
         {Script(ok, Action::Stall, ok.size()), Status::Ok, "{'code':'S_OK'}"},  // complete at its length
         {Script("HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\n\r\n" + Coded(script)), Status::Ok, script},
         {Script("HTTP/1.1 200 OK\r\n\r\n{'code':'S_OK'}", Action::Reset, 25), Status::Incomplete, ""},
@@ -88,21 +103,79 @@ TEST_F(ExchangeTest, HostileAnswersEndWithTheirOwnStatus) {
         {Script(ok, Action::Trickle), Status::TimedOut, ""},  // past the whole-answer bound
         {Script("\x16\x03\x01 random bytes"), Status::Unreadable, ""},
         {Script(testsupport::HttpAnswer(std::string(300000, 'x'))), Status::AnswerTooLarge, ""},
+        {Script("HTTP/1.1 2000 OK\r\nContent-Length: 2\r\n\r\nok"), Status::Unreadable, ""},  // no code
+        {Script("HTTP/1.1 200 OK\r\n\r\n" + zero), Status::Ok, "{'code':'S_OK'}"},  // text ends at a zero
+        {Script("HTTP/1.1 200 OK\r\n\r\n" + zero), Status::Ok, zero, AppendMode::Bytes},
     };
     // clang-format on
     s.limits.idleTimeoutMs = 400;
     s.limits.answerTimeoutMs = 300;
-    const session::ExchangeStyle style{session::Style::Guarded, 6, session::Style::Guarded,  15,
-                                       session::Style::Guarded, 9, session::AppendMode::Text};
     session::Request request(100);
     request.Line("GET / HTTP/1.1").Line("");
-    for (const auto& [action, status, body] : cases) {
-        server.Push(action);
+    for (const Case& c : cases) {
+        const session::ExchangeStyle style{
+            session::Style::Guarded, 6, session::Style::Guarded, 15, session::Style::Guarded, 9, c.append};
+        server.Push(c.action);
         session::Answer answer;
-        EXPECT_EQ(session::Exchange(session::WebmailEndpoint(s), request, style, s.limits, answer), status)
-            << action.bytes;
-        EXPECT_EQ(answer.Body().substr(0, body.size()), body);
+        EXPECT_EQ(session::Exchange(session::WebmailEndpoint(s), request, style, s.limits, answer), c.status)
+            << c.action.bytes;
+        EXPECT_EQ(c.status == Status::Ok ? answer.Body() : answer.Body().substr(0, c.body.size()), c.body);
     }
+}
+
+// Every guarded wait, and the plain connect, ends within the idle bound;
+// a guarded connect tries as often as it may, pausing in between.
+TEST_F(ExchangeTest, EveryWaitEndsWithinItsIdleBound) {
+    using session::Style;
+    // A listener whose queue is full leaves every further connection
+    // waiting; one that never accepts takes a connection and reads nothing.
+    std::uint16_t fullPort = 0, deafPort = 0;
+    const int full = testsupport::LoopbackSocket(fullPort, true, 0),
+              filler = testsupport::LoopbackSocket(fullPort, false);
+    const int deaf = testsupport::LoopbackSocket(deafPort, true);
+    ASSERT_TRUE(full >= 0 && filler >= 0 && deaf >= 0);
+    // A send that blocks past every bound is broken off, so the test ends.
+    std::promise<void> finished;
+    std::thread watchdog([deaf, done = finished.get_future()] {
+        if (done.wait_for(std::chrono::seconds(20)) == std::future_status::timeout) ::shutdown(deaf, SHUT_RDWR);
+    });
+    server.Push(testsupport::Script("", Action::Stall));
+    const std::string stalling = server.HostPort();
+    s.limits.idleTimeoutMs = 300;
+    s.limits.connectAttempts = 3;
+    s.limits.connectRetryPauseMs = 100;
+    struct Case {
+        const char* name;
+        std::string hostPort;
+        Style connect, receive;
+        std::size_t requestSize;
+        Status status;
+        int leastMs;  // the waits it must have made: idle bounds and pauses
+    } cases[] = {
+        {"guarded connect", "127.0.0.1:" + std::to_string(fullPort), Style::Guarded, Style::Guarded, 10,
+         Status::ConnectWaitFailed, 3 * 300 + 2 * 100},
+        {"plain connect", "127.0.0.1:" + std::to_string(fullPort), Style::Plain, Style::Plain, 10,
+         Status::ConnectFailed, 300},
+        {"guarded send", "127.0.0.1:" + std::to_string(deafPort), Style::Guarded, Style::Guarded, 16 << 20,
+         Status::TimedOut, 300},
+        {"guarded receive", stalling, Style::Guarded, Style::Guarded, 10, Status::TimedOut, 300},
+        {"plain receive", stalling, Style::Plain, Style::Plain, 10, Status::TimedOut, 300},
+    };
+    for (const Case& c : cases) {
+        session::SetCell(s.host, c.hostPort);
+        session::Request request(c.requestSize);
+        request << std::string(c.requestSize, 'r');
+        const session::ExchangeStyle style{c.connect, 6, Style::Guarded, 15, c.receive, 9, session::AppendMode::Text};
+        session::Answer answer;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(session::Exchange(session::WebmailEndpoint(s), request, style, s.limits, answer), c.status) << c.name;
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        EXPECT_GE(ms.count(), c.leastMs - 20) << c.name;
+        EXPECT_LT(ms.count(), c.leastMs + 5000) << c.name;  // far below the waits of whole seconds
+    }
+    finished.set_value();
+    watchdog.join();
+    for (int fd : {full, filler, deaf}) ::close(fd);
 }
 
 TEST(ScriptVerdict, TheAnswersOwnCodeDecides) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "session/provider_directory.h"
 #include "session_fixture.h"
 
 namespace {
@@ -25,19 +26,22 @@ struct SignInTest : testsupport::SessionTest {
 TEST_F(SignInTest, SendsBothRequestsAndFillsTheSession) {
     server.PushAnswer(kSignIn);
     server.PushAnswer(kEntry);
-    ASSERT_EQ(session::SignIn(s, "ann@163.example", 1, "p&w=1"), SignInResult::Ok);
+    // Every character that means something in a form is escaped; "@" and the unreserved ones are not.
+    ASSERT_EQ(session::SignIn(s, "ann+1@163.example", 1, "p&w=1+ %#?/;:,\"'\xE6\x96\x87\t~-_."), SignInResult::Ok);
     std::string form =
-        "url=&type=1&product=&username=ann@163.example@163.example&user=ann@163.example&password=p%26w%3D1";
+        "url=&type=1&product=&username=ann%2B1@163.example@163.example&user=ann%2B1@163.example"
+        "&password=p%26w%3D1%2B%20%25%23%3F%2F%3B%3A%2C%22%27%E6%96%87%09~-_.";
     EXPECT_EQ(server.Requests().at(0),
               "POST /logins.jsp?type=1&product=mail163&url=http://entry.163.example/coremail/fcg/ntesdoor2?"
               "lightweight%3D1%26verifycookie%3D1%26language%3D-1%26style%3D-1 HTTP/1.1\r\nAccept: */*\r\n"
               "Content-Type: application/x-www-form-urlencoded\r\nHost: reg.163.example\r\nUser-Agent: Ostrel Mail "
               "Tools; Unix 7.2\r\nContent-Length: " +
                   std::to_string(form.size()) + "\r\nConnection: close\r\n\r\n" + form);
-    EXPECT_EQ(server.Requests().at(1),
-              "GET /coremail/fcg/ntesdoor2?lightweight=1&verifycookie=1&language=-1&style=-1&username=ann@163.example"
-              " HTTP/1.1\r\nAccept: */*\r\nHost: entry.163.example\r\nUser-Agent: Ostrel Mail Tools; Unix 7.2\r\n"
-              "Connection: close\r\nCookie: NTES_SESS=sess-1;\r\n\r\n");
+    EXPECT_EQ(
+        server.Requests().at(1),
+        "GET /coremail/fcg/ntesdoor2?lightweight=1&verifycookie=1&language=-1&style=-1&username=ann%2B1@163.example"
+        " HTTP/1.1\r\nAccept: */*\r\nHost: entry.163.example\r\nUser-Agent: Ostrel Mail Tools; Unix 7.2\r\n"
+        "Connection: close\r\nCookie: NTES_SESS=sess-1;\r\n\r\n");
     EXPECT_STREQ(s.sInfoCookie, "S_INFO=17|0|3&80##|ann;");
     EXPECT_STREQ(s.pInfoCookie, "P_INFO=ann@163.example|17|0|mail163|00&99|null;");
     EXPECT_STREQ(s.accountName, "ann@163.example");
@@ -49,11 +53,27 @@ TEST_F(SignInTest, SendsBothRequestsAndFillsTheSession) {
 TEST_F(SignInTest, EachAnswerIsToldForWhatItIs) {
     const std::string noCookie = "HTTP/1.1 403 Forbidden\r\nContent-Length: 5\r\n\r\nwrong";
     using testsupport::Script;
+    // The entry answer with a header of exactly `size` bytes, or with a Coremail piece of `size` bytes.
+    const std::size_t headEnd = kEntry.find("\r\n\r\n");
+    auto headerOf = [&](std::size_t size) {
+        return kEntry.substr(0, headEnd) + "\r\nX-Pad: " + std::string(size - headEnd - 9, 'p') + "\r\n\r\n";
+    };
+    auto coremailPiece = [&](std::size_t size) {
+        const std::size_t start = kEntry.find("Coremail="), tail = kEntry.find("%abc;");
+        return kEntry.substr(0, tail) + std::string(size - (tail - start) - 1, 'c') + kEntry.substr(tail + 4);
+    };
     // clang-format off
     const std::pair<std::vector<Action>, SignInResult> cases[] = {
         {{Script(noCookie)}, SignInResult::Refused},
         {{Script("\x16\x03 random garbage \xff")}, SignInResult::AnswerMalformed},
         {{Script("HTTP/1.1 500 Oops\r\n\r\n")}, SignInResult::AnswerMalformed},
+        {{Script("HTTP/1.1 499 Who\r\n\r\n")}, SignInResult::Refused},
+        {{Script("HTTP/1.1 199 Early\r\n\r\n")}, SignInResult::AnswerMalformed},
+        {{Script("HTTP/1.1 4030 Forbidden\r\n\r\n")}, SignInResult::AnswerMalformed},  // no status code
+        {{Script(kSignIn), Script(headerOf(1023))}, SignInResult::Ok},
+        {{Script(kSignIn), Script(headerOf(1024))}, SignInResult::AnswerMalformed},
+        {{Script(kSignIn), Script(coremailPiece(255))}, SignInResult::Ok},
+        {{Script(kSignIn), Script(coremailPiece(256))}, SignInResult::AnswerMalformed},  // never cut to its cell
         {{Script(kSignIn, Action::Cut, kSignIn.size() - 1)}, SignInResult::SignInServerFailed},
         {{Script(kSignIn.substr(0, 40) + std::string(1100, 'x') + "\r\n\r\n")}, SignInResult::AnswerMalformed},
         {{Script(kSignIn), Script("", Action::Stall)}, SignInResult::EntryTimedOut},
@@ -80,6 +100,14 @@ TEST_F(SignInTest, TheLongestAccountAndPasswordFitAndLongerOnesStayLocal) {
     EXPECT_EQ(session::SignIn(s, account, 1, ""), SignInResult::PasswordEmpty);
     EXPECT_EQ(session::SignIn(s, account, 4, "pw"), SignInResult::BadEntry);
     EXPECT_EQ(server.Connections(), 2);
+}
+
+TEST(SignInEntry, TheDomainChoosesTheEntryWhateverItsCase) {
+    const std::pair<const char*, int> cases[] = {
+        {"ann@163.example", 1}, {"Alice@163.COM.example", 0}, {"Alice@163.EXAMPLE", 1}, {"b@126.Example", 2},
+        {"c@YEAH.EXAMPLE", 3},  {"d@163.example.", 0},        {"163.example", 0},       {"e@f@163.example", 0},
+    };
+    for (const auto& [account, entry] : cases) EXPECT_EQ(session::EntryForAccount(account), entry) << account;
 }
 
 TEST(SignInOverTls, SignsInAndNeverHandsTheSessionToPlainHttp) {

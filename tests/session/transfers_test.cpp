@@ -112,6 +112,20 @@ TEST_F(TransfersTest, RefusalsOfTheUploadOrDeliveryKeepTheProvidersCode) {
     }
 }
 
+TEST_F(TransfersTest, ASourceThatShrinksWhileItIsSentFails) {
+    const std::filesystem::path path = File("shrinking.bin", Bytes(600000));
+    server.PushAnswer(kComposed);
+    server.PushAnswer(kOk);  // what a careless sender would take for the file stored
+    const session::FileRange range{path, 0, 600000, "shrinking.bin"};
+    std::uint64_t shrunkAt = 0;
+    const Status status = session::UploadFileRange(s, range, [&](std::uint64_t sent) {
+        if (!shrunkAt) std::filesystem::resize_file(path, shrunkAt = sent);
+        return true;
+    });
+    EXPECT_EQ(status, Status::FileError);
+    EXPECT_GT(shrunkAt, 0u);
+}
+
 TEST_F(TransfersTest, CountersShowWhatMovedWhileATransferWaits) {
     s.limits.idleTimeoutMs = 2000;
     for (const std::string& answer : {kComposed, kOk}) server.PushAnswer(answer);
@@ -143,7 +157,13 @@ TEST_F(TransfersTest, DownloadsTakeEveryCodingAndFailuresLeaveTheTargetAsItWas) 
         {Script(HttpAnswer(body)), Status::Ok},
         {Script(head + chunked + "\r\n" + chunks), Status::Ok},
         {Script(head + gzip + "\r\n" + gz), Status::Ok},
+        {Script("HTTP/1.1 299 Fine\r\nContent-Length: 100000\r\n\r\n" + body), Status::Ok},
         {Script("HTTP/1.1 404 Not Found\r\nContent-Length: 3\r\n\r\nno!"), Status::Refused},
+        {Script("HTTP/1.1 199 Early\r\n\r\n" + body), Status::Refused},
+        {Script("HTTP/1.1 300 Elsewhere\r\n\r\n" + body), Status::Refused},
+        {Script("HTTP/1.1 400 Bad\r\n\r\n" + body), Status::Refused},
+        {Script("HTTP/1.1 599 Odd\r\n\r\n" + body), Status::Refused},
+        {Script("HTTP/1.1 2000 OK\r\n\r\n" + body), Status::Unreadable},  // four digits: no status code
         {Script(HttpAnswer(body), Action::Cut, 50000), Status::Incomplete},
         {Script(HttpAnswer(body), Action::Reset, 50000), Status::Incomplete},
         {Script(head + chunked + "\r\n" + chunks.substr(0, 40000)), Status::Incomplete},
