@@ -16,6 +16,7 @@
 #include "platform/arguments.h"
 #include "session/provider_directory.h"
 #include "session/staged_file.h"
+#include "vantlo/version.h"
 
 namespace {
 
@@ -79,7 +80,7 @@ namespace {
 void PrintUsage(std::ostream& out) {
     out << "Usage: vantlo-cli [OPTIONS] --account ADDRESS COMMAND [ARGS...]\n"
            "       vantlo-cli domains\n"
-           "       vantlo-cli --help\n"
+           "       vantlo-cli --help | --version\n"
            "\n"
            "Options:\n"
            "  --provider [https://]HOST:PORT\n"
@@ -142,6 +143,10 @@ int Usage(const std::string& message) {
 
 int main(int argc, char** argv) {
     platform::UseUtf8Console();
+    if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
+        std::cout << "vantlo-cli " << vantlo::kVersion << "\n";
+        return cli::kExitOk;
+    }
     CatchStopSignals();
     const std::vector<std::string> argsIn = platform::Utf8Arguments(argc, argv);
     session::Session session;
