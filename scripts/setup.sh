@@ -17,6 +17,8 @@ packages=(
   dovecot-imapd
   libfuse3-dev fuse3 rsync
   ccache
+  # release packages (scripts/package.sh) and their test
+  lintian scdoc dpkg-dev man-db unzip
 )
 
 # Wine takes the ANSI code page and the conversion of file names from the
