@@ -253,13 +253,13 @@ void Desktop::ListOpenFolder(std::function<void(Desktop&, bool)> after) {
     unsigned listing = ++listing_;
     std::string folderId = openFolderId_;
     std::string search = searchText_;
-    catalog::WebmailOptions options = pacing_.store;
+    webmail::WebmailOptions options = pacing_.store;
     std::shared_ptr<catalog::ManifestCache> sizes = sizes_;
     Reply reply = ReplyChannel();
     Run<Listed>(
         Lane::Session,
         [folderId, search, options, sizes, reply, listing](session::Session& s) {
-            catalog::WebmailStore store(s, options);
+            webmail::WebmailStore store(s, options);
             Listed listed;
             listed.outcome = ListFolderFiles(store, folderId, search, listed.listing);
             if (!listed.outcome.Ok()) return listed;
@@ -332,12 +332,12 @@ void Desktop::DeleteFolder(const std::string& folderId) {
 }
 
 void Desktop::ShowFolderProperties(const std::string& folderId) {
-    catalog::WebmailOptions options = pacing_.store;
+    webmail::WebmailOptions options = pacing_.store;
     std::shared_ptr<catalog::ManifestCache> sizes = sizes_;
     Run<Listed>(
         Lane::Session,
         [folderId, options, sizes](session::Session& s) {
-            catalog::WebmailStore store(s, options);
+            webmail::WebmailStore store(s, options);
             Listed counted;
             counted.outcome = ListFolderFiles(store, folderId, "", counted.listing);
             if (counted.outcome.Ok()) counted.outcome = SizedFiles(store, *sizes, counted.listing);
@@ -358,11 +358,11 @@ void Desktop::ShowFolderProperties(const std::string& folderId) {
 }
 
 void Desktop::AskEmptyFolder(const std::string& folderId) {
-    catalog::WebmailOptions options = pacing_.store;
+    webmail::WebmailOptions options = pacing_.store;
     Run<Listed>(
         Lane::Session,
         [folderId, options](session::Session& s) {
-            catalog::WebmailStore store(s, options);
+            webmail::WebmailStore store(s, options);
             Listed counted;
             counted.outcome = ListFolderFiles(store, folderId, "", counted.listing);
             return counted;
@@ -383,13 +383,13 @@ void Desktop::AskEmptyFolder(const std::string& folderId) {
 
 void Desktop::EmptyFolder(const EmptyFolderRequest& request) {
     SetStatus(kDeletingText);
-    catalog::WebmailOptions options = pacing_.store;
+    webmail::WebmailOptions options = pacing_.store;
     std::string folderId = request.folderId;
     std::vector<std::string> ids = request.mailIds;
     Run<catalog::Outcome>(
         Lane::Session,
         [ids, options](session::Session& s) {
-            catalog::WebmailStore store(s, options);
+            webmail::WebmailStore store(s, options);
             return store.DeleteMails(ids);
         },
         [folderId](Desktop& d, const catalog::Outcome& outcome) {
@@ -450,11 +450,11 @@ void Desktop::ShowFileProperties(std::size_t item) {
     if (!row) return;
     std::string key = row->file.key;
     catalog::FileEntry listed = row->file;
-    catalog::WebmailOptions options = pacing_.store;
+    webmail::WebmailOptions options = pacing_.store;
     Run<Detailed>(
         Lane::Session,
         [key, listed, options](session::Session& s) {
-            catalog::WebmailStore store(s, options);
+            webmail::WebmailStore store(s, options);
             Detailed detailed;
             detailed.outcome = catalog::StatFile(store, key, detailed.details);
             // The listing already knows the group; the key's manifest says the rest.
@@ -547,7 +547,7 @@ void Desktop::StartNextTransfer() {
     bool started = Run<catalog::Outcome>(
         Lane::Own,
         [item, meter, pacing](session::Session& s) {
-            catalog::WebmailStore store(s, pacing.store);
+            webmail::WebmailStore store(s, pacing.store);
             catalog::ProgressCallback progress = [meter](const catalog::TransferProgress& p) {
                 meter->done = p.phase == catalog::TransferProgress::Phase::Hashing ? 0 : p.done;
                 meter->total = p.total;

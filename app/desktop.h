@@ -27,7 +27,7 @@
 #include "app/model.h"
 #include "app/texts.h"
 #include "catalog/manifest_cache.h"
-#include "catalog/webmail_store.h"
+#include "webmail/webmail_store.h"
 #include "session/session.h"
 #include "session/status.h"
 
@@ -90,7 +90,7 @@ protected:
 // How files are stored; tests use small parts and short pauses.
 struct UploadPacing {
     std::uint64_t partSize = catalog::kDefaultPartSize;
-    catalog::WebmailOptions store;
+    webmail::WebmailOptions store;
 };
 
 enum class DownloadCheck { NoRow, NoAttachment, Ready };

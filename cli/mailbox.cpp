@@ -48,7 +48,7 @@ std::filesystem::path CachePath(const std::string& account, const char* ending) 
 
 std::unique_ptr<catalog::MailStore> OpenStore(Context& context) {
     if (context.imapStore) return std::move(context.imapStore);
-    auto store = std::make_unique<catalog::WebmailStore>(context.session);
+    auto store = std::make_unique<webmail::WebmailStore>(context.session);
     auto state = std::make_shared<SignInAgainState>();
     state->account = context.account;
     state->password = context.password;

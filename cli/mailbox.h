@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "catalog/file_grouping.h"
-#include "catalog/webmail_store.h"
+#include "webmail/webmail_store.h"
 #include "cli/command.h"
 
 namespace cli {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "catalog/webmail_store.h"
+#include "webmail/webmail_store.h"
 #include "mount/fuse_operations.h"
 #include "mount/log.h"
 #include "platform/password_input.h"
@@ -187,7 +187,7 @@ catalog::Outcome OpenMailbox(const Options& options, const std::string& password
     if (result != session::SignInResult::Ok)
         return {result == session::SignInResult::Refused ? catalog::StoreCode::Refused : catalog::StoreCode::Unreachable,
                 std::string("sign-in failed: ") + session::SignInResultText(result)};
-    auto webmail = std::make_unique<catalog::WebmailStore>(std::move(signedIn));
+    auto webmail = std::make_unique<webmail::WebmailStore>(std::move(signedIn));
     const std::string account = options.account;
     webmail->SetSignInAgain([account, password, entry](session::Session& again) {
         return session::SignIn(again, account, entry, password) == session::SignInResult::Ok;

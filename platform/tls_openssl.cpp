@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <csignal>
+#include <map>
 #include <mutex>
 
 #include "platform/tls_internal.h"
@@ -32,6 +33,43 @@ std::string QueuedErrorText() {
 
 int Clamp(std::size_t length) {
     return length > INT_MAX ? INT_MAX : static_cast<int>(length);
+}
+
+// One client context per trust setting for the whole process: building one
+// loads every trusted root (the system's hold well over a hundred), which
+// costs far more than the handshake itself. A context is only read once
+// built, so connections on any thread share it; each SSL takes a reference
+// of its own. A setting whose roots could not be read is not kept, so a CA
+// file written later is read then.
+SSL_CTX* SharedContext(const std::string& caFile, TlsOutcome& outcome, std::string& problem) {
+    static std::mutex lock;
+    static std::map<std::string, SSL_CTX*> contexts;  // never freed: they live as long as the process
+    std::lock_guard<std::mutex> guard(lock);
+    auto known = contexts.find(caFile);
+    if (known != contexts.end()) {
+        SSL_CTX_up_ref(known->second);
+        return known->second;
+    }
+    SSL_CTX* context = SSL_CTX_new(TLS_client_method());
+    if (!context) {
+        outcome = TlsOutcome::Failed;
+        problem = QueuedErrorText();
+        return nullptr;
+    }
+    SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION);
+    SSL_CTX_set_verify(context, SSL_VERIFY_PEER, nullptr);
+    SSL_CTX_set_mode(context, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+    int trusted = caFile.empty() ? SSL_CTX_set_default_verify_paths(context)
+                                 : SSL_CTX_load_verify_locations(context, caFile.c_str(), nullptr);
+    if (trusted != 1) {
+        SSL_CTX_free(context);
+        outcome = TlsOutcome::CertificateRefused;
+        problem = "no trusted certificate could be read from " + caFile;
+        return nullptr;
+    }
+    contexts.emplace(caFile, context);
+    SSL_CTX_up_ref(context);
+    return context;
 }
 
 }  // namespace
@@ -89,15 +127,10 @@ TlsOutcome TlsStream::Start(Socket& socket, const TlsPeer& peer, int timeoutMs) 
         return outcome;
     };
 
-    e.context = SSL_CTX_new(TLS_client_method());
-    if (!e.context) return fail(TlsOutcome::Failed, QueuedErrorText());
-    SSL_CTX_set_min_proto_version(e.context, TLS1_2_VERSION);
-    SSL_CTX_set_verify(e.context, SSL_VERIFY_PEER, nullptr);
-    SSL_CTX_set_mode(e.context, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
-    int trusted = peer.caFile.empty() ? SSL_CTX_set_default_verify_paths(e.context)
-                                      : SSL_CTX_load_verify_locations(e.context, peer.caFile.c_str(), nullptr);
-    if (trusted != 1)
-        return fail(TlsOutcome::CertificateRefused, "no trusted certificate could be read from " + peer.caFile);
+    TlsOutcome refused = TlsOutcome::Failed;
+    std::string problem;
+    e.context = SharedContext(peer.caFile, refused, problem);
+    if (!e.context) return fail(refused, problem);
 
     e.ssl = SSL_new(e.context);
     if (!e.ssl || SSL_set_fd(e.ssl, socket.Native()) != 1 || SSL_set1_host(e.ssl, peer.name.c_str()) != 1)

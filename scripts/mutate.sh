@@ -20,7 +20,7 @@ from=${MUTATE_FROM:-1}
 # (The webmail store's program without its run of minutes past 2 GiB.)
 declare -A program=([session]=tests/session/vantlo_session_tests [cli]=tests/cli/vantlo_cli_tests
                     [catalog]=tests/catalog/vantlo_catalog_tests
-                    [webmail]="tests/catalog/vantlo_webmail_store_tests --gtest_filter=-WebmailLarge.*")
+                    [webmail]="tests/webmail/vantlo_webmail_store_tests --gtest_filter=-WebmailLarge.*")
 declare -A target=([session]=vantlo_session_tests [cli]=vantlo_cli_tests [catalog]=vantlo_catalog_tests
                    [webmail]=vantlo_webmail_store_tests)
 

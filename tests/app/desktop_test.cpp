@@ -134,7 +134,7 @@ protected:
 
     static constexpr session::StoreOptions kFast{10000, 0, 20, 200};
     static constexpr std::uint64_t kPart = 100000;
-    const catalog::WebmailOptions kFastStore{10000, 5, 100, session::kLargestPage};
+    const webmail::WebmailOptions kFastStore{10000, 5, 100, session::kLargestPage};
 
     testsupport::ProviderProcess provider_{{"desk@163.example:desk-pass"}};
     fs::path dir_ = testsupport::MakeTempDir("vantlo-desktop-");

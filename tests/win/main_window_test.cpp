@@ -83,7 +83,7 @@ protected:
             ASSERT_EQ(session::StoreFileInFolder(*session, TempFile(name), folderId_, {}, fast).status,
                       session::Status::Ok);
         desktop_ = app::Start(session);
-        desktop_->Pacing() = app::UploadPacing{kPartSize, catalog::WebmailOptions{10000, 5, 100, 200}};
+        desktop_->Pacing() = app::UploadPacing{kPartSize, webmail::WebmailOptions{10000, 5, 100, 200}};
         frame_ = mainwindow::CreateMainWindow(app::ModuleInstance(), desktop_);
         messagelist::AttachMessageList(frame_, desktop_);
         tree_ = FindWindowExW(frame_, nullptr, WC_TREEVIEWW, nullptr);

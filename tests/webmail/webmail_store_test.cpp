@@ -16,7 +16,7 @@
 #include "catalog/file_sizes.h"
 #include "catalog/upload.h"
 #include "catalog/manifest.h"
-#include "catalog/webmail_store.h"
+#include "webmail/webmail_store.h"
 #include "fault_server.h"
 #include "provider_process.h"
 #include "session/message_moves.h"
@@ -29,6 +29,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace catalog;
+using namespace webmail;
 
 constexpr char kAccount[] = "a@163.example";
 

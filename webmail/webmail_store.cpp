@@ -1,4 +1,4 @@
-#include "catalog/webmail_store.h"
+#include "webmail/webmail_store.h"
 
 #include <algorithm>
 #include <chrono>
@@ -15,7 +15,9 @@
 #include "session/message_moves.h"
 #include "session/upload.h"
 
-namespace catalog {
+namespace webmail {
+
+using namespace catalog;
 
 namespace {
 
@@ -193,8 +195,7 @@ Outcome ReadEveryPage(const std::string& what, const PageSource& source, std::ui
     }
 }
 
-WebmailStore::WebmailStore(session::Session& session, WebmailOptions options)
-    : session_(session), options_(options) {}
+WebmailStore::WebmailStore(session::Session& session, WebmailOptions options) : session_(session), options_(options) {}
 
 WebmailStore::WebmailStore(std::unique_ptr<session::Session> session, WebmailOptions options)
     : owned_(std::move(session)), session_(*owned_), options_(options) {}
@@ -252,8 +253,7 @@ Outcome WebmailStore::ListMails(const std::string& folderId, std::vector<MailInf
     return ReadEveryPage(what, source, options_.pageSize, mails);
 }
 
-Outcome WebmailStore::SearchMails(const std::string& text, const std::string& folderId,
-                                  std::vector<MailInfo>& mails) {
+Outcome WebmailStore::SearchMails(const std::string& text, const std::string& folderId, std::vector<MailInfo>& mails) {
     const std::string what = "search for '" + text + "'";
     const PageSource source = [&](std::uint64_t start, std::uint32_t limit, session::MessagePage& page) {
         return Call(what, [&] { return session::SearchMessagePage(session_, text, folderId, start, limit, page); });
@@ -327,7 +327,8 @@ Outcome WebmailStore::FindDelivered(const PartUpload& part, const std::vector<st
         looked.insert(looked.end(), candidates.begin(), candidates.end());
         const Clock::time_point now = Clock::now();
         if (now >= deadline)
-            return Failure(StoreCode::NotFound, "the mail of " + part.attachmentName + " did not arrive in the inbox within " +
+            return Failure(StoreCode::NotFound, "the mail of " + part.attachmentName +
+                                                    " did not arrive in the inbox within " +
                                                     std::to_string(boundMs / 1000) + " s");
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
         std::this_thread::sleep_for(std::chrono::milliseconds(std::min<long long>(pause, left)));
@@ -347,8 +348,7 @@ Outcome WebmailStore::Deliver(const PartUpload& part, const std::vector<std::str
         });
         if (outcome.Ok()) return FindDelivered(part, before, options_.deliveryBoundMs, mailId);
         const bool cut = outcome.code == StoreCode::Broken || outcome.code == StoreCode::TimedOut;
-        if (!cut && outcome.code != StoreCode::QuotaShortTerm && outcome.code != StoreCode::QuotaDaily)
-            return outcome;
+        if (!cut && outcome.code != StoreCode::QuotaShortTerm && outcome.code != StoreCode::QuotaDaily) return outcome;
         // The mail may have been taken in before the refusal or the cut.
         Outcome look = FindDelivered(part, before, cut ? options_.lookAfterCutMs : 0, mailId);
         if (look.Ok()) return look;
@@ -395,10 +395,10 @@ Outcome WebmailStore::FetchAttachment(const std::string& mailId, const ByteSink&
 Outcome WebmailStore::MoveMails(const std::vector<std::string>& mailIds, const std::string& folderId) {
     for (std::size_t at = 0; at < mailIds.size(); at += kMovesPerRequest) {
         auto first = mailIds.begin() + static_cast<std::ptrdiff_t>(at);
-        session::MessageIdQueue ids(first, first + static_cast<std::ptrdiff_t>(
-                                                      std::min(kMovesPerRequest, mailIds.size() - at)));
-        Outcome outcome = Call("move mails to folder " + folderId,
-                               [&] { return session::MoveMessages(session_, ids, folderId); });
+        session::MessageIdQueue ids(
+            first, first + static_cast<std::ptrdiff_t>(std::min(kMovesPerRequest, mailIds.size() - at)));
+        Outcome outcome =
+            Call("move mails to folder " + folderId, [&] { return session::MoveMessages(session_, ids, folderId); });
         if (!outcome.Ok()) return outcome;
     }
     return Success();
@@ -417,4 +417,4 @@ Outcome WebmailStore::Fork(std::unique_ptr<MailStore>& fork) {
     return Success();
 }
 
-}  // namespace catalog
+}  // namespace webmail

@@ -9,7 +9,7 @@
 #include <iterator>
 
 #include "catalog/transfers.h"
-#include "catalog/webmail_store.h"
+#include "webmail/webmail_store.h"
 #include "fault_server.h"
 #include "provider_process.h"
 #include "session/signin.h"
@@ -19,6 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace catalog;
+using namespace webmail;
 
 constexpr std::uint64_t kPart = 64 * 1024;
 const std::vector<std::string> kAccounts = {"a@163.example:pa"};

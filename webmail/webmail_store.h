@@ -36,7 +36,7 @@
 #include "session/session.h"
 #include "session/status.h"
 
-namespace catalog {
+namespace webmail {
 
 struct WebmailOptions {
     // How long StorePart looks for the delivered mail in the inbox, and the
@@ -63,19 +63,20 @@ struct WebmailOptions {
 using SignInAgain = std::function<bool(session::Session& session)>;
 
 // One page of a listing or a search: at most `limit` messages from `start`.
-using PageSource = std::function<Outcome(std::uint64_t start, std::uint32_t limit, session::MessagePage& page)>;
+using PageSource =
+    std::function<catalog::Outcome(std::uint64_t start, std::uint32_t limit, session::MessagePage& page)>;
 
 // Every mail the pages of a listing hold, each once, paging as the top of
 // this file says; `what` names the listing in a failure.
-Outcome ReadEveryPage(const std::string& what, const PageSource& source, std::uint32_t pageSize,
-                      std::vector<MailInfo>& mails);
+catalog::Outcome ReadEveryPage(const std::string& what, const PageSource& source, std::uint32_t pageSize,
+                               std::vector<catalog::MailInfo>& mails);
 
 // The outcome of a session operation; `what` names the operation in the
 // detail (e.g. "read mail 1tbi..."), with the provider's refusal code or
 // the TLS problem when there is one.
-Outcome OutcomeOf(session::Status status, const std::string& what);
+catalog::Outcome OutcomeOf(session::Status status, const std::string& what);
 
-class WebmailStore : public MailStore {
+class WebmailStore : public catalog::MailStore {
 public:
     static constexpr const char* kInbox = "1";
     static constexpr const char* kTrash = "4";
@@ -90,35 +91,38 @@ public:
     void SetSignInAgain(SignInAgain hook) { signInAgain_ = std::move(hook); }
     session::Session& Session() { return session_; }
 
-    Outcome ListFolders(std::vector<FolderInfo>& folders) override;
-    Outcome CreateFolder(const std::string& name, std::string& newId) override;
-    Outcome RenameFolder(const std::string& folderId, const std::string& name) override;
-    Outcome DeleteFolder(const std::string& folderId) override;
-    Outcome ListMails(const std::string& folderId, std::vector<MailInfo>& mails) override;
-    Outcome SearchMails(const std::string& text, const std::string& folderId, std::vector<MailInfo>& mails) override;
-    Outcome ReadMailText(const std::string& mailId, MailText& mail) override;
-    Outcome StorePart(const PartUpload& part, std::string& newMailId) override;
-    Outcome FetchAttachment(const std::string& mailId, const ByteSink& sink) override;
-    Outcome MoveMails(const std::vector<std::string>& mailIds, const std::string& folderId) override;
+    catalog::Outcome ListFolders(std::vector<catalog::FolderInfo>& folders) override;
+    catalog::Outcome CreateFolder(const std::string& name, std::string& newId) override;
+    catalog::Outcome RenameFolder(const std::string& folderId, const std::string& name) override;
+    catalog::Outcome DeleteFolder(const std::string& folderId) override;
+    catalog::Outcome ListMails(const std::string& folderId, std::vector<catalog::MailInfo>& mails) override;
+    catalog::Outcome SearchMails(const std::string& text, const std::string& folderId,
+                                 std::vector<catalog::MailInfo>& mails) override;
+    catalog::Outcome ReadMailText(const std::string& mailId, catalog::MailText& mail) override;
+    catalog::Outcome StorePart(const catalog::PartUpload& part, std::string& newMailId) override;
+    catalog::Outcome FetchAttachment(const std::string& mailId, const catalog::ByteSink& sink) override;
+    catalog::Outcome MoveMails(const std::vector<std::string>& mailIds, const std::string& folderId) override;
     // To the trash folder (已删除); nothing is destroyed.
-    Outcome DeleteMails(const std::vector<std::string>& mailIds) override;
-    Outcome Fork(std::unique_ptr<MailStore>& fork) override;
+    catalog::Outcome DeleteMails(const std::vector<std::string>& mailIds) override;
+    catalog::Outcome Fork(std::unique_ptr<catalog::MailStore>& fork) override;
     std::string InboxId() const override { return kInbox; }
 
 private:
     // Runs a request; repeats it once after signing in again when the
     // provider had ended the session.
-    Outcome Call(const std::string& what, const std::function<session::Status()>& request);
-    Outcome InboxIdsWithSubject(const std::string& subject, std::vector<std::string>& ids);
+    catalog::Outcome Call(const std::string& what, const std::function<session::Status()>& request);
+    catalog::Outcome InboxIdsWithSubject(const std::string& subject, std::vector<std::string>& ids);
     // The mails among `ids` that carry the part's upload id, in order.
-    Outcome OursAmong(const PartUpload& part, const std::vector<std::string>& ids, std::vector<std::string>& ours);
+    catalog::Outcome OursAmong(const catalog::PartUpload& part, const std::vector<std::string>& ids,
+                               std::vector<std::string>& ours);
     // Takes the first of them; the others are copies of it, moved to the trash.
-    Outcome TakeOurs(const std::vector<std::string>& ours, std::string& mailId);
+    catalog::Outcome TakeOurs(const std::vector<std::string>& ours, std::string& mailId);
     // Looks for the delivered mail for up to boundMs (0: one look).
-    Outcome FindDelivered(const PartUpload& part, const std::vector<std::string>& before, int boundMs,
-                          std::string& mailId);
+    catalog::Outcome FindDelivered(const catalog::PartUpload& part, const std::vector<std::string>& before, int boundMs,
+                                   std::string& mailId);
     // Sends the part until it is in the inbox, as the top of this file says.
-    Outcome Deliver(const PartUpload& part, const std::vector<std::string>& before, std::string& mailId);
+    catalog::Outcome Deliver(const catalog::PartUpload& part, const std::vector<std::string>& before,
+                             std::string& mailId);
 
     std::unique_ptr<session::Session> owned_;
     session::Session& session_;
@@ -126,4 +130,4 @@ private:
     SignInAgain signInAgain_;
 };
 
-}  // namespace catalog
+}  // namespace webmail
