@@ -49,6 +49,7 @@ struct GetOptions {
 struct FileDetails {
     FileEntry entry;
     bool hasManifest = false;
+    std::string damaged;     // what is wrong with the key mail's manifest; empty when it reads
     std::uint64_t size = 0;  // exact: from the manifest, else the attachment's length
     std::string sha256;      // empty without a manifest
     std::string uploadId;
@@ -71,6 +72,7 @@ Outcome FindFiles(MailStore& store, const std::string& text, const std::string& 
 // of the folders when the search misses the key) and taken from the key's
 // folder only. Any part's id locates the whole group.
 Outcome LocateFile(MailStore& store, const std::string& key, FileEntry& entry, MailText& keyMail);
+// A damaged manifest ends in Corrupt with details.entry and details.damaged filled.
 Outcome StatFile(MailStore& store, const std::string& key, FileDetails& details);
 
 // Stores `source` in folderId, split into parts of options.partSize.

@@ -1,8 +1,9 @@
 #include "catalog/download.h"
 
-#include <fstream>
+#include <system_error>
 
 #include "catalog/format_values.h"
+#include "catalog/local_target.h"
 #include "catalog/manifest.h"
 
 namespace catalog {
@@ -107,19 +108,15 @@ fs::path TemporaryPathFor(const fs::path& target) {
     return temporary;
 }
 
-Outcome FetchPlannedPart(MailStore& store, const DownloadPart& part, const fs::path& temporary, Sha256* inOrder,
+Outcome FetchPlannedPart(MailStore& store, const DownloadPart& part, platform::LocalFile& temporary, Sha256* inOrder,
                          const std::function<bool(std::uint64_t received)>& received) {
     const std::string label = PartLabel(part.number, part.parts, part.mailId);
-    std::fstream out(temporary, std::ios::in | std::ios::out | std::ios::binary);
-    if (!out || !out.seekp(static_cast<std::streamoff>(part.offset)))
-        return Failure(StoreCode::LocalFile, "the temporary file could not be written");
-
     enum class Stop { None, TooLong, WriteFailed, Cancelled } stop = Stop::None;
     Sha256 digest;
     std::uint64_t got = 0;
     Outcome outcome = store.FetchAttachment(part.mailId, [&](const char* data, std::size_t size) {
         if (size > part.size - got) return stop = Stop::TooLong, false;
-        if (!out.write(data, static_cast<std::streamsize>(size))) return stop = Stop::WriteFailed, false;
+        if (!temporary.WriteAt(part.offset + got, data, size)) return stop = Stop::WriteFailed, false;
         digest.Update(data, size);
         if (inOrder) inOrder->Update(data, size);
         got += size;
@@ -138,8 +135,18 @@ Outcome FetchPlannedPart(MailStore& store, const DownloadPart& part, const fs::p
                        label + " ended after " + std::to_string(got) + " of " + std::to_string(part.size) + " bytes");
     if (!part.sha256.empty() && digest.FinishHex() != part.sha256)
         return Failure(StoreCode::Corrupt, label + " does not match its SHA-256");
-    if (!out.flush()) return Failure(StoreCode::LocalFile, "the temporary file could not be written");
     return Success();
+}
+
+Outcome FetchPlannedPart(MailStore& store, const DownloadPart& part, const fs::path& temporary, Sha256* inOrder,
+                         const std::function<bool(std::uint64_t received)>& received) {
+    platform::LocalFile file;
+    std::string error;
+    if (!file.OpenExisting(temporary, error))
+        return Failure(StoreCode::LocalFile, "the temporary file could not be opened: " + error);
+    Outcome outcome = FetchPlannedPart(store, part, file, inOrder, received);
+    if (outcome.Ok() && !file.Close()) return Failure(StoreCode::LocalFile, "the temporary file could not be written");
+    return outcome;
 }
 
 Outcome GetFile(MailStore& store, const std::string& key, const fs::path& target, const GetOptions& options) {
@@ -149,13 +156,13 @@ Outcome GetFile(MailStore& store, const std::string& key, const fs::path& target
     DownloadPlan plan;
     if (outcome.Ok()) outcome = PlanDownload(store, entry, plan);
     if (!outcome.Ok()) return outcome;
-    std::error_code error;
-    const fs::path written = FollowLinks(target);
-    if (fs::is_directory(written, error)) return Failure(StoreCode::LocalFile, "the target is a directory");
-
-    const fs::path temporary = TemporaryPathFor(target);
-    if (!std::ofstream(temporary, std::ios::binary | std::ios::trunc))
-        return Failure(StoreCode::LocalFile, "the temporary file beside the target could not be created");
+    LocalTarget local;
+    std::vector<fs::path> setAside;
+    platform::LocalFile temporary;
+    outcome = PlanLocalTarget(target, local);
+    if (outcome.Ok()) outcome = SetAsideForeign(local.temporary, setAside);
+    if (outcome.Ok()) outcome = OpenOwnFile(local.temporary, local.mode | 0600, true, temporary);
+    if (!outcome.Ok()) return outcome;
     Sha256 whole;
     std::uint64_t done = 0;
     for (const DownloadPart& part : plan.parts) {
@@ -168,14 +175,12 @@ Outcome GetFile(MailStore& store, const std::string& key, const fs::path& target
     }
     if (outcome.Ok() && !plan.sha256.empty() && whole.FinishHex() != plan.sha256)
         outcome = Failure(StoreCode::Corrupt, plan.name + " as put together does not match its SHA-256");
-    if (outcome.Ok()) {
-        // The new file keeps the mode of the one it replaces.
-        fs::file_status existing = fs::status(written, error);
-        if (!error && fs::exists(existing)) fs::permissions(temporary, existing.permissions(), error);
-        fs::rename(temporary, written, error);
-        if (error) outcome = Failure(StoreCode::LocalFile, "the target could not be replaced: " + error.message());
+    if (outcome.Ok()) outcome = ReplaceTarget(local, temporary);
+    if (!outcome.Ok()) {
+        temporary.Close();
+        std::error_code error;
+        fs::remove(local.temporary, error);  // ours: opened as a regular file of this user
     }
-    if (!outcome.Ok()) fs::remove(temporary, error);
     return outcome;
 }
 

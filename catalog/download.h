@@ -14,6 +14,7 @@
 
 #include "catalog/catalog.h"
 #include "catalog/sha256.h"
+#include "platform/local_file.h"
 
 namespace catalog {
 
@@ -42,9 +43,13 @@ Outcome PlanDownload(MailStore& store, const FileEntry& entry, DownloadPlan& pla
 // replaced, and a link stays a link).
 std::filesystem::path TemporaryPathFor(const std::filesystem::path& target);
 
-// Writes one part into the existing file `temporary` at the part's offset.
+// Writes one part into the open file `temporary` at the part's offset.
 // When inOrder is given it also gets the part's bytes (for the whole-file
 // digest); `received` gets the part's bytes so far and may cancel.
+Outcome FetchPlannedPart(MailStore& store, const DownloadPart& part, platform::LocalFile& temporary,
+                         Sha256* inOrder, const std::function<bool(std::uint64_t received)>& received);
+// The same into an existing regular file of this user, opened without
+// following a link (the mount's cache copies).
 Outcome FetchPlannedPart(MailStore& store, const DownloadPart& part, const std::filesystem::path& temporary,
                          Sha256* inOrder, const std::function<bool(std::uint64_t received)>& received);
 

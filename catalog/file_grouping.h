@@ -39,6 +39,7 @@ struct FileEntry {
     // FillFileSizes (file_sizes.h) from the key's mail, not by the grouping.
     bool sizeKnown = false;
     std::uint64_t size = 0;
+    bool damaged = false;  // the key mail's manifest does not read: no size, cannot be fetched
 
     bool Whole() const { return !badMark && missing.empty() && duplicated.empty(); }
     std::vector<std::string> MailIds() const;

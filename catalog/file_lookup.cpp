@@ -94,8 +94,10 @@ Outcome StatFile(MailStore& store, const std::string& key, FileDetails& details)
     Manifest manifest;
     std::string problem;
     ManifestRead read = ReadManifest(keyMail.text, manifest, problem);
-    if (read == ManifestRead::Malformed)
+    if (read == ManifestRead::Malformed) {
+        details.damaged = problem;
         return Failure(StoreCode::Corrupt, "the manifest of mail " + key + " is damaged: " + problem);
+    }
     details.hasManifest = read == ManifestRead::Ok;
     if (details.hasManifest) {
         details.size = manifest.size;

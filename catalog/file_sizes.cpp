@@ -23,7 +23,7 @@ Outcome ReadKnown(MailStore& store, const FileEntry& file, KnownFile& known) {
     case ManifestRead::Ok:
         known = {true, true, manifest.size, manifest.stored};
         break;
-    case ManifestRead::Malformed: break;
+    case ManifestRead::Malformed: known.damaged = true; break;
     case ManifestRead::NotManifest:
     case ManifestRead::UnknownVersion:
         if (!mail.attachments.empty()) known = {true, false, mail.attachments.front().length, 0};
@@ -35,6 +35,7 @@ Outcome ReadKnown(MailStore& store, const FileEntry& file, KnownFile& known) {
 void Apply(const KnownFile& known, FileEntry& file) {
     file.sizeKnown = known.sizeKnown;
     file.size = known.size;
+    file.damaged = known.damaged;
     if (known.hasManifest && known.stored > 0) file.storedAt = known.stored;
 }
 

@@ -27,6 +27,7 @@ bool SplitLine(std::string_view line, std::string_view& key, std::string_view& v
 std::string Inconsistency(const Manifest& m) {
     if (m.part > m.parts) return "part is beyond parts";
     if (m.partSize > kLargestPart) return "part-size reaches 2 GiB";
+    if (m.size > std::uint64_t(m.parts) * kLargestPart) return "size is more than its parts can hold";
     if (m.offset > m.size || m.partSize > m.size - m.offset) return "the part reaches beyond the file";
     if (m.parts == 1 && (m.offset != 0 || m.partSize != m.size)) return "a file in one part must cover the file";
     if (m.parts == 1 && m.sha256 != m.partSha256) return "a file in one part has two different digests";

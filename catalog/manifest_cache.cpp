@@ -2,19 +2,22 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 #include <system_error>
 #include <vector>
 
 #include "catalog/format_values.h"
 #include "catalog/part_mark.h"
+#include "platform/local_file.h"
+#include "platform/private_file.h"
 
 namespace catalog {
 
 namespace {
 
 constexpr char kHeader[] = "vantlo-manifest-cache 1";
+// Far more than the capacity's lines take.
+constexpr std::size_t kLargestFile = 256u << 20;
 
 // The subject of the file's key mail, as the listing showed it.
 std::string KeySubject(const FileEntry& file) {
@@ -73,7 +76,9 @@ void ManifestCache::Add(const std::string& mailId, const Entry& entry) {
 void ManifestCache::Load(const std::filesystem::path& path) {
     entries_.clear();
     clock_ = 0;
-    std::ifstream in(path, std::ios::binary);
+    std::string bytes;
+    if (!platform::ReadPrivateFile(path, kLargestFile, bytes)) return;
+    std::istringstream in(bytes);
     std::string line;
     if (!std::getline(in, line) || line != kHeader) return;
     while (std::getline(in, line)) {
@@ -89,6 +94,7 @@ void ManifestCache::Load(const std::filesystem::path& path) {
             continue;
         entry.file.sizeKnown = fields[3][0] == 'S';
         entry.file.hasManifest = fields[3][1] == 'M';
+        entry.file.damaged = fields[3][1] == 'D';
         entry.file.stored = static_cast<std::int64_t>(stored);
         entry.used = ++clock_;
         Add(fields[0], entry);
@@ -99,30 +105,20 @@ bool ManifestCache::Save(const std::filesystem::path& path) const {
     std::vector<std::pair<std::uint64_t, const std::string*>> order;
     for (const auto& [id, entry] : entries_) order.emplace_back(entry.used, &id);
     std::sort(order.begin(), order.end());
-    std::error_code error;
-    std::filesystem::create_directories(path.parent_path(), error);
-    std::filesystem::path beside = path;
-    beside += ".new";
-    {
-        std::ofstream out(beside, std::ios::binary | std::ios::trunc);
-        out << kHeader << '\n';
-        char hash[17];
-        for (const auto& [used, id] : order) {
-            if (id->find_first_of("\t\r\n") != std::string::npos) continue;  // would break the line
-            const Entry& entry = entries_.at(*id);
-            std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(entry.subjectHash));
-            out << *id << '\t' << hash << '\t' << entry.listedSize << '\t' << (entry.file.sizeKnown ? 'S' : '-')
-                << (entry.file.hasManifest ? 'M' : '-') << '\t' << entry.file.size << '\t'
-                << (entry.file.stored > 0 ? entry.file.stored : 0) << '\n';
-        }
-        if (!out.flush()) {
-            std::filesystem::remove(beside, error);
-            return false;
-        }
+    // Names and sizes of every file are nobody else's business: 0600 in a 0700 directory.
+    if (!platform::MakePrivateDirectory(path.parent_path())) return false;
+    std::ostringstream out;
+    out << kHeader << '\n';
+    char hash[17];
+    for (const auto& [used, id] : order) {
+        if (id->find_first_of("\t\r\n") != std::string::npos) continue;  // would break the line
+        const Entry& entry = entries_.at(*id);
+        std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(entry.subjectHash));
+        out << *id << '\t' << hash << '\t' << entry.listedSize << '\t' << (entry.file.sizeKnown ? 'S' : '-')
+            << (entry.file.hasManifest ? 'M' : entry.file.damaged ? 'D' : '-') << '\t' << entry.file.size << '\t'
+            << (entry.file.stored > 0 ? entry.file.stored : 0) << '\n';
     }
-    std::filesystem::rename(beside, path, error);
-    if (error) std::filesystem::remove(beside, error);
-    return !error;
+    return platform::WritePrivateFile(path, out.str());
 }
 
 }  // namespace catalog

@@ -26,6 +26,7 @@ struct KnownFile {
     bool hasManifest = false;
     std::uint64_t size = 0;    // the whole file's bytes
     std::int64_t stored = 0;   // UTC seconds from the manifest; 0 without one
+    bool damaged = false;      // the key mail's manifest does not read
 };
 
 class ManifestCache {

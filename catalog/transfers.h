@@ -5,18 +5,9 @@
 // worker uses the caller's store. Parts are streamed from and to disk, so
 // memory stays bounded whatever the file sizes.
 //
-// Resume of a put: parts an earlier, interrupted run stored are found by
-// their manifests (same name, same whole-file SHA-256, same part layout)
-// in the target folder, or in the inbox when their mail arrived but was
-// never moved; those are kept (inbox ones moved) and only the rest is
-// sent, under the earlier run's upload id so that all parts group as one
-// file. A file already stored whole in the folder is not stored again.
-//
-// Resume of a get: the temporary file beside the target keeps the parts
-// written so far, and a record beside it (TEMPORARY.verified) names the
-// parts whose bytes matched their SHA-256. A later run hashes those parts
-// again before it keeps them, and fetches the rest. The target is replaced
-// only when the whole file matches its SHA-256.
+// Resume of a put and of a get: put_resume.h and get_resume.h say how.
+// A put keeps its upload ids in settings.record (when there is one) before
+// it sends, so that a later run can tell its parts from look-alikes.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +16,7 @@
 #include <vector>
 
 #include "catalog/catalog.h"
+#include "catalog/upload_record.h"
 
 namespace catalog {
 
@@ -32,6 +24,8 @@ struct TransferSettings {
     unsigned transfers = 4;  // parts moving at once (1: one after another, in order)
     std::uint64_t partSize = kDefaultPartSize;
     ProgressCallback progress;  // bytes of all the files together; false cancels
+    // Upload ids kept on this machine; none: parts found in the inbox are checked by their bytes.
+    UploadRecord* record = nullptr;
 };
 
 struct PutReport {
@@ -40,6 +34,7 @@ struct PutReport {
     std::string key;  // part 1's mail id once the file is whole in the folder
     std::uint32_t parts = 0;
     std::uint32_t alreadyStored = 0;  // parts an earlier run had stored
+    std::uint32_t lookAlikes = 0;     // parts found in the mailbox that were not ours: sent again
 };
 
 struct GetRequest {
@@ -50,7 +45,8 @@ struct GetRequest {
 struct GetReport {
     Outcome outcome;
     std::uint32_t parts = 0;
-    std::uint32_t alreadyVerified = 0;  // parts kept from an earlier run
+    std::uint32_t alreadyVerified = 0;            // parts kept from an earlier run
+    std::vector<std::filesystem::path> setAside;  // what stood in place of our temporary files, moved away
 };
 
 // One report per source, in order. Returns the first failure (or Success):
@@ -61,8 +57,5 @@ Outcome PutFiles(MailStore& store, const std::vector<std::filesystem::path>& sou
 
 Outcome GetFiles(MailStore& store, const std::vector<GetRequest>& requests, const TransferSettings& settings,
                  std::vector<GetReport>& reports);
-
-// The record of verified parts kept beside a temporary file.
-std::filesystem::path VerifiedRecordPath(const std::filesystem::path& temporary);
 
 }  // namespace catalog

@@ -77,17 +77,18 @@ int RunStat(Context& context, const std::vector<std::string>& args) {
     auto store = OpenStore(context);
     catalog::FileDetails details;
     catalog::Outcome outcome = catalog::StatFile(*store, key, details);
-    if (!outcome.Ok()) return OutcomeFailed(context, outcome, "look up file " + key);
+    if (!outcome.Ok() && details.damaged.empty()) return OutcomeFailed(context, outcome, "look up file " + key);
     const catalog::FileEntry& entry = details.entry;
     std::ostream& out = context.out;
     out << "name: " << OutputField(entry.name) << "\nkey: " << OutputField(entry.key) << '\n';
     if (!entry.folderId.empty()) out << "folder: " << entry.folderId << '\n';
-    out << "size: " << details.size << "\nsha256: " << (details.sha256.empty() ? "-" : details.sha256)
+    out << "size: " << (details.damaged.empty() ? std::to_string(details.size) : "-") << "\nsha256: " << (details.sha256.empty() ? "-" : details.sha256)
         << "\nstored: " << (details.stored > 0 ? catalog::FormatUtc(details.stored) : "-") << "\nparts: " << entry.parts
         << '\n';
     for (const catalog::FilePart& part : entry.present)
         out << "part " << part.number << ": " << OutputField(part.mailId) << '\n';
     if (!entry.Whole()) out << "incomplete: " << entry.Problems() << '\n';
+    if (!details.damaged.empty()) out << "damaged: the manifest does not read: " << OutputField(details.damaged) << '\n';
     return kExitOk;
 }
 

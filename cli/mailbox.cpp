@@ -86,7 +86,8 @@ catalog::Outcome FillSizes(Context& context, catalog::MailStore& store, std::vec
 std::string FileLine(const catalog::FileEntry& file) {
     std::string parts = std::to_string(file.parts);
     if (!file.Whole()) parts += " incomplete: " + file.Problems();
-    return OutputField(file.name) + '\t' + (file.sizeKnown ? std::to_string(file.size) : "-") + '\t' + parts + '\t' +
+    if (file.damaged) parts += " damaged: its manifest does not read";
+    return OutputField(file.name) + '\t' + (file.sizeKnown && !file.damaged ? std::to_string(file.size) : "-") + '\t' + parts + '\t' +
            (file.storedAt > 0 ? catalog::FormatUtc(file.storedAt) : "-") + '\t' + OutputField(file.key);
 }
 

@@ -11,7 +11,9 @@
 
 #include "catalog/catalog.h"
 #include "catalog/download.h"
+#include "catalog/local_name.h"
 #include "catalog/transfers.h"
+#include "catalog/upload_record.h"
 #include "cli/command.h"
 #include "cli/mailbox.h"
 #include "cli/operation_arguments.h"
@@ -86,6 +88,25 @@ std::string Resumed(std::uint32_t kept, std::uint32_t parts, const char* what) {
     return "resumed: " + std::to_string(kept) + " of " + std::to_string(parts) + " parts already " + what;
 }
 
+// Running the same command again finishes an interrupted put, except when
+// a part is too large for one mail: that part never fits, however often it
+// is sent.
+std::string WhatNext(const catalog::Outcome& outcome, const catalog::TransferSettings& settings) {
+    if (outcome.code != catalog::StoreCode::TooLarge)
+        return "the parts stored stay, and the same command finishes the job";
+    return "the mailbox takes no mail that large, so running the command again will not help: store the file with "
+           "a smaller --part-size (below the " +
+           std::to_string(settings.partSize) + " bytes used)";
+}
+
+// The account's record of upload ids, beside its manifest cache; empty when
+// there is no cache directory.
+std::filesystem::path UploadRecordPath(Context& context) {
+    std::filesystem::path path = ManifestCachePath(context.account);
+    if (!path.empty()) path.replace_extension(".uploads");
+    return path;
+}
+
 int RunPut(Context& context, const std::vector<std::string>& args) {
     catalog::TransferSettings settings{kDefaultTransfers, catalog::kDefaultPartSize, {}};
     std::vector<std::string> positional;
@@ -118,6 +139,11 @@ int RunPut(Context& context, const std::vector<std::string>& args) {
     }
     Progress progress;
     settings.progress = progress.Callback();
+    std::unique_ptr<catalog::UploadRecordFile> record;
+    if (std::filesystem::path kept = UploadRecordPath(context); !kept.empty()) {
+        record = std::make_unique<catalog::UploadRecordFile>(kept);
+        settings.record = record.get();
+    }
     std::unique_ptr<ProgressBar> bar = BarFor(context, progress, "reading the files for their SHA-256...");
     std::vector<catalog::PutReport> reports;
     catalog::PutFiles(*store, files, folderId, settings, reports);
@@ -125,6 +151,10 @@ int RunPut(Context& context, const std::vector<std::string>& args) {
     int result = kExitOk;
     for (const catalog::PutReport& report : reports) {
         const std::string shown = files.size() > 1 ? Shown(report.source) + ": " : "";
+        if (report.lookAlikes > 0)
+            context.err << shown << report.lookAlikes
+                        << " part(s) found in the mailbox did not hold this file's bytes; they were left there and "
+                           "the parts sent again\n";
         if (report.alreadyStored > 0)
             context.err << shown << Resumed(report.alreadyStored, report.parts, "stored") << '\n';
         if (report.outcome.Ok()) {
@@ -132,16 +162,9 @@ int RunPut(Context& context, const std::vector<std::string>& args) {
             continue;
         }
         result = Fail(context, "could not store '" + Shown(report.source) + "' in folder " + folderId + ": " +
-                                   OutputField(report.outcome.Text()) +
-                                   "; the parts stored stay, and the same command finishes the job");
+                                   OutputField(report.outcome.Text()) + "; " + WhatNext(report.outcome, settings));
     }
     return result;
-}
-
-// A file's name as a name in a local directory: no directories, no "." or "..".
-bool SafeLocalName(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
-           name.find('\\') == std::string::npos;
 }
 
 int RunGet(Context& context, const std::vector<std::string>& args) {
@@ -170,14 +193,16 @@ int RunGet(Context& context, const std::vector<std::string>& args) {
         catalog::MailText keyMail;
         catalog::Outcome outcome = catalog::LocateFile(*store, positional[i], entry, keyMail);
         if (!outcome.Ok()) return OutcomeFailed(context, outcome, "find file " + positional[i]);
-        if (!SafeLocalName(entry.name))
-            return Fail(context, "file " + positional[i] + " is named '" + OutputField(entry.name) +
-                                     "', which is no name in a directory; give an output path");
-        requests.push_back({positional[i], out / PathArgument(entry.name)});
+        std::string local;
+        outcome = catalog::LocalNameFor(entry.name, local);
+        if (!outcome.Ok())
+            return Fail(context, "file " + positional[i] + " cannot be written into a directory under its name: " +
+                                     outcome.detail + "; fetch it one at a time with an output path");
+        requests.push_back({positional[i], out / PathArgument(local)});
         for (std::size_t k = 0; k + 1 < requests.size(); ++k)
             if (requests[k].target == requests.back().target)
                 return Fail(context, "files " + requests[k].key + " and " + positional[i] + " are both named '" +
-                                         OutputField(entry.name) + "'; fetch them one at a time");
+                                         catalog::EscapedName(local) + "'; fetch them one at a time");
     }
     Progress progress;
     settings.progress = progress.Callback();
@@ -188,6 +213,9 @@ int RunGet(Context& context, const std::vector<std::string>& args) {
     int result = kExitOk;
     for (std::size_t i = 0; i < reports.size(); ++i) {
         const catalog::GetReport& report = reports[i];
+        for (const std::filesystem::path& aside : report.setAside)
+            context.err << "something not ours stood where the temporary file goes; it was moved to '" << Shown(aside)
+                        << "'\n";
         if (report.alreadyVerified > 0)
             context.err << (requests.size() > 1 ? Shown(requests[i].target) + ": " : "")
                         << Resumed(report.alreadyVerified, report.parts, "fetched and verified") << '\n';

@@ -32,6 +32,7 @@ public:
     int storesBeforeRefusal = -1;             // StorePart calls that succeed before one is refused
     std::size_t chunk = 5;                    // attachment bytes per sink call
     bool searchBlind = false;                 // searches find nothing
+    int fetches = 0;                          // FetchAttachment calls so far
 
     std::string Add(Text folder, Text subject, Text bytes = "x", Text text = "", Text attachmentName = "") {
         std::string id = std::to_string(nextId_++);
@@ -78,6 +79,7 @@ public:
         return {};
     }
     Outcome FetchAttachment(Text id, const catalog::ByteSink& sink) override {
+        ++fetches;
         if (!mails.count(id)) return Failure(StoreCode::NotFound, id);
         for (std::size_t at = 0; at < mails[id].bytes.size(); at += chunk)
             if (!sink(&mails[id].bytes[at], std::min(chunk, mails[id].bytes.size() - at)))

@@ -17,7 +17,9 @@ namespace fs = std::filesystem;
 using namespace catalog;
 
 struct ResumeTest : ::testing::Test {
-    const fs::path dir = fs::path(::testing::TempDir()) / "catalog-resume";
+    // One directory per test: CTest runs the tests side by side.
+    const fs::path dir = fs::path(::testing::TempDir()) /
+                         ("catalog-resume-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     const fs::path source = dir / "f.bin", target = dir / "out.bin";
     testsupport::MemoryStore store;
     TransferSettings settings{1, 10, {}};
@@ -71,7 +73,7 @@ TEST_F(ResumeTest, AGetKeepsOnlyPartsThatStillMatchAndReplacesTheTargetLast) {
     settings.progress = {};
     EXPECT_EQ(Get(key).alreadyVerified, 2u) << "parts 1 and 3 kept; 2 was damaged";
     EXPECT_TRUE(got == bytes);
-    EXPECT_FALSE(fs::exists(TemporaryPathFor(target)) || fs::exists(VerifiedRecordPath(TemporaryPathFor(target))));
+    EXPECT_FALSE(fs::exists(TemporaryPathFor(target)) || fs::exists(TemporaryPathFor(target).string() + ".verified"));
     // A part corrupt in the mailbox: a clear failure, nothing kept, the target untouched.
     store.mails.at(key).bytes[0] ^= 1;
     EXPECT_EQ(Get(key).outcome.code, StoreCode::Corrupt);

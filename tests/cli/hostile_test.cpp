@@ -1,0 +1,240 @@
+// vantlo-cli against what a stranger can do to the account and to the
+// directory it writes into: subjects mailed in that name no local file
+// (forged in the provider's data, as a mail from anyone would arrive), a
+// look-alike part in the inbox, links planted beside the target, two puts
+// of one file at once, a part too large for one mail. Every case ends with
+// a clear message, nothing written outside the target and nothing local
+// deleted.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <iterator>
+#include <memory>
+#include <sstream>
+
+#include "provider_process.h"
+#include "run_process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::ProcessResult;
+
+std::string Read(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+unsigned ModeOf(const fs::path& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 0777 : 01000;
+}
+
+// The provider's index escapes these four; any other byte stands as it is.
+std::string IndexField(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case '\t': out += "\\t"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        default: out.push_back(c);
+        }
+    }
+    return out;
+}
+
+struct CliHostileTest : ::testing::Test {
+    const fs::path dir = testsupport::MakeTempDir("vantlo-cli-hostile-");
+    const fs::path data = dir / "data", out = dir / "out";
+    std::unique_ptr<testsupport::ProviderProcess> provider;
+    std::vector<std::string> providerArgs;
+
+    CliHostileTest() {
+        fs::create_directories(out);
+        Start();
+    }
+    ~CliHostileTest() override {
+        provider.reset();
+        testsupport::RemoveTree(dir.string());
+    }
+    void Start() {
+        provider =
+            std::make_unique<testsupport::ProviderProcess>(std::vector<std::string>{}, providerArgs, data.string());
+    }
+    ProcessResult Run(std::vector<std::string> args, const std::string& cache = "cache") {
+        args.insert(args.begin(),
+                    {VANTLO_CLI_EXE, "--provider", provider->HostPort(), "--account", "demo@163.example"});
+        return testsupport::RunProcess(
+            args, {"VANTLO_PROVIDER=", "VANTLO_PASSWORD=vantlo-demo", "XDG_CACHE_HOME=" + (dir / cache).string()});
+    }
+    std::string Put(const std::string& name, const std::string& bytes, const std::string& folder,
+                    const std::string& partSize = "1M", const std::string& cache = "cache") {
+        std::ofstream(dir / name, std::ios::binary) << bytes;
+        ProcessResult put = Run({"put", "--part-size", partSize, (dir / name).string(), folder}, cache);
+        EXPECT_EQ(put.exitCode, 0) << put.err;
+        return put.out.substr(0, put.out.find('\n'));
+    }
+    // Rewrites the stored mails whose subject begins with `subject` while the
+    // provider is stopped: a new subject, an emptied attachment.
+    void Forge(const std::string& subject, const std::string* newSubject, bool emptyAttachment) {
+        provider.reset();
+        const fs::path account = data / "accounts" / "demo@163.example";
+        std::istringstream in(Read(account / "index.txt"));
+        std::string text;
+        for (std::string line; std::getline(in, line);) {
+            std::vector<std::string> fields;
+            std::istringstream split(line);
+            for (std::string field; std::getline(split, field, '\t');) fields.push_back(field);
+            if (fields.size() > 11 && fields[0] == "message" && fields[11].rfind(IndexField(subject), 0) == 0) {
+                if (newSubject) fields[11] = IndexField(*newSubject);
+                if (emptyAttachment) {
+                    fields[4] = "0";
+                    std::ofstream(account / "attachments" / fields[1], std::ios::trunc);
+                }
+                line.clear();
+                for (std::size_t i = 0; i < fields.size(); ++i) line += (i ? "\t" : "") + fields[i];
+            }
+            text += line + "\n";
+        }
+        std::ofstream(account / "index.txt", std::ios::binary | std::ios::trunc) << text;
+        Start();
+    }
+    std::vector<std::string> Listed(const fs::path& path) {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(path)) names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+TEST_F(CliHostileTest, SubjectsThatNameNoLocalFileAreRefusedAndTouchNothing) {
+    struct Case {
+        std::string subject, shown;
+    };
+    const Case cases[] = {
+        {std::string("victim\0x", 8), "victim\\0x"},
+        {"../victim", "path separator"},
+        {"line\nbreak", "line\\nbreak"},
+        {"evil\xE2\x80\xAEtxt.exe", "evil\\u{202E}txt.exe"},
+        {"victim.vantlo-partial", "kept for the temporary files"},
+    };
+    std::ofstream(out / "victim") << "precious";
+    for (const Case& c : cases) {
+        const std::string key = Put("plain.txt", "hello", "1");
+        Forge("plain.txt", &c.subject, false);
+        ProcessResult get = Run({"get", key, out.string()});
+        EXPECT_EQ(get.exitCode, 1) << c.shown;
+        EXPECT_NE(get.err.find(c.shown), std::string::npos) << get.err;
+        EXPECT_EQ(get.err.find('\0'), std::string::npos) << "no raw NUL in the message";
+        EXPECT_EQ(Listed(out), std::vector<std::string>{"victim"}) << c.shown;
+        EXPECT_EQ(Read(out / "victim"), "precious") << c.shown;
+        // Under a name the user gives, the file comes whole.
+        EXPECT_EQ(Run({"get", key, (dir / "named").string()}).exitCode, 0) << c.shown;
+        EXPECT_EQ(Read(dir / "named"), "hello") << c.shown;
+    }
+}
+
+TEST_F(CliHostileTest, ALookAlikePartInTheInboxIsSentAgainNotAdopted) {
+    std::string bytes(3 * 65536 - 100, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 31 / 7);
+    // A stranger's copy (not recorded here) in the inbox, part 2 with its bytes emptied.
+    Put("pub.bin", bytes, "1", "64K", "stranger-cache");
+    Forge("pub.bin [part 2 of 3", nullptr, true);
+    ProcessResult put = Run({"put", "--part-size", "64K", (dir / "pub.bin").string(), "65550"});
+    ASSERT_EQ(put.exitCode, 0) << put.err;
+    EXPECT_NE(put.err.find("1 part(s) found in the mailbox did not hold this file's bytes"), std::string::npos)
+        << put.err;
+    EXPECT_EQ(put.err.find("resumed"), std::string::npos) << "nothing of that upload continued: " << put.err;
+    const std::string key = put.out.substr(0, put.out.find('\n'));
+    ProcessResult get = Run({"get", key, (out / "pub.bin").string()});
+    ASSERT_EQ(get.exitCode, 0) << get.err;
+    EXPECT_TRUE(Read(out / "pub.bin") == bytes);
+    // The upload ids kept for that are this user's alone.
+    EXPECT_EQ(ModeOf(dir / "cache" / "vantlo" / "demo@163.example.uploads"), 0600u);
+}
+
+TEST_F(CliHostileTest, LinksPlantedBesideTheTargetAreSetAsideAndFilesArePrivate) {
+    const std::string key = Put("notes.txt", "fresh bytes", "65550");
+    std::ofstream(out / "victim") << "precious";
+    for (const std::string planted : {"out.bin.vantlo-partial", "out.bin.vantlo-partial.verified"}) {
+        fs::create_symlink(out / "victim", out / planted);
+        ProcessResult get = Run({"get", key, (out / "out.bin").string()});
+        EXPECT_EQ(get.exitCode, 0) << get.err;
+        EXPECT_NE(get.err.find("moved to '" + (out / planted).string() + ".set-aside'"), std::string::npos) << get.err;
+        EXPECT_EQ(Read(out / "victim"), "precious") << planted;
+        EXPECT_EQ(Read(out / "out.bin"), "fresh bytes") << planted;
+        EXPECT_TRUE(fs::is_symlink(out / (planted + ".set-aside"))) << "moved, not deleted";
+        fs::remove(out / (planted + ".set-aside"));
+        EXPECT_EQ(ModeOf(out / "out.bin"), 0600u) << "a new file is private";
+        fs::remove(out / "out.bin");
+    }
+    ASSERT_EQ(Run({"ls", "65550"}).exitCode, 0);
+    EXPECT_EQ(ModeOf(dir / "cache" / "vantlo" / "demo@163.example.manifests"), 0600u);
+    EXPECT_EQ(ModeOf(dir / "cache" / "vantlo"), 0700u);
+}
+
+TEST_F(CliHostileTest, DamagedManifestsAreMarkedInLsAndStat) {
+    const std::string key = Put("forged.bin", std::string(5000, 'f'), "65550", "2K");
+    const std::string plain = Put("plain.txt", "hello", "65550");
+    // Part 1's manifest claims the largest size there is.
+    provider.reset();
+    const fs::path index = data / "accounts" / "demo@163.example" / "index.txt";
+    std::string text = Read(index);
+    int forged = 0;
+    for (std::size_t at; (at = text.find("\\nsize: 5000\\n")) != std::string::npos; ++forged)
+        text.replace(at, 14, "\\nsize: 18446744073709551615\\n");
+    ASSERT_EQ(forged, 3) << "every part's manifest";
+    std::ofstream(index, std::ios::binary | std::ios::trunc) << text;
+    Start();
+    const std::string listed = Run({"ls", "65550"}).out;
+    EXPECT_NE(listed.find("forged.bin\t-\t3 damaged: its manifest does not read\t"), std::string::npos) << listed;
+    EXPECT_EQ(listed.find("18446744073709551615"), std::string::npos) << listed;
+    EXPECT_NE(listed.find("plain.txt\t5\t1\t"), std::string::npos) << listed;
+    ProcessResult stat = Run({"stat", key});
+    EXPECT_EQ(stat.exitCode, 0) << stat.err;
+    EXPECT_NE(stat.out.find("\nsize: -\n"), std::string::npos) << stat.out;
+    EXPECT_NE(stat.out.find("\ndamaged: the manifest does not read: size is more than its parts can hold\n"),
+              std::string::npos)
+        << stat.out;
+}
+
+TEST_F(CliHostileTest, TwoPutsOfOneFileAtOnceEndWithOneCopy) {
+    std::string bytes(6 * 65536, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 / 3);
+    std::ofstream(dir / "twice.bin", std::ios::binary) << bytes;
+    const std::vector<std::string> put = {"put", "--part-size", "64K", (dir / "twice.bin").string(), "65550"};
+    auto first = std::async(std::launch::async, [&] { return Run(put); });
+    ProcessResult second = Run(put);
+    ProcessResult one = first.get();
+    ASSERT_TRUE(one.exitCode == 0 && second.exitCode == 0) << one.err << second.err;
+    EXPECT_EQ(one.out, second.out) << "both name the one copy";
+    const std::string listed = Run({"ls", "65550"}).out;
+    std::size_t copies = 0;
+    for (std::size_t at = 0; (at = listed.find("twice.bin\t", at)) != std::string::npos; ++at) ++copies;
+    EXPECT_EQ(copies, 1u) << listed;
+    EXPECT_NE(listed.find("twice.bin\t393216\t6\t"), std::string::npos) << "whole: " << listed;
+    EXPECT_EQ(Run({"find", "twice", "1"}).out, "") << "nothing left in the inbox";
+}
+
+TEST_F(CliHostileTest, APartTooLargeForOneMailSaysToStoreWithSmallerParts) {
+    providerArgs = {"--attachment-limit", "100000"};
+    provider.reset();
+    Start();
+    std::ofstream(dir / "big.bin", std::ios::binary) << std::string(300000, 'b');
+    ProcessResult put = Run({"put", "--part-size", "200K", (dir / "big.bin").string(), "65550"});
+    EXPECT_EQ(put.exitCode, 1);
+    EXPECT_NE(
+        put.err.find(
+            "running the command again will not help: store the file with a smaller --part-size (below the 204800"),
+        std::string::npos)
+        << put.err;
+    EXPECT_EQ(put.err.find("finishes the job"), std::string::npos) << put.err;
+}
+
+}  // namespace
