@@ -17,6 +17,7 @@
 #include "mailbox/options.h"
 #include "platform/arguments.h"
 #include "session/staged_file.h"
+#include "vantlo/version.h"
 
 namespace {
 
@@ -66,7 +67,7 @@ namespace {
 void PrintUsage(std::ostream& out) {
     out << "Usage: vantlo-cli [OPTIONS] --account ADDRESS COMMAND [ARGS...]\n"
            "       vantlo-cli domains\n"
-           "       vantlo-cli --help\n"
+           "       vantlo-cli --help | --version\n"
            "\n"
            "Options:\n"
         << mailbox::OptionsHelp()
@@ -117,6 +118,10 @@ int Usage(const std::string& message) {
 
 int main(int argc, char** argv) {
     platform::UseUtf8Console();
+    if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
+        std::cout << "vantlo-cli " << vantlo::kVersion << "\n";
+        return cli::kExitOk;
+    }
     CatchStopSignals();
     const std::vector<std::string> argsIn = platform::Utf8Arguments(argc, argv);
     session::Session session;

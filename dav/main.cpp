@@ -11,6 +11,7 @@
 
 #include "dav/memory_backend.h"
 #include "dav/server.h"
+#include "vantlo/version.h"
 #ifdef VANTLO_DAV_MAILBOX
 #include <vector>
 
@@ -81,6 +82,10 @@ std::filesystem::path DefaultCacheDir(const mailbox::MailboxOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "--version") {
+        std::cout << "vantlo-dav " << vantlo::kVersion << "\n";
+        return 0;
+    }
     dav::ServerOptions options;
     bool memory = false;
 #ifdef VANTLO_DAV_MAILBOX
@@ -136,6 +141,7 @@ int main(int argc, char** argv) {
     } else {
 #ifdef VANTLO_DAV_MAILBOX
         if (mailbox.mailbox.account.empty()) return Usage("--account (or --memory) is needed");
+        mailbox.defaultCacheDir = mailbox.mailbox.cacheDir.empty();
         mailbox.cacheDir =
             mailbox.mailbox.cacheDir.empty() ? DefaultCacheDir(mailbox.mailbox) : mailbox.mailbox.cacheDir;
         if (mailbox.cacheDir.empty()) return Usage("no cache directory: set HOME, XDG_CACHE_HOME or --cache-dir");

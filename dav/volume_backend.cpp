@@ -8,8 +8,9 @@
 
 #include "mailbox/open.h"
 #include "mount/file_cache.h"
-#include "mount/journal.h"
-#include "mount/times.h"
+#include "catalog/drive_cache_dir.h"
+#include "catalog/drive_times.h"
+#include "catalog/journal.h"
 
 namespace dav {
 namespace {
@@ -31,9 +32,9 @@ std::string BaseName(const std::string& path) {
 
 struct VolumeBackend::Parts {
     int lockFd = -1;
-    std::unique_ptr<mount::Journal> journal;
+    std::unique_ptr<catalog::Journal> journal;
     std::unique_ptr<mount::FileCache> cache;
-    std::unique_ptr<mount::Times> times;
+    std::unique_ptr<catalog::Times> times;
     std::unique_ptr<catalog::StorePool> pool;
     std::unique_ptr<mount::Volume> volume;
     ~Parts() {
@@ -68,17 +69,17 @@ std::unique_ptr<VolumeBackend> VolumeBackend::Open(const VolumeBackendOptions& o
     std::unique_ptr<VolumeBackend> backend(new VolumeBackend);
     backend->parts_.reset(new Parts);
     Parts& parts = *backend->parts_;
+    // Only a new, empty or marked directory: the drive clears what it keeps there.
+    if (!catalog::ClaimCacheDir(options.cacheDir, options.defaultCacheDir, error)) return nullptr;
     // One server or mount per cache directory: two would store one journal twice.
-    std::error_code made;
-    std::filesystem::create_directories(options.cacheDir, made);
     parts.lockFd = ::open((options.cacheDir / "lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (parts.lockFd < 0 || ::flock(parts.lockFd, LOCK_EX | LOCK_NB) != 0) {
         error = options.cacheDir.string() + " is in use by another vantlo-dav or vantlo-mount (or cannot be made)";
         return nullptr;
     }
-    parts.journal.reset(new mount::Journal(options.cacheDir / "pending"));
+    parts.journal.reset(new catalog::Journal(options.cacheDir / "pending"));
     parts.cache.reset(new mount::FileCache(options.cacheDir / "files", options.cacheSize));
-    parts.times.reset(new mount::Times(options.cacheDir / "times"));
+    parts.times.reset(new catalog::Times(options.cacheDir / "times"));
     if (!parts.journal->Open() || !parts.cache->Open()) {
         error = "cannot write under " + options.cacheDir.string();
         return nullptr;

@@ -17,6 +17,7 @@ namespace dav {
 struct VolumeBackendOptions {
     mailbox::MailboxOptions mailbox;
     std::filesystem::path cacheDir;  // this server's copies and journal
+    bool defaultCacheDir = false;    // the server's own default path, not one the user named
     std::uint64_t cacheSize = std::uint64_t(1) << 30;
     unsigned connections = 4;
     mount::VolumeOptions volume;

@@ -17,6 +17,7 @@
 #include "mount/fuse_operations.h"
 #include "mount/log.h"
 #include "platform/password_input.h"
+#include "vantlo/version.h"
 
 namespace {
 
@@ -35,6 +36,7 @@ struct Options {
 void PrintUsage() {
     std::cout
         << "Usage: vantlo-mount [OPTIONS] --account ADDRESS MOUNTPOINT\n"
+           "       vantlo-mount --help | --version\n"
            "\n"
            "Mounts the account's mailbox as a directory: its folders are the directories,\n"
            "its files (all parts put together) the files. Unmount with fusermount3 -u\n"
@@ -129,6 +131,10 @@ bool LockCacheDir(const fs::path& dir) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "--version") {
+        std::cout << "vantlo-mount " << vantlo::kVersion << "\n";
+        return 0;
+    }
     Options options;
     int parsed = ParseArguments(argc, argv, options);
     if (parsed >= 0) return parsed;

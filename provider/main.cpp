@@ -20,6 +20,7 @@
 #include "store.h"
 #include "text_rules.h"
 #include "tls_setup.h"
+#include "vantlo/version.h"
 
 namespace {
 
@@ -70,6 +71,10 @@ bool AddAccounts(provider::Store& store, const provider::Options& options, std::
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "--version") {
+        std::printf("vantlo-provider %s\n", vantlo::kVersion);
+        return 0;
+    }
     provider::Options options;
     std::string error;
     switch (provider::ParseOptions(argc, argv, options, error)) {

@@ -194,6 +194,7 @@ const char* UsageText() {
            "                       [--attachment-limit BYTES] [--session-ttl SECONDS]\n"
            "                       [--send-limit N/SECONDS] [--daily-send-limit N]\n"
            "                       [--seed-folder NAME:COUNT[:BYTES]]... [--help]\n"
+           "       vantlo-provider --version\n"
            "\n"
            "A local stand-in for the webmail provider and the notice server that Vantlo talks to.\n"
            "Every role answers on one loopback port, told apart by path:\n"
@@ -243,6 +244,7 @@ const char* UsageText() {
            "                          with COUNT stored files file-00001.bin... of BYTES bytes each\n"
            "                          (default 1000), in one change. Repeatable.\n"
            "  --help                  this text.\n"
+           "  --version               print the version and end.\n"
            "\n"
            "The first line on standard output is \"listening on ADDRESS:PORT\". SIGINT or SIGTERM\n"
            "end the provider cleanly.\n";

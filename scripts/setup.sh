@@ -21,6 +21,8 @@ packages=(
   libgcrypt20-dev libgcrypt-mingw-w64-dev python3-cryptography python3-argon2
   # WebDAV clients that test vantlo-dav.
   litmus davfs2 rclone
+  # release packages (scripts/package.sh) and their test
+  lintian scdoc dpkg-dev man-db unzip
 )
 
 # Wine takes the ANSI code page and the conversion of file names from the

@@ -37,6 +37,20 @@ run_suite windows win64
 run_suite sanitizers asan -j2
 run_suite fuzz fuzz
 
+# The release packages (tests/package/package_test.sh): built twice and
+# compared, lintian, the .deb installed and removed, the win64 zip under Wine.
+echo "== test package"
+"$root/tests/package/package_test.sh" 2>&1 | tee "$root/build/package-test.log"
+package_line=$(grep -E '^package: [0-9]+ passed, [0-9]+ failed$' "$root/build/package-test.log" | tail -1)
+if [ -z "$package_line" ]; then
+  failed=$((failed + 1)); failures+=("package: the test did not finish")
+else
+  passed=$((passed + $(sed -E 's/package: ([0-9]+) passed.*/\1/' <<<"$package_line")))
+  package_bad=$(sed -E 's/.* ([0-9]+) failed$/\1/' <<<"$package_line")
+  failed=$((failed + package_bad))
+  [ "$package_bad" -eq 0 ] || failures+=("package: $package_bad failed")
+fi
+
 echo
 for f in "${failures[@]}"; do echo "FAILED $f"; done
 echo "$passed passed, $failed failed"
