@@ -3,7 +3,9 @@
 // interrupted earlier run left: the parts already in the mailbox for an
 // upload, the parts already written and checked for a download.
 #include "app/desktop.h"
+
 #include "app/desktop_run.h"
+#include "catalog/local_name.h"
 #include "catalog/transfers.h"
 
 namespace app {
@@ -45,25 +47,37 @@ DownloadCheck Desktop::CheckDownload(const std::vector<std::size_t>& items) cons
 
 std::string Desktop::ProposedName(std::size_t item) const {
     const FileRow* row = files_.Row(item);
-    return row ? ProposedFileName(row->file.name) : std::string();
+    if (!row) return std::string();
+    // The save dialog shows the name before anything is written: a name
+    // the local-name rule refuses is offered with its unsafe characters
+    // replaced, and the user sees and may change it.
+    std::string local;
+    if (catalog::LocalNameFor(row->file.name, local).Ok()) return local;
+    return ProposedFileName(row->file.name);
 }
 
 void Desktop::QueueDownloads(const std::vector<std::size_t>& items, const std::filesystem::path& target) {
     bool intoFolder = items.size() > 1;
+    std::string skipped;
     for (std::size_t item : items) {
         const FileRow* row = files_.Row(item);
         if (!row || !row->attached) continue;
+        // Into a folder nobody reviews the names: one the rule refuses is
+        // not written under any name, as `get` into a directory does.
+        std::string local;
+        if (intoFolder && !catalog::LocalNameFor(row->file.name, local).Ok()) {
+            skipped += (skipped.empty() ? "" : ", ") + catalog::EscapedName(row->file.name);
+            continue;
+        }
         QueuedTransfer download;
         download.upload = false;
         download.key = row->file.key;
         download.name = row->file.name;
-        // A name that is no file's name ("", "..") must not name the folder itself.
-        std::string name = ProposedFileName(row->file.name);
-        if (name.empty() || name == "." || name == "..") name = ProposedFileName(row->file.key);
-        download.path = intoFolder ? target.parent_path() / std::filesystem::u8path(name) : target;
+        download.path = intoFolder ? target.parent_path() / std::filesystem::u8path(local) : target;
         queue_.push_back(std::move(download));
         ++queueTotal_;
     }
+    if (!skipped.empty()) SetStatus(kUnsafeNameSkippedText + skipped);
     StartNextTransfer();
 }
 

@@ -45,7 +45,10 @@ FileCells CellsOf(const FileRow& row) {
     const catalog::FileEntry& file = row.file;
     FileCells cells;
     std::string title = (row.attached ? "@  " : "   ") + file.name;
-    if (!file.Whole()) title += " (不完整)";
+    if (file.damaged)
+        title += " (已损坏)";
+    else if (!file.Whole())
+        title += " (不完整)";
     cells.title = platform::CutUtf8(title, kTitleBytes);
     cells.size = SizeText(file.sizeKnown ? file.size : file.listedSize);
     cells.receivedDate = row.receivedDate;
@@ -67,6 +70,7 @@ std::string FilePropertiesText(const catalog::FileDetails& details, DownloadVerd
         }
         text += "    " + std::to_string(part.number) + ": " + part.mailId + "\r\n";
     }
+    if (file.damaged) text += "已损坏: 清单无法读取，不能下载\r\n";
     if (!file.Whole()) text += "不完整: " + file.Problems() + "\r\n";
     text += "SHA-256: " + (details.sha256.empty() ? std::string("无 (只按长度校验)") : details.sha256) + "\r\n";
     text += "存储时间: " + UtcText(details.stored) + "\r\n";

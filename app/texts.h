@@ -19,6 +19,9 @@ inline constexpr char kAllDoneText[] = "操作成功完成";
 inline constexpr char kUploadDoneText[] = "上传完成";
 inline constexpr char kUploadCancelledText[] = "文件上传已放弃";
 inline constexpr char kDownloadCancelledText[] = "放弃了下载任务";
+// A stored name the local-name rule refuses, shown escaped, when several
+// files go into one folder: the user fetches it alone under a name of their own.
+inline constexpr char kUnsafeNameSkippedText[] = "已跳过名称不能用作本地文件名的文件 (请单独下载并另取名字): ";
 inline constexpr char kDeletingText[] = "请稍后...\u3000正在删除邮件";
 inline constexpr char kMovingText[] = "请稍后...\u3000正在移动选择的邮件";
 inline constexpr char kMoveDoneText[] = "移动邮件完成";

@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
 # Builds the release packages into dist/ (or --out DIR):
-#   Vantlo-VERSION-win64.zip, Vantlo-VERSION-win32.zip   Vantlo.exe, vantlo-cli.exe
-#   vantlo_VERSION_amd64.deb                           vantlo-cli, vantlo-mount, man pages,
+#   Vantlo-VERSION-win64.zip, Vantlo-VERSION-win32.zip   Vantlo.exe, vantlo-cli.exe, vantlo-dav.exe
+#   vantlo_VERSION_amd64.deb                           vantlo-cli, vantlo-mount, vantlo-dav, man pages,
 #                                                      bash completion
 #   SHA256SUMS                                         over the three
-# (vantlo-dav and its man page join them once that program exists.)
 #
 # Usage: scripts/package.sh [--out DIR] [--work DIR]
 #

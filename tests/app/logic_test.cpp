@@ -125,6 +125,9 @@ TEST(FileList, FilterChecksSizesCellsAndPageSteps) {
     cells = app::CellsOf(*list.Row(1));
     EXPECT_EQ(cells.title, "@  cut.iso (不完整)");
     EXPECT_EQ(cells.size, "1000 BYTE") << "as listed until the manifest tells";
+    app::FileRow forged = FileOf("forged.bin", {"16"}, true);
+    forged.file.damaged = true;
+    EXPECT_EQ(app::CellsOf(forged).title, "@  forged.bin (已损坏)") << "a manifest that does not read is told";
     app::FileRow dated = FileOf("d", {"15"}, false);
     dated.receivedDate = "2026,1,2,3,4,5";
     dated.sentDate = "2026,1,1,0,0,0";
