@@ -21,14 +21,6 @@
 
 namespace mount {
 
-namespace fs = std::filesystem;
-using catalog::Outcome;
-using catalog::ShownSize;
-using catalog::Damaged;
-using catalog::ImpossibleSize;
-using Clock = std::chrono::steady_clock;
-using Lock = std::unique_lock<std::mutex>;
-
 Volume::Volume(StorePool& pool, catalog::Journal& journal, FileCache& cache, catalog::Times& times, VolumeOptions options)
     : pool_(pool), journal_(journal), cache_(cache), times_(times), options_(options) {}
 

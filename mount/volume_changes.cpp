@@ -21,14 +21,6 @@
 
 namespace mount {
 
-namespace fs = std::filesystem;
-using catalog::Outcome;
-using catalog::ShownSize;
-using catalog::Damaged;
-using catalog::ImpossibleSize;
-using Clock = std::chrono::steady_clock;
-using Lock = std::unique_lock<std::mutex>;
-
 void Volume::DropPending(const std::shared_ptr<Pending>& pending) {
     // mutex_ is held by the caller's lock, given up here for the mailbox.
     pending->removed = true;

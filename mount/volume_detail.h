@@ -4,12 +4,25 @@
 #include <fcntl.h>
 #include <time.h>
 
+#include <chrono>
 #include <cstdint>
+#include <filesystem>
+#include <mutex>
 
 #include "catalog/download.h"
+#include "catalog/drive_file.h"
 #include "catalog/writeback_store.h"
 
 namespace mount {
+
+// The names every part of the volume uses (this header is the volume's own).
+namespace fs = std::filesystem;
+using catalog::Outcome;
+using catalog::ShownSize;
+using catalog::Damaged;
+using catalog::ImpossibleSize;
+using Clock = std::chrono::steady_clock;
+using Lock = std::unique_lock<std::mutex>;
 
 constexpr std::size_t kCopyChunk = 1 << 20;
 

@@ -22,14 +22,6 @@
 
 namespace mount {
 
-namespace fs = std::filesystem;
-using catalog::Outcome;
-using catalog::ShownSize;
-using catalog::Damaged;
-using catalog::ImpossibleSize;
-using Clock = std::chrono::steady_clock;
-using Lock = std::unique_lock<std::mutex>;
-
 std::shared_ptr<Volume::Pending> Volume::NewPending(const std::string& folderId, const std::string& name,
                                                     std::vector<std::string> replaces) {
     auto pending = std::make_shared<Pending>();

@@ -22,14 +22,6 @@
 
 namespace mount {
 
-namespace fs = std::filesystem;
-using catalog::Outcome;
-using catalog::ShownSize;
-using catalog::Damaged;
-using catalog::ImpossibleSize;
-using Clock = std::chrono::steady_clock;
-using Lock = std::unique_lock<std::mutex>;
-
 int Volume::Folders(std::map<std::string, catalog::FolderInfo>& folders, bool fresh) {
     {
         Lock lock(mutex_);

@@ -23,14 +23,6 @@
 
 namespace mount {
 
-namespace fs = std::filesystem;
-using catalog::Outcome;
-using catalog::ShownSize;
-using catalog::Damaged;
-using catalog::ImpossibleSize;
-using Clock = std::chrono::steady_clock;
-using Lock = std::unique_lock<std::mutex>;
-
 void Volume::Queue(const std::shared_ptr<Pending>& pending, int delayMs) {
     pending->queued = true;
     pending->notBefore = Clock::now() + std::chrono::milliseconds(delayMs);
