@@ -5,15 +5,35 @@
 // main window quits.
 #include <windows.h>
 
+#include <cwchar>
+#include <string>
+
 #include "app/app.h"
 #include "mainwindow/main_window.h"
 #include "messagelist/message_list.h"
 #include "signin/signin_window.h"
+#include "vantlo/version.h"
 
 namespace {
 // How long work still running for the provider may hold up the end of the
 // program once its windows have gone.
 constexpr std::chrono::milliseconds kShutdownBound{3000};
+
+// "Vantlo.exe --version": written to the console or pipe it was started
+// from, else shown in a box (a window program has no console of its own).
+bool ShowVersionAsked(PCWSTR commandLine) {
+    if (!commandLine || wcscmp(commandLine, L"--version") != 0) return false;
+    const std::string line = std::string("Vantlo ") + vantlo::kVersion + "\r\n";
+    AttachConsole(ATTACH_PARENT_PROCESS);
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD written = 0;
+    if (out && out != INVALID_HANDLE_VALUE &&
+        WriteFile(out, line.data(), static_cast<DWORD>(line.size()), &written, nullptr))
+        return true;
+    const std::wstring text(line.begin(), line.end() - 2);  // ASCII: widened byte by byte
+    MessageBoxW(nullptr, text.c_str(), L"Vantlo", MB_OK | MB_ICONINFORMATION);
+    return true;
+}
 
 void OpenMainWindow(HINSTANCE instance, std::shared_ptr<app::SignedInAccount> account) {
     std::shared_ptr<app::Desktop> desktop = app::Start(std::move(*account));
@@ -23,7 +43,8 @@ void OpenMainWindow(HINSTANCE instance, std::shared_ptr<app::SignedInAccount> ac
 }
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
+    if (ShowVersionAsked(commandLine)) return 0;
     app::SetModuleInstance(instance);
     app::InitialiseCommonControls();
     int result = signin::RunSignInWindow(
