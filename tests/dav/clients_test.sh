@@ -82,10 +82,11 @@ if [ -n "$provider" ]; then
   # The bytes must reach the mailbox, not just the first server's journal: a
   # second server with an empty cache reads them from the provider.
   echo "== from the mailbox"
-  "$dav" "${args[@]:0:4}" --cache-dir "$work/cache2" >"$work/url2" 2>"$work/err2" &
+  "$dav" "${args[@]:0:4}" --cache-dir "$work/second-cache" >"$work/url2" 2>"$work/err2" &
   pids=("$!" "${pids[@]}")
   for _ in $(seq 50); do [ -s "$work/url2" ] && break; sleep 0.1; done
   url2=$(head -1 "$work/url2")
+  [ -n "$url2" ] || { cat "$work/err2"; exit 1; }
   stored=
   for _ in $(seq 60); do
     if "${rc[@]/$url/$url2}" check --download "$src" :webdav:rc >/dev/null 2>&1 &&
