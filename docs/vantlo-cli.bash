@@ -3,13 +3,13 @@
 
 _vantlo_cli() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}
-    local commands="domains folders mkdir rename rmdir ls find stat put get mv rm signin signout"
-    local options="--account --provider --imap --ca-file --timeout --speed-limit --speed-time
-        --no-session-cache --help --version"
+    local commands="domains folders mkdir rename rmdir ls find stat put get mv rm signin signout vault"
+    local options="--account --provider --imap --ca-file --part-size --transfers --timeout --cache-dir
+        --speed-limit --speed-time --no-session-cache --help --version"
     COMPREPLY=()
 
     case $prev in
-        --ca-file)
+        --ca-file | --cache-dir)
             COMPREPLY=($(compgen -f -- "$cur"))
             return ;;
         --account | --provider | --imap | --timeout | --speed-limit | --speed-time | --part-size | --transfers)
@@ -22,7 +22,8 @@ _vantlo_cli() {
     for ((i = 1; i < COMP_CWORD; i++)); do
         word=${COMP_WORDS[i]}
         case $word in
-            --account | --provider | --imap | --ca-file | --timeout | --speed-limit | --speed-time) ((i++)) ;;
+            --account | --provider | --imap | --ca-file | --part-size | --transfers | --timeout | --cache-dir | \
+                --speed-limit | --speed-time) ((i++)) ;;
             -*) ;;
             *) command=$word; break ;;
         esac
@@ -51,6 +52,12 @@ _vantlo_cli() {
             fi ;;
         ls)
             [[ $cur != -* ]] || COMPREPLY=($(compgen -W "--messages" -- "$cur")) ;;
+        vault)
+            if [ "$prev" = vault ]; then
+                COMPREPLY=($(compgen -W "init passwd status ls put get" -- "$cur"))
+            else
+                COMPREPLY=($(compgen -f -- "$cur"))
+            fi ;;
     esac
 }
 complete -o filenames -F _vantlo_cli vantlo-cli

@@ -41,10 +41,20 @@ int Clamp(std::size_t length) {
 // built, so connections on any thread share it; each SSL takes a reference
 // of its own. A setting whose roots could not be read is not kept, so a CA
 // file written later is read then.
+// The contexts by CA file; each holds one reference of its context, given
+// back when the process ends.
+struct SharedContexts {
+    std::mutex lock;
+    std::map<std::string, SSL_CTX*> byCaFile;
+    ~SharedContexts() {
+        for (auto& entry : byCaFile) SSL_CTX_free(entry.second);
+    }
+};
+
 SSL_CTX* SharedContext(const std::string& caFile, TlsOutcome& outcome, std::string& problem) {
-    static std::mutex lock;
-    static std::map<std::string, SSL_CTX*> contexts;  // never freed: they live as long as the process
-    std::lock_guard<std::mutex> guard(lock);
+    static SharedContexts shared;
+    std::lock_guard<std::mutex> guard(shared.lock);
+    std::map<std::string, SSL_CTX*>& contexts = shared.byCaFile;
     auto known = contexts.find(caFile);
     if (known != contexts.end()) {
         SSL_CTX_up_ref(known->second);
