@@ -80,8 +80,8 @@ std::string FilePropertiesText(const catalog::FileDetails& details, DownloadVerd
 
 std::string FolderPropertiesText(const FolderSummary& folder) {
     return "名称: " + folder.name + "\r\n编号: " + folder.id + "\r\n文件数: " + std::to_string(folder.files) +
-           "\r\n总大小: " + std::to_string(folder.bytes) + " 字节 (" + SizeText(folder.bytes) + ")\r\n未读: " +
-           (folder.unread.empty() ? std::string("0") : folder.unread);
+           "\r\n总大小: " + std::to_string(folder.bytes) + " 字节 (" + SizeText(folder.bytes) +
+           ")\r\n未读: " + (folder.unread.empty() ? std::string("0") : folder.unread);
 }
 
 std::string EmptyFolderQuestion(const std::string& folderName, std::uint64_t files) {
@@ -97,8 +97,8 @@ std::string QueueLine(const char* verb, std::size_t index, std::size_t count, co
 std::filesystem::path MailPathOf(const std::filesystem::path& chosen, std::uint32_t number, std::uint32_t parts) {
     if (parts <= 1) return chosen;
     std::filesystem::path path = chosen;
-    path.replace_filename(
-        std::filesystem::u8path(chosen.stem().u8string() + ".part" + std::to_string(number) + chosen.extension().u8string()));
+    path.replace_filename(std::filesystem::u8path(chosen.stem().u8string() + ".part" + std::to_string(number) +
+                                                  chosen.extension().u8string()));
     return path;
 }
 

@@ -46,8 +46,8 @@ std::filesystem::path TemporaryPathFor(const std::filesystem::path& target);
 // Writes one part into the open file `temporary` at the part's offset.
 // When inOrder is given it also gets the part's bytes (for the whole-file
 // digest); `received` gets the part's bytes so far and may cancel.
-Outcome FetchPlannedPart(MailStore& store, const DownloadPart& part, platform::LocalFile& temporary,
-                         Sha256* inOrder, const std::function<bool(std::uint64_t received)>& received);
+Outcome FetchPlannedPart(MailStore& store, const DownloadPart& part, platform::LocalFile& temporary, Sha256* inOrder,
+                         const std::function<bool(std::uint64_t received)>& received);
 // The same into an existing regular file of this user, opened without
 // following a link (the mount's cache copies).
 Outcome FetchPlannedPart(MailStore& store, const DownloadPart& part, const std::filesystem::path& temporary,

@@ -20,9 +20,7 @@ Outcome ReadKnown(MailStore& store, const FileEntry& file, KnownFile& known) {
     Manifest manifest;
     std::string problem;
     switch (ReadManifest(mail.text, manifest, problem)) {
-    case ManifestRead::Ok:
-        known = {true, true, manifest.size, manifest.stored};
-        break;
+    case ManifestRead::Ok: known = {true, true, manifest.size, manifest.stored}; break;
     case ManifestRead::Malformed: known.damaged = true; break;
     case ManifestRead::NotManifest:
     case ManifestRead::UnknownVersion:

@@ -16,10 +16,14 @@ namespace fs = std::filesystem;
 std::string Escaped(const std::string& value) {
     std::string out;
     for (char c : value) {
-        if (c == '\\') out += "\\\\";
-        else if (c == '\n') out += "\\n";
-        else if (c == '\r') out += "\\r";
-        else out += c;
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else
+            out += c;
     }
     return out;
 }
@@ -33,10 +37,14 @@ bool Unescaped(const std::string& value, std::string& out) {
         }
         if (++i == value.size()) return false;
         char c = value[i];
-        if (c == '\\') out += '\\';
-        else if (c == 'n') out += '\n';
-        else if (c == 'r') out += '\r';
-        else return false;
+        if (c == '\\')
+            out += '\\';
+        else if (c == 'n')
+            out += '\n';
+        else if (c == 'r')
+            out += '\r';
+        else
+            return false;
     }
     return true;
 }
@@ -71,17 +79,26 @@ bool ReadEntry(const std::string& text, PendingStore& s) {
         std::string key = line.substr(0, colon), value;
         if (!Unescaped(line.substr(colon + 2), value)) return false;
         std::uint64_t number = 0;
-        if (key == "vantlo-pending") versioned = value == "1";
-        else if (key == "folder") foldered = true, read.folderId = value;
-        else if (key == "name") named = !value.empty(), read.name = value;
-        else if (key == "replaces") read.replaces.push_back(value);
-        else if (key == "upload-id") read.uploadId = value;
-        else if (key == "sha256") read.sha256 = value;
+        if (key == "vantlo-pending")
+            versioned = value == "1";
+        else if (key == "folder")
+            foldered = true, read.folderId = value;
+        else if (key == "name")
+            named = !value.empty(), read.name = value;
+        else if (key == "replaces")
+            read.replaces.push_back(value);
+        else if (key == "upload-id")
+            read.uploadId = value;
+        else if (key == "sha256")
+            read.sha256 = value;
         else if (key == "modified-ns" || key == "part-size" || key == "stored") {
             if (!Number(value, number)) return false;
-            if (key == "part-size") read.partSize = number;
-            else if (key == "stored") read.stored = static_cast<std::int64_t>(number);
-            else read.modifiedNs = static_cast<std::int64_t>(number);
+            if (key == "part-size")
+                read.partSize = number;
+            else if (key == "stored")
+                read.stored = static_cast<std::int64_t>(number);
+            else
+                read.modifiedNs = static_cast<std::int64_t>(number);
         }
     }
     if (!versioned || !named || !foldered || read.name.find('/') != std::string::npos || read.name == "." ||
@@ -128,9 +145,9 @@ std::vector<PendingStore> Journal::Load() {
 
 std::string Journal::NewId() {
     std::lock_guard<std::mutex> lock(mutex_);
-    auto now = std::chrono::duration_cast<std::chrono::microseconds>(
-                   std::chrono::system_clock::now().time_since_epoch())
-                   .count();
+    auto now =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
     char id[64];
     std::snprintf(id, sizeof id, "%016llx-%08llx", static_cast<unsigned long long>(now),
                   static_cast<unsigned long long>(++counter_));

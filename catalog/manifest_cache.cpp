@@ -115,8 +115,10 @@ bool ManifestCache::Save(const std::filesystem::path& path) const {
         const Entry& entry = entries_.at(*id);
         std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(entry.subjectHash));
         out << *id << '\t' << hash << '\t' << entry.listedSize << '\t' << (entry.file.sizeKnown ? 'S' : '-')
-            << (entry.file.hasManifest ? 'M' : entry.file.damaged ? 'D' : '-') << '\t' << entry.file.size << '\t'
-            << (entry.file.stored > 0 ? entry.file.stored : 0) << '\n';
+            << (entry.file.hasManifest ? 'M'
+                : entry.file.damaged   ? 'D'
+                                       : '-')
+            << '\t' << entry.file.size << '\t' << (entry.file.stored > 0 ? entry.file.stored : 0) << '\n';
     }
     return platform::WritePrivateFile(path, out.str());
 }

@@ -38,8 +38,10 @@ Outcome FindStoredParts(catalog::MailStore& store, const catalog::UploadPlan& pl
         if (catalog::ReadManifest(text.text, manifest, problem) != catalog::ManifestRead::Ok ||
             manifest.uploadId != plan.uploadId || manifest.part != mark.part)
             continue;
-        if (found.count(mark.part)) extra.push_back(mail.id);
-        else found[mark.part] = mail.id;
+        if (found.count(mark.part))
+            extra.push_back(mail.id);
+        else
+            found[mark.part] = mail.id;
     }
     if (!extra.empty()) store.DeleteMails(extra);
     return {};
@@ -135,13 +137,15 @@ Outcome StoreOnce(const StoreRunner& run, Journal& journal, PendingStore& pendin
             };
             std::string mailId;
             Outcome sent = still() ? run([&](catalog::MailStore& store) {
-                return catalog::StorePlannedPart(store, plan, *part, pending.folderId,
-                                                 [&](std::uint64_t) { return still(); }, mailId);
+                return catalog::StorePlannedPart(
+                    store, plan, *part, pending.folderId, [&](std::uint64_t) { return still(); }, mailId);
             })
                                    : Failure(StoreCode::Cancelled, plan.name);
             std::lock_guard<std::mutex> lock(mutex);
-            if (sent.Ok()) found[part->number] = mailId;
-            else if (failure.Ok()) failure = sent;
+            if (sent.Ok())
+                found[part->number] = mailId;
+            else if (failure.Ok())
+                failure = sent;
         }
     };
     std::vector<std::thread> senders;

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "catalog/upload.h"
 #include "catalog/journal.h"
+#include "catalog/upload.h"
 
 namespace catalog {
 
