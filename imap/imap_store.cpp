@@ -1,3 +1,9 @@
+// The IMAP store: one class that fills in the whole mail-store interface
+// over one IMAP session (the selected folder, the UID cache and the
+// connection are shared by every call). It is kept in one file, past the
+// usual size, because splitting its methods apart would mean handing that
+// session state out through a header only this store uses; the codecs and
+// the response reader it calls live in files of their own.
 #include "imap/imap_store.h"
 
 #include <algorithm>
