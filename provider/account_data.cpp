@@ -41,11 +41,51 @@ FolderRecord* AccountData::FindUserFolder(std::int64_t id) {
     return nullptr;
 }
 
-bool AccountData::NameTaken(const std::string& name, std::int64_t except) const {
-    for (const SystemFolder& system : SystemFolders())
-        if (system.id != except && name == system.name) return true;
+const FolderRecord* AccountData::FindUserFolder(std::int64_t id) const {
     for (const FolderRecord& folder : userFolders)
-        if (folder.id != except && folder.name == name) return true;
+        if (folder.id == id) return &folder;
+    return nullptr;
+}
+
+bool AccountData::NameTaken(const std::string& name, std::int64_t parent, std::int64_t except) const {
+    if (parent == 0)
+        for (const SystemFolder& system : SystemFolders())
+            if (system.id != except && name == system.name) return true;
+    for (const FolderRecord& folder : userFolders)
+        if (folder.id != except && folder.parent == parent && folder.name == name) return true;
+    return false;
+}
+
+std::size_t AccountData::DepthOf(std::int64_t id) const {
+    // Bounded by the number of folders, so a damaged chain cannot loop.
+    std::size_t depth = 0;
+    for (std::int64_t at = id; at != 0 && depth <= userFolders.size() + 1; ++depth) {
+        const FolderRecord* folder = FindUserFolder(at);
+        at = folder != nullptr ? folder->parent : 0;
+    }
+    return depth;
+}
+
+std::size_t AccountData::HeightOf(std::int64_t id) const {
+    std::size_t below = 0;
+    for (const FolderRecord& folder : userFolders)
+        if (folder.parent == id && folder.id != id) below = std::max(below, HeightOf(folder.id));
+    return below + 1;
+}
+
+bool AccountData::HasChildren(std::int64_t id) const {
+    for (const FolderRecord& folder : userFolders)
+        if (folder.parent == id) return true;
+    return false;
+}
+
+bool AccountData::IsWithin(std::int64_t id, std::int64_t ancestor) const {
+    std::size_t steps = 0;
+    for (std::int64_t at = id; at != 0 && steps <= userFolders.size() + 1; ++steps) {
+        if (at == ancestor) return true;
+        const FolderRecord* folder = FindUserFolder(at);
+        at = folder != nullptr ? folder->parent : 0;
+    }
     return false;
 }
 

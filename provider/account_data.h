@@ -20,6 +20,8 @@ constexpr std::int64_t kSpamId = 5;
 constexpr std::int64_t kFirstUserFolderId = 65550;
 
 constexpr std::size_t kMaxUserFolders = 1000;
+// Levels of nested folders, a top-level folder being level 1.
+constexpr std::size_t kMaxFolderDepth = 16;
 constexpr std::size_t kMaxMessages = 100000;
 constexpr std::size_t kMaxComposeSessions = 32;
 constexpr std::int64_t kMaxAttachmentBytes = 2147483647;  // 2 GiB - 1: the client counts in 32 bits
@@ -44,6 +46,7 @@ bool IsSystemFolder(std::int64_t id);
 struct FolderRecord {
     std::int64_t id = 0;
     std::string name;
+    std::int64_t parent = 0;  // the folder it is nested in; 0 at the top
 };
 
 struct MessageRecord {
@@ -90,8 +93,17 @@ struct AccountData {
     std::vector<FolderRecord> AllFolders() const;
     bool HasFolder(std::int64_t id) const;
     FolderRecord* FindUserFolder(std::int64_t id);
-    // A folder other than `except` with exactly this name (system names included).
-    bool NameTaken(const std::string& name, std::int64_t except) const;
+    const FolderRecord* FindUserFolder(std::int64_t id) const;
+    // A folder other than `except` with exactly this name beside `parent`
+    // (system folders stand at the top).
+    bool NameTaken(const std::string& name, std::int64_t parent, std::int64_t except) const;
+    // Level of a folder: 1 at the top, 0 for the top itself (id 0).
+    std::size_t DepthOf(std::int64_t id) const;
+    // Levels of the folder and everything below it (1 for a leaf).
+    std::size_t HeightOf(std::int64_t id) const;
+    bool HasChildren(std::int64_t id) const;
+    // True when `id` is `ancestor` or lies somewhere below it.
+    bool IsWithin(std::int64_t id, std::int64_t ancestor) const;
     // The counters of every folder, in one pass over the messages.
     std::map<std::int64_t, FolderStats> AllStats() const;
 

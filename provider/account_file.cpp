@@ -68,8 +68,11 @@ bool ParseRecord(const std::vector<std::string_view>& f, AccountData& account, s
     if (kind == "next-folder") return expect(2) && number(1, account.nextFolderId);
     if (kind == "next-message") return expect(2) && number(1, account.nextMessageSeq);
     if (kind == "folder") {
+        // The parent came later: a folder of an older index stands at the top.
         FolderRecord folder;
-        if (!expect(3) || !number(1, folder.id) || !text(2, folder.name)) return false;
+        if (f.size() != 3 && !expect(4)) return false;
+        if (!number(1, folder.id) || !text(2, folder.name) || (f.size() == 4 && !number(3, folder.parent)))
+            return false;
         account.userFolders.push_back(std::move(folder));
         return true;
     }
@@ -138,8 +141,11 @@ std::string SerializeAccount(const AccountData& account) {
     text += Join({"password", EscapeField(account.password)});
     text += Join({"next-folder", std::to_string(account.nextFolderId)});
     text += Join({"next-message", std::to_string(account.nextMessageSeq)});
+    // A top-level folder keeps the older three-field record.
     for (const FolderRecord& folder : account.userFolders)
-        text += Join({"folder", std::to_string(folder.id), EscapeField(folder.name)});
+        text += folder.parent == 0
+                    ? Join({"folder", std::to_string(folder.id), EscapeField(folder.name)})
+                    : Join({"folder", std::to_string(folder.id), EscapeField(folder.name), std::to_string(folder.parent)});
     for (const MessageRecord& m : account.messages)
         text += Join({"message", EscapeField(m.id), std::to_string(m.fid), std::to_string(m.size),
                       std::to_string(m.attachmentSize), std::to_string(m.sentAt), std::to_string(m.receivedAt),

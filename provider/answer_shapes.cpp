@@ -37,10 +37,11 @@ std::string FaultAnswer(AnswerStyle style, Fault fault) {
 
 void WriteFolder(ScriptWriter& writer, const FolderListing& folder) {
     writer.BeginObject().Member("id", folder.folder.id).Member("name", folder.folder.name);
+    writer.Member("parent", folder.folder.parent);
     if (writer.Style() == AnswerStyle::Neat) {
         WriteCounters(writer, folder.stats);
     } else {
-        writer.Member("parent", 0).Member("keepPeriod", 0).Key("expirytime").DayDate(2026, 0, 1);
+        writer.Member("keepPeriod", 0).Key("expirytime").DayDate(2026, 0, 1);
         writer.Key("stats").BeginObject();
         WriteCounters(writer, folder.stats);
         writer.EndObject();

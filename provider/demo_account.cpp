@@ -95,7 +95,7 @@ std::string SeedBytes(std::size_t index, std::size_t size) {
 }  // namespace
 
 bool FillDemoAccount(Store& store, const std::string& address, std::string& error) {
-    const std::vector<std::string> folderNames = {"工作文档", "照片", "R&D <2026>"};
+    const std::vector<NewFolder> folderNames = {{"工作文档"}, {"照片"}, {"R&D <2026>"}};
     std::vector<std::int64_t> folderIds;
     if (store.CreateFolders(address, folderNames, folderIds) != Fault::None) {
         error = "cannot create the demo folders";

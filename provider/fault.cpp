@@ -14,6 +14,8 @@ const char* FaultCode(Fault fault) {
     case Fault::ComposeNotFound: return "FA_COMPOSE_NOT_FOUND";
     case Fault::NoAttachment: return "FA_NO_ATTACHMENT";
     case Fault::NameExists: return "FA_NAME_EXISTS";
+    case Fault::FolderNotEmpty: return "FA_FOLDER_NOT_EMPTY";
+    case Fault::FolderTooDeep: return "FA_FOLDER_TOO_DEEP";
     case Fault::Forbidden: return "FA_FORBIDDEN";
     case Fault::Overflow: return "FA_OVERFLOW";
     case Fault::RecipientNotFound: return "FA_RECIPIENT_NOT_FOUND";

@@ -14,7 +14,9 @@ enum class Fault {
     MessageNotFound,
     ComposeNotFound,
     NoAttachment,       // the message carries no attachment
-    NameExists,         // another folder already has that name
+    NameExists,         // another folder beside it already has that name
+    FolderNotEmpty,     // folders are still nested in the folder to delete
+    FolderTooDeep,      // nesting would pass the deepest level allowed
     Forbidden,          // system folders cannot be renamed or deleted
     Overflow,           // a limit of the store would be passed
     RecipientNotFound,  // a delivery names an address this provider does not hold

@@ -30,6 +30,14 @@ bool CheckConsistent(const AccountData& account, std::string& error) {
             return false;
         }
     }
+    for (const FolderRecord& folder : account.userFolders) {
+        // Every parent exists and every chain of parents ends at the top.
+        if ((folder.parent != 0 && !account.HasFolder(folder.parent)) ||
+            account.DepthOf(folder.id) > account.userFolders.size() + 1) {
+            error = "folder " + std::to_string(folder.id) + " hangs from a missing parent or from itself";
+            return false;
+        }
+    }
     std::set<std::string> messageIds;
     for (const MessageRecord& message : account.messages) {
         if (message.id.empty() || !messageIds.insert(message.id).second) {

@@ -30,6 +30,19 @@
 
 namespace provider {
 
+struct NewFolder {
+    NewFolder(std::string name_, std::int64_t parent_ = 0) : name(std::move(name_)), parent(parent_) {}
+    std::string name;
+    std::int64_t parent = 0;  // 0: at the top
+};
+
+// A rename, a move under another folder (0: to the top), or both.
+struct FolderUpdate {
+    std::int64_t id = 0;
+    std::optional<std::string> name;
+    std::optional<std::int64_t> parent;
+};
+
 struct FolderListing {
     FolderRecord folder;
     FolderStats stats;
@@ -105,12 +118,17 @@ public:
     bool HasAccount(std::string_view address) const;
 
     Fault Folders(const std::string& account, std::vector<FolderListing>& folders) const;
-    Fault CreateFolders(const std::string& account, const std::vector<std::string>& names,
+    // Names are unique among the folders of one parent; at most
+    // kMaxUserFolders folders and kMaxFolderDepth levels.
+    Fault CreateFolders(const std::string& account, const std::vector<NewFolder>& folders,
                         std::vector<std::int64_t>& ids);
-    Fault RenameFolders(const std::string& account, const std::vector<std::pair<std::int64_t, std::string>>& renames);
+    // A moved folder takes everything below it along; it cannot go below
+    // itself (InvalidParameter) nor push its subtree past the deepest level.
+    Fault UpdateFolders(const std::string& account, const std::vector<FolderUpdate>& updates);
     // The messages of a deleted folder move to the trash folder (已删除):
     // the client deletes folders without asking, and files must not vanish
-    // with them.
+    // with them. A folder with folders in it is refused (FolderNotEmpty), so
+    // a tree goes from the leaves up.
     Fault DeleteFolders(const std::string& account, const std::vector<std::int64_t>& ids);
 
     // Ordered by received time, then by order of storing; newest first

@@ -17,6 +17,12 @@ std::string Named(const std::string& name) {
 std::string Rename(const std::string& id, const std::string& name) {
     return Items("<object><int name=\"id\">" + id + "</int><string name=\"name\">" + name + "</string></object>");
 }
+std::string Nested(const std::string& name, const std::string& parent) {
+    return "<object><string name=\"name\">" + name + "</string><int name=\"parent\">" + parent + "</int></object>";
+}
+std::string MoveUnder(const std::string& id, const std::string& parent) {
+    return Items("<object><int name=\"id\">" + id + "</int><int name=\"parent\">" + parent + "</int></object>");
+}
 std::string Ids(const std::string& id) {
     return "<object><array name=\"ids\"><int>" + id + "</int></array></object>";
 }
@@ -28,7 +34,7 @@ TEST_F(FolderFunctions, CreatesRenamesAndDeletesWithNamesAsTyped) {
     for (const char* name : {"收件箱", "草稿箱", "已发送", "已删除", "垃圾邮件"}) {
         system += (id++ == 0 ? "{'id':" : ",{'id':");
         system += std::to_string(id) + ",'name':'" + name +
-                  "','messageCount':0,'messageSize':0,'unreadMessageCount':0,'unreadMessageSize':0,'threadCount':0,"
+                  "','parent':0,'messageCount':0,'messageSize':0,'unreadMessageCount':0,'unreadMessageSize':0,'threadCount':0,"
                   "'unreadThreadCount':0}";
     }
     EXPECT_EQ(Client().Call("mbox:getAllFolders", "<object/>").body, "{'code':'S_OK','var':[" + system + "]}");
@@ -44,6 +50,75 @@ TEST_F(FolderFunctions, CreatesRenamesAndDeletesWithNamesAsTyped) {
     EXPECT_EQ(Code(Client().Call("mbox:deleteFolders", Ids("65551"))), "S_OK");
     EXPECT_EQ(FolderById(Client().Folders(), 65551), nullptr);
     EXPECT_EQ(Client().CreateFolder("again"), "65556");  // ids are never given out twice
+}
+
+// A tree: made level by level, moved whole, refused where it would break
+// (below itself, past the deepest level, a delete above folders), each
+// refusal leaving the tree as it was.
+TEST_F(FolderFunctions, FoldersNestMoveWholeAndGoFromTheLeavesUp) {
+    // 65550 a, 65551 a/b, 65552 a/b/c, 65553 d, 65554 d/b (a name may repeat under another parent)
+    const struct Step {
+        std::string func, body, code;
+    } steps[] = {
+        {"mbox:createUserFolders", Items(Named("a")), "S_OK"},
+        {"mbox:createUserFolders", Items(Nested("b", "65550")), "S_OK"},
+        {"mbox:createUserFolders", Items(Nested("c", "65551")), "S_OK"},
+        {"mbox:createUserFolders", Items(Nested("d", "0")), "S_OK"},
+        {"mbox:createUserFolders", Items(Nested("b", "65553")), "S_OK"},
+        {"mbox:createUserFolders", Items(Nested("b", "65550")), "FA_NAME_EXISTS"},
+        {"mbox:createUserFolders", Items(Nested("x", "70000")), "FA_FOLDER_NOT_FOUND"},
+        {"mbox:createUserFolders", Items(Nested("x", "-1")), "FA_INVALID_PARAMETER"},
+        {"mbox:createUserFolders", Items(Nested("x", "q")), "FA_INVALID_PARAMETER"},
+        {"mbox:updateFolders", MoveUnder("65550", "65552"), "FA_INVALID_PARAMETER"},  // below its own grandchild
+        {"mbox:updateFolders", MoveUnder("65550", "65550"), "FA_INVALID_PARAMETER"},
+        {"mbox:updateFolders", MoveUnder("65551", "65553"), "FA_NAME_EXISTS"},  // d already holds a b
+        {"mbox:updateFolders", MoveUnder("1", "65553"), "FA_FORBIDDEN"},
+        {"mbox:updateFolders", MoveUnder("65550", "70000"), "FA_FOLDER_NOT_FOUND"},
+        {"mbox:updateFolders", Items("<object><int name=\"id\">65550</int></object>"), "FA_INVALID_PARAMETER"},
+        {"mbox:deleteFolders", Ids("65550"), "FA_FOLDER_NOT_EMPTY"},
+        {"mbox:deleteFolders", "<object><array name=\"ids\"><int>65552</int><int>65550</int></array></object>",
+         "FA_FOLDER_NOT_EMPTY"},  // b is still in a
+        {"mbox:updateFolders", MoveUnder("65554", "65552"), "S_OK"},  // d/b becomes a/b/c/b
+        {"mbox:updateFolders", MoveUnder("65553", "65550"), "S_OK"},          // d goes under a
+        {"mbox:deleteFolders", Ids("65554"), "S_OK"},
+    };
+    for (const Step& step : steps)
+        EXPECT_EQ(Code(Client().Call(step.func, step.body)), step.code) << step.func << " " << step.body;
+    const ScriptValue folders = Client().Folders();
+    const std::vector<std::pair<std::int64_t, std::int64_t>> parents = {
+        {1, 0}, {65550, 0}, {65551, 65550}, {65552, 65551}, {65553, 65550}};
+    for (const auto& [id, parent] : parents) {
+        ASSERT_NE(FolderById(folders, id), nullptr) << id;
+        EXPECT_EQ(Counter(*FolderById(folders, id), "parent"), parent) << id;
+    }
+    EXPECT_EQ(FolderById(folders, 65554), nullptr);
+    // A rename and a move in one item; the subtree comes along.
+    EXPECT_EQ(Code(Client().Call("mbox:updateFolders",
+                                 Items("<object><int name=\"id\">65551</int><string name=\"name\">b2</string>"
+                                       "<int name=\"parent\">65553</int></object>"))),
+              "S_OK");
+    EXPECT_EQ(Counter(*FolderById(Client().Folders(), 65552), "parent"), 65551);
+    EXPECT_EQ(FolderById(Client().Folders(), 65551)->Text("name") + "@" +
+                  std::to_string(Counter(*FolderById(Client().Folders(), 65551), "parent")),
+              "b2@65553");
+}
+
+// The deepest level is a clear refusal, for a new folder and for a subtree moved down.
+TEST_F(FolderFunctions, NestingStopsAtSixteenLevels) {
+    std::string parent = "0", id;
+    for (int level = 1; level <= 16; ++level, parent = id) {
+        const ScriptValue made =
+            Client().CallScript("mbox:createUserFolders", Items(Nested("l" + std::to_string(level), parent)));
+        ASSERT_NE(made.Get("var"), nullptr) << level;
+        id = std::to_string(made.Get("var")->items.at(0).number);
+    }
+    EXPECT_EQ(Code(Client().Call("mbox:createUserFolders", Items(Nested("l17", parent)))), "FA_FOLDER_TOO_DEEP");
+    const std::string top = Client().CreateFolder("top");
+    EXPECT_EQ(Code(Client().Call("mbox:createUserFolders", Items(Nested("under", top)))), "S_OK");
+    // top with its child is two levels: under level 15 it would reach 17; under level 14 it fits.
+    EXPECT_EQ(Code(Client().Call("mbox:updateFolders", MoveUnder(top, std::to_string(65550 + 14)))),
+              "FA_FOLDER_TOO_DEEP");
+    EXPECT_EQ(Code(Client().Call("mbox:updateFolders", MoveUnder(top, std::to_string(65550 + 13)))), "S_OK");
 }
 
 // Refusals of the folder and message functions: the code alone, nothing changed.

@@ -20,6 +20,10 @@ TEST(Persistence, ARestartWithTheSameDataKeepsEverything) {
         client.MoveTo(first.Port());
         ASSERT_TRUE(client.SignIn(kTestAccount, kTestPassword));
         ASSERT_EQ(client.CreateFolder("保留 & kept"), "65550");
+        ASSERT_EQ(WebmailClient::CodeOf(client.Call(
+                      "mbox:createUserFolders", "<object><array name=\"items\"><object><string name=\"name\">inner"
+                                                "</string><int name=\"parent\">65550</int></object></array></object>")),
+                  "S_OK");
         fileId = client.StoreFile(&bytes, "kept.bin", "manifest:\nline", "kept.bin.001");
         ASSERT_EQ(WebmailClient::CodeOf(client.Move({fileId}, 65550)), "S_OK");
         composeId = client.OpenCompose();
@@ -28,6 +32,7 @@ TEST(Persistence, ARestartWithTheSameDataKeepsEverything) {
     testsupport::ProviderProcess second({kAccount}, {}, data);
     client.MoveTo(second.Port());  // the session too is kept
     EXPECT_EQ(FolderById(client.Folders(), 65550)->Get("name")->text, "保留 & kept");
+    EXPECT_EQ(Counter(*FolderById(client.Folders(), 65551), "parent"), 65550);  // the tree too
     EXPECT_EQ(MessageIds(client.List(65550)), std::vector<std::string>{fileId});
     EXPECT_TRUE(client.Download(fileId).body == bytes);
     const ScriptValue read = client.Read(fileId);
@@ -36,7 +41,7 @@ TEST(Persistence, ARestartWithTheSameDataKeepsEverything) {
     // The compose session and its upload survived as well; ids go on where they stopped.
     EXPECT_EQ(WebmailClient::CodeOf(client.Deliver(composeId, "pending.txt")), "S_OK");
     EXPECT_EQ(client.Download(MessageIds(client.List(1)).at(0)).body, "pending");
-    EXPECT_EQ(client.CreateFolder("next"), "65551");
+    EXPECT_EQ(client.CreateFolder("next"), "65552");
     second.Stop();
     testsupport::RemoveTree(data);
 }
