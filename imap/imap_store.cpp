@@ -58,8 +58,10 @@ Outcome CheckFolderName(const std::string& name) {
 
 struct Folder {
     std::string raw;  // the name on the wire
+    char delimiter = 0;  // the server's hierarchy delimiter for it; 0: it cannot nest
     bool system = false;
     bool trash = false;
+    bool hollow = false;  // a level that holds no mail (\Noselect): only a path to its children
 };
 
 struct Cached {
@@ -92,8 +94,8 @@ public:
         Outcome outcome = LoadFolders();
         for (auto& [id, folder] : folders_) {
             if (!outcome.Ok()) break;
-            FolderInfo info{id, id};
-            info.system = folder.system;
+            if (folder.hollow) continue;
+            FolderInfo info = InfoOf(id, folder);
             const bool size = client_->Has("STATUS=SIZE");
             outcome = client_->Run(
                 Command("STATUS").String(folder.raw).Text(size ? " (MESSAGES UNSEEN SIZE)" : " (MESSAGES UNSEEN)"),
@@ -119,35 +121,55 @@ public:
     }
 
     Outcome CreateFolder(const std::string& parentId, const std::string& name, std::string& newId) override {
-        if (!parentId.empty()) return Failure(StoreCode::Refused, "folders inside folders are not supported here yet");
         Outcome outcome = CheckFolderName(name);
+        Folder parent;
+        if (outcome.Ok() && !parentId.empty()) outcome = Nestable(parentId, parent);
         if (outcome.Ok()) outcome = Ready();
-        if (outcome.Ok()) outcome = client_->Run(Command("CREATE").String(EncodeMailboxName(name)));
+        if (!outcome.Ok()) return outcome;
+        const char delimiter = parentId.empty() ? TopDelimiter() : parent.delimiter;
+        const std::string level = LevelOfName(name, delimiter);
+        std::string raw = EncodeMailboxName(level), id = level;
+        if (!parentId.empty()) raw = parent.raw + delimiter + raw, id = parentId + delimiter + level;
+        outcome = client_->Run(Command("CREATE").String(raw));
         folders_.clear();
-        if (outcome.Ok()) newId = Upper(name) == "INBOX" ? "INBOX" : name;
+        if (outcome.Ok()) newId = Upper(id) == "INBOX" ? "INBOX" : id;
         return outcome;
     }
 
+    // The folder keeps its place and takes the new name; what lies below it follows.
     Outcome RenameFolder(const std::string& folderId, const std::string& name) override {
         Folder folder;
         Outcome outcome = CheckFolderName(name);
         if (outcome.Ok()) outcome = Find(folderId, folder);
         if (outcome.Ok() && folder.system) return Failure(StoreCode::Refused, folderId + " cannot be renamed");
-        if (outcome.Ok() && selected_ == folderId) selected_.clear();
-        if (outcome.Ok()) outcome = client_->Run(Command("RENAME").String(folder.raw).String(EncodeMailboxName(name)));
-        folders_.clear();
-        return outcome;
+        if (!outcome.Ok()) return outcome;
+        const MailboxPath path = SplitMailboxPath(folder.raw, folder.delimiter);
+        const std::string level = EncodeMailboxName(LevelOfName(name, folder.delimiter));
+        return Rename(folderId, folder, path.parent.empty() ? level : path.parent + folder.delimiter + level);
     }
 
-    Outcome MoveFolder(const std::string&, const std::string&) override {
-        return Failure(StoreCode::Refused, "folders inside folders are not supported here yet");
+    Outcome MoveFolder(const std::string& folderId, const std::string& parentId) override {
+        Folder folder, parent;
+        Outcome outcome = Find(folderId, folder);
+        if (outcome.Ok() && folder.system) return Failure(StoreCode::Refused, folderId + " cannot be moved");
+        if (outcome.Ok() && !parentId.empty()) outcome = Nestable(parentId, parent);
+        if (!outcome.Ok()) return outcome;
+        if (Within(parentId, folderId, folder.delimiter))
+            return Failure(StoreCode::Refused, "folder " + folderId + " cannot go below itself");
+        const std::string leaf = SplitMailboxPath(folder.raw, folder.delimiter).leaf;
+        return Rename(folderId, folder, parentId.empty() ? leaf : parent.raw + parent.delimiter + leaf);
     }
 
     // Only an empty folder goes: IMAP's DELETE would destroy the mails in it.
     Outcome DeleteFolder(const std::string& folderId) override {
         Folder folder;
-        Outcome outcome = Find(folderId, folder);
+        Outcome outcome = LoadFolders();
+        if (outcome.Ok()) outcome = Find(folderId, folder);
         if (outcome.Ok() && folder.system) return Failure(StoreCode::Refused, folderId + " cannot be deleted");
+        // IMAP would delete a parent and leave its children hanging: the drive goes from the leaves up.
+        for (auto& [id, other] : folders_)
+            if (outcome.Ok() && id != folderId && Within(id, folderId, folder.delimiter))
+                return Failure(StoreCode::Refused, folderId + " still holds folder " + id);
         std::uint64_t exists = 0;
         if (outcome.Ok()) outcome = Select(folderId), exists = client_->Exists();
         if (outcome.Ok() && exists > 0)
@@ -396,9 +418,10 @@ private:
                 if (!read.Ok() || values.size() < 3)
                     return read.Ok() ? Failure(StoreCode::Corrupt, "a garbled LIST") : read;
                 const Value& flags = values[0];
-                if (Contains(flags, "\\noselect") || Contains(flags, "\\nonexistent")) return read;
                 Folder folder;
                 folder.raw = values[2].text;
+                folder.delimiter = values[1].IsNil() || values[1].text.size() != 1 ? 0 : values[1].text[0];
+                folder.hollow = Contains(flags, "\\noselect") || Contains(flags, "\\nonexistent");
                 std::string id;
                 if (!DecodeMailboxName(folder.raw, id)) id = folder.raw;
                 if (Upper(id) == "INBOX") id = "INBOX";
@@ -425,9 +448,60 @@ private:
         Outcome outcome = Ready();
         if (outcome.Ok() && !folders_.count(folderId)) outcome = LoadFolders();
         if (!outcome.Ok()) return outcome;
-        if (!folders_.count(folderId)) return Failure(StoreCode::NotFound, "no folder " + folderId);
+        if (!folders_.count(folderId) || folders_[folderId].hollow)
+            return Failure(StoreCode::NotFound, "no folder " + folderId);
         folder = folders_[folderId];
         return Success();
+    }
+
+    // A folder that can take folders below it.
+    Outcome Nestable(const std::string& folderId, Folder& folder) {
+        Outcome outcome = Find(folderId, folder);
+        if (outcome.Ok() && folder.delimiter == 0)
+            return Failure(StoreCode::Refused, "this server cannot nest folders (it names no hierarchy delimiter)");
+        return outcome;
+    }
+
+    // The delimiter of the top level: INBOX's, or any folder's when the server lists no INBOX.
+    char TopDelimiter() {
+        if (folders_.empty()) LoadFolders();
+        if (folders_.count("INBOX")) return folders_["INBOX"].delimiter;
+        return folders_.empty() ? 0 : folders_.begin()->second.delimiter;
+    }
+
+    // What the drive sees of a listed folder: its last level and the folder
+    // above it (the nearest one that holds mail; levels of hollow ones in
+    // between stay in the name, each delimiter shown as "／").
+    FolderInfo InfoOf(const std::string& id, const Folder& folder) {
+        FolderInfo info;
+        info.id = id;
+        info.system = folder.system;
+        MailboxPath path = SplitMailboxPath(id, folder.delimiter);
+        std::string name = path.leaf;
+        for (auto above = folders_.find(path.parent); !path.parent.empty() && (above == folders_.end() || above->second.hollow);
+             above = folders_.find(path.parent)) {
+            const MailboxPath up = SplitMailboxPath(path.parent, folder.delimiter);
+            name = up.leaf + folder.delimiter + name;
+            path.parent = up.parent;
+        }
+        info.name = LevelOfName(name, folder.delimiter);
+        info.parentId = path.parent;
+        return info;
+    }
+
+    // True when `id` is `ancestor` or lies below it.
+    static bool Within(const std::string& id, const std::string& ancestor, char delimiter) {
+        return id == ancestor || (delimiter != 0 && id.size() > ancestor.size() &&
+                                  id.compare(0, ancestor.size(), ancestor) == 0 && id[ancestor.size()] == delimiter);
+    }
+
+    // RENAME carries everything below the folder along; every id under the
+    // old name is gone, so the cached folders and selection are dropped.
+    Outcome Rename(const std::string& folderId, const Folder& folder, const std::string& raw) {
+        if (Within(selected_, folderId, folder.delimiter)) selected_.clear();
+        Outcome outcome = client_->Run(Command("RENAME").String(folder.raw).String(raw));
+        folders_.clear();
+        return outcome;
     }
 
     Outcome Trash(std::string& trash) {

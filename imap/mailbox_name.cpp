@@ -91,4 +91,22 @@ bool DecodeMailboxName(const std::string& name, std::string& utf8) {
     return true;
 }
 
+std::string LevelOfName(const std::string& name, char delimiter) {
+    static const std::string kFullwidthSolidus = "\xEF\xBC\x8F";  // ／
+    std::string level;
+    for (char c : name) {
+        if (c == '/' || (delimiter != 0 && c == delimiter))
+            level += kFullwidthSolidus;
+        else
+            level.push_back(c);
+    }
+    return level;
+}
+
+MailboxPath SplitMailboxPath(const std::string& path, char delimiter) {
+    const std::size_t at = delimiter == 0 ? std::string::npos : path.rfind(delimiter);
+    if (at == std::string::npos) return {"", path};
+    return {path.substr(0, at), path.substr(at + 1)};
+}
+
 }  // namespace imap

@@ -14,6 +14,7 @@ CellPlace FolderCell(std::string_view key) {
     if (key == "unreadMessageSize") return VANTLO_CELL(FolderRow, unreadMessageSize);
     if (key == "threadCount") return VANTLO_CELL(FolderRow, threadCount);
     if (key == "unreadThreadCount") return VANTLO_CELL(FolderRow, unreadThreadCount);
+    if (key == "parent") return VANTLO_CELL(FolderRow, parent);
     return {};
 }
 
@@ -53,7 +54,11 @@ std::string FixMonth(const std::string& date) {
 
 std::size_t ReadFolderList(std::string_view body, FolderTable& table) {
     if (!table.rows) return 0;
-    return ReadRows(body, table.rows.get(), kFolderRows, {"stats"}, FolderCell,
+    return ReadFolderRows(body, table.rows.get(), kFolderRows);
+}
+
+std::size_t ReadFolderRows(std::string_view body, FolderRow* rows, std::size_t capacity) {
+    return ReadRows(body, rows, capacity, {"stats"}, FolderCell,
                     [](std::string_view, ValueKind, const std::string& value) { return value; });
 }
 

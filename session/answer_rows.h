@@ -12,6 +12,9 @@
 namespace session {
 
 std::size_t ReadFolderList(std::string_view body, FolderTable& table);
+// The same into `capacity` rows of the caller's (a tree holds more folders
+// than the table's 100).
+std::size_t ReadFolderRows(std::string_view body, FolderRow* rows, std::size_t capacity);
 std::size_t ReadMessagePage(std::string_view body, MessageTable& table);
 
 // The answer counts months from 0, the tables from 1: "2026,0,5,..." becomes

@@ -34,10 +34,12 @@ Request GetAllFoldersRequest(const Session& session) {
     return ScriptRequest(session, "mbox:getAllFolders", HeaderOrder::Short, body, kListBodyBuffer, kRequestBuffer);
 }
 
-Request CreateUserFolderRequest(const Session& session, const std::string& nameUtf8) {
+Request CreateUserFolderRequest(const Session& session, const std::string& nameUtf8, const std::string& parentId) {
     // The closing CR LF belongs to the body and counts in its length.
     std::string body = "<?xml version=\"1.0\"?><object><array name=\"items\"><object><string name=\"name\">" +
-                       XmlEscape(nameUtf8) + "</string></object></array></object>\r\n";
+                       XmlEscape(nameUtf8) + "</string>";
+    if (!parentId.empty()) body += "<int name=\"parent\">" + XmlEscape(parentId) + "</int>";
+    body += "</object></array></object>\r\n";
     return ScriptRequest(session, "mbox:createUserFolders", HeaderOrder::Long, body, kCreateBodyBuffer, kRequestBuffer);
 }
 
@@ -54,6 +56,13 @@ Request DeleteFolderRequest(const Session& session, const std::string& folderId)
     return ScriptRequest(session, "mbox:deleteFolders", HeaderOrder::Short, body, kUpdateBodyBuffer, kRequestBuffer);
 }
 
+Request MoveFolderRequest(const Session& session, const std::string& folderId, const std::string& parentId) {
+    std::string body = "<?xml version=\"1.0\"?><object><array name=\"items\"><object><int name=\"id\">" +
+                       XmlEscape(folderId) + "</int><int name=\"parent\">" +
+                       XmlEscape(parentId.empty() ? "0" : parentId) + "</int></object></array></object>";
+    return ScriptRequest(session, "mbox:updateFolders", HeaderOrder::Short, body, kUpdateBodyBuffer, kRequestBuffer);
+}
+
 std::string ReadNewFolderId(std::string_view body) {
     std::string id = FindVarValue(body);
     if (!IsDecimal(id) || id.size() > TextRoom(kNewIdBuffer)) return {};
@@ -68,10 +77,22 @@ Status GetAllFolders(Session& session) {
     return Status::Ok;
 }
 
-Status CreateUserFolder(Session& session, const std::string& nameUtf8, std::string& newId) {
+Status GetAllFolders(Session& session, std::vector<FolderRow>& rows) {
+    rows.clear();
+    // About 300 bytes a folder in the fullest answer style.
+    Answer answer(kMaxListedFolders * 320);
+    Status status = RunScript(session, GetAllFoldersRequest(session), kListStyle, answer);
+    if (status != Status::Ok) return status;
+    rows.resize(kMaxListedFolders);
+    rows.resize(ReadFolderRows(answer.Body(), rows.data(), rows.size()));
+    return Status::Ok;
+}
+
+Status CreateUserFolder(Session& session, const std::string& nameUtf8, std::string& newId,
+                        const std::string& parentId) {
     newId.clear();
     Answer answer;
-    Status status = RunScript(session, CreateUserFolderRequest(session, nameUtf8), kPlainText, answer);
+    Status status = RunScript(session, CreateUserFolderRequest(session, nameUtf8, parentId), kPlainText, answer);
     if (status != Status::Ok) return status;
     newId = ReadNewFolderId(answer.Body());
     return newId.empty() ? Status::Unreadable : Status::Ok;
@@ -85,6 +106,11 @@ Status RenameFolder(Session& session, const std::string& newNameUtf8, const std:
 Status DeleteFolder(Session& session, const std::string& folderId) {
     Answer answer;
     return RunScript(session, DeleteFolderRequest(session, folderId), kPlainText, answer);
+}
+
+Status MoveFolder(Session& session, const std::string& folderId, const std::string& parentId) {
+    Answer answer;
+    return RunScript(session, MoveFolderRequest(session, folderId, parentId), kPlainText, answer);
 }
 
 }  // namespace session

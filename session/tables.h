@@ -18,6 +18,7 @@ struct FolderRow {
     char unreadMessageSize[15];
     char threadCount[5];
     char unreadThreadCount[5];
+    char parent[15];  // the folder it is nested in; "0" (or empty) at the top
 };
 
 struct MessageRow {

@@ -182,17 +182,16 @@ Outcome WebmailStore::Call(const std::string& what, const std::function<Status()
 
 Outcome WebmailStore::ListFolders(std::vector<FolderInfo>& folders) {
     folders.clear();
-    Outcome outcome = Call("list the folders", [&] {
-        session::ClearFolderTable(session_.folderTable);
-        return session::GetAllFolders(session_);
-    });
+    std::vector<session::FolderRow> rows;
+    Outcome outcome = Call("list the folders", [&] { return session::GetAllFolders(session_, rows); });
     if (!outcome.Ok()) return outcome;
-    std::size_t rows = session::UsedFolderRows(session_.folderTable);
-    for (std::size_t i = 0; i < rows; ++i) {
-        const session::FolderRow& row = session_.folderTable.rows[i];
+    for (const session::FolderRow& row : rows) {
         FolderInfo folder;
         folder.id = std::string(session::CellText(row.id));
         folder.name = std::string(session::CellText(row.name));
+        if (folder.id.empty() || folder.name.empty()) continue;
+        const std::string parent(session::CellText(row.parent));
+        if (parent != "0") folder.parentId = parent;
         folder.messages = CountOf(row.messageCount);
         folder.unread = CountOf(row.unreadMessageCount);
         folder.bytes = CountOf(row.messageSize);
@@ -205,21 +204,49 @@ Outcome WebmailStore::ListFolders(std::vector<FolderInfo>& folders) {
     return Success();
 }
 
+namespace {
+
+// The provider's refusals of folder changes, said in words that name the
+// rule or the limit; the code stays in `refusal` for callers that branch on
+// it (the mount answers the limits with ENOSPC).
+Outcome FolderOutcome(Outcome outcome) {
+    if (outcome.refusal == "FA_FOLDER_NOT_EMPTY")
+        outcome.detail += ": folders are still nested in it (remove them first)";
+    else if (outcome.refusal == "FA_FOLDER_TOO_DEEP")
+        outcome.detail += ": the provider nests folders no deeper than this";
+    else if (outcome.refusal == "FA_OVERFLOW")
+        outcome.detail += ": the provider holds no more folders in this account";
+    else if (outcome.refusal == "FA_NAME_EXISTS")
+        outcome.detail += ": a folder of that name is already there";
+    else
+        return outcome;
+    outcome.code = StoreCode::Refused;  // not a mail that is too large
+    return outcome;
+}
+
+}  // namespace
+
 Outcome WebmailStore::CreateFolder(const std::string& parentId, const std::string& name, std::string& newId) {
-    if (!parentId.empty()) return Failure(StoreCode::Refused, "folders inside folders are not supported here yet");
-    return Call("create folder '" + name + "'", [&] { return session::CreateUserFolder(session_, name, newId); });
+    const std::string what = "create folder '" + name + "'" + (parentId.empty() ? "" : " in folder " + parentId);
+    return FolderOutcome(Call(what, [&] { return session::CreateUserFolder(session_, name, newId, parentId); }));
 }
 
 Outcome WebmailStore::RenameFolder(const std::string& folderId, const std::string& name) {
-    return Call("rename folder " + folderId, [&] { return session::RenameFolder(session_, name, folderId); });
+    return FolderOutcome(
+        Call("rename folder " + folderId, [&] { return session::RenameFolder(session_, name, folderId); }));
 }
 
-Outcome WebmailStore::MoveFolder(const std::string&, const std::string&) {
-    return Failure(StoreCode::Refused, "folders inside folders are not supported here yet");
+Outcome WebmailStore::MoveFolder(const std::string& folderId, const std::string& parentId) {
+    if (folderId == parentId) return Failure(StoreCode::Refused, "folder " + folderId + " cannot go into itself");
+    const std::string what = "move folder " + folderId + " into " + (parentId.empty() ? "the top" : parentId);
+    Outcome outcome = FolderOutcome(Call(what, [&] { return session::MoveFolder(session_, folderId, parentId); }));
+    if (outcome.refusal == "FA_INVALID_PARAMETER") outcome.detail += ": a folder cannot go below itself";
+    return outcome;
 }
 
 Outcome WebmailStore::DeleteFolder(const std::string& folderId) {
-    return Call("delete folder " + folderId, [&] { return session::DeleteFolder(session_, folderId); });
+    return FolderOutcome(
+        Call("delete folder " + folderId, [&] { return session::DeleteFolder(session_, folderId); }));
 }
 
 Outcome WebmailStore::ListMails(const std::string& folderId, std::vector<MailInfo>& mails) {

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
 
 #include "catalog/catalog.h"
@@ -159,6 +160,76 @@ TEST_P(MailStoreContract, FoldersAreMadeRenamedAndRemoved) {
     ASSERT_OK(store->DeleteFolder(id));
     ASSERT_OK(store->ListFolders(folders));
     EXPECT_EQ(named("renamed"), 0);
+}
+
+// Folders nest: a tree made, renamed and moved with its subtree following,
+// and the refusals that keep it whole. Steps name folders by their path
+// below the test's folder, looked up afresh each time (an IMAP id is the
+// path, so it changes with a rename or a move).
+TEST_P(MailStoreContract, FoldersNestAndMoveWithEverythingBelowThem) {
+    const bool imap = std::string(GetParam()) == "dovecot";
+    const std::string slashed = imap ? "a\xEF\xBC\x8F" "b" : "a/b";  // the IMAP store keeps a name one level with "／"
+    std::map<std::string, std::string> ids;                         // path below the test folder -> id
+    auto load = [&] {
+        std::vector<FolderInfo> folders;
+        ASSERT_OK(store->ListFolders(folders));
+        std::map<std::string, FolderInfo> byId;
+        for (const FolderInfo& f : folders) byId[f.id] = f;
+        ids.clear();
+        for (const FolderInfo& f : folders) {
+            std::string path = f.name;
+            std::string at = f.parentId;
+            for (int guard = 0; !at.empty() && at != folder && guard < 64; ++guard) {
+                ASSERT_TRUE(byId.count(at)) << f.id << " hangs from unknown " << at;
+                path = byId[at].name + "/" + path;
+                at = byId[at].parentId;
+            }
+            if (at == folder) ids[path] = f.id;
+        }
+    };
+    auto id = [&](const std::string& path) { return path.empty() ? folder : ids.count(path) ? ids[path] : "9999999"; };
+    enum class Op { Create, Rename, Move, Delete };
+    const struct Step {
+        Op op;
+        std::string path, arg;  // Create: parent path, name; Rename: new name; Move: new parent path
+        StoreCode code;
+    } steps[] = {
+        {Op::Create, "", "工作文档", StoreCode::Ok},
+        {Op::Create, "工作文档", "2026", StoreCode::Ok},
+        {Op::Create, "工作文档/2026", "三月", StoreCode::Ok},
+        {Op::Create, "", "other", StoreCode::Ok},
+        {Op::Create, "", "a/b", StoreCode::Ok},
+        {Op::Create, "nowhere", "x", StoreCode::NotFound},
+        {Op::Rename, "工作文档/2026", "2027", StoreCode::Ok},
+        {Op::Delete, "工作文档/2027", "", StoreCode::Refused},           // a folder is still in it
+        {Op::Move, "工作文档", "工作文档/2027/三月", StoreCode::Refused},  // below itself
+        {Op::Move, "工作文档", "工作文档", StoreCode::Refused},
+        {Op::Move, "工作文档/2027", "other", StoreCode::Ok},             // with 三月 along
+        {Op::Create, "other/2027/三月", "深", StoreCode::Ok},
+        {Op::Delete, "other/2027/三月/深", "", StoreCode::Ok},
+    };
+    for (const Step& step : steps) {
+        load();
+        std::string made;
+        Outcome outcome;
+        switch (step.op) {
+        case Op::Create: outcome = store->CreateFolder(id(step.path), step.arg, made); break;
+        case Op::Rename: outcome = store->RenameFolder(id(step.path), step.arg); break;
+        case Op::Move: outcome = store->MoveFolder(id(step.path), id(step.arg)); break;
+        case Op::Delete: outcome = store->DeleteFolder(id(step.path)); break;
+        }
+        EXPECT_EQ(outcome.code, step.code) << step.path << " " << step.arg << ": " << outcome.Text();
+    }
+    load();
+    std::vector<std::string> paths;
+    for (const auto& [path, folderId] : ids) paths.push_back(path);
+    const std::vector<std::string> tree = {"other", "other/2027", "other/2027/三月", "工作文档"};
+    std::vector<std::string> expected = tree;
+    expected.push_back(slashed);
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(paths, expected);
+    // From the leaves up, the whole tree goes.
+    for (const char* path : {"other/2027/三月", "other/2027", "other", "工作文档"}) ASSERT_OK(store->DeleteFolder(id(path)));
 }
 
 TEST_P(MailStoreContract, EveryMailIsListedOnceOverManyPages) {
