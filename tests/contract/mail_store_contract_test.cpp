@@ -232,6 +232,16 @@ TEST_P(MailStoreContract, FoldersNestAndMoveWithEverythingBelowThem) {
     for (const char* path : {"other/2027/三月", "other/2027", "other", "工作文档"}) ASSERT_OK(store->DeleteFolder(id(path)));
 }
 
+// A tree of directories outgrows a hundred folders; every one is listed.
+TEST_P(MailStoreContract, MoreThanAHundredFoldersAreAllListed) {
+    std::string id;
+    for (int i = 0; i < 110; ++i) ASSERT_OK(store->CreateFolder(folder, "d" + std::to_string(i), id));
+    std::vector<FolderInfo> folders;
+    ASSERT_OK(store->ListFolders(folders));
+    EXPECT_EQ(std::count_if(folders.begin(), folders.end(), [&](const FolderInfo& f) { return f.parentId == folder; }),
+              110);
+}
+
 TEST_P(MailStoreContract, EveryMailIsListedOnceOverManyPages) {
     std::set<std::string> stored;
     for (int i = 0; i < 3 * static_cast<int>(kPage) + 1; ++i) {
