@@ -130,6 +130,31 @@ TEST(ImapWire, FolderNamesInModifiedUtf7) {
     }
 }
 
+// A name is one level whatever the delimiter; a path splits at its last one.
+TEST(ImapWire, FolderLevelsKeepTheDelimiterAndTheSlashOutOfNames) {
+    const std::string kSolidus = "\xEF\xBC\x8F";  // ／
+    const struct {
+        std::string name;
+        char delimiter;
+        std::string level;
+    } levels[] = {
+        {"a/b", '/', "a" + kSolidus + "b"},      {"a/b.c", '.', "a" + kSolidus + "b" + kSolidus + "c"},
+        {"v1.2", '/', "v1.2"},                    {"x/y", 0, "x" + kSolidus + "y"},
+        {"\xE6\x96\x87\xE4\xBB\xB6", '.', "\xE6\x96\x87\xE4\xBB\xB6"}, {"a\\b", '\\', "a" + kSolidus + "b"},
+    };
+    for (const auto& c : levels) EXPECT_EQ(LevelOfName(c.name, c.delimiter), c.level) << c.name;
+    const struct {
+        std::string path;
+        char delimiter;
+        std::string parent, leaf;
+    } paths[] = {{"a/b/c", '/', "a/b", "c"}, {"a.b", '.', "a", "b"}, {"a/b", '.', "", "a/b"},
+                 {"top", '/', "", "top"},    {"a/b", 0, "", "a/b"}};
+    for (const auto& c : paths) {
+        const MailboxPath split = SplitMailboxPath(c.path, c.delimiter);
+        EXPECT_EQ(split.parent + "|" + split.leaf, c.parent + "|" + c.leaf) << c.path;
+    }
+}
+
 TEST(ImapWire, HeadersAndParametersDecodeAndRoundTrip) {
     const std::pair<std::string, std::string> headers[] = {
         {"=?UTF-8?B?w6k=?= =?utf-8?q?_x?=", "\xC3\xA9 x"},
