@@ -478,7 +478,8 @@ private:
         info.system = folder.system;
         MailboxPath path = SplitMailboxPath(id, folder.delimiter);
         std::string name = path.leaf;
-        for (auto above = folders_.find(path.parent); !path.parent.empty() && (above == folders_.end() || above->second.hollow);
+        for (auto above = folders_.find(path.parent);
+             !path.parent.empty() && (above == folders_.end() || above->second.hollow);
              above = folders_.find(path.parent)) {
             const MailboxPath up = SplitMailboxPath(path.parent, folder.delimiter);
             name = up.leaf + folder.delimiter + name;

@@ -143,9 +143,10 @@ std::string SerializeAccount(const AccountData& account) {
     text += Join({"next-message", std::to_string(account.nextMessageSeq)});
     // A top-level folder keeps the older three-field record.
     for (const FolderRecord& folder : account.userFolders)
-        text += folder.parent == 0
-                    ? Join({"folder", std::to_string(folder.id), EscapeField(folder.name)})
-                    : Join({"folder", std::to_string(folder.id), EscapeField(folder.name), std::to_string(folder.parent)});
+        text +=
+            folder.parent == 0
+                ? Join({"folder", std::to_string(folder.id), EscapeField(folder.name)})
+                : Join({"folder", std::to_string(folder.id), EscapeField(folder.name), std::to_string(folder.parent)});
     for (const MessageRecord& m : account.messages)
         text += Join({"message", EscapeField(m.id), std::to_string(m.fid), std::to_string(m.size),
                       std::to_string(m.attachmentSize), std::to_string(m.sentAt), std::to_string(m.receivedAt),

@@ -245,8 +245,7 @@ Outcome WebmailStore::MoveFolder(const std::string& folderId, const std::string&
 }
 
 Outcome WebmailStore::DeleteFolder(const std::string& folderId) {
-    return FolderOutcome(
-        Call("delete folder " + folderId, [&] { return session::DeleteFolder(session_, folderId); }));
+    return FolderOutcome(Call("delete folder " + folderId, [&] { return session::DeleteFolder(session_, folderId); }));
 }
 
 Outcome WebmailStore::ListMails(const std::string& folderId, std::vector<MailInfo>& mails) {

@@ -112,7 +112,7 @@ TEST_F(ImapDovecot, FoldersKeepTheirNamesThroughCreateRenameAndDelete) {
     std::map<std::string, bool> system;
     for (const FolderInfo& folder : folders) system[folder.id] = folder.system;
     EXPECT_TRUE(system.count("INBOX") && system["INBOX"] && system.count("Trash") && system["Trash"]);
-    const std::string renamed = "Akten\xEF\xBC\x8F" "2026 \xE2\x9C\x93";
+    const std::string renamed = "Akten／2026 \xE2\x9C\x93";
     EXPECT_TRUE(system.count(renamed) && !system[renamed]);
     EXPECT_FALSE(system.count(id));
     EXPECT_EQ(store->DeleteFolder("INBOX").code, StoreCode::Refused);

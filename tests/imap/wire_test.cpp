@@ -138,17 +138,23 @@ TEST(ImapWire, FolderLevelsKeepTheDelimiterAndTheSlashOutOfNames) {
         char delimiter;
         std::string level;
     } levels[] = {
-        {"a/b", '/', "a" + kSolidus + "b"},      {"a/b.c", '.', "a" + kSolidus + "b" + kSolidus + "c"},
-        {"v1.2", '/', "v1.2"},                    {"x/y", 0, "x" + kSolidus + "y"},
-        {"\xE6\x96\x87\xE4\xBB\xB6", '.', "\xE6\x96\x87\xE4\xBB\xB6"}, {"a\\b", '\\', "a" + kSolidus + "b"},
+        {"a/b", '/', "a" + kSolidus + "b"},
+        {"a/b.c", '.', "a" + kSolidus + "b" + kSolidus + "c"},
+        {"v1.2", '/', "v1.2"},
+        {"x/y", 0, "x" + kSolidus + "y"},
+        {"\xE6\x96\x87\xE4\xBB\xB6", '.', "\xE6\x96\x87\xE4\xBB\xB6"},
+        {"a\\b", '\\', "a" + kSolidus + "b"},
     };
     for (const auto& c : levels) EXPECT_EQ(LevelOfName(c.name, c.delimiter), c.level) << c.name;
     const struct {
         std::string path;
         char delimiter;
         std::string parent, leaf;
-    } paths[] = {{"a/b/c", '/', "a/b", "c"}, {"a.b", '.', "a", "b"}, {"a/b", '.', "", "a/b"},
-                 {"top", '/', "", "top"},    {"a/b", 0, "", "a/b"}};
+    } paths[] = {{"a/b/c", '/', "a/b", "c"},
+                 {"a.b", '.', "a", "b"},
+                 {"a/b", '.', "", "a/b"},
+                 {"top", '/', "", "top"},
+                 {"a/b", 0, "", "a/b"}};
     for (const auto& c : paths) {
         const MailboxPath split = SplitMailboxPath(c.path, c.delimiter);
         EXPECT_EQ(split.parent + "|" + split.leaf, c.parent + "|" + c.leaf) << c.path;

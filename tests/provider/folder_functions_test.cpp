@@ -34,7 +34,8 @@ TEST_F(FolderFunctions, CreatesRenamesAndDeletesWithNamesAsTyped) {
     for (const char* name : {"收件箱", "草稿箱", "已发送", "已删除", "垃圾邮件"}) {
         system += (id++ == 0 ? "{'id':" : ",{'id':");
         system += std::to_string(id) + ",'name':'" + name +
-                  "','parent':0,'messageCount':0,'messageSize':0,'unreadMessageCount':0,'unreadMessageSize':0,'threadCount':0,"
+                  "','parent':0,'messageCount':0,'messageSize':0,'unreadMessageCount':0,'unreadMessageSize':0,'"
+                  "threadCount':0,"
                   "'unreadThreadCount':0}";
     }
     EXPECT_EQ(Client().Call("mbox:getAllFolders", "<object/>").body, "{'code':'S_OK','var':[" + system + "]}");
@@ -76,9 +77,9 @@ TEST_F(FolderFunctions, FoldersNestMoveWholeAndGoFromTheLeavesUp) {
         {"mbox:updateFolders", Items("<object><int name=\"id\">65550</int></object>"), "FA_INVALID_PARAMETER"},
         {"mbox:deleteFolders", Ids("65550"), "FA_FOLDER_NOT_EMPTY"},
         {"mbox:deleteFolders", "<object><array name=\"ids\"><int>65552</int><int>65550</int></array></object>",
-         "FA_FOLDER_NOT_EMPTY"},  // b is still in a
+         "FA_FOLDER_NOT_EMPTY"},                                      // b is still in a
         {"mbox:updateFolders", MoveUnder("65554", "65552"), "S_OK"},  // d/b becomes a/b/c/b
-        {"mbox:updateFolders", MoveUnder("65553", "65550"), "S_OK"},          // d goes under a
+        {"mbox:updateFolders", MoveUnder("65553", "65550"), "S_OK"},  // d goes under a
         {"mbox:deleteFolders", Ids("65554"), "S_OK"},
     };
     for (const Step& step : steps)

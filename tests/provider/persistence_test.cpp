@@ -20,10 +20,11 @@ TEST(Persistence, ARestartWithTheSameDataKeepsEverything) {
         client.MoveTo(first.Port());
         ASSERT_TRUE(client.SignIn(kTestAccount, kTestPassword));
         ASSERT_EQ(client.CreateFolder("保留 & kept"), "65550");
-        ASSERT_EQ(WebmailClient::CodeOf(client.Call(
-                      "mbox:createUserFolders", "<object><array name=\"items\"><object><string name=\"name\">inner"
-                                                "</string><int name=\"parent\">65550</int></object></array></object>")),
-                  "S_OK");
+        ASSERT_EQ(
+            WebmailClient::CodeOf(client.Call("mbox:createUserFolders",
+                                              "<object><array name=\"items\"><object><string name=\"name\">inner"
+                                              "</string><int name=\"parent\">65550</int></object></array></object>")),
+            "S_OK");
         fileId = client.StoreFile(&bytes, "kept.bin", "manifest:\nline", "kept.bin.001");
         ASSERT_EQ(WebmailClient::CodeOf(client.Move({fileId}, 65550)), "S_OK");
         composeId = client.OpenCompose();

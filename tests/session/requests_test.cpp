@@ -46,6 +46,13 @@ TEST_F(RequestsTest, EveryOperationSendsItsRequestByteForByte) {
                                             "</array></object>")},
         {[&] { return session::DeleteFolder(s, "65551"); },
          ScriptRequest("mbox:deleteFolders", xml + "<array name=\"ids\"><int>65551</int></array></object>")},
+        {[&] { return session::CreateUserFolder(s, "三月", id, "65550"); },
+         ScriptRequest("mbox:createUserFolders",
+                xml + "<array name=\"items\"><object><string name=\"name\">三月</string><int name=\"parent\">65550"
+                      "</int></object></array></object>\r\n", true)},
+        {[&] { return session::MoveFolder(s, "65551", ""); },
+         ScriptRequest("mbox:updateFolders", xml + "<array name=\"items\"><object><int name=\"id\">65551</int><int "
+                                            "name=\"parent\">0</int></object></array></object>")},
         {[&] { return session::ListMessages(s, "65551", s.messageTable); },
          ScriptRequest("mbox:listMessages", xml + "<int name=\"fid\">65551</int><string name=\"order\">date</string>"
                                            "<boolean name=\"desc\">true</boolean><int name=\"start\">0</int>"
