@@ -126,12 +126,13 @@ std::string FolderTree::PathOf(const std::string& folderId) const {
     return path;
 }
 
-Outcome MakeFolderPath(MailStore& store, FolderTree& tree, std::string_view path, std::string& folderId) {
+Outcome MakeFolderPath(MailStore& store, FolderTree& tree, std::string_view path, std::string& folderId,
+                       const std::string& fromId) {
     folderId.clear();
-    if (tree.Find(path, folderId).Ok()) return {};
+    if (fromId.empty() && tree.Find(path, folderId).Ok()) return {};
     std::vector<std::string> segments;
     if (!SplitFolderPath(path, segments)) return Failure(StoreCode::Refused, "'..' does not name a folder");
-    std::string at;
+    std::string at = fromId;
     for (std::size_t i = 0; i < segments.size(); ++i) {
         if (const FolderInfo* child = tree.ChildNamed(at, segments[i])) {
             at = child->id;

@@ -48,7 +48,9 @@ bool SplitFolderPath(std::string_view path, std::vector<std::string>& segments);
 // mkdir -p: makes each missing level and gives the last one's id. A refusal
 // half-way names the level and keeps the store's code and reason; the levels
 // made before it stay (they are empty folders, and a second run reuses them).
-Outcome MakeFolderPath(MailStore& store, FolderTree& tree, std::string_view path, std::string& folderId);
+// With fromId, the path is taken below that folder instead of the top.
+Outcome MakeFolderPath(MailStore& store, FolderTree& tree, std::string_view path, std::string& folderId,
+                       const std::string& fromId = {});
 
 std::string NameToSegment(std::string_view name);     // "/" -> "／"
 std::string SegmentToName(std::string_view segment);  // "／" -> "/"
