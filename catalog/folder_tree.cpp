@@ -142,7 +142,7 @@ Outcome MakeFolderPath(MailStore& store, FolderTree& tree, std::string_view path
         const std::string name = SegmentToName(segments[i]);
         Outcome made = store.CreateFolder(at, name, next);
         if (!made.Ok())
-            return {made.code, "cannot make '" + Joined(segments, i + 1) + "': " + made.Text(), made.refusal};
+            return {made.code, "cannot make '" + Joined(segments, i + 1) + "': " + made.detail, made.refusal};
         tree.Add({next, name, at});
         at = next;
     }
