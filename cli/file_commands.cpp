@@ -151,7 +151,7 @@ int RunMv(Context& context, const std::vector<std::string>& args) {
     auto store = OpenStore(context);
     RemotePaths paths(context, *store);
     RemotePath target;
-    catalog::Outcome outcome = paths.Resolve(args.back(), target);
+    catalog::Outcome outcome = paths.Resolve(args.back(), target, false);
     if (!outcome.Ok()) return OutcomeFailed(context, outcome, "look up '" + OutputField(args.back()) + "'");
     std::vector<std::string> sources(args.begin(), args.end() - 1);
     std::string targetId = target.folderId;

@@ -28,7 +28,19 @@ std::string RemotePaths::Shown(const std::string& folderId) {
     return path.empty() ? folderId : path;
 }
 
-catalog::Outcome RemotePaths::Resolve(const std::string& argument, RemotePath& path) {
+catalog::Outcome RemotePaths::ResolveFile(const std::string& argument, RemotePath& path) {
+    if (context_.imapUrl.empty() && argument.find('/') == std::string::npos && IsMessageId(argument) &&
+        !AllDigits(argument)) {
+        path = {};
+        path.kind = RemotePath::Kind::File;
+        path.key = argument;
+        path.parentFound = true;
+        return {};
+    }
+    return Resolve(argument, path);
+}
+
+catalog::Outcome RemotePaths::Resolve(const std::string& argument, RemotePath& path, bool keys) {
     path = {};
     // A webmail folder id needs no listing: commands given ids send what they always sent.
     if (context_.imapUrl.empty() && AllDigits(argument) && IsFolderId(argument)) {
@@ -51,7 +63,7 @@ catalog::Outcome RemotePaths::Resolve(const std::string& argument, RemotePath& p
         // Files live in folders, not at the top: a single level that is no
         // folder is a file's key.
         path.parentFound = true;
-        if (IsMessageId(argument) || !context_.imapUrl.empty()) {
+        if (keys && (IsMessageId(argument) || !context_.imapUrl.empty())) {
             path.kind = RemotePath::Kind::File;
             path.key = argument;
         }
@@ -59,7 +71,7 @@ catalog::Outcome RemotePaths::Resolve(const std::string& argument, RemotePath& p
     }
     if (!tree_.Find(parent, path.folderId).Ok() || path.folderId.empty()) {
         // An IMAP key may hold "/": it names its file as it always did.
-        if (!context_.imapUrl.empty()) path.kind = RemotePath::Kind::File, path.key = argument;
+        if (keys && !context_.imapUrl.empty()) path.kind = RemotePath::Kind::File, path.key = argument;
         return {};
     }
     path.parentFound = true;

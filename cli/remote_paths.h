@@ -29,7 +29,12 @@ class RemotePaths {
 public:
     RemotePaths(Context& context, catalog::MailStore& store) : context_(context), store_(store) {}
 
-    catalog::Outcome Resolve(const std::string& argument, RemotePath& path);
+    // keys false: the argument is a place to put things, so a single level
+    // that is no folder is a folder still to make, never a file's key.
+    catalog::Outcome Resolve(const std::string& argument, RemotePath& path, bool keys = true);
+    // For commands that want a file: a key (a single level, no "/") is
+    // taken as it stands, with no listing, as it always was.
+    catalog::Outcome ResolveFile(const std::string& argument, RemotePath& path);
     catalog::FolderTree& Tree();  // loaded on first use
     catalog::Outcome Loaded();
     // "工作文档/2026" for a folder id, for messages.

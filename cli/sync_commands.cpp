@@ -97,7 +97,7 @@ int WalkBoth(Context& context, catalog::MailStore& store, RemotePaths& paths, co
         return Fail(context, "not a directory: '" + Shown(local) + "'");
     }
     RemotePath remote;
-    catalog::Outcome outcome = paths.Resolve(options.remoteArg, remote);
+    catalog::Outcome outcome = paths.Resolve(options.remoteArg, remote, false);
     if (outcome.Ok() && remote.kind == RemotePath::Kind::File)
         return Fail(context, "not a folder: '" + OutputField(options.remoteArg) + "'");
     if (outcome.Ok() && remote.kind == RemotePath::Kind::Missing) {

@@ -140,7 +140,7 @@ int PutTrees(Context& context, const std::vector<std::string>& positional, catal
     auto store = OpenStore(context);
     RemotePaths paths(context, *store);
     RemotePath target;
-    catalog::Outcome outcome = paths.Resolve(positional.back(), target);
+    catalog::Outcome outcome = paths.Resolve(positional.back(), target, false);
     std::string rootId = target.folderId;
     if (outcome.Ok() && target.kind == RemotePath::Kind::File)
         return Fail(context, "not a folder: '" + OutputField(positional.back()) + "'");
@@ -295,7 +295,7 @@ int RunGet(Context& context, const std::vector<std::string>& args) {
     RemotePaths paths(context, *store);
     for (std::size_t i = 0; i + 1 < positional.size(); ++i) {
         RemotePath source;
-        catalog::Outcome found = paths.Resolve(positional[i], source);
+        catalog::Outcome found = paths.ResolveFile(positional[i], source);
         if (!found.Ok()) return OutcomeFailed(context, found, "look up '" + OutputField(positional[i]) + "'");
         if (source.kind == RemotePath::Kind::Folder)
             return Fail(context, "'" + OutputField(positional[i]) + "' is a folder: get -r fetches it");

@@ -104,7 +104,9 @@ TEST_F(SyncTest, OnlyWhatChangedIsSentAndCheckSeesEveryDifference) {
         ProcessResult r = Run(step.args);
         EXPECT_EQ(r.exitCode, step.exitCode) << step.what << ": " << r.err;
         EXPECT_EQ(r.out.find(step.out) == std::string::npos, false) << step.what << ":\n" << r.out;
-        if (step.out.empty()) EXPECT_EQ(r.out, "") << step.what;
+        if (step.out.empty()) {
+            EXPECT_EQ(r.out, "") << step.what;
+        }
         EXPECT_EQ(Mails(remote), step.mails) << step.what;
     }
     // The other way: a tree written back byte for byte with its times;
@@ -113,11 +115,14 @@ TEST_F(SyncTest, OnlyWhatChangedIsSentAndCheckSeesEveryDifference) {
     ASSERT_EQ(Run({"sync", "--download", remote, back.string()}).exitCode, 0);
     for (const auto& entry : fs::directory_iterator(local)) {
         EXPECT_EQ(Read(back / entry.path().filename()), Read(entry.path())) << entry.path();
-        EXPECT_EQ(std::chrono::duration_cast<std::chrono::seconds>(fs::last_write_time(back / entry.path().filename()) -
+        // A touch alone sends nothing (the bytes are the same), so the stored time is the earlier one.
+        if (entry.path().filename() != fs::u8path("文件-4.txt")) {
+            EXPECT_EQ(std::chrono::duration_cast<std::chrono::seconds>(fs::last_write_time(back / entry.path().filename()) -
                                                                    fs::last_write_time(entry.path()))
                       .count(),
                   0)
             << entry.path();
+        }
     }
     Write(back / "mine.txt", "written here");
     ASSERT_EQ(Run({"rm", remote + "/文件-0.txt"}).exitCode, 0);
