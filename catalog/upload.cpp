@@ -6,6 +6,7 @@
 #include "catalog/format_values.h"
 #include "catalog/part_mark.h"
 #include "catalog/sha256.h"
+#include "catalog/sync_times.h"
 
 namespace catalog {
 namespace {
@@ -66,6 +67,7 @@ Manifest UploadPlan::ManifestOf(const UploadPart& part) const {
     manifest.partSha256 = part.sha256;
     manifest.uploadId = uploadId;
     manifest.stored = stored;
+    manifest.modified = UtcSecondsOf(modified);  // get and sync give it back to the file they write
     return manifest;
 }
 

@@ -8,6 +8,8 @@
 #include "cli/command.h"
 #include "cli/mailbox.h"
 #include "cli/operation_arguments.h"
+#include "cli/remote_paths.h"
+#include "catalog/tree_transfer.h"
 
 namespace cli {
 namespace {
@@ -38,19 +40,43 @@ int ListMessages(Context& context, catalog::MailStore& store, const std::string&
     return kExitOk;
 }
 
+// Subdirectories first, as rows whose NAME ends with "/" and whose KEY is
+// the folder's id, then the files.
+int ListFolder(Context& context, catalog::MailStore& store, RemotePaths& paths, const std::string& folderId) {
+    std::vector<catalog::FileEntry> files;
+    catalog::Outcome outcome = folderId.empty() ? catalog::Outcome{} : catalog::ListFiles(store, folderId, files);
+    if (outcome.Ok()) outcome = FillSizes(context, store, files);
+    if (outcome.Ok()) outcome = paths.Loaded();
+    if (!outcome.Ok()) return OutcomeFailed(context, outcome, "list folder " + folderId);
+    for (const catalog::FolderInfo& folder : paths.Tree().Children(folderId))
+        context.out << OutputField(catalog::NameToSegment(folder.name)) << "/\t-\t-\t-\t" << OutputField(folder.id)
+                    << '\n';
+    for (const catalog::FileEntry& file : files) context.out << FileLine(file) << '\n';
+    return kExitOk;
+}
+
 int RunLs(Context& context, const std::vector<std::string>& args) {
-    const bool messages = args[0] == "--messages";
-    if (messages != (args.size() == 2)) return UsageError(context, "usage: ls [--messages] FOLDER_ID");
-    const std::string& folderId = args.back();
-    if (!IsFolderId(context, folderId)) return UsageError(context, "not a folder id: '" + OutputField(folderId) + "'");
+    const bool messages = !args.empty() && args[0] == "--messages";
+    if ((messages && args.size() != 2) || (!messages && args.size() > 1))
+        return UsageError(context, "usage: ls [--messages] [PATH]");
+    const std::string where = args.empty() ? "/" : args.back();
+    if (messages && !IsFolderId(context, where))
+        return UsageError(context, "not a folder id: '" + OutputField(where) + "'");
     if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
     auto store = OpenStore(context);
-    if (messages) return ListMessages(context, *store, folderId);
-    std::vector<catalog::FileEntry> files;
-    catalog::Outcome outcome = catalog::ListFiles(*store, folderId, files);
-    if (outcome.Ok()) outcome = FillSizes(context, *store, files);
-    if (!outcome.Ok()) return OutcomeFailed(context, outcome, "list folder " + folderId);
-    for (const catalog::FileEntry& file : files) context.out << FileLine(file) << '\n';
+    if (messages) return ListMessages(context, *store, where);
+    RemotePaths paths(context, *store);
+    RemotePath path;
+    catalog::Outcome outcome = paths.Resolve(where, path);
+    if (!outcome.Ok()) return OutcomeFailed(context, outcome, "look up '" + OutputField(where) + "'");
+    if (path.kind == RemotePath::Kind::Folder) return ListFolder(context, *store, paths, path.folderId);
+    if (path.kind == RemotePath::Kind::Missing) return Fail(context, "no such folder or file: '" + OutputField(where) + "'");
+    std::vector<catalog::FileEntry> file(1);
+    catalog::MailText keyMail;
+    outcome = catalog::LocateFile(*store, path.key, file[0], keyMail);
+    if (outcome.Ok()) outcome = FillSizes(context, *store, file);
+    if (!outcome.Ok()) return OutcomeFailed(context, outcome, "look up file '" + OutputField(where) + "'");
+    context.out << FileLine(file[0]) << '\n';
     return kExitOk;
 }
 
@@ -70,11 +96,27 @@ int RunFind(Context& context, const std::vector<std::string>& args) {
     return kExitOk;
 }
 
+int StatFolder(Context& context, RemotePaths& paths, const std::string& folderId) {
+    if (catalog::Outcome loaded = paths.Loaded(); !loaded.Ok()) return OutcomeFailed(context, loaded, "list the folders");
+    const catalog::FolderInfo* folder = paths.Tree().Folder(folderId);
+    if (!folder && !folderId.empty()) return Fail(context, "no folder with id " + folderId);
+    context.out << "name: " << OutputField(folder ? catalog::NameToSegment(folder->name) : "") << "/\nfolder: "
+                << OutputField(folderId) << "\npath: /" << OutputField(paths.Tree().PathOf(folderId))
+                << "\nfolders: " << paths.Tree().Children(folderId).size() << '\n';
+    if (folder) context.out << "files: " << folder->messages << " mails\n";
+    return kExitOk;
+}
+
 int RunStat(Context& context, const std::vector<std::string>& args) {
-    const std::string& key = args[0];
-    if (!CheckKeys(context, args.begin(), args.end())) return kExitUsage;
     if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
     auto store = OpenStore(context);
+    RemotePaths paths(context, *store);
+    RemotePath path;
+    catalog::Outcome found = paths.Resolve(args[0], path);
+    if (!found.Ok()) return OutcomeFailed(context, found, "look up '" + OutputField(args[0]) + "'");
+    if (path.kind == RemotePath::Kind::Missing) return Fail(context, "no such folder or file: '" + OutputField(args[0]) + "'");
+    if (path.kind == RemotePath::Kind::Folder) return StatFolder(context, paths, path.folderId);
+    const std::string& key = path.key;
     catalog::FileDetails details;
     catalog::Outcome outcome = catalog::StatFile(*store, key, details);
     if (!outcome.Ok() && details.damaged.empty()) return OutcomeFailed(context, outcome, "look up file " + key);
@@ -92,37 +134,103 @@ int RunStat(Context& context, const std::vector<std::string>& args) {
     return kExitOk;
 }
 
+// A folder moves by one folder operation (a move, a rename or both), never
+// by sending its files again.
+catalog::Outcome MoveFolderTo(catalog::MailStore& store, RemotePaths& paths, const std::string& folderId,
+                              const std::string& parentId, const std::string& name) {
+    const catalog::FolderInfo* folder = paths.Tree().Folder(folderId);
+    if (!folder) return catalog::Failure(catalog::StoreCode::NotFound, "no folder with id " + folderId);
+    catalog::Outcome outcome;
+    if (folder->parentId != parentId) outcome = store.MoveFolder(folderId, parentId);
+    if (outcome.Ok() && !name.empty() && name != folder->name) outcome = store.RenameFolder(folderId, name);
+    return outcome;
+}
+
 int RunMv(Context& context, const std::vector<std::string>& args) {
-    const std::string& target = args[0];
-    if (!IsFolderId(context, target)) return UsageError(context, "not a folder id: '" + OutputField(target) + "'");
-    if (!CheckKeys(context, args.begin() + 1, args.end())) return kExitUsage;
     if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
     auto store = OpenStore(context);
-    for (auto key = args.begin() + 1; key != args.end(); ++key) {
-        catalog::Outcome outcome = catalog::MoveFile(*store, *key, target);
-        if (!outcome.Ok()) return OutcomeFailed(context, outcome, "move file " + *key + " to folder " + target);
+    RemotePaths paths(context, *store);
+    RemotePath target;
+    catalog::Outcome outcome = paths.Resolve(args.back(), target, false);
+    if (!outcome.Ok()) return OutcomeFailed(context, outcome, "look up '" + OutputField(args.back()) + "'");
+    std::vector<std::string> sources(args.begin(), args.end() - 1);
+    std::string targetId = target.folderId;
+    // Files given by key after a folder id: "mv FOLDER_ID KEY..." as before.
+    if (target.kind != RemotePath::Kind::Folder && IsFolderId(context, args[0])) {
+        sources.assign(args.begin() + 1, args.end());
+        targetId = args[0];
+    } else if (target.kind != RemotePath::Kind::Folder) {
+        // A rename: one folder to a new name, in the folder the path names.
+        if (sources.size() != 1 || !target.parentFound || target.kind == RemotePath::Kind::File)
+            return Fail(context, "not a folder: '" + OutputField(args.back()) + "'");
+        RemotePath source;
+        outcome = paths.Resolve(sources[0], source);
+        if (outcome.Ok() && source.kind != RemotePath::Kind::Folder)
+            return Fail(context, "a file keeps its stored name: move it into a folder instead");
+        if (outcome.Ok()) outcome = MoveFolderTo(*store, paths, source.folderId, target.folderId,
+                                                 catalog::SegmentToName(target.name));
+        return outcome.Ok() ? kExitOk : OutcomeFailed(context, outcome, "move '" + OutputField(sources[0]) + "'");
+    }
+    for (const std::string& argument : sources) {
+        RemotePath source;
+        outcome = paths.Resolve(argument, source);
+        if (outcome.Ok() && source.kind == RemotePath::Kind::Missing)
+            outcome = catalog::Failure(catalog::StoreCode::NotFound, "no such folder or file");
+        if (outcome.Ok())
+            outcome = source.kind == RemotePath::Kind::Folder
+                          ? MoveFolderTo(*store, paths, source.folderId, targetId, {})
+                          : catalog::MoveFile(*store, source.key, targetId);
+        if (!outcome.Ok())
+            return OutcomeFailed(context, outcome, "move '" + OutputField(argument) + "' to folder " + targetId);
     }
     return kExitOk;
 }
 
-int RunRm(Context& context, const std::vector<std::string>& args) {
-    if (!CheckKeys(context, args.begin(), args.end())) return kExitUsage;
+// rm -r: every file below the folder to the trash, then the folders from
+// the leaves up (a store refuses to delete a folder that still holds one).
+catalog::Outcome RemoveTree(catalog::MailStore& store, RemotePaths& paths, const std::string& folderId) {
+    catalog::RemoteTree tree;
+    catalog::Outcome outcome = catalog::WalkRemoteTree(store, paths.Tree(), folderId, tree);
+    for (std::size_t i = 0; outcome.Ok() && i < tree.files.size(); ++i)
+        outcome = catalog::RemoveFile(store, tree.files[i].entry.key);
+    for (std::size_t i = tree.dirIds.size(); outcome.Ok() && i-- > 0;) outcome = store.DeleteFolder(tree.dirIds[i]);
+    return outcome.Ok() ? store.DeleteFolder(folderId) : outcome;
+}
+
+int RunRm(Context& context, const std::vector<std::string>& argsIn) {
+    const bool recursive = argsIn[0] == "-r";
+    const std::vector<std::string> args(argsIn.begin() + recursive, argsIn.end());
+    if (args.empty()) return UsageError(context, "usage: rm [-r] PATH...");
     if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
     auto store = OpenStore(context);
-    for (const std::string& key : args) {
-        catalog::Outcome outcome = catalog::RemoveFile(*store, key);
-        if (!outcome.Ok()) return OutcomeFailed(context, outcome, "remove file " + key);
+    RemotePaths paths(context, *store);
+    for (const std::string& argument : args) {
+        RemotePath path;
+        catalog::Outcome outcome = paths.Resolve(argument, path);
+        if (outcome.Ok() && path.kind == RemotePath::Kind::Missing)
+            outcome = catalog::Failure(catalog::StoreCode::NotFound, "no such folder or file");
+        if (outcome.Ok() && path.kind == RemotePath::Kind::Folder) {
+            if (!recursive) return Fail(context, "'" + OutputField(argument) + "' is a folder: rm -r removes it");
+            const catalog::FolderInfo* folder = paths.Tree().Folder(path.folderId);
+            if (!folder || folder->system)
+                return Fail(context, "'" + OutputField(argument) + "' is not a folder of yours to remove");
+            outcome = RemoveTree(*store, paths, path.folderId);
+        } else if (outcome.Ok()) {
+            outcome = catalog::RemoveFile(*store, path.key);
+        }
+        if (!outcome.Ok()) return OutcomeFailed(context, outcome, "remove '" + OutputField(argument) + "'");
     }
     return kExitOk;
 }
 
-CommandRegistration ls({"ls", "[--messages] FOLDER_ID", "list every file of a folder (or every message)", 1, 2, false,
-                        RunLs});
+CommandRegistration ls({"ls", "[--messages] [PATH]", "list a folder: its folders (NAME ends with /), then its files", 0, 2,
+                        false, RunLs});
 CommandRegistration find({"find", "TEXT [FOLDER_ID]", "list the files whose name holds TEXT", 1, 2, false, RunFind});
-CommandRegistration stat({"stat", "KEY", "show a file's size, SHA-256, time stored and parts", 1, 1, false, RunStat});
-CommandRegistration mv({"mv", "TARGET_FOLDER_ID KEY...", "move files, every part, into a folder", 2, -1, false,
-                        RunMv});
-CommandRegistration rm({"rm", "KEY...", "move files, every part, to the trash folder", 1, -1, false, RunRm});
+CommandRegistration stat({"stat", "PATH", "show a file's size, SHA-256, time stored and parts", 1, 1, false, RunStat});
+CommandRegistration mv({"mv", "PATH... TARGET", "move into the folder TARGET, or rename a folder to TARGET", 2, -1,
+                        false, RunMv});
+CommandRegistration rm({"rm", "[-r] PATH...", "move files to the trash; -r: a folder and all below it", 1, -1, false,
+                        RunRm});
 
 }  // namespace
 }  // namespace cli

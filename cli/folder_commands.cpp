@@ -5,6 +5,8 @@
 #include "cli/command.h"
 #include "cli/mailbox.h"
 #include "cli/operation_arguments.h"
+#include "cli/remote_paths.h"
+#include "catalog/catalog.h"
 #include "session/cells.h"
 #include "session/folders.h"
 
@@ -48,22 +50,48 @@ int RunFolders(Context& context, const std::vector<std::string>&) {
     return kExitOk;
 }
 
-int RunMkdir(Context& context, const std::vector<std::string>& args) {
-    const std::string& name = args[0];
-    std::string problem = FolderNameProblem(name);
-    if (!problem.empty()) return UsageError(context, problem);
+// mkdir PATH makes the last level in a folder that exists; mkdir -p makes
+// every missing level. A single name at the top goes to the provider as it
+// always did.
+int RunMkdir(Context& context, const std::vector<std::string>& argsIn) {
+    const bool parents = argsIn[0] == "-p";
+    if (argsIn.size() != 1u + parents) return UsageError(context, "usage: mkdir [-p] PATH");
+    const std::string& path = argsIn.back();
+    std::vector<std::string> levels;
+    if (!catalog::SplitFolderPath(path, levels) || levels.empty())
+        return UsageError(context, levels.empty() ? FolderNameProblem("") : "'..' does not name a folder");
+    for (const std::string& level : levels)
+        if (std::string problem = FolderNameProblem(catalog::SegmentToName(level)); !problem.empty())
+            return UsageError(context, problem);
     if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
     std::string id;
-    if (!context.imapUrl.empty())
-        return StoreFolderOperation(context, "create folder '" + name + "'", [&](catalog::MailStore& store) {
-            catalog::Outcome outcome = store.CreateFolder({}, name, id);
-            if (outcome.Ok()) context.out << OutputField(id) << '\n';
-            return outcome;
-        });
-    session::Status status = WithSession(context, [&] { return session::CreateUserFolder(context.session, name, id); });
-    if (status != session::Status::Ok) return OperationFailed(context, status, "create folder '" + name + "'");
-    context.out << id << '\n';
-    return kExitOk;
+    const std::string& name = levels[0];
+    if (levels.size() == 1 && !parents && path.find('/') == std::string::npos) {
+        if (!context.imapUrl.empty())
+            return StoreFolderOperation(context, "create folder '" + name + "'", [&](catalog::MailStore& store) {
+                catalog::Outcome outcome = store.CreateFolder({}, catalog::SegmentToName(name), id);
+                if (outcome.Ok()) context.out << OutputField(id) << '\n';
+                return outcome;
+            });
+        session::Status status = WithSession(
+            context, [&] { return session::CreateUserFolder(context.session, catalog::SegmentToName(name), id); });
+        if (status != session::Status::Ok) return OperationFailed(context, status, "create folder '" + name + "'");
+        context.out << id << '\n';
+        return kExitOk;
+    }
+    return StoreFolderOperation(context, "create folder '" + path + "'", [&](catalog::MailStore& store) {
+        RemotePaths paths(context, store);
+        catalog::Outcome outcome = paths.Loaded();
+        std::string parentId, existing;
+        const std::string parent = path.substr(0, path.rfind('/') == std::string::npos ? 0 : path.rfind('/'));
+        if (outcome.Ok() && !parents && paths.Tree().Find(path, existing).Ok())
+            return catalog::Failure(catalog::StoreCode::Refused, "it exists already");
+        if (outcome.Ok() && !parents && !paths.Tree().Find(parent, parentId).Ok())
+            return catalog::Failure(catalog::StoreCode::NotFound, "no folder '" + parent + "' (mkdir -p makes it)");
+        if (outcome.Ok()) outcome = catalog::MakeFolderPath(store, paths.Tree(), path, id);
+        if (outcome.Ok()) context.out << OutputField(id) << '\n';
+        return outcome;
+    });
 }
 
 int RunRename(Context& context, const std::vector<std::string>& args) {
@@ -82,22 +110,43 @@ int RunRename(Context& context, const std::vector<std::string>& args) {
     return kExitOk;
 }
 
+// Names what keeps a folder from being deleted; empty when nothing does.
+std::string Contents(catalog::MailStore& store, RemotePaths& paths, const std::string& folderId,
+                     catalog::Outcome& outcome) {
+    std::vector<std::string> names;
+    for (const catalog::FolderInfo& child : paths.Tree().Children(folderId))
+        names.push_back(catalog::NameToSegment(child.name) + "/");
+    std::vector<catalog::FileEntry> files;
+    outcome = catalog::ListFiles(store, folderId, files);
+    for (const catalog::FileEntry& file : files) names.push_back(file.name);
+    std::string shown;
+    for (std::size_t i = 0; i < names.size() && i < 5; ++i) shown += (i ? ", " : "") + OutputField(names[i]);
+    if (names.size() > 5) shown += " and " + std::to_string(names.size() - 5) + " more";
+    return shown;
+}
+
 int RunRmdir(Context& context, const std::vector<std::string>& args) {
-    const std::string& id = args[0];
-    if (!IsFolderId(context, id)) return UsageError(context, "not a folder id: '" + OutputField(id) + "'");
     if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
-    if (!context.imapUrl.empty())
-        return StoreFolderOperation(context, "delete folder '" + id + "'",
-                                    [&](catalog::MailStore& store) { return store.DeleteFolder(id); });
-    session::Status status = WithSession(context, [&] { return session::DeleteFolder(context.session, id); });
-    if (status != session::Status::Ok) return OperationFailed(context, status, "delete folder " + id);
-    return kExitOk;
+    auto store = OpenStore(context);
+    RemotePaths paths(context, *store);
+    RemotePath path;
+    catalog::Outcome outcome = paths.Resolve(args[0], path);
+    if (outcome.Ok()) outcome = paths.Loaded();
+    if (!outcome.Ok()) return OutcomeFailed(context, outcome, "look up '" + OutputField(args[0]) + "'");
+    if (path.kind != RemotePath::Kind::Folder || path.folderId.empty())
+        return Fail(context, "no such folder: '" + OutputField(args[0]) + "'");
+    const std::string held = Contents(*store, paths, path.folderId, outcome);
+    if (!outcome.Ok()) return OutcomeFailed(context, outcome, "list folder '" + OutputField(args[0]) + "'");
+    if (!held.empty()) return Fail(context, "folder '" + OutputField(args[0]) + "' is not empty: it holds " + held);
+    outcome = store->DeleteFolder(path.folderId);
+    return outcome.Ok() ? kExitOk : OutcomeFailed(context, outcome, "delete folder '" + OutputField(args[0]) + "'");
 }
 
 CommandRegistration folders({"folders", "", "list the folders: ID, NAME, UNREAD, TOTAL", 0, 0, false, RunFolders});
-CommandRegistration mkdir({"mkdir", "NAME", "create a folder and print its id", 1, 1, false, RunMkdir});
+CommandRegistration mkdir({"mkdir", "[-p] PATH", "create a folder (-p: and every missing level) and print its id", 1,
+                           2, false, RunMkdir});
 CommandRegistration rename({"rename", "FOLDER_ID NEW_NAME", "rename a folder", 2, 2, false, RunRename});
-CommandRegistration rmdir({"rmdir", "FOLDER_ID", "delete a folder", 1, 1, false, RunRmdir});
+CommandRegistration rmdir({"rmdir", "PATH", "delete an empty folder", 1, 1, false, RunRmdir});
 
 }  // namespace
 }  // namespace cli

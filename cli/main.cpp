@@ -90,6 +90,10 @@ void PrintUsage(std::ostream& out) {
         out << std::string(head.size() < 36 ? 36 - head.size() : 32, ' ') << command.summary << "\n";
     }
     out << "\n"
+           "Paths: folders by name from the top, levels separated by /, e.g. 工作文档/2026/报告.pdf;\n"
+           "  a name's own / is written ／ (U+FF0F). Digits name a folder by id, a KEY its file.\n"
+           "  sync keeps a record per pair of directories in the cache directory; --dry-run\n"
+           "  prints the steps and sends nothing.\n"
            "Files: a file larger than the part size is stored as one mail per part. A file's KEY\n"
            "is the message id of its part 1; get, stat, mv and rm act on all of its parts.\n"
            "  ls, find print NAME SIZE PARTS STORED KEY (find also FOLDER_ID), tab-separated;\n"

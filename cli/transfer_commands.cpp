@@ -3,6 +3,7 @@
 // through one pool, with a progress bar over all the files on a terminal.
 // Both resume: run again, the same command sends or fetches only what the
 // interrupted run left.
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <memory>
@@ -18,6 +19,8 @@
 #include "cli/mailbox.h"
 #include "cli/operation_arguments.h"
 #include "cli/progress_bar.h"
+#include "cli/remote_paths.h"
+#include "catalog/tree_transfer.h"
 #include "session/xml_text.h"
 
 namespace cli {
@@ -107,16 +110,117 @@ std::filesystem::path UploadRecordPath(Context& context) {
     return path;
 }
 
+bool TakeFlag(std::vector<std::string>& positional, const std::string& flag) {
+    auto found = std::find(positional.begin(), positional.end(), flag);
+    if (found == positional.end()) return false;
+    positional.erase(found);
+    return true;
+}
+
+std::unique_ptr<catalog::UploadRecordFile> KeepUploadIds(Context& context, catalog::TransferSettings& settings) {
+    std::filesystem::path kept = UploadRecordPath(context);
+    if (kept.empty()) return nullptr;
+    auto record = std::make_unique<catalog::UploadRecordFile>(kept);
+    settings.record = record.get();
+    return record;
+}
+
+// put -r DIR... REMOTE_DIR: what each DIR holds goes into REMOTE_DIR with
+// the same shape (made when missing), through one engine and one progress.
+int PutTrees(Context& context, const std::vector<std::string>& positional, catalog::TransferSettings settings) {
+    std::vector<catalog::LocalTree> trees;
+    for (std::size_t i = 0; i + 1 < positional.size(); ++i) {
+        catalog::LocalTree tree;
+        catalog::Outcome walked = catalog::WalkLocalTree(PathArgument(positional[i]), tree);
+        if (!walked.Ok()) return Fail(context, "cannot read directory '" + OutputField(positional[i]) + "': " + walked.detail);
+        for (const std::string& skipped : tree.skipped) context.err << "skipped " << OutputField(skipped) << '\n';
+        trees.push_back(std::move(tree));
+    }
+    if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
+    auto store = OpenStore(context);
+    RemotePaths paths(context, *store);
+    RemotePath target;
+    catalog::Outcome outcome = paths.Resolve(positional.back(), target, false);
+    std::string rootId = target.folderId;
+    if (outcome.Ok() && target.kind == RemotePath::Kind::File)
+        return Fail(context, "not a folder: '" + OutputField(positional.back()) + "'");
+    if (outcome.Ok() && target.kind == RemotePath::Kind::Missing)
+        outcome = catalog::MakeFolderPath(*store, paths.Tree(), positional.back(), rootId);
+    if (!outcome.Ok()) return OutcomeFailed(context, outcome, "make folder '" + OutputField(positional.back()) + "'");
+    Progress progress;
+    settings.progress = progress.Callback();
+    std::unique_ptr<catalog::UploadRecordFile> record = KeepUploadIds(context, settings);
+    std::unique_ptr<ProgressBar> bar = BarFor(context, progress, "reading the files for their SHA-256...");
+    int result = kExitOk;
+    for (const catalog::LocalTree& tree : trees) {
+        std::vector<catalog::TreePutReport> reports;
+        outcome = catalog::PutTree(*store, paths.Tree(), rootId, tree.dirs, tree.files, settings, reports);
+        for (const catalog::TreePutReport& report : reports) {
+            if (report.report.alreadyStored > 0)
+                context.err << OutputField(report.path) << ": "
+                            << Resumed(report.report.alreadyStored, report.report.parts, "stored") << '\n';
+            if (report.report.outcome.Ok())
+                context.out << report.report.key << '\t' << OutputField(report.path) << '\n';
+            else
+                result = Fail(context, "could not store '" + OutputField(report.path) + "': " +
+                                           OutputField(report.report.outcome.Text()) + "; " +
+                                           WhatNext(report.report.outcome, settings));
+        }
+        if (!outcome.Ok() && result == kExitOk) result = OutcomeFailed(context, outcome, "store the tree");
+    }
+    if (bar) bar->Stop();
+    return result;
+}
+
+// get -r FOLDER... DIR: what each folder holds, written below DIR (made
+// when missing) with the same shape.
+int GetTrees(Context& context, const std::vector<std::string>& positional, catalog::TransferSettings settings) {
+    const std::filesystem::path out = PathArgument(positional.back());
+    std::error_code error;
+    std::filesystem::create_directories(out, error);
+    if (!std::filesystem::is_directory(out, error)) return Fail(context, "not a directory: '" + Shown(out) + "'");
+    if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
+    auto store = OpenStore(context);
+    RemotePaths paths(context, *store);
+    Progress progress;
+    settings.progress = progress.Callback();
+    std::unique_ptr<ProgressBar> bar = BarFor(context, progress, "");
+    int result = kExitOk;
+    for (std::size_t i = 0; i + 1 < positional.size(); ++i) {
+        RemotePath source;
+        catalog::Outcome outcome = paths.Resolve(positional[i], source);
+        if (outcome.Ok() && source.kind != RemotePath::Kind::Folder)
+            outcome = catalog::Failure(catalog::StoreCode::NotFound, "no such folder");
+        catalog::RemoteTree tree;
+        if (outcome.Ok()) outcome = catalog::WalkRemoteTree(*store, paths.Tree(), source.folderId, tree);
+        if (!outcome.Ok()) {
+            result = OutcomeFailed(context, outcome, "list '" + OutputField(positional[i]) + "'");
+            continue;
+        }
+        std::vector<catalog::TreeGetReport> reports;
+        std::vector<std::string> skipped;
+        catalog::GetTree(*store, tree.dirs, tree.files, out, settings, reports, skipped);
+        for (const std::string& dir : skipped) result = Fail(context, "skipped folder " + OutputField(dir));
+        for (const catalog::TreeGetReport& report : reports)
+            if (!report.report.outcome.Ok())
+                result = Fail(context, "could not fetch '" + catalog::EscapedName(report.path) + "': " +
+                                           OutputField(report.report.outcome.Text()));
+    }
+    if (bar) bar->Stop();
+    return result;
+}
+
 int RunPut(Context& context, const std::vector<std::string>& args) {
     catalog::TransferSettings settings{context.transfers ? context.transfers : kDefaultTransfers,
                                        context.partSize ? context.partSize : catalog::kDefaultPartSize, {}};
     std::vector<std::string> positional;
     int status = kExitOk;
     if (!TakeOptions(context, args, true, settings, positional, status)) return status;
-    if (positional.size() < 2)
-        return UsageError(context, "usage: put [--part-size SIZE] [--transfers N] FILE... FOLDER_ID");
-    const std::string folderId = positional.back();
-    if (!IsFolderId(context, folderId)) return UsageError(context, "not a folder id: '" + OutputField(folderId) + "'");
+    const bool recursive = TakeFlag(positional, "-r");
+    if (positional.size() < 2 || positional.back().empty())
+        return UsageError(context, "usage: put [-r] [--part-size SIZE] [--transfers N] SOURCE... REMOTE_DIR");
+    if (recursive) return PutTrees(context, positional, settings);
+    std::string folderId = positional.back();
     // Local problems are told before anything is sent.
     std::vector<std::filesystem::path> files;
     for (std::size_t i = 0; i + 1 < positional.size(); ++i) {
@@ -133,18 +237,19 @@ int RunPut(Context& context, const std::vector<std::string>& args) {
 
     if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
     auto store = OpenStore(context);
-    catalog::Outcome outcome;
+    RemotePaths paths(context, *store);
+    RemotePath target;
+    catalog::Outcome outcome = paths.Resolve(folderId, target);
+    if (!outcome.Ok()) return OutcomeFailed(context, outcome, "look up '" + OutputField(folderId) + "'");
+    if (target.kind != RemotePath::Kind::Folder) return Fail(context, "no folder '" + OutputField(folderId) + "'");
+    folderId = target.folderId;
     if (!FolderExists(*store, folderId, outcome)) {
         if (!outcome.Ok()) return OutcomeFailed(context, outcome, "list the folders");
         return Fail(context, "no folder with id " + folderId);
     }
     Progress progress;
     settings.progress = progress.Callback();
-    std::unique_ptr<catalog::UploadRecordFile> record;
-    if (std::filesystem::path kept = UploadRecordPath(context); !kept.empty()) {
-        record = std::make_unique<catalog::UploadRecordFile>(kept);
-        settings.record = record.get();
-    }
+    std::unique_ptr<catalog::UploadRecordFile> record = KeepUploadIds(context, settings);
     std::unique_ptr<ProgressBar> bar = BarFor(context, progress, "reading the files for their SHA-256...");
     std::vector<catalog::PutReport> reports;
     catalog::PutFiles(*store, files, folderId, settings, reports);
@@ -175,9 +280,11 @@ int RunGet(Context& context, const std::vector<std::string>& args) {
     int status = kExitOk;
     if (!TakeOptions(context, args, false, settings, positional, status)) return status;
     if (positional.size() < 2) return UsageError(context, "usage: get [--transfers N] KEY OUT_PATH | KEY... DIR");
-    if (!CheckKeys(context, positional.begin(), positional.end() - 1)) return kExitUsage;
+    const bool recursive = TakeFlag(positional, "-r");
+    if (positional.size() < 2) return UsageError(context, "usage: get [-r] [--transfers N] PATH OUT_PATH | PATH... DIR");
     const std::filesystem::path out = PathArgument(positional.back());
     if (out.empty()) return UsageError(context, "the output path is empty");
+    if (recursive) return GetTrees(context, positional, settings);
     std::error_code error;
     const bool intoDirectory = std::filesystem::is_directory(out, error);
     if (positional.size() > 2 && !intoDirectory) return Fail(context, "not a directory: '" + Shown(out) + "'");
@@ -185,22 +292,29 @@ int RunGet(Context& context, const std::vector<std::string>& args) {
     auto store = OpenStore(context);
 
     std::vector<catalog::GetRequest> requests;
+    RemotePaths paths(context, *store);
     for (std::size_t i = 0; i + 1 < positional.size(); ++i) {
+        RemotePath source;
+        catalog::Outcome found = paths.ResolveFile(positional[i], source);
+        if (!found.Ok()) return OutcomeFailed(context, found, "look up '" + OutputField(positional[i]) + "'");
+        if (source.kind == RemotePath::Kind::Folder)
+            return Fail(context, "'" + OutputField(positional[i]) + "' is a folder: get -r fetches it");
+        if (source.kind != RemotePath::Kind::File) return Fail(context, "no such file: '" + OutputField(positional[i]) + "'");
         if (!intoDirectory) {
-            requests.push_back({positional[i], out});
+            requests.push_back({source.key, out});
             continue;
         }
         // Into a directory: each file under its own name.
         catalog::FileEntry entry;
         catalog::MailText keyMail;
-        catalog::Outcome outcome = catalog::LocateFile(*store, positional[i], entry, keyMail);
+        catalog::Outcome outcome = catalog::LocateFile(*store, source.key, entry, keyMail);
         if (!outcome.Ok()) return OutcomeFailed(context, outcome, "find file " + positional[i]);
         std::string local;
         outcome = catalog::LocalNameFor(entry.name, local);
         if (!outcome.Ok())
             return Fail(context, "file " + positional[i] + " cannot be written into a directory under its name: " +
                                      outcome.detail + "; fetch it one at a time with an output path");
-        requests.push_back({positional[i], out / PathArgument(local)});
+        requests.push_back({source.key, out / PathArgument(local)});
         for (std::size_t k = 0; k + 1 < requests.size(); ++k)
             if (requests[k].target == requests.back().target)
                 return Fail(context, "files " + requests[k].key + " and " + positional[i] + " are both named '" +
@@ -228,10 +342,11 @@ int RunGet(Context& context, const std::vector<std::string>& args) {
     return result;
 }
 
-CommandRegistration put({"put", "[--part-size SIZE] [--transfers N] FILE... FOLDER_ID",
-                         "store files and print their keys", 2, -1, false, RunPut});
-CommandRegistration get({"get", "[--transfers N] KEY OUT_PATH | KEY... DIR",
-                         "fetch files, checked, into OUT_PATH or DIR", 2, -1, false, RunGet});
+CommandRegistration put({"put", "[-r] [--part-size SIZE] [--transfers N] SOURCE... REMOTE_DIR",
+                         "store files (-r: what directories hold, same shape) and print their keys", 2, -1, false,
+                         RunPut});
+CommandRegistration get({"get", "[-r] [--transfers N] PATH OUT_PATH | PATH... DIR",
+                         "fetch files (-r: a folder's tree), checked, into OUT_PATH or DIR", 2, -1, false, RunGet});
 
 }  // namespace
 }  // namespace cli

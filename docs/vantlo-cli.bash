@@ -1,9 +1,9 @@
-# bash completion for vantlo-cli: options, commands, the options of put, get
-# and ls, and local paths where a command takes files.
+# bash completion for vantlo-cli: options, commands, the options of put, get,
+# ls, mkdir, rm and sync, and local paths where a command takes files.
 
 _vantlo_cli() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}
-    local commands="domains folders mkdir rename rmdir ls find stat put get mv rm signin signout vault"
+    local commands="domains folders mkdir rename rmdir ls find stat put get mv rm sync check signin signout vault"
     local options="--account --provider --imap --ca-file --part-size --transfers --timeout --cache-dir
         --speed-limit --speed-time --no-session-cache --help --version"
     COMPREPLY=()
@@ -40,16 +40,28 @@ _vantlo_cli() {
     case $command in
         put)
             if [[ $cur == -* ]]; then
-                COMPREPLY=($(compgen -W "--part-size --transfers" -- "$cur"))
+                COMPREPLY=($(compgen -W "-r --part-size --transfers" -- "$cur"))
             else
                 COMPREPLY=($(compgen -f -- "$cur"))
             fi ;;
         get)
             if [[ $cur == -* ]]; then
-                COMPREPLY=($(compgen -W "--transfers" -- "$cur"))
+                COMPREPLY=($(compgen -W "-r --transfers" -- "$cur"))
             else
                 COMPREPLY=($(compgen -f -- "$cur"))
             fi ;;
+        sync)
+            if [[ $cur == -* ]]; then
+                COMPREPLY=($(compgen -W "--delete --dry-run --download" -- "$cur"))
+            else
+                COMPREPLY=($(compgen -d -- "$cur"))
+            fi ;;
+        check)
+            COMPREPLY=($(compgen -d -- "$cur")) ;;
+        mkdir)
+            [[ $cur != -* ]] || COMPREPLY=($(compgen -W "-p" -- "$cur")) ;;
+        rm)
+            [[ $cur != -* ]] || COMPREPLY=($(compgen -W "-r" -- "$cur")) ;;
         ls)
             [[ $cur != -* ]] || COMPREPLY=($(compgen -W "--messages" -- "$cur")) ;;
         vault)

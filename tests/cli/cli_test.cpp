@@ -74,10 +74,13 @@ TEST_F(CliFaultTest, WrongUsageAndLocalProblemsSendNothing) {
         {"--timeout", "3601", "folders"}, {"--speed-limit", "0", "folders"}, {"--speed-limit", "1.5", "folders"},
         {"--speed-time", "-1", "folders"}, {"--provider", "nohostport", "folders"}, {"mkdir", ""}, {"mkdir", "a\xff"},
         {"mkdir", "a\x7f"}, {"mkdir", "\xED\xA0\x80"}, {"mkdir", "line\nbreak"}, {"mkdir", std::string(64, 'n')},
-        {"rename", "12a", "x"}, {"rmdir", "123456789012345"}, {"ls", "1 2"}, {"ls", "--messages"}, {"ls", "-a", "1"},
-        {"mv", "3", "bad id"}, {"rm", std::string(32, 'i')}, {"put", file, "x"}, {"put", "--part-size", "0", file, "1"},
+        {"rename", "12a", "x"}, {"ls", "--messages"}, {"ls", "-a", "1"}, {"put", "--part-size", "0", file, "1"},
         {"put", "--part-size", "2G", file, "1"}, {"put", "--part-size", "1K", file}, {"get", "m1", ""},
-        {"stat", "a b"}, {"find", ""}, {"find", "x", "y"}};
+        {"find", ""}, {"find", "x", "y"},
+        // Paths: a level that cannot be a folder name, options out of place, too few places.
+        {"mkdir", "-p"}, {"mkdir", "a/../b"}, {"mkdir", "-p", "ok/" + std::string(64, 'n')}, {"mkdir", "a", "b"},
+        {"ls", "a", "b"}, {"rm", "-r"}, {"put", "-r", file}, {"get", "-r", "a"}, {"sync", "a"},
+        {"sync", "--bogus", "a", "b"}, {"sync", "a", ""}, {"check", "a"}, {"stat"}};
     // clang-format on
     for (const auto& args : usage) {
         ProcessResult r = Run(args);

@@ -120,7 +120,7 @@ check "completion offers every command of --help ($help_commands)" \
     [ "$(completions "vantlo-cli ")" = "$help_commands" ]
 completion_cases=(  # line | expected completions
     "vantlo-cli --account me@163.example f|find folders"
-    "vantlo-cli --imap imaps://h:993 --account me s|signin signout stat"
+    "vantlo-cli --imap imaps://h:993 --account me s|signin signout stat sync"
     "vantlo-cli --no-s|--no-session-cache"
     "vantlo-cli --account |"
     "vantlo-cli put --tr|--transfers"
