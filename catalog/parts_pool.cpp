@@ -8,7 +8,8 @@
 namespace catalog {
 
 bool StopsEverything(StoreCode code) {
-    return code == StoreCode::QuotaDaily || code == StoreCode::Cancelled || code == StoreCode::Unreachable;
+    return code == StoreCode::QuotaDaily || code == StoreCode::Cancelled || code == StoreCode::Unreachable ||
+           code == StoreCode::CertificateRefused;
 }
 
 Outcome FirstFailure(const std::vector<Outcome>& outcomes) {

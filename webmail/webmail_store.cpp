@@ -44,8 +44,9 @@ StoreCode CodeOf(Status status, const std::string& refusalCode) {
     case Status::ConnectWaitFailed:
     case Status::ConnectIndeterminate:
     case Status::HostUnresolved:
-    case Status::CertificateRefused:
     case Status::SecureChannelFailed: return StoreCode::Unreachable;
+    case Status::CertificateRefused: return StoreCode::CertificateRefused;
+    case Status::SignInRefused: return StoreCode::SignInRefused;
     case Status::TimedOut:
     case Status::TooSlow: return StoreCode::TimedOut;
     case Status::ReceiveWaitFailed:
@@ -60,7 +61,12 @@ StoreCode CodeOf(Status status, const std::string& refusalCode) {
     case Status::Cancelled: return StoreCode::Cancelled;
     case Status::RequestTooLarge:
     case Status::BadName:
-    case Status::BoundaryClash: return StoreCode::Refused;
+    case Status::BoundaryClash:
+    case Status::UnsupportedDomain:
+    case Status::AccountTooLong:
+    case Status::PasswordTooLong:
+    case Status::PasswordEmpty:
+    case Status::InsecureRedirect: return StoreCode::Refused;
     }
     return StoreCode::Refused;
 }

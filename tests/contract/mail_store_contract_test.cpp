@@ -69,7 +69,7 @@ Outcome OpenKind(const std::string& name, Kind& kind) {
         kind.session->providerOverride = kind.provider->Address();
         kind.session->caFile = kind.provider->CaFile();
         if (session::SignIn(*kind.session, kAccount, session::EntryForAccount(kAccount), "pa") !=
-            session::SignInResult::Ok)
+            session::Status::Ok)
             return Failure(StoreCode::Refused, "sign-in");
         webmail::WebmailOptions options;
         options.pageSize = kPage;

@@ -249,7 +249,7 @@ TEST_F(ImapDovecot, AMailAnotherClientStoredListsAndDownloads) {
 TEST_F(ImapDovecot, AWrongCertificateIsRefusedBeforeAnyByteOfTheAccount) {
     for (auto [server, ca] : {std::pair<const char*, const char*>{"rogue", "ca.pem"}, {"imaps", "rogueca.pem"}}) {
         Outcome outcome = Open(store, server, ca);
-        EXPECT_EQ(outcome.code, StoreCode::Refused) << server;
+        EXPECT_EQ(outcome.code, StoreCode::CertificateRefused) << server;
         EXPECT_NE(outcome.detail.find("certificate of 127.0.0.1 was refused"), std::string::npos) << outcome.detail;
     }
     std::string log;
@@ -263,7 +263,8 @@ TEST_F(ImapDovecot, AWrongCertificateIsRefusedBeforeAnyByteOfTheAccount) {
 TEST_F(ImapDovecot, AWrongPasswordIsRefusedAndASilentServerEndsWithTimedOut) {
     const Outcome refused = imap::OpenStore("imaps://127.0.0.1:" + std::to_string(Port("imaps")), "tester", "wrong",
                                             Env("VANTLO_DOVECOT") + "/ca.pem", {}, store);
-    EXPECT_EQ(refused.code, StoreCode::Refused);
+    EXPECT_EQ(refused.code, StoreCode::SignInRefused);
+    EXPECT_EQ(refused.refusal, "AUTHENTICATIONFAILED");
     EXPECT_NE(refused.detail.find("sign-in was refused"), std::string::npos) << refused.detail;
     EXPECT_EQ(Open(store, "stall", "ca.pem", 300).code, StoreCode::TimedOut);
 }

@@ -26,7 +26,7 @@ const std::vector<std::string> kAccounts = {"a@163.example:pa"};
 
 bool SignInto(session::Session& s) {
     return session::SignIn(s, "a@163.example", session::EntryForAccount("a@163.example"), "pa") ==
-           session::SignInResult::Ok;
+           session::Status::Ok;
 }
 
 class ParallelTest : public ::testing::Test {

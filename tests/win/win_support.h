@@ -122,7 +122,7 @@ private:
 inline std::unique_ptr<session::Session> SignedIn(const std::string& account, const std::string& password) {
     auto session = std::make_unique<session::Session>();
     EXPECT_EQ(session::SignIn(*session, account, session::EntryForAccount(account), password),
-              session::SignInResult::Ok);
+              session::Status::Ok);
     return session;
 }
 
