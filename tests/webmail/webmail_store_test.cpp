@@ -21,7 +21,7 @@
 #include "provider_process.h"
 #include "session/message_moves.h"
 #include "session/signin.h"
-#include "session/store_file.h"
+#include "old_form_mail.h"
 #include "session/cells.h"
 #include "session/upload.h"
 
@@ -53,7 +53,7 @@ protected:
         ASSERT_TRUE(provider->Running());
         s.providerOverride = provider->Address();
         s.caFile = provider->CaFile();
-        ASSERT_EQ(session::SignIn(s, kAccount, session::EntryForAccount(kAccount), "pa"), session::SignInResult::Ok);
+        ASSERT_EQ(session::SignIn(s, kAccount, session::EntryForAccount(kAccount), "pa"), session::Status::Ok);
         store = std::make_unique<WebmailStore>(s, options);
     }
     std::string Folder(const std::string& name) {
@@ -163,9 +163,8 @@ TEST_P(WebmailStoreTest, SameNameUploadsAtOnceEachLandInTheirFolderBesideMailsOf
     Start({});
     const std::string one = Folder("one"), two = Folder("two"), old = Folder("old");
     // Mails stored the old way: one moved into its folder, one left in the inbox.
-    ASSERT_EQ(session::StoreFileInFolder(s, Write("same.txt", "stored the old way"), old).status,
-              session::Status::Ok);
-    ASSERT_EQ(session::UploadFile(s, dir / "same.txt"), session::Status::Ok);
+    ASSERT_EQ(testsupport::StoreOldFormMail(s, Write("same.txt", "stored the old way"), old), session::Status::Ok);
+    ASSERT_EQ(testsupport::StoreOldFormMail(s, dir / "same.txt", WebmailStore::kInbox), session::Status::Ok);
 
     std::unique_ptr<MailStore> other;
     ASSERT_TRUE(store->Fork(other).Ok());
@@ -205,7 +204,7 @@ TEST_P(WebmailStoreTest, RefusalsAndEndedSessionsAreClearOutcomes) {
     int signIns = 0;
     store->SetSignInAgain([&](session::Session& again) {
         ++signIns;
-        return session::SignIn(again, kAccount, session::EntryForAccount(kAccount), "pa") == session::SignInResult::Ok;
+        return session::SignIn(again, kAccount, session::EntryForAccount(kAccount), "pa") == session::Status::Ok;
     });
     EXPECT_EQ(store->ListFolders(folders).code, StoreCode::SessionExpired) << "repeated once, then told";
     EXPECT_EQ(signIns, 1);
@@ -280,7 +279,7 @@ TEST(WebmailLarge, AFileJustOver2GiBRoundTrips) {
         session::Session s;
         s.providerOverride = provider.Address();
         s.caFile = provider.CaFile();
-        ASSERT_EQ(session::SignIn(s, kAccount, session::EntryForAccount(kAccount), "pa"), session::SignInResult::Ok);
+        ASSERT_EQ(session::SignIn(s, kAccount, session::EntryForAccount(kAccount), "pa"), session::Status::Ok);
         WebmailStore store(s);
         PutResult put;
         ASSERT_TRUE(PutFile(store, dir / "sparse.bin", "1", {}, put).Ok());
