@@ -79,8 +79,7 @@ Status ReadSignInAnswer(Session& session, std::string_view answer) {
     std::size_t equals = pInfo.find('=');
     std::size_t bar = pInfo.find('|', equals == std::string_view::npos ? 0 : equals);
     if (equals == std::string_view::npos || bar == std::string_view::npos) return Status::Unreadable;
-    if (!StorePiece(session.accountName, pInfo.substr(equals + 1, bar - equals - 1)))
-        return Status::Unreadable;
+    if (!StorePiece(session.accountName, pInfo.substr(equals + 1, bar - equals - 1))) return Status::Unreadable;
     return Status::Ok;
 }
 

@@ -121,7 +121,10 @@ TEST_F(CliFaultTest, HostileAnswersFailWithOneClearLine) {
         std::vector<Action> actions;
         std::string says;
     } cases[] = {
-        {{"folders"}, 0, {testsupport::Script("\x16\x03 garbage")}, "sign-in answer was not understood"},
+        {{"folders"},
+         0,
+         {testsupport::Script("\x16\x03 garbage")},
+         "sign-in failed: the provider's answer was not understood"},
         {{"folders"}, 2, {Forward(Action::Cut, 300)}, "answer ended before it was complete"},
         {{"folders"}, 2, {Forward(Action::Reset, 300)}, "answer ended before it was complete"},
         {{"ls", "1"}, 2, {Forward(Action::Stall, 100)}, "did not answer in time"},

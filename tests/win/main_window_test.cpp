@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "../support/old_form_mail.h"
 #include "app/app.h"
 #include "app/file_texts.h"
 #include "app/folder_tree_model.h"
@@ -19,7 +20,6 @@
 #include "platform/text.h"
 #include "session/cells.h"
 #include "session/folders.h"
-#include "../support/old_form_mail.h"
 #include "win_support.h"
 
 namespace {
