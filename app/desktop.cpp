@@ -43,7 +43,7 @@ void Desktop::RemoveView(DesktopView& view) {
 bool Desktop::Finish(std::chrono::milliseconds bound) {
     // A transfer cut short leaves its target as it was, and what it sent
     // for the next run to take up.
-    meter_->cancel = true;
+    meter_->stop.RequestStop();
     queue_.clear();
     executor_->Close();
     return executor_->WaitIdle(bound);

@@ -37,6 +37,7 @@
 #include "app/texts.h"
 #include "catalog/catalog.h"
 #include "catalog/manifest_cache.h"
+#include "platform/stop_token.h"
 
 namespace app {
 
@@ -185,7 +186,7 @@ private:
     struct Meter {
         std::atomic<std::uint64_t> done{0};
         std::atomic<std::uint64_t> total{0};
-        std::atomic<bool> cancel{false};
+        platform::StopSource stop;
     };
 
     Desktop(SignedInAccount account, UiPoster postToUi, ProgressClock& clock);

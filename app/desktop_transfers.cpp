@@ -109,8 +109,8 @@ void Desktop::StartNextTransfer() {
     settings.progress = [meter](const catalog::TransferProgress& p) {
         meter->done = p.phase == catalog::TransferProgress::Phase::Hashing ? 0 : p.done;
         meter->total = p.total;
-        return !meter->cancel.load();
     };
+    settings.stop = meter->stop.Token();
     bool started = Run<bool>(
         Lane::Own,
         [item, settings](catalog::MailStore& store, bool&) {

@@ -12,6 +12,7 @@
 
 #include "catalog/file_grouping.h"
 #include "catalog/mail_store.h"
+#include "platform/stop_token.h"
 
 namespace catalog {
 
@@ -27,12 +28,13 @@ struct TransferProgress {
     std::uint64_t done = 0;  // bytes of the whole file
     std::uint64_t total = 0;
 };
-// Returning false cancels the transfer.
-using ProgressCallback = std::function<bool(const TransferProgress&)>;
+// Told how far a transfer got; a stop is asked through a StopToken.
+using ProgressCallback = std::function<void(const TransferProgress&)>;
 
 struct PutOptions {
     std::uint64_t partSize = kDefaultPartSize;
     ProgressCallback progress;
+    platform::StopToken stop;  // once asked, the transfer ends with Cancelled
 };
 
 struct PutResult {
@@ -43,6 +45,7 @@ struct PutResult {
 
 struct GetOptions {
     ProgressCallback progress;
+    platform::StopToken stop;  // once asked, the transfer ends with Cancelled
 };
 
 // What a key's manifest says, beside the group the listing shows.

@@ -109,25 +109,26 @@ fs::path TemporaryPathFor(const fs::path& target) {
 }
 
 Outcome FetchPlannedPart(MailStore& store, const DownloadPart& part, platform::LocalFile& temporary, Sha256* inOrder,
-                         const std::function<bool(std::uint64_t received)>& received) {
+                         const std::function<void(std::uint64_t received)>& received, const platform::StopToken& stop) {
     const std::string label = PartLabel(part.number, part.parts, part.mailId);
-    enum class Stop { None, TooLong, WriteFailed, Cancelled } stop = Stop::None;
+    enum class Ended { Whole, TooLong, WriteFailed, Cancelled } ended = Ended::Whole;
     Sha256 digest;
     std::uint64_t got = 0;
     Outcome outcome = store.FetchAttachment(part.mailId, [&](const char* data, std::size_t size) {
-        if (size > part.size - got) return stop = Stop::TooLong, false;
-        if (!temporary.WriteAt(part.offset + got, data, size)) return stop = Stop::WriteFailed, false;
+        if (size > part.size - got) return ended = Ended::TooLong, false;
+        if (!temporary.WriteAt(part.offset + got, data, size)) return ended = Ended::WriteFailed, false;
         digest.Update(data, size);
         if (inOrder) inOrder->Update(data, size);
         got += size;
-        if (received && !received(got)) return stop = Stop::Cancelled, false;
+        if (received) received(got);
+        if (stop.StopRequested()) return ended = Ended::Cancelled, false;
         return true;
     });
-    switch (stop) {
-    case Stop::TooLong: return Failure(StoreCode::Corrupt, label + " holds more bytes than its manifest says");
-    case Stop::WriteFailed: return Failure(StoreCode::LocalFile, "the temporary file could not be written");
-    case Stop::Cancelled: return Failure(StoreCode::Cancelled, label);
-    case Stop::None: break;
+    switch (ended) {
+    case Ended::TooLong: return Failure(StoreCode::Corrupt, label + " holds more bytes than its manifest says");
+    case Ended::WriteFailed: return Failure(StoreCode::LocalFile, "the temporary file could not be written");
+    case Ended::Cancelled: return Failure(StoreCode::Cancelled, label);
+    case Ended::Whole: break;
     }
     if (!outcome.Ok()) return Failure(outcome.code, label + (outcome.detail.empty() ? "" : ": " + outcome.detail));
     if (got != part.size)
@@ -139,12 +140,12 @@ Outcome FetchPlannedPart(MailStore& store, const DownloadPart& part, platform::L
 }
 
 Outcome FetchPlannedPart(MailStore& store, const DownloadPart& part, const fs::path& temporary, Sha256* inOrder,
-                         const std::function<bool(std::uint64_t received)>& received) {
+                         const std::function<void(std::uint64_t received)>& received, const platform::StopToken& stop) {
     platform::LocalFile file;
     std::string error;
     if (!file.OpenExisting(temporary, error))
         return Failure(StoreCode::LocalFile, "the temporary file could not be opened: " + error);
-    Outcome outcome = FetchPlannedPart(store, part, file, inOrder, received);
+    Outcome outcome = FetchPlannedPart(store, part, file, inOrder, received, stop);
     if (outcome.Ok() && !file.Close()) return Failure(StoreCode::LocalFile, "the temporary file could not be written");
     return outcome;
 }
@@ -166,10 +167,13 @@ Outcome GetFile(MailStore& store, const std::string& key, const fs::path& target
     Sha256 whole;
     std::uint64_t done = 0;
     for (const DownloadPart& part : plan.parts) {
-        outcome = FetchPlannedPart(store, part, temporary, &whole, [&](std::uint64_t received) {
-            return !options.progress ||
-                   options.progress({TransferProgress::Phase::Receiving, done + received, plan.size});
-        });
+        outcome = FetchPlannedPart(
+            store, part, temporary, &whole,
+            [&](std::uint64_t received) {
+                if (options.progress)
+                    options.progress({TransferProgress::Phase::Receiving, done + received, plan.size});
+            },
+            options.stop);
         if (!outcome.Ok()) break;
         done += part.size;
     }

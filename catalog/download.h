@@ -45,12 +45,15 @@ std::filesystem::path TemporaryPathFor(const std::filesystem::path& target);
 
 // Writes one part into the open file `temporary` at the part's offset.
 // When inOrder is given it also gets the part's bytes (for the whole-file
-// digest); `received` gets the part's bytes so far and may cancel.
+// digest); `received` gets the part's bytes so far, and a stop asked
+// meanwhile ends the fetch with Cancelled.
 Outcome FetchPlannedPart(MailStore& store, const DownloadPart& part, platform::LocalFile& temporary, Sha256* inOrder,
-                         const std::function<bool(std::uint64_t received)>& received);
+                         const std::function<void(std::uint64_t received)>& received,
+                         const platform::StopToken& stop = {});
 // The same into an existing regular file of this user, opened without
 // following a link (the mount's cache copies).
 Outcome FetchPlannedPart(MailStore& store, const DownloadPart& part, const std::filesystem::path& temporary,
-                         Sha256* inOrder, const std::function<bool(std::uint64_t received)>& received);
+                         Sha256* inOrder, const std::function<void(std::uint64_t received)>& received,
+                         const platform::StopToken& stop = {});
 
 }  // namespace catalog

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "catalog/outcome.h"
+#include "platform/stop_token.h"
 
 namespace catalog {
 
@@ -54,8 +55,8 @@ struct MailText {
     std::vector<AttachmentInfo> attachments;
 };
 
-// Called with the bytes of the part sent so far; returning false cancels.
-using SendProgress = std::function<bool(std::uint64_t sent)>;
+// Called with the bytes of the part sent so far.
+using SendProgress = std::function<void(std::uint64_t sent)>;
 // Called with each piece of an attachment, in order; returning false stops
 // the transfer (the store then returns Cancelled).
 using ByteSink = std::function<bool(const char* data, std::size_t size)>;
@@ -72,6 +73,7 @@ struct PartUpload {
     std::uint64_t offset = 0;
     std::uint64_t length = 0;
     SendProgress progress;
+    platform::StopToken stop;  // once asked, the store ends the send with Cancelled
 };
 
 class MailStore {

@@ -17,6 +17,8 @@ const char* StoreCodeText(StoreCode code) {
     case StoreCode::Corrupt: return "verification failed";
     case StoreCode::LocalFile: return "local file error";
     case StoreCode::Cancelled: return "cancelled";
+    case StoreCode::SignInRefused: return "wrong password or unknown user";
+    case StoreCode::CertificateRefused: return "the mailbox's certificate was refused";
     }
     return "unknown outcome";
 }

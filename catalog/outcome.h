@@ -21,6 +21,9 @@ enum class StoreCode {
     Corrupt,         // bytes or answers that do not check out
     LocalFile,       // a local file could not be read or written
     Cancelled,       // the caller asked to stop
+    // The two refusals of a sign-in that the person at the keyboard can mend.
+    SignInRefused,       // wrong password or unknown user
+    CertificateRefused,  // the server's certificate failed the check; nothing was sent
 };
 
 const char* StoreCodeText(StoreCode code);

@@ -8,7 +8,8 @@
 namespace catalog {
 
 bool StopsEverything(StoreCode code) {
-    return code == StoreCode::QuotaDaily || code == StoreCode::Cancelled || code == StoreCode::Unreachable;
+    return code == StoreCode::QuotaDaily || code == StoreCode::Cancelled || code == StoreCode::Unreachable ||
+           code == StoreCode::CertificateRefused;
 }
 
 Outcome FirstFailure(const std::vector<Outcome>& outcomes) {
@@ -21,7 +22,7 @@ void Pool::Run(MailStore& store, unsigned transfers, const std::vector<Unit>& un
     std::vector<char> ran(units.size(), 0);
     std::atomic<std::size_t> next{0};
     auto work = [&](MailStore& own) {
-        for (std::size_t i; (i = next++) < units.size() && !stopped_;) {
+        for (std::size_t i; !Stopped() && (i = next++) < units.size();) {
             const Unit& unit = units[i];
             {
                 std::lock_guard<std::mutex> lock(lock_);
@@ -29,16 +30,23 @@ void Pool::Run(MailStore& store, unsigned transfers, const std::vector<Unit>& un
                 if (!failures[unit.file].Ok()) continue;
             }
             std::uint64_t last = 0;
-            Outcome outcome = unit.run(own, [&](std::uint64_t bytes) {
-                done_ += bytes - last;  // a part sent again starts from 0
-                last = bytes;
-                return Report();
-            });
+            const platform::StopToken stop = stop_.Token();
+            Outcome outcome = unit.run(
+                own,
+                [&](std::uint64_t bytes) {
+                    done_ += bytes - last;  // a part sent again starts from 0
+                    last = bytes;
+                    Report();
+                    Stopped();  // passes a stop the caller asked on to the running units
+                },
+                stop);
             if (outcome.Ok()) continue;
             done_ -= last;
-            std::lock_guard<std::mutex> lock(lock_);
-            if (failures[unit.file].Ok()) failures[unit.file] = outcome;
-            if (StopsEverything(outcome.code) && !stopped_) stopOutcome_ = outcome, stopped_ = true;
+            {
+                std::lock_guard<std::mutex> lock(lock_);
+                if (failures[unit.file].Ok()) failures[unit.file] = outcome;
+            }
+            if (StopsEverything(outcome.code)) Stop(outcome);
         }
     };
     std::vector<std::unique_ptr<MailStore>> forks;
@@ -62,14 +70,20 @@ void Pool::Run(MailStore& store, unsigned transfers, const std::vector<Unit>& un
         if (!ran[i] && failures[units[i].file].Ok()) failures[units[i].file] = stopOutcome_;
 }
 
-bool Pool::Report() {
-    if (!progress_) return !stopped_;
+void Pool::Report() {
+    if (!progress_) return;
     std::lock_guard<std::mutex> lock(reportLock_);
-    if (!progress_({phase_, done_.load(), total_})) {
-        std::lock_guard<std::mutex> stop(lock_);
-        if (!stopped_) stopOutcome_ = Failure(StoreCode::Cancelled, "stopped on request"), stopped_ = true;
-    }
-    return !stopped_;
+    progress_({phase_, done_.load(), total_});
+}
+
+void Pool::Stop(const Outcome& outcome) {
+    std::lock_guard<std::mutex> lock(lock_);
+    if (!stop_.StopRequested()) stopOutcome_ = outcome, stop_.RequestStop();
+}
+
+bool Pool::Stopped() {
+    if (callerStop_.StopRequested()) Stop(Failure(StoreCode::Cancelled, "stopped on request"));
+    return stop_.StopRequested();
 }
 
 }  // namespace catalog

@@ -4,7 +4,7 @@ namespace catalog {
 
 bool ConnectionLost(const Outcome& outcome) {
     return outcome.code == StoreCode::Broken || outcome.code == StoreCode::Unreachable ||
-           outcome.code == StoreCode::TimedOut;
+           outcome.code == StoreCode::TimedOut || outcome.code == StoreCode::CertificateRefused;
 }
 
 // A store of the pool while it is in use: its calls go to the pool's store,

@@ -37,14 +37,10 @@ Outcome HoldFiles(const TransferSettings& settings, const std::vector<PutJob>& j
                              std::to_string(jobs[i].plan.size),
                          i);
     const auto until = std::chrono::steady_clock::now() + kLongestHold;
-    bool cancelled = false;
-    auto keepWaiting = [&] {
-        cancelled = settings.progress && !settings.progress({TransferProgress::Phase::Hashing, 0, 0});
-        return !cancelled && std::chrono::steady_clock::now() < until;
-    };
+    auto keepWaiting = [&] { return !settings.stop.StopRequested() && std::chrono::steady_clock::now() < until; };
     for (const auto& [key, index] : keys) {
         std::shared_ptr<void> hold = settings.record->HoldFile(key, keepWaiting);
-        if (cancelled)
+        if (settings.stop.StopRequested())
             return Failure(StoreCode::Cancelled, "stopped while another run stored " + jobs[index].plan.name);
         if (hold) holds.push_back(std::move(hold));  // none: nothing held off, the put goes on
     }
@@ -66,10 +62,11 @@ Outcome PutFiles(MailStore& store, const std::vector<fs::path>& sources, const s
         PutJob& job = jobs[i];
         reports[i].source = sources[i];
         auto hashing = [&](const TransferProgress& p) {
-            return !settings.progress || settings.progress({TransferProgress::Phase::Hashing, hashed + p.done,
-                                                            std::max(hashTotal, hashed + p.total)});
+            if (settings.progress)
+                settings.progress(
+                    {TransferProgress::Phase::Hashing, hashed + p.done, std::max(hashTotal, hashed + p.total)});
         };
-        Outcome outcome = PlanUpload(sources[i], settings.partSize, hashing, job.plan);
+        Outcome outcome = PlanUpload(sources[i], settings.partSize, hashing, settings.stop, job.plan);
         hashed += job.plan.size;
         job.mailIds.assign(job.plan.parts.size(), {});
         reports[i].parts = static_cast<std::uint32_t>(job.plan.parts.size());
@@ -112,13 +109,14 @@ Outcome PutFiles(MailStore& store, const std::vector<fs::path>& sources, const s
             if (!jobs[i].mailIds[part.number - 1].empty()) continue;
             PutJob* job = &jobs[i];
             const UploadPart* planned = &part;
-            units.push_back({i, [job, planned, &folderId](MailStore& own, const Moved& moved) {
-                                 return StorePlannedPart(own, job->plan, *planned, folderId, moved,
-                                                         job->mailIds[planned->number - 1]);
-                             }});
+            units.push_back(
+                {i, [job, planned, &folderId](MailStore& own, const Moved& moved, const platform::StopToken& stop) {
+                     return StorePlannedPart(own, job->plan, *planned, folderId, moved, stop,
+                                             job->mailIds[planned->number - 1]);
+                 }});
         }
     }
-    Pool pool(TransferProgress::Phase::Sending, total, done, settings.progress);
+    Pool pool(TransferProgress::Phase::Sending, total, done, settings.progress, settings.stop);
     if (!cancelled) pool.Run(store, settings.transfers, units, failures);
 
     for (std::size_t i = 0; i < jobs.size(); ++i) {
@@ -182,18 +180,19 @@ Outcome GetFiles(MailStore& store, const std::vector<GetRequest>& requests, cons
         for (std::size_t k = 0; k < jobs[i].plan.parts.size(); ++k) {
             if (jobs[i].kept[k]) continue;
             GetJob* job = &jobs[i];
-            units.push_back({i, [job, k, &recordLock](MailStore& own, const Moved& moved) {
-                                 const DownloadPart& part = job->plan.parts[k];
-                                 Outcome outcome = FetchPlannedPart(own, part, job->data, nullptr, moved);
-                                 if (outcome.Ok() && !part.sha256.empty()) {
-                                     std::lock_guard<std::mutex> lock(recordLock);
-                                     RecordVerified(*job, part.number);
-                                 }
-                                 return outcome;
-                             }});
+            units.push_back(
+                {i, [job, k, &recordLock](MailStore& own, const Moved& moved, const platform::StopToken& stop) {
+                     const DownloadPart& part = job->plan.parts[k];
+                     Outcome outcome = FetchPlannedPart(own, part, job->data, nullptr, moved, stop);
+                     if (outcome.Ok() && !part.sha256.empty()) {
+                         std::lock_guard<std::mutex> lock(recordLock);
+                         RecordVerified(*job, part.number);
+                     }
+                     return outcome;
+                 }});
         }
     }
-    Pool pool(TransferProgress::Phase::Receiving, total, done, settings.progress);
+    Pool pool(TransferProgress::Phase::Receiving, total, done, settings.progress, settings.stop);
     pool.Run(store, settings.transfers, units, failures);
 
     for (std::size_t i = 0; i < jobs.size(); ++i) {

@@ -23,7 +23,8 @@ namespace catalog {
 struct TransferSettings {
     unsigned transfers = 4;  // parts moving at once (1: one after another, in order)
     std::uint64_t partSize = kDefaultPartSize;
-    ProgressCallback progress;  // bytes of all the files together; false cancels
+    ProgressCallback progress;  // bytes of all the files together
+    platform::StopToken stop;   // once asked, the transfer ends with Cancelled
     // Upload ids kept on this machine; none: parts found in the inbox are checked by their bytes.
     UploadRecord* record = nullptr;
 };

@@ -71,7 +71,8 @@ Manifest UploadPlan::ManifestOf(const UploadPart& part) const {
     return manifest;
 }
 
-Outcome PlanUpload(const fs::path& source, std::uint64_t partSize, const ProgressCallback& progress, UploadPlan& plan) {
+Outcome PlanUpload(const fs::path& source, std::uint64_t partSize, const ProgressCallback& progress,
+                   const platform::StopToken& stop, UploadPlan& plan) {
     plan = UploadPlan();
     plan.source = source;
     Outcome outcome = CheckSource(source, partSize, plan);
@@ -91,8 +92,8 @@ Outcome PlanUpload(const fs::path& source, std::uint64_t partSize, const Progres
             partDigest.Update(buffer.data(), want);
             left -= want;
             done += want;
-            if (progress && !progress({TransferProgress::Phase::Hashing, done, plan.size}))
-                return Failure(StoreCode::Cancelled, plan.name);
+            if (progress) progress({TransferProgress::Phase::Hashing, done, plan.size});
+            if (stop.StopRequested()) return Failure(StoreCode::Cancelled, plan.name);
         }
         part.sha256 = partDigest.FinishHex();
     }
@@ -103,7 +104,7 @@ Outcome PlanUpload(const fs::path& source, std::uint64_t partSize, const Progres
 }
 
 Outcome StorePlannedPart(MailStore& store, const UploadPlan& plan, const UploadPart& part, const std::string& folderId,
-                         const SendProgress& sent, std::string& mailId) {
+                         const SendProgress& sent, const platform::StopToken& stop, std::string& mailId) {
     const auto parts = static_cast<std::uint32_t>(plan.parts.size());
     PartUpload upload;
     upload.folderId = folderId;
@@ -115,6 +116,7 @@ Outcome StorePlannedPart(MailStore& store, const UploadPlan& plan, const UploadP
     upload.offset = part.offset;
     upload.length = part.size;
     upload.progress = sent;
+    upload.stop = stop;
     Outcome outcome = store.StorePart(upload, mailId);
     if (!outcome.Ok()) outcome.detail = PartLabel(plan, part) + (outcome.detail.empty() ? "" : ": " + outcome.detail);
     return outcome;
@@ -131,26 +133,24 @@ Outcome PutFile(MailStore& store, const fs::path& source, const std::string& fol
                 PutResult& result) {
     result = PutResult();
     UploadPlan plan;
-    Outcome outcome = PlanUpload(source, options.partSize, options.progress, plan);
+    Outcome outcome = PlanUpload(source, options.partSize, options.progress, options.stop, plan);
     if (!outcome.Ok()) return outcome;
     result.parts = static_cast<std::uint32_t>(plan.parts.size());
 
     std::uint64_t done = 0;
-    bool cancelled = false;
     auto report = [&](std::uint64_t bytes) {
-        if (options.progress && !options.progress({TransferProgress::Phase::Sending, bytes, plan.size}))
-            cancelled = true;
-        return !cancelled;
+        if (options.progress) options.progress({TransferProgress::Phase::Sending, bytes, plan.size});
     };
     for (const UploadPart& part : plan.parts) {
         std::string mailId;
         outcome = StorePlannedPart(
-            store, plan, part, folderId, [&](std::uint64_t sent) { return report(done + sent); }, mailId);
-        if (!outcome.Ok() && !cancelled) return outcome;
-        if (outcome.Ok()) result.storedMailIds.push_back(mailId);
-        if (outcome.Ok() && part.number == 1) result.key = mailId;
+            store, plan, part, folderId, [&](std::uint64_t sent) { report(done + sent); }, options.stop, mailId);
+        if (!outcome.Ok()) return outcome;
+        result.storedMailIds.push_back(mailId);
+        if (part.number == 1) result.key = mailId;
         done += part.size;
-        if (cancelled || !report(done)) return Failure(StoreCode::Cancelled, PartLabel(plan, part));
+        report(done);
+        if (options.stop.StopRequested()) return Failure(StoreCode::Cancelled, PartLabel(plan, part));
     }
     if (!SourceUnchanged(plan)) {
         // The parts may not hold what their manifests say: never leave them as a file.

@@ -36,13 +36,15 @@ struct UploadPlan {
 };
 
 // Checks the name and the part size, reads the file once for its digests
-// and draws a fresh upload id. Progress reports the Hashing phase.
+// and draws a fresh upload id. Progress reports the Hashing phase; a stop
+// asked meanwhile ends it with Cancelled.
 Outcome PlanUpload(const std::filesystem::path& source, std::uint64_t partSize, const ProgressCallback& progress,
-                   UploadPlan& plan);
+                   const platform::StopToken& stop, UploadPlan& plan);
 
-// Stores one part into folderId; `sent` gets the part's bytes sent so far.
+// Stores one part into folderId; `sent` gets the part's bytes sent so far,
+// and a stop asked meanwhile ends the send with Cancelled.
 Outcome StorePlannedPart(MailStore& store, const UploadPlan& plan, const UploadPart& part, const std::string& folderId,
-                         const SendProgress& sent, std::string& mailId);
+                         const SendProgress& sent, const platform::StopToken& stop, std::string& mailId);
 
 // Whether the source still looks as it did when it was planned.
 bool SourceUnchanged(const UploadPlan& plan);

@@ -80,7 +80,7 @@ Outcome StoreOnce(const StoreRunner& run, Journal& journal, PendingStore& pendin
     stored = StoredFile();
     catalog::UploadPlan& plan = stored.plan;
     const std::uint64_t size = pending.uploadId.empty() ? partSize : pending.partSize;
-    Outcome outcome = catalog::PlanUpload(journal.DataPath(pending), size, {}, plan);
+    Outcome outcome = catalog::PlanUpload(journal.DataPath(pending), size, {}, {}, plan);
     if (!outcome.Ok()) return outcome;
 
     std::map<std::uint32_t, std::string> found;
@@ -136,9 +136,14 @@ Outcome StoreOnce(const StoreRunner& run, Journal& journal, PendingStore& pendin
                 return failure.Ok() && keepGoing();
             };
             std::string mailId;
+            platform::StopSource stop;
             Outcome sent = still() ? run([&](catalog::MailStore& store) {
                 return catalog::StorePlannedPart(
-                    store, plan, *part, pending.folderId, [&](std::uint64_t) { return still(); }, mailId);
+                    store, plan, *part, pending.folderId,
+                    [&](std::uint64_t) {
+                        if (!still()) stop.RequestStop();
+                    },
+                    stop.Token(), mailId);
             })
                                    : Failure(StoreCode::Cancelled, plan.name);
             std::lock_guard<std::mutex> lock(mutex);

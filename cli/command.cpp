@@ -59,27 +59,30 @@ int SignInFresh(Context& context) {
     if (entry == 0) return Fail(context, "unsupported account domain in '" + context.account + "'");
     std::string password = context.password.empty() ? platform::ReadPasswordInput() : context.password;
     context.sessionFromCache = false;
-    session::SignInResult result = session::SignIn(context.session, context.account, entry, password);
-    if (result == session::SignInResult::Ok) {
+    const session::Status status = session::SignIn(context.session, context.account, entry, password);
+    if (status == session::Status::Ok) {
         context.password = password;
         // A cache that cannot be written costs the next command a sign-in, nothing more.
         if (!context.sessionCache.empty())
             session::SaveSessionCache(context.sessionCache, context.session, context.account);
         return kExitOk;
     }
-    switch (result) {
-    case session::SignInResult::SecureConnectionFailed:
-        return Fail(context, "sign-in failed: " + session::LastTlsProblem());
-    case session::SignInResult::Refused:
-        return Fail(context, "sign-in refused: wrong password or unknown user");
-    case session::SignInResult::SignInServerUnreachable:
-    case session::SignInResult::EntryServerUnreachable:
-        return Fail(context, "provider unreachable: " + std::string(session::SignInResultText(result)));
-    case session::SignInResult::SignInServerFailed:
-    case session::SignInResult::EntryTimedOut:
-        return Fail(context, "time-out or broken connection: " + std::string(session::SignInResultText(result)));
-    default:
-        return Fail(context, std::string("sign-in failed: ") + session::SignInResultText(result));
+    const std::string text = session::StatusText(status);
+    switch (status) {
+    case session::Status::CertificateRefused:
+    case session::Status::SecureChannelFailed: return Fail(context, "sign-in failed: " + session::LastTlsProblem());
+    case session::Status::SignInRefused: return Fail(context, "sign-in refused: wrong password or unknown user");
+    case session::Status::ConnectFailed:
+    case session::Status::ConnectWaitFailed:
+    case session::Status::ConnectIndeterminate:
+    case session::Status::HostUnresolved: return Fail(context, "provider unreachable: " + text);
+    case session::Status::TimedOut:
+    case session::Status::TooSlow:
+    case session::Status::SendFailed:
+    case session::Status::SendWaitFailed:
+    case session::Status::ReceiveWaitFailed:
+    case session::Status::Incomplete: return Fail(context, "time-out or broken connection: " + text);
+    default: return Fail(context, "sign-in failed: " + text);
     }
 }
 

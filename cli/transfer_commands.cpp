@@ -40,7 +40,6 @@ struct Progress {
             moving = p.phase != catalog::TransferProgress::Phase::Hashing;
             done = static_cast<std::int64_t>(p.done);
             total = static_cast<std::int64_t>(p.total);
-            return true;
         };
     }
 };
@@ -212,7 +211,9 @@ int GetTrees(Context& context, const std::vector<std::string>& positional, catal
 
 int RunPut(Context& context, const std::vector<std::string>& args) {
     catalog::TransferSettings settings{context.transfers ? context.transfers : kDefaultTransfers,
-                                       context.partSize ? context.partSize : catalog::kDefaultPartSize, {}};
+                                       context.partSize ? context.partSize : catalog::kDefaultPartSize,
+                                       {},
+                                       {}};
     std::vector<std::string> positional;
     int status = kExitOk;
     if (!TakeOptions(context, args, true, settings, positional, status)) return status;
@@ -275,7 +276,9 @@ int RunPut(Context& context, const std::vector<std::string>& args) {
 
 int RunGet(Context& context, const std::vector<std::string>& args) {
     catalog::TransferSettings settings{context.transfers ? context.transfers : kDefaultTransfers,
-                                       context.partSize ? context.partSize : catalog::kDefaultPartSize, {}};
+                                       context.partSize ? context.partSize : catalog::kDefaultPartSize,
+                                       {},
+                                       {}};
     std::vector<std::string> positional;
     int status = kExitOk;
     if (!TakeOptions(context, args, false, settings, positional, status)) return status;

@@ -29,9 +29,14 @@ Outcome Refusal(const std::string& verb, const StatusResponse& end) {
     std::string detail = verb + ": " + (end.text.empty() ? end.status : end.text);
     if (code == "NONEXISTENT" || code == "TRYCREATE") return Failure(StoreCode::NotFound, detail);
     if (code == "TOOBIG" || code == "LIMIT") return Failure(StoreCode::TooLarge, detail);
-    if (code == "AUTHENTICATIONFAILED" || code == "AUTHORIZATIONFAILED")
-        return Failure(StoreCode::Refused, "the sign-in was refused: " + detail);
-    return Failure(StoreCode::Refused, detail);
+    // A sign-in refused without a code is taken as a wrong password too;
+    // UNAVAILABLE and the like say the server cannot check it now.
+    const bool signingIn = verb == "LOGIN" || verb.rfind("AUTHENTICATE", 0) == 0;
+    Outcome refusal = Failure(StoreCode::Refused, detail);
+    if (code == "AUTHENTICATIONFAILED" || code == "AUTHORIZATIONFAILED" || (signingIn && code.empty()))
+        refusal = Failure(StoreCode::SignInRefused, "the sign-in was refused: " + detail);
+    refusal.refusal = code;
+    return refusal;
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ Outcome Connection::StartTls(const net::TlsPeer& peer) {
     tls_.reset();
     Close();
     switch (outcome) {
-    case net::TlsOutcome::CertificateRefused: return Failure(StoreCode::Refused, problem);
+    case net::TlsOutcome::CertificateRefused: return Failure(StoreCode::CertificateRefused, problem);
     case net::TlsOutcome::TimedOut:
         return Failure(StoreCode::TimedOut, "the secure connection to " + host_ + " was not set up in time");
     default: return Failure(StoreCode::Unreachable, problem);

@@ -309,7 +309,8 @@ public:
                     return Failure(StoreCode::LocalFile, "the file to store ended early");
                 sent = connection.Send(Base64Lines(chunk.data(), want));
                 done += want;
-                if (sent.Ok() && part.progress && !part.progress(done)) return Failure(StoreCode::Cancelled, "");
+                if (sent.Ok() && part.progress) part.progress(done);
+                if (sent.Ok() && part.stop.StopRequested()) return Failure(StoreCode::Cancelled, "");
             }
             return sent.Ok() ? connection.Send(message.tail) : sent;
         };

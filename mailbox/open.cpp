@@ -35,7 +35,7 @@ webmail::SignInAgain SignInAgainHook(const std::string& account, const std::stri
         if (state->password.empty() && state->source) state->password = state->source();
         const int entry = session::EntryForAccount(state->account);
         bool ok = entry != 0 && !state->password.empty() &&
-                  session::SignIn(session, state->account, entry, state->password) == session::SignInResult::Ok;
+                  session::SignIn(session, state->account, entry, state->password) == session::Status::Ok;
         if (ok && !state->cache.empty()) session::SaveSessionCache(state->cache, session, state->account);
         return ok;
     };
@@ -62,13 +62,8 @@ catalog::Outcome OpenMailbox(const MailboxOptions& options, const std::string& p
         return catalog::Failure(catalog::StoreCode::Refused, "unsupported account domain in '" + options.account + "'");
     auto signedIn = std::make_unique<session::Session>();
     ApplyToSession(options, *signedIn);
-    session::SignInResult result = session::SignIn(*signedIn, options.account, entry, password);
-    if (result == session::SignInResult::SecureConnectionFailed)
-        return catalog::Failure(catalog::StoreCode::Unreachable, "sign-in failed: " + session::LastTlsProblem());
-    if (result != session::SignInResult::Ok)
-        return catalog::Failure(
-            result == session::SignInResult::Refused ? catalog::StoreCode::Refused : catalog::StoreCode::Unreachable,
-            std::string("sign-in failed: ") + session::SignInResultText(result));
+    const session::Status status = session::SignIn(*signedIn, options.account, entry, password);
+    if (status != session::Status::Ok) return webmail::OutcomeOf(status, {}, "sign-in");
     auto webmail = std::make_unique<webmail::WebmailStore>(std::move(signedIn));
     webmail->SetSignInAgain(SignInAgainHook(options.account, password, {}, {}));
     store = std::move(webmail);

@@ -11,7 +11,9 @@ int ErrnoOf(const catalog::Outcome& outcome) {
     case StoreCode::Ok: return 0;
     case StoreCode::NotFound: return ENOENT;
     case StoreCode::Refused:
-    case StoreCode::SessionExpired: return EACCES;
+    case StoreCode::SessionExpired:
+    case StoreCode::SignInRefused:
+    case StoreCode::CertificateRefused: return EACCES;
     case StoreCode::TooLarge:
     case StoreCode::QuotaShortTerm:
     case StoreCode::QuotaDaily: return ENOSPC;

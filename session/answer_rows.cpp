@@ -18,24 +18,6 @@ CellPlace FolderCell(std::string_view key) {
     return {};
 }
 
-CellPlace MessageCell(std::string_view key) {
-    if (key == "id") return VANTLO_CELL(MessageRow, id);
-    if (key == "fid") return VANTLO_CELL(MessageRow, fid);
-    if (key == "size") return VANTLO_CELL(MessageRow, size);
-    if (key == "from") return VANTLO_CELL(MessageRow, from);
-    if (key == "to") return VANTLO_CELL(MessageRow, to);
-    if (key == "subject") return VANTLO_CELL(MessageRow, subject);
-    if (key == "sentDate") return VANTLO_CELL(MessageRow, sentDate);
-    if (key == "receivedDate") return VANTLO_CELL(MessageRow, receivedDate);
-    if (key == "priority") return VANTLO_CELL(MessageRow, priority);
-    if (key == "backgroundColor") return VANTLO_CELL(MessageRow, backgroundColor);
-    if (key == "antiVirusStatus") return VANTLO_CELL(MessageRow, antiVirusStatus);
-    if (key == "label0") return VANTLO_CELL(MessageRow, label0);
-    if (key == "read") return VANTLO_CELL(MessageRow, read);
-    if (key == "draft") return VANTLO_CELL(MessageRow, draft);
-    if (key == "attached") return VANTLO_CELL(MessageRow, attached);
-    return {};
-}
 }  // namespace
 
 std::string FixMonth(const std::string& date) {
@@ -60,15 +42,6 @@ std::size_t ReadFolderList(std::string_view body, FolderTable& table) {
 std::size_t ReadFolderRows(std::string_view body, FolderRow* rows, std::size_t capacity) {
     return ReadRows(body, rows, capacity, {"stats"}, FolderCell,
                     [](std::string_view, ValueKind, const std::string& value) { return value; });
-}
-
-std::size_t ReadMessagePage(std::string_view body, MessageTable& table) {
-    if (!table.rows) return 0;
-    // The last row stays empty so that every scan of the page meets its end.
-    return ReadRows(body, table.rows.get(), kMessagePageSize, {"flags"}, MessageCell,
-                    [](std::string_view, ValueKind kind, const std::string& value) {
-                        return kind == ValueKind::Date ? FixMonth(value) : value;
-                    });
 }
 
 }  // namespace session

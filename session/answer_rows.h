@@ -1,6 +1,5 @@
-// Readers of the two list answers: the folder list into a FolderTable and a
-// page of messages into a MessageTable. Both fill from row 0 and do not
-// clear the table first; both return the number of rows filled.
+// The reader of the folder list into a FolderTable: fills from row 0 without
+// clearing the table first and returns the number of rows filled.
 #pragma once
 
 #include <cstddef>
@@ -15,7 +14,6 @@ std::size_t ReadFolderList(std::string_view body, FolderTable& table);
 // The same into `capacity` rows of the caller's (a tree holds more folders
 // than the table's 100).
 std::size_t ReadFolderRows(std::string_view body, FolderRow* rows, std::size_t capacity);
-std::size_t ReadMessagePage(std::string_view body, MessageTable& table);
 
 // The answer counts months from 0, the tables from 1: "2026,0,5,..." becomes
 // "2026,1,5,...". Text that is not of that form is returned unchanged.

@@ -1,7 +1,5 @@
 // The two script-interface requests around an upload: opening a compose
 // session and delivering the composed mail.
-#include <ctime>
-
 #include "session/cells.h"
 #include "session/exchange.h"
 #include "session/http_head.h"
@@ -19,7 +17,6 @@ constexpr std::size_t kComposeRequestBuffer = 1024;
 // a stored file's delivery also its manifest, which names the file again.
 constexpr std::size_t kDeliveryBodyBuffer = 8192;
 constexpr std::size_t kDeliveryRequestBuffer = kDeliveryBodyBuffer + 1024;
-constexpr std::size_t kAttachmentNameLength = 26;
 
 const ExchangeStyle kComposeStyle{Style::Guarded, 6, Style::Guarded, 15, Style::Guarded, 9, AppendMode::Text};
 const ExchangeStyle kDeliveryStyle{Style::Guarded, 16, Style::Guarded, 15, Style::Guarded, 9, AppendMode::Text};
@@ -37,35 +34,7 @@ void ComposeRequest(const Session& session, const std::string& body, Request& re
     request << "\r\n" << body;
 }
 
-// The generator the program has always drawn names from: the C runtime's
-// linear congruential rand(), so a seed gives the same name everywhere.
-class NameGenerator {
-public:
-    explicit NameGenerator(std::uint32_t seed) : state_(seed) {}
-    int Next() {
-        state_ = state_ * 214013u + 2531011u;
-        return static_cast<int>((state_ >> 16) & 0x7fff);
-    }
-
-private:
-    std::uint32_t state_;
-};
 }  // namespace
-
-std::string AttachmentName(std::uint32_t seed) {
-    NameGenerator generator(seed);
-    std::string name;
-    for (std::size_t i = 0; i < kAttachmentNameLength; ++i) {
-        int draw = generator.Next() % 61;
-        if (draw < 26)
-            name.push_back(static_cast<char>('A' + draw));
-        else if (draw < 52)
-            name.push_back(static_cast<char>('a' + draw - 26));
-        else
-            name.push_back(static_cast<char>('1' + draw - 52));
-    }
-    return name;
-}
 
 Status GetComposeId(Session& session) {
     Request request(TextRoom(kComposeRequestBuffer));
@@ -86,8 +55,6 @@ namespace {
 struct Delivery {
     std::string subject;
     std::string content;
-    bool isHtml = true;
-    bool saveSentCopy = true;
     std::string attachmentName;
     std::uint64_t size = 0;
 };
@@ -95,18 +62,15 @@ struct Delivery {
 Status Deliver(Session& session, const Delivery& delivery) {
     std::string composeId = XmlEscape(CellText(session.composeId));
     std::string account = XmlEscape(CellText(session.accountName));
-    const char* yes = "true";
-    const char* no = "false";
     Request body(TextRoom(kDeliveryBodyBuffer));
     body << "<?xml version=\"1.0\"?><object><string name=\"action\">deliver</string><string name=\"id\">" << composeId
          << "</string><object name=\"attrs\"><string name=\"account\">" << account
          << "</string><array name=\"to\"><string>" << account
          << "</string></array><array name=\"cc\"/><array name=\"bcc\"/>"
          << "<string name=\"subject\">" << XmlEscape(delivery.subject) << "</string><string name=\"content\">"
-         << XmlEscape(delivery.content) << "</string><boolean name=\"isHtml\">" << (delivery.isHtml ? yes : no)
-         << "</boolean>"
+         << XmlEscape(delivery.content) << "</string><boolean name=\"isHtml\">false</boolean>"
          << "<int name=\"priority\">3</int>"
-         << "<boolean name=\"saveSentCopy\">" << (delivery.saveSentCopy ? yes : no) << "</boolean>"
+         << "<boolean name=\"saveSentCopy\">false</boolean>"
          << "<boolean name=\"requestReadReceipt\">false</boolean>"
          << "<object name=\"attachments\">"
          << "<object name=\"0\"><int name=\"id\">1</int><string name=\"type\">upload</string>"
@@ -125,23 +89,12 @@ Status Deliver(Session& session, const Delivery& delivery) {
 }
 }  // namespace
 
-Status DeliverUpload(Session& session, const std::string& subjectUtf8) {
-    Delivery delivery;
-    delivery.subject = subjectUtf8;
-    delivery.content = "-----";
-    delivery.attachmentName = AttachmentName(static_cast<std::uint32_t>(std::time(nullptr)));
-    delivery.size = static_cast<std::uint64_t>(session.uploadTotal.load());
-    return Deliver(session, delivery);
-}
-
 Status DeliverFile(Session& session, const std::string& subjectUtf8, const std::string& text,
                    const std::string& attachmentName, std::uint64_t size) {
     if (!IsCleanText(subjectUtf8) || !IsCleanText(attachmentName)) return Status::BadName;
     Delivery delivery;
     delivery.subject = subjectUtf8;
     delivery.content = text;
-    delivery.isHtml = false;
-    delivery.saveSentCopy = false;
     delivery.attachmentName = attachmentName;
     delivery.size = size;
     return Deliver(session, delivery);

@@ -1,20 +1,16 @@
-// DownloadAttachment: part 3 of one message, streamed from the read page
-// into a staged file that replaces the target only when the whole body has
-// arrived: as long as its length, up to its last chunk, to the end of its
-// coded stream.
+// FetchAttachment: part 3 of one message, streamed from the read page into
+// the caller's sink until the whole body has arrived: as long as its
+// length, up to its last chunk, to the end of its coded stream.
 #include "session/download.h"
 
 #include <memory>
-#include <optional>
 
 #include "session/body_decoder.h"
 #include "session/cells.h"
 #include "session/exchange.h"
 #include "session/http_head.h"
 #include "session/script_request.h"
-#include "session/staged_file.h"
-#include "session/transfer_mark.h"
-#include "session/upload.h"
+#include "session/speed_guard.h"
 
 namespace session {
 
@@ -23,24 +19,6 @@ constexpr std::size_t kRequestBuffer = 1024;
 // The rest of the body in large pieces: a receive (and a wait before it)
 // per 2 KiB costs more than the transfer itself on a fast link.
 constexpr std::size_t kBodyPiece = 65536;
-
-// The size of the message as the session's page of messages lists it.
-std::optional<std::uint64_t> ListedSize(const MessageTable& table, const std::string& messageId) {
-    std::size_t rows = UsedMessageRows(table);
-    for (std::size_t i = 0; i < rows; ++i) {
-        const MessageRow& row = table.rows[i];
-        if (CellText(row.id) != messageId) continue;
-        std::uint64_t size = 0;
-        std::string_view text = CellText(row.size);
-        if (text.empty() || text.size() > 18) return std::nullopt;
-        for (char c : text) {
-            if (c < '0' || c > '9') return std::nullopt;
-            size = size * 10 + static_cast<std::uint64_t>(c - '0');
-        }
-        return size;
-    }
-    return std::nullopt;
-}
 
 void DownloadRequest(const Session& session, const std::string& messageId, Request& request) {
     request << "GET /js3/read/readdata.jsp?sid=" << CellText(session.sid) << "&mid=" << messageId
@@ -145,40 +123,6 @@ Status ReceiveBody(Connection& connection, const ExchangeLimits& limits, BodyDec
         if (!speed.Moved(received)) return Status::TooSlow;
     }
     return decoder.Finish();
-}
-
-Status DownloadAttachment(Session& session, const std::string& messageId, const std::filesystem::path& path) {
-    TransferMark mark(session.downloadIdle, session.downloadReceived, session.downloadTotal);
-    std::optional<std::uint64_t> listed = ListedSize(session.messageTable, messageId);
-    if (listed) mark.SetTotal(*listed);
-
-    if (messageId.empty() || !IsPlainQueryValue(messageId)) return Status::Refused;
-    Request request(TextRoom(kRequestBuffer));
-    DownloadRequest(session, messageId, request);
-    if (request.Overflowed()) return Status::RequestTooLarge;
-
-    StagedFile file(path);
-    if (!file.Open()) return Status::FileError;
-
-    OpenDownload download(session.limits);
-    Status status = StartDownload(session, messageId, download);
-    if (status != Status::Ok) return status;
-    // The listed size is the whole mail's: more than its attachment, so a
-    // bound for a body whose own size is not known beforehand.
-    BodyDecoder decoder;
-    status = decoder.Start(download.Header(), listed ? *listed : kLargestUpload);
-    if (status != Status::Ok) return status;
-    if (std::optional<std::uint64_t> exact = decoder.ExactSize()) mark.SetTotal(*exact);
-
-    const BodySink sink = [&](const char* data, std::size_t length) {
-        if (!file.Write(data, length)) return false;
-        mark.AddDone(length);
-        return true;
-    };
-    status = ReceiveBody(download.connection, session.limits, decoder, sink, download.BodyStart());
-    download.connection.Close();
-    if (status != Status::Ok) return status;
-    return file.Commit() ? Status::Ok : Status::FileError;
 }
 
 Status FetchAttachment(Session& session, const std::string& messageId, std::uint64_t limit, const BodySink& sink) {

@@ -1,7 +1,6 @@
 // Fetching a stored file: the attachment part of one message.
 #pragma once
 
-#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -10,12 +9,6 @@
 #include "session/status.h"
 
 namespace session {
-
-// Downloads the attachment of messageId into `path`. The target is replaced
-// only when the whole attachment arrived; on any failure it is left as it
-// was. downloadIdle/downloadReceived/downloadTotal move while bytes travel
-// and are back to 1/0/0 on every return.
-Status DownloadAttachment(Session& session, const std::string& messageId, const std::filesystem::path& path);
 
 // Streams the decoded attachment of messageId into `sink`, at most `limit`
 // bytes (AnswerTooLarge past it). Leaves the session's transfer counters

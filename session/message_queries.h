@@ -1,7 +1,7 @@
 // The provider's functions that read messages as values: one page of a
 // folder's listing or of a subject search (each with the total it counts),
 // and one message's text and attachments. The callers above page through
-// a folder; the seed's own first page stays ListMessages (listing.h).
+// a folder.
 #pragma once
 
 #include <cstdint>

@@ -10,7 +10,6 @@ namespace session {
 const char kUserAgent[] = "Ostrel Mail Tools; Unix 7.2";
 
 Session::Session() {
-    InitMessageTable(messageTable);
     InitFolderTable(folderTable);
     ClearCell(ntesSessCookie);
     ClearCell(host);
@@ -26,7 +25,6 @@ Session::Session() {
 
 Session::~Session() {
     FreeFolderTable(folderTable);
-    FreeMessageTable(messageTable);
 }
 
 void CopySignIn(const Session& from, Session& to) {

@@ -1,10 +1,8 @@
 // The one record of a signed-in account: cookies, session id, webmail host,
-// the two tables, the latest refusal code and the transfer counters of the
-// session's own uploads and downloads. A session is worked on by one
-// thread at a time; another thread takes a copy (CopySignIn).
+// the folder table and the latest refusal code. A session is worked on by
+// one thread at a time; another thread takes a copy (CopySignIn).
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -48,27 +46,14 @@ struct Session {
     char accountName[64];
     // The scheme of the webmail host, from the same Location as `host`.
     Scheme hostScheme = Scheme::Http;
-    std::string uploadRequest;  // request head of the latest upload
     // The provider's own code (e.g. "FA_OVERFLOW") when the latest operation
     // on this session returned Status::Refused because its answer's 'code'
     // was not S_OK; empty after any other outcome. A session is worked on by
     // one thread at a time, so the code stays with the request that drew it.
     std::string refusalCode;
 
-    // The desktop program leaves the messageTable empty (its workers list
-    // into tables of their own and hand copies over, app/model.h) and fills
-    // the folderTable on its one session lane only.
-    MessageTable messageTable;
+    // Filled by GetAllFolders (the webmail store's folder list).
     FolderTable folderTable;
-
-    // Written by the transfer routines on worker threads, read by the
-    // progress display; each is written whole.
-    std::atomic<std::uint8_t> uploadIdle{1};
-    std::atomic<std::uint8_t> downloadIdle{1};
-    std::atomic<std::int32_t> uploadSent{0};
-    std::atomic<std::int32_t> uploadTotal{0};
-    std::atomic<std::int32_t> downloadReceived{0};
-    std::atomic<std::int32_t> downloadTotal{0};
 
     ExchangeLimits limits;
     // "HOST:PORT" (plain http) or "https://HOST:PORT" that replaces every
@@ -86,7 +71,7 @@ extern const char kUserAgent[];
 // Makes `to` signed in as `from` is (cookies, session id, webmail host and
 // its scheme, account, user agent, bounds, provider and CA settings), so
 // that another thread can work on the account without signing in again.
-// The tables, the compose session and the transfer counters stay `to`'s own.
+// The folder table and the compose session stay `to`'s own.
 void CopySignIn(const Session& from, Session& to);
 
 }  // namespace session

@@ -60,39 +60,38 @@ bool StorePiece(char (&cell)[N], std::string_view value) {
 
 }  // namespace
 
-SignInResult ReadSignInAnswer(Session& session, std::string_view answer) {
+Status ReadSignInAnswer(Session& session, std::string_view answer) {
     std::string_view header;
-    if (!HeaderCopy(answer, header)) return SignInResult::AnswerMalformed;
+    if (!HeaderCopy(answer, header)) return Status::Unreadable;
     std::string_view ntes, sInfo, pInfo;
     if (header.find("NTES_SESS") == std::string_view::npos) {
         // Only a proper answer without the session cookie is a refusal; a
         // server error or text that is not HTTP says nothing about the password.
         int code = StatusCode(header);
-        return code >= 200 && code < 500 ? SignInResult::Refused : SignInResult::AnswerMalformed;
+        return code >= 200 && code < 500 ? Status::SignInRefused : Status::Unreadable;
     }
     if (!CookiePiece(header, "NTES_SESS", ntes) || !CookiePiece(header, "S_INFO", sInfo) ||
         !CookiePiece(header, "P_INFO", pInfo))
-        return SignInResult::AnswerMalformed;
+        return Status::Unreadable;
     if (!StorePiece(session.ntesSessCookie, ntes) || !StorePiece(session.sInfoCookie, sInfo) ||
         !StorePiece(session.pInfoCookie, pInfo))
-        return SignInResult::AnswerMalformed;
+        return Status::Unreadable;
     std::size_t equals = pInfo.find('=');
     std::size_t bar = pInfo.find('|', equals == std::string_view::npos ? 0 : equals);
-    if (equals == std::string_view::npos || bar == std::string_view::npos) return SignInResult::AnswerMalformed;
-    if (!StorePiece(session.accountName, pInfo.substr(equals + 1, bar - equals - 1)))
-        return SignInResult::AnswerMalformed;
-    return SignInResult::Ok;
+    if (equals == std::string_view::npos || bar == std::string_view::npos) return Status::Unreadable;
+    if (!StorePiece(session.accountName, pInfo.substr(equals + 1, bar - equals - 1))) return Status::Unreadable;
+    return Status::Ok;
 }
 
-SignInResult ReadEntryAnswer(Session& session, std::string_view answer) {
+Status ReadEntryAnswer(Session& session, std::string_view answer) {
     std::string_view header;
-    if (!HeaderCopy(answer, header)) return SignInResult::AnswerMalformed;
+    if (!HeaderCopy(answer, header)) return Status::Unreadable;
     std::string_view coremail;
-    if (!CookiePiece(header, "Coremail", coremail)) return SignInResult::AnswerMalformed;
+    if (!CookiePiece(header, "Coremail", coremail)) return Status::Unreadable;
     // The piece must hold the whole session id before its closing ";".
-    if (coremail.size() < kSidOffset + kSidLength + 1) return SignInResult::AnswerMalformed;
+    if (coremail.size() < kSidOffset + kSidLength + 1) return Status::Unreadable;
     std::size_t location = header.find("Location: ");
-    if (location == std::string_view::npos) return SignInResult::AnswerMalformed;
+    if (location == std::string_view::npos) return Status::Unreadable;
     // The host follows whichever scheme prefix the redirect carries.
     std::size_t schemeStart = location + 10;  // after "Location: "
     Scheme scheme = Scheme::Http;
@@ -103,40 +102,19 @@ SignInResult ReadEntryAnswer(Session& session, std::string_view answer) {
     } else if (StartsWithNoCase(header.substr(schemeStart), "http://")) {
         hostStart = schemeStart + 7;
     } else {
-        return SignInResult::AnswerMalformed;
+        return Status::Unreadable;
     }
     std::size_t lineEnd = header.find("\r\n", location);
     if (lineEnd == std::string_view::npos) lineEnd = header.size();
     std::size_t slash = header.find('/', hostStart);
     if (hostStart >= lineEnd || slash == std::string_view::npos || slash > lineEnd || slash == hostStart)
-        return SignInResult::AnswerMalformed;
+        return Status::Unreadable;
     std::string_view host = header.substr(hostStart, slash - hostStart);
-    if (!StorePiece(session.coremailCookie, coremail)) return SignInResult::AnswerMalformed;
-    if (!StorePiece(session.host, host)) return SignInResult::AnswerMalformed;
+    if (!StorePiece(session.coremailCookie, coremail)) return Status::Unreadable;
+    if (!StorePiece(session.host, host)) return Status::Unreadable;
     session.hostScheme = scheme;
     SetCell(session.sid, coremail.substr(kSidOffset, kSidLength));
-    return SignInResult::Ok;
-}
-
-const char* SignInResultText(SignInResult result) {
-    switch (result) {
-    case SignInResult::Ok: return "signed in";
-    case SignInResult::BadEntry: return "unsupported account domain";
-    case SignInResult::SignInServerUnreachable: return "the sign-in server cannot be reached";
-    case SignInResult::Refused: return "wrong password or unknown user";
-    case SignInResult::SignInServerFailed: return "the sign-in server did not answer";
-    case SignInResult::EntryServerUnreachable: return "the entry server cannot be reached";
-    case SignInResult::EntrySendFailed: return "sending to the entry server failed";
-    case SignInResult::EntryReceiveFailed: return "receiving from the entry server failed";
-    case SignInResult::AnswerMalformed: return "the provider's sign-in answer was not understood";
-    case SignInResult::EntryTimedOut: return "the entry server did not answer in time";
-    case SignInResult::SecureConnectionFailed: return "the secure connection to the provider failed";
-    case SignInResult::InsecureRedirect: return "the provider sent the session to a server without TLS";
-    case SignInResult::AccountTooLong: return "the account name is too long (at most 63 bytes)";
-    case SignInResult::PasswordTooLong: return "the password is too long (at most 64 bytes)";
-    case SignInResult::PasswordEmpty: return "the password is empty";
-    }
-    return "unknown sign-in result";
+    return Status::Ok;
 }
 
 std::string FormEncode(const std::string& value) {
@@ -194,41 +172,33 @@ std::string BuildEntryRequest(const Session& session, const std::string& account
     return request.Overflowed() ? std::string() : request.Text();
 }
 
-SignInResult SignIn(Session& session, const std::string& account, int entry, const std::string& password) {
+Status SignIn(Session& session, const std::string& account, int entry, const std::string& password) {
     const ProviderEntry* e = EntryByNumber(entry);
-    if (!e) return SignInResult::BadEntry;
-    if (account.size() > kLongestAccount) return SignInResult::AccountTooLong;
-    if (password.size() > kLongestPassword) return SignInResult::PasswordTooLong;
-    if (password.empty()) return SignInResult::PasswordEmpty;
+    if (!e) return Status::UnsupportedDomain;
+    if (account.size() > kLongestAccount) return Status::AccountTooLong;
+    if (password.size() > kLongestPassword) return Status::PasswordTooLong;
+    if (password.empty()) return Status::PasswordEmpty;
 
     Request first(kRequestCapacity);
     first << BuildSignInRequest(session, account, entry, password);
-    if (first.Size() == 0) return SignInResult::AnswerMalformed;
+    if (first.Size() == 0) return Status::Unreadable;
     Answer answer;
     Status status = Exchange(FixedEndpoint(session, kSignInHost, kSignInAddress, kSignInScheme), first, kPlainBytes,
                              session.limits, answer);
-    if (IsTlsFailure(status)) return SignInResult::SecureConnectionFailed;
-    if (status == Status::ConnectFailed) return SignInResult::SignInServerUnreachable;
-    if (status == Status::Unreadable) return SignInResult::AnswerMalformed;
-    if (status != Status::Ok) return SignInResult::SignInServerFailed;
-    SignInResult result = ReadSignInAnswer(session, answer.Text());
-    if (result != SignInResult::Ok) return result;
+    if (status != Status::Ok) return status;
+    Status result = ReadSignInAnswer(session, answer.Text());
+    if (result != Status::Ok) return result;
 
     Request second(kRequestCapacity);
     second << BuildEntryRequest(session, account, entry);
-    if (second.Size() == 0) return SignInResult::AnswerMalformed;
+    if (second.Size() == 0) return Status::Unreadable;
     Endpoint entryServer = FixedEndpoint(session, e->entryHost, e->entryAddress, kSignInScheme);
     status = Exchange(entryServer, second, kPlainBytes, session.limits, answer);
-    if (IsTlsFailure(status)) return SignInResult::SecureConnectionFailed;
-    if (status == Status::ConnectFailed) return SignInResult::EntryServerUnreachable;
-    if (status == Status::SendFailed || status == Status::SendWaitFailed) return SignInResult::EntrySendFailed;
-    if (status == Status::TimedOut) return SignInResult::EntryTimedOut;
-    if (status == Status::Unreadable) return SignInResult::AnswerMalformed;
-    if (status != Status::Ok) return SignInResult::EntryReceiveFailed;
+    if (status != Status::Ok) return status;
     result = ReadEntryAnswer(session, answer.Text());
     // A session opened over TLS is not handed to a plain-text webmail host.
-    if (result == SignInResult::Ok && entryServer.scheme == Scheme::Https && session.hostScheme != Scheme::Https)
-        return SignInResult::InsecureRedirect;
+    if (result == Status::Ok && entryServer.scheme == Scheme::Https && session.hostScheme != Scheme::Https)
+        return Status::InsecureRedirect;
     return result;
 }
 

@@ -27,6 +27,12 @@ const char* StatusText(Status status) {
     case Status::BadName: return "the file name holds control characters or is not UTF-8";
     case Status::BoundaryClash: return "the file holds every form boundary drawn for it";
     case Status::Cancelled: return "cancelled";
+    case Status::SignInRefused: return "wrong password or unknown user";
+    case Status::UnsupportedDomain: return "unsupported account domain";
+    case Status::AccountTooLong: return "the account name is too long (at most 63 bytes)";
+    case Status::PasswordTooLong: return "the password is too long (at most 64 bytes)";
+    case Status::PasswordEmpty: return "the password is empty";
+    case Status::InsecureRedirect: return "the provider sent the session to a server without TLS";
     }
     return "unknown status";
 }

@@ -1,6 +1,6 @@
-// Status codes of the session operations. The numbers up to 16 are the ones
-// the program has always returned; the later ones name outcomes that used
-// to hang or pass silently and are now reported.
+// Status codes of the session operations, the sign-in included. The numbers
+// up to 16 are the ones the program has always returned; the later ones name
+// outcomes that used to hang or pass silently and are now reported.
 #pragma once
 
 #include <string>
@@ -26,12 +26,20 @@ enum class [[nodiscard]] Status : int {
     NotFound = 24,             // the stored mail did not appear in the inbox
     CertificateRefused = 25,   // the server's certificate failed the check; nothing sent
     SecureChannelFailed = 26,  // the TLS handshake broke off; nothing sent
-    Unreadable = 27,           // the answer was not HTTP, or its coding was damaged
+    Unreadable = 27,           // the answer was not HTTP, lacked a piece it must carry, or its
+                               // coding was damaged
     TooSlow = 28,              // a transfer moved fewer bytes than the low-speed bound
     AnswerTooLarge = 29,       // the answer holds more than it may (buffer, inflated size)
     BadName = 30,              // a file name that cannot be sent (control bytes, not UTF-8)
     BoundaryClash = 31,        // the file held every form boundary drawn for it
-    Cancelled = 32,            // the caller's progress callback asked to stop
+    Cancelled = 32,            // the caller asked to stop
+    // Answers of the sign-in alone; callers tell each one apart.
+    SignInRefused = 33,      // wrong password or unknown user: the provider opened no session
+    UnsupportedDomain = 34,  // the account's domain is none the provider serves; nothing sent
+    AccountTooLong = 35,     // longer than kLongestAccount bytes; nothing sent
+    PasswordTooLong = 36,    // longer than kLongestPassword bytes; nothing sent
+    PasswordEmpty = 37,      // no password given; nothing sent
+    InsecureRedirect = 38,   // a TLS entry server pointed to plain-http webmail
 };
 
 const char* StatusText(Status status);

@@ -1,5 +1,5 @@
-// UploadFile: the file's bytes as a multipart form to the compose session's
-// upload address, streamed from disk in chunks, then the delivery.
+// UploadFileRange: a stretch of a file's bytes as a multipart form to the
+// compose session's upload address, streamed from disk in chunks.
 #include "session/upload.h"
 
 #include <algorithm>
@@ -15,7 +15,7 @@
 #include "session/exchange.h"
 #include "session/http_head.h"
 #include "session/script_request.h"
-#include "session/transfer_mark.h"
+#include "session/speed_guard.h"
 #include "session/xml_text.h"
 
 namespace session {
@@ -66,11 +66,6 @@ std::string QuotedFileName(const std::string& utf8) {
             out.push_back(c);
     }
     return out;
-}
-
-std::string PathUtf8(const std::filesystem::path& path) {
-    auto text = path.u8string();  // std::string before C++20, std::u8string after
-    return std::string(text.begin(), text.end());
 }
 
 // The multipart pieces around the file's bytes, for one boundary.
@@ -255,7 +250,6 @@ Status SendForm(Session& session, std::ifstream& file, std::uint64_t offset, std
         Request head(TextRoom(kHeadBuffer));
         UploadHead(session, form, size, head);
         if (head.Overflowed()) return Status::RequestTooLarge;
-        session.uploadRequest = head.Text();
         file.clear();
         if (!file.seekg(static_cast<std::streamoff>(offset))) return Status::FileError;
         if (!counter(true, 0)) return Status::Cancelled;
@@ -267,39 +261,6 @@ Status SendForm(Session& session, std::ifstream& file, std::uint64_t offset, std
 
 void SetUploadBoundarySource(std::function<std::string()> source) {
     BoundarySource() = std::move(source);
-}
-
-std::string UploadSubject(const std::filesystem::path& path) {
-    return PathUtf8(path.filename());
-}
-
-Status UploadFile(Session& session, const std::filesystem::path& path) {
-    TransferMark mark(session.uploadIdle, session.uploadSent, session.uploadTotal);
-    session.refusalCode.clear();
-    // Only the file's own name travels, never the folders above it.
-    const std::string name = UploadSubject(path);
-    if (!IsCleanText(name)) return Status::BadName;
-
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) return Status::FileError;
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return Status::FileError;
-    std::uint64_t size = std::filesystem::file_size(path, error);
-    if (error) return Status::FileError;
-    if (size > kLargestUpload) return Status::FileTooLarge;
-    mark.SetTotal(size);
-
-    Status status = CheckFormFits(name);
-    if (status != Status::Ok) return status;
-    status = GetComposeId(session);
-    if (status != Status::Ok) return status;
-    status = SendForm(session, file, 0, size, name, [&](bool restart, std::size_t sent) {
-        restart ? mark.SetDone(0) : mark.AddDone(sent);
-        return true;
-    });
-    file.close();
-    if (status != Status::Ok) return status;
-    return DeliverUpload(session, name);
 }
 
 Status UploadFileRange(Session& session, const FileRange& range, const std::function<bool(std::uint64_t)>& sent) {

@@ -44,8 +44,9 @@ StoreCode CodeOf(Status status, const std::string& refusalCode) {
     case Status::ConnectWaitFailed:
     case Status::ConnectIndeterminate:
     case Status::HostUnresolved:
-    case Status::CertificateRefused:
     case Status::SecureChannelFailed: return StoreCode::Unreachable;
+    case Status::CertificateRefused: return StoreCode::CertificateRefused;
+    case Status::SignInRefused: return StoreCode::SignInRefused;
     case Status::TimedOut:
     case Status::TooSlow: return StoreCode::TimedOut;
     case Status::ReceiveWaitFailed:
@@ -60,7 +61,12 @@ StoreCode CodeOf(Status status, const std::string& refusalCode) {
     case Status::Cancelled: return StoreCode::Cancelled;
     case Status::RequestTooLarge:
     case Status::BadName:
-    case Status::BoundaryClash: return StoreCode::Refused;
+    case Status::BoundaryClash:
+    case Status::UnsupportedDomain:
+    case Status::AccountTooLong:
+    case Status::PasswordTooLong:
+    case Status::PasswordEmpty:
+    case Status::InsecureRedirect: return StoreCode::Refused;
     }
     return StoreCode::Refused;
 }
@@ -311,7 +317,7 @@ Outcome WebmailStore::TakeOurs(const std::vector<std::string>& ours, std::string
 
 Outcome WebmailStore::FindDelivered(const PartUpload& part, const std::vector<std::string>& before, int boundMs,
                                     std::string& mailId) {
-    platform::Backoff pauses({options_.firstPauseMs, options_.longestPauseMs, boundMs, false});
+    platform::Backoff pauses({options_.firstPauseMs, options_.longestPauseMs, boundMs, false}, part.stop);
     std::vector<std::string> looked(before);  // ids that are not ours
     for (;;) {
         std::vector<std::string> candidates, ours;
@@ -326,21 +332,27 @@ Outcome WebmailStore::FindDelivered(const PartUpload& part, const std::vector<st
         if (!outcome.Ok()) return outcome;
         if (!ours.empty()) return TakeOurs(ours, mailId);
         looked.insert(looked.end(), candidates.begin(), candidates.end());
-        if (!pauses.Wait())
-            return Failure(StoreCode::NotFound, "the mail of " + part.attachmentName +
-                                                    " did not arrive in the inbox within " +
-                                                    std::to_string(boundMs / 1000) + " s");
+        if (pauses.Wait()) continue;
+        // Asked to stop: a later run finds the delivered mail by its upload id.
+        if (part.stop.StopRequested()) return Failure(StoreCode::Cancelled, part.attachmentName);
+        return Failure(StoreCode::NotFound, "the mail of " + part.attachmentName +
+                                                " did not arrive in the inbox within " +
+                                                std::to_string(boundMs / 1000) + " s");
     }
 }
 
 Outcome WebmailStore::Deliver(const PartUpload& part, const std::vector<std::string>& before, std::string& mailId) {
     const session::FileRange range{part.source, part.offset, part.length, part.attachmentName};
     // The short-time sending limit: spread parallel senders out.
-    platform::Backoff pauses({options_.quotaFirstPauseMs, options_.quotaLongestPauseMs, options_.quotaBoundMs, true});
+    platform::Backoff pauses({options_.quotaFirstPauseMs, options_.quotaLongestPauseMs, options_.quotaBoundMs, true},
+                             part.stop);
     int sendsLeft = std::max(1, options_.sendAttempts);
     for (;;) {
         Outcome outcome = Call("store " + part.attachmentName, [&] {
-            Status status = session::UploadFileRange(session_, range, part.progress);
+            Status status = session::UploadFileRange(session_, range, [&](std::uint64_t sent) {
+                if (part.progress) part.progress(sent);
+                return !part.stop.StopRequested();
+            });
             if (status != Status::Ok) return status;
             return session::DeliverFile(session_, part.subject, part.text, part.attachmentName, part.length);
         });
@@ -356,9 +368,11 @@ Outcome WebmailStore::Deliver(const PartUpload& part, const std::vector<std::str
                            "the provider's daily sending quota is used up; what is stored stays, and the same "
                            "command finishes the job once the provider takes mail again (" +
                                outcome.detail + ")");
-        if (outcome.code == StoreCode::QuotaShortTerm && !pauses.Wait())
+        if (outcome.code == StoreCode::QuotaShortTerm && !pauses.Wait()) {
+            if (part.stop.StopRequested()) return Failure(StoreCode::Cancelled, outcome.detail);
             return Failure(StoreCode::QuotaShortTerm, outcome.detail + "; still refused after waiting " +
                                                           std::to_string(pauses.WaitedMs() / 1000) + " s");
+        }
         if (cut && --sendsLeft == 0) return outcome;
     }
 }

@@ -12,11 +12,11 @@
 #include "catalog/sha256.h"
 #include "desktop_fixture.h"
 #include "fault_server.h"
+#include "old_form_mail.h"
 #include "provider_process.h"
 #include "session/cells.h"
 #include "session/folders.h"
 #include "session/signin.h"
-#include "session/store_file.h"
 #include "webmail/webmail_store.h"
 
 namespace {
@@ -37,13 +37,12 @@ protected:
     void SetUp() override {
         auto session = std::make_unique<session::Session>();
         session->providerOverride = provider_.HostPort();
-        ASSERT_EQ(session::SignIn(*session, "desk@163.example", 1, "desk-pass"), session::SignInResult::Ok);
+        ASSERT_EQ(session::SignIn(*session, "desk@163.example", 1, "desk-pass"), session::Status::Ok);
         for (const char* name : {"甲", "乙"})
             ASSERT_EQ(session::CreateUserFolder(*session, name, ids_[name]), session::Status::Ok);
         for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
             std::ofstream(dir_ / name) << name;
-            ASSERT_TRUE(
-                session::Succeeded(session::StoreFileInFolder(*session, dir_ / name, ids_["甲"], {}, kFast).status));
+            ASSERT_EQ(testsupport::StoreOldFormMail(*session, dir_ / name, ids_["甲"]), session::Status::Ok);
         }
         Make(std::move(session));
     }
@@ -56,7 +55,6 @@ protected:
         desktop_->Pacing() = app::TransferPacing{kPart, 2};
     }
 
-    static constexpr session::StoreOptions kFast{10000, 0, 20, 200};
     static constexpr std::uint64_t kPart = 100000;
     const webmail::WebmailOptions kFastStore{10000, 5, 100, session::kLargestPage};
 

@@ -39,7 +39,7 @@ struct HostileTest : ::testing::Test {
     const fs::path target = dir / "out.bin", partial = dir / "out.bin.vantlo-partial",
                    record = dir / "out.bin.vantlo-partial.verified", victim = dir / "victim";
     testsupport::MemoryStore store;
-    TransferSettings settings{1, 10, {}};
+    TransferSettings settings{1, 10, {}, {}};
     std::string bytes = std::string(35, 'b');  // 4 parts of 10
 
     void SetUp() override {
@@ -121,7 +121,7 @@ TEST_F(HostileTest, ThePartialFileTakesTheTargetsModeFromItsFirstByte) {
         std::ofstream(target) << "old";
         fs::permissions(target, static_cast<fs::perms>(mode));
         unsigned seen = 0;
-        settings.progress = [&](const TransferProgress&) { return seen = ModeOf(partial), true; };
+        settings.progress = [&](const TransferProgress&) { seen = ModeOf(partial); };
         ASSERT_TRUE(Get({{key, target}}).at(0).outcome.Ok());
         EXPECT_EQ(seen, mode);
         EXPECT_EQ(ModeOf(target), mode);

@@ -30,7 +30,7 @@ TEST(ManifestCache, EachKeyMailIsReadOnceAndRememberedOnDisk) {
     std::ofstream(dir / "forty.bin") << std::string(40, 'f');
     CountingStore store;
     PutResult put;
-    ASSERT_TRUE(PutFile(store, dir / "forty.bin", "7", {16, {}}, put).Ok());
+    ASSERT_TRUE(PutFile(store, dir / "forty.bin", "7", {16, {}, {}}, put).Ok());
     const std::string notes = store.Add("7", "notes.txt", "hello");
     store.Add("7", "bad.txt", "x", "vantlo-file: 1\nname: bad.txt\n");
     const std::string gone = store.Add("7", "gone.txt", "x");

@@ -99,7 +99,8 @@ public:
         std::string bytes(part.length, '\0');
         if (!in.seekg(static_cast<std::streamoff>(part.offset)) || !in.read(&bytes[0], bytes.size()))
             return Failure(StoreCode::LocalFile, "short source");
-        if (part.progress && !part.progress(part.length)) return Failure(StoreCode::Cancelled, "");
+        if (part.progress) part.progress(part.length);
+        if (part.stop.StopRequested()) return Failure(StoreCode::Cancelled, "");
         id = Add(part.folderId, part.subject, bytes, part.text, part.attachmentName);
         return {};
     }

@@ -22,7 +22,7 @@ struct ResumeTest : ::testing::Test {
                          ("catalog-resume-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     const fs::path source = dir / "f.bin", target = dir / "out.bin";
     testsupport::MemoryStore store;
-    TransferSettings settings{1, 10, {}};
+    TransferSettings settings{1, 10, {}, {}};
     std::string bytes = std::string(75, 'b');  // 8 parts of 10
 
     void SetUp() override {
@@ -65,12 +65,17 @@ TEST_F(ResumeTest, APutKeepsWhatWasStoredAndMovesWhatWaitsInTheInbox) {
 
 TEST_F(ResumeTest, AGetKeepsOnlyPartsThatStillMatchAndReplacesTheTargetLast) {
     const std::string key = Put().key;
-    settings.progress = [](const TransferProgress& p) { return p.done < 35; };
+    platform::StopSource stopper;
+    settings.stop = stopper.Token();
+    settings.progress = [&](const TransferProgress& p) {
+        if (p.done >= 35) stopper.RequestStop();
+    };
     EXPECT_EQ(Get(key).outcome.code, StoreCode::Cancelled);
     EXPECT_EQ(got, "old");
     // A kept part damaged on disk is fetched again, never trusted.
     std::fstream(TemporaryPathFor(target), std::ios::in | std::ios::out | std::ios::binary).seekp(12).put('!');
     settings.progress = {};
+    settings.stop = {};
     EXPECT_EQ(Get(key).alreadyVerified, 2u) << "parts 1 and 3 kept; 2 was damaged";
     EXPECT_TRUE(got == bytes);
     EXPECT_FALSE(fs::exists(TemporaryPathFor(target)) || fs::exists(TemporaryPathFor(target).string() + ".verified"));

@@ -38,7 +38,7 @@ protected:
                          ("catalog-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     const fs::path target = dir / "out.bin";
     testsupport::MemoryStore store;
-    PutOptions options{16, {}};
+    PutOptions options{16, {}, {}};
     PutResult result;
 
     void SetUp() override {
@@ -76,7 +76,7 @@ TEST_F(TransferTest, RoundTripsAtThePartBoundariesAndWithoutManifest) {
         std::vector<std::uint64_t> sent;
         options.progress = [&](const TransferProgress& p) {
             if (p.phase == TransferProgress::Phase::Sending) sent.push_back(p.done);
-            return p.total == size;
+            EXPECT_EQ(p.total, size);
         };
         ASSERT_TRUE(Put("f" + std::to_string(size), bytes).Ok());
         EXPECT_TRUE(std::is_sorted(sent.begin(), sent.end()) && sent.back() == size);
@@ -128,7 +128,11 @@ TEST_F(TransferTest, EveryFaultFailsClearlyAndLeavesTheTargetAlone) {
         ASSERT_TRUE(Put("five", Bytes(70)).Ok());
         fault();
         GetOptions cancelling;
-        cancelling.progress = [&](const TransferProgress& p) { return code != StoreCode::Cancelled || p.done < 10; };
+        platform::StopSource stopper;
+        cancelling.stop = stopper.Token();
+        cancelling.progress = [&](const TransferProgress& p) {
+            if (code == StoreCode::Cancelled && p.done >= 10) stopper.RequestStop();
+        };
         Outcome outcome = GetFile(store, result.key, target, cancelling);
         EXPECT_TRUE(outcome.code == code && outcome.detail.find(expected) != std::string::npos) << outcome.Text();
         EXPECT_TRUE(Read(target) == "old" && !fs::exists(TemporaryPathFor(target))) << expected;
@@ -157,12 +161,15 @@ TEST_F(TransferTest, PutRefusesBeforeSendingAndKeepsWhatWasStored) {
         EXPECT_EQ(Put(name, "abc").code, StoreCode::Refused) << name;
     EXPECT_EQ(PutFile(store, dir / "absent", "7", options, result).code, StoreCode::LocalFile);
     EXPECT_TRUE(store.mails.empty());
-    int reports = 0;  // cancelled once part 1 is stored
+    int reports = 0;  // stopped once part 1 is stored
+    platform::StopSource stopper;
+    options.stop = stopper.Token();
     options.progress = [&](const TransferProgress& p) {
-        return p.phase != TransferProgress::Phase::Sending || ++reports < 2;
+        if (p.phase == TransferProgress::Phase::Sending && ++reports == 2) stopper.RequestStop();
     };
     EXPECT_TRUE(Put("five", Bytes(70)).Text() == "cancelled: part 1 of 5 of five" && store.mails.size() == 1);
     options.progress = {};
+    options.stop = {};
     store.mails.clear();
 
     store.storesBeforeRefusal = 2;
@@ -178,7 +185,7 @@ TEST_F(TransferTest, PlansFilesBeyondTwoGibibytes) {
     Write(sparse, "");
     fs::resize_file(sparse, (std::uint64_t(1) << 31) + 1);
     UploadPlan plan;
-    ASSERT_TRUE(PlanUpload(sparse, kLargestPart, {}, plan).Ok());
+    ASSERT_TRUE(PlanUpload(sparse, kLargestPart, {}, {}, plan).Ok());
     ASSERT_EQ(plan.parts.size(), 2u);
     EXPECT_TRUE(plan.parts[1].offset == kLargestPart && plan.parts[1].sha256 == DigestOf({'\0', '\0'}));
     EXPECT_EQ(plan.sha256, "b8030a8ab89280935633d8d991da3d9907c0f12e8b6fc3bfc515f4d440872b6e");

@@ -124,7 +124,10 @@ TEST_F(CliFaultTest, HostileAnswersFailWithOneClearLine) {
         std::vector<Action> actions;
         std::string says;
     } cases[] = {
-        {{"folders"}, 0, {testsupport::Script("\x16\x03 garbage")}, "sign-in answer was not understood"},
+        {{"folders"},
+         0,
+         {testsupport::Script("\x16\x03 garbage")},
+         "sign-in failed: the provider's answer was not understood"},
         {{"folders"}, 2, {Forward(Action::Cut, 300)}, "answer ended before it was complete"},
         {{"folders"}, 2, {Forward(Action::Reset, 300)}, "answer ended before it was complete"},
         {{"ls", "1"}, 2, {Forward(Action::Stall, 100)}, "did not answer in time"},
@@ -144,7 +147,7 @@ TEST_F(CliFaultTest, HostileAnswersFailWithOneClearLine) {
     ::close(testsupport::LoopbackSocket(closedPort, true));
     const std::string closed = "127.0.0.1:" + std::to_string(closedPort);
     const std::pair<std::string, std::string> signIns[] = {
-        {closed, "provider unreachable: the sign-in server cannot be reached"},
+        {closed, "provider unreachable: could not connect to the server"},
         {relay.HostPort(), "sign-in refused: wrong password or unknown user"},
     };
     for (const auto& [address, says] : signIns) {

@@ -2,8 +2,8 @@
 // in-memory store, the webmail store on vantlo-provider over TLS, and the
 // IMAP store on a real Dovecot (only under tests/imap/dovecot_fixture.py,
 // which sets VANTLO_DOVECOT). Folders, every mail once over many pages,
-// files in parts, the exact find of our own mail, moves, the trash, forks
-// and refusals.
+// files in parts, the exact find of our own mail, same-name uploads on two
+// connections at once, moves, the trash, forks and refusals.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,6 +12,7 @@
 #include <iterator>
 #include <map>
 #include <set>
+#include <thread>
 
 #include "catalog/catalog.h"
 #include "catalog/manifest.h"
@@ -69,8 +70,7 @@ Outcome OpenKind(const std::string& name, Kind& kind) {
         kind.session = std::make_unique<session::Session>();
         kind.session->providerOverride = kind.provider->Address();
         kind.session->caFile = kind.provider->CaFile();
-        if (session::SignIn(*kind.session, kAccount, session::EntryForAccount(kAccount), "pa") !=
-            session::SignInResult::Ok)
+        if (session::SignIn(*kind.session, kAccount, session::EntryForAccount(kAccount), "pa") != session::Status::Ok)
             return Failure(StoreCode::Refused, "sign-in");
         webmail::WebmailOptions options;
         options.pageSize = kPage;
@@ -272,7 +272,7 @@ TEST_P(MailStoreContract, AFileInPartsComesBackByteForByteAfterAMove) {
     std::string bytes(10 * 1024 + 17, '\0');
     for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 131 % 251);
     PutResult put;
-    ASSERT_OK(PutFile(*store, Write("parts.bin", bytes), folder, {4096, {}}, put));
+    ASSERT_OK(PutFile(*store, Write("parts.bin", bytes), folder, {4096, {}, {}}, put));
     std::string other;
     ASSERT_OK(store->CreateFolder({}, "contract moved", other));
     const std::vector<std::string> ids = Ids(*store, folder);
@@ -286,6 +286,30 @@ TEST_P(MailStoreContract, AFileInPartsComesBackByteForByteAfterAMove) {
     ASSERT_OK(GetFile(*store, files[0].key, dir / "back.bin", {}));
     std::ifstream in(dir / "back.bin", std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), bytes);
+}
+
+TEST_P(MailStoreContract, SameNameUploadsAtOnceOnTwoConnectionsLandEachAsItsOwnFile) {
+    if (!kind.forks) GTEST_SKIP() << "one connection only";
+    std::unique_ptr<MailStore> other;
+    ASSERT_OK(store->Fork(other));
+    fs::create_directories(dir / "a");
+    fs::create_directories(dir / "b");
+    const std::string first(8000, '1'), second(8000, '2');
+    PutResult one, two;
+    Outcome oneOutcome;
+    std::thread thread([&] { oneOutcome = PutFile(*other, Write("a/same.bin", first), folder, {3000, {}, {}}, one); });
+    const Outcome twoOutcome = PutFile(*store, Write("b/same.bin", second), folder, {3000, {}, {}}, two);
+    thread.join();
+    ASSERT_TRUE(oneOutcome.Ok() && twoOutcome.Ok()) << oneOutcome.Text() << twoOutcome.Text();
+    std::vector<FileEntry> files;
+    ASSERT_OK(ListFiles(*store, folder, files));
+    ASSERT_EQ(files.size(), 2u);
+    for (const FileEntry& file : files) EXPECT_TRUE(file.Whole() && file.name == "same.bin" && file.parts == 3);
+    for (const auto& [put, bytes] : {std::pair{&one, &first}, std::pair{&two, &second}}) {
+        ASSERT_OK(GetFile(*store, put->key, dir / "back", {}));
+        std::ifstream in(dir / "back", std::ios::binary);
+        EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(in), {}) == *bytes);
+    }
 }
 
 TEST_P(MailStoreContract, DeletedMailsLeaveTheFolderAndAForkSeesTheSameMailbox) {

@@ -6,9 +6,7 @@
 
 #include "session/download.h"
 #include "session/folders.h"
-#include "session/listing.h"
 #include "session/message_moves.h"
-#include "session/store_file.h"
 #include "session/upload.h"
 #include "session/xml_text.h"
 #include "session_fixture.h"
@@ -53,10 +51,6 @@ TEST_F(RequestsTest, EveryOperationSendsItsRequestByteForByte) {
         {[&] { return session::MoveFolder(s, "65551", ""); },
          ScriptRequest("mbox:updateFolders", xml + "<array name=\"items\"><object><int name=\"id\">65551</int><int "
                                             "name=\"parent\">0</int></object></array></object>")},
-        {[&] { return session::ListMessages(s, "65551", s.messageTable); },
-         ScriptRequest("mbox:listMessages", xml + "<int name=\"fid\">65551</int><string name=\"order\">date</string>"
-                                           "<boolean name=\"desc\">true</boolean><int name=\"start\">0</int>"
-                                           "<int name=\"limit\">50</int></object>")},
         {[&] { return session::MoveMessages(s, {"1:c", "a</string>"}, "65550"); },
          ScriptRequest("mbox:updateMessageInfos",
                 xml + "<array name=\"ids\"><string>1:c</string><string>a&lt;/string&gt;</string></array><object "
@@ -65,7 +59,7 @@ TEST_F(RequestsTest, EveryOperationSendsItsRequestByteForByte) {
          ScriptRequest("mbox:deleteMessages",
                 xml + "<array name=\"ids\"><string>7</string><string>3</string></array></object>", true)},
         {[&] { return session::GetComposeId(s); }, Compose("<?xml version=\"1.0\"?><object/>")},
-        {[&] { return session::DownloadAttachment(s, "1:1tbiAQ", dir / "saved.bin"); },
+        {[&] { return session::FetchAttachment(s, "1:1tbiAQ", 100, [](const char*, std::size_t) { return true; }); },
          "GET /js3/read/readdata.jsp?sid=" + std::string(testsupport::kSid) +
              "&mid=1:1tbiAQ&part=3&mode=inline&action=download_attach HTTP/1.1\r\nAccept: */*\r\nHost: " +
              server.HostPort() +
@@ -87,29 +81,27 @@ TEST_F(RequestsTest, WhatCannotBeSentNeverLeaves) {
     std::string name(1023, 'n');
     while (session::CreateUserFolderRequest(s, name).Overflowed()) name.pop_back();
     EXPECT_EQ(session::CreateUserFolderRequest(s, name).Size(), 1023u);
-    using session::StoreFileInFolder, session::UploadFile, session::DownloadAttachment;
+    const auto upload = [&](const std::string& name) {
+        return session::UploadFileRange(s, {File("x.txt", "x"), 0, 1, name}, {});
+    };
+    const auto fetch = [&](const std::string& id) {
+        return session::FetchAttachment(s, id, 100, [](const char*, std::size_t) { return true; });
+    };
     // clang-format off
     const std::pair<std::function<Status()>, Status> cases[] = {
         {[&] { return session::CreateUserFolder(s, name + "n", id); }, Status::RequestTooLarge},
         {[&] { return session::RenameFolder(s, std::string(200, '&'), "9"); }, Status::RequestTooLarge},  // escaped
         {[&] { return session::MoveMessages(s, session::MessageIdQueue(300, "x"), "2"); }, Status::RequestTooLarge},
-        {[&] { return session::ListMessages(s, std::string(600, '1'), s.messageTable); }, Status::RequestTooLarge},
-        {[&] { return DownloadAttachment(s, "a&part=1", dir / "o"); }, Status::Refused},
-        {[&] { return DownloadAttachment(s, "m", dir / "no" / "o"); }, Status::FileError},
-        {[&] { return UploadFile(s, File("tab\tname.txt", "x")); }, Status::BadName},
-        {[&] { return StoreFileInFolder(s, File("bad\xff.txt", "x"), "1").status; }, Status::BadName},
-        {[&] { return StoreFileInFolder(s, dir / std::string(800, 'n'), "1").status; }, Status::RequestTooLarge},
+        {[&] { return fetch("a&part=1"); }, Status::Refused},
+        {[&] { return upload("tab\tname.txt"); }, Status::BadName},
+        {[&] { return upload("bad\xff.txt"); }, Status::BadName},
+        {[&] { return upload(std::string(4000, 'n')); }, Status::RequestTooLarge},
+        {[&] { return session::UploadFileRange(s, {dir / "x.txt", 1, 1, "x.txt"}, {}); }, Status::FileError},
+        {[&] { return session::DeliverFile(s, "s", "", "bad\xff", 1); }, Status::BadName},
     };
     // clang-format on
     for (std::size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(cases[i].first(), cases[i].second) << "case " << i;
     EXPECT_EQ(server.Connections(), 0);
-    EXPECT_EQ(s.uploadIdle.load(), 1);
-    EXPECT_EQ(s.downloadIdle.load(), 1);
-}
-
-TEST(RequestTexts, AttachmentNamesComeFromTheRuntimesGenerator) {
-    // rand() after srand(1) starts 41, 18467, 6334, 26500: "ptza" modulo 61.
-    EXPECT_EQ(session::AttachmentName(1).substr(0, 4) + std::to_string(session::AttachmentName(7).size()), "ptza26");
 }
 
 }  // namespace

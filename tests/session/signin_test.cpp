@@ -9,7 +9,7 @@
 
 namespace {
 
-using session::SignInResult;
+using session::Status;
 using testsupport::Action;
 
 const std::string kSid = "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345";
@@ -27,7 +27,7 @@ TEST_F(SignInTest, SendsBothRequestsAndFillsTheSession) {
     server.PushAnswer(kSignIn);
     server.PushAnswer(kEntry);
     // Every character that means something in a form is escaped; "@" and the unreserved ones are not.
-    ASSERT_EQ(session::SignIn(s, "ann+1@163.example", 1, "p&w=1+ %#?/;:,\"'\xE6\x96\x87\t~-_."), SignInResult::Ok);
+    ASSERT_EQ(session::SignIn(s, "ann+1@163.example", 1, "p&w=1+ %#?/;:,\"'\xE6\x96\x87\t~-_."), Status::Ok);
     std::string form =
         "url=&type=1&product=&username=ann%2B1@163.example@163.example&user=ann%2B1@163.example"
         "&password=p%26w%3D1%2B%20%25%23%3F%2F%3B%3A%2C%22%27%E6%96%87%09~-_.";
@@ -63,22 +63,22 @@ TEST_F(SignInTest, EachAnswerIsToldForWhatItIs) {
         return kEntry.substr(0, tail) + std::string(size - (tail - start) - 1, 'c') + kEntry.substr(tail + 4);
     };
     // clang-format off
-    const std::pair<std::vector<Action>, SignInResult> cases[] = {
-        {{Script(noCookie)}, SignInResult::Refused},
-        {{Script("\x16\x03 random garbage \xff")}, SignInResult::AnswerMalformed},
-        {{Script("HTTP/1.1 500 Oops\r\n\r\n")}, SignInResult::AnswerMalformed},
-        {{Script("HTTP/1.1 499 Who\r\n\r\n")}, SignInResult::Refused},
-        {{Script("HTTP/1.1 199 Early\r\n\r\n")}, SignInResult::AnswerMalformed},
-        {{Script("HTTP/1.1 4030 Forbidden\r\n\r\n")}, SignInResult::AnswerMalformed},  // no status code
-        {{Script(kSignIn), Script(headerOf(1023))}, SignInResult::Ok},
-        {{Script(kSignIn), Script(headerOf(1024))}, SignInResult::AnswerMalformed},
-        {{Script(kSignIn), Script(coremailPiece(255))}, SignInResult::Ok},
-        {{Script(kSignIn), Script(coremailPiece(256))}, SignInResult::AnswerMalformed},  // never cut to its cell
-        {{Script(kSignIn, Action::Cut, kSignIn.size() - 1)}, SignInResult::SignInServerFailed},
-        {{Script(kSignIn.substr(0, 40) + std::string(1100, 'x') + "\r\n\r\n")}, SignInResult::AnswerMalformed},
-        {{Script(kSignIn), Script("", Action::Stall)}, SignInResult::EntryTimedOut},
+    const std::pair<std::vector<Action>, Status> cases[] = {
+        {{Script(noCookie)}, Status::SignInRefused},
+        {{Script("\x16\x03 random garbage \xff")}, Status::Unreadable},
+        {{Script("HTTP/1.1 500 Oops\r\n\r\n")}, Status::Unreadable},
+        {{Script("HTTP/1.1 499 Who\r\n\r\n")}, Status::SignInRefused},
+        {{Script("HTTP/1.1 199 Early\r\n\r\n")}, Status::Unreadable},
+        {{Script("HTTP/1.1 4030 Forbidden\r\n\r\n")}, Status::Unreadable},  // no status code
+        {{Script(kSignIn), Script(headerOf(1023))}, Status::Ok},
+        {{Script(kSignIn), Script(headerOf(1024))}, Status::Unreadable},
+        {{Script(kSignIn), Script(coremailPiece(255))}, Status::Ok},
+        {{Script(kSignIn), Script(coremailPiece(256))}, Status::Unreadable},  // never cut to its cell
+        {{Script(kSignIn, Action::Cut, kSignIn.size() - 1)}, Status::Incomplete},
+        {{Script(kSignIn.substr(0, 40) + std::string(1100, 'x') + "\r\n\r\n")}, Status::Unreadable},
+        {{Script(kSignIn), Script("", Action::Stall)}, Status::TimedOut},
         {{Script(kSignIn), Script(kEntry.substr(0, kEntry.find("Location")) + "Location: http://" + std::string(70, 'h') + "/\r\n\r\n")},
-         SignInResult::AnswerMalformed},  // a host past its cell
+         Status::Unreadable},  // a host past its cell
     };
     // clang-format on
     s.limits.idleTimeoutMs = 300;
@@ -93,12 +93,12 @@ TEST_F(SignInTest, TheLongestAccountAndPasswordFitAndLongerOnesStayLocal) {
     const std::string password(session::kLongestPassword, '%');
     server.PushAnswer(kSignIn);
     server.PushAnswer(kEntry);
-    EXPECT_EQ(session::SignIn(s, account, 1, password), SignInResult::Ok);
+    EXPECT_EQ(session::SignIn(s, account, 1, password), Status::Ok);
     EXPECT_NE(server.Requests().at(0).find("&password=" + session::FormEncode(password)), std::string::npos);
-    EXPECT_EQ(session::SignIn(s, "&" + account, 1, password), SignInResult::AccountTooLong);
-    EXPECT_EQ(session::SignIn(s, account, 1, password + "%"), SignInResult::PasswordTooLong);
-    EXPECT_EQ(session::SignIn(s, account, 1, ""), SignInResult::PasswordEmpty);
-    EXPECT_EQ(session::SignIn(s, account, 4, "pw"), SignInResult::BadEntry);
+    EXPECT_EQ(session::SignIn(s, "&" + account, 1, password), Status::AccountTooLong);
+    EXPECT_EQ(session::SignIn(s, account, 1, password + "%"), Status::PasswordTooLong);
+    EXPECT_EQ(session::SignIn(s, account, 1, ""), Status::PasswordEmpty);
+    EXPECT_EQ(session::SignIn(s, account, 4, "pw"), Status::UnsupportedDomain);
     EXPECT_EQ(server.Connections(), 2);
 }
 
@@ -115,7 +115,7 @@ TEST(SignInOverTls, SignsInAndNeverHandsTheSessionToPlainHttp) {
     session::Session s;
     s.providerOverride = provider.Address();
     s.caFile = provider.CaFile();
-    ASSERT_EQ(session::SignIn(s, "demo@163.example", 1, "vantlo-demo"), SignInResult::Ok);
+    ASSERT_EQ(session::SignIn(s, "demo@163.example", 1, "vantlo-demo"), Status::Ok);
     EXPECT_EQ(s.hostScheme, session::Scheme::Https);
 
     // A server with the provider's certificate that redirects to plain http.
@@ -124,7 +124,7 @@ TEST(SignInOverTls, SignsInAndNeverHandsTheSessionToPlainHttp) {
     redirecting.PushAnswer(kSignIn);
     redirecting.PushAnswer(kEntry);
     s.providerOverride = "https://" + redirecting.HostPort();
-    EXPECT_EQ(session::SignIn(s, "ann@163.example", 1, "pw"), SignInResult::InsecureRedirect);
+    EXPECT_EQ(session::SignIn(s, "ann@163.example", 1, "pw"), Status::InsecureRedirect);
     EXPECT_EQ(redirecting.Requests().size(), 2u);
     EXPECT_EQ(redirecting.Requests().at(1).rfind("GET /coremail/fcg/ntesdoor2?", 0), 0u) << "spoken to in TLS";
 }

@@ -50,20 +50,20 @@ TEST(TlsEndpoints, TheWebmailHostIsReadAfterEitherSchemeAndKeepsIt) {
                              "\r\nLocation: ";
     struct Case {
         const char* location;
-        SignInResult result;
+        Status result;
         const char* host;
         Scheme scheme;
         std::uint16_t port;
     } cases[] = {
-        {"https://127.0.0.1:8443/coremail/", SignInResult::Ok, "127.0.0.1:8443", Scheme::Https, 8443},
-        {"HTTPS://mail.example/x", SignInResult::Ok, "mail.example", Scheme::Https, kHttpsPort},
-        {"http://mail.example/x", SignInResult::Ok, "mail.example", Scheme::Http, kHttpPort},
-        {"ftp://mail.example/x", SignInResult::AnswerMalformed, "", Scheme::Http, 0},
+        {"https://127.0.0.1:8443/coremail/", Status::Ok, "127.0.0.1:8443", Scheme::Https, 8443},
+        {"HTTPS://mail.example/x", Status::Ok, "mail.example", Scheme::Https, kHttpsPort},
+        {"http://mail.example/x", Status::Ok, "mail.example", Scheme::Http, kHttpPort},
+        {"ftp://mail.example/x", Status::Unreadable, "", Scheme::Http, 0},
     };
     for (const Case& c : cases) {
         Session s;
         ASSERT_EQ(ReadEntryAnswer(s, head + c.location + "\r\n\r\n"), c.result) << c.location;
-        if (c.result != SignInResult::Ok) continue;
+        if (c.result != Status::Ok) continue;
         Endpoint webmail = WebmailEndpoint(s);
         EXPECT_TRUE(webmail.hostLine == c.host && webmail.scheme == c.scheme && webmail.port == c.port) << c.location;
         std::string referer = std::string("Referer: ") + SchemeName(c.scheme) + "://" + c.host + "/a/j/";

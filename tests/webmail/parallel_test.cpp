@@ -25,8 +25,7 @@ constexpr std::uint64_t kPart = 64 * 1024;
 const std::vector<std::string> kAccounts = {"a@163.example:pa"};
 
 bool SignInto(session::Session& s) {
-    return session::SignIn(s, "a@163.example", session::EntryForAccount("a@163.example"), "pa") ==
-           session::SignInResult::Ok;
+    return session::SignIn(s, "a@163.example", session::EntryForAccount("a@163.example"), "pa") == session::Status::Ok;
 }
 
 class ParallelTest : public ::testing::Test {

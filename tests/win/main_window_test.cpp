@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "../support/old_form_mail.h"
 #include "app/app.h"
 #include "app/file_texts.h"
 #include "app/folder_tree_model.h"
@@ -19,7 +20,6 @@
 #include "platform/text.h"
 #include "session/cells.h"
 #include "session/folders.h"
-#include "session/store_file.h"
 #include "win_support.h"
 
 namespace {
@@ -78,10 +78,8 @@ protected:
         auto session = wintest::SignedIn("second@126.example", "second-pass");
         folder_ = std::string("文件夹-") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
         ASSERT_EQ(session::CreateUserFolder(*session, folder_, folderId_), session::Status::Ok);
-        const session::StoreOptions fast{10000, 0, 20, 200};
         for (const char* name : {"first.bin", "second.bin"})
-            ASSERT_EQ(session::StoreFileInFolder(*session, TempFile(name), folderId_, {}, fast).status,
-                      session::Status::Ok);
+            ASSERT_EQ(testsupport::StoreOldFormMail(*session, TempFile(name), folderId_), session::Status::Ok);
         desktop_ = app::Start(wintest::AccountOver(std::move(session), "second@126.example"));
         desktop_->Pacing() = app::TransferPacing{kPartSize, 2};
         frame_ = mainwindow::CreateMainWindow(app::ModuleInstance(), desktop_);

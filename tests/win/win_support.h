@@ -121,8 +121,7 @@ private:
 // A fresh session signed in to the provider.
 inline std::unique_ptr<session::Session> SignedIn(const std::string& account, const std::string& password) {
     auto session = std::make_unique<session::Session>();
-    EXPECT_EQ(session::SignIn(*session, account, session::EntryForAccount(account), password),
-              session::SignInResult::Ok);
+    EXPECT_EQ(session::SignIn(*session, account, session::EntryForAccount(account), password), session::Status::Ok);
     return session;
 }
 
