@@ -26,6 +26,9 @@ using session::Status;
 constexpr std::size_t kPageOverlap = 8;
 // Ids per move request: the request has room for about a hundred.
 constexpr std::size_t kMovesPerRequest = 50;
+// Characters of each mail's text a listing asks for: a manifest whole,
+// with a name of a few hundred characters.
+constexpr std::uint32_t kSummaryWindow = 1024;
 
 StoreCode CodeOfRefusal(const std::string& code) {
     if (code == "FA_OVERFLOW") return StoreCode::TooLarge;
@@ -90,6 +93,16 @@ std::int64_t LocalDateSeconds(const std::string& date) {
     return seconds == static_cast<std::time_t>(-1) ? 0 : static_cast<std::int64_t>(seconds);
 }
 
+// A summary is the whole text when it is shorter than the window asked for
+// and ends a line (every manifest does): a text cut at the window, or by a
+// provider that counts characters otherwise, is not taken as whole.
+bool WholeText(const session::MessageSummary& message) {
+    if (!message.hasSummary || message.summary.empty() || message.summary.back() != '\n') return false;
+    std::size_t characters = 0;
+    for (char c : message.summary) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return characters < kSummaryWindow;
+}
+
 MailInfo InfoOf(session::MessageSummary&& message) {
     MailInfo mail;
     mail.id = std::move(message.id);
@@ -101,6 +114,8 @@ MailInfo InfoOf(session::MessageSummary&& message) {
     mail.from = std::move(message.from);
     mail.attached = message.attached;
     mail.read = message.read;
+    mail.textListed = WholeText(message);
+    if (mail.textListed) mail.text = std::move(message.summary);
     return mail;
 }
 
@@ -220,7 +235,8 @@ Outcome WebmailStore::DeleteFolder(const std::string& folderId) {
 Outcome WebmailStore::ListMails(const std::string& folderId, std::vector<MailInfo>& mails) {
     const std::string what = "list folder " + folderId;
     const PageSource source = [&](std::uint64_t start, std::uint32_t limit, session::MessagePage& page) {
-        return Call(what, [&] { return session::ListMessagePage(session_, folderId, start, limit, page); });
+        return Call(what,
+                    [&] { return session::ListMessagePage(session_, folderId, start, limit, page, kSummaryWindow); });
     };
     return ReadEveryPage(what, source, options_.pageSize, mails);
 }

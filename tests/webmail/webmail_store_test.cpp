@@ -344,3 +344,41 @@ TEST(WebmailExactFind, OnlyTheMailWithOurUploadIdIsTakenAndMoved) {
     EXPECT_EQ(move.find("m-old"), std::string::npos);
     testsupport::RemoveTree(dir.string());
 }
+
+// A listing asks for each mail's summary and takes it as the mail's text
+// only where it is surely whole: shorter than the window and ending a line.
+TEST(WebmailSummaries, OnlyASummaryShorterThanTheWindowAndEndingALineIsTheWholeText) {
+    testsupport::FaultServer server;
+    session::Session s;
+    session::SetCell(s.host, server.HostPort());
+    session::SetCell(s.sid, "0123456789abcdef0123456789ABCDEF");
+    s.limits.connectAttempts = 1;
+    const std::string atWindow = std::string(1023, 'x') + "\n", underWindow = "文" + std::string(1021, 'x') + "\n";
+    const struct {
+        std::string member;  // the message's summary member, as the answer writes it
+        bool whole;
+        std::string text;
+    } cases[] = {
+        {"", false, ""},
+        {",'summary':'vantlo-file: 1\\nsize: 4\\n'", true, "vantlo-file: 1\nsize: 4\n"},
+        {",'summary':'vantlo-file: 1\\nsize: 4'", false, ""},  // cut, or trimmed: not known whole
+        {",'summary':''", false, ""},
+        {",'summary':'" + atWindow.substr(0, 1023) + "\\n'", false, ""},        // 1024 characters: the window
+        {",'summary':'" + underWindow.substr(0, 1024) + "\\n'", true, underWindow},  // 1023 characters, more bytes
+    };
+    std::vector<std::string> objects;
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        objects.push_back("{'id':'m" + std::to_string(i) + "','subject':'f" + std::to_string(i) + "'" +
+                          cases[i].member + "}");
+    std::string answer = testsupport::OkListAnswer(objects);
+    answer.insert(answer.size() - 1, ",'total':" + std::to_string(objects.size()));
+    server.PushAnswer(testsupport::HttpAnswer(answer));
+    WebmailStore store(s);
+    std::vector<MailInfo> mails;
+    Outcome outcome = store.ListMails("7", mails);
+    ASSERT_TRUE(outcome.Ok()) << outcome.Text();
+    ASSERT_EQ(mails.size(), std::size(cases));
+    for (std::size_t i = 0; i < mails.size(); ++i)
+        EXPECT_TRUE(mails[i].textListed == cases[i].whole && mails[i].text == cases[i].text) << cases[i].member;
+    EXPECT_NE(server.Requests().front().find("<int name=\"summaryWindowSize\">1024</int>"), std::string::npos);
+}
