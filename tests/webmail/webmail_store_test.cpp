@@ -10,12 +10,14 @@
 #include <fstream>
 #include <future>
 #include <iterator>
+#include <mutex>
 
 #include "catalog/catalog.h"
 #include "catalog/download.h"
 #include "catalog/file_sizes.h"
 #include "catalog/upload.h"
 #include "catalog/manifest.h"
+#include "webmail/page_fan.h"
 #include "webmail/webmail_store.h"
 #include "fault_server.h"
 #include "provider_process.h"
@@ -263,6 +265,53 @@ TEST(WebmailPaging, MailsThatStayAreListedOnceWhateverArrivesOrLeaves) {
                             1, mails)
                   .code,
               StoreCode::Broken);
+}
+
+// Pages read on several connections at once are taken only when they join
+// up: a folder that changed meanwhile (also with its total the same) sends
+// the caller back to paging one at a time; a failed page is the outcome.
+TEST(WebmailPaging, PagesReadAtOnceAreTakenOnlyWhenTheyJoinUp) {
+    std::vector<std::string> all;
+    for (int i = 10; i < 60; ++i) all.push_back("m" + std::to_string(i));
+    using Change = std::function<void(std::vector<std::string>&)>;
+    const struct {
+        Change change;  // before every page but the first
+        bool joined;
+    } cases[] = {
+        {[](auto&) {}, true},
+        {[](auto& ids) { ids.insert(ids.begin(), "new" + std::to_string(ids.size())); }, false},
+        {[](auto& ids) { ids.erase(ids.begin()); }, false},
+        {[](auto& ids) { ids.pop_back(), ids.insert(ids.begin(), "new" + std::to_string(ids.size())); }, false},
+    };
+    for (const auto& c : cases) {
+        ChangingFolder folder{all, std::vector<Change>(10, c.change), {}};
+        std::mutex lock;
+        const PageSource source = [&](auto start, auto limit, auto& page) {
+            std::lock_guard<std::mutex> hold(lock);
+            return folder.Page(start, limit, page);
+        };
+        session::MessagePage first;
+        ASSERT_TRUE(source(0, 12, first).Ok());
+        std::vector<session::MessagePage> pages;
+        bool joined = !c.joined;
+        ASSERT_TRUE(ReadPagesAtOnce({source, source, source}, first, 12, pages, joined).Ok());
+        EXPECT_EQ(joined, c.joined);
+        EXPECT_EQ(folder.starts.size(), 1 + pages.size());
+        if (!joined) continue;
+        std::vector<std::string> listed;
+        for (const auto* page : {&first})
+            for (const auto& message : page->messages) listed.push_back(message.id);
+        for (const auto& page : pages)
+            for (std::size_t i = kFanOverlap; i < page.messages.size(); ++i) listed.push_back(page.messages[i].id);
+        EXPECT_EQ(listed, all);
+    }
+    ChangingFolder folder{all, {}, {}};
+    session::MessagePage first;
+    ASSERT_TRUE(folder.Page(0, 12, first).Ok());
+    std::vector<session::MessagePage> pages;
+    bool joined = true;
+    const PageSource cut = [](auto, auto, auto&) { return Failure(StoreCode::Broken, "cut"); };
+    EXPECT_EQ(ReadPagesAtOnce({cut, cut}, first, 12, pages, joined).code, StoreCode::Broken);
 }
 
 // Its own CTest entry: minutes, and twice 2 GiB on the disk (checked first).
