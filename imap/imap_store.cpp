@@ -281,12 +281,15 @@ public:
         auto write = [&](Connection& connection) {
             Outcome sent = connection.Send(message.head);
             std::vector<char> chunk(kSendChunk);
+            std::string lines;  // its room kept from one chunk to the next
             for (std::uint64_t done = 0; sent.Ok() && done < part.length;) {
                 const std::size_t want =
                     static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), part.length - done));
                 if (!source.read(chunk.data(), static_cast<std::streamsize>(want)))
                     return Failure(StoreCode::LocalFile, "the file to store ended early");
-                sent = connection.Send(Base64Lines(chunk.data(), want));
+                lines.clear();
+                AppendBase64Lines(chunk.data(), want, lines);
+                sent = connection.Send(lines);
                 done += want;
                 if (sent.Ok() && part.progress && !part.progress(done)) return Failure(StoreCode::Cancelled, "");
             }
