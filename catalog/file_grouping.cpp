@@ -41,6 +41,8 @@ FileEntry EntryOf(const std::vector<Member>& sortedMembers, std::uint32_t parts,
     if (expected <= parts) entry.missing.push_back({expected, parts});
     entry.key = entry.present.front().mailId;
     entry.storedAt = sortedMembers.front().mail->receivedAt;
+    entry.keyTextListed = sortedMembers.front().mail->textListed;
+    entry.keyText = sortedMembers.front().mail->text;
     return entry;
 }
 

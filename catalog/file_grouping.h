@@ -40,6 +40,10 @@ struct FileEntry {
     bool sizeKnown = false;
     std::uint64_t size = 0;
     bool damaged = false;  // the key mail's manifest does not read: no size, cannot be fetched
+    // The key mail's whole text when the listing brought it (MailInfo::text):
+    // FillFileSizes reads the manifest from it instead of from the mailbox.
+    bool keyTextListed = false;
+    std::string keyText;
 
     bool Whole() const { return !badMark && missing.empty() && duplicated.empty(); }
     std::vector<std::string> MailIds() const;

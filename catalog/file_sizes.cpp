@@ -30,6 +30,17 @@ Outcome ReadKnown(MailStore& store, const FileEntry& file, KnownFile& known) {
     return Success();
 }
 
+// What the key mail's text, as the listing brought it, says: only a
+// manifest that reads whole is taken; anything else (a mail stored some
+// other way, a text the listing may have cut) is read from the mailbox.
+bool KnownFromListing(const FileEntry& file, KnownFile& known) {
+    Manifest manifest;
+    std::string problem;
+    if (!file.keyTextListed || ReadManifest(file.keyText, manifest, problem) != ManifestRead::Ok) return false;
+    known = {true, true, manifest.size, manifest.stored};
+    return true;
+}
+
 void Apply(const KnownFile& known, FileEntry& file) {
     file.sizeKnown = known.sizeKnown;
     file.size = known.size;
@@ -43,10 +54,15 @@ Outcome FillFileSizes(MailStore& store, ManifestCache& cache, std::vector<FileEn
     std::vector<std::size_t> unread;
     for (std::size_t i = 0; i < files.size(); ++i) {
         KnownFile known;
-        if (cache.Find(files[i], known))
+        if (cache.Find(files[i], known)) {
             Apply(known, files[i]);
-        else
+        } else if (KnownFromListing(files[i], known)) {
+            Apply(known, files[i]);
+            cache.Put(files[i], known);
+        } else {
             unread.push_back(i);
+        }
+        std::string().swap(files[i].keyText);  // read: not kept for as long as the listing lives
     }
     if (unread.empty()) return Success();
 

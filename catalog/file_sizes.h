@@ -3,7 +3,8 @@
 // (for a mail without one, from its attachment's length and its arrival).
 // FillFileSizes reads those mails, on several connections at once, and
 // remembers what they said in a ManifestCache, so that the next listing of
-// the same folder reads nothing.
+// the same folder reads nothing. A key mail whose manifest came whole with
+// the listing (FileEntry::keyText) is not read at all.
 #pragma once
 
 #include <vector>

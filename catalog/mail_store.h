@@ -42,6 +42,11 @@ struct MailInfo {
     std::int64_t sentAt = 0;  // as receivedAt, as the sender dated it
     std::string from{};       // the sender, as the mailbox gives it
     bool read = false;
+    // The whole text body (decoded), when the listing brought it along
+    // (webmail summaries, an IMAP partial fetch) and it was not cut short;
+    // a listing then needs no read of the mail.
+    bool textListed = false;
+    std::string text{};
 };
 
 struct AttachmentInfo {

@@ -39,20 +39,23 @@ std::string Inconsistency(const Manifest& m) {
 
 }  // namespace
 
+// What a listing needs comes first and the name, whose length has no fixed
+// bound, last: a listing that brings only the first characters of each text
+// still finds the manifest's small keys in it.
 std::string WriteManifest(const Manifest& m) {
     std::string text;
     text += "vantlo-file: 1\n";
-    text += "name: " + m.name + "\n";
     text += "size: " + std::to_string(m.size) + "\n";
-    text += "sha256: " + m.sha256 + "\n";
     text += "parts: " + std::to_string(m.parts) + "\n";
     text += "part: " + std::to_string(m.part) + "\n";
     text += "offset: " + std::to_string(m.offset) + "\n";
     text += "part-size: " + std::to_string(m.partSize) + "\n";
-    text += "part-sha256: " + m.partSha256 + "\n";
-    text += "upload-id: " + m.uploadId + "\n";
     text += "stored: " + FormatUtc(m.stored) + "\n";
     if (m.modified != 0) text += "modified: " + FormatUtc(m.modified) + "\n";
+    text += "sha256: " + m.sha256 + "\n";
+    text += "part-sha256: " + m.partSha256 + "\n";
+    text += "upload-id: " + m.uploadId + "\n";
+    text += "name: " + m.name + "\n";
     return text;
 }
 

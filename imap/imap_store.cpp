@@ -29,6 +29,9 @@ using catalog::MailText;
 
 constexpr std::size_t kMaxCachedStructures = 64;
 constexpr std::uint64_t kMaxTextBody = 1024 * 1024;  // more of a text body is not read
+// Bytes of each mail's first part a listing fetches along: a manifest
+// whole, base64 and all, with a name of a few hundred characters.
+constexpr std::uint64_t kListedText = 2048;
 
 std::string Upper(std::string text) {
     for (char& c : text)
@@ -48,6 +51,17 @@ bool TrashByName(const std::string& id) {
          {"TRASH", "DELETED MESSAGES", "DELETED ITEMS", "DELETED", "BIN", "\xE5\xB7\xB2\xE5\x88\xA0\xE9\x99\xA4"})
         if (Upper(leaf) == name) return true;
     return false;
+}
+
+// The text part's bytes as sent, decoded to UTF-8 (a charset we do not
+// read: its UTF-8 stands, anything else becomes U+FFFD).
+bool DecodeText(const BodyPart& part, const std::string& bytes, std::string& text) {
+    Coding coding = Coding::Identity;
+    std::string decoded;
+    Decoder decoder(CodingOf(part.encoding, coding) ? coding : Coding::Identity);
+    if (!decoder.Feed(bytes.data(), bytes.size(), decoded) || !decoder.Finish(decoded)) return false;
+    if (!ToUtf8(part.charset, decoded, text)) ToUtf8("utf-8", decoded, text);
+    return true;
 }
 
 Outcome CheckFolderName(const std::string& name) {
@@ -189,7 +203,7 @@ public:
         selected_.clear();
         Outcome outcome = Select(folderId);
         if (outcome.Ok()) outcome = Search(Command("UID SEARCH UNDELETED"), uids);
-        if (outcome.Ok()) outcome = Describe(folderId, uids, mails);
+        if (outcome.Ok()) outcome = Describe(folderId, uids, mails, true);
         return outcome;
     }
 
@@ -244,16 +258,9 @@ public:
             });
             if (!outcome.Ok()) return outcome;
         }
-        if (structure.text >= 0) {
-            const BodyPart& text = structure.leaves[structure.text];
-            Coding coding = Coding::Identity;
-            std::string decoded;
-            Decoder decoder(CodingOf(text.encoding, coding) ? coding : Coding::Identity);
-            if (!decoder.Feed(textBytes.data(), textBytes.size(), decoded) || !decoder.Finish(decoded))
-                return Failure(StoreCode::Corrupt, "the text of mail " + mailId + " is not valid " + text.encoding);
-            // A charset we do not read: its UTF-8 stands, anything else becomes U+FFFD.
-            if (!ToUtf8(text.charset, decoded, mail.text)) ToUtf8("utf-8", decoded, mail.text);
-        }
+        if (structure.text >= 0 && !DecodeText(structure.leaves[structure.text], textBytes, mail.text))
+            return Failure(StoreCode::Corrupt, "the text of mail " + mailId + " is not valid " +
+                                                   structure.leaves[structure.text].encoding);
         // Without BINARY the decoded length of an encoded attachment takes a
         // pass over it, unless the mail is ours: its manifest says it (and
         // what reads the part checks every byte against the manifest anyway).
@@ -302,12 +309,15 @@ public:
         auto write = [&](Connection& connection) {
             Outcome sent = connection.Send(message.head);
             std::vector<char> chunk(kSendChunk);
+            std::string lines;  // its room kept from one chunk to the next
             for (std::uint64_t done = 0; sent.Ok() && done < part.length;) {
                 const std::size_t want =
                     static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), part.length - done));
                 if (!source.read(chunk.data(), static_cast<std::streamsize>(want)))
                     return Failure(StoreCode::LocalFile, "the file to store ended early");
-                sent = connection.Send(Base64Lines(chunk.data(), want));
+                lines.clear();
+                AppendBase64Lines(chunk.data(), want, lines);
+                sent = connection.Send(lines);
                 done += want;
                 if (sent.Ok() && part.progress) part.progress(done);
                 if (sent.Ok() && part.stop.StopRequested()) return Failure(StoreCode::Cancelled, "");
@@ -582,15 +592,31 @@ private:
         return outcome;
     }
 
+    // The text body, when it is the mail's first part and came whole with
+    // the listing (its size as sent within what was fetched).
+    static void TakeListedText(std::map<std::string, Value>& items, MailInfo& mail) {
+        MailStructure structure;
+        auto text = items.find("BODY[1]<0>");
+        if (text == items.end() || !items.count("BODYSTRUCTURE") ||
+            !ReadStructure(items["BODYSTRUCTURE"], structure).Ok() || structure.text < 0)
+            return;
+        const BodyPart& part = structure.leaves[structure.text];
+        if (part.section != "1" || part.octets >= kListedText || text->second.text.size() != part.octets) return;
+        mail.textListed = DecodeText(part, text->second.text, mail.text);
+        if (!mail.textListed) mail.text.clear();
+    }
+
+    // Listings (withTexts) also bring each mail's text body where it is short.
     Outcome Describe(const std::string& folderId, const std::vector<std::uint32_t>& uids,
-                     std::vector<MailInfo>& mails) {
+                     std::vector<MailInfo>& mails, bool withTexts = false) {
         std::map<std::uint32_t, MailInfo> found;
         const std::size_t batch = std::max<std::size_t>(1, settings_.limits.fetchBatch);
         for (std::size_t at = 0; at < uids.size(); at += batch) {
             std::vector<std::uint32_t> part(uids.begin() + at, uids.begin() + std::min(uids.size(), at + batch));
             Outcome outcome =
                 Fetch("UID FETCH " + UidSet(part) +
-                          " (UID RFC822.SIZE INTERNALDATE ENVELOPE BODY.PEEK[HEADER.FIELDS (CONTENT-TYPE)])",
+                          " (UID RFC822.SIZE INTERNALDATE ENVELOPE BODY.PEEK[HEADER.FIELDS (CONTENT-TYPE)]" +
+                          (withTexts ? " BODYSTRUCTURE BODY.PEEK[1]<0." + std::to_string(kListedText) + ">)" : ")"),
                       [&](std::uint32_t uid, std::map<std::string, Value>& items) {
                           if (!items.count("ENVELOPE")) return;  // a flag change
                           MailInfo& mail = found[uid];
@@ -600,8 +626,9 @@ private:
                           ParseNumber(items["RFC822.SIZE"].text, ~std::uint64_t(0) >> 2, mail.size);
                           ParseInternalDate(items["INTERNALDATE"].text, mail.receivedAt);
                           for (auto& [key, value] : items)
-                              if (key.compare(0, 5, "BODY[") == 0)
+                              if (key.compare(0, 12, "BODY[HEADER.") == 0)
                                   mail.attached = Upper(value.text).find("MULTIPART/MIXED") != std::string::npos;
+                          if (withTexts) TakeListedText(items, mail);
                       });
             if (!outcome.Ok()) return outcome;
         }

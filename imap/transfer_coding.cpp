@@ -9,30 +9,67 @@ namespace {
 
 const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
+// Each byte's sextet; kSkip for the white space between lines, kOther for
+// '=' and everything that is not base64.
+constexpr std::uint8_t kSkip = 64, kOther = 65;
+struct SextetTable {
+    std::uint8_t of[256];
+    constexpr SextetTable() : of() {
+        for (int c = 0; c < 256; ++c) of[c] = kOther;
+        for (int i = 0; i < 64; ++i) of[static_cast<unsigned char>(kAlphabet[i])] = static_cast<std::uint8_t>(i);
+        of[static_cast<unsigned char>('\r')] = of[static_cast<unsigned char>('\n')] = kSkip;
+        of[static_cast<unsigned char>(' ')] = of[static_cast<unsigned char>('\t')] = kSkip;
+    }
+};
+constexpr SextetTable kSextets;
+
+// Four characters for three bytes at `in`, written at `out`.
+inline void EncodeGroup(const unsigned char* in, char* out) {
+    const std::uint32_t group = (std::uint32_t(in[0]) << 16) | (std::uint32_t(in[1]) << 8) | in[2];
+    out[0] = kAlphabet[group >> 18];
+    out[1] = kAlphabet[(group >> 12) & 63];
+    out[2] = kAlphabet[(group >> 6) & 63];
+    out[3] = kAlphabet[group & 63];
+}
+
+// Base64 of `size` bytes (padded) at `out`; returns the end of what it wrote.
+char* EncodeRun(const unsigned char* in, std::size_t size, char* out) {
+    std::size_t at = 0;
+    for (; at + 3 <= size; at += 3, out += 4) EncodeGroup(in + at, out);
+    if (at < size) {
+        unsigned char last[3] = {in[at], at + 1 < size ? in[at + 1] : std::uint8_t(0), 0};
+        EncodeGroup(last, out);
+        if (at + 1 == size) out[2] = '=';
+        out[3] = '=';
+        out += 4;
+    }
+    return out;
+}
+
 }  // namespace
 
 std::string Base64(const std::string& bytes) {
-    std::string out;
-    for (std::size_t at = 0; at < bytes.size(); at += 3) {
-        std::uint32_t group = static_cast<unsigned char>(bytes[at]) << 16;
-        if (at + 1 < bytes.size()) group |= static_cast<unsigned char>(bytes[at + 1]) << 8;
-        if (at + 2 < bytes.size()) group |= static_cast<unsigned char>(bytes[at + 2]);
-        out += kAlphabet[(group >> 18) & 63];
-        out += kAlphabet[(group >> 12) & 63];
-        out += at + 1 < bytes.size() ? kAlphabet[(group >> 6) & 63] : '=';
-        out += at + 2 < bytes.size() ? kAlphabet[group & 63] : '=';
-    }
+    std::string out((bytes.size() + 2) / 3 * 4, '\0');
+    EncodeRun(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), &out[0]);
     return out;
 }
 
 std::string Base64Lines(const char* data, std::size_t size) {
     std::string out;
-    out.reserve(static_cast<std::size_t>(Base64LinesSize(size)));
-    for (std::size_t at = 0; at < size; at += 57) {
-        out += Base64(std::string(data + at, std::min<std::size_t>(57, size - at)));
-        out += "\r\n";
-    }
+    AppendBase64Lines(data, size, out);
     return out;
+}
+
+void AppendBase64Lines(const char* data, std::size_t size, std::string& out) {
+    const std::size_t start = out.size();
+    out.resize(start + static_cast<std::size_t>(Base64LinesSize(size)));
+    const auto* in = reinterpret_cast<const unsigned char*>(data);
+    char* to = &out[0] + start;
+    for (std::size_t at = 0; at < size; at += 57) {
+        to = EncodeRun(in + at, std::min<std::size_t>(57, size - at), to);
+        *to++ = '\r';
+        *to++ = '\n';
+    }
 }
 
 std::uint64_t Base64LinesSize(std::uint64_t size) {
@@ -112,8 +149,47 @@ bool Decoder::FeedQuoted(char c, std::string& out) {
 
 bool Decoder::Feed(const char* data, std::size_t size, std::string& out) {
     if (coding_ == Coding::Identity) return out.append(data, size), true;
+    if (coding_ == Coding::Base64) return FeedBase64Run(data, size, out);
     for (std::size_t i = 0; i < size; ++i)
-        if (!(coding_ == Coding::Base64 ? FeedBase64(data[i], out) : FeedQuoted(data[i], out))) return false;
+        if (!FeedQuoted(data[i], out)) return false;
+    return true;
+}
+
+// Sextets straight into a buffer sized for them; padding and anything not
+// base64 go through FeedBase64 one character at a time.
+bool Decoder::FeedBase64Run(const char* data, std::size_t size, std::string& out) {
+    const std::size_t start = out.size();
+    out.resize(start + (size / 4 + 1) * 3);
+    char* to = &out[0] + start;
+    std::uint32_t bits = bits_;
+    int count = count_;
+    for (std::size_t i = 0; i < size; ++i) {
+        const std::uint8_t sextet = kSextets.of[static_cast<unsigned char>(data[i])];
+        if (sextet < 64 && !padded_) {
+            bits = (bits << 6) | sextet;
+            if (++count == 4) {
+                to[0] = static_cast<char>(bits >> 16);
+                to[1] = static_cast<char>(bits >> 8);
+                to[2] = static_cast<char>(bits);
+                to += 3;
+                count = 0;
+                bits = 0;
+            }
+            continue;
+        }
+        if (sextet == kSkip) continue;
+        // Padding or a stray character: the slow path, on the output so far.
+        out.resize(static_cast<std::size_t>(to - out.data()));
+        bits_ = bits, count_ = count;
+        const bool ok = FeedBase64(data[i], out);
+        bits = bits_, count = count_;
+        const std::size_t at = out.size();
+        out.resize(at + ((size - i) / 4 + 1) * 3);
+        to = &out[0] + at;
+        if (!ok) return out.resize(at), false;
+    }
+    out.resize(static_cast<std::size_t>(to - out.data()));
+    bits_ = bits, count_ = count;
     return true;
 }
 

@@ -11,6 +11,9 @@ namespace imap {
 std::string Base64(const std::string& bytes);
 // Base64 in lines of 76 characters, each ended by CRLF.
 std::string Base64Lines(const char* data, std::size_t size);
+// The same appended to `out`, whose capacity a caller can keep from one
+// piece to the next.
+void AppendBase64Lines(const char* data, std::size_t size, std::string& out);
 // Bytes of Base64Lines for `size` input bytes.
 std::uint64_t Base64LinesSize(std::uint64_t size);
 
@@ -28,6 +31,7 @@ public:
 
 private:
     bool FeedBase64(char c, std::string& out);
+    bool FeedBase64Run(const char* data, std::size_t size, std::string& out);
     bool FeedQuoted(char c, std::string& out);
     Coding coding_;
     std::uint32_t bits_ = 0;

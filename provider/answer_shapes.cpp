@@ -49,7 +49,7 @@ void WriteFolder(ScriptWriter& writer, const FolderListing& folder) {
     writer.EndObject();
 }
 
-void WriteMessage(ScriptWriter& writer, const MessageRecord& message) {
+void WriteMessage(ScriptWriter& writer, const MessageRecord& message, std::size_t summaryWindow) {
     const bool field = writer.Style() == AnswerStyle::Field;
     writer.BeginObject()
         .Member("id", message.id)
@@ -77,13 +77,26 @@ void WriteMessage(ScriptWriter& writer, const MessageRecord& message) {
         writer.Member("hmid", "<" + message.id + "@" + DomainOf(message.from) + ">");
         writer.Key("ctrls").BeginObject().EndObject();
     }
+    if (summaryWindow > 0) writer.Member("summary", LeadingCharacters(message.content, summaryWindow));
     writer.EndObject();
 }
 
-void WriteMessagePage(ScriptWriter& writer, const MessagePage& page, bool withTotal) {
+std::string_view LeadingCharacters(std::string_view text, std::size_t characters) {
+    std::size_t at = 0;
+    for (; at < text.size() && characters > 0; --characters) {
+        const unsigned char lead = static_cast<unsigned char>(text[at++]);
+        const std::size_t follow = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+        for (std::size_t i = 0; i < follow && at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80;
+             ++i)
+            ++at;
+    }
+    return text.substr(0, at);
+}
+
+void WriteMessagePage(ScriptWriter& writer, const MessagePage& page, bool withTotal, std::size_t summaryWindow) {
     BeginOkAnswer(writer);
     writer.Key("var").BeginArray();
-    for (const MessageRecord& message : page.messages) WriteMessage(writer, message);
+    for (const MessageRecord& message : page.messages) WriteMessage(writer, message, summaryWindow);
     writer.EndArray();
     if (withTotal || writer.Style() == AnswerStyle::Field) writer.Member("total", page.total);
     EndAnswer(writer);

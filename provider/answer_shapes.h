@@ -21,6 +21,8 @@
 //                texts with everything beyond ASCII as \uXXXX.
 #pragma once
 
+#include <string_view>
+
 #include "fault.h"
 #include "script_writer.h"
 #include "store.h"
@@ -34,10 +36,15 @@ void EndAnswer(ScriptWriter& writer);
 std::string FaultAnswer(AnswerStyle style, Fault fault);
 
 void WriteFolder(ScriptWriter& writer, const FolderListing& folder);
-void WriteMessage(ScriptWriter& writer, const MessageRecord& message);
+void WriteMessage(ScriptWriter& writer, const MessageRecord& message, std::size_t summaryWindow = 0);
 // A whole listing answer: 'var' with the page's messages, then 'total'
-// when asked for (the field style always writes it).
-void WriteMessagePage(ScriptWriter& writer, const MessagePage& page, bool withTotal);
+// when asked for (the field style always writes it). A summary window above
+// 0 gives each message a last member 'summary': the first that many
+// characters (code points) of its text.
+void WriteMessagePage(ScriptWriter& writer, const MessagePage& page, bool withTotal, std::size_t summaryWindow = 0);
+// The first `characters` code points of UTF-8 text (a broken sequence
+// counts as one character per byte).
+std::string_view LeadingCharacters(std::string_view text, std::size_t characters);
 // The 'var' of mbox:readMessage.
 void WriteReadMessage(ScriptWriter& writer, const MessageRecord& message);
 

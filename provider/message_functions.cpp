@@ -1,5 +1,6 @@
 // mbox:listMessages, mbox:searchMessages, mbox:readMessage,
 // mbox:updateMessageInfos, mbox:deleteMessages.
+#include <algorithm>
 #include <optional>
 
 #include "answer_shapes.h"
@@ -13,6 +14,8 @@ constexpr std::int64_t kDefaultPage = 50;
 // A larger limit is answered with a page of this size; 'total' tells how
 // many there are.
 constexpr std::int64_t kLargestPage = 200;
+// A larger summary window is answered with summaries of this many characters.
+constexpr std::int64_t kLargestSummaryWindow = 4096;
 
 // order, desc, start, limit and returnTotal: the members listings and
 // searches share. False when one of them is not of its kind.
@@ -32,11 +35,12 @@ bool ReadPaging(const XmlElement& body, MessageQuery& query, bool& returnTotal) 
     return true;
 }
 
-Fault AnswerPage(const FunctionCall& call, const MessageQuery& query, bool returnTotal, ScriptWriter& answer) {
+Fault AnswerPage(const FunctionCall& call, const MessageQuery& query, bool returnTotal, ScriptWriter& answer,
+                 std::int64_t summaryWindow = 0) {
     MessagePage page;
     Fault fault = call.context.store.FindMessages(call.account, query, page);
     if (fault != Fault::None) return fault;
-    WriteMessagePage(answer, page, returnTotal);
+    WriteMessagePage(answer, page, returnTotal, static_cast<std::size_t>(summaryWindow));
     return Fault::None;
 }
 
@@ -44,14 +48,19 @@ Fault AnswerPage(const FunctionCall& call, const MessageQuery& query, bool retur
 
 // <object><int name="fid">1</int><string name="order">date</string>
 // <boolean name="desc">true</boolean><int name="start">0</int><int name="limit">50</int>
-// [<boolean name="returnTotal">true</boolean>]</object>
+// [<boolean name="returnTotal">true</boolean>] [<int name="summaryWindowSize">N</int>]</object>
+// With a summary window each message carries 'summary': the first N
+// characters of its text.
 Fault ListMessages(const FunctionCall& call, ScriptWriter& answer) {
-    std::int64_t fid = 0;
+    std::int64_t fid = 0, summaryWindow = 0;
     MessageQuery query;
     bool returnTotal = false;
     if (!IntMember(call.body, "fid", fid) || !ReadPaging(call.body, query, returnTotal)) return Fault::InvalidParameter;
+    if (call.body.Member("summaryWindowSize") != nullptr &&
+        (!IntMember(call.body, "summaryWindowSize", summaryWindow) || summaryWindow < 0))
+        return Fault::InvalidParameter;
     query.folderIds = std::vector<std::int64_t>{fid};
-    return AnswerPage(call, query, returnTotal, answer);
+    return AnswerPage(call, query, returnTotal, answer, std::min(summaryWindow, kLargestSummaryWindow));
 }
 
 // <object><array name="conditions"><object><string name="field">subject</string>

@@ -560,3 +560,8 @@ echo "targets: 4 transfers at least 3.5x 1 and at least 0.85 of the ideal; 100 c
 
 # --- vantlo-dav beside vantlo-cli (its own script) -----------------------------
 "$(dirname "$0")/bench-dav.sh" "$build"
+
+# --- a cold listing through the slow link (its own script) ----------------------
+# ls of 10,000 files with an empty manifest cache, beside rclone lsl of a local
+# WebDAV remote; the requests one listing takes.
+"$(dirname "$0")/bench-listing.sh" "$build"

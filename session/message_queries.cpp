@@ -32,10 +32,12 @@ Status RunPage(Session& session, const Request& request, MessagePage& page) {
 }  // namespace
 
 Request MessagePageRequest(const Session& session, const std::string& folderId, std::uint64_t start,
-                           std::uint32_t limit) {
+                           std::uint32_t limit, std::uint32_t summaryWindow) {
     std::string body = "<?xml version=\"1.0\"?><object><int name=\"fid\">" + XmlEscape(folderId) +
                        "</int><string name=\"order\">date</string><boolean name=\"desc\">true</boolean>" +
-                       Paging(start, limit) + "</object>";
+                       Paging(start, limit);
+    if (summaryWindow > 0) body += "<int name=\"summaryWindowSize\">" + std::to_string(summaryWindow) + "</int>";
+    body += "</object>";
     return ScriptRequest(session, "mbox:listMessages", HeaderOrder::Short, body, kPageBodyBuffer, kRequestBuffer);
 }
 
@@ -58,8 +60,8 @@ Request ReadMessageRequest(const Session& session, const std::string& messageId)
 }
 
 Status ListMessagePage(Session& session, const std::string& folderId, std::uint64_t start, std::uint32_t limit,
-                       MessagePage& page) {
-    return RunPage(session, MessagePageRequest(session, folderId, start, limit), page);
+                       MessagePage& page, std::uint32_t summaryWindow) {
+    return RunPage(session, MessagePageRequest(session, folderId, start, limit, summaryWindow), page);
 }
 
 Status SearchMessagePage(Session& session, const std::string& text, const std::string& folderId,

@@ -18,8 +18,10 @@ namespace session {
 constexpr std::uint32_t kLargestPage = 200;
 
 // Messages start..start+limit-1 of the folder, newest first, with the total.
+// A summary window above 0 asks the provider for the first that many
+// characters of each message's text (MessageSummary::summary).
 Status ListMessagePage(Session& session, const std::string& folderId, std::uint64_t start, std::uint32_t limit,
-                       MessagePage& page);
+                       MessagePage& page, std::uint32_t summaryWindow = 0);
 // Messages whose subject contains `text` (ASCII letters in any case), in
 // folderId or, when it is empty, in every folder; paged as above.
 Status SearchMessagePage(Session& session, const std::string& text, const std::string& folderId,
@@ -29,7 +31,7 @@ Status ReadMessage(Session& session, const std::string& messageId, MessageConten
 
 // The requests they send (overflowed when they would not fit).
 Request MessagePageRequest(const Session& session, const std::string& folderId, std::uint64_t start,
-                           std::uint32_t limit);
+                           std::uint32_t limit, std::uint32_t summaryWindow = 0);
 Request SearchMessagesRequest(const Session& session, const std::string& text, const std::string& folderId,
                               std::uint64_t start, std::uint32_t limit);
 Request ReadMessageRequest(const Session& session, const std::string& messageId);

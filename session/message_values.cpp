@@ -96,6 +96,7 @@ Status ReadMessagePageAnswer(std::string_view body, MessagePage& page) {
             if (key == "receivedDate") message.receivedDate = FixMonth(value);
             if (key == "sentDate") message.sentDate = FixMonth(value);
             if (key == "from") message.from = value;
+            if (key == "summary") message.summary = value, message.hasSummary = true;
         } else if (At(path, {"", "var", "flags"}) && varIsList && (key == "attached" || key == "read")) {
             (key == "read" ? message.read : message.attached) = value == "true";
         }

@@ -12,6 +12,7 @@
 #include "session/folders.h"
 #include "session/message_moves.h"
 #include "session/upload.h"
+#include "webmail/page_fan.h"
 
 namespace webmail {
 
@@ -26,6 +27,9 @@ using session::Status;
 constexpr std::size_t kPageOverlap = 8;
 // Ids per move request: the request has room for about a hundred.
 constexpr std::size_t kMovesPerRequest = 50;
+// Characters of each mail's text a listing asks for: a manifest whole,
+// with a name of a few hundred characters.
+constexpr std::uint32_t kSummaryWindow = 1024;
 
 StoreCode CodeOfRefusal(const std::string& code) {
     if (code == "FA_OVERFLOW") return StoreCode::TooLarge;
@@ -96,6 +100,16 @@ std::int64_t LocalDateSeconds(const std::string& date) {
     return seconds == static_cast<std::time_t>(-1) ? 0 : static_cast<std::int64_t>(seconds);
 }
 
+// A summary is the whole text when it is shorter than the window asked for
+// and ends a line (every manifest does): a text cut at the window, or by a
+// provider that counts characters otherwise, is not taken as whole.
+bool WholeText(const session::MessageSummary& message) {
+    if (!message.hasSummary || message.summary.empty() || message.summary.back() != '\n') return false;
+    std::size_t characters = 0;
+    for (char c : message.summary) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return characters < kSummaryWindow;
+}
+
 MailInfo InfoOf(session::MessageSummary&& message) {
     MailInfo mail;
     mail.id = std::move(message.id);
@@ -107,6 +121,8 @@ MailInfo InfoOf(session::MessageSummary&& message) {
     mail.from = std::move(message.from);
     mail.attached = message.attached;
     mail.read = message.read;
+    mail.textListed = WholeText(message);
+    if (mail.textListed) mail.text = std::move(message.summary);
     return mail;
 }
 
@@ -256,10 +272,41 @@ Outcome WebmailStore::DeleteFolder(const std::string& folderId) {
 
 Outcome WebmailStore::ListMails(const std::string& folderId, std::vector<MailInfo>& mails) {
     const std::string what = "list folder " + folderId;
-    const PageSource source = [&](std::uint64_t start, std::uint32_t limit, session::MessagePage& page) {
-        return Call(what, [&] { return session::ListMessagePage(session_, folderId, start, limit, page); });
+    auto sourceOf = [&](WebmailStore& store) -> PageSource {
+        return [&store, &what, &folderId](std::uint64_t start, std::uint32_t limit, session::MessagePage& page) {
+            return store.Call(what, [&] {
+                return session::ListMessagePage(store.session_, folderId, start, limit, page, kSummaryWindow);
+            });
+        };
     };
-    return ReadEveryPage(what, source, options_.pageSize, mails);
+    // The first page tells how many there are; the rest of a long folder
+    // comes on several connections at once, when its pages join up.
+    const std::uint32_t limit = std::max<std::uint32_t>(1, options_.pageSize);
+    session::MessagePage first;
+    Outcome outcome = sourceOf(*this)(0, limit, first);
+    if (!outcome.Ok()) return outcome;
+    std::vector<std::unique_ptr<MailStore>> forks;
+    std::vector<PageSource> sources{sourceOf(*this)};
+    const std::uint64_t pagesLeft = first.hasTotal && first.total > limit ? (first.total - limit) / limit + 1 : 0;
+    for (std::uint64_t extra = 1; extra < options_.listingConnections && extra < pagesLeft; ++extra) {
+        std::unique_ptr<MailStore> fork;
+        if (!Fork(fork).Ok()) break;
+        sources.push_back(sourceOf(static_cast<WebmailStore&>(*fork)));
+        forks.push_back(std::move(fork));
+    }
+    std::vector<session::MessagePage> pages;
+    bool joined = false;
+    outcome = ReadPagesAtOnce(sources, first, limit, pages, joined);
+    if (!outcome.Ok()) return outcome;
+    if (!joined && !(first.hasTotal && first.messages.size() == first.total))
+        return ReadEveryPage(what, sources.front(), options_.pageSize, mails);
+    mails.clear();
+    std::unordered_set<std::string> seen;
+    pages.insert(pages.begin(), std::move(first));
+    for (session::MessagePage& page : pages)
+        for (session::MessageSummary& message : page.messages)
+            if (seen.insert(message.id).second) mails.push_back(InfoOf(std::move(message)));
+    return Success();
 }
 
 Outcome WebmailStore::SearchMails(const std::string& text, const std::string& folderId, std::vector<MailInfo>& mails) {

@@ -56,6 +56,8 @@ struct WebmailOptions {
     // gets in all when the connection keeps breaking.
     int lookAfterCutMs = 3000;
     int sendAttempts = 3;
+    // Connections a long listing reads its pages on at once.
+    unsigned listingConnections = 4;
 };
 
 // Signs the session in again after the provider ended it; true when that

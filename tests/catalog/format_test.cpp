@@ -47,6 +47,13 @@ TEST(Sha256Test, PublishedVectorsAndSha256sumInEveryEngineAndPieceSize) {
 }
 
 const std::string kManifest =  // as the format promises it, byte for byte
+    "vantlo-file: 1\nsize: 8589934592\nparts: 5\npart: 3\noffset: 4294967294\npart-size: 2147483647\n"
+    "stored: 2026-12-07T11:20:44Z\n"
+    "sha256: 9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08\n"
+    "part-sha256: 2c26b46b68ffc68ff99b453c1d30413413422d706483bfa0f98a5e886266e7ae\n"
+    "upload-id: 3fa9c2e1d4b5a6978877665544332211\nname: 视频 [final].mp4\n";
+// The same manifest in the line order earlier versions wrote (name first).
+const std::string kEarlierOrder =
     "vantlo-file: 1\nname: 视频 [final].mp4\nsize: 8589934592\n"
     "sha256: 9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08\nparts: 5\npart: 3\n"
     "offset: 4294967294\npart-size: 2147483647\n"
@@ -64,7 +71,7 @@ TEST(ManifestTest, ReadsLenientlyAndRefusesWhatItCannotTrust) {
     for (char c : "\n" + kManifest) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
     crlf.insert(crlf.find("name:"), "later-key: x\r\nsent from my phone\r\n");
     crlf.erase(crlf.find("part: 3\r\n"), 9);
-    for (const std::string& text : {kManifest, crlf + "part: 3"}) {
+    for (const std::string& text : {kManifest, kEarlierOrder, crlf + "part: 3"}) {
         Manifest manifest;
         ASSERT_EQ(read(text, manifest), ManifestRead::Ok);
         EXPECT_TRUE(manifest.size == 8589934592 && manifest.offset == 4294967294 && manifest.stored == 1796642444 &&

@@ -1,6 +1,7 @@
 // Exact sizes of listed files: each key mail read once, then remembered
 // in memory and on disk; a reused id, a damaged cache file, a full cache,
-// a mail gone meanwhile and a failed read.
+// a mail gone meanwhile and a failed read; a key mail whose manifest came
+// whole with the listing is not read at all.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -66,6 +67,49 @@ TEST(ManifestCache, EachKeyMailIsReadOnceAndRememberedOnDisk) {
     KnownFile known;
     EXPECT_FALSE(small.Find(files[0], known)) << "the oldest left when the cache was full";
     EXPECT_TRUE(small.Find(files[2], known) && known.sizeKnown && known.size == 5);
+    fs::remove_all(dir);
+}
+
+
+// What the listing brought of the key mail's text decides whether it is read:
+// only a manifest that reads whole spares the read.
+TEST(ManifestCache, OnlyAManifestListedWholeSparesTheRead) {
+    const fs::path dir = fs::path(::testing::TempDir()) / "listed-texts";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    std::ofstream(dir / "forty.bin") << std::string(40, 'f');
+    CountingStore store;
+    PutResult put;
+    ASSERT_TRUE(PutFile(store, dir / "forty.bin", "7", {16, {}}, put).Ok());
+    const std::string manifest = store.mails.at(put.key).text;
+    const std::string cut = manifest.substr(0, manifest.find("stored:"));
+    struct Case {
+        bool listed;
+        std::string text;
+        int reads;
+    } cases[] = {
+        {true, manifest, 0},
+        {true, cut, 1},                       // keys missing: cut at the window, not damaged
+        {true, manifest + "x", 0},            // a stray last line is still a whole manifest
+        {false, manifest, 1},                 // the store did not say it is whole
+        {true, "vantlo-file: 2\nsize: 1\n", 1},  // a version this reader does not know
+    };
+    for (const Case& c : cases) {
+        std::vector<MailInfo> mails;
+        ASSERT_TRUE(store.ListMails("7", mails).Ok());
+        for (MailInfo& mail : mails)
+            if (mail.id == put.key) mail.textListed = c.listed, mail.text = c.text;
+        std::vector<FileEntry> files = GroupFiles(mails);
+        ManifestCache cache;
+        store.reads = 0;
+        ASSERT_TRUE(FillFileSizes(store, cache, files).Ok());
+        ASSERT_EQ(files.size(), 1u);
+        EXPECT_EQ(store.reads, c.reads) << c.text;
+        EXPECT_TRUE(files[0].sizeKnown && files[0].size == 40 && !files[0].damaged && files[0].keyText.empty())
+            << c.text;
+        KnownFile known;
+        EXPECT_TRUE(cache.Find(files[0], known) && known.size == 40) << "remembered like a read manifest";
+    }
     fs::remove_all(dir);
 }
 

@@ -188,7 +188,7 @@ TEST_F(ImapDovecot, AStoredPartReadsAsTheFormatPromisesInAnotherMimeParser) {
         testsupport::RunProcess({Env("VANTLO_MIME_CHECK"), Env("VANTLO_DOVECOT") + "/mail", mail.subject});
     ASSERT_EQ(parsed.exitCode, 0) << parsed.err;
     const std::string part = bytes.substr(1000, 1000);
-    EXPECT_EQ(parsed.out.substr(0, parsed.out.find("name: ")),
+    EXPECT_EQ(parsed.out.substr(0, parsed.out.find("size: ")),
               "multipart/mixed text/plain attachment\n" + name + ".002 1000 " + Digest(part) + "\nvantlo-file: 1\n");
     for (const std::string& line :
          std::vector<std::string>{"\nname: " + name + "\n", "\npart: 2\n", "\nparts: 3\n", "\noffset: 1000\n",
@@ -210,6 +210,10 @@ TEST_F(ImapDovecot, AMailAnotherClientStoredListsAndDownloads) {
            "Content-Type: application/pdf; name=\"=?UTF-8?B?5oql5ZGKLnBkZg==?=\"\r\n"
            "Content-Transfer-Encoding: base64\r\n\r\n"
         << encoded << "\r\n--XX--\r\n";
+    // A text longer than a listing fetches along: read when asked, never taken from the listing.
+    std::ofstream(Env("VANTLO_DOVECOT") + "/mail/" + Env("VANTLO_DOVECOT_USER") + "/new/1700000001.M2P1.other")
+        << "From: a@example.test\r\nSubject: long\r\nContent-Type: text/plain\r\n\r\n"
+        << std::string(3000, 'x') << "\r\n";
     for (const std::string server : {"imaps", "lean"}) {
         SCOPED_TRACE(server);
         ASSERT_OK(Open(store, server));
@@ -219,6 +223,9 @@ TEST_F(ImapDovecot, AMailAnotherClientStoredListsAndDownloads) {
         MailText mail;
         ASSERT_OK(store->ReadMailText(file->key, mail));
         EXPECT_EQ(mail.text, "caf\xC3\xA9 au lait");  // the last CRLF belongs to the boundary
+        EXPECT_TRUE(file->keyTextListed && file->keyText == mail.text) << "the listing brought the same text";
+        ASSERT_TRUE(Named(inbox, "long"));
+        EXPECT_FALSE(Named(inbox, "long")->keyTextListed);
         ASSERT_EQ(mail.attachments.size(), 1u);
         EXPECT_EQ(mail.attachments[0].name, "\xE6\x8A\xA5\xE5\x91\x8A.pdf");
         EXPECT_EQ(mail.attachments[0].length, bytes.size());

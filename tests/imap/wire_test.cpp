@@ -193,25 +193,38 @@ TEST(ImapWire, TransferCodingsDecodeAcrossPieces) {
         {Coding::Base64, "aGVsbG8", "hello", true},
         {Coding::Base64, "aGV*", "", false},
         {Coding::Base64, "aQ==Zg==", "i", false},
+        {Coding::Base64, "aGVs bG8gd29y\tbGQ*", "hello wor", false},  // a stray character after a run
         {Coding::QuotedPrintable, "a=3Db  \r\nc=\r\nd=E9=4", "a=b\r\ncd\xE9=4", true},
         {Coding::Identity, "=3D", "=3D", true}};
     for (const auto& [coding, input, output, valid] : cases) {
-        Decoder decoder(coding);
-        std::string out;
-        bool ok = true;
-        for (char c : input) ok = ok && decoder.Feed(&c, 1, out);
-        ok = ok && decoder.Finish(out);
-        EXPECT_EQ(ok, valid) << input;
-        EXPECT_EQ(out.substr(0, output.size()), output) << input;
+        for (std::size_t piece : {std::size_t(1), std::size_t(3), input.size()}) {  // the same in any pieces
+            Decoder decoder(coding);
+            std::string out;
+            bool ok = true;
+            for (std::size_t at = 0; at < input.size(); at += piece)
+                ok = ok && decoder.Feed(input.data() + at, std::min(piece, input.size() - at), out);
+            ok = ok && decoder.Finish(out);
+            EXPECT_EQ(ok, valid) << input << " in pieces of " << piece;
+            EXPECT_EQ(out.substr(0, output.size()), output) << input << " in pieces of " << piece;
+        }
     }
-    for (std::size_t size : {0, 1, 56, 57, 58, 114, 1000}) {
-        const std::string lines = Base64Lines(std::string(size, 'x').data(), size);
-        std::string back;
-        Decoder decoder(Coding::Base64);
+    std::string bytes;  // every byte value, in no simple order
+    for (int i = 0; i < 1000; ++i) bytes += static_cast<char>(i * 131 + i / 251);
+    for (std::size_t size : {0, 1, 2, 56, 57, 58, 114, 1000}) {
+        std::string lines = "kept";
+        AppendBase64Lines(bytes.data(), size, lines);
+        EXPECT_EQ(lines, "kept" + Base64Lines(bytes.data(), size));
+        lines.erase(0, 4);
         EXPECT_EQ(Base64LinesSize(size), lines.size());
-        EXPECT_TRUE(decoder.Feed(lines.data(), lines.size(), back) && decoder.Finish(back) &&
-                    back == std::string(size, 'x'));
         EXPECT_EQ(lines.find("\r\n"), size == 0 ? std::string::npos : size < 57 ? (size + 2) / 3 * 4 : 76);
+        for (std::size_t piece : {std::size_t(5), std::size_t(77), lines.size() + 1}) {
+            std::string back;
+            Decoder decoder(Coding::Base64);
+            bool ok = true;
+            for (std::size_t at = 0; at < lines.size(); at += piece)
+                ok = ok && decoder.Feed(lines.data() + at, std::min(piece, lines.size() - at), back);
+            EXPECT_TRUE(ok && decoder.Finish(back) && back == bytes.substr(0, size)) << size << "/" << piece;
+        }
     }
 }
 

@@ -148,6 +148,38 @@ TEST_P(ReadAndSearch, TextsAndAttachmentsComeBackWhateverTheirCharacters) {
     EXPECT_TRUE(Client().Read(Mail("bare")).Get("attachments")->items.empty());
 }
 
+// A summary window gives each listed message the first characters (code
+// points, never half of one) of its text; none without a window.
+TEST_P(ReadAndSearch, ListingsCarrySummariesOfTheWindowAsked) {
+    const std::string text = "vantlo-file: 1\nname: O'Brien\\文件 😀.txt\n";  // 😀 is the 33rd character
+    ASSERT_FALSE(Client().StoreFile(nullptr, "a.txt", text).empty());
+    auto list = [this](const std::string& window) {
+        return Client().Call("mbox:listMessages", "<object><int name=\"fid\">1</int>" + window + "</object>");
+    };
+    const struct {
+        std::string window;
+        bool carried;
+        std::string summary;
+    } cases[] = {
+        {"", false, ""},
+        {"<int name=\"summaryWindowSize\">0</int>", false, ""},
+        {"<int name=\"summaryWindowSize\">1</int>", true, "v"},
+        {"<int name=\"summaryWindowSize\">32</int>", true, "vantlo-file: 1\nname: O'Brien\\文件 "},
+        {"<int name=\"summaryWindowSize\">33</int>", true, "vantlo-file: 1\nname: O'Brien\\文件 😀"},
+        {"<int name=\"summaryWindowSize\">100000</int>", true, text},
+    };
+    for (const auto& c : cases) {
+        ScriptValue page;
+        std::string error;
+        ASSERT_TRUE(ParseScript(list(c.window).body, page, error)) << error;
+        ASSERT_TRUE(page.Get("var") != nullptr && page.Get("var")->items.size() == 1) << c.window;
+        const ScriptValue& message = page.Get("var")->items[0];
+        EXPECT_EQ(message.Get("summary") != nullptr, c.carried) << c.window;
+        EXPECT_EQ(message.Text("summary"), c.summary) << c.window;
+    }
+    EXPECT_EQ(Code(list("<int name=\"summaryWindowSize\">-1</int>")), "FA_INVALID_PARAMETER");
+}
+
 INSTANTIATE_TEST_SUITE_P(BothStyles, ReadAndSearch, ::testing::Values("neat", "field"));
 
 }  // namespace

@@ -10,12 +10,14 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 
 #include "catalog/catalog.h"
 #include "catalog/download.h"
 #include "catalog/file_sizes.h"
 #include "catalog/manifest.h"
 #include "catalog/upload.h"
+#include "webmail/page_fan.h"
 #include "fault_server.h"
 #include "old_form_mail.h"
 #include "provider_process.h"
@@ -238,6 +240,53 @@ TEST(WebmailPaging, MailsThatStayAreListedOnceWhateverArrivesOrLeaves) {
               StoreCode::Broken);
 }
 
+// Pages read on several connections at once are taken only when they join
+// up: a folder that changed meanwhile (also with its total the same) sends
+// the caller back to paging one at a time; a failed page is the outcome.
+TEST(WebmailPaging, PagesReadAtOnceAreTakenOnlyWhenTheyJoinUp) {
+    std::vector<std::string> all;
+    for (int i = 10; i < 60; ++i) all.push_back("m" + std::to_string(i));
+    using Change = std::function<void(std::vector<std::string>&)>;
+    const struct {
+        Change change;  // before every page but the first
+        bool joined;
+    } cases[] = {
+        {[](auto&) {}, true},
+        {[](auto& ids) { ids.insert(ids.begin(), "new" + std::to_string(ids.size())); }, false},
+        {[](auto& ids) { ids.erase(ids.begin()); }, false},
+        {[](auto& ids) { ids.pop_back(), ids.insert(ids.begin(), "new" + std::to_string(ids.size())); }, false},
+    };
+    for (const auto& c : cases) {
+        ChangingFolder folder{all, std::vector<Change>(10, c.change), {}};
+        std::mutex lock;
+        const PageSource source = [&](auto start, auto limit, auto& page) {
+            std::lock_guard<std::mutex> hold(lock);
+            return folder.Page(start, limit, page);
+        };
+        session::MessagePage first;
+        ASSERT_TRUE(source(0, 12, first).Ok());
+        std::vector<session::MessagePage> pages;
+        bool joined = !c.joined;
+        ASSERT_TRUE(ReadPagesAtOnce({source, source, source}, first, 12, pages, joined).Ok());
+        EXPECT_EQ(joined, c.joined);
+        EXPECT_EQ(folder.starts.size(), 1 + pages.size());
+        if (!joined) continue;
+        std::vector<std::string> listed;
+        for (const auto* page : {&first})
+            for (const auto& message : page->messages) listed.push_back(message.id);
+        for (const auto& page : pages)
+            for (std::size_t i = kFanOverlap; i < page.messages.size(); ++i) listed.push_back(page.messages[i].id);
+        EXPECT_EQ(listed, all);
+    }
+    ChangingFolder folder{all, {}, {}};
+    session::MessagePage first;
+    ASSERT_TRUE(folder.Page(0, 12, first).Ok());
+    std::vector<session::MessagePage> pages;
+    bool joined = true;
+    const PageSource cut = [](auto, auto, auto&) { return Failure(StoreCode::Broken, "cut"); };
+    EXPECT_EQ(ReadPagesAtOnce({cut, cut}, first, 12, pages, joined).code, StoreCode::Broken);
+}
+
 // Its own CTest entry: minutes, and twice 2 GiB on the disk (checked first).
 TEST(WebmailLarge, AFileJustOver2GiBRoundTrips) {
     const fs::path dir = testsupport::MakeTempDir("vantlo-2gib-");
@@ -316,4 +365,42 @@ TEST(WebmailExactFind, OnlyTheMailWithOurUploadIdIsTakenAndMoved) {
     EXPECT_EQ(move.find("m-twin"), std::string::npos);
     EXPECT_EQ(move.find("m-old"), std::string::npos);
     testsupport::RemoveTree(dir.string());
+}
+
+// A listing asks for each mail's summary and takes it as the mail's text
+// only where it is surely whole: shorter than the window and ending a line.
+TEST(WebmailSummaries, OnlyASummaryShorterThanTheWindowAndEndingALineIsTheWholeText) {
+    testsupport::FaultServer server;
+    session::Session s;
+    session::SetCell(s.host, server.HostPort());
+    session::SetCell(s.sid, "0123456789abcdef0123456789ABCDEF");
+    s.limits.connectAttempts = 1;
+    const std::string atWindow = std::string(1023, 'x') + "\n", underWindow = "文" + std::string(1021, 'x') + "\n";
+    const struct {
+        std::string member;  // the message's summary member, as the answer writes it
+        bool whole;
+        std::string text;
+    } cases[] = {
+        {"", false, ""},
+        {",'summary':'vantlo-file: 1\\nsize: 4\\n'", true, "vantlo-file: 1\nsize: 4\n"},
+        {",'summary':'vantlo-file: 1\\nsize: 4'", false, ""},  // cut, or trimmed: not known whole
+        {",'summary':''", false, ""},
+        {",'summary':'" + atWindow.substr(0, 1023) + "\\n'", false, ""},        // 1024 characters: the window
+        {",'summary':'" + underWindow.substr(0, 1024) + "\\n'", true, underWindow},  // 1023 characters, more bytes
+    };
+    std::vector<std::string> objects;
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        objects.push_back("{'id':'m" + std::to_string(i) + "','subject':'f" + std::to_string(i) + "'" +
+                          cases[i].member + "}");
+    std::string answer = testsupport::OkListAnswer(objects);
+    answer.insert(answer.size() - 1, ",'total':" + std::to_string(objects.size()));
+    server.PushAnswer(testsupport::HttpAnswer(answer));
+    WebmailStore store(s);
+    std::vector<MailInfo> mails;
+    Outcome outcome = store.ListMails("7", mails);
+    ASSERT_TRUE(outcome.Ok()) << outcome.Text();
+    ASSERT_EQ(mails.size(), std::size(cases));
+    for (std::size_t i = 0; i < mails.size(); ++i)
+        EXPECT_TRUE(mails[i].textListed == cases[i].whole && mails[i].text == cases[i].text) << cases[i].member;
+    EXPECT_NE(server.Requests().front().find("<int name=\"summaryWindowSize\">1024</int>"), std::string::npos);
 }
