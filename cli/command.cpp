@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "imap/imap_store.h"
+#include "platform/net.h"
 #include "platform/password_input.h"
 #include "session/exchange.h"
 #include "session/provider_directory.h"
@@ -74,7 +75,12 @@ int SignInFresh(Context& context) {
         return Fail(context, "sign-in refused: wrong password or unknown user");
     case session::SignInResult::SignInServerUnreachable:
     case session::SignInResult::EntryServerUnreachable:
-        return Fail(context, "provider unreachable: " + std::string(session::SignInResultText(result)));
+    {
+        // The system's own reason (refused, no route, no answer) with the address it tried.
+        const std::string reason = net::LastConnectProblem();
+        return Fail(context, "provider unreachable: " +
+                                 (reason.empty() ? std::string(session::SignInResultText(result)) : reason));
+    }
     case session::SignInResult::SignInServerFailed:
     case session::SignInResult::EntryTimedOut:
         return Fail(context, "time-out or broken connection: " + std::string(session::SignInResultText(result)));
