@@ -24,12 +24,25 @@ declare -A program=([session]=tests/session/vantlo_session_tests [cli]=tests/cli
                     [imap]="tests/imap/vantlo_imap_tests --gtest_filter=ImapWire.*")
 declare -A target=([session]=vantlo_session_tests [cli]=vantlo_cli_tests [catalog]=vantlo_catalog_tests
                    [webmail]=vantlo_webmail_store_tests [imap]=vantlo_imap_tests)
+# The drive core, the write-back journal, the WebDAV server and vaults.
+program+=([dav]=tests/dav/vantlo_dav_tests [vault]=tests/vault/vantlo_vault_tests
+          [mailbox]=tests/mailbox/vantlo_mailbox_tests [pacing]=tests/pacing/vantlo_pacing_tests
+          [writeback]="tests/catalog/vantlo_catalog_tests --gtest_filter=Journal*:WriteBack*:StorePool*")
+target+=([dav]=vantlo_dav_tests [vault]=vantlo_vault_tests [mailbox]=vantlo_mailbox_tests
+         [pacing]=vantlo_pacing_tests [writeback]=vantlo_catalog_tests)
 
 echo "mutate: copying the tree to $scratch/src"
 mkdir -p "$scratch/src"
 (cd "$root" && git ls-files -z | xargs -0 cp --parents -t "$scratch/src")
+# ccache, when present, makes the rebuild of a restored file (and of a
+# scratch tree copied afresh) a cache hit.
+launcher=()
+if command -v ccache >/dev/null; then
+  export CCACHE_BASEDIR=$scratch/src CCACHE_NOHASHDIR=1
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
 # Unoptimised: each fault rebuilds a few files, and compiling is the cost.
-cmake -S "$scratch/src" -B "$scratch/build" -DCMAKE_BUILD_TYPE=Debug >/dev/null || exit 1
+cmake -S "$scratch/src" -B "$scratch/build" -DCMAKE_BUILD_TYPE=Debug "${launcher[@]}" >/dev/null || exit 1
 
 build_and_test() {  # kinds...; 0 when every test passed
   local kind targets=()
@@ -41,9 +54,6 @@ build_and_test() {  # kinds...; 0 when every test passed
   done
   return 0
 }
-
-echo "mutate: building and testing the unchanged tree"
-build_and_test session cli catalog webmail imap || { echo "mutate: the unchanged tree does not pass its tests"; exit 1; }
 
 # One line per fault: name, file, kinds, old text, new text (tab-separated).
 faults=$(python3 - "$list" <<'PY'
@@ -59,6 +69,24 @@ for line in open(sys.argv[1], encoding="utf-8"):
         print("\t".join([name, file, kinds, old, line[2:].strip()]))
 PY
 )
+
+# The unchanged tree must pass the tests of every kind the chosen faults name.
+declare -A needed=()
+index=0
+while IFS=$'\t' read -r name file kinds old new; do
+  [ -n "$name" ] || continue
+  index=$((index + 1))
+  [ "$index" -ge "$from" ] || continue
+  [[ -z "$pattern" || "$name" == *"$pattern"* ]] || continue
+  for kind in ${kinds//,/ }; do
+    [ -n "${program[$kind]:-}" ] || { echo "mutate: $name names an unknown kind '$kind'"; exit 2; }
+    needed[$kind]=1
+  done
+done <<<"$faults"
+[ ${#needed[@]} -gt 0 ] || { echo "mutate: no fault matches '$pattern'"; exit 2; }
+echo "mutate: building and testing the unchanged tree (${!needed[*]})"
+# shellcheck disable=SC2068
+build_and_test ${!needed[@]} || { echo "mutate: the unchanged tree does not pass its tests"; exit 1; }
 
 killed=0 survived=0 broken=0 survivors=() index=0
 while IFS=$'\t' read -r name file kinds old new; do
