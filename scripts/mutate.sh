@@ -66,6 +66,7 @@ for line in open(sys.argv[1], encoding="utf-8"):
     if line.startswith("== "): name, file, kinds, old = line[3:], None, None, None
     elif line.startswith("file: "): file = line[6:]
     elif line.startswith("tests: "): kinds = line[7:]
+    elif line.startswith("harmless: "): kinds = "harmless"
     elif line.startswith("- "): old = line[2:].strip()
     elif line.startswith("+ ") or line == "+":
         print("\t".join([name, file, kinds, old, line[2:].strip()]))
@@ -80,6 +81,7 @@ while IFS=$'\t' read -r name file kinds old new; do
   index=$((index + 1))
   [ "$index" -ge "$from" ] || continue
   [[ -z "$pattern" || "$name" == *"$pattern"* ]] || continue
+  [ "$kinds" != harmless ] || continue
   for kind in ${kinds//,/ }; do
     [ -n "${program[$kind]:-}" ] || { echo "mutate: $name names an unknown kind '$kind'"; exit 2; }
     needed[$kind]=1
@@ -90,12 +92,13 @@ echo "mutate: building and testing the unchanged tree (${!needed[*]})"
 # shellcheck disable=SC2068
 build_and_test ${!needed[@]} || { echo "mutate: the unchanged tree does not pass its tests"; exit 1; }
 
-killed=0 survived=0 broken=0 survivors=() index=0
+killed=0 survived=0 broken=0 harmless=0 survivors=() index=0
 while IFS=$'\t' read -r name file kinds old new; do
   [ -n "$name" ] || continue
   index=$((index + 1))
   [ "$index" -ge "$from" ] || continue
   [[ -z "$pattern" || "$name" == *"$pattern"* ]] || continue
+  if [ "$kinds" = harmless ]; then echo "harmless     $name"; harmless=$((harmless + 1)); continue; fi
   src=$scratch/src/$file
   cp -p "$src" "$scratch/original"
   if ! python3 - "$src" "$old" "$new" <<'PY'
@@ -119,6 +122,6 @@ PY
 done <<<"$faults"
 
 echo
-echo "mutate: $killed killed, $survived survived, $broken not run"
+echo "mutate: $killed killed, $survived survived, $broken not run, $harmless harmless (not run)"
 for s in "${survivors[@]}"; do echo "  survived: $s"; done
 [ "$survived" -eq 0 ] && [ "$broken" -eq 0 ]

@@ -49,6 +49,7 @@ const ValueCase kValues[] = {
     {"--ca-file", "/tmp/roots.pem", true},       {"--ca-file", "", false},
     {"--account", "a@163.example", true},        {"--account", "", false},
     {"--cache-dir", "/tmp", true},               {"--cache-dir", "", false},
+    {"--part-size", "17179869185G", false},  // (2^34 + 1) GiB: 1 GiB once wrapped around 64 bits
 };
 // clang-format on
 
