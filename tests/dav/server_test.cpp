@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "dav/memory_backend.h"
@@ -171,6 +172,7 @@ TEST_F(DavServer, HugeAnnouncedBodyIsRefusedUnread) {
     std::string piece = "100000\r\n" + std::string(0x100000, ' ') + "\r\n";
     chunked.Send(piece);
     chunked.Send(piece);
+    chunked.Send("0\r\n\r\n");  // whole, and still over the bound
     EXPECT_EQ(StatusOf(chunked.ReadAll(3000)), 413);
 }
 
@@ -259,6 +261,9 @@ TEST_F(DavServer, ByteRanges) {
         EXPECT_EQ(StatusOf(response), c.status) << c.range;
         if (c.status != 416) {
             EXPECT_EQ(BodyOf(response), c.body) << c.range;
+            EXPECT_NE(response.find("Content-Length: " + std::to_string(std::strlen(c.body)) + "\r\n"),
+                      std::string::npos)
+                << c.range << ": the length sent is the length served";
         }
     }
     std::string head = Ask("HEAD /tok/r HTTP/1.1\r\nHost: h\r\nConnection: close\r\n\r\n");
