@@ -74,8 +74,7 @@ int SignInFresh(Context& context) {
     case session::SignInResult::Refused:
         return Fail(context, "sign-in refused: wrong password or unknown user");
     case session::SignInResult::SignInServerUnreachable:
-    case session::SignInResult::EntryServerUnreachable:
-    {
+    case session::SignInResult::EntryServerUnreachable: {
         // The system's own reason (refused, no route, no answer) with the address it tried.
         const std::string reason = net::LastConnectProblem();
         return Fail(context, "provider unreachable: " +

@@ -130,12 +130,14 @@ void Socket::Close() {
 
 std::string SocketErrorText(int code) {
     wchar_t* buffer = nullptr;
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    DWORD length =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::wstring wide(buffer != nullptr ? buffer : L"", length);
     LocalFree(buffer);
-    while (!wide.empty() && (wide.back() == L'\r' || wide.back() == L'\n' || wide.back() == L' ' || wide.back() == L'.'))
+    // The system's sentence ends in a full stop and a line break.
+    while (!wide.empty() &&
+           (wide.back() == L'\r' || wide.back() == L'\n' || wide.back() == L' ' || wide.back() == L'.'))
         wide.pop_back();
     if (wide.empty()) return "socket error " + std::to_string(code);
     if (wide[0] >= L'A' && wide[0] <= L'Z') wide[0] = static_cast<wchar_t>(wide[0] - L'A' + L'a');

@@ -338,8 +338,9 @@ TEST_F(DavServer, LocksIfHeadersDepthAndOverwrite) {
         }
         ASSERT_EQ(StatusOf(Put(path, path)), 201);
     }
-    const std::string lockInfo = "<?xml version=\"1.0\"?><D:lockinfo xmlns:D=\"DAV:\"><D:lockscope><D:exclusive/>"
-                                 "</D:lockscope><D:locktype><D:write/></D:locktype></D:lockinfo>";
+    const std::string lockInfo =
+        "<?xml version=\"1.0\"?><D:lockinfo xmlns:D=\"DAV:\"><D:lockscope><D:exclusive/>"
+        "</D:lockscope><D:locktype><D:write/></D:locktype></D:lockinfo>";
     struct Step {
         std::string request;
         int status;
@@ -373,7 +374,8 @@ TEST_F(DavServer, LocksIfHeadersDepthAndOverwrite) {
         EXPECT_EQ(StatusOf(response), step.status) << step.request.substr(0, 80) << "\n" << response;
         EXPECT_NE(response.find(step.says), std::string::npos) << response;
         std::size_t at = response.find("Lock-Token: <");
-        if (token.empty() && at != std::string::npos) token = response.substr(at + 13, response.find('>', at) - at - 13);
+        if (token.empty() && at != std::string::npos)
+            token = response.substr(at + 13, response.find('>', at) - at - 13);
     }
     EXPECT_FALSE(token.empty());
     EXPECT_EQ(BodyOf(Get("/g")), "/f");

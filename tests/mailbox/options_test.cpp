@@ -11,9 +11,9 @@
 #include <tuple>
 #include <vector>
 
+#include "loopback_socket.h"
 #include "mailbox/cache_dir.h"
 #include "mailbox/open.h"
-#include "loopback_socket.h"
 #include "mailbox/options.h"
 #include "provider_process.h"
 #include "run_process.h"

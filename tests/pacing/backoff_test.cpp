@@ -85,7 +85,8 @@ TEST(StopToken, AStopWakesEverySleeper) {
     std::atomic<int> woken{0};
     std::vector<std::thread> sleepers;
     for (int i = 0; i < 3; ++i)
-        sleepers.emplace_back([&, token = source.Token()] { woken += token.SleepFor(std::chrono::seconds(30)) ? 0 : 1; });
+        sleepers.emplace_back(
+            [&, token = source.Token()] { woken += token.SleepFor(std::chrono::seconds(30)) ? 0 : 1; });
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     const Clock::time_point start = Clock::now();
     source.RequestStop();
