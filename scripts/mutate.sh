@@ -7,6 +7,7 @@
 # Not part of the test command: a full run takes about half an hour.
 #
 # Usage: scripts/mutate.sh [PATTERN]     only the faults whose name holds PATTERN
+#                                        (several: "pool|journal|write-back")
 #        MUTATE_DIR=DIR scripts/mutate.sh (scratch place; default /tmp/vantlo-mutate)
 #        MUTATE_FROM=N scripts/mutate.sh  (start at the Nth fault of the list, from 1)
 set -uo pipefail
@@ -14,6 +15,13 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 list=$root/scripts/mutations.txt
 scratch=${MUTATE_DIR:-/tmp/vantlo-mutate}
 pattern=${1:-}
+chosen() {  # name; true when it holds one of the pattern's alternatives
+  local part parts
+  [ -n "$pattern" ] || return 0
+  IFS='|' read -ra parts <<<"$pattern"
+  for part in "${parts[@]}"; do [[ "$1" == *"$part"* ]] && return 0; done
+  return 1
+}
 from=${MUTATE_FROM:-1}
 
 # The test program of each kind named in the list, with the targets to build.
@@ -80,7 +88,7 @@ while IFS=$'\t' read -r name file kinds old new; do
   [ -n "$name" ] || continue
   index=$((index + 1))
   [ "$index" -ge "$from" ] || continue
-  [[ -z "$pattern" || "$name" == *"$pattern"* ]] || continue
+  chosen "$name" || continue
   [ "$kinds" != harmless ] || continue
   for kind in ${kinds//,/ }; do
     [ -n "${program[$kind]:-}" ] || { echo "mutate: $name names an unknown kind '$kind'"; exit 2; }
@@ -97,7 +105,7 @@ while IFS=$'\t' read -r name file kinds old new; do
   [ -n "$name" ] || continue
   index=$((index + 1))
   [ "$index" -ge "$from" ] || continue
-  [[ -z "$pattern" || "$name" == *"$pattern"* ]] || continue
+  chosen "$name" || continue
   if [ "$kinds" = harmless ]; then echo "harmless     $name"; harmless=$((harmless + 1)); continue; fi
   src=$scratch/src/$file
   cp -p "$src" "$scratch/original"
