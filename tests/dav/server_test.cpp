@@ -356,7 +356,8 @@ TEST_F(DavServer, LocksIfHeadersDepthAndOverwrite) {
         {"PUT /tok/f HTTP/1.1\r\nHost: h\r\nIf: (<{lock}>)\r\nContent-Length: 1\r\n\r\nx", 412, ""},
         {"PUT /tok/f HTTP/1.1\r\nHost: h\r\nIf: ([\"not-its-tag\"])\r\nContent-Length: 1\r\n\r\nx", 412, ""},
         {"UNLOCK /tok/f HTTP/1.1\r\nHost: h\r\nLock-Token: <{lock}>\r\n\r\n", 409, ""},
-        // Depth and Overwrite.
+        // Depth and Overwrite; never into itself.
+        {"COPY /tok/d HTTP/1.1\r\nHost: h\r\nDestination: /tok/d/inner\r\n\r\n", 403, ""},
         {"DELETE /tok/d HTTP/1.1\r\nHost: h\r\nDepth: 0\r\n\r\n", 400, ""},
         {"COPY /tok/d HTTP/1.1\r\nHost: h\r\nDepth: 0\r\nDestination: /tok/e\r\n\r\n", 201, ""},
         {"GET /tok/e/m HTTP/1.1\r\nHost: h\r\n\r\n", 404, ""},
