@@ -60,7 +60,10 @@ build_and_test() {  # kinds...; 0 when every test passed
   cmake --build "$scratch/build" -j2 --target "${targets[@]}" >"$scratch/build.log" 2>&1 || return 2
   for kind in "$@"; do
     # shellcheck disable=SC2086
-    (cd "$scratch/build" && timeout 600 ${program[$kind]} >"$scratch/test-$kind.log" 2>&1) || return 1
+    # A fault may make a program run away (a copy into itself): its memory
+    # is capped so that the shared machine is not.
+    (cd "$scratch/build" && ulimit -v 4194304 && timeout 600 ${program[$kind]} >"$scratch/test-$kind.log" 2>&1) ||
+      return 1
   done
   return 0
 }
