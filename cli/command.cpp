@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "imap/imap_store.h"
+#include "platform/net.h"
 #include "platform/password_input.h"
 #include "session/exchange.h"
 #include "session/provider_directory.h"
@@ -75,7 +76,11 @@ int SignInFresh(Context& context) {
     case session::Status::ConnectFailed:
     case session::Status::ConnectWaitFailed:
     case session::Status::ConnectIndeterminate:
-    case session::Status::HostUnresolved: return Fail(context, "provider unreachable: " + text);
+    case session::Status::HostUnresolved: {
+        // The system's own reason (refused, no route, no answer) with the address it tried.
+        const std::string reason = net::LastConnectProblem();
+        return Fail(context, "provider unreachable: " + (reason.empty() ? text : reason));
+    }
     case session::Status::TimedOut:
     case session::Status::TooSlow:
     case session::Status::SendFailed:

@@ -71,6 +71,15 @@ private:
 // system's own (minutes long) time-out.
 bool ConnectBounded(Socket& socket, const Address& to, int timeoutMs);
 
+// Why the last ConnectBounded of this thread failed, as the system words
+// it, with the address: "connection refused (127.0.0.1:9)". Empty after a
+// connect that succeeded.
+std::string LastConnectProblem();
+
+// The system's text for a socket error code, in UTF-8, starting in lower
+// case and without a closing full stop.
+std::string SocketErrorText(int code);
+
 // The last socket error of this thread, for diagnostics.
 int LastError();
 bool LastErrorIsWouldBlock();

@@ -125,6 +125,12 @@ void Socket::Close() {
     handle_ = -1;
 }
 
+std::string SocketErrorText(int code) {
+    std::string text = std::strerror(code);
+    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z') text[0] = static_cast<char>(text[0] - 'A' + 'a');
+    return text;
+}
+
 int LastError() { return errno; }
 bool LastErrorIsWouldBlock() { return errno == EWOULDBLOCK || errno == EAGAIN || errno == EINPROGRESS; }
 

@@ -5,6 +5,8 @@
 
 #include <mutex>
 
+#include "platform/text.h"
+
 namespace net {
 
 void Startup() {
@@ -100,6 +102,7 @@ bool Socket::ConnectSucceeded() {
     if (getsockopt(static_cast<SOCKET>(handle_), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error),
                    &length) != 0)
         return false;
+    if (error != 0) WSASetLastError(error);
     return error == 0;
 }
 
@@ -123,6 +126,22 @@ void Socket::Close() {
     ::shutdown(s, SD_BOTH);
     ::closesocket(s);
     handle_ = Invalid();
+}
+
+std::string SocketErrorText(int code) {
+    wchar_t* buffer = nullptr;
+    DWORD length =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring wide(buffer != nullptr ? buffer : L"", length);
+    LocalFree(buffer);
+    // The system's sentence ends in a full stop and a line break.
+    while (!wide.empty() &&
+           (wide.back() == L'\r' || wide.back() == L'\n' || wide.back() == L' ' || wide.back() == L'.'))
+        wide.pop_back();
+    if (wide.empty()) return "socket error " + std::to_string(code);
+    if (wide[0] >= L'A' && wide[0] <= L'Z') wide[0] = static_cast<wchar_t>(wide[0] - L'A' + L'a');
+    return platform::WideToUtf8(wide);
 }
 
 int LastError() { return WSAGetLastError(); }

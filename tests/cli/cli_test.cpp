@@ -147,7 +147,7 @@ TEST_F(CliFaultTest, HostileAnswersFailWithOneClearLine) {
     ::close(testsupport::LoopbackSocket(closedPort, true));
     const std::string closed = "127.0.0.1:" + std::to_string(closedPort);
     const std::pair<std::string, std::string> signIns[] = {
-        {closed, "provider unreachable: could not connect to the server"},
+        {closed, "provider unreachable: connection refused (" + closed + ")"},
         {relay.HostPort(), "sign-in refused: wrong password or unknown user"},
     };
     for (const auto& [address, says] : signIns) {

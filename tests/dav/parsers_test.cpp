@@ -2,6 +2,8 @@
 // If headers, dates.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "dav/http.h"
 #include "dav/locks.h"
 #include "dav/paths.h"
@@ -125,6 +127,10 @@ TEST(DavPaths, OnlyTheTreeBelowTheTokenResolves) {
         ASSERT_EQ(dav::ResolveUri(dav::HrefOf(token, path, false), "h", token, back, slash), dav::UriResult::Ok);
         EXPECT_EQ(back, path);
     }
+    // A name that starts like another is not inside it.
+    for (const auto& [path, ancestor, within] : std::initializer_list<std::tuple<const char*, const char*, bool>>{
+             {"/a/b", "/a", true}, {"/a", "/a", true}, {"/ab", "/a", false}, {"/a", "/a/b", false}, {"/x", "/", true}})
+        EXPECT_EQ(dav::IsWithin(path, ancestor), within) << path << " in " << ancestor;
 }
 
 TEST(DavHttp, RequestHeads) {
@@ -152,6 +158,13 @@ TEST(DavHttp, RequestHeads) {
     for (int i = 0; i < 200; ++i) many += "\r\nX" + std::to_string(i) + ": v";
     dav::Request request;
     EXPECT_EQ(dav::ParseHead(many, 100, request), dav::HeadResult::TooLarge);
+    // The bound is a count of fields: exactly as many as it allows pass.
+    for (int fields : {100, 101}) {
+        std::string head = "GET / HTTP/1.1\r\nHost: h";
+        for (int i = 1; i < fields; ++i) head += "\r\nX" + std::to_string(i) + ": v";
+        EXPECT_EQ(dav::ParseHead(head, 100, request), fields <= 100 ? dav::HeadResult::Ok : dav::HeadResult::TooLarge)
+            << fields;
+    }
 }
 
 TEST(DavHttp, BodyFraming) {

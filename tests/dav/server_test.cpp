@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "dav/memory_backend.h"
@@ -171,6 +172,7 @@ TEST_F(DavServer, HugeAnnouncedBodyIsRefusedUnread) {
     std::string piece = "100000\r\n" + std::string(0x100000, ' ') + "\r\n";
     chunked.Send(piece);
     chunked.Send(piece);
+    chunked.Send("0\r\n\r\n");  // whole, and still over the bound
     EXPECT_EQ(StatusOf(chunked.ReadAll(3000)), 413);
 }
 
@@ -250,12 +252,18 @@ TEST_F(DavServer, ByteRanges) {
         {"bytes=8-100", 206, "89"},       {"bytes=-100", 206, "0123456789"},    {"bytes=10-", 416, ""},
         {"bytes=3-1", 200, "0123456789"}, {"bytes=0-1,3-4", 200, "0123456789"},  // several ranges: the whole file
         {"items=0-1", 200, "0123456789"},
+        {"bytes=3-3", 206, "3"},
+        // A range asked of another version gets the whole file.
+        {"bytes=0-3\r\nIf-Range: \"other\"", 200, "0123456789"},
     };
     for (const Case& c : cases) {
         std::string response = Get("/r", std::string("Range: ") + c.range + "\r\n");
         EXPECT_EQ(StatusOf(response), c.status) << c.range;
         if (c.status != 416) {
             EXPECT_EQ(BodyOf(response), c.body) << c.range;
+            EXPECT_NE(response.find("Content-Length: " + std::to_string(std::strlen(c.body)) + "\r\n"),
+                      std::string::npos)
+                << c.range << ": the length sent is the length served";
         }
     }
     std::string head = Ask("HEAD /tok/r HTTP/1.1\r\nHost: h\r\nConnection: close\r\n\r\n");
@@ -318,6 +326,70 @@ TEST(DavServerStart, OtherAddressesAreRefusedWithoutTls) {
     dav::Server a(backend, options), b(backend, options);
     EXPECT_NE(a.Token(), b.Token());  // random per server
     EXPECT_EQ(a.Token().size(), 32u);
+}
+
+// Locks, If headers, Depth and Overwrite over one tree: each step names
+// what a careless server lets through. "{lock}" stands for the token the
+// first LOCK handed out.
+TEST_F(DavServer, LocksIfHeadersDepthAndOverwrite) {
+    for (const char* path : {"/f", "/g", "/d/m"}) {
+        if (std::string(path) == "/d/m") {
+            ASSERT_EQ(StatusOf(Ask("MKCOL /tok/d HTTP/1.1\r\nHost: h\r\n\r\n")), 201);
+        }
+        ASSERT_EQ(StatusOf(Put(path, path)), 201);
+    }
+    const std::string lockInfo =
+        "<?xml version=\"1.0\"?><D:lockinfo xmlns:D=\"DAV:\"><D:lockscope><D:exclusive/>"
+        "</D:lockscope><D:locktype><D:write/></D:locktype></D:lockinfo>";
+    struct Step {
+        std::string request;
+        int status;
+        const char* says;  // in the answer, when not empty
+    } steps[] = {
+        {"LOCK /tok/d/m HTTP/1.1\r\nHost: h\r\nDepth: 0\r\nTimeout: Second-99999\r\nContent-Length: " +
+             std::to_string(lockInfo.size()) + "\r\n\r\n" + lockInfo,
+         200, "<D:depth>0</D:depth><D:timeout>Second-3600</D:timeout>"},
+        // Without the token: not the member, not its collection, not moved away.
+        {"DELETE /tok/d HTTP/1.1\r\nHost: h\r\n\r\n", 423, ""},
+        {"MOVE /tok/d/m HTTP/1.1\r\nHost: h\r\nDestination: /tok/m2\r\n\r\n", 423, ""},
+        // A token proves nothing about a path its lock does not cover, nor a wrong tag.
+        {"PUT /tok/f HTTP/1.1\r\nHost: h\r\nIf: (<{lock}>)\r\nContent-Length: 1\r\n\r\nx", 412, ""},
+        {"PUT /tok/f HTTP/1.1\r\nHost: h\r\nIf: ([\"not-its-tag\"])\r\nContent-Length: 1\r\n\r\nx", 412, ""},
+        {"UNLOCK /tok/f HTTP/1.1\r\nHost: h\r\nLock-Token: <{lock}>\r\n\r\n", 409, ""},
+        // Depth and Overwrite; never into itself.
+        {"COPY /tok/d HTTP/1.1\r\nHost: h\r\nDestination: /tok/d/inner\r\n\r\n", 403, ""},
+        {"DELETE /tok/d HTTP/1.1\r\nHost: h\r\nDepth: 0\r\n\r\n", 400, ""},
+        {"COPY /tok/d HTTP/1.1\r\nHost: h\r\nDepth: 0\r\nDestination: /tok/e\r\n\r\n", 201, ""},
+        {"GET /tok/e/m HTTP/1.1\r\nHost: h\r\n\r\n", 404, ""},
+        {"COPY /tok/f HTTP/1.1\r\nHost: h\r\nOverwrite: F\r\nDestination: /tok/g\r\n\r\n", 412, ""},
+        {"COPY /tok/f HTTP/1.1\r\nHost: h\r\nDestination: /tok/g\r\n\r\n", 204, ""},
+        // With the token, in its place.
+        {"UNLOCK /tok/d/m HTTP/1.1\r\nHost: h\r\nLock-Token: <{lock}>\r\n\r\n", 204, ""},
+        {"DELETE /tok/d HTTP/1.1\r\nHost: h\r\n\r\n", 204, ""},
+    };
+    std::string token;
+    for (Step& step : steps) {
+        for (std::size_t at; (at = step.request.find("{lock}")) != std::string::npos;)
+            step.request.replace(at, 6, token);
+        std::string response = Ask(step.request);
+        EXPECT_EQ(StatusOf(response), step.status) << step.request.substr(0, 80) << "\n" << response;
+        EXPECT_NE(response.find(step.says), std::string::npos) << response;
+        std::size_t at = response.find("Lock-Token: <");
+        if (token.empty() && at != std::string::npos)
+            token = response.substr(at + 13, response.find('>', at) - at - 13);
+    }
+    EXPECT_FALSE(token.empty());
+    EXPECT_EQ(BodyOf(Get("/g")), "/f");
+}
+
+// A request head is bounded with its blank line: one byte over is refused.
+TEST_F(DavServer, HeadBoundCountsEveryByte) {
+    ASSERT_EQ(StatusOf(Put("/f", "x")), 201);
+    const std::string start = "GET /tok/f HTTP/1.1\r\nHost: h\r\nConnection: close\r\nX: ";
+    for (std::size_t size : {std::size_t(16 * 1024), std::size_t(16 * 1024 + 1)}) {
+        std::string head = start + std::string(size - start.size() - 4, 'v') + "\r\n\r\n";
+        EXPECT_EQ(StatusOf(Ask(head)), size <= 16 * 1024 ? 200 : 431) << size;
+    }
 }
 
 }  // namespace

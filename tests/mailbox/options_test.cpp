@@ -3,12 +3,19 @@
 // the very same values with the same words.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "loopback_socket.h"
 #include "mailbox/cache_dir.h"
+#include "mailbox/open.h"
 #include "mailbox/options.h"
+#include "provider_process.h"
 #include "run_process.h"
 
 namespace {
@@ -42,6 +49,7 @@ const ValueCase kValues[] = {
     {"--ca-file", "/tmp/roots.pem", true},       {"--ca-file", "", false},
     {"--account", "a@163.example", true},        {"--account", "", false},
     {"--cache-dir", "/tmp", true},               {"--cache-dir", "", false},
+    {"--part-size", "17179869185G", false},  // (2^34 + 1) GiB: 1 GiB once wrapped around 64 bits
 };
 // clang-format on
 
@@ -84,6 +92,9 @@ TEST(MailboxOptions, ValuesLandWhereTheOpenerReadsThem) {
     EXPECT_EQ(options.transfers, 7u);
     EXPECT_EQ(options.timeoutMs, 2500);
     EXPECT_EQ(options.imapUrl, "imaps://h");
+    session::Session session;
+    mailbox::ApplyToSession(options, session);
+    EXPECT_EQ(session.limits.idleTimeoutMs, 2500) << "the time-out reaches the session";
     options.cacheDir = "/base";
     EXPECT_EQ(mailbox::AccountCachePath(options, ".manifests"), std::filesystem::path("/base/a.b@x.example.manifests"));
     options.account = "../../etc/x";
@@ -109,6 +120,30 @@ TEST(MailboxOptions, EveryFrontEndAcceptsAndRefusesTheSameValues) {
             const bool refused = run.err.find(std::string(c.option) + " needs") != std::string::npos;
             EXPECT_EQ(refused, !c.accepted) << shown << ": " << run.err;
         }
+    }
+}
+
+// A password the provider refuses is told apart from a provider that
+// cannot be reached: the drive gives up on the first, tries the second again.
+TEST(MailboxOpen, ARefusedPasswordIsNotAnUnreachableMailbox) {
+    testsupport::ProviderProcess provider;
+    ASSERT_TRUE(provider.Running());
+    std::uint16_t closedPort = 0;
+    ::close(testsupport::LoopbackSocket(closedPort, true));
+    const std::tuple<std::string, const char*, catalog::StoreCode> cases[] = {
+        {provider.HostPort(), "vantlo-demo", catalog::StoreCode::Ok},
+        {provider.HostPort(), "not-the-password", catalog::StoreCode::Refused},
+        {"127.0.0.1:" + std::to_string(closedPort), "vantlo-demo", catalog::StoreCode::Unreachable},
+    };
+    for (const auto& [address, password, code] : cases) {
+        mailbox::MailboxOptions options;
+        options.account = "demo@163.example";
+        options.provider = address;
+        options.timeoutMs = 10000;
+        std::unique_ptr<catalog::MailStore> store;
+        catalog::Outcome outcome = mailbox::OpenMailbox(options, password, store);
+        EXPECT_EQ(outcome.code, code) << address << " " << password << ": " << outcome.Text();
+        EXPECT_EQ(store != nullptr, code == catalog::StoreCode::Ok);
     }
 }
 

@@ -3,9 +3,11 @@
 // cuts a long pause short.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 #include <tuple>
+#include <vector>
 
 #include "platform/backoff.h"
 #include "platform/stop_token.h"
@@ -75,6 +77,22 @@ TEST(StopToken, AStopCutsAPauseShortAndEndsEveryLaterOne) {
     EXPECT_TRUE(token.StopRequested());
     EXPECT_FALSE(keepGoing());
     EXPECT_FALSE(token.SleepFor(std::chrono::milliseconds(60000)));
+}
+
+// Every worker sleeping on one token wakes at the stop, not only the first.
+TEST(StopToken, AStopWakesEverySleeper) {
+    platform::StopSource source;
+    std::atomic<int> woken{0};
+    std::vector<std::thread> sleepers;
+    for (int i = 0; i < 3; ++i)
+        sleepers.emplace_back(
+            [&, token = source.Token()] { woken += token.SleepFor(std::chrono::seconds(30)) ? 0 : 1; });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const Clock::time_point start = Clock::now();
+    source.RequestStop();
+    for (std::thread& sleeper : sleepers) sleeper.join();
+    EXPECT_EQ(woken, 3);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(20)) << "a sleeper ran its whole pause";
 }
 
 }  // namespace

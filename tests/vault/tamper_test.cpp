@@ -7,6 +7,7 @@
 
 #include <fstream>
 #include <functional>
+#include <utility>
 
 #include "vault/crypto_library.h"
 #include "vault/names.h"
@@ -213,6 +214,27 @@ TEST_F(VaultTamper, VaultMailsAlteredOrUnlockedWrongly) {
         EXPECT_EQ(outcome.code, c.expected) << c.what << ": " << outcome.Text();
         EXPECT_EQ(opened.Unlocked(), c.expected == StoreCode::Ok) << c.what;
     }
+}
+
+// Bounds a forged vault mail or name must not get past: a setting that
+// wraps around 32 bits, no lanes at all, a sealed name far longer than any
+// name of ours.
+TEST_F(VaultTamper, ForgedSettingsAndOverlongNamesAreRefused) {
+    vault::VaultParameters parameters;
+    vault::VaultKey key;
+    ASSERT_TRUE(vault::CreateVault("phrase", vault::KdfSettings{1024, 1, 1}, parameters, key).Ok());
+    const std::string text = vault::FormatParameters(parameters);
+    for (const auto& [from, to] : std::initializer_list<std::pair<const char*, const char*>>{
+             {"kdf-memory: 1024", "kdf-memory: 4294968320"}, {"kdf-lanes: 1", "kdf-lanes: 0"}}) {
+        std::string forged = text;
+        ASSERT_NE(forged.find(from), std::string::npos) << from;
+        forged.replace(forged.find(from), std::strlen(from), to);
+        vault::VaultParameters read;
+        EXPECT_EQ(vault::ParseParameters(forged, read).code, catalog::StoreCode::Corrupt) << to;
+    }
+    const vault::NameSealer names(FixedKey());
+    std::string name;
+    EXPECT_EQ(names.Open(names.Seal(std::string(3000, 'n')), name).code, catalog::StoreCode::Corrupt);
 }
 
 }  // namespace
