@@ -68,4 +68,11 @@ std::vector<std::string> MailIdsOf(const FileList& list, const std::vector<std::
     return ids;
 }
 
+std::vector<std::string> NamesOf(const FileList& list, const std::vector<std::size_t>& items) {
+    std::vector<std::string> names;
+    for (std::size_t item : items)
+        if (const FileRow* row = list.Row(item)) names.push_back(row->file.name);
+    return names;
+}
+
 }  // namespace app

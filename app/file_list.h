@@ -74,5 +74,7 @@ std::size_t PageStepTop(std::size_t top, std::size_t count, std::size_t visible,
 
 // The mail ids of every part of the files at those items, in item order.
 std::vector<std::string> MailIdsOf(const FileList& list, const std::vector<std::size_t>& items);
+// The names of the files at those items, in item order.
+std::vector<std::string> NamesOf(const FileList& list, const std::vector<std::size_t>& items);
 
 }  // namespace app

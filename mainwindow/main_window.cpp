@@ -24,6 +24,7 @@ constexpr COLORREF kOuterOutline = RGB(51, 102, 204);
 constexpr COLORREF kInnerOutline = RGB(151, 102, 204);
 constexpr COLORREF kLinkText = RGB(0, 0, 238);
 constexpr wchar_t kPropertiesCaption[] = L"属性";
+constexpr wchar_t kConnectionFailedCaption[] = L"连接失败";
 
 // The main window and what it shows; one per run, found by its procedure.
 class MainWindow final : public app::DesktopView {
@@ -66,7 +67,7 @@ public:
     }
 
     void ConnectionFailed(const std::string& text) override {
-        ui::ShowMessage(nullptr, platform::Utf8ToWide(text), L"Error", MB_OK);
+        ui::ShowMessage(window, platform::Utf8ToWide(text), kConnectionFailedCaption, MB_OK | MB_ICONWARNING);
     }
 
     // The pointer over the window says whether work is under way; WM_SETCURSOR

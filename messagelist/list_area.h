@@ -44,6 +44,7 @@ private:
     void DownloadAttachment();
     void DownloadMail();
     void UploadFile();
+    void DeleteChosen();
     void FilesDropped(HDROP drop);
     // The checked rows, or else the selected ones; `checked` tells which.
     std::vector<std::size_t> ChosenRows(bool& checked) const;

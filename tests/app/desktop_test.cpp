@@ -76,18 +76,17 @@ TEST_F(DesktopTest, OpensTheLatestFolderAskedForAndMovesAndDeletesItsRows) {
     EXPECT_EQ(desktop_->Files().Row(Row("a.txt"))->file.size, 5u) << "a mail of old: its attachment's length";
     EXPECT_EQ(desktop_->CheckDownload({3}), app::DownloadCheck::NoRow);
 
-    desktop_->MoveRows({Row("b.txt")}, ids_["乙"], true);
-    EXPECT_EQ(screen_.Status(), app::kMovingText);
-    ASSERT_TRUE(RunUntil([&] { return screen_.Status() == app::kMoveDoneText; }));
+    desktop_->MoveRows({Row("b.txt")}, ids_["乙"]);
+    EXPECT_EQ(screen_.Status(), "正在把 1 个文件移到\"乙\"...");
+    ASSERT_TRUE(RunUntil([&] { return screen_.Status() == "已将 1 个文件移到\"乙\": b.txt"; }));
     Settle();
     EXPECT_EQ(Names(), (std::vector<std::string>{"a.txt", "c.txt"})) << "listed again";
-    desktop_->MoveRows({Row("a.txt")}, ids_["乙"], false);
+    desktop_->MoveRows({Row("a.txt")}, ids_["乙"]);
     ASSERT_TRUE(RunUntil([&] { return desktop_->Files().Count() == 1; }));
-    EXPECT_EQ(screen_.Status(), app::kMoveDoneText) << "a move of selected rows says nothing";
     Open(ids_["乙"]);
     desktop_->DeleteRows({Row("b.txt")});
-    EXPECT_EQ(screen_.Status(), app::kDeletingText);
-    ASSERT_TRUE(RunUntil([&] { return screen_.Status() == app::kReadyText; }));
+    ASSERT_TRUE(RunUntil([&] { return screen_.Status() == "已将 1 个文件移到已删除: b.txt" && desktop_->Idle(); }))
+        << "no waiting text stays once the work ended: " << screen_.Status();
     EXPECT_EQ(Names(), std::vector<std::string>{"a.txt"});
     Open("4");
     EXPECT_EQ(Names(), std::vector<std::string>{"b.txt"}) << "a deleted file waits in 已删除";
@@ -139,7 +138,7 @@ TEST_F(DesktopTest, SearchPropertiesAndEmptying) {
     EXPECT_EQ(asked.files, 4u);
     EXPECT_EQ(asked.mailIds.size(), 6u) << "every part";
     desktop_->EmptyFolder(asked);
-    ASSERT_TRUE(RunUntil([&] { return screen_.Status() == app::kReadyText; }));
+    ASSERT_TRUE(RunUntil([&] { return screen_.Status() == "已将 \"甲\" 中的 4 个文件移到已删除"; })) << screen_.Status();
     Settle();
     EXPECT_EQ(desktop_->Files().Count(), 0u);
     Open("4");
@@ -205,8 +204,7 @@ TEST_F(DesktopTest, AnUnreachableProviderGetsTheErrorBoxAndAFailureText) {
     desktop_->CreateFolder("新文件夹");
     desktop_->DeleteFolder("65550");
     Settle();
-    EXPECT_EQ(screen_.errors, (std::vector<std::string>{"Create UserFolder,connect server error",
-                                                        "Delete UserFolder,connect server error"}));
+    EXPECT_EQ(screen_.errors, (std::vector<std::string>{app::kUnreachableText, app::kUnreachableText}));
     EXPECT_TRUE(screen_.created.empty()) << "nothing was made";
     EXPECT_EQ(screen_.Status().rfind("删除文件夹失败: 无法连接服务器", 0), 0u) << screen_.Status();
 }

@@ -61,27 +61,53 @@ TEST(StatusTexts, ProgressLinesFailuresAndTheDomainNotice) {
     EXPECT_EQ(app::QueueLine("上传", 3, 7, "名.bin", 1024, 4096), "上传 3/7: 名.bin 1024/4096");
 
     using catalog::StoreCode;
+    catalog::Outcome full = catalog::Failure(StoreCode::Refused, "store part: mailbox");
+    full.refusal = "OVERQUOTA";
+    catalog::Outcome refused = catalog::Failure(StoreCode::Refused, "move mails 5");
+    refused.refusal = "FA_SECURITY";
     const struct {
         app::Work work;
         catalog::Outcome outcome;
         const char* shown;
     } failures[] = {
-        {app::Work::Download, catalog::Failure(StoreCode::LocalFile, ""), "下载失败: 无法写入本地文件"},
-        {app::Work::Upload, catalog::Failure(StoreCode::LocalFile, ""), "上传失败: 无法读取本地文件"},
-        {app::Work::Move, catalog::Failure(StoreCode::Unreachable, "move mails"),
-         "移动邮件失败: 无法连接服务器 (move mails)"},
-        {app::Work::DeleteFolder, catalog::Failure(StoreCode::NotFound, "delete folder 7 (FA_FOLDER_NOT_FOUND)"),
-         "删除文件夹失败: 没有找到 (delete folder 7 (FA_FOLDER_NOT_FOUND))"},
+        {app::Work::Download, catalog::Failure(StoreCode::LocalFile, ""),
+         "下载失败: 无法写入本地文件。请检查目标文件夹的空间和权限。"},
+        {app::Work::Move, catalog::Failure(StoreCode::Unreachable, "move mails: the connection could not be made"),
+         "移动文件失败: 无法连接服务器。请检查网络连接, 稍后再试。"},
+        {app::Work::Upload,
+         catalog::Failure(StoreCode::Unreachable, "store: the certificate of 127.0.0.1 was refused: expired"),
+         "上传失败: 服务器的证书未通过验证, 连接已中止, 没有发送任何数据。请检查系统时间, 或联系网络管理员。"},
+        {app::Work::Upload, full, "上传失败: 邮箱已满。请在已删除中清理文件或释放空间后再试。"},
+        {app::Work::Move, refused, "移动文件失败: 服务器拒绝了请求 (代码 FA_SECURITY)。请稍后再试; 如果一再出现, 请在网页邮箱中查看。"},
         {app::Work::List, catalog::Success(), ""},
     };
     for (const auto& failure : failures)
         EXPECT_EQ(app::FailureText(failure.work, failure.outcome), failure.shown) << failure.shown;
-    for (int code = static_cast<int>(StoreCode::NotFound); code <= static_cast<int>(StoreCode::Cancelled); ++code)
-        EXPECT_EQ(app::FailureText(app::Work::Delete, catalog::Failure(static_cast<StoreCode>(code), "")).find("错误"),
-                  std::string::npos)
-            << "every code has a reason of its own: " << code;
-    EXPECT_STREQ(app::ConnectFailureText(app::Work::DeleteFolder), "Delete UserFolder,connect server error");
+    for (int code = static_cast<int>(StoreCode::NotFound); code <= static_cast<int>(StoreCode::Cancelled); ++code) {
+        std::string text = app::FailureText(app::Work::Delete, catalog::Failure(static_cast<StoreCode>(code), "the mailbox cannot be"));
+        EXPECT_EQ(text.find("未知"), std::string::npos) << "every code has a reason of its own: " << code;
+        EXPECT_EQ(text.find("mailbox"), std::string::npos) << "no English detail: " << text;
+    }
+    EXPECT_STREQ(app::ConnectFailureText(app::Work::DeleteFolder), app::kUnreachableText);
     EXPECT_EQ(app::ConnectFailureText(app::Work::List), nullptr) << "a listing has no box of its own";
+
+    const std::pair<catalog::Outcome, std::string> signIns[] = {
+        {catalog::Failure(StoreCode::Refused, "sign-in failed: wrong password or unknown user"), app::kWrongPasswordText},
+        {catalog::Failure(StoreCode::Refused, "the sign-in was refused: LOGIN: no"), app::kWrongPasswordText},
+        {catalog::Failure(StoreCode::Unreachable, "sign-in failed: the sign-in server cannot be reached"),
+         std::string("登录失败: ") + app::kUnreachableText},
+        {catalog::Failure(StoreCode::Unreachable, "sign-in failed: the certificate of a.example was refused: x"),
+         std::string("登录失败: ") + app::kCertificateRefusedText},
+        {catalog::Failure(StoreCode::Refused, "unsupported account domain in 'a@b'"),
+         "登录失败: 服务器拒绝了登录。请检查账号的写法后重试。"},
+    };
+    for (const auto& [outcome, shown] : signIns) EXPECT_EQ(app::SignInFailureText(outcome), shown) << outcome.detail;
+
+    const std::vector<std::string> many = {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l"};
+    EXPECT_EQ(app::DeleteFilesQuestion({"R&D.txt", "b"}), "将 2 个文件移到已删除?\r\n\r\nR&D.txt\r\nb\r\n\r\n它们可以在已删除中找回。");
+    EXPECT_NE(app::DeleteFilesQuestion(many).find("j\r\n... 以及另外 2 个文件"), std::string::npos);
+    EXPECT_EQ(app::FilesMovedText("已删除", {"a", "b"}), "已将 2 个文件移到已删除: a, b");
+    EXPECT_EQ(app::FilesMovedText("\"乙\"", many), "已将 12 个文件移到\"乙\": a, b, c 等");
 
     EXPECT_EQ(app::UnsupportedDomainText(),
               "不支持此邮件服务提供商或者格式不正确\r\n您应输入如下格式: yourname@163.example\r\n"
