@@ -32,7 +32,7 @@ std::string Desktop::FolderName(const std::string& folderId) const {
 }
 
 std::string Desktop::CurrentTitle() const {
-    return FolderTitle(folders_, openFolderId_, files_.FileCount());
+    return FolderTitle(folders_, openFolderId_, files_.FileCount(), files_.TotalBytes());
 }
 
 void Desktop::OpenFolder(const std::string& folderId) {

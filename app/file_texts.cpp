@@ -41,6 +41,42 @@ const char* VerdictText(DownloadVerdict verdict) {
 }
 }  // namespace
 
+std::string LocalTimeText(std::int64_t seconds) {
+    if (seconds <= 0) return {};
+    std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm local{};
+#ifdef _WIN32
+    if (localtime_s(&local, &t) != 0) return {};
+#else
+    if (!localtime_r(&t, &local)) return {};
+#endif
+    char text[32];
+    return std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local) ? text : "";
+}
+
+std::string ExtensionOf(const std::string& name) {
+    std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0 || dot + 1 == name.size()) return {};
+    return name.substr(dot);
+}
+
+FileColumns ColumnsOf(const FileRow& row) {
+    const catalog::FileEntry& file = row.file;
+    FileColumns columns;
+    columns.name = file.name;
+    if (file.damaged)
+        columns.name += " (已损坏)";
+    else if (!file.Whole())
+        columns.name += " (不完整)";
+    columns.size = HumanSize(file.sizeKnown ? file.size : file.listedSize);
+    columns.modified = LocalTimeText(file.storedAt);
+    std::string extension = ExtensionOf(file.name);
+    for (char& c : extension)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    columns.type = extension.empty() ? "文件" : extension.substr(1) + " 文件";
+    return columns;
+}
+
 FileCells CellsOf(const FileRow& row) {
     const catalog::FileEntry& file = row.file;
     FileCells cells;

@@ -16,6 +16,24 @@ namespace app {
 // Whether a download of the file came out checked, as far as this run knows.
 enum class DownloadVerdict { NotYet, Verified, Failed };
 
+// The list of files: what each column shows. The type is the shell's name
+// for the extension on Windows; TypeText is what sorts and what shows
+// elsewhere.
+enum class FileColumn { Name, Size, Modified, Type };
+inline constexpr const char* kFileColumnHeaders[] = {"名称", "大小", "修改时间", "类型"};
+struct FileColumns {
+    std::string name;      // as stored, "&" and all; incomplete and damaged files say so
+    std::string size;      // HumanSize of the whole file
+    std::string modified;  // local time, "2026-12-07 18:31"
+    std::string type;      // "ZIP 文件", "文件" without an extension
+};
+FileColumns ColumnsOf(const FileRow& row);
+// Local time as "2026-12-07 18:31"; empty for 0 or a time the system cannot show.
+std::string LocalTimeText(std::int64_t seconds);
+// The extension of a name, dot included, as written ("" for none, ".hidden").
+std::string ExtensionOf(const std::string& name);
+
+// The seed's mail view ("邮件视图"): 标题, 大小, 接收日期, 发送日期, 来自.
 struct FileCells {
     std::string title;  // "@  " before the name when its mail carries an attachment; incomplete files say so
     std::string size;   // the whole file's, as FormatSizeText shows bytes

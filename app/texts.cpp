@@ -1,5 +1,6 @@
 #include "app/texts.h"
 
+#include <iterator>
 #include <limits>
 
 #include "platform/text.h"
@@ -176,25 +177,40 @@ std::string FormatSizeText(const std::string& cell) {
 }
 
 namespace {
-std::string TitleWithTotal(const FolderList& folders, const std::string& folderId, const std::string* total) {
+const Folder* FindFolder(const FolderList& folders, const std::string& folderId) {
     std::optional<std::uint64_t> wanted = ReadFolderId(folderId);
-    if (!wanted) return {};
-    for (const Folder& folder : folders) {
-        if (ReadFolderId(folder.id) != wanted) continue;
-        std::string title = folder.name + "(" + folder.unreadCount + "/" + (total ? *total : folder.messageCount) + ")";
-        return platform::CutUtf8(title, kFolderTitleBytes);
-    }
-    return {};
+    if (!wanted) return nullptr;
+    for (const Folder& folder : folders)
+        if (ReadFolderId(folder.id) == wanted) return &folder;
+    return nullptr;
 }
 }  // namespace
 
 std::string FolderTitle(const FolderList& folders, const std::string& folderId) {
-    return TitleWithTotal(folders, folderId, nullptr);
+    const Folder* folder = FindFolder(folders, folderId);
+    return folder ? platform::CutUtf8(folder->name, kFolderTitleBytes) : std::string();
 }
 
-std::string FolderTitle(const FolderList& folders, const std::string& folderId, std::size_t files) {
-    std::string total = std::to_string(files);
-    return TitleWithTotal(folders, folderId, &total);
+std::string FolderTitle(const FolderList& folders, const std::string& folderId, std::size_t files,
+                        std::uint64_t bytes) {
+    const Folder* folder = FindFolder(folders, folderId);
+    if (!folder) return {};
+    // The counts always show; the name gives way.
+    std::string counts = " (" + std::to_string(files) + " 个文件, " + HumanSize(bytes) + ")";
+    return platform::CutUtf8(folder->name, kFolderTitleBytes - counts.size()) + counts;
+}
+
+std::string HumanSize(std::uint64_t bytes) {
+    static const char* const kUnits[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
+    if (bytes < kKilo) return std::to_string(bytes) + " 字节";
+    // Tenths of the largest unit that leaves at least 1, truncated.
+    std::size_t unit = 0;
+    std::uint64_t scale = kKilo;
+    while (unit + 1 < std::size(kUnits) && bytes / scale >= kKilo) scale *= kKilo, ++unit;
+    std::uint64_t whole = bytes / scale;
+    if (whole >= 100) return std::to_string(whole) + " " + kUnits[unit];
+    std::uint64_t tenths = (bytes % scale) * 10 / scale;  // below 2^60 * 10: no overflow
+    return std::to_string(whole) + "." + std::to_string(tenths) + " " + kUnits[unit];
 }
 
 std::string ProposedFileName(const std::string& subject) {

@@ -67,11 +67,16 @@ std::string FailureText(Work work, const std::string& name, const catalog::Outco
 // column's 20-byte text.
 std::string FormatSizeText(const std::string& cell);
 
-// "name(unread/total)" of the folder with that id (compared as numbers), at
-// most 99 bytes; empty when the list holds no such folder.
+// The name of the folder with that id (compared as numbers), at most 99
+// bytes; empty when the list holds no such folder.
 std::string FolderTitle(const FolderList& folders, const std::string& folderId);
-// The same with the total the list shows: its count of files.
-std::string FolderTitle(const FolderList& folders, const std::string& folderId, std::size_t files);
+// The same with what the list shows of it: "工作文档 (8 个文件, 1.2 GB)".
+std::string FolderTitle(const FolderList& folders, const std::string& folderId, std::size_t files,
+                        std::uint64_t bytes);
+
+// A byte count as people read it: "999 字节", "1.5 KB", "12.0 MB", "123 GB"
+// (1024 to the unit; one truncated decimal below 100 of it, none above).
+std::string HumanSize(std::uint64_t bytes);
 
 // The name the save dialog proposes: the subject with each of \ / ? < > | :
 // " *, NUL and the other control characters replaced by "-".

@@ -71,7 +71,7 @@ TEST_F(DesktopTest, OpensTheLatestFolderAskedForAndMovesAndDeletesItsRows) {
     desktop_->OpenFolder("1");
     Open(ids_["甲"]);
     EXPECT_EQ(desktop_->Files().FolderId(), ids_["甲"]) << "the inbox's files came after another folder was asked for";
-    EXPECT_EQ(screen_.shownTitles.back(), "甲(3/3)") << "the total counts files";
+    EXPECT_EQ(screen_.shownTitles.back().rfind("甲 (3 个文件, ", 0), 0u) << "the total counts files";
     EXPECT_EQ(Names(), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
     EXPECT_EQ(desktop_->Files().Row(Row("a.txt"))->file.size, 5u) << "a mail of old: its attachment's length";
     EXPECT_EQ(desktop_->CheckDownload({3}), app::DownloadCheck::NoRow);

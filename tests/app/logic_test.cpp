@@ -45,11 +45,20 @@ TEST(ListTexts, FolderTitlesAndProposedNames) {
     const app::FolderList folders = {{"3", "已发送", "12", "4"},
                                      {"0070000", "R&D", "1", "0"},
                                      {"70001", std::string(60, 'x') + "文件夹文件夹文件夹文件夹文件夹", "9", "9"}};
-    EXPECT_EQ(app::FolderTitle(folders, "3"), "已发送(4/12)");
-    EXPECT_EQ(app::FolderTitle(folders, "70000"), "R&D(0/1)") << "ids compare as numbers";
+    EXPECT_EQ(app::FolderTitle(folders, "3"), "已发送");
+    EXPECT_EQ(app::FolderTitle(folders, "70000"), "R&D") << "ids compare as numbers";
     EXPECT_EQ(app::FolderTitle(folders, "9"), "");
     EXPECT_EQ(app::FolderTitle(folders, "70001"), std::string(60, 'x') + "文件夹文件夹文件夹文件夹文") << "99 bytes";
-    EXPECT_EQ(app::FolderTitle(folders, "3", 7), "已发送(4/7)") << "the total of files the list shows";
+    EXPECT_EQ(app::FolderTitle(folders, "3", 8, 1288490189), "已发送 (8 个文件, 1.2 GB)") << "files, not mails";
+    EXPECT_EQ(app::FolderTitle(folders, "70001", 1, 5), std::string(60, 'x') + "文件夹文件 (1 个文件, 5 字节)")
+        << "the counts stay whole within 99 bytes";
+
+    const std::pair<std::uint64_t, const char*> sizes[] = {
+        {0, "0 字节"},           {1023, "1023 字节"},        {1024, "1.0 KB"},          {1535, "1.4 KB"},
+        {1048575, "1023 KB"},    {1048576, "1.0 MB"},        {104857599, "99.9 MB"},    {104857600, "100 MB"},
+        {1288490189, "1.2 GB"},  {~std::uint64_t{0}, "15.9 EB"},
+    };
+    for (const auto& [bytes, shown] : sizes) EXPECT_EQ(app::HumanSize(bytes), shown) << bytes;
 
     EXPECT_EQ(app::ProposedFileName("notes/plan:final?.txt"), "notes-plan-final-.txt");
     EXPECT_EQ(app::ProposedFileName("a\\b<c>d|e\"f*g 文件"), "a-b-c-d-e-f-g 文件");
@@ -135,7 +144,7 @@ TEST(FileList, FilterChecksSizesCellsAndPageSteps) {
          {FileOf("a.bin", {"11", "12"}, true, 2), FileOf("note", {"13"}, false), FileOf("cut.iso", {"14"}, true, 3)}});
     list.SetChecked(1, true);
     EXPECT_EQ(list.CheckedItems(), std::vector<std::size_t>{1});
-    EXPECT_EQ(app::MailIdsOf(list, {0, 1, 5}), (std::vector<std::string>{"11", "12", "13"})) << "every part";
+    EXPECT_EQ(app::MailIdsOf(list, {0, 2, 5}), (std::vector<std::string>{"11", "12", "13"})) << "every part";
     list.SetAttachmentsOnly(true);
     ASSERT_EQ(list.Count(), 2u);
     EXPECT_EQ(list.Row(1)->file.name, "cut.iso");
@@ -170,6 +179,59 @@ TEST(FileList, FilterChecksSizesCellsAndPageSteps) {
          {Step{0, 1000, 20, +1, 50}, Step{970, 1000, 20, +1, 980}, Step{980, 1000, 20, +1, 980},
           Step{60, 1000, 20, -1, 10}, Step{30, 1000, 20, -1, 0}, Step{0, 10, 20, +1, 0}, Step{0, 0, 20, -1, 0}})
         EXPECT_EQ(app::PageStepTop(s.top, s.count, s.visible, s.direction), s.expected) << s.top << " " << s.count;
+}
+
+app::FileRow Sized(const std::string& name, std::uint64_t size, std::int64_t stored) {
+    app::FileRow row = FileOf(name, {name}, true);
+    row.file.sizeKnown = true;
+    row.file.size = size;
+    row.file.storedAt = stored;
+    return row;
+}
+
+TEST(FileList, ColumnsAndSortingLikeAFileManager) {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    app::FileList list;
+    list.Show({"7", "", {Sized("b.TXT", 30, 300), Sized("R&D <2026>.zip", 10, 200), Sized("a.zip", 20, 100),
+                         Sized("Makefile", 20, 400)}});
+    auto order = [&] {
+        std::string names;
+        for (std::size_t i = 0; i < list.Count(); ++i) names += list.Row(i)->file.name + "|";
+        return names;
+    };
+    EXPECT_EQ(order(), "a.zip|b.TXT|Makefile|R&D <2026>.zip|") << "by name at first, without case";
+    list.SetChecked(0, true);  // a.zip
+    const struct {
+        app::FileColumn column;
+        bool descending;
+        const char* order;
+    } sorts[] = {
+        {app::FileColumn::Name, true, "R&D <2026>.zip|Makefile|b.TXT|a.zip|"},
+        {app::FileColumn::Size, false, "R&D <2026>.zip|a.zip|Makefile|b.TXT|"},
+        {app::FileColumn::Size, true, "b.TXT|Makefile|a.zip|R&D <2026>.zip|"},
+        {app::FileColumn::Modified, false, "a.zip|R&D <2026>.zip|b.TXT|Makefile|"},
+        {app::FileColumn::Type, false, "Makefile|b.TXT|a.zip|R&D <2026>.zip|"},
+    };
+    for (const auto& sort : sorts) {
+        list.SortBy(sort.column, sort.descending);
+        EXPECT_EQ(order(), sort.order) << static_cast<int>(sort.column) << sort.descending;
+        ASSERT_EQ(list.CheckedItems().size(), 1u);
+        EXPECT_EQ(list.Row(list.CheckedItems()[0])->file.name, "a.zip") << "the check stays with its file";
+    }
+    list.Show({"7", "", {Sized("a.zip", 1, 0), Sized("b.txt", 2, 0)}});
+    EXPECT_EQ(order(), "b.txt|a.zip|") << "a new listing keeps the chosen order";
+    EXPECT_EQ(list.TotalBytes(), 3u);
+
+    app::FileRow cut = FileOf("R&D <2026>.tar.GZ", {"14"}, true, 3);
+    cut.file.storedAt = 1796642444;
+    app::FileColumns columns = app::ColumnsOf(cut);
+    EXPECT_EQ(columns.name, "R&D <2026>.tar.GZ (不完整)") << "no @, & shown as it is";
+    EXPECT_EQ(columns.size, "1000 字节");
+    EXPECT_EQ(columns.modified, "2026-12-07 11:20");
+    EXPECT_EQ(columns.type, "GZ 文件");
+    EXPECT_EQ(app::ColumnsOf(Sized(".profile", 1, 0)).type, "文件") << "a leading dot is no extension";
+    EXPECT_EQ(app::ColumnsOf(Sized(".profile", 1, 0)).modified, "");
 }
 
 TEST(FileTexts, PropertiesAndMailPaths) {
