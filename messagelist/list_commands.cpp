@@ -114,7 +114,7 @@ void ListArea::ShowMenu() {
 }
 
 void ListArea::MessageListCommand(WPARAM wParam) {
-    if (HIWORD(wParam) != 0) return;  // menus only; the list has no accelerators
+    if (HIWORD(wParam) != 0) return;  // menus and the frame's keys only
     const unsigned command = LOWORD(wParam);
     bool checked = false;
     switch (command) {
@@ -127,6 +127,10 @@ void ListArea::MessageListCommand(WPARAM wParam) {
     case app::CmdProperties:
         if (int row = FirstSelected(); row >= 0) desktop_->ShowFileProperties(static_cast<std::size_t>(row));
         break;
+    case app::CmdOpen: DownloadAttachment(); break;
+    case app::CmdSelectAll: ListView_SetItemState(list_, -1, LVIS_SELECTED, LVIS_SELECTED); break;
+    case app::CmdFileView: SetMailView(false); break;
+    case app::CmdMailView: SetMailView(true); break;
     case app::CmdMoveTo: break;  // the submenu's entry
     default:
         if (std::optional<std::string> target = app::MoveTargetFor(shownMenu_, command)) {

@@ -21,9 +21,15 @@ unsigned attempts = 0;
 // password stays, so trying once more is one key.
 void SignInFailed(const SignInControls& c, const std::string& text) {
     ui::ShowMessage(c.window, platform::Utf8ToWide(text), kNoticeCaption, MB_OK | MB_ICONWARNING);
-    if (text == app::kWrongPasswordText) SetWindowTextW(c.passwordBox, L"");
+    bool wrongPassword = text == app::kWrongPasswordText;
+    if (wrongPassword) SetWindowTextW(c.passwordBox, L"");
+    std::wstring typed(static_cast<std::size_t>(GetWindowTextLengthW(c.passwordBox)) + 1, L'\0');
+    typed.resize(static_cast<std::size_t>(GetWindowTextW(c.passwordBox, typed.data(), static_cast<int>(typed.size()))));
     SetInputsReadOnly(c, false);
     SetFocus(c.passwordBox);
+    // The focus brings the saved password; after any other failure the
+    // password typed stands.
+    if (!wrongPassword) SetWindowTextW(c.passwordBox, typed.c_str());
 }
 
 void SignInEnded(unsigned attempt, const std::string& account, const std::string& password,

@@ -324,6 +324,32 @@ TEST(Layout, FourFifthsOfAn800WideScreenThreeQuartersOfOthers) {
     }
 }
 
+bool Overlap(const app::Bounds& a, const app::Bounds& b) {
+    return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
+}
+
+TEST(Layout, NothingOverlapsFromTheSmallestWindowToAMaximisedOne) {
+    for (auto [w, h] : {std::array{app::kMinClientWidth, app::kMinClientHeight}, {784, 561}, {1920, 1040}}) {
+        app::CaptionBounds caption = app::CaptionLayout(w);
+        app::ListHeaderBounds header = app::ListHeaderLayout(w);
+        const std::vector<std::pair<const char*, app::Bounds>> shown = {
+            {"title", caption.title},          {"file", caption.menus[0]},        {"help", caption.menus[4]},
+            {"minimise", caption.minimise},    {"maximise", caption.maximise},    {"close", caption.close},
+            {"tree", app::FolderTreeBounds(w, h)}, {"list", app::MessageListBounds(w, h)},
+            {"status", app::StatusLabelBounds(w, h)}, {"folder title", header.title},
+            {"search", header.searchBox},      {"search caption", header.searchCaption},
+            {"previous", header.previousPage}, {"next", header.nextPage}};
+        for (std::size_t i = 0; i < shown.size(); ++i) {
+            const app::Bounds& a = shown[i].second;
+            EXPECT_TRUE(a.x >= 0 && a.y >= 0 && a.x + a.width <= w && a.y + a.height <= h && a.width > 0)
+                << shown[i].first << " inside " << w << "x" << h;
+            for (std::size_t j = i + 1; j < shown.size(); ++j)
+                EXPECT_FALSE(Overlap(a, shown[j].second)) << shown[i].first << " / " << shown[j].first << " at " << w;
+        }
+        EXPECT_GE(header.title.width, 200) << "room for \"工作文档 (8 个文件, 1.2 GB)\" at " << w;
+    }
+}
+
 TEST(NoticeLink, TheBrowserRunsHttpLinksThatFit) {
     EXPECT_EQ(app::BrowserPathFromCommand(L"\"C:\\Web Browser\\b.exe\" -osint -url \"%1\""), L"C:\\Web Browser\\b.exe");
     EXPECT_EQ(app::BrowserPathFromCommand(L"C:\\b.exe %1"), L"C:\\b.exe");
