@@ -89,7 +89,7 @@ void ShowCaptionMenu(HWND window, HWND label, int menu, const CaptionMenuState& 
             continue;
         }
         UINT flags = MF_STRING | (line.enabled ? MF_ENABLED : MF_GRAYED) | (line.checked ? MF_CHECKED : MF_UNCHECKED);
-        AppendMenuW(popup.Get(), flags, line.command, line.text);
+        AppendMenuW(popup.Get(), flags, kCaptionMenuBase + line.command, line.text);
     }
     // The window owns the menu: its command arrives as WM_COMMAND, lParam 0.
     TrackPopupMenu(popup.Get(), 0, rect.left, rect.bottom, 0, window, nullptr);

@@ -42,5 +42,8 @@ bool OnCaptionCommand(HWND window, const CaptionControls& caption, const Caption
 
 // The command of the caption's menus that closes the program.
 constexpr UINT IDM_EXIT = 82;
+// A caption menu's entry comes as this plus its command: the frame tells it
+// from a child's WM_COMMAND passed up (the tree passes its own on).
+constexpr UINT kCaptionMenuBase = 0x2000;
 
 }  // namespace mainwindow

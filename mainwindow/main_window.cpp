@@ -196,7 +196,8 @@ LRESULT OnNotify(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 // A control of another view (the list's links and search box) acts itself.
 void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
     if (lParam == 0) {
-        if (HIWORD(wParam) == 0) RunCommand(window, LOWORD(wParam));  // the caption's menus
+        if (HIWORD(wParam) == 0 && LOWORD(wParam) >= kCaptionMenuBase)
+            RunCommand(window, LOWORD(wParam) - kCaptionMenuBase);  // the caption's menus
         return;
     }
     if (OnCaptionCommand(window, theWindow.caption, MenuState(window), wParam, lParam)) return;
@@ -310,9 +311,16 @@ void MoveFocus(bool backwards) {
     HWND focus = GetFocus();
     std::vector<HWND> stops;
     if (theWindow.tree.Window()) stops.push_back(theWindow.tree.Window());
-    for (HWND child = GetWindow(theWindow.window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        if (child != theWindow.tree.Window() && IsWindowVisible(child) && (GetWindowLongPtrW(child, GWL_STYLE) & WS_TABSTOP))
-            stops.push_back(child);
+    // The list comes right after the tree, then the other stops (the search box).
+    for (bool lists : {true, false})
+        for (HWND child = GetWindow(theWindow.window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            wchar_t className[32] = {};
+            GetClassNameW(child, className, 32);
+            bool isList = lstrcmpiW(className, WC_LISTVIEWW) == 0;
+            if (child != theWindow.tree.Window() && isList == lists && IsWindowVisible(child) &&
+                (GetWindowLongPtrW(child, GWL_STYLE) & WS_TABSTOP))
+                stops.push_back(child);
+        }
     if (stops.empty()) return;
     std::size_t at = 0;
     while (at < stops.size() && stops[at] != focus && !IsChild(stops[at], focus)) ++at;

@@ -15,6 +15,7 @@
 #include "app/folder_tree_model.h"
 #include "app/list_menu_model.h"
 #include "catalog/sha256.h"
+#include "mainwindow/caption_controls.h"
 #include "mainwindow/main_window.h"
 #include "messagelist/message_list.h"
 #include "platform/text.h"
@@ -172,6 +173,9 @@ TEST_F(MainWindowTest, OpeningAFolderReplacesTheNoticeWithItsList) {
     click.iSubItem = 1;
     SendMessageW(frame_, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&click));
     EXPECT_EQ(Cell(list, 0, 0), L"first.bin") << "the smaller first";
+    // 视图 -> 邮件视图 through the caption's menu: the columns of mail.
+    SendMessageW(frame_, WM_COMMAND, mainwindow::kCaptionMenuBase + app::CmdMailView, 0);
+    EXPECT_EQ(Cell(list, 0, 0), L"@  first.bin");
 
     // The frame passes the list's drawing back to it: the second row's
     // background.
