@@ -200,12 +200,20 @@ void ListArea::SetMailView(bool mailView) {
     InvalidateRect(list_, nullptr, TRUE);
 }
 
+namespace {
+app::FileRow probeRow(const std::string& name) {
+    app::FileRow row;
+    row.file.name = name;
+    return row;
+}
+}  // namespace
+
 // The shell's name and icon for a file's type, by its extension, asked once.
 const ListArea::ShellType& ListArea::ShellTypeOf(const std::string& name) {
     std::wstring extension = platform::Utf8ToWide(app::ExtensionOf(name));
     auto known = shellTypes_.find(extension);
     if (known != shellTypes_.end()) return known->second;
-    ShellType type{platform::Utf8ToWide(app::ColumnsOf(app::FileRow{}).type), 0};
+    ShellType type{platform::Utf8ToWide(app::ColumnsOf(probeRow(name)).type), 0};
     SHFILEINFOW info{};
     std::wstring probe = L"x" + extension;
     if (SHGetFileInfoW(probe.c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
@@ -213,8 +221,10 @@ const ListArea::ShellType& ListArea::ShellTypeOf(const std::string& name) {
         if (info.szTypeName[0]) type.name = info.szTypeName;
         type.icon = info.iIcon;
     }
-    if (type.name == platform::Utf8ToWide("文件") && !extension.empty())
-        type.name = extension.substr(1) + L" 文件";
+    // A shell that knows the extension by no name of its own makes one up
+    // in English (".bin file" under Wine): ours reads better.
+    if (type.name == extension + L" file" || type.name == L"File")
+        type.name = platform::Utf8ToWide(app::ColumnsOf(probeRow(name)).type);
     return shellTypes_.emplace(extension, type).first->second;
 }
 
