@@ -114,6 +114,8 @@ public:
 
     const std::string& AccountName() const { return accountName_; }  // ANSI code page, as signed in
     const FolderList& Folders() const { return folders_; }
+    // The folder's name as the tree shows it; its id when the list has none.
+    std::string FolderName(const std::string& folderId) const;
     const std::string& OpenFolderId() const { return openFolderId_; }
     FileList& Files() { return files_; }
     const FileList& Files() const { return files_; }
@@ -144,11 +146,10 @@ public:
     // "只看附件": on, then off again.
     void ToggleAttachmentsOnly();
 
-    // The files at these list items (all their parts) that a command acts on.
+    // The files at these list items (all their parts) that a command acts
+    // on. Deleting moves them to the trash; the views ask the user first.
     void DeleteRows(const std::vector<std::size_t>& items);
-    // `checked`: the rows were taken from the check boxes, which the status
-    // label tells.
-    void MoveRows(const std::vector<std::size_t>& items, const std::string& targetFolderId, bool checked);
+    void MoveRows(const std::vector<std::size_t>& items, const std::string& targetFolderId);
     void ShowFileProperties(std::size_t item);
 
     // Transfers: one queue, one item at a time; more can be added while it runs.
@@ -210,6 +211,7 @@ private:
     void StartNextTransfer();
     void TransferEnded(const QueuedTransfer& item, const catalog::Outcome& outcome);
     std::string CurrentTitle() const;
+    void MoveFilesAway(const std::vector<std::size_t>& items, const std::string& target, const std::string& shownTarget);
 
     std::string accountName_;
     std::string providerOverride_;  // where the notice is fetched

@@ -24,30 +24,33 @@ catalog::Outcome SaveMailSource(catalog::MailStore& store, const std::string& ma
 }  // namespace
 
 void Desktop::DeleteRows(const std::vector<std::size_t>& items) {
-    std::vector<std::string> ids = MailIdsOf(files_, items);
-    SetStatus(kDeletingText);
-    // Every part of the rows' files goes to the trash; nothing is destroyed.
-    Run<bool>(
-        Lane::Session, [ids](catalog::MailStore& store, bool&) { return store.DeleteMails(ids); },
-        [](Desktop& d, const catalog::Outcome& deleted, const bool&) {
-            d.ReportOutcome(Work::Delete, deleted);
-            d.ListOpenFolder([ok = deleted.Ok()](Desktop& d, bool listed) {
-                if (ok && listed) d.SetStatus(kReadyText);
-            });
-        });
+    MoveFilesAway(items, "", kTrashName);
 }
 
-void Desktop::MoveRows(const std::vector<std::size_t>& items, const std::string& targetFolderId, bool checked) {
+void Desktop::MoveRows(const std::vector<std::size_t>& items, const std::string& targetFolderId) {
+    std::string shown = "\"" + FolderName(targetFolderId) + "\"";
+    MoveFilesAway(items, folderIds_.StoreId(targetFolderId), shown);
+}
+
+// Every part of the rows' files goes to the target, the trash when it is
+// empty: nothing is destroyed. The status line says what goes where, then
+// what went, or why not.
+void Desktop::MoveFilesAway(const std::vector<std::size_t>& items, const std::string& target,
+                            const std::string& shownTarget) {
     std::vector<std::string> ids = MailIdsOf(files_, items);
-    std::string target = folderIds_.StoreId(targetFolderId);
-    if (checked) SetStatus(kMovingText);
+    std::vector<std::string> names = NamesOf(files_, items);
+    if (ids.empty()) return;
+    const Work work = target.empty() ? Work::Delete : Work::Move;
+    SetStatus(FilesMovingText(shownTarget, names.size()));
     Run<bool>(
-        Lane::Session, [ids, target](catalog::MailStore& store, bool&) { return store.MoveMails(ids, target); },
-        [checked](Desktop& d, const catalog::Outcome& moved, const bool&) {
-            d.ReportOutcome(Work::Move, moved);
-            d.ListOpenFolder([checked, ok = moved.Ok()](Desktop& d, bool) {
-                if (checked && ok) d.SetStatus(kMoveDoneText);
-            });
+        Lane::Session,
+        [ids, target](catalog::MailStore& store, bool&) {
+            return target.empty() ? store.DeleteMails(ids) : store.MoveMails(ids, target);
+        },
+        [work, names, shownTarget](Desktop& d, const catalog::Outcome& moved, const bool&) {
+            d.ReportOutcome(work, moved);
+            if (moved.Ok()) d.SetStatus(FilesMovedText(shownTarget, names));
+            d.ListOpenFolder();
         });
 }
 

@@ -25,8 +25,14 @@ void Desktop::LoadFolders() {
         });
 }
 
+std::string Desktop::FolderName(const std::string& folderId) const {
+    for (const Folder& folder : folders_)
+        if (SameFolder(folder.id, folderId)) return folder.name;
+    return folderId;
+}
+
 std::string Desktop::CurrentTitle() const {
-    return FolderTitle(folders_, openFolderId_, files_.FileCount());
+    return FolderTitle(folders_, openFolderId_, files_.FileCount(), files_.TotalBytes());
 }
 
 void Desktop::OpenFolder(const std::string& folderId) {
@@ -128,9 +134,15 @@ void Desktop::RenameFolder(const std::string& folderId, const std::string& nameU
 
 void Desktop::DeleteFolder(const std::string& folderId) {
     std::string storeId = folderIds_.StoreId(folderId);
+    std::string name = FolderName(folderId);
+    SetStatus("正在删除文件夹 \"" + name + "\"...");
     Run<bool>(
         Lane::Session, [storeId](catalog::MailStore& store, bool&) { return store.DeleteFolder(storeId); },
-        [](Desktop& d, const catalog::Outcome& outcome, const bool&) { d.ReportOutcome(Work::DeleteFolder, outcome); });
+        [name](Desktop& d, const catalog::Outcome& outcome, const bool&) {
+            d.ReportOutcome(Work::DeleteFolder, outcome);
+            if (outcome.Ok()) d.SetStatus("已删除文件夹 \"" + name + "\", 其中的文件已移到" + kTrashName);
+            d.Tell([](DesktopView& v) { v.FoldersStale(); });
+        });
 }
 
 void Desktop::ShowFolderProperties(const std::string& folderId) {
@@ -178,14 +190,15 @@ void Desktop::AskEmptyFolder(const std::string& folderId) {
 }
 
 void Desktop::EmptyFolder(const EmptyFolderRequest& request) {
-    SetStatus(kDeletingText);
+    SetStatus(FilesMovingText(kTrashName, request.files));
     std::string folderId = request.folderId;
     std::vector<std::string> ids = request.mailIds;
+    std::string done = "已将 \"" + request.name + "\" 中的 " + std::to_string(request.files) + " 个文件移到" + kTrashName;
     Run<bool>(
         Lane::Session, [ids](catalog::MailStore& store, bool&) { return store.DeleteMails(ids); },
-        [folderId](Desktop& d, const catalog::Outcome& outcome, const bool&) {
+        [folderId, done](Desktop& d, const catalog::Outcome& outcome, const bool&) {
             d.ReportOutcome(Work::Empty, outcome);
-            if (outcome.Ok()) d.SetStatus(kReadyText);
+            if (outcome.Ok()) d.SetStatus(done);
             d.Tell([](DesktopView& v) { v.FoldersStale(); });
             if (SameFolder(folderId, d.openFolderId_)) d.ReloadOpenFolder();
         });

@@ -137,7 +137,7 @@ void Desktop::TransferEnded(const QueuedTransfer& item, const catalog::Outcome& 
             verdicts_[item.key] = DownloadVerdict::Failed;
     }
     if (!outcome.Ok()) {
-        queueFailure_ = FailureText(item.upload ? Work::Upload : Work::Download, item.name + ": " + outcome.Text());
+        queueFailure_ = FailureText(item.upload ? Work::Upload : Work::Download, item.name, outcome);
         SetStatus(queueFailure_);
     }
     // A stored file shows in the list when it went to the folder open now.

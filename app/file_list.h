@@ -14,6 +14,10 @@
 #include "catalog/file_grouping.h"
 
 namespace app {
+enum class FileColumn;
+}
+
+namespace app {
 
 // The rows one step of "上一页"/"下一页" moves the list by.
 constexpr std::size_t kListPageRows = 50;
@@ -36,6 +40,7 @@ struct FileListing {
 
 class FileList {
 public:
+    FileList();
     // Replaces the files; the check boxes are cleared with them.
     void Show(FileListing listing);
     // Sets sizes that were read after the listing came (same keys).
@@ -54,6 +59,15 @@ public:
     // Null past the end.
     const FileRow* Row(std::size_t item) const;
 
+    // The rows in the order of a column, ascending or not; kept for the
+    // listings that follow. Names compare without case, then as bytes; ties
+    // keep the listing's order. Checks stay with their files.
+    void SortBy(FileColumn column, bool descending);
+    FileColumn SortColumn() const { return sortColumn_; }
+    bool SortDescending() const { return descending_; }
+    // The bytes of all the folder's files (each file's exact size when known).
+    std::uint64_t TotalBytes() const;
+
     void SetChecked(std::size_t item, bool checked);
     bool Checked(std::size_t item) const;
     std::vector<std::size_t> CheckedItems() const;
@@ -63,8 +77,10 @@ private:
 
     FileListing listing_;
     bool attachmentsOnly_ = false;
+    FileColumn sortColumn_;
+    bool descending_ = false;
     std::vector<std::size_t> shown_;  // indexes into listing_.rows
-    std::set<std::size_t> checked_;   // list item indexes
+    std::set<std::size_t> checked_;   // indexes into listing_.rows
 };
 
 // The top row after one page step from `top` (direction -1 or +1) in a list
@@ -74,5 +90,7 @@ std::size_t PageStepTop(std::size_t top, std::size_t count, std::size_t visible,
 
 // The mail ids of every part of the files at those items, in item order.
 std::vector<std::string> MailIdsOf(const FileList& list, const std::vector<std::size_t>& items);
+// The names of the files at those items, in item order.
+std::vector<std::string> NamesOf(const FileList& list, const std::vector<std::size_t>& items);
 
 }  // namespace app

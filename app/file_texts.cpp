@@ -41,6 +41,42 @@ const char* VerdictText(DownloadVerdict verdict) {
 }
 }  // namespace
 
+std::string LocalTimeText(std::int64_t seconds) {
+    if (seconds <= 0) return {};
+    std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm local{};
+#ifdef _WIN32
+    if (localtime_s(&local, &t) != 0) return {};
+#else
+    if (!localtime_r(&t, &local)) return {};
+#endif
+    char text[32];
+    return std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local) ? text : "";
+}
+
+std::string ExtensionOf(const std::string& name) {
+    std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0 || dot + 1 == name.size()) return {};
+    return name.substr(dot);
+}
+
+FileColumns ColumnsOf(const FileRow& row) {
+    const catalog::FileEntry& file = row.file;
+    FileColumns columns;
+    columns.name = file.name;
+    if (file.damaged)
+        columns.name += " (已损坏)";
+    else if (!file.Whole())
+        columns.name += " (不完整)";
+    columns.size = HumanSize(file.sizeKnown ? file.size : file.listedSize);
+    columns.modified = LocalTimeText(file.storedAt);
+    std::string extension = ExtensionOf(file.name);
+    for (char& c : extension)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    columns.type = extension.empty() ? "文件" : extension.substr(1) + " 文件";
+    return columns;
+}
+
 FileCells CellsOf(const FileRow& row) {
     const catalog::FileEntry& file = row.file;
     FileCells cells;
@@ -88,6 +124,34 @@ std::string EmptyFolderQuestion(const std::string& folderName, std::uint64_t fil
     return "确定要把文件夹 \"" + folderName + "\" 中的 " + std::to_string(files) + " 个文件移到已删除吗?";
 }
 
+namespace {
+// Enough names to recognise the files by, on a line or in a box.
+constexpr std::size_t kNamesInQuestion = 10;
+constexpr std::size_t kNamesOnStatusLine = 3;
+}  // namespace
+
+std::string DeleteFilesQuestion(const std::vector<std::string>& names) {
+    std::string text = "将 " + std::to_string(names.size()) + " 个文件移到" + kTrashName + "?\r\n";
+    for (std::size_t i = 0; i < names.size() && i < kNamesInQuestion; ++i) text += "\r\n" + names[i];
+    if (names.size() > kNamesInQuestion)
+        text += "\r\n... 以及另外 " + std::to_string(names.size() - kNamesInQuestion) + " 个文件";
+    return text + "\r\n\r\n它们可以在" + kTrashName + "中找回。";
+}
+
+std::string DeleteFolderQuestion(const std::string& folderName) {
+    return "删除文件夹 \"" + folderName + "\"?\r\n\r\n其中的文件将移到" + kTrashName + ", 可以在那里找回。";
+}
+
+std::string FilesMovingText(const std::string& where, std::size_t count) {
+    return "正在把 " + std::to_string(count) + " 个文件移到" + where + "...";
+}
+
+std::string FilesMovedText(const std::string& where, const std::vector<std::string>& names) {
+    std::string text = "已将 " + std::to_string(names.size()) + " 个文件移到" + where + ": ";
+    for (std::size_t i = 0; i < names.size() && i < kNamesOnStatusLine; ++i) text += (i ? ", " : "") + names[i];
+    return names.size() > kNamesOnStatusLine ? text + " 等" : text;
+}
+
 std::string QueueLine(const char* verb, std::size_t index, std::size_t count, const std::string& name,
                       std::uint64_t done, std::uint64_t total) {
     return std::string(verb) + " " + std::to_string(index) + "/" + std::to_string(count) + ": " + name + " " +
@@ -100,10 +164,6 @@ std::filesystem::path MailPathOf(const std::filesystem::path& chosen, std::uint3
     path.replace_filename(std::filesystem::u8path(chosen.stem().u8string() + ".part" + std::to_string(number) +
                                                   chosen.extension().u8string()));
     return path;
-}
-
-std::string OutcomeText(const std::string& what, const catalog::Outcome& outcome) {
-    return what + "失败: " + outcome.Text();
 }
 
 }  // namespace app

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "app/file_list.h"
 #include "catalog/catalog.h"
@@ -15,6 +16,24 @@ namespace app {
 // Whether a download of the file came out checked, as far as this run knows.
 enum class DownloadVerdict { NotYet, Verified, Failed };
 
+// The list of files: what each column shows. The type is the shell's name
+// for the extension on Windows; TypeText is what sorts and what shows
+// elsewhere.
+enum class FileColumn { Name, Size, Modified, Type };
+inline constexpr const char* kFileColumnHeaders[] = {"名称", "大小", "修改时间", "类型"};
+struct FileColumns {
+    std::string name;      // as stored, "&" and all; incomplete and damaged files say so
+    std::string size;      // HumanSize of the whole file
+    std::string modified;  // local time, "2026-12-07 18:31"
+    std::string type;      // "ZIP 文件", "文件" without an extension
+};
+FileColumns ColumnsOf(const FileRow& row);
+// Local time as "2026-12-07 18:31"; empty for 0 or a time the system cannot show.
+std::string LocalTimeText(std::int64_t seconds);
+// The extension of a name, dot included, as written ("" for none, ".hidden").
+std::string ExtensionOf(const std::string& name);
+
+// The seed's mail view ("邮件视图"): 标题, 大小, 接收日期, 发送日期, 来自.
 struct FileCells {
     std::string title;  // "@  " before the name when its mail carries an attachment; incomplete files say so
     std::string size;   // the whole file's, as FormatSizeText shows bytes
@@ -40,6 +59,20 @@ std::string FolderPropertiesText(const FolderSummary& folder);
 // The question before a folder's mails go to "已删除".
 std::string EmptyFolderQuestion(const std::string& folderName, std::uint64_t files);
 
+// The trash's name, where deleted files and folders wait.
+inline constexpr char kTrashName[] = "已删除";
+
+// The question before files go to the trash: how many, then the first
+// names, one per line.
+std::string DeleteFilesQuestion(const std::vector<std::string>& names);
+// The question before a folder is deleted: its files go to the trash.
+std::string DeleteFolderQuestion(const std::string& folderName);
+// The status line while files move ("正在把 3 个文件移到已删除...") and
+// once they have ("已将 3 个文件移到已删除: a, b, c"); `where` is the target
+// as shown. A long list of names ends with "等".
+std::string FilesMovingText(const std::string& where, std::size_t count);
+std::string FilesMovedText(const std::string& where, const std::vector<std::string>& names);
+
 // "上传 3/7: name 1024/4096": the item's place in the queue, its name and
 // the bytes of it done so far.
 std::string QueueLine(const char* verb, std::size_t index, std::size_t count, const std::string& name,
@@ -48,8 +81,5 @@ std::string QueueLine(const char* verb, std::size_t index, std::size_t count, co
 // Where "下载邮件" saves part `number` of a file in `parts`: the chosen path
 // for one part; else ".partK" before the chosen name's extension.
 std::filesystem::path MailPathOf(const std::filesystem::path& chosen, std::uint32_t number, std::uint32_t parts);
-
-// The detail of a failed catalog operation for the status line.
-std::string OutcomeText(const std::string& what, const catalog::Outcome& outcome);
 
 }  // namespace app

@@ -22,6 +22,18 @@ constexpr UINT kFrameResized = WM_APP + 11;
 // acts on it.
 constexpr UINT kReflectedCommand = WM_APP + 12;
 
+// A command of the frame's menus or keys for the pane that holds the files
+// (app::ListCommand in wParam), sent to each child of the frame; the list
+// acts on it, the others ignore it.
+constexpr UINT kFrameCommand = WM_APP + 13;
+
+// Asked of each child of the frame: the list answers with these bits, the
+// others with 0.
+constexpr UINT kListStateQuery = WM_APP + 14;
+constexpr LRESULT kListRowSelected = 1;
+constexpr LRESULT kListMailView = 2;
+constexpr LRESULT kListHasFocus = 4;
+
 // A window property: the frame draws a static control that carries it in the
 // blue of a link.
 constexpr wchar_t kLinkTextProperty[] = L"VantloLinkText";

@@ -1,5 +1,7 @@
 #include "app/layout.h"
 
+#include <algorithm>
+
 namespace app {
 
 Bounds MainWindowBounds(int screenWidth, int screenHeight) {
@@ -16,20 +18,51 @@ Bounds MainWindowBounds(int screenWidth, int screenHeight) {
     return bounds;
 }
 
+namespace {
+// Where the panes end above the status line.
+int PanesBottom(int clientHeight) {
+    return clientHeight - kStatusHeight - 8;
+}
+}  // namespace
+
 Bounds FolderTreeBounds(int, int clientHeight) {
-    return Bounds{3, 25, kTreePaneWidth - 5, clientHeight - 50};
+    return Bounds{3, 25, kTreePaneWidth - 5, PanesBottom(clientHeight) - 25};
 }
 
-Bounds StatusLabelBounds(int, int clientHeight) {
-    return Bounds{10, clientHeight - 20, 260, 15};
+Bounds StatusLabelBounds(int clientWidth, int clientHeight) {
+    return Bounds{10, clientHeight - kStatusHeight - 4, clientWidth - 20, kStatusHeight};
 }
 
 Bounds NoticePaneBounds(int clientWidth, int clientHeight) {
-    return Bounds{kTreePaneWidth + 2, 25, clientWidth - kTreePaneWidth - 7, clientHeight - 50};
+    return Bounds{kTreePaneWidth + 2, 25, clientWidth - kTreePaneWidth - 7, PanesBottom(clientHeight) - 25};
 }
 
 Bounds MessageListBounds(int clientWidth, int clientHeight) {
-    return Bounds{kTreePaneWidth + 2, 55, clientWidth - kTreePaneWidth - 7, clientHeight - 80};
+    return Bounds{kTreePaneWidth + 2, 55, clientWidth - kTreePaneWidth - 7, PanesBottom(clientHeight) - 55};
+}
+
+CaptionBounds CaptionLayout(int clientWidth) {
+    CaptionBounds b{};
+    b.title = {10, 8, 130, 15};
+    for (int i = 0; i < 5; ++i) b.menus[i] = {150 + 50 * i, 8, 50, 15};
+    b.close = {clientWidth - 25, 8, 12, 15};
+    b.maximise = {clientWidth - 45, 8, 12, 15};
+    b.minimise = {clientWidth - 65, 8, 12, 15};
+    return b;
+}
+
+ListHeaderBounds ListHeaderLayout(int clientWidth) {
+    const int w = clientWidth;
+    ListHeaderBounds b{};
+    b.nextPage = {w - 55, 33, 40, 20};
+    b.previousPage = {w - 100, 33, 40, 20};
+    b.searchCaption = {w - 145, 33, 40, 18};
+    // The search box gives way first on a narrow window; the title keeps room.
+    const int searchWidth = std::clamp((w - kTreePaneWidth) / 4, 100, 180);
+    b.searchBox = {b.searchCaption.x - 5 - searchWidth, 30, searchWidth, 20};
+    const int titleLeft = kTreePaneWidth + 7;
+    b.title = {titleLeft, 33, std::max(0, b.searchBox.x - 10 - titleLeft), 18};
+    return b;
 }
 
 }  // namespace app

@@ -14,6 +14,8 @@ struct Bounds {
 
 // Boundary between the folder tree pane and the right pane.
 constexpr int kTreePaneWidth = 200;
+// The status line has room for two lines: a long message wraps, never cut.
+constexpr int kStatusHeight = 30;
 
 // Four fifths of an 800-pixel-wide screen, three quarters of any other,
 // centred (integer arithmetic, truncating).
@@ -26,5 +28,26 @@ Bounds NoticePaneBounds(int clientWidth, int clientHeight);
 // The message list sits 30 pixels lower than the notice pane: the strip
 // above it holds the list's header controls.
 Bounds MessageListBounds(int clientWidth, int clientHeight);
+
+// The strip above the list, right to left: the page links, the search
+// caption and box; the folder's title takes what is left.
+struct ListHeaderBounds {
+    Bounds title, searchBox, searchCaption, previousPage, nextPage;
+};
+ListHeaderBounds ListHeaderLayout(int clientWidth);
+
+// The labels of the main window's own caption, left to right: the title,
+// the menus 文件 编辑 视图 工具 帮助, then minimise, maximise and close at the
+// right edge.
+struct CaptionBounds {
+    Bounds title;
+    Bounds menus[5];
+    Bounds minimise, maximise, close;
+};
+CaptionBounds CaptionLayout(int clientWidth);
+
+// The smallest client area the panes fit in, side by side, nothing overlapping.
+constexpr int kMinClientWidth = 720;
+constexpr int kMinClientHeight = 400;
 
 }  // namespace app

@@ -42,10 +42,10 @@ ListMenu BuildListMenu(bool rowSelected, const FolderList& folders) {
     MenuEntry move = Item(CmdMoveTo, "移动到 =>");
     move.enabled = !menu.targets.empty();
     for (const MoveTarget& target : menu.targets) move.submenu.push_back(Item(target.command, MenuText(target.name)));
-    menu.entries = {Item(CmdDownloadMail, "下载邮件"),
-                    Item(CmdDownloadAttachment, "下载附件"),
+    menu.entries = {Item(CmdDownloadMail, "下载原始邮件..."),
+                    Item(CmdDownloadAttachment, "下载...\tEnter"),
                     move,
-                    Item(CmdDeleteRows, "删除选择行"),
+                    Item(CmdDeleteRows, "删除...\tDel"),
                     Item(CmdUploadFile, "上传文件"),
                     Item(CmdAttachmentsOnly, "只看附件"),
                     Item(CmdNextPage, "下一页"),

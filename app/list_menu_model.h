@@ -27,11 +27,16 @@ enum ListCommand : unsigned {
     CmdAttachmentsOnly = 6,
     CmdNextPage = 7,
     CmdProperties = 8,
+    // Of the main window's menus and keys.
+    CmdSelectAll = 9,
+    CmdFileView = 10,
+    CmdMailView = 11,
+    CmdOpen = 12,  // Enter: a file is fetched, as "下载"
 };
 
 // Only folders whose id is at least this are offered as move targets.
 constexpr std::uint64_t kMovableFolderMinId = 4096;
-// Above the fixed commands 1 to 8; one number per folder table row at most.
+// Above the fixed commands 1 to 12; one number per folder table row at most.
 constexpr unsigned kFirstMoveCommand = 1000;
 constexpr unsigned kLastMoveCommand = kFirstMoveCommand + static_cast<unsigned>(session::kFolderRows) - 1;
 

@@ -1,5 +1,6 @@
 #include "app/texts.h"
 
+#include <iterator>
 #include <limits>
 
 #include "platform/text.h"
@@ -17,39 +18,67 @@ constexpr std::size_t kFolderTitleBytes = 99;
 const char* WorkName(Work work) {
     switch (work) {
     case Work::LoadFolders: return "读取文件夹";
-    case Work::List: return "读取邮件列表";
+    case Work::List: return "读取文件列表";
     case Work::CreateFolder: return "新建文件夹";
-    case Work::RenameFolder: return "重命名文件夹";
+    case Work::RenameFolder: return "重命名";
     case Work::DeleteFolder: return "删除文件夹";
-    case Work::Move: return "移动邮件";
-    case Work::Delete: return "删除邮件";
+    case Work::Move: return "移动文件";
+    case Work::Delete: return "删除文件";
     case Work::Upload: return "上传";
     case Work::Download: return "下载";
     case Work::Search: return "搜索";
     case Work::Properties: return "读取属性";
-    case Work::Empty: return "清空邮件";
+    case Work::Empty: return "清空文件夹";
     }
     return "操作";
 }
 
+bool Holds(const std::string& text, const char* word) {
+    std::string upper = text;
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return upper.find(word) != std::string::npos;
+}
+
+// The stores say a refused certificate and a full mailbox only in their
+// detail (and the provider's code): both need a text of their own, as what
+// the user can do differs.
+bool CertificateRefused(const catalog::Outcome& outcome) {
+    return outcome.code == catalog::StoreCode::Unreachable && Holds(outcome.detail, "CERTIFICATE") &&
+           Holds(outcome.detail, "REFUSED");
+}
+
+bool MailboxFull(const catalog::Outcome& outcome) {
+    return outcome.code == catalog::StoreCode::Refused &&
+           (Holds(outcome.refusal, "QUOTA") || Holds(outcome.detail, "OVERQUOTA"));
+}
+
+// What went wrong and what the user can do about it.
 std::string Reason(const catalog::Outcome& outcome, bool writing) {
     using catalog::StoreCode;
+    if (CertificateRefused(outcome)) return kCertificateRefusedText;
+    if (MailboxFull(outcome)) return kMailboxFullText;
     switch (outcome.code) {
     case StoreCode::Ok: return "";
-    case StoreCode::NotFound: return "没有找到";
-    case StoreCode::Refused: return "服务器拒绝了请求";
-    case StoreCode::TooLarge: return "邮件太大, 服务器不接受";
-    case StoreCode::QuotaShortTerm: return "发信太频繁, 请稍后再试";
-    case StoreCode::QuotaDaily: return "今天的发信量已用完";
-    case StoreCode::SessionExpired: return "登录已失效";
-    case StoreCode::TimedOut: return "服务器没有响应";
-    case StoreCode::Unreachable: return "无法连接服务器";
-    case StoreCode::Broken: return "连接中断";
-    case StoreCode::Corrupt: return "数据校验失败";
-    case StoreCode::LocalFile: return writing ? "无法写入本地文件" : "无法读取本地文件";
-    case StoreCode::Cancelled: return "已取消";
+    case StoreCode::NotFound: return "文件或文件夹已不在服务器上。请按 F5 刷新后再试。";
+    case StoreCode::Refused: {
+        std::string text = "服务器拒绝了请求";
+        if (!outcome.refusal.empty()) text += " (代码 " + outcome.refusal + ")";
+        return text + "。请稍后再试; 如果一再出现, 请在网页邮箱中查看。";
     }
-    return "错误 " + std::to_string(static_cast<int>(outcome.code));
+    case StoreCode::TooLarge: return "文件超过了邮箱允许的单封邮件大小。";
+    case StoreCode::QuotaShortTerm: return "发信太频繁, 邮箱暂时不收。请过几分钟再试。";
+    case StoreCode::QuotaDaily: return "今天的发信量已用完。请明天再试。";
+    case StoreCode::SessionExpired: return "登录已失效。请重新登录。";
+    case StoreCode::TimedOut: return "服务器长时间没有响应。请检查网络后重试。";
+    case StoreCode::Unreachable: return kUnreachableText;
+    case StoreCode::Broken: return "与服务器的连接中断了。请重试。";
+    case StoreCode::Corrupt: return "收到的数据校验失败。请重试; 如果一再出现, 文件可能已损坏。";
+    case StoreCode::LocalFile:
+        return writing ? "无法写入本地文件。请检查目标文件夹的空间和权限。" : "无法读取本地文件。请检查文件是否还在、是否被占用。";
+    case StoreCode::Cancelled: return "已取消。";
+    }
+    return "未知错误 (" + std::to_string(static_cast<int>(outcome.code)) + ")。请重试。";
 }
 
 bool IsBlank(char c) {
@@ -91,20 +120,36 @@ std::string TwoDecimals(std::int64_t remainder, std::int64_t unit) {
 
 std::string FailureText(Work work, const catalog::Outcome& outcome) {
     if (outcome.Ok()) return {};
-    std::string text = std::string(WorkName(work)) + "失败: " + Reason(outcome, work == Work::Download);
-    // The detail names what was asked and the provider's own code for a refusal.
-    if (!outcome.detail.empty()) text += " (" + outcome.detail + ")";
-    return text;
+    // The store's detail is for logs (English, with ids): the user reads
+    // what failed, why and what to do.
+    return std::string(WorkName(work)) + "失败: " + Reason(outcome, work == Work::Download);
+}
+
+std::string SignInFailureText(const catalog::Outcome& outcome) {
+    using catalog::StoreCode;
+    if (outcome.Ok()) return {};
+    if (CertificateRefused(outcome)) return std::string("登录失败: ") + kCertificateRefusedText;
+    switch (outcome.code) {
+    case StoreCode::Refused:
+        // An IMAP server names its refusal; the provider's sign-in refuses a
+        // wrong password only.
+        if (outcome.detail.find("sign-in") != std::string::npos) return kWrongPasswordText;
+        return "登录失败: 服务器拒绝了登录。请检查账号的写法后重试。";
+    case StoreCode::Unreachable:
+    case StoreCode::TimedOut:
+    case StoreCode::Broken: return std::string("登录失败: ") + kUnreachableText;
+    default: return "登录失败: " + Reason(outcome, false);
+    }
 }
 
 const char* ConnectFailureText(Work work) {
     switch (work) {
-    case Work::CreateFolder: return "Create UserFolder,connect server error";
-    case Work::RenameFolder: return "Update UserFolder,connect server error";
-    case Work::DeleteFolder: return "Delete UserFolder,connect server error";
-    case Work::Move: return "Update UserFolder,connect server error";
-    case Work::Delete: return "Update Software connection server Error";
-    case Work::Download: return "down load file error";
+    case Work::CreateFolder:
+    case Work::RenameFolder:
+    case Work::DeleteFolder:
+    case Work::Move:
+    case Work::Delete:
+    case Work::Download: return kUnreachableText;
     case Work::LoadFolders:
     case Work::List:
     case Work::Upload:
@@ -119,6 +164,11 @@ std::string FailureText(Work work, const std::string& detail) {
     return std::string(WorkName(work)) + "失败: " + detail;
 }
 
+std::string FailureText(Work work, const std::string& name, const catalog::Outcome& outcome) {
+    if (outcome.Ok()) return {};
+    return std::string(WorkName(work)) + "失败: " + name + ": " + Reason(outcome, work == Work::Download);
+}
+
 std::string FormatSizeText(const std::string& cell) {
     std::int64_t bytes = ReadByteCount(cell);
     if (bytes >= kMega) return std::to_string(bytes / kMega) + "." + TwoDecimals(bytes % kMega, kMega) + " MB";
@@ -127,25 +177,40 @@ std::string FormatSizeText(const std::string& cell) {
 }
 
 namespace {
-std::string TitleWithTotal(const FolderList& folders, const std::string& folderId, const std::string* total) {
+const Folder* FindFolder(const FolderList& folders, const std::string& folderId) {
     std::optional<std::uint64_t> wanted = ReadFolderId(folderId);
-    if (!wanted) return {};
-    for (const Folder& folder : folders) {
-        if (ReadFolderId(folder.id) != wanted) continue;
-        std::string title = folder.name + "(" + folder.unreadCount + "/" + (total ? *total : folder.messageCount) + ")";
-        return platform::CutUtf8(title, kFolderTitleBytes);
-    }
-    return {};
+    if (!wanted) return nullptr;
+    for (const Folder& folder : folders)
+        if (ReadFolderId(folder.id) == wanted) return &folder;
+    return nullptr;
 }
 }  // namespace
 
 std::string FolderTitle(const FolderList& folders, const std::string& folderId) {
-    return TitleWithTotal(folders, folderId, nullptr);
+    const Folder* folder = FindFolder(folders, folderId);
+    return folder ? platform::CutUtf8(folder->name, kFolderTitleBytes) : std::string();
 }
 
-std::string FolderTitle(const FolderList& folders, const std::string& folderId, std::size_t files) {
-    std::string total = std::to_string(files);
-    return TitleWithTotal(folders, folderId, &total);
+std::string FolderTitle(const FolderList& folders, const std::string& folderId, std::size_t files,
+                        std::uint64_t bytes) {
+    const Folder* folder = FindFolder(folders, folderId);
+    if (!folder) return {};
+    // The counts always show; the name gives way.
+    std::string counts = " (" + std::to_string(files) + " 个文件, " + HumanSize(bytes) + ")";
+    return platform::CutUtf8(folder->name, kFolderTitleBytes - counts.size()) + counts;
+}
+
+std::string HumanSize(std::uint64_t bytes) {
+    static const char* const kUnits[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
+    if (bytes < kKilo) return std::to_string(bytes) + " 字节";
+    // Tenths of the largest unit that leaves at least 1, truncated.
+    std::size_t unit = 0;
+    std::uint64_t scale = kKilo;
+    while (unit + 1 < std::size(kUnits) && bytes / scale >= kKilo) scale *= kKilo, ++unit;
+    std::uint64_t whole = bytes / scale;
+    if (whole >= 100) return std::to_string(whole) + " " + kUnits[unit];
+    std::uint64_t tenths = (bytes % scale) * 10 / scale;  // below 2^60 * 10: no overflow
+    return std::to_string(whole) + "." + std::to_string(tenths) + " " + kUnits[unit];
 }
 
 std::string ProposedFileName(const std::string& subject) {

@@ -22,9 +22,12 @@ inline constexpr char kDownloadCancelledText[] = "放弃了下载任务";
 // A stored name the local-name rule refuses, shown escaped, when several
 // files go into one folder: the user fetches it alone under a name of their own.
 inline constexpr char kUnsafeNameSkippedText[] = "已跳过名称不能用作本地文件名的文件 (请单独下载并另取名字): ";
-inline constexpr char kDeletingText[] = "请稍后...\u3000正在删除邮件";
-inline constexpr char kMovingText[] = "请稍后...\u3000正在移动选择的邮件";
-inline constexpr char kMoveDoneText[] = "移动邮件完成";
+// Failures whose remedy lies with the user, shown alone or after "<work>失败: ".
+inline constexpr char kUnreachableText[] = "无法连接服务器。请检查网络连接, 稍后再试。";
+inline constexpr char kWrongPasswordText[] = "密码不正确或用户不存在。请检查账号和密码后重试。";
+inline constexpr char kCertificateRefusedText[] =
+    "服务器的证书未通过验证, 连接已中止, 没有发送任何数据。请检查系统时间, 或联系网络管理员。";
+inline constexpr char kMailboxFullText[] = "邮箱已满。请在已删除中清理文件或释放空间后再试。";
 // The system would not start a thread for the work.
 inline constexpr char kWorkNotStartedText[] = "无法启动后台任务";
 
@@ -44,14 +47,19 @@ enum class Work {
     Empty,
 };
 
-// "<work>失败: <reason> (<detail>)"; empty for success. The detail names
-// the provider's code for a refusal, when it gave one.
+// "<work>失败: <why>。<what the user can do>"; empty for success. A refusal
+// names the provider's code when it gave one.
 std::string FailureText(Work work, const catalog::Outcome& outcome);
-// The "Error" box's text when the work could not reach the mailbox; none
-// for work that has no box of its own.
+// What a failed sign-in says: a wrong password, an unreachable provider, a
+// refused certificate and other refusals each their own text.
+std::string SignInFailureText(const catalog::Outcome& outcome);
+// The box's text when the work could not reach the mailbox; none for work
+// that has no box of its own.
 const char* ConnectFailureText(Work work);
 // "<work>失败: <detail>", for work whose failure comes with its own detail.
 std::string FailureText(Work work, const std::string& detail);
+// "<work>失败: <name>: <why>。<what to do>", for a transfer of one file.
+std::string FailureText(Work work, const std::string& name, const catalog::Outcome& outcome);
 
 // The size column: a decimal byte count at the start of the cell (after
 // optional blanks and a sign; 0 without digits) shown as "1023 BYTE",
@@ -59,11 +67,16 @@ std::string FailureText(Work work, const std::string& detail);
 // column's 20-byte text.
 std::string FormatSizeText(const std::string& cell);
 
-// "name(unread/total)" of the folder with that id (compared as numbers), at
-// most 99 bytes; empty when the list holds no such folder.
+// The name of the folder with that id (compared as numbers), at most 99
+// bytes; empty when the list holds no such folder.
 std::string FolderTitle(const FolderList& folders, const std::string& folderId);
-// The same with the total the list shows: its count of files.
-std::string FolderTitle(const FolderList& folders, const std::string& folderId, std::size_t files);
+// The same with what the list shows of it: "工作文档 (8 个文件, 1.2 GB)".
+std::string FolderTitle(const FolderList& folders, const std::string& folderId, std::size_t files,
+                        std::uint64_t bytes);
+
+// A byte count as people read it: "999 字节", "1.5 KB", "12.0 MB", "123 GB"
+// (1024 to the unit; one truncated decimal below 100 of it, none above).
+std::string HumanSize(std::uint64_t bytes);
 
 // The name the save dialog proposes: the subject with each of \ / ? < > | :
 // " *, NUL and the other control characters replaced by "-".

@@ -1,6 +1,12 @@
 #include "mainwindow/caption_controls.h"
 
+#include <vector>
+
+#include "app/folder_tree_model.h"
+#include "app/layout.h"
+#include "app/list_menu_model.h"
 #include "mainwindow/tray_icon.h"
+#include "platform/text.h"
 #include "platform/ui_seams.h"
 #include "platform/win_handles.h"
 #include "session/provider_directory.h"
@@ -35,6 +41,59 @@ void ShowHelpMenu(HWND help) {
     // The help label owns the menu, so IDM_FORUM arrives at HelpLabelProc.
     TrackPopupMenu(menu.Get(), 0, corner.x, corner.y, 0, help, nullptr);
 }
+
+struct MenuLine {
+    UINT command;  // 0: a separator
+    const wchar_t* text;
+    bool enabled;
+    bool checked;
+};
+
+// The menus under 文件, 编辑, 视图 and 工具: the list's commands (app::ListCommand)
+// and the folder tree's (app::IDM_*), which the frame hands on.
+std::vector<MenuLine> MenuLines(int menu, const CaptionMenuState& s) {
+    switch (menu) {
+    case 0:
+        return {{app::CmdUploadFile, L"上传文件...", s.folderOpen, false},
+                {app::CmdDownloadAttachment, L"下载...\tEnter", s.fileChosen, false},
+                {app::IDM_NEW_FOLDER, L"新建文件夹\tCtrl+N", true, false},
+                {0, nullptr, false, false},
+                {IDM_EXIT, L"退出", true, false}};
+    case 1:
+        return {{app::CmdSelectAll, L"全选\tCtrl+A", s.folderOpen, false},
+                {app::CmdDeleteRows, L"删除...\tDel", s.fileChosen, false},
+                {0, nullptr, false, false},
+                {app::IDM_RENAME_FOLDER, L"重命名文件夹\tF2", true, false},
+                {app::IDM_DELETE_FOLDER, L"删除文件夹...", true, false}};
+    case 2:
+        return {{app::CmdFileView, L"文件视图", s.folderOpen, !s.mailView},
+                {app::CmdMailView, L"邮件视图", s.folderOpen, s.mailView},
+                {app::CmdAttachmentsOnly, L"只看附件", s.folderOpen, s.attachmentsOnly},
+                {0, nullptr, false, false},
+                {app::IDM_REFRESH_FOLDERS, L"刷新\tF5", true, false}};
+    default:
+        return {{app::CmdProperties, L"文件属性", s.fileChosen, false},
+                {app::IDM_FOLDER_PROPERTIES, L"文件夹属性\tCtrl+P", true, false},
+                {app::IDM_EMPTY_FOLDER, L"清空文件夹...\tCtrl+E", true, false}};
+    }
+}
+
+void ShowCaptionMenu(HWND window, HWND label, int menu, const CaptionMenuState& state) {
+    RECT rect{};
+    GetWindowRect(label, &rect);
+    ui::Menu popup = ui::Menu::Popup();
+    if (!popup) return;
+    for (const MenuLine& line : MenuLines(menu, state)) {
+        if (line.command == 0) {
+            AppendMenuW(popup.Get(), MF_SEPARATOR, 0, nullptr);
+            continue;
+        }
+        UINT flags = MF_STRING | (line.enabled ? MF_ENABLED : MF_GRAYED) | (line.checked ? MF_CHECKED : MF_UNCHECKED);
+        AppendMenuW(popup.Get(), flags, kCaptionMenuBase + line.command, line.text);
+    }
+    // The window owns the menu: its command arrives as WM_COMMAND, lParam 0.
+    TrackPopupMenu(popup.Get(), 0, rect.left, rect.bottom, 0, window, nullptr);
+}
 }  // namespace
 
 CaptionControls CreateCaptionControls(HWND window, int right, int bottom) {
@@ -44,15 +103,33 @@ CaptionControls CreateCaptionControls(HWND window, int right, int bottom) {
     for (int i = 0; i < 4; ++i)
         c.menuLabels[i] = CreateLabel(window, kMenuTexts[i], SS_NOTIFY, 150 + 50 * i, 8, 50, 15);
     c.help = CreateLabel(window, L"帮助(&H)", SS_NOTIFY, 350, 8, 50, 15);
-    c.minimise = CreateLabel(window, L"-", SS_NOTIFY, right - 45, 8, 12, 15);
+    c.minimise = CreateLabel(window, L"-", SS_NOTIFY, right - 65, 8, 12, 15);
+    c.maximise = CreateLabel(window, L"\x25A1", SS_NOTIFY, right - 45, 8, 12, 15);
     c.close = CreateLabel(window, L"X", SS_NOTIFY, right - 25, 8, 12, 15);
-    c.status = CreateLabel(window, kReadyText, 0, 10, bottom - 20, 260, 15);
+    // Messages name files as they are ("&" too) and wrap rather than stop short.
+    c.status = CreateLabel(window, kReadyText, SS_NOPREFIX | SS_EDITCONTROL, 10, bottom - 20, 260, 15);
+    PlaceCaptionControls(c, right, bottom);
     SetWindowLongPtrW(c.help, GWLP_USERDATA, GetWindowLongPtrW(c.help, GWLP_WNDPROC));
     SetWindowLongPtrW(c.help, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HelpLabelProc));
     return c;
 }
 
-bool OnCaptionCommand(HWND window, const CaptionControls& caption, WPARAM wParam, LPARAM lParam) {
+void PlaceCaptionControls(const CaptionControls& c, int right, int bottom) {
+    app::CaptionBounds b = app::CaptionLayout(right);
+    auto place = [](HWND label, const app::Bounds& at) {
+        if (label) MoveWindow(label, at.x, at.y, at.width, at.height, TRUE);
+    };
+    place(c.title, b.title);
+    for (int i = 0; i < 4; ++i) place(c.menuLabels[i], b.menus[i]);
+    place(c.help, b.menus[4]);
+    place(c.minimise, b.minimise);
+    place(c.maximise, b.maximise);
+    place(c.close, b.close);
+    place(c.status, app::StatusLabelBounds(right, bottom));
+}
+
+bool OnCaptionCommand(HWND window, const CaptionControls& caption, const CaptionMenuState& state, WPARAM wParam,
+                      LPARAM lParam) {
     if (HIWORD(wParam) != STN_CLICKED || lParam == 0) return false;
     HWND sender = reinterpret_cast<HWND>(lParam);
     if (sender == caption.help) {
@@ -61,8 +138,15 @@ bool OnCaptionCommand(HWND window, const CaptionControls& caption, WPARAM wParam
         SendMessageW(window, WM_CLOSE, 0, 0);
     } else if (sender == caption.minimise) {
         MinimiseToTray(window);
+    } else if (sender == caption.maximise) {
+        ShowWindow(window, IsZoomed(window) ? SW_RESTORE : SW_MAXIMIZE);
     } else {
-        return false;  // the other four menu labels do nothing
+        for (int i = 0; i < 4; ++i)
+            if (sender == caption.menuLabels[i]) {
+                ShowCaptionMenu(window, sender, i, state);
+                return true;
+            }
+        return false;
     }
     return true;
 }

@@ -13,7 +13,8 @@ namespace {
 constexpr COLORREF kTreeBackground = RGB(255, 255, 255);
 constexpr COLORREF kTreeSelectedBackground = RGB(255, 110, 165);
 constexpr wchar_t kNewFolderName[] = L"新文件夹";
-constexpr wchar_t kEmptyFolderCaption[] = L"清空邮件";
+constexpr wchar_t kEmptyFolderCaption[] = L"清空文件夹";
+constexpr wchar_t kDeleteFolderCaption[] = L"删除文件夹";
 // Folder names get 149 units.
 constexpr std::size_t kFolderNameUnits = 149;
 
@@ -258,6 +259,10 @@ void FolderTree::DeleteSelected() {
     HTREEITEM item = TreeView_GetSelection(tree_);
     if (!app::IsRenamableKind(ClassifyTreeItem(item))) return;
     std::string id = std::to_string(ItemData(item));
+    std::wstring question = platform::Utf8ToWide(app::DeleteFolderQuestion(desktop_->FolderName(id)));
+    if (ui::ShowMessage(GetParent(tree_), question, kDeleteFolderCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) !=
+        IDYES)
+        return;
     // Gone at once; a folder the provider kept comes back with the next load.
     TreeView_DeleteItem(tree_, item);
     desktop_->DeleteFolder(id);

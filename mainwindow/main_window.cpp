@@ -3,13 +3,17 @@
 #include <commctrl.h>
 #include <richedit.h>
 
+#include <vector>
+
 #include "app/frame_protocol.h"
 #include "app/layout.h"
+#include "app/list_menu_model.h"
 #include "app/window_look.h"
 #include "mainwindow/caption_controls.h"
 #include "mainwindow/folder_tree.h"
 #include "mainwindow/notice_pane.h"
 #include "mainwindow/tray_icon.h"
+#include "mainwindow/window_placement.h"
 #include "platform/text.h"
 #include "platform/ui_seams.h"
 #include "platform/win_handles.h"
@@ -24,6 +28,7 @@ constexpr COLORREF kOuterOutline = RGB(51, 102, 204);
 constexpr COLORREF kInnerOutline = RGB(151, 102, 204);
 constexpr COLORREF kLinkText = RGB(0, 0, 238);
 constexpr wchar_t kPropertiesCaption[] = L"属性";
+constexpr wchar_t kConnectionFailedCaption[] = L"连接失败";
 
 // The main window and what it shows; one per run, found by its procedure.
 class MainWindow final : public app::DesktopView {
@@ -66,7 +71,7 @@ public:
     }
 
     void ConnectionFailed(const std::string& text) override {
-        ui::ShowMessage(nullptr, platform::Utf8ToWide(text), L"Error", MB_OK);
+        ui::ShowMessage(window, platform::Utf8ToWide(text), kConnectionFailedCaption, MB_OK | MB_ICONWARNING);
     }
 
     // The pointer over the window says whether work is under way; WM_SETCURSOR
@@ -110,6 +115,39 @@ void Place(HDWP& batch, HWND control, const app::Bounds& b) {
     if (batch && control) batch = DeferWindowPos(batch, control, nullptr, b.x, b.y, b.width, b.height, 0);
 }
 
+// Sent to every pane of other views: the list answers the commands that are
+// its own; the ORed answers tell the list's state.
+LRESULT ToPanes(HWND window, UINT message, WPARAM wParam) {
+    LRESULT answers = 0;
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        answers |= SendMessageW(child, message, wParam, 0);
+    return answers;
+}
+
+CaptionMenuState MenuState(HWND window) {
+    CaptionMenuState state;
+    LRESULT list = ToPanes(window, ui::kListStateQuery, 0);
+    state.fileChosen = (list & ui::kListRowSelected) != 0;
+    state.mailView = (list & ui::kListMailView) != 0;
+    if (theWindow.desktop) {
+        state.folderOpen = !theWindow.desktop->OpenFolderId().empty();
+        state.attachmentsOnly = theWindow.desktop->Files().AttachmentsOnly();
+    }
+    return state;
+}
+
+// A command of the caption's menus or of a key: the tree's act on its
+// selected folder, as its own menu's do; the rest are the list's.
+void RunCommand(HWND window, unsigned command) {
+    if (command == IDM_EXIT) {
+        SendMessageW(window, WM_CLOSE, 0, 0);
+    } else if (command >= app::IDM_OPEN_FOLDER && command <= app::IDM_FOLDER_PROPERTIES) {
+        if (theWindow.tree.Window()) SendMessageW(theWindow.tree.Window(), WM_COMMAND, command, 0);
+    } else {
+        ToPanes(window, ui::kFrameCommand, command);
+    }
+}
+
 void OnSize(HWND window, WPARAM sizeType) {
     if (sizeType == SIZE_MINIMIZED) {
         // An empty client area has no room for the panes; they keep their
@@ -121,11 +159,13 @@ void OnSize(HWND window, WPARAM sizeType) {
     GetClientRect(window, &client);
     const int w = client.right;
     const int h = client.bottom;
-    HDWP batch = BeginDeferWindowPos(4);
+    HDWP batch = BeginDeferWindowPos(2);
     Place(batch, theWindow.tree.Window(), app::FolderTreeBounds(w, h));
-    Place(batch, theWindow.caption.status, app::StatusLabelBounds(w, h));
     Place(batch, theWindow.noticePane, app::NoticePaneBounds(w, h));
     if (batch) EndDeferWindowPos(batch);
+    PlaceCaptionControls(theWindow.caption, w, h);
+    // The window's edge moved: the outline is drawn afresh along it.
+    InvalidateRect(window, nullptr, TRUE);
     // Panes of other views place themselves.
     for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
         SendMessageW(child, ui::kFrameResized, static_cast<WPARAM>(w), static_cast<LPARAM>(h));
@@ -155,7 +195,12 @@ LRESULT OnNotify(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
 // A control of another view (the list's links and search box) acts itself.
 void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
-    if (OnCaptionCommand(window, theWindow.caption, wParam, lParam) || lParam == 0) return;
+    if (lParam == 0) {
+        if (HIWORD(wParam) == 0 && LOWORD(wParam) >= kCaptionMenuBase)
+            RunCommand(window, LOWORD(wParam) - kCaptionMenuBase);  // the caption's menus
+        return;
+    }
+    if (OnCaptionCommand(window, theWindow.caption, MenuState(window), wParam, lParam)) return;
     for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
         SendMessageW(child, ui::kReflectedCommand, wParam, lParam);
 }
@@ -167,6 +212,7 @@ LRESULT OnCtlColorStatic(HDC dc, HWND control) {
 }
 
 void OnClose(HWND window) {
+    SaveWindowPlacement(window);
     RemoveTrayIcon(window);
     DestroyWindow(window);
 }
@@ -187,6 +233,14 @@ void OnNcDestroy() {
     theWindow.busy = false;
 }
 
+// No smaller than the panes fit in side by side.
+void OnGetMinMaxInfo(HWND window, MINMAXINFO& info) {
+    RECT frame{0, 0, app::kMinClientWidth, app::kMinClientHeight};
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)));
+    info.ptMinTrackSize = {frame.right - frame.left, frame.bottom - frame.top};
+}
+
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE: return OnCreate(window);
@@ -199,6 +253,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_LBUTTONDOWN: theWindow.drag.ButtonDown(window, lParam); break;
     case WM_MOUSEMOVE: theWindow.drag.MouseMove(window, wParam, lParam); break;
     case WM_LBUTTONUP: theWindow.drag.ButtonUp(); break;
+    case WM_LBUTTONDBLCLK: ShowWindow(window, IsZoomed(window) ? SW_RESTORE : SW_MAXIMIZE); return 0;
+    case WM_GETMINMAXINFO: OnGetMinMaxInfo(window, *reinterpret_cast<MINMAXINFO*>(lParam)); return 0;
     case WM_COMMAND: OnCommand(window, wParam, lParam); break;
     case WM_NOTIFY: return OnNotify(window, message, wParam, lParam);
     case WM_CTLCOLORSTATIC: return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
@@ -212,6 +268,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 bool RegisterMainWindowClass(HINSTANCE instance) {
     WNDCLASSW windowClass{};
+    windowClass.style = CS_DBLCLKS;  // a double click on the caption maximises
     windowClass.lpfnWndProc = MainWindowProc;
     windowClass.hInstance = instance;
     windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kProgramIcon));
@@ -231,15 +288,64 @@ unsigned FolderCommandOfKey(WPARAM key, bool control) {
     default: return 0;
     }
 }
+
+// The keys that act where the focus is: in the tree on its folder, in the
+// list on its files. Enter in the tree opens the folder.
+unsigned CommandOfFocusKey(WPARAM key, bool control, bool inTree, bool inList) {
+    if (inTree) {
+        if (key == VK_RETURN) return app::IDM_OPEN_FOLDER;
+        if (key == VK_DELETE) return app::IDM_DELETE_FOLDER;
+        if (key == VK_F2) return app::IDM_RENAME_FOLDER;
+    }
+    if (inList) {
+        if (key == VK_RETURN) return app::CmdOpen;
+        if (key == VK_DELETE) return app::CmdDeleteRows;
+        if (control && key == 'A') return app::CmdSelectAll;
+    }
+    return 0;
+}
+
+// Tab and Shift+Tab walk the tree, the list and the search box; what is not
+// there yet is left out.
+void MoveFocus(bool backwards) {
+    HWND focus = GetFocus();
+    std::vector<HWND> stops;
+    if (theWindow.tree.Window()) stops.push_back(theWindow.tree.Window());
+    // The list comes right after the tree, then the other stops (the search box).
+    for (bool lists : {true, false})
+        for (HWND child = GetWindow(theWindow.window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            wchar_t className[32] = {};
+            GetClassNameW(child, className, 32);
+            bool isList = lstrcmpiW(className, WC_LISTVIEWW) == 0;
+            if (child != theWindow.tree.Window() && isList == lists && IsWindowVisible(child) &&
+                (GetWindowLongPtrW(child, GWL_STYLE) & WS_TABSTOP))
+                stops.push_back(child);
+        }
+    if (stops.empty()) return;
+    std::size_t at = 0;
+    while (at < stops.size() && stops[at] != focus && !IsChild(stops[at], focus)) ++at;
+    std::size_t next = at == stops.size() ? 0 : (backwards ? at + stops.size() - 1 : at + 1) % stops.size();
+    SetFocus(stops[next]);
+}
 }  // namespace
 
 bool TranslateMainWindowKey(const MSG& message) {
     if (message.message != WM_KEYDOWN || !theWindow.window || !theWindow.tree.Window()) return false;
     if (message.hwnd != theWindow.window && !IsChild(theWindow.window, message.hwnd)) return false;
-    unsigned command = FolderCommandOfKey(message.wParam, GetKeyState(VK_CONTROL) < 0);
+    const bool control = GetKeyState(VK_CONTROL) < 0;
+    if (message.wParam == VK_TAB && !control) {
+        MoveFocus(GetKeyState(VK_SHIFT) < 0);
+        return true;
+    }
+    HWND tree = theWindow.tree.Window();
+    // A label being edited takes its own keys (Enter ends the edit).
+    if (TreeView_GetEditControl(tree) && IsChild(tree, message.hwnd)) return false;
+    const bool inTree = message.hwnd == tree;
+    const bool inList = !inTree && (ToPanes(theWindow.window, ui::kListStateQuery, 0) & ui::kListHasFocus) != 0;
+    unsigned command = CommandOfFocusKey(message.wParam, control, inTree, inList);
+    if (command == 0) command = FolderCommandOfKey(message.wParam, control);
     if (command == 0) return false;
-    // The tree's commands act on its selected folder, as its menu's do.
-    SendMessageW(theWindow.tree.Window(), WM_COMMAND, command, 0);
+    RunCommand(theWindow.window, command);
     return true;
 }
 
@@ -248,9 +354,13 @@ HWND CreateMainWindow(HINSTANCE instance, std::shared_ptr<app::Desktop> desktop)
     RegisterMainWindowClass(instance);
     app::Bounds b = app::MainWindowBounds(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     LoadLibraryW(L"RICHED32.DLL");  // rich edit 1.0, for the notice pane; kept for the run
-    HWND window = CreateWindowExW(0, kMainWindowClass, L"Vantlo", WS_POPUP | WS_VISIBLE | WS_SYSMENU | WS_MINIMIZEBOX,
-                                  b.x, b.y, b.width, b.height, nullptr, nullptr, instance, nullptr);
+    // A sizing border and a maximised state; shown once it stands where the
+    // last run left it.
+    HWND window = CreateWindowExW(0, kMainWindowClass, L"Vantlo",
+                                  WS_POPUP | WS_THICKFRAME | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX, b.x, b.y,
+                                  b.width, b.height, nullptr, nullptr, instance, nullptr);
     if (!window) return nullptr;
+    if (!RestoreWindowPlacement(window, app::kMinClientWidth, app::kMinClientHeight)) ShowWindow(window, SW_SHOW);
     theWindow.desktop = desktop;
     desktop->AddView(theWindow);
     theWindow.noticePane = CreateNoticePane(window);

@@ -22,10 +22,13 @@ inline constexpr wchar_t kMainWindowClass[] = L"mwndclass";
 // message when it is destroyed.
 HWND CreateMainWindow(HINSTANCE instance, std::shared_ptr<app::Desktop> desktop);
 
-// The keys of the folder commands, for the message loop: Ctrl+O opens the
-// selected folder, Ctrl+N makes a folder, Ctrl+E empties the selected one,
-// Ctrl+P shows its properties, F5 reloads the tree and the list. True when
-// the key was one of them (it is then handled).
+// The keys of the main window, for the message loop: Tab and Shift+Tab move
+// between the tree, the list and the search box; in the tree Enter opens,
+// Delete deletes (asking) and F2 renames the folder; in the list Enter
+// fetches, Delete deletes (asking) and Ctrl+A selects all files; anywhere
+// Ctrl+O opens the selected folder, Ctrl+N makes a folder, Ctrl+E empties
+// the selected one, Ctrl+P shows its properties, F5 reloads the tree and the
+// list. True when the key was one of them (it is then handled).
 bool TranslateMainWindowKey(const MSG& message);
 
 }  // namespace mainwindow

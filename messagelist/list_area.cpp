@@ -5,6 +5,9 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include "app/file_texts.h"
 #include "app/frame_protocol.h"
 #include "app/layout.h"
@@ -19,18 +22,24 @@ namespace {
 constexpr COLORREF kSelectedRowBackground = RGB(255, 110, 165);
 constexpr COLORREF kOddRowBackground = RGB(242, 247, 254);
 constexpr COLORREF kEvenRowBackground = RGB(255, 255, 255);
-constexpr COLORREF kUnreadText = RGB(0, 0, 255);
 // Every cell gets 149 UTF-16 units.
 constexpr std::size_t kCellUnits = 149;
 // The state image of an item with list check boxes: 1 unchecked, 2 checked.
 constexpr UINT kUncheckedImage = 1;
 constexpr UINT kCheckedImage = 2;
 
-struct Column {
-    const wchar_t* header;
-    int width;
-};
-constexpr Column kColumns[] = {{L"标题", 180}, {L"大小", 70}, {L"接收日期", 130}, {L"发送日期", 130}, {L"来自", 120}};
+constexpr ListColumn kFileColumns[] = {{L"名称", 46, app::FileColumn::Name},
+                                   {L"大小", 14, app::FileColumn::Size},
+                                   {L"修改时间", 22, app::FileColumn::Modified},
+                                   {L"类型", 18, app::FileColumn::Type}};
+// The mail view: the columns the program showed before it showed files.
+constexpr ListColumn kMailColumns[] = {{L"标题", 32, app::FileColumn::Name},
+                                   {L"大小", 12, app::FileColumn::Size},
+                                   {L"接收日期", 19, app::FileColumn::Modified},
+                                   {L"发送日期", 19, app::FileColumn::Modified},
+                                   {L"来自", 18, app::FileColumn::Name}};
+// Room kept for the vertical scroll bar when the columns share the width.
+constexpr int kScrollBarRoom = 22;
 
 ListArea theArea;
 
@@ -40,13 +49,24 @@ HWND CreateChild(HWND frame, DWORD exStyle, const wchar_t* className, const wcha
                            GetModuleHandleW(nullptr), nullptr);
 }
 
-const std::string& CellOf(const app::FileCells& cells, int column) {
+std::string MailCellOf(const app::FileRow& row, int column) {
+    app::FileCells cells = app::CellsOf(row);
     switch (column) {
     case 0: return cells.title;
     case 1: return cells.size;
     case 2: return cells.receivedDate;
     case 3: return cells.sentDate;
     default: return cells.from;
+    }
+}
+
+std::string FileCellOf(const app::FileRow& row, int column) {
+    app::FileColumns columns = app::ColumnsOf(row);
+    switch (column) {
+    case 0: return columns.name;
+    case 1: return columns.size;
+    case 2: return columns.modified;
+    default: return columns.type;
     }
 }
 }  // namespace
@@ -73,18 +93,21 @@ void ListArea::FolderOpened(const std::string& title) {
     if (searchBox_) SetWindowTextW(searchBox_, L"");
 }
 
-// The six controls, placed once relative to the client width now; only the
-// list follows later changes of the frame's size.
+// The six controls; they follow the frame's size (ui::kFrameResized).
 void ListArea::CreateMessageListArea() {
     RECT client{};
     if (!IsWindow(frame_) || !GetClientRect(frame_, &client)) return;
     const int w = client.right;
-    const int pane = app::kTreePaneWidth;
-    title_ = CreateChild(frame_, 0, L"Static", L"", WS_CLIPSIBLINGS | WS_CLIPCHILDREN, pane + 7, 35, 160, 12);
-    searchBox_ = CreateChild(frame_, WS_EX_CLIENTEDGE, L"Edit", L"", ES_AUTOHSCROLL, w - 330, 30, 180, 20);
-    searchCaption_ = CreateChild(frame_, 0, L"Static", L"搜索", 0, w - 145, 33, 40, 18);
-    prevPage_ = CreateChild(frame_, 0, L"Static", L"上一页", SS_NOTIFY, w - 100, 33, 40, 20);
-    nextPage_ = CreateChild(frame_, 0, L"Static", L"下一页", SS_NOTIFY, w - 55, 33, 40, 20);
+    app::ListHeaderBounds h = app::ListHeaderLayout(w);
+    auto make = [&](DWORD exStyle, const wchar_t* className, const wchar_t* text, DWORD style, const app::Bounds& b) {
+        return CreateChild(frame_, exStyle, className, text, style, b.x, b.y, b.width, b.height);
+    };
+    // A folder's name is shown as it is: "R&D" underlines nothing.
+    title_ = make(0, L"Static", L"", SS_NOPREFIX | SS_ENDELLIPSIS | WS_CLIPSIBLINGS, h.title);
+    searchBox_ = make(WS_EX_CLIENTEDGE, L"Edit", L"", ES_AUTOHSCROLL | WS_TABSTOP, h.searchBox);
+    searchCaption_ = make(0, L"Static", L"搜索", 0, h.searchCaption);
+    prevPage_ = make(0, L"Static", L"上一页", SS_NOTIFY, h.previousPage);
+    nextPage_ = make(0, L"Static", L"下一页", SS_NOTIFY, h.nextPage);
     for (HWND control : {title_, searchBox_, searchCaption_, prevPage_, nextPage_})
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
     SetPropW(prevPage_, ui::kLinkTextProperty, reinterpret_cast<HANDLE>(1));
@@ -94,8 +117,9 @@ void ListArea::CreateMessageListArea() {
             SetWindowLongPtrW(searchBox_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ListArea::SearchBoxProc)));
 
     app::Bounds b = app::MessageListBounds(w, client.bottom);
-    list_ = CreateChild(frame_, WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", LVS_REPORT | LVS_EDITLABELS | LVS_OWNERDATA, b.x,
-                        b.y, b.width, b.height);
+    // No in-place label editing: a rename goes through its own command.
+    list_ = CreateChild(frame_, WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", LVS_REPORT | LVS_OWNERDATA | LVS_SHAREIMAGELISTS | WS_TABSTOP,
+                        b.x, b.y, b.width, b.height);
     if (!list_) return;
     DragAcceptFiles(list_, TRUE);
     previousProc_ = reinterpret_cast<WNDPROC>(
@@ -103,16 +127,105 @@ void ListArea::CreateMessageListArea() {
     SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
     // The check boxes are the file list's: the list asks for them.
     SendMessageW(list_, LVM_SETCALLBACKMASK, LVIS_STATEIMAGEMASK, 0);
+    // The shell's small icons, one per file type; the system owns the list.
+    SHFILEINFOW info{};
+    auto icons = reinterpret_cast<HIMAGELIST>(
+        SHGetFileInfoW(L"x.txt", FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
+                       SHGFI_USEFILEATTRIBUTES | SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+    if (icons) ListView_SetImageList(list_, icons, LVSIL_SMALL);
+    SetColumns();
+}
+
+// The columns of the view chosen, sharing the list's width; the sorted
+// column's header carries an arrow.
+void ListArea::SetColumns() {
+    while (ListView_DeleteColumn(list_, 0)) {
+    }
+    RECT area{};
+    GetClientRect(list_, &area);
+    const int width = std::max<int>(area.right - kScrollBarRoom, 200);
     int position = 0;
-    for (const Column& column : kColumns) {
+    for (const ListColumn& column : Columns()) {
+        std::wstring header = HeaderText(position);
         LVCOLUMNW lvc{};
         lvc.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-        lvc.fmt = LVCFMT_LEFT;
-        lvc.cx = column.width;
-        lvc.pszText = const_cast<wchar_t*>(column.header);
+        lvc.fmt = position == 1 ? LVCFMT_RIGHT : LVCFMT_LEFT;
+        lvc.cx = width * column.share / 100;
+        lvc.pszText = header.data();
         lvc.iSubItem = position;
         SendMessageW(list_, LVM_INSERTCOLUMNW, static_cast<WPARAM>(position++), reinterpret_cast<LPARAM>(&lvc));
     }
+}
+
+const std::vector<ListColumn>& ListArea::Columns() const {
+    static const std::vector<ListColumn> files(std::begin(kFileColumns), std::end(kFileColumns));
+    static const std::vector<ListColumn> mails(std::begin(kMailColumns), std::end(kMailColumns));
+    return mailView_ ? mails : files;
+}
+
+std::wstring ListArea::HeaderText(int position) const {
+    const ListColumn& column = Columns()[static_cast<std::size_t>(position)];
+    std::wstring text = column.header;
+    const app::FileList& files = desktop_->Files();
+    if (column.sortedBy == files.SortColumn() && sortedPosition_ == position)
+        text += files.SortDescending() ? L" \x25BC" : L" \x25B2";
+    return text;
+}
+
+// A click on a header sorts by its column; a second click turns the order round.
+void ListArea::OnColumnClick(int position) {
+    if (position < 0 || static_cast<std::size_t>(position) >= Columns().size()) return;
+    app::FileList& files = desktop_->Files();
+    app::FileColumn column = Columns()[static_cast<std::size_t>(position)].sortedBy;
+    bool descending = sortedPosition_ == position && !files.SortDescending();
+    sortedPosition_ = position;
+    files.SortBy(column, descending);
+    for (int i = 0; i < static_cast<int>(Columns().size()); ++i) {
+        std::wstring header = HeaderText(i);
+        LVCOLUMNW lvc{};
+        lvc.mask = LVCF_TEXT;
+        lvc.pszText = header.data();
+        SendMessageW(list_, LVM_SETCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&lvc));
+    }
+    ListView_SetItemState(list_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    InvalidateRect(list_, nullptr, TRUE);
+}
+
+void ListArea::SetMailView(bool mailView) {
+    if (!list_ || mailView == mailView_) return;
+    mailView_ = mailView;
+    sortedPosition_ = 0;
+    desktop_->Files().SortBy(app::FileColumn::Name, false);
+    SetColumns();
+    InvalidateRect(list_, nullptr, TRUE);
+}
+
+namespace {
+app::FileRow probeRow(const std::string& name) {
+    app::FileRow row;
+    row.file.name = name;
+    return row;
+}
+}  // namespace
+
+// The shell's name and icon for a file's type, by its extension, asked once.
+const ListArea::ShellType& ListArea::ShellTypeOf(const std::string& name) {
+    std::wstring extension = platform::Utf8ToWide(app::ExtensionOf(name));
+    auto known = shellTypes_.find(extension);
+    if (known != shellTypes_.end()) return known->second;
+    ShellType type{platform::Utf8ToWide(app::ColumnsOf(probeRow(name)).type), 0};
+    SHFILEINFOW info{};
+    std::wstring probe = L"x" + extension;
+    if (SHGetFileInfoW(probe.c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
+                       SHGFI_USEFILEATTRIBUTES | SHGFI_TYPENAME | SHGFI_SYSICONINDEX | SHGFI_SMALLICON)) {
+        if (info.szTypeName[0]) type.name = info.szTypeName;
+        type.icon = info.iIcon;
+    }
+    // A shell that knows the extension by no name of its own makes one up
+    // in English (".bin file" under Wine): ours reads better.
+    if (type.name == extension + L" file" || type.name == L"File")
+        type.name = platform::Utf8ToWide(app::ColumnsOf(probeRow(name)).type);
+    return shellTypes_.emplace(extension, type).first->second;
 }
 
 void ListArea::FilesShown(const app::FileList& files, const std::string& title, bool newRows) {
@@ -131,10 +244,17 @@ void ListArea::OnGetDispInfo(NMLVDISPINFOW& info) {
     LVITEMW& item = info.item;
     const app::FileRow* row = desktop_->Files().Row(static_cast<std::size_t>(item.iItem));
     if (!row) return;
+    if (item.mask & LVIF_IMAGE && item.iSubItem == 0) item.iImage = mailView_ ? -1 : ShellTypeOf(row->file.name).icon;
     if (item.mask & LVIF_TEXT && item.pszText && item.cchTextMax > 0) {
-        app::FileCells cells = app::CellsOf(*row);
         std::size_t room = std::min<std::size_t>(kCellUnits, static_cast<std::size_t>(item.cchTextMax) - 1);
-        cell_ = platform::CutWide(platform::Utf8ToWide(CellOf(cells, item.iSubItem)), room);
+        std::wstring text;
+        if (mailView_)
+            text = platform::Utf8ToWide(MailCellOf(*row, item.iSubItem));
+        else if (item.iSubItem == 3)
+            text = ShellTypeOf(row->file.name).name;
+        else
+            text = platform::Utf8ToWide(FileCellOf(*row, item.iSubItem));
+        cell_ = platform::CutWide(text, room);
         cell_.copy(item.pszText, cell_.size());
         item.pszText[cell_.size()] = L'\0';
     }
@@ -156,7 +276,7 @@ void ListArea::ToggleCheck(int item) {
 }
 
 // Only the first selected row gets the selection's colours; the others
-// alternate their backgrounds, and unread rows are written in blue.
+// alternate their backgrounds. Files are not mails: none is "unread".
 LRESULT ListArea::OnCustomDraw(NMLVCUSTOMDRAW& draw) const {
     if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
     if (draw.nmcd.dwDrawStage != CDDS_ITEMPREPAINT) return CDRF_DODEFAULT;
@@ -167,8 +287,6 @@ LRESULT ListArea::OnCustomDraw(NMLVCUSTOMDRAW& draw) const {
         return CDRF_DODEFAULT;
     }
     draw.clrTextBk = item % 2 ? kOddRowBackground : kEvenRowBackground;
-    const app::FileRow* row = desktop_->Files().Row(static_cast<std::size_t>(item));
-    if (row && !row->read) draw.clrText = kUnreadText;
     return CDRF_NOTIFYSUBITEMDRAW | CDRF_NOTIFYPOSTPAINT;
 }
 
@@ -177,6 +295,7 @@ LRESULT ListArea::MessageListNotify(NMHDR* header) {
     case NM_CUSTOMDRAW: return OnCustomDraw(*reinterpret_cast<NMLVCUSTOMDRAW*>(header));
     case NM_RCLICK: ShowMenu(); break;
     case LVN_GETDISPINFOW: OnGetDispInfo(*reinterpret_cast<NMLVDISPINFOW*>(header)); break;
+    case LVN_COLUMNCLICK: OnColumnClick(reinterpret_cast<NMLISTVIEW*>(header)->iSubItem); break;
     case NM_CLICK: {
         LVHITTESTINFO hit{};
         hit.pt = reinterpret_cast<NMITEMACTIVATE*>(header)->ptAction;
@@ -222,6 +341,31 @@ void ListArea::StepPage(int direction) {
     SendMessageW(list_, LVM_SCROLL, 0, static_cast<LPARAM>((static_cast<long long>(target) - static_cast<long long>(top)) * height));
 }
 
+LRESULT ListArea::StateBits() const {
+    HWND focus = GetFocus();
+    return (FirstSelected() >= 0 ? ui::kListRowSelected : 0) | (mailView_ ? ui::kListMailView : 0) |
+           (focus && (focus == list_ || IsChild(list_, focus)) ? ui::kListHasFocus : 0);
+}
+
+void ListArea::OnFrameResized(int width, int height) {
+    app::Bounds b = app::MessageListBounds(width, height);
+    MoveWindow(list_, b.x, b.y, b.width, b.height, TRUE);
+    app::ListHeaderBounds h = app::ListHeaderLayout(width);
+    const std::pair<HWND, app::Bounds> placed[] = {{title_, h.title},
+                                                   {searchBox_, h.searchBox},
+                                                   {searchCaption_, h.searchCaption},
+                                                   {prevPage_, h.previousPage},
+                                                   {nextPage_, h.nextPage}};
+    for (const auto& [control, at] : placed)
+        if (control) MoveWindow(control, at.x, at.y, at.width, at.height, TRUE);
+    // The columns keep their shares of the new width.
+    RECT area{};
+    GetClientRect(list_, &area);
+    const int columnsWidth = std::max<int>(area.right - kScrollBarRoom, 200);
+    for (std::size_t i = 0; i < Columns().size(); ++i)
+        ListView_SetColumnWidth(list_, static_cast<int>(i), columnsWidth * Columns()[i].share / 100);
+}
+
 LRESULT CALLBACK ListArea::SearchBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     ListArea& area = theArea;
     WNDPROC previous = area.previousSearchProc_;
@@ -241,11 +385,9 @@ LRESULT CALLBACK ListArea::MessageListProc(HWND window, UINT message, WPARAM wPa
     switch (message) {
     case ui::kReflectedNotify: return area.MessageListNotify(reinterpret_cast<NMHDR*>(lParam));
     case ui::kReflectedCommand: area.OnControlCommand(wParam, reinterpret_cast<HWND>(lParam)); return 0;
-    case ui::kFrameResized: {
-        app::Bounds b = app::MessageListBounds(static_cast<int>(wParam), static_cast<int>(lParam));
-        MoveWindow(window, b.x, b.y, b.width, b.height, TRUE);
-        return 0;
-    }
+    case ui::kFrameResized: area.OnFrameResized(static_cast<int>(wParam), static_cast<int>(lParam)); return 0;
+    case ui::kFrameCommand: area.MessageListCommand(MAKEWPARAM(static_cast<WORD>(wParam), 0)); return 0;
+    case ui::kListStateQuery: return area.StateBits();
     case WM_NCPAINT:
         if (wParam == 1) return 0;  // no frame of its own
         break;

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "app/file_texts.h"
 #include "messagelist/list_area.h"
 #include "platform/text.h"
 #include "platform/ui_seams.h"
@@ -17,6 +18,7 @@ namespace messagelist {
 namespace {
 constexpr wchar_t kNoAttachmentText[] = L"此邮件不包函任何附件";
 constexpr wchar_t kNoticeCaption[] = L"提示";
+constexpr wchar_t kDeleteCaption[] = L"删除文件";
 
 // A popup menu with the entries, owning the submenus it holds.
 ui::Menu MakeMenu(const std::vector<app::MenuEntry>& entries) {
@@ -112,27 +114,40 @@ void ListArea::ShowMenu() {
 }
 
 void ListArea::MessageListCommand(WPARAM wParam) {
-    if (HIWORD(wParam) != 0) return;  // menus only; the list has no accelerators
+    if (HIWORD(wParam) != 0) return;  // menus and the frame's keys only
     const unsigned command = LOWORD(wParam);
     bool checked = false;
     switch (command) {
     case app::CmdDownloadMail: DownloadMail(); break;
     case app::CmdDownloadAttachment: DownloadAttachment(); break;
-    case app::CmdDeleteRows: desktop_->DeleteRows(ChosenRows(checked)); break;
+    case app::CmdDeleteRows: DeleteChosen(); break;
     case app::CmdUploadFile: UploadFile(); break;
     case app::CmdAttachmentsOnly: desktop_->ToggleAttachmentsOnly(); break;
     case app::CmdNextPage: StepPage(+1); break;
     case app::CmdProperties:
         if (int row = FirstSelected(); row >= 0) desktop_->ShowFileProperties(static_cast<std::size_t>(row));
         break;
+    case app::CmdOpen: DownloadAttachment(); break;
+    case app::CmdSelectAll: ListView_SetItemState(list_, -1, LVIS_SELECTED, LVIS_SELECTED); break;
+    case app::CmdFileView: SetMailView(false); break;
+    case app::CmdMailView: SetMailView(true); break;
     case app::CmdMoveTo: break;  // the submenu's entry
     default:
         if (std::optional<std::string> target = app::MoveTargetFor(shownMenu_, command)) {
-            std::vector<std::size_t> rows = ChosenRows(checked);
-            desktop_->MoveRows(rows, *target, checked);
+            desktop_->MoveRows(ChosenRows(checked), *target);
         }
         break;
     }
+}
+
+// The chosen files go to the trash once the user agreed, named and counted.
+void ListArea::DeleteChosen() {
+    bool checked = false;
+    std::vector<std::size_t> rows = ChosenRows(checked);
+    if (rows.empty()) return;
+    std::wstring question = platform::Utf8ToWide(app::DeleteFilesQuestion(app::NamesOf(desktop_->Files(), rows)));
+    if (ui::ShowMessage(frame_, question, kDeleteCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES)
+        desktop_->DeleteRows(rows);
 }
 
 // The selected files, verified, through the save dialog (run here, before

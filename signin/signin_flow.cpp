@@ -12,17 +12,24 @@ namespace signin {
 namespace {
 
 constexpr wchar_t kNoticeCaption[] = L"提示";
-constexpr wchar_t kSignInFailedText[] = L"密码不正确或用户不存在";
 
 // Numbers every attempt of the run, so the late answer of a stalled
 // provider to an earlier window's attempt is told apart.
 unsigned attempts = 0;
 
-void SignInRefused(const SignInControls& c) {
-    ui::ShowMessage(c.window, kSignInFailedText, kNoticeCaption, MB_OK);
-    SetWindowTextW(c.passwordBox, L"");
+// Only a refused password is typed again: after any other failure the
+// password stays, so trying once more is one key.
+void SignInFailed(const SignInControls& c, const std::string& text) {
+    ui::ShowMessage(c.window, platform::Utf8ToWide(text), kNoticeCaption, MB_OK | MB_ICONWARNING);
+    bool wrongPassword = text == app::kWrongPasswordText;
+    if (wrongPassword) SetWindowTextW(c.passwordBox, L"");
+    std::wstring typed(static_cast<std::size_t>(GetWindowTextLengthW(c.passwordBox)) + 1, L'\0');
+    typed.resize(static_cast<std::size_t>(GetWindowTextW(c.passwordBox, typed.data(), static_cast<int>(typed.size()))));
     SetInputsReadOnly(c, false);
     SetFocus(c.passwordBox);
+    // The focus brings the saved password; after any other failure the
+    // password typed stands.
+    if (!wrongPassword) SetWindowTextW(c.passwordBox, typed.c_str());
 }
 
 void SignInEnded(unsigned attempt, const std::string& account, const std::string& password,
@@ -31,10 +38,10 @@ void SignInEnded(unsigned attempt, const std::string& account, const std::string
     if (attempt != s.attempt || !IsWindow(s.controls.window)) return;  // the window went meanwhile
     s.signingIn = false;
     const SignInControls& c = s.controls;
-    // The same answer for every failure, whether the password was refused
-    // or the provider could not be reached.
+    // A wrong password, an unreachable provider and a refused certificate
+    // each say so: the user's next step differs.
     if (!outcome.outcome.Ok()) {
-        SignInRefused(c);
+        SignInFailed(c, app::SignInFailureText(outcome.outcome));
         return;
     }
     s.signInSucceeded = true;
@@ -64,7 +71,7 @@ void CheckDomainAndSignIn(const std::string& account, const std::string& passwor
     });
     if (!started) {
         s.signingIn = false;
-        SignInRefused(c);
+        SignInFailed(c, app::kWorkNotStartedText);
     }
 }
 

@@ -125,13 +125,25 @@ HWND CreateSignInWindow(HINSTANCE instance, SignedIn onSignedIn) {
     EnableWindow(c.advancedButton, FALSE);
     ui::SetRoundRegion(window, kCreatedRegionEllipse);
     FillAccountBox(c);
+    // Typing starts in the account box, never in the password by chance.
+    SetFocus(c.accountBox);
     return window;
+}
+
+bool TranslateSignInKey(MSG& message) {
+    HWND window = signInWindow.controls.window;
+    if (!window || !IsWindow(window)) return false;
+    if (message.hwnd != window && !IsChild(window, message.hwnd)) return false;
+    bool key = message.message == WM_KEYDOWN || message.message == WM_CHAR || message.message == WM_KEYUP;
+    if (!key || message.wParam == VK_RETURN || message.wParam == VK_ESCAPE) return false;
+    return IsDialogMessageW(window, &message) != FALSE;
 }
 
 int RunSignInLoop() {
     signInWindow.signInSucceeded = false;
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (TranslateSignInKey(message)) continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }

@@ -53,6 +53,11 @@ int RunSignInWindow(HINSTANCE instance, SignedIn onSignedIn);
 // until the quit message and tell whether the sign-in succeeded.
 HWND CreateSignInWindow(HINSTANCE instance, SignedIn onSignedIn);
 int RunSignInLoop();
+// The window's keys, for its loop: Tab and Shift+Tab walk the account box,
+// the password, the two options and the sign-in button; Space presses the
+// button or option that has the focus. Enter keeps its own meaning in the
+// two boxes. True when the message was taken.
+bool TranslateSignInKey(MSG& message);
 
 const SignInControls& CurrentSignInControls();
 bool SignInSucceeded();

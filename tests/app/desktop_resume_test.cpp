@@ -192,7 +192,7 @@ TEST_F(DesktopResume, TheListingLaneConnectsAgainAfterItsConnectionBroke) {
     box_->listingsLeft = 0;
     desktop_->ReloadOpenFolder();
     Settle();
-    EXPECT_EQ(screen_.Status().rfind("读取邮件列表失败: 连接中断", 0), 0u) << screen_.Status();
+    EXPECT_EQ(screen_.Status().rfind("读取文件列表失败: 与服务器的连接中断了", 0), 0u) << screen_.Status();
     box_->listingsLeft = -1;
     desktop_->ReloadOpenFolder();
     Settle();
@@ -206,7 +206,8 @@ TEST_F(DesktopResume, DeletedFilesGoToTheTrash) {
     Upload();
     ASSERT_EQ(Names().size(), 1u);
     desktop_->DeleteRows({0});
-    ASSERT_TRUE(RunUntil([&] { return screen_.Status() == app::kReadyText; }));
+    ASSERT_TRUE(RunUntil([&] { return screen_.Status() == "已将 1 个文件移到已删除: 大文件.bin"; })) << screen_.Status();
+    Settle();
     EXPECT_TRUE(Names().empty());
     Open("4");
     ASSERT_EQ(Names(), std::vector<std::string>{"大文件.bin"}) << "every part, none destroyed";

@@ -45,11 +45,20 @@ TEST(ListTexts, FolderTitlesAndProposedNames) {
     const app::FolderList folders = {{"3", "已发送", "12", "4"},
                                      {"0070000", "R&D", "1", "0"},
                                      {"70001", std::string(60, 'x') + "文件夹文件夹文件夹文件夹文件夹", "9", "9"}};
-    EXPECT_EQ(app::FolderTitle(folders, "3"), "已发送(4/12)");
-    EXPECT_EQ(app::FolderTitle(folders, "70000"), "R&D(0/1)") << "ids compare as numbers";
+    EXPECT_EQ(app::FolderTitle(folders, "3"), "已发送");
+    EXPECT_EQ(app::FolderTitle(folders, "70000"), "R&D") << "ids compare as numbers";
     EXPECT_EQ(app::FolderTitle(folders, "9"), "");
     EXPECT_EQ(app::FolderTitle(folders, "70001"), std::string(60, 'x') + "文件夹文件夹文件夹文件夹文") << "99 bytes";
-    EXPECT_EQ(app::FolderTitle(folders, "3", 7), "已发送(4/7)") << "the total of files the list shows";
+    EXPECT_EQ(app::FolderTitle(folders, "3", 8, 1288490189), "已发送 (8 个文件, 1.2 GB)") << "files, not mails";
+    EXPECT_EQ(app::FolderTitle(folders, "70001", 1, 5), std::string(60, 'x') + "文件夹文件 (1 个文件, 5 字节)")
+        << "the counts stay whole within 99 bytes";
+
+    const std::pair<std::uint64_t, const char*> sizes[] = {
+        {0, "0 字节"},           {1023, "1023 字节"},        {1024, "1.0 KB"},          {1535, "1.4 KB"},
+        {1048575, "1023 KB"},    {1048576, "1.0 MB"},        {104857599, "99.9 MB"},    {104857600, "100 MB"},
+        {1288490189, "1.2 GB"},  {~std::uint64_t{0}, "15.9 EB"},
+    };
+    for (const auto& [bytes, shown] : sizes) EXPECT_EQ(app::HumanSize(bytes), shown) << bytes;
 
     EXPECT_EQ(app::ProposedFileName("notes/plan:final?.txt"), "notes-plan-final-.txt");
     EXPECT_EQ(app::ProposedFileName("a\\b<c>d|e\"f*g 文件"), "a-b-c-d-e-f-g 文件");
@@ -61,27 +70,53 @@ TEST(StatusTexts, ProgressLinesFailuresAndTheDomainNotice) {
     EXPECT_EQ(app::QueueLine("上传", 3, 7, "名.bin", 1024, 4096), "上传 3/7: 名.bin 1024/4096");
 
     using catalog::StoreCode;
+    catalog::Outcome full = catalog::Failure(StoreCode::Refused, "store part: mailbox");
+    full.refusal = "OVERQUOTA";
+    catalog::Outcome refused = catalog::Failure(StoreCode::Refused, "move mails 5");
+    refused.refusal = "FA_SECURITY";
     const struct {
         app::Work work;
         catalog::Outcome outcome;
         const char* shown;
     } failures[] = {
-        {app::Work::Download, catalog::Failure(StoreCode::LocalFile, ""), "下载失败: 无法写入本地文件"},
-        {app::Work::Upload, catalog::Failure(StoreCode::LocalFile, ""), "上传失败: 无法读取本地文件"},
-        {app::Work::Move, catalog::Failure(StoreCode::Unreachable, "move mails"),
-         "移动邮件失败: 无法连接服务器 (move mails)"},
-        {app::Work::DeleteFolder, catalog::Failure(StoreCode::NotFound, "delete folder 7 (FA_FOLDER_NOT_FOUND)"),
-         "删除文件夹失败: 没有找到 (delete folder 7 (FA_FOLDER_NOT_FOUND))"},
+        {app::Work::Download, catalog::Failure(StoreCode::LocalFile, ""),
+         "下载失败: 无法写入本地文件。请检查目标文件夹的空间和权限。"},
+        {app::Work::Move, catalog::Failure(StoreCode::Unreachable, "move mails: the connection could not be made"),
+         "移动文件失败: 无法连接服务器。请检查网络连接, 稍后再试。"},
+        {app::Work::Upload,
+         catalog::Failure(StoreCode::Unreachable, "store: the certificate of 127.0.0.1 was refused: expired"),
+         "上传失败: 服务器的证书未通过验证, 连接已中止, 没有发送任何数据。请检查系统时间, 或联系网络管理员。"},
+        {app::Work::Upload, full, "上传失败: 邮箱已满。请在已删除中清理文件或释放空间后再试。"},
+        {app::Work::Move, refused, "移动文件失败: 服务器拒绝了请求 (代码 FA_SECURITY)。请稍后再试; 如果一再出现, 请在网页邮箱中查看。"},
         {app::Work::List, catalog::Success(), ""},
     };
     for (const auto& failure : failures)
         EXPECT_EQ(app::FailureText(failure.work, failure.outcome), failure.shown) << failure.shown;
-    for (int code = static_cast<int>(StoreCode::NotFound); code <= static_cast<int>(StoreCode::Cancelled); ++code)
-        EXPECT_EQ(app::FailureText(app::Work::Delete, catalog::Failure(static_cast<StoreCode>(code), "")).find("错误"),
-                  std::string::npos)
-            << "every code has a reason of its own: " << code;
-    EXPECT_STREQ(app::ConnectFailureText(app::Work::DeleteFolder), "Delete UserFolder,connect server error");
+    for (int code = static_cast<int>(StoreCode::NotFound); code <= static_cast<int>(StoreCode::Cancelled); ++code) {
+        std::string text = app::FailureText(app::Work::Delete, catalog::Failure(static_cast<StoreCode>(code), "the mailbox cannot be"));
+        EXPECT_EQ(text.find("未知"), std::string::npos) << "every code has a reason of its own: " << code;
+        EXPECT_EQ(text.find("mailbox"), std::string::npos) << "no English detail: " << text;
+    }
+    EXPECT_STREQ(app::ConnectFailureText(app::Work::DeleteFolder), app::kUnreachableText);
     EXPECT_EQ(app::ConnectFailureText(app::Work::List), nullptr) << "a listing has no box of its own";
+
+    const std::pair<catalog::Outcome, std::string> signIns[] = {
+        {catalog::Failure(StoreCode::Refused, "sign-in failed: wrong password or unknown user"), app::kWrongPasswordText},
+        {catalog::Failure(StoreCode::Refused, "the sign-in was refused: LOGIN: no"), app::kWrongPasswordText},
+        {catalog::Failure(StoreCode::Unreachable, "sign-in failed: the sign-in server cannot be reached"),
+         std::string("登录失败: ") + app::kUnreachableText},
+        {catalog::Failure(StoreCode::Unreachable, "sign-in failed: the certificate of a.example was refused: x"),
+         std::string("登录失败: ") + app::kCertificateRefusedText},
+        {catalog::Failure(StoreCode::Refused, "unsupported account domain in 'a@b'"),
+         "登录失败: 服务器拒绝了登录。请检查账号的写法后重试。"},
+    };
+    for (const auto& [outcome, shown] : signIns) EXPECT_EQ(app::SignInFailureText(outcome), shown) << outcome.detail;
+
+    const std::vector<std::string> many = {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l"};
+    EXPECT_EQ(app::DeleteFilesQuestion({"R&D.txt", "b"}), "将 2 个文件移到已删除?\r\n\r\nR&D.txt\r\nb\r\n\r\n它们可以在已删除中找回。");
+    EXPECT_NE(app::DeleteFilesQuestion(many).find("j\r\n... 以及另外 2 个文件"), std::string::npos);
+    EXPECT_EQ(app::FilesMovedText("已删除", {"a", "b"}), "已将 2 个文件移到已删除: a, b");
+    EXPECT_EQ(app::FilesMovedText("\"乙\"", many), "已将 12 个文件移到\"乙\": a, b, c 等");
 
     EXPECT_EQ(app::UnsupportedDomainText(),
               "不支持此邮件服务提供商或者格式不正确\r\n您应输入如下格式: yourname@163.example\r\n"
@@ -109,7 +144,7 @@ TEST(FileList, FilterChecksSizesCellsAndPageSteps) {
          {FileOf("a.bin", {"11", "12"}, true, 2), FileOf("note", {"13"}, false), FileOf("cut.iso", {"14"}, true, 3)}});
     list.SetChecked(1, true);
     EXPECT_EQ(list.CheckedItems(), std::vector<std::size_t>{1});
-    EXPECT_EQ(app::MailIdsOf(list, {0, 1, 5}), (std::vector<std::string>{"11", "12", "13"})) << "every part";
+    EXPECT_EQ(app::MailIdsOf(list, {0, 2, 5}), (std::vector<std::string>{"11", "12", "13"})) << "every part";
     list.SetAttachmentsOnly(true);
     ASSERT_EQ(list.Count(), 2u);
     EXPECT_EQ(list.Row(1)->file.name, "cut.iso");
@@ -144,6 +179,59 @@ TEST(FileList, FilterChecksSizesCellsAndPageSteps) {
          {Step{0, 1000, 20, +1, 50}, Step{970, 1000, 20, +1, 980}, Step{980, 1000, 20, +1, 980},
           Step{60, 1000, 20, -1, 10}, Step{30, 1000, 20, -1, 0}, Step{0, 10, 20, +1, 0}, Step{0, 0, 20, -1, 0}})
         EXPECT_EQ(app::PageStepTop(s.top, s.count, s.visible, s.direction), s.expected) << s.top << " " << s.count;
+}
+
+app::FileRow Sized(const std::string& name, std::uint64_t size, std::int64_t stored) {
+    app::FileRow row = FileOf(name, {name}, true);
+    row.file.sizeKnown = true;
+    row.file.size = size;
+    row.file.storedAt = stored;
+    return row;
+}
+
+TEST(FileList, ColumnsAndSortingLikeAFileManager) {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    app::FileList list;
+    list.Show({"7", "", {Sized("b.TXT", 30, 300), Sized("R&D <2026>.zip", 10, 200), Sized("a.zip", 20, 100),
+                         Sized("Makefile", 20, 400)}});
+    auto order = [&] {
+        std::string names;
+        for (std::size_t i = 0; i < list.Count(); ++i) names += list.Row(i)->file.name + "|";
+        return names;
+    };
+    EXPECT_EQ(order(), "a.zip|b.TXT|Makefile|R&D <2026>.zip|") << "by name at first, without case";
+    list.SetChecked(0, true);  // a.zip
+    const struct {
+        app::FileColumn column;
+        bool descending;
+        const char* order;
+    } sorts[] = {
+        {app::FileColumn::Name, true, "R&D <2026>.zip|Makefile|b.TXT|a.zip|"},
+        {app::FileColumn::Size, false, "R&D <2026>.zip|a.zip|Makefile|b.TXT|"},
+        {app::FileColumn::Size, true, "b.TXT|Makefile|a.zip|R&D <2026>.zip|"},
+        {app::FileColumn::Modified, false, "a.zip|R&D <2026>.zip|b.TXT|Makefile|"},
+        {app::FileColumn::Type, false, "Makefile|b.TXT|a.zip|R&D <2026>.zip|"},
+    };
+    for (const auto& sort : sorts) {
+        list.SortBy(sort.column, sort.descending);
+        EXPECT_EQ(order(), sort.order) << static_cast<int>(sort.column) << sort.descending;
+        ASSERT_EQ(list.CheckedItems().size(), 1u);
+        EXPECT_EQ(list.Row(list.CheckedItems()[0])->file.name, "a.zip") << "the check stays with its file";
+    }
+    list.Show({"7", "", {Sized("a.zip", 1, 0), Sized("b.txt", 2, 0)}});
+    EXPECT_EQ(order(), "b.txt|a.zip|") << "a new listing keeps the chosen order";
+    EXPECT_EQ(list.TotalBytes(), 3u);
+
+    app::FileRow cut = FileOf("R&D <2026>.tar.GZ", {"14"}, true, 3);
+    cut.file.storedAt = 1796642444;
+    app::FileColumns columns = app::ColumnsOf(cut);
+    EXPECT_EQ(columns.name, "R&D <2026>.tar.GZ (不完整)") << "no @, & shown as it is";
+    EXPECT_EQ(columns.size, "1000 字节");
+    EXPECT_EQ(columns.modified, "2026-12-07 11:20");
+    EXPECT_EQ(columns.type, "GZ 文件");
+    EXPECT_EQ(app::ColumnsOf(Sized(".profile", 1, 0)).type, "文件") << "a leading dot is no extension";
+    EXPECT_EQ(app::ColumnsOf(Sized(".profile", 1, 0)).modified, "");
 }
 
 TEST(FileTexts, PropertiesAndMailPaths) {
@@ -233,6 +321,32 @@ TEST(Layout, FourFifthsOfAn800WideScreenThreeQuartersOfOthers) {
                                              {801, 601, 100, 75, 600, 450}}) {
         app::Bounds b = app::MainWindowBounds(w, h);
         EXPECT_EQ((std::array{b.x, b.y, b.width, b.height}), (std::array{x, y, width, height})) << w;
+    }
+}
+
+bool Overlap(const app::Bounds& a, const app::Bounds& b) {
+    return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
+}
+
+TEST(Layout, NothingOverlapsFromTheSmallestWindowToAMaximisedOne) {
+    for (auto [w, h] : {std::array{app::kMinClientWidth, app::kMinClientHeight}, {784, 561}, {1920, 1040}}) {
+        app::CaptionBounds caption = app::CaptionLayout(w);
+        app::ListHeaderBounds header = app::ListHeaderLayout(w);
+        const std::vector<std::pair<const char*, app::Bounds>> shown = {
+            {"title", caption.title},          {"file", caption.menus[0]},        {"help", caption.menus[4]},
+            {"minimise", caption.minimise},    {"maximise", caption.maximise},    {"close", caption.close},
+            {"tree", app::FolderTreeBounds(w, h)}, {"list", app::MessageListBounds(w, h)},
+            {"status", app::StatusLabelBounds(w, h)}, {"folder title", header.title},
+            {"search", header.searchBox},      {"search caption", header.searchCaption},
+            {"previous", header.previousPage}, {"next", header.nextPage}};
+        for (std::size_t i = 0; i < shown.size(); ++i) {
+            const app::Bounds& a = shown[i].second;
+            EXPECT_TRUE(a.x >= 0 && a.y >= 0 && a.x + a.width <= w && a.y + a.height <= h && a.width > 0)
+                << shown[i].first << " inside " << w << "x" << h;
+            for (std::size_t j = i + 1; j < shown.size(); ++j)
+                EXPECT_FALSE(Overlap(a, shown[j].second)) << shown[i].first << " / " << shown[j].first << " at " << w;
+        }
+        EXPECT_GE(header.title.width, 200) << "room for \"工作文档 (8 个文件, 1.2 GB)\" at " << w;
     }
 }
 

@@ -5,7 +5,11 @@
 # the context menu and the open dialog, see it listed, download it back
 # through the save dialog, and compare the bytes; then search the folder by
 # name (finding its file in several parts), show that file's properties,
-# clear the search, and store three files chosen at once in the open dialog.
+# clear the search, and store three files chosen at once in the open dialog;
+# delete the uploaded file (asked first, then found in 已删除), and size the
+# window to 800x600 and maximised. Before all that, a sign-in towards a
+# provider that cannot be reached says so in Chinese. The sign-in is typed:
+# the account box has the focus, Tab leads to the password.
 # The provider speaks TLS, checked against its test CA. A screenshot is kept
 # at every step.
 #
@@ -111,18 +115,38 @@ python3 -c "import sys; sys.stdout.buffer.write(bytes((i * 7919 + i // 256) % 25
 windows_path() { echo "Z:${1//\//\\}"; }
 
 
+# 0. A provider that cannot be reached: the notice says so, not "wrong password".
+sign_in_by_keys() {  # window
+    xdotool windowactivate --sync "$1" 2>/dev/null
+    xdotool key Tab  # from the account box to the password
+    sleep 0.3
+    xdotool type --delay 30 "$password"
+    xdotool key Return
+}
+VANTLO_PROVIDER=127.0.0.1:1 ws_run "$vantlo" >"$artifacts/vantlo-unreachable.log" 2>&1 &
+unreachable_pid=$!
+signin=$(wait_until find_window Vantlo '340x105') || fail "the sign-in window did not open"
+sleep 1
+sign_in_by_keys "$signin"
+notice=$(wait_until find_window 提示) || fail "no notice for an unreachable provider"
+sleep 0.7
+shot signin-unreachable
+xdotool windowactivate --sync "$notice" 2>/dev/null
+xdotool key Return
+wait_until window_gone "$notice" || fail "the notice did not close"
+eval "$(xdotool getwindowgeometry --shell "$signin")"
+xdotool mousemove $((X + 318 + 6)) $((Y + 8 + 7)) click 1  # the close label "X"
+first_ended() { ! kill -0 "$unreachable_pid" 2>/dev/null; }
+wait_until first_ended || fail "the first program did not end"
+
 ws_run "$vantlo" >"$artifacts/vantlo.log" 2>&1 &
 vantlo_pid=$!
 
-# 1. Sign in: the account is offered; type the password into its box.
+# 1. Sign in: the account is offered; Tab, the password, Enter.
 signin=$(wait_until find_window Vantlo '340x105') || fail "the sign-in window did not open"
 sleep 1
 shot signin
-eval "$(xdotool getwindowgeometry --shell "$signin")"
-xdotool mousemove $((X + 7 + 50 + 20)) $((Y + 25 + 40 + 10)) click 1
-sleep 0.3
-xdotool type --delay 30 "$password"
-xdotool key Return
+sign_in_by_keys "$signin"
 main=$(wait_until find_window Vantlo '768x576') || fail "the main window did not open"
 sleep 1.5
 shot signed-in
@@ -147,9 +171,14 @@ wait_until file_arrived || fail "the file did not arrive in $folder_name"
 sleep 2  # the list is reloaded after the move
 shot uploaded
 
-# 4. Download: the new file is the newest, the list's first row. A right
-# click selects it; "下载附件" is the second entry; the save dialog takes
-# the target path.
+# 4. Download: the header "修改时间" clicked twice puts the newest file
+# first. A right click selects it; "下载..." is the second entry; the save
+# dialog takes the target path.
+xdotool mousemove $((mx + 585)) $((my + 66)) click 1
+sleep 0.5
+xdotool click 1
+sleep 0.7
+shot sorted-newest-first
 menu_shot=download-menu dialog_shot=save-dialog
 context_command $((mx + 300)) $((my + 84)) 2
 answer_file_dialog 另存为 "$(windows_path "$download_file")"
@@ -160,7 +189,7 @@ shot downloaded
 
 # 5. Search: the box above the list; Enter lists the files whose names
 # contain the text. The demo's manual is stored in several parts: one row.
-xdotool mousemove $((mx + 768 - 330 + 20)) $((my + 40)) click 1
+xdotool mousemove $((mx + 500)) $((my + 40)) click 1
 sleep 0.3
 xdotool type --delay 30 "vantlo"  # any case
 xdotool key Return
@@ -178,7 +207,7 @@ xdotool key Return
 wait_until window_gone "$props" || fail "the properties box did not close"
 
 # 7. The search cleared: the whole folder again.
-xdotool mousemove $((mx + 768 - 330 + 20)) $((my + 40)) click 1
+xdotool mousemove $((mx + 500)) $((my + 40)) click 1
 xdotool key End shift+Home BackSpace  # the edit box knows no Ctrl+A
 sleep 2
 shot search-cleared
@@ -206,7 +235,38 @@ wait_until all_arrived || fail "the three files did not all arrive in $folder_na
 sleep 2
 shot multi-uploaded
 
-xdotool mousemove $((mx + 768 - 22)) $((my + 12)) click 1  # the close label "X"
+# 9. Delete the uploaded file with the Delete key: the question names it;
+# "是" (Y) moves it to 已删除 (folder 4), where it waits.
+xdotool mousemove $((mx + 585)) $((my + 66)) click 1  # newest first again
+sleep 0.5
+xdotool click 1
+sleep 0.7
+xdotool mousemove $((mx + 300)) $((my + 84)) click 1
+sleep 0.3
+xdotool key Delete
+question=$(wait_until find_window 删除文件) || fail "Delete did not ask"
+sleep 0.7
+shot delete-asks
+xdotool windowactivate --sync "$question" 2>/dev/null
+xdotool key y
+wait_until window_gone "$question" || fail "the question did not close"
+in_trash() { [ -n "$(ids_named 4 "multi-3-$$.bin")" ]; }
+wait_until in_trash || fail "the deleted file is not in 已删除"
+sleep 2
+shot deleted-status-line
+
+# 10. The window at 800x600, then maximised (a double click on its caption).
+xdotool windowsize "$main" 800 600
+sleep 1.5
+shot window-800x600
+xdotool mousemove $((mx + 450)) $((my + 12)) click --repeat 2 --delay 80 1
+sleep 1.5
+shot window-maximised
+xdotool mousemove $((mx + 450)) $((my + 12)) click --repeat 2 --delay 80 1  # back
+sleep 1.5
+
+eval "$(xdotool getwindowgeometry --shell "$main")"
+xdotool mousemove $((X + WIDTH - 22)) $((Y + 12)) click 1  # the close label "X"
 ended() { ! kill -0 "$vantlo_pid" 2>/dev/null; }
 wait_until ended || fail "the program did not end after its window was closed"
 echo "desktop_e2e: passed"

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 
@@ -15,6 +16,7 @@
 #include "app/folder_tree_model.h"
 #include "app/list_menu_model.h"
 #include "catalog/sha256.h"
+#include "mainwindow/caption_controls.h"
 #include "mainwindow/main_window.h"
 #include "messagelist/message_list.h"
 #include "platform/text.h"
@@ -152,11 +154,26 @@ TEST_F(MainWindowTest, OpeningAFolderReplacesTheNoticeWithItsList) {
     EXPECT_TRUE(FindWindowExW(frame_, nullptr, L"RICHEDIT", nullptr));
     HWND list = OpenFolder();
     EXPECT_FALSE(FindWindowExW(frame_, nullptr, L"RICHEDIT", nullptr)) << "the notice pane goes for good";
-    EXPECT_TRUE(Shows(platform::Utf8ToWide(app::FolderTitle(desktop_->Folders(), folderId_)).c_str())) << "title";
+    std::string title = app::FolderTitle(desktop_->Folders(), folderId_, 2, desktop_->Files().TotalBytes());
+    EXPECT_TRUE(Shows(platform::Utf8ToWide(title).c_str())) << "title with the count of files: " << title;
     ASSERT_EQ(ListView_GetItemCount(list), 2);
     EXPECT_TRUE(GetWindowLongW(list, GWL_STYLE) & LVS_OWNERDATA) << "virtual: rows asked for as drawn";
-    EXPECT_EQ(Cell(list, 0, 0), L"@  second.bin") << "newest first, with the attachment mark";
-    EXPECT_EQ(Cell(list, 1, 1), L"22 BYTE") << "the file's own size: \"the bytes of first.bin\"";
+    EXPECT_FALSE(GetWindowLongW(list, GWL_STYLE) & LVS_EDITLABELS) << "no in-place edit whose result is lost";
+    EXPECT_EQ(Cell(list, 0, 0), L"first.bin") << "by name, no mark of a mail";
+    EXPECT_EQ(Cell(list, 0, 1), L"22 字节") << "the file's own size: \"the bytes of first.bin\"";
+    EXPECT_FALSE(Cell(list, 0, 3).empty()) << "the shell's name of the type";
+    // A header click sorts by its column, a second one turns the order round.
+    NMLISTVIEW click{};
+    click.hdr = NMHDR{list, 0, static_cast<UINT>(LVN_COLUMNCLICK)};
+    click.iSubItem = 0;
+    SendMessageW(frame_, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&click));
+    EXPECT_EQ(Cell(list, 0, 0), L"second.bin");
+    click.iSubItem = 1;
+    SendMessageW(frame_, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&click));
+    EXPECT_EQ(Cell(list, 0, 0), L"first.bin") << "the smaller first";
+    // 视图 -> 邮件视图 through the caption's menu: the columns of mail.
+    SendMessageW(frame_, WM_COMMAND, mainwindow::kCaptionMenuBase + app::CmdMailView, 0);
+    EXPECT_EQ(Cell(list, 0, 0), L"@  first.bin");
 
     // The frame passes the list's drawing back to it: the second row's
     // background.
@@ -179,7 +196,10 @@ TEST_F(MainWindowTest, FolderCommandsReachTheProviderAndTheTreeFollows) {
     ASSERT_TRUE(PumpUntil([&] { return Item("改名后") != nullptr; })) << "rebuilt from the provider's names";
     EXPECT_FALSE(Item("新文件夹"));
     TreeView_SelectItem(tree_, Item("改名后"));
+    wintest::Seams seams;
     SendMessageW(tree_, WM_COMMAND, app::IDM_DELETE_FOLDER, 0);
+    ASSERT_EQ(seams.boxes.size(), 1u) << "asked first";
+    EXPECT_EQ(seams.boxes[0].text, platform::Utf8ToWide(app::DeleteFolderQuestion("改名后")));
     EXPECT_FALSE(Item("改名后")) << "gone at once";
 }
 
@@ -192,12 +212,16 @@ TEST_F(MainWindowTest, ListCommandsAndDropsReachTheProvider) {
     EXPECT_TRUE(ListView_GetCheckState(list, 1)) << "the list asks for it";
     ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
     ListView_SetItemState(list, 0, LVIS_SELECTED, LVIS_SELECTED);
-    SendMessageW(list, WM_COMMAND, app::CmdDeleteRows, 0);
-    EXPECT_TRUE(Shows(L"请稍后...\u3000正在删除邮件"));
-    ASSERT_TRUE(PumpUntil([&] { return Shows(L"准备就绪"); }));
+    {
+        wintest::Seams asked;
+        SendMessageW(list, WM_COMMAND, app::CmdDeleteRows, 0);
+        ASSERT_EQ(asked.boxes.size(), 1u);
+        EXPECT_EQ(asked.boxes[0].text, platform::Utf8ToWide(app::DeleteFilesQuestion({"second.bin"})));
+    }
+    ASSERT_TRUE(PumpUntil([&] { return Shows(L"已将 1 个文件移到已删除: second.bin"); }));
     Settle();
     ASSERT_EQ(ListView_GetItemCount(list), 1);
-    EXPECT_EQ(Cell(list, 0, 0), L"@  second.bin") << "the checked row went, not the selected one";
+    EXPECT_EQ(Cell(list, 0, 0), L"first.bin") << "the checked row went, not the selected one";
 
     // Five files in two drops, the second while the first runs: all are
     // queued, the large one stored in parts.
@@ -235,6 +259,84 @@ TEST_F(MainWindowTest, ListCommandsAndDropsReachTheProvider) {
     EXPECT_EQ(Sha256Of(saved), Sha256Of(files[2])) << "byte-exact";
 }
 
+// Tab from the tree to the list, Ctrl+A, Delete answered no and then yes:
+// only the agreed file goes, and it waits in 已删除.
+TEST_F(MainWindowTest, KeysWalkTheListAndADeleteAsksAndLandsInTheTrash) {
+    HWND list = OpenFolder();
+    SetFocus(tree_);
+    EXPECT_TRUE(PressKey(tree_, VK_TAB, false));
+    EXPECT_EQ(GetFocus(), list);
+    EXPECT_TRUE(PressKey(list, 'A', true));
+    EXPECT_EQ(ListView_GetSelectedCount(list), 2u);
+    std::vector<std::wstring> asked;
+    ui::SetMessageHook([&](const ui::MessageRequest& request) { return asked.push_back(request.text), IDNO; });
+    EXPECT_TRUE(PressKey(list, VK_DELETE, false));
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0], platform::Utf8ToWide(app::DeleteFilesQuestion({"first.bin", "second.bin"})));
+    Settle();
+    EXPECT_EQ(ListView_GetItemCount(list), 2) << "answered no: nothing moves";
+
+    ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
+    ListView_SetItemState(list, Row("first.bin"), LVIS_SELECTED, LVIS_SELECTED);
+    {
+        wintest::Seams seams;
+        EXPECT_TRUE(PressKey(list, VK_DELETE, false));
+        EXPECT_EQ(seams.boxes.size(), 1u);
+    }
+    ASSERT_TRUE(PumpUntil([&] { return Shows(L"已将 1 个文件移到已删除: first.bin"); }));
+    Settle();
+    EXPECT_EQ(ListView_GetItemCount(list), 1);
+    OpenFolder("已删除");
+    EXPECT_GE(Row("first.bin"), 0) << "in the trash, not gone";
+    EXPECT_FALSE(Shows(L"准备就绪")) << "the status line still says what happened";
+}
+
+// The window grows and shrinks with a sizing border; at 800x600 and
+// maximised no two of its controls overlap; it opens where it was left.
+TEST_F(MainWindowTest, ResizesWithoutOverlapAndOpensWhereItWasLeft) {
+    wintest::RegistryScratch scratch;
+    HWND list = OpenFolder();
+    EXPECT_TRUE(GetWindowLongW(frame_, GWL_STYLE) & WS_THICKFRAME);
+    auto overlaps = [&] {
+        std::vector<std::pair<HWND, RECT>> shown;
+        for (HWND child = GetWindow(frame_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            RECT r{};
+            if (IsWindowVisible(child) && GetWindowRect(child, &r) && r.right > r.left) shown.push_back({child, r});
+        }
+        int found = 0;
+        for (std::size_t i = 0; i < shown.size(); ++i)
+            for (std::size_t j = i + 1; j < shown.size(); ++j) {
+                RECT both{};
+                if (IntersectRect(&both, &shown[i].second, &shown[j].second)) ++found;
+            }
+        return found;
+    };
+    auto columnsFit = [&] {
+        RECT area{};
+        GetClientRect(list, &area);
+        int sum = 0;
+        for (int i = 0; i < 4; ++i) sum += ListView_GetColumnWidth(list, i);
+        return sum <= area.right && sum > area.right / 2;
+    };
+    SetWindowPos(frame_, nullptr, 0, 0, 800, 600, SWP_NOMOVE | SWP_NOZORDER);
+    EXPECT_EQ(overlaps(), 0) << "at 800x600";
+    EXPECT_TRUE(columnsFit());
+    ShowWindow(frame_, SW_MAXIMIZE);
+    EXPECT_TRUE(IsZoomed(frame_));
+    EXPECT_EQ(overlaps(), 0) << "maximised";
+    EXPECT_TRUE(columnsFit()) << "the columns follow the width";
+    ShowWindow(frame_, SW_RESTORE);
+    SetWindowPos(frame_, nullptr, 40, 30, 900, 650, SWP_NOZORDER);
+    SendMessageW(frame_, WM_CLOSE, 0, 0);
+    ASSERT_FALSE(IsWindow(frame_));
+    wintest::QuitPosted();
+    frame_ = mainwindow::CreateMainWindow(app::ModuleInstance(), desktop_);
+    RECT again{};
+    GetWindowRect(frame_, &again);
+    EXPECT_EQ((std::array{again.left, again.top, again.right - again.left, again.bottom - again.top}),
+              (std::array<LONG, 4>{40, 30, 900, 650}));
+}
+
 TEST_F(MainWindowTest, SearchPagesAndEmptyingTheFolder) {
     HWND list = OpenFolder();
     HWND search = FindWindowExW(frame_, nullptr, L"Edit", L"");
@@ -242,7 +344,7 @@ TEST_F(MainWindowTest, SearchPagesAndEmptyingTheFolder) {
     SetWindowTextW(search, L"COND");
     SendMessageW(search, WM_KEYDOWN, VK_RETURN, 0);
     ASSERT_TRUE(PumpUntil([&] { return ListView_GetItemCount(list) == 1; }));
-    EXPECT_EQ(Cell(list, 0, 0), L"@  second.bin") << "part of the name, any case";
+    EXPECT_EQ(Cell(list, 0, 0), L"second.bin") << "part of the name, any case";
     SetWindowTextW(search, L"");  // EN_CHANGE through the frame: the folder again
     ASSERT_TRUE(PumpUntil([&] { return ListView_GetItemCount(list) == 2; }));
 
@@ -275,7 +377,7 @@ TEST_F(MainWindowTest, AThousandFilesListAndPageByFifty) {
     ASSERT_TRUE(PumpUntil([&] { return Item("千份") != nullptr; }));
     HWND list = OpenFolder("千份");
     ASSERT_EQ(ListView_GetItemCount(list), 1000);
-    EXPECT_EQ(Cell(list, 999, 1), L"1000 BYTE") << "the last row is there to draw";
+    EXPECT_EQ(Cell(list, 999, 1), L"1000 字节") << "the last row is there to draw";
     Click(FindWindowExW(frame_, nullptr, L"Static", L"下一页"));
     EXPECT_EQ(ListView_GetTopIndex(list), 50);
     SendMessageW(list, WM_COMMAND, app::CmdNextPage, 0);

@@ -58,10 +58,19 @@ TEST_F(SignInWindow, OffersTheStoreTellsWhatWentWrongAndSignsIn) {
     SignIn(L"a@163.example", L"not-the-password");
     EXPECT_TRUE(ReadOnly(C().passwordBox)) << "read-only while the provider answers";
     ASSERT_TRUE(wintest::PumpUntil([&] { return seams.boxes.size() == 2; }));
-    EXPECT_EQ(seams.boxes[1].text, L"密码不正确或用户不存在");
+    EXPECT_EQ(seams.boxes[1].text, platform::Utf8ToWide(app::kWrongPasswordText));
     EXPECT_FALSE(ReadOnly(C().passwordBox));
     EXPECT_EQ(GetFocus(), C().passwordBox);
     EXPECT_EQ(TextOf(C().passwordBox), L"pass-a") << "emptied, and the focus brings the saved password back";
+
+    // A provider that cannot be reached is not a wrong password; the password stays.
+    std::string provider = std::getenv("VANTLO_PROVIDER");
+    _putenv("VANTLO_PROVIDER=127.0.0.1:1");
+    SignIn(L"a@163.example", L"typed-pass");
+    ASSERT_TRUE(wintest::PumpUntil([&] { return seams.boxes.size() == 3; }));
+    _putenv(("VANTLO_PROVIDER=" + provider).c_str());
+    EXPECT_EQ(seams.boxes[2].text, platform::Utf8ToWide(std::string("登录失败: ") + app::kUnreachableText));
+    EXPECT_EQ(TextOf(C().passwordBox), L"typed-pass");
 
     SignIn(L"DEMO@163.EXAMPLE", L"vantlo-demo");
     ASSERT_TRUE(wintest::PumpUntil([&] { return account_ != nullptr; }));
@@ -77,6 +86,37 @@ TEST_F(SignInWindow, OffersTheStoreTellsWhatWentWrongAndSignsIn) {
     signin::LoadSavedAccounts(names, password);
     EXPECT_EQ(names, (std::vector<std::string>{"DEMO@163.EXAMPLE", "a@163.example"}));
     EXPECT_STREQ(password, "vantlo-demo");
+}
+
+// Typing starts in the account box; Tab walks the inputs, Shift+Tab back;
+// Space on an option ticks it and types nothing into the password.
+TEST_F(SignInWindow, TheKeyboardWalksTheInputsInOrder) {
+    Open();
+    EXPECT_TRUE(GetFocus() == C().accountBox || GetFocus() == C().accountEdit);
+    auto press = [](WPARAM key, bool shift) {
+        BYTE keys[256] = {};
+        GetKeyboardState(keys);
+        keys[VK_SHIFT] = shift ? 0x80 : 0;
+        SetKeyboardState(keys);
+        MSG down{GetFocus(), WM_KEYDOWN, key, 0, 0, {}};
+        MSG up{GetFocus(), WM_KEYUP, key, 0xC0000001, 0, {}};
+        EXPECT_TRUE(signin::TranslateSignInKey(down));
+        signin::TranslateSignInKey(up);
+        keys[VK_SHIFT] = 0;
+        SetKeyboardState(keys);
+    };
+    for (HWND next : {C().passwordBox, C().rememberBox, C().secureBox, C().signInButton}) {
+        press(VK_TAB, false);
+        EXPECT_EQ(GetFocus(), next);
+    }
+    press(VK_TAB, true);
+    press(VK_TAB, true);
+    EXPECT_EQ(GetFocus(), C().rememberBox) << "Shift+Tab goes back";
+    SetWindowTextW(C().passwordBox, L"pw");  // the focus there brought the saved one
+    bool before = Checked(C().rememberBox);
+    press(VK_SPACE, false);
+    EXPECT_NE(Checked(C().rememberBox), before);
+    EXPECT_EQ(TextOf(C().passwordBox), L"pw") << "Space went nowhere else";
 }
 
 // All of this runs while the provider holds its answer: a window that

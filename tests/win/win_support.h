@@ -63,7 +63,10 @@ struct Seams {
     std::vector<ui::MessageRequest> boxes;
     std::vector<ui::FileDialogRequest> dialogs;
     Seams() {
-        ui::SetMessageHook([this](const ui::MessageRequest& request) { return boxes.push_back(request), IDOK; });
+        // A question is answered yes.
+        ui::SetMessageHook([this](const ui::MessageRequest& request) {
+            return boxes.push_back(request), (request.flags & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK;
+        });
         ui::SetFileDialogHook([this](const ui::FileDialogRequest& request) -> std::optional<std::wstring> {
             return dialogs.push_back(request), std::nullopt;
         });
