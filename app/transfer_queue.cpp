@@ -12,6 +12,13 @@ std::uint64_t TransferQueue::Add(TransferRow row) {
     return rows_.back().id;
 }
 
+std::uint64_t TransferQueue::Restore(TransferRow row) {
+    bool failed = row.state == TransferState::Failed;
+    std::uint64_t id = Add(std::move(row));
+    rows_.back().state = failed ? TransferState::Failed : TransferState::Paused;
+    return id;
+}
+
 TransferRow* TransferQueue::Find(std::uint64_t id) {
     for (TransferRow& row : rows_)
         if (row.id == id) return &row;

@@ -36,7 +36,8 @@ struct TransferRow {
     std::uint64_t size = 0;
     std::uint64_t done = 0;
     TransferState state = TransferState::Waiting;
-    std::string reason;  // why it failed
+    std::string reason;         // why it failed
+    double bytesPerSecond = 0;  // smoothed, while it runs
     // Asked for while it runs: the state it takes when the engine stops.
     TransferState stopAs = TransferState::Waiting;
     bool stopAsked = false;
@@ -46,6 +47,9 @@ class TransferQueue {
 public:
     // Adds a waiting row; returns its id (never 0).
     std::uint64_t Add(TransferRow row);
+    // Adds a row an earlier run left: a failed one stays failed (with its
+    // reason), any other is held paused.
+    std::uint64_t Restore(TransferRow row);
     const std::vector<TransferRow>& Rows() const { return rows_; }
     TransferRow* Find(std::uint64_t id);
     // The first waiting row, or null.
