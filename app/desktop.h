@@ -88,6 +88,8 @@ public:
     virtual void TransfersLeftOver(std::size_t) {}
     // The queue has nothing more to run: what it came to (QueueEndedText).
     virtual void TransfersEnded(const std::string& /*text*/, bool /*failed*/) {}
+    // A file asked to be opened is fetched and checked: open it with its program.
+    virtual void FileFetchedToOpen(const std::filesystem::path&) {}
 
 protected:
     ~DesktopView() = default;
@@ -176,6 +178,10 @@ public:
     // `target` for a file of one part, `target` with ".partK" before its
     // extension otherwise.
     void DownloadMail(std::size_t item, const std::filesystem::path& target);
+    // Double click or Enter: the file, fetched (every part checked) into a
+    // folder of its own under the temporary directory, then handed to the
+    // views to open (FileFetchedToOpen).
+    void OpenFile(std::size_t item);
     void OnProgressTick();
     bool Transferring() const { return transferRunning_; }
     // No work for the provider waits for its answer here, none is queued.

@@ -158,6 +158,28 @@ void Desktop::QueueDownloads(const std::vector<std::size_t>& items, const std::f
     StartNextTransfer();
 }
 
+void Desktop::OpenFile(std::size_t item) {
+    const FileRow* row = files_.Row(item);
+    if (!row || !row->attached) return;
+    std::string local;
+    if (!catalog::LocalNameFor(row->file.name, local).Ok()) local = ProposedFileName(row->file.name);
+    TransferRow download;
+    download.upload = false;
+    download.key = row->file.key;
+    download.name = row->file.name;
+    download.size = row->file.size;
+    download.openWhenDone = true;
+    // A folder per file key: two files of one name never meet.
+    std::error_code error;
+    fs::path dir = fs::temp_directory_path(error) / "Vantlo" / ShortDigest(row->file.key);
+    fs::create_directories(dir, error);
+    download.local = dir / fs::u8path(local);
+    transfers_.Add(std::move(download));
+    ++queueTotal_;
+    TransfersMoved();
+    StartNextTransfer();
+}
+
 void Desktop::DownloadChoiceCancelled() {
     SetStatus(kDownloadCancelledText);
 }
@@ -284,6 +306,7 @@ void Desktop::TransferEnded(const TransferRow& item, const catalog::Outcome& out
         queueFailure_ = failure;
         SetStatus(failure);
     }
+    if (outcome.Ok() && item.openWhenDone) Tell([&](DesktopView& v) { v.FileFetchedToOpen(item.local); });
     if (!trashFailure.empty()) {
         queueFailure_ = FailureText(Work::Delete, "旧的 " + item.name + " 未能移到“已删除”: " + trashFailure);
         SetStatus(queueFailure_);

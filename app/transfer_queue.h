@@ -33,6 +33,7 @@ struct TransferRow {
     // An upload that replaces a file of the same name: that file's mails,
     // which go to the trash once the new file is stored whole.
     std::vector<std::string> replaces;
+    bool openWhenDone = false;  // a download to open (not kept across runs)
     std::uint64_t size = 0;
     std::uint64_t done = 0;
     TransferState state = TransferState::Waiting;

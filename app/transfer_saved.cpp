@@ -82,7 +82,7 @@ char StateMark(TransferState state) {
 }
 
 bool Kept(const TransferRow& row) {
-    return row.state != TransferState::Done && row.state != TransferState::Cancelled;
+    return row.state != TransferState::Done && row.state != TransferState::Cancelled && !row.openWhenDone;
 }
 
 std::string RowLine(const TransferRow& row) {
@@ -163,10 +163,14 @@ bool ReadSavedTransfers(const std::string& bytes, std::vector<TransferRow>& rows
     return true;
 }
 
+std::string ShortDigest(const std::string& text) {
+    return Digest(text).substr(0, 16);
+}
+
 std::filesystem::path SavedTransfersPath(const std::filesystem::path& cacheDir, const std::string& account) {
     // The account's name can hold anything a mailbox allows: its digest
     // names the file.
-    return cacheDir / ("transfers-" + Digest(account).substr(0, 16) + ".txt");
+    return cacheDir / ("transfers-" + ShortDigest(account) + ".txt");
 }
 
 bool SaveTransfers(const std::filesystem::path& file, const std::vector<TransferRow>& rows) {

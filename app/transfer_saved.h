@@ -25,6 +25,9 @@ std::string SavedTransfersText(const std::vector<TransferRow>& rows);
 // False, with `rows` empty, for bytes that are not a whole, intact file.
 bool ReadSavedTransfers(const std::string& bytes, std::vector<TransferRow>& rows);
 
+// 16 hex digits of the text's SHA-256: a file name for a text that may hold anything.
+std::string ShortDigest(const std::string& text);
+
 // The file in the user's cache directory that keeps one account's transfers.
 std::filesystem::path SavedTransfersPath(const std::filesystem::path& cacheDir, const std::string& account);
 

@@ -1,6 +1,7 @@
 #include "mainwindow/transfer_panel.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 #include <windowsx.h>
 
 #include "app/transfer_saved.h"
@@ -15,8 +16,8 @@ namespace mainwindow {
 namespace {
 constexpr wchar_t kPanelClass[] = L"VantloTransfers";
 constexpr UINT kOfferLeftOver = WM_APP + 31;
-constexpr int kButtonHeight = 26, kButtonWidth = 84, kGap = 6;
-enum : int { kPause = 1, kContinue, kCancel, kRetry, kClear, kList = 50 };
+constexpr int kButtonHeight = 26, kButtonWidth = 100, kGap = 6;
+enum : int { kPause = 1, kContinue, kCancel, kRetry, kClear, kShowInFolder, kList = 50 };
 enum : UINT { kMenuShow = 1, kMenuTransfers, kMenuPause, kMenuContinue, kMenuQuit };
 struct Column {
     const wchar_t* title;
@@ -24,7 +25,7 @@ struct Column {
 };
 constexpr Column kColumns[] = {{L"方向", 44}, {L"名称", 220}, {L"大小", 80}, {L"进度", 52},
                                {L"速度", 86}, {L"剩余时间", 90}, {L"状态", 190}};
-constexpr const wchar_t* kButtons[] = {L"暂停", L"继续", L"取消", L"重试", L"清除已完成"};
+constexpr const wchar_t* kButtons[] = {L"暂停", L"继续", L"取消", L"重试", L"清除已完成", L"打开所在文件夹"};
 
 // The list and the tray's view of the desktop's transfers; one per run.
 class TransferViews final : public app::DesktopView {
@@ -44,9 +45,13 @@ public:
         if (panel) PostMessageW(panel, kOfferLeftOver, count, 0);
     }
     void TransfersEnded(const std::string& text, bool failed) override { ShowTrayBalloon(main, text, failed); }
+    void FileFetchedToOpen(const std::filesystem::path& file) override {
+        ShellExecuteW(main, L"open", file.wstring().c_str(), nullptr, file.parent_path().wstring().c_str(), SW_SHOWNORMAL);
+    }
 
     void Fill(const app::TransferQueue& queue);
     void Act(int command);
+    void ShowInFolder();
 };
 
 TransferViews views;
@@ -92,6 +97,7 @@ void TransferViews::Fill(const app::TransferQueue& queue) {
 void TransferViews::Act(int command) {
     if (!desktop || !list) return;
     if (command == kClear) return desktop->ClearFinishedTransfers();
+    if (command == kShowInFolder) return ShowInFolder();
     const app::TransferAction actions[] = {app::TransferAction::Pause, app::TransferAction::Resume,
                                            app::TransferAction::Cancel, app::TransferAction::Retry};
     const app::TransferAction action = actions[command - kPause];
@@ -103,13 +109,24 @@ void TransferViews::Act(int command) {
     for (std::uint64_t id : ids) desktop->ActOnTransfer(id, action);
 }
 
+// "打开所在文件夹": Explorer with the selected finished download chosen.
+void TransferViews::ShowInFolder() {
+    int item = ListView_GetNextItem(list, -1, LVNI_SELECTED);
+    const auto& rows = desktop->Transfers().Rows();
+    if (item < 0 || static_cast<std::size_t>(item) >= rows.size()) return;
+    const app::TransferRow& row = rows[static_cast<std::size_t>(item)];
+    if (row.upload || row.state != app::TransferState::Done) return;
+    std::wstring arguments = L"/select,\"" + row.local.wstring() + L"\"";
+    ShellExecuteW(main, L"open", L"explorer.exe", arguments.c_str(), nullptr, SW_SHOWNORMAL);
+}
+
 void PlaceChildren(HWND panel) {
     RECT client{};
     GetClientRect(panel, &client);
     const int buttonsTop = client.bottom - kButtonHeight - kGap;
     MoveWindow(views.list, 0, 0, client.right, buttonsTop - kGap, TRUE);
     int x = kGap;
-    for (int id = kPause; id <= kClear; ++id, x += kButtonWidth + kGap)
+    for (int id = kPause; id <= kShowInFolder; ++id, x += kButtonWidth + kGap)
         MoveWindow(GetDlgItem(panel, id), x, buttonsTop, kButtonWidth, kButtonHeight, TRUE);
 }
 
@@ -127,7 +144,7 @@ void OnPanelCreate(HWND panel) {
         column.cx = kColumns[i].width;
         SendMessageW(views.list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
     }
-    for (int id = kPause; id <= kClear; ++id) {
+    for (int id = kPause; id <= kShowInFolder; ++id) {
         HWND button = CreateWindowExW(0, L"BUTTON", kButtons[id - kPause], WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0, 0,
                                       0, panel, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
         SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
@@ -146,7 +163,7 @@ void OnOfferLeftOver(std::size_t count) {
 void OnListMenu(HWND panel, LPARAM position) {
     HMENU menu = CreatePopupMenu();
     if (!menu) return;
-    for (int id = kPause; id <= kClear; ++id) AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(id), kButtons[id - kPause]);
+    for (int id = kPause; id <= kShowInFolder; ++id) AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(id), kButtons[id - kPause]);
     POINT at{GET_X_LPARAM(position), GET_Y_LPARAM(position)};
     if (position == -1) GetCursorPos(&at);
     int command = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, panel, nullptr);
@@ -159,7 +176,7 @@ LRESULT CALLBACK PanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM lPara
     case WM_CREATE: OnPanelCreate(panel); return 0;
     case WM_SIZE: PlaceChildren(panel); return 0;
     case WM_COMMAND:
-        if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) >= kPause && LOWORD(wParam) <= kClear) views.Act(LOWORD(wParam));
+        if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) >= kPause && LOWORD(wParam) <= kShowInFolder) views.Act(LOWORD(wParam));
         return 0;
     case WM_CONTEXTMENU:
         if (reinterpret_cast<HWND>(wParam) == views.list) OnListMenu(panel, lParam);

@@ -282,4 +282,20 @@ TEST_F(DesktopResume, ATakenNameIsAnsweredEachWay) {
     }
 }
 
+TEST_F(DesktopResume, OpeningAFileHandsOverTheCheckedBytesOnly) {
+    desktop_->Pacing() = app::TransferPacing{kPart, 1};
+    Upload();
+    box_->fetchesLeft = 2;  // cut: nothing is opened
+    desktop_->OpenFile(0);
+    ASSERT_TRUE(RunUntil([&] { return !desktop_->Transferring(); }));
+    EXPECT_TRUE(screen_.opened.empty());
+    box_->fetchesLeft = -1;
+    desktop_->OpenFile(0);
+    ASSERT_TRUE(RunUntil([&] { return !screen_.opened.empty(); }));
+    EXPECT_EQ(screen_.opened[0].filename().u8string(), "大文件.bin");
+    EXPECT_EQ(Bytes(screen_.opened[0]), Bytes(source_));
+    std::error_code error;
+    fs::remove_all(screen_.opened[0].parent_path(), error);
+}
+
 }  // namespace
