@@ -37,7 +37,10 @@ public:
     std::size_t rowsShown = 0;
 
     void TransfersChanged(const app::TransferQueue& queue) override {
-        if (queue.Rows().size() > rowsShown && panel && !IsWindowVisible(panel)) ShowWindow(panel, SW_SHOWNOACTIVATE);
+        if (queue.Rows().size() > rowsShown && panel && !IsWindowVisible(panel)) {
+            ShowWindow(panel, SW_SHOWNOACTIVATE);
+            SetWindowPos(panel, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        }
         Fill(queue);
         SetTrayTip(main, app::TrayTipText(queue.Rows()));
     }
@@ -227,8 +230,9 @@ void AttachTransfers(HWND mainWindow, std::shared_ptr<app::Desktop> desktop) {
     views.rowsShown = 0;
     RECT frame{};
     GetWindowRect(mainWindow, &frame);
-    views.panel = CreateWindowExW(WS_EX_TOOLWINDOW, kPanelClass, L"传输列表", WS_OVERLAPPEDWINDOW, frame.left + 40,
-                                  frame.bottom - 300, 800, 320, mainWindow, nullptr, instance, nullptr);
+    // Over the lower part of the file list, where the rows it covers are the least needed.
+    views.panel = CreateWindowExW(WS_EX_TOOLWINDOW, kPanelClass, L"传输列表", WS_OVERLAPPEDWINDOW, frame.left + 120,
+                                  frame.bottom - 260, 760, 250, mainWindow, nullptr, instance, nullptr);
     ShowTrayIcon(mainWindow);
     SetTrayMenuHandler(OnTrayMenu);
     desktop->AddView(views);

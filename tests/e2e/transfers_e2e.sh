@@ -44,6 +44,9 @@ sign_in() {
     signin=$(wait_until find_window Vantlo '340x105') || fail "the sign-in window did not open"
     sleep 1
     eval "$(xdotool getwindowgeometry --shell "$signin")"
+    xdotool mousemove $((X + 77)) $((Y + 50)) click 1  # the account, typed afresh
+    xdotool key End shift+Home BackSpace
+    xdotool type --delay 30 "$account"
     xdotool mousemove $((X + 77)) $((Y + 75)) click 1
     sleep 0.3
     xdotool type --delay 30 "$password"
@@ -58,7 +61,7 @@ sign_in() {
 # "上传文件" from the list's menu, the file's path typed into the open dialog.
 upload() {
     local dialog
-    xdotool mousemove $((mx + 480)) $((my + 400)) click 1 click 3
+    xdotool mousemove $((mx + 480)) $((my + 300)) click 1 click 3  # above the transfer list
     sleep 0.7
     xdotool key Down Return
     dialog=$(wait_until find_window 打开) || fail "the open dialog did not open"
@@ -76,7 +79,7 @@ ws_begin && ws_start_display && ws_make_prefix "$template_dir" || exit 1
 ws_user_registry_text 'Software\Vantlo\UserList' @ "$account"
 ws_start_provider "$provider" || exit 1
 
-small=$WS_TMP/报告-$$.bin big=$WS_TMP/备份-$$.bin
+small=$WS_TMP/report-$$.bin big=$WS_TMP/backup-$$.bin  # xdotool types ASCII only
 head -c 3000000 /dev/urandom >"$small"
 head -c 200000000 /dev/urandom >"$big"
 
@@ -95,7 +98,7 @@ conflict=$(wait_until find_window 文件已存在) || fail "the name conflict wa
 sleep 0.5
 shot conflict-asked
 xdotool key Return
-kept="报告-$$ (2).bin"
+kept="report-$$ (2).bin"
 tries=600 wait_until listed_whole "$kept" || fail "保留两者 did not store $kept"
 [ "$(ids_named "$target" "$(basename "$small")" | wc -l)" = 1 ] || fail "the first file changed"
 sleep 1
