@@ -157,8 +157,10 @@ void OnPanelCreate(HWND panel) {
 void OnOfferLeftOver(std::size_t count) {
     if (!views.desktop) return;
     ShowTransferPanel();
-    int answer = ui::ShowMessage(views.main, Wide(app::ResumeQuestionText(count)), L"继续传输",
-                                 MB_YESNO | MB_ICONQUESTION);
+    // Over the list, in front: it comes while the main window is still being
+    // put up, and must not hide behind it.
+    int answer = ui::ShowMessage(views.panel, Wide(app::ResumeQuestionText(count)), L"继续传输",
+                                 MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND | MB_TOPMOST);
     if (answer == IDYES && views.desktop) views.desktop->ContinueTransfers();
 }
 

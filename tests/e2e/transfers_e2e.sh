@@ -81,14 +81,14 @@ ws_start_provider "$provider" || exit 1
 
 small=$WS_TMP/report-$$.bin big=$WS_TMP/backup-$$.bin  # xdotool types ASCII only
 head -c 3000000 /dev/urandom >"$small"
-head -c 200000000 /dev/urandom >"$big"
+head -c 120000000 /dev/urandom >"$big"
 
 # 1. An upload: the transfer list opens beside the main window.
 sign_in
 shot signed-in
 upload "$small"
 panel=$(wait_until find_window 传输列表) || fail "the transfer list did not open"
-tries=600 wait_until listed_whole "$(basename "$small")" || fail "the upload did not arrive"
+tries=100 wait_until listed_whole "$(basename "$small")" || fail "the upload did not arrive"
 sleep 1
 shot uploaded-list
 
@@ -99,14 +99,14 @@ sleep 0.5
 shot conflict-asked
 xdotool key Return
 kept="report-$$ (2).bin"
-tries=600 wait_until listed_whole "$kept" || fail "保留两者 did not store $kept"
+tries=100 wait_until listed_whole "$kept" || fail "保留两者 did not store $kept"
 [ "$(ids_named "$target" "$(basename "$small")" | wc -l)" = 1 ] || fail "the first file changed"
 sleep 1
 shot kept-both
 
 # 3. A large upload, and the window closed while it runs: the question first.
 upload "$big"
-sleep 4
+sleep 2.5
 shot big-running
 xdotool mousemove $((mx + 768 - 22)) $((my + 12)) click 1  # the close label "X"
 sleep 1.5
@@ -119,10 +119,11 @@ wait_until ended || fail "the program did not end after the question"
 # 4. The next start offers what was left; 是 finishes it, with no
 # incomplete copy beside it.
 sign_in
-sleep 1
+offer=$(wait_until find_window 继续传输) || fail "继续传输 was not offered"
 shot resume-offered
+xdotool windowactivate --sync "$offer" 2>/dev/null
 xdotool key Return
-tries=1800 wait_until listed_whole "$(basename "$big")" || fail "继续传输 did not finish the upload"
+tries=300 wait_until listed_whole "$(basename "$big")" || fail "继续传输 did not finish the upload"
 sleep 1
 shot resumed
 [ "$(cli_run ls "$target" | tr -d '\r' | grep -cF "$(basename "$big")")" = 1 ] || fail "more than one row for the large file"
