@@ -25,9 +25,9 @@ catalog::Outcome ItemOutcome(const catalog::Outcome& run, const std::vector<Repo
 }
 
 std::uint64_t NowMillis() {
-    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                          std::chrono::steady_clock::now().time_since_epoch())
-                                          .count());
+    return static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count());
 }
 
 // The whole files of the listing by name, with their mails. An incomplete
@@ -68,7 +68,8 @@ catalog::Outcome Upload(catalog::MailStore& store, const TransferRow& row, const
     fs::path source;
     catalog::Outcome outcome = StagedSource(staging, row, source);
     std::vector<catalog::PutReport> reports;
-    if (outcome.Ok()) outcome = ItemOutcome(catalog::PutFiles(store, {source}, row.storeFolderId, settings, reports), reports);
+    if (outcome.Ok())
+        outcome = ItemOutcome(catalog::PutFiles(store, {source}, row.storeFolderId, settings, reports), reports);
     if (source != row.local) {
         std::error_code error;
         fs::remove_all(source.parent_path(), error);
@@ -269,8 +270,8 @@ void Desktop::StartNextTransfer() {
         meter->total = p.total;
         return !meter->cancel.load();
     };
-    fs::path staging = (transfersFile_.empty() ? fs::temp_directory_path() : transfersFile_.parent_path()) /
-                       "vantlo-staging";
+    fs::path staging =
+        (transfersFile_.empty() ? fs::temp_directory_path() : transfersFile_.parent_path()) / "vantlo-staging";
     bool started = Run<StoredUpload>(
         Lane::Own,
         [item, settings, staging](catalog::MailStore& store, StoredUpload& stored) {
@@ -301,7 +302,8 @@ void Desktop::TransferEnded(const TransferRow& item, const catalog::Outcome& out
     } else if (stopped) {
         transfers_.Ended(item.id, TransferQueue::End::Stopped);
     } else {
-        std::string failure = FailureText(item.upload ? Work::Upload : Work::Download, item.name + ": " + outcome.Text());
+        std::string failure =
+            FailureText(item.upload ? Work::Upload : Work::Download, item.name + ": " + outcome.Text());
         transfers_.Ended(item.id, TransferQueue::End::Failed, outcome.Text());
         queueFailure_ = failure;
         SetStatus(failure);

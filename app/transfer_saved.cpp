@@ -88,16 +88,11 @@ bool Kept(const TransferRow& row) {
 std::string RowLine(const TransferRow& row) {
     std::string replaces;
     for (const std::string& id : row.replaces) replaces += (replaces.empty() ? "" : " ") + Escaped(id);
-    const std::string fields[kFields] = {row.upload ? "u" : "d",
-                                         std::string(1, StateMark(row.state)),
-                                         std::to_string(row.size),
-                                         std::to_string(row.done),
-                                         Escaped(row.name),
-                                         Escaped(row.local.u8string()),
-                                         Escaped(row.key),
-                                         Escaped(row.folderId),
-                                         Escaped(row.storeFolderId),
-                                         replaces,
+    const std::string fields[kFields] = {row.upload ? "u" : "d",     std::string(1, StateMark(row.state)),
+                                         std::to_string(row.size),   std::to_string(row.done),
+                                         Escaped(row.name),          Escaped(row.local.u8string()),
+                                         Escaped(row.key),           Escaped(row.folderId),
+                                         Escaped(row.storeFolderId), replaces,
                                          Escaped(row.reason)};
     std::string line;
     for (const std::string& field : fields) line += (line.empty() ? "" : "\t") + field;

@@ -77,8 +77,8 @@ std::string TrayTipText(const std::vector<TransferRow>& rows) {
     }
     if (count == 0) return "Vantlo";
     const char* verb = uploads == count ? "上传" : uploads == 0 ? "下载" : "传输";
-    std::string tip = std::string("Vantlo - ") + verb + " " + std::to_string(count) + " 个文件 " +
-                      PercentText(done, total);
+    std::string tip =
+        std::string("Vantlo - ") + verb + " " + std::to_string(count) + " 个文件 " + PercentText(done, total);
     return platform::CutUtf8(tip, kTipCharacters);
 }
 
@@ -100,8 +100,8 @@ std::string QueueEndedText(const std::vector<TransferRow>& rows) {
         ++failed;
     }
     if (!firstFailure) return "传输完成: " + std::to_string(done) + " 个文件";
-    std::string text = std::to_string(failed) + " 个传输失败 (" + std::to_string(done) + " 个完成): " +
-                       firstFailure->name;
+    std::string text =
+        std::to_string(failed) + " 个传输失败 (" + std::to_string(done) + " 个完成): " + firstFailure->name;
     if (!firstFailure->reason.empty()) text += ": " + firstFailure->reason;
     return text + "。可在传输列表中重试。";
 }

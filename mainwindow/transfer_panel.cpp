@@ -23,7 +23,7 @@ struct Column {
     const wchar_t* title;
     int width;
 };
-constexpr Column kColumns[] = {{L"方向", 44}, {L"名称", 220}, {L"大小", 80}, {L"进度", 52},
+constexpr Column kColumns[] = {{L"方向", 44}, {L"名称", 220},    {L"大小", 80}, {L"进度", 52},
                                {L"速度", 86}, {L"剩余时间", 90}, {L"状态", 190}};
 constexpr const wchar_t* kButtons[] = {L"暂停", L"继续", L"取消", L"重试", L"清除已完成", L"打开所在文件夹"};
 
@@ -49,7 +49,8 @@ public:
     }
     void TransfersEnded(const std::string& text, bool failed) override { ShowTrayBalloon(main, text, failed); }
     void FileFetchedToOpen(const std::filesystem::path& file) override {
-        ShellExecuteW(main, L"open", file.wstring().c_str(), nullptr, file.parent_path().wstring().c_str(), SW_SHOWNORMAL);
+        ShellExecuteW(main, L"open", file.wstring().c_str(), nullptr, file.parent_path().wstring().c_str(),
+                      SW_SHOWNORMAL);
     }
 
     void Fill(const app::TransferQueue& queue);
@@ -108,7 +109,8 @@ void TransferViews::Act(int command) {
     const auto& rows = desktop->Transfers().Rows();
     bool anySelected = ListView_GetSelectedCount(list) > 0;
     for (int i = 0; i < static_cast<int>(rows.size()); ++i)
-        if (!anySelected || ListView_GetItemState(list, i, LVIS_SELECTED)) ids.push_back(rows[static_cast<std::size_t>(i)].id);
+        if (!anySelected || ListView_GetItemState(list, i, LVIS_SELECTED))
+            ids.push_back(rows[static_cast<std::size_t>(i)].id);
     for (std::uint64_t id : ids) desktop->ActOnTransfer(id, action);
 }
 
@@ -137,8 +139,8 @@ void OnPanelCreate(HWND panel) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     views.list = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
-                                 WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS, 0, 0, 0, 0,
-                                 panel, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kList)), instance, nullptr);
+                                 WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS, 0, 0, 0, 0, panel,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(kList)), instance, nullptr);
     ListView_SetExtendedListViewStyle(views.list, LVS_EX_FULLROWSELECT);
     for (int i = 0; i < static_cast<int>(ARRAYSIZE(kColumns)); ++i) {
         LVCOLUMNW column{};
@@ -168,7 +170,8 @@ void OnOfferLeftOver(std::size_t count) {
 void OnListMenu(HWND panel, LPARAM position) {
     HMENU menu = CreatePopupMenu();
     if (!menu) return;
-    for (int id = kPause; id <= kShowInFolder; ++id) AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(id), kButtons[id - kPause]);
+    for (int id = kPause; id <= kShowInFolder; ++id)
+        AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(id), kButtons[id - kPause]);
     POINT at{GET_X_LPARAM(position), GET_Y_LPARAM(position)};
     if (position == -1) GetCursorPos(&at);
     int command = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, panel, nullptr);
@@ -181,7 +184,8 @@ LRESULT CALLBACK PanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM lPara
     case WM_CREATE: OnPanelCreate(panel); return 0;
     case WM_SIZE: PlaceChildren(panel); return 0;
     case WM_COMMAND:
-        if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) >= kPause && LOWORD(wParam) <= kShowInFolder) views.Act(LOWORD(wParam));
+        if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) >= kPause && LOWORD(wParam) <= kShowInFolder)
+            views.Act(LOWORD(wParam));
         return 0;
     case WM_CONTEXTMENU:
         if (reinterpret_cast<HWND>(wParam) == views.list) OnListMenu(panel, lParam);
@@ -205,7 +209,8 @@ void OnTrayMenu(HWND window) {
     POINT at{};
     GetCursorPos(&at);
     SetForegroundWindow(window);  // so the menu closes when the user clicks elsewhere
-    UINT command = static_cast<UINT>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, window, nullptr));
+    UINT command =
+        static_cast<UINT>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, window, nullptr));
     DestroyMenu(menu);
     switch (command) {
     case kMenuShow: RestoreFromTray(window); break;

@@ -38,8 +38,8 @@ TEST(TransferQueue, ActionsAndTheEngineEnding) {
         TransferState from;
         TransferAction action;
         bool applies;
-        TransferState after;       // right after the action
-        TransferState afterStop;   // after the engine then stops (running rows)
+        TransferState after;      // right after the action
+        TransferState afterStop;  // after the engine then stops (running rows)
     } cases[] = {
         {W, TransferAction::Pause, true, P, P},   {R, TransferAction::Pause, true, R, P},
         {P, TransferAction::Pause, false, P, P},  {D, TransferAction::Pause, false, D, D},
@@ -79,8 +79,11 @@ TransferRow Row(bool upload, const std::string& name, TransferState state) {
 }
 
 TEST(TransferSaved, KeepsWhatIsLeftAndRefusesADamagedFile) {
-    std::vector<TransferRow> rows = {Row(true, "报告\t(终).docx", W), Row(false, "a%0a\nb", R),
-                                     Row(true, "done.zip", D), Row(false, "x", P), Row(true, "y", F),
+    std::vector<TransferRow> rows = {Row(true, "报告\t(终).docx", W),
+                                     Row(false, "a%0a\nb", R),
+                                     Row(true, "done.zip", D),
+                                     Row(false, "x", P),
+                                     Row(true, "y", F),
                                      Row(false, "gone", C)};
     const std::string bytes = app::SavedTransfersText(rows);
     std::vector<TransferRow> read;
@@ -91,8 +94,8 @@ TEST(TransferSaved, KeepsWhatIsLeftAndRefusesADamagedFile) {
     for (std::size_t i = 0; i < kept.size(); ++i) {
         const TransferRow &was = rows[kept[i].first], &is = read[i];
         EXPECT_EQ(is.state, kept[i].second);
-        EXPECT_EQ(std::tie(is.upload, is.name, is.local, is.key, is.folderId, is.storeFolderId, is.replaces,
-                           is.size, is.done, is.reason),
+        EXPECT_EQ(std::tie(is.upload, is.name, is.local, is.key, is.folderId, is.storeFolderId, is.replaces, is.size,
+                           is.done, is.reason),
                   std::tie(was.upload, was.name, was.local, was.key, was.folderId, was.storeFolderId, was.replaces,
                            was.size, was.done, was.reason));
     }
