@@ -5,6 +5,7 @@
 
 #include "app/desktop_run.h"
 #include "app/notice.h"
+#include "app/transfer_saved.h"
 #include "catalog/file_sizes.h"
 
 namespace app {
@@ -44,7 +45,10 @@ bool Desktop::Finish(std::chrono::milliseconds bound) {
     // A transfer cut short leaves its target as it was, and what it sent
     // for the next run to take up.
     meter_->stop.RequestStop();
-    queue_.clear();
+    // What was left stays on disk for the next run; nothing more starts.
+    if (!transfersFile_.empty()) SaveTransfers(transfersFile_, transfers_.Rows());
+    transfersFile_.clear();
+    transfers_.PauseAll();
     executor_->Close();
     return executor_->WaitIdle(bound);
 }

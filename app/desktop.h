@@ -19,7 +19,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -35,6 +34,9 @@
 #include "app/model.h"
 #include "app/store_source.h"
 #include "app/texts.h"
+#include "app/transfer_conflict.h"
+#include "app/transfer_queue.h"
+#include "app/transfer_texts.h"
 #include "catalog/catalog.h"
 #include "catalog/manifest_cache.h"
 #include "platform/stop_token.h"
@@ -79,6 +81,16 @@ public:
     virtual void PropertiesReady(const std::string&) {}
     // A folder's mails are counted: the user is to confirm emptying it.
     virtual void EmptyFolderAsked(const EmptyFolderRequest&) {}
+
+    // Transfers. A row was added, changed state or moved on (every progress tick).
+    virtual void TransfersChanged(const TransferQueue&) {}
+    // The transfers an earlier run left are in the queue, held: the user is
+    // to be offered to finish them (ContinueTransfers).
+    virtual void TransfersLeftOver(std::size_t) {}
+    // The queue has nothing more to run: what it came to (QueueEndedText).
+    virtual void TransfersEnded(const std::string& /*text*/, bool /*failed*/) {}
+    // A file asked to be opened is fetched and checked: open it with its program.
+    virtual void FileFetchedToOpen(const std::filesystem::path&) {}
 
 protected:
     ~DesktopView() = default;
@@ -153,7 +165,9 @@ public:
     void ShowFileProperties(std::size_t item);
 
     // Transfers: one queue, one item at a time; more can be added while it runs.
-    void QueueUploads(const std::vector<std::filesystem::path>& paths);
+    // A name a whole file of the open folder has is asked about (`ask`);
+    // without an asker every file is queued under its own name.
+    void QueueUploads(const std::vector<std::filesystem::path>& paths, const ConflictAsker& ask = {});
     void UploadChoiceCancelled();
     DownloadCheck CheckDownload(const std::vector<std::size_t>& items) const;
     // The name the save dialog proposes for the first of the items.
@@ -166,23 +180,33 @@ public:
     // `target` for a file of one part, `target` with ".partK" before its
     // extension otherwise.
     void DownloadMail(std::size_t item, const std::filesystem::path& target);
+    // Double click or Enter: the file, fetched (every part checked) into a
+    // folder of its own under the temporary directory, then handed to the
+    // views to open (FileFetchedToOpen).
+    void OpenFile(std::size_t item);
     void OnProgressTick();
     bool Transferring() const { return transferRunning_; }
     // No work for the provider waits for its answer here, none is queued.
-    bool Idle() const { return laneWork_ == 0 && !transferRunning_ && queue_.empty(); }
+    bool Idle() const { return laneWork_ == 0 && !transferRunning_ && !transfers_.AnyWaiting(); }
+
+    // The transfer rows (the panel's), and the user's actions on them.
+    const TransferQueue& Transfers() const { return transfers_; }
+    void ActOnTransfer(std::uint64_t id, TransferAction action);
+    // The tray's 暂停/继续传输: every row paused, or every paused and failed
+    // row run again (also the answer to the offer of what a run left).
+    void PauseTransfers();
+    void ContinueTransfers();
+    bool TransfersPaused() const;
+    void ClearFinishedTransfers();
+    // Keeps the queue in `file` from now on, and takes what it holds (an
+    // earlier run's rows, held until ContinueTransfers). Copies of files
+    // uploaded under another name are made beside it.
+    void KeepTransfersIn(const std::filesystem::path& file);
 
     void FetchNotice();
 
 private:
     using Reply = std::function<void(std::function<void(Desktop&)>)>;
-    struct QueuedTransfer {
-        bool upload = true;
-        std::filesystem::path path;  // the local file
-        std::string key;             // a download's file
-        std::string name;
-        std::string folderId;       // an upload's target: the folder open when it was queued
-        std::string storeFolderId;  // the same as the store names it
-    };
     // Written by the transfer's worker, read by the progress tick.
     struct Meter {
         std::atomic<std::uint64_t> done{0};
@@ -209,7 +233,9 @@ private:
     void ReportOutcome(Work work, const catalog::Outcome& outcome);
     void LaneWorkEnded();
     void StartNextTransfer();
-    void TransferEnded(const QueuedTransfer& item, const catalog::Outcome& outcome);
+    void TransferEnded(const TransferRow& item, const catalog::Outcome& outcome, const std::string& trashFailure);
+    void TransfersMoved();
+    void QueueEnded();
     std::string CurrentTitle() const;
     void MoveFilesAway(const std::vector<std::size_t>& items, const std::string& target, const std::string& shownTarget);
 
@@ -233,10 +259,13 @@ private:
     int laneWork_ = 0;                                 // work on the session lane not yet answered
     int refreshTick_ = 1;
 
-    std::deque<QueuedTransfer> queue_;
-    QueuedTransfer current_;
-    std::size_t queueDone_ = 0;   // items of this run of the queue finished
-    std::size_t queueTotal_ = 0;  // items of this run of the queue
+    TransferQueue transfers_;
+    std::uint64_t currentId_ = 0;       // the running row
+    std::vector<std::uint64_t> runIds_;  // the rows this run of the queue ran
+    std::size_t queueDone_ = 0;         // items of this run of the queue finished
+    std::size_t queueTotal_ = 0;        // items of this run of the queue
+    std::filesystem::path transfersFile_;  // empty: the queue is not kept
+    SpeedMeter speed_;
     bool transferRunning_ = false;
     bool uploadsInRun_ = false;
     std::string queueFailure_;  // the last failed item's text: it stands when the queue ends

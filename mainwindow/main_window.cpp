@@ -12,6 +12,7 @@
 #include "mainwindow/caption_controls.h"
 #include "mainwindow/folder_tree.h"
 #include "mainwindow/notice_pane.h"
+#include "mainwindow/transfer_panel.h"
 #include "mainwindow/tray_icon.h"
 #include "mainwindow/window_placement.h"
 #include "platform/text.h"
@@ -212,6 +213,7 @@ LRESULT OnCtlColorStatic(HDC dc, HWND control) {
 }
 
 void OnClose(HWND window) {
+    if (!MayCloseWithTransfers(window)) return;
     SaveWindowPlacement(window);
     RemoveTrayIcon(window);
     DestroyWindow(window);
@@ -225,6 +227,7 @@ void OnDestroy(HWND window) {
 // The children are gone with the window: none of their handles may be used
 // again, and the desktop tells this window nothing more.
 void OnNcDestroy() {
+    DetachTransfers();
     if (theWindow.desktop) theWindow.desktop->RemoveView(theWindow);
     theWindow.tree.Forget();
     theWindow.desktop.reset();
@@ -366,6 +369,7 @@ HWND CreateMainWindow(HINSTANCE instance, std::shared_ptr<app::Desktop> desktop)
     theWindow.noticePane = CreateNoticePane(window);
     desktop->FetchNotice();
     theWindow.tree.CreateFolderTree(window, desktop);
+    AttachTransfers(window, desktop);
     return window;
 }
 

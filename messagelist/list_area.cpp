@@ -302,6 +302,10 @@ LRESULT ListArea::MessageListNotify(NMHDR* header) {
         if (ListView_SubItemHitTest(list_, &hit) >= 0 && (hit.flags & LVHT_ONITEMSTATEICON)) ToggleCheck(hit.iItem);
         break;
     }
+    case NM_DBLCLK:  // the file, fetched and checked, opened with its program
+        if (int item = reinterpret_cast<NMITEMACTIVATE*>(header)->iItem; item >= 0)
+            desktop_->OpenFile(static_cast<std::size_t>(item));
+        break;
     case LVN_KEYDOWN:
         if (reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey == VK_SPACE)
             for (std::size_t item : SelectedRows()) ToggleCheck(static_cast<int>(item));

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/file_texts.h"
+#include "app/transfer_conflict_dialog.h"
 #include "messagelist/list_area.h"
 #include "platform/text.h"
 #include "platform/ui_seams.h"
@@ -202,14 +203,14 @@ void ListArea::UploadFile() {
     if (paths.empty())
         desktop_->UploadChoiceCancelled();
     else
-        desktop_->QueueUploads(paths);
+        desktop_->QueueUploads(paths, app::ConflictDialog(list_));
 }
 
 // Every file of a drop joins the transfer queue, also while it runs.
 void ListArea::FilesDropped(HDROP drop) {
     std::vector<std::filesystem::path> paths = DroppedPaths(drop);
     DragFinish(drop);
-    if (!paths.empty()) desktop_->QueueUploads(paths);
+    if (!paths.empty()) desktop_->QueueUploads(paths, app::ConflictDialog(list_));
 }
 
 }  // namespace messagelist

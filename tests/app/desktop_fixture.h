@@ -42,6 +42,13 @@ struct Screen : app::DesktopView {
     void ProgressDrawn(const std::string& text) override { progress.push_back(text); }
     void ConnectionFailed(const std::string& text) override { errors.push_back(text); }
     void BusyChanged(bool) override { ++busyChanges; }
+    // The transfer panel's and the tray's news.
+    std::vector<std::size_t> leftOver;
+    std::vector<std::string> ended;
+    void TransfersLeftOver(std::size_t n) override { leftOver.push_back(n); }
+    void TransfersEnded(const std::string& text, bool) override { ended.push_back(text); }
+    std::vector<std::filesystem::path> opened;
+    void FileFetchedToOpen(const std::filesystem::path& file) override { opened.push_back(file); }
     std::string Status() const { return statuses.empty() ? "" : statuses.back(); }
     std::string Id(const std::string& name) const {
         auto found = std::find_if(folders.begin(), folders.end(), [&](const app::Folder& f) { return f.name == name; });

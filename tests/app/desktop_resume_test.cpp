@@ -214,4 +214,92 @@ TEST_F(DesktopResume, DeletedFilesGoToTheTrash) {
     EXPECT_TRUE(desktop_->Files().Row(0)->file.Whole());
 }
 
+// The transfer queue kept on disk and the answers to a taken name.
+TEST_F(DesktopResume, ARestartOffersWhatWasLeftAndSendsOnlyTheMissingParts) {
+    const fs::path kept = dir_ / "cache" / "transfers.txt";
+    desktop_->KeepTransfersIn(kept);
+    desktop_->Pacing() = app::TransferPacing{kPart, 1};
+    box_->storesLeft = 2;
+    Upload();
+    ASSERT_TRUE(fs::exists(kept)) << "the failed row is kept for the next run";
+
+    // The program ends and starts again over the same mailbox.
+    app::SignedInAccount account;
+    account.name = "memory";
+    account.store = std::make_unique<SharedStore>(box_);
+    Make(std::move(account));
+    Open(kFolder);
+    desktop_->Pacing() = app::TransferPacing{kPart, 1};
+    box_->storesLeft = -1, box_->stores = 0;
+    desktop_->KeepTransfersIn(kept);
+    ASSERT_EQ(screen_.leftOver, std::vector<std::size_t>{1});
+    EXPECT_FALSE(desktop_->Transferring()) << "held until the user says 继续传输";
+    desktop_->ContinueTransfers();
+    ASSERT_TRUE(RunUntil([&] { return !desktop_->Transferring(); }));
+    Settle();
+    EXPECT_EQ(box_->stores, static_cast<int>(kParts) - 2) << "only the parts the first run had not stored";
+    ASSERT_EQ(Names(), std::vector<std::string>{"大文件.bin"}) << "one row, no incomplete copy";
+    EXPECT_TRUE(desktop_->Files().Row(0)->file.Whole());
+    EXPECT_EQ(screen_.ended.back(), "传输完成: 1 个文件");
+    EXPECT_FALSE(fs::exists(kept)) << "nothing left to offer";
+}
+
+TEST_F(DesktopResume, ATakenNameIsAnsweredEachWay) {
+    using app::ConflictChoice;
+    struct {
+        ConflictChoice choice;
+        bool sameBytes;
+        std::vector<std::string> folder, trash;
+    } cases[] = {
+        {ConflictChoice::Skip, false, {"大文件.bin"}, {}},
+        {ConflictChoice::KeepBoth, false, {"大文件 (2).bin", "大文件.bin"}, {}},
+        // The old file goes to the trash, and only after the new one is whole.
+        {ConflictChoice::Overwrite, false, {"大文件.bin"}, {"大文件.bin"}},
+        // The engine finds the very file already there: nothing to trash.
+        {ConflictChoice::Overwrite, true, {"大文件.bin"}, {}},
+    };
+    const std::string original = Bytes(source_);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.choice));
+        box_->store.mails.clear();
+        std::ofstream(source_, std::ios::binary) << original;
+        Upload();
+        ASSERT_EQ(Names(), std::vector<std::string>{"大文件.bin"});
+        std::ofstream(source_, std::ios::binary) << (c.sameBytes ? original : original + "新");
+        std::vector<std::string> asked;
+        Transfer([&] {
+            desktop_->QueueUploads({source_}, [&](const std::string& name) {
+                asked.push_back(name);
+                return app::ConflictAnswer{c.choice, false};
+            });
+        });
+        desktop_->ReloadOpenFolder();
+        Settle();
+        EXPECT_EQ(asked, std::vector<std::string>{"大文件.bin"});
+        EXPECT_EQ(Names(), c.folder);
+        if (c.choice == ConflictChoice::Overwrite) {
+            EXPECT_EQ(desktop_->Files().Row(0)->file.size, Bytes(source_).size()) << "the new bytes stay";
+        }
+        Open("4");
+        EXPECT_EQ(Names(), c.trash);
+        Open(kFolder);
+    }
+}
+
+TEST_F(DesktopResume, OpeningAFileHandsOverTheCheckedBytesOnly) {
+    desktop_->Pacing() = app::TransferPacing{kPart, 1};
+    Upload();
+    box_->fetchesLeft = 2;  // cut: nothing is opened
+    desktop_->OpenFile(0);
+    ASSERT_TRUE(RunUntil([&] { return !desktop_->Transferring(); }));
+    EXPECT_TRUE(screen_.opened.empty());
+    box_->fetchesLeft = -1;
+    desktop_->OpenFile(0);
+    ASSERT_TRUE(RunUntil([&] { return !screen_.opened.empty(); }));
+    EXPECT_EQ(screen_.opened[0].filename().u8string(), "大文件.bin");
+    EXPECT_EQ(Bytes(screen_.opened[0]), Bytes(source_));
+    std::error_code error;
+    fs::remove_all(screen_.opened[0].parent_path(), error);
+}
+
 }  // namespace

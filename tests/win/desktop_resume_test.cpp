@@ -21,7 +21,9 @@ constexpr std::uint32_t kParts = 5;
 
 struct StatusLine : app::DesktopView {
     std::string text;
+    std::size_t leftOver = 0;
     void StatusChanged(const std::string& status) override { text = status; }
+    void TransfersLeftOver(std::size_t count) override { leftOver = count; }
 };
 
 std::uint16_t ProviderPort() {
@@ -40,7 +42,12 @@ class DesktopResume : public ::testing::Test {
 protected:
     void SetUp() override {
         auto session = wintest::SignedIn("second@126.example", "second-pass");
-        ASSERT_EQ(session::CreateUserFolder(*session, "续传", folderId_), session::Status::Ok);
+        const std::string name = std::string("续传-") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        ASSERT_EQ(session::CreateUserFolder(*session, name, folderId_), session::Status::Ok);
+        Begin(std::move(session));
+    }
+    // The program's start over a signed-in session.
+    void Begin(std::unique_ptr<session::Session> session) {
         // The webmail host is the relay from here on.
         session::SetCell(session->host, "127.0.0.1:" + std::to_string(relay_.Port()));
         desktop_ = app::Start(wintest::AccountOver(std::move(session), "second@126.example"));
@@ -98,6 +105,37 @@ TEST_F(DesktopResume, AnUploadCutByTheProviderGoingAwaySendsOnlyWhatIsMissing) {
         EXPECT_TRUE(entry.Whole()) << entry.name << ": " << entry.Problems();
         EXPECT_EQ(entry.size, size) << entry.name;
     }
+}
+
+// The program closed after the cut and started again: the row it kept is
+// offered, and "继续传输" sends only what the provider lacks.
+TEST_F(DesktopResume, AfterARestartContinuingSendsOnlyWhatIsMissing) {
+    const fs::path kept = fs::temp_directory_path() / "vantlo-kept" / "transfers.txt";
+    desktop_->KeepTransfersIn(kept);
+    const std::uint64_t size = kPart * kParts - 100;
+    fs::path file = MakeFile("restart.bin", size);
+    std::uint64_t whole = kPart * kParts;
+    std::uint64_t cut = Upload(file, whole / 2);
+    ASSERT_EQ(status_.text.rfind("上传失败: restart.bin", 0), 0u) << status_.text;
+
+    TearDown();
+    Begin(wintest::SignedIn("second@126.example", "second-pass"));
+    desktop_->KeepTransfersIn(kept);
+    ASSERT_EQ(status_.leftOver, 1u);
+    std::uint64_t before = relay_.BytesUp();
+    desktop_->ContinueTransfers();
+    ASSERT_TRUE(wintest::PumpUntil([&] { return desktop_->Idle(); }, std::chrono::seconds(120)));
+    std::uint64_t again = relay_.BytesUp() - before;
+    std::printf("cut run %llu bytes, continued run %llu\n", static_cast<unsigned long long>(cut),
+                static_cast<unsigned long long>(again));
+    EXPECT_EQ(status_.text, app::kUploadDoneText);
+    EXPECT_LE(again, whole - kPart + 64 * 1024) << "the parts stored before the cut are not sent again";
+    desktop_->ReloadOpenFolder();
+    ASSERT_TRUE(wintest::PumpUntil([&] { return desktop_->Idle(); }));
+    ASSERT_EQ(desktop_->Files().Count(), 1u) << "no incomplete copy beside the file";
+    EXPECT_TRUE(desktop_->Files().Row(0)->file.Whole());
+    EXPECT_EQ(desktop_->Files().Row(0)->file.size, size);
+    EXPECT_FALSE(fs::exists(kept)) << "nothing left to offer";
 }
 
 }  // namespace
