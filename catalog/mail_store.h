@@ -23,12 +23,12 @@ namespace catalog {
 
 struct FolderInfo {
     std::string id;
-    std::string name;      // UTF-8, one level: never holds the store's own delimiter
-    std::string parentId;  // the folder it is nested in; empty at the top
+    std::string name;  // UTF-8, one level: never holds the store's own delimiter
     std::uint64_t messages = 0;
     std::uint64_t unread = 0;
     std::uint64_t bytes = 0;
-    bool system = false;  // inbox, sent, trash...: cannot be renamed or deleted
+    bool system = false;   // inbox, sent, trash...: cannot be renamed or deleted
+    std::string parentId{};  // the folder it is nested in; empty at the top
 };
 
 struct MailInfo {

@@ -92,8 +92,7 @@ public:
         Outcome outcome = LoadFolders();
         for (auto& [id, folder] : folders_) {
             if (!outcome.Ok()) break;
-            FolderInfo info{id, id};
-            info.system = folder.system;
+            FolderInfo info{id, id, 0, 0, 0, folder.system};
             const bool size = client_->Has("STATUS=SIZE");
             outcome = client_->Run(
                 Command("STATUS").String(folder.raw).Text(size ? " (MESSAGES UNSEEN SIZE)" : " (MESSAGES UNSEEN)"),

@@ -44,9 +44,7 @@ public:
     Outcome ListFolders(std::vector<catalog::FolderInfo>& out) override {
         out.clear();
         for (auto& [id, name] : folders) {
-            catalog::FolderInfo info{id, name, parents.count(id) ? parents[id] : ""};
-            info.system = id == "1" || id == "4";
-            out.push_back(info);
+            out.push_back({id, name, 0, 0, 0, id == "1" || id == "4", parents.count(id) ? parents[id] : ""});
         }
         return {};
     }
