@@ -35,9 +35,10 @@ std::string UsableName(const std::string& name) {
     // reordering mark, bytes that are not UTF-8) is shown escaped, so it is
     // visible for what it is and can be read, renamed or removed.
     if (!catalog::LocalNameFor(name, usable, catalog::LocalNameRules::Posix).Ok()) usable = catalog::EscapedName(name);
-    for (char& c : usable)
-        if (c == '/') c = '_';
-    return usable;
+    // One level of a path: a name's own "/" shows as the full-width solidus.
+    std::string shown;
+    for (char c : usable) shown += c == '/' ? std::string("\xEF\xBC\x8F") : std::string(1, c);
+    return shown;
 }
 
 std::vector<std::string> UniqueNames(const std::vector<Named>& entries) {

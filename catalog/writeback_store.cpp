@@ -1,76 +1,67 @@
 #include "catalog/writeback_store.h"
 
 #include <algorithm>
-#include <map>
-#include <mutex>
-#include <thread>
+#include <chrono>
 
+#include "catalog/format_values.h"
 #include "catalog/manifest.h"
 #include "catalog/part_mark.h"
+#include "catalog/parts_pool.h"
+#include "catalog/put_resume.h"
 
 namespace catalog {
-
-using catalog::Failure;
-using catalog::Outcome;
-using catalog::StoreCode;
-
 namespace {
 
-// The mails of `folderId` that hold parts of this upload, by part number;
-// a part found twice is trashed (extras only).
-Outcome FindStoredParts(catalog::MailStore& store, const catalog::UploadPlan& plan, const std::string& folderId,
-                        std::map<std::uint32_t, std::string>& found) {
-    std::vector<catalog::MailInfo> mails;
-    Outcome outcome = store.ListMails(folderId, mails);
-    if (!outcome.Ok()) return outcome;
-    const auto parts = static_cast<std::uint32_t>(plan.parts.size());
-    const std::string tag = parts > 1 ? plan.uploadId.substr(0, 8) : "";
-    std::vector<std::string> extra;
-    for (const catalog::MailInfo& mail : mails) {
-        catalog::SubjectMark mark = catalog::ReadSubject(mail.subject);
-        if (mark.name != plan.name || mark.parts != parts || mark.tag != tag) continue;
-        catalog::MailText text;
-        catalog::Manifest manifest;
-        std::string problem;
-        outcome = store.ReadMailText(mail.id, text);
-        if (outcome.code == StoreCode::NotFound) continue;
-        if (!outcome.Ok()) return outcome;
-        if (catalog::ReadManifest(text.text, manifest, problem) != catalog::ManifestRead::Ok ||
-            manifest.uploadId != plan.uploadId || manifest.part != mark.part)
-            continue;
-        if (found.count(mark.part))
-            extra.push_back(mail.id);
-        else
-            found[mark.part] = mail.id;
-    }
-    if (!extra.empty()) store.DeleteMails(extra);
-    return {};
-}
+// The journal is this store's record of upload ids: the entry's id was
+// written before any part left under it, so a part found under it is ours.
+class EntryRecord : public UploadRecord {
+public:
+    explicit EntryRecord(const PendingStore& pending) : pending_(pending) {}
+    bool Keep(const std::string& uploadId) override { return uploadId == pending_.uploadId; }
+    bool Holds(const std::string& uploadId) override { return !uploadId.empty() && uploadId == pending_.uploadId; }
+    // One write-back entry is stored by one worker at a time already.
+    std::shared_ptr<void> HoldFile(const std::string&, const std::function<bool()>&) override { return nullptr; }
+
+private:
+    const PendingStore& pending_;
+};
 
 // Trashes what an earlier attempt stored of other bytes under this name
 // (the file changed before that attempt was done), from the folder and the
 // inbox, so that it does not stay behind as an incomplete file.
-Outcome TrashEarlierUpload(catalog::MailStore& store, const std::string& name, const std::string& folderId,
+Outcome TrashEarlierUpload(MailStore& store, const std::string& name, const std::string& folderId,
                            const std::string& uploadId) {
     std::vector<std::string> earlier, folders = {folderId};
     if (!store.InboxId().empty() && store.InboxId() != folderId) folders.push_back(store.InboxId());
     for (const std::string& folder : folders) {
-        std::vector<catalog::MailInfo> mails;
-        Outcome outcome = store.ListMails(folder, mails);
+        std::vector<MailInfo> mails;
+        Outcome outcome = store.SearchMails(name, folder, mails);
         if (!outcome.Ok()) return outcome;
-        for (const catalog::MailInfo& mail : mails) {
-            catalog::SubjectMark mark = catalog::ReadSubject(mail.subject);
-            if (mark.name != name || (!mark.tag.empty() && mark.tag != uploadId.substr(0, 8))) continue;
-            catalog::MailText text;
-            catalog::Manifest manifest;
+        for (const MailInfo& mail : mails) {
+            SubjectMark mark = ReadSubject(mail.subject);
+            if (mark.name != name || (!mark.tag.empty() && mark.tag != UploadTag(uploadId))) continue;
+            MailText text;
+            Manifest manifest;
             std::string problem;
             if (store.ReadMailText(mail.id, text).Ok() &&
-                catalog::ReadManifest(text.text, manifest, problem) == catalog::ManifestRead::Ok &&
-                manifest.uploadId == uploadId)
+                ReadManifest(text.text, manifest, problem) == ManifestRead::Ok && manifest.uploadId == uploadId)
                 earlier.push_back(mail.id);
         }
     }
     return earlier.empty() ? Outcome{} : store.DeleteMails(earlier);
+}
+
+// The data file takes the time set through the drive, so that the plan
+// (and the manifest it writes) carries it. Half a second past the whole
+// second keeps a clock's rounding from moving it to a neighbouring second.
+void StampModified(const std::filesystem::path& data, std::int64_t modifiedNs) {
+    using namespace std::chrono;
+    using FileClock = std::filesystem::file_time_type::clock;
+    if (modifiedNs <= 0) return;
+    const nanoseconds wanted = seconds(modifiedNs / 1000000000) + milliseconds(500);
+    const nanoseconds fromNow = wanted - duration_cast<nanoseconds>(system_clock::now().time_since_epoch());
+    std::error_code error;
+    std::filesystem::last_write_time(data, FileClock::now() + duration_cast<FileClock::duration>(fromNow), error);
 }
 
 }  // namespace
@@ -78,37 +69,32 @@ Outcome TrashEarlierUpload(catalog::MailStore& store, const std::string& name, c
 Outcome StoreOnce(const StoreRunner& run, Journal& journal, PendingStore& pending, std::uint64_t partSize,
                   const std::function<bool()>& keepGoing, unsigned parallel, StoredFile& stored) {
     stored = StoredFile();
-    catalog::UploadPlan& plan = stored.plan;
-    const std::uint64_t size = pending.uploadId.empty() ? partSize : pending.partSize;
-    Outcome outcome = catalog::PlanUpload(journal.DataPath(pending), size, {}, {}, plan);
+    PutJob job;
+    UploadPlan& plan = job.plan;
+    const bool earlier = !pending.uploadId.empty();
+    // An earlier attempt's part size, so that its parts line up with this plan's.
+    const std::uint64_t size = earlier && pending.partSize ? pending.partSize : partSize;
+    StampModified(journal.DataPath(pending), pending.modifiedNs);
+    // The caller's keepGoing, heard through the one stop every part listens to.
+    platform::StopSource stop;
+    Outcome outcome = PlanUpload(journal.DataPath(pending), size, {}, stop.Token(), plan);
     if (!outcome.Ok()) return outcome;
+    job.mailIds.assign(plan.parts.size(), {});
 
-    std::map<std::uint32_t, std::string> found;
-    if (!pending.uploadId.empty() && pending.sha256 == plan.sha256) {
-        // An earlier attempt on these very bytes: look for what it stored.
-        plan.uploadId = pending.uploadId;
-        plan.stored = pending.stored;
-        outcome = run([&](catalog::MailStore& store) {
-            found.clear();
-            const std::string inbox = store.InboxId();
-            if (!inbox.empty() && inbox != pending.folderId) {
-                std::map<std::uint32_t, std::string> delivered;
-                Outcome looked = FindStoredParts(store, plan, inbox, delivered);
-                std::vector<std::string> ids;
-                for (auto& [number, id] : delivered) ids.push_back(id);
-                if (looked.Ok() && !ids.empty()) looked = store.MoveMails(ids, pending.folderId);
-                if (!looked.Ok()) return looked;
-            }
-            return FindStoredParts(store, plan, pending.folderId, found);
-        });
+    if (earlier && pending.sha256 != plan.sha256) {
+        // The bytes changed since an earlier attempt began: what it stored is not this file.
+        outcome = run([&](MailStore& store) { return TrashEarlierUpload(store, plan.name, pending.folderId, pending.uploadId); });
         if (!outcome.Ok()) return outcome;
-    } else {
-        if (!pending.uploadId.empty()) {
-            outcome = run([&](catalog::MailStore& store) {
-                return TrashEarlierUpload(store, plan.name, pending.folderId, pending.uploadId);
-            });
-            if (!outcome.Ok()) return outcome;
-        }
+    }
+    EntryRecord record(pending);
+    EarlierParts found;
+    outcome = run([&](MailStore& store) {
+        std::fill(job.mailIds.begin(), job.mailIds.end(), std::string());
+        return TakeEarlierParts(store, pending.folderId, &record, job, found);
+    });
+    if (!outcome.Ok()) return outcome;
+    if (pending.uploadId != plan.uploadId || pending.sha256 != plan.sha256) {
+        // Written to the journal before a part leaves under it, so a later run knows the parts for ours.
         pending.partSize = size;
         pending.uploadId = plan.uploadId;
         pending.sha256 = plan.sha256;
@@ -116,51 +102,32 @@ Outcome StoreOnce(const StoreRunner& run, Journal& journal, PendingStore& pendin
         if (!journal.Save(pending)) return Failure(StoreCode::LocalFile, "the journal could not be written");
     }
 
-    // The missing parts, `parallel` at a time; the first failure stops the rest.
-    std::vector<const catalog::UploadPart*> missing;
-    for (const catalog::UploadPart& part : plan.parts)
-        if (!found.count(part.number)) missing.push_back(&part);
-    std::mutex mutex;
-    std::size_t next = 0;
-    Outcome failure;
-    auto sender = [&] {
-        for (;;) {
-            const catalog::UploadPart* part;
-            {
-                std::lock_guard<std::mutex> lock(mutex);
-                if (next == missing.size() || !failure.Ok()) return;
-                part = missing[next++];
-            }
-            auto still = [&] {
-                std::lock_guard<std::mutex> lock(mutex);
-                return failure.Ok() && keepGoing();
-            };
-            std::string mailId;
-            platform::StopSource stop;
-            Outcome sent = still() ? run([&](catalog::MailStore& store) {
-                return catalog::StorePlannedPart(
-                    store, plan, *part, pending.folderId,
-                    [&](std::uint64_t) {
-                        if (!still()) stop.RequestStop();
-                    },
-                    stop.Token(), mailId);
-            })
-                                   : Failure(StoreCode::Cancelled, plan.name);
-            std::lock_guard<std::mutex> lock(mutex);
-            if (sent.Ok())
-                found[part->number] = mailId;
-            else if (failure.Ok())
-                failure = sent;
-        }
+    std::vector<Unit> units;
+    for (const UploadPart& part : plan.parts) {
+        if (!job.mailIds[part.number - 1].empty()) continue;
+        const UploadPart* planned = &part;
+        units.push_back({0, [&job, planned, &pending](MailStore& own, const Moved& moved,
+                                                      const platform::StopToken& partStop) {
+                             return StorePlannedPart(own, job.plan, *planned, pending.folderId, moved, partStop,
+                                                     job.mailIds[planned->number - 1]);
+                         }});
+    }
+    std::vector<Outcome> failures(1);
+    const ProgressCallback still = [&keepGoing, &stop](const TransferProgress&) {
+        if (!keepGoing()) stop.RequestStop();
     };
-    std::vector<std::thread> senders;
-    for (unsigned i = 1; i < std::min<std::size_t>(std::max(1u, parallel), missing.size()); ++i)
-        senders.emplace_back(sender);
-    sender();
-    for (std::thread& thread : senders) thread.join();
-    if (!failure.Ok()) return failure;
-    if (!catalog::SourceUnchanged(plan)) return Failure(StoreCode::LocalFile, plan.name + " changed while stored");
-    for (auto& [number, id] : found) stored.mailIds.push_back(id);
+    if (!keepGoing()) stop.RequestStop();
+    Pool pool(TransferProgress::Phase::Sending, plan.size, 0, still, stop.Token());
+    if (!units.empty()) {
+        outcome = run([&](MailStore& store) {
+            pool.Run(store, parallel, units, failures);
+            return failures[0];
+        });
+        if (!outcome.Ok()) return outcome;
+    }
+    if (!SourceUnchanged(plan)) return Failure(StoreCode::LocalFile, plan.name + " changed while stored");
+    stored.plan = plan;
+    stored.mailIds = job.mailIds;
     return {};
 }
 

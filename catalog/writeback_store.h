@@ -3,6 +3,8 @@
 // before the first part leaves, and every attempt first looks for the parts
 // an earlier one stored (in the folder, and in the inbox where a delivered
 // mail may still wait to be moved), keeps them and sends only the rest.
+// It is the put's engine (put_resume, parts_pool) with the journal as the
+// record of upload ids: one upload driver for every front end.
 #pragma once
 
 #include <functional>

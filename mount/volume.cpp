@@ -21,8 +21,30 @@
 
 namespace mount {
 
+namespace {
+
+catalog::WritebackSettings WritebackOf(const VolumeOptions& options) {
+    catalog::WritebackSettings settings;
+    settings.partSize = options.partSize;
+    settings.workers = options.storeWorkers;
+    settings.parallelParts = options.parallelParts;
+    settings.firstRetryMs = options.firstRetryMs;
+    settings.longestRetryMs = options.longestRetryMs;
+    settings.longestWaitMs = options.longestSyncWaitMs;
+    settings.log = Log;
+    return settings;
+}
+
+}  // namespace
+
 Volume::Volume(StorePool& pool, catalog::Journal& journal, FileCache& cache, catalog::Times& times, VolumeOptions options)
-    : pool_(pool), journal_(journal), cache_(cache), times_(times), options_(options) {}
+    : pool_(pool), journal_(journal), cache_(cache), times_(times), options_(options),
+      queue_(
+          mutex_, journal, [&pool](const auto& work) { return pool.Run(work, false); }, WritebackOf(options),
+          [this](catalog::WritebackQueue::Lock& lock, const catalog::WritebackQueue::EntryPtr& entry,
+                 std::uint64_t generation, const catalog::StoredFile& stored) {
+              Stored(lock, std::static_pointer_cast<Pending>(entry), generation, stored);
+          }) {}
 
 Volume::~Volume() {
     Stop();
@@ -33,46 +55,42 @@ Volume::Pending::~Pending() {
 }
 
 void Volume::Start() {
+    auto resumed = queue_.Resume([this](const catalog::PendingStore& record) -> catalog::WritebackQueue::EntryPtr {
+        auto pending = std::make_shared<Pending>();
+        pending->fd = ::open(journal_.DataPath(record).c_str(), O_RDWR | O_CLOEXEC);
+        if (pending->fd < 0) return nullptr;
+        Log("resuming the store of " + record.name);
+        return pending;
+    });
     {
         Lock lock(mutex_);
-        for (catalog::PendingStore& record : journal_.Load()) {
-            auto pending = std::make_shared<Pending>();
-            pending->record = record;
-            pending->fd = ::open(journal_.DataPath(record).c_str(), O_RDWR | O_CLOEXEC);
-            if (pending->fd < 0) continue;
-            pending->saved = pending->generation;
-            pending->queued = true;
-            pending->notBefore = Clock::now();
-            pending_.push_back(pending);
-            Log("resuming the store of " + record.name);
-        }
+        for (const auto& entry : resumed) pending_.push_back(std::static_pointer_cast<Pending>(entry));
         ++viewEpoch_;
-        stopping_ = false;
     }
-    for (unsigned i = 0; i < std::max(1u, options_.storeWorkers); ++i) workers_.emplace_back([this] { Worker(); });
+    queue_.Start();
 }
 
 void Volume::Stop() {
-    {
-        Lock lock(mutex_);
-        stopping_ = true;
-    }
-    changed_.notify_all();
-    for (std::thread& worker : workers_) worker.join();
-    workers_.clear();
+    queue_.Stop();
     cache_.WaitPrefetches();  // they use the pool
 }
 
 Volume::Path Volume::Split(const std::string& path) {
     Path split;
     if (path.empty() || path[0] != '/') return split.depth = -1, split;
-    std::string rest = path.substr(1);
-    if (rest.empty()) return split;
-    std::string::size_type slash = rest.find('/');
-    split.folder = rest.substr(0, slash);
-    if (slash == std::string::npos) return split.depth = 1, split;
-    split.name = rest.substr(slash + 1);
-    split.depth = split.name.empty() || split.name.find('/') != std::string::npos ? -1 : 2;
+    split.full = path.substr(1);
+    if (split.full.empty()) return split;
+    for (std::string::size_type at = 0;;) {
+        std::string::size_type slash = split.full.find('/', at);
+        std::string level = split.full.substr(at, slash == std::string::npos ? std::string::npos : slash - at);
+        if (level.empty() || level == "." || level == "..") return split.depth = -1, split;
+        ++split.depth;
+        if (slash == std::string::npos) break;
+        at = slash + 1;
+    }
+    std::string::size_type last = split.full.rfind('/');
+    split.dir = last == std::string::npos ? "" : split.full.substr(0, last);
+    split.name = last == std::string::npos ? split.full : split.full.substr(last + 1);
     return split;
 }
 

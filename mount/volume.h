@@ -1,6 +1,7 @@
-// The mailbox as a tree of two levels: the root holds the account's
-// folders, a folder holds its files. Paths come as the kernel gives them
-// ("/", "/Folder", "/Folder/name"); every call returns 0 or a negative
+// The mailbox as a tree: the root holds the account's top folders, a
+// folder holds its files and the folders nested in it, to any depth. Paths
+// come as the kernel gives them ("/", "/Folder", "/Folder/Sub/name"); a
+// folder name's own "/" shows as "／". Every call returns 0 or a negative
 // errno. Listings are cached for a while and read again after every change
 // the mount makes. Files written here live in the journal until their
 // store is done (write-back); they show at once under their names.
@@ -30,8 +31,9 @@
 #include "catalog/manifest_cache.h"
 #include "catalog/store_pool.h"
 #include "mount/file_cache.h"
-#include "catalog/journal.h"
 #include "catalog/drive_times.h"
+#include "catalog/journal.h"
+#include "catalog/writeback_queue.h"
 
 namespace mount {
 
@@ -89,15 +91,12 @@ public:
     int GetXattr(const std::string& path, const std::string& name, std::string& value);
 
 private:
-    struct Pending {
-        ~Pending();  // closes fd
-        catalog::PendingStore record;
+    // A file on its way to the mailbox: the write-back's entry, with the
+    // local copy and the opens of this drive.
+    struct Pending : catalog::WritebackEntry {
+        ~Pending() override;  // closes fd
         int fd = -1;
         unsigned opens = 0;
-        std::uint64_t generation = 1;  // grows with every change
-        std::uint64_t saved = 0;       // the generation the journal holds
-        std::uint64_t storedGeneration = 0;
-        bool queued = false, storing = false, removed = false;
         bool finished = false;  // stored and out of the table: look the name up again
         // Opened for writing from a stored file, no byte changed yet: its
         // bytes are fetched into fd only when a write or a cut needs them
@@ -107,11 +106,6 @@ private:
         bool timeSet = false;           // a time was set while untouched
         catalog::FileEntry source;      // the stored file it starts from
         std::mutex filling;             // one fetch into fd at a time
-        std::string damage;             // why a write failed: never stored then
-        std::chrono::steady_clock::time_point notBefore;
-        int failures = 0;
-        int lastErrno = 0;
-        std::uint64_t attempts = 0;
     };
     struct Node {
         const catalog::FileEntry* file = nullptr;
@@ -136,16 +130,21 @@ private:
         bool planned = false;
         catalog::FileEntry file;
     };
+    // A path's levels: `full` may name a folder, or a file `name` in the
+    // folder `dir` ("" is the root, which holds folders only).
     struct Path {
-        int depth = 0;  // 0 root, 1 folder, 2 file; -1 too deep
-        std::string folder, name;
+        int depth = 0;  // levels; 0 the root, -1 not a usable path
+        std::string dir, name, full;
     };
 
     static Path Split(const std::string& path);
     int LogFailure(const char* what, const std::string& path, const catalog::Outcome& outcome);
 
-    // Folders by their shown names; read again when older than the bound.
+    // Folders by their shown paths ("a/b"); read again when older than the bound.
     int Folders(std::map<std::string, catalog::FolderInfo>& folders, bool fresh = false);
+    // The folder at a path's `dir`: "" for the root.
+    int ParentId(const Path& path, std::string& id);
+    int RenameFolder(const Path& source, const Path& target, bool noReplace);
     int FolderId(const std::string& shown, std::string& id);
     int RefreshListing(const std::string& folderId);
     int EnsureListing(const std::string& folderId);
@@ -164,13 +163,11 @@ private:
     // A write into the local copy failed: the file is never stored.
     void Damage(const std::shared_ptr<Pending>& pending, int error);
     int PlanFor(Handle& handle);
-    void Queue(const std::shared_ptr<Pending>& pending, int delayMs);
-    void SaveAndQueue(const std::shared_ptr<Pending>& pending, int delayMs);
     void DropPending(const std::shared_ptr<Pending>& pending);
-    int WaitStored(const std::shared_ptr<Pending>& pending);
-    void Worker();
-    // Runs one store attempt of a pending file the worker marked as storing.
-    void StoreOne(const std::shared_ptr<Pending>& pending);
+    // The write-back stored `generation` of a pending file: the mails it
+    // replaces go, and it leaves the table unless it changed meanwhile.
+    void Stored(catalog::WritebackQueue::Lock& lock, const std::shared_ptr<Pending>& pending,
+                std::uint64_t generation, const catalog::StoredFile& stored);
 
     StorePool& pool_;
     catalog::Journal& journal_;
@@ -178,8 +175,7 @@ private:
     catalog::Times& times_;
     VolumeOptions options_;
 
-    std::mutex mutex_;
-    std::condition_variable changed_;  // stores queued, done or failed
+    std::mutex mutex_;  // guards the tables below and the write-back's entries
     std::map<std::string, catalog::FolderInfo> folders_;
     std::chrono::steady_clock::time_point foldersAt_;
     bool foldersLoaded_ = false;
@@ -192,8 +188,7 @@ private:
     std::uint64_t viewEpoch_ = 1;  // grows with every change to pending_ or hidden_
     catalog::ManifestCache manifests_;
     std::mutex manifestsMutex_;
-    std::vector<std::thread> workers_;
-    std::atomic<bool> stopping_{false};
+    catalog::WritebackQueue queue_;  // last: its workers stop before the tables go
 };
 
 }  // namespace mount

@@ -59,8 +59,8 @@ int Volume::Unlink(const std::string& path) {
 
 int Volume::SetTimes(const std::string& path, const struct timespec* times) {
     Path split = Split(path);
-    if (split.depth < 2) return split.depth < 0 ? -ENOENT : 0;  // folders keep no times
     std::string folderId;
+    if (split.depth < 2 || FolderId(split.full, folderId) == 0) return split.depth < 0 ? -ENOENT : 0;  // folders keep no times
     Node node;
     catalog::FileEntry file;
     int error = Lookup(split, folderId, node, file);
@@ -88,27 +88,11 @@ int Volume::SetTimes(const std::string& path, const struct timespec* times) {
 
 int Volume::Rename(const std::string& from, const std::string& to, bool noReplace) {
     Path source = Split(from), target = Split(to);
-    if (source.depth == 1 && target.depth == 1) {
-        std::map<std::string, catalog::FolderInfo> folders;
-        int error = Folders(folders);
-        if (error) return error;
-        auto found = folders.find(source.folder);
-        if (found == folders.end()) return -ENOENT;
-        if (source.folder == target.folder) return 0;
-        if (folders.count(target.folder)) return noReplace ? -EEXIST : -ENOTEMPTY;
-        if (found->second.system) return -EACCES;
-        {
-            // An IMAP folder's id is its name: stores on their way into it wait for it.
-            Lock lock(mutex_);
-            for (const auto& pending : pending_)
-                if (pending->record.folderId == found->second.id) return -EBUSY;
-        }
-        Outcome outcome = pool_.Run(
-            [&](catalog::MailStore& store) { return store.RenameFolder(found->second.id, target.folder); });
-        Folders(folders, true);
-        return outcome.Ok() ? 0 : LogFailure("renaming folder", from, outcome);
-    }
-    if (source.depth != 2 || target.depth != 2) return source.depth == 2 || target.depth == 2 ? -EPERM : -EINVAL;
+    if (source.depth < 0 || target.depth < 0) return -ENOENT;
+    std::string folderId;
+    if (source.depth >= 1 && FolderId(source.full, folderId) == 0) return RenameFolder(source, target, noReplace);
+    if (source.depth < 2 || target.depth < 2) return -EPERM;  // the root holds folders only
+    if (FolderId(target.full, folderId) == 0) return -EISDIR;
     if (!catalog::CheckFileName(target.name).Ok() ||
         catalog::ReadSubject(target.name).kind != catalog::SubjectKind::Plain)
         return -EINVAL;
@@ -144,7 +128,7 @@ int Volume::Rename(const std::string& from, const std::string& to, bool noReplac
         fs::rename(before, journal_.DataPath(pending->record), renameError);
         ++pending->generation;
         ++viewEpoch_;
-        if (pending->opens == 0) SaveAndQueue(pending, options_.settleMs);
+        if (pending->opens == 0) queue_.SaveAndQueue(pending, options_.settleMs);
         return 0;
     }
     if (!file.Whole()) return -EIO;
@@ -177,7 +161,7 @@ int Volume::Rename(const std::string& from, const std::string& to, bool noReplac
     if (targetExists && existing.pending) DropPending(existing.pending);
     pending_.push_back(pending);
     ++viewEpoch_;
-    SaveAndQueue(pending, 0);
+    queue_.SaveAndQueue(pending, 0);
     return 0;
 }
 

@@ -86,7 +86,9 @@ int Volume::PlanFor(Handle& handle) {
 
 int Volume::Create(const std::string& path, std::uint64_t& handle) {
     Path split = Split(path);
-    if (split.depth != 2) return split.depth == 1 ? -EISDIR : -EPERM;
+    std::string existingFolder;
+    if (split.depth >= 1 && FolderId(split.full, existingFolder) == 0) return -EISDIR;
+    if (split.depth < 2) return -EPERM;  // the root holds folders only
     if (!catalog::CheckFileName(split.name).Ok() || catalog::ReadSubject(split.name).kind != catalog::SubjectKind::Plain)
         return -EINVAL;
     std::string folderId;
@@ -325,7 +327,7 @@ int Volume::Release(std::uint64_t id) {
     }
     if (!pending->damage.empty()) return 0;  // shown as failed until written anew or removed
     if (pending->generation != pending->saved) {
-        SaveAndQueue(pending, options_.settleMs);
+        queue_.SaveAndQueue(pending, options_.settleMs);
     } else if (pending->storedGeneration == pending->generation && !pending->storing) {
         // Stored while it was open and not changed since: done.
         catalog::PendingStore record = pending->record;
@@ -340,7 +342,7 @@ int Volume::Release(std::uint64_t id) {
             journal_.Remove(record);
         }
     } else if (!pending->queued && !pending->storing) {
-        Queue(pending, options_.settleMs);  // journalled at flush already
+        queue_.Queue(pending, options_.settleMs);  // journalled at flush already
     }
     return 0;
 }
@@ -360,7 +362,8 @@ int Volume::Fsync(std::uint64_t id) {
         if (!pending->damage.empty()) return -EIO;
     }
     if (::fsync(pending->fd) != 0) return -errno;
-    return WaitStored(pending);
+    catalog::Outcome outcome = queue_.WaitStored(pending);
+    return outcome.Ok() ? 0 : -(ErrnoOf(outcome) ? ErrnoOf(outcome) : EIO);
 }
 
 }  // namespace mount

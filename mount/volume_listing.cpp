@@ -1,5 +1,5 @@
-// What the volume shows: folders and listings (cached for a while), the
-// names a directory shows, attributes and states, and the folder changes.
+// What the volume shows: listings (cached for a while), the names a
+// directory shows, attributes and states.
 #include "mount/volume.h"
 
 #include <fcntl.h>
@@ -21,39 +21,6 @@
 #include "mount/volume_detail.h"
 
 namespace mount {
-
-int Volume::Folders(std::map<std::string, catalog::FolderInfo>& folders, bool fresh) {
-    {
-        Lock lock(mutex_);
-        if (!fresh && foldersLoaded_ && Clock::now() - foldersAt_ < std::chrono::milliseconds(options_.dirCacheMs)) {
-            folders = folders_;
-            return 0;
-        }
-    }
-    std::vector<catalog::FolderInfo> listed;
-    Outcome outcome = pool_.Run([&](catalog::MailStore& store) { return store.ListFolders(listed); });
-    if (!outcome.Ok()) return LogFailure("listing", "/", outcome);
-    std::vector<catalog::Named> names;
-    for (const catalog::FolderInfo& folder : listed) names.push_back({folder.name, folder.id});
-    std::vector<std::string> shown = catalog::UniqueNames(names);
-    folders.clear();
-    for (std::size_t i = 0; i < listed.size(); ++i) folders[shown[i]] = listed[i];
-    Lock lock(mutex_);
-    folders_ = folders;
-    foldersAt_ = Clock::now();
-    foldersLoaded_ = true;
-    return 0;
-}
-
-int Volume::FolderId(const std::string& shown, std::string& id) {
-    std::map<std::string, catalog::FolderInfo> folders;
-    int error = Folders(folders);
-    if (error) return error;
-    auto found = folders.find(shown);
-    if (found == folders.end()) return -ENOENT;
-    id = found->second.id;
-    return 0;
-}
 
 int Volume::RefreshListing(const std::string& folderId) {
     std::uint64_t reading = 0;
@@ -148,8 +115,8 @@ const std::map<std::string, Volume::Node>& Volume::View(const std::string& folde
 }
 
 int Volume::Lookup(const Path& path, std::string& folderId, Node& node, catalog::FileEntry& file) {
-    if (path.depth != 2) return -ENOENT;
-    int error = FolderId(path.folder, folderId);
+    if (path.depth < 2) return -ENOENT;
+    int error = FolderId(path.dir, folderId);
     if (!error) error = EnsureListing(folderId);
     if (error) return error;
     Lock lock(mutex_);
@@ -194,12 +161,10 @@ void Volume::FillStat(const Node& node, struct stat& st) {
 int Volume::GetAttr(const std::string& path, struct stat& st) {
     Path split = Split(path);
     if (split.depth < 0) return -ENOENT;
-    if (split.depth < 2) {
-        std::string id;
-        if (split.depth == 1) {
-            int error = FolderId(split.folder, id);
-            if (error) return error;
-        }
+    std::string id;
+    const int folderError = split.depth == 0 ? 0 : FolderId(split.full, id);
+    if (folderError && folderError != -ENOENT) return folderError;
+    if (!folderError) {
         st = {};
         st.st_mode = S_IFDIR | 0755;
         st.st_nlink = 2;
@@ -221,60 +186,34 @@ int Volume::GetAttr(const std::string& path, struct stat& st) {
 int Volume::ReadDir(const std::string& path, std::vector<DirEntry>& entries) {
     Path split = Split(path);
     entries.clear();
-    if (split.depth == 0) {
-        std::map<std::string, catalog::FolderInfo> folders;
-        int error = Folders(folders);
-        if (error) return error;
-        for (auto& [name, info] : folders) {
-            DirEntry entry{name, {}};
-            entry.st.st_mode = S_IFDIR | 0755;
-            entries.push_back(entry);
-        }
-        return 0;
+    if (split.depth < 0) return -ENOENT;
+    std::map<std::string, catalog::FolderInfo> folders;
+    int error = Folders(folders);
+    if (error) return error;
+    std::set<std::string> subfolders;
+    const std::string prefix = split.depth == 0 ? "" : split.full + "/";
+    for (auto& [shown, info] : folders) {
+        if (shown.compare(0, prefix.size(), prefix) != 0 || shown.find('/', prefix.size()) != std::string::npos)
+            continue;
+        DirEntry entry{shown.substr(prefix.size()), {}};
+        entry.st.st_mode = S_IFDIR | 0755;
+        entries.push_back(entry);
+        subfolders.insert(entry.name);
     }
-    if (split.depth != 1) return -ENOTDIR;
-    std::string folderId;
-    int error = FolderId(split.folder, folderId);
-    if (!error) error = EnsureListing(folderId);
+    if (split.depth == 0) return 0;
+    auto found = folders.find(split.full);
+    if (found == folders.end()) return -ENOTDIR;
+    const std::string folderId = found->second.id;
+    error = EnsureListing(folderId);
     if (error) return error;
     Lock lock(mutex_);
     for (auto& [name, node] : View(folderId)) {
+        if (subfolders.count(name)) continue;  // a folder's name wins over a file's
         DirEntry entry{name, {}};
         FillStat(node, entry.st);
         entries.push_back(entry);
     }
     return 0;
-}
-
-int Volume::MakeDir(const std::string& path) {
-    Path split = Split(path);
-    if (split.depth != 1) return split.depth == 2 ? -EPERM : -EEXIST;
-    std::string id;
-    if (FolderId(split.folder, id) == 0) return -EEXIST;
-    Outcome outcome = pool_.Run([&](catalog::MailStore& store) { return store.CreateFolder({}, split.folder, id); }, false);
-    std::map<std::string, catalog::FolderInfo> folders;
-    Folders(folders, true);
-    return outcome.Ok() ? 0 : LogFailure("making folder", path, outcome);
-}
-
-int Volume::RemoveDir(const std::string& path) {
-    Path split = Split(path);
-    if (split.depth != 1) return split.depth == 2 ? -ENOTDIR : -EBUSY;
-    std::map<std::string, catalog::FolderInfo> folders;
-    int error = Folders(folders);
-    if (error) return error;
-    auto found = folders.find(split.folder);
-    if (found == folders.end()) return -ENOENT;
-    if (found->second.system) return -EACCES;
-    error = RefreshListing(found->second.id);
-    if (error) return error;
-    {
-        Lock lock(mutex_);
-        if (!View(found->second.id).empty()) return -ENOTEMPTY;
-    }
-    Outcome outcome = pool_.Run([&](catalog::MailStore& store) { return store.DeleteFolder(found->second.id); });
-    Folders(folders, true);
-    return outcome.Ok() ? 0 : LogFailure("removing folder", path, outcome);
 }
 
 int Volume::Trash(const std::string& folderId, const std::vector<std::string>& ids) {
@@ -296,7 +235,7 @@ int Volume::Trash(const std::string& folderId, const std::vector<std::string>& i
 
 int Volume::GetXattr(const std::string& path, const std::string& name, std::string& value) {
     Path split = Split(path);
-    if (split.depth != 2) return split.depth < 0 ? -ENOENT : -ENODATA;
+    if (split.depth < 2) return split.depth < 0 ? -ENOENT : -ENODATA;
     std::string folderId;
     Node node;
     catalog::FileEntry file;
@@ -306,7 +245,7 @@ int Volume::GetXattr(const std::string& path, const std::string& name, std::stri
     if (name == "user.vantlo.state") {
         if (node.pending && !node.pending->damage.empty()) value = "failed: " + node.pending->damage;
         else if (node.pending && node.pending->untouched) value = "stored";
-        else if (node.pending) value = node.pending->lastErrno && !node.pending->storing ? "failed" : "pending";
+        else if (node.pending) value = !node.pending->lastFailure.Ok() && !node.pending->storing ? "failed" : "pending";
         else value = !file.Whole() ? "incomplete" : Damaged(file) ? "damaged" : "stored";
         return 0;
     }

@@ -13,7 +13,7 @@ TEST(DriveNames, NamesTheLocalRuleRefusesAreShownEscaped) {
         {"evil\xE2\x80\xAEtxt.exe", "evil\\u{202E}txt.exe"},
         {"a\\b", "a\\\\b"},
         {"\xFF.bin", "\\xFF.bin"},
-        {"../up", ".._up"},
+        {"../up", "..／up"},
         {"文件 1.txt", "文件 1.txt"},
         {"a.vantlo-partial", "a.vantlo-partial"},  // no temporary files live in the mount
     };
@@ -26,7 +26,7 @@ TEST(DriveNames, LaterFilesOfANameGetAStableMark) {
                                  {"..", "k6"}, {".rc", "k7"}, {".rc", "k8"}});
     EXPECT_EQ(a[0], "a.txt");
     EXPECT_EQ(a[3], "_");
-    EXPECT_EQ(a[4], "x_y");
+    EXPECT_EQ(a[4], "x／y");
     EXPECT_EQ(a[5], "_..");
     EXPECT_EQ(a[6], ".rc");
     EXPECT_NE(a[1], a[2]);

@@ -116,13 +116,14 @@ struct MountTest : ::testing::Test {
         }
         pid = -1;
     }
-    // Waits (bounded) until every file under the folder is stored.
+    // Waits (bounded) until every file under the folder, at any depth, is stored.
     void WaitStored(const fs::path& folder) {
         std::string waiting;
         for (auto end = Clock::now() + std::chrono::seconds(90); Clock::now() < end;) {
             waiting.clear();
-            for (const auto& item : fs::directory_iterator(folder))
-                if (State(item.path()) != "stored") waiting += item.path().filename().string() + " ";
+            for (const auto& item : fs::recursive_directory_iterator(folder))
+                if (!item.is_directory() && State(item.path()) != "stored")
+                    waiting += item.path().filename().string() + " ";
             if (waiting.empty()) return;
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
@@ -201,6 +202,33 @@ TEST_F(MountTest, FoldersFilesRenamesAndRemovals) {
     EXPECT_EQ(Sh("cd " + p + " && head -c 5000 /dev/zero | dd of=B/d.bin conv=fsync status=none && rm B/d.bin"), "");
     RemountFresh();
     EXPECT_EQ(Sh("cd " + p + " && (ls -d A C 2>/dev/null || echo gone) && ls B && cat B/z.txt"), "gone\nz.txt\nthree\n");
+}
+
+// A tree three levels deep: copied in, read back from the mailbox through an
+// empty cache, a non-empty directory kept by rmdir, and moved as one folder
+// (its files stay stored: nothing is sent again).
+TEST_F(MountTest, ANestedTreeComesBackAndMovesAsOneFolder) {
+    const fs::path tree = src / "tree";
+    for (const char* dir : {"a/b/c", "a/x", "d"}) fs::create_directories(tree / dir);
+    for (unsigned i = 0; i < 12; ++i)
+        WriteRandom(tree / (i % 4 == 0 ? "a/b/c" : i % 4 == 1 ? "a/x" : i % 4 == 2 ? "d" : "a") /
+                        ("f" + std::to_string(i) + ".bin"),
+                    i * 1500, i);
+    Mount();
+    if (!Sh("mkdir -p " + (point / "probe/nested").string() + " 2>&1").empty())
+        GTEST_SKIP() << "this mailbox does not nest folders yet";
+    const std::string mounted = (point / "tree").string();
+    EXPECT_EQ(Sh("cp -r " + tree.string() + " " + point.string()), "");
+    EXPECT_EQ(Sh("diff -r " + tree.string() + " " + mounted), "");
+    WaitStored(point / "tree");
+    RemountFresh();
+    EXPECT_EQ(Sh("diff -r " + tree.string() + " " + mounted), "");
+    EXPECT_EQ(Sh("rmdir " + mounted + "/a 2>&1 | grep -c 'not empty'"), "1\n");
+    EXPECT_EQ(Sh("mv " + mounted + "/a " + mounted + "/d/moved"), "");
+    EXPECT_EQ(State(point / "tree/d/moved/b/c/f0.bin"), "stored");  // not sent again
+    RemountFresh();
+    EXPECT_EQ(Sh("diff -r " + (tree / "a").string() + " " + mounted + "/d/moved"), "");
+    EXPECT_EQ(Sh("rm -r " + mounted + " && ls " + mounted + " 2>&1 | grep -c 'No such'"), "1\n");
 }
 
 TEST_F(MountTest, AStoreKilledMidwayIsStoredExactlyOnceAfterTheNextMount) {

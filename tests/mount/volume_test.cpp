@@ -236,3 +236,59 @@ TEST_F(VolumeTest, EachVersionOfAFileReplacesTheOneBefore) {
 }
 
 }  // namespace
+
+// Directories of any depth are nested folders: each step's errno, in order,
+// as mkdir -p, cp -r, mv and rm -r make them; a directory's move sends no
+// part again and its files read back from their new place.
+TEST_F(VolumeTest, DirectoriesNestToAnyDepth) {
+    enum Op { MakeDir, RemoveDir, Rename, WriteFile, Unlink };
+    struct Step {
+        Op op;
+        const char *path, *to;
+        int error;
+        const char* readBack;  // a file below `to` that holds the bytes it was written with
+        const char* bytes;
+    } steps[] = {
+        {MakeDir, "/files/a", "", 0, "", ""},
+        {MakeDir, "/files/a/b", "", 0, "", ""},
+        {MakeDir, "/files/a/b/c", "", 0, "", ""},
+        {MakeDir, "/files/a/b", "", EEXIST, "", ""},
+        {MakeDir, "/files/missing/b", "", ENOENT, "", ""},
+        {WriteFile, "/files/a/b/c/f.txt", "", 0, "", ""},
+        {WriteFile, "/files/a/top.txt", "", 0, "", ""},
+        {MakeDir, "/files/a/top.txt", "", EEXIST, "", ""},
+        {RemoveDir, "/files/a", "", ENOTEMPTY, "", ""},      // folders below it
+        {RemoveDir, "/files/a/b/c", "", ENOTEMPTY, "", ""},  // a file in it
+        {RemoveDir, "/files/a/top.txt", "", ENOTDIR, "", ""},
+        {Rename, "/files/a", "/archive/a2", 0, "/archive/a2/top.txt", "/files/a/top.txt"},  // moved and renamed
+        {Rename, "/archive/a2", "/archive/a2/b/z", EINVAL, "", ""},                          // below itself
+        {Rename, "/archive/a2/b", "/b", 0, "/b/c/f.txt", "/files/a/b/c/f.txt"},              // to the top
+        {MakeDir, "/files/p\xEF\xBC\x8Fq", "", 0, "", ""},  // "p/q" in the mailbox
+        {Unlink, "/b/c/f.txt", "", 0, "", ""},
+        {RemoveDir, "/b/c", "", 0, "", ""},
+        {RemoveDir, "/b", "", 0, "", ""},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(std::string(step.path) + " " + step.to);
+        int error = 0;
+        if (step.op == MakeDir) error = volume->MakeDir(step.path);
+        if (step.op == RemoveDir) error = volume->RemoveDir(step.path);
+        if (step.op == Unlink) error = volume->Unlink(step.path);
+        if (step.op == WriteFile) {
+            Write(step.path, step.path);
+            for (auto end = Clock::now() + std::chrono::seconds(20); State(step.path) != "stored" && Clock::now() < end;)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            EXPECT_EQ(State(step.path), "stored");
+        }
+        const int sent = store->partsSent;
+        if (step.op == Rename) error = volume->Rename(step.path, step.to, false);
+        EXPECT_EQ(-error, step.error);
+        EXPECT_EQ(store->partsSent, sent) << "a directory's move sent its files again";
+        if (*step.readBack) EXPECT_EQ(Read(step.readBack), step.bytes);
+    }
+    EXPECT_EQ(Names("/archive/a2"), std::vector<std::string>({"top.txt"}));
+    EXPECT_EQ(Names("/files"), std::vector<std::string>({"p\xEF\xBC\x8Fq"}));
+    bool slashKept = false;
+    for (auto& [id, name] : store->folders) slashKept = slashKept || name == "p/q";
+    EXPECT_TRUE(slashKept) << "a level's full-width solidus is the name's own /";
+}
