@@ -143,7 +143,11 @@ Outcome MakeFolderPath(MailStore& store, FolderTree& tree, std::string_view path
         Outcome made = store.CreateFolder(at, name, next);
         if (!made.Ok())
             return {made.code, "cannot make '" + Joined(segments, i + 1) + "': " + made.detail, made.refusal};
-        tree.Add({next, name, at});
+        FolderInfo folder;
+        folder.id = next;
+        folder.name = name;
+        folder.parentId = at;
+        tree.Add(folder);
         at = next;
     }
     folderId = at;

@@ -110,7 +110,9 @@ TEST_F(TreeTest, HostileNamesAndLinksNeverLeadOutside) {
     int expected = 1;  // the second fine.txt
     for (const Case& c : table) {
         expected += !c.written.empty();
-        if (!c.written.empty()) EXPECT_EQ(Read(dir / "out" / c.written), "bytes") << c.written;
+        if (!c.written.empty()) {
+            EXPECT_EQ(Read(dir / "out" / c.written), "bytes") << c.written;
+        }
     }
     EXPECT_EQ(written, expected);
     EXPECT_TRUE(fs::is_empty(dir / "elsewhere"));
