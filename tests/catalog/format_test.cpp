@@ -96,7 +96,8 @@ TEST(ManifestTest, ReadsLenientlyAndRefusesWhatItCannotTrust) {
 
     // The modification time is optional: kept when present and well-formed.
     Manifest timed;
-    const std::string withTime = kManifest + "modified: 2026-12-01T08:02:10Z\n";
+    std::string withTime = kManifest;  // written beside the stored time, before the digests
+    withTime.insert(withTime.find("sha256:"), "modified: 2026-12-01T08:02:10Z\n");
     ASSERT_EQ(read(withTime, timed), ManifestRead::Ok);
     EXPECT_TRUE(timed.modified == 1796112130 && WriteManifest(timed) == withTime);
     EXPECT_EQ(read(kManifest + "modified: yesterday\n", unused), ManifestRead::Malformed);
