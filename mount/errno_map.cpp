@@ -27,6 +27,14 @@ int ErrnoOf(const catalog::Outcome& outcome) {
     return EIO;
 }
 
+int FolderErrnoOf(const catalog::Outcome& outcome) {
+    const std::string& code = outcome.refusal;
+    if (code == "FA_FOLDER_TOO_DEEP" || code == "FA_OVERFLOW" || code == "LIMIT") return ENOSPC;
+    if (code == "FA_FOLDER_NOT_EMPTY") return ENOTEMPTY;
+    if (code == "FA_NAME_EXISTS" || code == "ALREADYEXISTS") return EEXIST;
+    return ErrnoOf(outcome);
+}
+
 bool WorthLogging(const catalog::Outcome& outcome) {
     return ErrnoOf(outcome) == EIO;
 }

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "catalog/drive_names.h"
+#include "mount/errno_map.h"
 #include "mount/log.h"
 #include "mount/volume.h"
 #include "mount/volume_detail.h"
@@ -46,6 +47,12 @@ std::map<std::string, catalog::FolderInfo> FoldersByPath(const std::vector<catal
     };
     place("", "");
     return byPath;
+}
+
+int FolderFailure(const char* what, const std::string& path, const catalog::Outcome& outcome) {
+    const int error = FolderErrnoOf(outcome);
+    if (error == EIO || error == ENOSPC) Log(std::string(what) + " " + path + ": " + outcome.Text());
+    return -error;
 }
 
 }  // namespace
@@ -99,7 +106,7 @@ int Volume::MakeDir(const std::string& path) {
         [&](catalog::MailStore& store) { return store.CreateFolder(parentId, NameOfLevel(split.name), id); }, false);
     std::map<std::string, catalog::FolderInfo> folders;
     Folders(folders, true);
-    return outcome.Ok() ? 0 : LogFailure("making folder", path, outcome);
+    return outcome.Ok() ? 0 : FolderFailure("making folder", path, outcome);
 }
 
 int Volume::RemoveDir(const std::string& path) {
@@ -128,7 +135,7 @@ int Volume::RemoveDir(const std::string& path) {
     }
     Outcome outcome = pool_.Run([&](catalog::MailStore& store) { return store.DeleteFolder(id); });
     Folders(folders, true);
-    return outcome.Ok() ? 0 : LogFailure("removing folder", path, outcome);
+    return outcome.Ok() ? 0 : FolderFailure("removing folder", path, outcome);
 }
 
 // One folder operation whatever the folder holds: a move under another
@@ -179,7 +186,7 @@ int Volume::RenameFolder(const Path& source, const Path& target, bool noReplace)
         Lock lock(mutex_);
         listings_.clear();  // folder ids below it may have changed
     }
-    return outcome.Ok() ? 0 : LogFailure("renaming folder", source.full, outcome);
+    return outcome.Ok() ? 0 : FolderFailure("renaming folder", source.full, outcome);
 }
 
 }  // namespace mount

@@ -30,6 +30,12 @@ TEST(MountErrno, EachOutcomeMapsToWhatAProgramExpects) {
         EXPECT_EQ(mount::ErrnoOf(catalog::Failure(code, "")), expected) << catalog::StoreCodeText(code);
         EXPECT_EQ(mount::WorthLogging(catalog::Failure(code, "")), expected == EIO);
     }
+    // A folder change refused by the mailbox's own code: a limit is a full disk, not a denied one.
+    const std::pair<const char*, int> folders[] = {{"FA_FOLDER_TOO_DEEP", ENOSPC}, {"FA_OVERFLOW", ENOSPC},
+                                                   {"LIMIT", ENOSPC},              {"FA_FOLDER_NOT_EMPTY", ENOTEMPTY},
+                                                   {"FA_NAME_EXISTS", EEXIST},     {"FA_FORBIDDEN", EACCES}};
+    for (auto [refusal, expected] : folders)
+        EXPECT_EQ(mount::FolderErrnoOf(catalog::Outcome(StoreCode::Refused, "", refusal)), expected) << refusal;
 }
 
 // A file of five 10-byte parts, fetched from a table of bytes.
