@@ -105,7 +105,7 @@ void Desktop::ToggleAttachmentsOnly() {
 void Desktop::CreateFolder(const std::string& nameUtf8) {
     Run<std::string>(
         Lane::Session,
-        [nameUtf8](catalog::MailStore& store, std::string& newId) { return store.CreateFolder(nameUtf8, newId); },
+        [nameUtf8](catalog::MailStore& store, std::string& newId) { return store.CreateFolder({}, nameUtf8, newId); },
         [](Desktop& d, const catalog::Outcome& outcome, const std::string& newId) {
             d.ReportOutcome(Work::CreateFolder, outcome);
             if (!outcome.Ok()) return;

@@ -24,11 +24,12 @@ namespace catalog {
 
 struct FolderInfo {
     std::string id;
-    std::string name;  // UTF-8
+    std::string name;  // UTF-8, one level: never holds the store's own delimiter
     std::uint64_t messages = 0;
     std::uint64_t unread = 0;
     std::uint64_t bytes = 0;
-    bool system = false;  // inbox, sent, trash...: cannot be renamed or deleted
+    bool system = false;   // inbox, sent, trash...: cannot be renamed or deleted
+    std::string parentId{};  // the folder it is nested in; empty at the top
 };
 
 struct MailInfo {
@@ -80,8 +81,16 @@ public:
     virtual ~MailStore() = default;
 
     virtual Outcome ListFolders(std::vector<FolderInfo>& folders) = 0;
-    virtual Outcome CreateFolder(const std::string& name, std::string& newId) = 0;
+    // Folders nest: a directory of the drive is a folder inside another, so
+    // that webmail and mail clients show the same tree. parentId empty means
+    // the top. A store that cannot nest refuses a non-empty parentId.
+    virtual Outcome CreateFolder(const std::string& parentId, const std::string& name, std::string& newId) = 0;
     virtual Outcome RenameFolder(const std::string& folderId, const std::string& name) = 0;
+    // Moves a folder with everything below it under parentId (empty: to the
+    // top) in one operation; no mail is sent again. Refused when parentId is
+    // the folder itself or lies below it.
+    virtual Outcome MoveFolder(const std::string& folderId, const std::string& parentId) = 0;
+    // Refused while folders are nested in it (delete from the leaves up).
     virtual Outcome DeleteFolder(const std::string& folderId) = 0;
 
     // Every mail of the folder, each once, however many pages that takes.

@@ -8,9 +8,12 @@ namespace {
 
 constexpr std::string_view kVersionKey = "vantlo-file";
 
-enum Key { kName, kSize, kSha256, kParts, kPart, kOffset, kPartSize, kPartSha256, kUploadId, kStored, kKeyCount };
+enum Key { kName, kSize, kSha256, kParts, kPart, kOffset, kPartSize, kPartSha256, kUploadId, kStored, kModified, kKeyCount };
 constexpr std::string_view kKeys[kKeyCount] = {"name",   "size",      "sha256",      "parts",     "part",
-                                               "offset", "part-size", "part-sha256", "upload-id", "stored"};
+                                               "offset", "part-size", "part-sha256", "upload-id", "stored",
+                                               "modified"};
+// Keys a manifest of version 1 may leave out (added after the first release).
+constexpr bool Optional(int key) { return key == kModified; }
 
 // Splits "key: value" (the space after the colon is optional); false for a
 // line without a colon.
@@ -49,6 +52,7 @@ std::string WriteManifest(const Manifest& m) {
     text += "part-sha256: " + m.partSha256 + "\n";
     text += "upload-id: " + m.uploadId + "\n";
     text += "stored: " + FormatUtc(m.stored) + "\n";
+    if (m.modified != 0) text += "modified: " + FormatUtc(m.modified) + "\n";
     return text;
 }
 
@@ -84,7 +88,7 @@ ManifestRead ReadManifest(std::string_view text, Manifest& manifest, std::string
     }
     if (!versionSeen) return ManifestRead::NotManifest;
     for (int k = 0; k < kKeyCount; ++k) {
-        if (!seen[k]) {
+        if (!seen[k] && !Optional(k)) {
             problem = "the key " + std::string(kKeys[k]) + " is missing";
             return ManifestRead::Malformed;
         }
@@ -111,6 +115,7 @@ ManifestRead ReadManifest(std::string_view text, Manifest& manifest, std::string
     if (!IsLowerHex(m.partSha256, 64)) return bad(kPartSha256);
     if (!IsLowerHex(m.uploadId, 32)) return bad(kUploadId);
     if (!ParseUtc(values[kStored], m.stored)) return bad(kStored);
+    if (seen[kModified] && !ParseUtc(values[kModified], m.modified)) return bad(kModified);
     m.parts = static_cast<std::uint32_t>(parts);
     m.part = static_cast<std::uint32_t>(part);
     problem = Inconsistency(m);

@@ -23,6 +23,9 @@ struct Manifest {
     std::string partSha256;
     std::string uploadId;     // 32 lowercase hex digits, the same in every part
     std::int64_t stored = 0;  // UTC seconds when the upload began
+    // UTC seconds: the file's own modification time where it had one (an
+    // optional key, absent in manifests of earlier versions: 0 then).
+    std::int64_t modified = 0;
 };
 
 std::string WriteManifest(const Manifest& manifest);

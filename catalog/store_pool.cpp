@@ -16,8 +16,11 @@ public:
     ~Leased() override { pool_.Return(std::move(store_), lost_); }
 
     Outcome ListFolders(std::vector<FolderInfo>& folders) override { return Seen(store_->ListFolders(folders)); }
-    Outcome CreateFolder(const std::string& name, std::string& newId) override {
-        return Seen(store_->CreateFolder(name, newId));
+    Outcome CreateFolder(const std::string& parentId, const std::string& name, std::string& newId) override {
+        return Seen(store_->CreateFolder(parentId, name, newId));
+    }
+    Outcome MoveFolder(const std::string& folderId, const std::string& parentId) override {
+        return Seen(store_->MoveFolder(folderId, parentId));
     }
     Outcome RenameFolder(const std::string& folderId, const std::string& name) override {
         return Seen(store_->RenameFolder(folderId, name));

@@ -56,7 +56,7 @@ int RunMkdir(Context& context, const std::vector<std::string>& args) {
     std::string id;
     if (!context.imapUrl.empty())
         return StoreFolderOperation(context, "create folder '" + name + "'", [&](catalog::MailStore& store) {
-            catalog::Outcome outcome = store.CreateFolder(name, id);
+            catalog::Outcome outcome = store.CreateFolder({}, name, id);
             if (outcome.Ok()) context.out << OutputField(id) << '\n';
             return outcome;
         });

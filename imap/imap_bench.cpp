@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
     catalog::Outcome outcome =
         imap::OpenStore(argv[1], account ? account : "", password ? password : "", argv[2], {}, store);
     std::string folder;
-    if (outcome.Ok()) outcome = store->CreateFolder("Bench " + std::to_string(std::time(nullptr)), folder);
+    if (outcome.Ok()) outcome = store->CreateFolder({}, "Bench " + std::to_string(std::time(nullptr)), folder);
     if (!outcome.Ok()) return Fail("sign-in", outcome);
 
     using Clock = std::chrono::steady_clock;

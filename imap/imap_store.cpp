@@ -117,7 +117,8 @@ public:
         return outcome;
     }
 
-    Outcome CreateFolder(const std::string& name, std::string& newId) override {
+    Outcome CreateFolder(const std::string& parentId, const std::string& name, std::string& newId) override {
+        if (!parentId.empty()) return Failure(StoreCode::Refused, "folders inside folders are not supported here yet");
         Outcome outcome = CheckFolderName(name);
         if (outcome.Ok()) outcome = Ready();
         if (outcome.Ok()) outcome = client_->Run(Command("CREATE").String(EncodeMailboxName(name)));
@@ -135,6 +136,10 @@ public:
         if (outcome.Ok()) outcome = client_->Run(Command("RENAME").String(folder.raw).String(EncodeMailboxName(name)));
         folders_.clear();
         return outcome;
+    }
+
+    Outcome MoveFolder(const std::string&, const std::string&) override {
+        return Failure(StoreCode::Refused, "folders inside folders are not supported here yet");
     }
 
     // Only an empty folder goes: IMAP's DELETE would destroy the mails in it.
@@ -429,7 +434,7 @@ private:
         Outcome outcome = LoadFolders();
         for (auto& [id, folder] : folders_)
             if (folder.trash) return trash = id, outcome;
-        if (outcome.Ok()) outcome = CreateFolder("Trash", trash);
+        if (outcome.Ok()) outcome = CreateFolder({}, "Trash", trash);
         return outcome;
     }
 

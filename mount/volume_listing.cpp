@@ -251,7 +251,7 @@ int Volume::MakeDir(const std::string& path) {
     if (split.depth != 1) return split.depth == 2 ? -EPERM : -EEXIST;
     std::string id;
     if (FolderId(split.folder, id) == 0) return -EEXIST;
-    Outcome outcome = pool_.Run([&](catalog::MailStore& store) { return store.CreateFolder(split.folder, id); }, false);
+    Outcome outcome = pool_.Run([&](catalog::MailStore& store) { return store.CreateFolder({}, split.folder, id); }, false);
     std::map<std::string, catalog::FolderInfo> folders;
     Folders(folders, true);
     return outcome.Ok() ? 0 : LogFailure("making folder", path, outcome);

@@ -21,7 +21,12 @@ public:
     explicit NeutralStore(std::unique_ptr<catalog::MailStore> owned) : owned_(std::move(owned)), inner_(*owned_) {}
 
     catalog::Outcome ListFolders(std::vector<catalog::FolderInfo>& f) override { return inner_.ListFolders(f); }
-    catalog::Outcome CreateFolder(const std::string& n, std::string& id) override { return inner_.CreateFolder(n, id); }
+    catalog::Outcome CreateFolder(const std::string& p, const std::string& n, std::string& id) override {
+        return inner_.CreateFolder(p, n, id);
+    }
+    catalog::Outcome MoveFolder(const std::string& id, const std::string& p) override {
+        return inner_.MoveFolder(id, p);
+    }
     catalog::Outcome RenameFolder(const std::string& id, const std::string& n) override {
         return inner_.RenameFolder(id, n);
     }

@@ -211,12 +211,17 @@ Outcome WebmailStore::ListFolders(std::vector<FolderInfo>& folders) {
     return Success();
 }
 
-Outcome WebmailStore::CreateFolder(const std::string& name, std::string& newId) {
+Outcome WebmailStore::CreateFolder(const std::string& parentId, const std::string& name, std::string& newId) {
+    if (!parentId.empty()) return Failure(StoreCode::Refused, "folders inside folders are not supported here yet");
     return Call("create folder '" + name + "'", [&] { return session::CreateUserFolder(session_, name, newId); });
 }
 
 Outcome WebmailStore::RenameFolder(const std::string& folderId, const std::string& name) {
     return Call("rename folder " + folderId, [&] { return session::RenameFolder(session_, name, folderId); });
+}
+
+Outcome WebmailStore::MoveFolder(const std::string&, const std::string&) {
+    return Failure(StoreCode::Refused, "folders inside folders are not supported here yet");
 }
 
 Outcome WebmailStore::DeleteFolder(const std::string& folderId) {

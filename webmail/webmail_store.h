@@ -92,7 +92,8 @@ public:
     session::Session& Session() { return session_; }
 
     catalog::Outcome ListFolders(std::vector<catalog::FolderInfo>& folders) override;
-    catalog::Outcome CreateFolder(const std::string& name, std::string& newId) override;
+    catalog::Outcome CreateFolder(const std::string& parentId, const std::string& name, std::string& newId) override;
+    catalog::Outcome MoveFolder(const std::string& folderId, const std::string& parentId) override;
     catalog::Outcome RenameFolder(const std::string& folderId, const std::string& name) override;
     catalog::Outcome DeleteFolder(const std::string& folderId) override;
     catalog::Outcome ListMails(const std::string& folderId, std::vector<catalog::MailInfo>& mails) override;

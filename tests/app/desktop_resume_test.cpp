@@ -35,8 +35,11 @@ public:
     Outcome ListFolders(std::vector<catalog::FolderInfo>& f) override {
         return Locked([&] { return S().ListFolders(f); });
     }
-    Outcome CreateFolder(Text n, std::string& id) override {
-        return Locked([&] { return S().CreateFolder(n, id); });
+    Outcome CreateFolder(Text p, Text n, std::string& id) override {
+        return Locked([&] { return S().CreateFolder(p, n, id); });
+    }
+    Outcome MoveFolder(Text id, Text p) override {
+        return Locked([&] { return S().MoveFolder(id, p); });
     }
     Outcome RenameFolder(Text id, Text n) override {
         return Locked([&] { return S().RenameFolder(id, n); });

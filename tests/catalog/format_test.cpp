@@ -86,6 +86,13 @@ TEST(ManifestTest, ReadsLenientlyAndRefusesWhatItCannotTrust) {
           "upload-id: 3fa9c2e1d4b5a697887766554433221", "stored: 2026-02-29T00:00:00Z", "name: bad\xff", "name: a\tb",
           "sha256: AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA"})
         EXPECT_EQ(read(with(line), unused), ManifestRead::Malformed) << line;
+
+    // The modification time is optional: kept when present and well-formed.
+    Manifest timed;
+    const std::string withTime = kManifest + "modified: 2026-12-01T08:02:10Z\n";
+    ASSERT_EQ(read(withTime, timed), ManifestRead::Ok);
+    EXPECT_TRUE(timed.modified == 1796112130 && WriteManifest(timed) == withTime);
+    EXPECT_EQ(read(kManifest + "modified: yesterday\n", unused), ManifestRead::Malformed);
 }
 
 TEST(FormatTest, MarksLookAlikesAttachmentNamesTimesAndNames) {

@@ -28,7 +28,8 @@ struct StoredMail {
 class MemoryStore : public catalog::MailStore {
 public:
     std::map<std::string, std::string> folders{{"1", "inbox"}, {"4", "trash"}, {"7", "files"}, {"9", "archive"}};
-    std::map<std::string, StoredMail> mails;  // by id
+    std::map<std::string, std::string> parents;  // folder id -> the folder it is nested in; absent at the top
+    std::map<std::string, StoredMail> mails;      // by id
     int storesBeforeRefusal = -1;             // StorePart calls that succeed before one is refused
     std::size_t chunk = 5;                    // attachment bytes per sink call
     bool searchBlind = false;                 // searches find nothing
@@ -42,12 +43,24 @@ public:
     }
     Outcome ListFolders(std::vector<catalog::FolderInfo>& out) override {
         out.clear();
-        for (auto& [id, name] : folders) out.push_back({id, name, 0, 0, 0, id == "1" || id == "4"});
+        for (auto& [id, name] : folders) {
+            out.push_back({id, name, 0, 0, 0, id == "1" || id == "4", parents.count(id) ? parents[id] : ""});
+        }
         return {};
     }
-    Outcome CreateFolder(Text name, std::string& id) override {
+    Outcome CreateFolder(Text parent, Text name, std::string& id) override {
+        if (!parent.empty() && !folders.count(parent)) return Failure(StoreCode::NotFound, parent);
         id = std::to_string(nextId_++);
         folders[id] = name;
+        if (!parent.empty()) parents[id] = parent;
+        return {};
+    }
+    Outcome MoveFolder(Text id, Text parent) override {
+        if (!folders.count(id) || (!parent.empty() && !folders.count(parent))) return Failure(StoreCode::NotFound, id);
+        for (std::string at = parent; !at.empty(); at = parents.count(at) ? parents[at] : "")
+            if (at == id) return Failure(StoreCode::Refused, "a folder cannot go below itself");
+        if (parent.empty()) parents.erase(id);
+        else parents[id] = parent;
         return {};
     }
     Outcome RenameFolder(Text id, Text name) override {
@@ -55,7 +68,12 @@ public:
         folders[id] = name;
         return {};
     }
-    Outcome DeleteFolder(Text id) override { return folders.erase(id) ? Outcome{} : Failure(StoreCode::NotFound, id); }
+    Outcome DeleteFolder(Text id) override {
+        for (auto& [child, parent] : parents)
+            if (parent == id) return Failure(StoreCode::Refused, "folders are nested in " + id);
+        parents.erase(id);
+        return folders.erase(id) ? Outcome{} : Failure(StoreCode::NotFound, id);
+    }
     Outcome ListMails(Text folder, std::vector<catalog::MailInfo>& out) override {
         return SearchMails("", folder, out);
     }

@@ -101,7 +101,7 @@ protected:
         store = kind.store.get();
         const std::string name =
             std::string("contract ") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        ASSERT_OK(store->CreateFolder(name.substr(0, name.find('/')), folder));
+        ASSERT_OK(store->CreateFolder({}, name.substr(0, name.find('/')), folder));
     }
     ~MailStoreContract() override { testsupport::RemoveTree(dir.string()); }
 
@@ -144,7 +144,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, MailStoreContract, ::testing::Values("memory", "
 
 TEST_P(MailStoreContract, FoldersAreMadeRenamedAndRemoved) {
     std::string id;
-    ASSERT_OK(store->CreateFolder("新 folder", id));
+    ASSERT_OK(store->CreateFolder({}, "新 folder", id));
     ASSERT_OK(store->RenameFolder(id, "renamed"));
     std::vector<FolderInfo> folders;
     ASSERT_OK(store->ListFolders(folders));
@@ -192,7 +192,7 @@ TEST_P(MailStoreContract, AFileInPartsComesBackByteForByteAfterAMove) {
     PutResult put;
     ASSERT_OK(PutFile(*store, Write("parts.bin", bytes), folder, {4096, {}, {}}, put));
     std::string other;
-    ASSERT_OK(store->CreateFolder("contract moved", other));
+    ASSERT_OK(store->CreateFolder({}, "contract moved", other));
     const std::vector<std::string> ids = Ids(*store, folder);
     ASSERT_EQ(ids.size(), 3u);
     ASSERT_OK(store->MoveMails(ids, other));

@@ -105,7 +105,7 @@ protected:
 TEST_F(ImapDovecot, FoldersKeepTheirNamesThroughCreateRenameAndDelete) {
     ASSERT_OK(Open(store, "imaps"));
     std::string id;
-    ASSERT_OK(store->CreateFolder("Zeugnisse & \xE6\x96\x87\xE4\xBB\xB6", id));
+    ASSERT_OK(store->CreateFolder({}, "Zeugnisse & \xE6\x96\x87\xE4\xBB\xB6", id));
     EXPECT_EQ(id, "Zeugnisse & \xE6\x96\x87\xE4\xBB\xB6");
     ASSERT_OK(store->RenameFolder(id, "Akten/2026 \xE2\x9C\x93"));
     std::vector<FolderInfo> folders;
@@ -121,11 +121,11 @@ TEST_F(ImapDovecot, FoldersKeepTheirNamesThroughCreateRenameAndDelete) {
 
     // A folder made anew numbers its mails anew: a key from before names no mail, not another one.
     PutResult old, fresh;
-    ASSERT_OK(store->CreateFolder("Again", id));
+    ASSERT_OK(store->CreateFolder({}, "Again", id));
     ASSERT_OK(PutFile(*store, Write("old.txt", "old"), id, {}, old));
     ASSERT_OK(MoveFile(*store, old.key, "INBOX"));
     ASSERT_OK(store->DeleteFolder(id));
-    ASSERT_OK(store->CreateFolder("Again", id));
+    ASSERT_OK(store->CreateFolder({}, "Again", id));
     ASSERT_OK(PutFile(*store, Write("new.txt", "new"), id, {}, fresh));
     EXPECT_EQ(old.key.substr(old.key.rfind(':')), fresh.key.substr(fresh.key.rfind(':')));  // the same UID
     EXPECT_EQ(GetFile(*store, old.key, dir / "back").code, StoreCode::NotFound);
@@ -137,7 +137,7 @@ TEST_F(ImapDovecot, MultiPartFilesRoundTripMoveAndGoToTheTrashOnAFullAndALeanSer
         SCOPED_TRACE(server);
         ASSERT_OK(Open(store, server));
         std::string folder;
-        ASSERT_OK(store->CreateFolder("Files " + server, folder));
+        ASSERT_OK(store->CreateFolder({}, "Files " + server, folder));
         PutResult put;
         ASSERT_OK(PutFile(*store, Write(name, bytes), folder, {40000, {}, {}}, put));
         EXPECT_EQ(put.parts, 4u);
@@ -156,7 +156,7 @@ TEST_F(ImapDovecot, MultiPartFilesRoundTripMoveAndGoToTheTrashOnAFullAndALeanSer
         EXPECT_EQ(store->DeleteFolder(folder).code, StoreCode::Refused);  // it still holds the file
 
         std::string archive;
-        ASSERT_OK(store->CreateFolder("Archive " + server, archive));
+        ASSERT_OK(store->CreateFolder({}, "Archive " + server, archive));
         ASSERT_OK(MoveFile(*store, put.key, archive));
         EXPECT_TRUE(Files(folder).empty());
         files = Files(archive);

@@ -43,7 +43,7 @@ protected:
         store = std::make_unique<WebmailStore>(
             s, WebmailOptions{60000, 50, 2000, session::kLargestPage, 200, 60000, 15 * 60000, 200, 3});
         store->SetSignInAgain([this](session::Session& again) { return ++signIns, SignInto(again); });
-        ASSERT_TRUE(store->CreateFolder("f", folder).Ok());
+        ASSERT_TRUE(store->CreateFolder({}, "f", folder).Ok());
         for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 131 / 7);
         std::ofstream(dir / "f.bin", std::ios::binary) << bytes;
     }

@@ -58,7 +58,7 @@ protected:
     }
     std::string Folder(const std::string& name) {
         std::string id;
-        EXPECT_TRUE(store->CreateFolder(name, id).Ok());
+        EXPECT_TRUE(store->CreateFolder({}, name, id).Ok());
         return id;
     }
     fs::path Write(const std::string& name, const std::string& bytes) {
