@@ -48,7 +48,7 @@ protected:
         std::ofstream(dir / "f.bin", std::ios::binary) << bytes;
     }
     Outcome Put(std::vector<PutReport>& reports) {
-        return PutFiles(*store, {dir / "f.bin"}, folder, {4, kPart, {}}, reports);
+        return PutFiles(*store, {dir / "f.bin"}, folder, {4, kPart, {}, {}}, reports);
     }
     // Puts (again while runs fail, up to putRuns) and gets back; each part once, none left in the inbox.
     void RoundTrip(int putRuns) {
@@ -63,7 +63,7 @@ protected:
         EXPECT_TRUE(files[0].Whole()) << files[0].Problems();
         EXPECT_TRUE(inbox.empty()) << inbox.size() << " mails left in the inbox: a part was delivered twice";
         std::vector<GetReport> got;
-        ASSERT_TRUE(GetFiles(*store, {{reports[0].key, dir / "back"}}, {4, kPart, {}}, got).Ok());
+        ASSERT_TRUE(GetFiles(*store, {{reports[0].key, dir / "back"}}, {4, kPart, {}, {}}, got).Ok());
         std::ifstream in(dir / "back", std::ios::binary);
         EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(in), {}) == bytes);
     }
