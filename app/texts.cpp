@@ -44,8 +44,9 @@ bool Holds(const std::string& text, const char* word) {
 // detail (and the provider's code): both need a text of their own, as what
 // the user can do differs.
 bool CertificateRefused(const catalog::Outcome& outcome) {
-    return outcome.code == catalog::StoreCode::Unreachable && Holds(outcome.detail, "CERTIFICATE") &&
-           Holds(outcome.detail, "REFUSED");
+    return outcome.code == catalog::StoreCode::CertificateRefused ||
+           (outcome.code == catalog::StoreCode::Unreachable && Holds(outcome.detail, "CERTIFICATE") &&
+            Holds(outcome.detail, "REFUSED"));
 }
 
 bool MailboxFull(const catalog::Outcome& outcome) {
@@ -77,6 +78,8 @@ std::string Reason(const catalog::Outcome& outcome, bool writing) {
     case StoreCode::LocalFile:
         return writing ? "无法写入本地文件。请检查目标文件夹的空间和权限。" : "无法读取本地文件。请检查文件是否还在、是否被占用。";
     case StoreCode::Cancelled: return "已取消。";
+    case StoreCode::SignInRefused: return "账号或密码不正确。请重新登录。";
+    case StoreCode::CertificateRefused: return kCertificateRefusedText;
     }
     return "未知错误 (" + std::to_string(static_cast<int>(outcome.code)) + ")。请重试。";
 }
@@ -130,6 +133,7 @@ std::string SignInFailureText(const catalog::Outcome& outcome) {
     if (outcome.Ok()) return {};
     if (CertificateRefused(outcome)) return std::string("登录失败: ") + kCertificateRefusedText;
     switch (outcome.code) {
+    case StoreCode::SignInRefused: return kWrongPasswordText;
     case StoreCode::Refused:
         // An IMAP server names its refusal; the provider's sign-in refuses a
         // wrong password only.

@@ -92,7 +92,7 @@ TEST(StatusTexts, ProgressLinesFailuresAndTheDomainNotice) {
     };
     for (const auto& failure : failures)
         EXPECT_EQ(app::FailureText(failure.work, failure.outcome), failure.shown) << failure.shown;
-    for (int code = static_cast<int>(StoreCode::NotFound); code <= static_cast<int>(StoreCode::Cancelled); ++code) {
+    for (int code = static_cast<int>(StoreCode::NotFound); code <= static_cast<int>(StoreCode::CertificateRefused); ++code) {
         std::string text = app::FailureText(app::Work::Delete, catalog::Failure(static_cast<StoreCode>(code), "the mailbox cannot be"));
         EXPECT_EQ(text.find("未知"), std::string::npos) << "every code has a reason of its own: " << code;
         EXPECT_EQ(text.find("mailbox"), std::string::npos) << "no English detail: " << text;
@@ -107,6 +107,8 @@ TEST(StatusTexts, ProgressLinesFailuresAndTheDomainNotice) {
          std::string("登录失败: ") + app::kUnreachableText},
         {catalog::Failure(StoreCode::Unreachable, "sign-in failed: the certificate of a.example was refused: x"),
          std::string("登录失败: ") + app::kCertificateRefusedText},
+        {catalog::Failure(StoreCode::SignInRefused, "LOGIN: no"), app::kWrongPasswordText},
+        {catalog::Failure(StoreCode::CertificateRefused, "x"), std::string("登录失败: ") + app::kCertificateRefusedText},
         {catalog::Failure(StoreCode::Refused, "unsupported account domain in 'a@b'"),
          "登录失败: 服务器拒绝了登录。请检查账号的写法后重试。"},
     };

@@ -20,7 +20,7 @@ struct TreeTest : ::testing::Test {
                          ("tree-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     testsupport::MemoryStore store;
     FolderTree folders;
-    TransferSettings settings{1, 7, {}, nullptr};  // parts of 7 bytes, so files span parts
+    TransferSettings settings{1, 7, {}, {}, nullptr};  // parts of 7 bytes, so files span parts
 
     void SetUp() override {
         fs::remove_all(dir);
