@@ -75,8 +75,9 @@ TEST_F(DesktopImap, FoldersFilesAndTheTrashThroughTheDesktop) {
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), bytes);
 
     desktop_->DeleteRows({0});
-    ASSERT_TRUE(RunUntil([&] { return screen_.Status() == app::kReadyText; })) << screen_.Status();
-    EXPECT_TRUE(Names().empty());
+    // The list follows the status line: wait for both.
+    EXPECT_TRUE(RunUntil([&] { return screen_.Status().rfind("已将 1 个文件移到已删除", 0) == 0 && Names().empty(); }))
+        << screen_.Status();
     Load();
     ASSERT_FALSE(screen_.Id("Trash").empty());
     Open(screen_.Id("Trash"));

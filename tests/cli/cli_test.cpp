@@ -104,7 +104,7 @@ TEST_F(CliFaultTest, WrongUsageAndLocalProblemsSendNothing) {
 TEST_F(CliFaultTest, OutputLinesAndThePasswordFromStandardInput) {
     After(2,
           {testsupport::Script(testsupport::HttpAnswer(
-              "{'code':'S_OK','var':[{'id':'m2','size':10,'subject':'b\\'s\tx','receivedDate':new Date(2026,9,2,3,4,5),"
+              "{'code':'S_OK','total':2,'var':[{'id':'m2','size':10,'subject':'b\\'s\tx','receivedDate':new Date(2026,9,2,3,4,5),"
               "'flags':{'attached':true}},{'id':'m1','size':7,'subject':'two\nlines','flags':{}}]}"))});
     ProcessResult ls = Run({"ls", "--messages", "3"});
     EXPECT_EQ(ls.out, "m2\t10\ttrue\t2026,10,2,3,4,5\tb's x\nm1\t7\tfalse\t\ttwo lines\n") << ls.err;

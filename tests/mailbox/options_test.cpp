@@ -132,7 +132,7 @@ TEST(MailboxOpen, ARefusedPasswordIsNotAnUnreachableMailbox) {
     ::close(testsupport::LoopbackSocket(closedPort, true));
     const std::tuple<std::string, const char*, catalog::StoreCode> cases[] = {
         {provider.HostPort(), "vantlo-demo", catalog::StoreCode::Ok},
-        {provider.HostPort(), "not-the-password", catalog::StoreCode::Refused},
+        {provider.HostPort(), "not-the-password", catalog::StoreCode::SignInRefused},
         {"127.0.0.1:" + std::to_string(closedPort), "vantlo-demo", catalog::StoreCode::Unreachable},
     };
     for (const auto& [address, password, code] : cases) {
