@@ -81,7 +81,9 @@ ws_start_provider "$provider" || exit 1
 
 small=$WS_TMP/report-$$.bin big=$WS_TMP/backup-$$.bin  # xdotool types ASCII only
 head -c 3000000 /dev/urandom >"$small"
-head -c 120000000 /dev/urandom >"$big"
+# Large enough to be still on its way when the window is closed, however
+# fast this machine is (sparse: made at once, sent in full).
+truncate -s 1G "$big"
 
 # 1. An upload: the transfer list opens beside the main window.
 sign_in
