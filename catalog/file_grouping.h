@@ -44,6 +44,9 @@ struct FileEntry {
     // FillFileSizes reads the manifest from it instead of from the mailbox.
     bool keyTextListed = false;
     std::string keyText;
+    // The file's own modification time from its manifest (UTC seconds); 0
+    // when the manifest has none: a drive shows storedAt then.
+    std::int64_t modifiedAt = 0;
 
     bool Whole() const { return !badMark && missing.empty() && duplicated.empty(); }
     std::vector<std::string> MailIds() const;

@@ -20,7 +20,10 @@ Outcome ReadKnown(MailStore& store, const FileEntry& file, KnownFile& known) {
     Manifest manifest;
     std::string problem;
     switch (ReadManifest(mail.text, manifest, problem)) {
-    case ManifestRead::Ok: known = {true, true, manifest.size, manifest.stored}; break;
+    case ManifestRead::Ok:
+        known = {true, true, manifest.size, manifest.stored};
+        known.modified = manifest.modified;
+        break;
     case ManifestRead::Malformed: known.damaged = true; break;
     case ManifestRead::NotManifest:
     case ManifestRead::UnknownVersion:
@@ -38,6 +41,7 @@ bool KnownFromListing(const FileEntry& file, KnownFile& known) {
     std::string problem;
     if (!file.keyTextListed || ReadManifest(file.keyText, manifest, problem) != ManifestRead::Ok) return false;
     known = {true, true, manifest.size, manifest.stored};
+    known.modified = manifest.modified;
     return true;
 }
 
@@ -46,6 +50,7 @@ void Apply(const KnownFile& known, FileEntry& file) {
     file.size = known.size;
     file.damaged = known.damaged;
     if (known.hasManifest && known.stored > 0) file.storedAt = known.stored;
+    file.modifiedAt = known.hasManifest && known.modified > 0 ? known.modified : 0;
 }
 
 }  // namespace

@@ -82,13 +82,15 @@ void ManifestCache::Load(const std::filesystem::path& path) {
     std::string line;
     if (!std::getline(in, line) || line != kHeader) return;
     while (std::getline(in, line)) {
-        // ID, subject hash, listed size, flags, size, stored: tab-separated.
+        // ID, subject hash, listed size, flags, size, stored[, modified]:
+        // tab-separated (files of earlier versions have no modified).
         std::vector<std::string> fields;
         std::istringstream split(line);
         for (std::string field; std::getline(split, field, '\t');) fields.push_back(field);
         Entry entry;
-        std::uint64_t stored = 0;
-        if (fields.size() != 6 || fields[0].empty() || !ParseHex64(fields[1], entry.subjectHash) ||
+        std::uint64_t stored = 0, modified = 0;
+        if (fields.size() == 7 && !ParseDecimal(fields[6], INT64_MAX, modified)) continue;
+        if ((fields.size() != 6 && fields.size() != 7) || fields[0].empty() || !ParseHex64(fields[1], entry.subjectHash) ||
             !ParseDecimal(fields[2], UINT64_MAX, entry.listedSize) || fields[3].size() != 2 ||
             !ParseDecimal(fields[4], UINT64_MAX, entry.file.size) || !ParseDecimal(fields[5], INT64_MAX, stored))
             continue;
@@ -96,6 +98,7 @@ void ManifestCache::Load(const std::filesystem::path& path) {
         entry.file.hasManifest = fields[3][1] == 'M';
         entry.file.damaged = fields[3][1] == 'D';
         entry.file.stored = static_cast<std::int64_t>(stored);
+        entry.file.modified = static_cast<std::int64_t>(modified);
         entry.used = ++clock_;
         Add(fields[0], entry);
     }
@@ -118,7 +121,8 @@ bool ManifestCache::Save(const std::filesystem::path& path) const {
             << (entry.file.hasManifest ? 'M'
                 : entry.file.damaged   ? 'D'
                                        : '-')
-            << '\t' << entry.file.size << '\t' << (entry.file.stored > 0 ? entry.file.stored : 0) << '\n';
+            << '\t' << entry.file.size << '\t' << (entry.file.stored > 0 ? entry.file.stored : 0) << '\t'
+            << (entry.file.modified > 0 ? entry.file.modified : 0) << '\n';
     }
     return platform::WritePrivateFile(path, out.str());
 }

@@ -150,7 +150,9 @@ void Volume::FillStat(const Node& node, struct stat& st) {
     } else if (node.file) {
         st.st_size = static_cast<off_t>(ShownSize(*node.file));
         std::int64_t ns = times_.Find(node.file->key, static_cast<std::uint64_t>(st.st_size));
-        if (!ns) ns = node.file->storedAt * 1000000000;
+        // The file's own time from its manifest, so that a tree copied in
+        // keeps its times on any machine and after the cache is wiped.
+        if (!ns) ns = (node.file->modifiedAt > 0 ? node.file->modifiedAt : node.file->storedAt) * 1000000000;
         st.st_mtim.tv_sec = ns / 1000000000;
         st.st_mtim.tv_nsec = ns % 1000000000;
     }

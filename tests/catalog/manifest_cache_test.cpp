@@ -8,6 +8,7 @@
 
 #include "catalog/catalog.h"
 #include "catalog/file_sizes.h"
+#include "catalog/sync_times.h"
 #include "memory_store.h"
 
 namespace {
@@ -29,6 +30,7 @@ TEST(ManifestCache, EachKeyMailIsReadOnceAndRememberedOnDisk) {
     fs::remove_all(dir);
     fs::create_directories(dir);
     std::ofstream(dir / "forty.bin") << std::string(40, 'f');
+    fs::last_write_time(dir / "forty.bin", FileTimeOf(1500000000));  // the file's own time rides in its manifest
     CountingStore store;
     PutResult put;
     ASSERT_TRUE(PutFile(store, dir / "forty.bin", "7", {16, {}, {}}, put).Ok());
@@ -58,6 +60,7 @@ TEST(ManifestCache, EachKeyMailIsReadOnceAndRememberedOnDisk) {
     ASSERT_TRUE(FillFileSizes(store, loaded, files).Ok());
     EXPECT_EQ(store.reads, 5);
     EXPECT_TRUE(files[1].sizeKnown && files[1].size == 40);
+    EXPECT_EQ(files[1].modifiedAt, 1500000000) << "the modification time kept through the cache file";
 
     ManifestCache small(2);
     store.broken = true;
@@ -80,7 +83,7 @@ TEST(ManifestCache, OnlyAManifestListedWholeSparesTheRead) {
     std::ofstream(dir / "forty.bin") << std::string(40, 'f');
     CountingStore store;
     PutResult put;
-    ASSERT_TRUE(PutFile(store, dir / "forty.bin", "7", {16, {}}, put).Ok());
+    ASSERT_TRUE(PutFile(store, dir / "forty.bin", "7", {16, {}, {}}, put).Ok());
     const std::string manifest = store.mails.at(put.key).text;
     const std::string cut = manifest.substr(0, manifest.find("stored:"));
     struct Case {

@@ -182,6 +182,8 @@ TEST_F(MountTest, RsyncTwiceTransfersNothingTheSecondTime) {
     Unmount();
     Mount();  // the same cache: the times set by rsync are remembered
     EXPECT_EQ(Sh(rsync), "Number of regular files transferred: 0\n");
+    RemountFresh();  // no cache at all: the times come from the manifests
+    EXPECT_EQ(Sh(rsync), "Number of regular files transferred: 0\n");
     EXPECT_EQ(Sh("diff -r " + (src / "r").string() + " " + (point / "r").string()), "");
 }
 
