@@ -9,24 +9,14 @@
 #include <fstream>
 
 #include "desktop_fixture.h"
+#include "dovecot_env.h"
 #include "provider_process.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string Env(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
-
-std::string ImapsPort() {
-    std::ifstream in(Env("VANTLO_DOVECOT") + "/ports");
-    std::string key, port;
-    while (in >> key >> port)
-        if (key == "imaps") return port;
-    return "";
-}
+using testsupport::Env;
 
 class DesktopImap : public testsupport::DesktopFixture {
 protected:
@@ -34,7 +24,8 @@ protected:
         if (Env("VANTLO_DOVECOT").empty()) GTEST_SKIP() << "run under tests/imap/dovecot_fixture.py";
         setenv("VANTLO_CA_FILE", (Env("VANTLO_DOVECOT") + "/ca.pem").c_str(), 1);
         app::SignedInAccount account;
-        const std::string typed = "imaps://" + Env("VANTLO_DOVECOT_USER") + "@127.0.0.1:" + ImapsPort();
+        const std::string typed =
+            "imaps://" + Env("VANTLO_DOVECOT_USER") + "@127.0.0.1:" + testsupport::DovecotPort("imaps");
         EXPECT_FALSE(app::OpenAccount(typed, "wrong", "", account).Ok()) << "a wrong password is refused";
         catalog::Outcome opened = app::OpenAccount(typed, Env("VANTLO_DOVECOT_PASSWORD"), "", account);
         unsetenv("VANTLO_CA_FILE");

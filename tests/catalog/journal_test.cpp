@@ -1,9 +1,11 @@
-// The write-back journal: entries round-trip whatever their values hold,
-// and a load keeps only whole entries with their data.
+// The write-back journal: entries round-trip whatever their values hold, a
+// name never leaves its folder, ids made in one tick differ, and a load
+// keeps only whole entries with their data.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <fstream>
+#include <set>
 
 #include "catalog/journal.h"
 
@@ -57,6 +59,20 @@ TEST(Journal, EntriesRoundTripAndLoadKeepsOnlyWholeOnes) {
     journal.Remove(loaded[0]);
     EXPECT_TRUE(journal.Load().empty());
     EXPECT_TRUE(fs::exists(dir.path / "pending"));
+}
+
+TEST(JournalEntries, NamesLeavingTheFolderAreRefusedAndIdsNeverRepeat) {
+    for (const char* name : {"a/b", "..", ".", "/x"}) {
+        catalog::PendingStore store, read;
+        store.id = "i";
+        store.folderId = "7";
+        store.name = name;
+        EXPECT_FALSE(catalog::ReadEntry(catalog::WriteEntry(store), read)) << name;
+    }
+    catalog::Journal journal(fs::path(::testing::TempDir()) / "vantlo-ids");
+    std::set<std::string> ids;
+    for (int i = 0; i < 2000; ++i) ids.insert(journal.NewId());
+    EXPECT_EQ(ids.size(), 2000u);
 }
 
 }  // namespace

@@ -53,6 +53,10 @@ TEST(StorePool, ALostConnectionIsDroppedAndTheWorkRunsOnceMoreOnANewOne) {
     EXPECT_EQ(pool.Run(failing(StoreCode::Refused)).code, StoreCode::Refused);  // refusals are the answer
     EXPECT_EQ(runs, 1);
     EXPECT_EQ(opened, 2);  // the store dropped after the time-out was replaced
+    runs = 0;
+    auto breaks = [&](catalog::MailStore&) { return ++runs, catalog::Failure(StoreCode::Broken, ""); };
+    EXPECT_EQ(pool.Run(breaks).code, StoreCode::Broken) << "a connection that breaks again ends the work";
+    EXPECT_EQ(runs, 2);
 }
 
 TEST(StorePool, ForksOfTheWorksStoreStayWithinTheBudgetAndComeBack) {

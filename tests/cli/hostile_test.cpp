@@ -24,10 +24,7 @@ namespace {
 namespace fs = std::filesystem;
 using testsupport::ProcessResult;
 
-std::string Read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using testsupport::ReadWholeFile;
 
 unsigned ModeOf(const fs::path& path) {
     struct stat info {};
@@ -85,7 +82,7 @@ struct CliHostileTest : ::testing::Test {
     void Forge(const std::string& subject, const std::string* newSubject, bool emptyAttachment) {
         provider.reset();
         const fs::path account = data / "accounts" / "demo@163.example";
-        std::istringstream in(Read(account / "index.txt"));
+        std::istringstream in(ReadWholeFile(account / "index.txt"));
         std::string text;
         for (std::string line; std::getline(in, line);) {
             std::vector<std::string> fields;
@@ -133,10 +130,10 @@ TEST_F(CliHostileTest, SubjectsThatNameNoLocalFileAreRefusedAndTouchNothing) {
         EXPECT_NE(get.err.find(c.shown), std::string::npos) << get.err;
         EXPECT_EQ(get.err.find('\0'), std::string::npos) << "no raw NUL in the message";
         EXPECT_EQ(Listed(out), std::vector<std::string>{"victim"}) << c.shown;
-        EXPECT_EQ(Read(out / "victim"), "precious") << c.shown;
+        EXPECT_EQ(ReadWholeFile(out / "victim"), "precious") << c.shown;
         // Under a name the user gives, the file comes whole.
         EXPECT_EQ(Run({"get", key, (dir / "named").string()}).exitCode, 0) << c.shown;
-        EXPECT_EQ(Read(dir / "named"), "hello") << c.shown;
+        EXPECT_EQ(ReadWholeFile(dir / "named"), "hello") << c.shown;
     }
 }
 
@@ -154,7 +151,7 @@ TEST_F(CliHostileTest, ALookAlikePartInTheInboxIsSentAgainNotAdopted) {
     const std::string key = put.out.substr(0, put.out.find('\n'));
     ProcessResult get = Run({"get", key, (out / "pub.bin").string()});
     ASSERT_EQ(get.exitCode, 0) << get.err;
-    EXPECT_TRUE(Read(out / "pub.bin") == bytes);
+    EXPECT_TRUE(ReadWholeFile(out / "pub.bin") == bytes);
     // The upload ids kept for that are this user's alone.
     EXPECT_EQ(ModeOf(dir / "cache" / "vantlo" / "demo@163.example.uploads"), 0600u);
 }
@@ -167,8 +164,8 @@ TEST_F(CliHostileTest, LinksPlantedBesideTheTargetAreSetAsideAndFilesArePrivate)
         ProcessResult get = Run({"get", key, (out / "out.bin").string()});
         EXPECT_EQ(get.exitCode, 0) << get.err;
         EXPECT_NE(get.err.find("moved to '" + (out / planted).string() + ".set-aside'"), std::string::npos) << get.err;
-        EXPECT_EQ(Read(out / "victim"), "precious") << planted;
-        EXPECT_EQ(Read(out / "out.bin"), "fresh bytes") << planted;
+        EXPECT_EQ(ReadWholeFile(out / "victim"), "precious") << planted;
+        EXPECT_EQ(ReadWholeFile(out / "out.bin"), "fresh bytes") << planted;
         EXPECT_TRUE(fs::is_symlink(out / (planted + ".set-aside"))) << "moved, not deleted";
         fs::remove(out / (planted + ".set-aside"));
         EXPECT_EQ(ModeOf(out / "out.bin"), 0600u) << "a new file is private";
@@ -185,7 +182,7 @@ TEST_F(CliHostileTest, DamagedManifestsAreMarkedInLsAndStat) {
     // Part 1's manifest claims the largest size there is.
     provider.reset();
     const fs::path index = data / "accounts" / "demo@163.example" / "index.txt";
-    std::string text = Read(index);
+    std::string text = ReadWholeFile(index);
     int forged = 0;
     for (std::size_t at; (at = text.find("\\nsize: 5000\\n")) != std::string::npos; ++forged)
         text.replace(at, 14, "\\nsize: 18446744073709551615\\n");

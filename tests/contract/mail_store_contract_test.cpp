@@ -17,6 +17,7 @@
 #include "catalog/catalog.h"
 #include "catalog/manifest.h"
 #include "catalog/sha256.h"
+#include "dovecot_env.h"
 #include "imap/imap_store.h"
 #include "memory_store.h"
 #include "provider_process.h"
@@ -44,10 +45,7 @@ std::string Digest(const std::string& bytes) {
     return digest.FinishHex();
 }
 
-std::string Env(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
+using testsupport::Env;
 
 // One kind of store with whatever it needs running.
 struct Kind {
@@ -77,14 +75,9 @@ Outcome OpenKind(const std::string& name, Kind& kind) {
         kind.store = std::make_unique<webmail::WebmailStore>(*kind.session, options);
         return Success();
     }
-    std::ifstream ports(Env("VANTLO_DOVECOT") + "/ports");
-    std::string key;
-    unsigned port = 0;
-    while (ports >> key >> port && key != "imaps") {
-    }
     imap::StoreLimits limits;
     limits.fetchBatch = kPage - 1;
-    return imap::OpenStore("imaps://127.0.0.1:" + std::to_string(port), Env("VANTLO_DOVECOT_USER"),
+    return imap::OpenStore("imaps://127.0.0.1:" + testsupport::DovecotPort("imaps"), Env("VANTLO_DOVECOT_USER"),
                            Env("VANTLO_DOVECOT_PASSWORD"), Env("VANTLO_DOVECOT") + "/ca.pem", limits, kind.store);
 }
 

@@ -16,7 +16,9 @@
 
 #include "catalog/catalog.h"
 #include "catalog/sha256.h"
+#include "dovecot_env.h"
 #include "imap/imap_store.h"
+#include "provider_process.h"
 #include "run_process.h"
 
 namespace {
@@ -30,18 +32,8 @@ using namespace catalog;
         ASSERT_TRUE(outcome_.Ok()) << outcome_.Text(); \
     } while (0)
 
-std::string Env(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
-
-std::uint16_t Port(const std::string& name) {
-    std::ifstream in(Env("VANTLO_DOVECOT") + "/ports");
-    std::string key;
-    for (unsigned port = 0; in >> key >> port;)
-        if (key == name) return static_cast<std::uint16_t>(port);
-    return 0;
-}
+using testsupport::DovecotPort;
+using testsupport::Env;
 
 // "imaps" and "rogue" speak TLS at once; "imap", "lean" and "stall" start plain.
 Outcome Open(std::unique_ptr<MailStore>& store, const std::string& server, const std::string& ca = "ca.pem",
@@ -51,7 +43,7 @@ Outcome Open(std::unique_ptr<MailStore>& store, const std::string& server, const
     imap::StoreLimits limits;
     limits.idleTimeoutMs = idleMs;
     limits.fetchBatch = 3;
-    return imap::OpenStore(scheme + host + ":" + std::to_string(Port(server)), Env("VANTLO_DOVECOT_USER"),
+    return imap::OpenStore(scheme + host + ":" + DovecotPort(server), Env("VANTLO_DOVECOT_USER"),
                            Env("VANTLO_DOVECOT_PASSWORD"), Env("VANTLO_DOVECOT") + "/" + ca, limits, store);
 }
 
@@ -67,10 +59,7 @@ std::string Digest(const std::string& bytes) {
     return digest.FinishHex();
 }
 
-std::string Read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using testsupport::ReadWholeFile;
 
 class ImapDovecot : public ::testing::Test {
 protected:
@@ -146,7 +135,7 @@ TEST_F(ImapDovecot, MultiPartFilesRoundTripMoveAndGoToTheTrashOnAFullAndALeanSer
         ASSERT_EQ(files.size(), 1u);
         EXPECT_TRUE(files[0].Whole() && files[0].parts == 4 && files[0].key == put.key) << files[0].Problems();
         ASSERT_OK(GetFile(*store, put.key, dir / "back"));
-        EXPECT_TRUE(Read(dir / "back") == bytes);
+        EXPECT_TRUE(ReadWholeFile(dir / "back") == bytes);
         FileDetails details;
         ASSERT_OK(StatFile(*store, put.key, details));
         EXPECT_EQ(details.size, bytes.size());
@@ -170,7 +159,7 @@ TEST_F(ImapDovecot, MultiPartFilesRoundTripMoveAndGoToTheTrashOnAFullAndALeanSer
         const FileEntry* trashed = Named(trash, name);
         ASSERT_TRUE(trashed && trashed->Whole());
         ASSERT_OK(GetFile(*store, trashed->key, dir / "back"));
-        EXPECT_TRUE(Read(dir / "back") == bytes);
+        EXPECT_TRUE(ReadWholeFile(dir / "back") == bytes);
         ASSERT_OK(RemoveFile(*store, trashed->key));  // already in the trash: it stays
         EXPECT_TRUE(Named(Files("Trash"), name));
         ASSERT_OK(store->DeleteFolder(folder));
@@ -230,7 +219,7 @@ TEST_F(ImapDovecot, AMailAnotherClientStoredListsAndDownloads) {
         EXPECT_EQ(mail.attachments[0].name, "\xE6\x8A\xA5\xE5\x91\x8A.pdf");
         EXPECT_EQ(mail.attachments[0].length, bytes.size());
         ASSERT_OK(GetFile(*store, file->key, dir / "back"));
-        EXPECT_TRUE(Read(dir / "back") == bytes);
+        EXPECT_TRUE(ReadWholeFile(dir / "back") == bytes);
     }
 }
 
@@ -243,13 +232,13 @@ TEST_F(ImapDovecot, AWrongCertificateIsRefusedBeforeAnyByteOfTheAccount) {
     std::string log;
     for (int attempt = 0; attempt < 100 && log.empty(); ++attempt) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        log = Read(Env("VANTLO_DOVECOT") + "/log");
+        log = ReadWholeFile(Env("VANTLO_DOVECOT") + "/log");
     }
     EXPECT_EQ(log, "rogue 0\n");
 }
 
 TEST_F(ImapDovecot, AWrongPasswordIsRefusedAndASilentServerEndsWithTimedOut) {
-    const Outcome refused = imap::OpenStore("imaps://127.0.0.1:" + std::to_string(Port("imaps")), "tester", "wrong",
+    const Outcome refused = imap::OpenStore("imaps://127.0.0.1:" + DovecotPort("imaps"), "tester", "wrong",
                                             Env("VANTLO_DOVECOT") + "/ca.pem", {}, store);
     EXPECT_EQ(refused.code, StoreCode::SignInRefused);
     EXPECT_EQ(refused.refusal, "AUTHENTICATIONFAILED");
@@ -263,7 +252,7 @@ TEST_F(ImapDovecot, AWrongPasswordIsRefusedAndASilentServerEndsWithTimedOut) {
 // folders by their full names, a file in parts stored, listed, found,
 // fetched byte-exact, moved and removed by its key.
 TEST_F(ImapDovecot, TheCommandLineClientUsesTheMailboxAsADrive) {
-    const std::string url = "imaps://127.0.0.1:" + std::to_string(Port("imaps"));
+    const std::string url = "imaps://127.0.0.1:" + DovecotPort("imaps");
     auto cli = [&](std::vector<std::string> args) {
         args.insert(args.begin(), {VANTLO_CLI_EXE, "--imap", url, "--ca-file", Env("VANTLO_DOVECOT") + "/ca.pem",
                                    "--timeout", "30", "--account", Env("VANTLO_DOVECOT_USER")});
@@ -281,7 +270,7 @@ TEST_F(ImapDovecot, TheCommandLineClientUsesTheMailboxAsADrive) {
     EXPECT_EQ(cli({"ls", folder}).out.rfind("b\xC3\xA9 x.bin\t70001\t3\t", 0), 0u);
     EXPECT_NE(cli({"find", "\xC3\xA9 x"}).out.find(key), std::string::npos);
     ASSERT_EQ(cli({"get", key, (dir / "back").string()}).exitCode, 0);
-    EXPECT_EQ(Read(dir / "back"), bytes);
+    EXPECT_EQ(ReadWholeFile(dir / "back"), bytes);
     EXPECT_NE(cli({"stat", key}).out.find("sha256: " + Digest(bytes)), std::string::npos);
 
     EXPECT_EQ(cli({"mv", "INBOX", key}).exitCode, 0);

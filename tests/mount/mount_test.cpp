@@ -16,6 +16,7 @@
 #include <random>
 #include <thread>
 
+#include "dovecot_env.h"
 #include "provider_process.h"
 #include "run_process.h"
 
@@ -49,10 +50,7 @@ void WriteRandom(const fs::path& path, std::size_t size, unsigned seed) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-std::string Env(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
+using testsupport::Env;
 
 struct MountTest : ::testing::Test {
     std::unique_ptr<testsupport::ProviderProcess> provider;
@@ -161,11 +159,9 @@ TEST_F(MountTest, ATreeCopiedInComesBackFromTheMailbox) {
 using MountDovecot = MountTest;
 TEST_F(MountDovecot, ATreeCopiedInComesBackFromAnImapServer) {
     if (Env("VANTLO_DOVECOT").empty()) GTEST_SKIP() << "run under tests/imap/dovecot_fixture.py";
-    std::ifstream ports(Env("VANTLO_DOVECOT") + "/ports");
-    std::string name, port;
-    while (ports >> name >> port && name != "imaps") continue;
-    mailbox = {"--imap", "imaps://127.0.0.1:" + port, "--ca-file", Env("VANTLO_DOVECOT") + "/ca.pem", "--account",
-               Env("VANTLO_DOVECOT_USER")};
+    mailbox = {"--imap",    "imaps://127.0.0.1:" + testsupport::DovecotPort("imaps"),
+               "--ca-file", Env("VANTLO_DOVECOT") + "/ca.pem",
+               "--account", Env("VANTLO_DOVECOT_USER")};
     password = Env("VANTLO_DOVECOT_PASSWORD");
     CopyTreeInAndBack(*this, 60);
 }

@@ -87,11 +87,6 @@ std::vector<std::string> FaultServer::Requests() {
     return requests_;
 }
 
-bool FaultServer::WaitForRequests(std::size_t n, int timeoutMs) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return arrived_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return requests_.size() >= n; });
-}
-
 void FaultServer::Run() {
     while (!stopping_) {
         if (!Readable(listener_, 100)) continue;
@@ -197,7 +192,6 @@ bool FaultServer::Serve(int client, const Action& action) {
 void FaultServer::Record(const std::string& request) {
     std::lock_guard<std::mutex> lock(mutex_);
     requests_.push_back(request);
-    arrived_.notify_all();
 }
 
 std::string HttpAnswer(const std::string& body, const std::string& extraHeaders) {

@@ -9,7 +9,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -57,8 +56,6 @@ public:
     void Push(Action action);
     void PushAnswer(const std::string& bytes) { Push(Script(bytes)); }
     std::vector<std::string> Requests();
-    // Waits (at most timeoutMs) until n requests have arrived.
-    bool WaitForRequests(std::size_t n, int timeoutMs = 5000);
     int Connections() const { return connections_; }
 
 private:
@@ -77,7 +74,6 @@ private:
     std::chrono::steady_clock::time_point trickleEnd_;  // a trickle lasts no longer
     std::atomic<int> connections_{0};
     std::mutex mutex_;
-    std::condition_variable arrived_;
     std::deque<Action> actions_;
     Action last_;
     std::vector<std::string> requests_;

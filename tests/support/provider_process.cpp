@@ -10,6 +10,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 namespace testsupport {
@@ -25,6 +27,11 @@ std::string MakeTempDir(const std::string& prefix) {
 void RemoveTree(const std::string& path) {
     std::error_code ignored;
     if (!path.empty()) std::filesystem::remove_all(path, ignored);
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 namespace {

@@ -45,5 +45,7 @@ const char* ProviderExecutable();
 // A fresh empty directory under the system's temporary directory.
 std::string MakeTempDir(const std::string& prefix);
 void RemoveTree(const std::string& path);
+// Every byte of a file; empty when it cannot be read.
+std::string ReadWholeFile(const std::string& path);
 
 }  // namespace testsupport

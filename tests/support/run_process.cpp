@@ -8,7 +8,6 @@
 
 #include <chrono>
 #include <fstream>
-#include <iterator>
 #include <thread>
 
 #include "provider_process.h"
@@ -16,13 +15,6 @@
 extern char** environ;
 
 namespace testsupport {
-
-namespace {
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-}  // namespace
 
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                          const std::string& input, int timeoutMs, const std::function<void(int)>& whileRunning) {
@@ -65,8 +57,8 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::vector
         if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
     }
     posix_spawn_file_actions_destroy(&files);
-    result.out = Slurp(dir + "/out");
-    result.err = Slurp(dir + "/err");
+    result.out = ReadWholeFile(dir + "/out");
+    result.err = ReadWholeFile(dir + "/err");
     RemoveTree(dir);
     return result;
 }

@@ -35,10 +35,7 @@ using namespace webmail;
 
 constexpr char kAccount[] = "a@163.example";
 
-std::string Read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using testsupport::ReadWholeFile;
 
 class WebmailStoreTest : public ::testing::TestWithParam<const char*> {
 protected:
@@ -138,7 +135,7 @@ TEST_P(WebmailStoreTest, DamageOnTheProvidersDiskFailsClearly) {
         Outcome outcome = GetFile(*store, ids[1], target);
         EXPECT_EQ(outcome.code, StoreCode::Corrupt);
         EXPECT_NE(outcome.detail.find(says), std::string::npos) << outcome.Text();
-        EXPECT_TRUE(Read(target) == "old" && !fs::exists(TemporaryPathFor(target)));
+        EXPECT_TRUE(ReadWholeFile(target) == "old" && !fs::exists(TemporaryPathFor(target)));
         ASSERT_TRUE(RemoveFile(*store, ids[1]).Ok());
     }
 }
@@ -162,7 +159,7 @@ TEST_P(WebmailStoreTest, SameNameUploadsLandInTheirFolderBesideMailsOfOld) {
         ASSERT_TRUE(FillFileSizes(*store, cache, files).Ok());
         EXPECT_TRUE(files[0].name == "same.txt" && files[0].sizeKnown && files[0].size == std::strlen(bytes));
         ASSERT_TRUE(GetFile(*store, files[0].key, dir / "back").Ok());
-        EXPECT_EQ(Read(dir / "back"), bytes);
+        EXPECT_EQ(ReadWholeFile(dir / "back"), bytes);
     }
 }
 
