@@ -119,7 +119,7 @@ int WalkBoth(Context& context, catalog::MailStore& store, RemotePaths& paths, co
 int CarryOutUp(Context& context, catalog::MailStore& store, RemotePaths& paths, const Walked& walked,
                const std::vector<catalog::SyncStep>& steps, catalog::SyncRecord& record) {
     catalog::TransferSettings settings{context.transfers ? context.transfers : 4,
-                                       context.partSize ? context.partSize : catalog::kDefaultPartSize, {}};
+                                       context.partSize ? context.partSize : catalog::kDefaultPartSize, {}, {}};
     std::unique_ptr<catalog::UploadRecordFile> uploads;
     if (fs::path kept = ManifestCachePath(context.account); !kept.empty()) {
         uploads = std::make_unique<catalog::UploadRecordFile>(kept.replace_extension(".uploads"));
@@ -167,7 +167,7 @@ int CarryOutUp(Context& context, catalog::MailStore& store, RemotePaths& paths, 
 // sync left and nobody changed since.
 int CarryOutDown(Context& context, catalog::MailStore& store, const fs::path& root, const Walked& walked,
                  const std::vector<catalog::SyncStep>& steps, catalog::SyncRecord& record) {
-    catalog::TransferSettings settings{context.transfers ? context.transfers : 4, catalog::kDefaultPartSize, {}};
+    catalog::TransferSettings settings{context.transfers ? context.transfers : 4, catalog::kDefaultPartSize, {}, {}};
     std::map<std::string, const catalog::RemoteFile*> remoteByPath;
     for (const catalog::RemoteFile& file : walked.remote.files) remoteByPath[file.path] = &file;
     std::map<std::string, const catalog::LocalFile*> localByPath;

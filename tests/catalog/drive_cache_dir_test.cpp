@@ -43,7 +43,9 @@ TEST(DriveCacheDir, OnlyANewEmptyOrMarkedDirectoryIsTaken) {
         EXPECT_EQ(catalog::ClaimCacheDir(dir, c.isDefault, problem), c.taken) << c.what << ": " << problem;
         EXPECT_EQ(fs::is_regular_file(dir / catalog::kCacheDirMarker), c.taken) << c.what;
         EXPECT_EQ(problem.empty(), c.taken) << c.what;
-        if (c.taken) EXPECT_EQ(fs::status(dir).permissions() & fs::perms::all, fs::perms::owner_all) << c.what;
+        if (c.taken) {
+            EXPECT_EQ(fs::status(dir).permissions() & fs::perms::all, fs::perms::owner_all) << c.what;
+        }
         for (const char* name : c.files) {
             if (std::string(name) == "-" || std::string(name) == catalog::kCacheDirMarker) continue;
             std::ifstream in(dir / name);

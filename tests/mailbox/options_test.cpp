@@ -69,8 +69,11 @@ TEST(MailboxOptions, TheTableTakesAndRefusesEachValue) {
         const std::string shown = std::string(c.option) + " " + (c.value ? c.value : "(none)");
         EXPECT_EQ(taken, c.accepted ? Taken::Taken : Taken::Refused) << shown;
         EXPECT_EQ(problem.empty(), c.accepted) << shown;
-        if (!c.accepted) EXPECT_EQ(problem.rfind(std::string(c.option) + " needs", 0), 0u) << problem;
-        if (c.accepted) EXPECT_EQ(at, 2u) << shown << ": the value is taken with its option";
+        if (!c.accepted) {
+            EXPECT_EQ(problem.rfind(std::string(c.option) + " needs", 0), 0u) << problem;
+        } else {
+            EXPECT_EQ(at, 2u) << shown << ": the value is taken with its option";
+        }
     }
     std::vector<std::string> other = {"program", "--connections", "4"};
     mailbox::MailboxOptions options;
