@@ -7,7 +7,7 @@
 namespace imap {
 namespace {
 
-const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 // Each byte's sextet; kSkip for the white space between lines, kOther for
 // '=' and everything that is not base64.
