@@ -4,19 +4,14 @@
 #include <ctime>
 #include <unordered_map>
 
+#include "app/file_texts.h"
 #include "catalog/catalog.h"
 
 namespace app {
 
 std::string DateCellOf(std::int64_t seconds) {
-    if (seconds == 0) return {};
-    std::time_t t = static_cast<std::time_t>(seconds);
     std::tm local{};
-#ifdef _WIN32
-    if (localtime_s(&local, &t) != 0) return {};
-#else
-    if (!localtime_r(&t, &local)) return {};
-#endif
+    if (seconds == 0 || !LocalTimeOf(seconds, local)) return {};
     return std::to_string(local.tm_year + 1900) + "," + std::to_string(local.tm_mon + 1) + "," +
            std::to_string(local.tm_mday) + "," + std::to_string(local.tm_hour) + "," + std::to_string(local.tm_min) +
            "," + std::to_string(local.tm_sec);

@@ -41,15 +41,19 @@ const char* VerdictText(DownloadVerdict verdict) {
 }
 }  // namespace
 
-std::string LocalTimeText(std::int64_t seconds) {
-    if (seconds <= 0) return {};
+bool LocalTimeOf(std::int64_t seconds, std::tm& local) {
     std::time_t t = static_cast<std::time_t>(seconds);
-    std::tm local{};
+    local = std::tm{};
 #ifdef _WIN32
-    if (localtime_s(&local, &t) != 0) return {};
+    return localtime_s(&local, &t) == 0;
 #else
-    if (!localtime_r(&t, &local)) return {};
+    return localtime_r(&t, &local) != nullptr;
 #endif
+}
+
+std::string LocalTimeText(std::int64_t seconds) {
+    std::tm local{};
+    if (seconds <= 0 || !LocalTimeOf(seconds, local)) return {};
     char text[32];
     return std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local) ? text : "";
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -30,6 +31,9 @@ struct FileColumns {
 FileColumns ColumnsOf(const FileRow& row);
 // Local time as "2026-12-07 18:31"; empty for 0 or a time the system cannot show.
 std::string LocalTimeText(std::int64_t seconds);
+// The local calendar time of UTC seconds, the same way on Windows and POSIX;
+// false when the system cannot give it.
+bool LocalTimeOf(std::int64_t seconds, std::tm& local);
 // The extension of a name, dot included, as written ("" for none, ".hidden").
 std::string ExtensionOf(const std::string& name);
 
