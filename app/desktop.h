@@ -237,7 +237,8 @@ private:
     void TransfersMoved();
     void QueueEnded();
     std::string CurrentTitle() const;
-    void MoveFilesAway(const std::vector<std::size_t>& items, const std::string& target, const std::string& shownTarget);
+    void MoveFilesAway(const std::vector<std::size_t>& items, const std::string& target,
+                       const std::string& shownTarget);
 
     std::string accountName_;
     std::string providerOverride_;  // where the notice is fetched
@@ -260,10 +261,10 @@ private:
     int refreshTick_ = 1;
 
     TransferQueue transfers_;
-    std::uint64_t currentId_ = 0;       // the running row
-    std::vector<std::uint64_t> runIds_;  // the rows this run of the queue ran
-    std::size_t queueDone_ = 0;         // items of this run of the queue finished
-    std::size_t queueTotal_ = 0;        // items of this run of the queue
+    std::uint64_t currentId_ = 0;          // the running row
+    std::vector<std::uint64_t> runIds_;    // the rows this run of the queue ran
+    std::size_t queueDone_ = 0;            // items of this run of the queue finished
+    std::size_t queueTotal_ = 0;           // items of this run of the queue
     std::filesystem::path transfersFile_;  // empty: the queue is not kept
     SpeedMeter speed_;
     bool transferRunning_ = false;

@@ -193,7 +193,8 @@ void Desktop::EmptyFolder(const EmptyFolderRequest& request) {
     SetStatus(FilesMovingText(kTrashName, request.files));
     std::string folderId = request.folderId;
     std::vector<std::string> ids = request.mailIds;
-    std::string done = "已将 \"" + request.name + "\" 中的 " + std::to_string(request.files) + " 个文件移到" + kTrashName;
+    std::string done =
+        "已将 \"" + request.name + "\" 中的 " + std::to_string(request.files) + " 个文件移到" + kTrashName;
     Run<bool>(
         Lane::Session, [ids](catalog::MailStore& store, bool&) { return store.DeleteMails(ids); },
         [folderId, done](Desktop& d, const catalog::Outcome& outcome, const bool&) {

@@ -76,7 +76,8 @@ std::string Reason(const catalog::Outcome& outcome, bool writing) {
     case StoreCode::Broken: return "与服务器的连接中断了。请重试。";
     case StoreCode::Corrupt: return "收到的数据校验失败。请重试; 如果一再出现, 文件可能已损坏。";
     case StoreCode::LocalFile:
-        return writing ? "无法写入本地文件。请检查目标文件夹的空间和权限。" : "无法读取本地文件。请检查文件是否还在、是否被占用。";
+        return writing ? "无法写入本地文件。请检查目标文件夹的空间和权限。"
+                       : "无法读取本地文件。请检查文件是否还在、是否被占用。";
     case StoreCode::Cancelled: return "已取消。";
     case StoreCode::SignInRefused: return "账号或密码不正确。请重新登录。";
     case StoreCode::CertificateRefused: return kCertificateRefusedText;

@@ -71,8 +71,7 @@ std::string FormatSizeText(const std::string& cell);
 // bytes; empty when the list holds no such folder.
 std::string FolderTitle(const FolderList& folders, const std::string& folderId);
 // The same with what the list shows of it: "工作文档 (8 个文件, 1.2 GB)".
-std::string FolderTitle(const FolderList& folders, const std::string& folderId, std::size_t files,
-                        std::uint64_t bytes);
+std::string FolderTitle(const FolderList& folders, const std::string& folderId, std::size_t files, std::uint64_t bytes);
 
 // A byte count as people read it: "999 字节", "1.5 KB", "12.0 MB", "123 GB"
 // (1024 to the unit; one truncated decimal below 100 of it, none above).

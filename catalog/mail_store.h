@@ -28,7 +28,7 @@ struct FolderInfo {
     std::uint64_t messages = 0;
     std::uint64_t unread = 0;
     std::uint64_t bytes = 0;
-    bool system = false;   // inbox, sent, trash...: cannot be renamed or deleted
+    bool system = false;     // inbox, sent, trash...: cannot be renamed or deleted
     std::string parentId{};  // the folder it is nested in; empty at the top
 };
 

@@ -8,12 +8,26 @@ namespace {
 
 constexpr std::string_view kVersionKey = "vantlo-file";
 
-enum Key { kName, kSize, kSha256, kParts, kPart, kOffset, kPartSize, kPartSha256, kUploadId, kStored, kModified, kKeyCount };
-constexpr std::string_view kKeys[kKeyCount] = {"name",   "size",      "sha256",      "parts",     "part",
-                                               "offset", "part-size", "part-sha256", "upload-id", "stored",
-                                               "modified"};
+enum Key {
+    kName,
+    kSize,
+    kSha256,
+    kParts,
+    kPart,
+    kOffset,
+    kPartSize,
+    kPartSha256,
+    kUploadId,
+    kStored,
+    kModified,
+    kKeyCount
+};
+constexpr std::string_view kKeys[kKeyCount] = {"name",      "size",        "sha256",    "parts",  "part",    "offset",
+                                               "part-size", "part-sha256", "upload-id", "stored", "modified"};
 // Keys a manifest of version 1 may leave out (added after the first release).
-constexpr bool Optional(int key) { return key == kModified; }
+constexpr bool Optional(int key) {
+    return key == kModified;
+}
 
 // Splits "key: value" (the space after the colon is optional); false for a
 // line without a colon.

@@ -90,9 +90,10 @@ void ManifestCache::Load(const std::filesystem::path& path) {
         Entry entry;
         std::uint64_t stored = 0, modified = 0;
         if (fields.size() == 7 && !ParseDecimal(fields[6], INT64_MAX, modified)) continue;
-        if ((fields.size() != 6 && fields.size() != 7) || fields[0].empty() || !ParseHex64(fields[1], entry.subjectHash) ||
-            !ParseDecimal(fields[2], UINT64_MAX, entry.listedSize) || fields[3].size() != 2 ||
-            !ParseDecimal(fields[4], UINT64_MAX, entry.file.size) || !ParseDecimal(fields[5], INT64_MAX, stored))
+        if ((fields.size() != 6 && fields.size() != 7) || fields[0].empty() ||
+            !ParseHex64(fields[1], entry.subjectHash) || !ParseDecimal(fields[2], UINT64_MAX, entry.listedSize) ||
+            fields[3].size() != 2 || !ParseDecimal(fields[4], UINT64_MAX, entry.file.size) ||
+            !ParseDecimal(fields[5], INT64_MAX, stored))
             continue;
         entry.file.sizeKnown = fields[3][0] == 'S';
         entry.file.hasManifest = fields[3][1] == 'M';

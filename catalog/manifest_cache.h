@@ -24,9 +24,9 @@ namespace catalog {
 struct KnownFile {
     bool sizeKnown = false;  // false for a damaged manifest or a mail without attachment
     bool hasManifest = false;
-    std::uint64_t size = 0;   // the whole file's bytes
-    std::int64_t stored = 0;  // UTC seconds from the manifest; 0 without one
-    bool damaged = false;     // the key mail's manifest does not read
+    std::uint64_t size = 0;     // the whole file's bytes
+    std::int64_t stored = 0;    // UTC seconds from the manifest; 0 without one
+    bool damaged = false;       // the key mail's manifest does not read
     std::int64_t modified = 0;  // the file's own time from the manifest (UTC seconds); 0 without one
 };
 
