@@ -1,9 +1,11 @@
 #include "platform/net.h"
 
+#include "platform/thread_note.h"
+
 namespace net {
 namespace {
 
-thread_local std::string lastConnectProblem;
+thread_local platform::ThreadNote lastConnectProblem;
 
 std::string Dotted(const Address& to) {
     std::string text;
@@ -15,18 +17,18 @@ std::string Dotted(const Address& to) {
 }
 
 bool Failed(const Address& to, const std::string& reason) {
-    lastConnectProblem = reason + " (" + Dotted(to) + ")";
+    lastConnectProblem.Set(reason + " (" + Dotted(to) + ")");
     return false;
 }
 
 }  // namespace
 
 std::string LastConnectProblem() {
-    return lastConnectProblem;
+    return lastConnectProblem.Text();
 }
 
 bool ConnectBounded(Socket& socket, const Address& to, int timeoutMs) {
-    lastConnectProblem.clear();
+    lastConnectProblem.Clear();
     socket.SetNonBlocking(true);
     ConnectResult result = socket.Connect(to);
     if (result == ConnectResult::Failed) return Failed(to, SocketErrorText(LastError()));

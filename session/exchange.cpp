@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/backoff.h"
+#include "platform/thread_note.h"
 #include "session/body_decoder.h"
 #include "session/cells.h"
 #include "session/http_head.h"
@@ -61,14 +62,14 @@ std::string CookieLine(const Session& session) {
 
 namespace {
 constexpr int kMs = 1000;
-thread_local std::string lastTlsProblem;
+thread_local platform::ThreadNote lastTlsProblem;
 }  // namespace
 
-const std::string& LastTlsProblem() { return lastTlsProblem; }
+std::string LastTlsProblem() { return lastTlsProblem.Text(); }
 
 Status Connection::Open(const Endpoint& endpoint, Style style, int waitSeconds) {
     Close();
-    lastTlsProblem.clear();
+    lastTlsProblem.Clear();
     Status status = Connect(endpoint, style, waitSeconds);
     // A blocking send waits until the peer has taken all it was given, past
     // every bound; without blocking, each wait is one of ours.
@@ -82,7 +83,7 @@ Status Connection::StartTls(const Endpoint& endpoint) {
     net::TlsOutcome outcome =
         tls_->Start(socket_, net::TlsPeer{endpoint.certificateName, endpoint.caFile}, limits_.idleTimeoutMs);
     if (outcome == net::TlsOutcome::Ready) return Status::Ok;
-    if (outcome != net::TlsOutcome::TimedOut) lastTlsProblem = tls_->Problem();
+    if (outcome != net::TlsOutcome::TimedOut) lastTlsProblem.Set(tls_->Problem());
     Close();
     switch (outcome) {
     case net::TlsOutcome::CertificateRefused: return Status::CertificateRefused;

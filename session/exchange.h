@@ -84,7 +84,7 @@ std::string CookieLine(const Session& session);
 // Why the latest connection of this thread that ended in
 // Status::CertificateRefused or Status::SecureChannelFailed failed: names
 // the host and the reason. Empty when that connection did not fail so.
-const std::string& LastTlsProblem();
+std::string LastTlsProblem();
 
 // An open connection, for the operations that send or receive in their own
 // way (upload, download). The socket closes with the object. An https

@@ -16,4 +16,12 @@ while [ $# -gt 0 ] && [ "$1" != -- ]; do accounts+=("$1"); shift; done
 shift
 ws_begin && ws_start_display && ws_make_prefix "$template_dir" || exit 1
 [ "$provider" = - ] || ws_start_provider "$provider" "${accounts[@]}" || exit 1
-ws_run "$@"
+# A crash ends the program through Wine's debugger, which prints a backtrace
+# and may leave an exit code of 0: the backtrace itself marks the failure.
+ws_run "$@" 2>&1 | tee "$WS_TMP/program.log"
+code=${PIPESTATUS[0]}
+if grep -qE '^(wine: Unhandled|Unhandled exception)' "$WS_TMP/program.log"; then
+    echo "run-wine-test: the program crashed (backtrace above)"
+    [ "$code" -ne 0 ] || code=1
+fi
+exit "$code"

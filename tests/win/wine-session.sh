@@ -24,7 +24,7 @@
 # ever stopped: the Xvfb and the provider by their process ids, the Wine
 # processes through the prefix's own wineserver.
 
-WS_VERSION=1                      # bump when the template's contents change
+WS_VERSION=2                      # bump when the template's contents change
 WS_LOCALE=zh_CN.UTF-8
 WS_CJK_FONT="WenQuanYi Micro Hei"
 WS_RUN_TIMEOUT=${WS_RUN_TIMEOUT:-600}
@@ -90,9 +90,11 @@ ws_ensure_template() {
         WINEPREFIX=$building ws_wine_env timeout 300 "$WS_WINE" wineboot -i >"$root/wine-template.log" 2>&1
         # The dialog fonts mapped to a CJK font, so the default GUI font shows
         # Chinese texts in any locale.
-        printf 'REGEDIT4\n\n[%s]\n"MS Shell Dlg"="%s"\n"MS Shell Dlg 2"="%s"\n' \
+        # A crash prints its backtrace and ends the program instead of
+        # opening Wine's crash dialog, which nobody would ever close here.
+        printf 'REGEDIT4\n\n[%s]\n"MS Shell Dlg"="%s"\n"MS Shell Dlg 2"="%s"\n\n[%s]\n"ShowCrashDialog"=dword:00000000\n' \
             'HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
-            "$WS_CJK_FONT" "$WS_CJK_FONT" >"$root/wine-template.reg"
+            "$WS_CJK_FONT" "$WS_CJK_FONT" 'HKEY_CURRENT_USER\Software\Wine\WineDbg' >"$root/wine-template.reg"
         WINEPREFIX=$building ws_wine_env timeout 120 "$WS_WINE" regedit /S "$root/wine-template.reg" \
             >>"$root/wine-template.log" 2>&1
         WINEPREFIX=$building timeout 120 "$WS_WINESERVER" -w
