@@ -39,6 +39,13 @@ void Server::Stop() {
     Reap(true);
 }
 
+std::size_t Server::Connections() {
+    std::lock_guard<std::mutex> guard(slotsMutex_);
+    std::size_t busy = 0;
+    for (auto& slot : slots_) busy += slot->done ? 0 : 1;
+    return busy;
+}
+
 void Server::Reap(bool all) {
     std::list<std::unique_ptr<Slot>> finished;
     {

@@ -44,6 +44,8 @@ public:
     const std::string& Token() const { return options_.token; }
     // http://ADDRESS:PORT/TOKEN/
     std::string Url() const;
+    // Connections being served now (not those told to come back later).
+    std::size_t Connections();
 
 private:
     struct Slot {

@@ -105,6 +105,15 @@ protected:
         return Ask("GET /tok" + path + " HTTP/1.1\r\nHost: h\r\nConnection: close\r\n" + extra + "\r\n");
     }
 
+    // Waits, within a bound, until the server serves `count` connections:
+    // the accepting thread and the clients' sockets race otherwise.
+    bool AwaitConnections(std::size_t count) {
+        for (int i = 0; i < 300 && server_->Connections() != count; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return server_->Connections() == count;
+    }
+
     dav::MemoryBackend backend_;
     std::unique_ptr<dav::Server> server_;
 };
@@ -178,6 +187,7 @@ TEST_F(DavServer, HugeAnnouncedBodyIsRefusedUnread) {
 
 TEST_F(DavServer, SlowAndIdleClientsAreCutWhileOthersAreServed) {
     ASSERT_EQ(StatusOf(Put("/f", "x")), 201);
+    ASSERT_TRUE(AwaitConnections(0));
     // Five slow clients fill every slot: one trickles its head, one its body
     // (never silent long enough for the silence bound), one never finishes
     // its body, two send nothing.
@@ -194,7 +204,7 @@ TEST_F(DavServer, SlowAndIdleClientsAreCutWhileOthersAreServed) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(AwaitConnections(5));
     // While they hold the slots a new client is told to come back, at once.
     EXPECT_EQ(StatusOf(Get("/f")), 503);
     // Every one of them is cut within the bounds, and the slots free up.
