@@ -12,6 +12,7 @@
 #include "session/download.h"
 #include "session/exchange.h"
 #include "session/message_moves.h"
+#include "session/raw_message.h"
 #include "session/upload.h"
 #include "webmail/page_fan.h"
 
@@ -127,7 +128,6 @@ MailInfo InfoOf(session::MessageSummary&& message) {
     return mail;
 }
 
-
 }  // namespace
 
 Outcome OutcomeOf(Status status, const std::string& refusalCode, const std::string& what) {
@@ -197,7 +197,6 @@ Outcome WebmailStore::Call(const std::string& what, const std::function<Status()
         status = request();
     return OutcomeOf(status, session_.refusalCode, what);
 }
-
 
 Outcome WebmailStore::ListMails(const std::string& folderId, std::vector<MailInfo>& mails) {
     const std::string what = "list folder " + folderId;
@@ -377,6 +376,20 @@ Outcome WebmailStore::FetchAttachment(const std::string& mailId, const ByteSink&
     // Bytes already handed on are never asked for again.
     return Call("fetch mail " + mailId, [&] {
         return started ? Status::Incomplete : session::FetchAttachment(session_, mailId, kLargestPart, pass);
+    });
+}
+
+Outcome WebmailStore::FetchSource(const std::string& mailId, const ByteSink& sink, std::uint64_t limit) {
+    bool started = false;
+    const session::BodySink pass = [&](const char* data, std::size_t size) {
+        started = true;
+        return sink(data, size);
+    };
+    // A source past the bound is the mail's size, not a garbled answer.
+    return Call("fetch the source of mail " + mailId, [&] {
+        if (started) return Status::Incomplete;
+        Status status = session::FetchRawMessage(session_, mailId, limit, pass);
+        return status == Status::AnswerTooLarge ? Status::FileTooLarge : status;
     });
 }
 

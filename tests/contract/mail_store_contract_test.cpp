@@ -2,8 +2,9 @@
 // in-memory store, the webmail store on vantlo-provider over TLS, and the
 // IMAP store on a real Dovecot (only under tests/imap/dovecot_fixture.py,
 // which sets VANTLO_DOVECOT). Folders, every mail once over many pages,
-// files in parts, the exact find of our own mail, same-name uploads on two
-// connections at once, moves, the trash, forks and refusals.
+// files in parts, a mail's whole source, the exact find of our own mail,
+// same-name uploads on two connections at once, moves, the trash, forks
+// and refusals.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -322,6 +323,21 @@ TEST_P(MailStoreContract, DeletedMailsLeaveTheFolderAndAForkSeesTheSameMailbox) 
     EXPECT_EQ(Ids(*fork, folder), ids);
 }
 
+TEST_P(MailStoreContract, AMailsSourceComesWholeWithinItsBound) {
+    std::string id;
+    ASSERT_OK(Store("source", "s", id));
+    std::string source;
+    const ByteSink keep = [&](const char* data, std::size_t size) { return source.append(data, size), true; };
+    ASSERT_OK(store->FetchSource(id, keep, 1 << 20));
+    EXPECT_NE(source.find("Subject: "), std::string::npos) << source.substr(0, 300);
+    EXPECT_NE(source.find(Digest("s").substr(0, 32)), std::string::npos) << "the manifest's upload id is not in it";
+    const std::size_t whole = source.size();
+    source.clear();
+    EXPECT_EQ(store->FetchSource(id, keep, whole - 1).code, StoreCode::TooLarge);
+    EXPECT_LT(source.size(), whole) << "a source past its bound was handed on whole";
+    EXPECT_TRUE(store->FetchSource(id, keep, whole).Ok()) << "the store is not usable after a refusal";
+}
+
 TEST_P(MailStoreContract, WhatIsNotThereIsRefusedNotInvented) {
     std::string id;
     ASSERT_OK(Store("real", "r", id));
@@ -330,6 +346,10 @@ TEST_P(MailStoreContract, WhatIsNotThereIsRefusedNotInvented) {
     EXPECT_FALSE(store->ReadMailText(missing, text).Ok());
     bool handed = false;
     EXPECT_FALSE(store->FetchAttachment(missing, [&](const char*, std::size_t) { return handed = true; }).Ok());
+    EXPECT_FALSE(store
+                     ->FetchSource(
+                         missing, [&](const char*, std::size_t) { return handed = true; }, 1 << 20)
+                     .Ok());
     EXPECT_FALSE(handed) << "bytes of a mail that is not there";
     EXPECT_FALSE(store->RenameFolder(folder + "9999", "nowhere").Ok());
     EXPECT_EQ(Ids(*store, folder), std::vector<std::string>{id}) << "a refusal changed the folder";
