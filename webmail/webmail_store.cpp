@@ -213,21 +213,14 @@ Outcome WebmailStore::ListMails(const std::string& folderId, std::vector<MailInf
     session::MessagePage first;
     Outcome outcome = sourceOf(*this)(0, limit, first);
     if (!outcome.Ok()) return outcome;
-    std::vector<std::unique_ptr<MailStore>> forks;
-    std::vector<PageSource> sources{sourceOf(*this)};
-    const std::uint64_t pagesLeft = first.hasTotal && first.total > limit ? (first.total - limit) / limit + 1 : 0;
-    for (std::uint64_t extra = 1; extra < options_.listingConnections && extra < pagesLeft; ++extra) {
-        std::unique_ptr<MailStore> fork;
-        if (!Fork(fork).Ok()) break;
-        sources.push_back(sourceOf(static_cast<WebmailStore&>(*fork)));
-        forks.push_back(std::move(fork));
-    }
+    // The engine's workers are this store and its forks: webmail stores all.
+    const PageSourceOn sourceOn = [&](MailStore& store) { return sourceOf(static_cast<WebmailStore&>(store)); };
     std::vector<session::MessagePage> pages;
     bool joined = false;
-    outcome = ReadPagesAtOnce(sources, first, limit, pages, joined);
+    outcome = ReadPagesAtOnce(*this, options_.listingConnections, sourceOn, first, limit, pages, joined);
     if (!outcome.Ok()) return outcome;
     if (!joined && !(first.hasTotal && first.messages.size() == first.total))
-        return ReadEveryPage(what, sources.front(), options_.pageSize, mails);
+        return ReadEveryPage(what, sourceOf(*this), options_.pageSize, mails);
     mails.clear();
     std::unordered_set<std::string> seen;
     pages.insert(pages.begin(), std::move(first));
