@@ -27,7 +27,7 @@ std::shared_ptr<Desktop> Desktop::Create(SignedInAccount account, UiPoster postT
 Desktop::Desktop(SignedInAccount account, UiPoster postToUi, ProgressClock& clock)
     : accountName_(account.name),
       providerOverride_(account.providerOverride),
-      stores_(std::make_shared<StoreSource>(std::move(account.store))),
+      stores_(std::make_shared<StoreSource>(std::move(account.store), kDesktopConnections)),
       executor_(std::make_unique<Executor>(std::move(postToUi))),
       clock_(clock),
       sizes_(std::make_shared<catalog::ManifestCache>()),

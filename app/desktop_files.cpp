@@ -2,25 +2,13 @@
 // the trash), a file's properties and the whole mails of its parts.
 #include "app/desktop.h"
 #include "app/desktop_run.h"
-#include "session/raw_message.h"
-#include "webmail/webmail_store.h"
+#include "catalog/mail_source.h"
 
 namespace app {
 
 namespace {
 // The largest mail source taken: a part's attachment in base64 and its text.
 constexpr std::uint64_t kLargestMailSource = std::uint64_t{3} << 30;
-
-// The whole mail as sent, into `path`. Only the webmail provider gives a
-// mail's source; the catalog's stores carry files, not mails.
-catalog::Outcome SaveMailSource(catalog::MailStore& store, const std::string& mailId,
-                                const std::filesystem::path& path) {
-    auto* webmail = dynamic_cast<webmail::WebmailStore*>(&store);
-    if (!webmail)
-        return catalog::Failure(catalog::StoreCode::Refused, "this mailbox gives no whole mails, only the files");
-    session::Status status = session::DownloadRawMessage(webmail->Session(), mailId, path, kLargestMailSource);
-    return webmail::OutcomeOf(status, webmail->Session().refusalCode, "download mail " + mailId);
-}
 }  // namespace
 
 void Desktop::DeleteRows(const std::vector<std::size_t>& items) {
@@ -86,7 +74,7 @@ void Desktop::DownloadMail(std::size_t item, const std::filesystem::path& target
         Lane::Own,
         [mails](catalog::MailStore& store, bool&) {
             for (const auto& [id, path] : mails) {
-                catalog::Outcome saved = SaveMailSource(store, id, path);
+                catalog::Outcome saved = catalog::SaveMailSource(store, id, path, kLargestMailSource);
                 if (!saved.Ok()) return saved;
             }
             return catalog::Success();

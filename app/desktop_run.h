@@ -27,17 +27,7 @@ bool Desktop::Run(Lane lane, LaneWork<Value> work, LaneDone<Value> done) {
     bool onLane = lane == Lane::Session;
     bool started = executor_->Run(lane, [reply, stores, onLane, work = std::move(work), done = std::move(done)] {
         Value value{};
-        catalog::Outcome outcome;
-        if (onLane) {
-            catalog::MailStore* store = nullptr;
-            outcome = stores->LaneStore(store);
-            if (outcome.Ok()) outcome = work(*store, value);
-            if (catalog::ConnectionLost(outcome)) stores->LaneStoreLost();
-        } else {
-            std::unique_ptr<catalog::MailStore> store;
-            outcome = stores->Fork(store);
-            if (outcome.Ok()) outcome = work(*store, value);
-        }
+        catalog::Outcome outcome = stores->Run([&](catalog::MailStore& store) { return work(store, value); });
         reply([onLane, done, outcome = std::move(outcome), value = std::move(value)](Desktop& desktop) {
             if (onLane) desktop.LaneWorkEnded();
             done(desktop, outcome, value);

@@ -2,20 +2,24 @@
 
 namespace app {
 
-catalog::Outcome StoreSource::Fork(std::unique_ptr<catalog::MailStore>& store) {
-    std::lock_guard<std::mutex> lock(lock_);
-    if (!root_) return catalog::Failure(catalog::StoreCode::Unreachable, "no account signed in");
-    return root_->Fork(store);
-}
-
-catalog::Outcome StoreSource::LaneStore(catalog::MailStore*& store) {
-    // A fork that failed is tried again at the next piece of work.
-    if (!lane_) {
-        catalog::Outcome forked = Fork(lane_);
-        if (!forked.Ok()) return forked;
+catalog::Outcome StoreSource::Run(const std::function<catalog::Outcome(catalog::MailStore&)>& work) {
+    catalog::StorePool* pool = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(lock_);
+        if (!root_) return catalog::Failure(catalog::StoreCode::Unreachable, "no account signed in");
+        if (!pool_) {
+            std::unique_ptr<catalog::MailStore> first;
+            catalog::Outcome forked = root_->Fork(first);
+            if (!forked.Ok()) return forked;
+            pool_ = std::make_unique<catalog::StorePool>(std::move(first), most_,
+                                                         [this](std::unique_ptr<catalog::MailStore>& store) {
+                                                             std::lock_guard<std::mutex> again(lock_);
+                                                             return root_->Fork(store);
+                                                         });
+        }
+        pool = pool_.get();
     }
-    store = lane_.get();
-    return catalog::Success();
+    return pool->Run(work, false);
 }
 
 std::string StoreSource::InboxId() {

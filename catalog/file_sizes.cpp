@@ -1,11 +1,10 @@
 #include "catalog/file_sizes.h"
 
 #include <atomic>
-#include <memory>
 #include <mutex>
-#include <thread>
 
 #include "catalog/manifest.h"
+#include "catalog/parts_pool.h"
 
 namespace catalog {
 
@@ -71,34 +70,30 @@ Outcome FillFileSizes(MailStore& store, ManifestCache& cache, std::vector<FileEn
     }
     if (unread.empty()) return Success();
 
-    std::vector<std::unique_ptr<MailStore>> forks;
-    for (unsigned extra = 1; extra < readers && extra < unread.size(); ++extra) {
-        std::unique_ptr<MailStore> fork;
-        if (!store.Fork(fork).Ok() || !fork) break;
-        forks.push_back(std::move(fork));
-    }
-    std::atomic<std::size_t> next{0};
+    // One unit per mail on the parts engine: its workers are this store and
+    // forks of it, so a store of a pool reads within the pool's budget.
     std::atomic<bool> failed{false};
-    std::mutex lock;  // guards the cache, the files and `outcome`
-    Outcome outcome = Success();
-    auto work = [&](MailStore& reader) {
-        for (std::size_t at = next++; at < unread.size() && !failed; at = next++) {
-            FileEntry& file = files[unread[at]];
-            KnownFile known;
-            Outcome read = ReadKnown(reader, file, known);
-            std::lock_guard<std::mutex> hold(lock);
-            if (read.Ok()) {
-                Apply(known, file);
-                cache.Put(file, known);
-            } else if (read.code != StoreCode::NotFound && !failed.exchange(true)) {
-                outcome = read;
-            }
-        }
-    };
-    std::vector<std::thread> threads;
-    for (auto& fork : forks) threads.emplace_back(work, std::ref(*fork));
-    work(store);
-    for (std::thread& thread : threads) thread.join();
+    std::mutex lock;  // guards the cache and the files
+    std::vector<Unit> units;
+    for (std::size_t at = 0; at < unread.size(); ++at)
+        units.push_back({at, [&, at](MailStore& reader, const Moved&, const platform::StopToken&) {
+                             // After one failure the rest is left for the next listing.
+                             if (failed) return Success();
+                             FileEntry& file = files[unread[at]];
+                             KnownFile known;
+                             Outcome read = ReadKnown(reader, file, known);
+                             if (read.code == StoreCode::NotFound) return Success();
+                             if (!read.Ok()) return failed = true, read;
+                             std::lock_guard<std::mutex> hold(lock);
+                             Apply(known, file);
+                             cache.Put(file, known);
+                             return Success();
+                         }});
+    const ProgressCallback quiet;
+    Pool pool(TransferProgress::Phase::Receiving, 0, 0, quiet, {});
+    std::vector<Outcome> failures(unread.size());
+    pool.Run(store, readers, units, failures);
+    Outcome outcome = FirstFailure(failures);
     return outcome;
 }
 

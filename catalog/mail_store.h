@@ -111,6 +111,9 @@ public:
     virtual Outcome StorePart(const PartUpload& part, std::string& newMailId) = 0;
     // Streams the attachment's decoded bytes into the sink.
     virtual Outcome FetchAttachment(const std::string& mailId, const ByteSink& sink) = 0;
+    // Streams the whole mail as the mailbox keeps it (what an .eml file
+    // holds) into the sink. TooLarge once it runs past `limit` bytes.
+    virtual Outcome FetchSource(const std::string& mailId, const ByteSink& sink, std::uint64_t limit) = 0;
 
     virtual Outcome MoveMails(const std::vector<std::string>& mailIds, const std::string& folderId) = 0;
     // Moves the mails to the trash (nothing is destroyed).

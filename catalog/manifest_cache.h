@@ -5,7 +5,7 @@
 // also keyed by the mail's subject and listed size, so that an id the
 // mailbox gave out again to another mail is not taken for the old one.
 //
-// In memory for the mount; on disk for the command-line client, one file
+// In memory for the mount and the desktop; on disk for the command-line client, one file
 // per account under the user's cache directory, rewritten whole (beside
 // it, then renamed over it) so that a reader never sees half a file.
 // Kept to a capacity: the entries used longest ago leave first.

@@ -1,6 +1,7 @@
-// Parts of several files moved side by side: a pool of N workers, each on a
-// store of its own (Fork(): its own connection and compose session); the
-// first worker uses the caller's store. A failing file stops its own parts
+// The parts engine: units of work (parts of several files moved side by
+// side, a listing's pages, the manifests of its files) on a pool of N
+// workers, each on a store of its own (Fork(): its own connection and
+// compose session); the first worker uses the caller's store. A failing file stops its own parts
 // only; the daily sending limit, an unreachable mailbox or a cancel stop
 // everything.
 #pragma once

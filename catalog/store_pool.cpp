@@ -41,6 +41,9 @@ public:
     Outcome FetchAttachment(const std::string& mailId, const ByteSink& sink) override {
         return Seen(store_->FetchAttachment(mailId, sink));
     }
+    Outcome FetchSource(const std::string& mailId, const ByteSink& sink, std::uint64_t limit) override {
+        return Seen(store_->FetchSource(mailId, sink, limit));
+    }
     Outcome MoveMails(const std::vector<std::string>& mailIds, const std::string& folderId) override {
         return Seen(store_->MoveMails(mailIds, folderId));
     }

@@ -1,7 +1,7 @@
 // The connection budget of one account in one process: every store of the
-// account, whoever uses it (the mount's operations, the parts engine's
-// workers, the listing's size readers), is one of the pool's, at most
-// `most` at once. Run() takes a store (forked from an idle one while there
+// account, whoever uses it (the mount's and the desktop's work, the parts
+// engine's workers, the listing's size readers), is one of the pool's, at
+// most `most` at once. Run() takes a store (forked from an idle one while there
 // is room, else waiting for one to come back: each holder's calls are
 // bounded, so that wait is too) and gives it back. A store handed to work
 // forks within the same budget: its Fork() leases an idle store or a new

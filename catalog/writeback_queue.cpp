@@ -10,7 +10,10 @@ using Clock = std::chrono::steady_clock;
 
 WritebackQueue::WritebackQueue(std::mutex& guard, Journal& journal, StoreRunner run, WritebackSettings settings,
                                Stored stored)
-    : guard_(guard), journal_(journal), run_(std::move(run)), settings_(std::move(settings)),
+    : guard_(guard),
+      journal_(journal),
+      run_(std::move(run)),
+      settings_(std::move(settings)),
       stored_(std::move(stored)) {}
 
 WritebackQueue::~WritebackQueue() {
@@ -35,7 +38,6 @@ std::vector<WritebackQueue::EntryPtr> WritebackQueue::Resume(
 void WritebackQueue::Start() {
     {
         Lock lock(guard_);
-        stopping_ = false;
         stop_ = platform::StopSource();
     }
     for (unsigned i = 0; i < std::max(1u, settings_.workers); ++i) workers_.emplace_back([this] { Worker(); });
@@ -44,7 +46,6 @@ void WritebackQueue::Start() {
 void WritebackQueue::Stop() {
     {
         Lock lock(guard_);
-        stopping_ = true;
         stop_.RequestStop();
     }
     changed_.notify_all();
@@ -82,7 +83,8 @@ Outcome WritebackQueue::WaitStored(const EntryPtr& entry) {
         entry->notBefore = Clock::now();
     changed_.notify_all();
     const bool settled = changed_.wait_for(lock, std::chrono::milliseconds(settings_.longestWaitMs), [&] {
-        return entry->storedGeneration >= target || entry->attempts > attempts || entry->removed || stopping_;
+        return entry->storedGeneration >= target || entry->attempts > attempts || entry->removed ||
+               stop_.StopRequested();
     });
     if (entry->storedGeneration >= target || entry->removed) return Success();
     if (settled && !entry->lastFailure.Ok()) return entry->lastFailure;
@@ -91,7 +93,7 @@ Outcome WritebackQueue::WaitStored(const EntryPtr& entry) {
 
 void WritebackQueue::Worker() {
     Lock lock(guard_);
-    while (!stopping_) {
+    while (!stop_.StopRequested()) {
         EntryPtr next;
         Clock::time_point wake = Clock::now() + std::chrono::seconds(60);
         // Entries taken back (removed, damaged) leave the queue here.
@@ -147,7 +149,7 @@ void WritebackQueue::StoreOne(Lock& lock, const EntryPtr& entry) {
         entry->record.stored = record.stored;
     }
     changed_.notify_all();
-    if (stopping_) return;
+    if (stop_.StopRequested()) return;
     entry->lastFailure = outcome;
     Queue(entry, platform::BackoffPauseMs(settings_.firstRetryMs, settings_.longestRetryMs, entry->failures++));
     if (settings_.log) {

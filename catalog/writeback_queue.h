@@ -32,10 +32,10 @@ namespace catalog {
 struct WritebackSettings {
     std::uint64_t partSize = kDefaultPartSize;
     unsigned workers = 2;
-    unsigned parallelParts = 3;  // parts of one file sent at once
-    int firstRetryMs = 1000;     // a failed store is tried again after this, doubling...
-    int longestRetryMs = 60000;  // ...up to this
-    int longestWaitMs = 3600 * 1000;  // the longest WaitStored waits
+    unsigned parallelParts = 3;                   // parts of one file sent at once
+    int firstRetryMs = 1000;                      // a failed store is tried again after this, doubling...
+    int longestRetryMs = 60000;                   // ...up to this
+    int longestWaitMs = 3600 * 1000;              // the longest WaitStored waits
     std::function<void(const std::string&)> log;  // a failed attempt, in words
 };
 
@@ -60,8 +60,8 @@ public:
     using EntryPtr = std::shared_ptr<WritebackEntry>;
     // An attempt stored `generation` of the entry; called with the guard
     // held through `lock`, which the callee may give up.
-    using Stored = std::function<void(Lock& lock, const EntryPtr& entry, std::uint64_t generation,
-                                      const StoredFile& stored)>;
+    using Stored =
+        std::function<void(Lock& lock, const EntryPtr& entry, std::uint64_t generation, const StoredFile& stored)>;
 
     WritebackQueue(std::mutex& guard, Journal& journal, StoreRunner run, WritebackSettings settings, Stored stored);
     ~WritebackQueue();
@@ -79,7 +79,6 @@ public:
     // queued); false when the journal could not.
     void Queue(const EntryPtr& entry, int delayMs);
     bool SaveAndQueue(const EntryPtr& entry, int delayMs);
-    bool Stopping() const { return stopping_; }
     // Wakes WaitStored and the workers after a change made under the guard.
     void Changed() { changed_.notify_all(); }
 
@@ -99,7 +98,6 @@ private:
     Stored stored_;
     std::condition_variable changed_;
     std::vector<EntryPtr> due_;  // queued entries (guard)
-    bool stopping_ = false;
     platform::StopSource stop_;
     std::vector<std::thread> workers_;
 };

@@ -30,7 +30,7 @@ bool Server::Start(std::string& error) {
 }
 
 void Server::Stop() {
-    stopping_ = true;
+    stop_.RequestStop();
     if (acceptor_.joinable()) acceptor_.join();
     {
         std::lock_guard<std::mutex> guard(slotsMutex_);
@@ -63,7 +63,7 @@ void Server::Reap(bool all) {
 }
 
 void Server::AcceptLoop() {
-    while (!stopping_) {
+    while (!stop_.StopRequested()) {
         std::unique_ptr<Connection> connection = listener_.Accept(200);
         Reap(false);
         if (!connection) continue;
@@ -83,7 +83,7 @@ void Server::AcceptLoop() {
 
 void Server::Serve(Slot& slot) {
     HttpConnection http(*slot.connection, options_.http);
-    for (bool first = true; !stopping_; first = false) {
+    for (bool first = true; !stop_.StopRequested(); first = false) {
         Request request;
         HeadResult head = http.ReadHead(request, first);
         if (head == HeadResult::Closed || head == HeadResult::TimedOut) break;

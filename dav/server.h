@@ -1,6 +1,9 @@
 // The WebDAV server: a listening socket, one thread per connection up to a
 // bound, and the handler behind them. Every URI lies below a random token
-// that only the one who started the server learns.
+// that only the one who started the server learns. The acceptor and the
+// connection threads are the server's own named place for threads: a
+// client waits on its connection, not on the parts engine; the work a
+// request hands on (stores, write-back) runs in the catalog's engines.
 #pragma once
 
 #include <atomic>
@@ -14,6 +17,7 @@
 #include "dav/handler.h"
 #include "dav/http.h"
 #include "dav/tcp.h"
+#include "platform/stop_token.h"
 
 namespace dav {
 
@@ -62,8 +66,8 @@ private:
     Listener listener_;
     std::unique_ptr<Handler> handler_;
     std::thread acceptor_;
-    std::atomic<bool> stopping_{false};
-    std::mutex slotsMutex_;  // guards slots_
+    platform::StopSource stop_;  // asked by Stop(): the acceptor and every connection end
+    std::mutex slotsMutex_;      // guards slots_
     std::list<std::unique_ptr<Slot>> slots_;
 };
 

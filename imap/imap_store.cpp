@@ -17,8 +17,8 @@
 #include "imap/fetch_items.h"
 #include "imap/header_words.h"
 #include "imap/mailbox_name.h"
-#include "imap/transfer_coding.h"
 #include "imap/part_message.h"
+#include "imap/transfer_coding.h"
 
 namespace imap {
 namespace {
@@ -71,7 +71,7 @@ Outcome CheckFolderName(const std::string& name) {
 }
 
 struct Folder {
-    std::string raw;  // the name on the wire
+    std::string raw;     // the name on the wire
     char delimiter = 0;  // the server's hierarchy delimiter for it; 0: it cannot nest
     bool system = false;
     bool trash = false;
@@ -259,8 +259,8 @@ public:
             if (!outcome.Ok()) return outcome;
         }
         if (structure.text >= 0 && !DecodeText(structure.leaves[structure.text], textBytes, mail.text))
-            return Failure(StoreCode::Corrupt, "the text of mail " + mailId + " is not valid " +
-                                                   structure.leaves[structure.text].encoding);
+            return Failure(StoreCode::Corrupt,
+                           "the text of mail " + mailId + " is not valid " + structure.leaves[structure.text].encoding);
         // Without BINARY the decoded length of an encoded attachment takes a
         // pass over it, unless the mail is ours: its manifest says it (and
         // what reads the part checks every byte against the manifest anyway).
@@ -361,6 +361,32 @@ public:
             return Failure(StoreCode::NotFound, "mail " + mailId + " has no attachment");
         const BodyPart& part = cached.structure.leaves[cached.structure.attachments.front()];
         return StreamSection(ref, part, client_->Has("BINARY"), sink);
+    }
+
+    // The literal's announced size is checked before a byte is read, so a
+    // mail past the bound hands nothing on.
+    Outcome FetchSource(const std::string& mailId, const catalog::ByteSink& sink, std::uint64_t limit) override {
+        MailRef ref;
+        if (!ParseMailId(mailId, ref)) return Failure(StoreCode::NotFound, "no such mail: " + mailId);
+        Outcome outcome = Selected(ref);
+        if (!outcome.Ok()) return outcome;
+        bool tooLarge = false;
+        outcome = FetchOne(
+            ref, "(UID BODY.PEEK[])", [](std::map<std::string, Value>&) {},
+            [&](ResponseReader& reader, const Token& token) {
+                if (token.kind == TokenKind::Quoted)
+                    return sink(token.text.data(), token.text.size()) ? Success() : Failure(StoreCode::Cancelled, "");
+                if (token.kind != TokenKind::Literal) return Success();  // NIL
+                // Leaving the literal unread ends the connection: the conversation is out of step.
+                if (token.size > limit) return tooLarge = true, Failure(StoreCode::Cancelled, "");
+                bool stopped = false;
+                Outcome read = reader.LiteralStream(token.size, sink, stopped);
+                return read.Ok() && stopped ? Failure(StoreCode::Cancelled, "") : read;
+            });
+        if (tooLarge)
+            return Failure(StoreCode::TooLarge,
+                           "mail " + mailId + " is larger than " + std::to_string(limit) + " bytes");
+        return outcome;
     }
 
     Outcome MoveMails(const std::vector<std::string>& mailIds, const std::string& folderId) override {
@@ -607,8 +633,8 @@ private:
     }
 
     // Listings (withTexts) also bring each mail's text body where it is short.
-    Outcome Describe(const std::string& folderId, const std::vector<std::uint32_t>& uids,
-                     std::vector<MailInfo>& mails, bool withTexts = false) {
+    Outcome Describe(const std::string& folderId, const std::vector<std::uint32_t>& uids, std::vector<MailInfo>& mails,
+                     bool withTexts = false) {
         std::map<std::uint32_t, MailInfo> found;
         const std::size_t batch = std::max<std::size_t>(1, settings_.limits.fetchBatch);
         for (std::size_t at = 0; at < uids.size(); at += batch) {

@@ -10,7 +10,6 @@
 #include "session/http_head.h"
 #include "session/provider_directory.h"
 #include "session/script_request.h"
-#include "session/staged_file.h"
 
 namespace session {
 
@@ -20,8 +19,8 @@ constexpr std::size_t kScriptBound = 65536;
 }  // namespace
 
 std::string RawMessageRequest(const Session& session, const std::string& messageId) {
-    std::string request = "GET /js3/read/readdata.jsp?sid=" + std::string(CellText(session.sid)) + "&mid=" +
-                          messageId + "&mode=download&action=download_eml HTTP/1.1\r\n";
+    std::string request = "GET /js3/read/readdata.jsp?sid=" + std::string(CellText(session.sid)) + "&mid=" + messageId +
+                          "&mode=download&action=download_eml HTTP/1.1\r\n";
     request += "Accept: */*\r\n";
     request += "Host: " + std::string(CellText(session.host)) + "\r\n";
     request += "User-Agent: " + std::string(CellText(session.userAgent)) + "\r\n";
@@ -30,8 +29,7 @@ std::string RawMessageRequest(const Session& session, const std::string& message
     return request;
 }
 
-Status DownloadRawMessage(Session& session, const std::string& messageId, const std::filesystem::path& path,
-                          std::uint64_t limit, const std::function<bool(std::uint64_t)>& received) {
+Status FetchRawMessage(Session& session, const std::string& messageId, std::uint64_t limit, const BodySink& sink) {
     session.refusalCode.clear();
     if (messageId.empty() || !IsPlainQueryValue(messageId)) return Status::Refused;
     std::string request = RawMessageRequest(session, messageId);
@@ -56,34 +54,24 @@ Status DownloadRawMessage(Session& session, const std::string& messageId, const 
         BodyDecoder decoder;
         status = decoder.Start(header, kScriptBound);
         if (status == Status::Ok)
-            status = ReceiveBody(connection, session.limits, decoder,
-                                 [&](const char* data, std::size_t length) { return script.append(data, length), true; },
-                                 bodyStart);
+            status = ReceiveBody(
+                connection, session.limits, decoder,
+                [&](const char* data, std::size_t length) { return script.append(data, length), true; }, bodyStart);
         if (status != Status::Ok) return status;
         status = ScriptVerdict(script, session.refusalCode);
         return status == Status::Ok ? Status::Unreadable : status;
     }
 
-    StagedFile file(path);
-    if (!file.Open()) return Status::FileError;
     BodyDecoder decoder;
     status = decoder.Start(header, limit);
     if (status != Status::Ok) return status;
-    std::uint64_t done = 0;
-    bool cancelled = false, unwritten = false;
-    status = ReceiveBody(connection, session.limits, decoder,
-                         [&](const char* data, std::size_t length) {
-                             if (!file.Write(data, length)) return unwritten = true, false;
-                             done += length;
-                             if (received && !received(done)) return cancelled = true, false;
-                             return true;
-                         },
-                         bodyStart);
+    bool cancelled = false;
+    status = ReceiveBody(
+        connection, session.limits, decoder,
+        [&](const char* data, std::size_t length) { return sink(data, length) || (cancelled = true, false); },
+        bodyStart);
     connection.Close();
-    if (cancelled) return Status::Cancelled;
-    if (unwritten) return Status::FileError;
-    if (status != Status::Ok) return status;
-    return file.Commit() ? Status::Ok : Status::FileError;
+    return cancelled ? Status::Cancelled : status;
 }
 
 }  // namespace session

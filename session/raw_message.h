@@ -1,13 +1,11 @@
-// Fetching a message's whole source (an .eml file): the read page's
-// download_eml action, streamed into a staged file that replaces the target
-// only when the whole source has arrived.
+// Fetching a message's whole source (what an .eml file holds): the read
+// page's download_eml action, streamed to the caller as it arrives.
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
-#include <functional>
 #include <string>
 
+#include "session/body_decoder.h"
 #include "session/session.h"
 #include "session/status.h"
 
@@ -15,10 +13,8 @@ namespace session {
 
 // Refused when the provider refused (an error status, or script text: then
 // session.refusalCode holds its code); Incomplete when the body ended early;
-// AnswerTooLarge past `limit` bytes; FileError when the target could not be
-// written. `received` (may be empty) hears the bytes so far and may cancel.
-Status DownloadRawMessage(Session& session, const std::string& messageId, const std::filesystem::path& path,
-                          std::uint64_t limit, const std::function<bool(std::uint64_t)>& received = {});
+// AnswerTooLarge past `limit` bytes; Cancelled when the sink refused a piece.
+Status FetchRawMessage(Session& session, const std::string& messageId, std::uint64_t limit, const BodySink& sink);
 
 // The request it sends.
 std::string RawMessageRequest(const Session& session, const std::string& messageId);

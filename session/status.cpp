@@ -37,16 +37,4 @@ const char* StatusText(Status status) {
     return "unknown status";
 }
 
-const char* ConnectFailureText(AlertedOperation operation) {
-    switch (operation) {
-    case AlertedOperation::CreateFolder: return "Create UserFolder,connect server error";
-    case AlertedOperation::RenameFolder: return "Update UserFolder,connect server error";
-    case AlertedOperation::DeleteFolder: return "Delete UserFolder,connect server error";
-    case AlertedOperation::MoveMessages: return "Update UserFolder,connect server error";
-    case AlertedOperation::DeleteMessages: return "Update Software connection server Error";
-    case AlertedOperation::Download: return "down load file error";
-    }
-    return "connect server error";
-}
-
 }  // namespace session

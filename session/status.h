@@ -44,14 +44,6 @@ enum class [[nodiscard]] Status : int {
 
 const char* StatusText(Status status);
 
-// Operations whose failed connection (Status::ConnectFailed) the desktop
-// program reports in a box captioned "Error". The session itself shows
-// nothing: its callers decide how to tell the user.
-enum class AlertedOperation { CreateFolder, RenameFolder, DeleteFolder, MoveMessages, DeleteMessages, Download };
-
-// The English text of that box, as the program has always shown it.
-const char* ConnectFailureText(AlertedOperation operation);
-
 inline bool Succeeded(Status status) { return status == Status::Ok; }
 
 // The connection was refused at the TLS stage; LastTlsProblem()

@@ -45,6 +45,10 @@ public:
     catalog::Outcome FetchAttachment(const std::string& id, const catalog::ByteSink& sink) override {
         return inner_.FetchAttachment(id, sink);
     }
+    // The source as stored: what the mailbox holds, sealed parts sealed.
+    catalog::Outcome FetchSource(const std::string& id, const catalog::ByteSink& sink, std::uint64_t limit) override {
+        return inner_.FetchSource(id, sink, limit);
+    }
     catalog::Outcome MoveMails(const std::vector<std::string>& ids, const std::string& folderId) override {
         return inner_.MoveMails(ids, folderId);
     }

@@ -1,8 +1,8 @@
 #include "webmail/page_fan.h"
 
 #include <atomic>
-#include <mutex>
-#include <thread>
+
+#include "catalog/parts_pool.h"
 
 namespace webmail {
 
@@ -18,31 +18,30 @@ bool JoinsUp(const session::MessagePage& before, const session::MessagePage& aft
 
 }  // namespace
 
-catalog::Outcome ReadPagesAtOnce(const std::vector<PageSource>& sources, const session::MessagePage& first,
-                                 std::uint32_t limit, std::vector<session::MessagePage>& pages, bool& joined) {
+catalog::Outcome ReadPagesAtOnce(catalog::MailStore& store, unsigned connections, const PageSourceOn& sourceOn,
+                                 const session::MessagePage& first, std::uint32_t limit,
+                                 std::vector<session::MessagePage>& pages, bool& joined) {
     pages.clear();
     joined = false;
-    if (sources.empty() || limit <= kFanOverlap || !first.hasTotal || first.messages.size() != limit)
-        return catalog::Success();
+    if (limit <= kFanOverlap || !first.hasTotal || first.messages.size() != limit) return catalog::Success();
     const std::uint64_t step = limit - kFanOverlap;
     const std::uint64_t count = first.total <= limit ? 0 : (first.total - limit + step - 1) / step;
     pages.resize(count);
-    std::atomic<std::uint64_t> next{0};
     std::atomic<bool> failed{false};
-    std::mutex lock;  // guards `outcome`
-    catalog::Outcome outcome = catalog::Success();
-    auto work = [&](const PageSource& source) {
-        for (std::uint64_t at = next++; at < count && !failed; at = next++) {
-            catalog::Outcome read = source((at + 1) * step, limit, pages[at]);
-            if (read.Ok()) continue;
-            std::lock_guard<std::mutex> hold(lock);
-            if (!failed.exchange(true)) outcome = read;
-        }
-    };
-    std::vector<std::thread> threads;
-    for (std::size_t i = 1; i < sources.size() && i < count; ++i) threads.emplace_back(work, std::cref(sources[i]));
-    work(sources.front());
-    for (std::thread& thread : threads) thread.join();
+    std::vector<catalog::Unit> units;
+    for (std::size_t at = 0; at < count; ++at)
+        units.push_back({at, [&, at](catalog::MailStore& reader, const catalog::Moved&, const platform::StopToken&) {
+                             // After one failure the listing fails: the other pages are not read.
+                             if (failed) return catalog::Success();
+                             catalog::Outcome read = sourceOn(reader)((at + 1) * step, limit, pages[at]);
+                             if (!read.Ok()) failed = true;
+                             return read;
+                         }});
+    const catalog::ProgressCallback quiet;
+    catalog::Pool pool(catalog::TransferProgress::Phase::Receiving, 0, 0, quiet, {});
+    std::vector<catalog::Outcome> failures(units.size());
+    pool.Run(store, connections, units, failures);
+    catalog::Outcome outcome = catalog::FirstFailure(failures);
     if (!outcome.Ok()) return outcome;
 
     joined = true;

@@ -12,6 +12,7 @@
 #include "session/download.h"
 #include "session/exchange.h"
 #include "session/message_moves.h"
+#include "session/raw_message.h"
 #include "session/upload.h"
 #include "webmail/page_fan.h"
 
@@ -31,50 +32,6 @@ constexpr std::size_t kMovesPerRequest = 50;
 // Characters of each mail's text a listing asks for: a manifest whole,
 // with a name of a few hundred characters.
 constexpr std::uint32_t kSummaryWindow = 1024;
-
-StoreCode CodeOfRefusal(const std::string& code) {
-    if (code == "FA_OVERFLOW") return StoreCode::TooLarge;
-    if (code == "FA_MTA_REJECTED5521") return StoreCode::QuotaShortTerm;
-    if (code == "FA_MTA_REJECTED5520") return StoreCode::QuotaDaily;
-    if (code == "FA_INVALID_SESSION") return StoreCode::SessionExpired;
-    if (code == "FA_MESSAGE_NOT_FOUND" || code == "FA_FOLDER_NOT_FOUND") return StoreCode::NotFound;
-    return StoreCode::Refused;
-}
-
-StoreCode CodeOf(Status status, const std::string& refusalCode) {
-    switch (status) {
-    case Status::Ok: return StoreCode::Ok;
-    case Status::Refused: return CodeOfRefusal(refusalCode);
-    case Status::ConnectFailed:
-    case Status::ConnectWaitFailed:
-    case Status::ConnectIndeterminate:
-    case Status::HostUnresolved:
-    case Status::SecureChannelFailed: return StoreCode::Unreachable;
-    case Status::CertificateRefused: return StoreCode::CertificateRefused;
-    case Status::SignInRefused: return StoreCode::SignInRefused;
-    case Status::TimedOut:
-    case Status::TooSlow: return StoreCode::TimedOut;
-    case Status::ReceiveWaitFailed:
-    case Status::SendWaitFailed:
-    case Status::SendFailed:
-    case Status::Incomplete: return StoreCode::Broken;
-    case Status::Unreadable:
-    case Status::AnswerTooLarge: return StoreCode::Corrupt;
-    case Status::FileError: return StoreCode::LocalFile;
-    case Status::FileTooLarge: return StoreCode::TooLarge;
-    case Status::NotFound: return StoreCode::NotFound;
-    case Status::Cancelled: return StoreCode::Cancelled;
-    case Status::RequestTooLarge:
-    case Status::BadName:
-    case Status::BoundaryClash:
-    case Status::UnsupportedDomain:
-    case Status::AccountTooLong:
-    case Status::PasswordTooLong:
-    case Status::PasswordEmpty:
-    case Status::InsecureRedirect: return StoreCode::Refused;
-    }
-    return StoreCode::Refused;
-}
 
 // "year,month,day,hour,minute,second" (month from 1) in local time, as UTC
 // seconds; 0 when the text is not such a date.
@@ -127,20 +84,7 @@ MailInfo InfoOf(session::MessageSummary&& message) {
     return mail;
 }
 
-
 }  // namespace
-
-Outcome OutcomeOf(Status status, const std::string& refusalCode, const std::string& what) {
-    StoreCode code = CodeOf(status, refusalCode);
-    if (code == StoreCode::Ok) return Success();
-    std::string detail = what + ": " + session::StatusText(status);
-    if (status == Status::Refused && !refusalCode.empty()) detail += " (" + refusalCode + ")";
-    if (session::IsTlsFailure(status) && !session::LastTlsProblem().empty())
-        detail += " (" + session::LastTlsProblem() + ")";
-    Outcome outcome = Failure(code, detail);
-    if (status == Status::Refused) outcome.refusal = refusalCode;
-    return outcome;
-}
 
 Outcome ReadEveryPage(const std::string& what, const PageSource& source, std::uint32_t pageSize,
                       std::vector<MailInfo>& mails) {
@@ -198,7 +142,6 @@ Outcome WebmailStore::Call(const std::string& what, const std::function<Status()
     return OutcomeOf(status, session_.refusalCode, what);
 }
 
-
 Outcome WebmailStore::ListMails(const std::string& folderId, std::vector<MailInfo>& mails) {
     const std::string what = "list folder " + folderId;
     auto sourceOf = [&](WebmailStore& store) -> PageSource {
@@ -214,21 +157,14 @@ Outcome WebmailStore::ListMails(const std::string& folderId, std::vector<MailInf
     session::MessagePage first;
     Outcome outcome = sourceOf(*this)(0, limit, first);
     if (!outcome.Ok()) return outcome;
-    std::vector<std::unique_ptr<MailStore>> forks;
-    std::vector<PageSource> sources{sourceOf(*this)};
-    const std::uint64_t pagesLeft = first.hasTotal && first.total > limit ? (first.total - limit) / limit + 1 : 0;
-    for (std::uint64_t extra = 1; extra < options_.listingConnections && extra < pagesLeft; ++extra) {
-        std::unique_ptr<MailStore> fork;
-        if (!Fork(fork).Ok()) break;
-        sources.push_back(sourceOf(static_cast<WebmailStore&>(*fork)));
-        forks.push_back(std::move(fork));
-    }
+    // The engine's workers are this store and its forks: webmail stores all.
+    const PageSourceOn sourceOn = [&](MailStore& store) { return sourceOf(static_cast<WebmailStore&>(store)); };
     std::vector<session::MessagePage> pages;
     bool joined = false;
-    outcome = ReadPagesAtOnce(sources, first, limit, pages, joined);
+    outcome = ReadPagesAtOnce(*this, options_.listingConnections, sourceOn, first, limit, pages, joined);
     if (!outcome.Ok()) return outcome;
     if (!joined && !(first.hasTotal && first.messages.size() == first.total))
-        return ReadEveryPage(what, sources.front(), options_.pageSize, mails);
+        return ReadEveryPage(what, sourceOf(*this), options_.pageSize, mails);
     mails.clear();
     std::unordered_set<std::string> seen;
     pages.insert(pages.begin(), std::move(first));
@@ -377,6 +313,20 @@ Outcome WebmailStore::FetchAttachment(const std::string& mailId, const ByteSink&
     // Bytes already handed on are never asked for again.
     return Call("fetch mail " + mailId, [&] {
         return started ? Status::Incomplete : session::FetchAttachment(session_, mailId, kLargestPart, pass);
+    });
+}
+
+Outcome WebmailStore::FetchSource(const std::string& mailId, const ByteSink& sink, std::uint64_t limit) {
+    bool started = false;
+    const session::BodySink pass = [&](const char* data, std::size_t size) {
+        started = true;
+        return sink(data, size);
+    };
+    // A source past the bound is the mail's size, not a garbled answer.
+    return Call("fetch the source of mail " + mailId, [&] {
+        if (started) return Status::Incomplete;
+        Status status = session::FetchRawMessage(session_, mailId, limit, pass);
+        return status == Status::AnswerTooLarge ? Status::FileTooLarge : status;
     });
 }
 

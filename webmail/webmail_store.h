@@ -104,6 +104,8 @@ public:
     catalog::Outcome ReadMailText(const std::string& mailId, catalog::MailText& mail) override;
     catalog::Outcome StorePart(const catalog::PartUpload& part, std::string& newMailId) override;
     catalog::Outcome FetchAttachment(const std::string& mailId, const catalog::ByteSink& sink) override;
+    catalog::Outcome FetchSource(const std::string& mailId, const catalog::ByteSink& sink,
+                                 std::uint64_t limit) override;
     catalog::Outcome MoveMails(const std::vector<std::string>& mailIds, const std::string& folderId) override;
     // To the trash folder (已删除); nothing is destroyed.
     catalog::Outcome DeleteMails(const std::vector<std::string>& mailIds) override;

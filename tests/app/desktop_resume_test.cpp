@@ -76,6 +76,9 @@ public:
             return S().FetchAttachment(id, sink);
         });
     }
+    Outcome FetchSource(Text id, const catalog::ByteSink& sink, std::uint64_t limit) override {
+        return Locked([&] { return S().FetchSource(id, sink, limit); });
+    }
     Outcome MoveMails(Ids ids, Text f) override {
         return Locked([&] { return S().MoveMails(ids, f); });
     }

@@ -29,11 +29,11 @@ class MemoryStore : public catalog::MailStore {
 public:
     std::map<std::string, std::string> folders{{"1", "inbox"}, {"4", "trash"}, {"7", "files"}, {"9", "archive"}};
     std::map<std::string, std::string> parents;  // folder id -> the folder it is nested in; absent at the top
-    std::map<std::string, StoredMail> mails;      // by id
-    int storesBeforeRefusal = -1;             // StorePart calls that succeed before one is refused
-    std::size_t chunk = 5;                    // attachment bytes per sink call
-    bool searchBlind = false;                 // searches find nothing
-    int fetches = 0;                          // FetchAttachment calls so far
+    std::map<std::string, StoredMail> mails;     // by id
+    int storesBeforeRefusal = -1;                // StorePart calls that succeed before one is refused
+    std::size_t chunk = 5;                       // attachment bytes per sink call
+    bool searchBlind = false;                    // searches find nothing
+    int fetches = 0;                             // FetchAttachment calls so far
 
     std::string Add(Text folder, Text subject, Text bytes = "x", Text text = "", Text attachmentName = "") {
         std::string id = std::to_string(nextId_++);
@@ -59,8 +59,10 @@ public:
         if (!folders.count(id) || (!parent.empty() && !folders.count(parent))) return Failure(StoreCode::NotFound, id);
         for (std::string at = parent; !at.empty(); at = parents.count(at) ? parents[at] : "")
             if (at == id) return Failure(StoreCode::Refused, "a folder cannot go below itself");
-        if (parent.empty()) parents.erase(id);
-        else parents[id] = parent;
+        if (parent.empty())
+            parents.erase(id);
+        else
+            parents[id] = parent;
         return {};
     }
     Outcome RenameFolder(Text id, Text name) override {
@@ -111,6 +113,14 @@ public:
             if (!sink(&mails[id].bytes[at], std::min(chunk, mails[id].bytes.size() - at)))
                 return Failure(StoreCode::Cancelled, "");
         return {};
+    }
+    // A plain-text stand-in for a mail's source: its header, its text and its bytes.
+    Outcome FetchSource(Text id, const catalog::ByteSink& sink, std::uint64_t limit) override {
+        if (!mails.count(id)) return Failure(StoreCode::NotFound, id);
+        const StoredMail& mail = mails[id];
+        const std::string source = "Subject: " + mail.info.subject + "\r\n\r\n" + mail.text + "\r\n" + mail.bytes;
+        if (source.size() > limit) return Failure(StoreCode::TooLarge, id);
+        return sink(source.data(), source.size()) ? Outcome{} : Failure(StoreCode::Cancelled, "");
     }
     Outcome MoveMails(Ids ids, Text folder) override {
         for (Text id : ids) mails.at(id).info.folderId = folder;  // an unknown id fails the test

@@ -2,8 +2,9 @@
 // in-memory store, the webmail store on vantlo-provider over TLS, and the
 // IMAP store on a real Dovecot (only under tests/imap/dovecot_fixture.py,
 // which sets VANTLO_DOVECOT). Folders, every mail once over many pages,
-// files in parts, the exact find of our own mail, same-name uploads on two
-// connections at once, moves, the trash, forks and refusals.
+// files in parts, a mail's whole source, the exact find of our own mail,
+// same-name uploads on two connections at once, moves, the trash, forks
+// and refusals.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -135,25 +136,6 @@ protected:
 
 INSTANTIATE_TEST_SUITE_P(Kinds, MailStoreContract, ::testing::Values("memory", "provider", "dovecot"),
                          [](const ::testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
-
-TEST_P(MailStoreContract, FoldersAreMadeRenamedAndRemoved) {
-    std::string id;
-    ASSERT_OK(store->CreateFolder({}, "新 folder", id));
-    ASSERT_OK(store->RenameFolder(id, "renamed"));
-    std::vector<FolderInfo> folders;
-    ASSERT_OK(store->ListFolders(folders));
-    auto named = [&](const std::string& name) {
-        return std::count_if(folders.begin(), folders.end(), [&](const FolderInfo& f) { return f.name == name; });
-    };
-    EXPECT_EQ(named("renamed"), 1);
-    EXPECT_EQ(named("新 folder"), 0);
-    // A rename may give the folder a new id (over IMAP the id is the name).
-    for (const FolderInfo& f : folders)
-        if (f.name == "renamed") id = f.id;
-    ASSERT_OK(store->DeleteFolder(id));
-    ASSERT_OK(store->ListFolders(folders));
-    EXPECT_EQ(named("renamed"), 0);
-}
 
 // Folders nest: a tree made, renamed and moved with its subtree following,
 // and the refusals that keep it whole. Steps name folders by their path
@@ -322,6 +304,21 @@ TEST_P(MailStoreContract, DeletedMailsLeaveTheFolderAndAForkSeesTheSameMailbox) 
     EXPECT_EQ(Ids(*fork, folder), ids);
 }
 
+TEST_P(MailStoreContract, AMailsSourceComesWholeWithinItsBound) {
+    std::string id;
+    ASSERT_OK(Store("source", "s", id));
+    std::string source;
+    const ByteSink keep = [&](const char* data, std::size_t size) { return source.append(data, size), true; };
+    ASSERT_OK(store->FetchSource(id, keep, 1 << 20));
+    EXPECT_NE(source.find("Subject: "), std::string::npos) << source.substr(0, 300);
+    EXPECT_NE(source.find(Digest("s").substr(0, 32)), std::string::npos) << "the manifest's upload id is not in it";
+    const std::size_t whole = source.size();
+    source.clear();
+    EXPECT_EQ(store->FetchSource(id, keep, whole - 1).code, StoreCode::TooLarge);
+    EXPECT_LT(source.size(), whole) << "a source past its bound was handed on whole";
+    EXPECT_TRUE(store->FetchSource(id, keep, whole).Ok()) << "the store is not usable after a refusal";
+}
+
 TEST_P(MailStoreContract, WhatIsNotThereIsRefusedNotInvented) {
     std::string id;
     ASSERT_OK(Store("real", "r", id));
@@ -330,6 +327,10 @@ TEST_P(MailStoreContract, WhatIsNotThereIsRefusedNotInvented) {
     EXPECT_FALSE(store->ReadMailText(missing, text).Ok());
     bool handed = false;
     EXPECT_FALSE(store->FetchAttachment(missing, [&](const char*, std::size_t) { return handed = true; }).Ok());
+    EXPECT_FALSE(store
+                     ->FetchSource(
+                         missing, [&](const char*, std::size_t) { return handed = true; }, 1 << 20)
+                     .Ok());
     EXPECT_FALSE(handed) << "bytes of a mail that is not there";
     EXPECT_FALSE(store->RenameFolder(folder + "9999", "nowhere").Ok());
     EXPECT_EQ(Ids(*store, folder), std::vector<std::string>{id}) << "a refusal changed the folder";

@@ -241,6 +241,8 @@ TEST(WebmailPaging, MailsThatStayAreListedOnceWhateverArrivesOrLeaves) {
 // up: a folder that changed meanwhile (also with its total the same) sends
 // the caller back to paging one at a time; a failed page is the outcome.
 TEST(WebmailPaging, PagesReadAtOnceAreTakenOnlyWhenTheyJoinUp) {
+    session::Session signedOut;
+    WebmailStore workers(signedOut);  // only forked for the engine's workers: pages come from `source`
     std::vector<std::string> all;
     for (int i = 10; i < 60; ++i) all.push_back("m" + std::to_string(i));
     using Change = std::function<void(std::vector<std::string>&)>;
@@ -264,7 +266,7 @@ TEST(WebmailPaging, PagesReadAtOnceAreTakenOnlyWhenTheyJoinUp) {
         ASSERT_TRUE(source(0, 12, first).Ok());
         std::vector<session::MessagePage> pages;
         bool joined = !c.joined;
-        ASSERT_TRUE(ReadPagesAtOnce({source, source, source}, first, 12, pages, joined).Ok());
+        ASSERT_TRUE(ReadPagesAtOnce(workers, 3, [&](auto&) { return source; }, first, 12, pages, joined).Ok());
         EXPECT_EQ(joined, c.joined);
         EXPECT_EQ(folder.starts.size(), 1 + pages.size());
         if (!joined) continue;
@@ -281,7 +283,8 @@ TEST(WebmailPaging, PagesReadAtOnceAreTakenOnlyWhenTheyJoinUp) {
     std::vector<session::MessagePage> pages;
     bool joined = true;
     const PageSource cut = [](auto, auto, auto&) { return Failure(StoreCode::Broken, "cut"); };
-    EXPECT_EQ(ReadPagesAtOnce({cut, cut}, first, 12, pages, joined).code, StoreCode::Broken);
+    const PageSourceOn cutOn = [&](auto&) { return cut; };
+    EXPECT_EQ(ReadPagesAtOnce(workers, 2, cutOn, first, 12, pages, joined).code, StoreCode::Broken);
 }
 
 // Its own CTest entry: minutes, and twice 2 GiB on the disk (checked first).
