@@ -47,12 +47,6 @@ Outcome Open(std::unique_ptr<MailStore>& store, const std::string& server, const
                            Env("VANTLO_DOVECOT_PASSWORD"), Env("VANTLO_DOVECOT") + "/" + ca, limits, store);
 }
 
-std::string Bytes(std::size_t size, unsigned seed) {
-    std::string bytes(size, '\0');
-    for (char& c : bytes) c = static_cast<char>((seed = seed * 1103515245 + 12345) >> 16);
-    return bytes;
-}
-
 std::string Digest(const std::string& bytes) {
     Sha256 digest;
     digest.Update(bytes.data(), bytes.size());
@@ -122,7 +116,7 @@ TEST_F(ImapDovecot, FoldersKeepTheirNamesThroughCreateRenameAndDelete) {
 }
 
 TEST_F(ImapDovecot, MultiPartFilesRoundTripMoveAndGoToTheTrashOnAFullAndALeanServer) {
-    const std::string name = "r\xC3\xA9sum\xC3\xA9 \xE2\x9C\x93.bin", bytes = Bytes(150007, 7);
+    const std::string name = "r\xC3\xA9sum\xC3\xA9 \xE2\x9C\x93.bin", bytes = testsupport::NoiseBytes(150007, 7);
     for (const std::string server : {"imaps", "lean"}) {
         SCOPED_TRACE(server);
         ASSERT_OK(Open(store, server));
@@ -168,7 +162,7 @@ TEST_F(ImapDovecot, MultiPartFilesRoundTripMoveAndGoToTheTrashOnAFullAndALeanSer
 
 TEST_F(ImapDovecot, AStoredPartReadsAsTheFormatPromisesInAnotherMimeParser) {
     ASSERT_OK(Open(store, "imaps"));
-    const std::string bytes = Bytes(2500, 3), name = "na\xC3\xAFve  \xE6\x96\x87.txt";
+    const std::string bytes = testsupport::NoiseBytes(2500, 3), name = "na\xC3\xAFve  \xE6\x96\x87.txt";
     PutResult put;
     ASSERT_OK(PutFile(*store, Write(name, bytes), "INBOX", {1000, {}, {}}, put));
     MailText mail;
@@ -259,7 +253,7 @@ TEST_F(ImapDovecot, TheCommandLineClientUsesTheMailboxAsADrive) {
         return testsupport::RunProcess(args, {"VANTLO_PASSWORD=" + Env("VANTLO_DOVECOT_PASSWORD"),
                                               "XDG_CACHE_HOME=" + (dir / "cache").string()});
     };
-    const std::string folder = "Akten \xE6\x96\x87\xE4\xBB\xB6", bytes = Bytes(70001, 3);
+    const std::string folder = "Akten \xE6\x96\x87\xE4\xBB\xB6", bytes = testsupport::NoiseBytes(70001, 3);
     ASSERT_EQ(cli({"mkdir", folder}).out, folder + "\n");
     testsupport::ProcessResult put = cli({"put", "--part-size", "32K", Write("b\xC3\xA9 x.bin", bytes).string(), folder});
     ASSERT_EQ(put.exitCode, 0) << put.err;

@@ -2,7 +2,6 @@
 // come back byte for byte in every answer coding, and refusals (limits,
 // quotas, expired sessions) leave nothing behind.
 #include <filesystem>
-#include <random>
 
 #include "signed_in_provider.h"
 
@@ -31,13 +30,6 @@ std::string AttachmentOfSource(const std::string& source) {
     return bytes;
 }
 
-std::string RandomBytes(std::size_t size, unsigned seed) {
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (char& c : bytes) c = static_cast<char>(random());
-    return bytes;
-}
-
 class Transfers : public SignedInProvider, public ::testing::WithParamInterface<const char*> {
 protected:
     void SetUp() override { Start({"--answer-coding", GetParam()}); }
@@ -47,12 +39,12 @@ TEST_P(Transfers, FilesComeBackByteForByteInEveryCoding) {
     const std::string coding = GetParam();
     const std::pair<const char*, std::string> cases[] = {
         {"empty", ""},
-        {"5120 bytes", RandomBytes(5120, 1)},
+        {"5120 bytes", testsupport::NoiseBytes(5120, 1)},
         // Near misses of the fixed delimiter, which cannot stand in a file sent with it.
         {"delimiter look-alikes",
          "\r\n----------------------------7d95d2346050c\r\n--\r\n"
          "-----------------------------7d95d2346050C\r\n\r\n"},
-        {"3 MiB of random bytes", RandomBytes(3 * 1024 * 1024 + 17, 3)},
+        {"3 MiB of random bytes", testsupport::NoiseBytes(3 * 1024 * 1024 + 17, 3)},
     };
     for (const auto& [what, bytes] : cases) {
         const std::string subject = std::string("file & 文件 ") + what + ".bin";

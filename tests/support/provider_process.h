@@ -47,5 +47,7 @@ std::string MakeTempDir(const std::string& prefix);
 void RemoveTree(const std::string& path);
 // Every byte of a file; empty when it cannot be read.
 std::string ReadWholeFile(const std::string& path);
+// Bytes of every value in no simple order, the same for the same seed.
+std::string NoiseBytes(std::size_t size, unsigned seed);
 
 }  // namespace testsupport

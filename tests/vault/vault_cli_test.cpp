@@ -16,7 +16,6 @@
 #include <iterator>
 #include <map>
 #include <memory>
-#include <random>
 #include <sstream>
 
 #include "catalog/sha256.h"
@@ -94,13 +93,6 @@ protected:
     fs::path Index() { return data / "accounts" / "demo@163.example" / "index.txt"; }
 };
 
-std::string RandomBytes(std::size_t size, unsigned seed) {
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (char& c : bytes) c = static_cast<char>(random());
-    return bytes;
-}
-
 std::string Sha256Hex(const std::string& bytes) {
     catalog::Sha256 sha;
     sha.Update(bytes.data(), bytes.size());
@@ -121,7 +113,7 @@ TEST_F(VaultCli, FilesComeBackAndTheProviderHoldsNoneOfThem) {
         std::string name;
         std::string bytes;
         std::string parts;
-    } files[] = {{"报告 2026.pdf", RandomBytes(300000, 7), "3"},
+    } files[] = {{"报告 2026.pdf", testsupport::NoiseBytes(300000, 7), "3"},
                  {"empty.txt", "", "1"},
                  {"notes.txt", "meeting at nine in room 4\n", "1"}};
     std::vector<std::string> put = {"vault", "put", "--part-size", "100K", "--transfers", "3"};
@@ -172,7 +164,7 @@ TEST_F(VaultCli, WhatTheProvidersDiskCanDoIsRefused) {
     ASSERT_EQ(Run({"signin"}).exitCode, 0);
     const std::string vault = Folder("vault");
     ASSERT_EQ(Run({"vault", "init", vault}).exitCode, 0);
-    const std::string a = RandomBytes(70000, 1), b = RandomBytes(70000, 2);
+    const std::string a = testsupport::NoiseBytes(70000, 1), b = testsupport::NoiseBytes(70000, 2);
     ASSERT_EQ(Run({"vault", "put", Write("a.bin", a).string(), Write("b.bin", b).string(), vault}).exitCode, 0);
     std::map<std::string, std::string> keys = Keys(vault);
     ASSERT_EQ(keys.size(), 2u);
@@ -240,7 +232,7 @@ TEST_F(VaultCli, PutKilledMidwayFinishesOnTheNextRunWithEachPartOnce) {
     ASSERT_EQ(Run({"signin"}).exitCode, 0);
     const std::string vault = Folder("vault");
     ASSERT_EQ(Run({"vault", "init", vault}).exitCode, 0);
-    const std::string bytes = RandomBytes(10 * 65536 + 999, 3);  // sealed: 11 parts of 64 KiB
+    const std::string bytes = testsupport::NoiseBytes(10 * 65536 + 999, 3);  // sealed: 11 parts of 64 KiB
     const std::vector<std::string> put = {"vault", "put", "--part-size", "64K", Write("kept.bin", bytes).string(),
                                           vault};
     EXPECT_EQ(Run(put, kPassphrase, 30).exitCode, -1);  // killed
