@@ -185,11 +185,15 @@ void Desktop::AskEmptyFolder(const std::string& folderId) {
             request.files = counted.listing.rows.size();
             for (const FileRow& row : counted.listing.rows)
                 for (const std::string& id : row.file.MailIds()) request.mailIds.push_back(id);
+            // Deleting from the trash would move the mails onto themselves and
+            // report them gone: say plainly that they stay.
+            if (IsTrashFolder(folderId, request.name)) return d.SetStatus(TrashKeptText(request.name, request.files));
             d.Tell([&](DesktopView& v) { v.EmptyFolderAsked(request); });
         });
 }
 
 void Desktop::EmptyFolder(const EmptyFolderRequest& request) {
+    if (IsTrashFolder(request.folderId, request.name)) return SetStatus(TrashKeptText(request.name, request.files));
     SetStatus(FilesMovingText(kTrashName, request.files));
     std::string folderId = request.folderId;
     std::vector<std::string> ids = request.mailIds;

@@ -128,6 +128,11 @@ std::string EmptyFolderQuestion(const std::string& folderName, std::uint64_t fil
     return "确定要把文件夹 \"" + folderName + "\" 中的 " + std::to_string(files) + " 个文件移到已删除吗?";
 }
 
+std::string TrashKeptText(const std::string& folderName, std::uint64_t files) {
+    return "\"" + folderName + "\" 中的 " + std::to_string(files) +
+           " 个文件没有删除: 这个邮箱只能把文件移到已删除, 不能永久删除。要永久删除, 请在网页邮箱中清空它。";
+}
+
 namespace {
 // Enough names to recognise the files by, on a line or in a box.
 constexpr std::size_t kNamesInQuestion = 10;

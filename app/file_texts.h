@@ -65,6 +65,9 @@ std::string EmptyFolderQuestion(const std::string& folderName, std::uint64_t fil
 
 // The trash's name, where deleted files and folders wait.
 inline constexpr char kTrashName[] = "已删除";
+// Said instead of emptying the trash: a store's delete only moves mails to
+// the trash, so nothing here destroys them and the files stay recoverable.
+std::string TrashKeptText(const std::string& folderName, std::uint64_t files);
 
 // The question before files go to the trash: how many, then the first
 // names, one per line.

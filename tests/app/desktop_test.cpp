@@ -141,6 +141,17 @@ TEST_F(DesktopTest, SearchPropertiesAndEmptying) {
     EXPECT_EQ(desktop_->Files().Count(), 0u);
     Open("4");
     EXPECT_EQ(Names().size(), 4u) << "all of them in 已删除";
+    // The trash itself: no store destroys a mail, so nothing is asked or claimed.
+    desktop_->AskEmptyFolder("4");
+    ASSERT_TRUE(RunUntil([&] { return screen_.Status().find("4 个文件没有删除") != std::string::npos; }))
+        << screen_.Status();
+    app::EmptyFolderRequest trash = asked;
+    trash.folderId = "4";
+    desktop_->EmptyFolder(trash);
+    Settle();
+    EXPECT_NE(screen_.Status().find("没有删除"), std::string::npos) << screen_.Status();
+    EXPECT_EQ(screen_.emptyAsked.size(), 1u);
+    EXPECT_EQ(Names().size(), 4u);
 }
 
 TEST_F(DesktopTest, FolderCommandsTellTheTreeWhatToShow) {
