@@ -22,6 +22,9 @@ void Desktop::LoadFolders() {
             d.folders_ = d.folderIds_.Show(folders);
             d.ReportOutcome(Work::LoadFolders, outcome);
             d.Tell([&](DesktopView& v) { v.FoldersLoaded(d.folders_); });
+            if (!outcome.Ok()) return;
+            std::string space = SpaceUsedText(folders);
+            d.Tell([&](DesktopView& v) { v.SpaceUsedChanged(space); });
         });
 }
 

@@ -128,6 +128,15 @@ std::string EmptyFolderQuestion(const std::string& folderName, std::uint64_t fil
     return "确定要把文件夹 \"" + folderName + "\" 中的 " + std::to_string(files) + " 个文件移到已删除吗?";
 }
 
+std::string SpaceUsedText(const std::vector<catalog::FolderInfo>& folders) {
+    std::uint64_t bytes = 0;
+    for (const catalog::FolderInfo& folder : folders) {
+        if (folder.messages > 0 && folder.bytes == 0) return {};
+        bytes = bytes + folder.bytes < bytes ? ~std::uint64_t{0} : bytes + folder.bytes;
+    }
+    return "已用 " + HumanSize(bytes) + " (各文件夹邮件之和)";
+}
+
 std::string TrashKeptText(const std::string& folderName, std::uint64_t files) {
     return "\"" + folderName + "\" 中的 " + std::to_string(files) +
            " 个文件没有删除: 这个邮箱只能把文件移到已删除, 不能永久删除。要永久删除, 请在网页邮箱中清空它。";

@@ -65,6 +65,12 @@ std::string EmptyFolderQuestion(const std::string& folderName, std::uint64_t fil
 
 // The trash's name, where deleted files and folders wait.
 inline constexpr char kTrashName[] = "已删除";
+// The space the account uses, for the status line. The mailbox reports no
+// quota, so this is what its folders say their mails take, said as such;
+// empty when a folder holding mails gave no size (an IMAP server without
+// STATUS SIZE), rather than a sum that leaves it out.
+std::string SpaceUsedText(const std::vector<catalog::FolderInfo>& folders);
+
 // Said instead of emptying the trash: a store's delete only moves mails to
 // the trash, so nothing here destroys them and the files stay recoverable.
 std::string TrashKeptText(const std::string& folderName, std::uint64_t files);

@@ -29,8 +29,15 @@ Bounds FolderTreeBounds(int, int clientHeight) {
     return Bounds{3, 25, kTreePaneWidth - 5, PanesBottom(clientHeight) - 25};
 }
 
+// Wide enough for "已用 1023.9 MB (各文件夹邮件之和)" in the dialog font.
+constexpr int kSpaceLabelWidth = 210;
+
 Bounds StatusLabelBounds(int clientWidth, int clientHeight) {
-    return Bounds{10, clientHeight - kStatusHeight - 4, clientWidth - 20, kStatusHeight};
+    return Bounds{10, clientHeight - kStatusHeight - 4, clientWidth - 30 - kSpaceLabelWidth, kStatusHeight};
+}
+
+Bounds SpaceLabelBounds(int clientWidth, int clientHeight) {
+    return Bounds{clientWidth - 10 - kSpaceLabelWidth, clientHeight - kStatusHeight - 4, kSpaceLabelWidth, kStatusHeight};
 }
 
 Bounds NoticePaneBounds(int clientWidth, int clientHeight) {

@@ -23,7 +23,9 @@ Bounds MainWindowBounds(int screenWidth, int screenHeight);
 
 // The panes inside a main window client area of the given size.
 Bounds FolderTreeBounds(int clientWidth, int clientHeight);
+// The status line, and at its right end the account's used space.
 Bounds StatusLabelBounds(int clientWidth, int clientHeight);
+Bounds SpaceLabelBounds(int clientWidth, int clientHeight);
 Bounds NoticePaneBounds(int clientWidth, int clientHeight);
 // The message list sits 30 pixels lower than the notice pane: the strip
 // above it holds the list's header controls.

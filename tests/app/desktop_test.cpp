@@ -66,6 +66,8 @@ protected:
 TEST_F(DesktopTest, OpensTheLatestFolderAskedForAndMovesAndDeletesItsRows) {
     Load();
     EXPECT_EQ(screen_.busyChanges, 2) << "busy, then idle";
+    EXPECT_EQ(screen_.space.rfind("已用 ", 0), 0u) << screen_.space;
+    EXPECT_EQ(screen_.space.find(" 0 字节"), std::string::npos) << "the mailbox's folders hold mails";
     desktop_->OpenFolder("1");
     Open(ids_["甲"]);
     EXPECT_EQ(desktop_->Files().FolderId(), ids_["甲"]) << "the inbox's files came after another folder was asked for";

@@ -59,6 +59,10 @@ TEST(ListTexts, FolderTitlesAndProposedNames) {
         {1288490189, "1.2 GB"},  {~std::uint64_t{0}, "15.9 EB"},
     };
     for (const auto& [bytes, shown] : sizes) EXPECT_EQ(app::HumanSize(bytes), shown) << bytes;
+    catalog::FolderInfo full{"1", "收件箱", 3, 0, 1288490188}, empty{"5", "草稿箱"}, unsized{"7", "x", 2};
+    EXPECT_EQ(app::SpaceUsedText({full, empty, {"9", "y", 1, 0, 1}}), "已用 1.2 GB (各文件夹邮件之和)");
+    EXPECT_EQ(app::SpaceUsedText({full, unsized}), "") << "a folder of mails without a size: no sum that leaves it out";
+    EXPECT_EQ(app::SpaceUsedText({full, {"9", "y", 1, 0, ~std::uint64_t{0}}}), "已用 15.9 EB (各文件夹邮件之和)");
 
     EXPECT_EQ(app::ProposedFileName("notes/plan:final?.txt"), "notes-plan-final-.txt");
     EXPECT_EQ(app::ProposedFileName("a\\b<c>d|e\"f*g 文件"), "a-b-c-d-e-f-g 文件");
@@ -338,7 +342,8 @@ TEST(Layout, NothingOverlapsFromTheSmallestWindowToAMaximisedOne) {
             {"title", caption.title},          {"file", caption.menus[0]},        {"help", caption.menus[4]},
             {"minimise", caption.minimise},    {"maximise", caption.maximise},    {"close", caption.close},
             {"tree", app::FolderTreeBounds(w, h)}, {"list", app::MessageListBounds(w, h)},
-            {"status", app::StatusLabelBounds(w, h)}, {"folder title", header.title},
+            {"status", app::StatusLabelBounds(w, h)}, {"space", app::SpaceLabelBounds(w, h)},
+            {"folder title", header.title},
             {"search", header.searchBox},      {"search caption", header.searchCaption},
             {"previous", header.previousPage}, {"next", header.nextPage}};
         for (std::size_t i = 0; i < shown.size(); ++i) {
