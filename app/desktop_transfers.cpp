@@ -356,7 +356,7 @@ void Desktop::OnProgressTick() {
     speed_.Sample(NowMillis(), done);
     row->bytesPerSecond = speed_.BytesPerSecond();
     std::string text = QueueLine(row->upload ? "上传" : "下载", queueDone_ + 1, std::max(queueTotal_, queueDone_ + 1),
-                                 row->name, done, total);
+                                 row->name, done, total, row->bytesPerSecond);
     Tell([&](DesktopView& v) {
         v.TransfersChanged(transfers_);
         v.ProgressDrawn(text);

@@ -170,12 +170,6 @@ std::string FilesMovedText(const std::string& where, const std::vector<std::stri
     return names.size() > kNamesOnStatusLine ? text + " 等" : text;
 }
 
-std::string QueueLine(const char* verb, std::size_t index, std::size_t count, const std::string& name,
-                      std::uint64_t done, std::uint64_t total) {
-    return std::string(verb) + " " + std::to_string(index) + "/" + std::to_string(count) + ": " + name + " " +
-           std::to_string(done) + "/" + std::to_string(total);
-}
-
 std::filesystem::path MailPathOf(const std::filesystem::path& chosen, std::uint32_t number, std::uint32_t parts) {
     if (parts <= 1) return chosen;
     std::filesystem::path path = chosen;

@@ -40,6 +40,16 @@ Bounds SpaceLabelBounds(int clientWidth, int clientHeight) {
     return Bounds{clientWidth - 10 - kSpaceLabelWidth, clientHeight - kStatusHeight - 4, kSpaceLabelWidth, kStatusHeight};
 }
 
+Bounds TransferWindowBounds(const Bounds& mainWindow, const Bounds& workArea) {
+    constexpr int kWidth = 790, kHeight = 250, kFromLeft = 120, kFromBottom = 260;
+    Bounds b{mainWindow.x + kFromLeft, mainWindow.y + mainWindow.height - kFromBottom, kWidth, kHeight};
+    b.width = std::min(b.width, workArea.width);
+    b.height = std::min(b.height, workArea.height);
+    b.x = std::max(workArea.x, std::min(b.x, workArea.x + workArea.width - b.width));
+    b.y = std::max(workArea.y, std::min(b.y, workArea.y + workArea.height - b.height));
+    return b;
+}
+
 Bounds NoticePaneBounds(int clientWidth, int clientHeight) {
     return Bounds{kTreePaneWidth + 2, 25, clientWidth - kTreePaneWidth - 7, PanesBottom(clientHeight) - 25};
 }

@@ -48,6 +48,11 @@ struct CaptionBounds {
 };
 CaptionBounds CaptionLayout(int clientWidth);
 
+// The transfer window, over the lower part of the main window's file list
+// (where the rows it covers are the least needed), and wholly inside the
+// screen's work area however the main window sits or the screen is sized.
+Bounds TransferWindowBounds(const Bounds& mainWindow, const Bounds& workArea);
+
 // The smallest client area the panes fit in, side by side, nothing overlapping.
 constexpr int kMinClientWidth = 720;
 constexpr int kMinClientHeight = 400;

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include "app/layout.h"
 #include "app/transfer_saved.h"
 #include "app/transfer_texts.h"
 #include "mailbox/cache_dir.h"
@@ -220,6 +221,21 @@ void OnTrayMenu(HWND window) {
     case kMenuQuit: PostMessageW(window, WM_CLOSE, 0, 0); break;
     }
 }
+app::Bounds BoundsOf(const RECT& r) {
+    return app::Bounds{r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+// Near the main window and wholly on the screen it is on.
+void PlacePanel() {
+    RECT frame{};
+    GetWindowRect(views.main, &frame);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (!GetMonitorInfoW(MonitorFromWindow(views.main, MONITOR_DEFAULTTONEAREST), &monitor))
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &monitor.rcWork, 0);
+    app::Bounds at = app::TransferWindowBounds(BoundsOf(frame), BoundsOf(monitor.rcWork));
+    MoveWindow(views.panel, at.x, at.y, at.width, at.height, FALSE);
+}
 }  // namespace
 
 void AttachTransfers(HWND mainWindow, std::shared_ptr<app::Desktop> desktop) {
@@ -235,11 +251,9 @@ void AttachTransfers(HWND mainWindow, std::shared_ptr<app::Desktop> desktop) {
     views.main = mainWindow;
     views.desktop = desktop;
     views.rowsShown = 0;
-    RECT frame{};
-    GetWindowRect(mainWindow, &frame);
-    // Over the lower part of the file list, where the rows it covers are the least needed.
-    views.panel = CreateWindowExW(WS_EX_TOOLWINDOW, kPanelClass, L"传输列表", WS_OVERLAPPEDWINDOW, frame.left + 120,
-                                  frame.bottom - 260, 760, 250, mainWindow, nullptr, instance, nullptr);
+    views.panel = CreateWindowExW(WS_EX_TOOLWINDOW, kPanelClass, L"传输列表", WS_OVERLAPPEDWINDOW, 0, 0, 0, 0,
+                                  mainWindow, nullptr, instance, nullptr);
+    PlacePanel();
     ShowTrayIcon(mainWindow);
     SetTrayMenuHandler(OnTrayMenu);
     desktop->AddView(views);
@@ -255,6 +269,8 @@ void DetachTransfers() {
 
 void ShowTransferPanel() {
     if (!views.panel) return;
+    // Placed afresh by the main window as it is now; once shown, where the user put it.
+    if (!IsWindowVisible(views.panel)) PlacePanel();
     ShowWindow(views.panel, SW_SHOWNORMAL);
     SetForegroundWindow(views.panel);
 }
