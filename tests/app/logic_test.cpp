@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <tuple>
 
 #include "app/account.h"
 #include "app/file_texts.h"
@@ -13,7 +14,6 @@
 #include "app/list_menu_model.h"
 #include "app/notice.h"
 #include "app/texts.h"
-#include "app/transfer_texts.h"
 #include "fault_server.h"
 
 namespace {
@@ -72,9 +72,6 @@ TEST(ListTexts, FolderTitlesAndProposedNames) {
 }
 
 TEST(StatusTexts, ProgressLinesFailuresAndTheDomainNotice) {
-    EXPECT_EQ(app::QueueLine("上传", 3, 7, "名.bin", 1024, 4096, 0), "上传 3/7: 名.bin 25%");
-    EXPECT_EQ(app::QueueLine("下载", 1, 1, "a", 69361664, 90000000, 1572864), "下载 1/1: a 77%, 1.50 MB/s, 剩余 14 秒");
-
     using catalog::StoreCode;
     catalog::Outcome full = catalog::Failure(StoreCode::Refused, "store part: mailbox");
     full.refusal = "OVERQUOTA";
@@ -333,20 +330,16 @@ TEST(Layout, FourFifthsOfAn800WideScreenThreeQuartersOfOthers) {
 }
 
 TEST(Layout, TheTransferWindowOpensWhollyOnTheScreen) {
-    const app::Bounds xga{0, 0, 1024, 738};  // 1024x768 less the taskbar
-    struct Case {
-        app::Bounds main;
-        std::array<int, 4> expected;
-    };
-    for (const Case& c : {Case{{128, 96, 768, 576}, {234, 412, 790, 250}},  // centred: moved left to fit
-                          Case{{-8, -8, 1040, 754}, {112, 486, 790, 250}},   // maximised
-                          Case{{700, 600, 768, 576}, {234, 488, 790, 250}},  // mostly off the bottom right
-                          Case{{-500, -400, 768, 576}, {0, 0, 790, 250}}}) {
-        app::Bounds b = app::TransferWindowBounds(c.main, xga);
-        EXPECT_EQ((std::array{b.x, b.y, b.width, b.height}), c.expected) << c.main.x;
+    const app::Bounds xga{0, 0, 1024, 738}, small{0, 0, 640, 450};  // less the taskbar
+    // Centred, maximised, mostly off the bottom right, off the top left; a screen narrower than it.
+    for (auto [main, work, want] : {std::tuple{app::Bounds{128, 96, 768, 576}, xga, std::array{234, 412, 790, 250}},
+                                    {{-8, -8, 1040, 754}, xga, {112, 486, 790, 250}},
+                                    {{700, 600, 768, 576}, xga, {234, 488, 790, 250}},
+                                    {{-500, -400, 768, 576}, xga, {0, 0, 790, 250}},
+                                    {{0, 0, 640, 480}, small, {0, 200, 640, 250}}}) {
+        app::Bounds b = app::TransferWindowBounds(main, work);
+        EXPECT_EQ((std::array{b.x, b.y, b.width, b.height}), want) << main.x;
     }
-    app::Bounds small = app::TransferWindowBounds({0, 0, 640, 480}, {0, 0, 640, 450});
-    EXPECT_EQ((std::array{small.x, small.y, small.width, small.height}), (std::array{0, 200, 640, 250}));
 }
 
 bool Overlap(const app::Bounds& a, const app::Bounds& b) {
