@@ -140,6 +140,8 @@ public:
 
     // Folders.
     void LoadFolders();
+    // The used space again, without a new tree (after uploads).
+    void RefreshSpaceUsed();
     void OpenFolder(const std::string& folderId);
     void ReloadOpenFolder();
     // F5: the tree and the open folder's files afresh.

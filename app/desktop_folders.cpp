@@ -28,6 +28,17 @@ void Desktop::LoadFolders() {
         });
 }
 
+void Desktop::RefreshSpaceUsed() {
+    Run<std::vector<catalog::FolderInfo>>(
+        Lane::Session,
+        [](catalog::MailStore& store, std::vector<catalog::FolderInfo>& folders) { return store.ListFolders(folders); },
+        [](Desktop& d, const catalog::Outcome& outcome, const std::vector<catalog::FolderInfo>& folders) {
+            if (!outcome.Ok()) return;  // the last figure stays; the next tree brings a new one
+            std::string space = SpaceUsedText(folders);
+            d.Tell([&](DesktopView& v) { v.SpaceUsedChanged(space); });
+        });
+}
+
 std::string Desktop::FolderName(const std::string& folderId) const {
     for (const Folder& folder : folders_)
         if (SameFolder(folder.id, folderId)) return folder.name;

@@ -333,6 +333,7 @@ void Desktop::QueueEnded() {
         run.push_back(*row);
         failed = failed || row->state == TransferState::Failed;
     }
+    if (uploadsInRun_) RefreshSpaceUsed();
     if (queueFailure_.empty())
         SetStatus(uploadsInRun_ ? kUploadDoneText : kAllDoneText);
     else

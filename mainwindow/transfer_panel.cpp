@@ -28,6 +28,8 @@ constexpr Column kColumns[] = {{L"方向", 44}, {L"名称", 220},    {L"大小",
                                {L"速度", 86}, {L"剩余时间", 90}, {L"状态", 190}};
 constexpr const wchar_t* kButtons[] = {L"暂停", L"继续", L"取消", L"重试", L"清除已完成", L"打开所在文件夹"};
 
+void PlacePanel();
+
 // The list and the tray's view of the desktop's transfers; one per run.
 class TransferViews final : public app::DesktopView {
 public:
@@ -39,6 +41,7 @@ public:
 
     void TransfersChanged(const app::TransferQueue& queue) override {
         if (queue.Rows().size() > rowsShown && panel && !IsWindowVisible(panel)) {
+            PlacePanel();
             ShowWindow(panel, SW_SHOWNOACTIVATE);
             SetWindowPos(panel, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         }

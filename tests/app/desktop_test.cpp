@@ -99,9 +99,11 @@ TEST_F(DesktopTest, SearchPropertiesAndEmptying) {
     Open(ids_["甲"]);
     fs::path big = dir_ / "大文件.bin";
     std::ofstream(big, std::ios::binary) << std::string(250000, 'x');
+    const std::string spaceBefore = screen_.space;
     desktop_->QueueUploads({big});
     ASSERT_TRUE(RunUntil([&] { return screen_.Status() == app::kUploadDoneText; }));
     Settle();
+    EXPECT_NE(screen_.space, spaceBefore) << "the uploads count in the used space";
     ASSERT_EQ(Names(), (std::vector<std::string>{"a.txt", "b.txt", "c.txt", "大文件.bin"})) << "three parts, one row";
     const app::FileRow row = *desktop_->Files().Row(Row("大文件.bin"));  // a copy: the list is replaced below
     EXPECT_EQ(row.file.present.size(), 3u);
