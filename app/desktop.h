@@ -70,6 +70,8 @@ public:
     // newRows is false when only what the same rows show changed (sizes).
     virtual void FilesShown(const FileList&, const std::string& /*title*/, bool /*newRows*/) {}
     virtual void StatusChanged(const std::string&) {}
+    // The account's used space, beside the status line (SpaceUsedText).
+    virtual void SpaceUsedChanged(const std::string&) {}
     // The progress line, drawn over the status label.
     virtual void ProgressDrawn(const std::string&) {}
     virtual void NoticeArrived(const std::string&) {}
@@ -138,6 +140,8 @@ public:
 
     // Folders.
     void LoadFolders();
+    // The used space again, without a new tree (after uploads).
+    void RefreshSpaceUsed();
     void OpenFolder(const std::string& folderId);
     void ReloadOpenFolder();
     // F5: the tree and the open folder's files afresh.

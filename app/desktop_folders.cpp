@@ -22,6 +22,20 @@ void Desktop::LoadFolders() {
             d.folders_ = d.folderIds_.Show(folders);
             d.ReportOutcome(Work::LoadFolders, outcome);
             d.Tell([&](DesktopView& v) { v.FoldersLoaded(d.folders_); });
+            if (!outcome.Ok()) return;
+            std::string space = SpaceUsedText(folders);
+            d.Tell([&](DesktopView& v) { v.SpaceUsedChanged(space); });
+        });
+}
+
+void Desktop::RefreshSpaceUsed() {
+    Run<std::vector<catalog::FolderInfo>>(
+        Lane::Session,
+        [](catalog::MailStore& store, std::vector<catalog::FolderInfo>& folders) { return store.ListFolders(folders); },
+        [](Desktop& d, const catalog::Outcome& outcome, const std::vector<catalog::FolderInfo>& folders) {
+            if (!outcome.Ok()) return;  // the last figure stays; the next tree brings a new one
+            std::string space = SpaceUsedText(folders);
+            d.Tell([&](DesktopView& v) { v.SpaceUsedChanged(space); });
         });
 }
 
@@ -185,11 +199,15 @@ void Desktop::AskEmptyFolder(const std::string& folderId) {
             request.files = counted.listing.rows.size();
             for (const FileRow& row : counted.listing.rows)
                 for (const std::string& id : row.file.MailIds()) request.mailIds.push_back(id);
+            // Deleting from the trash would move the mails onto themselves and
+            // report them gone: say plainly that they stay.
+            if (IsTrashFolder(folderId, request.name)) return d.SetStatus(TrashKeptText(request.name, request.files));
             d.Tell([&](DesktopView& v) { v.EmptyFolderAsked(request); });
         });
 }
 
 void Desktop::EmptyFolder(const EmptyFolderRequest& request) {
+    if (IsTrashFolder(request.folderId, request.name)) return SetStatus(TrashKeptText(request.name, request.files));
     SetStatus(FilesMovingText(kTrashName, request.files));
     std::string folderId = request.folderId;
     std::vector<std::string> ids = request.mailIds;

@@ -333,6 +333,7 @@ void Desktop::QueueEnded() {
         run.push_back(*row);
         failed = failed || row->state == TransferState::Failed;
     }
+    if (uploadsInRun_) RefreshSpaceUsed();
     if (queueFailure_.empty())
         SetStatus(uploadsInRun_ ? kUploadDoneText : kAllDoneText);
     else
@@ -356,7 +357,7 @@ void Desktop::OnProgressTick() {
     speed_.Sample(NowMillis(), done);
     row->bytesPerSecond = speed_.BytesPerSecond();
     std::string text = QueueLine(row->upload ? "上传" : "下载", queueDone_ + 1, std::max(queueTotal_, queueDone_ + 1),
-                                 row->name, done, total);
+                                 row->name, done, total, row->bytesPerSecond);
     Tell([&](DesktopView& v) {
         v.TransfersChanged(transfers_);
         v.ProgressDrawn(text);

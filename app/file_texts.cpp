@@ -128,6 +128,20 @@ std::string EmptyFolderQuestion(const std::string& folderName, std::uint64_t fil
     return "确定要把文件夹 \"" + folderName + "\" 中的 " + std::to_string(files) + " 个文件移到已删除吗?";
 }
 
+std::string SpaceUsedText(const std::vector<catalog::FolderInfo>& folders) {
+    std::uint64_t bytes = 0;
+    for (const catalog::FolderInfo& folder : folders) {
+        if (folder.messages > 0 && folder.bytes == 0) return {};
+        bytes = bytes + folder.bytes < bytes ? ~std::uint64_t{0} : bytes + folder.bytes;
+    }
+    return "已用 " + HumanSize(bytes) + " (各文件夹邮件之和)";
+}
+
+std::string TrashKeptText(const std::string& folderName, std::uint64_t files) {
+    return "\"" + folderName + "\" 中的 " + std::to_string(files) +
+           " 个文件没有删除: 这个邮箱只能把文件移到已删除, 不能永久删除。要永久删除, 请在网页邮箱中清空它。";
+}
+
 namespace {
 // Enough names to recognise the files by, on a line or in a box.
 constexpr std::size_t kNamesInQuestion = 10;
@@ -154,12 +168,6 @@ std::string FilesMovedText(const std::string& where, const std::vector<std::stri
     std::string text = "已将 " + std::to_string(names.size()) + " 个文件移到" + where + ": ";
     for (std::size_t i = 0; i < names.size() && i < kNamesOnStatusLine; ++i) text += (i ? ", " : "") + names[i];
     return names.size() > kNamesOnStatusLine ? text + " 等" : text;
-}
-
-std::string QueueLine(const char* verb, std::size_t index, std::size_t count, const std::string& name,
-                      std::uint64_t done, std::uint64_t total) {
-    return std::string(verb) + " " + std::to_string(index) + "/" + std::to_string(count) + ": " + name + " " +
-           std::to_string(done) + "/" + std::to_string(total);
 }
 
 std::filesystem::path MailPathOf(const std::filesystem::path& chosen, std::uint32_t number, std::uint32_t parts) {

@@ -1,6 +1,6 @@
 // The texts of the file list: the cells of a file's row, the properties of
-// a file and of a folder, the line a transfer queue shows, and the question
-// before a folder is emptied. UTF-8, composed without the windows.
+// a file and of a folder, and the question before a folder is emptied.
+// UTF-8, composed without the windows.
 #pragma once
 
 #include <cstdint>
@@ -65,6 +65,15 @@ std::string EmptyFolderQuestion(const std::string& folderName, std::uint64_t fil
 
 // The trash's name, where deleted files and folders wait.
 inline constexpr char kTrashName[] = "已删除";
+// The space the account uses, for the status line. The mailbox reports no
+// quota, so this is what its folders say their mails take, said as such;
+// empty when a folder holding mails gave no size (an IMAP server without
+// STATUS SIZE), rather than a sum that leaves it out.
+std::string SpaceUsedText(const std::vector<catalog::FolderInfo>& folders);
+
+// Said instead of emptying the trash: a store's delete only moves mails to
+// the trash, so nothing here destroys them and the files stay recoverable.
+std::string TrashKeptText(const std::string& folderName, std::uint64_t files);
 
 // The question before files go to the trash: how many, then the first
 // names, one per line.
@@ -77,10 +86,6 @@ std::string DeleteFolderQuestion(const std::string& folderName);
 std::string FilesMovingText(const std::string& where, std::size_t count);
 std::string FilesMovedText(const std::string& where, const std::vector<std::string>& names);
 
-// "上传 3/7: name 1024/4096": the item's place in the queue, its name and
-// the bytes of it done so far.
-std::string QueueLine(const char* verb, std::size_t index, std::size_t count, const std::string& name,
-                      std::uint64_t done, std::uint64_t total);
 
 // Where "下载邮件" saves part `number` of a file in `parts`: the chosen path
 // for one part; else ".partK" before the chosen name's extension.

@@ -18,6 +18,16 @@ constexpr std::uint64_t kTrashNumber = 4;
 constexpr std::uint64_t kLastFixedNumber = 10;
 }  // namespace
 
+bool IsTrashFolder(const std::string& viewId, const std::string& name) {
+    if (ReadFolderId(viewId) == kTrashNumber) return true;
+    std::string upper = name;
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    for (const char* trash : {"TRASH", "DELETED MESSAGES", "DELETED ITEMS", "DELETED", "BIN", "已删除"})
+        if (upper == trash) return true;
+    return false;
+}
+
 FolderIds::FolderIds(const std::string& inboxId)
     : passThrough_(ReadFolderId(inboxId).has_value()), inboxId_(inboxId), nextOwn_(kLargeFolderIdFirst) {}
 

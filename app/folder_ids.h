@@ -24,6 +24,11 @@
 
 namespace app {
 
+// The trash, where deletes put files: the webmail's number 4, or a folder
+// named as IMAP servers name theirs. Nothing a store offers empties it for
+// good, so the windows never claim to.
+bool IsTrashFolder(const std::string& viewId, const std::string& name);
+
 class FolderIds {
 public:
     // `inboxId` is the store's InboxId(); a decimal one means the store's

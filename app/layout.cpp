@@ -29,8 +29,25 @@ Bounds FolderTreeBounds(int, int clientHeight) {
     return Bounds{3, 25, kTreePaneWidth - 5, PanesBottom(clientHeight) - 25};
 }
 
+// Wide enough for "已用 1023.9 MB (各文件夹邮件之和)" in the dialog font.
+constexpr int kSpaceLabelWidth = 210;
+
 Bounds StatusLabelBounds(int clientWidth, int clientHeight) {
-    return Bounds{10, clientHeight - kStatusHeight - 4, clientWidth - 20, kStatusHeight};
+    return Bounds{10, clientHeight - kStatusHeight - 4, clientWidth - 30 - kSpaceLabelWidth, kStatusHeight};
+}
+
+Bounds SpaceLabelBounds(int clientWidth, int clientHeight) {
+    return Bounds{clientWidth - 10 - kSpaceLabelWidth, clientHeight - kStatusHeight - 4, kSpaceLabelWidth, kStatusHeight};
+}
+
+Bounds TransferWindowBounds(const Bounds& mainWindow, const Bounds& workArea) {
+    constexpr int kWidth = 790, kHeight = 250, kFromLeft = 120, kFromBottom = 260;
+    Bounds b{mainWindow.x + kFromLeft, mainWindow.y + mainWindow.height - kFromBottom, kWidth, kHeight};
+    b.width = std::min(b.width, workArea.width);
+    b.height = std::min(b.height, workArea.height);
+    b.x = std::max(workArea.x, std::min(b.x, workArea.x + workArea.width - b.width));
+    b.y = std::max(workArea.y, std::min(b.y, workArea.y + workArea.height - b.height));
+    return b;
 }
 
 Bounds NoticePaneBounds(int clientWidth, int clientHeight) {

@@ -23,7 +23,9 @@ Bounds MainWindowBounds(int screenWidth, int screenHeight);
 
 // The panes inside a main window client area of the given size.
 Bounds FolderTreeBounds(int clientWidth, int clientHeight);
+// The status line, and at its right end the account's used space.
 Bounds StatusLabelBounds(int clientWidth, int clientHeight);
+Bounds SpaceLabelBounds(int clientWidth, int clientHeight);
 Bounds NoticePaneBounds(int clientWidth, int clientHeight);
 // The message list sits 30 pixels lower than the notice pane: the strip
 // above it holds the list's header controls.
@@ -45,6 +47,11 @@ struct CaptionBounds {
     Bounds minimise, maximise, close;
 };
 CaptionBounds CaptionLayout(int clientWidth);
+
+// The transfer window, over the lower part of the main window's file list
+// (where the rows it covers are the least needed), and wholly inside the
+// screen's work area however the main window sits or the screen is sized.
+Bounds TransferWindowBounds(const Bounds& mainWindow, const Bounds& workArea);
 
 // The smallest client area the panes fit in, side by side, nothing overlapping.
 constexpr int kMinClientWidth = 720;

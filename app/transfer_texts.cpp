@@ -55,6 +55,16 @@ std::string TimeLeftText(std::uint64_t left, double bytesPerSecond) {
     return std::to_string(whole / 3600) + " 小时 " + TwoDigits(whole % 3600 / 60) + " 分";
 }
 
+std::string QueueLine(const char* verb, std::size_t index, std::size_t count, const std::string& name,
+                      std::uint64_t done, std::uint64_t total, double bytesPerSecond) {
+    std::string line = std::string(verb) + " " + std::to_string(index) + "/" + std::to_string(count) + ": " + name +
+                       " " + PercentText(done, total);
+    if (std::string speed = SpeedText(bytesPerSecond); !speed.empty()) line += ", " + speed;
+    if (std::string left = TimeLeftText(total > done ? total - done : 0, bytesPerSecond); !left.empty())
+        line += ", 剩余 " + left;
+    return line;
+}
+
 std::string StateText(const TransferRow& row) {
     switch (row.state) {
     case TransferState::Waiting: return "等待";

@@ -33,6 +33,10 @@ std::string PercentText(std::uint64_t done, std::uint64_t total);
 std::string SpeedText(double bytesPerSecond);
 // "8 秒", "2 分 05 秒", "1 小时 02 分"; empty when the speed gives no estimate.
 std::string TimeLeftText(std::uint64_t left, double bytesPerSecond);
+// The status line while a queue runs: "上传 3/7: 名.bin 25%, 1.50 MB/s, 剩余
+// 8 秒" (speed and time left once the speed is known).
+std::string QueueLine(const char* verb, std::size_t index, std::size_t count, const std::string& name,
+                      std::uint64_t done, std::uint64_t total, double bytesPerSecond);
 // "等待", "传输中", "已暂停", "已完成", "失败: reason", "已取消".
 std::string StateText(const TransferRow& row);
 inline const char* DirectionText(bool upload) {

@@ -108,6 +108,7 @@ CaptionControls CreateCaptionControls(HWND window, int right, int bottom) {
     c.close = CreateLabel(window, L"X", SS_NOTIFY, right - 25, 8, 12, 15);
     // Messages name files as they are ("&" too) and wrap rather than stop short.
     c.status = CreateLabel(window, kReadyText, SS_NOPREFIX | SS_EDITCONTROL, 10, bottom - 20, 260, 15);
+    c.space = CreateLabel(window, L"", SS_NOPREFIX | SS_RIGHT, right - 220, bottom - 20, 210, 15);
     PlaceCaptionControls(c, right, bottom);
     SetWindowLongPtrW(c.help, GWLP_USERDATA, GetWindowLongPtrW(c.help, GWLP_WNDPROC));
     SetWindowLongPtrW(c.help, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HelpLabelProc));
@@ -126,6 +127,7 @@ void PlaceCaptionControls(const CaptionControls& c, int right, int bottom) {
     place(c.maximise, b.maximise);
     place(c.close, b.close);
     place(c.status, app::StatusLabelBounds(right, bottom));
+    place(c.space, app::SpaceLabelBounds(right, bottom));
 }
 
 bool OnCaptionCommand(HWND window, const CaptionControls& caption, const CaptionMenuState& state, WPARAM wParam,

@@ -15,6 +15,7 @@ struct CaptionControls {
     HWND maximise = nullptr;
     HWND close = nullptr;
     HWND status = nullptr;
+    HWND space = nullptr;  // the account's used space, right of the status
 };
 
 constexpr UINT IDM_FORUM = 81;

@@ -49,6 +49,10 @@ public:
         UpdateWindow(caption.status);
     }
 
+    void SpaceUsedChanged(const std::string& text) override {
+        if (caption.space) SetWindowTextW(caption.space, platform::Utf8ToWide(text).c_str());
+    }
+
     // Over the label's own text, which shows again when the label repaints.
     void ProgressDrawn(const std::string& text) override {
         HWND label = caption.status;

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include "app/layout.h"
 #include "app/transfer_saved.h"
 #include "app/transfer_texts.h"
 #include "mailbox/cache_dir.h"
@@ -27,6 +28,8 @@ constexpr Column kColumns[] = {{L"方向", 44}, {L"名称", 220},    {L"大小",
                                {L"速度", 86}, {L"剩余时间", 90}, {L"状态", 190}};
 constexpr const wchar_t* kButtons[] = {L"暂停", L"继续", L"取消", L"重试", L"清除已完成", L"打开所在文件夹"};
 
+void PlacePanel();
+
 // The list and the tray's view of the desktop's transfers; one per run.
 class TransferViews final : public app::DesktopView {
 public:
@@ -38,6 +41,7 @@ public:
 
     void TransfersChanged(const app::TransferQueue& queue) override {
         if (queue.Rows().size() > rowsShown && panel && !IsWindowVisible(panel)) {
+            PlacePanel();
             ShowWindow(panel, SW_SHOWNOACTIVATE);
             SetWindowPos(panel, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         }
@@ -220,6 +224,21 @@ void OnTrayMenu(HWND window) {
     case kMenuQuit: PostMessageW(window, WM_CLOSE, 0, 0); break;
     }
 }
+app::Bounds BoundsOf(const RECT& r) {
+    return app::Bounds{r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+// Near the main window and wholly on the screen it is on.
+void PlacePanel() {
+    RECT frame{};
+    GetWindowRect(views.main, &frame);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (!GetMonitorInfoW(MonitorFromWindow(views.main, MONITOR_DEFAULTTONEAREST), &monitor))
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &monitor.rcWork, 0);
+    app::Bounds at = app::TransferWindowBounds(BoundsOf(frame), BoundsOf(monitor.rcWork));
+    MoveWindow(views.panel, at.x, at.y, at.width, at.height, FALSE);
+}
 }  // namespace
 
 void AttachTransfers(HWND mainWindow, std::shared_ptr<app::Desktop> desktop) {
@@ -235,11 +254,9 @@ void AttachTransfers(HWND mainWindow, std::shared_ptr<app::Desktop> desktop) {
     views.main = mainWindow;
     views.desktop = desktop;
     views.rowsShown = 0;
-    RECT frame{};
-    GetWindowRect(mainWindow, &frame);
-    // Over the lower part of the file list, where the rows it covers are the least needed.
-    views.panel = CreateWindowExW(WS_EX_TOOLWINDOW, kPanelClass, L"传输列表", WS_OVERLAPPEDWINDOW, frame.left + 120,
-                                  frame.bottom - 260, 760, 250, mainWindow, nullptr, instance, nullptr);
+    views.panel = CreateWindowExW(WS_EX_TOOLWINDOW, kPanelClass, L"传输列表", WS_OVERLAPPEDWINDOW, 0, 0, 0, 0,
+                                  mainWindow, nullptr, instance, nullptr);
+    PlacePanel();
     ShowTrayIcon(mainWindow);
     SetTrayMenuHandler(OnTrayMenu);
     desktop->AddView(views);
@@ -255,6 +272,8 @@ void DetachTransfers() {
 
 void ShowTransferPanel() {
     if (!views.panel) return;
+    // Placed afresh by the main window as it is now; once shown, where the user put it.
+    if (!IsWindowVisible(views.panel)) PlacePanel();
     ShowWindow(views.panel, SW_SHOWNORMAL);
     SetForegroundWindow(views.panel);
 }

@@ -39,6 +39,8 @@ struct Screen : app::DesktopView {
     void PropertiesReady(const std::string& text) override { properties.push_back(text); }
     void EmptyFolderAsked(const app::EmptyFolderRequest& request) override { emptyAsked.push_back(request); }
     void StatusChanged(const std::string& text) override { statuses.push_back(text); }
+    std::string space;
+    void SpaceUsedChanged(const std::string& text) override { space = text; }
     void ProgressDrawn(const std::string& text) override { progress.push_back(text); }
     void ConnectionFailed(const std::string& text) override { errors.push_back(text); }
     void BusyChanged(bool) override { ++busyChanges; }

@@ -66,6 +66,8 @@ protected:
 TEST_F(DesktopTest, OpensTheLatestFolderAskedForAndMovesAndDeletesItsRows) {
     Load();
     EXPECT_EQ(screen_.busyChanges, 2) << "busy, then idle";
+    EXPECT_EQ(screen_.space.rfind("已用 ", 0), 0u) << screen_.space;
+    EXPECT_EQ(screen_.space.find(" 0 字节"), std::string::npos) << "the mailbox's folders hold mails";
     desktop_->OpenFolder("1");
     Open(ids_["甲"]);
     EXPECT_EQ(desktop_->Files().FolderId(), ids_["甲"]) << "the inbox's files came after another folder was asked for";
@@ -97,9 +99,11 @@ TEST_F(DesktopTest, SearchPropertiesAndEmptying) {
     Open(ids_["甲"]);
     fs::path big = dir_ / "大文件.bin";
     std::ofstream(big, std::ios::binary) << std::string(250000, 'x');
+    const std::string spaceBefore = screen_.space;
     desktop_->QueueUploads({big});
     ASSERT_TRUE(RunUntil([&] { return screen_.Status() == app::kUploadDoneText; }));
     Settle();
+    EXPECT_NE(screen_.space, spaceBefore) << "the uploads count in the used space";
     ASSERT_EQ(Names(), (std::vector<std::string>{"a.txt", "b.txt", "c.txt", "大文件.bin"})) << "three parts, one row";
     const app::FileRow row = *desktop_->Files().Row(Row("大文件.bin"));  // a copy: the list is replaced below
     EXPECT_EQ(row.file.present.size(), 3u);
@@ -141,6 +145,17 @@ TEST_F(DesktopTest, SearchPropertiesAndEmptying) {
     EXPECT_EQ(desktop_->Files().Count(), 0u);
     Open("4");
     EXPECT_EQ(Names().size(), 4u) << "all of them in 已删除";
+    // The trash itself: no store destroys a mail, so nothing is asked or claimed.
+    desktop_->AskEmptyFolder("4");
+    ASSERT_TRUE(RunUntil([&] { return screen_.Status().find("4 个文件没有删除") != std::string::npos; }))
+        << screen_.Status();
+    app::EmptyFolderRequest trash = asked;
+    trash.folderId = "4";
+    desktop_->EmptyFolder(trash);
+    Settle();
+    EXPECT_NE(screen_.Status().find("没有删除"), std::string::npos) << screen_.Status();
+    EXPECT_EQ(screen_.emptyAsked.size(), 1u);
+    EXPECT_EQ(Names().size(), 4u);
 }
 
 TEST_F(DesktopTest, FolderCommandsTellTheTreeWhatToShow) {

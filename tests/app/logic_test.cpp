@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <tuple>
 
 #include "app/account.h"
 #include "app/file_texts.h"
@@ -59,6 +60,10 @@ TEST(ListTexts, FolderTitlesAndProposedNames) {
         {1288490189, "1.2 GB"},  {~std::uint64_t{0}, "15.9 EB"},
     };
     for (const auto& [bytes, shown] : sizes) EXPECT_EQ(app::HumanSize(bytes), shown) << bytes;
+    catalog::FolderInfo full{"1", "收件箱", 3, 0, 1288490188}, empty{"5", "草稿箱"}, unsized{"7", "x", 2};
+    EXPECT_EQ(app::SpaceUsedText({full, empty, {"9", "y", 1, 0, 1}}), "已用 1.2 GB (各文件夹邮件之和)");
+    EXPECT_EQ(app::SpaceUsedText({full, unsized}), "") << "a folder of mails without a size: no sum that leaves it out";
+    EXPECT_EQ(app::SpaceUsedText({full, {"9", "y", 1, 0, ~std::uint64_t{0}}}), "已用 15.9 EB (各文件夹邮件之和)");
 
     EXPECT_EQ(app::ProposedFileName("notes/plan:final?.txt"), "notes-plan-final-.txt");
     EXPECT_EQ(app::ProposedFileName("a\\b<c>d|e\"f*g 文件"), "a-b-c-d-e-f-g 文件");
@@ -67,8 +72,6 @@ TEST(ListTexts, FolderTitlesAndProposedNames) {
 }
 
 TEST(StatusTexts, ProgressLinesFailuresAndTheDomainNotice) {
-    EXPECT_EQ(app::QueueLine("上传", 3, 7, "名.bin", 1024, 4096), "上传 3/7: 名.bin 1024/4096");
-
     using catalog::StoreCode;
     catalog::Outcome full = catalog::Failure(StoreCode::Refused, "store part: mailbox");
     full.refusal = "OVERQUOTA";
@@ -326,6 +329,19 @@ TEST(Layout, FourFifthsOfAn800WideScreenThreeQuartersOfOthers) {
     }
 }
 
+TEST(Layout, TheTransferWindowOpensWhollyOnTheScreen) {
+    const app::Bounds xga{0, 0, 1024, 738}, small{0, 0, 640, 450};  // less the taskbar
+    // Centred, maximised, mostly off the bottom right, off the top left; a screen narrower than it.
+    for (auto [main, work, want] : {std::tuple{app::Bounds{128, 96, 768, 576}, xga, std::array{234, 412, 790, 250}},
+                                    {{-8, -8, 1040, 754}, xga, {112, 486, 790, 250}},
+                                    {{700, 600, 768, 576}, xga, {234, 488, 790, 250}},
+                                    {{-500, -400, 768, 576}, xga, {0, 0, 790, 250}},
+                                    {{0, 0, 640, 480}, small, {0, 200, 640, 250}}}) {
+        app::Bounds b = app::TransferWindowBounds(main, work);
+        EXPECT_EQ((std::array{b.x, b.y, b.width, b.height}), want) << main.x;
+    }
+}
+
 bool Overlap(const app::Bounds& a, const app::Bounds& b) {
     return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
 }
@@ -338,7 +354,8 @@ TEST(Layout, NothingOverlapsFromTheSmallestWindowToAMaximisedOne) {
             {"title", caption.title},          {"file", caption.menus[0]},        {"help", caption.menus[4]},
             {"minimise", caption.minimise},    {"maximise", caption.maximise},    {"close", caption.close},
             {"tree", app::FolderTreeBounds(w, h)}, {"list", app::MessageListBounds(w, h)},
-            {"status", app::StatusLabelBounds(w, h)}, {"folder title", header.title},
+            {"status", app::StatusLabelBounds(w, h)}, {"space", app::SpaceLabelBounds(w, h)},
+            {"folder title", header.title},
             {"search", header.searchBox},      {"search caption", header.searchCaption},
             {"previous", header.previousPage}, {"next", header.nextPage}};
         for (std::size_t i = 0; i < shown.size(); ++i) {

@@ -151,6 +151,9 @@ TEST(TransferTexts, PanelAndTray) {
         EXPECT_EQ(app::SpeedText(c.speed), c.speedText);
     }
 
+    EXPECT_EQ(app::QueueLine("上传", 3, 7, "名.bin", 1024, 4096, 0), "上传 3/7: 名.bin 25%");
+    EXPECT_EQ(app::QueueLine("下载", 1, 1, "a", 69361664, 90000000, 1572864), "下载 1/1: a 77%, 1.50 MB/s, 剩余 14 秒");
+
     std::vector<TransferRow> upAndDone = {Row(true, "a", W), Row(true, "b", R), Row(false, "c", D)};
     upAndDone[0].size = 1000, upAndDone[0].done = 0, upAndDone[1].size = 1000, upAndDone[1].done = 900;
     std::vector<TransferRow> mixed = upAndDone;

@@ -137,6 +137,15 @@ protected:
     }
     // True when the status label (or another static) shows the text.
     bool Shows(const wchar_t* text) const { return FindWindowExW(frame_, nullptr, L"Static", text) != nullptr; }
+    // The text of the first static that starts so; empty when none does.
+    std::wstring Starting(const std::wstring& prefix) const {
+        for (HWND c = FindWindowExW(frame_, nullptr, L"Static", nullptr); c; c = FindWindowExW(frame_, c, L"Static", nullptr)) {
+            wchar_t text[300] = {};
+            GetWindowTextW(c, text, 300);
+            if (std::wstring(text).rfind(prefix, 0) == 0) return text;
+        }
+        return {};
+    }
     static std::wstring Cell(HWND list, int item, int column) {
         wchar_t text[300] = {};
         ListView_GetItemText(list, item, column, text, 300);
@@ -154,6 +163,7 @@ TEST_F(MainWindowTest, OpeningAFolderReplacesTheNoticeWithItsList) {
     EXPECT_TRUE(FindWindowExW(frame_, nullptr, L"RICHEDIT", nullptr));
     HWND list = OpenFolder();
     EXPECT_FALSE(FindWindowExW(frame_, nullptr, L"RICHEDIT", nullptr)) << "the notice pane goes for good";
+    EXPECT_NE(Starting(L"已用 "), L"") << "the account's space beside the status line";
     std::string title = app::FolderTitle(desktop_->Folders(), folderId_, 2, desktop_->Files().TotalBytes());
     EXPECT_TRUE(Shows(platform::Utf8ToWide(title).c_str())) << "title with the count of files: " << title;
     ASSERT_EQ(ListView_GetItemCount(list), 2);
@@ -362,6 +372,12 @@ TEST_F(MainWindowTest, SearchPagesAndEmptyingTheFolder) {
     EXPECT_TRUE(PressKey(tree_, 'P', true));
     ASSERT_TRUE(PumpUntil([&] { return seams.boxes.size() == 2; }));
     EXPECT_NE(seams.boxes[1].text.find(L"文件数: 0"), std::wstring::npos);
+    // Ctrl+E on 已删除 itself: nothing asked, nothing claimed gone.
+    ASSERT_TRUE(Item("已删除"));
+    TreeView_SelectItem(tree_, Item("已删除"));
+    EXPECT_TRUE(PressKey(tree_, 'E', true));
+    EXPECT_TRUE(PumpUntil([&] { return Starting(L"\"已删除\" 中的 ").find(L"没有删除") != std::wstring::npos; }));
+    EXPECT_EQ(seams.boxes.size(), 2u);
 }
 
 TEST_F(MainWindowTest, AThousandFilesListAndPageByFifty) {
