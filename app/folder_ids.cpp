@@ -36,6 +36,10 @@ FolderList FolderIds::Show(const std::vector<catalog::FolderInfo>& folders) {
     for (const catalog::FolderInfo& folder : folders)
         shown.push_back(Folder{ViewId(folder.id, folder.system), folder.name, std::to_string(folder.messages),
                                std::to_string(folder.unread)});
+    // Parents once every folder has its number: a parent met first as a
+    // parent would not get a fixed folder's number.
+    for (std::size_t i = 0; i < folders.size(); ++i)
+        if (!folders[i].parentId.empty()) shown[i].parentId = ViewId(folders[i].parentId);
     return shown;
 }
 

@@ -1,6 +1,8 @@
 #include "app/folder_tree_model.h"
 
-#include "app/model.h"
+#include <map>
+
+#include "catalog/folder_tree.h"
 
 namespace app {
 
@@ -26,6 +28,12 @@ TreeItemKind ClassifyTreeData(std::uint32_t item, std::uint32_t parent, std::uin
     return kKindNone;
 }
 
+TreeItemKind ClassifyTreeChain(const std::vector<std::uint32_t>& upward) {
+    auto at = [&](std::size_t i) { return i < upward.size() ? upward[i] : 0u; };
+    if (upward.size() <= 3) return ClassifyTreeData(at(0), at(1), at(2));
+    return ClassifyTreeData(upward.front(), upward[upward.size() - 2], upward.back());
+}
+
 bool IsOpenableKind(TreeItemKind kind) {
     return kind > kKindSmallFolderBase && kind <= kKindLargeFolder;
 }
@@ -37,6 +45,50 @@ bool IsRenamableKind(TreeItemKind kind) {
 std::uint32_t FolderIdToItemData(const std::string& id) {
     std::optional<std::uint64_t> value = ReadFolderId(id);
     return value && *value <= 0xFFFFFFFFull ? static_cast<std::uint32_t>(*value) : 0;
+}
+
+std::vector<TreeFolderRow> NestFolders(const FolderList& folders) {
+    constexpr std::size_t kTop = static_cast<std::size_t>(-1);
+    const std::size_t n = folders.size();
+    std::map<std::string, std::size_t> byId;
+    for (std::size_t i = 0; i < n; ++i) byId.emplace(folders[i].id, i);
+    std::vector<std::size_t> parent(n, kTop);
+    for (std::size_t i = 0; i < n; ++i) {
+        auto found = folders[i].parentId.empty() ? byId.end() : byId.find(folders[i].parentId);
+        if (found != byId.end() && found->second != i) parent[i] = found->second;
+    }
+    // A loop of parents is cut at the first of its folders met: walking up
+    // from it comes back to it. A walk longer than the list is in a loop
+    // above, cut when its own folders come.
+    for (std::size_t i = 0; i < n; ++i) {
+        std::size_t up = parent[i];
+        for (std::size_t steps = 0; up != kTop && up != i && steps < n; ++steps) up = parent[up];
+        if (up == i) parent[i] = kTop;
+    }
+    std::vector<std::vector<std::size_t>> children(n);
+    std::vector<std::size_t> top;
+    for (std::size_t i = 0; i < n; ++i) (parent[i] == kTop ? top : children[parent[i]]).push_back(i);
+    std::vector<TreeFolderRow> rows;
+    // Depth first without recursion: a deep chain from a mailbox cannot
+    // exhaust the stack.
+    std::vector<std::pair<std::size_t, std::size_t>> pending;  // folder, depth
+    for (auto it = top.rbegin(); it != top.rend(); ++it) pending.push_back({*it, 0});
+    while (!pending.empty()) {
+        auto [folder, depth] = pending.back();
+        pending.pop_back();
+        rows.push_back({folder, depth, !children[folder].empty()});
+        for (auto it = children[folder].rbegin(); it != children[folder].rend(); ++it)
+            pending.push_back({*it, depth + 1});
+    }
+    return rows;
+}
+
+std::string FolderLabel(const std::string& name) {
+    return catalog::NameToSegment(name);
+}
+
+std::string FolderNameFromLabel(const std::string& label) {
+    return catalog::SegmentToName(label);
 }
 
 std::vector<TreeMenuItem> TreeMenuItems(TreeItemKind kind) {

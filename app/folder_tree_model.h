@@ -1,11 +1,15 @@
 // What a folder tree item is, from the data of the item, its parent and its
 // grandparent (the account, the mail root, or a folder, and what may be done
-// with it), and the context menu each kind offers.
+// with it), the context menu each kind offers, and where each folder goes
+// in the tree: folders nest, a directory of the drive inside another.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "app/model.h"
 
 namespace app {
 
@@ -29,6 +33,11 @@ constexpr std::uint32_t kLargeFolderIdFirst = 65550;
 // a missing item).
 TreeItemKind ClassifyTreeData(std::uint32_t item, std::uint32_t parent, std::uint32_t grandparent);
 
+// The kind of an item from its data and that of each item above it, up to
+// the account item (last). A folder nested at any depth below the mail root
+// is the kind its id gives, as one right under it.
+TreeItemKind ClassifyTreeChain(const std::vector<std::uint32_t>& upward);
+
 // Kinds that open (65538 to 65549), and of those the ones that can also be
 // renamed and deleted (above 65542).
 bool IsOpenableKind(TreeItemKind kind);
@@ -38,6 +47,25 @@ bool IsRenamableKind(TreeItemKind kind);
 // does not fit 32 bits, gives 0, which offers no folder action, so no other
 // folder can be reached through a cut number.
 std::uint32_t FolderIdToItemData(const std::string& id);
+
+// A folder item of the tree, in the order the items are inserted: every
+// folder right after its parent's subtree has begun, siblings in the order
+// the mailbox listed them. depth 0 is right under the mail root.
+struct TreeFolderRow {
+    std::size_t folder;  // index into the folder list
+    std::size_t depth;
+    bool hasChildren;
+};
+
+// A folder whose parent is not in the list, or whose parents run in a loop
+// (a mailbox's say, so hostile), is put at the top: none is lost, none
+// shows twice.
+std::vector<TreeFolderRow> NestFolders(const FolderList& folders);
+
+// The text of a folder item: a "/" in the name shows as "／", as the drive's
+// paths show it. The user's "／" in a new name is a "/" again (FolderNameFromLabel).
+std::string FolderLabel(const std::string& name);
+std::string FolderNameFromLabel(const std::string& label);
 
 enum TreeCommand : unsigned {
     IDM_OPEN_FOLDER = 255,

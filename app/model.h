@@ -14,6 +14,7 @@ struct Folder {
     std::string name;  // UTF-8
     std::string messageCount;
     std::string unreadCount;
+    std::string parentId{};  // the folder it is nested in, by its number; empty at the top
 };
 using FolderList = std::vector<Folder>;
 

@@ -73,9 +73,9 @@ std::uint32_t FolderTree::ItemData(HTREEITEM item) const {
 }
 
 app::TreeItemKind FolderTree::ClassifyTreeItem(HTREEITEM item) const {
-    HTREEITEM parent = item ? TreeView_GetParent(tree_, item) : nullptr;
-    HTREEITEM grandparent = parent ? TreeView_GetParent(tree_, parent) : nullptr;
-    return app::ClassifyTreeData(ItemData(item), ItemData(parent), ItemData(grandparent));
+    std::vector<std::uint32_t> upward;
+    for (HTREEITEM at = item; at; at = TreeView_GetParent(tree_, at)) upward.push_back(ItemData(at));
+    return app::ClassifyTreeChain(upward);
 }
 
 HTREEITEM FolderTree::Insert(HTREEITEM parent, const std::wstring& text, std::uint32_t data, int children) {
@@ -130,12 +130,23 @@ void FolderTree::FoldersLoaded(const app::FolderList& folders) {
 void FolderTree::Fill(const app::FolderList& folders) {
     if (!mailRoot_) return;
     while (HTREEITEM child = TreeView_GetChild(tree_, mailRoot_)) TreeView_DeleteItem(tree_, child);
-    for (const app::Folder& folder : folders)
-        Insert(mailRoot_, platform::CutWide(platform::Utf8ToWide(folder.name), kFolderNameUnits),
-               app::FolderIdToItemData(folder.id), 0);
-    // The items came after the expansion that asked for them: show them.
+    // Rows come parents first: the item of each depth's latest row is the
+    // parent of the next row one deeper.
+    std::vector<HTREEITEM> parents{mailRoot_};
+    std::vector<HTREEITEM> withChildren;
+    for (const app::TreeFolderRow& row : app::NestFolders(folders)) {
+        const app::Folder& folder = folders[row.folder];
+        parents.resize(row.depth + 1);
+        std::wstring text = platform::CutWide(platform::Utf8ToWide(app::FolderLabel(folder.name)), kFolderNameUnits);
+        HTREEITEM item = Insert(parents.back(), text, app::FolderIdToItemData(folder.id), row.hasChildren ? 1 : 0);
+        parents.push_back(item);
+        if (row.hasChildren) withChildren.push_back(item);
+    }
+    // The items came after the expansion that asked for them: show them,
+    // the nested ones too.
     filling_ = true;
     TreeView_Expand(tree_, mailRoot_, TVE_EXPAND);
+    for (HTREEITEM item : withChildren) TreeView_Expand(tree_, item, TVE_EXPAND);
     filling_ = false;
 }
 
@@ -167,7 +178,8 @@ LRESULT FolderTree::OnEndEdit(const NMTVDISPINFOW& info) {
     if (!info.item.pszText) return 1;  // cancelled: nothing changes
     // The tree shows the names the provider reports once the rename has
     // been answered; the edited item goes with that rebuild.
-    desktop_->RenameFolder(std::to_string(ItemData(info.item.hItem)), platform::WideToUtf8(info.item.pszText));
+    desktop_->RenameFolder(std::to_string(ItemData(info.item.hItem)),
+                           app::FolderNameFromLabel(platform::WideToUtf8(info.item.pszText)));
     return 0;
 }
 

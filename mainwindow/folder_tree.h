@@ -1,6 +1,7 @@
 // The folder tree of the left pane: the account, "电子邮件" under it, and one
-// item per mail folder of the account under that. It forwards what the user
-// does to the desktop and shows the folder lists the desktop loads.
+// item per mail folder of the account under that, a nested folder under its
+// parent. It forwards what the user does to the desktop and shows the folder
+// lists the desktop loads.
 #pragma once
 
 #include <windows.h>
@@ -37,8 +38,7 @@ public:
     void FolderCreated(std::uint32_t itemData) override;
     void EmptyFolderAsked(const app::EmptyFolderRequest& request) override;
 
-    // The kind of an item, from its data and that of its parent and
-    // grandparent.
+    // The kind of an item, from its data and that of the items above it.
     app::TreeItemKind ClassifyTreeItem(HTREEITEM item) const;
     std::uint32_t ItemData(HTREEITEM item) const;
 

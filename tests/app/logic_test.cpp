@@ -263,30 +263,64 @@ TEST(FolderTreeModel, KindsOfItemsAndTheirMenus) {
     const std::vector<unsigned> fixed = {255, 256, 259, 260, 261};
     const std::vector<unsigned> full = {255, 256, 257, 258, 259, 260, 261};
     struct Case {
-        std::uint32_t item, parent, grandparent;
+        std::vector<std::uint32_t> upward;  // the item's data, then each item above it
         app::TreeItemKind kind;
         std::vector<unsigned> menu;
     } cases[] = {
-        {65537, 0, 0, 65536, {513}},      // the account item
-        {65537, 65537, 0, 65537, {512}},  // the mail root item
-        {0, 65537, 65537, 65537, {512}},  // a folder of id 0
-        {3, 65537, 65537, 65540, fixed},  // fixed folders: no rename or delete
-        {7, 65537, 65537, 65544, full},
-        {10, 65537, 65537, 65547, full},
-        {11, 65537, 65537, 0, {}},  // ids 11 to 65549 offer nothing
-        {65549, 65537, 65537, 0, {}},
-        {65550, 65537, 65537, 65549, full},
-        {4294967295u, 65537, 65537, 65549, full},
-        {5, 1, 65537, 0, {}},  // not under the mail root
+        {{65537}, 65536, {513}},               // the account item
+        {{65537, 65537}, 65537, {512}},        // the mail root item
+        {{0, 65537, 65537}, 65537, {512}},     // a folder of id 0
+        {{3, 65537, 65537}, 65540, fixed},     // fixed folders: no rename or delete
+        {{7, 65537, 65537}, 65544, full},
+        {{10, 65537, 65537}, 65547, full},
+        {{11, 65537, 65537}, 0, {}},  // ids 11 to 65549 offer nothing
+        {{65549, 65537, 65537}, 0, {}},
+        {{65550, 65537, 65537}, 65549, full},
+        {{4294967295u, 65537, 65537}, 65549, full},
+        {{5, 1, 65537}, 0, {}},  // not under the mail root
+        // Nested folders: the kind their own id gives, at any depth.
+        {{3, 65550, 65537, 65537}, 65540, fixed},
+        {{65551, 65550, 70000, 65537, 65537}, 65549, full},
+        {{65551, 65550, 65537, 1}, 0, {}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.item);
-        app::TreeItemKind kind = app::ClassifyTreeData(c.item, c.parent, c.grandparent);
+        SCOPED_TRACE(c.upward.front());
+        app::TreeItemKind kind = app::ClassifyTreeChain(c.upward);
         EXPECT_EQ(kind, c.kind);
         EXPECT_EQ(Commands(kind), c.menu);
     }
     EXPECT_EQ(app::FolderIdToItemData("4294967295"), 4294967295u);
     for (const char* bad : {"4294967296", "12a", "", "-3"}) EXPECT_EQ(app::FolderIdToItemData(bad), 0u) << bad;
+}
+
+// The tree's items in insertion order, one line each: depth as dots, "+"
+// for an item with children.
+std::string Nested(const app::FolderList& folders) {
+    std::string lines;
+    for (const app::TreeFolderRow& row : app::NestFolders(folders))
+        lines += std::string(row.depth, '.') + app::FolderLabel(folders[row.folder].name) +
+                 (row.hasChildren ? "+" : "") + "\n";
+    return lines;
+}
+
+TEST(FolderTreeModel, FoldersNestUnderTheirParentsInListedOrder) {
+    auto folder = [](const char* id, const char* name, const char* parent) {
+        return app::Folder{id, name, "", "", parent};
+    };
+    const struct {
+        app::FolderList folders;
+        const char* shown;
+    } cases[] = {
+        {{folder("1", "收件箱", ""), folder("65552", "三月", "65551"), folder("65550", "工作", ""),
+          folder("65551", "2026", "65550"), folder("65553", "a/b", "65550"), folder("4", "已删除", "")},
+         "收件箱\n工作+\n.2026+\n..三月\n.a／b\n已删除\n"},
+        // A parent not listed, a folder its own parent, a loop of two.
+        {{folder("65550", "孤", "99"), folder("65551", "自", "65551"), folder("65552", "甲", "65553"),
+          folder("65553", "乙", "65552")},
+         "孤\n自\n甲+\n.乙\n"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Nested(c.folders), c.shown);
+    EXPECT_EQ(app::FolderNameFromLabel(app::FolderLabel("a/b／c")), "a/b/c") << "the user's ／ is a slash";
 }
 
 TEST(ListMenuModel, TheMenuAndItsMoveTargets) {
@@ -432,6 +466,9 @@ TEST(FolderIds, ImapNamesGetNumbersWebmailIdsPassThrough) {
     EXPECT_EQ(imap.ViewId("Files/2026"), "65551") << "a folder keeps its number when the list changes";
     EXPECT_EQ(imap.StoreId("4"), "") << "no folder has the trash's webmail number";
     EXPECT_EQ(imap.StoreId("Files/2026"), "") << "a name is not a number";
+    app::FolderIds nested("");
+    app::FolderList child = nested.Show({{"Sent/a", "a", 0, 0, 0, false, "Sent"}, {"Sent", "Sent", 0, 0, 0, true}});
+    EXPECT_EQ(child[0].parentId, "2") << "a fixed parent listed after its child keeps a fixed number";
 
     app::FolderIds webmail("1");
     EXPECT_EQ(webmail.Show({{"65560", "甲", 3, 1, 0, false}})[0].id, "65560");
