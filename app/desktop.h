@@ -39,6 +39,7 @@
 #include "app/transfer_texts.h"
 #include "catalog/catalog.h"
 #include "catalog/manifest_cache.h"
+#include "catalog/tree_transfer.h"
 #include "platform/stop_token.h"
 
 namespace app {
@@ -50,6 +51,14 @@ struct EmptyFolderRequest {
     std::string name;
     std::uint64_t files = 0;
     std::vector<std::string> mailIds;
+};
+
+// Deleting a folder removes exactly what was counted when the user was
+// asked: its files (to the trash), the folders nested in it, then itself.
+struct DeleteFolderRequest {
+    std::string folderId;
+    std::string name;
+    catalog::RemoteTree tree;  // below the folder, as walked
 };
 
 // What the windows hear from the desktop; every call comes on the
@@ -83,6 +92,8 @@ public:
     virtual void PropertiesReady(const std::string&) {}
     // A folder's mails are counted: the user is to confirm emptying it.
     virtual void EmptyFolderAsked(const EmptyFolderRequest&) {}
+    // A folder's tree is counted: the user is to confirm deleting it.
+    virtual void DeleteFolderAsked(const DeleteFolderRequest&) {}
 
     // Transfers. A row was added, changed state or moved on (every progress tick).
     virtual void TransfersChanged(const TransferQueue&) {}
@@ -146,9 +157,13 @@ public:
     void ReloadOpenFolder();
     // F5: the tree and the open folder's files afresh.
     void Refresh();
-    void CreateFolder(const std::string& nameUtf8);
+    // In parentId (a folder's number; empty: at the top).
+    void CreateFolder(const std::string& parentId, const std::string& nameUtf8);
     void RenameFolder(const std::string& folderId, const std::string& nameUtf8);
-    void DeleteFolder(const std::string& folderId);
+    // Counts what is below the folder; the views then ask the user
+    // (DeleteFolderAsked) and DeleteFolder removes it.
+    void AskDeleteFolder(const std::string& folderId);
+    void DeleteFolder(const DeleteFolderRequest& request);
     void ShowFolderProperties(const std::string& folderId);
     // Counts the folder's files; the views then ask the user (EmptyFolderAsked).
     void AskEmptyFolder(const std::string& folderId);

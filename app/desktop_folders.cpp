@@ -122,10 +122,16 @@ void Desktop::ToggleAttachmentsOnly() {
     ShowFiles(true);
 }
 
-void Desktop::CreateFolder(const std::string& nameUtf8) {
+void Desktop::CreateFolder(const std::string& parentId, const std::string& nameUtf8) {
+    std::string storeParent = parentId.empty() ? std::string() : folderIds_.StoreId(parentId);
+    // A parent the list no longer has: nothing is made at the top instead.
+    if (!parentId.empty() && storeParent.empty())
+        return ReportOutcome(Work::CreateFolder, catalog::Failure(catalog::StoreCode::NotFound, "no such folder"));
     Run<std::string>(
         Lane::Session,
-        [nameUtf8](catalog::MailStore& store, std::string& newId) { return store.CreateFolder({}, nameUtf8, newId); },
+        [storeParent, nameUtf8](catalog::MailStore& store, std::string& newId) {
+            return store.CreateFolder(storeParent, nameUtf8, newId);
+        },
         [](Desktop& d, const catalog::Outcome& outcome, const std::string& newId) {
             d.ReportOutcome(Work::CreateFolder, outcome);
             if (!outcome.Ok()) return;
@@ -146,15 +152,37 @@ void Desktop::RenameFolder(const std::string& folderId, const std::string& nameU
         });
 }
 
-void Desktop::DeleteFolder(const std::string& folderId) {
+void Desktop::AskDeleteFolder(const std::string& folderId) {
     std::string storeId = folderIds_.StoreId(folderId);
-    std::string name = FolderName(folderId);
-    SetStatus("正在删除文件夹 \"" + name + "\"...");
+    if (storeId.empty()) return;
+    Run<DeleteFolderRequest>(
+        Lane::Session,
+        [storeId](catalog::MailStore& store, DeleteFolderRequest& request) {
+            catalog::FolderTree folders;
+            catalog::Outcome outcome = catalog::FolderTree::Load(store, folders);
+            return outcome.Ok() ? catalog::WalkRemoteTree(store, folders, storeId, request.tree) : outcome;
+        },
+        [folderId](Desktop& d, const catalog::Outcome& outcome, const DeleteFolderRequest& counted) {
+            if (!outcome.Ok()) return d.ReportOutcome(Work::DeleteFolder, outcome);
+            DeleteFolderRequest request = counted;
+            request.folderId = folderId;
+            request.name = d.FolderName(folderId);
+            d.Tell([&](DesktopView& v) { v.DeleteFolderAsked(request); });
+        });
+}
+
+void Desktop::DeleteFolder(const DeleteFolderRequest& request) {
+    std::string storeId = folderIds_.StoreId(request.folderId);
+    if (storeId.empty()) return;
+    SetStatus("正在删除文件夹 \"" + request.name + "\"...");
+    std::string done = FolderDeletedText(request.name, request.tree.dirIds.size(), request.tree.files.size());
+    catalog::RemoteTree tree = request.tree;
     Run<bool>(
-        Lane::Session, [storeId](catalog::MailStore& store, bool&) { return store.DeleteFolder(storeId); },
-        [name](Desktop& d, const catalog::Outcome& outcome, const bool&) {
+        Lane::Session, [storeId, tree](catalog::MailStore& store, bool&) { return catalog::RemoveTree(store, tree, storeId); },
+        [done](Desktop& d, const catalog::Outcome& outcome, const bool&) {
             d.ReportOutcome(Work::DeleteFolder, outcome);
-            if (outcome.Ok()) d.SetStatus("已删除文件夹 \"" + name + "\", 其中的文件已移到" + kTrashName);
+            if (outcome.Ok()) d.SetStatus(done);
+            // A failure half-way leaves what was not yet removed: the tree shows it.
             d.Tell([](DesktopView& v) { v.FoldersStale(); });
         });
 }

@@ -156,8 +156,16 @@ std::string DeleteFilesQuestion(const std::vector<std::string>& names) {
     return text + "\r\n\r\n它们可以在" + kTrashName + "中找回。";
 }
 
-std::string DeleteFolderQuestion(const std::string& folderName) {
-    return "删除文件夹 \"" + folderName + "\"?\r\n\r\n其中的文件将移到" + kTrashName + ", 可以在那里找回。";
+std::string DeleteFolderQuestion(const std::string& folderName, std::uint64_t folders, std::uint64_t files) {
+    std::string nested = folders ? " 和其中的 " + std::to_string(folders) + " 个文件夹" : std::string();
+    return "删除文件夹 \"" + folderName + "\"" + nested + "?\r\n\r\n其中的 " + std::to_string(files) + " 个文件将移到" +
+           kTrashName + ", 可以在那里找回。";
+}
+
+std::string FolderDeletedText(const std::string& folderName, std::uint64_t folders, std::uint64_t files) {
+    std::string nested = folders ? " 和其中的 " + std::to_string(folders) + " 个文件夹" : std::string();
+    return "已删除文件夹 \"" + folderName + "\"" + nested + ", 其中的 " + std::to_string(files) + " 个文件已移到" +
+           kTrashName;
 }
 
 std::string FilesMovingText(const std::string& where, std::size_t count) {

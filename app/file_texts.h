@@ -78,8 +78,11 @@ std::string TrashKeptText(const std::string& folderName, std::uint64_t files);
 // The question before files go to the trash: how many, then the first
 // names, one per line.
 std::string DeleteFilesQuestion(const std::vector<std::string>& names);
-// The question before a folder is deleted: its files go to the trash.
-std::string DeleteFolderQuestion(const std::string& folderName);
+// The question before a folder is deleted with the folders and files below
+// it: how many of each, and that the files go to the trash.
+std::string DeleteFolderQuestion(const std::string& folderName, std::uint64_t folders, std::uint64_t files);
+// What a deletion of a folder with those below it came to.
+std::string FolderDeletedText(const std::string& folderName, std::uint64_t folders, std::uint64_t files);
 // The status line while files move ("正在把 3 个文件移到已删除...") and
 // once they have ("已将 3 个文件移到已删除: a, b, c"); `where` is the target
 // as shown. A long list of names ends with "等".

@@ -5,6 +5,7 @@
 #include <set>
 #include <system_error>
 
+#include "catalog/catalog.h"
 #include "catalog/drive_names.h"
 #include "catalog/file_sizes.h"
 #include "catalog/format_values.h"
@@ -193,6 +194,14 @@ Outcome PutTree(MailStore& store, FolderTree& folders, const std::string& rootId
         if (StopsEverything(outcome.code)) break;
     }
     return first;
+}
+
+Outcome RemoveTree(MailStore& store, const RemoteTree& tree, const std::string& rootId) {
+    Outcome outcome;
+    for (std::size_t i = 0; outcome.Ok() && i < tree.files.size(); ++i)
+        outcome = RemoveFile(store, tree.files[i].entry.key);
+    for (std::size_t i = tree.dirIds.size(); outcome.Ok() && i-- > 0;) outcome = store.DeleteFolder(tree.dirIds[i]);
+    return outcome.Ok() ? store.DeleteFolder(rootId) : outcome;
 }
 
 Outcome GetTree(MailStore& store, const std::vector<std::string>& dirs, const std::vector<RemoteFile>& files,

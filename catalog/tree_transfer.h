@@ -47,6 +47,11 @@ struct RemoteTree {
 Outcome WalkRemoteTree(MailStore& store, const FolderTree& folders, const std::string& rootId, RemoteTree& tree,
                        ManifestCache* sizes = nullptr);
 
+// rm -r of a walked folder: every file below it to the trash, then the
+// folders from the leaves up (a store refuses to delete a folder that still
+// holds one), then the folder itself. Only what the walk found is removed.
+Outcome RemoveTree(MailStore& store, const RemoteTree& tree, const std::string& rootId);
+
 struct TreePutReport {
     std::string path;
     PutReport report;

@@ -186,15 +186,11 @@ int RunMv(Context& context, const std::vector<std::string>& args) {
     return kExitOk;
 }
 
-// rm -r: every file below the folder to the trash, then the folders from
-// the leaves up (a store refuses to delete a folder that still holds one).
+// rm -r: the folder as it stands now, with everything below it.
 catalog::Outcome RemoveTree(catalog::MailStore& store, RemotePaths& paths, const std::string& folderId) {
     catalog::RemoteTree tree;
     catalog::Outcome outcome = catalog::WalkRemoteTree(store, paths.Tree(), folderId, tree);
-    for (std::size_t i = 0; outcome.Ok() && i < tree.files.size(); ++i)
-        outcome = catalog::RemoveFile(store, tree.files[i].entry.key);
-    for (std::size_t i = tree.dirIds.size(); outcome.Ok() && i-- > 0;) outcome = store.DeleteFolder(tree.dirIds[i]);
-    return outcome.Ok() ? store.DeleteFolder(folderId) : outcome;
+    return outcome.Ok() ? catalog::RemoveTree(store, tree, folderId) : outcome;
 }
 
 int RunRm(Context& context, const std::vector<std::string>& argsIn) {

@@ -89,6 +89,20 @@ HTREEITEM FolderTree::Insert(HTREEITEM parent, const std::wstring& text, std::ui
     return reinterpret_cast<HTREEITEM>(SendMessageW(tree_, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
 }
 
+HTREEITEM FolderTree::FolderItem(std::uint32_t data) const {
+    if (!mailRoot_ || data == 0) return nullptr;
+    // Depth first over the folder items, without recursion.
+    std::vector<HTREEITEM> pending;
+    for (HTREEITEM c = TreeView_GetChild(tree_, mailRoot_); c; c = TreeView_GetNextSibling(tree_, c)) pending.push_back(c);
+    while (!pending.empty()) {
+        HTREEITEM item = pending.back();
+        pending.pop_back();
+        if (ItemData(item) == data) return item;
+        for (HTREEITEM c = TreeView_GetChild(tree_, item); c; c = TreeView_GetNextSibling(tree_, c)) pending.push_back(c);
+    }
+    return nullptr;
+}
+
 void FolderTree::RebuildFolderTree() {
     if (!tree_) return;
     if (editing_) {
@@ -97,7 +111,6 @@ void FolderTree::RebuildFolderTree() {
     }
     rebuildDeferred_ = false;
     fillDeferred_.reset();
-    ++builds_;
     TreeView_DeleteItem(tree_, TVI_ROOT);
     account_ = Insert(TVI_ROOT, platform::AnsiToWide(desktop_->AccountName()), app::kRootItemData, 1);
     mailRoot_ = Insert(account_, L"电子邮件", app::kRootItemData, 1);
@@ -249,35 +262,54 @@ void FolderTree::OpenSelected() {
     if (id != 0) desktop_->OpenFolder(std::to_string(id));
 }
 
+// Under the selected folder; at the top when the mail root (or the account)
+// is selected.
 void FolderTree::NewFolder() {
     HTREEITEM selected = TreeView_GetSelection(tree_);
-    HTREEITEM parent = ItemData(selected) != 0 ? TreeView_GetParent(tree_, selected) : nullptr;
-    newFolderParent_ = parent ? parent : TVI_ROOT;
-    newFolderBuild_ = builds_;
-    desktop_->CreateFolder(platform::WideToUtf8(kNewFolderName));
+    bool inFolder = selected && app::IsOpenableKind(ClassifyTreeItem(selected)) && ItemData(selected) != 0;
+    newFolderParent_ = inFolder ? ItemData(selected) : 0;
+    desktop_->CreateFolder(inFolder ? std::to_string(ItemData(selected)) : std::string(),
+                           platform::WideToUtf8(kNewFolderName));
 }
 
 void FolderTree::FolderCreated(std::uint32_t itemData) {
     if (!tree_) return;
-    // A rebuild since the command took the parent's item away.
-    HTREEITEM parent = newFolderBuild_ == builds_ && newFolderParent_ ? newFolderParent_ : mailRoot_;
+    // Found again by its folder: a refill since the command made new items.
+    HTREEITEM parent = newFolderParent_ ? FolderItem(newFolderParent_) : mailRoot_;
+    if (!parent) return;  // gone meanwhile; the folder shows with the next load
     HTREEITEM item = Insert(parent, kNewFolderName, itemData, 0);
+    if (!item) return;
+    TVITEMW hasChildren{};
+    hasChildren.mask = TVIF_CHILDREN | TVIF_HANDLE;
+    hasChildren.hItem = parent;
+    hasChildren.cChildren = 1;
+    TreeView_SetItem(tree_, &hasChildren);
+    filling_ = true;  // no load: the mail root's expansion would refill it
+    TreeView_Expand(tree_, parent, TVE_EXPAND);
+    filling_ = false;
     // The name given in the edit renames the folder; a cancelled edit leaves
     // it named "新文件夹".
-    if (item) TreeView_EditLabel(tree_, item);
+    TreeView_EditLabel(tree_, item);
 }
 
+// The folder and what is below it are counted first: the question names
+// how many folders and files go.
 void FolderTree::DeleteSelected() {
     HTREEITEM item = TreeView_GetSelection(tree_);
     if (!app::IsRenamableKind(ClassifyTreeItem(item))) return;
-    std::string id = std::to_string(ItemData(item));
-    std::wstring question = platform::Utf8ToWide(app::DeleteFolderQuestion(desktop_->FolderName(id)));
+    desktop_->AskDeleteFolder(std::to_string(ItemData(item)));
+}
+
+void FolderTree::DeleteFolderAsked(const app::DeleteFolderRequest& request) {
+    std::wstring question = platform::Utf8ToWide(
+        app::DeleteFolderQuestion(request.name, request.tree.dirIds.size(), request.tree.files.size()));
     if (ui::ShowMessage(GetParent(tree_), question, kDeleteFolderCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) !=
         IDYES)
         return;
-    // Gone at once; a folder the provider kept comes back with the next load.
-    TreeView_DeleteItem(tree_, item);
-    desktop_->DeleteFolder(id);
+    // Gone at once; what the provider kept comes back with the next load.
+    if (std::optional<std::uint64_t> id = app::ReadFolderId(request.folderId); id && *id <= 0xFFFFFFFFu)
+        if (HTREEITEM item = FolderItem(static_cast<std::uint32_t>(*id))) TreeView_DeleteItem(tree_, item);
+    desktop_->DeleteFolder(request);
 }
 
 }  // namespace mainwindow

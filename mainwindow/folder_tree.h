@@ -37,6 +37,7 @@ public:
     void FoldersStale() override { RebuildFolderTree(); }
     void FolderCreated(std::uint32_t itemData) override;
     void EmptyFolderAsked(const app::EmptyFolderRequest& request) override;
+    void DeleteFolderAsked(const app::DeleteFolderRequest& request) override;
 
     // The kind of an item, from its data and that of the items above it.
     app::TreeItemKind ClassifyTreeItem(HTREEITEM item) const;
@@ -46,6 +47,8 @@ private:
     static LRESULT CALLBACK FolderTreeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void FolderTreeCommand(unsigned command);
     void Fill(const app::FolderList& folders);
+    // The item of a folder, at any depth; null when the tree has none.
+    HTREEITEM FolderItem(std::uint32_t data) const;
     HTREEITEM Insert(HTREEITEM parent, const std::wstring& text, std::uint32_t data, int children);
     void OpenSelected();
     void NewFolder();
@@ -61,7 +64,6 @@ private:
     std::shared_ptr<app::Desktop> desktop_;
     HTREEITEM account_ = nullptr;
     HTREEITEM mailRoot_ = nullptr;
-    unsigned builds_ = 0;     // counts the rebuilds: an item handle of an earlier build is gone
     bool loadAsked_ = false;  // the rebuild's expansion asked for the folders
     bool filling_ = false;    // the tree expands what it has just filled
     // While a label is edited the tree is not rebuilt nor refilled: what
@@ -69,9 +71,8 @@ private:
     bool editing_ = false;
     bool rebuildDeferred_ = false;
     std::optional<app::FolderList> fillDeferred_;
-    // Where the folder that is being made goes, and in which build.
-    HTREEITEM newFolderParent_ = nullptr;
-    unsigned newFolderBuild_ = 0;
+    // The folder the folder being made goes in (its item data; 0: the top).
+    std::uint32_t newFolderParent_ = 0;
 };
 
 }  // namespace mainwindow

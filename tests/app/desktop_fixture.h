@@ -38,6 +38,8 @@ struct Screen : app::DesktopView {
     }
     void PropertiesReady(const std::string& text) override { properties.push_back(text); }
     void EmptyFolderAsked(const app::EmptyFolderRequest& request) override { emptyAsked.push_back(request); }
+    std::vector<app::DeleteFolderRequest> deleteAsked;
+    void DeleteFolderAsked(const app::DeleteFolderRequest& request) override { deleteAsked.push_back(request); }
     void StatusChanged(const std::string& text) override { statuses.push_back(text); }
     std::string space;
     void SpaceUsedChanged(const std::string& text) override { space = text; }
@@ -52,10 +54,11 @@ struct Screen : app::DesktopView {
     std::vector<std::filesystem::path> opened;
     void FileFetchedToOpen(const std::filesystem::path& file) override { opened.push_back(file); }
     std::string Status() const { return statuses.empty() ? "" : statuses.back(); }
-    std::string Id(const std::string& name) const {
+    const app::Folder* Named(const std::string& name) const {
         auto found = std::find_if(folders.begin(), folders.end(), [&](const app::Folder& f) { return f.name == name; });
-        return found == folders.end() ? "" : found->id;
+        return found == folders.end() ? nullptr : &*found;
     }
+    std::string Id(const std::string& name) const { return Named(name) ? Named(name)->id : ""; }
 };
 
 class DesktopFixture : public ::testing::Test {

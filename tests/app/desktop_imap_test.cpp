@@ -42,7 +42,7 @@ protected:
 TEST_F(DesktopImap, FoldersFilesAndTheTrashThroughTheDesktop) {
     Load();
     EXPECT_EQ(screen_.Id("INBOX"), "1") << "the inbox is folder 1 to the tree";
-    desktop_->CreateFolder("桌面-甲");
+    desktop_->CreateFolder("", "桌面-甲");
     ASSERT_TRUE(RunUntil([&] { return !screen_.created.empty(); })) << screen_.Status();
     const std::string folder = std::to_string(screen_.created.back());
     EXPECT_GE(screen_.created.back(), 65550u) << "an own folder: it can be renamed and deleted";
@@ -73,7 +73,10 @@ TEST_F(DesktopImap, FoldersFilesAndTheTrashThroughTheDesktop) {
     ASSERT_FALSE(screen_.Id("Trash").empty());
     Open(screen_.Id("Trash"));
     EXPECT_EQ(Names(), std::vector<std::string>{"三段.bin"}) << "in the trash, every part";
-    desktop_->DeleteFolder(folder);
+    desktop_->AskDeleteFolder(folder);
+    ASSERT_TRUE(RunUntil([&] { return !screen_.deleteAsked.empty(); })) << screen_.Status();
+    desktop_->DeleteFolder(screen_.deleteAsked[0]);
+    Settle();
     Load();
     EXPECT_EQ(screen_.Id("桌面-甲"), "");
 }

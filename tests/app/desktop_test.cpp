@@ -159,17 +159,30 @@ TEST_F(DesktopTest, SearchPropertiesAndEmptying) {
 }
 
 TEST_F(DesktopTest, FolderCommandsTellTheTreeWhatToShow) {
-    desktop_->CreateFolder("新文件夹");
+    desktop_->CreateFolder("", "新文件夹");
     ASSERT_TRUE(RunUntil([&] { return !screen_.created.empty(); }));
     std::string id = std::to_string(screen_.created[0]);
+    desktop_->CreateFolder(id, "子");
+    ASSERT_TRUE(RunUntil([&] { return screen_.created.size() == 2; })) << screen_.Status();
     desktop_->RenameFolder(id, "改名后");
     ASSERT_TRUE(RunUntil([&] { return screen_.stale == 1; })) << "a new tree after the rename";
     Load();
     EXPECT_EQ(screen_.Id("改名后"), id);
-    desktop_->DeleteFolder(id);
+    ASSERT_TRUE(screen_.Named("子"));
+    EXPECT_EQ(screen_.Named("子")->parentId, id) << "made in the folder given";
+    // Deleting asks with what is below; what was counted goes, leaves first.
+    desktop_->AskDeleteFolder(id);
+    ASSERT_TRUE(RunUntil([&] { return !screen_.deleteAsked.empty(); })) << screen_.Status();
+    const app::DeleteFolderRequest asked = screen_.deleteAsked[0];
+    EXPECT_EQ(asked.name, "改名后");
+    EXPECT_EQ(asked.tree.dirIds, std::vector<std::string>{std::to_string(screen_.created[1])});
+    desktop_->DeleteFolder(asked);
+    ASSERT_TRUE(RunUntil([&] { return screen_.Status() == app::FolderDeletedText("改名后", 1, 0); }))
+        << screen_.Status();
     Load();
     EXPECT_EQ(screen_.Id("改名后"), "");
-    desktop_->DeleteFolder(id);  // again: the folder is gone
+    EXPECT_EQ(screen_.Id("子"), "");
+    desktop_->DeleteFolder(asked);  // again: the folders are gone
     ASSERT_TRUE(RunUntil([&] { return screen_.Status().rfind("删除文件夹失败: 文件或文件夹已不在服务器上", 0) == 0; }))
         << screen_.Status();
     Settle();
@@ -216,8 +229,8 @@ TEST_F(DesktopTest, AnUnreachableProviderGetsTheErrorBoxAndAFailureText) {
     auto away = std::make_unique<session::Session>();
     session::SetCell(away->host, "127.0.0.1:" + std::to_string(testsupport::FaultServer().Port()));
     Make(std::move(away));
-    desktop_->CreateFolder("新文件夹");
-    desktop_->DeleteFolder("65550");
+    desktop_->CreateFolder("", "新文件夹");
+    desktop_->AskDeleteFolder("65550");
     Settle();
     EXPECT_EQ(screen_.errors, (std::vector<std::string>{app::kUnreachableText, app::kUnreachableText}));
     EXPECT_TRUE(screen_.created.empty()) << "nothing was made";

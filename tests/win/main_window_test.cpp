@@ -104,11 +104,13 @@ protected:
         TreeView_GetItem(tree_, &tvi);
         return platform::WideToUtf8(text);
     }
-    // The folder item of that name under the mail root, or null.
-    HTREEITEM Item(const std::string& name) const {
-        HTREEITEM root = TreeView_GetChild(tree_, TreeView_GetRoot(tree_));
-        for (HTREEITEM item = TreeView_GetChild(tree_, root); item; item = TreeView_GetNextSibling(tree_, item))
+    // The folder item of that name at any depth below the mail root, or null.
+    HTREEITEM Item(const std::string& name, HTREEITEM under = nullptr) const {
+        if (!under) under = TreeView_GetChild(tree_, TreeView_GetRoot(tree_));
+        for (HTREEITEM item = TreeView_GetChild(tree_, under); item; item = TreeView_GetNextSibling(tree_, item)) {
             if (Text(item) == name) return item;
+            if (HTREEITEM below = Item(name, item)) return below;
+        }
         return nullptr;
     }
     // Opens the folder with a double click; the list it brings.
@@ -200,17 +202,26 @@ TEST_F(MainWindowTest, FolderCommandsReachTheProviderAndTheTreeFollows) {
     TreeView_SelectItem(tree_, Item(folder_));
     SendMessageW(tree_, WM_COMMAND, app::IDM_NEW_FOLDER, 0);
     ASSERT_TRUE(PumpUntil([&] { return TreeView_GetEditControl(tree_) != nullptr; }));
-    EXPECT_TRUE(Item("新文件夹"));
-    SetWindowTextW(TreeView_GetEditControl(tree_), L"改名后");
+    EXPECT_EQ(TreeView_GetParent(tree_, Item("新文件夹")), Item(folder_)) << "made under the selected folder";
+    SetWindowTextW(TreeView_GetEditControl(tree_), L"改/名");
     TreeView_EndEditLabelNow(tree_, FALSE);
-    ASSERT_TRUE(PumpUntil([&] { return Item("改名后") != nullptr; })) << "rebuilt from the provider's names";
+    ASSERT_TRUE(PumpUntil([&] { return Item("改／名") != nullptr; })) << "rebuilt from the provider's names";
+    EXPECT_EQ(TreeView_GetParent(tree_, Item("改／名")), Item(folder_)) << "nested, a slash shown as ／";
     EXPECT_FALSE(Item("新文件夹"));
-    TreeView_SelectItem(tree_, Item("改名后"));
+    TreeView_SelectItem(tree_, Item("改／名"));
+    SendMessageW(tree_, WM_COMMAND, app::IDM_RENAME_FOLDER, 0);
+    EXPECT_TRUE(TreeView_GetEditControl(tree_)) << "a nested folder of its own can be renamed";
+    TreeView_EndEditLabelNow(tree_, TRUE);
+    // The folder with its folder and two files: asked with the count, then gone.
+    TreeView_SelectItem(tree_, Item(folder_));
     wintest::Seams seams;
     SendMessageW(tree_, WM_COMMAND, app::IDM_DELETE_FOLDER, 0);
-    ASSERT_EQ(seams.boxes.size(), 1u) << "asked first";
-    EXPECT_EQ(seams.boxes[0].text, platform::Utf8ToWide(app::DeleteFolderQuestion("改名后")));
-    EXPECT_FALSE(Item("改名后")) << "gone at once";
+    ASSERT_TRUE(PumpUntil([&] { return !seams.boxes.empty(); }));
+    EXPECT_EQ(seams.boxes[0].text, platform::Utf8ToWide(app::DeleteFolderQuestion(folder_, 1, 2)));
+    EXPECT_FALSE(Item(folder_)) << "gone at once";
+    ASSERT_TRUE(PumpUntil([&] { return Shows(platform::Utf8ToWide(app::FolderDeletedText(folder_, 1, 2)).c_str()); }));
+    Settle();
+    EXPECT_FALSE(Item("改／名"));
 }
 
 TEST_F(MainWindowTest, ListCommandsAndDropsReachTheProvider) {
