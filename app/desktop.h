@@ -14,7 +14,8 @@
 //
 // Folder ids in this interface are the windows' numbers (folder_ids.h).
 // The member functions are defined by job: desktop.cpp (running work,
-// reporting), desktop_folders.cpp, desktop_files.cpp, desktop_transfers.cpp.
+// reporting), desktop_folders.cpp, desktop_files.cpp, desktop_transfers.cpp,
+// desktop_trees.cpp.
 #pragma once
 
 #include <atomic>
@@ -185,7 +186,9 @@ public:
 
     // Transfers: one queue, one item at a time; more can be added while it runs.
     // A name a whole file of the open folder has is asked about (`ask`);
-    // without an asker every file is queued under its own name.
+    // without an asker every file is queued under its own name. A directory
+    // among the paths goes into the open folder as a tree: its folders are
+    // made, then each file below it is a row of its own (tree_plan.h).
     void QueueUploads(const std::vector<std::filesystem::path>& paths, const ConflictAsker& ask = {});
     void UploadChoiceCancelled();
     DownloadCheck CheckDownload(const std::vector<std::size_t>& items) const;
@@ -195,6 +198,9 @@ public:
     // folder `target` names.
     void QueueDownloads(const std::vector<std::size_t>& items, const std::filesystem::path& target);
     void DownloadChoiceCancelled();
+    // The folder with everything below it into a directory of its own name
+    // inside targetDir, one row per file (tree_plan.h).
+    void DownloadFolder(const std::string& folderId, const std::filesystem::path& targetDir);
     // The whole mail of each part of the file, as sent: one .eml per part,
     // `target` for a file of one part, `target` with ".partK" before its
     // extension otherwise.
@@ -251,6 +257,8 @@ private:
     void SetStatus(const std::string& text);
     void ReportOutcome(Work work, const catalog::Outcome& outcome);
     void LaneWorkEnded();
+    void QueueTreeUpload(const std::filesystem::path& dropped);
+    void QueueRows(std::vector<TransferRow> rows, const std::string& skippedLine);
     void StartNextTransfer();
     void TransferEnded(const TransferRow& item, const catalog::Outcome& outcome, const std::string& trashFailure);
     void TransfersMoved();

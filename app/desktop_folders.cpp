@@ -178,7 +178,8 @@ void Desktop::DeleteFolder(const DeleteFolderRequest& request) {
     std::string done = FolderDeletedText(request.name, request.tree.dirIds.size(), request.tree.files.size());
     catalog::RemoteTree tree = request.tree;
     Run<bool>(
-        Lane::Session, [storeId, tree](catalog::MailStore& store, bool&) { return catalog::RemoveTree(store, tree, storeId); },
+        Lane::Session,
+        [storeId, tree](catalog::MailStore& store, bool&) { return catalog::RemoveTree(store, tree, storeId); },
         [done](Desktop& d, const catalog::Outcome& outcome, const bool&) {
             d.ReportOutcome(Work::DeleteFolder, outcome);
             if (outcome.Ok()) d.SetStatus(done);

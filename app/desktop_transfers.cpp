@@ -83,7 +83,16 @@ catalog::Outcome Upload(catalog::MailStore& store, const TransferRow& row, const
 }
 }  // namespace
 
-void Desktop::QueueUploads(const std::vector<std::filesystem::path>& paths, const ConflictAsker& ask) {
+void Desktop::QueueUploads(const std::vector<std::filesystem::path>& dropped, const ConflictAsker& ask) {
+    std::vector<fs::path> paths;
+    for (const fs::path& path : dropped) {
+        std::error_code error;
+        if (fs::is_directory(path, error))
+            QueueTreeUpload(path);
+        else
+            paths.push_back(path);
+    }
+    if (paths.empty() && !dropped.empty()) return;
     std::vector<PlannedUpload> planned;
     if (ask) {
         planned = PlanUploads(paths, WholeFilesByName(files_), ask);

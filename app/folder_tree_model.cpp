@@ -8,6 +8,7 @@ namespace app {
 
 namespace {
 const TreeMenuItem kOpen{IDM_OPEN_FOLDER, "打开文件夹 (Ctrl + &O)"};
+const TreeMenuItem kDownload{IDM_DOWNLOAD_FOLDER, "下载文件夹..."};
 const TreeMenuItem kNew{IDM_NEW_FOLDER, "新建文件夹 (Ctrl + &N)"};
 const TreeMenuItem kRename{IDM_RENAME_FOLDER, "重命名(Ctrl +&M)"};
 const TreeMenuItem kDelete{IDM_DELETE_FOLDER, "删除文件夹"};
@@ -94,8 +95,8 @@ std::string FolderNameFromLabel(const std::string& label) {
 std::vector<TreeMenuItem> TreeMenuItems(TreeItemKind kind) {
     if (kind == kKindAccount) return {{IDM_NEW_LOGIN, "新登陆 (Ctrl + &n)"}};
     if (kind == kKindMailRoot) return {{IDM_EXPAND, "展开 (Ctrl + &O)"}};
-    if (IsRenamableKind(kind)) return {kOpen, kNew, kRename, kDelete, kEmpty, kRefresh, kProperties};
-    if (IsOpenableKind(kind)) return {kOpen, kNew, kEmpty, kRefresh, kProperties};
+    if (IsRenamableKind(kind)) return {kOpen, kDownload, kNew, kRename, kDelete, kEmpty, kRefresh, kProperties};
+    if (IsOpenableKind(kind)) return {kOpen, kDownload, kNew, kEmpty, kRefresh, kProperties};
     return {};
 }
 

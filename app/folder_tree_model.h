@@ -75,6 +75,7 @@ enum TreeCommand : unsigned {
     IDM_EMPTY_FOLDER = 259,
     IDM_REFRESH_FOLDERS = 260,
     IDM_FOLDER_PROPERTIES = 261,
+    IDM_DOWNLOAD_FOLDER = 262,
     IDM_EXPAND = 512,
     IDM_NEW_LOGIN = 513,
 };

@@ -22,6 +22,9 @@ inline constexpr char kDownloadCancelledText[] = "放弃了下载任务";
 // A stored name the local-name rule refuses, shown escaped, when several
 // files go into one folder: the user fetches it alone under a name of their own.
 inline constexpr char kUnsafeNameSkippedText[] = "已跳过名称不能用作本地文件名的文件 (请单独下载并另取名字): ";
+// What a dropped folder held that is not stored (links, devices, names the
+// drive refuses), with why.
+inline constexpr char kTreeSkippedText[] = "已跳过不能上传的项目: ";
 // Failures whose remedy lies with the user, shown alone or after "<work>失败: ".
 inline constexpr char kUnreachableText[] = "无法连接服务器。请检查网络连接, 稍后再试。";
 inline constexpr char kWrongPasswordText[] = "密码不正确或用户不存在。请检查账号和密码后重试。";

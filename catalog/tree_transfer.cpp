@@ -55,9 +55,9 @@ Outcome MakeLocalDirectory(const fs::path& dir) {
     return {};
 }
 
-// The local path of a relative remote path: every level through the
-// local-name rule, every directory on the way made (or refused).
-Outcome LocalPathOf(const fs::path& root, const std::string& path, bool lastIsDirectory, fs::path& local) {
+}  // namespace
+
+Outcome LocalPathBelow(const fs::path& root, const std::string& path, bool lastIsDirectory, fs::path& local) {
     std::vector<std::string> segments;
     for (std::size_t at = 0; at <= path.size();) {
         std::size_t end = std::min(path.find('/', at), path.size());
@@ -77,6 +77,8 @@ Outcome LocalPathOf(const fs::path& root, const std::string& path, bool lastIsDi
     }
     return {};
 }
+
+namespace {
 
 // The time the file's manifest holds; 0 when it has none.
 std::int64_t ModifiedOf(MailStore& store, const std::string& key) {
@@ -212,7 +214,7 @@ Outcome GetTree(MailStore& store, const std::vector<std::string>& dirs, const st
     Outcome first;
     for (const std::string& dir : dirs) {
         fs::path local;
-        Outcome outcome = LocalPathOf(root, dir, true, local);
+        Outcome outcome = LocalPathBelow(root, dir, true, local);
         if (!outcome.Ok()) skipped.push_back(EscapedName(dir) + ": " + outcome.detail);
     }
     std::vector<GetRequest> requests;
@@ -220,7 +222,7 @@ Outcome GetTree(MailStore& store, const std::vector<std::string>& dirs, const st
     for (const RemoteFile& file : files) {
         TreeGetReport report{file.path, {}, {}};
         fs::path local;
-        report.report.outcome = LocalPathOf(root, file.path, false, local);
+        report.report.outcome = LocalPathBelow(root, file.path, false, local);
         if (report.report.outcome.Ok()) {
             report.target = local;
             requests.push_back({file.entry.key, local});

@@ -70,6 +70,13 @@ struct TreeGetReport {
     GetReport report;
 };
 
+// The local path of a relative remote path below `root`: every level goes
+// through the local-name rule (refused: the outcome says which and why) and
+// every directory on the way is made, a link or other thing in its place
+// refused, never followed. With lastIsDirectory the last level is made too.
+Outcome LocalPathBelow(const std::filesystem::path& root, const std::string& path, bool lastIsDirectory,
+                       std::filesystem::path& local);
+
 // Writes each file below `root` at its relative path. Every level of the
 // path goes through the local-name rule, so a name from the mailbox never
 // reaches outside `root`; a directory in the way that is a link is refused.

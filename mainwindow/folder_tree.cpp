@@ -93,12 +93,14 @@ HTREEITEM FolderTree::FolderItem(std::uint32_t data) const {
     if (!mailRoot_ || data == 0) return nullptr;
     // Depth first over the folder items, without recursion.
     std::vector<HTREEITEM> pending;
-    for (HTREEITEM c = TreeView_GetChild(tree_, mailRoot_); c; c = TreeView_GetNextSibling(tree_, c)) pending.push_back(c);
+    for (HTREEITEM c = TreeView_GetChild(tree_, mailRoot_); c; c = TreeView_GetNextSibling(tree_, c))
+        pending.push_back(c);
     while (!pending.empty()) {
         HTREEITEM item = pending.back();
         pending.pop_back();
         if (ItemData(item) == data) return item;
-        for (HTREEITEM c = TreeView_GetChild(tree_, item); c; c = TreeView_GetNextSibling(tree_, c)) pending.push_back(c);
+        for (HTREEITEM c = TreeView_GetChild(tree_, item); c; c = TreeView_GetNextSibling(tree_, c))
+            pending.push_back(c);
     }
     return nullptr;
 }
@@ -237,10 +239,14 @@ void FolderTree::FolderTreeCommand(unsigned command) {
         if (app::IsRenamableKind(ClassifyTreeItem(selected))) TreeView_EditLabel(tree_, selected);
         break;
     case app::IDM_DELETE_FOLDER: DeleteSelected(); break;
+    case app::IDM_DOWNLOAD_FOLDER:
+        if (app::IsOpenableKind(ClassifyTreeItem(selected))) DownloadSelected();
+        break;
     // The open folder's files come afresh with the tree.
     case app::IDM_REFRESH_FOLDERS: desktop_->Refresh(); break;
     case app::IDM_EMPTY_FOLDER:
-        if (app::IsOpenableKind(ClassifyTreeItem(selected))) desktop_->AskEmptyFolder(std::to_string(ItemData(selected)));
+        if (app::IsOpenableKind(ClassifyTreeItem(selected)))
+            desktop_->AskEmptyFolder(std::to_string(ItemData(selected)));
         break;
     case app::IDM_FOLDER_PROPERTIES:
         if (app::IsOpenableKind(ClassifyTreeItem(selected)))
@@ -255,6 +261,21 @@ void FolderTree::EmptyFolderAsked(const app::EmptyFolderRequest& request) {
     std::wstring question = platform::Utf8ToWide(app::EmptyFolderQuestion(request.name, request.files));
     if (ui::ShowMessage(GetParent(tree_), question, kEmptyFolderCaption, MB_OKCANCEL | MB_ICONQUESTION) == IDOK)
         desktop_->EmptyFolder(request);
+}
+
+// The folder with all below it, into a directory of its name inside the
+// one the user picks.
+void FolderTree::DownloadSelected() {
+    std::string id = std::to_string(ItemData(TreeView_GetSelection(tree_)));
+    ui::FileDialogRequest request;
+    request.kind = ui::FileDialogKind::Folder;
+    request.owner = GetParent(tree_);
+    request.proposedName = platform::Utf8ToWide("把文件夹 \"" + desktop_->FolderName(id) + "\" 下载到:");
+    std::optional<std::wstring> target = ui::AskFileName(request);
+    if (target)
+        desktop_->DownloadFolder(id, std::filesystem::path(*target));
+    else
+        desktop_->DownloadChoiceCancelled();
 }
 
 void FolderTree::OpenSelected() {

@@ -51,6 +51,7 @@ private:
     HTREEITEM FolderItem(std::uint32_t data) const;
     HTREEITEM Insert(HTREEITEM parent, const std::wstring& text, std::uint32_t data, int children);
     void OpenSelected();
+    void DownloadSelected();
     void NewFolder();
     void DeleteSelected();
     LRESULT OnExpanding(const NMTREEVIEWW& change);

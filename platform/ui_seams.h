@@ -1,5 +1,5 @@
 // Seams around the modal and outward-reaching parts of the user interface:
-// message boxes, the open and save file dialogs, and opening a web page in
+// message boxes, the open and save file dialogs, the folder picker, and opening a web page in
 // the browser. The windows call these instead of the system directly, so a
 // test can answer a message box, choose a file or catch a page that would be
 // opened, and read what was asked, without anything modal blocking it.
@@ -45,7 +45,9 @@ int ShowMessage(HWND owner, const std::wstring& text, const std::wstring& captio
 
 // ---- File dialogs --------------------------------------------------------
 
-enum class FileDialogKind { Open, Save };
+// Folder: the shell's folder picker (SHBrowseForFolderW); proposedName is
+// the line it shows above the folders, and the answer is a folder's path.
+enum class FileDialogKind { Open, Save, Folder };
 
 struct FileDialogRequest {
     FileDialogKind kind = FileDialogKind::Open;

@@ -1,7 +1,9 @@
 #include "platform/ui_seams.h"
 
 #include <commdlg.h>
+#include <objbase.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <mutex>
 #include <vector>
@@ -39,7 +41,27 @@ Hook Current(Hook Hooks::*member) {
     return TheHooks().*member;
 }
 
+// The picker needs COM on this thread; it is set up for the call when the
+// thread has none yet.
+std::optional<std::wstring> SystemFolderPicker(const FileDialogRequest& request) {
+    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    BROWSEINFOW browse{};
+    browse.hwndOwner = request.owner;
+    browse.lpszTitle = request.proposedName.c_str();
+    browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+    std::optional<std::wstring> chosen;
+    if (PIDLIST_ABSOLUTE folder = SHBrowseForFolderW(&browse)) {
+        std::vector<wchar_t> path(32768, L'\0');
+        if (SHGetPathFromIDListEx(folder, path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT))
+            chosen = std::wstring(path.data());
+        CoTaskMemFree(folder);
+    }
+    if (SUCCEEDED(com)) CoUninitialize();
+    return chosen;
+}
+
 std::optional<std::wstring> SystemFileDialog(const FileDialogRequest& request) {
+    if (request.kind == FileDialogKind::Folder) return SystemFolderPicker(request);
     // The filter is a list of zero-terminated pairs ended by an empty text.
     static const wchar_t kFilter[] = L"All Files\0*.*\0";
     // Several chosen files come as the folder and each name, every one

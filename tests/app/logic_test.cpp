@@ -260,8 +260,8 @@ std::vector<unsigned> Commands(app::TreeItemKind kind) {
 }
 
 TEST(FolderTreeModel, KindsOfItemsAndTheirMenus) {
-    const std::vector<unsigned> fixed = {255, 256, 259, 260, 261};
-    const std::vector<unsigned> full = {255, 256, 257, 258, 259, 260, 261};
+    const std::vector<unsigned> fixed = {255, 262, 256, 259, 260, 261};
+    const std::vector<unsigned> full = {255, 262, 256, 257, 258, 259, 260, 261};
     struct Case {
         std::vector<std::uint32_t> upward;  // the item's data, then each item above it
         app::TreeItemKind kind;

@@ -280,6 +280,38 @@ TEST_F(MainWindowTest, ListCommandsAndDropsReachTheProvider) {
     EXPECT_EQ(Sha256Of(saved), Sha256Of(files[2])) << "byte-exact";
 }
 
+// A folder dropped on the list is stored as a tree in the open folder; the
+// tree's 下载文件夹... brings it back whole into the folder picked.
+TEST_F(MainWindowTest, ADroppedFolderIsStoredAsATreeAndDownloadsWhole) {
+    HWND list = OpenFolder();
+    const std::filesystem::path temp = std::filesystem::temp_directory_path();
+    const std::filesystem::path dropped = temp / L"拖入的", back = temp / L"取回";
+    for (const auto& dir : {dropped, back}) std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dropped / L"子");
+    std::filesystem::create_directory(back);
+    std::ofstream(dropped / L"子" / L"z.bin", std::ios::binary) << std::string(kPartSize + 1, 'z');
+    std::ofstream(dropped / L"a.txt", std::ios::binary) << "a";
+    wintest::Seams seams;
+    Drop(list, {dropped});
+    ASSERT_TRUE(PumpUntil([&] { return Shows(L"上传完成"); }, std::chrono::seconds(120)));
+    ASSERT_TRUE(PumpUntil([&] { return Item("子") != nullptr; }));
+    EXPECT_EQ(TreeView_GetParent(tree_, Item("子")), Item("拖入的"));
+    EXPECT_EQ(TreeView_GetParent(tree_, Item("拖入的")), Item(folder_)) << "in the folder open when dropped";
+    Settle();
+
+    ui::SetFileDialogHook([&](const ui::FileDialogRequest& request) -> std::optional<std::wstring> {
+        seams.dialogs.push_back(request);
+        return back.wstring();
+    });
+    TreeView_SelectItem(tree_, Item("拖入的"));
+    SendMessageW(tree_, WM_COMMAND, app::IDM_DOWNLOAD_FOLDER, 0);
+    ASSERT_EQ(seams.dialogs.size(), 1u);
+    EXPECT_EQ(seams.dialogs[0].kind, ui::FileDialogKind::Folder);
+    ASSERT_TRUE(PumpUntil([&] { return Shows(L"操作成功完成"); }, std::chrono::seconds(60)));
+    EXPECT_EQ(Sha256Of(back / L"拖入的" / L"子" / L"z.bin"), Sha256Of(dropped / L"子" / L"z.bin"));
+    EXPECT_EQ(Sha256Of(back / L"拖入的" / L"a.txt"), Sha256Of(dropped / L"a.txt"));
+}
+
 // Tab from the tree to the list, Ctrl+A, Delete answered no and then yes:
 // only the agreed file goes, and it waits in 已删除.
 TEST_F(MainWindowTest, KeysWalkTheListAndADeleteAsksAndLandsInTheTrash) {
