@@ -205,18 +205,6 @@ TEST_F(DesktopResume, TheListingLaneConnectsAgainAfterItsConnectionBroke) {
     EXPECT_EQ(box_->forks, forks + 1) << "a sound one is kept";
 }
 
-TEST_F(DesktopResume, DeletedFilesGoToTheTrash) {
-    Upload();
-    ASSERT_EQ(Names().size(), 1u);
-    desktop_->DeleteRows({0});
-    ASSERT_TRUE(RunUntil([&] { return screen_.Status() == "已将 1 个文件移到已删除: 大文件.bin"; })) << screen_.Status();
-    Settle();
-    EXPECT_TRUE(Names().empty());
-    Open("4");
-    ASSERT_EQ(Names(), std::vector<std::string>{"大文件.bin"}) << "every part, none destroyed";
-    EXPECT_TRUE(desktop_->Files().Row(0)->file.Whole());
-}
-
 // The transfer queue kept on disk and the answers to a taken name.
 TEST_F(DesktopResume, ARestartOffersWhatWasLeftAndSendsOnlyTheMissingParts) {
     const fs::path kept = dir_ / "cache" / "transfers.txt";

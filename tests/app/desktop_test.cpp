@@ -225,33 +225,6 @@ TEST_F(DesktopTest, QueuedFilesGoToTheFolderOpenWhenQueuedAndAFailureLetsTheRest
     EXPECT_NE(source.find("\r\n\r\nvantlo-file: 1\n"), std::string::npos) << "the whole mail, its manifest too";
 }
 
-// A dropped directory goes into the open folder as a tree, one row per
-// file; the folder comes back to disk the same way.
-TEST_F(DesktopTest, ADroppedFolderIsStoredAsATreeAndComesBackWhole) {
-    const fs::path big = dir_ / fs::u8path("树/a/深/x.bin"), small = dir_ / fs::u8path("树/y.txt");
-    fs::create_directories(big.parent_path());
-    std::ofstream(big, std::ios::binary) << std::string(kPart + 5000, 'x');
-    std::ofstream(small, std::ios::binary) << "y";
-    Open(ids_["乙"]);
-    desktop_->QueueUploads({dir_ / fs::u8path("树")});
-    Settle();
-    Load();
-    ASSERT_TRUE(screen_.Named("树") && screen_.Named("a") && screen_.Named("深")) << screen_.Status();
-    EXPECT_EQ(screen_.Named("树")->parentId, ids_["乙"]);
-    EXPECT_EQ(screen_.Named("深")->parentId, screen_.Id("a"));
-    Open(screen_.Id("深"));
-    EXPECT_EQ(Names(), std::vector<std::string>{"x.bin"});
-    EXPECT_EQ(desktop_->Files().Row(0)->file.parts, 2u) << "resumable by parts like any upload";
-
-    fs::create_directory(dir_ / "back");
-    desktop_->DownloadFolder(screen_.Id("树"), dir_ / "back");
-    Settle();
-    EXPECT_EQ(Sha256Of(dir_ / fs::u8path("back/树/a/深/x.bin")), Sha256Of(big));
-    EXPECT_EQ(Sha256Of(dir_ / fs::u8path("back/树/y.txt")), Sha256Of(small));
-    ASSERT_EQ(desktop_->Transfers().Rows().size(), 4u) << "one row per file each way";
-    for (const app::TransferRow& row : desktop_->Transfers().Rows()) EXPECT_EQ(row.state, app::TransferState::Done);
-}
-
 TEST_F(DesktopTest, AnUnreachableProviderGetsTheErrorBoxAndAFailureText) {
     auto away = std::make_unique<session::Session>();
     session::SetCell(away->host, "127.0.0.1:" + std::to_string(testsupport::FaultServer().Port()));
