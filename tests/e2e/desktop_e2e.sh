@@ -7,7 +7,8 @@
 # name (finding its file in several parts), show that file's properties,
 # clear the search, and store three files chosen at once in the open dialog;
 # delete the uploaded file (asked first, then found in 已删除), and size the
-# window to 800x600 and maximised. Before all that, a sign-in towards a
+# window to 800x600 and maximised. Folders made below 工作文档 with the
+# CLI show nested under it. Before all that, a sign-in towards a
 # provider that cannot be reached says so in Chinese. The sign-in is typed:
 # the account box has the focus, Tab leads to the password.
 # The provider speaks TLS, checked against its test CA. A screenshot is kept
@@ -138,6 +139,9 @@ eval "$(xdotool getwindowgeometry --shell "$signin")"
 xdotool mousemove $((X + 318 + 6)) $((Y + 8 + 7)) click 1  # the close label "X"
 first_ended() { ! kill -0 "$unreachable_pid" 2>/dev/null; }
 wait_until first_ended || fail "the first program did not end"
+
+# Folders nest: two levels below 工作文档, shown under it in the tree.
+cli_run mkdir -p "$folder_name/2026/三月报告" >/dev/null || fail "cannot make the nested folders"
 
 ws_run "$vantlo" >"$artifacts/vantlo.log" 2>&1 &
 vantlo_pid=$!
