@@ -1,5 +1,6 @@
 #include "app/folder_tree_model.h"
 
+#include <algorithm>
 #include <map>
 
 #include "catalog/folder_tree.h"
@@ -82,6 +83,20 @@ std::vector<TreeFolderRow> NestFolders(const FolderList& folders) {
             pending.push_back({*it, depth + 1});
     }
     return rows;
+}
+
+std::string FolderPathLabel(const FolderList& folders, std::size_t index) {
+    if (index >= folders.size()) return {};
+    std::string path = FolderLabel(folders[index].name);
+    // At most one step per folder: a loop of parents ends.
+    std::string parentId = folders[index].parentId;
+    for (std::size_t steps = 0; !parentId.empty() && steps < folders.size(); ++steps) {
+        auto parent = std::find_if(folders.begin(), folders.end(), [&](const Folder& f) { return f.id == parentId; });
+        if (parent == folders.end() || parent == folders.begin() + static_cast<std::ptrdiff_t>(index)) break;
+        path = FolderLabel(parent->name) + "/" + path;
+        parentId = parent->parentId;
+    }
+    return path;
 }
 
 std::string FolderLabel(const std::string& name) {

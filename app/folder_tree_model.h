@@ -62,6 +62,10 @@ struct TreeFolderRow {
 // shows twice.
 std::vector<TreeFolderRow> NestFolders(const FolderList& folders);
 
+// Where a folder is, as the menus that name folders show it: the labels of
+// its parents and its own, "/" between them ("工作文档/2026/三月").
+std::string FolderPathLabel(const FolderList& folders, std::size_t index);
+
 // The text of a folder item: a "/" in the name shows as "／", as the drive's
 // paths show it. The user's "／" in a new name is a "/" again (FolderNameFromLabel).
 std::string FolderLabel(const std::string& name);

@@ -1,5 +1,7 @@
 #include "app/list_menu_model.h"
 
+#include "app/folder_tree_model.h"
+
 namespace app {
 
 namespace {
@@ -19,14 +21,16 @@ std::string MenuText(const std::string& name) {
     return text;
 }
 
+// In the tree's order, each named by where it is: two folders of one name
+// in different places are told apart.
 std::vector<MoveTarget> MoveTargets(const FolderList& folders) {
     std::vector<MoveTarget> targets;
-    for (const Folder& folder : folders) {
+    for (const TreeFolderRow& row : NestFolders(folders)) {
         if (targets.size() == session::kFolderRows) break;
-        std::optional<std::uint64_t> id = ReadFolderId(folder.id);
+        std::optional<std::uint64_t> id = ReadFolderId(folders[row.folder].id);
         if (!id || *id < kMovableFolderMinId) continue;
         unsigned command = kFirstMoveCommand + static_cast<unsigned>(targets.size());
-        targets.push_back(MoveTarget{command, std::to_string(*id), folder.name});
+        targets.push_back(MoveTarget{command, std::to_string(*id), FolderPathLabel(folders, row.folder)});
     }
     return targets;
 }

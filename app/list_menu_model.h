@@ -43,7 +43,7 @@ constexpr unsigned kLastMoveCommand = kFirstMoveCommand + static_cast<unsigned>(
 struct MoveTarget {
     unsigned command;
     std::string folderId;
-    std::string name;  // UTF-8
+    std::string name;  // UTF-8, where it is: "工作文档/2026"
 };
 
 struct MenuEntry {

@@ -346,6 +346,8 @@ TEST(ListMenuModel, TheMenuAndItsMoveTargets) {
     EXPECT_EQ(app::MoveTargetFor(menu, app::kFirstMoveCommand + 2), std::nullopt);
     EXPECT_EQ(app::MoveTargetFor(menu, app::CmdDeleteRows), std::nullopt);
 
+    const app::FolderList nested = {{"70001", "2026", "", "", "70000"}, folder("70000", "照片")};
+    EXPECT_EQ(app::BuildListMenu(true, nested).entries[2].submenu[1].text, "照片/2026") << "after its parent, by path";
     app::ListMenu none = app::BuildListMenu(true, {folder("1", "收件箱")});
     EXPECT_FALSE(none.entries[2].enabled) << "greyed without a folder to move to";
     app::FolderList many;
