@@ -252,6 +252,7 @@ private:
     bool Run(Lane lane, LaneWork<Value> work, LaneDone<Value> done);
     Reply ReplyChannel();
     void ListOpenFolder(std::function<void(Desktop&, bool)> after = {});
+    void CloseOpenFolderIfIn(const DeleteFolderRequest& request);
     void ShowFiles(bool newRows);
     void Tell(const std::function<void(DesktopView&)>& news);
     void SetStatus(const std::string& text);

@@ -180,12 +180,29 @@ void Desktop::DeleteFolder(const DeleteFolderRequest& request) {
     Run<bool>(
         Lane::Session,
         [storeId, tree](catalog::MailStore& store, bool&) { return catalog::RemoveTree(store, tree, storeId); },
-        [done](Desktop& d, const catalog::Outcome& outcome, const bool&) {
+        [done, request](Desktop& d, const catalog::Outcome& outcome, const bool&) {
             d.ReportOutcome(Work::DeleteFolder, outcome);
-            if (outcome.Ok()) d.SetStatus(done);
+            if (outcome.Ok()) {
+                d.SetStatus(done);
+                d.CloseOpenFolderIfIn(request);
+            }
             // A failure half-way leaves what was not yet removed: the tree shows it.
             d.Tell([](DesktopView& v) { v.FoldersStale(); });
         });
+}
+
+// The open folder went with the tree: its rows name files that are in the
+// trash now, and nothing may be dropped into it.
+void Desktop::CloseOpenFolderIfIn(const DeleteFolderRequest& request) {
+    bool gone = SameFolder(openFolderId_, request.folderId);
+    for (const std::string& id : request.tree.dirIds) gone = gone || SameFolder(openFolderId_, folderIds_.ViewId(id));
+    if (!gone) return;
+    openFolderId_.clear();
+    searchText_.clear();
+    ++listing_;  // a listing still under way is dropped
+    files_.Show(FileListing{});
+    Tell([](DesktopView& v) { v.FolderOpened(""); });
+    Tell([&](DesktopView& v) { v.FilesShown(files_, "", true); });
 }
 
 void Desktop::ShowFolderProperties(const std::string& folderId) {

@@ -93,6 +93,9 @@ void Desktop::QueueUploads(const std::vector<std::filesystem::path>& dropped, co
             paths.push_back(path);
     }
     if (paths.empty() && !dropped.empty()) return;
+    // No folder open (its folder was deleted): nowhere to store them.
+    if (openFolderId_.empty())
+        return SetStatus(FailureText(Work::Upload, catalog::Failure(catalog::StoreCode::NotFound, "no folder open")));
     std::vector<PlannedUpload> planned;
     if (ask) {
         planned = PlanUploads(paths, WholeFilesByName(files_), ask);

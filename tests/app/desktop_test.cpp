@@ -171,6 +171,7 @@ TEST_F(DesktopTest, FolderCommandsTellTheTreeWhatToShow) {
     ASSERT_TRUE(screen_.Named("子"));
     EXPECT_EQ(screen_.Named("子")->parentId, id) << "made in the folder given";
     // Deleting asks with what is below; what was counted goes, leaves first.
+    Open(std::to_string(screen_.created[1]));
     desktop_->AskDeleteFolder(id);
     ASSERT_TRUE(RunUntil([&] { return !screen_.deleteAsked.empty(); })) << screen_.Status();
     const app::DeleteFolderRequest asked = screen_.deleteAsked[0];
@@ -182,6 +183,7 @@ TEST_F(DesktopTest, FolderCommandsTellTheTreeWhatToShow) {
     Load();
     EXPECT_EQ(screen_.Id("改名后"), "");
     EXPECT_EQ(screen_.Id("子"), "");
+    EXPECT_EQ(desktop_->OpenFolderId(), "") << "the open folder went with it";
     desktop_->DeleteFolder(asked);  // again: the folders are gone
     ASSERT_TRUE(RunUntil([&] { return screen_.Status().rfind("删除文件夹失败: 文件或文件夹已不在服务器上", 0) == 0; }))
         << screen_.Status();
