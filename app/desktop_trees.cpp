@@ -44,13 +44,15 @@ void Desktop::QueueTreeUpload(const fs::path& dropped) {
             if (!outcome.Ok()) return d.ReportOutcome(Work::Upload, outcome);
             std::vector<TransferRow> rows;
             for (const TreeUploadFile& file : made.plan.files) {
+                auto folder = made.folderIds.find(file.dir);
+                if (folder == made.folderIds.end()) continue;  // every walked directory was made
                 TransferRow row;
                 row.upload = true;
                 row.local = file.source;
                 auto name = file.source.filename().u8string();
                 row.name.assign(name.begin(), name.end());
                 row.size = file.size;
-                row.storeFolderId = made.folderIds.at(file.dir);
+                row.storeFolderId = folder->second;
                 row.folderId = d.folderIds_.ViewId(row.storeFolderId);
                 rows.push_back(std::move(row));
             }
