@@ -267,10 +267,10 @@ TEST(FolderTreeModel, KindsOfItemsAndTheirMenus) {
         app::TreeItemKind kind;
         std::vector<unsigned> menu;
     } cases[] = {
-        {{65537}, 65536, {513}},               // the account item
-        {{65537, 65537}, 65537, {512}},        // the mail root item
-        {{0, 65537, 65537}, 65537, {512}},     // a folder of id 0
-        {{3, 65537, 65537}, 65540, fixed},     // fixed folders: no rename or delete
+        {{65537}, 65536, {513}},            // the account item
+        {{65537, 65537}, 65537, {512}},     // the mail root item
+        {{0, 65537, 65537}, 65537, {512}},  // a folder of id 0
+        {{3, 65537, 65537}, 65540, fixed},  // fixed folders: no rename or delete
         {{7, 65537, 65537}, 65544, full},
         {{10, 65537, 65537}, 65547, full},
         {{11, 65537, 65537}, 0, {}},  // ids 11 to 65549 offer nothing
