@@ -188,7 +188,8 @@ public:
     // A name a whole file of the open folder has is asked about (`ask`);
     // without an asker every file is queued under its own name. A directory
     // among the paths goes into the open folder as a tree: its folders are
-    // made, then each file below it is a row of its own (tree_plan.h).
+    // made (or found), then each file below it is a row of its own, a name
+    // taken in its folder asked about the same way (tree_plan.h).
     void QueueUploads(const std::vector<std::filesystem::path>& paths, const ConflictAsker& ask = {});
     void UploadChoiceCancelled();
     DownloadCheck CheckDownload(const std::vector<std::size_t>& items) const;
@@ -258,7 +259,7 @@ private:
     void SetStatus(const std::string& text);
     void ReportOutcome(Work work, const catalog::Outcome& outcome);
     void LaneWorkEnded();
-    void QueueTreeUpload(const std::filesystem::path& dropped);
+    void QueueTreeUpload(const std::filesystem::path& dropped, const ConflictAsker& ask);
     void QueueRows(std::vector<TransferRow> rows, const std::string& skippedLine);
     void StartNextTransfer();
     void TransferEnded(const TransferRow& item, const catalog::Outcome& outcome, const std::string& trashFailure);

@@ -88,7 +88,7 @@ void Desktop::QueueUploads(const std::vector<std::filesystem::path>& dropped, co
     for (const fs::path& path : dropped) {
         std::error_code error;
         if (fs::is_directory(path, error))
-            QueueTreeUpload(path);
+            QueueTreeUpload(path, ask);
         else
             paths.push_back(path);
     }

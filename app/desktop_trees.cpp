@@ -3,6 +3,7 @@
 // on a lane first; then every file is a row of the transfer queue.
 #include "app/desktop.h"
 #include "app/desktop_run.h"
+#include "app/file_listing.h"
 #include "app/tree_plan.h"
 #include "catalog/local_name.h"
 
@@ -21,13 +22,39 @@ std::string SkippedLine(const char* lead, const std::vector<std::string>& skippe
     return line;
 }
 
+using NamesTaken = std::map<std::string, std::vector<std::string>>;  // a whole file's name -> its mails
+
 struct MadeTree {
     TreeUpload plan;
     std::map<std::string, std::string> folderIds;  // dir -> the store's id
+    std::map<std::string, NamesTaken> taken;       // dir -> the whole files already in its folder
 };
+
+// The whole files of each folder the tree goes in: a dropped folder that
+// meets one of its name adds to it, and a name taken there is asked about.
+catalog::Outcome ListTaken(catalog::MailStore& store, MadeTree& made) {
+    for (const auto& [dir, id] : made.folderIds) {
+        FileListing listing;
+        catalog::Outcome outcome = ListFolderFiles(store, id, "", listing);
+        if (!outcome.Ok()) return outcome;
+        for (const FileRow& row : listing.rows)
+            if (row.file.Whole()) made.taken[dir][row.file.name] = row.file.MailIds();
+    }
+    return catalog::Success();
+}
+
+// One answer "for all" holds for the whole tree, and a cancel cancels it all.
+ConflictAsker TreeAsker(const ConflictAsker& ask, std::shared_ptr<std::optional<ConflictAnswer>> kept) {
+    return [ask, kept](const std::string& name) {
+        if (*kept) return **kept;
+        ConflictAnswer answer = ask(name);
+        if (answer.forAll || answer.choice == ConflictChoice::CancelAll) *kept = answer;
+        return answer;
+    };
+}
 }  // namespace
 
-void Desktop::QueueTreeUpload(const fs::path& dropped) {
+void Desktop::QueueTreeUpload(const fs::path& dropped, const ConflictAsker& ask) {
     // The folder open now is the target, whatever is opened meanwhile.
     std::string targetId = folderIds_.StoreId(openFolderId_);
     if (targetId.empty())
@@ -36,26 +63,43 @@ void Desktop::QueueTreeUpload(const fs::path& dropped) {
         Lane::Session,
         [dropped, targetId](catalog::MailStore& store, MadeTree& made) {
             catalog::Outcome outcome = PlanTreeUpload(dropped, made.plan);
-            return outcome.Ok() ? MakeTreeFolders(store, targetId, made.plan.dirs, made.folderIds) : outcome;
+            if (outcome.Ok()) outcome = MakeTreeFolders(store, targetId, made.plan.dirs, made.folderIds);
+            return outcome.Ok() ? ListTaken(store, made) : outcome;
         },
-        [](Desktop& d, const catalog::Outcome& outcome, const MadeTree& made) {
+        [ask](Desktop& d, const catalog::Outcome& outcome, const MadeTree& made) {
             // The folders made so far show, whatever came of the rest.
             if (!made.folderIds.empty()) d.Tell([](DesktopView& v) { v.FoldersStale(); });
             if (!outcome.Ok()) return d.ReportOutcome(Work::Upload, outcome);
+            std::map<std::string, std::vector<fs::path>> byDir;
+            std::map<fs::path, std::uint64_t> sizes;
+            for (const TreeUploadFile& file : made.plan.files)
+                byDir[file.dir].push_back(file.source), sizes[file.source] = file.size;
+            auto kept = std::make_shared<std::optional<ConflictAnswer>>();
             std::vector<TransferRow> rows;
-            for (const TreeUploadFile& file : made.plan.files) {
-                auto folder = made.folderIds.find(file.dir);
+            for (const auto& [dir, sources] : byDir) {
+                auto folder = made.folderIds.find(dir);
                 if (folder == made.folderIds.end()) continue;  // every walked directory was made
-                TransferRow row;
-                row.upload = true;
-                row.local = file.source;
-                auto name = file.source.filename().u8string();
-                row.name.assign(name.begin(), name.end());
-                row.size = file.size;
-                row.storeFolderId = folder->second;
-                row.folderId = d.folderIds_.ViewId(row.storeFolderId);
-                rows.push_back(std::move(row));
+                auto taken = made.taken.find(dir);
+                std::vector<PlannedUpload> planned;
+                if (ask)
+                    planned = PlanUploads(sources, taken == made.taken.end() ? NamesTaken{} : taken->second,
+                                          TreeAsker(ask, kept));
+                else
+                    for (const fs::path& source : sources)
+                        planned.push_back({source, source.filename().u8string(), {}});
+                for (PlannedUpload& upload : planned) {
+                    TransferRow row;
+                    row.upload = true;
+                    row.local = upload.source;
+                    row.name = upload.name;
+                    row.replaces = std::move(upload.replaces);
+                    row.size = sizes[upload.source];
+                    row.storeFolderId = folder->second;
+                    row.folderId = d.folderIds_.ViewId(row.storeFolderId);
+                    rows.push_back(std::move(row));
+                }
             }
+            if (*kept && (*kept)->choice == ConflictChoice::CancelAll) return d.SetStatus(kUploadCancelledText);
             d.QueueRows(std::move(rows),
                         made.plan.skipped.empty() ? std::string() : SkippedLine(kTreeSkippedText, made.plan.skipped));
         });

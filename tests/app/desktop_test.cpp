@@ -140,7 +140,8 @@ TEST_F(DesktopTest, SearchPropertiesAndEmptying) {
     EXPECT_EQ(asked.files, 4u);
     EXPECT_EQ(asked.mailIds.size(), 6u) << "every part";
     desktop_->EmptyFolder(asked);
-    ASSERT_TRUE(RunUntil([&] { return screen_.Status() == "已将 \"甲\" 中的 4 个文件移到已删除"; })) << screen_.Status();
+    ASSERT_TRUE(RunUntil([&] { return screen_.Status() == "已将 \"甲\" 中的 4 个文件移到已删除"; }))
+        << screen_.Status();
     Settle();
     EXPECT_EQ(desktop_->Files().Count(), 0u);
     Open("4");
@@ -225,6 +226,43 @@ TEST_F(DesktopTest, QueuedFilesGoToTheFolderOpenWhenQueuedAndAFailureLetsTheRest
     std::ifstream in(dir_ / "one.part1.eml", std::ios::binary);
     std::string source(std::istreambuf_iterator<char>(in), {});
     EXPECT_NE(source.find("\r\n\r\nvantlo-file: 1\n"), std::string::npos) << "the whole mail, its manifest too";
+}
+
+// A folder dropped again adds to the one it made, and its taken names are
+// asked about as a dropped file's are: a file the same as the one stored is
+// not stored twice, a changed one replaces it.
+TEST_F(DesktopTest, AFolderDroppedAgainAsksAboutItsTakenNames) {
+    const fs::path tree = dir_ / fs::u8path("树"), changed = tree / "sub" / "changed.txt";
+    fs::create_directories(changed.parent_path());
+    std::ofstream(tree / "same.txt") << "same";
+    std::ofstream(changed) << "old";
+    Open(ids_["乙"]);
+    std::vector<std::string> asked;
+    auto overwrite = [&](const std::string& name) {
+        asked.push_back(name);
+        return app::ConflictAnswer{app::ConflictChoice::Overwrite, false};
+    };
+    desktop_->QueueUploads({tree}, overwrite);
+    Settle();
+    std::ofstream(changed) << "new";
+    desktop_->QueueUploads({tree}, overwrite);
+    Settle();
+    EXPECT_EQ(asked, (std::vector<std::string>{"same.txt", "changed.txt"}));
+    Load();
+    Open(screen_.Id("sub"));
+    ASSERT_EQ(Names(), std::vector<std::string>{"changed.txt"}) << "the old one went to the trash";
+    fs::create_directory(dir_ / "back");
+    desktop_->DownloadFolder(screen_.Id("sub"), dir_ / "back");
+    Settle();
+    std::ifstream in(dir_ / "back" / "sub" / "changed.txt");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "new");
+    Open(screen_.Id("树"));
+    EXPECT_EQ(Names(), std::vector<std::string>{"same.txt"}) << "stored once";
+    Open(ids_["乙"]);
+    desktop_->QueueUploads({tree},
+                           [](const std::string&) { return app::ConflictAnswer{app::ConflictChoice::CancelAll}; });
+    Settle();
+    EXPECT_EQ(screen_.Status(), app::kUploadCancelledText) << "one cancel for the whole tree";
 }
 
 TEST_F(DesktopTest, AnUnreachableProviderGetsTheErrorBoxAndAFailureText) {
