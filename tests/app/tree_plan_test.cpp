@@ -69,9 +69,7 @@ TEST_F(TreePlanTest, AFolderIsPlannedInsideTheTargetWhateverItsNamesSay) {
     ASSERT_EQ(plan.files.size(), 1u);
     EXPECT_EQ(plan.files[0].target, dir / "out" / fs::u8path("a／b/sub/in-sub.txt"));
     EXPECT_EQ(plan.skipped.size(), 4u) << "\"..\" and the link, each with its file";
-    EXPECT_TRUE(fs::is_directory(dir / "out" / fs::u8path("a／b/sub")));
     EXPECT_TRUE(fs::is_empty(dir / "elsewhere"));
-    EXPECT_FALSE(fs::exists(dir / "escaped.txt"));
     EXPECT_FALSE(app::PlanTreeDownload(store, top, dir / "out", nullptr, plan).Ok()) << "a folder named ..";
     EXPECT_FALSE(app::PlanTreeDownload(store, "999", dir / "out", nullptr, plan).Ok()) << "no such folder";
 }
