@@ -53,11 +53,6 @@ struct CommandRegistration {
 
 const std::vector<Command>& Commands();
 
-// A file that Ctrl+C, a closing terminal or a polite kill removes before
-// the process ends (the temporary file of a download under way); empty
-// forgets it.
-void RemoveOnStop(const std::filesystem::path& path);
-
 // Prints "vantlo-cli: MESSAGE" on the error stream and returns kExitFailure.
 int Fail(Context& context, const std::string& message);
 

@@ -1,12 +1,7 @@
 // vantlo-cli: the session operations from the command line.
 #include <algorithm>
-#include <atomic>
-#include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <iterator>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -16,7 +11,6 @@
 #include "mailbox/open.h"
 #include "mailbox/options.h"
 #include "platform/arguments.h"
-#include "session/staged_file.h"
 #include "vantlo/version.h"
 
 namespace {
@@ -24,45 +18,6 @@ namespace {
 // Bounds of the CLI's own numeric options.
 constexpr double kLongestSpeedTime = 3600;
 constexpr double kLargestSpeedLimit = 1 << 30;
-
-// The file RemoveOnStop names, in a buffer the signal handler can read.
-std::filesystem::path::value_type removedOnStop[4096];
-std::atomic<bool> removeOnStop{false};
-
-// A download cut short by Ctrl+C, a terminal that closes or a polite kill
-// leaves no partial file behind: the handler removes it, then lets the
-// signal end the process as it would have.
-extern "C" void RemovePartialFilesAndStop(int signal) {
-    session::RemoveStagedFiles();
-#ifdef _WIN32
-    if (removeOnStop.load()) _wremove(removedOnStop);
-#else
-    if (removeOnStop.load()) std::remove(removedOnStop);
-#endif
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
-}
-
-void CatchStopSignals() {
-    std::signal(SIGINT, RemovePartialFilesAndStop);
-    std::signal(SIGTERM, RemovePartialFilesAndStop);
-#ifdef SIGHUP
-    std::signal(SIGHUP, RemovePartialFilesAndStop);
-#endif
-}
-
-}  // namespace
-
-void cli::RemoveOnStop(const std::filesystem::path& path) {
-    removeOnStop = false;
-    const auto& text = path.native();
-    if (text.empty() || text.size() >= std::size(removedOnStop)) return;
-    std::copy(text.begin(), text.end(), removedOnStop);
-    removedOnStop[text.size()] = 0;
-    removeOnStop = true;
-}
-
-namespace {
 
 void PrintUsage(std::ostream& out) {
     out << "Usage: vantlo-cli [OPTIONS] --account ADDRESS COMMAND [ARGS...]\n"
@@ -126,7 +81,6 @@ int main(int argc, char** argv) {
         std::cout << "vantlo-cli " << vantlo::kVersion << "\n";
         return cli::kExitOk;
     }
-    CatchStopSignals();
     const std::vector<std::string> argsIn = platform::Utf8Arguments(argc, argv);
     session::Session session;
     mailbox::MailboxOptions options;

@@ -42,7 +42,8 @@ target+=([dav]=vantlo_dav_tests [vault]=vantlo_vault_tests [mailbox]=vantlo_mail
          [pacing]=vantlo_pacing_tests [writeback]=vantlo_catalog_tests)
 
 echo "mutate: copying the tree to $scratch/src"
-mkdir -p "$scratch/src"
+# Afresh: a file deleted since the last run must not stay in the build.
+rm -rf "$scratch/src" && mkdir -p "$scratch/src"
 (cd "$root" && git ls-files -z | xargs -0 cp --parents -t "$scratch/src")
 # ccache, when present, makes the rebuild of a restored file (and of a
 # scratch tree copied afresh) a cache hit.

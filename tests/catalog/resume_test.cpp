@@ -61,6 +61,11 @@ TEST_F(ResumeTest, APutKeepsWhatWasStoredAndMovesWhatWaitsInTheInbox) {
     EXPECT_TRUE(InFolder("7") == 8 && InFolder("1") == 0) << "each part once, in the folder";
     PutReport whole = Put();
     EXPECT_TRUE(whole.alreadyStored == 8 && whole.key == again.key && InFolder("7") == 8) << "not stored again";
+    // Changed since in its last part: the stored upload's first seven parts are not this file's.
+    bytes[70] ^= 1;
+    std::ofstream(source, std::ios::binary) << bytes;
+    PutReport changed = Put();
+    EXPECT_TRUE(changed.outcome.Ok() && changed.alreadyStored == 0 && InFolder("7") == 16) << changed.outcome.Text();
 }
 
 TEST_F(ResumeTest, AGetKeepsOnlyPartsThatStillMatchAndReplacesTheTargetLast) {

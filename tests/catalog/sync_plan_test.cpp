@@ -80,9 +80,10 @@ TEST(SyncPlan, StepsAndTheWorkTheyCost) {
         {"download: unchanged since the record", {{Local("a/x", 5, 100)}, {Remote("a/x", "k1", 5)}, asSynced}, {}, {},
          true, false, "", 0, 0},
         {"download --delete: only what a sync left, unchanged",
-         {{Local("a/x", 5, 100), Local("mine", 1, 1), Local("a/y", 2, 7)}, {}, {{"a/x", {5, 100, "sha-x", "k1"}},
-                                                                               {"a/y", {2, 6, "sha-y", "k3"}}}},
-         {{"a/y", "sha-y2"}}, {}, true, true, "delete a/x;keep mine;keep a/y;", 0, 0},
+         {{Local("a/x", 5, 100), Local("mine", 1, 1), Local("a/y", 2, 7), Local("z", 3, 5)},
+          {},
+          {{"a/x", {5, 100, "sha-x", "k1"}}, {"a/y", {2, 6, "sha-y", "k3"}}, {"z", {3, 5, "sha-z", ""}}}},
+         {{"a/y", "sha-y2"}}, {}, true, true, "delete a/x;keep mine;keep a/y;keep z;", 0, 0},
     };
     for (const Case& c : table) {
         Side side = c.side;

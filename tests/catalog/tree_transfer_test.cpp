@@ -62,7 +62,7 @@ TEST_F(TreeTest, ATreeComesBackWithItsShapeBytesAndTimes) {
     FolderTree listed;
     ASSERT_TRUE(FolderTree::Load(store, listed).Ok());
     std::string id;
-    EXPECT_TRUE(listed.Find("files/工作文档/a／b", id).Ok());
+    ASSERT_TRUE(listed.Find("files/工作文档/a／b", id).Ok());
     EXPECT_EQ(listed.Folder(id)->name, "a/b");
     RemoteTree remote;
     ASSERT_TRUE(WalkRemoteTree(store, listed, "7", remote).Ok());

@@ -2,6 +2,9 @@
 // delivery, and bodies in every coding.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "session/download.h"
 #include "session/upload.h"
 #include "session_fixture.h"
@@ -153,6 +156,14 @@ TEST_F(TransfersTest, DownloadsTakeEveryCodingAndEndOnlyWithTheWholeBody) {
         EXPECT_EQ(session::FetchAttachment(s, "m1", 150000, sink), status) << answer.bytes.substr(0, 60);
         EXPECT_TRUE(status != Status::Ok || got == body);
     }
+    // Bytes that keep coming, fewer in a window than the bound asks, end on it too (no wait ever runs out).
+    s.limits.speedLimitBytes = 1 << 30;
+    s.limits.speedTimeMs = 2;
+    server.Push(Script(HttpAnswer(body)));
+    const auto slowSink = [](const char*, std::size_t) {
+        return std::this_thread::sleep_for(std::chrono::milliseconds(5)), true;
+    };
+    EXPECT_EQ(session::FetchAttachment(s, "m1", 150000, slowSink), Status::TooSlow);
 }
 
 }  // namespace
