@@ -2,21 +2,16 @@
 #include <functional>
 #include <ostream>
 
+#include "catalog/catalog.h"
 #include "cli/command.h"
 #include "cli/mailbox.h"
 #include "cli/operation_arguments.h"
 #include "cli/remote_paths.h"
-#include "catalog/catalog.h"
-#include "session/cells.h"
-#include "session/folders.h"
 
 namespace cli {
 namespace {
 
-using session::CellText;
-
-// Over IMAP the folders are the store's; the webmail account's come from
-// its folder table as they always have.
+// A folder command on the account's store, webmail and IMAP alike.
 int StoreFolderOperation(Context& context, const std::string& what,
                          const std::function<catalog::Outcome(catalog::MailStore&)>& operation) {
     auto store = OpenStore(context);
@@ -26,28 +21,14 @@ int StoreFolderOperation(Context& context, const std::string& what,
 
 int RunFolders(Context& context, const std::vector<std::string>&) {
     if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
-    if (!context.imapUrl.empty())
-        return StoreFolderOperation(context, "list the folders", [&](catalog::MailStore& store) {
-            std::vector<catalog::FolderInfo> folders;
-            catalog::Outcome outcome = store.ListFolders(folders);
-            for (const catalog::FolderInfo& folder : folders)
-                context.out << OutputField(folder.id) << '\t' << OutputField(folder.name) << '\t' << folder.unread
-                            << '\t' << folder.messages << '\n';
-            return outcome;
-        });
-    session::Session& s = context.session;
-    session::Status status = WithSession(context, [&] {
-        session::ClearFolderTable(s.folderTable);
-        return session::GetAllFolders(s);
+    return StoreFolderOperation(context, "list the folders", [&](catalog::MailStore& store) {
+        std::vector<catalog::FolderInfo> folders;
+        catalog::Outcome outcome = store.ListFolders(folders);
+        for (const catalog::FolderInfo& folder : folders)
+            context.out << OutputField(folder.id) << '\t' << OutputField(folder.name) << '\t' << folder.unread << '\t'
+                        << folder.messages << '\n';
+        return outcome;
     });
-    if (status != session::Status::Ok) return OperationFailed(context, status, "list the folders");
-    std::size_t rows = session::UsedFolderRows(s.folderTable);
-    for (std::size_t i = 0; i < rows; ++i) {
-        const session::FolderRow& row = s.folderTable.rows[i];
-        context.out << CellText(row.id) << '\t' << OutputField(CellText(row.name)) << '\t'
-                    << CellText(row.unreadMessageCount) << '\t' << CellText(row.messageCount) << '\n';
-    }
-    return kExitOk;
 }
 
 // mkdir PATH makes the last level in a folder that exists; mkdir -p makes
@@ -67,17 +48,11 @@ int RunMkdir(Context& context, const std::vector<std::string>& argsIn) {
     std::string id;
     const std::string& name = levels[0];
     if (levels.size() == 1 && !parents && path.find('/') == std::string::npos) {
-        if (!context.imapUrl.empty())
-            return StoreFolderOperation(context, "create folder '" + name + "'", [&](catalog::MailStore& store) {
-                catalog::Outcome outcome = store.CreateFolder({}, catalog::SegmentToName(name), id);
-                if (outcome.Ok()) context.out << OutputField(id) << '\n';
-                return outcome;
-            });
-        session::Status status = WithSession(
-            context, [&] { return session::CreateUserFolder(context.session, catalog::SegmentToName(name), id); });
-        if (status != session::Status::Ok) return OperationFailed(context, status, "create folder '" + name + "'");
-        context.out << id << '\n';
-        return kExitOk;
+        return StoreFolderOperation(context, "create folder '" + name + "'", [&](catalog::MailStore& store) {
+            catalog::Outcome outcome = store.CreateFolder({}, catalog::SegmentToName(name), id);
+            if (outcome.Ok()) context.out << OutputField(id) << '\n';
+            return outcome;
+        });
     }
     return StoreFolderOperation(context, "create folder '" + path + "'", [&](catalog::MailStore& store) {
         RemotePaths paths(context, store);
@@ -101,13 +76,8 @@ int RunRename(Context& context, const std::vector<std::string>& args) {
     std::string problem = FolderNameProblem(name);
     if (!problem.empty()) return UsageError(context, problem);
     if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
-    if (!context.imapUrl.empty())
-        return StoreFolderOperation(context, "rename folder '" + id + "' to '" + name + "'",
-                                    [&](catalog::MailStore& store) { return store.RenameFolder(id, name); });
-    session::Status status = WithSession(context, [&] { return session::RenameFolder(context.session, name, id); });
-    if (status != session::Status::Ok)
-        return OperationFailed(context, status, "rename folder " + id + " to '" + name + "'");
-    return kExitOk;
+    return StoreFolderOperation(context, "rename folder " + id + " to '" + name + "'",
+                                [&](catalog::MailStore& store) { return store.RenameFolder(id, name); });
 }
 
 // Names what keeps a folder from being deleted; empty when nothing does.
@@ -143,8 +113,8 @@ int RunRmdir(Context& context, const std::vector<std::string>& args) {
 }
 
 CommandRegistration folders({"folders", "", "list the folders: ID, NAME, UNREAD, TOTAL", 0, 0, false, RunFolders});
-CommandRegistration mkdir({"mkdir", "[-p] PATH", "create a folder (-p: and every missing level) and print its id", 1,
-                           2, false, RunMkdir});
+CommandRegistration mkdir({"mkdir", "[-p] PATH", "create a folder (-p: and every missing level) and print its id", 1, 2,
+                           false, RunMkdir});
 CommandRegistration rename({"rename", "FOLDER_ID NEW_NAME", "rename a folder", 2, 2, false, RunRename});
 CommandRegistration rmdir({"rmdir", "PATH", "delete an empty folder", 1, 1, false, RunRmdir});
 

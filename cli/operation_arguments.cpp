@@ -1,16 +1,15 @@
 #include "cli/operation_arguments.h"
 
 #include "mailbox/options.h"
-#include "session/exchange.h"
 #include "session/xml_text.h"
 
 namespace cli {
 
 namespace {
-constexpr std::size_t kFolderIdDigits = 14;   // the id cell holds 15 bytes
+constexpr std::size_t kFolderIdDigits = 14;       // the id cell holds 15 bytes
 constexpr std::size_t kLongestImapFolder = 1000;  // a full name, separators included
-constexpr std::size_t kMessageIdBytes = 31;   // the id cell holds 32 bytes
-constexpr std::size_t kFolderNameBytes = 63;  // the name cell holds 64 bytes
+constexpr std::size_t kMessageIdBytes = 31;       // the id cell holds 32 bytes
+constexpr std::size_t kFolderNameBytes = 63;      // the name cell holds 64 bytes
 
 }  // namespace
 
@@ -62,20 +61,6 @@ int UsageError(Context& context, const std::string& message) {
 int SignInChecked(Context& context) {
     if (context.account.empty()) return UsageError(context, "this command needs --account");
     return SignInAccount(context);
-}
-
-int OperationFailed(Context& context, session::Status status, const std::string& what) {
-    switch (status) {
-    case session::Status::ConnectFailed: return Fail(context, "could not connect to the provider to " + what);
-    case session::Status::Refused: {
-        const std::string& code = context.session.refusalCode;
-        return Fail(context, "the provider refused to " + what + (code.empty() ? "" : " (" + code + ")"));
-    }
-    case session::Status::CertificateRefused:
-    case session::Status::SecureChannelFailed:
-        return Fail(context, "could not " + what + ": " + session::LastTlsProblem());
-    default: return Fail(context, "could not " + what + ": " + session::StatusText(status));
-    }
 }
 
 }  // namespace cli

@@ -7,7 +7,6 @@
 #include <string_view>
 
 #include "cli/command.h"
-#include "session/status.h"
 
 namespace cli {
 
@@ -38,9 +37,5 @@ int UsageError(Context& context, const std::string& message);
 // The commands here check their arguments first and then sign in, so that
 // wrong usage sends nothing. Returns kExitOk once signed in.
 int SignInChecked(Context& context);
-
-// Prints why `what` (e.g. "create folder 'Docs'") failed and returns
-// kExitFailure.
-int OperationFailed(Context& context, session::Status status, const std::string& what);
 
 }  // namespace cli

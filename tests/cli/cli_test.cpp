@@ -138,7 +138,7 @@ TEST_F(CliFaultTest, HostileAnswersFailWithOneClearLine) {
         {{"mkdir", "Docs"},
          2,
          {testsupport::Script(testsupport::HttpAnswer("{'code':'FA_NAME_EXISTS'}"))},
-         "refused to create folder 'Docs' (FA_NAME_EXISTS)"},
+         "create folder 'Docs': the provider refused the request (FA_NAME_EXISTS)"},
         {{"put", file, "1"}, 5, {testsupport::Script(refusal)}, "(FA_OVERFLOW)"},
         {{"put", file, "1"}, 2, {Forward(Action::Stall, 10)}, "did not answer in time"},
     };
