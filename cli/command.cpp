@@ -49,7 +49,6 @@ int SignInAccount(Context& context) {
         return Fail(context, "unsupported account domain in '" + context.account + "'");
     if (!context.sessionCache.empty() &&
         session::LoadSessionCache(context.sessionCache, context.account, context.session)) {
-        context.sessionFromCache = true;
         return kExitOk;
     }
     return SignInFresh(context);
@@ -59,7 +58,6 @@ int SignInFresh(Context& context) {
     int entry = session::EntryForAccount(context.account);
     if (entry == 0) return Fail(context, "unsupported account domain in '" + context.account + "'");
     std::string password = context.password.empty() ? platform::ReadPasswordInput() : context.password;
-    context.sessionFromCache = false;
     const session::Status status = session::SignIn(context.session, context.account, entry, password);
     if (status == session::Status::Ok) {
         context.password = password;
@@ -89,14 +87,6 @@ int SignInFresh(Context& context) {
     case session::Status::Incomplete: return Fail(context, "time-out or broken connection: " + text);
     default: return Fail(context, "sign-in failed: " + text);
     }
-}
-
-session::Status WithSession(Context& context, const std::function<session::Status()>& request) {
-    session::Status status = request();
-    if (status == session::Status::Refused && context.session.refusalCode == "FA_INVALID_SESSION" &&
-        context.sessionFromCache && SignInFresh(context) == kExitOk)
-        status = request();
-    return status;
 }
 
 }  // namespace cli

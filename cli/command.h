@@ -3,7 +3,6 @@
 #pragma once
 
 #include <filesystem>
-#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -26,7 +25,6 @@ struct Context {
     // The file that keeps the signed-in session between commands; empty
     // when the cache is not used (--no-session-cache).
     std::filesystem::path sessionCache{};
-    bool sessionFromCache = false;  // signed in from the cache, not with the password
     // With --imap: the server's URL, and the mailbox once signed in there
     // (the webmail session above then stays unused).
     std::string imapUrl{};
@@ -64,10 +62,5 @@ int Fail(Context& context, const std::string& message);
 int SignInAccount(Context& context);
 // The same without the cache's session: a sign-in with the password.
 int SignInFresh(Context& context);
-
-// Runs a request of the context's session; when the provider says that a
-// session taken from the cache has ended, signs in afresh and runs it once
-// more (a refused request did nothing).
-session::Status WithSession(Context& context, const std::function<session::Status()>& request);
 
 }  // namespace cli
