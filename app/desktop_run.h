@@ -20,6 +20,10 @@ struct Listed {
 // sizes unknown.
 catalog::Outcome SizedFiles(catalog::MailStore& store, catalog::ManifestCache& sizes, FileListing& listing);
 
+// The queue's row for a planned upload of `size` bytes into a folder (as
+// the windows number it, and as the store names it).
+TransferRow UploadRow(PlannedUpload upload, std::uint64_t size, std::string folderId, std::string storeFolderId);
+
 template <typename Value>
 bool Desktop::Run(Lane lane, LaneWork<Value> work, LaneDone<Value> done) {
     Reply reply = ReplyChannel();

@@ -96,26 +96,14 @@ void Desktop::QueueUploads(const std::vector<std::filesystem::path>& dropped, co
     // No folder open (its folder was deleted): nowhere to store them.
     if (openFolderId_.empty())
         return SetStatus(FailureText(Work::Upload, catalog::Failure(catalog::StoreCode::NotFound, "no folder open")));
-    std::vector<PlannedUpload> planned;
-    if (ask) {
-        planned = PlanUploads(paths, WholeFilesByName(files_), ask);
-    } else {
-        for (const fs::path& path : paths) planned.push_back({path, path.filename().u8string(), {}});
-    }
+    std::vector<PlannedUpload> planned = PlanUploads(paths, WholeFilesByName(files_), ask);
     if (planned.empty() && !paths.empty()) SetStatus(kUploadCancelledText);
     for (PlannedUpload& upload : planned) {
-        TransferRow row;
-        row.upload = true;
-        row.local = upload.source;
-        row.name = upload.name;
-        row.replaces = std::move(upload.replaces);
         std::error_code error;
-        row.size = fs::file_size(upload.source, error);
-        if (error) row.size = 0;
+        std::uint64_t size = fs::file_size(upload.source, error);
         // The folder open now is the target, whatever is opened meanwhile.
-        row.folderId = openFolderId_;
-        row.storeFolderId = folderIds_.StoreId(openFolderId_);
-        transfers_.Add(std::move(row));
+        transfers_.Add(
+            UploadRow(std::move(upload), error ? 0 : size, openFolderId_, folderIds_.StoreId(openFolderId_)));
         ++queueTotal_;
     }
     TransfersMoved();
@@ -374,6 +362,18 @@ void Desktop::OnProgressTick() {
         v.TransfersChanged(transfers_);
         v.ProgressDrawn(text);
     });
+}
+
+TransferRow UploadRow(PlannedUpload upload, std::uint64_t size, std::string folderId, std::string storeFolderId) {
+    TransferRow row;
+    row.upload = true;
+    row.local = std::move(upload.source);
+    row.name = std::move(upload.name);
+    row.replaces = std::move(upload.replaces);
+    row.size = size;
+    row.folderId = std::move(folderId);
+    row.storeFolderId = std::move(storeFolderId);
+    return row;
 }
 
 }  // namespace app

@@ -80,23 +80,13 @@ void Desktop::QueueTreeUpload(const fs::path& dropped, const ConflictAsker& ask)
                 auto folder = made.folderIds.find(dir);
                 if (folder == made.folderIds.end()) continue;  // every walked directory was made
                 auto taken = made.taken.find(dir);
-                std::vector<PlannedUpload> planned;
-                if (ask)
-                    planned = PlanUploads(sources, taken == made.taken.end() ? NamesTaken{} : taken->second,
-                                          TreeAsker(ask, kept));
-                else
-                    for (const fs::path& source : sources)
-                        planned.push_back({source, source.filename().u8string(), {}});
+                std::vector<PlannedUpload> planned =
+                    PlanUploads(sources, taken == made.taken.end() ? NamesTaken{} : taken->second,
+                                ask ? TreeAsker(ask, kept) : ConflictAsker{});
                 for (PlannedUpload& upload : planned) {
-                    TransferRow row;
-                    row.upload = true;
-                    row.local = upload.source;
-                    row.name = upload.name;
-                    row.replaces = std::move(upload.replaces);
-                    row.size = sizes[upload.source];
-                    row.storeFolderId = folder->second;
-                    row.folderId = d.folderIds_.ViewId(row.storeFolderId);
-                    rows.push_back(std::move(row));
+                    std::uint64_t size = sizes[upload.source];
+                    rows.push_back(
+                        UploadRow(std::move(upload), size, d.folderIds_.ViewId(folder->second), folder->second));
                 }
             }
             if (*kept && (*kept)->choice == ConflictChoice::CancelAll) return d.SetStatus(kUploadCancelledText);

@@ -26,7 +26,7 @@ std::vector<PlannedUpload> PlanUploads(const std::vector<std::filesystem::path>&
     std::optional<ConflictAnswer> forAll;
     for (const std::filesystem::path& source : sources) {
         PlannedUpload upload{source, source.filename().u8string(), {}};
-        auto taken = existing.find(upload.name);
+        auto taken = ask ? existing.find(upload.name) : existing.end();
         if (taken != existing.end()) {
             ConflictAnswer answer = forAll ? *forAll : ask(upload.name);
             if (answer.forAll) forAll = answer;

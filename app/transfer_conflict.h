@@ -38,7 +38,8 @@ struct PlannedUpload {
 // The uploads to queue: `existing` maps each name in the folder to its
 // mails. A name taken there, or by an earlier file of the same batch, is
 // asked about (until an answer is for all). Nothing is planned after
-// CancelAll.
+// CancelAll. Without `ask` every file keeps its own name and nothing is
+// asked.
 std::vector<PlannedUpload> PlanUploads(const std::vector<std::filesystem::path>& sources,
                                        std::map<std::string, std::vector<std::string>> existing,
                                        const ConflictAsker& ask);
