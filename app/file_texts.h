@@ -89,7 +89,6 @@ std::string FolderDeletedText(const std::string& folderName, std::uint64_t folde
 std::string FilesMovingText(const std::string& where, std::size_t count);
 std::string FilesMovedText(const std::string& where, const std::vector<std::string>& names);
 
-
 // Where "下载邮件" saves part `number` of a file in `parts`: the chosen path
 // for one part; else ".partK" before the chosen name's extension.
 std::filesystem::path MailPathOf(const std::filesystem::path& chosen, std::uint32_t number, std::uint32_t parts);

@@ -37,7 +37,8 @@ Bounds StatusLabelBounds(int clientWidth, int clientHeight) {
 }
 
 Bounds SpaceLabelBounds(int clientWidth, int clientHeight) {
-    return Bounds{clientWidth - 10 - kSpaceLabelWidth, clientHeight - kStatusHeight - 4, kSpaceLabelWidth, kStatusHeight};
+    return Bounds{clientWidth - 10 - kSpaceLabelWidth, clientHeight - kStatusHeight - 4, kSpaceLabelWidth,
+                  kStatusHeight};
 }
 
 Bounds TransferWindowBounds(const Bounds& mainWindow, const Bounds& workArea) {

@@ -85,8 +85,7 @@ std::int64_t ModifiedOf(MailStore& store, const std::string& key) {
     MailText mail;
     Manifest manifest;
     std::string problem;
-    if (!store.ReadMailText(key, mail).Ok() || ReadManifest(mail.text, manifest, problem) != ManifestRead::Ok)
-        return 0;
+    if (!store.ReadMailText(key, mail).Ok() || ReadManifest(mail.text, manifest, problem) != ManifestRead::Ok) return 0;
     return manifest.modified;
 }
 
@@ -117,9 +116,10 @@ Outcome WalkLocalTree(const fs::path& root, LocalTree& tree) {
             continue;
         }
         LocalFile file{relative, path, fs::file_size(path, error), 0};
-        if (!error) file.modifiedNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                          fs::last_write_time(path, error).time_since_epoch())
-                                          .count();
+        if (!error)
+            file.modifiedNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                  fs::last_write_time(path, error).time_since_epoch())
+                                  .count();
         if (error) return Failure(StoreCode::LocalFile, relative + ": " + error.message());
         tree.files.push_back(file);
     }

@@ -23,9 +23,9 @@ struct LocalFile {
 };
 
 struct LocalTree {
-    std::vector<LocalFile> files;        // by path
-    std::vector<std::string> dirs;       // every directory below the root, parents first
-    std::vector<std::string> skipped;    // links, devices and names put would refuse, with why
+    std::vector<LocalFile> files;      // by path
+    std::vector<std::string> dirs;     // every directory below the root, parents first
+    std::vector<std::string> skipped;  // links, devices and names put would refuse, with why
 };
 
 // Walks `root` without following a symbolic link.

@@ -20,9 +20,13 @@ std::vector<Command>& Registry() {
 
 }  // namespace
 
-CommandRegistration::CommandRegistration(const Command& command) { Registry().push_back(command); }
+CommandRegistration::CommandRegistration(const Command& command) {
+    Registry().push_back(command);
+}
 
-const std::vector<Command>& Commands() { return Registry(); }
+const std::vector<Command>& Commands() {
+    return Registry();
+}
 
 int Fail(Context& context, const std::string& message) {
     context.err << "vantlo-cli: " << message << "\n";

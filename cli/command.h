@@ -40,8 +40,8 @@ struct Command {
     const char* arguments;  // as shown in the usage text, e.g. "FOLDER_ID"
     const char* summary;
     int minArgs;
-    int maxArgs;  // -1: no upper bound
-    bool signsIn; // sign in before running
+    int maxArgs;   // -1: no upper bound
+    bool signsIn;  // sign in before running
     int (*run)(Context& context, const std::vector<std::string>& args);
 };
 

@@ -5,11 +5,11 @@
 
 #include "catalog/catalog.h"
 #include "catalog/format_values.h"
+#include "catalog/tree_transfer.h"
 #include "cli/command.h"
 #include "cli/mailbox.h"
 #include "cli/operation_arguments.h"
 #include "cli/remote_paths.h"
-#include "catalog/tree_transfer.h"
 
 namespace cli {
 namespace {
@@ -70,7 +70,8 @@ int RunLs(Context& context, const std::vector<std::string>& args) {
     catalog::Outcome outcome = paths.Resolve(where, path);
     if (!outcome.Ok()) return OutcomeFailed(context, outcome, "look up '" + OutputField(where) + "'");
     if (path.kind == RemotePath::Kind::Folder) return ListFolder(context, *store, paths, path.folderId);
-    if (path.kind == RemotePath::Kind::Missing) return Fail(context, "no such folder or file: '" + OutputField(where) + "'");
+    if (path.kind == RemotePath::Kind::Missing)
+        return Fail(context, "no such folder or file: '" + OutputField(where) + "'");
     std::vector<catalog::FileEntry> file(1);
     catalog::MailText keyMail;
     outcome = catalog::LocateFile(*store, path.key, file[0], keyMail);
@@ -97,11 +98,12 @@ int RunFind(Context& context, const std::vector<std::string>& args) {
 }
 
 int StatFolder(Context& context, RemotePaths& paths, const std::string& folderId) {
-    if (catalog::Outcome loaded = paths.Loaded(); !loaded.Ok()) return OutcomeFailed(context, loaded, "list the folders");
+    if (catalog::Outcome loaded = paths.Loaded(); !loaded.Ok())
+        return OutcomeFailed(context, loaded, "list the folders");
     const catalog::FolderInfo* folder = paths.Tree().Folder(folderId);
     if (!folder && !folderId.empty()) return Fail(context, "no folder with id " + folderId);
-    context.out << "name: " << OutputField(folder ? catalog::NameToSegment(folder->name) : "") << "/\nfolder: "
-                << OutputField(folderId) << "\npath: /" << OutputField(paths.Tree().PathOf(folderId))
+    context.out << "name: " << OutputField(folder ? catalog::NameToSegment(folder->name) : "")
+                << "/\nfolder: " << OutputField(folderId) << "\npath: /" << OutputField(paths.Tree().PathOf(folderId))
                 << "\nfolders: " << paths.Tree().Children(folderId).size() << '\n';
     if (folder) context.out << "files: " << folder->messages << " mails\n";
     return kExitOk;
@@ -114,7 +116,8 @@ int RunStat(Context& context, const std::vector<std::string>& args) {
     RemotePath path;
     catalog::Outcome found = paths.Resolve(args[0], path);
     if (!found.Ok()) return OutcomeFailed(context, found, "look up '" + OutputField(args[0]) + "'");
-    if (path.kind == RemotePath::Kind::Missing) return Fail(context, "no such folder or file: '" + OutputField(args[0]) + "'");
+    if (path.kind == RemotePath::Kind::Missing)
+        return Fail(context, "no such folder or file: '" + OutputField(args[0]) + "'");
     if (path.kind == RemotePath::Kind::Folder) return StatFolder(context, paths, path.folderId);
     const std::string& key = path.key;
     catalog::FileDetails details;
@@ -124,13 +127,15 @@ int RunStat(Context& context, const std::vector<std::string>& args) {
     std::ostream& out = context.out;
     out << "name: " << OutputField(entry.name) << "\nkey: " << OutputField(entry.key) << '\n';
     if (!entry.folderId.empty()) out << "folder: " << entry.folderId << '\n';
-    out << "size: " << (details.damaged.empty() ? std::to_string(details.size) : "-") << "\nsha256: " << (details.sha256.empty() ? "-" : details.sha256)
+    out << "size: " << (details.damaged.empty() ? std::to_string(details.size) : "-")
+        << "\nsha256: " << (details.sha256.empty() ? "-" : details.sha256)
         << "\nstored: " << (details.stored > 0 ? catalog::FormatUtc(details.stored) : "-") << "\nparts: " << entry.parts
         << '\n';
     for (const catalog::FilePart& part : entry.present)
         out << "part " << part.number << ": " << OutputField(part.mailId) << '\n';
     if (!entry.Whole()) out << "incomplete: " << entry.Problems() << '\n';
-    if (!details.damaged.empty()) out << "damaged: the manifest does not read: " << OutputField(details.damaged) << '\n';
+    if (!details.damaged.empty())
+        out << "damaged: the manifest does not read: " << OutputField(details.damaged) << '\n';
     return kExitOk;
 }
 
@@ -167,8 +172,9 @@ int RunMv(Context& context, const std::vector<std::string>& args) {
         outcome = paths.Resolve(sources[0], source);
         if (outcome.Ok() && source.kind != RemotePath::Kind::Folder)
             return Fail(context, "a file keeps its stored name: move it into a folder instead");
-        if (outcome.Ok()) outcome = MoveFolderTo(*store, paths, source.folderId, target.folderId,
-                                                 catalog::SegmentToName(target.name));
+        if (outcome.Ok())
+            outcome =
+                MoveFolderTo(*store, paths, source.folderId, target.folderId, catalog::SegmentToName(target.name));
         return outcome.Ok() ? kExitOk : OutcomeFailed(context, outcome, "move '" + OutputField(sources[0]) + "'");
     }
     for (const std::string& argument : sources) {
@@ -219,8 +225,8 @@ int RunRm(Context& context, const std::vector<std::string>& argsIn) {
     return kExitOk;
 }
 
-CommandRegistration ls({"ls", "[--messages] [PATH]", "list a folder: its folders (NAME ends with /), then its files", 0, 2,
-                        false, RunLs});
+CommandRegistration ls({"ls", "[--messages] [PATH]", "list a folder: its folders (NAME ends with /), then its files", 0,
+                        2, false, RunLs});
 CommandRegistration find({"find", "TEXT [FOLDER_ID]", "list the files whose name holds TEXT", 1, 2, false, RunFind});
 CommandRegistration stat({"stat", "PATH", "show a file's size, SHA-256, time stored and parts", 1, 1, false, RunStat});
 CommandRegistration mv({"mv", "PATH... TARGET", "move into the folder TARGET, or rename a folder to TARGET", 2, -1,

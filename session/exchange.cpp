@@ -49,7 +49,9 @@ Request& Request::operator<<(std::string_view piece) {
     return *this;
 }
 
-Request& Request::Line(std::string_view line) { return *this << line << "\r\n"; }
+Request& Request::Line(std::string_view line) {
+    return *this << line << "\r\n";
+}
 
 std::string CookieLine(const Session& session) {
     std::string line = "Cookie: ";
@@ -65,7 +67,9 @@ constexpr int kMs = 1000;
 thread_local platform::ThreadNote lastTlsProblem;
 }  // namespace
 
-std::string LastTlsProblem() { return lastTlsProblem.Text(); }
+std::string LastTlsProblem() {
+    return lastTlsProblem.Text();
+}
 
 Status Connection::Open(const Endpoint& endpoint, Style style, int waitSeconds) {
     Close();
@@ -158,8 +162,8 @@ Status Connection::SendAll(const char* data, std::size_t length, Style style, in
     return Status::Ok;
 }
 
-Status Connection::ReceivePiece(char* buffer, std::size_t capacity, Style style, int waitSeconds,
-                                std::size_t& received, bool& failed) {
+Status Connection::ReceivePiece(char* buffer, std::size_t capacity, Style style, int waitSeconds, std::size_t& received,
+                                bool& failed) {
     received = 0;
     failed = false;
     long got = -1;
@@ -174,8 +178,8 @@ Status Connection::ReceivePiece(char* buffer, std::size_t capacity, Style style,
     return Status::Ok;
 }
 
-Status ReadAnswer(Connection& connection, Style style, int waitSeconds, AppendMode mode,
-                  const ExchangeLimits& limits, Answer& answer, bool firstPieceEnds) {
+Status ReadAnswer(Connection& connection, Style style, int waitSeconds, AppendMode mode, const ExchangeLimits& limits,
+                  Answer& answer, bool firstPieceEnds) {
     answer.Clear();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limits.answerTimeoutMs);
     auto piece = std::make_unique<char[]>(kReceivePiece);
