@@ -5,6 +5,7 @@
 #include "catalog/format_values.h"
 #include "catalog/local_target.h"
 #include "catalog/manifest.h"
+#include "catalog/sync_times.h"
 
 namespace catalog {
 namespace {
@@ -34,6 +35,7 @@ Outcome PlanSingle(MailStore& store, const FileEntry& entry, DownloadPlan& plan)
                                                    manifest.name + " but its subject has no part mark");
         plan.size = manifest.size;
         plan.sha256 = manifest.sha256;
+        plan.modified = manifest.modified;
         plan.parts.push_back({1, 1, mailId, 0, manifest.size, manifest.partSha256});
         return Success();
     case ManifestRead::NotManifest:
@@ -99,6 +101,7 @@ Outcome PlanDownload(MailStore& store, const FileEntry& entry, DownloadPlan& pla
         return Failure(StoreCode::Corrupt, "the parts of " + entry.name + " do not add up to its size");
     plan.size = first.size;
     plan.sha256 = first.sha256;
+    plan.modified = first.modified;
     return Success();
 }
 
@@ -180,6 +183,7 @@ Outcome GetFile(MailStore& store, const std::string& key, const fs::path& target
     if (outcome.Ok() && !plan.sha256.empty() && whole.FinishHex() != plan.sha256)
         outcome = Failure(StoreCode::Corrupt, plan.name + " as put together does not match its SHA-256");
     if (outcome.Ok()) outcome = ReplaceTarget(local, temporary);
+    if (outcome.Ok()) KeepStoredTime(local.written, plan.modified);
     if (!outcome.Ok()) {
         temporary.Close();
         std::error_code error;

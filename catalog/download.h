@@ -30,7 +30,8 @@ struct DownloadPart {
 struct DownloadPlan {
     std::string name;
     std::uint64_t size = 0;
-    std::string sha256;  // empty without manifest
+    std::string sha256;         // empty without manifest
+    std::int64_t modified = 0;  // the file's time as stored (UTC seconds); 0 when unknown
     std::vector<DownloadPart> parts;
 };
 

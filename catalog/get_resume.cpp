@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "catalog/format_values.h"
+#include "catalog/sync_times.h"
 
 namespace catalog {
 namespace {
@@ -92,6 +93,7 @@ Outcome FinishDownload(GetJob& job) {
         return Failure(StoreCode::Corrupt, job.plan.name + " as put together does not match its SHA-256");
     Outcome outcome = ReplaceTarget(job.local, job.data);
     if (!outcome.Ok()) return outcome;
+    KeepStoredTime(job.local.written, job.plan.modified);
     job.record.Close();
     std::error_code error;
     fs::remove(job.local.record, error);

@@ -26,8 +26,14 @@ std::int64_t UtcSecondsOf(std::filesystem::file_time_type time) {
 }
 
 std::filesystem::file_time_type FileTimeOf(std::int64_t utcSeconds) {
-    return std::filesystem::file_time_type(std::chrono::duration_cast<FileClock::duration>(
-        std::chrono::seconds(utcSeconds + EpochDifference())));
+    return std::filesystem::file_time_type(
+        std::chrono::duration_cast<FileClock::duration>(std::chrono::seconds(utcSeconds + EpochDifference())));
+}
+
+void KeepStoredTime(const std::filesystem::path& file, std::int64_t utcSeconds) {
+    if (utcSeconds <= 0) return;
+    std::error_code error;
+    std::filesystem::last_write_time(file, FileTimeOf(utcSeconds), error);
 }
 
 }  // namespace catalog

@@ -78,19 +78,6 @@ Outcome LocalPathBelow(const fs::path& root, const std::string& path, bool lastI
     return {};
 }
 
-namespace {
-
-// The time the file's manifest holds; 0 when it has none.
-std::int64_t ModifiedOf(MailStore& store, const std::string& key) {
-    MailText mail;
-    Manifest manifest;
-    std::string problem;
-    if (!store.ReadMailText(key, mail).Ok() || ReadManifest(mail.text, manifest, problem) != ManifestRead::Ok) return 0;
-    return manifest.modified;
-}
-
-}  // namespace
-
 Outcome WalkLocalTree(const fs::path& root, LocalTree& tree) {
     tree = {};
     std::error_code error;
@@ -238,14 +225,7 @@ Outcome GetTree(MailStore& store, const std::vector<std::string>& dirs, const st
     GetReport unfetched;
     unfetched.outcome = outcome.Ok() ? Failure(StoreCode::Cancelled, "not fetched") : outcome;
     got.resize(requests.size(), unfetched);
-    for (std::size_t i = 0; i < requests.size(); ++i) {
-        TreeGetReport& report = reports[requested[i]];
-        report.report = got[i];
-        if (!got[i].outcome.Ok()) continue;
-        std::int64_t modified = ModifiedOf(store, requests[i].key);
-        std::error_code error;
-        if (modified > 0) fs::last_write_time(report.target, FileTimeOf(modified), error);
-    }
+    for (std::size_t i = 0; i < requests.size(); ++i) reports[requested[i]].report = got[i];
     return first;
 }
 
