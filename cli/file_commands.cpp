@@ -30,10 +30,13 @@ std::string LocalDate(std::int64_t seconds) {
            "," + std::to_string(local.tm_sec);
 }
 
-int ListMessages(Context& context, catalog::MailStore& store, const std::string& folderId) {
+int ListMessages(Context& context, catalog::MailStore& store, const std::string& where) {
+    RemotePaths paths(context, store);
+    std::string folderId;
     std::vector<catalog::MailInfo> mails;
-    catalog::Outcome outcome = store.ListMails(folderId, mails);
-    if (!outcome.Ok()) return OutcomeFailed(context, outcome, "list folder " + folderId);
+    catalog::Outcome outcome = paths.ResolveFolder(where, folderId);
+    if (outcome.Ok()) outcome = store.ListMails(folderId, mails);
+    if (!outcome.Ok()) return OutcomeFailed(context, outcome, "list folder '" + OutputField(where) + "'");
     for (const catalog::MailInfo& mail : mails)
         context.out << OutputField(mail.id) << '\t' << mail.size << '\t' << (mail.attached ? "true" : "false") << '\t'
                     << LocalDate(mail.receivedAt) << '\t' << OutputField(mail.subject) << '\n';
@@ -60,8 +63,6 @@ int RunLs(Context& context, const std::vector<std::string>& args) {
     if ((messages && args.size() != 2) || (!messages && args.size() > 1))
         return UsageError(context, "usage: ls [--messages] [PATH]");
     const std::string where = args.empty() ? "/" : args.back();
-    if (messages && !IsFolderId(context, where))
-        return UsageError(context, "not a folder id: '" + OutputField(where) + "'");
     if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
     auto store = OpenStore(context);
     if (messages) return ListMessages(context, *store, where);
@@ -83,14 +84,18 @@ int RunLs(Context& context, const std::vector<std::string>& args) {
 
 int RunFind(Context& context, const std::vector<std::string>& args) {
     const std::string& text = args[0];
-    const std::string folderId = args.size() > 1 ? args[1] : "";
     if (text.empty()) return UsageError(context, "the text to find is empty");
-    if (args.size() > 1 && !IsFolderId(context, folderId))
-        return UsageError(context, "not a folder id: '" + OutputField(folderId) + "'");
     if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
     auto store = OpenStore(context);
+    std::string folderId;
     std::vector<catalog::FileEntry> files;
-    catalog::Outcome outcome = catalog::FindFiles(*store, text, folderId, files);
+    catalog::Outcome outcome;
+    if (args.size() > 1) {
+        RemotePaths paths(context, *store);
+        outcome = paths.ResolveFolder(args[1], folderId);
+        if (!outcome.Ok()) return OutcomeFailed(context, outcome, "look up '" + OutputField(args[1]) + "'");
+    }
+    outcome = catalog::FindFiles(*store, text, folderId, files);
     if (outcome.Ok()) outcome = FillSizes(context, *store, files);
     if (!outcome.Ok()) return OutcomeFailed(context, outcome, "search for '" + OutputField(text) + "'");
     for (const catalog::FileEntry& file : files) context.out << FileLine(file) << '\t' << file.folderId << '\n';
@@ -227,7 +232,7 @@ int RunRm(Context& context, const std::vector<std::string>& argsIn) {
 
 CommandRegistration ls({"ls", "[--messages] [PATH]", "list a folder: its folders (NAME ends with /), then its files", 0,
                         2, false, RunLs});
-CommandRegistration find({"find", "TEXT [FOLDER_ID]", "list the files whose name holds TEXT", 1, 2, false, RunFind});
+CommandRegistration find({"find", "TEXT [FOLDER]", "list the files whose name holds TEXT", 1, 2, false, RunFind});
 CommandRegistration stat({"stat", "PATH", "show a file's size, SHA-256, time stored and parts", 1, 1, false, RunStat});
 CommandRegistration mv({"mv", "PATH... TARGET", "move into the folder TARGET, or rename a folder to TARGET", 2, -1,
                         false, RunMv});

@@ -69,15 +69,24 @@ int RunMkdir(Context& context, const std::vector<std::string>& argsIn) {
     });
 }
 
+// rename FOLDER NEW_NAME: the folder keeps its place; "／" in the new
+// name stands for the name's own "/", as in every path.
 int RunRename(Context& context, const std::vector<std::string>& args) {
-    const std::string& id = args[0];
-    const std::string& name = args[1];
-    if (!IsFolderId(context, id)) return UsageError(context, "not a folder id: '" + OutputField(id) + "'");
-    std::string problem = FolderNameProblem(name);
-    if (!problem.empty()) return UsageError(context, problem);
+    const std::string& where = args[0];
+    const std::string name = catalog::SegmentToName(args[1]);
+    if (args[1].find('/') != std::string::npos)
+        return UsageError(context, "a new name is one level: a name's own '/' is written '／'");
+    if (std::string problem = FolderNameProblem(name); !problem.empty()) return UsageError(context, problem);
     if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
-    return StoreFolderOperation(context, "rename folder " + id + " to '" + name + "'",
-                                [&](catalog::MailStore& store) { return store.RenameFolder(id, name); });
+    return StoreFolderOperation(context, "rename folder '" + OutputField(where) + "' to '" + OutputField(args[1]) + "'",
+                                [&](catalog::MailStore& store) {
+                                    RemotePaths paths(context, store);
+                                    std::string id;
+                                    catalog::Outcome outcome = paths.ResolveFolder(where, id);
+                                    if (outcome.Ok() && id.empty())
+                                        outcome = catalog::Failure(catalog::StoreCode::Refused, "the top has no name");
+                                    return outcome.Ok() ? store.RenameFolder(id, name) : outcome;
+                                });
 }
 
 // Names what keeps a folder from being deleted; empty when nothing does.
@@ -115,7 +124,7 @@ int RunRmdir(Context& context, const std::vector<std::string>& args) {
 CommandRegistration folders({"folders", "", "list the folders: ID, NAME, UNREAD, TOTAL", 0, 0, false, RunFolders});
 CommandRegistration mkdir({"mkdir", "[-p] PATH", "create a folder (-p: and every missing level) and print its id", 1, 2,
                            false, RunMkdir});
-CommandRegistration rename({"rename", "FOLDER_ID NEW_NAME", "rename a folder", 2, 2, false, RunRename});
+CommandRegistration rename({"rename", "FOLDER NEW_NAME", "rename a folder", 2, 2, false, RunRename});
 CommandRegistration rmdir({"rmdir", "PATH", "delete an empty folder", 1, 1, false, RunRmdir});
 
 }  // namespace

@@ -10,7 +10,6 @@
 
 namespace cli {
 
-
 std::unique_ptr<catalog::MailStore> OpenStore(Context& context) {
     if (context.imapStore) return std::move(context.imapStore);
     auto store = std::make_unique<webmail::WebmailStore>(context.session);
@@ -46,8 +45,8 @@ std::string FileLine(const catalog::FileEntry& file) {
     std::string parts = std::to_string(file.parts);
     if (!file.Whole()) parts += " incomplete: " + file.Problems();
     if (file.damaged) parts += " damaged: its manifest does not read";
-    return OutputField(file.name) + '\t' + (file.sizeKnown && !file.damaged ? std::to_string(file.size) : "-") + '\t' + parts + '\t' +
-           (file.storedAt > 0 ? catalog::FormatUtc(file.storedAt) : "-") + '\t' + OutputField(file.key);
+    return OutputField(file.name) + '\t' + (file.sizeKnown && !file.damaged ? std::to_string(file.size) : "-") + '\t' +
+           parts + '\t' + (file.storedAt > 0 ? catalog::FormatUtc(file.storedAt) : "-") + '\t' + OutputField(file.key);
 }
 
 int OutcomeFailed(Context& context, const catalog::Outcome& outcome, const std::string& what) {

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "catalog/file_grouping.h"
-#include "webmail/webmail_store.h"
 #include "cli/command.h"
+#include "webmail/webmail_store.h"
 
 namespace cli {
 

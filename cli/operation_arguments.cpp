@@ -8,7 +8,7 @@ namespace cli {
 namespace {
 constexpr std::size_t kFolderIdDigits = 14;       // the id cell holds 15 bytes
 constexpr std::size_t kLongestImapFolder = 1000;  // a full name, separators included
-constexpr std::size_t kMessageIdBytes = 31;       // the id cell holds 32 bytes
+constexpr std::size_t kMessageIdBytes = 255;      // a mail id is short; longer text is no key
 constexpr std::size_t kFolderNameBytes = 63;      // the name cell holds 64 bytes
 
 }  // namespace

@@ -16,7 +16,7 @@ bool IsFolderId(std::string_view text);
 // The same for the mailbox the context signs in to: over IMAP a folder id
 // is the folder's full name.
 bool IsFolderId(const Context& context, std::string_view text);
-// A message id as the listing prints it: 1 to 31 bytes, none of them a
+// A message id as the listing prints it: 1 to 255 bytes, none of them a
 // space or a control character.
 bool IsMessageId(std::string_view text);
 

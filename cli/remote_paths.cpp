@@ -40,6 +40,15 @@ catalog::Outcome RemotePaths::ResolveFile(const std::string& argument, RemotePat
     return Resolve(argument, path);
 }
 
+catalog::Outcome RemotePaths::ResolveFolder(const std::string& argument, std::string& folderId) {
+    RemotePath path;
+    catalog::Outcome outcome = Resolve(argument, path, false);
+    if (outcome.Ok() && path.kind != RemotePath::Kind::Folder)
+        return catalog::Failure(catalog::StoreCode::NotFound, "no such folder");
+    folderId = path.folderId;
+    return outcome;
+}
+
 catalog::Outcome RemotePaths::Resolve(const std::string& argument, RemotePath& path, bool keys) {
     path = {};
     // A webmail folder id needs no listing: commands given ids send what they always sent.

@@ -35,6 +35,8 @@ public:
     // For commands that want a file: a key (a single level, no "/") is
     // taken as it stands, with no listing, as it always was.
     catalog::Outcome ResolveFile(const std::string& argument, RemotePath& path);
+    // For commands that want a folder: its id, or NotFound naming the argument.
+    catalog::Outcome ResolveFolder(const std::string& argument, std::string& folderId);
     catalog::FolderTree& Tree();  // loaded on first use
     catalog::Outcome Loaded();
     // "工作文档/2026" for a folder id, for messages.

@@ -62,7 +62,8 @@ fs::path RecordPath(Context& context, const fs::path& local, const std::string& 
     std::error_code error;
     const auto absolute = fs::absolute(local, error).lexically_normal().u8string();
     catalog::Sha256 digest;
-    const std::string pair = std::string(absolute.begin(), absolute.end()) + '\n' + folderId + (download ? "\nd" : "\nu");
+    const std::string pair =
+        std::string(absolute.begin(), absolute.end()) + '\n' + folderId + (download ? "\nd" : "\nu");
     digest.Update(pair.data(), pair.size());
     return path.replace_extension(".sync-" + digest.FinishHex().substr(0, 16));
 }
@@ -119,7 +120,9 @@ int WalkBoth(Context& context, catalog::MailStore& store, RemotePaths& paths, co
 int CarryOutUp(Context& context, catalog::MailStore& store, RemotePaths& paths, const Walked& walked,
                const std::vector<catalog::SyncStep>& steps, catalog::SyncRecord& record) {
     catalog::TransferSettings settings{context.transfers ? context.transfers : 4,
-                                       context.partSize ? context.partSize : catalog::kDefaultPartSize, {}, {}};
+                                       context.partSize ? context.partSize : catalog::kDefaultPartSize,
+                                       {},
+                                       {}};
     std::unique_ptr<catalog::UploadRecordFile> uploads;
     if (fs::path kept = ManifestCachePath(context.account); !kept.empty()) {
         uploads = std::make_unique<catalog::UploadRecordFile>(kept.replace_extension(".uploads"));
@@ -155,11 +158,13 @@ int CarryOutUp(Context& context, catalog::MailStore& store, RemotePaths& paths, 
     for (const catalog::SyncStep& step : steps) {
         if (step.action != catalog::SyncAction::Trash || result != kExitOk) continue;
         catalog::Outcome outcome = catalog::RemoveFile(store, step.key);
-        if (!outcome.Ok()) result = OutcomeFailed(context, outcome, "move '" + OutputField(step.path) + "' to the trash");
-        else ++trashed;
+        if (!outcome.Ok())
+            result = OutcomeFailed(context, outcome, "move '" + OutputField(step.path) + "' to the trash");
+        else
+            ++trashed;
     }
-    context.out << "sent " << sending.size() << " file(s), " << bytes << " bytes; trashed " << trashed
-                << "; unchanged " << walked.local.files.size() - sending.size() << '\n';
+    context.out << "sent " << sending.size() << " file(s), " << bytes << " bytes; trashed " << trashed << "; unchanged "
+                << walked.local.files.size() - sending.size() << '\n';
     return result;
 }
 
@@ -185,8 +190,8 @@ int CarryOutDown(Context& context, catalog::MailStore& store, const fs::path& ro
     for (std::size_t i = 0; i < reports.size(); ++i) {
         const catalog::TreeGetReport& report = reports[i];
         if (!report.report.outcome.Ok()) {
-            result = Fail(context, "could not fetch '" + catalog::EscapedName(report.path) + "': " +
-                                       OutputField(report.report.outcome.Text()));
+            result = Fail(context, "could not fetch '" + catalog::EscapedName(report.path) +
+                                       "': " + OutputField(report.report.outcome.Text()));
             continue;
         }
         std::error_code error;
@@ -205,8 +210,10 @@ int CarryOutDown(Context& context, catalog::MailStore& store, const fs::path& ro
                         << "': gone from the mailbox, but not as a sync left it (written or changed here)\n";
         } else if (step.action == catalog::SyncAction::DeleteLocal) {
             std::error_code error;
-            if (fs::remove(localByPath[step.path]->source, error)) ++deleted, record.erase(step.path);
-            else result = Fail(context, "could not delete '" + OutputField(step.path) + "': " + error.message());
+            if (fs::remove(localByPath[step.path]->source, error))
+                ++deleted, record.erase(step.path);
+            else
+                result = Fail(context, "could not delete '" + OutputField(step.path) + "': " + error.message());
         }
     }
     context.out << "fetched " << fetched << " file(s), " << bytes << " bytes; deleted " << deleted << "; unchanged "
@@ -218,14 +225,20 @@ int RunSync(Context& context, const std::vector<std::string>& args) {
     SyncOptions options;
     std::vector<std::string> positional;
     for (const std::string& arg : args) {
-        if (arg == "--delete") options.remove = true;
-        else if (arg == "--dry-run") options.dryRun = true;
-        else if (arg == "--download") options.download = true;
-        else if (arg.rfind("--", 0) == 0) return UsageError(context, "unknown option " + arg);
-        else positional.push_back(arg);
+        if (arg == "--delete")
+            options.remove = true;
+        else if (arg == "--dry-run")
+            options.dryRun = true;
+        else if (arg == "--download")
+            options.download = true;
+        else if (arg.rfind("--", 0) == 0)
+            return UsageError(context, "unknown option " + arg);
+        else
+            positional.push_back(arg);
     }
     if (positional.size() != 2 || positional[0].empty() || positional[1].empty())
-        return UsageError(context, "usage: sync [--delete] [--dry-run] LOCAL_DIR REMOTE_DIR | --download REMOTE_DIR LOCAL_DIR");
+        return UsageError(context,
+                          "usage: sync [--delete] [--dry-run] LOCAL_DIR REMOTE_DIR | --download REMOTE_DIR LOCAL_DIR");
     options.localArg = positional[options.download ? 1 : 0];
     options.remoteArg = positional[options.download ? 0 : 1];
     if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
@@ -278,8 +291,8 @@ CommandRegistration check({"check", "LOCAL_DIR REMOTE_DIR",
                            "compare by SHA-256; exit status 1 and a line per difference when they differ", 2, 2, false,
                            RunCheck});
 CommandRegistration sync({"sync", "[--delete] [--dry-run] [--download] FROM TO",
-                          "make TO hold what FROM holds: LOCAL_DIR REMOTE_DIR, or with --download the other way",
-                          2, 5, false, RunSync});
+                          "make TO hold what FROM holds: LOCAL_DIR REMOTE_DIR, or with --download the other way", 2, 5,
+                          false, RunSync});
 
 }  // namespace
 }  // namespace cli

@@ -14,13 +14,13 @@
 #include "catalog/download.h"
 #include "catalog/local_name.h"
 #include "catalog/transfers.h"
+#include "catalog/tree_transfer.h"
 #include "catalog/upload_record.h"
 #include "cli/command.h"
 #include "cli/mailbox.h"
 #include "cli/operation_arguments.h"
 #include "cli/progress_bar.h"
 #include "cli/remote_paths.h"
-#include "catalog/tree_transfer.h"
 #include "session/xml_text.h"
 
 namespace cli {
@@ -131,7 +131,8 @@ int PutTrees(Context& context, const std::vector<std::string>& positional, catal
     for (std::size_t i = 0; i + 1 < positional.size(); ++i) {
         catalog::LocalTree tree;
         catalog::Outcome walked = catalog::WalkLocalTree(PathArgument(positional[i]), tree);
-        if (!walked.Ok()) return Fail(context, "cannot read directory '" + OutputField(positional[i]) + "': " + walked.detail);
+        if (!walked.Ok())
+            return Fail(context, "cannot read directory '" + OutputField(positional[i]) + "': " + walked.detail);
         for (const std::string& skipped : tree.skipped) context.err << "skipped " << OutputField(skipped) << '\n';
         trees.push_back(std::move(tree));
     }
@@ -161,8 +162,8 @@ int PutTrees(Context& context, const std::vector<std::string>& positional, catal
             if (report.report.outcome.Ok())
                 context.out << report.report.key << '\t' << OutputField(report.path) << '\n';
             else
-                result = Fail(context, "could not store '" + OutputField(report.path) + "': " +
-                                           OutputField(report.report.outcome.Text()) + "; " +
+                result = Fail(context, "could not store '" + OutputField(report.path) +
+                                           "': " + OutputField(report.report.outcome.Text()) + "; " +
                                            WhatNext(report.report.outcome, settings));
         }
         if (!outcome.Ok() && result == kExitOk) result = OutcomeFailed(context, outcome, "store the tree");
@@ -202,8 +203,8 @@ int GetTrees(Context& context, const std::vector<std::string>& positional, catal
         for (const std::string& dir : skipped) result = Fail(context, "skipped folder " + OutputField(dir));
         for (const catalog::TreeGetReport& report : reports)
             if (!report.report.outcome.Ok())
-                result = Fail(context, "could not fetch '" + catalog::EscapedName(report.path) + "': " +
-                                           OutputField(report.report.outcome.Text()));
+                result = Fail(context, "could not fetch '" + catalog::EscapedName(report.path) +
+                                           "': " + OutputField(report.report.outcome.Text()));
     }
     if (bar) bar->Stop();
     return result;
@@ -284,7 +285,8 @@ int RunGet(Context& context, const std::vector<std::string>& args) {
     if (!TakeOptions(context, args, false, settings, positional, status)) return status;
     if (positional.size() < 2) return UsageError(context, "usage: get [--transfers N] KEY OUT_PATH | KEY... DIR");
     const bool recursive = TakeFlag(positional, "-r");
-    if (positional.size() < 2) return UsageError(context, "usage: get [-r] [--transfers N] PATH OUT_PATH | PATH... DIR");
+    if (positional.size() < 2)
+        return UsageError(context, "usage: get [-r] [--transfers N] PATH OUT_PATH | PATH... DIR");
     const std::filesystem::path out = PathArgument(positional.back());
     if (out.empty()) return UsageError(context, "the output path is empty");
     if (recursive) return GetTrees(context, positional, settings);
@@ -302,7 +304,8 @@ int RunGet(Context& context, const std::vector<std::string>& args) {
         if (!found.Ok()) return OutcomeFailed(context, found, "look up '" + OutputField(positional[i]) + "'");
         if (source.kind == RemotePath::Kind::Folder)
             return Fail(context, "'" + OutputField(positional[i]) + "' is a folder: get -r fetches it");
-        if (source.kind != RemotePath::Kind::File) return Fail(context, "no such file: '" + OutputField(positional[i]) + "'");
+        if (source.kind != RemotePath::Kind::File)
+            return Fail(context, "no such file: '" + OutputField(positional[i]) + "'");
         if (!intoDirectory) {
             requests.push_back({source.key, out});
             continue;

@@ -57,8 +57,7 @@ int Init(Context& context, catalog::MailStore& store, const std::string& folderI
 int Passwd(Context& context, catalog::MailStore& store, const std::string& folderId) {
     const std::string old = Passphrase(context);
     if (old.empty()) return kExitFailure;
-    const std::string fresh =
-        ReadPassphrase(context, "VANTLO_VAULT_NEW_PASSPHRASE", "new vault passphrase: ", true);
+    const std::string fresh = ReadPassphrase(context, "VANTLO_VAULT_NEW_PASSPHRASE", "new vault passphrase: ", true);
     if (fresh.empty()) return kExitFailure;
     catalog::Outcome outcome = vault::ChangeFolderPassphrase(store, folderId, old, fresh, {});
     if (!outcome.Ok()) return OutcomeFailed(context, outcome, "change the passphrase of vault " + folderId);
@@ -110,8 +109,8 @@ int Ls(Context& context, catalog::MailStore& store, const std::string& folderId)
     for (std::size_t i = 0; i < entries.size(); ++i) {
         catalog::FileEntry& file = files[i];
         if (!entries[i].nameOutcome.Ok()) {
-            context.err << "vantlo-cli: " << OutputField(file.key) << " is not a file of this vault: "
-                        << OutputField(entries[i].nameOutcome.Text()) << '\n';
+            context.err << "vantlo-cli: " << OutputField(file.key)
+                        << " is not a file of this vault: " << OutputField(entries[i].nameOutcome.Text()) << '\n';
             continue;
         }
         file.name = entries[i].name;
@@ -208,9 +207,9 @@ int RunVault(Context& context, const std::vector<std::string>& arguments) {
     return Get(context, *store, folderId, args[1], PathArgument(args[2]), settings);
 }
 
-const CommandRegistration registration{
-    {"vault", "init|passwd|status|ls|put|get ...", "sealed folders: names and bytes the mailbox cannot read", 2, -1,
-     false, RunVault}};
+const CommandRegistration registration{{"vault", "init|passwd|status|ls|put|get ...",
+                                        "sealed folders: names and bytes the mailbox cannot read", 2, -1, false,
+                                        RunVault}};
 
 }  // namespace
 }  // namespace cli

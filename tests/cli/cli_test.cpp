@@ -74,9 +74,9 @@ TEST_F(CliFaultTest, WrongUsageAndLocalProblemsSendNothing) {
         {"--timeout", "3601", "folders"}, {"--speed-limit", "0", "folders"}, {"--speed-limit", "1.5", "folders"},
         {"--speed-time", "-1", "folders"}, {"--provider", "nohostport", "folders"}, {"mkdir", ""}, {"mkdir", "a\xff"},
         {"mkdir", "a\x7f"}, {"mkdir", "\xED\xA0\x80"}, {"mkdir", "line\nbreak"}, {"mkdir", std::string(64, 'n')},
-        {"rename", "12a", "x"}, {"ls", "--messages"}, {"ls", "-a", "1"}, {"put", "--part-size", "0", file, "1"},
+        {"rename", "12", "x/y"}, {"ls", "--messages"}, {"ls", "-a", "1"}, {"put", "--part-size", "0", file, "1"},
         {"put", "--part-size", "2G", file, "1"}, {"put", "--part-size", "1K", file}, {"get", "m1", ""},
-        {"find", ""}, {"find", "x", "y"},
+        {"find", ""}, {"find", "x", "y", "z"},
         // Paths: a level that cannot be a folder name, options out of place, too few places.
         {"mkdir", "-p"}, {"mkdir", "a/../b"}, {"mkdir", "-p", "ok/" + std::string(64, 'n')}, {"mkdir", "a", "b"},
         {"ls", "a", "b"}, {"rm", "-r"}, {"put", "-r", file}, {"get", "-r", "a"}, {"sync", "a"},
@@ -239,6 +239,14 @@ TEST_F(CliTest, FilesInPartsAreListedFoundFetchedMovedAndRemovedOverTls) {
     run({"get", key, (dir / "back.bin").string()});
     EXPECT_TRUE(Read(dir / "back.bin") == bytes);
     EXPECT_EQ(run({"find", "PORT"}).substr(line.size()), "\t" + docs);
+    // Folders by path as well as by id: found in, renamed, listed mail by mail.
+    EXPECT_EQ(run({"find", "PORT", "Docs"}), run({"find", "PORT", docs}));
+    run({"find", "PORT", "Nowhere"}, 1);
+    run({"rename", "Docs", "Papers"});
+    const std::string firstMail = run({"ls", "--messages", docs});
+    EXPECT_NE(firstMail, "");
+    EXPECT_EQ(run({"ls", "--messages", "Papers"}), firstMail) << "the folder under its new name";
+    run({"rename", "Docs", "Other"}, 1);
 
     run({"mv", old, key});
     EXPECT_EQ(run({"ls", old}), line);
