@@ -125,6 +125,17 @@ public:
     // Where stored mails arrive before they are moved (webmail); empty when
     // they go straight into their folder (IMAP).
     virtual std::string InboxId() const = 0;
+
+    // A pool's lease stands in front of the store it lends. The store's own
+    // inner work on several connections (a long listing) forks through
+    // ForkSource(), the lease, so that it stays within the pool's budget;
+    // Lent() is the store behind a lease (the store itself otherwise).
+    virtual MailStore& Lent() { return *this; }
+    MailStore& ForkSource() { return forkSource_ ? *forkSource_ : *this; }
+    void SetForkSource(MailStore* source) { forkSource_ = source; }
+
+private:
+    MailStore* forkSource_ = nullptr;
 };
 
 }  // namespace catalog

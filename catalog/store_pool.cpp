@@ -12,8 +12,13 @@ bool ConnectionLost(const Outcome& outcome) {
 // when its connection broke) when it is destroyed.
 class StorePool::Leased : public MailStore {
 public:
-    Leased(StorePool& pool, std::unique_ptr<MailStore> store) : pool_(pool), store_(std::move(store)) {}
-    ~Leased() override { pool_.Return(std::move(store_), lost_); }
+    Leased(StorePool& pool, std::unique_ptr<MailStore> store) : pool_(pool), store_(std::move(store)) {
+        store_->SetForkSource(this);
+    }
+    ~Leased() override {
+        store_->SetForkSource(nullptr);
+        pool_.Return(std::move(store_), lost_);
+    }
 
     Outcome ListFolders(std::vector<FolderInfo>& folders) override { return Seen(store_->ListFolders(folders)); }
     Outcome CreateFolder(const std::string& parentId, const std::string& name, std::string& newId) override {
@@ -55,6 +60,7 @@ public:
         return outcome;
     }
     std::string InboxId() const override { return store_->InboxId(); }
+    MailStore& Lent() override { return store_->Lent(); }
 
     void MarkLost() { lost_ = true; }
 

@@ -157,11 +157,12 @@ Outcome WebmailStore::ListMails(const std::string& folderId, std::vector<MailInf
     session::MessagePage first;
     Outcome outcome = sourceOf(*this)(0, limit, first);
     if (!outcome.Ok()) return outcome;
-    // The engine's workers are this store and its forks: webmail stores all.
-    const PageSourceOn sourceOn = [&](MailStore& store) { return sourceOf(static_cast<WebmailStore&>(store)); };
+    // The engine's workers are this store and its forks, webmail stores all
+    // (behind a pool's leases when this store is lent: the forks are the pool's).
+    const PageSourceOn sourceOn = [&](MailStore& store) { return sourceOf(static_cast<WebmailStore&>(store.Lent())); };
     std::vector<session::MessagePage> pages;
     bool joined = false;
-    outcome = ReadPagesAtOnce(*this, options_.listingConnections, sourceOn, first, limit, pages, joined);
+    outcome = ReadPagesAtOnce(ForkSource(), options_.listingConnections, sourceOn, first, limit, pages, joined);
     if (!outcome.Ok()) return outcome;
     if (!joined && !(first.hasTotal && first.messages.size() == first.total))
         return ReadEveryPage(what, sourceOf(*this), options_.pageSize, mails);
