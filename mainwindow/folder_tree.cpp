@@ -89,20 +89,38 @@ HTREEITEM FolderTree::Insert(HTREEITEM parent, const std::wstring& text, std::ui
     return reinterpret_cast<HTREEITEM>(SendMessageW(tree_, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
 }
 
-HTREEITEM FolderTree::FolderItem(std::uint32_t data) const {
-    if (!mailRoot_ || data == 0) return nullptr;
-    // Depth first over the folder items, without recursion.
+// Depth first over the folder items, without recursion; stops at the
+// first item `visit` says true for, and returns it.
+HTREEITEM FolderTree::FindFolderItem(const std::function<bool(HTREEITEM)>& visit) const {
+    if (!mailRoot_) return nullptr;
     std::vector<HTREEITEM> pending;
     for (HTREEITEM c = TreeView_GetChild(tree_, mailRoot_); c; c = TreeView_GetNextSibling(tree_, c))
         pending.push_back(c);
     while (!pending.empty()) {
         HTREEITEM item = pending.back();
         pending.pop_back();
-        if (ItemData(item) == data) return item;
+        if (visit(item)) return item;
         for (HTREEITEM c = TreeView_GetChild(tree_, item); c; c = TreeView_GetNextSibling(tree_, c))
             pending.push_back(c);
     }
     return nullptr;
+}
+
+// A folder the user closed stays closed when the tree is filled again. A
+// tree emptied for a rebuild keeps what was noted before.
+void FolderTree::NoteClosedFolders() {
+    if (!mailRoot_ || !TreeView_GetChild(tree_, mailRoot_)) return;
+    closedFolders_.clear();
+    FindFolderItem([&](HTREEITEM item) {
+        if (TreeView_GetChild(tree_, item) && !(TreeView_GetItemState(tree_, item, TVIS_EXPANDED) & TVIS_EXPANDED))
+            closedFolders_.insert(ItemData(item));
+        return false;
+    });
+}
+
+HTREEITEM FolderTree::FolderItem(std::uint32_t data) const {
+    if (data == 0) return nullptr;
+    return FindFolderItem([&](HTREEITEM item) { return ItemData(item) == data; });
 }
 
 void FolderTree::RebuildFolderTree() {
@@ -113,6 +131,7 @@ void FolderTree::RebuildFolderTree() {
     }
     rebuildDeferred_ = false;
     fillDeferred_.reset();
+    NoteClosedFolders();
     TreeView_DeleteItem(tree_, TVI_ROOT);
     account_ = Insert(TVI_ROOT, platform::AnsiToWide(desktop_->AccountName()), app::kRootItemData, 1);
     mailRoot_ = Insert(account_, L"电子邮件", app::kRootItemData, 1);
@@ -144,6 +163,7 @@ void FolderTree::FoldersLoaded(const app::FolderList& folders) {
 
 void FolderTree::Fill(const app::FolderList& folders) {
     if (!mailRoot_) return;
+    NoteClosedFolders();
     while (HTREEITEM child = TreeView_GetChild(tree_, mailRoot_)) TreeView_DeleteItem(tree_, child);
     // Rows come parents first: the item of each depth's latest row is the
     // parent of the next row one deeper.
@@ -155,7 +175,7 @@ void FolderTree::Fill(const app::FolderList& folders) {
         std::wstring text = platform::CutWide(platform::Utf8ToWide(app::FolderLabel(folder.name)), kFolderNameUnits);
         HTREEITEM item = Insert(parents.back(), text, app::FolderIdToItemData(folder.id), row.hasChildren ? 1 : 0);
         parents.push_back(item);
-        if (row.hasChildren) withChildren.push_back(item);
+        if (row.hasChildren && !closedFolders_.count(app::FolderIdToItemData(folder.id))) withChildren.push_back(item);
     }
     // The items came after the expansion that asked for them: show them,
     // the nested ones too.

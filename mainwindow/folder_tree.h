@@ -9,8 +9,10 @@
 #include <commctrl.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 
 #include "app/desktop.h"
 #include "app/folder_tree_model.h"
@@ -49,6 +51,8 @@ private:
     void Fill(const app::FolderList& folders);
     // The item of a folder, at any depth; null when the tree has none.
     HTREEITEM FolderItem(std::uint32_t data) const;
+    HTREEITEM FindFolderItem(const std::function<bool(HTREEITEM)>& visit) const;
+    void NoteClosedFolders();
     HTREEITEM Insert(HTREEITEM parent, const std::wstring& text, std::uint32_t data, int children);
     void OpenSelected();
     void DownloadSelected();
@@ -74,6 +78,7 @@ private:
     std::optional<app::FolderList> fillDeferred_;
     // The folder the folder being made goes in (its item data; 0: the top).
     std::uint32_t newFolderParent_ = 0;
+    std::set<std::uint32_t> closedFolders_;  // item data of folders the user closed
 };
 
 }  // namespace mainwindow

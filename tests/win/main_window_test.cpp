@@ -291,12 +291,20 @@ TEST_F(MainWindowTest, ADroppedFolderIsStoredAsATreeAndDownloadsWhole) {
     std::filesystem::create_directory(back);
     std::ofstream(dropped / L"子" / L"z.bin", std::ios::binary) << std::string(kPartSize + 1, 'z');
     std::ofstream(dropped / L"a.txt", std::ios::binary) << "a";
+    const auto written = std::filesystem::last_write_time(dropped / L"a.txt") - std::chrono::hours(24 * 400);
+    std::filesystem::last_write_time(dropped / L"a.txt", written);
     wintest::Seams seams;
     Drop(list, {dropped});
     ASSERT_TRUE(PumpUntil([&] { return Shows(L"上传完成"); }, std::chrono::seconds(120)));
     ASSERT_TRUE(PumpUntil([&] { return Item("子") != nullptr; }));
     EXPECT_EQ(TreeView_GetParent(tree_, Item("子")), Item("拖入的"));
     EXPECT_EQ(TreeView_GetParent(tree_, Item("拖入的")), Item(folder_)) << "in the folder open when dropped";
+    // A folder closed by hand stays closed when the tree is read again.
+    TreeView_Expand(tree_, Item("拖入的"), TVE_COLLAPSE);
+    SendMessageW(tree_, WM_COMMAND, app::IDM_REFRESH_FOLDERS, 0);
+    ASSERT_TRUE(PumpUntil([&] { return Item("子") != nullptr; }));
+    EXPECT_FALSE(TreeView_GetItemState(tree_, Item("拖入的"), TVIS_EXPANDED) & TVIS_EXPANDED);
+    EXPECT_TRUE(TreeView_GetItemState(tree_, Item(folder_), TVIS_EXPANDED) & TVIS_EXPANDED);
     Settle();
 
     ui::SetFileDialogHook([&](const ui::FileDialogRequest& request) -> std::optional<std::wstring> {
@@ -310,6 +318,9 @@ TEST_F(MainWindowTest, ADroppedFolderIsStoredAsATreeAndDownloadsWhole) {
     ASSERT_TRUE(PumpUntil([&] { return Shows(L"操作成功完成"); }, std::chrono::seconds(60)));
     EXPECT_EQ(Sha256Of(back / L"拖入的" / L"子" / L"z.bin"), Sha256Of(dropped / L"子" / L"z.bin"));
     EXPECT_EQ(Sha256Of(back / L"拖入的" / L"a.txt"), Sha256Of(dropped / L"a.txt"));
+    EXPECT_EQ(std::chrono::floor<std::chrono::seconds>(std::filesystem::last_write_time(back / L"拖入的" / L"a.txt")),
+              std::chrono::floor<std::chrono::seconds>(written))
+        << "the time it had when it was stored";
 }
 
 // Tab from the tree to the list, Ctrl+A, Delete answered no and then yes:
