@@ -88,7 +88,7 @@ private:
     app::ListMenu shownMenu_;  // the menu shown last: what its commands stand for
     std::wstring cell_;        // the text handed out for the cell drawn last
     bool mailView_ = false;
-    int sortedPosition_ = 0;                         // the header that sorted last
+    int sortedPosition_ = 0;                        // the header that sorted last
     std::map<std::wstring, ShellType> shellTypes_;  // by extension
 };
 
