@@ -18,6 +18,7 @@
 #include "catalog/catalog.h"
 #include "catalog/manifest.h"
 #include "catalog/sha256.h"
+#include "catalog/tree_transfer.h"
 #include "dovecot_env.h"
 #include "imap/imap_store.h"
 #include "memory_store.h"
@@ -206,6 +207,49 @@ TEST_P(MailStoreContract, FoldersNestAndMoveWithEverythingBelowThem) {
     // From the leaves up, the whole tree goes.
     for (const char* path : {"other/2027/三月", "other/2027", "other", "工作文档"})
         ASSERT_OK(store->DeleteFolder(id(path)));
+}
+
+// A tree of three levels and 200 files goes in through the parallel engine
+// and comes back with its shape and bytes; names hold Chinese and "／".
+TEST_P(MailStoreContract, ATreeOfThreeLevelsComesBackWhole) {
+    const char* levels[][3] = {{"工作文档", "2026", "三月"}, {"工作文档", "2026", "四月"}, {"a／b", "深", "更深"}};
+    std::map<std::string, std::string> files;  // relative path -> bytes
+    for (int i = 0; i < 200; ++i) {
+        const auto& branch = levels[i % 3];
+        std::string path;
+        for (int depth = 0; depth <= i % 4 && depth < 3; ++depth) path += std::string(branch[depth]) + "/";
+        files[path + "文件-" + std::to_string(i) + ".txt"] = std::string(i % 7 * 10, 'x') + std::to_string(i);
+    }
+    for (const auto& [path, bytes] : files) {
+        fs::create_directories((dir / "in" / fs::u8path(path)).parent_path());
+        std::ofstream(dir / "in" / fs::u8path(path), std::ios::binary) << bytes;
+    }
+    LocalTree local;
+    ASSERT_OK(WalkLocalTree(dir / "in", local));
+    ASSERT_EQ(local.files.size(), files.size());
+    TransferSettings settings{kind.forks ? 4u : 1u, 48, {}, {}, nullptr};  // small parts: some files span two
+    FolderTree folders;
+    ASSERT_OK(FolderTree::Load(*store, folders));
+    std::vector<TreePutReport> put;
+    ASSERT_OK(PutTree(*store, folders, folder, local.dirs, local.files, settings, put));
+
+    FolderTree listed;
+    ASSERT_OK(FolderTree::Load(*store, listed));
+    RemoteTree remote;
+    ASSERT_OK(WalkRemoteTree(*store, listed, folder, remote));
+    std::set<std::string> remoteDirs(remote.dirs.begin(), remote.dirs.end());
+    EXPECT_EQ(remoteDirs, std::set<std::string>(local.dirs.begin(), local.dirs.end()));
+    std::vector<TreeGetReport> got;
+    std::vector<std::string> skipped;
+    fs::create_directories(dir / "out");
+    ASSERT_OK(GetTree(*store, remote.dirs, remote.files, dir / "out", settings, got, skipped));
+    EXPECT_TRUE(skipped.empty());
+    int same = 0;
+    for (const auto& [path, bytes] : files) {
+        std::ifstream in(dir / "out" / fs::u8path(path), std::ios::binary);
+        same += std::string(std::istreambuf_iterator<char>(in), {}) == bytes;
+    }
+    EXPECT_EQ(same, 200);
 }
 
 // A tree of directories outgrows a hundred folders; every one is listed.
