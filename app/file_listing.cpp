@@ -17,8 +17,8 @@ std::string DateCellOf(std::int64_t seconds) {
            "," + std::to_string(local.tm_sec);
 }
 
-catalog::Outcome ListFolderFiles(catalog::MailStore& store, const std::string& folderId,
-                                 const std::string& searchText, FileListing& listing) {
+catalog::Outcome ListFolderFiles(catalog::MailStore& store, const std::string& folderId, const std::string& searchText,
+                                 FileListing& listing) {
     std::vector<catalog::MailInfo> mails;
     catalog::Outcome outcome =
         searchText.empty() ? store.ListMails(folderId, mails) : store.SearchMails(searchText, folderId, mails);

@@ -12,8 +12,8 @@ namespace app {
 
 // searchText empty: every file of the folder; otherwise the files of the
 // folder whose names contain it (ASCII letters in any case).
-catalog::Outcome ListFolderFiles(catalog::MailStore& store, const std::string& folderId,
-                                 const std::string& searchText, FileListing& listing);
+catalog::Outcome ListFolderFiles(catalog::MailStore& store, const std::string& folderId, const std::string& searchText,
+                                 FileListing& listing);
 
 // A mail's arrival as the list has always shown it: the local time as
 // "year,month,day,hour,minute,second" with the month from 1; empty for 0.

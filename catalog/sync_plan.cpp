@@ -11,11 +11,16 @@ namespace {
 std::string Escaped(const std::string& text) {
     std::string out;
     for (char c : text) {
-        if (c == '%') out += "%25";
-        else if (c == '\t') out += "%09";
-        else if (c == '\n') out += "%0A";
-        else if (c == '\r') out += "%0D";
-        else out += c;
+        if (c == '%')
+            out += "%25";
+        else if (c == '\t')
+            out += "%09";
+        else if (c == '\n')
+            out += "%0A";
+        else if (c == '\r')
+            out += "%0D";
+        else
+            out += c;
     }
     return out;
 }
@@ -179,8 +184,10 @@ Outcome PlanSyncDown(SyncSides sides, bool deleteExtra, std::vector<SyncStep>& s
             }
         }
         if (!outcome.Ok()) return outcome;
-        if (match) sides.record[file.path].key = file.entry.key;
-        else steps.push_back({SyncAction::Fetch, file.path, {}, file.entry.key});
+        if (match)
+            sides.record[file.path].key = file.entry.key;
+        else
+            steps.push_back({SyncAction::Fetch, file.path, {}, file.entry.key});
     }
     if (deleteExtra)
         for (const LocalFile& file : sides.local) {

@@ -83,7 +83,8 @@ Outcome StoreOnce(const StoreRunner& run, Journal& journal, PendingStore& pendin
 
     if (earlier && pending.sha256 != plan.sha256) {
         // The bytes changed since an earlier attempt began: what it stored is not this file.
-        outcome = run([&](MailStore& store) { return TrashEarlierUpload(store, plan.name, pending.folderId, pending.uploadId); });
+        outcome = run(
+            [&](MailStore& store) { return TrashEarlierUpload(store, plan.name, pending.folderId, pending.uploadId); });
         if (!outcome.Ok()) return outcome;
     }
     EntryRecord record(pending);
@@ -106,11 +107,11 @@ Outcome StoreOnce(const StoreRunner& run, Journal& journal, PendingStore& pendin
     for (const UploadPart& part : plan.parts) {
         if (!job.mailIds[part.number - 1].empty()) continue;
         const UploadPart* planned = &part;
-        units.push_back({0, [&job, planned, &pending](MailStore& own, const Moved& moved,
-                                                      const platform::StopToken& partStop) {
-                             return StorePlannedPart(own, job.plan, *planned, pending.folderId, moved, partStop,
-                                                     job.mailIds[planned->number - 1]);
-                         }});
+        units.push_back(
+            {0, [&job, planned, &pending](MailStore& own, const Moved& moved, const platform::StopToken& partStop) {
+                 return StorePlannedPart(own, job.plan, *planned, pending.folderId, moved, partStop,
+                                         job.mailIds[planned->number - 1]);
+             }});
     }
     std::vector<Outcome> failures(1);
     const ProgressCallback still = [&keepGoing, &stop](const TransferProgress&) {

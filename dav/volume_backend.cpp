@@ -6,11 +6,11 @@
 
 #include <cerrno>
 
-#include "mailbox/open.h"
-#include "mount/file_cache.h"
 #include "catalog/drive_cache_dir.h"
 #include "catalog/drive_times.h"
 #include "catalog/journal.h"
+#include "mailbox/open.h"
+#include "mount/file_cache.h"
 
 namespace dav {
 namespace {

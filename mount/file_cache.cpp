@@ -118,8 +118,10 @@ Outcome FileCache::Read(const std::string& key, const catalog::DownloadPlan& pla
     // Pinned parts stay in the copy until the read is done.
     while (outcome.Ok() && got < size) {
         ssize_t n = ::pread(copy->fd, buffer + got, size - got, static_cast<off_t>(offset + got));
-        if (n <= 0) outcome = Failure(StoreCode::LocalFile, "the cached copy could not be read");
-        else got += static_cast<std::size_t>(n);
+        if (n <= 0)
+            outcome = Failure(StoreCode::LocalFile, "the cached copy could not be read");
+        else
+            got += static_cast<std::size_t>(n);
     }
     {
         std::lock_guard<std::mutex> busy(copy->busy);

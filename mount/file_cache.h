@@ -7,10 +7,10 @@
 // fetched can take it over its bound.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -22,7 +22,8 @@
 namespace mount {
 
 // Writes the part's bytes at its offset into `file` and checks them.
-using PartFetcher = std::function<catalog::Outcome(const catalog::DownloadPart& part, const std::filesystem::path& file)>;
+using PartFetcher =
+    std::function<catalog::Outcome(const catalog::DownloadPart& part, const std::filesystem::path& file)>;
 
 class FileCache {
 public:
@@ -53,7 +54,7 @@ public:
 
 private:
     struct Copy {
-        ~Copy();  // closes fd
+        ~Copy();          // closes fd
         std::mutex busy;  // guards what follows (not held while a part is fetched)
         std::condition_variable fetched;
         catalog::DownloadPlan plan;

@@ -16,8 +16,10 @@ void LogToSystem(bool on) {
 }
 
 void Log(const std::string& line) {
-    if (toSystem) ::syslog(LOG_WARNING, "%s", line.c_str());
-    else std::fprintf(stderr, "vantlo-mount: %s\n", line.c_str());
+    if (toSystem)
+        ::syslog(LOG_WARNING, "%s", line.c_str());
+    else
+        std::fprintf(stderr, "vantlo-mount: %s\n", line.c_str());
 }
 
 }  // namespace mount

@@ -34,29 +34,28 @@ struct Options {
 };
 
 void PrintUsage() {
-    std::cout
-        << "Usage: vantlo-mount [OPTIONS] --account ADDRESS MOUNTPOINT\n"
-           "       vantlo-mount --help | --version\n"
-           "\n"
-           "Mounts the account's mailbox as a directory: its folders are the directories,\n"
-           "its files (all parts put together) the files. Unmount with fusermount3 -u\n"
-           "MOUNTPOINT (or Ctrl+C when it runs with -f).\n"
-           "\n"
-           "Options:\n"
-        << mailbox::OptionsHelp()
-        << "  --cache-size SIZE     the local copies of files read kept to this (default 1G)\n"
-           "  --dir-cache-time SECONDS  how long a listing is used before it is read again\n"
-           "                        (default 10; changes made here refresh it at once)\n"
-           "  --connections N       connections to the mailbox at most (1 to 16, default 4)\n"
-           "  -f                    stay in the foreground;  -d  debug output;  -o OPTIONS  for FUSE\n"
-           "\n"
-           "The copies and pending stores live in --cache-dir as it stands, else in\n"
-           "$XDG_CACHE_HOME/vantlo/mount/ACCOUNT (else ~/.cache/vantlo/mount/ACCOUNT).\n"
-           "SIZE is bytes, or with K, M, G (1024, 1024^2, 1024^3). The password is read from\n"
-           "VANTLO_PASSWORD, else from one line of standard input, never from the command line.\n"
-           "A file written here is stored when it is closed; until then its extended\n"
-           "attribute user.vantlo.state says pending (failed after a refused try: it is tried\n"
-           "again); stores not done survive an unmount or a crash and resume at the next mount.\n";
+    std::cout << "Usage: vantlo-mount [OPTIONS] --account ADDRESS MOUNTPOINT\n"
+                 "       vantlo-mount --help | --version\n"
+                 "\n"
+                 "Mounts the account's mailbox as a directory: its folders are the directories,\n"
+                 "its files (all parts put together) the files. Unmount with fusermount3 -u\n"
+                 "MOUNTPOINT (or Ctrl+C when it runs with -f).\n"
+                 "\n"
+                 "Options:\n"
+              << mailbox::OptionsHelp()
+              << "  --cache-size SIZE     the local copies of files read kept to this (default 1G)\n"
+                 "  --dir-cache-time SECONDS  how long a listing is used before it is read again\n"
+                 "                        (default 10; changes made here refresh it at once)\n"
+                 "  --connections N       connections to the mailbox at most (1 to 16, default 4)\n"
+                 "  -f                    stay in the foreground;  -d  debug output;  -o OPTIONS  for FUSE\n"
+                 "\n"
+                 "The copies and pending stores live in --cache-dir as it stands, else in\n"
+                 "$XDG_CACHE_HOME/vantlo/mount/ACCOUNT (else ~/.cache/vantlo/mount/ACCOUNT).\n"
+                 "SIZE is bytes, or with K, M, G (1024, 1024^2, 1024^3). The password is read from\n"
+                 "VANTLO_PASSWORD, else from one line of standard input, never from the command line.\n"
+                 "A file written here is stored when it is closed; until then its extended\n"
+                 "attribute user.vantlo.state says pending (failed after a refused try: it is tried\n"
+                 "again); stores not done survive an unmount or a crash and resume at the next mount.\n";
 }
 
 int Usage(const std::string& message) {
@@ -94,7 +93,8 @@ int ParseArguments(int argc, char** argv, Options& options) {
             if (!(v = value()) || !mailbox::ParseSize(v, 1 << 20, 1ull << 40, options.cacheSize))
                 return Usage("--cache-size needs a size from 1M to 1024G");
         } else if (arg == "--dir-cache-time") {
-            if (!(v = value()) || !mailbox::ParseSize(v, 0, 86400, number)) return Usage("--dir-cache-time needs 0 to 86400 seconds");
+            if (!(v = value()) || !mailbox::ParseSize(v, 0, 86400, number))
+                return Usage("--dir-cache-time needs 0 to 86400 seconds");
             options.volume.dirCacheMs = static_cast<int>(number * 1000);
         } else if (arg == "--connections") {
             if (!(v = value()) || !mailbox::ParseSize(v, 1, 16, number)) return Usage("--connections needs 1 to 16");

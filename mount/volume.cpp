@@ -10,13 +10,13 @@
 #include <cstring>
 
 #include "catalog/drive_file.h"
+#include "catalog/drive_names.h"
 #include "catalog/file_sizes.h"
 #include "catalog/format_values.h"
 #include "catalog/part_mark.h"
+#include "catalog/writeback_store.h"
 #include "mount/errno_map.h"
 #include "mount/log.h"
-#include "catalog/drive_names.h"
-#include "catalog/writeback_store.h"
 #include "mount/volume_detail.h"
 
 namespace mount {
@@ -37,8 +37,13 @@ catalog::WritebackSettings WritebackOf(const VolumeOptions& options) {
 
 }  // namespace
 
-Volume::Volume(StorePool& pool, catalog::Journal& journal, FileCache& cache, catalog::Times& times, VolumeOptions options)
-    : pool_(pool), journal_(journal), cache_(cache), times_(times), options_(options),
+Volume::Volume(StorePool& pool, catalog::Journal& journal, FileCache& cache, catalog::Times& times,
+               VolumeOptions options)
+    : pool_(pool),
+      journal_(journal),
+      cache_(cache),
+      times_(times),
+      options_(options),
       queue_(
           mutex_, journal, [&pool](const auto& work) { return pool.Run(work, false); }, WritebackOf(options),
           [this](catalog::WritebackQueue::Lock& lock, const catalog::WritebackQueue::EntryPtr& entry,
@@ -96,8 +101,7 @@ Volume::Path Volume::Split(const std::string& path) {
 
 int Volume::LogFailure(const char* what, const std::string& path, const Outcome& outcome) {
     int error = ErrnoOf(outcome);
-    if (WorthLogging(outcome))
-        Log(std::string(what) + " " + path + ": " + outcome.Text());
+    if (WorthLogging(outcome)) Log(std::string(what) + " " + path + ": " + outcome.Text());
     return -error;
 }
 

@@ -28,12 +28,12 @@
 
 #include "catalog/catalog.h"
 #include "catalog/download.h"
-#include "catalog/manifest_cache.h"
-#include "catalog/store_pool.h"
-#include "mount/file_cache.h"
 #include "catalog/drive_times.h"
 #include "catalog/journal.h"
+#include "catalog/manifest_cache.h"
+#include "catalog/store_pool.h"
 #include "catalog/writeback_queue.h"
+#include "mount/file_cache.h"
 
 namespace mount {
 
@@ -43,11 +43,11 @@ struct VolumeOptions {
     std::uint64_t partSize = catalog::kDefaultPartSize;
     int dirCacheMs = 10000;
     unsigned storeWorkers = 2;
-    unsigned parallelParts = 3;  // parts of one file sent at once
+    unsigned parallelParts = 3;   // parts of one file sent at once
     unsigned readAheadParts = 2;  // parts fetched ahead of a read
-    int settleMs = 300;          // a closed file waits this long for a rename or a time before it is stored
-    int firstRetryMs = 1000;     // a failed store is tried again after this, doubling...
-    int longestRetryMs = 60000;  // ...up to this
+    int settleMs = 300;           // a closed file waits this long for a rename or a time before it is stored
+    int firstRetryMs = 1000;      // a failed store is tried again after this, doubling...
+    int longestRetryMs = 60000;   // ...up to this
     int longestSyncWaitMs = 3600 * 1000;
 };
 
@@ -103,9 +103,9 @@ private:
         // (filled), and closing it untouched keeps the stored file.
         bool untouched = false;
         bool filled = true;
-        bool timeSet = false;           // a time was set while untouched
-        catalog::FileEntry source;      // the stored file it starts from
-        std::mutex filling;             // one fetch into fd at a time
+        bool timeSet = false;       // a time was set while untouched
+        catalog::FileEntry source;  // the stored file it starts from
+        std::mutex filling;         // one fetch into fd at a time
     };
     struct Node {
         const catalog::FileEntry* file = nullptr;
@@ -166,8 +166,8 @@ private:
     void DropPending(const std::shared_ptr<Pending>& pending);
     // The write-back stored `generation` of a pending file: the mails it
     // replaces go, and it leaves the table unless it changed meanwhile.
-    void Stored(catalog::WritebackQueue::Lock& lock, const std::shared_ptr<Pending>& pending,
-                std::uint64_t generation, const catalog::StoredFile& stored);
+    void Stored(catalog::WritebackQueue::Lock& lock, const std::shared_ptr<Pending>& pending, std::uint64_t generation,
+                const catalog::StoredFile& stored);
 
     StorePool& pool_;
     catalog::Journal& journal_;

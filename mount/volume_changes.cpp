@@ -10,13 +10,13 @@
 #include <cstring>
 
 #include "catalog/drive_file.h"
+#include "catalog/drive_names.h"
 #include "catalog/file_sizes.h"
 #include "catalog/format_values.h"
 #include "catalog/part_mark.h"
+#include "catalog/writeback_store.h"
 #include "mount/errno_map.h"
 #include "mount/log.h"
-#include "catalog/drive_names.h"
-#include "catalog/writeback_store.h"
 #include "mount/volume_detail.h"
 
 namespace mount {
@@ -60,7 +60,8 @@ int Volume::Unlink(const std::string& path) {
 int Volume::SetTimes(const std::string& path, const struct timespec* times) {
     Path split = Split(path);
     std::string folderId;
-    if (split.depth < 2 || FolderId(split.full, folderId) == 0) return split.depth < 0 ? -ENOENT : 0;  // folders keep no times
+    if (split.depth < 2 || FolderId(split.full, folderId) == 0)
+        return split.depth < 0 ? -ENOENT : 0;  // folders keep no times
     Node node;
     catalog::FileEntry file;
     int error = Lookup(split, folderId, node, file);
@@ -151,7 +152,7 @@ int Volume::Rename(const std::string& from, const std::string& to, bool noReplac
     if (!pending) return -EIO;
     error = FetchWhole(file, pending->fd);
     if (error) {
-                journal_.Remove(pending->record);
+        journal_.Remove(pending->record);
         return error;
     }
     pending->record.replaces.insert(pending->record.replaces.end(), replacedIds.begin(), replacedIds.end());

@@ -17,10 +17,10 @@ namespace mount {
 
 // The names every part of the volume uses (this header is the volume's own).
 namespace fs = std::filesystem;
-using catalog::Outcome;
-using catalog::ShownSize;
 using catalog::Damaged;
 using catalog::ImpossibleSize;
+using catalog::Outcome;
+using catalog::ShownSize;
 using Clock = std::chrono::steady_clock;
 using Lock = std::unique_lock<std::mutex>;
 

@@ -11,13 +11,13 @@
 #include <cstring>
 
 #include "catalog/drive_file.h"
+#include "catalog/drive_names.h"
 #include "catalog/file_sizes.h"
 #include "catalog/format_values.h"
 #include "catalog/part_mark.h"
+#include "catalog/writeback_store.h"
 #include "mount/errno_map.h"
 #include "mount/log.h"
-#include "catalog/drive_names.h"
-#include "catalog/writeback_store.h"
 #include "mount/volume_detail.h"
 
 namespace mount {
@@ -72,11 +72,11 @@ int Volume::PlanFor(Handle& handle) {
             return 0;
         }
     }
-    Outcome outcome = pool_.Run(
-        [&](catalog::MailStore& store) { return catalog::PlanDownload(store, handle.file, handle.plan); });
+    Outcome outcome =
+        pool_.Run([&](catalog::MailStore& store) { return catalog::PlanDownload(store, handle.file, handle.plan); });
     if (outcome.Ok() && ImpossibleSize(handle.plan.size, handle.file))
-        outcome = catalog::Failure(catalog::StoreCode::Corrupt,
-                                   "its manifest gives a size its mails cannot hold: " + std::to_string(handle.plan.size));
+        outcome = catalog::Failure(catalog::StoreCode::Corrupt, "its manifest gives a size its mails cannot hold: " +
+                                                                    std::to_string(handle.plan.size));
     if (!outcome.Ok()) return LogFailure("reading", handle.file.name, outcome);
     handle.planned = true;
     Lock lock(mutex_);
@@ -89,7 +89,8 @@ int Volume::Create(const std::string& path, std::uint64_t& handle) {
     std::string existingFolder;
     if (split.depth >= 1 && FolderId(split.full, existingFolder) == 0) return -EISDIR;
     if (split.depth < 2) return -EPERM;  // the root holds folders only
-    if (!catalog::CheckFileName(split.name).Ok() || catalog::ReadSubject(split.name).kind != catalog::SubjectKind::Plain)
+    if (!catalog::CheckFileName(split.name).Ok() ||
+        catalog::ReadSubject(split.name).kind != catalog::SubjectKind::Plain)
         return -EINVAL;
     std::string folderId;
     Node node;
@@ -270,8 +271,8 @@ void Volume::Damage(const std::shared_ptr<Pending>& pending, int error) {
     Lock lock(mutex_);
     if (!pending->damage.empty()) return;
     pending->queued = false;
-    pending->damage = std::string("a write into the cache directory failed (") + std::strerror(error) +
-                      "); write the file again";
+    pending->damage =
+        std::string("a write into the cache directory failed (") + std::strerror(error) + "); write the file again";
     // What the journal holds is no longer what the file was: a later
     // mount must not store it either.
     catalog::PendingStore record = pending->record;

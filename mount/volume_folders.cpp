@@ -30,11 +30,12 @@ std::map<std::string, catalog::FolderInfo> FoldersByPath(const std::vector<catal
     std::set<std::string> known;
     for (const catalog::FolderInfo& folder : listed) known.insert(folder.id);
     for (const catalog::FolderInfo& folder : listed)
-        children[known.count(folder.parentId) && folder.parentId != folder.id ? folder.parentId : ""].push_back(&folder);
+        children[known.count(folder.parentId) && folder.parentId != folder.id ? folder.parentId : ""].push_back(
+            &folder);
     std::map<std::string, catalog::FolderInfo> byPath;
     std::set<std::string> placed;
     std::function<void(const std::string&, const std::string&)> place = [&](const std::string& parentId,
-                                                                             const std::string& prefix) {
+                                                                            const std::string& prefix) {
         const auto& here = children[parentId];
         std::vector<catalog::Named> names;
         for (const catalog::FolderInfo* folder : here) names.push_back({folder->name, folder->id});
@@ -124,7 +125,8 @@ int Volume::RemoveDir(const std::string& path) {
     }
     if (found->second.system) return -EACCES;
     const std::string prefix = split.full + "/";
-    if (folders.lower_bound(prefix) != folders.end() && folders.lower_bound(prefix)->first.compare(0, prefix.size(), prefix) == 0)
+    if (folders.lower_bound(prefix) != folders.end() &&
+        folders.lower_bound(prefix)->first.compare(0, prefix.size(), prefix) == 0)
         return -ENOTEMPTY;
     const std::string id = found->second.id;
     error = RefreshListing(id);

@@ -11,13 +11,13 @@
 #include <cstring>
 
 #include "catalog/drive_file.h"
+#include "catalog/drive_names.h"
 #include "catalog/file_sizes.h"
 #include "catalog/format_values.h"
 #include "catalog/part_mark.h"
+#include "catalog/writeback_store.h"
 #include "mount/errno_map.h"
 #include "mount/log.h"
-#include "catalog/drive_names.h"
-#include "catalog/writeback_store.h"
 #include "mount/volume_detail.h"
 
 namespace mount {
@@ -88,8 +88,8 @@ const std::map<std::string, Volume::Node>& Volume::View(const std::string& folde
     for (const auto& pending : here) {
         if (placed.count(pending.get())) continue;
         nodes.push_back({nullptr, pending});
-        names.push_back(
-            {pending->record.name, pending->record.replaces.empty() ? pending->record.id : pending->record.replaces.front()});
+        names.push_back({pending->record.name,
+                         pending->record.replaces.empty() ? pending->record.id : pending->record.replaces.front()});
         underWay.insert(pending->record.name);
     }
     for (const catalog::FileEntry& file : listing.files) {
@@ -245,10 +245,14 @@ int Volume::GetXattr(const std::string& path, const std::string& name, std::stri
     if (error) return error;
     Lock lock(mutex_);
     if (name == "user.vantlo.state") {
-        if (node.pending && !node.pending->damage.empty()) value = "failed: " + node.pending->damage;
-        else if (node.pending && node.pending->untouched) value = "stored";
-        else if (node.pending) value = !node.pending->lastFailure.Ok() && !node.pending->storing ? "failed" : "pending";
-        else value = !file.Whole() ? "incomplete" : Damaged(file) ? "damaged" : "stored";
+        if (node.pending && !node.pending->damage.empty())
+            value = "failed: " + node.pending->damage;
+        else if (node.pending && node.pending->untouched)
+            value = "stored";
+        else if (node.pending)
+            value = !node.pending->lastFailure.Ok() && !node.pending->storing ? "failed" : "pending";
+        else
+            value = !file.Whole() ? "incomplete" : Damaged(file) ? "damaged" : "stored";
         return 0;
     }
     if (name == "user.vantlo.key" && (!node.pending || node.pending->untouched)) {

@@ -13,13 +13,13 @@
 #include <cstring>
 
 #include "catalog/drive_file.h"
+#include "catalog/drive_names.h"
 #include "catalog/file_sizes.h"
 #include "catalog/format_values.h"
 #include "catalog/part_mark.h"
+#include "catalog/writeback_store.h"
 #include "mount/errno_map.h"
 #include "mount/log.h"
-#include "catalog/drive_names.h"
-#include "catalog/writeback_store.h"
 #include "mount/volume_detail.h"
 
 namespace mount {

@@ -2,6 +2,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
 #include <shellapi.h>
 
 #include "platform/text.h"

@@ -1,13 +1,13 @@
 #include "platform/net.h"
 
 #include <arpa/inet.h>
-#include <cerrno>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <cerrno>
 
 #include <cstring>
 
@@ -28,11 +28,17 @@ bool Resolve(const std::string& host, std::uint16_t port, Address& out) {
     return true;
 }
 
-NativeSocket Socket::Invalid() { return -1; }
+NativeSocket Socket::Invalid() {
+    return -1;
+}
 
-Socket::~Socket() { Close(); }
+Socket::~Socket() {
+    Close();
+}
 
-Socket::Socket(Socket&& other) noexcept : handle_(other.handle_) { other.handle_ = Invalid(); }
+Socket::Socket(Socket&& other) noexcept : handle_(other.handle_) {
+    other.handle_ = Invalid();
+}
 
 Socket& Socket::operator=(Socket&& other) noexcept {
     if (this != &other) {
@@ -49,7 +55,9 @@ bool Socket::Open() {
     return handle_ >= 0;
 }
 
-bool Socket::IsOpen() const { return handle_ >= 0; }
+bool Socket::IsOpen() const {
+    return handle_ >= 0;
+}
 
 void Socket::SetNonBlocking(bool on) {
     int flags = fcntl(handle_, F_GETFL, 0);
@@ -89,8 +97,12 @@ static WaitResult WaitFor(int fd, short events, int timeoutMs) {
     return WaitResult::Ready;
 }
 
-WaitResult Socket::WaitWritable(int timeoutMs) { return WaitFor(handle_, POLLOUT, timeoutMs); }
-WaitResult Socket::WaitReadable(int timeoutMs) { return WaitFor(handle_, POLLIN, timeoutMs); }
+WaitResult Socket::WaitWritable(int timeoutMs) {
+    return WaitFor(handle_, POLLOUT, timeoutMs);
+}
+WaitResult Socket::WaitReadable(int timeoutMs) {
+    return WaitFor(handle_, POLLIN, timeoutMs);
+}
 
 bool Socket::ConnectSucceeded() {
     int error = 0;
@@ -131,7 +143,11 @@ std::string SocketErrorText(int code) {
     return text;
 }
 
-int LastError() { return errno; }
-bool LastErrorIsWouldBlock() { return errno == EWOULDBLOCK || errno == EAGAIN || errno == EINPROGRESS; }
+int LastError() {
+    return errno;
+}
+bool LastErrorIsWouldBlock() {
+    return errno == EWOULDBLOCK || errno == EAGAIN || errno == EINPROGRESS;
+}
 
 }  // namespace net

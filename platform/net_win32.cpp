@@ -31,11 +31,17 @@ bool Resolve(const std::string& host, std::uint16_t port, Address& out) {
     return true;
 }
 
-NativeSocket Socket::Invalid() { return static_cast<NativeSocket>(INVALID_SOCKET); }
+NativeSocket Socket::Invalid() {
+    return static_cast<NativeSocket>(INVALID_SOCKET);
+}
 
-Socket::~Socket() { Close(); }
+Socket::~Socket() {
+    Close();
+}
 
-Socket::Socket(Socket&& other) noexcept : handle_(other.handle_) { other.handle_ = Invalid(); }
+Socket::Socket(Socket&& other) noexcept : handle_(other.handle_) {
+    other.handle_ = Invalid();
+}
 
 Socket& Socket::operator=(Socket&& other) noexcept {
     if (this != &other) {
@@ -53,7 +59,9 @@ bool Socket::Open() {
     return handle_ != Invalid();
 }
 
-bool Socket::IsOpen() const { return handle_ != Invalid(); }
+bool Socket::IsOpen() const {
+    return handle_ != Invalid();
+}
 
 void Socket::SetNonBlocking(bool on) {
     u_long mode = on ? 1 : 0;
@@ -93,14 +101,17 @@ static WaitResult WaitFor(SOCKET s, bool write, int timeoutMs) {
     return WaitResult::Ready;
 }
 
-WaitResult Socket::WaitWritable(int timeoutMs) { return WaitFor(static_cast<SOCKET>(handle_), true, timeoutMs); }
-WaitResult Socket::WaitReadable(int timeoutMs) { return WaitFor(static_cast<SOCKET>(handle_), false, timeoutMs); }
+WaitResult Socket::WaitWritable(int timeoutMs) {
+    return WaitFor(static_cast<SOCKET>(handle_), true, timeoutMs);
+}
+WaitResult Socket::WaitReadable(int timeoutMs) {
+    return WaitFor(static_cast<SOCKET>(handle_), false, timeoutMs);
+}
 
 bool Socket::ConnectSucceeded() {
     int error = 0;
     int length = sizeof error;
-    if (getsockopt(static_cast<SOCKET>(handle_), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error),
-                   &length) != 0)
+    if (getsockopt(static_cast<SOCKET>(handle_), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0)
         return false;
     if (error != 0) WSASetLastError(error);
     return error == 0;
@@ -144,7 +155,11 @@ std::string SocketErrorText(int code) {
     return platform::WideToUtf8(wide);
 }
 
-int LastError() { return WSAGetLastError(); }
-bool LastErrorIsWouldBlock() { return WSAGetLastError() == WSAEWOULDBLOCK; }
+int LastError() {
+    return WSAGetLastError();
+}
+bool LastErrorIsWouldBlock() {
+    return WSAGetLastError() == WSAEWOULDBLOCK;
+}
 
 }  // namespace net

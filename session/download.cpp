@@ -69,12 +69,13 @@ Status ScriptRefusal(Session& session, OpenDownload& download) {
     BodyDecoder decoder;
     Status status = decoder.Start(download.Header(), kScriptBound);
     if (status == Status::Ok)
-        status = ReceiveBody(download.connection, limits, decoder,
-                             [&](const char* data, std::size_t length) {
-                                 script.append(data, length);
-                                 return true;
-                             },
-                             download.BodyStart());
+        status = ReceiveBody(
+            download.connection, limits, decoder,
+            [&](const char* data, std::size_t length) {
+                script.append(data, length);
+                return true;
+            },
+            download.BodyStart());
     if (status != Status::Ok) return status;
     status = ScriptVerdict(script, session.refusalCode);
     return status == Status::Ok ? Status::Unreadable : status;
@@ -138,12 +139,13 @@ Status FetchAttachment(Session& session, const std::string& messageId, std::uint
     status = decoder.Start(download.Header(), limit);
     if (status != Status::Ok) return status;
     bool stopped = false;
-    status = ReceiveBody(download.connection, session.limits, decoder,
-                         [&](const char* data, std::size_t length) {
-                             stopped = !sink(data, length);
-                             return !stopped;
-                         },
-                         download.BodyStart());
+    status = ReceiveBody(
+        download.connection, session.limits, decoder,
+        [&](const char* data, std::size_t length) {
+            stopped = !sink(data, length);
+            return !stopped;
+        },
+        download.BodyStart());
     return stopped ? Status::Cancelled : status;
 }
 

@@ -102,8 +102,8 @@ public:
                    const std::function<void(std::size_t)>& onSent = {});
     // One receive of at most `capacity` bytes. `received` is 0 when the server
     // closed; `failed` is set when the receive itself reported an error.
-    Status ReceivePiece(char* buffer, std::size_t capacity, Style style, int waitSeconds,
-                        std::size_t& received, bool& failed);
+    Status ReceivePiece(char* buffer, std::size_t capacity, Style style, int waitSeconds, std::size_t& received,
+                        bool& failed);
     void Close();
     // Caps every later wait at `ms` (0: only the idle bound), for a
     // transfer's low-speed bound.
@@ -127,8 +127,8 @@ private:
 // answer takes longer than limits.answerTimeoutMs. `firstPieceEnds`: an
 // answer framed by nothing but the close ends with its first piece (for a
 // server asked to keep the connection open).
-Status ReadAnswer(Connection& connection, Style style, int waitSeconds, AppendMode mode,
-                  const ExchangeLimits& limits, Answer& answer, bool firstPieceEnds = false);
+Status ReadAnswer(Connection& connection, Style style, int waitSeconds, AppendMode mode, const ExchangeLimits& limits,
+                  Answer& answer, bool firstPieceEnds = false);
 
 // Runs one whole exchange. `answer` is cleared first.
 Status Exchange(const Endpoint& endpoint, const Request& request, const ExchangeStyle& style,

@@ -3,8 +3,12 @@
 namespace session {
 
 namespace {
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-bool EndsBare(char c) { return c == ',' || c == '}' || c == ']' || c == ')' || IsSpace(c); }
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+bool EndsBare(char c) {
+    return c == ',' || c == '}' || c == ']' || c == ')' || IsSpace(c);
+}
 constexpr std::string_view kDateStart = "new Date(";
 }  // namespace
 
@@ -42,7 +46,10 @@ long HexValue(std::string_view text, std::size_t at, std::size_t digits) {
     long value = 0;
     for (std::size_t i = at; i < at + digits; ++i) {
         char c = text[i];
-        int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        int digit = c >= '0' && c <= '9'   ? c - '0'
+                    : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                    : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                           : -1;
         if (digit < 0) return -1;
         value = value * 16 + digit;
     }

@@ -64,8 +64,8 @@ Status ListMessagePage(Session& session, const std::string& folderId, std::uint6
     return RunPage(session, MessagePageRequest(session, folderId, start, limit, summaryWindow), page);
 }
 
-Status SearchMessagePage(Session& session, const std::string& text, const std::string& folderId,
-                         std::uint64_t start, std::uint32_t limit, MessagePage& page) {
+Status SearchMessagePage(Session& session, const std::string& text, const std::string& folderId, std::uint64_t start,
+                         std::uint32_t limit, MessagePage& page) {
     return RunPage(session, SearchMessagesRequest(session, text, folderId, start, limit), page);
 }
 

@@ -24,8 +24,8 @@ Status ListMessagePage(Session& session, const std::string& folderId, std::uint6
                        MessagePage& page, std::uint32_t summaryWindow = 0);
 // Messages whose subject contains `text` (ASCII letters in any case), in
 // folderId or, when it is empty, in every folder; paged as above.
-Status SearchMessagePage(Session& session, const std::string& text, const std::string& folderId,
-                         std::uint64_t start, std::uint32_t limit, MessagePage& page);
+Status SearchMessagePage(Session& session, const std::string& text, const std::string& folderId, std::uint64_t start,
+                         std::uint32_t limit, MessagePage& page);
 // Status::Refused (session.refusalCode FA_MESSAGE_NOT_FOUND) for an unknown id.
 Status ReadMessage(Session& session, const std::string& messageId, MessageContent& content);
 

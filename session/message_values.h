@@ -23,9 +23,9 @@ struct MessageSummary {
     std::string sentDate;      // the same form
     std::string from;          // as the provider gives it
     bool attached = false;
-    bool read = false;         // a flag left out is false
-    bool hasSummary = false;   // the answer carried 'summary' (asked for with a summary window)
-    std::string summary;       // the first characters of the text, decoded
+    bool read = false;        // a flag left out is false
+    bool hasSummary = false;  // the answer carried 'summary' (asked for with a summary window)
+    std::string summary;      // the first characters of the text, decoded
 };
 
 struct MessagePage {

@@ -13,8 +13,7 @@ namespace {
 // program at a local provider through the override.
 const ProviderEntry kEntries[kEntryCount] = {
     {"mail163", "163.example", "entry.163.example", "192.0.2.11",
-     "GET /coremail/fcg/ntesdoor2?lightweight=1&verifycookie=1&language=-1&style=-1&username=",
-     "yourname@163.example"},
+     "GET /coremail/fcg/ntesdoor2?lightweight=1&verifycookie=1&language=-1&style=-1&username=", "yourname@163.example"},
     {"mail126", "126.example", "entry.126.example", "192.0.2.12",
      "GET /cgi/ntesdoor?hid=10010102&lightweight=1&verifycookie=1&language=0&style=-1&username=",
      "yourname@126.example"},
@@ -41,7 +40,9 @@ std::string OverrideText(const Session& session) {
     return env ? env : "";
 }
 
-std::uint16_t DefaultPort(Scheme scheme) { return scheme == Scheme::Https ? kHttpsPort : kHttpPort; }
+std::uint16_t DefaultPort(Scheme scheme) {
+    return scheme == Scheme::Https ? kHttpsPort : kHttpPort;
+}
 }  // namespace
 
 std::string CaFile(const Session& session) {
@@ -53,9 +54,9 @@ std::string CaFile(const Session& session) {
 const char kSignInHost[] = "reg.163.example";
 const char kSignInAddress[] = "192.0.2.10";
 const char kNoticeHost[] = "notice.vantlo.example";
-const std::array<const char*, 12> kNoticeAddresses = {
-    "192.0.2.20", "192.0.2.21", "192.0.2.22", "192.0.2.23", "192.0.2.24", "192.0.2.25",
-    "192.0.2.26", "192.0.2.27", "192.0.2.28", "192.0.2.29", "192.0.2.30", "192.0.2.31"};
+const std::array<const char*, 12> kNoticeAddresses = {"192.0.2.20", "192.0.2.21", "192.0.2.22", "192.0.2.23",
+                                                      "192.0.2.24", "192.0.2.25", "192.0.2.26", "192.0.2.27",
+                                                      "192.0.2.28", "192.0.2.29", "192.0.2.30", "192.0.2.31"};
 const char kForumPage[] = "http://forum.vantlo.example/";
 
 const ProviderEntry* EntryByNumber(int entry) {
@@ -101,7 +102,9 @@ bool ParseProviderOverride(const std::string& text, Scheme& scheme, std::string&
     return ParseHostPort(text.substr(skip), host, port) && host.find('/') == std::string::npos;
 }
 
-const char* SchemeName(Scheme scheme) { return scheme == Scheme::Https ? "https" : "http"; }
+const char* SchemeName(Scheme scheme) {
+    return scheme == Scheme::Https ? "https" : "http";
+}
 
 Endpoint FixedEndpoint(const Session& session, const char* hostName, const char* address, Scheme scheme) {
     // Without the override the certificate must name the server as the

@@ -55,8 +55,7 @@ struct Endpoint {
 
 // A fixed address of the table served with `scheme` on its default port,
 // after the override is applied.
-Endpoint FixedEndpoint(const Session& session, const char* hostName, const char* address,
-                       Scheme scheme = Scheme::Http);
+Endpoint FixedEndpoint(const Session& session, const char* hostName, const char* address, Scheme scheme = Scheme::Http);
 
 // The webmail host taken from the sign-in, with its scheme; "name:port"
 // dials that port.

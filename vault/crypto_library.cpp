@@ -44,9 +44,9 @@ catalog::Outcome StartCryptoLibrary() {
         started = true;
     });
     if (started) return catalog::Success();
-    return catalog::Failure(catalog::StoreCode::Refused,
-                            std::string("libgcrypt ") + kNeededVersion + " or later is needed, found " +
-                                gcry_check_version(nullptr));
+    return catalog::Failure(
+        catalog::StoreCode::Refused,
+        std::string("libgcrypt ") + kNeededVersion + " or later is needed, found " + gcry_check_version(nullptr));
 }
 
 }  // namespace vault

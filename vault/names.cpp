@@ -30,7 +30,8 @@ std::string NameSealer::Seal(std::string_view name) const {
     gcry_cipher_hd_t cipher = OpenSiv(nameKey_);
     Bytes sealed(kSivLength + name.size());
     gcry_error_t error = gcry_cipher_final(cipher);
-    if (error == 0) error = gcry_cipher_encrypt(cipher, sealed.data() + kSivLength, name.size(), name.data(), name.size());
+    if (error == 0)
+        error = gcry_cipher_encrypt(cipher, sealed.data() + kSivLength, name.size(), name.data(), name.size());
     if (error == 0) error = gcry_cipher_gettag(cipher, sealed.data(), kSivLength);
     gcry_cipher_close(cipher);
     if (error != 0) throw std::runtime_error(std::string("libgcrypt: AES-SIV failed: ") + gcry_strerror(error));
@@ -51,7 +52,8 @@ catalog::Outcome NameSealer::Open(std::string_view sealedText, std::string& name
     gcry_cipher_close(cipher);
     if (error != 0) {
         Wipe(plain.data(), plain.size());
-        return catalog::Failure(catalog::StoreCode::Corrupt, "a name that does not authenticate under this vault's key");
+        return catalog::Failure(catalog::StoreCode::Corrupt,
+                                "a name that does not authenticate under this vault's key");
     }
     if (plain.find('\0') != std::string::npos || plain.empty())
         return catalog::Failure(catalog::StoreCode::Corrupt, "a sealed name that is empty or holds a NUL");

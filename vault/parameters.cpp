@@ -6,7 +6,7 @@ namespace vault {
 namespace {
 
 constexpr std::size_t kMaxParametersText = 4096;
-const char* const kKeys[] = {"vantlo-vault", "vault-id", "kdf", "kdf-memory", "kdf-passes",
+const char* const kKeys[] = {"vantlo-vault", "vault-id", "kdf",         "kdf-memory", "kdf-passes",
                              "kdf-lanes",    "salt",     "wrapped-key", "check"};
 
 bool ParseNumber(const std::string& text, std::uint32_t& value) {
@@ -96,8 +96,8 @@ catalog::Outcome ParseParameters(std::string_view text, VaultParameters& paramet
     for (const char* k : kKeys)
         if (!fields.count(k)) return Damaged(std::string(k) + " missing");
     if (fields["vantlo-vault"] != std::to_string(kFormatVersion))
-        return catalog::Failure(catalog::StoreCode::Corrupt,
-                                "vault format " + fields["vantlo-vault"].substr(0, 16) + " is not one this version reads");
+        return catalog::Failure(catalog::StoreCode::Corrupt, "vault format " + fields["vantlo-vault"].substr(0, 16) +
+                                                                 " is not one this version reads");
     if (fields["kdf"] != "argon2id") return Damaged("kdf is not argon2id");
     VaultParameters p;
     if (!ParseNumber(fields["kdf-memory"], p.kdf.memoryKiB) || !ParseNumber(fields["kdf-passes"], p.kdf.passes) ||

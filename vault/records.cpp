@@ -158,8 +158,9 @@ catalog::Outcome RecordOpener::TakeHeader() {
 
 catalog::Outcome RecordOpener::OpenRecord(bool last) {
     if (!cipher_->Open(header_, record_, last, sealed_.data(), sealed_.size(), plain_.data()))
-        return Unauthentic("record " + std::to_string(record_) +
-                           " does not authenticate (altered, out of place, from another file, or the file was cut short)");
+        return Unauthentic(
+            "record " + std::to_string(record_) +
+            " does not authenticate (altered, out of place, from another file, or the file was cut short)");
     const std::size_t size = sealed_.size() - kTagLength;
     sealed_.clear();
     ++record_;

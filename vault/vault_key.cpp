@@ -17,8 +17,8 @@ Bytes InfoText(std::string_view label, const Bytes& suffix = {}) {
 
 // AES-256 key wrap (RFC 3394) of the master key, or its unwrap. The unwrap
 // checks the wrap's integrity value: false when it does not hold.
-bool KeyWrap(const SecretBytes& wrappingKey, bool wrap, const std::uint8_t* in, std::size_t inLength,
-             std::uint8_t* out, std::size_t outLength) {
+bool KeyWrap(const SecretBytes& wrappingKey, bool wrap, const std::uint8_t* in, std::size_t inLength, std::uint8_t* out,
+             std::size_t outLength) {
     gcry_cipher_hd_t cipher = nullptr;
     if (gcry_cipher_open(&cipher, GCRY_CIPHER_AES256, GCRY_CIPHER_MODE_AESWRAP, GCRY_CIPHER_SECURE) != 0) return false;
     gcry_error_t error = gcry_cipher_setkey(cipher, wrappingKey.data(), wrappingKey.size());
@@ -79,7 +79,8 @@ catalog::Outcome RewrapVault(const VaultKey& key, std::string_view newPassphrase
     made.kdf = settings;
     made.salt = RandomBytes(kSaltLength);
     SecretBytes wrappingKey;
-    catalog::Outcome derived = DeriveFromPassphrase(newPassphrase, made.salt, settings, kWrappingKeyLength, wrappingKey);
+    catalog::Outcome derived =
+        DeriveFromPassphrase(newPassphrase, made.salt, settings, kWrappingKeyLength, wrappingKey);
     if (!derived.Ok()) return derived;
     made.wrappedKey.resize(kWrappedKeyLength);
     if (!KeyWrap(wrappingKey, true, key.Master().data(), key.Master().size(), made.wrappedKey.data(),

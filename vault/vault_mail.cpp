@@ -74,8 +74,8 @@ catalog::Outcome ReadFolderVault(catalog::MailStore& store, const std::string& f
     return catalog::Success();
 }
 
-catalog::Outcome UnlockFolderVault(catalog::MailStore& store, const std::string& folderId,
-                                   std::string_view passphrase, VaultKey& key, std::vector<VaultCopy>& copies) {
+catalog::Outcome UnlockFolderVault(catalog::MailStore& store, const std::string& folderId, std::string_view passphrase,
+                                   VaultKey& key, std::vector<VaultCopy>& copies) {
     if (catalog::Outcome read = ReadFolderVault(store, folderId, copies); !read.Ok()) return read;
     catalog::Outcome outcome;
     for (const VaultCopy& copy : copies) {
@@ -90,8 +90,9 @@ catalog::Outcome InitFolderVault(catalog::MailStore& store, const std::string& f
     std::vector<catalog::MailInfo> mails;
     if (catalog::Outcome listed = store.ListMails(folderId, mails); !listed.Ok()) return listed;
     if (!mails.empty())
-        return catalog::Failure(catalog::StoreCode::Refused,
-                                "the folder is not empty (" + std::to_string(mails.size()) + " mails): a vault starts empty");
+        return catalog::Failure(
+            catalog::StoreCode::Refused,
+            "the folder is not empty (" + std::to_string(mails.size()) + " mails): a vault starts empty");
     VaultKey key;
     if (catalog::Outcome made = CreateVault(passphrase, settings, parameters, key); !made.Ok()) return made;
     return StoreParameters(store, folderId, parameters);
@@ -105,8 +106,7 @@ catalog::Outcome ChangeFolderPassphrase(catalog::MailStore& store, const std::st
     if (catalog::Outcome opened = UnlockFolderVault(store, folderId, oldPassphrase, key, copies); !opened.Ok())
         return opened;
     VaultParameters parameters;
-    if (catalog::Outcome wrapped = RewrapVault(key, newPassphrase, settings, parameters); !wrapped.Ok())
-        return wrapped;
+    if (catalog::Outcome wrapped = RewrapVault(key, newPassphrase, settings, parameters); !wrapped.Ok()) return wrapped;
     if (catalog::Outcome stored = StoreParameters(store, folderId, parameters); !stored.Ok()) return stored;
     std::vector<std::string> oldMails;
     for (const VaultCopy& copy : copies) {
@@ -120,9 +120,10 @@ catalog::Outcome ChangeFolderPassphrase(catalog::MailStore& store, const std::st
     if (oldMails.empty()) return catalog::Success();
     catalog::Outcome removed = store.DeleteMails(oldMails);
     if (!removed.Ok())
-        return catalog::Failure(removed.code, "the new passphrase is in place, but the old vault file could not be "
-                                              "moved to the trash (the old passphrase still opens it): " +
-                                                  removed.Text());
+        return catalog::Failure(removed.code,
+                                "the new passphrase is in place, but the old vault file could not be "
+                                "moved to the trash (the old passphrase still opens it): " +
+                                    removed.Text());
     return catalog::Success();
 }
 

@@ -34,8 +34,8 @@ catalog::Outcome ReadFolderVault(catalog::MailStore& store, const std::string& f
 
 // The master key of the folder's vault: each copy tried, newest first.
 // Refused for a wrong passphrase, Corrupt for altered parameters.
-catalog::Outcome UnlockFolderVault(catalog::MailStore& store, const std::string& folderId,
-                                   std::string_view passphrase, VaultKey& key, std::vector<VaultCopy>& copies);
+catalog::Outcome UnlockFolderVault(catalog::MailStore& store, const std::string& folderId, std::string_view passphrase,
+                                   VaultKey& key, std::vector<VaultCopy>& copies);
 
 // Turns an empty folder into a vault. Refused when the folder holds any
 // mail (sealing files already stored in plain is not done here).
