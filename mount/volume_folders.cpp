@@ -159,14 +159,25 @@ int Volume::RenameFolder(const Path& source, const Path& target, bool noReplace)
     catalog::FileEntry file;
     if (target.depth >= 2 && Lookup(target, targetFolder, node, file) == 0) return -ENOTDIR;
     {
-        // An IMAP folder's id is its name: stores on their way into it (or below it) wait for it.
+        // An IMAP folder's id is its name: files on their way into it (or
+        // below it) are stored before it moves, as an fsync would store them.
+        // One still open for writing keeps the folder where it is.
         const std::string prefix = source.full + "/";
         std::set<std::string> moving;
         for (auto& [shown, info] : folders)
             if (shown == source.full || shown.compare(0, prefix.size(), prefix) == 0) moving.insert(info.id);
-        Lock lock(mutex_);
-        for (const auto& pending : pending_)
-            if (!pending->removed && moving.count(pending->record.folderId)) return -EBUSY;
+        std::vector<std::shared_ptr<Pending>> storing;
+        {
+            Lock lock(mutex_);
+            for (const auto& pending : pending_) {
+                if (pending->removed || pending->untouched || !moving.count(pending->record.folderId)) continue;
+                if (pending->opens > 0) return -EBUSY;
+                storing.push_back(pending);
+            }
+        }
+        for (const auto& pending : storing)
+            if (Outcome stored = queue_.WaitStored(pending); !stored.Ok())
+                return -(ErrnoOf(stored) ? ErrnoOf(stored) : EIO);
     }
     const catalog::FolderInfo folder = found->second;
     const std::string name = NameOfLevel(target.name);

@@ -218,8 +218,12 @@ TEST_F(MountTest, ANestedTreeComesBackAndMovesAsOneFolder) {
     const std::string mounted = (point / "tree").string();
     EXPECT_EQ(Sh("cp -r " + tree.string() + " " + point.string()), "");
     EXPECT_EQ(Sh("diff -r " + tree.string() + " " + mounted), "");
+    // Moved at once, while its files are still on their way, and back.
+    EXPECT_EQ(Sh("mv " + mounted + "/d " + mounted + "/a/d2 2>&1"), "");
     WaitStored(point / "tree");
     RemountFresh();
+    EXPECT_EQ(Sh("diff -r " + (tree / "d").string() + " " + mounted + "/a/d2"), "");
+    EXPECT_EQ(Sh("mv " + mounted + "/a/d2 " + mounted + "/d"), "");
     EXPECT_EQ(Sh("diff -r " + tree.string() + " " + mounted), "");
     EXPECT_EQ(Sh("rmdir " + mounted + "/a 2>&1 | grep -c 'not empty'"), "1\n");
     EXPECT_EQ(Sh("mv " + mounted + "/a " + mounted + "/d/moved"), "");
