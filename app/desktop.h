@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "app/account.h"
+#include "app/drive_service.h"
 #include "app/executor.h"
 #include "app/file_list.h"
 #include "app/file_texts.h"
@@ -231,6 +232,14 @@ public:
 
     void FetchNotice();
 
+    // The network drive (工具 menu): the account served and mapped through
+    // the views' service; its name shows beside the used space.
+    void SetDriveService(std::shared_ptr<DriveService> service) { driveService_ = std::move(service); }
+    void MapDrive();
+    void UnmapDrive();
+    const std::string& DriveName() const { return driveName_; }
+    bool DriveBusy() const { return driveBusy_; }
+
 private:
     using Reply = std::function<void(std::function<void(Desktop&)>)>;
     // Written by the transfer's worker, read by the progress tick.
@@ -257,6 +266,8 @@ private:
     void ShowFiles(bool newRows);
     void Tell(const std::function<void(DesktopView&)>& news);
     void SetStatus(const std::string& text);
+    // The used space and the mapped drive, beside the status line.
+    void ShowSpaceLine();
     void ReportOutcome(Work work, const catalog::Outcome& outcome);
     void LaneWorkEnded();
     void QueueTreeUpload(const std::filesystem::path& dropped, const ConflictAsker& ask);
@@ -301,6 +312,10 @@ private:
     std::string queueFailure_;  // the last failed item's text: it stands when the queue ends
     std::shared_ptr<Meter> meter_ = std::make_shared<Meter>();
     bool progressRunning_ = false;
+    std::shared_ptr<DriveService> driveService_;
+    std::string driveName_;  // "Z:" while mapped
+    bool driveBusy_ = false;  // mapping or unmapping now
+    std::string spaceText_;
 };
 
 }  // namespace app

@@ -23,8 +23,8 @@ void Desktop::LoadFolders() {
             d.ReportOutcome(Work::LoadFolders, outcome);
             d.Tell([&](DesktopView& v) { v.FoldersLoaded(d.folders_); });
             if (!outcome.Ok()) return;
-            std::string space = SpaceUsedText(folders);
-            d.Tell([&](DesktopView& v) { v.SpaceUsedChanged(space); });
+            d.spaceText_ = SpaceUsedText(folders);
+            d.ShowSpaceLine();
         });
 }
 
@@ -34,8 +34,8 @@ void Desktop::RefreshSpaceUsed() {
         [](catalog::MailStore& store, std::vector<catalog::FolderInfo>& folders) { return store.ListFolders(folders); },
         [](Desktop& d, const catalog::Outcome& outcome, const std::vector<catalog::FolderInfo>& folders) {
             if (!outcome.Ok()) return;  // the last figure stays; the next tree brings a new one
-            std::string space = SpaceUsedText(folders);
-            d.Tell([&](DesktopView& v) { v.SpaceUsedChanged(space); });
+            d.spaceText_ = SpaceUsedText(folders);
+            d.ShowSpaceLine();
         });
 }
 

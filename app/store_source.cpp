@@ -4,6 +4,11 @@ namespace app {
 
 catalog::Outcome StoreSource::Run(const std::function<catalog::Outcome(catalog::MailStore&)>& work) {
     catalog::StorePool* pool = nullptr;
+    catalog::Outcome made = Pool(pool);
+    return made.Ok() ? pool->Run(work, false) : made;
+}
+
+catalog::Outcome StoreSource::Pool(catalog::StorePool*& pool) {
     {
         std::lock_guard<std::mutex> lock(lock_);
         if (!root_) return catalog::Failure(catalog::StoreCode::Unreachable, "no account signed in");
@@ -19,7 +24,7 @@ catalog::Outcome StoreSource::Run(const std::function<catalog::Outcome(catalog::
         }
         pool = pool_.get();
     }
-    return pool->Run(work, false);
+    return catalog::Success();
 }
 
 std::string StoreSource::InboxId() {

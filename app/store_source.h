@@ -31,6 +31,9 @@ public:
     // rather than waited for (the parts engine then goes on with fewer).
     // Work is never run twice: a store whose connection was lost is dropped.
     catalog::Outcome Run(const std::function<catalog::Outcome(catalog::MailStore&)>& work);
+    // The pool itself, made now when it is not yet (forks a store: not on
+    // the user-interface thread), for a user of its own such as the drive.
+    catalog::Outcome Pool(catalog::StorePool*& pool);
     // What the account's stores call the inbox (stores never change it).
     std::string InboxId();
 

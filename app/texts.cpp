@@ -29,6 +29,7 @@ const char* WorkName(Work work) {
     case Work::Search: return "搜索";
     case Work::Properties: return "读取属性";
     case Work::Empty: return "清空文件夹";
+    case Work::MapDrive: return "映射网络驱动器";
     }
     return "操作";
 }
@@ -160,7 +161,8 @@ const char* ConnectFailureText(Work work) {
     case Work::Upload:
     case Work::Search:
     case Work::Properties:
-    case Work::Empty: return nullptr;
+    case Work::Empty:
+    case Work::MapDrive: return nullptr;
     }
     return nullptr;
 }

@@ -48,6 +48,7 @@ enum class Work {
     Search,
     Properties,
     Empty,
+    MapDrive,
 };
 
 // "<work>失败: <why>。<what the user can do>"; empty for success. A refusal

@@ -1,8 +1,6 @@
 #include "dav/volume_backend.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 #include <cerrno>
 
@@ -11,16 +9,17 @@
 #include "catalog/journal.h"
 #include "mailbox/open.h"
 #include "mount/file_cache.h"
+#include "platform/local_file.h"
 
 namespace dav {
 namespace {
 
-Entry EntryOf(const std::string& name, const struct stat& st) {
+Entry EntryOf(const std::string& name, const mount::Attr& attr) {
     Entry entry;
     entry.name = name;
-    entry.directory = S_ISDIR(st.st_mode);
-    entry.size = entry.directory ? 0 : static_cast<std::uint64_t>(st.st_size);
-    entry.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    entry.directory = attr.directory;
+    entry.size = attr.directory ? 0 : attr.size;
+    entry.modifiedNs = attr.modifiedNs;
     return entry;
 }
 
@@ -31,7 +30,7 @@ std::string BaseName(const std::string& path) {
 }  // namespace
 
 struct VolumeBackend::Parts {
-    int lockFd = -1;
+    platform::LocalFile lock;
     std::unique_ptr<catalog::Journal> journal;
     std::unique_ptr<mount::FileCache> cache;
     std::unique_ptr<catalog::Times> times;
@@ -40,7 +39,6 @@ struct VolumeBackend::Parts {
     ~Parts() {
         if (volume) volume->Stop();
         volume.reset();
-        if (lockFd >= 0) close(lockFd);
     }
 };
 
@@ -66,14 +64,35 @@ Status StatusOfErrno(int negativeErrno) {
 
 std::unique_ptr<VolumeBackend> VolumeBackend::Open(const VolumeBackendOptions& options, const std::string& password,
                                                    std::string& error) {
+    std::unique_ptr<catalog::MailStore> store;
+    catalog::Outcome opened = mailbox::OpenMailbox(options.mailbox, password, store);
+    if (!opened.Ok()) {
+        error = "could not open the mailbox: " + opened.Text();
+        return nullptr;
+    }
+    const mailbox::MailboxOptions reopen = options.mailbox;
+    auto pool = std::make_unique<catalog::StorePool>(std::move(store), options.connections,
+                                                     [reopen, password](std::unique_ptr<catalog::MailStore>& again) {
+                                                         return mailbox::OpenMailbox(reopen, password, again);
+                                                     });
+    catalog::StorePool& shared = *pool;
+    std::unique_ptr<VolumeBackend> backend = OnPool(options, shared, error);
+    if (backend) backend->parts_->pool = std::move(pool);
+    return backend;
+}
+
+std::unique_ptr<VolumeBackend> VolumeBackend::OnPool(const VolumeBackendOptions& options, catalog::StorePool& pool,
+                                                     std::string& error) {
     std::unique_ptr<VolumeBackend> backend(new VolumeBackend);
     backend->parts_.reset(new Parts);
     Parts& parts = *backend->parts_;
     // Only a new, empty or marked directory: the drive clears what it keeps there.
     if (!catalog::ClaimCacheDir(options.cacheDir, options.defaultCacheDir, error)) return nullptr;
     // One server or mount per cache directory: two would store one journal twice.
-    parts.lockFd = ::open((options.cacheDir / "lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (parts.lockFd < 0 || ::flock(parts.lockFd, LOCK_EX | LOCK_NB) != 0) {
+    std::string problem;
+    const std::filesystem::path lock = options.cacheDir / "lock";
+    if ((!parts.lock.OpenExisting(lock, problem) && !parts.lock.CreateNew(lock, 0600, problem)) ||
+        !parts.lock.TryLock()) {
         error = options.cacheDir.string() + " is in use by another vantlo-dav or vantlo-mount (or cannot be made)";
         return nullptr;
     }
@@ -85,18 +104,7 @@ std::unique_ptr<VolumeBackend> VolumeBackend::Open(const VolumeBackendOptions& o
         return nullptr;
     }
     parts.times->Load();
-    std::unique_ptr<catalog::MailStore> store;
-    catalog::Outcome opened = mailbox::OpenMailbox(options.mailbox, password, store);
-    if (!opened.Ok()) {
-        error = "could not open the mailbox: " + opened.Text();
-        return nullptr;
-    }
-    const mailbox::MailboxOptions reopen = options.mailbox;
-    parts.pool.reset(new catalog::StorePool(std::move(store), options.connections,
-                                            [reopen, password](std::unique_ptr<catalog::MailStore>& again) {
-                                                return mailbox::OpenMailbox(reopen, password, again);
-                                            }));
-    parts.volume.reset(new mount::Volume(*parts.pool, *parts.journal, *parts.cache, *parts.times, options.volume));
+    parts.volume.reset(new mount::Volume(pool, *parts.journal, *parts.cache, *parts.times, options.volume));
     parts.volume->Start();
     backend->volume_ = parts.volume.get();
     return backend;
@@ -105,9 +113,9 @@ std::unique_ptr<VolumeBackend> VolumeBackend::Open(const VolumeBackendOptions& o
 VolumeBackend::~VolumeBackend() = default;
 
 Status VolumeBackend::GetAttr(const std::string& path, Entry& entry) {
-    struct stat st {};
-    Status status = StatusOfErrno(volume_->GetAttr(path, st));
-    if (status == Status::Ok) entry = EntryOf(BaseName(path), st);
+    mount::Attr attr;
+    Status status = StatusOfErrno(volume_->GetAttr(path, attr));
+    if (status == Status::Ok) entry = EntryOf(BaseName(path), attr);
     return status;
 }
 
@@ -116,7 +124,7 @@ Status VolumeBackend::ReadDir(const std::string& path, std::vector<Entry>& entri
     Status status = StatusOfErrno(volume_->ReadDir(path, listed));
     entries.clear();
     for (const mount::DirEntry& member : listed)
-        if (member.name != "." && member.name != "..") entries.push_back(EntryOf(member.name, member.st));
+        if (member.name != "." && member.name != "..") entries.push_back(EntryOf(member.name, member.attr));
     return status;
 }
 
@@ -166,12 +174,7 @@ Status VolumeBackend::Release(std::uint64_t handle) {
 }
 
 Status VolumeBackend::SetModified(const std::string& path, std::int64_t modifiedNs) {
-    struct timespec times[2];
-    times[0].tv_sec = 0;
-    times[0].tv_nsec = UTIME_OMIT;
-    times[1].tv_sec = static_cast<time_t>(modifiedNs / 1000000000);
-    times[1].tv_nsec = static_cast<long>(modifiedNs % 1000000000);
-    return StatusOfErrno(volume_->SetTimes(path, times));
+    return StatusOfErrno(volume_->SetTimes(path, modifiedNs));
 }
 
 }  // namespace dav

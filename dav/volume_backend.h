@@ -1,7 +1,7 @@
 // The mailbox as a WebDAV tree: a thin adapter from dav::Backend to the
 // drive core the mount uses (mount::Volume: read cache, read-ahead, the
-// write-back journal, the listing cache, the mount's names). Linux only
-// until the drive core leaves mount/.
+// write-back journal, the listing cache, the mount's names), on Linux and
+// Windows alike.
 #pragma once
 
 #include <filesystem>
@@ -29,6 +29,11 @@ public:
     // with `error` set when that fails.
     static std::unique_ptr<VolumeBackend> Open(const VolumeBackendOptions& options, const std::string& password,
                                                std::string& error);
+    // Serves through a pool of stores the caller keeps (a program signed in
+    // already, e.g. the desktop); options.mailbox is not used. The pool
+    // must outlive the backend.
+    static std::unique_ptr<VolumeBackend> OnPool(const VolumeBackendOptions& options, catalog::StorePool& pool,
+                                                 std::string& error);
     ~VolumeBackend() override;
 
     Status GetAttr(const std::string& path, Entry& entry) override;

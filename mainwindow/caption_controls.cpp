@@ -74,7 +74,10 @@ std::vector<MenuLine> MenuLines(int menu, const CaptionMenuState& s) {
     default:
         return {{app::CmdProperties, L"文件属性", s.fileChosen, false},
                 {app::IDM_FOLDER_PROPERTIES, L"文件夹属性\tCtrl+P", true, false},
-                {app::IDM_EMPTY_FOLDER, L"清空文件夹...\tCtrl+E", true, false}};
+                {app::IDM_EMPTY_FOLDER, L"清空文件夹...\tCtrl+E", true, false},
+                {0, nullptr, false, false},
+                {IDM_MAP_DRIVE, L"映射为网络驱动器", !s.driveMapped && !s.driveBusy, false},
+                {IDM_UNMAP_DRIVE, L"断开网络驱动器", s.driveMapped && !s.driveBusy, false}};
     }
 }
 

@@ -33,6 +33,8 @@ struct CaptionMenuState {
     bool folderOpen = false;
     bool mailView = false;
     bool attachmentsOnly = false;
+    bool driveMapped = false;
+    bool driveBusy = false;  // being mapped or unmapped
 };
 
 // WM_COMMAND from a caption label (STN_CLICKED); false when the command was
@@ -43,6 +45,9 @@ bool OnCaptionCommand(HWND window, const CaptionControls& caption, const Caption
 
 // The command of the caption's menus that closes the program.
 constexpr UINT IDM_EXIT = 82;
+// 工具: the account as a network drive (a drive letter), and back.
+constexpr UINT IDM_MAP_DRIVE = 83;
+constexpr UINT IDM_UNMAP_DRIVE = 84;
 // A caption menu's entry comes as this plus its command: the frame tells it
 // from a child's WM_COMMAND passed up (the tree passes its own on).
 constexpr UINT kCaptionMenuBase = 0x2000;

@@ -10,7 +10,9 @@
 #include "app/list_menu_model.h"
 #include "app/window_look.h"
 #include "mainwindow/caption_controls.h"
+#include "mailbox/cache_dir.h"
 #include "mainwindow/folder_tree.h"
+#include "mainwindow/network_drive.h"
 #include "mainwindow/notice_pane.h"
 #include "mainwindow/transfer_panel.h"
 #include "mainwindow/tray_icon.h"
@@ -22,6 +24,14 @@
 namespace mainwindow {
 
 namespace {
+
+// The drive's journal and copies: where vantlo-dav keeps them for the account.
+std::wstring DriveCacheDir(const app::Desktop& desktop) {
+    const std::filesystem::path base = mailbox::UserCacheDir();
+    if (base.empty()) return {};  // no place of the user's own: the drive says so when asked
+    const std::string account = platform::WideToUtf8(platform::AnsiToWide(desktop.AccountName()));
+    return (base / "dav" / mailbox::FoldedName(account)).wstring();
+}
 constexpr char kWindowProperty[] = "MutexVantloWindow";
 constexpr int kProgramIcon = 101;
 constexpr int kCornerEllipse = 13;
@@ -39,6 +49,7 @@ public:
     CaptionControls caption;
     FolderTree tree;
     std::shared_ptr<app::Desktop> desktop;
+    std::shared_ptr<NetworkDrive> drive;
     ui::WindowDrag drag;
     bool busy = false;
 
@@ -137,6 +148,8 @@ CaptionMenuState MenuState(HWND window) {
     if (theWindow.desktop) {
         state.folderOpen = !theWindow.desktop->OpenFolderId().empty();
         state.attachmentsOnly = theWindow.desktop->Files().AttachmentsOnly();
+        state.driveMapped = !theWindow.desktop->DriveName().empty();
+        state.driveBusy = theWindow.desktop->DriveBusy();
     }
     return state;
 }
@@ -146,6 +159,12 @@ CaptionMenuState MenuState(HWND window) {
 void RunCommand(HWND window, unsigned command) {
     if (command == IDM_EXIT) {
         SendMessageW(window, WM_CLOSE, 0, 0);
+    } else if (command == IDM_MAP_DRIVE || command == IDM_UNMAP_DRIVE) {
+        if (!theWindow.desktop) return;
+        if (command == IDM_MAP_DRIVE)
+            theWindow.desktop->MapDrive();
+        else
+            theWindow.desktop->UnmapDrive();
     } else if (command >= app::IDM_OPEN_FOLDER && command <= app::IDM_FOLDER_PROPERTIES) {
         if (theWindow.tree.Window()) SendMessageW(theWindow.tree.Window(), WM_COMMAND, command, 0);
     } else {
@@ -231,6 +250,9 @@ void OnDestroy(HWND window) {
 // The children are gone with the window: none of their handles may be used
 // again, and the desktop tells this window nothing more.
 void OnNcDestroy() {
+    // The letter goes with the window, and the server with it.
+    if (theWindow.drive) theWindow.drive->Unmap();
+    theWindow.drive.reset();
     DetachTransfers();
     if (theWindow.desktop) theWindow.desktop->RemoveView(theWindow);
     theWindow.tree.Forget();
@@ -370,6 +392,8 @@ HWND CreateMainWindow(HINSTANCE instance, std::shared_ptr<app::Desktop> desktop)
     if (!RestoreWindowPlacement(window, app::kMinClientWidth, app::kMinClientHeight)) ShowWindow(window, SW_SHOW);
     theWindow.desktop = desktop;
     desktop->AddView(theWindow);
+    theWindow.drive = std::make_shared<NetworkDrive>(DriveCacheDir(*desktop));
+    desktop->SetDriveService(theWindow.drive);
     theWindow.noticePane = CreateNoticePane(window);
     desktop->FetchNotice();
     theWindow.tree.CreateFolderTree(window, desktop);

@@ -1,8 +1,5 @@
 #include "mount/file_cache.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <thread>
 
@@ -19,13 +16,13 @@ bool SamePlan(const catalog::DownloadPlan& a, const catalog::DownloadPlan& b) {
     return a.size == b.size && a.sha256 == b.sha256 && a.parts.size() == b.parts.size();
 }
 
-int OpenCopy(const fs::path& path, std::uint64_t size) {
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd >= 0 && ::ftruncate(fd, static_cast<off_t>(size)) != 0) {
-        ::close(fd);
-        fd = -1;
-    }
-    return fd;
+// The copies' directory was emptied at start and names are never used
+// twice: anything already at the path is not ours.
+bool OpenCopy(const fs::path& path, std::uint64_t size, platform::LocalFile& file) {
+    std::string error;
+    if (file.CreateNew(path, 0600, error) && file.Resize(size)) return true;
+    file.Close();
+    return false;
 }
 
 }  // namespace
@@ -34,10 +31,6 @@ int OpenCopy(const fs::path& path, std::uint64_t size) {
 
 FileCache::~FileCache() {
     WaitPrefetches();
-}
-
-FileCache::Copy::~Copy() {
-    if (fd >= 0) ::close(fd);
 }
 
 bool FileCache::Open() {
@@ -62,8 +55,7 @@ std::shared_ptr<FileCache::Copy> FileCache::CopyFor(const std::string& key, cons
     copy->used.assign(plan.parts.size(), 0);
     copy->fetching.assign(plan.parts.size(), 0);
     copy->pins.assign(plan.parts.size(), 0);
-    copy->fd = OpenCopy(copy->path, plan.size);
-    if (copy->fd < 0) return nullptr;
+    if (!OpenCopy(copy->path, plan.size, copy->file)) return nullptr;
     copies_[key] = copy;
     return copy;
 }
@@ -117,11 +109,11 @@ Outcome FileCache::Read(const std::string& key, const catalog::DownloadPlan& pla
     }
     // Pinned parts stay in the copy until the read is done.
     while (outcome.Ok() && got < size) {
-        ssize_t n = ::pread(copy->fd, buffer + got, size - got, static_cast<off_t>(offset + got));
-        if (n <= 0)
+        std::size_t n = 0;
+        if (!copy->file.ReadAt(offset + got, buffer + got, size - got, n) || n == 0)
             outcome = Failure(StoreCode::LocalFile, "the cached copy could not be read");
         else
-            got += static_cast<std::size_t>(n);
+            got += n;
     }
     {
         std::lock_guard<std::mutex> busy(copy->busy);
@@ -166,12 +158,12 @@ void FileCache::Adopt(const std::string& key, const catalog::DownloadPlan& plan,
     if (!copy) return;
     {
         std::lock_guard<std::mutex> busy(copy->busy);
-        std::error_code error;
-        fs::rename(file, copy->path, error);
-        int fd = error ? -1 : ::open(copy->path.c_str(), O_RDWR | O_CLOEXEC);
-        if (fd < 0) return;
-        ::close(copy->fd);
-        copy->fd = fd;
+        // Closed first: Windows replaces no file that is open.
+        copy->file.Close();
+        std::error_code renamed;
+        std::string error;
+        fs::rename(file, copy->path, renamed);
+        if (renamed || !copy->file.OpenExisting(copy->path, error)) return;
         std::lock_guard<std::mutex> lock(mutex_);
         for (std::size_t i = 0; i < plan.parts.size(); ++i) {
             bytes_ += plan.parts[i].size;
@@ -224,8 +216,7 @@ void FileCache::Trim() {
         const catalog::DownloadPart& part = oldest->plan.parts[oldestPart];
         bytes_ -= part.size;
         oldest->used[oldestPart] = 0;
-        if (::fallocate(oldest->fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, static_cast<off_t>(part.offset),
-                        static_cast<off_t>(part.size)) != 0)
+        if (!oldest->file.PunchHole(part.offset, part.size))
             return;  // a file system that cannot punch holes: the bound cannot be kept
     }
 }

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "catalog/download.h"
+#include "platform/local_file.h"
 
 namespace mount {
 
@@ -54,12 +55,11 @@ public:
 
 private:
     struct Copy {
-        ~Copy();          // closes fd
         std::mutex busy;  // guards what follows (not held while a part is fetched)
         std::condition_variable fetched;
         catalog::DownloadPlan plan;
         std::filesystem::path path;
-        int fd = -1;
+        platform::LocalFile file;
         std::vector<std::uint64_t> used;  // per part: when last used, 0 while absent
         std::vector<char> fetching;       // per part: on its way
         std::vector<int> pins;            // per part: reads under way

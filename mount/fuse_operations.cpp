@@ -1,8 +1,10 @@
 #include "mount/fuse_operations.h"
 
 #include <sys/statvfs.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 
@@ -31,8 +33,27 @@ void Destroy(void* data) {
     static_cast<Volume*>(data)->Stop();
 }
 
+// The kernel's view of an entry: the mount's user owns everything.
+struct stat StatOf(const Attr& attr) {
+    struct stat st {};
+    st.st_mode = attr.directory ? S_IFDIR | 0755 : S_IFREG | 0644;
+    st.st_nlink = attr.directory ? 2 : 1;
+    st.st_uid = ::getuid();
+    st.st_gid = ::getgid();
+    st.st_blksize = 4096;
+    st.st_size = static_cast<off_t>(attr.size);
+    st.st_blocks = (st.st_size + 511) / 512;
+    st.st_mtim.tv_sec = attr.modifiedNs / 1000000000;
+    st.st_mtim.tv_nsec = attr.modifiedNs % 1000000000;
+    st.st_ctim = st.st_atim = st.st_mtim;
+    return st;
+}
+
 int GetAttr(const char* path, struct stat* st, fuse_file_info*) {
-    return Mounted().GetAttr(path, *st);
+    Attr attr;
+    int error = Mounted().GetAttr(path, attr);
+    if (!error) *st = StatOf(attr);
+    return error;
 }
 
 int ReadDir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse_file_info*, fuse_readdir_flags) {
@@ -41,8 +62,10 @@ int ReadDir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse_fi
     if (error) return error;
     fill(buffer, ".", nullptr, 0, static_cast<fuse_fill_dir_flags>(0));
     fill(buffer, "..", nullptr, 0, static_cast<fuse_fill_dir_flags>(0));
-    for (const DirEntry& entry : entries)
-        if (fill(buffer, entry.name.c_str(), &entry.st, 0, FUSE_FILL_DIR_PLUS)) break;
+    for (const DirEntry& entry : entries) {
+        const struct stat st = StatOf(entry.attr);
+        if (fill(buffer, entry.name.c_str(), &st, 0, FUSE_FILL_DIR_PLUS)) break;
+    }
     return 0;
 }
 
@@ -91,9 +114,16 @@ int Truncate(const char* path, off_t size, fuse_file_info* info) {
                 : Mounted().Truncate(path, static_cast<std::uint64_t>(size));
 }
 
+// Only the modification time is kept; no times at all means now.
 int SetTimes(const char* path, const struct timespec times[2], fuse_file_info*) {
-    struct timespec now[2] = {{0, UTIME_NOW}, {0, UTIME_NOW}};
-    return Mounted().SetTimes(path, times ? times : now);
+    std::optional<std::int64_t> modified;
+    if (!times || times[1].tv_nsec == UTIME_NOW)
+        modified = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                       std::chrono::system_clock::now().time_since_epoch())
+                       .count();
+    else if (times[1].tv_nsec != UTIME_OMIT)
+        modified = static_cast<std::int64_t>(times[1].tv_sec) * 1000000000 + times[1].tv_nsec;
+    return Mounted().SetTimes(path, modified);
 }
 
 // Modes and owners are the mount's own: accepted, so that cp -p and rsync -a go on.

@@ -1,9 +1,6 @@
 // The volume's life: its parts, its start and stop, and how a path splits.
 #include "mount/volume.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -55,15 +52,11 @@ Volume::~Volume() {
     Stop();
 }
 
-Volume::Pending::~Pending() {
-    if (fd >= 0) ::close(fd);
-}
-
 void Volume::Start() {
     auto resumed = queue_.Resume([this](const catalog::PendingStore& record) -> catalog::WritebackQueue::EntryPtr {
         auto pending = std::make_shared<Pending>();
-        pending->fd = ::open(journal_.DataPath(record).c_str(), O_RDWR | O_CLOEXEC);
-        if (pending->fd < 0) return nullptr;
+        std::string error;
+        if (!pending->file.OpenExisting(journal_.DataPath(record), error)) return nullptr;
         Log("resuming the store of " + record.name);
         return pending;
     });

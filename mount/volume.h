@@ -11,8 +11,6 @@
 // it is held. Stores run on worker threads of their own.
 #pragma once
 
-#include <sys/stat.h>
-
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -21,6 +19,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -34,6 +33,7 @@
 #include "catalog/store_pool.h"
 #include "catalog/writeback_queue.h"
 #include "mount/file_cache.h"
+#include "platform/local_file.h"
 
 namespace mount {
 
@@ -51,9 +51,17 @@ struct VolumeOptions {
     int longestSyncWaitMs = 3600 * 1000;
 };
 
+// What a path is, as every front end needs it: the FUSE glue makes a
+// struct stat of it, the WebDAV server its properties.
+struct Attr {
+    bool directory = false;
+    std::uint64_t size = 0;
+    std::int64_t modifiedNs = 0;  // UTC; 0 for a folder (folders keep no times)
+};
+
 struct DirEntry {
     std::string name;
-    struct stat st;
+    Attr attr;
 };
 
 class Volume {
@@ -67,7 +75,7 @@ public:
     // Ends the workers; a store in flight is cut short and stays in the journal.
     void Stop();
 
-    int GetAttr(const std::string& path, struct stat& st);
+    int GetAttr(const std::string& path, Attr& attr);
     int ReadDir(const std::string& path, std::vector<DirEntry>& entries);
     int MakeDir(const std::string& path);
     int RemoveDir(const std::string& path);
@@ -79,7 +87,8 @@ public:
     int Write(std::uint64_t handle, const char* buffer, std::size_t size, std::uint64_t offset);
     int Truncate(const std::string& path, std::uint64_t size);
     int TruncateOpen(std::uint64_t handle, std::uint64_t size);
-    int SetTimes(const std::string& path, const struct timespec* times);
+    // The file's modification time (UTC nanoseconds); none: only whether it exists.
+    int SetTimes(const std::string& path, std::optional<std::int64_t> modifiedNs);
     int Fsync(std::uint64_t handle);
     // Each close(): the file's entry is written to the journal before
     // close returns, so a file closed is kept whatever happens next.
@@ -94,18 +103,17 @@ private:
     // A file on its way to the mailbox: the write-back's entry, with the
     // local copy and the opens of this drive.
     struct Pending : catalog::WritebackEntry {
-        ~Pending() override;  // closes fd
-        int fd = -1;
+        platform::LocalFile file;  // the journal's copy
         unsigned opens = 0;
         bool finished = false;  // stored and out of the table: look the name up again
         // Opened for writing from a stored file, no byte changed yet: its
-        // bytes are fetched into fd only when a write or a cut needs them
+        // bytes are fetched into the copy only when a write or a cut needs them
         // (filled), and closing it untouched keeps the stored file.
         bool untouched = false;
         bool filled = true;
         bool timeSet = false;       // a time was set while untouched
         catalog::FileEntry source;  // the stored file it starts from
-        std::mutex filling;         // one fetch into fd at a time
+        std::mutex filling;         // one fetch into the copy at a time
     };
     struct Node {
         const catalog::FileEntry* file = nullptr;
@@ -153,11 +161,11 @@ private:
     // Moves mails to the trash, hidden from the listings meanwhile.
     int Trash(const std::string& folderId, const std::vector<std::string>& ids);
     int Lookup(const Path& path, std::string& folderId, Node& node, catalog::FileEntry& file);
-    void FillStat(const Node& node, struct stat& st);
+    void FillAttr(const Node& node, Attr& attr);
 
     std::shared_ptr<Pending> NewPending(const std::string& folderId, const std::string& name,
                                         std::vector<std::string> replaces);
-    int FetchWhole(const catalog::FileEntry& file, int fd);
+    int FetchWhole(const catalog::FileEntry& file, platform::LocalFile& into);
     // Fetches the stored bytes of a pending file opened untouched, once.
     int Fill(const std::shared_ptr<Pending>& pending);
     // A write into the local copy failed: the file is never stored.

@@ -1,9 +1,6 @@
 // Changes to a file by its path: removal, its time, renames and moves.
 #include "mount/volume.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -57,7 +54,7 @@ int Volume::Unlink(const std::string& path) {
     return Trash(record.folderId, record.replaces);
 }
 
-int Volume::SetTimes(const std::string& path, const struct timespec* times) {
+int Volume::SetTimes(const std::string& path, std::optional<std::int64_t> modifiedNs) {
     Path split = Split(path);
     std::string folderId;
     if (split.depth < 2 || FolderId(split.full, folderId) == 0)
@@ -66,14 +63,13 @@ int Volume::SetTimes(const std::string& path, const struct timespec* times) {
     catalog::FileEntry file;
     int error = Lookup(split, folderId, node, file);
     if (error) return error;
-    const struct timespec& modified = times[1];
-    if (modified.tv_nsec == UTIME_OMIT) return 0;
-    std::int64_t ns = modified.tv_nsec == UTIME_NOW ? NowNanoseconds() : Nanoseconds(modified);
+    if (!modifiedNs) return 0;
+    const std::int64_t ns = *modifiedNs;
     if (node.pending) {
         Lock lock(mutex_);
         if (node.pending->finished) {
             lock.unlock();
-            return SetTimes(path, times);  // stored meanwhile: the stored file now
+            return SetTimes(path, modifiedNs);  // stored meanwhile: the stored file now
         }
         Pending& pending = *node.pending;
         pending.record.modifiedNs = ns;
@@ -150,7 +146,7 @@ int Volume::Rename(const std::string& from, const std::string& to, bool noReplac
     // from the local copy and the old one is gone.
     auto pending = NewPending(targetFolder, target.name, file.MailIds());
     if (!pending) return -EIO;
-    error = FetchWhole(file, pending->fd);
+    error = FetchWhole(file, pending->file);
     if (error) {
         journal_.Remove(pending->record);
         return error;

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <fcntl.h>
-#include <time.h>
 
 #include <chrono>
 #include <cstdint>
@@ -11,6 +10,7 @@
 
 #include "catalog/download.h"
 #include "catalog/drive_file.h"
+#include "catalog/sync_times.h"
 #include "catalog/writeback_store.h"
 
 namespace mount {
@@ -26,14 +26,21 @@ using Lock = std::unique_lock<std::mutex>;
 
 constexpr std::size_t kCopyChunk = 1 << 20;
 
-inline std::int64_t Nanoseconds(const struct timespec& t) {
-    return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+inline std::int64_t NowNanoseconds() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
 }
 
-inline std::int64_t NowNanoseconds() {
-    struct timespec now;
-    clock_gettime(CLOCK_REALTIME, &now);
-    return Nanoseconds(now);
+// A local file's modification time in UTC nanoseconds; 0 when unknown. The
+// file clock's epoch differs from UTC's by whole seconds.
+inline std::int64_t ModifiedNanoseconds(const fs::path& file) {
+    std::error_code error;
+    const fs::file_time_type time = fs::last_write_time(file, error);
+    if (error) return 0;
+    const auto since = std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch()).count();
+    const std::int64_t fraction = (since % 1000000000 + 1000000000) % 1000000000;
+    return catalog::UtcSecondsOf(time) * 1000000000 + fraction;
 }
 
 inline bool Writes(int flags) {

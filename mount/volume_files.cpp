@@ -2,9 +2,6 @@
 // files written into a local copy that the write-back stores once closed.
 #include "mount/volume.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -29,14 +26,16 @@ std::shared_ptr<Volume::Pending> Volume::NewPending(const std::string& folderId,
     pending->record.folderId = folderId;
     pending->record.name = name;
     pending->record.replaces = std::move(replaces);
+    const fs::path data = journal_.DataPath(pending->record);
     std::error_code error;
-    fs::create_directories(journal_.DataPath(pending->record).parent_path(), error);
-    pending->fd = ::open(journal_.DataPath(pending->record).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (pending->fd < 0) return nullptr;
+    fs::create_directories(data.parent_path(), error);
+    fs::remove(data, error);  // a new id: anything there is a leftover
+    std::string problem;
+    if (!pending->file.CreateNew(data, 0600, problem)) return nullptr;
     return pending;
 }
 
-int Volume::FetchWhole(const catalog::FileEntry& file, int fd) {
+int Volume::FetchWhole(const catalog::FileEntry& file, platform::LocalFile& into) {
     Handle handle;
     handle.key = file.key;
     handle.file = file;
@@ -54,8 +53,7 @@ int Volume::FetchWhole(const catalog::FileEntry& file, int fd) {
             },
             got);
         if (!outcome.Ok()) return LogFailure("reading", file.name, outcome);
-        if (got == 0 || ::pwrite(fd, buffer.data(), got, static_cast<off_t>(offset)) != static_cast<ssize_t>(got))
-            return -EIO;
+        if (got == 0 || !into.WriteAt(offset, buffer.data(), got)) return -EIO;
         offset += got;
     }
     return 0;
@@ -124,7 +122,7 @@ int Volume::Open(const std::string& path, int flags, std::uint64_t& handle) {
             lock.unlock();
             return Open(path, flags, handle);  // stored meanwhile: the stored file now
         }
-        if ((flags & O_TRUNC) && ::ftruncate(node.pending->fd, 0) == 0) {
+        if ((flags & O_TRUNC) && node.pending->file.Resize(0)) {
             ++node.pending->generation;
             node.pending->untouched = false;
             node.pending->filled = true;
@@ -173,8 +171,8 @@ int Volume::Read(std::uint64_t id, char* buffer, std::size_t size, std::uint64_t
     }
     if (handle->pending) {
         if (int error = Fill(handle->pending)) return error;
-        ssize_t got = ::pread(handle->pending->fd, buffer, size, static_cast<off_t>(offset));
-        return got < 0 ? -errno : static_cast<int>(got);
+        std::size_t got = 0;
+        return handle->pending->file.ReadAt(offset, buffer, size, got) ? static_cast<int>(got) : -EIO;
     }
     int error = PlanFor(*handle);
     if (error) return error;
@@ -211,9 +209,8 @@ int Volume::Write(std::uint64_t id, const char* buffer, std::size_t size, std::u
         pending->untouched = false;
         pending->record.modifiedNs = 0;
     }
-    ssize_t written = ::pwrite(pending->fd, buffer, size, static_cast<off_t>(offset));
-    if (written >= 0) return static_cast<int>(written);
-    const int error = errno;
+    if (pending->file.WriteAt(offset, buffer, size)) return static_cast<int>(size);
+    const int error = platform::LocalFile::LastErrno();
     Damage(pending, error);
     return -error;
 }
@@ -232,11 +229,11 @@ int Volume::TruncateOpen(std::uint64_t id, std::uint64_t size) {
     ++pending->generation;
     pending->untouched = false;
     pending->record.modifiedNs = 0;
-    if (::ftruncate(pending->fd, static_cast<off_t>(size)) == 0) {
+    if (pending->file.Resize(size)) {
         if (size == 0) pending->damage.clear();  // written anew from here
         return 0;
     }
-    const int error = errno;
+    const int error = platform::LocalFile::LastErrno();
     lock.unlock();
     Damage(pending, error);
     return -error;
@@ -260,7 +257,7 @@ int Volume::Fill(const std::shared_ptr<Pending>& pending) {
         if (pending->filled) return 0;
         source = pending->source;
     }
-    int error = FetchWhole(source, pending->fd);
+    int error = FetchWhole(source, pending->file);
     if (error) return error;
     Lock lock(mutex_);
     pending->filled = true;
@@ -362,7 +359,7 @@ int Volume::Fsync(std::uint64_t id) {
         if (pending->untouched) return 0;  // nothing of it changed
         if (!pending->damage.empty()) return -EIO;
     }
-    if (::fsync(pending->fd) != 0) return -errno;
+    if (!pending->file.Sync()) return -EIO;
     catalog::Outcome outcome = queue_.WaitStored(pending);
     return outcome.Ok() ? 0 : -(ErrnoOf(outcome) ? ErrnoOf(outcome) : EIO);
 }

@@ -2,9 +2,6 @@
 // directory shows, attributes and states.
 #include "mount/volume.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -129,49 +126,33 @@ int Volume::Lookup(const Path& path, std::string& folderId, Node& node, catalog:
     return 0;
 }
 
-void Volume::FillStat(const Node& node, struct stat& st) {
-    st = {};
-    st.st_mode = S_IFREG | 0644;
-    st.st_nlink = 1;
-    st.st_uid = ::getuid();
-    st.st_gid = ::getgid();
-    st.st_blksize = 4096;
+void Volume::FillAttr(const Node& node, Attr& attr) {
+    attr = {};
     if (node.pending) {
-        struct stat local;
-        if (::fstat(node.pending->fd, &local) == 0) {
-            st.st_size = local.st_size;
-            st.st_mtim = local.st_mtim;
-        }
-        if (!node.pending->filled) st.st_size = static_cast<off_t>(ShownSize(node.pending->source));
-        if (node.pending->record.modifiedNs) {
-            st.st_mtim.tv_sec = node.pending->record.modifiedNs / 1000000000;
-            st.st_mtim.tv_nsec = node.pending->record.modifiedNs % 1000000000;
-        }
+        node.pending->file.Size(attr.size);
+        if (!node.pending->filled) attr.size = ShownSize(node.pending->source);
+        attr.modifiedNs = node.pending->record.modifiedNs
+                              ? node.pending->record.modifiedNs
+                              : ModifiedNanoseconds(journal_.DataPath(node.pending->record));
     } else if (node.file) {
-        st.st_size = static_cast<off_t>(ShownSize(*node.file));
-        std::int64_t ns = times_.Find(node.file->key, static_cast<std::uint64_t>(st.st_size));
+        attr.size = ShownSize(*node.file);
+        std::int64_t ns = times_.Find(node.file->key, attr.size);
         // The file's own time from its manifest, so that a tree copied in
         // keeps its times on any machine and after the cache is wiped.
         if (!ns) ns = (node.file->modifiedAt > 0 ? node.file->modifiedAt : node.file->storedAt) * 1000000000;
-        st.st_mtim.tv_sec = ns / 1000000000;
-        st.st_mtim.tv_nsec = ns % 1000000000;
+        attr.modifiedNs = ns;
     }
-    st.st_ctim = st.st_atim = st.st_mtim;
-    st.st_blocks = (st.st_size + 511) / 512;
 }
 
-int Volume::GetAttr(const std::string& path, struct stat& st) {
+int Volume::GetAttr(const std::string& path, Attr& attr) {
     Path split = Split(path);
     if (split.depth < 0) return -ENOENT;
     std::string id;
     const int folderError = split.depth == 0 ? 0 : FolderId(split.full, id);
     if (folderError && folderError != -ENOENT) return folderError;
     if (!folderError) {
-        st = {};
-        st.st_mode = S_IFDIR | 0755;
-        st.st_nlink = 2;
-        st.st_uid = ::getuid();
-        st.st_gid = ::getgid();
+        attr = {};
+        attr.directory = true;
         return 0;
     }
     std::string folderId;
@@ -180,7 +161,7 @@ int Volume::GetAttr(const std::string& path, struct stat& st) {
     int error = Lookup(split, folderId, node, file);
     if (!error) {
         Lock lock(mutex_);
-        FillStat(node, st);
+        FillAttr(node, attr);
     }
     return error;
 }
@@ -198,7 +179,7 @@ int Volume::ReadDir(const std::string& path, std::vector<DirEntry>& entries) {
         if (shown.compare(0, prefix.size(), prefix) != 0 || shown.find('/', prefix.size()) != std::string::npos)
             continue;
         DirEntry entry{shown.substr(prefix.size()), {}};
-        entry.st.st_mode = S_IFDIR | 0755;
+        entry.attr.directory = true;
         entries.push_back(entry);
         subfolders.insert(entry.name);
     }
@@ -212,7 +193,7 @@ int Volume::ReadDir(const std::string& path, std::vector<DirEntry>& entries) {
     for (auto& [name, node] : View(folderId)) {
         if (subfolders.count(name)) continue;  // a folder's name wins over a file's
         DirEntry entry{name, {}};
-        FillStat(node, entry.st);
+        FillAttr(node, entry.attr);
         entries.push_back(entry);
     }
     return 0;

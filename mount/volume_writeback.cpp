@@ -4,9 +4,6 @@
 // The queueing, retries and the store itself are catalog/writeback_queue's.
 #include "mount/volume.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -96,8 +93,7 @@ void Volume::Stored(Lock& lock, const std::shared_ptr<Pending>& pending, std::ui
         return;
     }
     std::int64_t modified = pending->record.modifiedNs;
-    struct stat local;
-    if (!modified && ::fstat(pending->fd, &local) == 0) modified = Nanoseconds(local.st_mtim);
+    if (!modified) modified = ModifiedNanoseconds(journal_.DataPath(record));
     pending->finished = true;
     pending_.erase(std::remove(pending_.begin(), pending_.end(), pending), pending_.end());
     pending->storedGeneration = generation;

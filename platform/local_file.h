@@ -36,9 +36,15 @@ public:
     // `got` may be short only at the end of the file.
     bool ReadAt(std::uint64_t offset, char* data, std::size_t size, std::size_t& got) const;
     bool Sync();
+    // Gives back the disk space of a range (it reads as zeros after); false
+    // where the file system cannot.
+    bool PunchHole(std::uint64_t offset, std::uint64_t size);
     // Takes the file's exclusive lock without waiting; it is let go on Close.
     bool TryLock();
     bool Close();
+    // Why the last call of this thread failed, as an errno value (EIO when
+    // the system says nothing nearer).
+    static int LastErrno();
 
 private:
 #ifdef _WIN32

@@ -100,6 +100,20 @@ bool LocalFile::Sync() {
     return fd_ >= 0 && fsync(fd_) == 0;
 }
 
+bool LocalFile::PunchHole(std::uint64_t offset, std::uint64_t size) {
+#ifdef __linux__
+    return fd_ >= 0 && fallocate(fd_, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, static_cast<off_t>(offset),
+                                 static_cast<off_t>(size)) == 0;
+#else
+    (void)offset, (void)size;
+    return false;
+#endif
+}
+
+int LocalFile::LastErrno() {
+    return errno ? errno : EIO;
+}
+
 bool LocalFile::TryLock() {
     return fd_ >= 0 && flock(fd_, LOCK_EX | LOCK_NB) == 0;
 }

@@ -1,5 +1,8 @@
 #include <windows.h>
 
+#include <winioctl.h>
+
+#include <cerrno>
 #include <utility>
 
 #include "platform/local_file.h"
@@ -17,8 +20,11 @@ std::string ErrorText(DWORD code) {
 
 // A reparse point (a symbolic link or a junction) is opened as itself, not followed.
 void* OpenFile(const std::filesystem::path& path, DWORD disposition) {
-    HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    // Others may rename or delete it while it is open, as on POSIX: a store
+    // done moves its journal copy into the cache, a dropped copy goes.
+    HANDLE handle =
+        CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     return handle == INVALID_HANDLE_VALUE ? nullptr : handle;
 }
 
@@ -108,6 +114,29 @@ bool LocalFile::ReadAt(std::uint64_t offset, char* data, std::size_t size, std::
 
 bool LocalFile::Sync() {
     return handle_ && FlushFileBuffers(AsHandle(handle_));
+}
+
+// A sparse file gives back the space of a zeroed range.
+bool LocalFile::PunchHole(std::uint64_t offset, std::uint64_t size) {
+    DWORD returned = 0;
+    if (!handle_ || !DeviceIoControl(AsHandle(handle_), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr))
+        return false;
+    FILE_ZERO_DATA_INFORMATION range{};
+    range.FileOffset.QuadPart = static_cast<LONGLONG>(offset);
+    range.BeyondFinalZero.QuadPart = static_cast<LONGLONG>(offset + size);
+    return DeviceIoControl(AsHandle(handle_), FSCTL_SET_ZERO_DATA, &range, sizeof range, nullptr, 0, &returned,
+                           nullptr) != 0;
+}
+
+int LocalFile::LastErrno() {
+    switch (GetLastError()) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return ENOSPC;
+    case ERROR_ACCESS_DENIED: return EACCES;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: return ENOENT;
+    default: return EIO;
+    }
 }
 
 bool LocalFile::TryLock() {

@@ -148,9 +148,9 @@ TEST_F(VolumeTest, ADamagedFileStatsAndFailsOnRead) {
     store->Add("7", "broken.txt", "xyz", "vantlo-file: 1\nname: broken.txt\nsize: lots\n");
     const char* const damaged[] = {"/files/forged.bin", "/files/broken.txt"};
     for (const char* path : damaged) {
-        struct stat st;
-        ASSERT_EQ(volume->GetAttr(path, st), 0) << path;
-        EXPECT_EQ(st.st_size, 0) << path;
+        mount::Attr attr;
+        ASSERT_EQ(volume->GetAttr(path, attr), 0) << path;
+        EXPECT_EQ(attr.size, 0u) << path;
         EXPECT_EQ(State(path), "damaged");
         std::uint64_t handle = 0;
         ASSERT_EQ(volume->Open(path, O_RDONLY, handle), 0) << path;
