@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <deque>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <thread>
 
@@ -16,6 +18,11 @@ namespace testsupport {
 
 using namespace std::chrono_literals;
 
+inline std::string BytesOf(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 struct TestClock : app::ProgressClock {
     bool running = false;
     void Start() override { running = true; }
@@ -24,18 +31,15 @@ struct TestClock : app::ProgressClock {
 
 // What the views would have shown.
 struct Screen : app::DesktopView {
-    int loads = 0, pages = 0, stale = 0, busyChanges = 0;
+    int loads = 0, stale = 0, busyChanges = 0;
     app::FolderList folders;
-    std::vector<std::string> titles, statuses, errors, properties, shownTitles, progress;
+    std::vector<std::string> statuses, errors, properties, shownTitles, progress;
     std::vector<app::EmptyFolderRequest> emptyAsked;
     std::vector<std::uint32_t> created;
     void FoldersLoaded(const app::FolderList& f) override { folders = f, ++loads; }
     void FoldersStale() override { ++stale; }
     void FolderCreated(std::uint32_t data) override { created.push_back(data); }
-    void FolderOpened(const std::string& title) override { titles.push_back(title); }
-    void FilesShown(const app::FileList&, const std::string& title, bool) override {
-        ++pages, shownTitles.push_back(title);
-    }
+    void FilesShown(const app::FileList&, const std::string& title, bool) override { shownTitles.push_back(title); }
     void PropertiesReady(const std::string& text) override { properties.push_back(text); }
     void EmptyFolderAsked(const app::EmptyFolderRequest& request) override { emptyAsked.push_back(request); }
     std::vector<app::DeleteFolderRequest> deleteAsked;

@@ -16,6 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using testsupport::BytesOf;
 using testsupport::Env;
 
 class DesktopImap : public testsupport::DesktopFixture {
@@ -62,8 +63,7 @@ TEST_F(DesktopImap, FoldersFilesAndTheTrashThroughTheDesktop) {
 
     desktop_->QueueDownloads({0}, dir_ / "back.bin");
     ASSERT_TRUE(RunUntil([&] { return !desktop_->Transferring(); }));
-    std::ifstream in(dir_ / "back.bin", std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), bytes);
+    EXPECT_EQ(BytesOf(dir_ / "back.bin"), bytes);
 
     desktop_->DeleteRows({0});
     // The list follows the status line: wait for both.

@@ -17,6 +17,7 @@ namespace fs = std::filesystem;
 using catalog::Outcome;
 using Text = const std::string&;
 using Ids = const std::vector<std::string>&;
+using testsupport::BytesOf;
 
 // One mailbox for every thread of the desktop: each call under one lock.
 struct Mailbox {
@@ -25,66 +26,40 @@ struct Mailbox {
     int storesLeft = -1;    // parts stored before the mailbox goes away (-1: never)
     int listingsLeft = -1;  // listings before it goes away
     int forks = 0;
-    int fetchesLeft = -1;  // parts fetched before it goes away
-    int stores = 0, fetches = 0;
+    int fetchesLeft = -1;                       // parts fetched before it goes away
+    int stores = 0, fetches = 0, listings = 0;  // calls that went through
 };
 
 class SharedStore : public catalog::MailStore {
 public:
     explicit SharedStore(std::shared_ptr<Mailbox> box) : box_(std::move(box)) {}
-    Outcome ListFolders(std::vector<catalog::FolderInfo>& f) override {
-        return Locked([&] { return S().ListFolders(f); });
-    }
+    Outcome ListFolders(std::vector<catalog::FolderInfo>& f) override { return Locked(&MailStore::ListFolders, f); }
     Outcome CreateFolder(Text p, Text n, std::string& id) override {
-        return Locked([&] { return S().CreateFolder(p, n, id); });
+        return Locked(&MailStore::CreateFolder, p, n, id);
     }
-    Outcome MoveFolder(Text id, Text p) override {
-        return Locked([&] { return S().MoveFolder(id, p); });
-    }
-    Outcome RenameFolder(Text id, Text n) override {
-        return Locked([&] { return S().RenameFolder(id, n); });
-    }
-    Outcome DeleteFolder(Text id) override {
-        return Locked([&] { return S().DeleteFolder(id); });
-    }
+    Outcome MoveFolder(Text id, Text p) override { return Locked(&MailStore::MoveFolder, id, p); }
+    Outcome RenameFolder(Text id, Text n) override { return Locked(&MailStore::RenameFolder, id, n); }
+    Outcome DeleteFolder(Text id) override { return Locked(&MailStore::DeleteFolder, id); }
     Outcome ListMails(Text f, std::vector<catalog::MailInfo>& m) override {
-        return Locked([&] {
-            if (box_->listingsLeft == 0) return catalog::Failure(catalog::StoreCode::Broken, "cut");
-            if (box_->listingsLeft > 0) --box_->listingsLeft;
-            return S().ListMails(f, m);
-        });
+        return UntilGone(box_->listingsLeft, catalog::StoreCode::Broken, box_->listings, &MailStore::ListMails, f, m);
     }
     Outcome SearchMails(Text t, Text f, std::vector<catalog::MailInfo>& m) override {
-        return Locked([&] { return S().SearchMails(t, f, m); });
+        return Locked(&MailStore::SearchMails, t, f, m);
     }
-    Outcome ReadMailText(Text id, catalog::MailText& m) override {
-        return Locked([&] { return S().ReadMailText(id, m); });
-    }
+    Outcome ReadMailText(Text id, catalog::MailText& m) override { return Locked(&MailStore::ReadMailText, id, m); }
     Outcome StorePart(const catalog::PartUpload& part, std::string& id) override {
-        return Locked([&] {
-            if (box_->storesLeft == 0) return catalog::Failure(catalog::StoreCode::Unreachable, "gone");
-            if (box_->storesLeft > 0) --box_->storesLeft;
-            ++box_->stores;
-            return S().StorePart(part, id);
-        });
+        return UntilGone(box_->storesLeft, catalog::StoreCode::Unreachable, box_->stores, &MailStore::StorePart, part,
+                         id);
     }
     Outcome FetchAttachment(Text id, const catalog::ByteSink& sink) override {
-        return Locked([&] {
-            if (box_->fetchesLeft == 0) return catalog::Failure(catalog::StoreCode::Unreachable, "gone");
-            if (box_->fetchesLeft > 0) --box_->fetchesLeft;
-            ++box_->fetches;
-            return S().FetchAttachment(id, sink);
-        });
+        return UntilGone(box_->fetchesLeft, catalog::StoreCode::Unreachable, box_->fetches, &MailStore::FetchAttachment,
+                         id, sink);
     }
     Outcome FetchSource(Text id, const catalog::ByteSink& sink, std::uint64_t limit) override {
-        return Locked([&] { return S().FetchSource(id, sink, limit); });
+        return Locked(&MailStore::FetchSource, id, sink, limit);
     }
-    Outcome MoveMails(Ids ids, Text f) override {
-        return Locked([&] { return S().MoveMails(ids, f); });
-    }
-    Outcome DeleteMails(Ids ids) override {
-        return Locked([&] { return S().DeleteMails(ids); });
-    }
+    Outcome MoveMails(Ids ids, Text f) override { return Locked(&MailStore::MoveMails, ids, f); }
+    Outcome DeleteMails(Ids ids) override { return Locked(&MailStore::DeleteMails, ids); }
     Outcome Fork(std::unique_ptr<catalog::MailStore>& fork) override {
         fork = std::make_unique<SharedStore>(box_);
         return ++box_->forks, catalog::Success();
@@ -92,11 +67,20 @@ public:
     std::string InboxId() const override { return "1"; }
 
 private:
-    testsupport::MemoryStore& S() { return box_->store; }
-    template <typename Call>
-    Outcome Locked(Call call) {
+    template <typename... Params, typename... Args>
+    Outcome Locked(Outcome (MailStore::*call)(Params...), Args&&... args) {
         std::lock_guard<std::mutex> guard(box_->lock);
-        return call();
+        return (box_->store.*call)(std::forward<Args>(args)...);
+    }
+    // A call that fails once `left` reaches 0 (-1: never).
+    template <typename... Params, typename... Args>
+    Outcome UntilGone(int& left, catalog::StoreCode code, int& made, Outcome (MailStore::*call)(Params...),
+                      Args&&... args) {
+        std::lock_guard<std::mutex> guard(box_->lock);
+        if (left == 0) return catalog::Failure(code, "gone");
+        if (left > 0) --left;
+        ++made;
+        return (box_->store.*call)(std::forward<Args>(args)...);
     }
     std::shared_ptr<Mailbox> box_;
 };
@@ -111,6 +95,10 @@ protected:
         std::string bytes;
         for (std::size_t i = 0; i < kPart * kParts - 7; ++i) bytes.push_back(static_cast<char>('a' + i * 7 % 26));
         std::ofstream(source_, std::ios::binary) << bytes;
+        Begin();
+    }
+    // The program's start over the mailbox, the folder open.
+    void Begin() {
         app::SignedInAccount account;
         account.name = "memory";
         account.store = std::make_unique<SharedStore>(box_);
@@ -127,10 +115,6 @@ protected:
     }
     void Upload() {
         Transfer([&] { desktop_->QueueUploads({source_}); });
-    }
-    std::string Bytes(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
     std::shared_ptr<Mailbox> box_ = std::make_shared<Mailbox>();
@@ -186,7 +170,7 @@ TEST_F(DesktopResume, ADownloadCutShortFetchesOnlyTheMissingPartsNextTime) {
         box_->fetchesLeft = -1;
         EXPECT_EQ(Transfer([&] { desktop_->QueueDownloads({0}, target); }), app::kAllDoneText);
         EXPECT_EQ(box_->fetches, static_cast<int>(kParts)) << "the parts checked before are kept";
-        EXPECT_EQ(Bytes(target), Bytes(source_));
+        EXPECT_EQ(BytesOf(target), BytesOf(source_));
     }
 }
 
@@ -214,12 +198,7 @@ TEST_F(DesktopResume, ARestartOffersWhatWasLeftAndSendsOnlyTheMissingParts) {
     Upload();
     ASSERT_TRUE(fs::exists(kept)) << "the failed row is kept for the next run";
 
-    // The program ends and starts again over the same mailbox.
-    app::SignedInAccount account;
-    account.name = "memory";
-    account.store = std::make_unique<SharedStore>(box_);
-    Make(std::move(account));
-    Open(kFolder);
+    Begin();  // the program ends and starts again over the same mailbox
     desktop_->Pacing() = app::TransferPacing{kPart, 1};
     box_->storesLeft = -1, box_->stores = 0;
     desktop_->KeepTransfersIn(kept);
@@ -249,7 +228,7 @@ TEST_F(DesktopResume, ATakenNameIsAnsweredEachWay) {
         // The engine finds the very file already there: nothing to trash.
         {ConflictChoice::Overwrite, true, {"大文件.bin"}, {}},
     };
-    const std::string original = Bytes(source_);
+    const std::string original = BytesOf(source_);
     for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.choice));
         box_->store.mails.clear();
@@ -269,7 +248,7 @@ TEST_F(DesktopResume, ATakenNameIsAnsweredEachWay) {
         EXPECT_EQ(asked, std::vector<std::string>{"大文件.bin"});
         EXPECT_EQ(Names(), c.folder);
         if (c.choice == ConflictChoice::Overwrite) {
-            EXPECT_EQ(desktop_->Files().Row(0)->file.size, Bytes(source_).size()) << "the new bytes stay";
+            EXPECT_EQ(desktop_->Files().Row(0)->file.size, BytesOf(source_).size()) << "the new bytes stay";
         }
         Open("4");
         EXPECT_EQ(Names(), c.trash);
@@ -288,7 +267,7 @@ TEST_F(DesktopResume, OpeningAFileHandsOverTheCheckedBytesOnly) {
     desktop_->OpenFile(0);
     ASSERT_TRUE(RunUntil([&] { return !screen_.opened.empty(); }));
     EXPECT_EQ(screen_.opened[0].filename().u8string(), "大文件.bin");
-    EXPECT_EQ(Bytes(screen_.opened[0]), Bytes(source_));
+    EXPECT_EQ(BytesOf(screen_.opened[0]), BytesOf(source_));
     std::error_code error;
     fs::remove_all(screen_.opened[0].parent_path(), error);
 }

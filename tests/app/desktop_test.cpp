@@ -23,10 +23,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using testsupport::BytesOf;
 
 std::string Sha256Of(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes(std::istreambuf_iterator<char>(in), {});
+    const std::string bytes = BytesOf(path);
     catalog::Sha256 digest;
     digest.Update(bytes.data(), bytes.size());
     return digest.FinishHex();
@@ -125,7 +125,7 @@ TEST_F(DesktopTest, SearchPropertiesAndEmptying) {
     fs::create_directories(dir_ / "out");
     desktop_->QueueDownloads({Row("大文件.bin"), Row("a.txt")}, dir_ / "out" / "ignored-name");
     ASSERT_TRUE(RunUntil([&] { return screen_.Status() == app::kAllDoneText; }));
-    EXPECT_EQ(Sha256Of(dir_ / "out" / "大文件.bin"), Sha256Of(big)) << "several: into the folder";
+    EXPECT_EQ(BytesOf(dir_ / "out" / "大文件.bin"), BytesOf(big)) << "several: into the folder";
     desktop_->ShowFileProperties(Row("大文件.bin"));
     ASSERT_TRUE(RunUntil([&] { return screen_.properties.size() == 2; }));
     EXPECT_NE(screen_.properties.back().find("已校验"), std::string::npos);
@@ -219,13 +219,12 @@ TEST_F(DesktopTest, QueuedFilesGoToTheFolderOpenWhenQueuedAndAFailureLetsTheRest
     desktop_->QueueDownloads({Row("two.bin")}, saved);
     ASSERT_TRUE(RunUntil([&] { return !clock_.running; }));
     EXPECT_EQ(screen_.Status(), app::kAllDoneText);
-    EXPECT_EQ(Sha256Of(saved), Sha256Of(files[1])) << "one file: to the name chosen";
+    EXPECT_EQ(BytesOf(saved), BytesOf(files[1])) << "one file: to the name chosen";
 
     desktop_->DownloadMail(Row("one.bin"), dir_ / "one.eml");
     ASSERT_TRUE(RunUntil([&] { return fs::exists(dir_ / "one.part2.eml"); }));
-    std::ifstream in(dir_ / "one.part1.eml", std::ios::binary);
-    std::string source(std::istreambuf_iterator<char>(in), {});
-    EXPECT_NE(source.find("\r\n\r\nvantlo-file: 1\n"), std::string::npos) << "the whole mail, its manifest too";
+    EXPECT_NE(BytesOf(dir_ / "one.part1.eml").find("\r\n\r\nvantlo-file: 1\n"), std::string::npos)
+        << "the whole mail, its manifest too";
 }
 
 // A folder dropped again adds to the one it made, and its taken names are

@@ -82,12 +82,15 @@ protected:
         ASSERT_EQ(session::CreateUserFolder(*session, folder_, folderId_), session::Status::Ok);
         for (const char* name : {"first.bin", "second.bin"})
             ASSERT_EQ(testsupport::StoreOldFormMail(*session, TempFile(name), folderId_), session::Status::Ok);
-        desktop_ = app::Start(wintest::AccountOver(std::move(session), "second@126.example"));
+        Begin(std::move(session), "second@126.example");
         desktop_->Pacing() = app::TransferPacing{kPartSize, 2};
+        ASSERT_TRUE(PumpUntil([&] { return Item(folder_) != nullptr; }));
+    }
+    void Begin(std::unique_ptr<session::Session> session, const std::string& account) {
+        desktop_ = app::Start(wintest::AccountOver(std::move(session), account));
         frame_ = mainwindow::CreateMainWindow(app::ModuleInstance(), desktop_);
         messagelist::AttachMessageList(frame_, desktop_);
         tree_ = FindWindowExW(frame_, nullptr, WC_TREEVIEWW, nullptr);
-        ASSERT_TRUE(PumpUntil([&] { return Item(folder_) != nullptr; }));
     }
     void TearDown() override {
         if (IsWindow(frame_) && DestroyWindow(frame_)) wintest::QuitPosted();
@@ -141,7 +144,8 @@ protected:
     bool Shows(const wchar_t* text) const { return FindWindowExW(frame_, nullptr, L"Static", text) != nullptr; }
     // The text of the first static that starts so; empty when none does.
     std::wstring Starting(const std::wstring& prefix) const {
-        for (HWND c = FindWindowExW(frame_, nullptr, L"Static", nullptr); c; c = FindWindowExW(frame_, c, L"Static", nullptr)) {
+        for (HWND c = FindWindowExW(frame_, nullptr, L"Static", nullptr); c;
+             c = FindWindowExW(frame_, c, L"Static", nullptr)) {
             wchar_t text[300] = {};
             GetWindowTextW(c, text, 300);
             if (std::wstring(text).rfind(prefix, 0) == 0) return text;
@@ -224,28 +228,12 @@ TEST_F(MainWindowTest, FolderCommandsReachTheProviderAndTheTreeFollows) {
     EXPECT_FALSE(Item("改／名"));
 }
 
-TEST_F(MainWindowTest, ListCommandsAndDropsReachTheProvider) {
+// Files dropped in two drops, the second while the first runs, then a
+// folder: all are queued, the large file stored in parts, the folder as a
+// tree in the open folder; the file comes back through the save dialog and
+// the tree's 下载文件夹... brings the folder back whole.
+TEST_F(MainWindowTest, DropsAreStoredAndComeBackThroughTheDialogs) {
     HWND list = OpenFolder();
-    // Space checks the selected row; the check lives with the rows.
-    ListView_SetItemState(list, 1, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-    SendMessageW(list, WM_KEYDOWN, VK_SPACE, 0);
-    EXPECT_TRUE(desktop_->Files().Checked(1));
-    EXPECT_TRUE(ListView_GetCheckState(list, 1)) << "the list asks for it";
-    ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
-    ListView_SetItemState(list, 0, LVIS_SELECTED, LVIS_SELECTED);
-    {
-        wintest::Seams asked;
-        SendMessageW(list, WM_COMMAND, app::CmdDeleteRows, 0);
-        ASSERT_EQ(asked.boxes.size(), 1u);
-        EXPECT_EQ(asked.boxes[0].text, platform::Utf8ToWide(app::DeleteFilesQuestion({"second.bin"})));
-    }
-    ASSERT_TRUE(PumpUntil([&] { return Shows(L"已将 1 个文件移到已删除: second.bin"); }));
-    Settle();
-    ASSERT_EQ(ListView_GetItemCount(list), 1);
-    EXPECT_EQ(Cell(list, 0, 0), L"first.bin") << "the checked row went, not the selected one";
-
-    // Five files in two drops, the second while the first runs: all are
-    // queued, the large one stored in parts.
     wintest::Seams seams;
     std::vector<std::filesystem::path> files;
     for (const char* name : {"d1.bin", "d2.bin", "大的.bin", "d4.bin", "d5.bin"})
@@ -255,37 +243,18 @@ TEST_F(MainWindowTest, ListCommandsAndDropsReachTheProvider) {
     EXPECT_TRUE(seams.boxes.empty()) << "no busy box: the queue takes them";
     ASSERT_TRUE(PumpUntil([&] { return Shows(L"上传完成"); }, std::chrono::seconds(120)));
     Settle();
-    ASSERT_EQ(ListView_GetItemCount(list), 6);
+    ASSERT_EQ(ListView_GetItemCount(list), 7);
     int big = Row("大的.bin");
     ASSERT_GE(big, 0);
-    EXPECT_EQ(desktop_->Files().Row(big)->file.present.size(), 3u) << "three parts, one row";
-    EXPECT_EQ(desktop_->Files().Row(big)->file.size, std::filesystem::file_size(files[2]));
-
-    // Properties of the file in parts, then its bytes back through the save dialog.
     ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
     ListView_SetItemState(list, big, LVIS_SELECTED, LVIS_SELECTED);
     SendMessageW(list, WM_COMMAND, app::CmdProperties, 0);
     ASSERT_TRUE(PumpUntil([&] { return !seams.boxes.empty(); }));
     EXPECT_NE(seams.boxes[0].text.find(platform::Utf8ToWide("SHA-256: " + Sha256Of(files[2]))), std::wstring::npos);
-    std::filesystem::path saved = std::filesystem::temp_directory_path() / "saved-big.bin";
-    std::filesystem::remove(saved);
-    ui::SetFileDialogHook([&](const ui::FileDialogRequest& request) -> std::optional<std::wstring> {
-        seams.dialogs.push_back(request);
-        return saved.wstring();
-    });
-    SendMessageW(list, WM_COMMAND, app::CmdDownloadAttachment, 0);
-    ASSERT_EQ(seams.dialogs.size(), 1u);
-    EXPECT_EQ(seams.dialogs[0].proposedName, L"大的.bin");
-    ASSERT_TRUE(PumpUntil([&] { return Shows(L"操作成功完成"); }, std::chrono::seconds(60)));
-    EXPECT_EQ(Sha256Of(saved), Sha256Of(files[2])) << "byte-exact";
-}
 
-// A folder dropped on the list is stored as a tree in the open folder; the
-// tree's 下载文件夹... brings it back whole into the folder picked.
-TEST_F(MainWindowTest, ADroppedFolderIsStoredAsATreeAndDownloadsWhole) {
-    HWND list = OpenFolder();
     const std::filesystem::path temp = std::filesystem::temp_directory_path();
-    const std::filesystem::path dropped = temp / L"拖入的", back = temp / L"取回";
+    const std::filesystem::path saved = temp / "saved-big.bin", dropped = temp / L"拖入的", back = temp / L"取回";
+    std::filesystem::remove(saved);
     for (const auto& dir : {dropped, back}) std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dropped / L"子");
     std::filesystem::create_directory(back);
@@ -293,7 +262,17 @@ TEST_F(MainWindowTest, ADroppedFolderIsStoredAsATreeAndDownloadsWhole) {
     std::ofstream(dropped / L"a.txt", std::ios::binary) << "a";
     const auto written = std::filesystem::last_write_time(dropped / L"a.txt") - std::chrono::hours(24 * 400);
     std::filesystem::last_write_time(dropped / L"a.txt", written);
-    wintest::Seams seams;
+    std::wstring answer = saved.wstring();
+    ui::SetFileDialogHook([&](const ui::FileDialogRequest& request) -> std::optional<std::wstring> {
+        seams.dialogs.push_back(request);
+        return answer;
+    });
+    SendMessageW(list, WM_COMMAND, app::CmdDownloadAttachment, 0);
+    ASSERT_EQ(seams.dialogs.size(), 1u);
+    EXPECT_EQ(seams.dialogs[0].proposedName, L"大的.bin");
+    ASSERT_TRUE(PumpUntil([&] { return Shows(L"操作成功完成"); }, std::chrono::seconds(60)));
+    EXPECT_EQ(Sha256Of(saved), Sha256Of(files[2])) << "byte-exact";
+
     Drop(list, {dropped});
     ASSERT_TRUE(PumpUntil([&] { return Shows(L"上传完成"); }, std::chrono::seconds(120)));
     ASSERT_TRUE(PumpUntil([&] { return Item("子") != nullptr; }));
@@ -306,15 +285,11 @@ TEST_F(MainWindowTest, ADroppedFolderIsStoredAsATreeAndDownloadsWhole) {
     EXPECT_FALSE(TreeView_GetItemState(tree_, Item("拖入的"), TVIS_EXPANDED) & TVIS_EXPANDED);
     EXPECT_TRUE(TreeView_GetItemState(tree_, Item(folder_), TVIS_EXPANDED) & TVIS_EXPANDED);
     Settle();
-
-    ui::SetFileDialogHook([&](const ui::FileDialogRequest& request) -> std::optional<std::wstring> {
-        seams.dialogs.push_back(request);
-        return back.wstring();
-    });
+    answer = back.wstring();
     TreeView_SelectItem(tree_, Item("拖入的"));
     SendMessageW(tree_, WM_COMMAND, app::IDM_DOWNLOAD_FOLDER, 0);
-    ASSERT_EQ(seams.dialogs.size(), 1u);
-    EXPECT_EQ(seams.dialogs[0].kind, ui::FileDialogKind::Folder);
+    ASSERT_EQ(seams.dialogs.size(), 2u);
+    EXPECT_EQ(seams.dialogs[1].kind, ui::FileDialogKind::Folder);
     ASSERT_TRUE(PumpUntil([&] { return Shows(L"操作成功完成"); }, std::chrono::seconds(60)));
     EXPECT_EQ(Sha256Of(back / L"拖入的" / L"子" / L"z.bin"), Sha256Of(dropped / L"子" / L"z.bin"));
     EXPECT_EQ(Sha256Of(back / L"拖入的" / L"a.txt"), Sha256Of(dropped / L"a.txt"));
@@ -323,8 +298,9 @@ TEST_F(MainWindowTest, ADroppedFolderIsStoredAsATreeAndDownloadsWhole) {
         << "the time it had when it was stored";
 }
 
-// Tab from the tree to the list, Ctrl+A, Delete answered no and then yes:
-// only the agreed file goes, and it waits in 已删除.
+// Tab from the tree to the list, Ctrl+A, Delete answered no; then a row
+// checked with Space and another selected, Delete answered yes: only the
+// checked file goes, and it waits in 已删除.
 TEST_F(MainWindowTest, KeysWalkTheListAndADeleteAsksAndLandsInTheTrash) {
     HWND list = OpenFolder();
     SetFocus(tree_);
@@ -341,15 +317,21 @@ TEST_F(MainWindowTest, KeysWalkTheListAndADeleteAsksAndLandsInTheTrash) {
     EXPECT_EQ(ListView_GetItemCount(list), 2) << "answered no: nothing moves";
 
     ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
-    ListView_SetItemState(list, Row("first.bin"), LVIS_SELECTED, LVIS_SELECTED);
+    ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    SendMessageW(list, WM_KEYDOWN, VK_SPACE, 0);
+    EXPECT_TRUE(ListView_GetCheckState(list, 0)) << "the list asks the rows for the check";
+    ListView_SetItemState(list, 0, 0, LVIS_SELECTED);
+    ListView_SetItemState(list, 1, LVIS_SELECTED, LVIS_SELECTED);
     {
         wintest::Seams seams;
         EXPECT_TRUE(PressKey(list, VK_DELETE, false));
-        EXPECT_EQ(seams.boxes.size(), 1u);
+        ASSERT_EQ(seams.boxes.size(), 1u);
+        EXPECT_EQ(seams.boxes[0].text, platform::Utf8ToWide(app::DeleteFilesQuestion({"first.bin"})));
     }
     ASSERT_TRUE(PumpUntil([&] { return Shows(L"已将 1 个文件移到已删除: first.bin"); }));
     Settle();
-    EXPECT_EQ(ListView_GetItemCount(list), 1);
+    ASSERT_EQ(ListView_GetItemCount(list), 1);
+    EXPECT_EQ(Cell(list, 0, 0), L"second.bin") << "the checked row went, not the selected one";
     OpenFolder("已删除");
     EXPECT_GE(Row("first.bin"), 0) << "in the trash, not gone";
     EXPECT_FALSE(Shows(L"准备就绪")) << "the status line still says what happened";
@@ -437,13 +419,8 @@ TEST_F(MainWindowTest, SearchPagesAndEmptyingTheFolder) {
 TEST_F(MainWindowTest, AThousandFilesListAndPageByFifty) {
     // The provider seeded "千份" with 1,000 files for the first account.
     desktop_.reset();
-    if (IsWindow(frame_) && DestroyWindow(frame_)) wintest::QuitPosted();
-    app::Stop(std::chrono::seconds(10));
-    desktop_ =
-        app::Start(wintest::AccountOver(wintest::SignedIn("demo@163.example", "vantlo-demo"), "demo@163.example"));
-    frame_ = mainwindow::CreateMainWindow(app::ModuleInstance(), desktop_);
-    messagelist::AttachMessageList(frame_, desktop_);
-    tree_ = FindWindowExW(frame_, nullptr, WC_TREEVIEWW, nullptr);
+    TearDown();
+    Begin(wintest::SignedIn("demo@163.example", "vantlo-demo"), "demo@163.example");
     ASSERT_TRUE(PumpUntil([&] { return Item("千份") != nullptr; }));
     HWND list = OpenFolder("千份");
     ASSERT_EQ(ListView_GetItemCount(list), 1000);

@@ -12,8 +12,8 @@
 #   ws_make_prefix TEMPLATE_DIR                # fresh WINEPREFIX from a cached template
 #   ws_start_provider EXE [ADDRESS:PASSWORD]...  # exports VANTLO_PROVIDER=https://127.0.0.1:PORT
 #                                              # and VANTLO_CA_FILE (the provider's test CA as
-#                                              # Wine names it); WS_PROVIDER_TLS=0: plain http
-#                                              # (data in WS_PROVIDER_DATA, else a temp dir)
+#                                              # Wine names it); data in WS_PROVIDER_DATA, else
+#                                              # a temp dir
 #   ws_user_registry_text KEY NAME TEXT        # a text value under HKCU in the new prefix
 #   ws_run PROGRAM.exe [ARGS...]               # wine64 with WINEDEBUG=-all; returns its code
 #   ws_screenshot FILE.png                     # the whole screen, now
@@ -126,18 +126,16 @@ ws_user_registry_text() {
 
 # vantlo-provider on an ephemeral loopback port with its own data directory;
 # accounts are ADDRESS:PASSWORD (none: its demo account), or --OPTION=VALUE
-# for the provider itself. Over TLS unless
-# WS_PROVIDER_TLS=0: the provider makes its test CA in its data directory and
-# names it on its second line; the Windows programs trust only that CA.
+# for the provider itself. Over TLS: the provider makes its test CA in its
+# data directory and names it on its second line; the Windows programs trust
+# only that CA.
 ws_start_provider() {
-    local exe=$1 i port data=${WS_PROVIDER_DATA:-$WS_TMP/provider-data} args=(--listen 127.0.0.1:0) log
-    local tls=${WS_PROVIDER_TLS:-1}
+    local exe=$1 i port data=${WS_PROVIDER_DATA:-$WS_TMP/provider-data} args=(--listen 127.0.0.1:0 --tls) log
     shift
     # An argument "--option=VALUE" goes to the provider as it stands (split).
     for account in "$@"; do
         if [[ $account == --*=* ]]; then args+=("${account%%=*}" "${account#*=}"); else args+=(--account "$account"); fi
     done
-    [ "$tls" = 0 ] || args+=(--tls)
     mkdir -p "$data"
     log=$WS_TMP/provider.log
     "$exe" "${args[@]}" --data "$data" >"$log" 2>&1 &
@@ -145,10 +143,6 @@ ws_start_provider() {
     for i in $(seq 300); do
         if [[ $(head -n1 "$log" 2>/dev/null) =~ ^listening\ on\ (127\.0\.0\.1:[0-9]+)$ ]]; then
             port=${BASH_REMATCH[1]}
-            if [ "$tls" = 0 ]; then
-                export VANTLO_PROVIDER=$port
-                return 0
-            fi
             if [[ $(sed -n 2p "$log" 2>/dev/null) =~ ^ca-file\ (/.+)$ ]]; then
                 WS_CA_FILE=${BASH_REMATCH[1]}
                 export VANTLO_PROVIDER=https://$port VANTLO_CA_FILE="Z:${WS_CA_FILE//\//\\}"
