@@ -313,7 +313,7 @@ private:
     std::shared_ptr<Meter> meter_ = std::make_shared<Meter>();
     bool progressRunning_ = false;
     std::shared_ptr<DriveService> driveService_;
-    std::string driveName_;  // "Z:" while mapped
+    std::string driveName_;   // "Z:" while mapped
     bool driveBusy_ = false;  // mapping or unmapping now
     std::string spaceText_;
 };

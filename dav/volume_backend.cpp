@@ -51,7 +51,9 @@ Status StatusOfErrno(int negativeErrno) {
     case EISDIR: return Status::IsDirectory;
     case ENOTEMPTY: return Status::NotEmpty;
     case ENOSPC:
+#ifdef EDQUOT
     case EDQUOT:
+#endif
     case EFBIG: return Status::NoSpace;
     case EACCES:
     case EPERM:

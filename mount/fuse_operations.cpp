@@ -118,9 +118,9 @@ int Truncate(const char* path, off_t size, fuse_file_info* info) {
 int SetTimes(const char* path, const struct timespec times[2], fuse_file_info*) {
     std::optional<std::int64_t> modified;
     if (!times || times[1].tv_nsec == UTIME_NOW)
-        modified = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                       std::chrono::system_clock::now().time_since_epoch())
-                       .count();
+        modified =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
+                .count();
     else if (times[1].tv_nsec != UTIME_OMIT)
         modified = static_cast<std::int64_t>(times[1].tv_sec) * 1000000000 + times[1].tv_nsec;
     return Mounted().SetTimes(path, modified);

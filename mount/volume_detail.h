@@ -27,8 +27,7 @@ using Lock = std::unique_lock<std::mutex>;
 constexpr std::size_t kCopyChunk = 1 << 20;
 
 inline std::int64_t NowNanoseconds() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::system_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
         .count();
 }
 

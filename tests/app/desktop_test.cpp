@@ -90,6 +90,35 @@ TEST_F(DesktopTest, OpensTheLatestFolderAskedForAndMovesAndDeletesItsRows) {
     EXPECT_EQ(Names(), std::vector<std::string>{"a.txt"});
     Open("4");
     EXPECT_EQ(Names(), std::vector<std::string>{"b.txt"}) << "a deleted file waits in 已删除";
+
+    // The network drive: the views' service maps the desktop's own pool; its
+    // name stands beside the used space until it is unmapped.
+    struct Drive : app::DriveService {
+        bool mapped = false, refuse = false, poolWorks = false;
+        bool Map(catalog::StorePool& pool, std::string& drive, std::string& message) override {
+            if (refuse) return message = "映射网络驱动器失败: 不行", false;
+            std::vector<catalog::FolderInfo> folders;
+            poolWorks = pool.Run([&](catalog::MailStore& store) { return store.ListFolders(folders); }).Ok();
+            drive = "Y:";
+            return mapped = true;
+        }
+        void Unmap() override { mapped = false; }
+    };
+    auto drive = std::make_shared<Drive>();
+    desktop_->SetDriveService(drive);
+    desktop_->MapDrive();
+    ASSERT_TRUE(RunUntil([&] { return screen_.Status() == "已映射为网络驱动器 Y:"; })) << screen_.Status();
+    EXPECT_TRUE(drive->poolWorks);
+    EXPECT_EQ(screen_.space.rfind("已用 ", 0), 0u) << screen_.space;
+    EXPECT_NE(screen_.space.find("网络驱动器 Y:"), std::string::npos) << screen_.space;
+    desktop_->UnmapDrive();
+    ASSERT_TRUE(RunUntil([&] { return screen_.Status() == "已断开网络驱动器 Y:"; })) << screen_.Status();
+    EXPECT_FALSE(drive->mapped);
+    EXPECT_EQ(screen_.space.find("网络驱动器"), std::string::npos) << screen_.space;
+    drive->refuse = true;
+    desktop_->MapDrive();
+    ASSERT_TRUE(RunUntil([&] { return screen_.Status() == "映射网络驱动器失败: 不行"; })) << screen_.Status();
+    EXPECT_EQ(desktop_->DriveName(), "");
 }
 
 // Search, properties and emptying, on the folder

@@ -57,10 +57,12 @@ TEST(NetworkDrive, ServesTheAccountOnAFreeLetterAndUnmappingTakesBothAway) {
     EXPECT_EQ(letter, L"Y:");
     const std::string url = drive.Url();  // http://127.0.0.1:PORT/TOKEN/
     const std::size_t portAt = url.find(':', 5) + 1, tokenAt = url.find('/', portAt);
-    const std::string port = url.substr(portAt, tokenAt - portAt), token = url.substr(tokenAt + 1, url.size() - tokenAt - 2);
+    const std::string port = url.substr(portAt, tokenAt - portAt),
+                      token = url.substr(tokenAt + 1, url.size() - tokenAt - 2);
     EXPECT_EQ(remote, platform::Utf8ToWide("\\\\127.0.0.1@" + port + "\\DavWWWRoot\\" + token));
     const auto number = static_cast<std::uint16_t>(std::stoi(port));
-    const std::string get = "GET /" + token + "/files/report.txt HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+    const std::string get =
+        "GET /" + token + "/files/report.txt HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
     const std::string answer = Ask(number, get);
     EXPECT_EQ(answer.rfind("HTTP/1.1 200", 0), 0u) << answer;
     EXPECT_EQ(answer.substr(answer.size() - 12), "report bytes");
