@@ -211,6 +211,12 @@ public:
     // folder of its own under the temporary directory, then handed to the
     // views to open (FileFetchedToOpen).
     void OpenFile(std::size_t item);
+    // Fetches a file by its key (every part checked) into `target`, on the
+    // calling thread, through the account's connections and the transfers'
+    // pacing: for files dragged out of the list, whose bytes the shell asks
+    // for when they are dropped. It may outlive the desktop.
+    using FileFetch = std::function<catalog::Outcome(const std::string& key, const std::filesystem::path& target)>;
+    FileFetch Fetcher() const;
     void OnProgressTick();
     bool Transferring() const { return transferRunning_; }
     // No work for the provider waits for its answer here, none is queued.

@@ -56,6 +56,14 @@ catalog::Outcome StagedSource(const fs::path& staging, const TransferRow& row, f
     return catalog::Success();
 }
 
+// The one way the desktop fetches a file: the parts engine, which checks
+// every part and replaces the target only with the whole file.
+catalog::Outcome Fetch(catalog::MailStore& store, const std::string& key, const fs::path& target,
+                       const catalog::TransferSettings& settings) {
+    std::vector<catalog::GetReport> reports;
+    return ItemOutcome(catalog::GetFiles(store, {{key, target}}, settings, reports), reports);
+}
+
 struct StoredUpload {
     std::string trashFailure;  // the replaced file could not be moved to the trash
 };
@@ -181,6 +189,15 @@ void Desktop::OpenFile(std::size_t item) {
     StartNextTransfer();
 }
 
+Desktop::FileFetch Desktop::Fetcher() const {
+    catalog::TransferSettings settings;
+    settings.transfers = pacing_.transfers;
+    settings.partSize = pacing_.partSize;
+    return [stores = stores_, settings](const std::string& key, const fs::path& target) {
+        return stores->Run([&](catalog::MailStore& store) { return Fetch(store, key, target, settings); });
+    };
+}
+
 void Desktop::DownloadChoiceCancelled() {
     SetStatus(kDownloadCancelledText);
 }
@@ -276,9 +293,7 @@ void Desktop::StartNextTransfer() {
         Lane::Own,
         [item, settings, staging](catalog::MailStore& store, StoredUpload& stored) {
             if (item.upload) return Upload(store, item, staging, settings, stored);
-            std::vector<catalog::GetReport> reports;
-            catalog::Outcome run = catalog::GetFiles(store, {{item.key, item.local}}, settings, reports);
-            return ItemOutcome(run, reports);
+            return Fetch(store, item.key, item.local, settings);
         },
         [item](Desktop& d, const catalog::Outcome& outcome, const StoredUpload& stored) {
             d.TransferEnded(item, outcome, stored.trashFailure);

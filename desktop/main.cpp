@@ -5,6 +5,8 @@
 // main window quits.
 #include <windows.h>
 
+#include <ole2.h>
+
 #include <cwchar>
 #include <string>
 
@@ -47,6 +49,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
     if (ShowVersionAsked(commandLine)) return 0;
     app::SetModuleInstance(instance);
     app::InitialiseCommonControls();
+    // The window's thread is the drag's: files dragged out of the list go
+    // through OLE, set up here once for the whole run.
+    const HRESULT ole = OleInitialize(nullptr);
     int result = signin::RunSignInWindow(
         instance, [instance](std::shared_ptr<app::SignedInAccount> account) { OpenMainWindow(instance, account); });
     if (result == 0) {
@@ -61,5 +66,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
     // bound: the process ends at once, before anything it holds is torn down
     // under it. A download it cuts short never replaces its target file.
     if (!app::Stop(kShutdownBound)) TerminateProcess(GetCurrentProcess(), static_cast<UINT>(result));
+    if (SUCCEEDED(ole)) OleUninitialize();
     return result;
 }

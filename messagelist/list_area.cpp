@@ -12,6 +12,7 @@
 #include "app/frame_protocol.h"
 #include "app/layout.h"
 #include "app/texts.h"
+#include "messagelist/drag_out.h"
 #include "messagelist/list_area.h"
 #include "messagelist/message_list.h"
 #include "platform/text.h"
@@ -195,6 +196,7 @@ LRESULT ListArea::MessageListNotify(NMHDR* header) {
         if (ListView_SubItemHitTest(list_, &hit) >= 0 && (hit.flags & LVHT_ONITEMSTATEICON)) ToggleCheck(hit.iItem);
         break;
     }
+    case LVN_BEGINDRAG: DragFilesOut(*desktop_, SelectedRows()); break;
     case NM_DBLCLK:  // the file, fetched and checked, opened with its program
         if (int item = reinterpret_cast<NMITEMACTIVATE*>(header)->iItem; item >= 0)
             desktop_->OpenFile(static_cast<std::size_t>(item));
