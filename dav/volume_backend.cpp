@@ -106,7 +106,9 @@ std::unique_ptr<VolumeBackend> VolumeBackend::OnPool(const VolumeBackendOptions&
         return nullptr;
     }
     parts.times->Load();
-    parts.volume.reset(new mount::Volume(pool, *parts.journal, *parts.cache, *parts.times, options.volume));
+    mount::VolumeOptions volume = options.volume;
+    volume.manifestFile = options.cacheDir / "manifests";
+    parts.volume.reset(new mount::Volume(pool, *parts.journal, *parts.cache, *parts.times, volume));
     parts.volume->Start();
     backend->volume_ = parts.volume.get();
     return backend;

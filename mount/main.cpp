@@ -168,6 +168,7 @@ int main(int argc, char** argv) {
                           [options, password](std::unique_ptr<catalog::MailStore>& again) {
                               return mailbox::OpenMailbox(options.mailbox, password, again);
                           });
+    options.volume.manifestFile = cacheDir / "manifests";
     mount::Volume volume(pool, journal, cache, times, options.volume);
 
     options.fuseArgs.insert(options.fuseArgs.end(), {"-o", "fsname=vantlo,subtype=vantlo", options.mountpoint});

@@ -53,6 +53,10 @@ Volume::~Volume() {
 }
 
 void Volume::Start() {
+    if (!options_.manifestFile.empty()) {
+        std::lock_guard<std::mutex> lock(manifestsMutex_);
+        manifests_.Load(options_.manifestFile);
+    }
     auto resumed = queue_.Resume([this](const catalog::PendingStore& record) -> catalog::WritebackQueue::EntryPtr {
         auto pending = std::make_shared<Pending>();
         std::string error;
@@ -71,6 +75,10 @@ void Volume::Start() {
 void Volume::Stop() {
     queue_.Stop();
     cache_.WaitPrefetches();  // they use the pool
+    if (!options_.manifestFile.empty()) {
+        std::lock_guard<std::mutex> lock(manifestsMutex_);
+        manifests_.Save(options_.manifestFile);
+    }
 }
 
 Volume::Path Volume::Split(const std::string& path) {

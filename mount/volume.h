@@ -49,6 +49,10 @@ struct VolumeOptions {
     int firstRetryMs = 1000;      // a failed store is tried again after this, doubling...
     int longestRetryMs = 60000;   // ...up to this
     int longestSyncWaitMs = 3600 * 1000;
+    // Where what the manifests said is kept between runs (empty: in memory
+    // only), so that a new mount lists a folder it knows without reading
+    // its manifests again.
+    std::filesystem::path manifestFile;
 };
 
 // What a path is, as every front end needs it: the FUSE glue makes a

@@ -30,8 +30,12 @@ int Volume::RefreshListing(const std::string& folderId) {
         Outcome listed = catalog::ListFiles(store, folderId, files);
         if (!listed.Ok()) return listed;
         std::lock_guard<std::mutex> lock(manifestsMutex_);
+        const std::size_t known = manifests_.Size();
         // Its readers fork within the pool's budget: as many as are free.
-        return catalog::FillFileSizes(store, manifests_, files, catalog::kDefaultReaders);
+        Outcome filled = catalog::FillFileSizes(store, manifests_, files, catalog::kDefaultReaders);
+        // Kept at once: a mount killed later still lists this folder quickly next time.
+        if (manifests_.Size() != known && !options_.manifestFile.empty()) manifests_.Save(options_.manifestFile);
+        return filled;
     });
     if (!outcome.Ok()) return LogFailure("listing folder", folderId, outcome);
     Lock lock(mutex_);

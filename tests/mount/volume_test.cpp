@@ -21,6 +21,11 @@ using Clock = std::chrono::steady_clock;
 // Counts the parts sent, so that a test can tell a part sent twice.
 struct CountingStore : testsupport::MemoryStore {
     int partsSent = 0;
+    int textsRead = 0;
+    catalog::Outcome ReadMailText(const std::string& id, catalog::MailText& mail) override {
+        ++textsRead;
+        return MemoryStore::ReadMailText(id, mail);
+    }
     catalog::Outcome StorePart(const catalog::PartUpload& part, std::string& id) override {
         catalog::Outcome outcome = MemoryStore::StorePart(part, id);
         partsSent += outcome.Ok();
@@ -240,6 +245,21 @@ TEST_F(VolumeTest, EachVersionOfAFileReplacesTheOneBefore) {
 // Directories of any depth are nested folders: each step's errno, in order,
 // as mkdir -p, cp -r, mv and rm -r make them; a directory's move sends no
 // part again and its files read back from their new place.
+// What the manifests said is kept beside the journal: a mount started
+// again lists a folder it knows without reading its mails again.
+TEST_F(VolumeTest, AMountStartedAgainListsAKnownFolderWithoutReadingItsManifests) {
+    options.manifestFile = dir / "manifests";
+    StartVolume();
+    for (const char* name : {"a.txt", "b.txt", "c.txt"})
+        store->Add("7", name, name, "vantlo-file: 1\nname: " + std::string(name) + "\nsize: 5\n");
+    ASSERT_EQ(Names("/files").size(), 3u);
+    const int read = store->textsRead;
+    EXPECT_GT(read, 0);
+    StartVolume();
+    ASSERT_EQ(Names("/files").size(), 3u);
+    EXPECT_EQ(store->textsRead, read);
+}
+
 TEST_F(VolumeTest, DirectoriesNestToAnyDepth) {
     enum Op { MakeDir, RemoveDir, Rename, WriteFile, Unlink };
     struct Step {
