@@ -4,7 +4,6 @@
 // field: the answers as the provider in the field writes them, with line
 // breaks, extra members and flags, and nested counters.
 #include <ctime>
-#include <set>
 
 #include "session/folders.h"
 #include "session/message_moves.h"
@@ -100,32 +99,6 @@ TEST_F(MessageFunctions, MovesMarksAndDeletionsKeepCountersTrue) {
     EXPECT_EQ(Ids(List(s, "4")), (std::vector<std::string>{ids[2], ids[1]}));
     EXPECT_EQ(Fetch(s, ids[1]), std::string(200, 'x'));
     EXPECT_EQ(session::MoveMessages(s, {}, "3"), Status::Ok);  // no ids: nothing to do
-}
-
-// A folder of 205 seeded files, in pages.
-class Paging : public SignedInProvider {
-protected:
-    void SetUp() override { Start({"--seed-folder", "many:205:10"}); }
-};
-
-TEST_F(Paging, PagesCarryTheTotalWhenAskedAndNeverMoreThan200) {
-    ASSERT_EQ(std::string(Folders(s).back().name), "many");
-    const session::MessagePage first = List(s, "65550", 0, 500);
-    EXPECT_TRUE(first.hasTotal && first.total == 205);
-    std::vector<std::string> ids = Ids(first);
-    EXPECT_EQ(ids.size(), 200u);
-    EXPECT_EQ(first.messages.at(0).subject, "file-00205.bin");
-    const std::vector<std::string> rest = Ids(List(s, "65550", 200, 200));
-    ids.insert(ids.end(), rest.begin(), rest.end());
-    EXPECT_EQ(std::set<std::string>(ids.begin(), ids.end()).size(), 205u);
-    EXPECT_EQ(Ids(List(s, "65550", 10, 3)), std::vector<std::string>(ids.begin() + 10, ids.begin() + 13));
-    EXPECT_TRUE(List(s, "65550", 205, 50).messages.empty());
-    // The seeded files carry their manifests, and their bytes match them.
-    const std::string manifest = Read(s, ids.back()).text;
-    const std::string sha = Sha256Hex(Fetch(s, ids.back()));
-    EXPECT_EQ(manifest.substr(0, manifest.find("\nupload-id: ")),
-              "vantlo-file: 1\nname: file-00001.bin\nsize: 10\nsha256: " + sha +
-                  "\nparts: 1\npart: 1\noffset: 0\npart-size: 10\npart-sha256: " + sha);
 }
 
 // readMessage and searchMessages in both answer styles.

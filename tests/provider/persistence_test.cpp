@@ -60,6 +60,13 @@ TEST(Persistence, TheDemoAccountIsFilledOnceWithPagesAndAFileInParts) {
         ASSERT_EQ(folders.size(), 9u) << run;
         EXPECT_EQ(FolderById(folders, "65551")->messageCount, std::string("301")) << run;  // 照片
         EXPECT_EQ(FolderById(folders, "65553")->messageCount, std::string("3")) << run;    // seeded once only
+        // A page holds 200 at most, whatever is asked; its total counts them all.
+        const session::MessagePage photos = List(s, "65551", 0, 500);
+        EXPECT_TRUE(photos.messages.size() == 200 && photos.hasTotal && photos.total == 301) << run;
+        // A seeded file carries its manifest, and its bytes match it.
+        const std::string seeded = List(s, "65553").messages.at(2).id, seedManifest = Read(s, seeded).text;
+        EXPECT_EQ(seedManifest.rfind("vantlo-file: 1\nname: file-00001.bin\nsize: ", 0), 0u) << seedManifest;
+        EXPECT_NE(seedManifest.find("\nsha256: " + Sha256Hex(Fetch(s, seeded)) + "\n"), std::string::npos);
         session::MessagePage parts;
         ASSERT_EQ(session::SearchMessagePage(s, "手册.txt [part", "", 0, 50, parts), Status::Ok);
         ASSERT_EQ(parts.messages.size(), 3u);
