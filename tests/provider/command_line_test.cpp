@@ -3,7 +3,6 @@
 
 #include "provider_process.h"
 #include "run_process.h"
-#include "webmail_client.h"
 
 namespace providertest {
 namespace {

@@ -3,46 +3,49 @@
 #include <filesystem>
 #include <fstream>
 
+#include "session/cells.h"
+#include "session/folders.h"
+#include "session/message_moves.h"
+#include "session/message_queries.h"
+#include "session/upload.h"
 #include "signed_in_provider.h"
 
 namespace providertest {
 namespace {
+
+using session::Status;
 
 const std::string kAccount = std::string(kTestAccount) + ":" + kTestPassword;
 
 TEST(Persistence, ARestartWithTheSameDataKeepsEverything) {
     const std::string data = testsupport::MakeTempDir("vantlo-provider-keep-");
     const std::string bytes = std::string("kept\0bytes", 10) + std::string(100000, 'k');
-    std::string fileId, composeId;
-    WebmailClient client(0);
+    std::string fileId, folderId, innerId;
+    session::Session s;
     {
         testsupport::ProviderProcess first({kAccount}, {}, data);
-        client.MoveTo(first.Port());
-        ASSERT_TRUE(client.SignIn(kTestAccount, kTestPassword));
-        ASSERT_EQ(client.CreateFolder("保留 & kept"), "65550");
-        ASSERT_EQ(
-            WebmailClient::CodeOf(client.Call("mbox:createUserFolders",
-                                              "<object><array name=\"items\"><object><string name=\"name\">inner"
-                                              "</string><int name=\"parent\">65550</int></object></array></object>")),
-            "S_OK");
-        fileId = client.StoreFile(&bytes, "kept.bin", "manifest:\nline", "kept.bin.001");
-        ASSERT_EQ(WebmailClient::CodeOf(client.Move({fileId}, 65550)), "S_OK");
-        composeId = client.OpenCompose();
-        ASSERT_EQ(WebmailClient::CodeOf(client.Upload(composeId, "pending")), "S_OK");
+        ASSERT_EQ(SignInTo(s, first, kTestAccount, kTestPassword), Status::Ok);
+        ASSERT_EQ(session::CreateUserFolder(s, "保留 & kept", folderId), Status::Ok);
+        ASSERT_EQ(session::CreateUserFolder(s, "inner", innerId, folderId), Status::Ok);
+        fileId = StoreFile(s, &bytes, "kept.bin", "manifest:\nline", "kept.bin.001");
+        ASSERT_EQ(session::MoveMessages(s, {fileId}, folderId), Status::Ok);
+        ASSERT_EQ(Upload(s, "pending"), Status::Ok);  // not delivered yet
     }
     testsupport::ProviderProcess second({kAccount}, {}, data);
-    client.MoveTo(second.Port());  // the session too is kept
-    EXPECT_EQ(FolderById(client.Folders(), 65550)->Get("name")->text, "保留 & kept");
-    EXPECT_EQ(Counter(*FolderById(client.Folders(), 65551), "parent"), 65550);  // the tree too
-    EXPECT_EQ(MessageIds(client.List(65550)), std::vector<std::string>{fileId});
-    EXPECT_TRUE(client.Download(fileId).body == bytes);
-    const ScriptValue read = client.Read(fileId);
-    EXPECT_EQ(read.Get("text")->Text("content") + "|" + read.Get("attachments")->items.at(0).Text("filename"),
-              "manifest:\nline|kept.bin.001");
+    session::SetCell(s.host, second.HostPort());  // the session too is kept
+    const std::vector<session::FolderRow> folders = Folders(s);
+    EXPECT_EQ(FolderById(folders, folderId)->name, std::string("保留 & kept"));
+    EXPECT_EQ(FolderById(folders, innerId)->parent, folderId);  // the tree too
+    EXPECT_EQ(Ids(List(s, folderId)), std::vector<std::string>{fileId});
+    EXPECT_TRUE(Fetch(s, fileId) == bytes);
+    const session::MessageContent read = Read(s, fileId);
+    EXPECT_EQ(read.text + "|" + read.attachments.at(0).filename, "manifest:\nline|kept.bin.001");
     // The compose session and its upload survived as well; ids go on where they stopped.
-    EXPECT_EQ(WebmailClient::CodeOf(client.Deliver(composeId, "pending.txt")), "S_OK");
-    EXPECT_EQ(client.Download(MessageIds(client.List(1)).at(0)).body, "pending");
-    EXPECT_EQ(client.CreateFolder("next"), "65552");
+    EXPECT_EQ(session::DeliverFile(s, "pending.txt", "", "pending.txt", 7), Status::Ok);
+    EXPECT_EQ(Fetch(s, Ids(List(s, "1")).at(0)), "pending");
+    std::string next;
+    EXPECT_EQ(session::CreateUserFolder(s, "next", next), Status::Ok);
+    EXPECT_EQ(next, "65552");
     second.Stop();
     testsupport::RemoveTree(data);
 }
@@ -51,25 +54,28 @@ TEST(Persistence, TheDemoAccountIsFilledOnceWithPagesAndAFileInParts) {
     const std::string data = testsupport::MakeTempDir("vantlo-provider-demo-");
     for (int run = 0; run < 2; ++run) {
         testsupport::ProviderProcess provider({}, {"--seed-folder", "demo-seed:3"}, data);
-        WebmailClient client(provider.Port());
-        ASSERT_TRUE(client.SignIn("demo@163.example", "vantlo-demo"));
-        const ScriptValue folders = client.Folders();
-        ASSERT_EQ(folders.Get("var")->items.size(), 9u) << run;
-        EXPECT_EQ(Counter(*FolderById(folders, 65551), "messageCount"), 301) << run;  // 照片
-        EXPECT_EQ(Counter(*FolderById(folders, 65553), "messageCount"), 3) << run;    // seeded once only
-        const ScriptValue parts =
-            client.CallScript("mbox:searchMessages",
-                              "<object><array name=\"conditions\"><object><string name=\"field\">subject</string>"
-                              "<string name=\"operator\">contains</string><string name=\"operand\">手册.txt [part"
-                              "</string></object></array><boolean name=\"returnTotal\">true</boolean></object>");
-        ASSERT_EQ(parts.Get("total")->number, 3);
-        const std::string subject = parts.Get("var")->items[2].Text("subject"),
-                          id = parts.Get("var")->items[2].Text("id");
+        session::Session s;
+        ASSERT_EQ(SignInTo(s, provider, "demo@163.example", "vantlo-demo"), Status::Ok);
+        const std::vector<session::FolderRow> folders = Folders(s);
+        ASSERT_EQ(folders.size(), 9u) << run;
+        EXPECT_EQ(FolderById(folders, "65551")->messageCount, std::string("301")) << run;  // 照片
+        EXPECT_EQ(FolderById(folders, "65553")->messageCount, std::string("3")) << run;    // seeded once only
+        // A page holds 200 at most, whatever is asked; its total counts them all.
+        const session::MessagePage photos = List(s, "65551", 0, 500);
+        EXPECT_TRUE(photos.messages.size() == 200 && photos.hasTotal && photos.total == 301) << run;
+        // A seeded file carries its manifest, and its bytes match it.
+        const std::string seeded = List(s, "65553").messages.at(2).id, seedManifest = Read(s, seeded).text;
+        EXPECT_EQ(seedManifest.rfind("vantlo-file: 1\nname: file-00001.bin\nsize: ", 0), 0u) << seedManifest;
+        EXPECT_NE(seedManifest.find("\nsha256: " + Sha256Hex(Fetch(s, seeded)) + "\n"), std::string::npos);
+        session::MessagePage parts;
+        ASSERT_EQ(session::SearchMessagePage(s, "手册.txt [part", "", 0, 50, parts), Status::Ok);
+        ASSERT_EQ(parts.messages.size(), 3u);
+        const std::string subject = parts.messages[2].subject;
         EXPECT_EQ(subject.substr(0, subject.size() - 9), "Vantlo 手册.txt [part 1 of 3 #") << subject;
         // The parts together are the file the manifest names.
         std::string whole;
-        for (int k = 2; k >= 0; --k) whole += client.Download(parts.Get("var")->items[k].Text("id")).body;
-        const std::string manifest = client.Read(id).Get("text")->Text("content");
+        for (int k = 2; k >= 0; --k) whole += Fetch(s, parts.messages[k].id);
+        const std::string manifest = Read(s, parts.messages[2].id).text;
         EXPECT_NE(manifest.find("\nsize: " + std::to_string(whole.size()) + "\nsha256: " + Sha256Hex(whole) + "\n"),
                   std::string::npos)
             << manifest;

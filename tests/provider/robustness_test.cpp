@@ -5,6 +5,11 @@
 #include <filesystem>
 #include <thread>
 
+#include "session/cells.h"
+#include "session/exchange.h"
+#include "session/folders.h"
+#include "session/http_head.h"
+#include "session/upload.h"
 #include "signed_in_provider.h"
 
 namespace providertest {
@@ -13,11 +18,15 @@ namespace {
 class Robustness : public SignedInProvider {
 protected:
     void SetUp() override { Start({"--idle-timeout", "1"}); }
-    bool StillServes() { return Code(Client().Call("mbox:getAllFolders", "<object/>")) == "S_OK"; }
+    static bool StillServes(session::Session& on) {
+        std::vector<session::FolderRow> rows;
+        return session::GetAllFolders(on, rows) == session::Status::Ok;
+    }
+    std::string Target() { return "/a/s?sid=" + std::string(session::CellText(s.sid)) + "&func=mbox:getAllFolders"; }
 };
 
 TEST_F(Robustness, MalformedRequestsGetAnErrorAndServingGoesOn) {
-    const std::string target = "/a/s?sid=" + Client().Sid() + "&func=mbox:getAllFolders";
+    const std::string target = Target();
     const std::pair<std::string, int> cases[] = {
         {"garbage\r\n\r\n", 400},
         {"GET /pubinfo/Vantlo HTTP/2.0\r\n\r\n", 400},
@@ -31,53 +40,56 @@ TEST_F(Robustness, MalformedRequestsGetAnErrorAndServingGoesOn) {
         {"GET /pubinfo/Vantlo HTTP/1.1\r\n" + std::string(40000, 'y'), 431},
     };
     for (const auto& [request, status] : cases) {
-        RawAnswer answer = Exchange(Client().Port(), request, 5000);
-        EXPECT_EQ(answer.status, status) << request.substr(0, 60) << "\n" << answer.head;
-        EXPECT_TRUE(answer.closedByServer) << request.substr(0, 60);
+        bool closed = false;
+        const std::string answer = RawExchange(Provider().Port(), request, 5000, &closed);
+        EXPECT_EQ(session::StatusCode(answer), status) << request.substr(0, 60) << "\n" << answer.substr(0, 200);
+        EXPECT_TRUE(closed) << request.substr(0, 60);
     }
-    EXPECT_TRUE(StillServes());
+    EXPECT_TRUE(StillServes(s));
 }
 
 TEST_F(Robustness, ShortBodiesAndSilentOrStalledConnectionsAreClosed) {
-    const std::string head = "POST /a/s?sid=" + Client().Sid() + "&func=mbox:getAllFolders HTTP/1.1\r\n" +
-                             Client().CookieLine() + "\r\nContent-Length: ";
-    RawSocket shortBody(Client().Port()), silent(Client().Port()), halfHead(Client().Port()), halfBody(Client().Port());
+    const std::string head = "POST " + Target() + " HTTP/1.1\r\n" + session::CookieLine(s) + "\r\nContent-Length: ";
+    const std::uint16_t port = Provider().Port();
+    RawConnection shortBody(port), silent(port), halfHead(port), halfBody(port), halfUpload(port);
     shortBody.Send(head + "100\r\n\r\n<object/>");
     shortBody.ShutdownSend();
     halfHead.Send("GET /pubinfo/Vantlo HTTP/1.1\r\nHost: x");
     halfBody.Send(head + "50\r\n\r\n<obj");
-    const std::string composeId = Client().OpenCompose();
-    RawSocket halfUpload(Client().Port());
-    const std::string upload = Client().UploadRequest(composeId, std::string(100000, 'u'));
+    ASSERT_EQ(session::GetComposeId(s), session::Status::Ok);
+    const std::string upload = UploadRequest(s, std::string(session::CellText(s.composeId)), std::string(100000, 'u'));
     halfUpload.Send(upload.substr(0, upload.size() / 2));
-    EXPECT_TRUE(StillServes());  // meanwhile others are served
+    EXPECT_TRUE(StillServes(s));  // meanwhile others are served
     // Each answer, with its status (0: none), and the server closes each connection.
-    for (auto [socket, status] : std::initializer_list<std::pair<RawSocket*, int>>{
+    for (auto [connection, status] : std::initializer_list<std::pair<RawConnection*, int>>{
              {&shortBody, 400}, {&halfHead, 408}, {&halfBody, 400}, {&silent, 0}}) {
         bool closed = false;
-        EXPECT_EQ(ParseAnswer(socket->ReadUntilClosed(5000, &closed)).status, status);
+        EXPECT_EQ(session::StatusCode(connection->Read(5000, &closed)), status);
         EXPECT_TRUE(closed) << status;
     }
-    EXPECT_EQ(Code(ParseAnswer(halfUpload.ReadUntilClosed(5000))), "FA_INVALID_PARAMETER");
+    EXPECT_EQ(CodeOf(BodyOf(halfUpload.Read(5000))), "FA_INVALID_PARAMETER");
     EXPECT_TRUE(std::filesystem::is_empty(AccountDir() + "/compose"));
 }
 
 TEST_F(Robustness, FiftyClientsAtOnceAreEachServed) {
-    const std::string fileId = Client().StoreFile("shared file", "shared.txt");
+    const std::string fileId = Store("shared file", "shared.txt");
     std::vector<std::thread> threads;
     std::atomic<int> failures{0};
     for (int t = 0; t < 50; ++t) {
         threads.emplace_back([&, t] {
-            RawSocket open(Client().Port());  // one held open the whole time
+            session::Session mine;
+            session::CopySignIn(s, mine);
+            RawConnection open(Provider().Port());  // one held open the whole time
             for (int i = 0; i < 4; ++i) {
-                failures += !StillServes() || Client().Download(fileId).body != "shared file" ||
-                            Exchange(Client().Port(), "junk " + std::to_string(t) + "\r\n\r\n").status != 400;
+                failures += !StillServes(mine) || Fetch(mine, fileId) != "shared file" ||
+                            session::StatusCode(
+                                RawExchange(Provider().Port(), "junk " + std::to_string(t) + "\r\n\r\n")) != 400;
             }
         });
     }
     for (std::thread& thread : threads) thread.join();
     EXPECT_EQ(failures.load(), 0);
-    EXPECT_TRUE(StillServes());
+    EXPECT_TRUE(StillServes(s));
 }
 
 }  // namespace

@@ -1,45 +1,86 @@
-// A provider process with one account and a client signed in to it (over
-// TLS, trusting the provider's own CA, when the arguments ask for TLS).
+// A provider process with one account, signed in to through the session
+// library as the product signs in (over TLS, trusting the provider's own
+// CA, when the arguments ask for TLS); and the calls the provider tests
+// make through that library.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "provider_process.h"
-#include "webmail_client.h"
+#include "raw_request.h"
+#include "session/message_values.h"
+#include "session/session.h"
+#include "session/status.h"
+#include "session/tables.h"
 
 namespace providertest {
 
 constexpr char kTestAccount[] = "tester@163.example";
 constexpr char kTestPassword[] = "secret";
 
+session::Status SignInTo(session::Session& s, const testsupport::ProviderProcess& provider, const std::string& account,
+                         const std::string& password);
+
+// An answer of the webmail host as the session's exchange reads it: the
+// head, and the body decoded from its framing and coding.
+struct Reply {
+    session::Status status = session::Status::Ok;
+    std::string head, body;
+    int Code() const;                                 // the HTTP status
+    std::string Header(std::string_view name) const;  // "" when absent
+};
+// A request of the webmail host: "GET target" with the session's cookies.
+Reply Get(const session::Session& s, const std::string& target);
+// A script function with a hand-made XML body, framed as the session frames it.
+Reply Call(const session::Session& s, const std::string& func, const std::string& body);
+// The 'code' of a script answer ("S_OK" too); "" when it has none.
+std::string CodeOf(std::string_view body);
+
+// Uploads bytes as a file named `name` to a new compose session (s.composeId).
+session::Status Upload(session::Session& s, const std::string& bytes, const std::string& name = "file.bin");
+// The upload form for a compose session, built by hand (a fixed delimiter).
+std::string UploadRequest(const session::Session& s, const std::string& composeId, const std::string& bytes);
+// A file's mail to the account itself, as the product stores one (no bytes:
+// a mail without attachment): the new inbox message's id, "" when a step failed.
+std::string StoreFile(session::Session& s, const std::string* bytes, const std::string& subject,
+                      const std::string& text = "-----", const std::string& name = "file.bin");
+// The attachment's bytes; "" (and the status in `status`) when it failed.
+std::string Fetch(session::Session& s, const std::string& messageId, session::Status* status = nullptr);
+std::vector<session::FolderRow> Folders(session::Session& s);
+// The row of that id, or nullptr.
+const session::FolderRow* FolderById(const std::vector<session::FolderRow>& rows, const std::string& id);
+session::MessagePage List(session::Session& s, const std::string& folderId, std::uint64_t start = 0,
+                          std::uint32_t limit = 50);
+std::vector<std::string> Ids(const session::MessagePage& page);
+session::MessageContent Read(session::Session& s, const std::string& messageId);
+// The keys, in order, of the first object at or after the start of a
+// script text, at that object's own level.
+std::vector<std::string> KeysOf(std::string_view text);
+std::string Sha256Hex(std::string_view bytes);  // 64 lowercase hex digits
+
 class SignedInProvider : public ::testing::Test {
 protected:
     void Start(std::vector<std::string> extraArgs = {}) {
-        const bool tls = std::find(extraArgs.begin(), extraArgs.end(), "--tls") != extraArgs.end();
         provider_ = std::make_unique<testsupport::ProviderProcess>(
             std::vector<std::string>{std::string(kTestAccount) + ":" + kTestPassword}, std::move(extraArgs));
         ASSERT_TRUE(provider_->Running());
-        if (tls) tls_ = std::make_unique<ClientTls>(ClientTls{provider_->DataDir() + "/tls/ca.pem"});
-        client_ = std::make_unique<WebmailClient>(provider_->Port(), tls_.get());
-        ASSERT_TRUE(client_->SignIn(kTestAccount, kTestPassword));
+        ASSERT_EQ(SignInTo(s, *provider_, kTestAccount, kTestPassword), session::Status::Ok);
     }
     void SetUp() override { Start(); }
 
-    WebmailClient& Client() { return *client_; }
     testsupport::ProviderProcess& Provider() { return *provider_; }
     std::string AccountDir() { return provider_->DataDir() + "/accounts/" + kTestAccount; }
-    static std::string Code(const RawAnswer& answer) { return WebmailClient::CodeOf(answer); }
-    // A mail without attachment to the account itself: its inbox id.
-    std::string Mail(const std::string& subject) { return client_->StoreFile(nullptr, subject); }
+    std::string Code(const std::string& func, const std::string& body) { return CodeOf(Call(s, func, body).body); }
+    std::string Store(const std::string& bytes, const std::string& subject) { return StoreFile(s, &bytes, subject); }
+    std::string Mail(const std::string& subject) { return StoreFile(s, nullptr, subject); }
 
     std::unique_ptr<testsupport::ProviderProcess> provider_;
-    std::unique_ptr<ClientTls> tls_;
-    std::unique_ptr<WebmailClient> client_;
+    session::Session s;
 };
 
 }  // namespace providertest

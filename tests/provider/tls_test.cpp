@@ -10,10 +10,34 @@
 #include <thread>
 
 #include "atomic_file.h"
+#include "session/cells.h"
+#include "session/exchange.h"
+#include "session/http_head.h"
+#include "session/signin.h"
 #include "signed_in_provider.h"
 
 namespace providertest {
 namespace {
+
+// The status of the notice page fetched over TLS of at most `maxVersion`,
+// trusting `caFile` alone; 0 when the handshake fails.
+int NoticeStatusOverTls(std::uint16_t port, const std::string& caFile, int maxVersion) {
+    RawConnection connection(port);
+    SSL_CTX* context = SSL_CTX_new(TLS_client_method());
+    SSL_CTX_load_verify_locations(context, caFile.c_str(), nullptr);
+    SSL_CTX_set_verify(context, SSL_VERIFY_PEER, nullptr);
+    SSL_CTX_set_max_proto_version(context, maxVersion);
+    SSL* ssl = SSL_new(context);
+    SSL_set_fd(ssl, connection.Fd());
+    SSL_set1_host(ssl, "127.0.0.1");
+    char answer[64] = "";
+    const std::string request = "GET /pubinfo/Vantlo HTTP/1.1\r\n\r\n";
+    if (SSL_connect(ssl) == 1 && SSL_write(ssl, request.data(), static_cast<int>(request.size())) > 0)
+        SSL_read(ssl, answer, sizeof answer - 1);
+    SSL_free(ssl);
+    SSL_CTX_free(context);
+    return session::StatusCode(answer);
+}
 
 class Tls : public SignedInProvider {
 protected:
@@ -36,7 +60,7 @@ protected:
 };
 
 TEST_F(Tls, TheMadeCertificateNamesTheLoopbackHostAndServesBothVersions) {
-    EXPECT_EQ(Client().EntryAnswer().Header("Location").rfind("https://" + Provider().HostPort() + "/", 0), 0u);
+    EXPECT_TRUE(s.hostScheme == session::Scheme::Https && session::CellText(s.host) == Provider().HostPort());
     std::FILE* file = std::fopen((Provider().DataDir() + "/tls/server.pem").c_str(), "r");
     ASSERT_NE(file, nullptr);
     X509* cert = PEM_read_X509(file, nullptr, nullptr, nullptr);
@@ -47,11 +71,8 @@ TEST_F(Tls, TheMadeCertificateNamesTheLoopbackHostAndServesBothVersions) {
                   X509_check_ip_asc(cert, "127.0.0.1", 0) + X509_check_host(cert, "example.com", 0, 0, nullptr),
               3);
     X509_free(cert);
-    for (int version : {TLS1_2_VERSION, TLS1_3_VERSION}) {
-        ClientTls tls{Provider().DataDir() + "/tls/ca.pem", "127.0.0.1", version};
-        EXPECT_EQ(Exchange(Provider().Port(), "GET /pubinfo/Vantlo HTTP/1.1\r\n\r\n", 5000, &tls).status, 200)
-            << version;
-    }
+    for (int version : {TLS1_2_VERSION, TLS1_3_VERSION})
+        EXPECT_EQ(NoticeStatusOverTls(Provider().Port(), Provider().CaFile(), version), 200) << version;
     // Heads are logged with their cookies hidden; bodies, where the password travels, never.
     const std::string log = LogOf(4);
     EXPECT_NE(log.find("#1 head POST /logins.jsp?"), std::string::npos) << log;
@@ -65,15 +86,17 @@ TEST_F(Tls, TheMadeCertificateNamesTheLoopbackHostAndServesBothVersions) {
 TEST_F(Tls, NothingArrivesFromAClientThatRefusesTheCertificateAndAStalledHandshakeEnds) {
     // Another provider's CA has the same name but another key.
     testsupport::ProviderProcess other({"x@163.example:x"}, {"--tls"});
-    ClientTls wrongCa{other.DataDir() + "/tls/ca.pem"};
-    ClientTls wrongHost{Provider().DataDir() + "/tls/ca.pem", "example.com"};
-    for (const ClientTls* tls : {&wrongCa, &wrongHost}) {
-        RawSocket refused(Provider().Port(), tls);
-        EXPECT_FALSE(refused.Connected());
-        EXPECT_NE(refused.TlsError().find("certificate verify failed"), std::string::npos) << refused.TlsError();
+    s.limits.connectAttempts = 1;
+    for (const auto& [caFile, name] :
+         {std::pair{other.CaFile(), std::string("127.0.0.1")}, {Provider().CaFile(), std::string("example.com")}}) {
+        session::Endpoint endpoint = session::WebmailEndpoint(s);
+        endpoint.caFile = caFile;
+        endpoint.certificateName = name;
+        session::Connection refused(s.limits);
+        EXPECT_EQ(refused.Open(endpoint, session::Style::Guarded, 5), session::Status::CertificateRefused) << name;
     }
     bool closed = false;
-    EXPECT_EQ(RawSocket(Provider().Port()).ReadUntilClosed(10000, &closed), "");  // a silent client
+    EXPECT_EQ(RawConnection(Provider().Port()).Read(10000, &closed), "");  // a silent client
     EXPECT_TRUE(closed);
     const std::string log = LogOf(5);  // after the two of the sign-in
     for (int id : {3, 4, 5}) {
@@ -88,7 +111,10 @@ TEST_F(Tls, AGivenCertificateIsServedAsItIs) {
     const std::string made = Provider().DataDir() + "/tls";
     testsupport::ProviderProcess given({"a@163.example:pa"},
                                        {"--tls-cert", made + "/server.pem", "--tls-key", made + "/server-key.pem"});
-    EXPECT_TRUE(WebmailClient(given.Port(), tls_.get()).SignIn("a@163.example", "pa"));
+    session::Session signedIn;
+    signedIn.providerOverride = "https://" + given.HostPort();
+    signedIn.caFile = Provider().CaFile();
+    EXPECT_EQ(session::SignIn(signedIn, "a@163.example", 1, "pa"), session::Status::Ok);
     EXPECT_FALSE(std::filesystem::exists(given.DataDir() + "/tls"));  // nothing made
 }
 

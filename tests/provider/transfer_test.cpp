@@ -3,10 +3,18 @@
 // quotas, expired sessions) leave nothing behind.
 #include <filesystem>
 
+#include "session/cells.h"
+#include "session/exchange.h"
+#include "session/http_head.h"
+#include "session/message_queries.h"
+#include "session/raw_message.h"
+#include "session/upload.h"
 #include "signed_in_provider.h"
 
 namespace providertest {
 namespace {
+
+using session::Status;
 
 std::size_t FilesIn(const std::string& directory) {
     std::size_t count = 0;
@@ -30,6 +38,21 @@ std::string AttachmentOfSource(const std::string& source) {
     return bytes;
 }
 
+// A delivery built by hand: to anyone, with a sent copy when asked.
+std::string Delivery(const session::Session& s, const std::string& to, const std::string& subject,
+                     bool sentCopy = false) {
+    return "<object><string name=\"action\">deliver</string><string name=\"id\">" +
+           std::string(session::CellText(s.composeId)) + "</string><object name=\"attrs\"><string name=\"account\">" +
+           std::string(session::CellText(s.accountName)) + "</string><array name=\"to\"><string>" + to +
+           "</string></array><string name=\"subject\">" + subject + "</string><boolean name=\"saveSentCopy\">" +
+           (sentCopy ? "true" : "false") + "</boolean></object></object>";
+}
+
+std::string DownloadTarget(const session::Session& s, const std::string& messageId) {
+    return "/js3/read/readdata.jsp?sid=" + std::string(session::CellText(s.sid)) + "&mid=" + messageId +
+           "&part=3&mode=inline&action=download_attach";
+}
+
 class Transfers : public SignedInProvider, public ::testing::WithParamInterface<const char*> {
 protected:
     void SetUp() override { Start({"--answer-coding", GetParam()}); }
@@ -40,7 +63,7 @@ TEST_P(Transfers, FilesComeBackByteForByteInEveryCoding) {
     const std::pair<const char*, std::string> cases[] = {
         {"empty", ""},
         {"5120 bytes", testsupport::NoiseBytes(5120, 1)},
-        // Near misses of the fixed delimiter, which cannot stand in a file sent with it.
+        // Near misses of a form delimiter, which cannot stand in a file sent with it.
         {"delimiter look-alikes",
          "\r\n----------------------------7d95d2346050c\r\n--\r\n"
          "-----------------------------7d95d2346050C\r\n\r\n"},
@@ -48,31 +71,34 @@ TEST_P(Transfers, FilesComeBackByteForByteInEveryCoding) {
     };
     for (const auto& [what, bytes] : cases) {
         const std::string subject = std::string("file & 文件 ") + what + ".bin";
-        const std::string id = Client().StoreFile(bytes, subject);
+        const std::string id = Store(bytes, subject);
         ASSERT_FALSE(id.empty()) << what;
-        RawAnswer download = Client().Download(id);
-        EXPECT_TRUE(download.closedByServer && download.decoded && download.status == 200) << what;
+        const Reply download = Get(s, DownloadTarget(s, id));
+        EXPECT_TRUE(download.status == Status::Ok && download.Code() == 200) << what;
         EXPECT_TRUE(download.body == bytes) << what << ": " << download.body.size() << " bytes came back";
         EXPECT_EQ(download.Header("Content-Length"), coding == "plain" ? std::to_string(bytes.size()) : "") << what;
         EXPECT_EQ(download.Header("Transfer-Encoding"), coding.find("chunked") == 0 ? "chunked" : "");
         EXPECT_EQ(download.Header("Content-Encoding"), coding.find("gzip") != std::string::npos ? "gzip" : "");
         // The whole mail: its subject as an encoded word, the attachment in base64.
-        RawAnswer source = Client().Source(id);
-        EXPECT_TRUE(source.decoded && source.status == 200 && source.body.find("Subject: =?UTF-8?B?") != std::string::npos);
-        EXPECT_TRUE(AttachmentOfSource(source.body) == bytes) << what;
-        // Listed as an attached, unread mail larger than its file; the sent copy carries the same bytes.
-        const ScriptValue page = Client().List(1, 0, 1);
-        const ScriptValue& message = page.Get("var")->items.at(0);
-        EXPECT_EQ(message.Get("subject")->text, subject);
-        EXPECT_TRUE(message.Get("flags")->Get("attached")->boolean && !message.Get("flags")->Get("read")->boolean);
-        EXPECT_GT(message.Get("size")->number, static_cast<long long>(bytes.size()));
-        const std::string sentId = MessageIds(Client().List(3, 0, 1)).at(0);
-        EXPECT_TRUE(sentId != id && Client().Download(sentId).body == bytes) << what;
+        std::string source;
+        EXPECT_EQ(session::FetchRawMessage(s, id, 1 << 30,
+                                           [&](const char* data, std::size_t size) {
+                                               source.append(data, size);
+                                               return true;
+                                           }),
+                  Status::Ok);
+        EXPECT_NE(source.find("Subject: =?UTF-8?B?"), std::string::npos);
+        EXPECT_TRUE(AttachmentOfSource(source) == bytes) << what;
+        // Listed as an attached, unread mail larger than its file.
+        const session::MessageSummary message = List(s, "1", 0, 1).messages.at(0);
+        EXPECT_EQ(message.subject, subject);
+        EXPECT_TRUE(message.attached && !message.read);
+        EXPECT_GT(message.size, bytes.size());
     }
     EXPECT_EQ(FilesIn(AccountDir() + "/compose"), 0u);  // compose sessions are used up, their uploads gone
     // Script answers travel in the coding too, whole and readable.
-    RawAnswer folders = Client().Call("mbox:getAllFolders", "<object/>");
-    EXPECT_TRUE(folders.decoded && Code(folders) == "S_OK") << folders.raw.substr(0, 300);
+    const Reply folders = Call(s, "mbox:getAllFolders", "<object/>");
+    EXPECT_TRUE(folders.status == Status::Ok && CodeOf(folders.body) == "S_OK") << folders.head;
     EXPECT_EQ(folders.Header("Content-Encoding"), coding.find("gzip") != std::string::npos ? "gzip" : "");
 }
 
@@ -84,59 +110,77 @@ protected:
 };
 
 TEST_F(Limits, UploadsOverTheLimitAndRefusedFormsStoreNothing) {
-    const std::string composeId = Client().OpenCompose();
+    ASSERT_EQ(session::GetComposeId(s), Status::Ok);
+    const std::string composeId(session::CellText(s.composeId));
     // The answer: one piece with its length; the connection waits for the client to close.
-    RawSocket socket(Client().Port());
-    ASSERT_TRUE(socket.Send(Client().UploadRequest(composeId, std::string(1000, 'a'))));
-    RawAnswer answer = ParseAnswer(socket.ReadSome(5000));
-    EXPECT_EQ(answer.body, "{'code':'S_OK','var':{'attachmentId':1,'size':1000}}");
-    EXPECT_EQ(answer.Header("Content-Length"), std::to_string(answer.body.size()));
-    EXPECT_EQ(answer.Header("Connection"), "Keep-Alive");
-    EXPECT_EQ(socket.ReadSome(300), "");
-    std::string otherSid = Client().UploadRequest(composeId, "data");
-    otherSid.replace(otherSid.find(Client().Sid()), 32, std::string(32, 'Z'));
-    std::string noFile1 = Client().UploadRequest(composeId, "data");
+    RawConnection connection(Provider().Port());
+    ASSERT_TRUE(connection.Send(UploadRequest(s, composeId, std::string(1000, 'a'))));
+    const std::string answer = connection.Read(5000, nullptr, true);
+    EXPECT_EQ(BodyOf(answer), "{'code':'S_OK','var':{'attachmentId':1,'size':1000}}");
+    EXPECT_NE(answer.find("\r\nContent-Length: " + std::to_string(BodyOf(answer).size()) + "\r\n"), std::string::npos)
+        << answer;
+    EXPECT_NE(answer.find("\r\nConnection: Keep-Alive\r\n"), std::string::npos) << answer;
+    EXPECT_EQ(connection.Read(300), "");
+    std::string otherSid = UploadRequest(s, composeId, "data");
+    otherSid.replace(otherSid.find(session::CellText(s.sid)), 32, std::string(32, 'Z'));
+    std::string noFile1 = UploadRequest(s, composeId, "data");
     noFile1.replace(noFile1.find("name=\"file1\""), 12, "name=\"other\"");
     for (const auto& [request, code] : std::vector<std::pair<std::string, std::string>>{
-             {Client().UploadRequest(composeId, std::string(1001, 'b')), "FA_OVERFLOW"},
-             {Client().UploadRequest("nosuchcompose", "data"), "FA_COMPOSE_NOT_FOUND"},
+             {UploadRequest(s, composeId, std::string(1001, 'b')), "FA_OVERFLOW"},
+             {UploadRequest(s, "nosuchcompose", "data"), "FA_COMPOSE_NOT_FOUND"},
              {otherSid, "FA_INVALID_SESSION"},
              {noFile1, "FA_INVALID_PARAMETER"}}) {
-        RawSocket refused(Client().Port());
+        RawConnection refused(Provider().Port());
         refused.Send(request);
-        EXPECT_EQ(ParseAnswer(refused.ReadSome(5000)).body, "{'code':'" + code + "'}");
+        EXPECT_EQ(BodyOf(refused.Read(5000, nullptr, true)), "{'code':'" + code + "'}");
     }
     EXPECT_EQ(FilesIn(AccountDir() + "/compose"), 1u);  // the first upload, untouched
-    EXPECT_EQ(Code(Client().Deliver(composeId, "limit.bin")), "S_OK");
-    EXPECT_EQ(Client().Download(MessageIds(Client().List(1)).at(0)).body, std::string(1000, 'a'));
+    EXPECT_EQ(session::DeliverFile(s, "limit.bin", "", "limit.bin", 1000), Status::Ok);
+    EXPECT_EQ(Fetch(s, Ids(List(s, "1")).at(0)), std::string(1000, 'a'));
 }
 
 TEST_F(Limits, RefusedDeliveriesStoreNothingAndKeepTheirSession) {
-    const std::string composeId = Client().OpenCompose();
-    ASSERT_EQ(Code(Client().Upload(composeId, "bytes")), "S_OK");
-    EXPECT_EQ(Code(Client().Deliver("nosuchcompose", "x")), "FA_COMPOSE_NOT_FOUND");
-    EXPECT_EQ(Code(Client().Deliver(composeId, "x", "stranger@163.example")), "FA_RECIPIENT_NOT_FOUND");
-    EXPECT_EQ(Code(Client().Deliver(composeId, "x", "", "\xFF")), "FA_INVALID_PARAMETER");
-    EXPECT_FALSE(Mail("one").empty());
-    EXPECT_FALSE(Mail("two").empty());
-    EXPECT_EQ(Code(Client().Deliver(composeId, "x")), "S_OK");  // the third of three within the hour
-    const std::string next = Client().OpenCompose();
-    EXPECT_EQ(Code(Client().Deliver(next, "fourth")), "FA_MTA_REJECTED5521");
-    EXPECT_EQ(MessageIds(Client().List(1)).size(), 3u);
-    EXPECT_EQ(Code(Client().Deliver(composeId, "x")), "FA_COMPOSE_NOT_FOUND");  // used up
-    EXPECT_EQ(Code(Client().Upload(next, "still open")), "S_OK");
+    ASSERT_EQ(Upload(s, "bytes"), Status::Ok);
+    session::Session other;
+    session::CopySignIn(s, other);
+    session::SetCell(other.composeId, "nosuchcompose");
+    EXPECT_EQ(session::DeliverFile(other, "x", "", "x", 5), Status::Refused);
+    EXPECT_EQ(other.refusalCode, "FA_COMPOSE_NOT_FOUND");
+    EXPECT_EQ(Code("mbox:compose", Delivery(s, "stranger@163.example", "x")), "FA_RECIPIENT_NOT_FOUND");
+    EXPECT_EQ(session::DeliverFile(s, "x", "\xFF", "x", 5), Status::Refused);
+    EXPECT_EQ(s.refusalCode, "FA_INVALID_PARAMETER");
+    EXPECT_FALSE(StoreFile(other, nullptr, "one").empty());
+    // With a sent copy: it is filed read in the sent folder.
+    ASSERT_EQ(session::GetComposeId(other), Status::Ok);
+    EXPECT_EQ(Code("mbox:compose", Delivery(other, kTestAccount, "two", true)), "S_OK");
+    const session::MessagePage sent = List(s, "3");
+    EXPECT_TRUE(sent.messages.size() == 1 && sent.messages[0].subject == "two" && sent.messages[0].read);
+    EXPECT_EQ(session::DeliverFile(s, "x", "", "x", 5), Status::Ok);  // the third of three within the hour
+    ASSERT_EQ(session::GetComposeId(other), Status::Ok);
+    EXPECT_EQ(session::DeliverFile(other, "fourth", "", "x", 0), Status::Refused);
+    EXPECT_EQ(other.refusalCode, "FA_MTA_REJECTED5521");
+    EXPECT_EQ(List(s, "1").messages.size(), 3u);
+    EXPECT_EQ(session::DeliverFile(s, "x", "", "x", 5), Status::Refused);
+    EXPECT_EQ(s.refusalCode, "FA_COMPOSE_NOT_FOUND");  // used up
+    RawConnection stillOpen(Provider().Port());
+    stillOpen.Send(UploadRequest(other, std::string(session::CellText(other.composeId)), "still open"));
+    EXPECT_EQ(CodeOf(BodyOf(stillOpen.Read(5000, nullptr, true))), "S_OK");
 }
 
 TEST(Sessions, AnExpiredSessionIsRefusedEverywhereWithStatus200) {
     testsupport::ProviderProcess provider({"a@163.example:pa"}, {"--session-ttl", "0"});
-    WebmailClient client(provider.Port());
-    ASSERT_TRUE(client.SignIn("a@163.example", "pa"));
-    for (const RawAnswer& answer :
-         {client.Call("mbox:getAllFolders", "<object/>"), client.Call("mbox:compose", "<object/>"),
-          client.Upload("x", "bytes"), client.Download("1tbi0000000001abcdef")}) {
-        EXPECT_EQ(answer.status, 200);
-        EXPECT_EQ(answer.body, "{'code':'FA_INVALID_SESSION'}");
-        EXPECT_EQ(answer.Header("Content-Disposition"), "");
+    session::Session s;
+    ASSERT_EQ(SignInTo(s, provider, "a@163.example", "pa"), Status::Ok);
+    RawConnection upload(provider.Port());
+    upload.Send(UploadRequest(s, "x", "bytes"));
+    std::vector<std::string> answers = {upload.Read(5000, nullptr, true)};
+    for (const Reply& reply : {Call(s, "mbox:getAllFolders", "<object/>"), Call(s, "mbox:compose", "<object/>"),
+                               Get(s, DownloadTarget(s, "1tbi0000000001abcdef"))})
+        answers.push_back(reply.head + "\r\n\r\n" + reply.body);
+    for (const std::string& answer : answers) {
+        EXPECT_EQ(session::StatusCode(answer), 200);
+        EXPECT_EQ(BodyOf(answer), "{'code':'FA_INVALID_SESSION'}");
+        EXPECT_EQ(answer.find("Content-Disposition"), std::string::npos);
     }
 }
 
