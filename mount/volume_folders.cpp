@@ -2,9 +2,11 @@
 // store's folders, by parent), and the directory changes: mkdir at any
 // depth, rmdir of an empty folder, and a directory's rename or move as one
 // folder operation of the store (no file is sent again).
+#include <algorithm>
 #include <cerrno>
 #include <functional>
 #include <set>
+#include <thread>
 
 #include "catalog/drive_names.h"
 #include "mount/errno_map.h"
@@ -129,6 +131,19 @@ int Volume::RemoveDir(const std::string& path) {
         folders.lower_bound(prefix)->first.compare(0, prefix.size(), prefix) == 0)
         return -ENOTEMPTY;
     const std::string id = found->second.id;
+    // A file deleted while its store was under way may have mails in the
+    // folder already; they are hidden (and trashed) once that store ends.
+    const auto until = Clock::now() + std::chrono::milliseconds(options_.longestSyncWaitMs);
+    for (;;) {
+        {
+            Lock lock(mutex_);
+            if (std::none_of(pending_.begin(), pending_.end(),
+                             [&](const auto& pending) { return pending->removed && pending->record.folderId == id; }))
+                break;
+        }
+        if (Clock::now() > until) return -EBUSY;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     error = RefreshListing(id);
     if (error) return error;
     {

@@ -63,6 +63,9 @@ for suite in "${suites[@]}"; do
       echo "  $suite $id: fails, as expected here"
     else
       echo "  $suite $id: FAILS"
+      # What litmus said about it, and what the server logged meanwhile.
+      tr '\r' '\n' <"$work/out" | grep -a -A6 "${id#*.}" | head -20
+      tail -5 "$work/err"
       unexpected=1
     fi
   done < <(tr '\r' '\n' <"$work/out" | grep -a 'FAIL' | LC_ALL=C sed -nE 's/^ *([0-9]+)\. ([a-z0-9_]+).*/\1.\2/p')
