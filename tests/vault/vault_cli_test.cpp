@@ -35,11 +35,17 @@ protected:
     const fs::path data = dir / "data";
     const fs::path log = dir / "provider.log";
     std::unique_ptr<testsupport::ProviderProcess> provider = Start();
+    std::string vault;  // a folder made a vault, signed in
+
+    void SetUp() override {
+        ASSERT_EQ(Run({"signin"}).exitCode, 0);
+        vault = Folder("vault");
+        ASSERT_EQ(Run({"vault", "init", vault}).exitCode, 0);
+    }
 
     std::unique_ptr<testsupport::ProviderProcess> Start() {
-        return std::make_unique<testsupport::ProviderProcess>(std::vector<std::string>{},
-                                                              std::vector<std::string>{"--log", log.string()},
-                                                              data.string());
+        return std::make_unique<testsupport::ProviderProcess>(
+            std::vector<std::string>{}, std::vector<std::string>{"--log", log.string()}, data.string());
     }
 
     ~VaultCli() override {
@@ -48,14 +54,16 @@ protected:
     }
 
     // With killAt > 0: killed (SIGKILL) once the provider has seen that many more requests.
-    ProcessResult Run(std::vector<std::string> args, const std::string& passphrase = kPassphrase, int killAt = 0) {
-        args.insert(args.begin(), {VANTLO_CLI_EXE, "--provider", provider->HostPort(), "--account", "demo@163.example"});
+    ProcessResult Run(std::vector<std::string> args, const std::string& passphrase = kPassphrase, int killAt = 0,
+                      const std::string& input = "") {
+        args.insert(args.begin(),
+                    {VANTLO_CLI_EXE, "--provider", provider->HostPort(), "--account", "demo@163.example"});
         const std::size_t base = Requests();
         return testsupport::RunProcess(
             args,
             {"VANTLO_PROVIDER=", "VANTLO_PASSWORD=vantlo-demo", "VANTLO_VAULT_PASSPHRASE=" + passphrase,
-             "XDG_CACHE_HOME=" + (dir / "cache").string()},
-            "", 120000, [&](int pid) {
+             "VANTLO_VAULT_NEW_PASSPHRASE=", "XDG_CACHE_HOME=" + (dir / "cache").string()},
+            input, 120000, [&](int pid) {
                 for (int waited = 0; killAt > 0 && waited < 60000; waited += 2) {
                     if (Requests() >= base + static_cast<std::size_t>(killAt)) return (void)::kill(pid, SIGKILL);
                     std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -100,13 +108,11 @@ std::string Sha256Hex(const std::string& bytes) {
 }
 
 TEST_F(VaultCli, FilesComeBackAndTheProviderHoldsNoneOfThem) {
-    ASSERT_EQ(Run({"signin"}).exitCode, 0);
-    const std::string vault = Folder("vault"), plain = Folder("plain");
+    const std::string plain = Folder("plain");
     ASSERT_EQ(Run({"put", Write("loose.txt", "x").string(), plain}).exitCode, 0);
     ProcessResult refused = Run({"vault", "init", plain});
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_NE(refused.err.find("not empty"), std::string::npos) << refused.err;
-    ASSERT_EQ(Run({"vault", "init", vault}).exitCode, 0);
     EXPECT_EQ(Run({"vault", "init", vault}).exitCode, 1);  // a vault is not made twice
 
     const struct {
@@ -161,9 +167,6 @@ TEST_F(VaultCli, FilesComeBackAndTheProviderHoldsNoneOfThem) {
 }
 
 TEST_F(VaultCli, WhatTheProvidersDiskCanDoIsRefused) {
-    ASSERT_EQ(Run({"signin"}).exitCode, 0);
-    const std::string vault = Folder("vault");
-    ASSERT_EQ(Run({"vault", "init", vault}).exitCode, 0);
     const std::string a = testsupport::NoiseBytes(70000, 1), b = testsupport::NoiseBytes(70000, 2);
     ASSERT_EQ(Run({"vault", "put", Write("a.bin", a).string(), Write("b.bin", b).string(), vault}).exitCode, 0);
     std::map<std::string, std::string> keys = Keys(vault);
@@ -187,8 +190,8 @@ TEST_F(VaultCli, WhatTheProvidersDiskCanDoIsRefused) {
         std::string expected;
     } cases[] = {
         {"a bit flipped", flipped, index, "a.bin: mail " + aKey + " does not match its SHA-256"},
-        {"b's bytes and manifest in a's place", bSealed,
-         replaceAll(index, Sha256Hex(aSealed), Sha256Hex(bSealed)), "a.bin: its records are authentic but belong to another file"},
+        {"b's bytes and manifest in a's place", bSealed, replaceAll(index, Sha256Hex(aSealed), Sha256Hex(bSealed)),
+         "a.bin: its records are authentic but belong to another file"},
     };
     for (const auto& c : cases) {
         provider->Stop();
@@ -229,9 +232,6 @@ TEST_F(VaultCli, WhatTheProvidersDiskCanDoIsRefused) {
 }
 
 TEST_F(VaultCli, PutKilledMidwayFinishesOnTheNextRunWithEachPartOnce) {
-    ASSERT_EQ(Run({"signin"}).exitCode, 0);
-    const std::string vault = Folder("vault");
-    ASSERT_EQ(Run({"vault", "init", vault}).exitCode, 0);
     const std::string bytes = testsupport::NoiseBytes(10 * 65536 + 999, 3);  // sealed: 11 parts of 64 KiB
     const std::vector<std::string> put = {"vault", "put", "--part-size", "64K", Write("kept.bin", bytes).string(),
                                           vault};
@@ -248,17 +248,10 @@ TEST_F(VaultCli, PutKilledMidwayFinishesOnTheNextRunWithEachPartOnce) {
 }
 
 TEST_F(VaultCli, NewPassphraseOpensTheOldOneNoLonger) {
-    ASSERT_EQ(Run({"signin"}).exitCode, 0);
-    const std::string vault = Folder("vault");
-    ASSERT_EQ(Run({"vault", "init", vault}).exitCode, 0);
     ASSERT_EQ(Run({"vault", "put", Write("kept.txt", "kept").string(), vault}).exitCode, 0);
     const std::string keptKey = Keys(vault)["kept.txt"];
     ASSERT_FALSE(keptKey.empty());
-    ProcessResult changed = testsupport::RunProcess(
-        {VANTLO_CLI_EXE, "--provider", provider->HostPort(), "--account", "demo@163.example", "vault", "passwd", vault},
-        {"VANTLO_PROVIDER=", "VANTLO_PASSWORD=vantlo-demo", "VANTLO_VAULT_PASSPHRASE=" + std::string(kPassphrase),
-         "VANTLO_VAULT_NEW_PASSPHRASE=", "XDG_CACHE_HOME=" + (dir / "cache").string()},
-        "second phrase\nsecond phrase\n", 120000);
+    ProcessResult changed = Run({"vault", "passwd", vault}, kPassphrase, 0, "second phrase\nsecond phrase\n");
     ASSERT_EQ(changed.exitCode, 0) << changed.err;
     EXPECT_EQ(Run({"vault", "ls", vault}).exitCode, 1);
     // The sealed file is the same mail: nothing but the vault file changed.
