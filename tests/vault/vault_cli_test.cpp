@@ -1,9 +1,9 @@
 // vantlo-cli's vault commands against a real vantlo-provider: files come
 // back byte-exact, a second put sends nothing, and the provider's data
 // directory holds neither a name, nor a plain byte, nor a plain SHA-256.
-// Then what an attacker with the provider's disk can do: a flipped bit, a
-// whole file with its manifest put in another's place, a damaged or
-// missing vault file, a wrong passphrase: each refused, nothing written.
+// Then what an attacker with the provider's disk can do: a whole file with
+// its manifest put in another's place, a damaged or missing vault file, a
+// wrong passphrase: each refused, nothing written.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -171,44 +171,23 @@ TEST_F(VaultCli, WhatTheProvidersDiskCanDoIsRefused) {
     ASSERT_EQ(Run({"vault", "put", Write("a.bin", a).string(), Write("b.bin", b).string(), vault}).exitCode, 0);
     std::map<std::string, std::string> keys = Keys(vault);
     ASSERT_EQ(keys.size(), 2u);
-    const std::string aKey = keys["a.bin"], bKey = keys["b.bin"];
-    const std::string aSealed = Read(Attachment(aKey)), bSealed = Read(Attachment(bKey)), index = Read(Index());
+    const std::string aSealed = Read(Attachment(keys["a.bin"])), bSealed = Read(Attachment(keys["b.bin"]));
 
-    // Each fault is made with the provider stopped (it keeps its index in
-    // memory), then undone.
-    auto replaceAll = [](std::string text, const std::string& from, const std::string& to) {
-        for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-            text.replace(at, from.size(), to);
-        return text;
-    };
-    std::string flipped = aSealed;
-    flipped[40000] ^= 1;
-    const struct {
-        const char* what;
-        std::string attachment;  // a.bin's attachment as the fault leaves it
-        std::string index;
-        std::string expected;
-    } cases[] = {
-        {"a bit flipped", flipped, index, "a.bin: mail " + aKey + " does not match its SHA-256"},
-        {"b's bytes and manifest in a's place", bSealed, replaceAll(index, Sha256Hex(aSealed), Sha256Hex(bSealed)),
-         "a.bin: its records are authentic but belong to another file"},
-    };
-    for (const auto& c : cases) {
-        provider->Stop();
-        std::ofstream(Attachment(aKey), std::ios::binary) << c.attachment;
-        std::ofstream(Index(), std::ios::binary) << c.index;
-        provider = Start();
-        ProcessResult got = Run({"vault", "get", vault, "a.bin", (dir / "a.out").string()});
-        EXPECT_EQ(got.exitCode, 1) << c.what;
-        EXPECT_NE(got.err.find(c.expected), std::string::npos) << c.what << ": " << got.err;
-        EXPECT_FALSE(fs::exists(dir / "a.out")) << c.what;
-        provider->Stop();
-        std::ofstream(Attachment(aKey), std::ios::binary) << aSealed;
-        std::ofstream(Index(), std::ios::binary) << index;
-        provider = Start();
-    }
-    ASSERT_EQ(Run({"vault", "get", vault, "a.bin", (dir / "a.out").string()}).exitCode, 0);
-    EXPECT_EQ(Read(dir / "a.out"), a);
+    // b's sealed bytes and manifest in a's place, made with the provider
+    // stopped (it keeps its index in memory): authentic records of another
+    // file. (A flipped bit fails the mail's SHA-256 before: transfer_test.)
+    std::string index = Read(Index());
+    for (std::size_t at = index.find(Sha256Hex(aSealed)); at != std::string::npos; at = index.find(Sha256Hex(aSealed)))
+        index.replace(at, 64, Sha256Hex(bSealed));
+    provider->Stop();
+    std::ofstream(Attachment(keys["a.bin"]), std::ios::binary) << bSealed;
+    std::ofstream(Index(), std::ios::binary) << index;
+    provider = Start();
+    ProcessResult got = Run({"vault", "get", vault, "a.bin", (dir / "a.out").string()});
+    EXPECT_EQ(got.exitCode, 1);
+    EXPECT_NE(got.err.find("a.bin: its records are authentic but belong to another file"), std::string::npos)
+        << got.err;
+    EXPECT_FALSE(fs::exists(dir / "a.out"));
 
     // A damaged vault file, then none: the folder does not open.
     std::string vaultKey;
