@@ -2,18 +2,17 @@
 // (or, for the drive's own default, left by an earlier version); anything
 // else is refused and left exactly as it was.
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <fstream>
 
 #include "catalog/drive_cache_dir.h"
+#include "scratch_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 TEST(DriveCacheDir, OnlyANewEmptyOrMarkedDirectoryIsTaken) {
-    const fs::path root = fs::path(::testing::TempDir()) / ("vantlo-cache-dir-" + std::to_string(::getpid()));
+    testsupport::ScratchDir scratch;
+    const fs::path dir = scratch.path / "d";
     const struct {
         const char* what;
         std::vector<const char*> files;  // made below the directory first; "-" makes no directory at all
@@ -30,15 +29,10 @@ TEST(DriveCacheDir, OnlyANewEmptyOrMarkedDirectoryIsTaken) {
         {"a marker that is a directory", {"vantlo-cache/x"}, false, false},
     };
     for (const auto& c : table) {
-        const fs::path dir = root / "d";
-        fs::remove_all(root);
-        fs::create_directories(root);
+        fs::remove_all(dir);
         if (c.files.empty() || std::string(c.files[0]) != "-") fs::create_directories(dir);
-        for (const char* name : c.files) {
-            if (std::string(name) == "-") continue;
-            fs::create_directories((dir / name).parent_path());
-            std::ofstream(dir / name) << name;
-        }
+        for (const char* name : c.files)
+            if (std::string(name) != "-") testsupport::WriteFile(dir / name, name);
         std::string problem;
         EXPECT_EQ(catalog::ClaimCacheDir(dir, c.isDefault, problem), c.taken) << c.what << ": " << problem;
         EXPECT_EQ(fs::is_regular_file(dir / catalog::kCacheDirMarker), c.taken) << c.what;
@@ -48,11 +42,9 @@ TEST(DriveCacheDir, OnlyANewEmptyOrMarkedDirectoryIsTaken) {
         }
         for (const char* name : c.files) {
             if (std::string(name) == "-" || std::string(name) == catalog::kCacheDirMarker) continue;
-            std::ifstream in(dir / name);
-            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), name) << c.what << ": " << name;
+            EXPECT_EQ(testsupport::ReadFile(dir / name), name) << c.what << ": " << name;
         }
     }
-    fs::remove_all(root);
 }
 
 }  // namespace

@@ -7,9 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <functional>
-#include <iterator>
 
 #include "catalog/download.h"
 #include "catalog/file_sizes.h"
@@ -17,16 +15,13 @@
 #include "catalog/transfers.h"
 #include "catalog/upload_record.h"
 #include "memory_store.h"
+#include "scratch_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace catalog;
-
-std::string Read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using testsupport::ReadFile;
 
 unsigned ModeOf(const fs::path& path) {
     struct stat info {};
@@ -34,22 +29,18 @@ unsigned ModeOf(const fs::path& path) {
 }
 
 struct HostileTest : ::testing::Test {
-    const fs::path dir = fs::path(::testing::TempDir()) /
-                         ("hostile-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    const fs::path target = dir / "out.bin", partial = dir / "out.bin.vantlo-partial",
-                   record = dir / "out.bin.vantlo-partial.verified", victim = dir / "victim";
+    testsupport::ScratchDir scratch;
+    const fs::path dir = scratch.path, target = dir / "out.bin", partial = dir / "out.bin.vantlo-partial",
+                   record = dir / "out.bin.vantlo-partial.verified",
+                   victim = testsupport::WriteFile(dir / "victim", "precious");
     testsupport::MemoryStore store;
     TransferSettings settings{1, 10, {}, {}};
     std::string bytes = std::string(35, 'b');  // 4 parts of 10
 
     void SetUp() override {
-        fs::remove_all(dir);
-        fs::create_directories(dir);
         for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 13 + 5);
-        std::ofstream(dir / "f.bin", std::ios::binary) << bytes;
-        std::ofstream(victim) << "precious";
+        testsupport::WriteFile(dir / "f.bin", bytes);
     }
-    void TearDown() override { fs::remove_all(dir); }
     PutReport Put(const fs::path& source) {
         std::vector<PutReport> reports;
         PutFiles(store, {source}, "7", settings, reports);
@@ -87,9 +78,9 @@ TEST_F(HostileTest, ThingsPlantedBesideTheTargetAreSetAsideNeverWrittenThrough) 
         const GetReport report = Get({{key, target}}).at(0);
         store.mails.at(key).bytes = kept;
         EXPECT_EQ(report.outcome.code, c.corrupt ? StoreCode::Corrupt : StoreCode::Ok) << c.what;
-        EXPECT_EQ(Read(target), c.corrupt ? "old" : bytes) << c.what;
+        EXPECT_EQ(ReadFile(target), c.corrupt ? "old" : bytes) << c.what;
         EXPECT_FALSE(fs::is_symlink(target)) << c.what;
-        EXPECT_EQ(Read(victim), "precious") << c.what;
+        EXPECT_EQ(ReadFile(victim), "precious") << c.what;
         EXPECT_FALSE(fs::exists(dir / "made")) << c.what;
         ASSERT_EQ(report.setAside.size(), 1u) << c.what;
         EXPECT_TRUE(fs::exists(fs::symlink_status(report.setAside[0]))) << c.what << ": moved, not deleted";
@@ -107,11 +98,11 @@ TEST_F(HostileTest, ATargetNamedLikeATemporaryFileIsRefusedAndLosesNothing) {
     EXPECT_EQ(reports[0].outcome.code, StoreCode::LocalFile);
     EXPECT_NE(reports[0].outcome.detail.find("kept for the temporary files"), std::string::npos);
     EXPECT_TRUE(reports[1].outcome.Ok()) << reports[1].outcome.Text();
-    EXPECT_EQ(Read(dir / "a"), bytes);
+    EXPECT_EQ(ReadFile(dir / "a"), bytes);
     EXPECT_FALSE(fs::exists(dir / "a.vantlo-partial"));
     EXPECT_EQ(Get({{key, dir / "b"}, {key, dir / "b"}})[1].outcome.code, StoreCode::LocalFile) << "one target twice";
     EXPECT_EQ(Get({{key, dir / std::string("victim\0x", 8)}})[0].outcome.code, StoreCode::LocalFile);
-    EXPECT_EQ(Read(victim), "precious") << "a NUL never cuts the target's path short";
+    EXPECT_EQ(ReadFile(victim), "precious") << "a NUL never cuts the target's path short";
 }
 
 // The partial file is never readable by more than the target is.
@@ -165,7 +156,7 @@ TEST_F(HostileTest, APartInTheInboxIsKeptOnlyWhenProvablyOurs) {
         EXPECT_EQ(again.lookAlikes, c.lookAlikes) << c.what;
         EXPECT_EQ(store.fetches, c.fetches) << c.what;
         ASSERT_TRUE(Get({{again.key, target}}).at(0).outcome.Ok()) << c.what;
-        EXPECT_EQ(Read(target), bytes) << c.what;
+        EXPECT_EQ(ReadFile(target), bytes) << c.what;
     }
 }
 

@@ -2,28 +2,18 @@
 // name never leaves its folder, ids made in one tick differ, and a load
 // keeps only whole entries with their data.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <fstream>
 #include <set>
 
 #include "catalog/journal.h"
+#include "scratch_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct TempDir {
-    fs::path path = fs::path(::testing::TempDir()) / ("vantlo-journal-" + std::to_string(::getpid()));
-    TempDir() { fs::create_directories(path); }
-    ~TempDir() {
-        std::error_code error;
-        fs::remove_all(path, error);
-    }
-};
-
 TEST(Journal, EntriesRoundTripAndLoadKeepsOnlyWholeOnes) {
-    TempDir dir;
+    testsupport::ScratchDir dir;
     catalog::Journal journal(dir.path / "pending");
     ASSERT_TRUE(journal.Open());
     catalog::PendingStore store;
@@ -36,14 +26,12 @@ TEST(Journal, EntriesRoundTripAndLoadKeepsOnlyWholeOnes) {
     store.uploadId = std::string(32, 'a');
     store.sha256 = std::string(64, 'b');
     store.stored = 1700000000;
-    fs::create_directories(journal.DataPath(store).parent_path());
-    std::ofstream(journal.DataPath(store)) << "bytes";
+    testsupport::WriteFile(journal.DataPath(store), "bytes");
     ASSERT_TRUE(journal.Save(store));
 
     catalog::PendingStore orphan = store, unclosed = store;
     orphan.id = journal.NewId();  // an entry whose data is gone
-    fs::create_directories(journal.DataPath(orphan).parent_path());
-    std::ofstream(journal.DataPath(orphan)) << "x";
+    testsupport::WriteFile(journal.DataPath(orphan), "x");
     ASSERT_TRUE(journal.Save(orphan));
     fs::remove(journal.DataPath(orphan));
     unclosed.id = journal.NewId();  // data never closed: no entry

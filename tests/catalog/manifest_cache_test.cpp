@@ -4,12 +4,11 @@
 // whole with the listing is not read at all.
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "catalog/catalog.h"
 #include "catalog/file_sizes.h"
 #include "catalog/sync_times.h"
 #include "memory_store.h"
+#include "scratch_files.h"
 
 namespace {
 
@@ -25,15 +24,20 @@ struct CountingStore : testsupport::MemoryStore {
     }
 };
 
-TEST(ManifestCache, EachKeyMailIsReadOnceAndRememberedOnDisk) {
-    const fs::path dir = fs::path(::testing::TempDir()) / "manifest-cache";
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    std::ofstream(dir / "forty.bin") << std::string(40, 'f');
-    fs::last_write_time(dir / "forty.bin", FileTimeOf(1500000000));  // the file's own time rides in its manifest
+// A file of 40 bytes stored in parts of 16; its own time rides in its manifest.
+struct ManifestCacheTest : ::testing::Test {
+    testsupport::ScratchDir scratch;
+    const fs::path dir = scratch.path;
     CountingStore store;
     PutResult put;
-    ASSERT_TRUE(PutFile(store, dir / "forty.bin", "7", {16, {}, {}}, put).Ok());
+    void SetUp() override {
+        testsupport::WriteFile(dir / "forty.bin", std::string(40, 'f'));
+        fs::last_write_time(dir / "forty.bin", FileTimeOf(1500000000));
+        ASSERT_TRUE(PutFile(store, dir / "forty.bin", "7", {16, {}, {}}, put).Ok());
+    }
+};
+
+TEST_F(ManifestCacheTest, EachKeyMailIsReadOnceAndRememberedOnDisk) {
     const std::string notes = store.Add("7", "notes.txt", "hello");
     store.Add("7", "bad.txt", "x", "vantlo-file: 1\nname: bad.txt\n");
     const std::string gone = store.Add("7", "gone.txt", "x");
@@ -70,20 +74,11 @@ TEST(ManifestCache, EachKeyMailIsReadOnceAndRememberedOnDisk) {
     KnownFile known;
     EXPECT_FALSE(small.Find(files[0], known)) << "the oldest left when the cache was full";
     EXPECT_TRUE(small.Find(files[2], known) && known.sizeKnown && known.size == 5);
-    fs::remove_all(dir);
 }
-
 
 // What the listing brought of the key mail's text decides whether it is read:
 // only a manifest that reads whole spares the read.
-TEST(ManifestCache, OnlyAManifestListedWholeSparesTheRead) {
-    const fs::path dir = fs::path(::testing::TempDir()) / "listed-texts";
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    std::ofstream(dir / "forty.bin") << std::string(40, 'f');
-    CountingStore store;
-    PutResult put;
-    ASSERT_TRUE(PutFile(store, dir / "forty.bin", "7", {16, {}, {}}, put).Ok());
+TEST_F(ManifestCacheTest, OnlyAManifestListedWholeSparesTheRead) {
     const std::string manifest = store.mails.at(put.key).text;
     const std::string cut = manifest.substr(0, manifest.find("stored:"));
     struct Case {
@@ -92,9 +87,9 @@ TEST(ManifestCache, OnlyAManifestListedWholeSparesTheRead) {
         int reads;
     } cases[] = {
         {true, manifest, 0},
-        {true, cut, 1},                       // keys missing: cut at the window, not damaged
-        {true, manifest + "x", 0},            // a stray last line is still a whole manifest
-        {false, manifest, 1},                 // the store did not say it is whole
+        {true, cut, 1},                          // keys missing: cut at the window, not damaged
+        {true, manifest + "x", 0},               // a stray last line is still a whole manifest
+        {false, manifest, 1},                    // the store did not say it is whole
         {true, "vantlo-file: 2\nsize: 1\n", 1},  // a version this reader does not know
     };
     for (const Case& c : cases) {
@@ -113,7 +108,6 @@ TEST(ManifestCache, OnlyAManifestListedWholeSparesTheRead) {
         KnownFile known;
         EXPECT_TRUE(cache.Find(files[0], known) && known.size == 40) << "remembered like a read manifest";
     }
-    fs::remove_all(dir);
 }
 
 }  // namespace

@@ -4,12 +4,10 @@
 // target is untouched until the end.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-
 #include "catalog/download.h"
 #include "catalog/transfers.h"
 #include "memory_store.h"
+#include "scratch_files.h"
 
 namespace {
 
@@ -17,21 +15,16 @@ namespace fs = std::filesystem;
 using namespace catalog;
 
 struct ResumeTest : ::testing::Test {
-    // One directory per test: CTest runs the tests side by side.
-    const fs::path dir = fs::path(::testing::TempDir()) /
-                         ("catalog-resume-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    const fs::path source = dir / "f.bin", target = dir / "out.bin";
+    testsupport::ScratchDir scratch;
+    const fs::path source = scratch.path / "f.bin", target = testsupport::WriteFile(scratch.path / "out.bin", "old");
     testsupport::MemoryStore store;
     TransferSettings settings{1, 10, {}, {}};
     std::string bytes = std::string(75, 'b');  // 8 parts of 10
 
     void SetUp() override {
-        fs::create_directories(dir);
         for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + 1);
-        std::ofstream(source, std::ios::binary) << bytes;
-        std::ofstream(target, std::ios::binary) << "old";
+        testsupport::WriteFile(source, bytes);
     }
-    void TearDown() override { fs::remove_all(dir); }
     PutReport Put() {
         std::vector<PutReport> reports;
         PutFiles(store, {source}, "7", settings, reports);
@@ -40,8 +33,7 @@ struct ResumeTest : ::testing::Test {
     GetReport Get(const std::string& key) {
         std::vector<GetReport> reports;
         GetFiles(store, {{key, target}}, settings, reports);
-        std::ifstream in(target, std::ios::binary);
-        got = {std::istreambuf_iterator<char>(in), {}};
+        got = testsupport::ReadFile(target);
         return reports.at(0);
     }
     std::size_t InFolder(const std::string& folder) {
@@ -63,7 +55,7 @@ TEST_F(ResumeTest, APutKeepsWhatWasStoredAndMovesWhatWaitsInTheInbox) {
     EXPECT_TRUE(whole.alreadyStored == 8 && whole.key == again.key && InFolder("7") == 8) << "not stored again";
     // Changed since in its last part: the stored upload's first seven parts are not this file's.
     bytes[70] ^= 1;
-    std::ofstream(source, std::ios::binary) << bytes;
+    testsupport::WriteFile(source, bytes);
     PutReport changed = Put();
     EXPECT_TRUE(changed.outcome.Ok() && changed.alreadyStored == 0 && InFolder("7") == 16) << changed.outcome.Text();
 }

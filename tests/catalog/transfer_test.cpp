@@ -3,21 +3,21 @@
 // untouched, and moves and removals of all parts.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <functional>
-#include <iterator>
 
 #include "catalog/catalog.h"
 #include "catalog/download.h"
 #include "catalog/manifest.h"
-#include "catalog/sha256.h"
 #include "catalog/upload.h"
 #include "memory_store.h"
+#include "scratch_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace catalog;
+using testsupport::ReadFile;
+using testsupport::Sha256Hex;
 
 std::string Bytes(std::size_t size) {
     std::string bytes(size, '\0');
@@ -26,35 +26,16 @@ std::string Bytes(std::size_t size) {
     return bytes;
 }
 
-std::string DigestOf(const std::string& bytes) {
-    Sha256 digest;
-    digest.Update(bytes.data(), bytes.size());
-    return digest.FinishHex();
-}
-
 class TransferTest : public ::testing::Test {
 protected:
-    const fs::path dir = fs::path(::testing::TempDir()) /
-                         ("catalog-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    const fs::path target = dir / "out.bin";
+    testsupport::ScratchDir scratch;
+    const fs::path dir = scratch.path, target = testsupport::WriteFile(dir / "out.bin", "old");
     testsupport::MemoryStore store;
     PutOptions options{16, {}, {}};
     PutResult result;
 
-    void SetUp() override {
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        Write(target, "old");
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    static void Write(const fs::path& to, const std::string& bytes) { std::ofstream(to, std::ios::binary) << bytes; }
-    static std::string Read(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
     Outcome Put(const std::string& name, const std::string& bytes) {
-        Write(dir / name, bytes);
-        return PutFile(store, dir / name, "7", options, result);
+        return PutFile(store, testsupport::WriteFile(dir / name, bytes), "7", options, result);
     }
     std::string Listed(const std::string& folder) {  // "key parts problems;" per file
         std::vector<FileEntry> files;
@@ -83,9 +64,9 @@ TEST_F(TransferTest, RoundTripsAtThePartBoundariesAndWithoutManifest) {
 
         FileDetails details;
         ASSERT_TRUE(StatFile(store, result.key, details).Ok());
-        EXPECT_TRUE(details.entry.Whole() && details.entry.key == result.key && details.sha256 == DigestOf(bytes) &&
+        EXPECT_TRUE(details.entry.Whole() && details.entry.key == result.key && details.sha256 == Sha256Hex(bytes) &&
                     details.entry.present.size() == (size == 0 ? 1 : (size + 15) / 16) && details.size == size);
-        EXPECT_TRUE(GetFile(store, result.key, target).Ok() && Read(target) == bytes) << size;
+        EXPECT_TRUE(GetFile(store, result.key, target).Ok() && ReadFile(target) == bytes) << size;
     }
     options.progress = {};
     // What webmail users see of part 3 of f100, and what it carries.
@@ -93,13 +74,13 @@ TEST_F(TransferTest, RoundTripsAtThePartBoundariesAndWithoutManifest) {
     EXPECT_EQ(Part(3).info.subject + "|" + Part(3).attachmentName, "f100 [part 3 of 7 #" + tag + "]|f100.003");
     for (const std::string line : {"\nparts: 7\n", "\npart: 3\n", "\noffset: 32\n", "\npart-size: 16\n"})
         EXPECT_NE(Part(3).text.find(line), std::string::npos) << line;
-    EXPECT_NE(Part(3).text.find("\npart-sha256: " + DigestOf(Bytes(100).substr(32, 16)) + "\n"), std::string::npos);
+    EXPECT_NE(Part(3).text.find("\npart-sha256: " + Sha256Hex(Bytes(100).substr(32, 16)) + "\n"), std::string::npos);
 
     // Mails stored the old way, without manifest, come back checked by length.
     const std::string old = store.Add("7", "notes.txt", "hello");
     FileDetails details;
     EXPECT_TRUE(StatFile(store, old, details).Ok() && !details.hasManifest && details.size == 5);
-    EXPECT_TRUE(GetFile(store, old, target).Ok() && Read(target) == "hello");
+    EXPECT_TRUE(GetFile(store, old, target).Ok() && ReadFile(target) == "hello");
 
     // A part's manifest under a subject without mark is not taken for a whole file.
     ASSERT_TRUE(Put("three", Bytes(40)).Ok());
@@ -121,7 +102,7 @@ TEST_F(TransferTest, EveryFaultFailsClearlyAndLeavesTheTargetAlone) {
          [&] { Rewrite(3, "upload-id", Part(3).info.subject.substr(19, 8) + std::string(24, '0')); }},
         // A part and its own digest both changed.
         {"as put together does not match", StoreCode::Corrupt,
-         [&] { Rewrite(2, "part-sha256", DigestOf(Part(2).bytes.assign(16, 'z'))); }},
+         [&] { Rewrite(2, "part-sha256", Sha256Hex(Part(2).bytes.assign(16, 'z'))); }},
         {"key ", StoreCode::NotFound, [&] { store.mails.erase(result.key); }},
         {"part 1 of 5", StoreCode::Cancelled, [&] {}},
     };
@@ -136,7 +117,7 @@ TEST_F(TransferTest, EveryFaultFailsClearlyAndLeavesTheTargetAlone) {
         };
         Outcome outcome = GetFile(store, result.key, target, cancelling);
         EXPECT_TRUE(outcome.code == code && outcome.detail.find(expected) != std::string::npos) << outcome.Text();
-        EXPECT_TRUE(Read(target) == "old" && !fs::exists(TemporaryPathFor(target))) << expected;
+        EXPECT_TRUE(ReadFile(target) == "old" && !fs::exists(TemporaryPathFor(target))) << expected;
         store.mails.clear();
     }
 }
@@ -183,12 +164,12 @@ TEST_F(TransferTest, PutRefusesBeforeSendingAndKeepsWhatWasStored) {
 
 TEST_F(TransferTest, PlansFilesBeyondTwoGibibytes) {
     const fs::path sparse = dir / "sparse";
-    Write(sparse, "");
+    testsupport::WriteFile(sparse, "");
     fs::resize_file(sparse, (std::uint64_t(1) << 31) + 1);
     UploadPlan plan;
     ASSERT_TRUE(PlanUpload(sparse, kLargestPart, {}, {}, plan).Ok());
     ASSERT_EQ(plan.parts.size(), 2u);
-    EXPECT_TRUE(plan.parts[1].offset == kLargestPart && plan.parts[1].sha256 == DigestOf({'\0', '\0'}));
+    EXPECT_TRUE(plan.parts[1].offset == kLargestPart && plan.parts[1].sha256 == Sha256Hex({'\0', '\0'}));
     EXPECT_EQ(plan.sha256, "b8030a8ab89280935633d8d991da3d9907c0f12e8b6fc3bfc515f4d440872b6e");
 }
 

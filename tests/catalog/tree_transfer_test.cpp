@@ -3,38 +3,25 @@
 // local link points at never leads a write outside the target.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-
 #include "catalog/sync_times.h"
 #include "catalog/tree_transfer.h"
 #include "memory_store.h"
+#include "scratch_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace catalog;
+using testsupport::ReadFile;
 
 struct TreeTest : ::testing::Test {
-    const fs::path dir = fs::path(::testing::TempDir()) /
-                         ("tree-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    testsupport::ScratchDir scratch;
+    const fs::path dir = scratch.path;
     testsupport::MemoryStore store;
     FolderTree folders;
     TransferSettings settings{1, 7, {}, {}, nullptr};  // parts of 7 bytes, so files span parts
 
-    void SetUp() override {
-        fs::remove_all(dir);
-        fs::create_directories(dir / "out");
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    void Write(const fs::path& path, const std::string& bytes) {
-        fs::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << bytes;
-    }
-    static std::string Read(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
+    void SetUp() override { fs::create_directories(dir / "out"); }
 };
 
 TEST_F(TreeTest, ATreeComesBackWithItsShapeBytesAndTimes) {
@@ -45,7 +32,7 @@ TEST_F(TreeTest, ATreeComesBackWithItsShapeBytesAndTimes) {
         {"工作文档/a／b/x", "a name holding a slash"},
         {"b/c/d/e.bin", std::string("nul\0inside", 10)},
     };
-    for (const auto& [path, bytes] : table) Write(dir / "in" / fs::u8path(path), bytes);
+    for (const auto& [path, bytes] : table) testsupport::WriteFile(dir / "in" / fs::u8path(path), bytes);
     fs::create_directories(dir / "in/empty/deeper");
     fs::last_write_time(dir / "in/top.txt", FileTimeOf(1234567890));
     fs::create_symlink("/etc/passwd", dir / "in/link");
@@ -71,7 +58,7 @@ TEST_F(TreeTest, ATreeComesBackWithItsShapeBytesAndTimes) {
     std::vector<std::string> skipped;
     ASSERT_TRUE(GetTree(store, remote.dirs, remote.files, dir / "out", settings, got, skipped).Ok());
     EXPECT_TRUE(skipped.empty());
-    for (const auto& [path, bytes] : table) EXPECT_EQ(Read(dir / "out" / fs::u8path(path)), bytes) << path;
+    for (const auto& [path, bytes] : table) EXPECT_EQ(ReadFile(dir / "out" / fs::u8path(path)), bytes) << path;
     EXPECT_TRUE(fs::is_directory(dir / "out/empty/deeper"));
     EXPECT_EQ(UtcSecondsOf(fs::last_write_time(dir / "out/top.txt")), 1234567890);
 }
@@ -87,7 +74,9 @@ TEST_F(TreeTest, HostileNamesAndLinksNeverLeadOutside) {
     struct Case {
         std::string folder, name, written;
     } table[] = {
-        {ok, "../../escape.txt", "ok/..\xEF\xBC\x8F..\xEF\xBC\x8F" "escape.txt"},
+        {ok, "../../escape.txt",
+         "ok/..\xEF\xBC\x8F..\xEF\xBC\x8F"
+         "escape.txt"},
         {ok, std::string("nul\0.txt", 8), ""},
         {ok, "..", "ok/_.."},
         {ok, "fine.txt", "ok/fine.txt"},
@@ -111,7 +100,7 @@ TEST_F(TreeTest, HostileNamesAndLinksNeverLeadOutside) {
     for (const Case& c : table) {
         expected += !c.written.empty();
         if (!c.written.empty()) {
-            EXPECT_EQ(Read(dir / "out" / c.written), "bytes") << c.written;
+            EXPECT_EQ(ReadFile(dir / "out" / c.written), "bytes") << c.written;
         }
     }
     EXPECT_EQ(written, expected);

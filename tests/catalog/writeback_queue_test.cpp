@@ -3,12 +3,10 @@
 #include "catalog/writeback_queue.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <fstream>
 
 #include "catalog/catalog.h"
 #include "memory_store.h"
+#include "scratch_files.h"
 
 namespace {
 
@@ -25,19 +23,23 @@ struct DriveRun {
     WritebackQueue queue;
 
     DriveRun(catalog::Journal& journal_, testsupport::MemoryStore& store, bool crash, int retryMs)
-        : crashBeforeRemove(crash), journal(journal_),
-          queue(guard, journal_, [this, &store](const auto& work) {
-              std::lock_guard<std::mutex> hold(storeLock);
-              return work(store);
-          },
-                Settings(retryMs), [this](WritebackQueue::Lock&, const WritebackQueue::EntryPtr& entry,
-                                   std::uint64_t generation, const catalog::StoredFile& stored) {
-                    // What the drive reads the new file back by (its cache, its times).
-                    EXPECT_EQ(stored.plan.size, 100u);
-                    EXPECT_EQ(stored.plan.parts.size(), stored.mailIds.size());
-                    entry->storedGeneration = generation;
-                    if (!crashBeforeRemove) journal.Remove(entry->record);
-                }) {}
+        : crashBeforeRemove(crash),
+          journal(journal_),
+          queue(
+              guard, journal_,
+              [this, &store](const auto& work) {
+                  std::lock_guard<std::mutex> hold(storeLock);
+                  return work(store);
+              },
+              Settings(retryMs),
+              [this](WritebackQueue::Lock&, const WritebackQueue::EntryPtr& entry, std::uint64_t generation,
+                     const catalog::StoredFile& stored) {
+                  // What the drive reads the new file back by (its cache, its times).
+                  EXPECT_EQ(stored.plan.size, 100u);
+                  EXPECT_EQ(stored.plan.parts.size(), stored.mailIds.size());
+                  entry->storedGeneration = generation;
+                  if (!crashBeforeRemove) journal.Remove(entry->record);
+              }) {}
 
     static catalog::WritebackSettings Settings(int retryMs) {
         catalog::WritebackSettings settings;
@@ -50,7 +52,8 @@ struct DriveRun {
     }
     // Queues what the journal holds (a file closed on the drive is an entry there first).
     catalog::Outcome StoreAll(int tries) {
-        auto entries = queue.Resume([](const catalog::PendingStore&) { return std::make_shared<catalog::WritebackEntry>(); });
+        auto entries =
+            queue.Resume([](const catalog::PendingStore&) { return std::make_shared<catalog::WritebackEntry>(); });
         queue.Start();
         catalog::Outcome outcome;
         for (const auto& entry : entries)
@@ -77,9 +80,9 @@ TEST(WritebackQueue, StoresEachFileExactlyOnceThroughRefusalsAndCrashes) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const fs::path dir = fs::path(::testing::TempDir()) / ("vantlo-wbq-" + std::to_string(::getpid()));
-        fs::remove_all(dir);
-        catalog::Journal journal(dir);
+        testsupport::ScratchDir scratch;
+        const fs::path& dir = scratch.path;
+        catalog::Journal journal(dir / "pending");
         ASSERT_TRUE(journal.Open());
         testsupport::MemoryStore store;
         store.storesBeforeRefusal = c.storesBeforeRefusal;
@@ -89,8 +92,7 @@ TEST(WritebackQueue, StoresEachFileExactlyOnceThroughRefusalsAndCrashes) {
         pending.name = "data.bin";
         std::string bytes(100, 'x');
         for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>('a' + i % 26);
-        fs::create_directories(journal.DataPath(pending).parent_path());
-        std::ofstream(journal.DataPath(pending), std::ios::binary) << bytes;
+        testsupport::WriteFile(journal.DataPath(pending), bytes);
         ASSERT_TRUE(journal.Save(pending));
 
         {
@@ -107,9 +109,7 @@ TEST(WritebackQueue, StoresEachFileExactlyOnceThroughRefusalsAndCrashes) {
         ASSERT_EQ(files.size(), 1u);
         EXPECT_TRUE(files[0].Whole());
         ASSERT_TRUE(catalog::GetFile(store, files[0].key, dir / "back").Ok());
-        std::ifstream back(dir / "back", std::ios::binary);
-        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(back), {}), bytes);
-        fs::remove_all(dir);
+        EXPECT_EQ(testsupport::ReadFile(dir / "back"), bytes);
     }
 }
 

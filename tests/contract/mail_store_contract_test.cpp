@@ -9,20 +9,18 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 #include <thread>
 
 #include "catalog/catalog.h"
 #include "catalog/manifest.h"
-#include "catalog/sha256.h"
 #include "catalog/tree_transfer.h"
 #include "dovecot_env.h"
 #include "imap/imap_store.h"
 #include "memory_store.h"
 #include "provider_process.h"
+#include "scratch_files.h"
 #include "session/provider_directory.h"
 #include "session/signin.h"
 #include "webmail/webmail_store.h"
@@ -31,6 +29,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace catalog;
+using testsupport::Sha256Hex;
 
 #define ASSERT_OK(call)                                \
     do {                                               \
@@ -40,12 +39,6 @@ using namespace catalog;
 
 constexpr std::uint32_t kPage = 4;  // small pages, so that a listing takes many
 const char kAccount[] = "contract@163.example";
-
-std::string Digest(const std::string& bytes) {
-    Sha256 digest;
-    digest.Update(bytes.data(), bytes.size());
-    return digest.FinishHex();
-}
 
 using testsupport::Env;
 
@@ -102,8 +95,7 @@ protected:
     ~MailStoreContract() override { testsupport::RemoveTree(dir.string()); }
 
     fs::path Write(const std::string& name, const std::string& bytes) {
-        std::ofstream(dir / name, std::ios::binary) << bytes;
-        return dir / name;
+        return testsupport::WriteFile(dir / name, bytes);
     }
     // One mail of ours in the folder, stored the way the catalog stores a
     // one-part file; `seed` makes its upload id.
@@ -112,8 +104,8 @@ protected:
         Manifest manifest;
         manifest.name = subject;
         manifest.size = manifest.partSize = bytes.size();
-        manifest.sha256 = manifest.partSha256 = Digest(bytes);
-        manifest.uploadId = Digest(seed).substr(0, 32);
+        manifest.sha256 = manifest.partSha256 = Sha256Hex(bytes);
+        manifest.uploadId = Sha256Hex(seed).substr(0, 32);
         manifest.stored = 1700000000;
         PartUpload part;
         part.folderId = folder;
@@ -220,10 +212,7 @@ TEST_P(MailStoreContract, ATreeOfThreeLevelsComesBackWhole) {
         for (int depth = 0; depth <= i % 4 && depth < 3; ++depth) path += std::string(branch[depth]) + "/";
         files[path + "文件-" + std::to_string(i) + ".txt"] = std::string(i % 7 * 10, 'x') + std::to_string(i);
     }
-    for (const auto& [path, bytes] : files) {
-        fs::create_directories((dir / "in" / fs::u8path(path)).parent_path());
-        std::ofstream(dir / "in" / fs::u8path(path), std::ios::binary) << bytes;
-    }
+    for (const auto& [path, bytes] : files) testsupport::WriteFile(dir / "in" / fs::u8path(path), bytes);
     LocalTree local;
     ASSERT_OK(WalkLocalTree(dir / "in", local));
     ASSERT_EQ(local.files.size(), files.size());
@@ -245,10 +234,7 @@ TEST_P(MailStoreContract, ATreeOfThreeLevelsComesBackWhole) {
     ASSERT_OK(GetTree(*store, remote.dirs, remote.files, dir / "out", settings, got, skipped));
     EXPECT_TRUE(skipped.empty());
     int same = 0;
-    for (const auto& [path, bytes] : files) {
-        std::ifstream in(dir / "out" / fs::u8path(path), std::ios::binary);
-        same += std::string(std::istreambuf_iterator<char>(in), {}) == bytes;
-    }
+    for (const auto& [path, bytes] : files) same += testsupport::ReadFile(dir / "out" / fs::u8path(path)) == bytes;
     EXPECT_EQ(same, 200);
 }
 
@@ -284,7 +270,7 @@ TEST_P(MailStoreContract, OnlyTheMailOfOurUploadIsTakenAsOurs) {
     Manifest manifest;
     std::string problem;
     ASSERT_EQ(ReadManifest(text.text, manifest, problem), ManifestRead::Ok) << problem;
-    EXPECT_EQ(manifest.uploadId, Digest("upload-two").substr(0, 32));
+    EXPECT_EQ(manifest.uploadId, Sha256Hex("upload-two").substr(0, 32));
 }
 
 TEST_P(MailStoreContract, AFileInPartsComesBackByteForByteAfterAMove) {
@@ -303,16 +289,13 @@ TEST_P(MailStoreContract, AFileInPartsComesBackByteForByteAfterAMove) {
     ASSERT_EQ(files.size(), 1u);
     ASSERT_TRUE(files[0].Whole()) << files[0].Problems();
     ASSERT_OK(GetFile(*store, files[0].key, dir / "back.bin", {}));
-    std::ifstream in(dir / "back.bin", std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), bytes);
+    EXPECT_EQ(testsupport::ReadFile(dir / "back.bin"), bytes);
 }
 
 TEST_P(MailStoreContract, SameNameUploadsAtOnceOnTwoConnectionsLandEachAsItsOwnFile) {
     if (!kind.forks) GTEST_SKIP() << "one connection only";
     std::unique_ptr<MailStore> other;
     ASSERT_OK(store->Fork(other));
-    fs::create_directories(dir / "a");
-    fs::create_directories(dir / "b");
     const std::string first(8000, '1'), second(8000, '2');
     PutResult one, two;
     Outcome oneOutcome;
@@ -326,8 +309,7 @@ TEST_P(MailStoreContract, SameNameUploadsAtOnceOnTwoConnectionsLandEachAsItsOwnF
     for (const FileEntry& file : files) EXPECT_TRUE(file.Whole() && file.name == "same.bin" && file.parts == 3);
     for (const auto& [put, bytes] : {std::pair{&one, &first}, std::pair{&two, &second}}) {
         ASSERT_OK(GetFile(*store, put->key, dir / "back", {}));
-        std::ifstream in(dir / "back", std::ios::binary);
-        EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(in), {}) == *bytes);
+        EXPECT_TRUE(testsupport::ReadFile(dir / "back") == *bytes);
     }
 }
 
@@ -355,7 +337,7 @@ TEST_P(MailStoreContract, AMailsSourceComesWholeWithinItsBound) {
     const ByteSink keep = [&](const char* data, std::size_t size) { return source.append(data, size), true; };
     ASSERT_OK(store->FetchSource(id, keep, 1 << 20));
     EXPECT_NE(source.find("Subject: "), std::string::npos) << source.substr(0, 300);
-    EXPECT_NE(source.find(Digest("s").substr(0, 32)), std::string::npos) << "the manifest's upload id is not in it";
+    EXPECT_NE(source.find(Sha256Hex("s").substr(0, 32)), std::string::npos) << "the manifest's upload id is not in it";
     const std::size_t whole = source.size();
     source.clear();
     EXPECT_EQ(store->FetchSource(id, keep, whole - 1).code, StoreCode::TooLarge);

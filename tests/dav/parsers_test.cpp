@@ -12,8 +12,11 @@
 namespace {
 
 TEST(DavXml, AcceptsOnlyPlainNamespacedXml) {
+    std::string deep, wide = "<a>";
+    for (int i = 0; i < 100; ++i) deep = "<a>" + deep + "</a>";
+    for (int i = 0; i < 30000; ++i) wide += "<b/>";
     struct Case {
-        const char* text;
+        std::string text;
         bool ok;
         const char* ns;    // of the root
         const char* name;  // of the root
@@ -39,29 +42,20 @@ TEST(DavXml, AcceptsOnlyPlainNamespacedXml) {
         {"<a>&#xD800;</a>", false, "", ""},
         {"<a>&#x110000;</a>", false, "", ""},
         {"", false, "", ""},
+        // Depth and count are bounded.
+        {deep, false, "", ""},
+        {wide + "</a>", false, "", ""},
     };
     for (const Case& c : cases) {
         dav::XmlElement root;
         std::string error;
         bool ok = dav::ParseXml(c.text, root, error);
-        EXPECT_EQ(ok, c.ok) << c.text << " " << error;
+        EXPECT_EQ(ok, c.ok) << c.text.substr(0, 80) << " " << error;
         if (ok && c.ok) {
             EXPECT_EQ(root.ns, c.ns) << c.text;
             EXPECT_EQ(root.name, c.name) << c.text;
         }
     }
-}
-
-TEST(DavXml, DepthAndCountAreBounded) {
-    std::string deep;
-    for (int i = 0; i < 100; ++i) deep += "<a>";
-    for (int i = 0; i < 100; ++i) deep += "</a>";
-    dav::XmlElement root;
-    std::string error;
-    EXPECT_FALSE(dav::ParseXml(deep, root, error));
-    std::string wide = "<a>";
-    for (int i = 0; i < 30000; ++i) wide += "<b/>";
-    EXPECT_FALSE(dav::ParseXml(wide + "</a>", root, error));
 }
 
 TEST(DavXml, WrittenBackReadsTheSame) {
@@ -154,10 +148,7 @@ TEST(DavHttp, RequestHeads) {
         dav::Request request;
         EXPECT_EQ(dav::ParseHead(c.head, 100, request), c.result) << c.head;
     }
-    std::string many = "GET / HTTP/1.1\r\nHost: h";
-    for (int i = 0; i < 200; ++i) many += "\r\nX" + std::to_string(i) + ": v";
     dav::Request request;
-    EXPECT_EQ(dav::ParseHead(many, 100, request), dav::HeadResult::TooLarge);
     // The bound is a count of fields: exactly as many as it allows pass.
     for (int fields : {100, 101}) {
         std::string head = "GET / HTTP/1.1\r\nHost: h";

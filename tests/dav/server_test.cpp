@@ -27,28 +27,13 @@ public:
     bool Send(const std::string& bytes) {
         return send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
     }
-    // Everything until the server closes or `ms` pass.
-    std::string ReadAll(int ms = 5000) {
+    // One response with a Content-Length body, leaving the connection open;
+    // or, untilClosed, everything until the server closes. At most `ms` long.
+    std::string Read(int ms = 5000, bool untilClosed = false) {
         std::string all;
-        auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-        for (;;) {
-            int left = static_cast<int>(
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
-            pollfd p{fd_, POLLIN, 0};
-            if (left <= 0 || poll(&p, 1, left) <= 0) return all;
-            char chunk[65536];
-            ssize_t got = recv(fd_, chunk, sizeof chunk, 0);
-            if (got <= 0) return all;
-            all.append(chunk, static_cast<std::size_t>(got));
-        }
-    }
-    // One response with a Content-Length body, leaving the connection open.
-    std::string ReadResponse(int ms = 5000) {
-        std::string all;
-        auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-        while (Clock::now() < deadline) {
+        for (auto deadline = Clock::now() + std::chrono::milliseconds(ms); Clock::now() < deadline;) {
             std::size_t end = all.find("\r\n\r\n");
-            if (end != std::string::npos) {
+            if (!untilClosed && end != std::string::npos) {
                 std::size_t at = all.find("Content-Length: ");
                 std::size_t length = at == std::string::npos ? 0 : std::stoul(all.substr(at + 16));
                 if (all.size() >= end + 4 + length) return all;
@@ -95,7 +80,7 @@ protected:
     std::string Ask(const std::string& request) {
         Client client(server_->Port());
         EXPECT_TRUE(client.Send(request));
-        return client.ReadResponse();
+        return client.Read();
     }
     std::string Put(const std::string& path, const std::string& body) {
         return Ask("PUT /tok" + path + " HTTP/1.1\r\nHost: h\r\nConnection: close\r\nContent-Length: " +
@@ -172,7 +157,7 @@ TEST_F(DavServer, HugeAnnouncedBodyIsRefusedUnread) {
     Client greedy(server_->Port());
     ASSERT_TRUE(greedy.Send("PROPFIND /tok/ HTTP/1.1\r\nHost: h\r\nDepth: 0\r\nContent-Length: 2147483648\r\n\r\n<a>"));
     auto before = Clock::now();
-    std::string response = greedy.ReadAll(3000);
+    std::string response = greedy.Read(3000, true);
     EXPECT_EQ(StatusOf(response), 413);
     EXPECT_LT(Clock::now() - before, std::chrono::milliseconds(2000));  // refused, not read
     // The same through chunks, with no length announced: cut at the bound.
@@ -182,7 +167,7 @@ TEST_F(DavServer, HugeAnnouncedBodyIsRefusedUnread) {
     chunked.Send(piece);
     chunked.Send(piece);
     chunked.Send("0\r\n\r\n");  // whole, and still over the bound
-    EXPECT_EQ(StatusOf(chunked.ReadAll(3000)), 413);
+    EXPECT_EQ(StatusOf(chunked.Read(3000, true)), 413);
 }
 
 TEST_F(DavServer, SlowAndIdleClientsAreCutWhileOthersAreServed) {
@@ -209,11 +194,11 @@ TEST_F(DavServer, SlowAndIdleClientsAreCutWhileOthersAreServed) {
     EXPECT_EQ(StatusOf(Get("/f")), 503);
     // Every one of them is cut within the bounds, and the slots free up.
     auto before = Clock::now();
-    EXPECT_EQ(StatusOf(trickle.ReadAll(4000)), 0);
-    EXPECT_EQ(StatusOf(stalledBody.ReadAll(4000)), 400);
-    EXPECT_EQ(StatusOf(trickleBody.ReadAll(4000)), 400);
-    idle1.ReadAll(4000);
-    idle2.ReadAll(4000);
+    EXPECT_EQ(StatusOf(trickle.Read(4000, true)), 0);
+    EXPECT_EQ(StatusOf(stalledBody.Read(4000, true)), 400);
+    EXPECT_EQ(StatusOf(trickleBody.Read(4000, true)), 400);
+    idle1.Read(4000, true);
+    idle2.Read(4000, true);
     EXPECT_LT(Clock::now() - before, std::chrono::milliseconds(3000));
     dribble.join();
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
@@ -240,14 +225,14 @@ TEST_F(DavServer, ChunkedPutAndKeepAlive) {
     ASSERT_TRUE(client.Send(
         "PUT /tok/c HTTP/1.1\r\nHost: h\r\nTransfer-Encoding: chunked\r\n\r\n5;ext=1\r\nhello\r\n6\r\n world\r\n0\r\n"
         "Trailer: x\r\n\r\n"));
-    EXPECT_EQ(StatusOf(client.ReadResponse()), 201);
+    EXPECT_EQ(StatusOf(client.Read()), 201);
     ASSERT_TRUE(client.Send("GET /tok/c HTTP/1.1\r\nHost: h\r\n\r\n"));
-    EXPECT_EQ(BodyOf(client.ReadResponse()), "hello world");
+    EXPECT_EQ(BodyOf(client.Read()), "hello world");
     // Malformed chunk sizes end the request and the connection.
     Client bad(server_->Port());
     ASSERT_TRUE(
         bad.Send("PUT /tok/c HTTP/1.1\r\nHost: h\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\nhello\r\n0\r\n\r\n"));
-    EXPECT_EQ(StatusOf(bad.ReadAll()), 400);
+    EXPECT_EQ(StatusOf(bad.Read(5000, true)), 400);
     EXPECT_EQ(BodyOf(Get("/c")), "hello world");
 }
 
@@ -258,9 +243,14 @@ TEST_F(DavServer, ByteRanges) {
         int status;
         const char* body;
     } cases[] = {
-        {"bytes=0-3", 206, "0123"},       {"bytes=5-", 206, "56789"},           {"bytes=-3", 206, "789"},
-        {"bytes=8-100", 206, "89"},       {"bytes=-100", 206, "0123456789"},    {"bytes=10-", 416, ""},
-        {"bytes=3-1", 200, "0123456789"}, {"bytes=0-1,3-4", 200, "0123456789"},  // several ranges: the whole file
+        {"bytes=0-3", 206, "0123"},
+        {"bytes=5-", 206, "56789"},
+        {"bytes=-3", 206, "789"},
+        {"bytes=8-100", 206, "89"},
+        {"bytes=-100", 206, "0123456789"},
+        {"bytes=10-", 416, ""},
+        {"bytes=3-1", 200, "0123456789"},
+        {"bytes=0-1,3-4", 200, "0123456789"},  // several ranges: the whole file
         {"items=0-1", 200, "0123456789"},
         {"bytes=3-3", 206, "3"},
         // A range asked of another version gets the whole file.

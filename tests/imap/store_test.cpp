@@ -8,14 +8,12 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <thread>
 
+#include "../catalog/scratch_files.h"
 #include "catalog/catalog.h"
-#include "catalog/sha256.h"
 #include "dovecot_env.h"
 #include "imap/imap_store.h"
 #include "provider_process.h"
@@ -47,30 +45,20 @@ Outcome Open(std::unique_ptr<MailStore>& store, const std::string& server, const
                            Env("VANTLO_DOVECOT_PASSWORD"), Env("VANTLO_DOVECOT") + "/" + ca, limits, store);
 }
 
-std::string Digest(const std::string& bytes) {
-    Sha256 digest;
-    digest.Update(bytes.data(), bytes.size());
-    return digest.FinishHex();
-}
-
 using testsupport::ReadWholeFile;
+using testsupport::Sha256Hex;
 
 class ImapDovecot : public ::testing::Test {
 protected:
-    const fs::path dir = fs::path(::testing::TempDir()) /
-                         ("imap-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    testsupport::ScratchDir scratch;
+    const fs::path dir = scratch.path;
     std::unique_ptr<MailStore> store;
 
     void SetUp() override {
         if (Env("VANTLO_DOVECOT").empty()) GTEST_SKIP() << "run under tests/imap/dovecot_fixture.py";
-        fs::remove_all(dir);
-        fs::create_directories(dir);
     }
-    void TearDown() override { fs::remove_all(dir); }
     fs::path Write(const std::string& name, const std::string& bytes) {
-        fs::create_directories((dir / name).parent_path());
-        std::ofstream(dir / name, std::ios::binary) << bytes;
-        return dir / name;
+        return testsupport::WriteFile(dir / name, bytes);
     }
     std::vector<FileEntry> Files(const std::string& folder) {
         std::vector<FileEntry> files;
@@ -85,25 +73,26 @@ protected:
     }
 };
 
-TEST_F(ImapDovecot, FoldersKeepTheirNamesThroughCreateRenameAndDelete) {
+// What the contract suite cannot say of every store: an IMAP folder's id is
+// its name (a renamed one's too), the server's own folders are marked and
+// kept, and a folder made anew numbers its mails anew, so that a key from
+// before names no mail, not another one.
+TEST_F(ImapDovecot, FolderIdsAreNamesAndAFolderMadeAnewForgetsOldKeys) {
     ASSERT_OK(Open(store, "imaps"));
     std::string id;
     ASSERT_OK(store->CreateFolder({}, "Zeugnisse & \xE6\x96\x87\xE4\xBB\xB6", id));
     EXPECT_EQ(id, "Zeugnisse & \xE6\x96\x87\xE4\xBB\xB6");
     ASSERT_OK(store->RenameFolder(id, "Akten/2026 \xE2\x9C\x93"));  // one level: "/" is kept as "／"
+    const std::string renamed = "Akten／2026 \xE2\x9C\x93";
     std::vector<FolderInfo> folders;
     ASSERT_OK(store->ListFolders(folders));
     std::map<std::string, bool> system;
     for (const FolderInfo& folder : folders) system[folder.id] = folder.system;
-    EXPECT_TRUE(system.count("INBOX") && system["INBOX"] && system.count("Trash") && system["Trash"]);
-    const std::string renamed = "Akten／2026 \xE2\x9C\x93";
-    EXPECT_TRUE(system.count(renamed) && !system[renamed]);
-    EXPECT_FALSE(system.count(id));
+    EXPECT_TRUE(system["INBOX"] && system["Trash"] && system.count(renamed) && !system[renamed] && !system.count(id));
     EXPECT_EQ(store->DeleteFolder("INBOX").code, StoreCode::Refused);
     ASSERT_OK(store->DeleteFolder(renamed));
     EXPECT_EQ(store->DeleteFolder(renamed).code, StoreCode::NotFound);
 
-    // A folder made anew numbers its mails anew: a key from before names no mail, not another one.
     PutResult old, fresh;
     ASSERT_OK(store->CreateFolder({}, "Again", id));
     ASSERT_OK(PutFile(*store, Write("old.txt", "old"), id, {}, old));
@@ -115,6 +104,9 @@ TEST_F(ImapDovecot, FoldersKeepTheirNamesThroughCreateRenameAndDelete) {
     EXPECT_EQ(GetFile(*store, old.key, dir / "back").code, StoreCode::NotFound);
 }
 
+// Round trips in parts and moves are the contract suite's; here the lean
+// server, the details, the search, a folder that still holds a file, and
+// the trash.
 TEST_F(ImapDovecot, MultiPartFilesRoundTripMoveAndGoToTheTrashOnAFullAndALeanServer) {
     const std::string name = "r\xC3\xA9sum\xC3\xA9 \xE2\x9C\x93.bin", bytes = testsupport::NoiseBytes(150007, 7);
     for (const std::string server : {"imaps", "lean"}) {
@@ -125,15 +117,11 @@ TEST_F(ImapDovecot, MultiPartFilesRoundTripMoveAndGoToTheTrashOnAFullAndALeanSer
         PutResult put;
         ASSERT_OK(PutFile(*store, Write(name, bytes), folder, {40000, {}, {}}, put));
         EXPECT_EQ(put.parts, 4u);
-        auto files = Files(folder);
-        ASSERT_EQ(files.size(), 1u);
-        EXPECT_TRUE(files[0].Whole() && files[0].parts == 4 && files[0].key == put.key) << files[0].Problems();
-        ASSERT_OK(GetFile(*store, put.key, dir / "back"));
-        EXPECT_TRUE(ReadWholeFile(dir / "back") == bytes);
+        std::vector<FileEntry> files;
         FileDetails details;
         ASSERT_OK(StatFile(*store, put.key, details));
         EXPECT_EQ(details.size, bytes.size());
-        EXPECT_EQ(details.sha256, Digest(bytes));
+        EXPECT_EQ(details.sha256, Sha256Hex(bytes));
         ASSERT_OK(FindFiles(*store, "SUM", "", files));
         EXPECT_TRUE(
             std::any_of(files.begin(), files.end(), [&](auto& f) { return f.key == put.key && f.name == name; }));
@@ -142,10 +130,8 @@ TEST_F(ImapDovecot, MultiPartFilesRoundTripMoveAndGoToTheTrashOnAFullAndALeanSer
         std::string archive;
         ASSERT_OK(store->CreateFolder({}, "Archive " + server, archive));
         ASSERT_OK(MoveFile(*store, put.key, archive));
-        EXPECT_TRUE(Files(folder).empty());
         files = Files(archive);
         ASSERT_EQ(files.size(), 1u);
-        EXPECT_TRUE(files[0].Whole() && files[0].parts == 4);
         EXPECT_EQ(GetFile(*store, put.key, dir / "back").code, StoreCode::NotFound);  // the old key moved on
         ASSERT_OK(RemoveFile(*store, files[0].key));
         EXPECT_TRUE(Files(archive).empty());
@@ -172,10 +158,10 @@ TEST_F(ImapDovecot, AStoredPartReadsAsTheFormatPromisesInAnotherMimeParser) {
     ASSERT_EQ(parsed.exitCode, 0) << parsed.err;
     const std::string part = bytes.substr(1000, 1000);
     EXPECT_EQ(parsed.out.substr(0, parsed.out.find("size: ")),
-              "multipart/mixed text/plain attachment\n" + name + ".002 1000 " + Digest(part) + "\nvantlo-file: 1\n");
+              "multipart/mixed text/plain attachment\n" + name + ".002 1000 " + Sha256Hex(part) + "\nvantlo-file: 1\n");
     for (const std::string& line :
          std::vector<std::string>{"\nname: " + name + "\n", "\npart: 2\n", "\nparts: 3\n", "\noffset: 1000\n",
-                                  "\npart-sha256: " + Digest(part) + "\n", "\nsha256: " + Digest(bytes) + "\n"})
+                                  "\npart-sha256: " + Sha256Hex(part) + "\n", "\nsha256: " + Sha256Hex(bytes) + "\n"})
         EXPECT_NE(parsed.out.find(line), std::string::npos) << line << parsed.out;
 }
 
@@ -243,33 +229,31 @@ TEST_F(ImapDovecot, AWrongPasswordIsRefusedAndASilentServerEndsWithTimedOut) {
 }  // namespace
 
 // The command-line client pointed at the IMAP server uses it as a drive:
-// folders by their full names, a file in parts stored, listed, found,
-// fetched byte-exact, moved and removed by its key.
+// folders by their full names, a file in parts stored, listed, fetched
+// byte-exact, moved and removed by its key.
 TEST_F(ImapDovecot, TheCommandLineClientUsesTheMailboxAsADrive) {
     const std::string url = "imaps://127.0.0.1:" + DovecotPort("imaps");
     auto cli = [&](std::vector<std::string> args) {
         args.insert(args.begin(), {VANTLO_CLI_EXE, "--imap", url, "--ca-file", Env("VANTLO_DOVECOT") + "/ca.pem",
                                    "--timeout", "30", "--account", Env("VANTLO_DOVECOT_USER")});
-        return testsupport::RunProcess(args, {"VANTLO_PASSWORD=" + Env("VANTLO_DOVECOT_PASSWORD"),
-                                              "XDG_CACHE_HOME=" + (dir / "cache").string()});
+        return testsupport::RunProcess(
+            args, {"VANTLO_PASSWORD=" + Env("VANTLO_DOVECOT_PASSWORD"), "XDG_CACHE_HOME=" + (dir / "cache").string()});
     };
     const std::string folder = "Akten \xE6\x96\x87\xE4\xBB\xB6", bytes = testsupport::NoiseBytes(70001, 3);
     ASSERT_EQ(cli({"mkdir", folder}).out, folder + "\n");
-    testsupport::ProcessResult put = cli({"put", "--part-size", "32K", Write("b\xC3\xA9 x.bin", bytes).string(), folder});
+    testsupport::ProcessResult put =
+        cli({"put", "--part-size", "32K", Write("b\xC3\xA9 x.bin", bytes).string(), folder});
     ASSERT_EQ(put.exitCode, 0) << put.err;
     const std::string key = put.out.substr(0, put.out.find('\n'));
     EXPECT_EQ(key.rfind(folder + ":", 0), 0u) << key;
 
-    EXPECT_NE(cli({"folders"}).out.find(folder + "\t" + folder + "\t"), std::string::npos);
     EXPECT_EQ(cli({"ls", folder}).out.rfind("b\xC3\xA9 x.bin\t70001\t3\t", 0), 0u);
-    EXPECT_NE(cli({"find", "\xC3\xA9 x"}).out.find(key), std::string::npos);
     ASSERT_EQ(cli({"get", key, (dir / "back").string()}).exitCode, 0);
     EXPECT_EQ(ReadWholeFile(dir / "back"), bytes);
-    EXPECT_NE(cli({"stat", key}).out.find("sha256: " + Digest(bytes)), std::string::npos);
 
     EXPECT_EQ(cli({"mv", "INBOX", key}).exitCode, 0);
     EXPECT_EQ(cli({"ls", folder}).out, "");
-    EXPECT_EQ(cli({"rm", "INBOX:1:999999"}).exitCode, 1);  // a key of no mail: a failure, not silence
+    EXPECT_EQ(cli({"rm", "INBOX:1:999999"}).exitCode, 1);   // a key of no mail: a failure, not silence
     EXPECT_EQ(cli({"get", "not a key", "x"}).exitCode, 1);  // a path that names nothing: not found
     testsupport::ProcessResult removed = cli({"rmdir", folder});
     EXPECT_EQ(removed.exitCode, 0) << removed.err;

@@ -1,9 +1,9 @@
 // vantlo-cli's vault commands against a real vantlo-provider: files come
 // back byte-exact, a second put sends nothing, and the provider's data
 // directory holds neither a name, nor a plain byte, nor a plain SHA-256.
-// Then what an attacker with the provider's disk can do: a flipped bit, a
-// whole file with its manifest put in another's place, a damaged or
-// missing vault file, a wrong passphrase: each refused, nothing written.
+// Then what an attacker with the provider's disk can do: a whole file with
+// its manifest put in another's place, a damaged or missing vault file, a
+// wrong passphrase: each refused, nothing written.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -35,11 +35,17 @@ protected:
     const fs::path data = dir / "data";
     const fs::path log = dir / "provider.log";
     std::unique_ptr<testsupport::ProviderProcess> provider = Start();
+    std::string vault;  // a folder made a vault, signed in
+
+    void SetUp() override {
+        ASSERT_EQ(Run({"signin"}).exitCode, 0);
+        vault = Folder("vault");
+        ASSERT_EQ(Run({"vault", "init", vault}).exitCode, 0);
+    }
 
     std::unique_ptr<testsupport::ProviderProcess> Start() {
-        return std::make_unique<testsupport::ProviderProcess>(std::vector<std::string>{},
-                                                              std::vector<std::string>{"--log", log.string()},
-                                                              data.string());
+        return std::make_unique<testsupport::ProviderProcess>(
+            std::vector<std::string>{}, std::vector<std::string>{"--log", log.string()}, data.string());
     }
 
     ~VaultCli() override {
@@ -48,14 +54,16 @@ protected:
     }
 
     // With killAt > 0: killed (SIGKILL) once the provider has seen that many more requests.
-    ProcessResult Run(std::vector<std::string> args, const std::string& passphrase = kPassphrase, int killAt = 0) {
-        args.insert(args.begin(), {VANTLO_CLI_EXE, "--provider", provider->HostPort(), "--account", "demo@163.example"});
+    ProcessResult Run(std::vector<std::string> args, const std::string& passphrase = kPassphrase, int killAt = 0,
+                      const std::string& input = "") {
+        args.insert(args.begin(),
+                    {VANTLO_CLI_EXE, "--provider", provider->HostPort(), "--account", "demo@163.example"});
         const std::size_t base = Requests();
         return testsupport::RunProcess(
             args,
             {"VANTLO_PROVIDER=", "VANTLO_PASSWORD=vantlo-demo", "VANTLO_VAULT_PASSPHRASE=" + passphrase,
-             "XDG_CACHE_HOME=" + (dir / "cache").string()},
-            "", 120000, [&](int pid) {
+             "VANTLO_VAULT_NEW_PASSPHRASE=", "XDG_CACHE_HOME=" + (dir / "cache").string()},
+            input, 120000, [&](int pid) {
                 for (int waited = 0; killAt > 0 && waited < 60000; waited += 2) {
                     if (Requests() >= base + static_cast<std::size_t>(killAt)) return (void)::kill(pid, SIGKILL);
                     std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -100,13 +108,11 @@ std::string Sha256Hex(const std::string& bytes) {
 }
 
 TEST_F(VaultCli, FilesComeBackAndTheProviderHoldsNoneOfThem) {
-    ASSERT_EQ(Run({"signin"}).exitCode, 0);
-    const std::string vault = Folder("vault"), plain = Folder("plain");
+    const std::string plain = Folder("plain");
     ASSERT_EQ(Run({"put", Write("loose.txt", "x").string(), plain}).exitCode, 0);
     ProcessResult refused = Run({"vault", "init", plain});
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_NE(refused.err.find("not empty"), std::string::npos) << refused.err;
-    ASSERT_EQ(Run({"vault", "init", vault}).exitCode, 0);
     EXPECT_EQ(Run({"vault", "init", vault}).exitCode, 1);  // a vault is not made twice
 
     const struct {
@@ -161,51 +167,27 @@ TEST_F(VaultCli, FilesComeBackAndTheProviderHoldsNoneOfThem) {
 }
 
 TEST_F(VaultCli, WhatTheProvidersDiskCanDoIsRefused) {
-    ASSERT_EQ(Run({"signin"}).exitCode, 0);
-    const std::string vault = Folder("vault");
-    ASSERT_EQ(Run({"vault", "init", vault}).exitCode, 0);
     const std::string a = testsupport::NoiseBytes(70000, 1), b = testsupport::NoiseBytes(70000, 2);
     ASSERT_EQ(Run({"vault", "put", Write("a.bin", a).string(), Write("b.bin", b).string(), vault}).exitCode, 0);
     std::map<std::string, std::string> keys = Keys(vault);
     ASSERT_EQ(keys.size(), 2u);
-    const std::string aKey = keys["a.bin"], bKey = keys["b.bin"];
-    const std::string aSealed = Read(Attachment(aKey)), bSealed = Read(Attachment(bKey)), index = Read(Index());
+    const std::string aSealed = Read(Attachment(keys["a.bin"])), bSealed = Read(Attachment(keys["b.bin"]));
 
-    // Each fault is made with the provider stopped (it keeps its index in
-    // memory), then undone.
-    auto replaceAll = [](std::string text, const std::string& from, const std::string& to) {
-        for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-            text.replace(at, from.size(), to);
-        return text;
-    };
-    std::string flipped = aSealed;
-    flipped[40000] ^= 1;
-    const struct {
-        const char* what;
-        std::string attachment;  // a.bin's attachment as the fault leaves it
-        std::string index;
-        std::string expected;
-    } cases[] = {
-        {"a bit flipped", flipped, index, "a.bin: mail " + aKey + " does not match its SHA-256"},
-        {"b's bytes and manifest in a's place", bSealed,
-         replaceAll(index, Sha256Hex(aSealed), Sha256Hex(bSealed)), "a.bin: its records are authentic but belong to another file"},
-    };
-    for (const auto& c : cases) {
-        provider->Stop();
-        std::ofstream(Attachment(aKey), std::ios::binary) << c.attachment;
-        std::ofstream(Index(), std::ios::binary) << c.index;
-        provider = Start();
-        ProcessResult got = Run({"vault", "get", vault, "a.bin", (dir / "a.out").string()});
-        EXPECT_EQ(got.exitCode, 1) << c.what;
-        EXPECT_NE(got.err.find(c.expected), std::string::npos) << c.what << ": " << got.err;
-        EXPECT_FALSE(fs::exists(dir / "a.out")) << c.what;
-        provider->Stop();
-        std::ofstream(Attachment(aKey), std::ios::binary) << aSealed;
-        std::ofstream(Index(), std::ios::binary) << index;
-        provider = Start();
-    }
-    ASSERT_EQ(Run({"vault", "get", vault, "a.bin", (dir / "a.out").string()}).exitCode, 0);
-    EXPECT_EQ(Read(dir / "a.out"), a);
+    // b's sealed bytes and manifest in a's place, made with the provider
+    // stopped (it keeps its index in memory): authentic records of another
+    // file. (A flipped bit fails the mail's SHA-256 before: transfer_test.)
+    std::string index = Read(Index());
+    for (std::size_t at = index.find(Sha256Hex(aSealed)); at != std::string::npos; at = index.find(Sha256Hex(aSealed)))
+        index.replace(at, 64, Sha256Hex(bSealed));
+    provider->Stop();
+    std::ofstream(Attachment(keys["a.bin"]), std::ios::binary) << bSealed;
+    std::ofstream(Index(), std::ios::binary) << index;
+    provider = Start();
+    ProcessResult got = Run({"vault", "get", vault, "a.bin", (dir / "a.out").string()});
+    EXPECT_EQ(got.exitCode, 1);
+    EXPECT_NE(got.err.find("a.bin: its records are authentic but belong to another file"), std::string::npos)
+        << got.err;
+    EXPECT_FALSE(fs::exists(dir / "a.out"));
 
     // A damaged vault file, then none: the folder does not open.
     std::string vaultKey;
@@ -229,9 +211,6 @@ TEST_F(VaultCli, WhatTheProvidersDiskCanDoIsRefused) {
 }
 
 TEST_F(VaultCli, PutKilledMidwayFinishesOnTheNextRunWithEachPartOnce) {
-    ASSERT_EQ(Run({"signin"}).exitCode, 0);
-    const std::string vault = Folder("vault");
-    ASSERT_EQ(Run({"vault", "init", vault}).exitCode, 0);
     const std::string bytes = testsupport::NoiseBytes(10 * 65536 + 999, 3);  // sealed: 11 parts of 64 KiB
     const std::vector<std::string> put = {"vault", "put", "--part-size", "64K", Write("kept.bin", bytes).string(),
                                           vault};
@@ -248,17 +227,10 @@ TEST_F(VaultCli, PutKilledMidwayFinishesOnTheNextRunWithEachPartOnce) {
 }
 
 TEST_F(VaultCli, NewPassphraseOpensTheOldOneNoLonger) {
-    ASSERT_EQ(Run({"signin"}).exitCode, 0);
-    const std::string vault = Folder("vault");
-    ASSERT_EQ(Run({"vault", "init", vault}).exitCode, 0);
     ASSERT_EQ(Run({"vault", "put", Write("kept.txt", "kept").string(), vault}).exitCode, 0);
     const std::string keptKey = Keys(vault)["kept.txt"];
     ASSERT_FALSE(keptKey.empty());
-    ProcessResult changed = testsupport::RunProcess(
-        {VANTLO_CLI_EXE, "--provider", provider->HostPort(), "--account", "demo@163.example", "vault", "passwd", vault},
-        {"VANTLO_PROVIDER=", "VANTLO_PASSWORD=vantlo-demo", "VANTLO_VAULT_PASSPHRASE=" + std::string(kPassphrase),
-         "VANTLO_VAULT_NEW_PASSPHRASE=", "XDG_CACHE_HOME=" + (dir / "cache").string()},
-        "second phrase\nsecond phrase\n", 120000);
+    ProcessResult changed = Run({"vault", "passwd", vault}, kPassphrase, 0, "second phrase\nsecond phrase\n");
     ASSERT_EQ(changed.exitCode, 0) << changed.err;
     EXPECT_EQ(Run({"vault", "ls", vault}).exitCode, 1);
     // The sealed file is the same mail: nothing but the vault file changed.

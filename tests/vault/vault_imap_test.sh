@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # A vault in a real Dovecot (run by tests/imap/dovecot_fixture.py): a file
-# in several parts and an empty one stored, listed and fetched back, a
-# second put sends nothing, and the maildir holds no name, no plain byte
-# and no plain SHA-256.
+# in several parts and an empty one stored, listed and fetched back, and the
+# maildir holds no name, no plain byte and no plain SHA-256. What a vault
+# does whatever the mailbox (a second put, a wrong passphrase) is
+# vault_cli_test's.
 # Usage: dovecot_fixture.py -- vault_imap_test.sh VANTLO_CLI
 set -euo pipefail
 cli=$1
@@ -18,9 +19,6 @@ v vault init Sealed > /dev/null
 head -c 300000 /dev/urandom > "$work/报告 2026.pdf"
 : > "$work/empty.txt"
 v vault put --part-size 100K "$work/报告 2026.pdf" "$work/empty.txt" Sealed > /dev/null
-before=$(v ls --messages Sealed | wc -l)
-v vault put --part-size 100K "$work/报告 2026.pdf" "$work/empty.txt" Sealed > /dev/null
-[ "$(v ls --messages Sealed | wc -l)" = "$before" ] || fail "the second put stored mails again"
 listing=$(v vault ls Sealed)
 grep -q "^报告 2026.pdf	300000	3	" <<< "$listing" || fail "listing: $listing"
 grep -q "^empty.txt	0	1	" <<< "$listing" || fail "listing: $listing"
@@ -28,8 +26,6 @@ v vault get Sealed "报告 2026.pdf" "$work/back.pdf"
 cmp -s "$work/报告 2026.pdf" "$work/back.pdf" || fail "the file came back changed"
 v vault get Sealed empty.txt "$work/back.txt"
 [ -f "$work/back.txt" ] && [ ! -s "$work/back.txt" ] || fail "the empty file did not come back empty"
-! VANTLO_VAULT_PASSPHRASE=wrong v vault get Sealed empty.txt "$work/wrong.txt" 2> /dev/null || fail "a wrong passphrase opened the vault"
-[ ! -e "$work/wrong.txt" ] || fail "a wrong passphrase wrote the target"
 
 sha=$(sha256sum "$work/报告 2026.pdf" | cut -c1-64)
 for secret in "报告" "empty.txt" "$sha"; do
