@@ -82,9 +82,11 @@ Outcome WritebackQueue::WaitStored(const EntryPtr& entry) {
     else if (entry->queued)
         entry->notBefore = Clock::now();
     changed_.notify_all();
+    // An attempt that succeeded for an earlier generation (the file changed
+    // while it was stored) is queued again: only a failed one ends the wait.
     const bool settled = changed_.wait_for(lock, std::chrono::milliseconds(settings_.longestWaitMs), [&] {
-        return entry->storedGeneration >= target || entry->attempts > attempts || entry->removed ||
-               stop_.StopRequested();
+        return entry->storedGeneration >= target || (entry->attempts > attempts && !entry->lastFailure.Ok()) ||
+               entry->removed || stop_.StopRequested();
     });
     if (entry->storedGeneration >= target || entry->removed) return Success();
     if (settled && !entry->lastFailure.Ok()) return entry->lastFailure;

@@ -153,7 +153,8 @@ void CopyTreeInAndBack(MountTest& test, unsigned files) {
     EXPECT_EQ(Sh("cp -r " + tree.string() + " " + test.point.string()), "");
     EXPECT_EQ(Sh(diff), "");  // while pending
     // Moved at once, while its files are still on their way, and back.
-    EXPECT_EQ(Sh("mv " + mounted.string() + "/d " + mounted.string() + "/a/d2 2>&1"), "");
+    EXPECT_EQ(Sh("mv " + mounted.string() + "/d " + mounted.string() + "/a/d2 2>&1"), "")
+        << Sh("cat " + (test.dir / "mount.log").string());
     EXPECT_EQ(Sh("mv " + mounted.string() + "/a/d2 " + mounted.string() + "/d 2>&1"), "");
     test.WaitStored(mounted);
     test.RemountFresh();
