@@ -102,16 +102,15 @@ TEST_F(CliFaultTest, WrongUsageAndLocalProblemsSendNothing) {
 }
 
 TEST_F(CliFaultTest, OutputLinesAndThePasswordFromStandardInput) {
-    After(2,
-          {testsupport::Script(testsupport::HttpAnswer(
-              "{'code':'S_OK','total':2,'var':[{'id':'m2','size':10,'subject':'b\\'s\tx','receivedDate':new Date(2026,9,2,3,4,5),"
-              "'flags':{'attached':true}},{'id':'m1','size':7,'subject':'two\nlines','flags':{}}]}"))});
+    After(2, {testsupport::Script(testsupport::HttpAnswer(
+                 "{'code':'S_OK','total':2,'var':[{'id':'m2','size':10,'subject':'b\\'s\tx','receivedDate':new "
+                 "Date(2026,9,2,3,4,5),"
+                 "'flags':{'attached':true}},{'id':'m1','size':7,'subject':'two\nlines','flags':{}}]}"))});
     ProcessResult ls = Run({"ls", "--messages", "3"});
     EXPECT_EQ(ls.out, "m2\t10\ttrue\t2026,10,2,3,4,5\tb's x\nm1\t7\tfalse\t\ttwo lines\n") << ls.err;
-    ProcessResult signin = testsupport::RunProcess(
-        {VANTLO_CLI_EXE, "--provider", relay.HostPort(), "--no-session-cache", "--account", "demo@163.example",
-         "signin"},
-        {"VANTLO_PROVIDER=", "VANTLO_PASSWORD"}, "vantlo-demo\r\n");
+    ProcessResult signin = testsupport::RunProcess({VANTLO_CLI_EXE, "--provider", relay.HostPort(),
+                                                    "--no-session-cache", "--account", "demo@163.example", "signin"},
+                                                   {"VANTLO_PROVIDER=", "VANTLO_PASSWORD"}, "vantlo-demo\r\n");
     EXPECT_EQ(signin.out, "signed in as demo@163.example at " + relay.HostPort() + "\n") << signin.err;
 }
 
@@ -223,7 +222,8 @@ TEST_F(CliTest, FilesInPartsAreListedFoundFetchedMovedAndRemovedOverTls) {
     for (int i = 0; i < 1000; ++i) bytes += std::to_string(i * 7919 % 100000);
     const std::string key = run({"put", "--part-size", "1K", Write("r\xC3\xA9port.bin", bytes), docs});
     run({"put", Write("notes.txt", "hello"), docs});
-    const std::string listed = RunAt(provider.Address(), {"--ca-file", provider.CaFile(), "ls", docs}, "vantlo-demo").out;
+    const std::string listed =
+        RunAt(provider.Address(), {"--ca-file", provider.CaFile(), "ls", docs}, "vantlo-demo").out;
     // Name, size, parts, stored (UTC), key; in name order.
     std::istringstream rows(listed);
     std::string first, line;
@@ -232,9 +232,11 @@ TEST_F(CliTest, FilesInPartsAreListedFoundFetchedMovedAndRemovedOverTls) {
     EXPECT_EQ(line.substr(line.size() - key.size() - 2), "Z\t" + key) << listed;
     EXPECT_EQ(first.rfind("notes.txt\t5\t1\t2", 0), 0u) << listed;
     EXPECT_TRUE(fs::exists(dir / "cache" / "vantlo" / "demo@163.example.manifests"));
-    const std::string stat = RunAt(provider.Address(), {"--ca-file", provider.CaFile(), "stat", key}, "vantlo-demo").out;
-    for (const std::string& says : {"\nsize: " + std::to_string(bytes.size()) + "\n", std::string("\nparts: 5\npart 1: "),
-                                    "\nfolder: " + docs + "\n", std::string("\npart 5: ")})
+    const std::string stat =
+        RunAt(provider.Address(), {"--ca-file", provider.CaFile(), "stat", key}, "vantlo-demo").out;
+    for (const std::string& says :
+         {"\nsize: " + std::to_string(bytes.size()) + "\n", std::string("\nparts: 5\npart 1: "),
+          "\nfolder: " + docs + "\n", std::string("\npart 5: ")})
         EXPECT_NE(stat.find(says), std::string::npos) << stat;
     run({"get", key, (dir / "back.bin").string()});
     EXPECT_TRUE(Read(dir / "back.bin") == bytes);
@@ -255,7 +257,8 @@ TEST_F(CliTest, FilesInPartsAreListedFoundFetchedMovedAndRemovedOverTls) {
     EXPECT_EQ(run({"ls", "4"}), line) << "in the trash";
     // The daily send limit stops a file after 3 of its parts: an incomplete file, said so.
     run({"put", "--part-size", "1K", "--transfers", "1", Write("big.bin", bytes), docs}, 1);
-    const std::string incomplete = RunAt(provider.Address(), {"--ca-file", provider.CaFile(), "ls", docs}, "vantlo-demo").out;
+    const std::string incomplete =
+        RunAt(provider.Address(), {"--ca-file", provider.CaFile(), "ls", docs}, "vantlo-demo").out;
     EXPECT_NE(incomplete.find("big.bin\t" + std::to_string(bytes.size()) + "\t5 incomplete: parts 4-5 missing\t"),
               std::string::npos)
         << incomplete;

@@ -85,18 +85,42 @@ TEST_F(SyncTest, OnlyWhatChangedIsSentAndCheckSeesEveryDifference) {
         {"dry run sends nothing", [] {}, {"sync", "--dry-run", local.string(), remote}, 0, "send\t文件-0.txt", -1},
         {"first sync", [] {}, {"sync", local.string(), remote}, 0, "sent 30 file(s)", 30},
         {"same", [] {}, {"check", local.string(), remote}, 0, "", 30},
-        {"second sync sends nothing", [] {}, {"sync", local.string(), remote}, 0,
-         "sent 0 file(s), 0 bytes; trashed 0; unchanged 30", 30},
-        {"one changed at the same size", [&] { Write(local / "文件-3.txt", "CONTENT 3"); },
-         {"sync", local.string(), remote}, 0, "sent 1 file(s), 9 bytes; trashed 1; unchanged 29", 30},
-        {"touched, same bytes", [&] { fs::last_write_time(local / "文件-4.txt", fs::file_time_type::clock::now()); },
-         {"sync", local.string(), remote}, 0, "sent 0 file(s)", 30},
-        {"check lists differences", [&] { fs::remove(local / "文件-5.txt"), Write(local / "new.txt", "n"); },
-         {"check", local.string(), remote}, 1, "only here: new.txt\nonly there: 文件-5.txt\n", 30},
-        {"without --delete nothing is trashed", [] {}, {"sync", local.string(), remote}, 0,
-         "sent 1 file(s), 1 bytes; trashed 0; unchanged 29", 31},
-        {"--delete trashes what is gone", [] {}, {"sync", "--delete", local.string(), remote}, 0,
-         "sent 0 file(s), 0 bytes; trashed 1; unchanged 30", 30},
+        {"second sync sends nothing",
+         [] {},
+         {"sync", local.string(), remote},
+         0,
+         "sent 0 file(s), 0 bytes; trashed 0; unchanged 30",
+         30},
+        {"one changed at the same size",
+         [&] { Write(local / "文件-3.txt", "CONTENT 3"); },
+         {"sync", local.string(), remote},
+         0,
+         "sent 1 file(s), 9 bytes; trashed 1; unchanged 29",
+         30},
+        {"touched, same bytes",
+         [&] { fs::last_write_time(local / "文件-4.txt", fs::file_time_type::clock::now()); },
+         {"sync", local.string(), remote},
+         0,
+         "sent 0 file(s)",
+         30},
+        {"check lists differences",
+         [&] { fs::remove(local / "文件-5.txt"), Write(local / "new.txt", "n"); },
+         {"check", local.string(), remote},
+         1,
+         "only here: new.txt\nonly there: 文件-5.txt\n",
+         30},
+        {"without --delete nothing is trashed",
+         [] {},
+         {"sync", local.string(), remote},
+         0,
+         "sent 1 file(s), 1 bytes; trashed 0; unchanged 29",
+         31},
+        {"--delete trashes what is gone",
+         [] {},
+         {"sync", "--delete", local.string(), remote},
+         0,
+         "sent 0 file(s), 0 bytes; trashed 1; unchanged 30",
+         30},
         {"same again", [] {}, {"check", local.string(), remote}, 0, "", 30},
     };
     for (const Step& step : steps) {
@@ -117,11 +141,11 @@ TEST_F(SyncTest, OnlyWhatChangedIsSentAndCheckSeesEveryDifference) {
         EXPECT_EQ(Read(back / entry.path().filename()), Read(entry.path())) << entry.path();
         // A touch alone sends nothing (the bytes are the same), so the stored time is the earlier one.
         if (entry.path().filename() != fs::u8path("文件-4.txt")) {
-            EXPECT_EQ(std::chrono::duration_cast<std::chrono::seconds>(fs::last_write_time(back / entry.path().filename()) -
-                                                                   fs::last_write_time(entry.path()))
-                      .count(),
-                  0)
-            << entry.path();
+            EXPECT_EQ(std::chrono::duration_cast<std::chrono::seconds>(
+                          fs::last_write_time(back / entry.path().filename()) - fs::last_write_time(entry.path()))
+                          .count(),
+                      0)
+                << entry.path();
         }
     }
     Write(back / "mine.txt", "written here");

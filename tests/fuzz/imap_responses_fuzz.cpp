@@ -106,23 +106,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::vector<std::uint32_t> numbers;
         std::string code, text;
         switch (word.text.empty() ? ' ' : word.text[0]) {
-            case '1': case '2': case '3': case '4': case '5': case '6': case '7': case '8': case '9':
-                if (!reader.Next(kind).Ok()) return 0;
-                CheckFetch(reader);
-                break;
-            case 'S':
-                if (!imap::ReadNumbers(reader, numbers).Ok()) return 0;
-                std::sort(numbers.begin(), numbers.end());
-                numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
-                Check(imap::UidSet(numbers).empty() == numbers.empty());
-                break;
-            case 'O': case 'N': case 'B':
-                if (!reader.StatusTail(code, text).Ok()) return 0;
-                Check(text.size() <= imap::kMaxAtom && code.size() <= imap::kMaxAtom);
-                break;
-            default:
-                if (!imap::ReadLine(reader, values).Ok()) return 0;
-                for (const imap::Value& value : values) CheckValue(value);
+        case '1':
+        case '2':
+        case '3':
+        case '4':
+        case '5':
+        case '6':
+        case '7':
+        case '8':
+        case '9':
+            if (!reader.Next(kind).Ok()) return 0;
+            CheckFetch(reader);
+            break;
+        case 'S':
+            if (!imap::ReadNumbers(reader, numbers).Ok()) return 0;
+            std::sort(numbers.begin(), numbers.end());
+            numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+            Check(imap::UidSet(numbers).empty() == numbers.empty());
+            break;
+        case 'O':
+        case 'N':
+        case 'B':
+            if (!reader.StatusTail(code, text).Ok()) return 0;
+            Check(text.size() <= imap::kMaxAtom && code.size() <= imap::kMaxAtom);
+            break;
+        default:
+            if (!imap::ReadLine(reader, values).Ok()) return 0;
+            for (const imap::Value& value : values) CheckValue(value);
         }
     }
     return 0;

@@ -8,8 +8,8 @@
 #include "imap/fetch_items.h"
 #include "imap/header_words.h"
 #include "imap/mailbox_name.h"
-#include "imap/transfer_coding.h"
 #include "imap/part_message.h"
+#include "imap/transfer_coding.h"
 
 namespace {
 

@@ -21,19 +21,24 @@ struct TempDir {
 };
 
 TEST(MountErrno, EachOutcomeMapsToWhatAProgramExpects) {
-    const std::pair<StoreCode, int> table[] = {
-        {StoreCode::Ok, 0},           {StoreCode::NotFound, ENOENT},     {StoreCode::Refused, EACCES},
-        {StoreCode::TooLarge, ENOSPC}, {StoreCode::QuotaShortTerm, ENOSPC}, {StoreCode::QuotaDaily, ENOSPC},
-        {StoreCode::TimedOut, EIO},   {StoreCode::Broken, EIO},          {StoreCode::Corrupt, EIO},
-        {StoreCode::SessionExpired, EACCES}};
+    const std::pair<StoreCode, int> table[] = {{StoreCode::Ok, 0},
+                                               {StoreCode::NotFound, ENOENT},
+                                               {StoreCode::Refused, EACCES},
+                                               {StoreCode::TooLarge, ENOSPC},
+                                               {StoreCode::QuotaShortTerm, ENOSPC},
+                                               {StoreCode::QuotaDaily, ENOSPC},
+                                               {StoreCode::TimedOut, EIO},
+                                               {StoreCode::Broken, EIO},
+                                               {StoreCode::Corrupt, EIO},
+                                               {StoreCode::SessionExpired, EACCES}};
     for (auto [code, expected] : table) {
         EXPECT_EQ(mount::ErrnoOf(catalog::Failure(code, "")), expected) << catalog::StoreCodeText(code);
         EXPECT_EQ(mount::WorthLogging(catalog::Failure(code, "")), expected == EIO);
     }
     // A folder change refused by the mailbox's own code: a limit is a full disk, not a denied one.
-    const std::pair<const char*, int> folders[] = {{"FA_FOLDER_TOO_DEEP", ENOSPC}, {"FA_OVERFLOW", ENOSPC},
-                                                   {"LIMIT", ENOSPC},              {"FA_FOLDER_NOT_EMPTY", ENOTEMPTY},
-                                                   {"FA_NAME_EXISTS", EEXIST},     {"FA_FORBIDDEN", EACCES}};
+    const std::pair<const char*, int> folders[] = {
+        {"FA_FOLDER_TOO_DEEP", ENOSPC},     {"FA_OVERFLOW", ENOSPC},    {"LIMIT", ENOSPC},
+        {"FA_FOLDER_NOT_EMPTY", ENOTEMPTY}, {"FA_NAME_EXISTS", EEXIST}, {"FA_FORBIDDEN", EACCES}};
     for (auto [refusal, expected] : folders)
         EXPECT_EQ(mount::FolderErrnoOf(catalog::Outcome(StoreCode::Refused, "", refusal)), expected) << refusal;
 }
@@ -46,7 +51,8 @@ struct MountCache : ::testing::Test {
     std::vector<std::uint32_t> fetched;
     MountCache() {
         plan.size = bytes.size();
-        for (std::uint32_t i = 0; i < 5; ++i) plan.parts.push_back({i + 1, 5, "m" + std::to_string(i), i * 10u, 10, ""});
+        for (std::uint32_t i = 0; i < 5; ++i)
+            plan.parts.push_back({i + 1, 5, "m" + std::to_string(i), i * 10u, 10, ""});
     }
     mount::PartFetcher Fetcher(StoreCode fail = StoreCode::Ok) {
         return [this, fail](const catalog::DownloadPart& part, const fs::path& file) -> catalog::Outcome {

@@ -16,8 +16,9 @@ using testsupport::HttpAnswer;
 using QueriesTest = testsupport::SessionTest;
 
 const std::string kXml = "<?xml version=\"1.0\"?><object>";
-const std::string kPaging = "<int name=\"start\">400</int><int name=\"limit\">200</int>"
-                            "<boolean name=\"returnTotal\">true</boolean></object>";
+const std::string kPaging =
+    "<int name=\"start\">400</int><int name=\"limit\">200</int>"
+    "<boolean name=\"returnTotal\">true</boolean></object>";
 
 TEST_F(QueriesTest, QueriesSendTheirRequestsByteForByte) {
     session::MessagePage page;
@@ -50,12 +51,14 @@ TEST_F(QueriesTest, QueriesSendTheirRequestsByteForByte) {
 
 TEST(MessageValues, AnswersInBothStylesDecodeEveryEscape) {
     const std::string neat =
-        "{'code':'S_OK','var':[{'id':'m1','fid':7,'size':2048,'subject':'it\\'s \\\\ \\u6587\\ud83d\\ude00\\ud800 \\x41',"
+        "{'code':'S_OK','var':[{'id':'m1','fid':7,'size':2048,'subject':'it\\'s \\\\ \\u6587\\ud83d\\ude00\\ud800 "
+        "\\x41',"
         "'receivedDate':new Date(2026,9,2,3,4,5),'flags':{'read':false,'attached':true}},"
         "{'id':'m2','subject':'a\\tb\\nc','flags':{'read':true},'size':'x','from':'\"A\" <a@b>',"
         "'sentDate':new Date(2026,0,31,23,59,0)}],'total':451}";
-    const std::string field = "{\n'code':'S_OK',\n'var':[{\n'ctrls':{'id':'c','attached':true},\n'size':9,\n"
-                              "'flags':{\n'system':false},\n'id':'m3',\n'subject':'\\u00e9'\n}]\n}";
+    const std::string field =
+        "{\n'code':'S_OK',\n'var':[{\n'ctrls':{'id':'c','attached':true},\n'size':9,\n"
+        "'flags':{\n'system':false},\n'id':'m3',\n'subject':'\\u00e9'\n}]\n}";
     session::MessagePage page;
     ASSERT_EQ(session::ReadMessagePageAnswer(neat, page), Status::Ok);
     ASSERT_EQ(page.messages.size(), 2u);

@@ -18,14 +18,16 @@ TEST(TlsEndpoints, SignInServersSpeakTlsAndTheOverrideDecides) {
     EXPECT_TRUE(builtIn.scheme == Scheme::Https && builtIn.port == kHttpsPort);
     EXPECT_EQ(builtIn.certificateName, kSignInHost);  // not the address dialled
     EXPECT_EQ(builtIn.caFile, "/ca.pem");
-    EXPECT_NE(BuildSignInRequest(s, "a@163.example", 1, "pw").find("&url=https://entry.163.example/"), std::string::npos);
+    EXPECT_NE(BuildSignInRequest(s, "a@163.example", 1, "pw").find("&url=https://entry.163.example/"),
+              std::string::npos);
 
     s.providerOverride = "https://localhost:8443";
     Endpoint notice = FixedEndpoint(s, kNoticeHost, kNoticeAddresses[0]);
     EXPECT_TRUE(notice.scheme == Scheme::Https && notice.port == 8443 && notice.certificateName == "localhost");
     EXPECT_EQ(notice.hostLine, kNoticeHost);
     s.providerOverride = "127.0.0.1:8080";
-    EXPECT_NE(BuildSignInRequest(s, "a@163.example", 1, "pw").find("&url=http://entry.163.example/"), std::string::npos);
+    EXPECT_NE(BuildSignInRequest(s, "a@163.example", 1, "pw").find("&url=http://entry.163.example/"),
+              std::string::npos);
     // An override without its port, with a path or of another scheme is no override.
     Scheme scheme;
     std::string host;
@@ -35,8 +37,9 @@ TEST(TlsEndpoints, SignInServersSpeakTlsAndTheOverrideDecides) {
 }
 
 TEST(TlsEndpoints, TheWebmailHostIsReadAfterEitherSchemeAndKeepsIt) {
-    const std::string head = "HTTP/1.1 302 Found\r\nSet-Cookie: Coremail=14charsprefix1ABCDEFGHIJKLMNOPQRSTUVWXYZ012345%x;"
-                             "\r\nLocation: ";
+    const std::string head =
+        "HTTP/1.1 302 Found\r\nSet-Cookie: Coremail=14charsprefix1ABCDEFGHIJKLMNOPQRSTUVWXYZ012345%x;"
+        "\r\nLocation: ";
     struct Case {
         const char* location;
         Status result;

@@ -17,7 +17,9 @@
 
 namespace testsupport {
 
-const char* ProviderExecutable() { return VANTLO_PROVIDER_EXE; }
+const char* ProviderExecutable() {
+    return VANTLO_PROVIDER_EXE;
+}
 
 std::string MakeTempDir(const std::string& prefix) {
     std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "XXXXXX")).string();
@@ -111,8 +113,7 @@ ProviderProcess::ProviderProcess(std::vector<std::string> accounts, std::vector<
     if (line.rfind("listening on ", 0) == 0 && colon != std::string::npos)
         port_ = static_cast<std::uint16_t>(std::atoi(line.c_str() + colon + 1));
     std::size_t ca = line.find("\nca-file ");
-    if (lines == 2 && ca != std::string::npos)
-        caFile_ = line.substr(ca + 9, line.find('\n', ca + 9) - (ca + 9));
+    if (lines == 2 && ca != std::string::npos) caFile_ = line.substr(ca + 9, line.find('\n', ca + 9) - (ca + 9));
     if (lines == 2 && caFile_.empty()) port_ = 0;  // not serving as asked: not running
     if (madeTls && !caFile_.empty() && tlsTemplate.dir.empty()) {
         std::string dir = MakeTempDir("vantlo-tls-template-");

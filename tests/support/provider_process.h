@@ -5,9 +5,9 @@
 // so it is made once per test program and copied into each data directory.
 #pragma once
 
+#include <sys/types.h>
 #include <cstdint>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace testsupport {

@@ -33,9 +33,9 @@ Bytes Hex(const std::string& text) {
 TEST_F(VaultFormat, PrimitivesMatchTheirReferenceVectors) {
     // Argon2id: the reference implementation's example (version 0x13).
     vault::SecretBytes argon;
-    ASSERT_TRUE(vault::DeriveFromPassphrase("password", Bytes{'s', 'o', 'm', 'e', 's', 'a', 'l', 't'}, {65536, 2, 1},
-                                            32, argon)
-                    .Ok());
+    ASSERT_TRUE(
+        vault::DeriveFromPassphrase("password", Bytes{'s', 'o', 'm', 'e', 's', 'a', 'l', 't'}, {65536, 2, 1}, 32, argon)
+            .Ok());
     EXPECT_EQ(vault::HexText(Bytes(argon.data(), argon.data() + 32)),
               "09316115d5cf24ed5a15a31a3ba326e5cf32edc24702987c02b6566f61913cf7");
 
@@ -51,8 +51,13 @@ TEST_F(VaultFormat, Base32IsRfc4648LowerCaseUnpadded) {
     const struct {
         const char* plain;
         const char* text;
-    } cases[] = {{"", ""},           {"f", "my"},          {"fo", "mzxq"},        {"foo", "mzxw6"},
-                 {"foob", "mzxw6yq"}, {"fooba", "mzxw6ytb"}, {"foobar", "mzxw6ytboi"}};
+    } cases[] = {{"", ""},
+                 {"f", "my"},
+                 {"fo", "mzxq"},
+                 {"foo", "mzxw6"},
+                 {"foob", "mzxw6yq"},
+                 {"fooba", "mzxw6ytb"},
+                 {"foobar", "mzxw6ytboi"}};
     for (const auto& c : cases) {
         Bytes plain(c.plain, c.plain + std::strlen(c.plain)), back;
         EXPECT_EQ(vault::Base32Text(plain), c.text);

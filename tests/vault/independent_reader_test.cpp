@@ -63,9 +63,10 @@ TEST(VaultIndependentReader, OpensWhatWeSealAndRefusesItAltered) {
         }
         const std::string sealedName = vault::NameSealer(key).Seal(c.fault == kOtherName ? "other" : c.name);
         std::string output;
-        const bool opened = RunCommand("/usr/bin/python3 '" + script + "' '" + (dir / "vault.txt").string() + "' '" +
-                                    (dir / "sealed").string() + "' " + sealedName + " '" + (dir / "out").string() + "'",
-                                output);
+        const bool opened =
+            RunCommand("/usr/bin/python3 '" + script + "' '" + (dir / "vault.txt").string() + "' '" +
+                           (dir / "sealed").string() + "' " + sealedName + " '" + (dir / "out").string() + "'",
+                       output);
         EXPECT_EQ(opened, c.fault == kNone) << c.name;
         if (c.fault != kNone) continue;
         EXPECT_EQ(output, std::string(c.name) + "\n");

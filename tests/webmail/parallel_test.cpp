@@ -9,11 +9,11 @@
 #include <iterator>
 
 #include "catalog/transfers.h"
-#include "webmail/webmail_store.h"
 #include "fault_server.h"
 #include "provider_process.h"
 #include "session/signin.h"
 #include "slow_link.h"
+#include "webmail/webmail_store.h"
 
 namespace {
 

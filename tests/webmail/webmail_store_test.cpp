@@ -17,7 +17,6 @@
 #include "catalog/file_sizes.h"
 #include "catalog/manifest.h"
 #include "catalog/upload.h"
-#include "webmail/page_fan.h"
 #include "fault_server.h"
 #include "old_form_mail.h"
 #include "provider_process.h"
@@ -25,6 +24,7 @@
 #include "session/message_moves.h"
 #include "session/signin.h"
 #include "session/upload.h"
+#include "webmail/page_fan.h"
 #include "webmail/webmail_store.h"
 
 namespace {
@@ -47,8 +47,8 @@ protected:
     ~WebmailStoreTest() override { testsupport::RemoveTree(dir.string()); }
     void Start(std::vector<std::string> args, WebmailOptions options = {}) {
         args.insert(args.end(), {"--tls", "--answer-style", GetParam()});
-        provider = std::make_unique<testsupport::ProviderProcess>(std::vector<std::string>{kAccount + std::string(":pa")},
-                                                                  args);
+        provider = std::make_unique<testsupport::ProviderProcess>(
+            std::vector<std::string>{kAccount + std::string(":pa")}, args);
         ASSERT_TRUE(provider->Running());
         s.providerOverride = provider->Address();
         s.caFile = provider->CaFile();
@@ -110,11 +110,13 @@ TEST_P(WebmailStoreTest, DamageOnTheProvidersDiskFailsClearly) {
 
     const fs::path attachments = provider->DataDir() + "/accounts/" + kAccount + "/attachments";
     const std::vector<std::pair<const char*, std::function<void(const std::vector<std::string>&)>>> damages = {
-        {"part 2 of 3 (mail", [&](const std::vector<std::string>& ids) {
+        {"part 2 of 3 (mail",
+         [&](const std::vector<std::string>& ids) {
              std::fstream part(attachments / ids[1], std::ios::in | std::ios::out | std::ios::binary);
              part.seekp(500), part.put('!');
          }},
-        {"part 3 missing", [&](const std::vector<std::string>& ids) {
+        {"part 3 missing",
+         [&](const std::vector<std::string>& ids) {
              ASSERT_EQ(session::DeleteMessages(s, {ids[2]}), session::Status::Ok);
          }},
         {"part 1 stored twice", [&](const std::vector<std::string>&) {}},  // stored again below
@@ -185,7 +187,7 @@ TEST_P(WebmailStoreTest, RefusalsAndEndedSessionsAreClearOutcomes) {
 
 // A folder that changes between the pages of its listing, newest first.
 struct ChangingFolder {
-    std::vector<std::string> ids;  // newest first
+    std::vector<std::string> ids;                                         // newest first
     std::vector<std::function<void(std::vector<std::string>&)>> changes;  // one before each page but the first
     std::vector<std::uint64_t> starts;
 
@@ -193,7 +195,8 @@ struct ChangingFolder {
         if (!starts.empty() && starts.size() <= changes.size()) changes[starts.size() - 1](ids);
         starts.push_back(start);
         page = session::MessagePage();
-        for (std::uint64_t i = start; i < ids.size() && i < start + limit; ++i) page.messages.emplace_back().id = ids[i];
+        for (std::uint64_t i = start; i < ids.size() && i < start + limit; ++i)
+            page.messages.emplace_back().id = ids[i];
         page.hasTotal = true;
         page.total = ids.size();
         return Success();
@@ -208,17 +211,28 @@ TEST(WebmailPaging, MailsThatStayAreListedOnceWhateverArrivesOrLeaves) {
     for (int i = 10; i < 60; ++i) all.push_back("m" + std::to_string(i));
     const std::vector<std::vector<std::function<void(std::vector<std::string>&)>>> histories = {
         {},
-        {[](auto& ids) { ids.insert(ids.begin(), {"new1", "new2"}); }, [&](auto& ids) { erase(ids, {"m11", "m12"}); }},
+        {[](auto& ids) {
+             ids.insert(ids.begin(), {"new1", "new2"});
+         },
+         [&](auto& ids) {
+             erase(ids, {"m11", "m12"});
+         }},
         // More leave before the next page than it reads again: it steps back.
-        {[&](auto& ids) { erase(ids, {"m10", "m11", "m12", "m13", "m14", "m15", "m16", "m17", "m18", "m19"}); }},
-        {[&](auto& ids) { erase(ids, {"m19", "m20"}); }, [&](auto& ids) { erase(ids, {"m31"}); }},
+        {[&](auto& ids) {
+            erase(ids, {"m10", "m11", "m12", "m13", "m14", "m15", "m16", "m17", "m18", "m19"});
+        }},
+        {[&](auto& ids) {
+             erase(ids, {"m19", "m20"});
+         },
+         [&](auto& ids) { erase(ids, {"m31"}); }},
     };
     for (const auto& history : histories) {
         ChangingFolder folder{all, history, {}};
         std::vector<MailInfo> mails;
-        ASSERT_TRUE(ReadEveryPage("list", [&](auto start, auto limit, auto& page) { return folder.Page(start, limit, page); },
-                                  12, mails)
-                        .Ok());
+        ASSERT_TRUE(
+            ReadEveryPage(
+                "list", [&](auto start, auto limit, auto& page) { return folder.Page(start, limit, page); }, 12, mails)
+                .Ok());
         std::vector<std::string> listed;
         for (const MailInfo& mail : mails) listed.push_back(mail.id);
         std::vector<std::string> unique = listed;
@@ -231,10 +245,11 @@ TEST(WebmailPaging, MailsThatStayAreListedOnceWhateverArrivesOrLeaves) {
     ChangingFolder endless{all, {}, {}};
     endless.changes.assign(1000, [](auto& ids) { ids.insert(ids.begin(), "x" + std::to_string(ids.size())); });
     std::vector<MailInfo> mails;
-    EXPECT_EQ(ReadEveryPage("list", [&](auto start, auto limit, auto& page) { return endless.Page(start, limit, page); },
-                            1, mails)
-                  .code,
-              StoreCode::Broken);
+    EXPECT_EQ(
+        ReadEveryPage(
+            "list", [&](auto start, auto limit, auto& page) { return endless.Page(start, limit, page); }, 1, mails)
+            .code,
+        StoreCode::Broken);
 }
 
 // Pages read on several connections at once are taken only when they join
@@ -266,7 +281,9 @@ TEST(WebmailPaging, PagesReadAtOnceAreTakenOnlyWhenTheyJoinUp) {
         ASSERT_TRUE(source(0, 12, first).Ok());
         std::vector<session::MessagePage> pages;
         bool joined = !c.joined;
-        ASSERT_TRUE(ReadPagesAtOnce(workers, 3, [&](auto&) { return source; }, first, 12, pages, joined).Ok());
+        ASSERT_TRUE(ReadPagesAtOnce(
+                        workers, 3, [&](auto&) { return source; }, first, 12, pages, joined)
+                        .Ok());
         EXPECT_EQ(joined, c.joined);
         EXPECT_EQ(folder.starts.size(), 1 + pages.size());
         if (!joined) continue;
@@ -322,8 +339,10 @@ TEST(WebmailLarge, AFileJustOver2GiBRoundTrips) {
 TEST(WebmailExactFind, OnlyTheMailWithOurUploadIdIsTakenAndMoved) {
     testsupport::FaultServer server;
     session::Session s;
-    for (auto [cell, text] : {std::pair{s.sInfoCookie, "S_INFO=1|0|s;"}, {s.pInfoCookie, "P_INFO=a|1|p;"},
-                              {s.ntesSessCookie, "NTES_SESS=n;"}, {s.coremailCookie, "Coremail=c;"}})
+    for (auto [cell, text] : {std::pair{s.sInfoCookie, "S_INFO=1|0|s;"},
+                              {s.pInfoCookie, "P_INFO=a|1|p;"},
+                              {s.ntesSessCookie, "NTES_SESS=n;"},
+                              {s.coremailCookie, "Coremail=c;"}})
         session::SetCell(cell, 256, text);
     session::SetCell(s.host, server.HostPort());
     session::SetCell(s.sid, "0123456789abcdef0123456789ABCDEF");
@@ -385,7 +404,7 @@ TEST(WebmailSummaries, OnlyASummaryShorterThanTheWindowAndEndingALineIsTheWholeT
         {",'summary':'vantlo-file: 1\\nsize: 4\\n'", true, "vantlo-file: 1\nsize: 4\n"},
         {",'summary':'vantlo-file: 1\\nsize: 4'", false, ""},  // cut, or trimmed: not known whole
         {",'summary':''", false, ""},
-        {",'summary':'" + atWindow.substr(0, 1023) + "\\n'", false, ""},        // 1024 characters: the window
+        {",'summary':'" + atWindow.substr(0, 1023) + "\\n'", false, ""},             // 1024 characters: the window
         {",'summary':'" + underWindow.substr(0, 1024) + "\\n'", true, underWindow},  // 1023 characters, more bytes
     };
     std::vector<std::string> objects;
