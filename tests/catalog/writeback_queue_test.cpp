@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "catalog/catalog.h"
 #include "memory_store.h"
 #include "scratch_files.h"
@@ -15,15 +17,17 @@ using catalog::WritebackQueue;
 
 // One run of a drive: a queue on the journal, its stores one at a time on
 // the in-memory mailbox. `crashBeforeRemove`: the run ends after the last
-// part was stored but before its journal entry went.
+// part was stored but before its journal entry went. `changedWhileStored`:
+// the first store done is of an earlier version, so the file is queued again.
 struct DriveRun {
     std::mutex guard, storeLock;
-    bool crashBeforeRemove = false;
+    bool crashBeforeRemove = false, changedWhileStored = false;
     catalog::Journal& journal;
     WritebackQueue queue;
 
-    DriveRun(catalog::Journal& journal_, testsupport::MemoryStore& store, bool crash, int retryMs)
+    DriveRun(catalog::Journal& journal_, testsupport::MemoryStore& store, bool crash, int retryMs, bool changed = false)
         : crashBeforeRemove(crash),
+          changedWhileStored(changed),
           journal(journal_),
           queue(
               guard, journal_,
@@ -37,6 +41,10 @@ struct DriveRun {
                   // What the drive reads the new file back by (its cache, its times).
                   EXPECT_EQ(stored.plan.size, 100u);
                   EXPECT_EQ(stored.plan.parts.size(), stored.mailIds.size());
+                  if (std::exchange(changedWhileStored, false)) {
+                      queue.SaveAndQueue(entry, 300);  // the wait sees this attempt end first
+                      return;
+                  }
                   entry->storedGeneration = generation;
                   if (!crashBeforeRemove) journal.Remove(entry->record);
               }) {}
@@ -71,8 +79,10 @@ TEST(WritebackQueue, StoresEachFileExactlyOnceThroughRefusalsAndCrashes) {
         int triesFirstRun;        // WaitStored calls before the first run ends ("crash")
         bool crashBeforeRemove;
         bool firstRunStores;
+        bool changedWhileStored = false;
     } cases[] = {
         {"stored at the first try", -1, 1, false, true},
+        {"a wait outlasts a store of an earlier version", -1, 1, false, true, true},
         {"refused, then retried by the same run", 4, 3, false, true},
         {"crash after some parts: the next run sends only the rest", 4, 1, false, false},
         {"crash before the first part left", 0, 1, false, false},
@@ -97,7 +107,8 @@ TEST(WritebackQueue, StoresEachFileExactlyOnceThroughRefusalsAndCrashes) {
 
         {
             // A run that "crashes" after one try must not retry meanwhile.
-            DriveRun first(journal, store, c.crashBeforeRemove, c.triesFirstRun > 1 ? 10 : 600000);
+            DriveRun first(journal, store, c.crashBeforeRemove, c.triesFirstRun > 1 ? 10 : 600000,
+                           c.changedWhileStored);
             EXPECT_EQ(first.StoreAll(c.triesFirstRun).Ok(), c.firstRunStores);
         }
         // The next run starts from the journal alone.
