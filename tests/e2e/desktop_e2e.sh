@@ -138,6 +138,13 @@ shot window-maximised
 xdotool mousemove $((mx + 450)) $((my + 12)) click --repeat 2 --delay 80 1  # back
 sleep 1.5
 
+# 9. 工具 offers the network drive (Wine has no WebDAV client to map it with).
+xdotool mousemove $((mx + 318)) $((my + 15)) click 1
+sleep 0.8
+shot tools-menu
+xdotool key Escape
+sleep 0.3
+
 eval "$(xdotool getwindowgeometry --shell "$main")"
 xdotool mousemove $((X + WIDTH - 22)) $((Y + 12)) click 1  # the close label "X"
 wait_until program_ended "$vantlo_pid" || fail "the program did not end after its window was closed"

@@ -144,7 +144,7 @@ zip_lists() {  # arch: the files a user finds after unpacking
 # System DLLs present on every Windows from 7 on; anything else (the C++
 # runtime's DLLs, zlib1.dll, the universal C runtime's api-ms-win-crt-*) would
 # have to travel beside the program.
-system_dlls=(advapi32.dll bcrypt.dll comctl32.dll comdlg32.dll crypt32.dll gdi32.dll imm32.dll kernel32.dll
+system_dlls=(advapi32.dll bcrypt.dll comctl32.dll comdlg32.dll crypt32.dll gdi32.dll imm32.dll kernel32.dll mpr.dll
     msvcrt.dll mswsock.dll ole32.dll oleaut32.dll secur32.dll shell32.dll shlwapi.dll user32.dll uxtheme.dll version.dll
     winmm.dll ws2_32.dll)
 system_imports_only() {  # objdump, program
