@@ -135,11 +135,13 @@ shot window-800x600
 xdotool mousemove $((mx + 450)) $((my + 12)) click --repeat 2 --delay 80 1
 sleep 1.5
 shot window-maximised
-xdotool mousemove $((mx + 450)) $((my + 12)) click --repeat 2 --delay 80 1  # back
+eval "$(xdotool getwindowgeometry --shell "$main")"  # the maximised window's caption
+xdotool mousemove $((X + 450)) $((Y + 12)) click --repeat 2 --delay 80 1  # back
 sleep 1.5
 
 # 9. 工具 offers the network drive (Wine has no WebDAV client to map it with).
-xdotool mousemove $((mx + 318)) $((my + 15)) click 1
+eval "$(xdotool getwindowgeometry --shell "$main")"
+xdotool mousemove $((X + 318)) $((Y + 15)) click 1
 sleep 0.8
 shot tools-menu
 xdotool key Escape
