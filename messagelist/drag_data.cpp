@@ -8,6 +8,7 @@
 #include <system_error>
 #include <thread>
 
+#include "messagelist/com_object.h"
 #include "messagelist/file_stream.h"
 
 namespace messagelist {
@@ -79,29 +80,10 @@ FILETIME FileTimeOf(std::int64_t utcSeconds) {
     return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
 }
 
-class DragData final : public IDataObject {
+class DragData final : public ComObject<IDataObject> {
 public:
     DragData(std::vector<DraggedFile> files, app::Desktop::FileFetch fetch)
         : files_(std::move(files)), fetch_(std::move(fetch)) {}
-    DragData(const DragData&) = delete;
-    DragData& operator=(const DragData&) = delete;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDataObject) {
-            *out = static_cast<IDataObject*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
 
     HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
         if (!format || !medium) return E_INVALIDARG;
@@ -140,6 +122,7 @@ public:
     HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
 
 private:
+    bool Answers(REFIID iid) const override { return iid == IID_IDataObject; }
     ~DragData() = default;
 
     HRESULT Descriptors(STGMEDIUM& medium) const {
@@ -192,7 +175,6 @@ private:
     const app::Desktop::FileFetch fetch_;
     const CLIPFORMAT descriptor_ = Format(CFSTR_FILEDESCRIPTORW);
     const CLIPFORMAT contents_ = Format(CFSTR_FILECONTENTS);
-    std::atomic<ULONG> references_{1};
 };
 
 }  // namespace

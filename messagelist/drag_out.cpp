@@ -4,8 +4,7 @@
 
 #include <ole2.h>
 
-#include <atomic>
-
+#include "messagelist/com_object.h"
 #include "messagelist/drag_data.h"
 
 namespace messagelist {
@@ -13,24 +12,8 @@ namespace messagelist {
 namespace {
 
 // The drop follows the left button; Escape gives the drag up.
-class DropSource final : public IDropSource {
+class DropSource final : public ComObject<IDropSource> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDropSource) {
-            *out = static_cast<IDropSource*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
     HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escapePressed, DWORD keys) override {
         if (escapePressed) return DRAGDROP_S_CANCEL;
         return keys & MK_LBUTTON ? S_OK : DRAGDROP_S_DROP;
@@ -38,8 +21,8 @@ public:
     HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
 
 private:
+    bool Answers(REFIID iid) const override { return iid == IID_IDropSource; }
     ~DropSource() = default;
-    std::atomic<ULONG> references_{1};
 };
 
 }  // namespace

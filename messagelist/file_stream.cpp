@@ -1,34 +1,16 @@
 #include "messagelist/file_stream.h"
 
-#include <atomic>
 #include <string>
+
+#include "messagelist/com_object.h"
 
 namespace messagelist {
 
 namespace {
 
-class PassingFileStream final : public IStream {
+class PassingFileStream final : public ComObject<IStream> {
 public:
     PassingFileStream(HANDLE file, std::wstring name) : file_(file), name_(std::move(name)) {}
-    PassingFileStream(const PassingFileStream&) = delete;
-    PassingFileStream& operator=(const PassingFileStream&) = delete;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_ISequentialStream || iid == IID_IStream) {
-            *out = static_cast<IStream*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
 
     HRESULT STDMETHODCALLTYPE Read(void* buffer, ULONG size, ULONG* read) override {
         DWORD got = 0;
@@ -84,11 +66,11 @@ public:
     }
 
 private:
+    bool Answers(REFIID iid) const override { return iid == IID_ISequentialStream || iid == IID_IStream; }
     ~PassingFileStream() { CloseHandle(file_); }
 
     HANDLE file_;
     std::wstring name_;
-    std::atomic<ULONG> references_{1};
 };
 
 }  // namespace
