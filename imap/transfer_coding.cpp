@@ -3,11 +3,10 @@
 #include <algorithm>
 
 #include "imap/text_units.h"
+#include "platform/base64.h"
 
 namespace imap {
 namespace {
-
-constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 // Each byte's sextet; kSkip for the white space between lines, kOther for
 // '=' and everything that is not base64.
@@ -16,43 +15,15 @@ struct SextetTable {
     std::uint8_t of[256];
     constexpr SextetTable() : of() {
         for (int c = 0; c < 256; ++c) of[c] = kOther;
-        for (int i = 0; i < 64; ++i) of[static_cast<unsigned char>(kAlphabet[i])] = static_cast<std::uint8_t>(i);
+        for (int i = 0; i < 64; ++i)
+            of[static_cast<unsigned char>(platform::kBase64Alphabet[i])] = static_cast<std::uint8_t>(i);
         of[static_cast<unsigned char>('\r')] = of[static_cast<unsigned char>('\n')] = kSkip;
         of[static_cast<unsigned char>(' ')] = of[static_cast<unsigned char>('\t')] = kSkip;
     }
 };
 constexpr SextetTable kSextets;
 
-// Four characters for three bytes at `in`, written at `out`.
-inline void EncodeGroup(const unsigned char* in, char* out) {
-    const std::uint32_t group = (std::uint32_t(in[0]) << 16) | (std::uint32_t(in[1]) << 8) | in[2];
-    out[0] = kAlphabet[group >> 18];
-    out[1] = kAlphabet[(group >> 12) & 63];
-    out[2] = kAlphabet[(group >> 6) & 63];
-    out[3] = kAlphabet[group & 63];
-}
-
-// Base64 of `size` bytes (padded) at `out`; returns the end of what it wrote.
-char* EncodeRun(const unsigned char* in, std::size_t size, char* out) {
-    std::size_t at = 0;
-    for (; at + 3 <= size; at += 3, out += 4) EncodeGroup(in + at, out);
-    if (at < size) {
-        unsigned char last[3] = {in[at], at + 1 < size ? in[at + 1] : std::uint8_t(0), 0};
-        EncodeGroup(last, out);
-        if (at + 1 == size) out[2] = '=';
-        out[3] = '=';
-        out += 4;
-    }
-    return out;
-}
-
 }  // namespace
-
-std::string Base64(const std::string& bytes) {
-    std::string out((bytes.size() + 2) / 3 * 4, '\0');
-    EncodeRun(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), &out[0]);
-    return out;
-}
 
 std::string Base64Lines(const char* data, std::size_t size) {
     std::string out;
@@ -66,7 +37,7 @@ void AppendBase64Lines(const char* data, std::size_t size, std::string& out) {
     const auto* in = reinterpret_cast<const unsigned char*>(data);
     char* to = &out[0] + start;
     for (std::size_t at = 0; at < size; at += 57) {
-        to = EncodeRun(in + at, std::min<std::size_t>(57, size - at), to);
+        to = platform::Base64Run(in + at, std::min<std::size_t>(57, size - at), to);
         *to++ = '\r';
         *to++ = '\n';
     }

@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/base64.h"
+
 namespace imap {
 
-std::string Base64(const std::string& bytes);
+using platform::Base64;
 // Base64 in lines of 76 characters, each ended by CRLF.
 std::string Base64Lines(const char* data, std::size_t size);
 // The same appended to `out`, whose capacity a caller can keep from one
