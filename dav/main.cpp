@@ -1,9 +1,11 @@
-// vantlo-dav: a tree served over WebDAV on loopback, below a random token.
+// vantlo-dav: a tree served over WebDAV below a random token: on loopback,
+// or beyond this machine over TLS to one user with a password.
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -33,9 +35,9 @@ void PrintUsage() {
     std::cout << "Usage: vantlo-dav [OPTIONS] --account ADDRESS   (the mailbox)\n"
                  "       vantlo-dav [OPTIONS] --memory            (a tree in memory)\n"
                  "\n"
-                 "Serves a tree over WebDAV (class 1 and 2) on a loopback address, below a\n"
-                 "random path token: the URL to give a WebDAV client is printed on the first\n"
-                 "line of standard output. Without the token every request gets 404.\n"
+                 "Serves a tree over WebDAV (class 1 and 2) below a random path token: the URL\n"
+                 "to give a WebDAV client is printed on the first line of standard output.\n"
+                 "Without the token every request gets 404.\n"
                  "\n"
                  "Options:\n"
 #ifdef VANTLO_DAV_MAILBOX
@@ -44,11 +46,26 @@ void PrintUsage() {
 #endif
                  "  --memory              serve a tree kept in memory (lost at exit)\n"
                  "  --listen ADDRESS:PORT where to listen (default 127.0.0.1:0, a free port);\n"
-                 "                        only loopback addresses are accepted\n"
+                 "                        an address beyond 127.x.x.x needs the three below\n"
+                 "  --tls-cert FILE       serve HTTPS with this certificate chain (PEM)...\n"
+                 "  --tls-key FILE        ...and its key (PEM)\n"
+                 "  --user NAME           clients must sign in as NAME (HTTP Basic, over TLS\n"
+                 "                        only); the password is the first line of the file\n"
+                 "                        named by --user-password-file, else of\n"
+                 "                        VANTLO_DAV_USER_PASSWORD\n"
+                 "  --user-password-file FILE\n"
                  "  --max-connections N   clients served at once (default 32)\n"
                  "The password is read from VANTLO_PASSWORD, else from one line of standard\n"
                  "input. A file PUT is answered once it is in the local journal; it is stored\n"
                  "in the mailbox after, and retried, as in vantlo-mount. Stop with Ctrl+C.\n";
+}
+
+// The first line of a file, without its line end; false when unreadable.
+bool ReadFirstLine(const std::string& file, std::string& line) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in || !std::getline(in, line)) return false;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return true;
 }
 
 int Usage(const std::string& message) {
@@ -119,6 +136,12 @@ int main(int argc, char** argv) {
             memory = true;
         } else if (arg == "--listen") {
             if (!value(text) || !ParseListen(text, options)) return Usage("--listen takes ADDRESS:PORT");
+        } else if (arg == "--tls-cert" || arg == "--tls-key" || arg == "--user") {
+            if (!value(text) || text.empty()) return Usage(arg + " takes a value");
+            (arg == "--tls-cert" ? options.tlsCert : arg == "--tls-key" ? options.tlsKey : options.user) = text;
+        } else if (arg == "--user-password-file") {
+            if (!value(text) || !ReadFirstLine(text, options.password) || options.password.empty())
+                return Usage("--user-password-file takes a readable file whose first line is the password");
         } else if (arg == "--max-connections") {
             if (!value(text)) return Usage("--max-connections takes a number");
             long count = std::strtol(text.c_str(), nullptr, 10);
@@ -133,6 +156,12 @@ int main(int argc, char** argv) {
         } else {
             return Usage("unknown option " + arg);
         }
+    }
+
+    if (!options.user.empty() && options.password.empty()) {
+        if (const char* password = std::getenv("VANTLO_DAV_USER_PASSWORD")) options.password = password;
+        if (options.password.empty())
+            return Usage("--user needs a password (--user-password-file or VANTLO_DAV_USER_PASSWORD)");
     }
 
     std::unique_ptr<dav::Backend> backend;

@@ -14,9 +14,11 @@
 #include <thread>
 
 #include "dav/backend.h"
+#include "dav/basic_auth.h"
 #include "dav/handler.h"
 #include "dav/http.h"
 #include "dav/tcp.h"
+#include "dav/tls_server.h"
 #include "platform/stop_token.h"
 
 namespace dav {
@@ -26,6 +28,10 @@ struct ServerOptions {
     std::uint16_t port = 0;  // 0: a free one
     std::string token;       // empty: a random one
     std::size_t maxConnections = 32;
+    // Beyond this machine all four are needed: the certificate chain and
+    // key (PEM files) for TLS, and the one user a client must sign in as.
+    std::string tlsCert, tlsKey;
+    std::string user, password;
     HttpLimits http;
     HandlerOptions handler;  // its token is filled in by the server
 };
@@ -37,16 +43,15 @@ public:
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
 
-    // Listens and starts accepting. Addresses other than loopback are
-    // refused: they would need TLS and a password, which this server does
-    // not offer yet.
+    // Listens and starts accepting. An address beyond loopback is refused
+    // unless TLS and a user are given; a user is refused without TLS.
     bool Start(std::string& error);
     // Stops accepting, cuts every connection and waits for their threads.
     void Stop();
 
     std::uint16_t Port() const { return listener_.Port(); }
     const std::string& Token() const { return options_.token; }
-    // http://ADDRESS:PORT/TOKEN/
+    // http://ADDRESS:PORT/TOKEN/ (https with TLS)
     std::string Url() const;
     // Connections being served now (not those told to come back later).
     std::size_t Connections();
@@ -61,10 +66,15 @@ private:
     void AcceptLoop();
     void Serve(Slot& slot);
     void Reap(bool all);  // joins finished threads (all of them with `all`)
+    // Answers 401 unless the request carries the user's credentials; false
+    // when the connection must end.
+    bool Authorized(const Request& request, HttpConnection& http, bool& keep);
 
     ServerOptions options_;
     Listener listener_;
     std::unique_ptr<Handler> handler_;
+    std::unique_ptr<TlsServer> tls_;  // null: plain HTTP
+    BasicAuth auth_;
     std::thread acceptor_;
     platform::StopSource stop_;  // asked by Stop(): the acceptor and every connection end
     std::mutex slotsMutex_;      // guards slots_

@@ -54,7 +54,13 @@ Native Of(std::intptr_t handle) {
 }  // namespace
 
 Connection::~Connection() {
-    CloseNative(Of(handle_));
+    if (Of(handle_) != kInvalid) CloseNative(Of(handle_));
+}
+
+std::intptr_t Connection::TakeHandle() {
+    const std::intptr_t handle = handle_;
+    handle_ = static_cast<std::intptr_t>(kInvalid);
+    return handle;
 }
 
 long Connection::Receive(char* data, std::size_t capacity, int timeoutMs) {

@@ -13,19 +13,31 @@ namespace dav {
 class Connection {
 public:
     explicit Connection(std::intptr_t handle) : handle_(handle) {}
-    ~Connection();
+    virtual ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
+    // Whatever must happen before the first request (a TLS handshake),
+    // within `timeoutMs`; false ends the connection.
+    virtual bool Begin(int timeoutMs) {
+        (void)timeoutMs;
+        return true;
+    }
     // Bytes received (> 0), 0 when the peer closed, -1 on an error or when
     // nothing came within `timeoutMs`.
-    long Receive(char* data, std::size_t capacity, int timeoutMs);
+    virtual long Receive(char* data, std::size_t capacity, int timeoutMs);
     // Sends all bytes; false on an error or when the peer takes nothing for
     // `timeoutMs`.
-    bool SendAll(const char* data, std::size_t size, int timeoutMs);
+    virtual bool SendAll(const char* data, std::size_t size, int timeoutMs);
     bool SendAll(const std::string& data, int timeoutMs) { return SendAll(data.data(), data.size(), timeoutMs); }
     // Ends the connection now (a later Receive returns -1).
     void Shutdown();
+
+    // The socket, handed to a wrapper that owns it from then on.
+    std::intptr_t TakeHandle();
+
+protected:
+    std::intptr_t Handle() const { return handle_; }
 
 private:
     std::intptr_t handle_;
