@@ -24,4 +24,9 @@ struct Named {
 // Names for the entries, in their order (the earlier keeps the plain name).
 std::vector<std::string> UniqueNames(const std::vector<Named>& entries);
 
+// The file that makes its folder a vault (vault/vault_mail.h). A drive
+// without the vault's key shows such a folder empty and takes nothing
+// into it, so that no file lands there unsealed.
+constexpr char kVaultFileName[] = ".vantlo-vault";
+
 }  // namespace catalog

@@ -36,7 +36,7 @@ void Destroy(void* data) {
 // The kernel's view of an entry: the mount's user owns everything.
 struct stat StatOf(const Attr& attr) {
     struct stat st {};
-    st.st_mode = attr.directory ? S_IFDIR | 0755 : S_IFREG | 0644;
+    st.st_mode = attr.directory ? S_IFDIR | (attr.readOnly ? 0555 : 0755) : S_IFREG | 0644;
     st.st_nlink = attr.directory ? 2 : 1;
     st.st_uid = ::getuid();
     st.st_gid = ::getgid();
@@ -158,15 +158,23 @@ int GetXattr(const char* path, const char* name, char* value, size_t size) {
 }
 
 int ListXattr(const char* path, char* list, size_t size) {
+    static const char fileNames[] = "user.vantlo.state\0user.vantlo.key";
+    static const char vaultNames[] = "user.vantlo.vault";
     std::string value;
+    const char* names = fileNames;
+    std::size_t length = sizeof fileNames;
     int error = Mounted().GetXattr(path, "user.vantlo.state", value);
+    if (error == -ENODATA && Mounted().GetXattr(path, "user.vantlo.vault", value) == 0) {
+        names = vaultNames;
+        length = sizeof vaultNames;
+        error = 0;
+    }
     if (error == -ENODATA) return 0;
     if (error) return error;
-    static const char names[] = "user.vantlo.state\0user.vantlo.key";
-    if (size == 0) return sizeof names;
-    if (size < sizeof names) return -ERANGE;
-    std::memcpy(list, names, sizeof names);
-    return sizeof names;
+    if (size == 0) return static_cast<int>(length);
+    if (size < length) return -ERANGE;
+    std::memcpy(list, names, length);
+    return static_cast<int>(length);
 }
 
 int StatFs(const char*, struct statvfs* st) {

@@ -61,6 +61,7 @@ struct Attr {
     bool directory = false;
     std::uint64_t size = 0;
     std::int64_t modifiedNs = 0;  // UTC; 0 for a folder (folders keep no times)
+    bool readOnly = false;        // a vault this drive cannot open
 };
 
 struct DirEntry {
@@ -100,7 +101,8 @@ public:
     int Release(std::uint64_t handle);
     // user.vantlo.state: pending, stored, "failed: WHY" (incomplete for a
     // group with parts missing, damaged for a file whose manifest does not
-    // check out); user.vantlo.key: the file's key once stored.
+    // check out); user.vantlo.key: the file's key once stored;
+    // user.vantlo.vault on a folder that is a vault: why it shows empty.
     int GetXattr(const std::string& path, const std::string& name, std::string& value);
 
 private:
@@ -127,6 +129,7 @@ private:
         bool loaded = false;
         std::chrono::steady_clock::time_point at;
         std::vector<catalog::FileEntry> files;
+        bool vault = false;           // the folder holds the vault file: shown empty, read-only
         std::uint64_t viewEpoch = 0;  // the view below is good while this is viewEpoch_
         std::map<std::string, Node> view;
         // Refreshes may overlap (one per finished store): only a reading
@@ -165,6 +168,8 @@ private:
     // Moves mails to the trash, hidden from the listings meanwhile.
     int Trash(const std::string& folderId, const std::vector<std::string>& ids);
     int Lookup(const Path& path, std::string& folderId, Node& node, catalog::FileEntry& file);
+    // -EACCES when the folder is a vault (its files would land unsealed).
+    int RefuseInVault(const std::string& folderId);
     void FillAttr(const Node& node, Attr& attr);
 
     std::shared_ptr<Pending> NewPending(const std::string& folderId, const std::string& name,

@@ -102,6 +102,7 @@ int Volume::Rename(const std::string& from, const std::string& to, bool noReplac
     if (from == to) return 0;
     error = Lookup(target, targetFolder, existing, replaced);
     if (error && error != -ENOENT) return error;
+    if (int refused = RefuseInVault(targetFolder)) return refused;
     bool targetExists = error == 0;
     if (targetExists && noReplace) return -EEXIST;
     std::vector<std::string> replacedIds;

@@ -96,6 +96,7 @@ int Volume::Create(const std::string& path, std::uint64_t& handle) {
     int error = Lookup(split, folderId, node, file);
     if (error == 0) return Open(path, O_WRONLY | O_TRUNC, handle);
     if (error != -ENOENT || folderId.empty()) return error;
+    if (int refused = RefuseInVault(folderId)) return refused;
     auto pending = NewPending(folderId, split.name, {});
     if (!pending) return -EIO;
     Lock lock(mutex_);

@@ -101,6 +101,7 @@ int Volume::MakeDir(const std::string& path) {
     std::string id, parentId, folderId;
     if (FolderId(split.full, id) == 0) return -EEXIST;
     int error = ParentId(split, parentId);
+    if (!error) error = RefuseInVault(parentId);
     if (error) return error;
     Node node;
     catalog::FileEntry file;
@@ -126,6 +127,8 @@ int Volume::RemoveDir(const std::string& path) {
         return split.depth >= 2 && Lookup(split, folderId, node, file) == 0 ? -ENOTDIR : -ENOENT;
     }
     if (found->second.system) return -EACCES;
+    std::string parentId;
+    if ((error = ParentId(split, parentId)) || (error = RefuseInVault(parentId))) return error;
     const std::string prefix = split.full + "/";
     if (folders.lower_bound(prefix) != folders.end() &&
         folders.lower_bound(prefix)->first.compare(0, prefix.size(), prefix) == 0)
@@ -148,7 +151,8 @@ int Volume::RemoveDir(const std::string& path) {
     if (error) return error;
     {
         Lock lock(mutex_);
-        if (!View(id).empty()) return -ENOTEMPTY;
+        // A vault shows empty but is not: its mails must never go with it.
+        if (!View(id).empty() || listings_[id].vault) return -ENOTEMPTY;
     }
     Outcome outcome = pool_.Run([&](catalog::MailStore& store) { return store.DeleteFolder(id); });
     Folders(folders, true);
@@ -167,8 +171,11 @@ int Volume::RenameFolder(const Path& source, const Path& target, bool noReplace)
     if (target.full.compare(0, source.full.size() + 1, source.full + "/") == 0) return -EINVAL;
     if (folders.count(target.full)) return noReplace ? -EEXIST : -ENOTEMPTY;
     if (found->second.system) return -EACCES;
-    std::string parentId, targetFolder;
+    std::string parentId, targetFolder, sourceParent;
     error = ParentId(target, parentId);
+    if (!error) error = RefuseInVault(parentId);
+    if (!error) error = ParentId(source, sourceParent);
+    if (!error) error = RefuseInVault(sourceParent);
     if (error) return error;
     Node node;
     catalog::FileEntry file;

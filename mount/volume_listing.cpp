@@ -43,6 +43,8 @@ int Volume::RefreshListing(const std::string& folderId) {
     if (reading < listing.shownReading) return 0;  // a later reading is shown already
     listing.shownReading = reading;
     listing.loaded = true;
+    listing.vault = std::any_of(files.begin(), files.end(),
+                                [](const catalog::FileEntry& file) { return file.name == catalog::kVaultFileName; });
     listing.at = Clock::now();
     listing.files = std::move(files);
     listing.viewEpoch = 0;
@@ -64,6 +66,11 @@ int Volume::EnsureListing(const std::string& folderId) {
 const std::map<std::string, Volume::Node>& Volume::View(const std::string& folderId) {
     Listing& listing = listings_[folderId];
     if (listing.viewEpoch == viewEpoch_) return listing.view;
+    if (listing.vault) {  // sealed names and bytes: nothing to show without the key
+        listing.view.clear();
+        listing.viewEpoch = viewEpoch_;
+        return listing.view;
+    }
     std::set<std::string> hidden = hidden_;
     // A pending store that rewrites a stored file in place takes that
     // file's place among its namesakes, so it keeps the name it was opened
@@ -130,6 +137,13 @@ int Volume::Lookup(const Path& path, std::string& folderId, Node& node, catalog:
     return 0;
 }
 
+int Volume::RefuseInVault(const std::string& folderId) {
+    if (folderId.empty()) return 0;
+    if (int error = EnsureListing(folderId)) return error;
+    Lock lock(mutex_);
+    return listings_[folderId].vault ? -EACCES : 0;
+}
+
 void Volume::FillAttr(const Node& node, Attr& attr) {
     attr = {};
     if (node.pending) {
@@ -157,6 +171,9 @@ int Volume::GetAttr(const std::string& path, Attr& attr) {
     if (!folderError) {
         attr = {};
         attr.directory = true;
+        Lock lock(mutex_);
+        auto known = listings_.find(id);
+        attr.readOnly = known != listings_.end() && known->second.vault;
         return 0;
     }
     std::string folderId;
@@ -194,6 +211,7 @@ int Volume::ReadDir(const std::string& path, std::vector<DirEntry>& entries) {
     error = EnsureListing(folderId);
     if (error) return error;
     Lock lock(mutex_);
+    if (listings_[folderId].vault) entries.clear();  // its folders too: all below a vault is its
     for (auto& [name, node] : View(folderId)) {
         if (subfolders.count(name)) continue;  // a folder's name wins over a file's
         DirEntry entry{name, {}};
@@ -222,6 +240,12 @@ int Volume::Trash(const std::string& folderId, const std::vector<std::string>& i
 
 int Volume::GetXattr(const std::string& path, const std::string& name, std::string& value) {
     Path split = Split(path);
+    std::string vaultId;
+    if (split.depth >= 1 && FolderId(split.full, vaultId) == 0) {
+        if (name != "user.vantlo.vault" || RefuseInVault(vaultId) != -EACCES) return -ENODATA;
+        value = "locked: a vault; its files are sealed and show only where the vault's passphrase was given";
+        return 0;
+    }
     if (split.depth < 2) return split.depth < 0 ? -ENOENT : -ENODATA;
     std::string folderId;
     Node node;

@@ -13,12 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "catalog/drive_names.h"
 #include "catalog/mail_store.h"
 #include "vault/vault_key.h"
 
 namespace vault {
 
-constexpr char kVaultFileName[] = ".vantlo-vault";
+using catalog::kVaultFileName;
 
 struct VaultCopy {
     std::string key;  // the catalog's key of the vault file

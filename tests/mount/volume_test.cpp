@@ -249,3 +249,35 @@ TEST_F(VolumeTest, DirectoriesNestToAnyDepth) {
     for (auto& [id, name] : store->folders) slashKept = slashKept || name == "p/q";
     EXPECT_TRUE(slashKept) << "a level's full-width solidus is the name's own /";
 }
+
+// A vault this drive has no key for shows empty and read-only and takes
+// nothing in, since a file written there would be stored unsealed; nor
+// does it go as an empty folder would.
+TEST_F(VolumeTest, AVaultWithoutItsKeyShowsEmptyAndTakesNothing) {
+    ASSERT_EQ(volume->MakeDir("/files/sub"), 0);
+    Write("/archive/plain.txt", "plain");
+    WaitStored("/archive");
+    store->Add("7", ".vantlo-vault", "parameters");
+    store->Add("7", "MFRGGZDFMZTWQ2LK.bin", "sealed");
+    const std::size_t mails = store->mails.size();
+    EXPECT_TRUE(Names("/files").empty());
+    mount::Attr attr;
+    ASSERT_EQ(volume->GetAttr("/files", attr), 0);
+    EXPECT_TRUE(attr.directory && attr.readOnly);
+    std::string note;
+    EXPECT_EQ(volume->GetXattr("/files", "user.vantlo.vault", note), 0);
+    EXPECT_EQ(note.rfind("locked", 0), 0u) << note;
+    EXPECT_EQ(volume->GetXattr("/archive", "user.vantlo.vault", note), -ENODATA);
+    std::uint64_t handle = 0;
+    EXPECT_EQ(volume->Create("/files/new.txt", handle), -EACCES);
+    EXPECT_EQ(volume->MakeDir("/files/other"), -EACCES);
+    EXPECT_EQ(volume->Rename("/archive/plain.txt", "/files/plain.txt", false), -EACCES);
+    EXPECT_EQ(volume->Rename("/files/sub", "/archive/sub", false), -EACCES);
+    EXPECT_EQ(volume->Rename("/archive", "/files/archive", false), -EACCES);
+    EXPECT_EQ(volume->RemoveDir("/files/sub"), -EACCES);
+    EXPECT_EQ(volume->RemoveDir("/files"), -ENOTEMPTY);
+    EXPECT_EQ(volume->Unlink("/files/.vantlo-vault"), -ENOENT);
+    EXPECT_EQ(store->mails.size(), mails);
+    EXPECT_EQ(store->folders.count("7"), 1u);
+    EXPECT_EQ(Read("/archive/plain.txt"), "plain");
+}
