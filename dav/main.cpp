@@ -20,6 +20,7 @@
 #include "dav/volume_backend.h"
 #include "mailbox/cache_dir.h"
 #include "mailbox/options.h"
+#include "mount/passphrase_vaults.h"
 #include "platform/password_input.h"
 #endif
 
@@ -43,6 +44,9 @@ void PrintUsage() {
 #ifdef VANTLO_DAV_MAILBOX
               << mailbox::OptionsHelp()
               << "  --connections N       connections to the mailbox at most (1 to 16, default 4)\n"
+                 "  --vault-passphrase-file FILE  open the vaults whose passphrase is FILE's first\n"
+                 "                        line (else VANTLO_VAULT_PASSPHRASE); their files show\n"
+                 "                        read-only. Without it a vault shows empty.\n"
 #endif
                  "  --memory              serve a tree kept in memory (lost at exit)\n"
                  "  --listen ADDRESS:PORT where to listen (default 127.0.0.1:0, a free port);\n"
@@ -107,6 +111,7 @@ int main(int argc, char** argv) {
     bool memory = false;
 #ifdef VANTLO_DAV_MAILBOX
     dav::VolumeBackendOptions mailbox;
+    std::string vaultPassphraseFile;
     const std::vector<std::string> args(argv, argv + argc);
 #endif
     for (int i = 1; i < argc; ++i) {
@@ -152,6 +157,9 @@ int main(int argc, char** argv) {
             long count = value(text) ? std::strtol(text.c_str(), nullptr, 10) : 0;
             if (count < 1 || count > 16) return Usage("--connections needs 1 to 16");
             mailbox.connections = static_cast<unsigned>(count);
+        } else if (arg == "--vault-passphrase-file") {
+            if (!value(vaultPassphraseFile) || vaultPassphraseFile.empty())
+                return Usage("--vault-passphrase-file needs a file");
 #endif
         } else {
             return Usage("unknown option " + arg);
@@ -175,6 +183,7 @@ int main(int argc, char** argv) {
             mailbox.mailbox.cacheDir.empty() ? DefaultCacheDir(mailbox.mailbox) : mailbox.mailbox.cacheDir;
         if (mailbox.cacheDir.empty()) return Usage("no cache directory: set HOME, XDG_CACHE_HOME or --cache-dir");
         std::string error;
+        if (!mount::VaultsAtStart(vaultPassphraseFile, mailbox.volume.vaults, error)) return Usage(error);
         backend = dav::VolumeBackend::Open(mailbox, platform::ReadPasswordInput(), error);
         if (!backend) {
             std::cerr << "vantlo-dav: " << error << '\n';

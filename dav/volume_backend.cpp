@@ -108,6 +108,7 @@ std::unique_ptr<VolumeBackend> VolumeBackend::OnPool(const VolumeBackendOptions&
     parts.times->Load();
     mount::VolumeOptions volume = options.volume;
     volume.manifestFile = options.cacheDir / "manifests";
+    volume.openedDir = options.cacheDir / "opened";
     parts.volume.reset(new mount::Volume(pool, *parts.journal, *parts.cache, *parts.times, volume));
     parts.volume->Start();
     backend->volume_ = parts.volume.get();

@@ -16,6 +16,7 @@
 #include "mailbox/options.h"
 #include "mount/fuse_operations.h"
 #include "mount/log.h"
+#include "mount/passphrase_vaults.h"
 #include "platform/password_input.h"
 #include "vantlo/version.h"
 
@@ -30,6 +31,7 @@ struct Options {
     mount::VolumeOptions volume;
     std::vector<std::string> fuseArgs;  // handed to libfuse as they stand
     std::string mountpoint;
+    std::string vaultPassphraseFile;
     bool foreground = false;
 };
 
@@ -47,6 +49,9 @@ void PrintUsage() {
                  "  --dir-cache-time SECONDS  how long a listing is used before it is read again\n"
                  "                        (default 10; changes made here refresh it at once)\n"
                  "  --connections N       connections to the mailbox at most (1 to 16, default 4)\n"
+                 "  --vault-passphrase-file FILE  open the vaults whose passphrase is FILE's first\n"
+                 "                        line (else VANTLO_VAULT_PASSPHRASE); their files show\n"
+                 "                        read-only. Without it a vault shows empty.\n"
                  "  -f                    stay in the foreground;  -d  debug output;  -o OPTIONS  for FUSE\n"
                  "\n"
                  "The copies and pending stores live in --cache-dir as it stands, else in\n"
@@ -99,6 +104,9 @@ int ParseArguments(int argc, char** argv, Options& options) {
         } else if (arg == "--connections") {
             if (!(v = value()) || !mailbox::ParseSize(v, 1, 16, number)) return Usage("--connections needs 1 to 16");
             options.connections = static_cast<unsigned>(number);
+        } else if (arg == "--vault-passphrase-file") {
+            if (!(v = value()) || !*v) return Usage("--vault-passphrase-file needs a file");
+            options.vaultPassphraseFile = v;
         } else if (arg == "-o") {
             if (!(v = value())) return Usage("-o needs options");
             options.fuseArgs.insert(options.fuseArgs.end(), {"-o", v});
@@ -157,6 +165,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     times.Load();
+    std::string problem;
+    if (!mount::VaultsAtStart(options.vaultPassphraseFile, options.volume.vaults, problem)) return Usage(problem);
+    options.volume.openedDir = cacheDir / "opened";
     const std::string password = platform::ReadPasswordInput();
     std::unique_ptr<catalog::MailStore> store;
     catalog::Outcome opened = mailbox::OpenMailbox(options.mailbox, password, store);

@@ -53,6 +53,11 @@ Volume::~Volume() {
 }
 
 void Volume::Start() {
+    if (!options_.openedDir.empty()) {
+        // Plain copies of vaults' files a killed run left open.
+        std::error_code error;
+        std::filesystem::remove_all(options_.openedDir, error);
+    }
     if (!options_.manifestFile.empty()) {
         std::lock_guard<std::mutex> lock(manifestsMutex_);
         manifests_.Load(options_.manifestFile);

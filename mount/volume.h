@@ -33,6 +33,7 @@
 #include "catalog/store_pool.h"
 #include "catalog/writeback_queue.h"
 #include "mount/file_cache.h"
+#include "mount/vault_view.h"
 #include "platform/local_file.h"
 
 namespace mount {
@@ -53,6 +54,10 @@ struct VolumeOptions {
     // only), so that a new mount lists a folder it knows without reading
     // its manifests again.
     std::filesystem::path manifestFile;
+    // The vaults this drive may open (null: none), and where a vault's file
+    // is opened for reading (its plain copy lives there while it is open).
+    std::shared_ptr<VaultView> vaults;
+    std::filesystem::path openedDir;
 };
 
 // What a path is, as every front end needs it: the FUSE glue makes a
@@ -129,8 +134,10 @@ private:
         bool loaded = false;
         std::chrono::steady_clock::time_point at;
         std::vector<catalog::FileEntry> files;
-        bool vault = false;           // the folder holds the vault file: shown empty, read-only
-        std::uint64_t viewEpoch = 0;  // the view below is good while this is viewEpoch_
+        bool vault = false;                                // the folder holds the vault file: read-only...
+        bool unlocked = false;                             // ...and shown empty unless its vault opened here
+        std::map<std::string, catalog::FileEntry> sealed;  // an opened vault's files as stored, by key
+        std::uint64_t viewEpoch = 0;                       // the view below is good while this is viewEpoch_
         std::map<std::string, Node> view;
         // Refreshes may overlap (one per finished store): only a reading
         // begun after the one shown may replace it, or a file stored
@@ -139,8 +146,10 @@ private:
         std::uint64_t shownReading = 0;
     };
     struct Handle {
-        std::shared_ptr<Pending> pending;  // writable
-        std::string key;                   // read-only: a stored file
+        std::shared_ptr<Pending> pending;             // writable
+        std::unique_ptr<platform::LocalFile> opened;  // a vault's file: its plain copy
+        std::filesystem::path openedPath;
+        std::string key;  // read-only: a stored file
         catalog::DownloadPlan plan;
         bool planned = false;
         catalog::FileEntry file;
@@ -170,6 +179,12 @@ private:
     int Lookup(const Path& path, std::string& folderId, Node& node, catalog::FileEntry& file);
     // -EACCES when the folder is a vault (its files would land unsealed).
     int RefuseInVault(const std::string& folderId);
+    // A listing's files as shown: an opened vault's by their plain names
+    // and sizes (`sealed` keeps them as stored); none of a locked one.
+    void ShowVault(catalog::MailStore& store, const std::string& folderId, std::vector<catalog::FileEntry>& files,
+                   bool& vault, bool& unlocked, std::map<std::string, catalog::FileEntry>& sealed);
+    // Fetches the vault's file, opens it into a plain copy for `handle`.
+    int OpenVaultFile(const std::string& folderId, const catalog::FileEntry& file, Handle& handle);
     void FillAttr(const Node& node, Attr& attr);
 
     std::shared_ptr<Pending> NewPending(const std::string& folderId, const std::string& name,

@@ -32,6 +32,7 @@ int Volume::Unlink(const std::string& path) {
     Node node;
     catalog::FileEntry file;
     int error = Lookup(split, folderId, node, file);
+    if (!error) error = RefuseInVault(folderId);
     if (error) return error;
     if (!node.pending) {
         times_.Forget(file.key);
@@ -62,6 +63,7 @@ int Volume::SetTimes(const std::string& path, std::optional<std::int64_t> modifi
     Node node;
     catalog::FileEntry file;
     int error = Lookup(split, folderId, node, file);
+    if (!error && modifiedNs) error = RefuseInVault(folderId);
     if (error) return error;
     if (!modifiedNs) return 0;
     const std::int64_t ns = *modifiedNs;
@@ -98,6 +100,7 @@ int Volume::Rename(const std::string& from, const std::string& to, bool noReplac
     Node node, existing;
     catalog::FileEntry file, replaced;
     int error = Lookup(source, sourceFolder, node, file);
+    if (!error) error = RefuseInVault(sourceFolder);
     if (error) return error;
     if (from == to) return 0;
     error = Lookup(target, targetFolder, existing, replaced);

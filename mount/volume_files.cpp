@@ -59,6 +59,47 @@ int Volume::FetchWhole(const catalog::FileEntry& file, platform::LocalFile& into
     return 0;
 }
 
+int Volume::OpenVaultFile(const std::string& folderId, const catalog::FileEntry& file, Handle& handle) {
+    catalog::FileEntry stored;
+    {
+        Lock lock(mutex_);
+        const auto& sealed = listings_[folderId].sealed;
+        auto found = sealed.find(file.key);
+        if (found == sealed.end()) return -ENOENT;
+        stored = found->second;
+    }
+    if (!stored.Whole()) {
+        Log(file.name + " is incomplete: " + stored.Problems());
+        return -EIO;
+    }
+    std::error_code error;
+    const fs::path dir = options_.openedDir.empty() ? fs::temp_directory_path(error) : options_.openedDir;
+    fs::create_directories(dir, error);
+    const std::string id = journal_.NewId();
+    const fs::path sealedPath = dir / (id + ".sealed"), plainPath = dir / (id + ".plain");
+    std::string problem;
+    int failed = 0;
+    {
+        platform::LocalFile copy;
+        failed = copy.CreateNew(sealedPath, 0600, problem) ? FetchWhole(stored, copy) : -EIO;
+    }
+    if (!failed) {
+        const Outcome opened = options_.vaults->OpenFile(folderId, sealedPath, plainPath, file.name);
+        if (!opened.Ok()) failed = LogFailure("opening", file.name, opened);
+    }
+    fs::remove(sealedPath, error);
+    handle.opened = std::make_unique<platform::LocalFile>();
+    if (!failed && !handle.opened->OpenExisting(plainPath, problem)) failed = -EIO;
+    if (failed) {
+        handle.opened.reset();
+        fs::remove(plainPath, error);
+        return failed;
+    }
+    handle.openedPath = plainPath;
+    handle.file = file;
+    return 0;
+}
+
 int Volume::PlanFor(Handle& handle) {
     if (handle.planned) return 0;
     {
@@ -104,7 +145,9 @@ int Volume::Create(const std::string& path, std::uint64_t& handle) {
     pending_.push_back(pending);
     ++viewEpoch_;
     handle = nextHandle_++;
-    handles_[handle] = std::make_unique<Handle>(Handle{pending, {}, {}, false, {}});
+    auto opened = std::make_unique<Handle>();
+    opened->pending = pending;
+    handles_[handle] = std::move(opened);
     return 0;
 }
 
@@ -116,7 +159,11 @@ int Volume::Open(const std::string& path, int flags, std::uint64_t& handle) {
     int error = Lookup(split, folderId, node, file);
     if (error) return error;
     auto opened = std::make_unique<Handle>();
-    if (node.pending) {
+    if (!node.pending && RefuseInVault(folderId)) {
+        // A vault's file: read-only, and read from a plain copy opened whole.
+        if (Writes(flags)) return -EACCES;
+        if (int failed = OpenVaultFile(folderId, file, *opened)) return failed;
+    } else if (node.pending) {
         Lock lock(mutex_);
         if (node.pending->removed) return -ENOENT;
         if (node.pending->finished) {
@@ -169,6 +216,10 @@ int Volume::Read(std::uint64_t id, char* buffer, std::size_t size, std::uint64_t
         auto found = handles_.find(id);
         if (found == handles_.end()) return -EBADF;
         handle = found->second.get();
+    }
+    if (handle->opened) {
+        std::size_t got = 0;
+        return handle->opened->ReadAt(offset, buffer, size, got) ? static_cast<int>(got) : -EIO;
     }
     if (handle->pending) {
         if (int error = Fill(handle->pending)) return error;
@@ -310,6 +361,12 @@ int Volume::Release(std::uint64_t id) {
     auto found = handles_.find(id);
     if (found == handles_.end()) return -EBADF;
     std::shared_ptr<Pending> pending = found->second->pending;
+    if (found->second->opened) {
+        // The plain copy of a vault's file lives only while it is open.
+        found->second->opened->Close();
+        std::error_code error;
+        fs::remove(found->second->openedPath, error);
+    }
     handles_.erase(found);
     if (!pending || --pending->opens > 0 || pending->removed) return 0;
     if (pending->untouched) {

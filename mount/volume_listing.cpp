@@ -26,6 +26,8 @@ int Volume::RefreshListing(const std::string& folderId) {
         reading = ++listings_[folderId].readingsBegun;
     }
     std::vector<catalog::FileEntry> files;
+    bool vault = false, unlocked = false;
+    std::map<std::string, catalog::FileEntry> sealed;
     Outcome outcome = pool_.Run([&](catalog::MailStore& store) {
         Outcome listed = catalog::ListFiles(store, folderId, files);
         if (!listed.Ok()) return listed;
@@ -35,6 +37,7 @@ int Volume::RefreshListing(const std::string& folderId) {
         Outcome filled = catalog::FillFileSizes(store, manifests_, files, catalog::kDefaultReaders);
         // Kept at once: a mount killed later still lists this folder quickly next time.
         if (manifests_.Size() != known && !options_.manifestFile.empty()) manifests_.Save(options_.manifestFile);
+        if (filled.Ok()) ShowVault(store, folderId, files, vault, unlocked, sealed);
         return filled;
     });
     if (!outcome.Ok()) return LogFailure("listing folder", folderId, outcome);
@@ -43,13 +46,33 @@ int Volume::RefreshListing(const std::string& folderId) {
     if (reading < listing.shownReading) return 0;  // a later reading is shown already
     listing.shownReading = reading;
     listing.loaded = true;
-    listing.vault = std::any_of(files.begin(), files.end(),
-                                [](const catalog::FileEntry& file) { return file.name == catalog::kVaultFileName; });
+    listing.vault = vault;
+    listing.unlocked = unlocked;
+    listing.sealed = std::move(sealed);
     listing.at = Clock::now();
     listing.files = std::move(files);
     listing.viewEpoch = 0;
     listing.view.clear();
     return 0;
+}
+
+void Volume::ShowVault(catalog::MailStore& store, const std::string& folderId, std::vector<catalog::FileEntry>& files,
+                       bool& vault, bool& unlocked, std::map<std::string, catalog::FileEntry>& sealed) {
+    vault = std::any_of(files.begin(), files.end(),
+                        [](const catalog::FileEntry& file) { return file.name == catalog::kVaultFileName; });
+    unlocked = vault && options_.vaults && options_.vaults->Unlock(store, folderId);
+    if (!unlocked) return;
+    std::vector<catalog::FileEntry> shown;
+    for (catalog::FileEntry& file : files) {
+        std::string plain;
+        if (file.name == catalog::kVaultFileName || !options_.vaults->OpenName(folderId, file.name, plain)) continue;
+        catalog::FileEntry entry = file;
+        entry.name = plain;
+        entry.sizeKnown = file.sizeKnown && options_.vaults->PlainSize(file.size, entry.size);
+        sealed[file.key] = std::move(file);
+        shown.push_back(std::move(entry));
+    }
+    files = std::move(shown);
 }
 
 int Volume::EnsureListing(const std::string& folderId) {
@@ -66,7 +89,7 @@ int Volume::EnsureListing(const std::string& folderId) {
 const std::map<std::string, Volume::Node>& Volume::View(const std::string& folderId) {
     Listing& listing = listings_[folderId];
     if (listing.viewEpoch == viewEpoch_) return listing.view;
-    if (listing.vault) {  // sealed names and bytes: nothing to show without the key
+    if (listing.vault && !listing.unlocked) {  // sealed names and bytes: nothing to show without the key
         listing.view.clear();
         listing.viewEpoch = viewEpoch_;
         return listing.view;
@@ -211,7 +234,8 @@ int Volume::ReadDir(const std::string& path, std::vector<DirEntry>& entries) {
     error = EnsureListing(folderId);
     if (error) return error;
     Lock lock(mutex_);
-    if (listings_[folderId].vault) entries.clear();  // its folders too: all below a vault is its
+    // Its folders too: all below a vault is its.
+    if (listings_[folderId].vault && !listings_[folderId].unlocked) entries.clear();
     for (auto& [name, node] : View(folderId)) {
         if (subfolders.count(name)) continue;  // a folder's name wins over a file's
         DirEntry entry{name, {}};
@@ -243,7 +267,10 @@ int Volume::GetXattr(const std::string& path, const std::string& name, std::stri
     std::string vaultId;
     if (split.depth >= 1 && FolderId(split.full, vaultId) == 0) {
         if (name != "user.vantlo.vault" || RefuseInVault(vaultId) != -EACCES) return -ENODATA;
-        value = "locked: a vault; its files are sealed and show only where the vault's passphrase was given";
+        Lock lock(mutex_);
+        value = listings_[vaultId].unlocked
+                    ? "open, read-only: its files are stored with `vantlo-cli vault put`"
+                    : "locked: a vault; its files are sealed and show only where the vault's passphrase was given";
         return 0;
     }
     if (split.depth < 2) return split.depth < 0 ? -ENOENT : -ENODATA;

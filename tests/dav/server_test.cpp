@@ -361,8 +361,8 @@ TEST(DavServerStart, RefusesWhatWouldExposeTheMailbox) {
         const char* address;
         std::string cert, key, user, password;
     } rows[] = {
-        {"0.0.0.0"},
-        {"192.0.2.1", tls.certFile, tls.keyFile},               // TLS without a user
+        {"0.0.0.0", "", "", "", ""},
+        {"0.0.0.0", tls.certFile, tls.keyFile, "", ""},         // TLS without a user
         {"0.0.0.0", "", "", "ana", "pw"},                       // a user without TLS
         {"127.0.0.1", "", "", "ana", "pw"},                     // ... on loopback too
         {"127.0.0.1", tls.certFile, "", "ana", "pw"},           // a certificate without its key
@@ -423,7 +423,9 @@ TEST_F(DavServer, TlsServesOnlyTheUser) {
         ASSERT_TRUE(client.Send(row.request));
         const std::string response = client.Read();
         EXPECT_EQ(StatusOf(response), row.status) << row.request << response;
-        if (row.status == 401) EXPECT_NE(response.find("WWW-Authenticate: Basic realm="), std::string::npos);
+        if (row.status == 401) {
+            EXPECT_NE(response.find("WWW-Authenticate: Basic realm="), std::string::npos);
+        }
     }
     Client plain(server_->Port());
     plain.Send("GET /tok/f HTTP/1.1\r\nHost: h\r\n\r\n");

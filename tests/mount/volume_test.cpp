@@ -3,15 +3,21 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <fstream>
 #include <thread>
 
 #include "../catalog/memory_store.h"
 #include "catalog/manifest.h"
 #include "catalog/part_mark.h"
+#include "mount/passphrase_vaults.h"
 #include "mount/volume.h"
 #include "provider_process.h"
+#include "vault/names.h"
+#include "vault/sealed_files.h"
+#include "vault/vault_mail.h"
 
 namespace {
 
@@ -250,34 +256,84 @@ TEST_F(VolumeTest, DirectoriesNestToAnyDepth) {
     EXPECT_TRUE(slashKept) << "a level's full-width solidus is the name's own /";
 }
 
-// A vault this drive has no key for shows empty and read-only and takes
-// nothing in, since a file written there would be stored unsealed; nor
-// does it go as an empty folder would.
-TEST_F(VolumeTest, AVaultWithoutItsKeyShowsEmptyAndTakesNothing) {
+// A vault: without its key the drive shows it empty and read-only and
+// takes nothing in, since a file written there would be stored unsealed;
+// nor does it go as an empty folder would. With the passphrase its files
+// show by their own names and sizes and read back whole, still read-only,
+// and no plain copy outlives a read.
+TEST_F(VolumeTest, AVaultShowsOnlyToItsPassphraseAndTakesNothing) {
     ASSERT_EQ(volume->MakeDir("/files/sub"), 0);
     Write("/archive/plain.txt", "plain");
     WaitStored("/archive");
-    store->Add("7", ".vantlo-vault", "parameters");
-    store->Add("7", "MFRGGZDFMZTWQ2LK.bin", "sealed");
+    vault::VaultParameters parameters;
+    vault::VaultKey key;
+    std::vector<vault::VaultCopy> copies;
+    ASSERT_TRUE(vault::InitFolderVault(*store, "7", "phrase", {1024, 1, 1}, parameters).Ok());
+    ASSERT_TRUE(vault::UnlockFolderVault(*store, "7", "phrase", key, copies).Ok());
+    const std::string secret(200000, 's');
+    std::vector<fs::path> sources{dir / "名单.txt", dir / "b.txt"};
+    std::ofstream(sources[0], std::ios::binary) << secret;
+    std::ofstream(sources[1], std::ios::binary) << "damaged below";
+    std::vector<catalog::PutReport> reports;
+    ASSERT_TRUE(vault::PutSealedFiles(*store, key, sources, "7", dir / "staging", {}, reports).Ok());
+    for (auto& [id, mail] : store->mails)
+        if (mail.info.subject == vault::NameSealer(key).Seal("b.txt")) mail.bytes[40] ^= 1;
     const std::size_t mails = store->mails.size();
-    EXPECT_TRUE(Names("/files").empty());
-    mount::Attr attr;
-    ASSERT_EQ(volume->GetAttr("/files", attr), 0);
-    EXPECT_TRUE(attr.directory && attr.readOnly);
+
+    auto expectReadOnly = [&] {
+        std::uint64_t handle = 0;
+        EXPECT_EQ(volume->Create("/files/new.txt", handle), -EACCES);
+        EXPECT_EQ(volume->MakeDir("/files/other"), -EACCES);
+        EXPECT_EQ(volume->Rename("/archive/plain.txt", "/files/plain.txt", false), -EACCES);
+        EXPECT_EQ(volume->Rename("/files/sub", "/archive/sub", false), -EACCES);
+        EXPECT_EQ(volume->Rename("/archive", "/files/archive", false), -EACCES);
+        EXPECT_EQ(volume->RemoveDir("/files/sub"), -EACCES);
+        EXPECT_EQ(volume->RemoveDir("/files"), -ENOTEMPTY);
+        mount::Attr attr;
+        ASSERT_EQ(volume->GetAttr("/files", attr), 0);
+        EXPECT_TRUE(attr.directory && attr.readOnly);
+        EXPECT_EQ(store->mails.size(), mails);
+        EXPECT_EQ(store->folders.count("7"), 1u);
+    };
     std::string note;
-    EXPECT_EQ(volume->GetXattr("/files", "user.vantlo.vault", note), 0);
-    EXPECT_EQ(note.rfind("locked", 0), 0u) << note;
+    for (const char* passphrase : {"", "wrong"}) {
+        SCOPED_TRACE(passphrase);
+        if (*passphrase) options.vaults = std::make_shared<mount::PassphraseVaults>(passphrase);
+        StartVolume();
+        EXPECT_TRUE(Names("/files").empty());
+        expectReadOnly();
+        EXPECT_EQ(volume->GetXattr("/files", "user.vantlo.vault", note), 0);
+        EXPECT_EQ(note.rfind("locked", 0), 0u) << note;
+    }
     EXPECT_EQ(volume->GetXattr("/archive", "user.vantlo.vault", note), -ENODATA);
-    std::uint64_t handle = 0;
-    EXPECT_EQ(volume->Create("/files/new.txt", handle), -EACCES);
-    EXPECT_EQ(volume->MakeDir("/files/other"), -EACCES);
-    EXPECT_EQ(volume->Rename("/archive/plain.txt", "/files/plain.txt", false), -EACCES);
-    EXPECT_EQ(volume->Rename("/files/sub", "/archive/sub", false), -EACCES);
-    EXPECT_EQ(volume->Rename("/archive", "/files/archive", false), -EACCES);
-    EXPECT_EQ(volume->RemoveDir("/files/sub"), -EACCES);
-    EXPECT_EQ(volume->RemoveDir("/files"), -ENOTEMPTY);
-    EXPECT_EQ(volume->Unlink("/files/.vantlo-vault"), -ENOENT);
-    EXPECT_EQ(store->mails.size(), mails);
-    EXPECT_EQ(store->folders.count("7"), 1u);
     EXPECT_EQ(Read("/archive/plain.txt"), "plain");
+
+    options.vaults = std::make_shared<mount::PassphraseVaults>("phrase");
+    options.openedDir = dir / "opened";
+    StartVolume();
+    EXPECT_EQ(Names("/files"), (std::vector<std::string>{"sub", "b.txt", "名单.txt"}));
+    expectReadOnly();
+    mount::Attr attr;
+    ASSERT_EQ(volume->GetAttr("/files/名单.txt", attr), 0);
+    EXPECT_EQ(attr.size, secret.size());
+    std::uint64_t handle = 0;
+    ASSERT_EQ(volume->Open("/files/名单.txt", O_RDONLY, handle), 0);
+    std::string bytes(secret.size() + 10, '\0');
+    EXPECT_EQ(volume->Read(handle, &bytes[0], bytes.size(), 0), static_cast<int>(secret.size()));
+    EXPECT_EQ(bytes.substr(0, secret.size()), secret);
+    EXPECT_EQ(volume->Release(handle), 0);
+    EXPECT_EQ(Read("/files/b.txt"), "errno " + std::to_string(EIO));
+    EXPECT_EQ(volume->Open("/files/名单.txt", O_WRONLY, handle), -EACCES);
+    EXPECT_EQ(volume->Unlink("/files/名单.txt"), -EACCES);
+    EXPECT_TRUE(fs::is_empty(dir / "opened"));
+    EXPECT_EQ(volume->GetXattr("/files", "user.vantlo.vault", note), 0);
+    EXPECT_EQ(note.rfind("open", 0), 0u) << note;
+    // With no folder below it either, a vault is still not an empty folder.
+    const auto sub = std::find_if(store->folders.begin(), store->folders.end(),
+                                  [](const auto& folder) { return folder.second == "sub"; });
+    ASSERT_NE(sub, store->folders.end());
+    store->parents.erase(sub->first);
+    store->folders.erase(sub);
+    EXPECT_EQ(volume->RemoveDir("/files"), -ENOTEMPTY);
+    EXPECT_EQ(store->folders.count("7"), 1u);
 }

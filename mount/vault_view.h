@@ -1,0 +1,34 @@
+// What the drive needs to show the files of vaults (folders whose files'
+// names and bytes are sealed on the user's machine): a front end that was
+// given a passphrase passes one in VolumeOptions; without it every vault
+// shows empty. The drive shows an opened vault's files read-only, by their
+// own names and sizes, and never keeps their plain bytes beyond a read.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "catalog/mail_store.h"
+#include "catalog/outcome.h"
+
+namespace mount {
+
+class VaultView {
+public:
+    virtual ~VaultView() = default;
+    // Makes the folder's vault ready (once: a key derivation is slow);
+    // false when it cannot be opened here.
+    virtual bool Unlock(catalog::MailStore& store, const std::string& folderId) = 0;
+    // After Unlock: the plain name of a stored (sealed) name; false for a
+    // name that is not one of this vault's.
+    virtual bool OpenName(const std::string& folderId, const std::string& sealed, std::string& plain) = 0;
+    // The size of a file whose sealed copy has `sealed` bytes.
+    virtual bool PlainSize(std::uint64_t sealed, std::uint64_t& plain) = 0;
+    // The sealed copy at `sealed`, verified record by record, written to
+    // `plain` (a new file) as the file `name`.
+    virtual catalog::Outcome OpenFile(const std::string& folderId, const std::filesystem::path& sealed,
+                                      const std::filesystem::path& plain, const std::string& name) = 0;
+};
+
+}  // namespace mount
