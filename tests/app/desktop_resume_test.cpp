@@ -122,29 +122,45 @@ protected:
     fs::path source_ = dir_ / "大文件.bin";
 };
 
-// Where the mailbox went away (parts it had taken), and how many parts moved at once.
+// Where the mailbox went away (parts it had taken), how many parts moved at
+// once, and whether the program then ended and started again over the same
+// mailbox, offering the kept row until the user says 继续传输.
 struct Cut {
     int partsBefore;
     unsigned transfers;
+    bool restart;
 };
-const Cut kCuts[] = {{0, 1}, {2, 1}, {4, 1}, {3, 3}};
+const Cut kCuts[] = {{2, 1, true}, {0, 1, false}, {2, 1, false}, {4, 1, false}, {3, 3, false}};
 
 TEST_F(DesktopResume, AnUploadCutShortSendsOnlyTheMissingPartsNextTime) {
+    const fs::path kept = dir_ / "cache" / "transfers.txt";
     for (const Cut& cut : kCuts) {
-        SCOPED_TRACE("cut after " + std::to_string(cut.partsBefore) + " parts, " + std::to_string(cut.transfers) +
-                     " at once");
+        SCOPED_TRACE(std::to_string(cut.partsBefore) + " parts, " + std::to_string(cut.transfers) + " at once" +
+                     (cut.restart ? ", restarted" : ""));
         box_->store.mails.clear();
         box_->stores = 0;
         desktop_->Pacing() = app::TransferPacing{kPart, cut.transfers};
+        if (cut.restart) desktop_->KeepTransfersIn(kept);
         box_->storesLeft = cut.partsBefore;
         Upload();
         EXPECT_EQ(screen_.Status().rfind("上传失败: 大文件.bin", 0), 0u) << screen_.Status();
-        int firstRun = box_->stores;
-        EXPECT_GE(firstRun, cut.partsBefore);
+        EXPECT_GE(box_->stores, cut.partsBefore);
 
         box_->storesLeft = -1;
-        Upload();
-        EXPECT_EQ(screen_.Status(), app::kUploadDoneText);
+        if (cut.restart) {
+            ASSERT_TRUE(fs::exists(kept)) << "the failed row is kept for the next run";
+            Begin();
+            desktop_->Pacing() = app::TransferPacing{kPart, cut.transfers};
+            desktop_->KeepTransfersIn(kept);
+            ASSERT_EQ(screen_.leftOver, std::vector<std::size_t>{1});
+            EXPECT_FALSE(desktop_->Transferring()) << "held until the user says 继续传输";
+            Transfer([&] { desktop_->ContinueTransfers(); });
+            EXPECT_EQ(screen_.ended.back(), "传输完成: 1 个文件");
+            EXPECT_FALSE(fs::exists(kept)) << "nothing left to offer";
+        } else {
+            Upload();
+            EXPECT_EQ(screen_.Status(), app::kUploadDoneText);
+        }
         EXPECT_EQ(box_->stores, static_cast<int>(kParts)) << "every part stored once over both runs";
         desktop_->ReloadOpenFolder();
         Settle();
@@ -155,7 +171,7 @@ TEST_F(DesktopResume, AnUploadCutShortSendsOnlyTheMissingPartsNextTime) {
     }
 }
 
-TEST_F(DesktopResume, ADownloadCutShortFetchesOnlyTheMissingPartsNextTime) {
+TEST_F(DesktopResume, ACutDownloadFetchesOnlyTheMissingPartsNextTimeAndACutOpeningOpensNothing) {
     desktop_->Pacing() = app::TransferPacing{kPart, 1};
     Upload();
     ASSERT_EQ(screen_.Status(), app::kUploadDoneText);
@@ -172,6 +188,17 @@ TEST_F(DesktopResume, ADownloadCutShortFetchesOnlyTheMissingPartsNextTime) {
         EXPECT_EQ(box_->fetches, static_cast<int>(kParts)) << "the parts checked before are kept";
         EXPECT_EQ(BytesOf(target), BytesOf(source_));
     }
+    // Opening the file hands over the checked bytes only: nothing after a cut.
+    box_->fetchesLeft = 2;
+    Transfer([&] { desktop_->OpenFile(0); });
+    EXPECT_TRUE(screen_.opened.empty());
+    box_->fetchesLeft = -1;
+    desktop_->OpenFile(0);
+    ASSERT_TRUE(RunUntil([&] { return !screen_.opened.empty(); }));
+    EXPECT_EQ(screen_.opened[0].filename().u8string(), "大文件.bin");
+    EXPECT_EQ(BytesOf(screen_.opened[0]), BytesOf(source_));
+    std::error_code error;
+    fs::remove_all(screen_.opened[0].parent_path(), error);
 }
 
 TEST_F(DesktopResume, TheListingLaneConnectsAgainAfterItsConnectionBroke) {
@@ -187,31 +214,6 @@ TEST_F(DesktopResume, TheListingLaneConnectsAgainAfterItsConnectionBroke) {
     desktop_->ReloadOpenFolder();
     Settle();
     EXPECT_EQ(box_->forks, forks + 1) << "a sound one is kept";
-}
-
-// The transfer queue kept on disk and the answers to a taken name.
-TEST_F(DesktopResume, ARestartOffersWhatWasLeftAndSendsOnlyTheMissingParts) {
-    const fs::path kept = dir_ / "cache" / "transfers.txt";
-    desktop_->KeepTransfersIn(kept);
-    desktop_->Pacing() = app::TransferPacing{kPart, 1};
-    box_->storesLeft = 2;
-    Upload();
-    ASSERT_TRUE(fs::exists(kept)) << "the failed row is kept for the next run";
-
-    Begin();  // the program ends and starts again over the same mailbox
-    desktop_->Pacing() = app::TransferPacing{kPart, 1};
-    box_->storesLeft = -1, box_->stores = 0;
-    desktop_->KeepTransfersIn(kept);
-    ASSERT_EQ(screen_.leftOver, std::vector<std::size_t>{1});
-    EXPECT_FALSE(desktop_->Transferring()) << "held until the user says 继续传输";
-    desktop_->ContinueTransfers();
-    ASSERT_TRUE(RunUntil([&] { return !desktop_->Transferring(); }));
-    Settle();
-    EXPECT_EQ(box_->stores, static_cast<int>(kParts) - 2) << "only the parts the first run had not stored";
-    ASSERT_EQ(Names(), std::vector<std::string>{"大文件.bin"}) << "one row, no incomplete copy";
-    EXPECT_TRUE(desktop_->Files().Row(0)->file.Whole());
-    EXPECT_EQ(screen_.ended.back(), "传输完成: 1 个文件");
-    EXPECT_FALSE(fs::exists(kept)) << "nothing left to offer";
 }
 
 TEST_F(DesktopResume, ATakenNameIsAnsweredEachWay) {
@@ -254,22 +256,6 @@ TEST_F(DesktopResume, ATakenNameIsAnsweredEachWay) {
         EXPECT_EQ(Names(), c.trash);
         Open(kFolder);
     }
-}
-
-TEST_F(DesktopResume, OpeningAFileHandsOverTheCheckedBytesOnly) {
-    desktop_->Pacing() = app::TransferPacing{kPart, 1};
-    Upload();
-    box_->fetchesLeft = 2;  // cut: nothing is opened
-    desktop_->OpenFile(0);
-    ASSERT_TRUE(RunUntil([&] { return !desktop_->Transferring(); }));
-    EXPECT_TRUE(screen_.opened.empty());
-    box_->fetchesLeft = -1;
-    desktop_->OpenFile(0);
-    ASSERT_TRUE(RunUntil([&] { return !screen_.opened.empty(); }));
-    EXPECT_EQ(screen_.opened[0].filename().u8string(), "大文件.bin");
-    EXPECT_EQ(BytesOf(screen_.opened[0]), BytesOf(source_));
-    std::error_code error;
-    fs::remove_all(screen_.opened[0].parent_path(), error);
 }
 
 }  // namespace
