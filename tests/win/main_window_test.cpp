@@ -25,23 +25,24 @@
 
 namespace {
 
+namespace fs = std::filesystem;
 using wintest::PumpUntil;
 
-std::filesystem::path TempFile(const std::string& name, std::size_t size = 0) {
-    std::filesystem::path path = std::filesystem::temp_directory_path() / std::filesystem::u8path(name);
+fs::path TempFile(const std::string& name, std::size_t size = 0) {
+    fs::path path = fs::temp_directory_path() / fs::u8path(name);
     std::ofstream out(path, std::ios::binary);
     out << "the bytes of " << name;
     for (std::size_t i = 0; i < size; ++i) out.put(static_cast<char>(i * 7919 % 251));
     return path;
 }
 
-std::string BytesOf(const std::filesystem::path& path) {
+std::string BytesOf(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // Drops the files on the window, as the shell would.
-void Drop(HWND list, const std::vector<std::filesystem::path>& paths) {
+void Drop(HWND list, const std::vector<fs::path>& paths) {
     std::wstring names;
     for (const auto& path : paths) names += path.wstring() + L'\0';
     HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + (names.size() + 1) * sizeof(wchar_t));
@@ -95,11 +96,7 @@ protected:
 
     std::string Text(HTREEITEM item) const {
         wchar_t text[160] = {};
-        TVITEMW tvi{};
-        tvi.mask = TVIF_TEXT;
-        tvi.hItem = item;
-        tvi.pszText = text;
-        tvi.cchTextMax = 160;
+        TVITEMW tvi{TVIF_TEXT, item, 0, 0, text, 160};
         TreeView_GetItem(tree_, &tvi);
         return platform::WideToUtf8(text);
     }
@@ -138,15 +135,12 @@ protected:
     }
     // True when the status label (or another static) shows the text.
     bool Shows(const wchar_t* text) const { return FindWindowExW(frame_, nullptr, L"Static", text) != nullptr; }
-    // The text of the first static that starts so; empty when none does.
-    std::wstring Starting(const std::wstring& prefix) const {
+    // True when a static's text starts so.
+    bool ShowsStarting(const std::wstring& prefix) const {
         for (HWND c = FindWindowExW(frame_, nullptr, L"Static", nullptr); c;
-             c = FindWindowExW(frame_, c, L"Static", nullptr)) {
-            wchar_t text[300] = {};
-            GetWindowTextW(c, text, 300);
-            if (std::wstring(text).rfind(prefix, 0) == 0) return text;
-        }
-        return {};
+             c = FindWindowExW(frame_, c, L"Static", nullptr))
+            if (wintest::TextOf(c).rfind(prefix, 0) == 0) return true;
+        return false;
     }
     static std::wstring Cell(HWND list, int item, int column) {
         wchar_t text[300] = {};
@@ -165,7 +159,7 @@ TEST_F(MainWindowTest, OpeningAFolderReplacesTheNoticeWithItsList) {
     EXPECT_TRUE(FindWindowExW(frame_, nullptr, L"RICHEDIT", nullptr));
     HWND list = OpenFolder();
     EXPECT_FALSE(FindWindowExW(frame_, nullptr, L"RICHEDIT", nullptr)) << "the notice pane goes for good";
-    EXPECT_NE(Starting(L"已用 "), L"") << "the account's space beside the status line";
+    EXPECT_TRUE(ShowsStarting(L"已用 ")) << "the account's space beside the status line";
     std::string title = app::FolderTitle(desktop_->Folders(), folderId_, 2, desktop_->Files().TotalBytes());
     EXPECT_TRUE(Shows(platform::Utf8ToWide(title).c_str())) << "title with the count of files: " << title;
     ASSERT_EQ(ListView_GetItemCount(list), 2);
@@ -231,7 +225,7 @@ TEST_F(MainWindowTest, FolderCommandsReachTheProviderAndTheTreeFollows) {
 TEST_F(MainWindowTest, DropsAreStoredAndComeBackThroughTheDialogs) {
     HWND list = OpenFolder();
     wintest::Seams seams;
-    std::vector<std::filesystem::path> files;
+    std::vector<fs::path> files;
     for (const char* name : {"d1.bin", "d2.bin", "大的.bin", "d4.bin", "d5.bin"})
         files.push_back(TempFile(name, name[0] == 'd' ? 0 : 250000));
     Drop(list, {files[0], files[1], files[2]});
@@ -243,16 +237,16 @@ TEST_F(MainWindowTest, DropsAreStoredAndComeBackThroughTheDialogs) {
     ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
     ListView_SetItemState(list, Row("大的.bin"), LVIS_SELECTED, LVIS_SELECTED);
 
-    const std::filesystem::path temp = std::filesystem::temp_directory_path();
-    const std::filesystem::path saved = temp / "saved-big.bin", dropped = temp / L"拖入的", back = temp / L"取回";
-    std::filesystem::remove(saved);
-    for (const auto& dir : {dropped, back}) std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dropped / L"子");
-    std::filesystem::create_directory(back);
+    const fs::path temp = fs::temp_directory_path();
+    const fs::path saved = temp / "saved-big.bin", dropped = temp / L"拖入的", back = temp / L"取回";
+    fs::remove(saved);
+    for (const auto& dir : {dropped, back}) fs::remove_all(dir);
+    fs::create_directories(dropped / L"子");
+    fs::create_directory(back);
     std::ofstream(dropped / L"子" / L"z.bin", std::ios::binary) << std::string(kPartSize + 1, 'z');
     std::ofstream(dropped / L"a.txt", std::ios::binary) << "a";
-    const auto written = std::filesystem::last_write_time(dropped / L"a.txt") - std::chrono::hours(24 * 400);
-    std::filesystem::last_write_time(dropped / L"a.txt", written);
+    const auto written = fs::last_write_time(dropped / L"a.txt") - std::chrono::hours(24 * 400);
+    fs::last_write_time(dropped / L"a.txt", written);
     std::wstring answer = saved.wstring();
     ui::SetFileDialogHook([&](const ui::FileDialogRequest& request) -> std::optional<std::wstring> {
         seams.dialogs.push_back(request);
@@ -284,7 +278,7 @@ TEST_F(MainWindowTest, DropsAreStoredAndComeBackThroughTheDialogs) {
     ASSERT_TRUE(PumpUntil([&] { return Shows(L"操作成功完成"); }, std::chrono::seconds(60)));
     EXPECT_TRUE(BytesOf(back / L"拖入的" / L"子" / L"z.bin") == BytesOf(dropped / L"子" / L"z.bin"));
     EXPECT_EQ(BytesOf(back / L"拖入的" / L"a.txt"), "a");
-    EXPECT_EQ(std::chrono::floor<std::chrono::seconds>(std::filesystem::last_write_time(back / L"拖入的" / L"a.txt")),
+    EXPECT_EQ(std::chrono::floor<std::chrono::seconds>(fs::last_write_time(back / L"拖入的" / L"a.txt")),
               std::chrono::floor<std::chrono::seconds>(written))
         << "the time it had when it was stored";
 }
