@@ -54,17 +54,9 @@ void Drop(HWND list, const std::vector<fs::path>& paths) {
     SendMessageW(list, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
 }
 
-// A key press as the message loop would see it, with Ctrl held or not.
+// A key press that the main window's loop sees, with Ctrl held or not.
 bool PressKey(HWND window, WPARAM key, bool control) {
-    BYTE keys[256] = {};
-    GetKeyboardState(keys);
-    keys[VK_CONTROL] = control ? 0x80 : 0;
-    SetKeyboardState(keys);
-    MSG message{window, WM_KEYDOWN, key, 0, 0, {}};
-    bool taken = mainwindow::TranslateMainWindowKey(message);
-    keys[VK_CONTROL] = 0;
-    SetKeyboardState(keys);
-    return taken;
+    return wintest::PressKey(mainwindow::TranslateMainWindowKey, window, key, control ? VK_CONTROL : 0);
 }
 
 constexpr std::uint64_t kPartSize = 100000;
