@@ -23,11 +23,12 @@ using testsupport::BytesOf;
 struct Mailbox {
     std::mutex lock;
     testsupport::MemoryStore store;
-    int storesLeft = -1;    // parts stored before the mailbox goes away (-1: never)
-    int listingsLeft = -1;  // listings before it goes away
+    // Calls of one kind: how many more go through before the mailbox goes
+    // away (-1: never), and how many went through.
+    struct Calls {
+        int left = -1, made = 0;
+    } stores, fetches, listings;
     int forks = 0;
-    int fetchesLeft = -1;                       // parts fetched before it goes away
-    int stores = 0, fetches = 0, listings = 0;  // calls that went through
 };
 
 class SharedStore : public catalog::MailStore {
@@ -41,19 +42,17 @@ public:
     Outcome RenameFolder(Text id, Text n) override { return Locked(&MailStore::RenameFolder, id, n); }
     Outcome DeleteFolder(Text id) override { return Locked(&MailStore::DeleteFolder, id); }
     Outcome ListMails(Text f, std::vector<catalog::MailInfo>& m) override {
-        return UntilGone(box_->listingsLeft, catalog::StoreCode::Broken, box_->listings, &MailStore::ListMails, f, m);
+        return UntilGone(box_->listings, catalog::StoreCode::Broken, &MailStore::ListMails, f, m);
     }
     Outcome SearchMails(Text t, Text f, std::vector<catalog::MailInfo>& m) override {
         return Locked(&MailStore::SearchMails, t, f, m);
     }
     Outcome ReadMailText(Text id, catalog::MailText& m) override { return Locked(&MailStore::ReadMailText, id, m); }
     Outcome StorePart(const catalog::PartUpload& part, std::string& id) override {
-        return UntilGone(box_->storesLeft, catalog::StoreCode::Unreachable, box_->stores, &MailStore::StorePart, part,
-                         id);
+        return UntilGone(box_->stores, catalog::StoreCode::Unreachable, &MailStore::StorePart, part, id);
     }
     Outcome FetchAttachment(Text id, const catalog::ByteSink& sink) override {
-        return UntilGone(box_->fetchesLeft, catalog::StoreCode::Unreachable, box_->fetches, &MailStore::FetchAttachment,
-                         id, sink);
+        return UntilGone(box_->fetches, catalog::StoreCode::Unreachable, &MailStore::FetchAttachment, id, sink);
     }
     Outcome FetchSource(Text id, const catalog::ByteSink& sink, std::uint64_t limit) override {
         return Locked(&MailStore::FetchSource, id, sink, limit);
@@ -72,14 +71,14 @@ private:
         std::lock_guard<std::mutex> guard(box_->lock);
         return (box_->store.*call)(std::forward<Args>(args)...);
     }
-    // A call that fails once `left` reaches 0 (-1: never).
+    // A call that fails once no more of its kind go through.
     template <typename... Params, typename... Args>
-    Outcome UntilGone(int& left, catalog::StoreCode code, int& made, Outcome (MailStore::*call)(Params...),
+    Outcome UntilGone(Mailbox::Calls& calls, catalog::StoreCode code, Outcome (MailStore::*call)(Params...),
                       Args&&... args) {
         std::lock_guard<std::mutex> guard(box_->lock);
-        if (left == 0) return catalog::Failure(code, "gone");
-        if (left > 0) --left;
-        ++made;
+        if (calls.left == 0) return catalog::Failure(code, "gone");
+        if (calls.left > 0) --calls.left;
+        ++calls.made;
         return (box_->store.*call)(std::forward<Args>(args)...);
     }
     std::shared_ptr<Mailbox> box_;
@@ -122,30 +121,46 @@ protected:
     fs::path source_ = dir_ / "大文件.bin";
 };
 
-// Where the mailbox went away (parts it had taken), and how many parts moved at once.
+// Where the mailbox went away (parts it had taken), how many parts moved at
+// once, and whether the program then ended and started again over the same
+// mailbox, offering the kept row until the user says 继续传输.
 struct Cut {
     int partsBefore;
     unsigned transfers;
+    bool restart;
 };
-const Cut kCuts[] = {{0, 1}, {2, 1}, {4, 1}, {3, 3}};
+const Cut kCuts[] = {{2, 1, true}, {0, 1, false}, {2, 1, false}, {4, 1, false}, {3, 3, false}};
 
 TEST_F(DesktopResume, AnUploadCutShortSendsOnlyTheMissingPartsNextTime) {
+    const fs::path kept = dir_ / "cache" / "transfers.txt";
     for (const Cut& cut : kCuts) {
-        SCOPED_TRACE("cut after " + std::to_string(cut.partsBefore) + " parts, " + std::to_string(cut.transfers) +
-                     " at once");
+        SCOPED_TRACE(std::to_string(cut.partsBefore) + " parts, " + std::to_string(cut.transfers) + " at once" +
+                     (cut.restart ? ", restarted" : ""));
         box_->store.mails.clear();
-        box_->stores = 0;
+        box_->stores.made = 0;
         desktop_->Pacing() = app::TransferPacing{kPart, cut.transfers};
-        box_->storesLeft = cut.partsBefore;
+        if (cut.restart) desktop_->KeepTransfersIn(kept);
+        box_->stores.left = cut.partsBefore;
         Upload();
         EXPECT_EQ(screen_.Status().rfind("上传失败: 大文件.bin", 0), 0u) << screen_.Status();
-        int firstRun = box_->stores;
-        EXPECT_GE(firstRun, cut.partsBefore);
+        EXPECT_GE(box_->stores.made, cut.partsBefore);
 
-        box_->storesLeft = -1;
-        Upload();
-        EXPECT_EQ(screen_.Status(), app::kUploadDoneText);
-        EXPECT_EQ(box_->stores, static_cast<int>(kParts)) << "every part stored once over both runs";
+        box_->stores.left = -1;
+        if (cut.restart) {
+            ASSERT_TRUE(fs::exists(kept)) << "the failed row is kept for the next run";
+            Begin();
+            desktop_->Pacing() = app::TransferPacing{kPart, cut.transfers};
+            desktop_->KeepTransfersIn(kept);
+            ASSERT_EQ(screen_.leftOver, std::vector<std::size_t>{1});
+            EXPECT_FALSE(desktop_->Transferring()) << "held until the user says 继续传输";
+            Transfer([&] { desktop_->ContinueTransfers(); });
+            EXPECT_EQ(screen_.ended.back(), "传输完成: 1 个文件");
+            EXPECT_FALSE(fs::exists(kept)) << "nothing left to offer";
+        } else {
+            Upload();
+            EXPECT_EQ(screen_.Status(), app::kUploadDoneText);
+        }
+        EXPECT_EQ(box_->stores.made, static_cast<int>(kParts)) << "every part stored once over both runs";
         desktop_->ReloadOpenFolder();
         Settle();
         ASSERT_EQ(Names(), std::vector<std::string>{"大文件.bin"}) << "one row: no incomplete copy beside it";
@@ -155,63 +170,49 @@ TEST_F(DesktopResume, AnUploadCutShortSendsOnlyTheMissingPartsNextTime) {
     }
 }
 
-TEST_F(DesktopResume, ADownloadCutShortFetchesOnlyTheMissingPartsNextTime) {
+TEST_F(DesktopResume, ACutDownloadFetchesOnlyTheMissingPartsNextTimeAndACutOpeningOpensNothing) {
     desktop_->Pacing() = app::TransferPacing{kPart, 1};
     Upload();
     ASSERT_EQ(screen_.Status(), app::kUploadDoneText);
     for (int partsBefore : {0, 2, 4}) {
         SCOPED_TRACE("cut after " + std::to_string(partsBefore) + " parts");
         fs::path target = dir_ / ("out" + std::to_string(partsBefore) + ".bin");
-        box_->fetches = 0;
-        box_->fetchesLeft = partsBefore;
+        box_->fetches.made = 0;
+        box_->fetches.left = partsBefore;
         EXPECT_EQ(Transfer([&] { desktop_->QueueDownloads({0}, target); }).rfind("下载失败: ", 0), 0u);
         EXPECT_FALSE(fs::exists(target)) << "nothing half-written under the target's name";
 
-        box_->fetchesLeft = -1;
+        box_->fetches.left = -1;
         EXPECT_EQ(Transfer([&] { desktop_->QueueDownloads({0}, target); }), app::kAllDoneText);
-        EXPECT_EQ(box_->fetches, static_cast<int>(kParts)) << "the parts checked before are kept";
+        EXPECT_EQ(box_->fetches.made, static_cast<int>(kParts)) << "the parts checked before are kept";
         EXPECT_EQ(BytesOf(target), BytesOf(source_));
     }
+    // Opening the file hands over the checked bytes only: nothing after a cut.
+    box_->fetches.left = 2;
+    Transfer([&] { desktop_->OpenFile(0); });
+    EXPECT_TRUE(screen_.opened.empty());
+    box_->fetches.left = -1;
+    desktop_->OpenFile(0);
+    ASSERT_TRUE(RunUntil([&] { return !screen_.opened.empty(); }));
+    EXPECT_EQ(screen_.opened[0].filename().u8string(), "大文件.bin");
+    EXPECT_EQ(BytesOf(screen_.opened[0]), BytesOf(source_));
+    std::error_code error;
+    fs::remove_all(screen_.opened[0].parent_path(), error);
 }
 
 TEST_F(DesktopResume, TheListingLaneConnectsAgainAfterItsConnectionBroke) {
     int forks = box_->forks;
-    box_->listingsLeft = 0;
+    box_->listings.left = 0;
     desktop_->ReloadOpenFolder();
     Settle();
     EXPECT_EQ(screen_.Status().rfind("读取文件列表失败: 与服务器的连接中断了", 0), 0u) << screen_.Status();
-    box_->listingsLeft = -1;
+    box_->listings.left = -1;
     desktop_->ReloadOpenFolder();
     Settle();
     EXPECT_EQ(box_->forks, forks + 1) << "a store whose connection broke is not used again";
     desktop_->ReloadOpenFolder();
     Settle();
     EXPECT_EQ(box_->forks, forks + 1) << "a sound one is kept";
-}
-
-// The transfer queue kept on disk and the answers to a taken name.
-TEST_F(DesktopResume, ARestartOffersWhatWasLeftAndSendsOnlyTheMissingParts) {
-    const fs::path kept = dir_ / "cache" / "transfers.txt";
-    desktop_->KeepTransfersIn(kept);
-    desktop_->Pacing() = app::TransferPacing{kPart, 1};
-    box_->storesLeft = 2;
-    Upload();
-    ASSERT_TRUE(fs::exists(kept)) << "the failed row is kept for the next run";
-
-    Begin();  // the program ends and starts again over the same mailbox
-    desktop_->Pacing() = app::TransferPacing{kPart, 1};
-    box_->storesLeft = -1, box_->stores = 0;
-    desktop_->KeepTransfersIn(kept);
-    ASSERT_EQ(screen_.leftOver, std::vector<std::size_t>{1});
-    EXPECT_FALSE(desktop_->Transferring()) << "held until the user says 继续传输";
-    desktop_->ContinueTransfers();
-    ASSERT_TRUE(RunUntil([&] { return !desktop_->Transferring(); }));
-    Settle();
-    EXPECT_EQ(box_->stores, static_cast<int>(kParts) - 2) << "only the parts the first run had not stored";
-    ASSERT_EQ(Names(), std::vector<std::string>{"大文件.bin"}) << "one row, no incomplete copy";
-    EXPECT_TRUE(desktop_->Files().Row(0)->file.Whole());
-    EXPECT_EQ(screen_.ended.back(), "传输完成: 1 个文件");
-    EXPECT_FALSE(fs::exists(kept)) << "nothing left to offer";
 }
 
 TEST_F(DesktopResume, ATakenNameIsAnsweredEachWay) {
@@ -254,22 +255,6 @@ TEST_F(DesktopResume, ATakenNameIsAnsweredEachWay) {
         EXPECT_EQ(Names(), c.trash);
         Open(kFolder);
     }
-}
-
-TEST_F(DesktopResume, OpeningAFileHandsOverTheCheckedBytesOnly) {
-    desktop_->Pacing() = app::TransferPacing{kPart, 1};
-    Upload();
-    box_->fetchesLeft = 2;  // cut: nothing is opened
-    desktop_->OpenFile(0);
-    ASSERT_TRUE(RunUntil([&] { return !desktop_->Transferring(); }));
-    EXPECT_TRUE(screen_.opened.empty());
-    box_->fetchesLeft = -1;
-    desktop_->OpenFile(0);
-    ASSERT_TRUE(RunUntil([&] { return !screen_.opened.empty(); }));
-    EXPECT_EQ(screen_.opened[0].filename().u8string(), "大文件.bin");
-    EXPECT_EQ(BytesOf(screen_.opened[0]), BytesOf(source_));
-    std::error_code error;
-    fs::remove_all(screen_.opened[0].parent_path(), error);
 }
 
 }  // namespace

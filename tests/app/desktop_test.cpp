@@ -242,14 +242,6 @@ TEST_F(DesktopTest, QueuedFilesGoToTheFolderOpenWhenQueuedAndAFailureLetsTheRest
         << "the queue showed where it was";
     Open(ids_["乙"]);
     EXPECT_EQ(Names(), (std::vector<std::string>{"one.bin", "two.bin"}));
-    EXPECT_EQ(desktop_->Files().Row(Row("one.bin"))->file.parts, 2u) << "over the part size: in parts";
-
-    fs::path saved = dir_ / "saved.bin";
-    desktop_->QueueDownloads({Row("two.bin")}, saved);
-    ASSERT_TRUE(RunUntil([&] { return !clock_.running; }));
-    EXPECT_EQ(screen_.Status(), app::kAllDoneText);
-    EXPECT_EQ(BytesOf(saved), BytesOf(files[1])) << "one file: to the name chosen";
-
     desktop_->DownloadMail(Row("one.bin"), dir_ / "one.eml");
     ASSERT_TRUE(RunUntil([&] { return fs::exists(dir_ / "one.part2.eml"); }));
     EXPECT_NE(BytesOf(dir_ / "one.part1.eml").find("\r\n\r\nvantlo-file: 1\n"), std::string::npos)

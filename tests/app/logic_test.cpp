@@ -100,7 +100,6 @@ TEST(StatusTexts, ProgressLinesFailuresAndTheDomainNotice) {
     const std::pair<catalog::Outcome, std::string> signIns[] = {
         {catalog::Failure(StoreCode::Refused, "sign-in failed: wrong password or unknown user"),
          app::kWrongPasswordText},
-        {catalog::Failure(StoreCode::Refused, "the sign-in was refused: LOGIN: no"), app::kWrongPasswordText},
         {catalog::Failure(StoreCode::Unreachable, "sign-in failed: the sign-in server cannot be reached"),
          std::string("登录失败: ") + app::kUnreachableText},
         {catalog::Failure(StoreCode::Unreachable, "sign-in failed: the certificate of a.example was refused: x"),

@@ -115,7 +115,9 @@ TEST(TransferSaved, KeepsWhatIsLeftAndRefusesADamagedFile) {
 }
 
 TEST(TransferSaved, TheFileOnDisk) {
-    const auto dir = std::filesystem::temp_directory_path() / ("vantlo-transfers-" + std::to_string(::getpid()));
+    const auto dir =
+        std::filesystem::temp_directory_path() /
+        std::filesystem::u8path(std::string("传输-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     const auto file = app::SavedTransfersPath(dir, "demo@163.example");
     EXPECT_NE(file, app::SavedTransfersPath(dir, "second@126.example"));
     EXPECT_TRUE(app::LoadTransfers(file).empty());

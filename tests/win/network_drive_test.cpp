@@ -32,8 +32,6 @@ std::string Ask(std::uint16_t port, const std::string& request) {
 }
 
 TEST(NetworkDrive, ServesTheAccountOnAFreeLetterAndUnmappingTakesBothAway) {
-    WSADATA wsa;
-    ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &wsa), 0);
     auto memory = std::make_unique<testsupport::MemoryStore>();
     memory->Add("7", "report.txt", "report bytes");
     catalog::StorePool pool(std::move(memory), 1);
@@ -77,7 +75,6 @@ TEST(NetworkDrive, ServesTheAccountOnAFreeLetterAndUnmappingTakesBothAway) {
     EXPECT_FALSE(refused.Map(pool, name, error));
     EXPECT_NE(error.find("WebClient"), std::string::npos) << error;
     EXPECT_EQ(refused.Url(), "");
-    WSACleanup();
 }
 
 }  // namespace

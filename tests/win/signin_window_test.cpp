@@ -94,16 +94,7 @@ TEST_F(SignInWindow, TheKeyboardWalksTheInputsInOrder) {
     Open();
     EXPECT_TRUE(GetFocus() == C().accountBox || GetFocus() == C().accountEdit);
     auto press = [](WPARAM key, bool shift) {
-        BYTE keys[256] = {};
-        GetKeyboardState(keys);
-        keys[VK_SHIFT] = shift ? 0x80 : 0;
-        SetKeyboardState(keys);
-        MSG down{GetFocus(), WM_KEYDOWN, key, 0, 0, {}};
-        MSG up{GetFocus(), WM_KEYUP, key, 0xC0000001, 0, {}};
-        EXPECT_TRUE(signin::TranslateSignInKey(down));
-        signin::TranslateSignInKey(up);
-        keys[VK_SHIFT] = 0;
-        SetKeyboardState(keys);
+        EXPECT_TRUE(wintest::PressKey(signin::TranslateSignInKey, GetFocus(), key, shift ? VK_SHIFT : 0));
     };
     for (HWND next : {C().passwordBox, C().rememberBox, C().secureBox, C().signInButton}) {
         press(VK_TAB, false);

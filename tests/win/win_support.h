@@ -56,6 +56,23 @@ inline std::wstring TextOf(HWND window) {
     return text;
 }
 
+// A key pressed and let go as the message loop sees it, with `held` (VK_CONTROL,
+// VK_SHIFT or 0) down meanwhile; whether `translate` took the press.
+template <typename Translate>
+bool PressKey(Translate translate, HWND window, WPARAM key, int held = 0) {
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = held == VK_CONTROL ? 0x80 : 0;
+    keys[VK_SHIFT] = held == VK_SHIFT ? 0x80 : 0;
+    SetKeyboardState(keys);
+    MSG down{window, WM_KEYDOWN, key, 0, 0, {}}, up{window, WM_KEYUP, key, 0xC0000001, 0, {}};
+    const bool taken = translate(down);
+    translate(up);
+    keys[VK_CONTROL] = keys[VK_SHIFT] = 0;
+    SetKeyboardState(keys);
+    return taken;
+}
+
 // Answers message boxes with OK and file dialogs with nothing (cancel) for
 // its lifetime, and records them. Outside it, a box or a dialog fails the
 // running test.
