@@ -11,6 +11,7 @@
 #include "cli/command.h"
 #include "cli/mailbox.h"
 #include "cli/operation_arguments.h"
+#include "cli/remote_paths.h"
 #include "vault/sealed_files.h"
 #include "vault/vault_mail.h"
 
@@ -175,8 +176,8 @@ int Get(Context& context, catalog::MailStore& store, const std::string& folderId
 }
 
 const char* const kUsage =
-    "usage: vault init|passwd|status|ls FOLDER_ID, vault put [--transfers N] [--part-size SIZE] FILE... FOLDER_ID, "
-    "vault get [--transfers N] FOLDER_ID NAME OUT";
+    "usage: vault init|passwd|status|ls FOLDER, vault put [--transfers N] [--part-size SIZE] FILE... FOLDER, "
+    "vault get [--transfers N] FOLDER NAME OUT (FOLDER: a path or a folder id)";
 
 int RunVault(Context& context, const std::vector<std::string>& arguments) {
     const std::string action = arguments[0];
@@ -187,8 +188,7 @@ int RunVault(Context& context, const std::vector<std::string>& arguments) {
     if (args.empty() || (oneFolder && args.size() != 1) || (action == "put" && args.size() < 2) ||
         (action == "get" && args.size() != 3) || (!oneFolder && action != "put" && action != "get"))
         return UsageError(context, kUsage);
-    const std::string folderId = action == "get" ? args[0] : args.back();
-    if (!IsFolderId(context, folderId)) return UsageError(context, "not a folder id: '" + OutputField(folderId) + "'");
+    const std::string folder = action == "get" ? args[0] : args.back();
     std::vector<std::filesystem::path> sources;
     if (action == "put")
         for (std::size_t i = 0; i + 1 < args.size(); ++i) {
@@ -199,6 +199,10 @@ int RunVault(Context& context, const std::vector<std::string>& arguments) {
         }
     if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
     auto store = OpenStore(context);
+    std::string folderId;
+    RemotePaths paths(context, *store);
+    if (catalog::Outcome found = paths.ResolveFolder(folder, folderId); !found.Ok())
+        return OutcomeFailed(context, found, "look up '" + OutputField(folder) + "'");
     if (action == "init") return Init(context, *store, folderId);
     if (action == "passwd") return Passwd(context, *store, folderId);
     if (action == "status") return Status(context, *store, folderId);

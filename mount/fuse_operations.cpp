@@ -36,7 +36,7 @@ void Destroy(void* data) {
 // The kernel's view of an entry: the mount's user owns everything.
 struct stat StatOf(const Attr& attr) {
     struct stat st {};
-    st.st_mode = attr.directory ? S_IFDIR | (attr.readOnly ? 0555 : 0755) : S_IFREG | 0644;
+    st.st_mode = attr.directory ? S_IFDIR | (attr.readOnly ? 0555 : 0755) : S_IFREG | (attr.readOnly ? 0444 : 0644);
     st.st_nlink = attr.directory ? 2 : 1;
     st.st_uid = ::getuid();
     st.st_gid = ::getgid();

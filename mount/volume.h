@@ -66,7 +66,7 @@ struct Attr {
     bool directory = false;
     std::uint64_t size = 0;
     std::int64_t modifiedNs = 0;  // UTC; 0 for a folder (folders keep no times)
-    bool readOnly = false;        // a vault this drive cannot open
+    bool readOnly = false;        // a vault, or a file in one
 };
 
 struct DirEntry {

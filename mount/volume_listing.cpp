@@ -206,6 +206,7 @@ int Volume::GetAttr(const std::string& path, Attr& attr) {
     if (!error) {
         Lock lock(mutex_);
         FillAttr(node, attr);
+        attr.readOnly = listings_[folderId].vault;
     }
     return error;
 }
@@ -240,6 +241,7 @@ int Volume::ReadDir(const std::string& path, std::vector<DirEntry>& entries) {
         if (subfolders.count(name)) continue;  // a folder's name wins over a file's
         DirEntry entry{name, {}};
         FillAttr(node, entry.attr);
+        entry.attr.readOnly = listings_[folderId].vault;
         entries.push_back(entry);
     }
     return 0;

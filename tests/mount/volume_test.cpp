@@ -328,7 +328,9 @@ TEST_F(VolumeTest, AVaultShowsOnlyToItsPassphraseAndTakesNothing) {
     EXPECT_TRUE(fs::is_empty(dir / "opened"));
     EXPECT_EQ(volume->GetXattr("/files", "user.vantlo.vault", note), 0);
     EXPECT_EQ(note.rfind("open", 0), 0u) << note;
-    // With no folder below it either, a vault is still not an empty folder.
+    // With no folder below it either, a vault shown empty is still not an empty folder.
+    options.vaults = nullptr;
+    StartVolume();
     const auto sub = std::find_if(store->folders.begin(), store->folders.end(),
                                   [](const auto& folder) { return folder.second == "sub"; });
     ASSERT_NE(sub, store->folders.end());

@@ -40,7 +40,7 @@ protected:
     void SetUp() override {
         ASSERT_EQ(Run({"signin"}).exitCode, 0);
         vault = Folder("vault");
-        ASSERT_EQ(Run({"vault", "init", vault}).exitCode, 0);
+        ASSERT_EQ(Run({"vault", "init", "/vault"}).exitCode, 0);  // by path; the rest by id
     }
 
     std::unique_ptr<testsupport::ProviderProcess> Start() {
