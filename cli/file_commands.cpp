@@ -10,6 +10,7 @@
 #include "cli/mailbox.h"
 #include "cli/operation_arguments.h"
 #include "cli/remote_paths.h"
+#include "cli/vault_commands.h"
 
 namespace cli {
 namespace {
@@ -48,6 +49,7 @@ int ListMessages(Context& context, catalog::MailStore& store, const std::string&
 int ListFolder(Context& context, catalog::MailStore& store, RemotePaths& paths, const std::string& folderId) {
     std::vector<catalog::FileEntry> files;
     catalog::Outcome outcome = folderId.empty() ? catalog::Outcome{} : catalog::ListFiles(store, folderId, files);
+    if (outcome.Ok() && HoldsVaultFile(files)) return ListVault(context, store, folderId);
     if (outcome.Ok()) outcome = FillSizes(context, store, files);
     if (outcome.Ok()) outcome = paths.Loaded();
     if (!outcome.Ok()) return OutcomeFailed(context, outcome, "list folder " + folderId);

@@ -21,6 +21,7 @@
 #include "cli/operation_arguments.h"
 #include "cli/progress_bar.h"
 #include "cli/remote_paths.h"
+#include "cli/vault_commands.h"
 #include "session/xml_text.h"
 
 namespace cli {
@@ -147,6 +148,12 @@ int PutTrees(Context& context, const std::vector<std::string>& positional, catal
     if (outcome.Ok() && target.kind == RemotePath::Kind::Missing)
         outcome = catalog::MakeFolderPath(*store, paths.Tree(), positional.back(), rootId);
     if (!outcome.Ok()) return OutcomeFailed(context, outcome, "make folder '" + OutputField(positional.back()) + "'");
+    bool vault = false;
+    if (target.kind == RemotePath::Kind::Folder && (outcome = IsVaultFolder(*store, rootId, vault)).Ok() && vault)
+        return Fail(context, "'" + OutputField(positional.back()) +
+                                 "' is a vault: its files go in one by one (put FILE... FOLDER), sealed; its folders "
+                                 "would show their names");
+    if (!outcome.Ok()) return OutcomeFailed(context, outcome, "look into '" + OutputField(positional.back()) + "'");
     Progress progress;
     settings.progress = progress.Callback();
     std::unique_ptr<catalog::UploadRecordFile> record = KeepUploadIds(context, settings);
@@ -249,6 +256,10 @@ int RunPut(Context& context, const std::vector<std::string>& args) {
         if (!outcome.Ok()) return OutcomeFailed(context, outcome, "list the folders");
         return Fail(context, "no folder with id " + folderId);
     }
+    bool vault = false;
+    if (outcome = IsVaultFolder(*store, folderId, vault); !outcome.Ok())
+        return OutcomeFailed(context, outcome, "look into '" + OutputField(positional.back()) + "'");
+    if (vault) return PutIntoVault(context, *store, folderId, files, settings);  // sealed, never plain
     Progress progress;
     settings.progress = progress.Callback();
     std::unique_ptr<catalog::UploadRecordFile> record = KeepUploadIds(context, settings);

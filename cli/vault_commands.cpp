@@ -7,11 +7,13 @@
 #include <iostream>
 #include <ostream>
 
+#include "catalog/catalog.h"
 #include "catalog/format_values.h"
 #include "cli/command.h"
 #include "cli/mailbox.h"
 #include "cli/operation_arguments.h"
 #include "cli/remote_paths.h"
+#include "cli/vault_commands.h"
 #include "vault/sealed_files.h"
 #include "vault/vault_mail.h"
 
@@ -210,6 +212,32 @@ int RunVault(Context& context, const std::vector<std::string>& arguments) {
     if (action == "put") return Put(context, *store, folderId, sources, settings);
     return Get(context, *store, folderId, args[1], PathArgument(args[2]), settings);
 }
+
+}  // namespace
+
+bool HoldsVaultFile(const std::vector<catalog::FileEntry>& files) {
+    for (const catalog::FileEntry& file : files)
+        if (file.name == vault::kVaultFileName) return true;
+    return false;
+}
+
+catalog::Outcome IsVaultFolder(catalog::MailStore& store, const std::string& folderId, bool& isVault) {
+    std::vector<catalog::FileEntry> found;
+    catalog::Outcome outcome = catalog::FindFiles(store, vault::kVaultFileName, folderId, found);
+    isVault = outcome.Ok() && HoldsVaultFile(found);
+    return outcome;
+}
+
+int ListVault(Context& context, catalog::MailStore& store, const std::string& folderId) {
+    return Ls(context, store, folderId);
+}
+
+int PutIntoVault(Context& context, catalog::MailStore& store, const std::string& folderId,
+                 const std::vector<std::filesystem::path>& sources, const catalog::TransferSettings& settings) {
+    return Put(context, store, folderId, sources, settings);
+}
+
+namespace {
 
 const CommandRegistration registration{{"vault", "init|passwd|status|ls|put|get ...",
                                         "sealed folders: names and bytes the mailbox cannot read", 2, -1, false,

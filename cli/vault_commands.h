@@ -1,0 +1,26 @@
+// A folder that is a vault takes and shows its files sealed: the plain
+// commands (ls, put) hand such a folder to the vault's own, so that no file
+// lands in a vault unsealed and its listing shows the files' own names.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "catalog/file_grouping.h"
+#include "catalog/mail_store.h"
+#include "catalog/transfers.h"
+#include "cli/command.h"
+
+namespace cli {
+
+// Whether a folder's listing holds the vault file.
+bool HoldsVaultFile(const std::vector<catalog::FileEntry>& files);
+// Whether the folder is a vault: one search for the vault file.
+catalog::Outcome IsVaultFolder(catalog::MailStore& store, const std::string& folderId, bool& vault);
+
+int ListVault(Context& context, catalog::MailStore& store, const std::string& folderId);
+int PutIntoVault(Context& context, catalog::MailStore& store, const std::string& folderId,
+                 const std::vector<std::filesystem::path>& sources, const catalog::TransferSettings& settings);
+
+}  // namespace cli
