@@ -144,6 +144,8 @@ public:
     // The folder's name as the tree shows it; its id when the list has none.
     std::string FolderName(const std::string& folderId) const;
     const std::string& OpenFolderId() const { return openFolderId_; }
+    // The open folder is a vault (as its listing shows): nothing goes in unsealed.
+    bool OpenFolderIsVault() const { return files_.FolderId() == openFolderId_ && files_.IsVault(); }
     FileList& Files() { return files_; }
     const FileList& Files() const { return files_; }
     TransferPacing& Pacing() { return pacing_; }

@@ -95,12 +95,14 @@ void Desktop::QueueUploads(const std::vector<std::filesystem::path>& dropped, co
     std::vector<fs::path> paths;
     for (const fs::path& path : dropped) {
         std::error_code error;
+        if (fs::is_directory(path, error) && OpenFolderIsVault()) return SetStatus(kVaultUploadRefusedText);
         if (fs::is_directory(path, error))
             QueueTreeUpload(path, ask);
         else
             paths.push_back(path);
     }
     if (paths.empty() && !dropped.empty()) return;
+    if (OpenFolderIsVault()) return SetStatus(kVaultUploadRefusedText);
     // No folder open (its folder was deleted): nowhere to store them.
     if (openFolderId_.empty())
         return SetStatus(FailureText(Work::Upload, catalog::Failure(catalog::StoreCode::NotFound, "no folder open")));

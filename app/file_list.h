@@ -53,6 +53,8 @@ public:
     const std::string& FolderId() const { return listing_.folderId; }
     const std::string& SearchText() const { return listing_.searchText; }
     std::size_t FileCount() const { return listing_.rows.size(); }
+    // The folder holds the vault file: its files are sealed (vault/).
+    bool IsVault() const;
 
     // The rows shown now, by list item index.
     std::size_t Count() const { return shown_.size(); }

@@ -18,6 +18,10 @@ inline constexpr char kReadyText[] = "准备就绪";
 inline constexpr char kAllDoneText[] = "操作成功完成";
 inline constexpr char kUploadDoneText[] = "上传完成";
 inline constexpr char kUploadCancelledText[] = "文件上传已放弃";
+// This program cannot seal files yet, so it stores nothing in a vault
+// rather than store it readable.
+inline constexpr char kVaultUploadRefusedText[] =
+    "这是保险箱文件夹: 其中的文件须在本机加密后存入, 本程序暂不能加密。请用 vantlo-cli put 存入。";
 inline constexpr char kDownloadCancelledText[] = "放弃了下载任务";
 // A stored name the local-name rule refuses, shown escaped, when several
 // files go into one folder: the user fetches it alone under a name of their own.

@@ -294,3 +294,24 @@ TEST_F(DesktopTest, AnUnreachableProviderGetsTheErrorBoxAndAFailureText) {
 }
 
 }  // namespace
+
+// A vault's files are sealed on this machine, which this program cannot do
+// yet: it stores nothing in a vault rather than store it readable.
+TEST_F(DesktopTest, NothingGoesIntoAVaultUnsealed) {
+    Open(ids_["乙"]);
+    const fs::path marker = dir_ / ".vantlo-vault", file = dir_ / "plain.txt", tree = dir_ / "tree";
+    std::ofstream(marker) << "vantlo-vault: 1\n";
+    std::ofstream(file) << "readable";
+    fs::create_directories(tree);
+    desktop_->QueueUploads({marker});
+    ASSERT_TRUE(RunUntil([&] { return !desktop_->Transferring() && !clock_.running; }));
+    Open(ids_["乙"]);
+    ASSERT_TRUE(desktop_->OpenFolderIsVault());
+    for (const fs::path& dropped : {file, tree}) {
+        desktop_->QueueUploads({dropped});
+        EXPECT_FALSE(desktop_->Transferring());
+        EXPECT_EQ(screen_.Status(), app::kVaultUploadRefusedText);
+    }
+    Settle();
+    EXPECT_EQ(Names(), (std::vector<std::string>{".vantlo-vault"}));
+}
