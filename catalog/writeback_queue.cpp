@@ -130,8 +130,9 @@ void WritebackQueue::StoreOne(Lock& lock, const EntryPtr& entry) {
     StoredFile stored;
     // Nothing is run twice here: a lost connection ends the attempt, and
     // the next one (after its pause) finds what this one stored.
-    Outcome outcome = StoreOnce(run_, journal_, record, settings_.partSize, platform::KeepGoingUntil(stop),
-                                settings_.parallelParts, stored);
+    Outcome outcome = settings_.attempt ? settings_.attempt(record, platform::KeepGoingUntil(stop), stored)
+                                        : StoreOnce(run_, journal_, record, settings_.partSize,
+                                                    platform::KeepGoingUntil(stop), settings_.parallelParts, stored);
     lock.lock();
     entry->storing = false;
     ++entry->attempts;

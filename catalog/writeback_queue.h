@@ -37,6 +37,9 @@ struct WritebackSettings {
     int longestRetryMs = 60000;                   // ...up to this
     int longestWaitMs = 3600 * 1000;              // the longest WaitStored waits
     std::function<void(const std::string&)> log;  // a failed attempt, in words
+    // How one attempt stores an entry's record (its upload id kept in it):
+    // StoreOnce unless the owner has more to do first (a vault seals).
+    std::function<Outcome(PendingStore& record, const std::function<bool()>& keepGoing, StoredFile& stored)> attempt;
 };
 
 // One file on its way; a drive derives its own (open handles, local copy).

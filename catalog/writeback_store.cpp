@@ -67,17 +67,19 @@ void StampModified(const std::filesystem::path& data, std::int64_t modifiedNs) {
 }  // namespace
 
 Outcome StoreOnce(const StoreRunner& run, Journal& journal, PendingStore& pending, std::uint64_t partSize,
-                  const std::function<bool()>& keepGoing, unsigned parallel, StoredFile& stored) {
+                  const std::function<bool()>& keepGoing, unsigned parallel, StoredFile& stored,
+                  const std::filesystem::path& source) {
+    const std::filesystem::path data = source.empty() ? journal.DataPath(pending) : source;
     stored = StoredFile();
     PutJob job;
     UploadPlan& plan = job.plan;
     const bool earlier = !pending.uploadId.empty();
     // An earlier attempt's part size, so that its parts line up with this plan's.
     const std::uint64_t size = earlier && pending.partSize ? pending.partSize : partSize;
-    StampModified(journal.DataPath(pending), pending.modifiedNs);
+    StampModified(data, pending.modifiedNs);
     // The caller's keepGoing, heard through the one stop every part listens to.
     platform::StopSource stop;
-    Outcome outcome = PlanUpload(journal.DataPath(pending), size, {}, stop.Token(), plan);
+    Outcome outcome = PlanUpload(data, size, {}, stop.Token(), plan);
     if (!outcome.Ok()) return outcome;
     job.mailIds.assign(plan.parts.size(), {});
 

@@ -28,8 +28,11 @@ using StoreRunner = std::function<catalog::Outcome(const std::function<catalog::
 
 // `pending` gains its upload id (saved in the journal) on the first
 // attempt. The parts not stored yet go `parallel` at a time. keepGoing is
-// asked between parts and while they are sent.
+// asked between parts and while they are sent. `source`, when given, is
+// stored instead of the journal's copy, under its own file name (a
+// vault's sealed copy, made again alike at every attempt).
 catalog::Outcome StoreOnce(const StoreRunner& run, Journal& journal, PendingStore& pending, std::uint64_t partSize,
-                           const std::function<bool()>& keepGoing, unsigned parallel, StoredFile& stored);
+                           const std::function<bool()>& keepGoing, unsigned parallel, StoredFile& stored,
+                           const std::filesystem::path& source = {});
 
 }  // namespace catalog

@@ -8,6 +8,7 @@
 
 #include "mount/log.h"
 #include "vault/names.h"
+#include "vault/neutral_store.h"
 #include "vault/sealed_files.h"
 #include "vault/vault_file.h"
 #include "vault/vault_mail.h"
@@ -57,6 +58,22 @@ catalog::Outcome PassphraseVaults::OpenFile(const std::string& folderId, const s
     const auto key = KeyOf(folderId);
     if (!key) return catalog::Failure(catalog::StoreCode::Refused, "the vault is locked");
     return vault::OpenFile(*key, sealed, plain, name);
+}
+
+std::string PassphraseVaults::SealName(const std::string& folderId, const std::string& plain) {
+    const auto key = KeyOf(folderId);
+    return key ? vault::NameSealer(*key).Seal(plain) : std::string();
+}
+
+catalog::Outcome PassphraseVaults::SealFile(const std::string& folderId, const std::filesystem::path& plain,
+                                            const std::string& name, const std::filesystem::path& sealed) {
+    const auto key = KeyOf(folderId);
+    if (!key) return catalog::Failure(catalog::StoreCode::Refused, "the vault is locked");
+    return vault::SealFile(*key, plain, name, sealed);
+}
+
+std::unique_ptr<catalog::MailStore> PassphraseVaults::Neutral(catalog::MailStore& inner) {
+    return std::make_unique<vault::NeutralStore>(inner);
 }
 
 bool VaultsAtStart(const std::string& passphraseFile, std::shared_ptr<VaultView>& vaults, std::string& error) {

@@ -24,6 +24,10 @@ public:
     bool PlainSize(std::uint64_t sealed, std::uint64_t& plain) override;
     catalog::Outcome OpenFile(const std::string& folderId, const std::filesystem::path& sealed,
                               const std::filesystem::path& plain, const std::string& name) override;
+    std::string SealName(const std::string& folderId, const std::string& plain) override;
+    catalog::Outcome SealFile(const std::string& folderId, const std::filesystem::path& plain, const std::string& name,
+                              const std::filesystem::path& sealed) override;
+    std::unique_ptr<catalog::MailStore> Neutral(catalog::MailStore& inner) override;
 
 private:
     // The folder's key; null when it is not unlocked.

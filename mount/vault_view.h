@@ -1,12 +1,14 @@
 // What the drive needs to show the files of vaults (folders whose files'
 // names and bytes are sealed on the user's machine): a front end that was
 // given a passphrase passes one in VolumeOptions; without it every vault
-// shows empty. The drive shows an opened vault's files read-only, by their
-// own names and sizes, and never keeps their plain bytes beyond a read.
+// shows empty. The drive shows an opened vault's files by their own names
+// and sizes, keeps their plain bytes only while a file is open, and seals
+// what is written there before it is stored.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "catalog/mail_store.h"
@@ -29,6 +31,15 @@ public:
     // `plain` (a new file) as the file `name`.
     virtual catalog::Outcome OpenFile(const std::string& folderId, const std::filesystem::path& sealed,
                                       const std::filesystem::path& plain, const std::string& name) = 0;
+    // The other way, for files written into an opened vault: the name as
+    // stored, and the sealed copy of the file at `plain` stored as `name`
+    // (the same bytes and name always seal alike, so a store resumes).
+    virtual std::string SealName(const std::string& folderId, const std::string& plain) = 0;
+    virtual catalog::Outcome SealFile(const std::string& folderId, const std::filesystem::path& plain,
+                                      const std::string& name, const std::filesystem::path& sealed) = 0;
+    // The mailbox as a vault stores into it (nothing in a part's
+    // attachment hints at the file).
+    virtual std::unique_ptr<catalog::MailStore> Neutral(catalog::MailStore& inner) = 0;
 };
 
 }  // namespace mount

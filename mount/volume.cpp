@@ -42,7 +42,15 @@ Volume::Volume(StorePool& pool, catalog::Journal& journal, FileCache& cache, cat
       times_(times),
       options_(options),
       queue_(
-          mutex_, journal, [&pool](const auto& work) { return pool.Run(work, false); }, WritebackOf(options),
+          mutex_, journal, [&pool](const auto& work) { return pool.Run(work, false); },
+          [this, &options] {
+              catalog::WritebackSettings settings = WritebackOf(options);
+              settings.attempt = [this](catalog::PendingStore& record, const std::function<bool()>& keepGoing,
+                                        catalog::StoredFile& stored) {
+                  return StoreAttempt(record, keepGoing, stored);
+              };
+              return settings;
+          }(),
           [this](catalog::WritebackQueue::Lock& lock, const catalog::WritebackQueue::EntryPtr& entry,
                  std::uint64_t generation, const catalog::StoredFile& stored) {
               Stored(lock, std::static_pointer_cast<Pending>(entry), generation, stored);

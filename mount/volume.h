@@ -30,6 +30,7 @@
 #include "catalog/drive_times.h"
 #include "catalog/journal.h"
 #include "catalog/manifest_cache.h"
+#include "catalog/outcome.h"
 #include "catalog/store_pool.h"
 #include "catalog/writeback_queue.h"
 #include "mount/file_cache.h"
@@ -177,8 +178,14 @@ private:
     // Moves mails to the trash, hidden from the listings meanwhile.
     int Trash(const std::string& folderId, const std::vector<std::string>& ids);
     int Lookup(const Path& path, std::string& folderId, Node& node, catalog::FileEntry& file);
-    // -EACCES when the folder is a vault (its files would land unsealed).
-    int RefuseInVault(const std::string& folderId);
+    // -EACCES when the folder is a vault (its files would land unsealed),
+    // unless `filesOfAnOpenedOne` and this drive opened it: files written
+    // there are sealed before they are stored.
+    int RefuseInVault(const std::string& folderId, bool filesOfAnOpenedOne = false);
+    // One attempt of the write-back: a file in an opened vault is sealed
+    // first, and stored through the vault's neutral store.
+    catalog::Outcome StoreAttempt(catalog::PendingStore& record, const std::function<bool()>& keepGoing,
+                                  catalog::StoredFile& stored);
     // A listing's files as shown: an opened vault's by their plain names
     // and sizes (`sealed` keeps them as stored); none of a locked one.
     void ShowVault(catalog::MailStore& store, const std::string& folderId, std::vector<catalog::FileEntry>& files,

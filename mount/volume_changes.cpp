@@ -32,7 +32,7 @@ int Volume::Unlink(const std::string& path) {
     Node node;
     catalog::FileEntry file;
     int error = Lookup(split, folderId, node, file);
-    if (!error) error = RefuseInVault(folderId);
+    if (!error) error = RefuseInVault(folderId, true);
     if (error) return error;
     if (!node.pending) {
         times_.Forget(file.key);
@@ -63,7 +63,7 @@ int Volume::SetTimes(const std::string& path, std::optional<std::int64_t> modifi
     Node node;
     catalog::FileEntry file;
     int error = Lookup(split, folderId, node, file);
-    if (!error && modifiedNs) error = RefuseInVault(folderId);
+    if (!error && modifiedNs) error = RefuseInVault(folderId, true);
     if (error) return error;
     if (!modifiedNs) return 0;
     const std::int64_t ns = *modifiedNs;
@@ -100,12 +100,18 @@ int Volume::Rename(const std::string& from, const std::string& to, bool noReplac
     Node node, existing;
     catalog::FileEntry file, replaced;
     int error = Lookup(source, sourceFolder, node, file);
-    if (!error) error = RefuseInVault(sourceFolder);
     if (error) return error;
     if (from == to) return 0;
     error = Lookup(target, targetFolder, existing, replaced);
     if (error && error != -ENOENT) return error;
-    if (int refused = RefuseInVault(targetFolder)) return refused;
+    // In a vault a name is sealed with the bytes: only a file not stored
+    // yet takes a new name there (an editor's or rsync's temporary file),
+    // and nothing moves in or out.
+    const bool sameOpenedVault = node.pending && sourceFolder == targetFolder && !RefuseInVault(sourceFolder, true);
+    if (!sameOpenedVault) {
+        if (int refused = RefuseInVault(sourceFolder)) return refused;
+        if (int refused = RefuseInVault(targetFolder)) return refused;
+    }
     bool targetExists = error == 0;
     if (targetExists && noReplace) return -EEXIST;
     std::vector<std::string> replacedIds;

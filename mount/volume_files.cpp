@@ -137,7 +137,7 @@ int Volume::Create(const std::string& path, std::uint64_t& handle) {
     int error = Lookup(split, folderId, node, file);
     if (error == 0) return Open(path, O_WRONLY | O_TRUNC, handle);
     if (error != -ENOENT || folderId.empty()) return error;
-    if (int refused = RefuseInVault(folderId)) return refused;
+    if (int refused = RefuseInVault(folderId, true)) return refused;
     auto pending = NewPending(folderId, split.name, {});
     if (!pending) return -EIO;
     Lock lock(mutex_);
@@ -159,9 +159,11 @@ int Volume::Open(const std::string& path, int flags, std::uint64_t& handle) {
     int error = Lookup(split, folderId, node, file);
     if (error) return error;
     auto opened = std::make_unique<Handle>();
-    if (!node.pending && RefuseInVault(folderId)) {
-        // A vault's file: read-only, and read from a plain copy opened whole.
-        if (Writes(flags)) return -EACCES;
+    const bool vault = !node.pending && RefuseInVault(folderId) != 0;
+    // A vault's stored file is written anew whole (its bytes are sealed
+    // with its name), and read from a plain copy opened whole.
+    if (vault && Writes(flags) && (!(flags & O_TRUNC) || RefuseInVault(folderId, true))) return -EACCES;
+    if (vault && !Writes(flags)) {
         if (int failed = OpenVaultFile(folderId, file, *opened)) return failed;
     } else if (node.pending) {
         Lock lock(mutex_);

@@ -160,11 +160,12 @@ int Volume::Lookup(const Path& path, std::string& folderId, Node& node, catalog:
     return 0;
 }
 
-int Volume::RefuseInVault(const std::string& folderId) {
+int Volume::RefuseInVault(const std::string& folderId, bool filesOfAnOpenedOne) {
     if (folderId.empty()) return 0;
     if (int error = EnsureListing(folderId)) return error;
     Lock lock(mutex_);
-    return listings_[folderId].vault ? -EACCES : 0;
+    const Listing& listing = listings_[folderId];
+    return listing.vault && !(filesOfAnOpenedOne && listing.unlocked) ? -EACCES : 0;
 }
 
 void Volume::FillAttr(const Node& node, Attr& attr) {
@@ -196,7 +197,7 @@ int Volume::GetAttr(const std::string& path, Attr& attr) {
         attr.directory = true;
         Lock lock(mutex_);
         auto known = listings_.find(id);
-        attr.readOnly = known != listings_.end() && known->second.vault;
+        attr.readOnly = known != listings_.end() && known->second.vault && !known->second.unlocked;
         return 0;
     }
     std::string folderId;
@@ -206,7 +207,7 @@ int Volume::GetAttr(const std::string& path, Attr& attr) {
     if (!error) {
         Lock lock(mutex_);
         FillAttr(node, attr);
-        attr.readOnly = listings_[folderId].vault;
+        attr.readOnly = listings_[folderId].vault && !listings_[folderId].unlocked;
     }
     return error;
 }
@@ -241,7 +242,7 @@ int Volume::ReadDir(const std::string& path, std::vector<DirEntry>& entries) {
         if (subfolders.count(name)) continue;  // a folder's name wins over a file's
         DirEntry entry{name, {}};
         FillAttr(node, entry.attr);
-        entry.attr.readOnly = listings_[folderId].vault;
+        entry.attr.readOnly = listings_[folderId].vault && !listings_[folderId].unlocked;
         entries.push_back(entry);
     }
     return 0;
@@ -271,7 +272,7 @@ int Volume::GetXattr(const std::string& path, const std::string& name, std::stri
         if (name != "user.vantlo.vault" || RefuseInVault(vaultId) != -EACCES) return -ENODATA;
         Lock lock(mutex_);
         value = listings_[vaultId].unlocked
-                    ? "open, read-only: its files are stored with `vantlo-cli vault put`"
+                    ? "open: its files show by their own names; what is written here is sealed before it is stored"
                     : "locked: a vault; its files are sealed and show only where the vault's passphrase was given";
         return 0;
     }

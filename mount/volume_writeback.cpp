@@ -21,6 +21,42 @@
 
 namespace mount {
 
+Outcome Volume::StoreAttempt(catalog::PendingStore& record, const std::function<bool()>& keepGoing,
+                             catalog::StoredFile& stored) {
+    auto run = [this](const auto& work) { return pool_.Run(work, false); };
+    const std::shared_ptr<VaultView> vaults = options_.vaults;
+    bool sealed = false;
+    if (vaults) {
+        // Listed (and its vault opened) before its first file could be made there.
+        if (EnsureListing(record.folderId) != 0)
+            return catalog::Failure(catalog::StoreCode::Unreachable, "listing folder " + record.folderId + " failed");
+        Lock lock(mutex_);
+        const Listing& listing = listings_[record.folderId];
+        if (listing.vault && !listing.unlocked)
+            return catalog::Failure(catalog::StoreCode::Refused, "its folder is a vault this drive cannot open");
+        sealed = listing.vault;
+    }
+    if (!sealed)
+        return catalog::StoreOnce(run, journal_, record, options_.partSize, keepGoing, options_.parallelParts, stored);
+    // The sealed copy is made again at every attempt (it comes out the
+    // same), beside the journal's copy, and goes when the entry does.
+    const fs::path plain = journal_.DataPath(record);
+    const fs::path copy = plain.parent_path() / "sealed" / vaults->SealName(record.folderId, record.name);
+    std::error_code error;
+    fs::create_directories(copy.parent_path(), error);
+    Outcome outcome = vaults->SealFile(record.folderId, plain, record.name, copy);
+    if (!outcome.Ok()) return outcome;
+    // The plain copy's time is the file's (the manifest keeps it).
+    if (!record.modifiedNs) fs::last_write_time(copy, fs::last_write_time(plain, error), error);
+    auto neutral = [this, &vaults](const auto& work) {
+        return pool_.Run([&](catalog::MailStore& store) { return work(*vaults->Neutral(store)); }, false);
+    };
+    outcome = catalog::StoreOnce(neutral, journal_, record, options_.partSize, keepGoing, options_.parallelParts,
+                                 stored, copy);
+    fs::remove_all(copy.parent_path(), error);
+    return outcome;
+}
+
 void Volume::Stored(Lock& lock, const std::shared_ptr<Pending>& pending, std::uint64_t generation,
                     const catalog::StoredFile& stored) {
     // The store may have kept mails already in the folder (the same bytes
@@ -99,8 +135,14 @@ void Volume::Stored(Lock& lock, const std::shared_ptr<Pending>& pending, std::ui
     pending->storedGeneration = generation;
     ++viewEpoch_;
     lock.unlock();
-    times_.Set(key, stored.plan.size, modified);
-    cache_.Adopt(key, PlanOf(stored), journal_.DataPath(record));
+    std::uint64_t size = stored.plan.size;
+    lock.lock();
+    const bool vault = listings_[record.folderId].vault;
+    lock.unlock();
+    // A vault's file is shown by its plain size and never cached in plain.
+    if (vault) pending->file.Size(size);
+    times_.Set(key, size, modified);
+    if (!vault) cache_.Adopt(key, PlanOf(stored), journal_.DataPath(record));
     journal_.Remove(record);
     queue_.Changed();
 }

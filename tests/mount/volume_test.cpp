@@ -259,9 +259,10 @@ TEST_F(VolumeTest, DirectoriesNestToAnyDepth) {
 // A vault: without its key the drive shows it empty and read-only and
 // takes nothing in, since a file written there would be stored unsealed;
 // nor does it go as an empty folder would. With the passphrase its files
-// show by their own names and sizes and read back whole, still read-only,
-// and no plain copy outlives a read.
-TEST_F(VolumeTest, AVaultShowsOnlyToItsPassphraseAndTakesNothing) {
+// show by their own names and sizes and read back whole, no plain copy
+// outlives a read, and a file written there is sealed before it is stored.
+// Nothing moves in or out, and no folder is made there (its name would show).
+TEST_F(VolumeTest, AVaultShowsAndTakesFilesOnlyWithItsPassphrase) {
     ASSERT_EQ(volume->MakeDir("/files/sub"), 0);
     Write("/archive/plain.txt", "plain");
     WaitStored("/archive");
@@ -280,19 +281,13 @@ TEST_F(VolumeTest, AVaultShowsOnlyToItsPassphraseAndTakesNothing) {
         if (mail.info.subject == vault::NameSealer(key).Seal("b.txt")) mail.bytes[40] ^= 1;
     const std::size_t mails = store->mails.size();
 
-    auto expectReadOnly = [&] {
-        std::uint64_t handle = 0;
-        EXPECT_EQ(volume->Create("/files/new.txt", handle), -EACCES);
+    auto expectNoMoves = [&] {
         EXPECT_EQ(volume->MakeDir("/files/other"), -EACCES);
         EXPECT_EQ(volume->Rename("/archive/plain.txt", "/files/plain.txt", false), -EACCES);
         EXPECT_EQ(volume->Rename("/files/sub", "/archive/sub", false), -EACCES);
         EXPECT_EQ(volume->Rename("/archive", "/files/archive", false), -EACCES);
         EXPECT_EQ(volume->RemoveDir("/files/sub"), -EACCES);
         EXPECT_EQ(volume->RemoveDir("/files"), -ENOTEMPTY);
-        mount::Attr attr;
-        ASSERT_EQ(volume->GetAttr("/files", attr), 0);
-        EXPECT_TRUE(attr.directory && attr.readOnly);
-        EXPECT_EQ(store->mails.size(), mails);
         EXPECT_EQ(store->folders.count("7"), 1u);
     };
     std::string note;
@@ -301,7 +296,13 @@ TEST_F(VolumeTest, AVaultShowsOnlyToItsPassphraseAndTakesNothing) {
         if (*passphrase) options.vaults = std::make_shared<mount::PassphraseVaults>(passphrase);
         StartVolume();
         EXPECT_TRUE(Names("/files").empty());
-        expectReadOnly();
+        expectNoMoves();
+        std::uint64_t handle = 0;
+        EXPECT_EQ(volume->Create("/files/new.txt", handle), -EACCES);
+        mount::Attr attr;
+        ASSERT_EQ(volume->GetAttr("/files", attr), 0);
+        EXPECT_TRUE(attr.directory && attr.readOnly);
+        EXPECT_EQ(store->mails.size(), mails);
         EXPECT_EQ(volume->GetXattr("/files", "user.vantlo.vault", note), 0);
         EXPECT_EQ(note.rfind("locked", 0), 0u) << note;
     }
@@ -312,7 +313,7 @@ TEST_F(VolumeTest, AVaultShowsOnlyToItsPassphraseAndTakesNothing) {
     options.openedDir = dir / "opened";
     StartVolume();
     EXPECT_EQ(Names("/files"), (std::vector<std::string>{"sub", "b.txt", "名单.txt"}));
-    expectReadOnly();
+    expectNoMoves();
     mount::Attr attr;
     ASSERT_EQ(volume->GetAttr("/files/名单.txt", attr), 0);
     EXPECT_EQ(attr.size, secret.size());
@@ -323,11 +324,35 @@ TEST_F(VolumeTest, AVaultShowsOnlyToItsPassphraseAndTakesNothing) {
     EXPECT_EQ(bytes.substr(0, secret.size()), secret);
     EXPECT_EQ(volume->Release(handle), 0);
     EXPECT_EQ(Read("/files/b.txt"), "errno " + std::to_string(EIO));
-    EXPECT_EQ(volume->Open("/files/名单.txt", O_WRONLY, handle), -EACCES);
-    EXPECT_EQ(volume->Unlink("/files/名单.txt"), -EACCES);
     EXPECT_TRUE(fs::is_empty(dir / "opened"));
+    EXPECT_EQ(volume->Open("/files/名单.txt", O_WRONLY, handle), -EACCES);  // a sealed file is written whole
+    EXPECT_EQ(volume->Rename("/files/名单.txt", "/files/renamed.txt", false), -EACCES);
     EXPECT_EQ(volume->GetXattr("/files", "user.vantlo.vault", note), 0);
     EXPECT_EQ(note.rfind("open", 0), 0u) << note;
+
+    // Written here: a temporary name first (as rsync does), then sealed and
+    // stored; one written anew whole replaces the one before.
+    Write("/files/.新.txt.tmp", "new secret words");
+    ASSERT_EQ(volume->Rename("/files/.新.txt.tmp", "/files/新.txt", false), 0);
+    Write("/files/名单.txt", "shorter now");
+    for (auto end = Clock::now() + std::chrono::seconds(20);
+         (State("/files/新.txt") != "stored" || State("/files/名单.txt") != "stored") && Clock::now() < end;)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(State("/files/新.txt"), "stored");
+    EXPECT_EQ(Read("/files/新.txt"), "new secret words");
+    EXPECT_EQ(Read("/files/名单.txt"), "shorter now");
+    ASSERT_EQ(volume->GetAttr("/files/新.txt", attr), 0);
+    EXPECT_EQ(attr.size, 16u);
+    for (auto& [id, mail] : store->mails) {
+        if (mail.info.folderId != "7" || mail.info.subject == ".vantlo-vault") continue;
+        EXPECT_EQ(mail.bytes.find("secret words"), std::string::npos);
+        EXPECT_EQ(mail.info.subject.find("新"), std::string::npos) << mail.info.subject;
+        EXPECT_TRUE(mail.attachmentName.empty() || mail.attachmentName.rfind("sealed.bin", 0) == 0)
+            << mail.attachmentName;
+    }
+    EXPECT_EQ(Names("/files"), (std::vector<std::string>{"sub", "b.txt", "名单.txt", "新.txt"}));
+    EXPECT_EQ(volume->Unlink("/files/新.txt"), 0);
+
     // With no folder below it either, a vault shown empty is still not an empty folder.
     options.vaults = nullptr;
     StartVolume();
