@@ -16,7 +16,12 @@ namespace mainwindow {
 
 namespace {
 constexpr wchar_t kPanelClass[] = L"VantloTransfers";
-constexpr UINT kOfferLeftOver = WM_APP + 31;
+// The offer of what an earlier run left waits on a timer: the main window
+// is made inside the sign-in window's loop, whose quit is already posted,
+// and a message box opened there is closed at once by that quit. Timers
+// come after the quit, in the program's own loop.
+constexpr UINT_PTR kOfferTimer = 31;
+constexpr UINT kOfferRetryMillis = 100;
 constexpr int kButtonHeight = 26, kButtonWidth = 100, kGap = 6;
 enum : int { kPause = 1, kContinue, kCancel, kRetry, kClear, kShowInFolder, kList = 50 };
 enum : UINT { kMenuShow = 1, kMenuTransfers, kMenuPause, kMenuContinue, kMenuQuit };
@@ -38,6 +43,7 @@ public:
     HWND list = nullptr;
     std::shared_ptr<app::Desktop> desktop;
     std::size_t rowsShown = 0;
+    std::size_t leftOver = 0;  // rows an earlier run left, until offered
 
     void TransfersChanged(const app::TransferQueue& queue) override {
         if (queue.Rows().size() > rowsShown && panel && !IsWindowVisible(panel)) {
@@ -49,7 +55,8 @@ public:
         SetTrayTip(main, app::TrayTipText(queue.Rows()));
     }
     void TransfersLeftOver(std::size_t count) override {
-        if (panel) PostMessageW(panel, kOfferLeftOver, count, 0);
+        leftOver = count;
+        if (panel) SetTimer(panel, kOfferTimer, USER_TIMER_MINIMUM, nullptr);
     }
     void TransfersEnded(const std::string& text, bool failed) override { ShowTrayBalloon(main, text, failed); }
     void FileFetchedToOpen(const std::filesystem::path& file) override {
@@ -160,8 +167,17 @@ void OnPanelCreate(HWND panel) {
     }
 }
 
-void OnOfferLeftOver(std::size_t count) {
-    if (!views.desktop) return;
+void OnOfferLeftOver(HWND panel) {
+    // Still in a loop that is ending: asked again once it has.
+    MSG quit;
+    if (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE)) {
+        SetTimer(panel, kOfferTimer, kOfferRetryMillis, nullptr);
+        return;
+    }
+    KillTimer(panel, kOfferTimer);
+    const std::size_t count = views.leftOver;
+    views.leftOver = 0;
+    if (!views.desktop || count == 0) return;
     ShowTransferPanel();
     // Over the list, in front: it comes while the main window is still being
     // put up, and must not hide behind it.
@@ -194,7 +210,9 @@ LRESULT CALLBACK PanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM lPara
     case WM_CONTEXTMENU:
         if (reinterpret_cast<HWND>(wParam) == views.list) OnListMenu(panel, lParam);
         return 0;
-    case kOfferLeftOver: OnOfferLeftOver(static_cast<std::size_t>(wParam)); return 0;
+    case WM_TIMER:
+        if (wParam == kOfferTimer) OnOfferLeftOver(panel);
+        return 0;
     case WM_CLOSE: ShowWindow(panel, SW_HIDE); return 0;  // the list lives as long as the main window
     case WM_NCDESTROY: views.panel = views.list = nullptr; break;
     }

@@ -3,7 +3,8 @@
 # against a local vantlo-provider's demo account, driven with xdotool: an
 # upload shows in the transfer list; the same name again asks, and
 # "保留两者" stores "name (2).ext"; closing the window while a large upload
-# runs asks first, and 是 ends the program.
+# runs asks first, and 是 ends the program; the next start offers to go on
+# ("继续传输"), and 是 sends the rest: the file is then whole, once.
 # A screenshot is kept at every step.
 #
 #   transfers_e2e.sh VANTLO.EXE VANTLO-CLI.EXE VANTLO-PROVIDER TEMPLATE_DIR ARTIFACTS_DIR
@@ -11,6 +12,9 @@
 
 # Whether the folder lists the file whole (ls shows an incomplete one marked).
 listed_whole() { cli_run ls "$target" | tr -d '\r' | grep -F "$1" | grep -qv '不完整\|incomplete'; }
+listed_incomplete() { cli_run ls "$target" | tr -d '\r' | grep -F "$1" | grep -q 'incomplete'; }
+# The folder's rows of exactly that name: NAME SIZE PARTS STORED KEY.
+rows_named() { cli_run ls "$target" | tr -d '\r' | awk -F'\t' -v name="$1" '$1 == name'; }
 # "上传文件" from the list's menu (nothing selected, above the transfer
 # list), the file's path typed into the open dialog.
 upload() {
@@ -45,16 +49,38 @@ tries=100 wait_until listed_whole "$kept" || fail "保留两者 did not store $k
 sleep 1
 shot kept-both
 
-# 3. A large upload, and the window closed while it runs: the question first.
+# 3. A large upload, and the window closed while it runs: the question
+# first. Closed once some of its parts are stored, so that the next start
+# has a half-stored file to finish.
+big_name=$(basename "$big")
 upload "$big"
-sleep 2.5
+tries=300 wait_until listed_incomplete "$big_name" || fail "no part of the large upload was stored"
 shot big-running
 xdotool mousemove $((mx + 768 - 22)) $((my + 12)) click 1  # the close label "X"
 sleep 1.5
 shot close-asked
-listed_whole "$(basename "$big")" && fail "the large upload ended before the window was closed"
+listed_whole "$big_name" && fail "the large upload ended before the window was closed"
 xdotool key Return  # 是
 wait_until program_ended "$vantlo_pid" || fail "the program did not end after the question"
+listed_incomplete "$big_name" || fail "the stored parts of the large upload went with the program"
+
+# 4. The next start in the same Wine prefix: the kept queue is offered
+# ("继续传输") over the transfer list, 是 sends what is missing, and the
+# folder then holds the file once, whole and of its full size.
+start_and_sign_in saved
+offer=$(wait_until find_window 继续传输) || fail "the unfinished upload was not offered"
+sleep 0.7
+shot resume-asked
+xdotool key Return  # 是
+wait_until window_gone "$offer" || fail "the offer did not close"
+tries=300 wait_until listed_whole "$big_name" || fail "the resumed upload did not finish"
+rows=$(rows_named "$big_name")
+[ "$(printf '%s\n' "$rows" | grep -c .)" = 1 ] || fail "not one row for $big_name: $rows"
+[ "$(printf '%s\n' "$rows" | cut -f2)" = "$(stat -c %s "$big")" ] || fail "$big_name has not its full size: $rows"
+printf '%s\n' "$rows" | cut -f3 | grep -qx '[0-9][0-9]*' || fail "$big_name is not whole: $rows"
+open_folder
+sleep 1
+shot resumed-whole
 
 echo "transfers_e2e: passed"
 exit 0
