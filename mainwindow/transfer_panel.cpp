@@ -22,6 +22,10 @@ constexpr wchar_t kPanelClass[] = L"VantloTransfers";
 // come after the quit, in the program's own loop.
 constexpr UINT_PTR kOfferTimer = 31;
 constexpr UINT kOfferRetryMillis = 100;
+constexpr UINT_PTR kKeepAboveSubclass = 31;
+constexpr UINT_PTR kRaiseTimer = 32;
+constexpr UINT kRaiseDelayMillis = 150;
+void RaisePanel();
 constexpr int kButtonHeight = 26, kButtonWidth = 100, kGap = 6;
 enum : int { kPause = 1, kContinue, kCancel, kRetry, kClear, kShowInFolder, kList = 50 };
 enum : UINT { kMenuShow = 1, kMenuTransfers, kMenuPause, kMenuContinue, kMenuQuit };
@@ -212,6 +216,10 @@ LRESULT CALLBACK PanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM lPara
         return 0;
     case WM_TIMER:
         if (wParam == kOfferTimer) OnOfferLeftOver(panel);
+        if (wParam == kRaiseTimer) {
+            KillTimer(panel, kRaiseTimer);
+            RaisePanel();
+        }
         return 0;
     case WM_CLOSE: ShowWindow(panel, SW_HIDE); return 0;  // the list lives as long as the main window
     case WM_NCDESTROY: views.panel = views.list = nullptr; break;
@@ -257,6 +265,28 @@ void PlacePanel() {
     app::Bounds at = app::TransferWindowBounds(BoundsOf(frame), BoundsOf(monitor.rcWork));
     MoveWindow(views.panel, at.x, at.y, at.width, at.height, FALSE);
 }
+
+// An owned window stays above its owner, and Windows keeps the list there.
+// Wine without a window manager raises only the clicked main window on the
+// screen while its own order still has the list on top, so a plain
+// HWND_TOP changes nothing: the list stayed behind, but for the strip that
+// stands out on its right, a blank rectangle. Made topmost and back, it is
+// restacked for certain; on Windows that leaves it where it already was.
+void RaisePanel() {
+    if (!views.panel || !IsWindowVisible(views.panel) || !views.main || IsIconic(views.main)) return;
+    constexpr UINT kOnlyOrder = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+    SetWindowPos(views.panel, HWND_TOPMOST, 0, 0, 0, 0, kOnlyOrder);
+    SetWindowPos(views.panel, HWND_NOTOPMOST, 0, 0, 0, 0, kOnlyOrder);
+}
+
+// The main window activated: the list is raised a moment later, once the
+// click that activated it is done (the main window comes up at its end).
+LRESULT CALLBACK MainWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    if (message == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE && views.panel)
+        SetTimer(views.panel, kRaiseTimer, kRaiseDelayMillis, nullptr);
+    if (message == WM_NCDESTROY) RemoveWindowSubclass(window, MainWindowHook, kKeepAboveSubclass);
+    return DefSubclassProc(window, message, wParam, lParam);
+}
 }  // namespace
 
 void AttachTransfers(HWND mainWindow, std::shared_ptr<app::Desktop> desktop) {
@@ -275,6 +305,7 @@ void AttachTransfers(HWND mainWindow, std::shared_ptr<app::Desktop> desktop) {
     views.panel = CreateWindowExW(WS_EX_TOOLWINDOW, kPanelClass, L"传输列表", WS_OVERLAPPEDWINDOW, 0, 0, 0, 0,
                                   mainWindow, nullptr, instance, nullptr);
     PlacePanel();
+    SetWindowSubclass(mainWindow, MainWindowHook, kKeepAboveSubclass, 0);
     ShowTrayIcon(mainWindow);
     SetTrayMenuHandler(OnTrayMenu);
     desktop->AddView(views);
