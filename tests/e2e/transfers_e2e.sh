@@ -15,6 +15,19 @@ listed_whole() { cli_run ls "$target" | tr -d '\r' | grep -F "$1" | grep -qv '�
 listed_incomplete() { cli_run ls "$target" | tr -d '\r' | grep -F "$1" | grep -q 'incomplete'; }
 # The folder's rows of exactly that name: NAME SIZE PARTS STORED KEY.
 rows_named() { cli_run ls "$target" | tr -d '\r' | awk -F'\t' -v name="$1" '$1 == name'; }
+# The transfer list wholly on the screen and in front of the main window,
+# which a click on the main window must not change (an owned window).
+# xwininfo names the screen's windows from the top down.
+list_in_front() {
+    local list X Y WIDTH HEIGHT SCREEN screen_width screen_height
+    list=$(find_window 传输列表) || return 1
+    eval "$(xdotool getwindowgeometry --shell "$list")"
+    read -r screen_width screen_height < <(xdotool getdisplaygeometry)
+    [ "$X" -ge 0 ] && [ "$Y" -ge 0 ] && [ $((X + WIDTH)) -le "$screen_width" ] &&
+        [ $((Y + HEIGHT)) -le "$screen_height" ] || return 1
+    xwininfo -root -children | awk -v main="$(printf '0x%x' "$main")" -v list="$(printf '0x%x' "$list")" \
+        '$1 == main { m = NR } $1 == list { l = NR } END { exit !(l && m && l < m) }'
+}
 # "上传文件" from the list's menu (nothing selected, above the transfer
 # list), the file's path typed into the open dialog.
 upload() {
@@ -36,6 +49,7 @@ wait_until find_window 传输列表 >/dev/null || fail "the transfer list did no
 tries=100 wait_until listed_whole "$(basename "$small")" || fail "the upload did not arrive"
 sleep 1
 shot uploaded-list
+list_in_front || fail "the transfer list is not on the screen in front of the main window"
 
 # 2. The same name again: 保留两者 (the dialog's default) stores "name (2).bin".
 upload "$small"
@@ -55,7 +69,9 @@ shot kept-both
 big_name=$(basename "$big")
 upload "$big"
 tries=300 wait_until listed_incomplete "$big_name" || fail "no part of the large upload was stored"
+sleep 0.5
 shot big-running
+list_in_front || fail "the transfer list went behind the main window"
 xdotool mousemove $((mx + 768 - 22)) $((my + 12)) click 1  # the close label "X"
 sleep 1.5
 shot close-asked
@@ -81,6 +97,7 @@ printf '%s\n' "$rows" | cut -f3 | grep -qx '[0-9][0-9]*' || fail "$big_name is n
 open_folder
 sleep 1
 shot resumed-whole
+list_in_front || fail "the transfer list went behind the main window after a click on it"
 
 echo "transfers_e2e: passed"
 exit 0
