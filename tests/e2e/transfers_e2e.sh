@@ -10,16 +10,17 @@
 #   transfers_e2e.sh VANTLO.EXE VANTLO-CLI.EXE VANTLO-PROVIDER TEMPLATE_DIR ARTIFACTS_DIR
 . "$(dirname "${BASH_SOURCE[0]}")/e2e_session.sh" transfers_e2e "$@"
 
-# Whether the folder lists the file whole (ls shows an incomplete one marked).
-listed_whole() { cli_run ls "$target" | tr -d '\r' | grep -F "$1" | grep -qv '不完整\|incomplete'; }
-listed_incomplete() { cli_run ls "$target" | tr -d '\r' | grep -F "$1" | grep -q 'incomplete'; }
-# The folder's rows of exactly that name: NAME SIZE PARTS STORED KEY.
+# The folder's rows of exactly that name: NAME SIZE PARTS STORED KEY, where
+# PARTS of a file not whole goes on with "incomplete: ..." (parts missing
+# or stored twice).
 rows_named() { cli_run ls "$target" | tr -d '\r' | awk -F'\t' -v name="$1" '$1 == name'; }
+listed_whole() { rows_named "$1" | cut -f3 | grep -qx '[0-9][0-9]*'; }
+listed_incomplete() { rows_named "$1" | cut -f3 | grep -q incomplete; }
 # The transfer list wholly on the screen and in front of the main window,
 # which a click on the main window must not change (an owned window).
 # xwininfo names the screen's windows from the top down.
 list_in_front() {
-    local list X Y WIDTH HEIGHT SCREEN screen_width screen_height
+    local list WINDOW X Y WIDTH HEIGHT SCREEN screen_width screen_height
     list=$(find_window 传输列表) || return 1
     eval "$(xdotool getwindowgeometry --shell "$list")"
     read -r screen_width screen_height < <(xdotool getdisplaygeometry)
@@ -91,9 +92,7 @@ xdotool key Return  # 是
 wait_until window_gone "$offer" || fail "the offer did not close"
 tries=300 wait_until listed_whole "$big_name" || fail "the resumed upload did not finish"
 rows=$(rows_named "$big_name")
-[ "$(printf '%s\n' "$rows" | grep -c .)" = 1 ] || fail "not one row for $big_name: $rows"
-[ "$(printf '%s\n' "$rows" | cut -f2)" = "$(stat -c %s "$big")" ] || fail "$big_name has not its full size: $rows"
-printf '%s\n' "$rows" | cut -f3 | grep -qx '[0-9][0-9]*' || fail "$big_name is not whole: $rows"
+[ "$(printf '%s\n' "$rows" | cut -f2)" = "$(stat -c %s "$big")" ] || fail "not one whole $big_name: $rows"
 open_folder
 sleep 1
 shot resumed-whole
