@@ -16,7 +16,16 @@ namespace mainwindow {
 
 namespace {
 constexpr wchar_t kPanelClass[] = L"VantloTransfers";
-constexpr UINT kOfferLeftOver = WM_APP + 31;
+// The offer of what an earlier run left waits on a timer: the main window
+// is made inside the sign-in window's loop, whose quit is already posted,
+// and a message box opened there is closed at once by that quit. Timers
+// come after the quit, in the program's own loop.
+constexpr UINT_PTR kOfferTimer = 31;
+constexpr UINT kOfferRetryMillis = 100;
+constexpr UINT_PTR kKeepAboveSubclass = 31;
+constexpr UINT_PTR kRaiseTimer = 32;
+constexpr UINT kRaiseDelayMillis = 150;
+void RaisePanel();
 constexpr int kButtonHeight = 26, kButtonWidth = 100, kGap = 6;
 enum : int { kPause = 1, kContinue, kCancel, kRetry, kClear, kShowInFolder, kList = 50 };
 enum : UINT { kMenuShow = 1, kMenuTransfers, kMenuPause, kMenuContinue, kMenuQuit };
@@ -38,6 +47,7 @@ public:
     HWND list = nullptr;
     std::shared_ptr<app::Desktop> desktop;
     std::size_t rowsShown = 0;
+    std::size_t leftOver = 0;  // rows an earlier run left, until offered
 
     void TransfersChanged(const app::TransferQueue& queue) override {
         if (queue.Rows().size() > rowsShown && panel && !IsWindowVisible(panel)) {
@@ -49,7 +59,8 @@ public:
         SetTrayTip(main, app::TrayTipText(queue.Rows()));
     }
     void TransfersLeftOver(std::size_t count) override {
-        if (panel) PostMessageW(panel, kOfferLeftOver, count, 0);
+        leftOver = count;
+        if (panel) SetTimer(panel, kOfferTimer, USER_TIMER_MINIMUM, nullptr);
     }
     void TransfersEnded(const std::string& text, bool failed) override { ShowTrayBalloon(main, text, failed); }
     void FileFetchedToOpen(const std::filesystem::path& file) override {
@@ -160,8 +171,17 @@ void OnPanelCreate(HWND panel) {
     }
 }
 
-void OnOfferLeftOver(std::size_t count) {
-    if (!views.desktop) return;
+void OnOfferLeftOver(HWND panel) {
+    // Still in a loop that is ending: asked again once it has.
+    MSG quit;
+    if (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE)) {
+        SetTimer(panel, kOfferTimer, kOfferRetryMillis, nullptr);
+        return;
+    }
+    KillTimer(panel, kOfferTimer);
+    const std::size_t count = views.leftOver;
+    views.leftOver = 0;
+    if (!views.desktop || count == 0) return;
     ShowTransferPanel();
     // Over the list, in front: it comes while the main window is still being
     // put up, and must not hide behind it.
@@ -194,7 +214,13 @@ LRESULT CALLBACK PanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM lPara
     case WM_CONTEXTMENU:
         if (reinterpret_cast<HWND>(wParam) == views.list) OnListMenu(panel, lParam);
         return 0;
-    case kOfferLeftOver: OnOfferLeftOver(static_cast<std::size_t>(wParam)); return 0;
+    case WM_TIMER:
+        if (wParam == kOfferTimer) OnOfferLeftOver(panel);
+        if (wParam == kRaiseTimer) {
+            KillTimer(panel, kRaiseTimer);
+            RaisePanel();
+        }
+        return 0;
     case WM_CLOSE: ShowWindow(panel, SW_HIDE); return 0;  // the list lives as long as the main window
     case WM_NCDESTROY: views.panel = views.list = nullptr; break;
     }
@@ -239,6 +265,28 @@ void PlacePanel() {
     app::Bounds at = app::TransferWindowBounds(BoundsOf(frame), BoundsOf(monitor.rcWork));
     MoveWindow(views.panel, at.x, at.y, at.width, at.height, FALSE);
 }
+
+// An owned window stays above its owner, and Windows keeps the list there.
+// Wine without a window manager raises only the clicked main window on the
+// screen while its own order still has the list on top, so a plain
+// HWND_TOP changes nothing: the list stayed behind, but for the strip that
+// stands out on its right, a blank rectangle. Made topmost and back, it is
+// restacked for certain; on Windows that leaves it where it already was.
+void RaisePanel() {
+    if (!views.panel || !IsWindowVisible(views.panel) || !views.main || IsIconic(views.main)) return;
+    constexpr UINT kOnlyOrder = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+    SetWindowPos(views.panel, HWND_TOPMOST, 0, 0, 0, 0, kOnlyOrder);
+    SetWindowPos(views.panel, HWND_NOTOPMOST, 0, 0, 0, 0, kOnlyOrder);
+}
+
+// The main window activated: the list is raised a moment later, once the
+// click that activated it is done (the main window comes up at its end).
+LRESULT CALLBACK MainWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    if (message == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE && views.panel)
+        SetTimer(views.panel, kRaiseTimer, kRaiseDelayMillis, nullptr);
+    if (message == WM_NCDESTROY) RemoveWindowSubclass(window, MainWindowHook, kKeepAboveSubclass);
+    return DefSubclassProc(window, message, wParam, lParam);
+}
 }  // namespace
 
 void AttachTransfers(HWND mainWindow, std::shared_ptr<app::Desktop> desktop) {
@@ -257,6 +305,7 @@ void AttachTransfers(HWND mainWindow, std::shared_ptr<app::Desktop> desktop) {
     views.panel = CreateWindowExW(WS_EX_TOOLWINDOW, kPanelClass, L"传输列表", WS_OVERLAPPEDWINDOW, 0, 0, 0, 0,
                                   mainWindow, nullptr, instance, nullptr);
     PlacePanel();
+    SetWindowSubclass(mainWindow, MainWindowHook, kKeepAboveSubclass, 0);
     ShowTrayIcon(mainWindow);
     SetTrayMenuHandler(OnTrayMenu);
     desktop->AddView(views);

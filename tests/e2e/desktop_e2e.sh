@@ -88,9 +88,10 @@ wait_until window_gone "$props" || fail "the properties box did not close"
 # 6. Three files at once through the open dialog: into their folder first,
 # then the three names in quotes.
 for i in 1 2 3; do head -c $((i * 40000)) "$upload_file" >"$WS_TMP/multi-$i-$$.bin"; done
-xdotool mousemove $((mx + 480)) $((my + 400)) click 1  # no row selected
+# Above the transfer list, which stands over the lower part of the files.
+xdotool mousemove $((mx + 480)) $((my + 300)) click 1  # no row selected
 menu_shot=multi-upload-menu dialog_shot=multi-open-dialog
-context_command 480 400 1
+context_command 480 300 1
 dialog=$(wait_until find_window 打开) || fail "the open dialog did not open"
 sleep 0.7
 xdotool windowactivate --sync "$dialog" 2>/dev/null
