@@ -315,6 +315,18 @@ int RunGet(Context& context, const std::vector<std::string>& args) {
         if (!found.Ok()) return OutcomeFailed(context, found, "look up '" + OutputField(positional[i]) + "'");
         if (source.kind == RemotePath::Kind::Folder)
             return Fail(context, "'" + OutputField(positional[i]) + "' is a folder: get -r fetches it");
+        bool vault = false;
+        if (source.kind == RemotePath::Kind::Missing && source.parentFound &&
+            (found = IsVaultFolder(*store, source.folderId, vault)).Ok() && vault) {
+            // A vault's file, by its own name (the listing shows it sealed).
+            if (positional.size() > 2) return Fail(context, "a vault's files are fetched one at a time");
+            std::string local = source.name;
+            if (intoDirectory && !(found = catalog::LocalNameFor(source.name, local)).Ok())
+                return Fail(context, "'" + OutputField(source.name) + "' cannot be a local name: " + found.detail);
+            return GetFromVault(context, *store, source.folderId, source.name,
+                                intoDirectory ? out / PathArgument(local) : out, settings);
+        }
+        if (!found.Ok()) return OutcomeFailed(context, found, "look up '" + OutputField(positional[i]) + "'");
         if (source.kind != RemotePath::Kind::File)
             return Fail(context, "no such file: '" + OutputField(positional[i]) + "'");
         if (!intoDirectory) {

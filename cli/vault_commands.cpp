@@ -232,6 +232,11 @@ int ListVault(Context& context, catalog::MailStore& store, const std::string& fo
     return Ls(context, store, folderId);
 }
 
+int GetFromVault(Context& context, catalog::MailStore& store, const std::string& folderId, const std::string& name,
+                 const std::filesystem::path& target, const catalog::TransferSettings& settings) {
+    return Get(context, store, folderId, name, target, settings);
+}
+
 int PutIntoVault(Context& context, catalog::MailStore& store, const std::string& folderId,
                  const std::vector<std::filesystem::path>& sources, const catalog::TransferSettings& settings) {
     return Put(context, store, folderId, sources, settings);

@@ -20,6 +20,8 @@ bool HoldsVaultFile(const std::vector<catalog::FileEntry>& files);
 catalog::Outcome IsVaultFolder(catalog::MailStore& store, const std::string& folderId, bool& vault);
 
 int ListVault(Context& context, catalog::MailStore& store, const std::string& folderId);
+int GetFromVault(Context& context, catalog::MailStore& store, const std::string& folderId, const std::string& name,
+                 const std::filesystem::path& target, const catalog::TransferSettings& settings);
 int PutIntoVault(Context& context, catalog::MailStore& store, const std::string& folderId,
                  const std::vector<std::filesystem::path>& sources, const catalog::TransferSettings& settings);
 
