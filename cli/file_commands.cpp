@@ -216,6 +216,12 @@ int RunRm(Context& context, const std::vector<std::string>& argsIn) {
     for (const std::string& argument : args) {
         RemotePath path;
         catalog::Outcome outcome = paths.Resolve(argument, path);
+        bool vault = false;
+        if (outcome.Ok() && path.kind == RemotePath::Kind::Missing && path.parentFound &&
+            (outcome = IsVaultFolder(*store, path.folderId, vault)).Ok() && vault) {
+            if (int removed = RemoveFromVault(context, *store, path.folderId, path.name)) return removed;
+            continue;
+        }
         if (outcome.Ok() && path.kind == RemotePath::Kind::Missing)
             outcome = catalog::Failure(catalog::StoreCode::NotFound, "no such folder or file");
         if (outcome.Ok() && path.kind == RemotePath::Kind::Folder) {

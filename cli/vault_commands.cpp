@@ -14,6 +14,7 @@
 #include "cli/operation_arguments.h"
 #include "cli/remote_paths.h"
 #include "cli/vault_commands.h"
+#include "vault/names.h"
 #include "vault/sealed_files.h"
 #include "vault/vault_mail.h"
 
@@ -235,6 +236,26 @@ int ListVault(Context& context, catalog::MailStore& store, const std::string& fo
 int GetFromVault(Context& context, catalog::MailStore& store, const std::string& folderId, const std::string& name,
                  const std::filesystem::path& target, const catalog::TransferSettings& settings) {
     return Get(context, store, folderId, name, target, settings);
+}
+
+int RemoveFromVault(Context& context, catalog::MailStore& store, const std::string& folderId, const std::string& name) {
+    vault::VaultKey key;
+    std::vector<vault::VaultCopy> copies;
+    if (int unlocked = Unlock(context, store, folderId, key, copies); unlocked != kExitOk) return unlocked;
+    // Found by its sealed name, which one search finds: no listing.
+    const std::string sealed = vault::NameSealer(key).Seal(name);
+    std::vector<catalog::FileEntry> found;
+    catalog::Outcome outcome = catalog::FindFiles(store, sealed, folderId, found);
+    bool removed = false;
+    for (const catalog::FileEntry& file : found) {
+        if (!outcome.Ok()) break;
+        if (file.name != sealed) continue;
+        outcome = catalog::RemoveFile(store, file.key);
+        removed = true;
+    }
+    if (outcome.Ok() && !removed) outcome = catalog::Failure(catalog::StoreCode::NotFound, "no such file in the vault");
+    return outcome.Ok() ? kExitOk
+                        : OutcomeFailed(context, outcome, "remove '" + OutputField(name) + "' from the vault");
 }
 
 int PutIntoVault(Context& context, catalog::MailStore& store, const std::string& folderId,

@@ -22,6 +22,8 @@ catalog::Outcome IsVaultFolder(catalog::MailStore& store, const std::string& fol
 int ListVault(Context& context, catalog::MailStore& store, const std::string& folderId);
 int GetFromVault(Context& context, catalog::MailStore& store, const std::string& folderId, const std::string& name,
                  const std::filesystem::path& target, const catalog::TransferSettings& settings);
+// Moves the vault's file of that own name to the trash.
+int RemoveFromVault(Context& context, catalog::MailStore& store, const std::string& folderId, const std::string& name);
 int PutIntoVault(Context& context, catalog::MailStore& store, const std::string& folderId,
                  const std::vector<std::filesystem::path>& sources, const catalog::TransferSettings& settings);
 
