@@ -14,6 +14,7 @@
 #include "cli/operation_arguments.h"
 #include "cli/remote_paths.h"
 #include "cli/vault_commands.h"
+#include "platform/password_input.h"
 #include "vault/names.h"
 #include "vault/sealed_files.h"
 #include "vault/vault_mail.h"
@@ -27,10 +28,7 @@ std::string ReadPassphrase(Context& context, const char* variable, const char* p
     if (const char* value = std::getenv(variable); value && *value) return value;
     auto line = [&](const char* text) {
         context.err << text << std::flush;
-        std::string read;
-        std::getline(std::cin, read);
-        if (!read.empty() && read.back() == '\r') read.pop_back();
-        return read;
+        return platform::ReadHiddenLine();
     };
     std::string passphrase = line(prompt);
     if (passphrase.empty()) {

@@ -1,6 +1,7 @@
 // The password of the command-line programs: VANTLO_PASSWORD when it is
 // set, else one line of standard input (a trailing CR dropped, so a line
-// typed or piped on Windows reads the same).
+// typed or piped on Windows reads the same). Typed on a terminal, the
+// line is not echoed.
 #pragma once
 
 #include <string>
@@ -8,5 +9,8 @@
 namespace platform {
 
 std::string ReadPasswordInput();
+// One line of standard input, not echoed when it comes from a terminal
+// (the line end the user typed is echoed to standard error instead).
+std::string ReadHiddenLine();
 
 }  // namespace platform
