@@ -7,6 +7,7 @@
 #include "cli/mailbox.h"
 #include "cli/operation_arguments.h"
 #include "cli/remote_paths.h"
+#include "cli/vault_commands.h"
 
 namespace cli {
 namespace {
@@ -63,6 +64,18 @@ int RunMkdir(Context& context, const std::vector<std::string>& argsIn) {
             return catalog::Failure(catalog::StoreCode::Refused, "it exists already");
         if (outcome.Ok() && !parents && !paths.Tree().Find(parent, parentId).Ok())
             return catalog::Failure(catalog::StoreCode::NotFound, "no folder '" + parent + "' (mkdir -p makes it)");
+        // Nothing is made in a vault: a folder's name would show there.
+        std::string prefix;
+        for (std::size_t i = 0; outcome.Ok() && i + 1 < levels.size(); ++i) {
+            prefix += "/" + levels[i];
+            std::string levelId;
+            bool vault = false;
+            if (!paths.Tree().Find(prefix, levelId).Ok()) break;
+            outcome = IsVaultFolder(store, levelId, vault);
+            if (outcome.Ok() && vault)
+                return catalog::Failure(catalog::StoreCode::Refused,
+                                        "'" + prefix + "' is a vault: a folder in it would show its name");
+        }
         if (outcome.Ok()) outcome = catalog::MakeFolderPath(store, paths.Tree(), path, id);
         if (outcome.Ok()) context.out << OutputField(id) << '\n';
         return outcome;

@@ -149,7 +149,8 @@ TEST_F(VaultCli, FilesComeBackAndTheProviderHoldsNoneOfThem) {
     EXPECT_EQ(wrong.exitCode, 1);
     EXPECT_NE(wrong.err.find("wrong passphrase"), std::string::npos) << wrong.err;
     EXPECT_FALSE(fs::exists(dir / "wrong.txt"));
-    ASSERT_EQ(Run({"rm", "/vault/notes.txt"}).exitCode, 0);  // by its own name, to the trash
+    EXPECT_EQ(Run({"mkdir", "-p", "/vault/sub/deeper"}).exitCode, 1);  // a folder's name would show
+    ASSERT_EQ(Run({"rm", "/vault/notes.txt"}).exitCode, 0);            // by its own name, to the trash
     EXPECT_EQ(Run({"ls", "/vault"}).out.find("notes.txt"), std::string::npos);
 
     // Nothing the provider keeps holds a name, plain bytes or a plain SHA-256.
