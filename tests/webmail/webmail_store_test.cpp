@@ -17,13 +17,13 @@
 #include "catalog/file_sizes.h"
 #include "catalog/manifest.h"
 #include "catalog/upload.h"
-#include "fault_server.h"
 #include "old_form_mail.h"
 #include "provider_process.h"
 #include "session/cells.h"
 #include "session/message_moves.h"
 #include "session/signin.h"
 #include "session/upload.h"
+#include "session_fixture.h"
 #include "webmail/page_fan.h"
 #include "webmail/webmail_store.h"
 
@@ -336,20 +336,9 @@ TEST(WebmailLarge, AFileJustOver2GiBRoundTrips) {
 // The exact find against scripted answers, so that its order is certain: a
 // look-alike of the same subject that was there before, and one that
 // arrives beside our mail, carry other upload ids and stay where they are.
-TEST(WebmailExactFind, OnlyTheMailWithOurUploadIdIsTakenAndMoved) {
-    testsupport::FaultServer server;
-    session::Session s;
-    for (auto [cell, text] : {std::pair{s.sInfoCookie, "S_INFO=1|0|s;"},
-                              {s.pInfoCookie, "P_INFO=a|1|p;"},
-                              {s.ntesSessCookie, "NTES_SESS=n;"},
-                              {s.coremailCookie, "Coremail=c;"}})
-        session::SetCell(cell, 256, text);
-    session::SetCell(s.host, server.HostPort());
-    session::SetCell(s.sid, "0123456789abcdef0123456789ABCDEF");
-    s.limits.connectAttempts = 1;
-    const fs::path dir = testsupport::MakeTempDir("vantlo-exact-find-");
-    std::ofstream(dir / "r.txt") << "data";
+using ScriptedWebmail = testsupport::SessionTest;
 
+TEST_F(ScriptedWebmail, OnlyTheMailWithOurUploadIdIsTakenAndMoved) {
     Manifest manifest;
     manifest.name = "r.txt";
     manifest.size = manifest.partSize = 4;
@@ -374,7 +363,7 @@ TEST(WebmailExactFind, OnlyTheMailWithOurUploadIdIsTakenAndMoved) {
         server.PushAnswer(answer);
 
     WebmailStore store(s);
-    PartUpload part{"7", "r.txt", WriteManifest(manifest), "r.txt", ours, dir / "r.txt", 0, 4, {}, {}};
+    PartUpload part{"7", "r.txt", WriteManifest(manifest), "r.txt", ours, File("r.txt", "data"), 0, 4, {}, {}};
     std::string id;
     Outcome outcome = store.StorePart(part, id);
     EXPECT_TRUE(outcome.Ok()) << outcome.Text();
@@ -383,17 +372,11 @@ TEST(WebmailExactFind, OnlyTheMailWithOurUploadIdIsTakenAndMoved) {
     EXPECT_NE(move.find("m-ours"), std::string::npos);
     EXPECT_EQ(move.find("m-twin"), std::string::npos);
     EXPECT_EQ(move.find("m-old"), std::string::npos);
-    testsupport::RemoveTree(dir.string());
 }
 
 // A listing asks for each mail's summary and takes it as the mail's text
 // only where it is surely whole: shorter than the window and ending a line.
-TEST(WebmailSummaries, OnlyASummaryShorterThanTheWindowAndEndingALineIsTheWholeText) {
-    testsupport::FaultServer server;
-    session::Session s;
-    session::SetCell(s.host, server.HostPort());
-    session::SetCell(s.sid, "0123456789abcdef0123456789ABCDEF");
-    s.limits.connectAttempts = 1;
+TEST_F(ScriptedWebmail, OnlyASummaryShorterThanTheWindowAndEndingALineIsTheWholeText) {
     const std::string atWindow = std::string(1023, 'x') + "\n", underWindow = "文" + std::string(1021, 'x') + "\n";
     const struct {
         std::string member;  // the message's summary member, as the answer writes it
