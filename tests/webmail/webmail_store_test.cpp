@@ -1,15 +1,14 @@
 // What only the webmail store does, on a real vantlo-provider over TLS in
 // both answer styles: folders of every length at the provider's page sizes,
-// damage on the provider's disk, mails stored the old way beside ours, the
-// provider's refusals and ended sessions; paging while the folder changes;
-// and (its own CTest entry) a file past 2 GiB. What every store does is in
-// tests/contract.
+// mails stored the old way beside ours, the provider's refusals and ended
+// sessions; paging while the folder changes; and (its own CTest entry) a
+// file past 2 GiB. What every store does is in tests/contract; how the
+// catalog tells a damaged part, in tests/catalog.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <mutex>
 
 #include "catalog/catalog.h"
@@ -20,9 +19,7 @@
 #include "old_form_mail.h"
 #include "provider_process.h"
 #include "session/cells.h"
-#include "session/message_moves.h"
 #include "session/signin.h"
-#include "session/upload.h"
 #include "session_fixture.h"
 #include "webmail/page_fan.h"
 #include "webmail/webmail_store.h"
@@ -100,45 +97,6 @@ TEST_P(WebmailStoreTest, FoldersOfEveryLengthListEachFileOnceWithItsSize) {
                     << name << " " << files[i].name << " page size " << pageSize;
             }
         }
-    }
-}
-
-TEST_P(WebmailStoreTest, DamageOnTheProvidersDiskFailsClearly) {
-    Start({});
-    const std::string folder = Folder("big");
-    const fs::path target = dir / "target.bin";
-
-    const fs::path attachments = provider->DataDir() + "/accounts/" + kAccount + "/attachments";
-    const std::vector<std::pair<const char*, std::function<void(const std::vector<std::string>&)>>> damages = {
-        {"part 2 of 3 (mail",
-         [&](const std::vector<std::string>& ids) {
-             std::fstream part(attachments / ids[1], std::ios::in | std::ios::out | std::ios::binary);
-             part.seekp(500), part.put('!');
-         }},
-        {"part 3 missing",
-         [&](const std::vector<std::string>& ids) {
-             ASSERT_EQ(session::DeleteMessages(s, {ids[2]}), session::Status::Ok);
-         }},
-        {"part 1 stored twice", [&](const std::vector<std::string>&) {}},  // stored again below
-    };
-    for (const auto& [says, damage] : damages) {
-        UploadPlan plan;
-        ASSERT_TRUE(PlanUpload(Write("three.bin", std::string(3000, 's')), 1000, {}, {}, plan).Ok());
-        std::vector<std::string> ids(3);
-        for (const UploadPart& part : plan.parts)
-            ASSERT_TRUE(StorePlannedPart(*store, plan, part, folder, {}, {}, ids[part.number - 1]).Ok());
-        std::string again;
-        const bool twice = std::string(says).find("twice") != std::string::npos;
-        if (twice) {
-            ASSERT_TRUE(StorePlannedPart(*store, plan, plan.parts[0], folder, {}, {}, again).Ok());
-        }
-        damage(ids);
-        std::ofstream(target) << "old";
-        Outcome outcome = GetFile(*store, ids[1], target);
-        EXPECT_EQ(outcome.code, StoreCode::Corrupt);
-        EXPECT_NE(outcome.detail.find(says), std::string::npos) << outcome.Text();
-        EXPECT_TRUE(ReadWholeFile(target) == "old" && !fs::exists(TemporaryPathFor(target)));
-        ASSERT_TRUE(RemoveFile(*store, ids[1]).Ok());
     }
 }
 
