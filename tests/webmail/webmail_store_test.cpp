@@ -143,54 +143,53 @@ TEST_P(WebmailStoreTest, RefusalsAndEndedSessionsAreClearOutcomes) {
     EXPECT_EQ(signIns, 1);
 }
 
-// A folder that changes between the pages of its listing, newest first.
+// A folder of 50 mails, m10 to m59, that changes between the pages of its
+// listing, newest first; pages may be asked from several threads.
+using Change = std::function<void(std::vector<std::string>&)>;
 struct ChangingFolder {
-    std::vector<std::string> ids;                                         // newest first
-    std::vector<std::function<void(std::vector<std::string>&)>> changes;  // one before each page but the first
+    std::vector<Change> changes;  // one before each page but the first
+    std::vector<std::string> ids = All();
     std::vector<std::uint64_t> starts;
+    std::mutex lock;
 
-    Outcome Page(std::uint64_t start, std::uint32_t limit, session::MessagePage& page) {
-        if (!starts.empty() && starts.size() <= changes.size()) changes[starts.size() - 1](ids);
-        starts.push_back(start);
-        page = session::MessagePage();
-        for (std::uint64_t i = start; i < ids.size() && i < start + limit; ++i)
-            page.messages.emplace_back().id = ids[i];
-        page.hasTotal = true;
-        page.total = ids.size();
-        return Success();
+    static std::vector<std::string> All() {
+        std::vector<std::string> all;
+        for (int i = 10; i < 60; ++i) all.push_back("m" + std::to_string(i));
+        return all;
+    }
+    PageSource Source() {
+        return [this](std::uint64_t start, std::uint32_t limit, session::MessagePage& page) {
+            std::lock_guard<std::mutex> hold(lock);
+            if (!starts.empty() && starts.size() <= changes.size()) changes[starts.size() - 1](ids);
+            starts.push_back(start);
+            page = session::MessagePage();
+            for (std::uint64_t i = start; i < ids.size() && i < start + limit; ++i)
+                page.messages.emplace_back().id = ids[i];
+            page.hasTotal = true;
+            page.total = ids.size();
+            return Success();
+        };
     }
 };
 
 TEST(WebmailPaging, MailsThatStayAreListedOnceWhateverArrivesOrLeaves) {
-    auto erase = [](std::vector<std::string>& ids, const std::vector<std::string>& gone) {
-        for (const std::string& id : gone) ids.erase(std::find(ids.begin(), ids.end(), id));
+    auto leave = [](std::vector<std::string> gone) -> Change {
+        return [gone](auto& ids) {
+            for (const std::string& id : gone) ids.erase(std::find(ids.begin(), ids.end(), id));
+        };
     };
-    std::vector<std::string> all;
-    for (int i = 10; i < 60; ++i) all.push_back("m" + std::to_string(i));
-    const std::vector<std::vector<std::function<void(std::vector<std::string>&)>>> histories = {
+    const Change arrive = [](auto& ids) { ids.insert(ids.begin(), {"new1", "new2"}); };
+    const std::vector<std::vector<Change>> histories = {
         {},
-        {[](auto& ids) {
-             ids.insert(ids.begin(), {"new1", "new2"});
-         },
-         [&](auto& ids) {
-             erase(ids, {"m11", "m12"});
-         }},
+        {arrive, leave({"m11", "m12"})},
         // More leave before the next page than it reads again: it steps back.
-        {[&](auto& ids) {
-            erase(ids, {"m10", "m11", "m12", "m13", "m14", "m15", "m16", "m17", "m18", "m19"});
-        }},
-        {[&](auto& ids) {
-             erase(ids, {"m19", "m20"});
-         },
-         [&](auto& ids) { erase(ids, {"m31"}); }},
+        {leave({"m10", "m11", "m12", "m13", "m14", "m15", "m16", "m17", "m18", "m19"})},
+        {leave({"m19", "m20"}), leave({"m31"})},
     };
     for (const auto& history : histories) {
-        ChangingFolder folder{all, history, {}};
+        ChangingFolder folder{history};
         std::vector<MailInfo> mails;
-        ASSERT_TRUE(
-            ReadEveryPage(
-                "list", [&](auto start, auto limit, auto& page) { return folder.Page(start, limit, page); }, 12, mails)
-                .Ok());
+        ASSERT_TRUE(ReadEveryPage("list", folder.Source(), 12, mails).Ok());
         std::vector<std::string> listed;
         for (const MailInfo& mail : mails) listed.push_back(mail.id);
         std::vector<std::string> unique = listed;
@@ -200,14 +199,10 @@ TEST(WebmailPaging, MailsThatStayAreListedOnceWhateverArrivesOrLeaves) {
             EXPECT_TRUE(id.rfind("new", 0) == 0 || std::count(listed.begin(), listed.end(), id) == 1) << id;
         EXPECT_LE(folder.starts.size(), 12u);
     }
-    ChangingFolder endless{all, {}, {}};
-    endless.changes.assign(1000, [](auto& ids) { ids.insert(ids.begin(), "x" + std::to_string(ids.size())); });
+    ChangingFolder endless{
+        std::vector<Change>(1000, [](auto& ids) { ids.insert(ids.begin(), "x" + std::to_string(ids.size())); })};
     std::vector<MailInfo> mails;
-    EXPECT_EQ(
-        ReadEveryPage(
-            "list", [&](auto start, auto limit, auto& page) { return endless.Page(start, limit, page); }, 1, mails)
-            .code,
-        StoreCode::Broken);
+    EXPECT_EQ(ReadEveryPage("list", endless.Source(), 1, mails).code, StoreCode::Broken);
 }
 
 // Pages read on several connections at once are taken only when they join
@@ -215,10 +210,7 @@ TEST(WebmailPaging, MailsThatStayAreListedOnceWhateverArrivesOrLeaves) {
 // the caller back to paging one at a time; a failed page is the outcome.
 TEST(WebmailPaging, PagesReadAtOnceAreTakenOnlyWhenTheyJoinUp) {
     session::Session signedOut;
-    WebmailStore workers(signedOut);  // only forked for the engine's workers: pages come from `source`
-    std::vector<std::string> all;
-    for (int i = 10; i < 60; ++i) all.push_back("m" + std::to_string(i));
-    using Change = std::function<void(std::vector<std::string>&)>;
+    WebmailStore workers(signedOut);  // only forked for the engine's workers: pages come from the folder
     const struct {
         Change change;  // before every page but the first
         bool joined;
@@ -229,36 +221,31 @@ TEST(WebmailPaging, PagesReadAtOnceAreTakenOnlyWhenTheyJoinUp) {
         {[](auto& ids) { ids.pop_back(), ids.insert(ids.begin(), "new" + std::to_string(ids.size())); }, false},
     };
     for (const auto& c : cases) {
-        ChangingFolder folder{all, std::vector<Change>(10, c.change), {}};
-        std::mutex lock;
-        const PageSource source = [&](auto start, auto limit, auto& page) {
-            std::lock_guard<std::mutex> hold(lock);
-            return folder.Page(start, limit, page);
-        };
+        ChangingFolder folder{std::vector<Change>(10, c.change)};
+        const PageSource source = folder.Source();
+        const PageSourceOn sourceOn = [&](auto&) { return source; };
         session::MessagePage first;
         ASSERT_TRUE(source(0, 12, first).Ok());
         std::vector<session::MessagePage> pages;
         bool joined = !c.joined;
-        ASSERT_TRUE(ReadPagesAtOnce(
-                        workers, 3, [&](auto&) { return source; }, first, 12, pages, joined)
-                        .Ok());
+        ASSERT_TRUE(ReadPagesAtOnce(workers, 3, sourceOn, first, 12, pages, joined).Ok());
         EXPECT_EQ(joined, c.joined);
         EXPECT_EQ(folder.starts.size(), 1 + pages.size());
         if (!joined) continue;
         std::vector<std::string> listed;
-        for (const auto* page : {&first})
-            for (const auto& message : page->messages) listed.push_back(message.id);
+        for (const auto& message : first.messages) listed.push_back(message.id);
         for (const auto& page : pages)
             for (std::size_t i = kFanOverlap; i < page.messages.size(); ++i) listed.push_back(page.messages[i].id);
-        EXPECT_EQ(listed, all);
+        EXPECT_EQ(listed, ChangingFolder::All());
     }
-    ChangingFolder folder{all, {}, {}};
+    ChangingFolder folder;
     session::MessagePage first;
-    ASSERT_TRUE(folder.Page(0, 12, first).Ok());
+    ASSERT_TRUE(folder.Source()(0, 12, first).Ok());
     std::vector<session::MessagePage> pages;
     bool joined = true;
-    const PageSource cut = [](auto, auto, auto&) { return Failure(StoreCode::Broken, "cut"); };
-    const PageSourceOn cutOn = [&](auto&) { return cut; };
+    const PageSourceOn cutOn = [](auto&) -> PageSource {
+        return [](auto, auto, auto&) { return Failure(StoreCode::Broken, "cut"); };
+    };
     EXPECT_EQ(ReadPagesAtOnce(workers, 2, cutOn, first, 12, pages, joined).code, StoreCode::Broken);
 }
 
