@@ -11,6 +11,7 @@
 #include <fstream>
 #include <mutex>
 
+#include "../catalog/scratch_files.h"
 #include "catalog/catalog.h"
 #include "catalog/download.h"
 #include "catalog/file_sizes.h"
@@ -58,8 +59,7 @@ protected:
         return id;
     }
     fs::path Write(const std::string& name, const std::string& bytes) {
-        std::ofstream(dir / name, std::ios::binary) << bytes;
-        return dir / name;
+        return testsupport::WriteFile(dir / name, bytes);
     }
     std::vector<FileEntry> Files(const std::string& folderId, MailStore& from) {
         std::vector<FileEntry> files;
@@ -106,10 +106,8 @@ TEST_P(WebmailStoreTest, SameNameUploadsLandInTheirFolderBesideMailsOfOld) {
     // Mails stored the old way: one moved into its folder, one left in the inbox.
     ASSERT_EQ(testsupport::StoreOldFormMail(s, Write("same.txt", "stored the old way"), old), session::Status::Ok);
     ASSERT_EQ(testsupport::StoreOldFormMail(s, dir / "same.txt", WebmailStore::kInbox), session::Status::Ok);
-    fs::create_directories(dir / "a");
-    std::ofstream(dir / "a" / "same.txt") << "the first one";
     PutResult first;
-    ASSERT_TRUE(PutFile(*store, dir / "a" / "same.txt", one, {}, first).Ok());
+    ASSERT_TRUE(PutFile(*store, Write("a/same.txt", "the first one"), one, {}, first).Ok());
 
     for (const auto& [folder, bytes] : {std::pair{one, "the first one"}, std::pair{old, "stored the old way"},
                                         std::pair{std::string("1"), "stored the old way"}}) {
