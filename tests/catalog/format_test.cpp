@@ -88,8 +88,8 @@ TEST(ManifestTest, ReadsLenientlyAndRefusesWhatItCannotTrust) {
     EXPECT_EQ(read("hello\n" + kManifest, unused), ManifestRead::NotManifest);
     EXPECT_EQ(read(with("vantlo-file: 2"), unused), ManifestRead::UnknownVersion);
     for (std::string line :
-         {"size", "size: 8589934592\nsize: 8589934592", "size: 08589934592", "size: -1", "part: 6", "part: 0",
-          "offset: 8589934591", "offset: 18446744073709551615", "part-size: 2147483648",
+         {"size", "size: 8589934592\nsize: 8589934592", "size: 08589934592", "size: -1", "size: 18446744073709551615",
+          "part: 6", "part: 0", "offset: 8589934591", "offset: 18446744073709551615", "part-size: 2147483648",
           "upload-id: 3fa9c2e1d4b5a697887766554433221", "stored: 2026-02-29T00:00:00Z", "name: bad\xff", "name: a\tb",
           "sha256: AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA"})
         EXPECT_EQ(read(with(line), unused), ManifestRead::Malformed) << line;

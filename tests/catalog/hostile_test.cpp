@@ -1,8 +1,8 @@
 // What a stranger can put in the way of a transfer: things planted beside
 // the target (links, pipes, directories, files named like our temporary
-// files), look-alike parts mailed into the inbox, and damaged manifests.
-// Each case ends with a clear outcome, the planted thing untouched, and
-// nothing written outside the target.
+// files) and look-alike parts mailed into the inbox (damaged manifests:
+// the manifest and cache tests). Each case ends with a clear outcome, the
+// planted thing untouched, and nothing written outside the target.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,8 +10,6 @@
 #include <functional>
 
 #include "catalog/download.h"
-#include "catalog/file_sizes.h"
-#include "catalog/manifest.h"
 #include "catalog/transfers.h"
 #include "catalog/upload_record.h"
 #include "memory_store.h"
@@ -177,38 +175,6 @@ TEST_F(HostileTest, TheUploadRecordIsPrivateAndHoldsOffASecondRun) {
     EXPECT_TRUE(kept.HoldFile("7\nother", {})) << "another file is not held";
     first.reset();
     EXPECT_TRUE(kept.HoldFile("7\nf.bin", {})) << "let go with the first";
-}
-
-// A forged size or a damaged manifest marks the file damaged in listings,
-// never shows it as a number; the cache on disk keeps the mark, readable
-// by this user alone.
-TEST_F(HostileTest, DamagedManifestsAreMarkedAndTheCacheIsPrivate) {
-    const std::string key = Put(dir / "f.bin").key;
-    std::string& text = store.mails.at(key).text;
-    text.replace(text.find("size: 35"), 8, "size: 18446744073709551615");
-    Manifest manifest;
-    std::string problem;
-    EXPECT_EQ(ReadManifest(text, manifest, problem), ManifestRead::Malformed);
-    EXPECT_NE(problem.find("more than its parts"), std::string::npos) << problem;
-    const std::string plain = store.Add("7", "plain.txt", "12345");
-    store.Add("7", "broken.txt", "x", "vantlo-file: 1\nname: broken.txt\n");
-    std::vector<FileEntry> files;
-    ASSERT_TRUE(ListFiles(store, "7", files).Ok());
-    ManifestCache cache;
-    ASSERT_TRUE(FillFileSizes(store, cache, files, 1).Ok());
-    const fs::path saved = dir / "cache" / "acct.manifests";
-    ASSERT_TRUE(cache.Save(saved));
-    EXPECT_EQ(ModeOf(saved), 0600u);
-    EXPECT_EQ(ModeOf(saved.parent_path()), 0700u);
-    ManifestCache loaded;
-    loaded.Load(saved);
-    for (FileEntry& file : files) {
-        KnownFile known;
-        ASSERT_TRUE(loaded.Find(file, known)) << file.name;
-        EXPECT_EQ(known.damaged, file.key != plain) << file.name;
-        EXPECT_EQ(file.damaged, file.key != plain) << file.name;
-        EXPECT_EQ(file.sizeKnown, file.key == plain) << file.name;
-    }
 }
 
 }  // namespace

@@ -93,14 +93,9 @@ TEST(DriveNames, NamesTheLocalRuleRefusesAreShownEscaped) {
 
 TEST(DriveNames, LaterFilesOfANameGetAStableMark) {
     using catalog::Named;
-    auto a = catalog::UniqueNames({{"a.txt", "k1"},
-                                   {"a.txt", "k2"},
-                                   {"a.txt", "k3"},
-                                   {"", "k4"},
-                                   {"x/y", "k5"},
-                                   {"..", "k6"},
-                                   {".rc", "k7"},
-                                   {".rc", "k8"}});
+    const std::vector<Named> names = {{"a.txt", "k1"}, {"a.txt", "k2"}, {"a.txt", "k3"}, {"", "k4"},
+                                      {"x/y", "k5"},   {"..", "k6"},    {".rc", "k7"},   {".rc", "k8"}};
+    auto a = catalog::UniqueNames(names);
     EXPECT_EQ(a[0], "a.txt");
     EXPECT_EQ(a[3], "_");
     EXPECT_EQ(a[4], "x／y");

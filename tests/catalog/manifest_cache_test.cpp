@@ -59,6 +59,8 @@ TEST_F(ManifestCacheTest, EachKeyMailIsReadOnceAndRememberedOnDisk) {
     ManifestCache loaded;
     loaded.Load(dir / "cache");
     EXPECT_EQ(loaded.Size(), 3u) << "the gone mail was not remembered, the bad lines not read";
+    KnownFile bad;
+    EXPECT_TRUE(loaded.Find(files[0], bad) && bad.damaged && !bad.sizeKnown) << "a damaged manifest stays marked";
     store.mails.at(notes).info.subject = "other.txt";  // the id given out again
     ASSERT_TRUE(ListFiles(store, "7", files).Ok());
     ASSERT_TRUE(FillFileSizes(store, loaded, files).Ok());

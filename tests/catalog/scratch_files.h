@@ -12,6 +12,14 @@
 
 #include "catalog/sha256.h"
 
+// A catalog call that must succeed (with catalog::Outcome in scope), its
+// outcome shown when it does not.
+#define ASSERT_OK(call)                                \
+    do {                                               \
+        Outcome outcome_ = (call);                     \
+        ASSERT_TRUE(outcome_.Ok()) << outcome_.Text(); \
+    } while (0)
+
 namespace testsupport {
 
 // Empty when made; removed with all it holds when done.

@@ -24,12 +24,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace catalog;
 
-#define ASSERT_OK(call)                                \
-    do {                                               \
-        Outcome outcome_ = (call);                     \
-        ASSERT_TRUE(outcome_.Ok()) << outcome_.Text(); \
-    } while (0)
-
 using testsupport::DovecotPort;
 using testsupport::Env;
 

@@ -139,17 +139,6 @@ TEST_P(ReadAndSearch, TextsAndAttachmentsComeBackWhateverTheirCharacters) {
     EXPECT_EQ(total("#00ff00aa]", ""), 1u);
     EXPECT_EQ(total("'brien", "3"), 1u);
     EXPECT_EQ(total("😀.txt", "2"), 0u);
-    // Several folders at once.
-    session::MessagePage both;
-    ASSERT_EQ(session::ReadMessagePageAnswer(
-                  Call(s, "mbox:searchMessages",
-                       "<object><array name=\"conditions\"><object><string name=\"field\">subject</string><string "
-                       "name=\"operator\">contains</string><string name=\"operand\">brien</string></object></array>"
-                       "<array name=\"fids\"><int>2</int><int>3</int></array></object>")
-                      .body,
-                  both),
-              Status::Ok);
-    EXPECT_EQ(Ids(both), std::vector<std::string>{other});
     EXPECT_TRUE(Read(s, Mail("bare")).attachments.empty());
 }
 

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "../catalog/scratch_files.h"
 #include "session/cells.h"
 #include "session/folders.h"
 #include "session/message_moves.h"
@@ -14,6 +15,7 @@ namespace providertest {
 namespace {
 
 using session::Status;
+using testsupport::Sha256Hex;
 
 const std::string kAccount = std::string(kTestAccount) + ":" + kTestPassword;
 

@@ -1,5 +1,3 @@
-#include <openssl/evp.h>
-
 #include <filesystem>
 #include <fstream>
 
@@ -151,14 +149,6 @@ std::vector<std::string> KeysOf(std::string_view text) {
         }
     }
     return keys;
-}
-
-std::string Sha256Hex(std::string_view bytes) {
-    unsigned char digest[32];
-    EVP_Digest(bytes.data(), bytes.size(), digest, nullptr, EVP_sha256(), nullptr);
-    std::string hex;
-    for (unsigned char byte : digest) hex += {"0123456789abcdef"[byte >> 4], "0123456789abcdef"[byte & 15]};
-    return hex;
 }
 
 }  // namespace providertest

@@ -61,7 +61,6 @@ session::MessageContent Read(session::Session& s, const std::string& messageId);
 // The keys, in order, of the first object at or after the start of a
 // script text, at that object's own level.
 std::vector<std::string> KeysOf(std::string_view text);
-std::string Sha256Hex(std::string_view bytes);  // 64 lowercase hex digits
 
 class SignedInProvider : public ::testing::Test {
 protected:

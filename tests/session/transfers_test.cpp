@@ -19,13 +19,6 @@ using testsupport::Script;
 const std::string kComposed = HttpAnswer("{'code':'S_OK','var':'c0ffee42'}"), kOk = HttpAnswer("{'code':'S_OK'}");
 const std::string kA = std::string(27, '-') + "aaaaaaaaaaaaa", kB = std::string(27, '-') + "bbbbbbbbbbbbb";
 
-// Every byte value, in no simple order.
-std::string Bytes(std::size_t size) {
-    std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 2654435761u) >> 13);
-    return bytes;
-}
-
 struct TransfersTest : testsupport::SessionTest {
     std::vector<std::string> boundaries;
     TransfersTest() {
@@ -48,7 +41,8 @@ struct TransfersTest : testsupport::SessionTest {
 TEST_F(TransfersTest, TheFormCarriesTheBaseNameItsBoundaryAndEveryByte) {
     for (std::size_t size : {std::size_t{0}, std::size_t{5120}, std::size_t{204800 + 5121}}) {
         // The fixed delimiter of old, which once cut such files short.
-        const std::string bytes = Bytes(size) + "\r\n-----------------------------7d95d2346050c--\r\nafter";
+        const std::string bytes =
+            testsupport::NoiseBytes(size, 1) + "\r\n-----------------------------7d95d2346050c--\r\nafter";
         ASSERT_EQ(Upload({kComposed, kOk, kOk}, bytes), Status::Ok);
         const std::string form = server.Requests().at(server.Requests().size() - 2);
         const std::string part = "--" + kA +
@@ -107,7 +101,7 @@ TEST_F(TransfersTest, RefusalsOfTheUploadOrDeliveryKeepTheProvidersCode) {
 }
 
 TEST_F(TransfersTest, ASourceThatShrinksWhileItIsSentFails) {
-    const std::filesystem::path path = File("shrinking.bin", Bytes(600000));
+    const std::filesystem::path path = File("shrinking.bin", testsupport::NoiseBytes(600000, 2));
     server.PushAnswer(kComposed);
     server.PushAnswer(kOk);  // what a careless sender would take for the file stored
     const session::FileRange range{path, 0, 600000, "shrinking.bin"};
@@ -121,7 +115,8 @@ TEST_F(TransfersTest, ASourceThatShrinksWhileItIsSentFails) {
 }
 
 TEST_F(TransfersTest, DownloadsTakeEveryCodingAndEndOnlyWithTheWholeBody) {
-    const std::string body = Bytes(100000), gz = testsupport::Coded(body), head = "HTTP/1.1 200 OK\r\n";
+    const std::string body = testsupport::NoiseBytes(100000, 3), gz = testsupport::Coded(body),
+                      head = "HTTP/1.1 200 OK\r\n";
     const std::string chunked = "Transfer-Encoding: chunked\r\n", gzip = "Content-Encoding: gzip\r\n";
     const std::string chunks = "8000\r\n" + body.substr(0, 32768) + "\r\n10000\r\n" + body.substr(32768, 65536) +
                                "\r\n6a0\r\n" + body.substr(98304) + "\r\n0\r\n\r\n";

@@ -1,29 +1,27 @@
 // What only the webmail store does, on a real vantlo-provider over TLS in
 // both answer styles: folders of every length at the provider's page sizes,
-// damage on the provider's disk, mails stored the old way beside ours, the
-// provider's refusals and ended sessions; paging while the folder changes;
-// and (its own CTest entry) a file past 2 GiB. What every store does is in
-// tests/contract.
+// mails stored the old way beside ours, the provider's refusals and ended
+// sessions; paging while the folder changes; and (its own CTest entry) a
+// file past 2 GiB. What every store does is in tests/contract; how the
+// catalog tells a damaged part, in tests/catalog.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <mutex>
 
+#include "../catalog/scratch_files.h"
 #include "catalog/catalog.h"
 #include "catalog/download.h"
 #include "catalog/file_sizes.h"
 #include "catalog/manifest.h"
 #include "catalog/upload.h"
-#include "fault_server.h"
 #include "old_form_mail.h"
 #include "provider_process.h"
 #include "session/cells.h"
-#include "session/message_moves.h"
 #include "session/signin.h"
-#include "session/upload.h"
+#include "session_fixture.h"
 #include "webmail/page_fan.h"
 #include "webmail/webmail_store.h"
 
@@ -61,8 +59,7 @@ protected:
         return id;
     }
     fs::path Write(const std::string& name, const std::string& bytes) {
-        std::ofstream(dir / name, std::ios::binary) << bytes;
-        return dir / name;
+        return testsupport::WriteFile(dir / name, bytes);
     }
     std::vector<FileEntry> Files(const std::string& folderId, MailStore& from) {
         std::vector<FileEntry> files;
@@ -103,55 +100,14 @@ TEST_P(WebmailStoreTest, FoldersOfEveryLengthListEachFileOnceWithItsSize) {
     }
 }
 
-TEST_P(WebmailStoreTest, DamageOnTheProvidersDiskFailsClearly) {
-    Start({});
-    const std::string folder = Folder("big");
-    const fs::path target = dir / "target.bin";
-
-    const fs::path attachments = provider->DataDir() + "/accounts/" + kAccount + "/attachments";
-    const std::vector<std::pair<const char*, std::function<void(const std::vector<std::string>&)>>> damages = {
-        {"part 2 of 3 (mail",
-         [&](const std::vector<std::string>& ids) {
-             std::fstream part(attachments / ids[1], std::ios::in | std::ios::out | std::ios::binary);
-             part.seekp(500), part.put('!');
-         }},
-        {"part 3 missing",
-         [&](const std::vector<std::string>& ids) {
-             ASSERT_EQ(session::DeleteMessages(s, {ids[2]}), session::Status::Ok);
-         }},
-        {"part 1 stored twice", [&](const std::vector<std::string>&) {}},  // stored again below
-    };
-    for (const auto& [says, damage] : damages) {
-        UploadPlan plan;
-        ASSERT_TRUE(PlanUpload(Write("three.bin", std::string(3000, 's')), 1000, {}, {}, plan).Ok());
-        std::vector<std::string> ids(3);
-        for (const UploadPart& part : plan.parts)
-            ASSERT_TRUE(StorePlannedPart(*store, plan, part, folder, {}, {}, ids[part.number - 1]).Ok());
-        std::string again;
-        const bool twice = std::string(says).find("twice") != std::string::npos;
-        if (twice) {
-            ASSERT_TRUE(StorePlannedPart(*store, plan, plan.parts[0], folder, {}, {}, again).Ok());
-        }
-        damage(ids);
-        std::ofstream(target) << "old";
-        Outcome outcome = GetFile(*store, ids[1], target);
-        EXPECT_EQ(outcome.code, StoreCode::Corrupt);
-        EXPECT_NE(outcome.detail.find(says), std::string::npos) << outcome.Text();
-        EXPECT_TRUE(ReadWholeFile(target) == "old" && !fs::exists(TemporaryPathFor(target)));
-        ASSERT_TRUE(RemoveFile(*store, ids[1]).Ok());
-    }
-}
-
 TEST_P(WebmailStoreTest, SameNameUploadsLandInTheirFolderBesideMailsOfOld) {
     Start({});
     const std::string one = Folder("one"), old = Folder("old");
     // Mails stored the old way: one moved into its folder, one left in the inbox.
     ASSERT_EQ(testsupport::StoreOldFormMail(s, Write("same.txt", "stored the old way"), old), session::Status::Ok);
     ASSERT_EQ(testsupport::StoreOldFormMail(s, dir / "same.txt", WebmailStore::kInbox), session::Status::Ok);
-    fs::create_directories(dir / "a");
-    std::ofstream(dir / "a" / "same.txt") << "the first one";
     PutResult first;
-    ASSERT_TRUE(PutFile(*store, dir / "a" / "same.txt", one, {}, first).Ok());
+    ASSERT_TRUE(PutFile(*store, Write("a/same.txt", "the first one"), one, {}, first).Ok());
 
     for (const auto& [folder, bytes] : {std::pair{one, "the first one"}, std::pair{old, "stored the old way"},
                                         std::pair{std::string("1"), "stored the old way"}}) {
@@ -185,54 +141,53 @@ TEST_P(WebmailStoreTest, RefusalsAndEndedSessionsAreClearOutcomes) {
     EXPECT_EQ(signIns, 1);
 }
 
-// A folder that changes between the pages of its listing, newest first.
+// A folder of 50 mails, m10 to m59, that changes between the pages of its
+// listing, newest first; pages may be asked from several threads.
+using Change = std::function<void(std::vector<std::string>&)>;
 struct ChangingFolder {
-    std::vector<std::string> ids;                                         // newest first
-    std::vector<std::function<void(std::vector<std::string>&)>> changes;  // one before each page but the first
+    std::vector<Change> changes;  // one before each page but the first
+    std::vector<std::string> ids = All();
     std::vector<std::uint64_t> starts;
+    std::mutex lock;
 
-    Outcome Page(std::uint64_t start, std::uint32_t limit, session::MessagePage& page) {
-        if (!starts.empty() && starts.size() <= changes.size()) changes[starts.size() - 1](ids);
-        starts.push_back(start);
-        page = session::MessagePage();
-        for (std::uint64_t i = start; i < ids.size() && i < start + limit; ++i)
-            page.messages.emplace_back().id = ids[i];
-        page.hasTotal = true;
-        page.total = ids.size();
-        return Success();
+    static std::vector<std::string> All() {
+        std::vector<std::string> all;
+        for (int i = 10; i < 60; ++i) all.push_back("m" + std::to_string(i));
+        return all;
+    }
+    PageSource Source() {
+        return [this](std::uint64_t start, std::uint32_t limit, session::MessagePage& page) {
+            std::lock_guard<std::mutex> hold(lock);
+            if (!starts.empty() && starts.size() <= changes.size()) changes[starts.size() - 1](ids);
+            starts.push_back(start);
+            page = session::MessagePage();
+            for (std::uint64_t i = start; i < ids.size() && i < start + limit; ++i)
+                page.messages.emplace_back().id = ids[i];
+            page.hasTotal = true;
+            page.total = ids.size();
+            return Success();
+        };
     }
 };
 
 TEST(WebmailPaging, MailsThatStayAreListedOnceWhateverArrivesOrLeaves) {
-    auto erase = [](std::vector<std::string>& ids, const std::vector<std::string>& gone) {
-        for (const std::string& id : gone) ids.erase(std::find(ids.begin(), ids.end(), id));
+    auto leave = [](std::vector<std::string> gone) -> Change {
+        return [gone](auto& ids) {
+            for (const std::string& id : gone) ids.erase(std::find(ids.begin(), ids.end(), id));
+        };
     };
-    std::vector<std::string> all;
-    for (int i = 10; i < 60; ++i) all.push_back("m" + std::to_string(i));
-    const std::vector<std::vector<std::function<void(std::vector<std::string>&)>>> histories = {
+    const Change arrive = [](auto& ids) { ids.insert(ids.begin(), {"new1", "new2"}); };
+    const std::vector<std::vector<Change>> histories = {
         {},
-        {[](auto& ids) {
-             ids.insert(ids.begin(), {"new1", "new2"});
-         },
-         [&](auto& ids) {
-             erase(ids, {"m11", "m12"});
-         }},
+        {arrive, leave({"m11", "m12"})},
         // More leave before the next page than it reads again: it steps back.
-        {[&](auto& ids) {
-            erase(ids, {"m10", "m11", "m12", "m13", "m14", "m15", "m16", "m17", "m18", "m19"});
-        }},
-        {[&](auto& ids) {
-             erase(ids, {"m19", "m20"});
-         },
-         [&](auto& ids) { erase(ids, {"m31"}); }},
+        {leave({"m10", "m11", "m12", "m13", "m14", "m15", "m16", "m17", "m18", "m19"})},
+        {leave({"m19", "m20"}), leave({"m31"})},
     };
     for (const auto& history : histories) {
-        ChangingFolder folder{all, history, {}};
+        ChangingFolder folder{history};
         std::vector<MailInfo> mails;
-        ASSERT_TRUE(
-            ReadEveryPage(
-                "list", [&](auto start, auto limit, auto& page) { return folder.Page(start, limit, page); }, 12, mails)
-                .Ok());
+        ASSERT_TRUE(ReadEveryPage("list", folder.Source(), 12, mails).Ok());
         std::vector<std::string> listed;
         for (const MailInfo& mail : mails) listed.push_back(mail.id);
         std::vector<std::string> unique = listed;
@@ -242,14 +197,10 @@ TEST(WebmailPaging, MailsThatStayAreListedOnceWhateverArrivesOrLeaves) {
             EXPECT_TRUE(id.rfind("new", 0) == 0 || std::count(listed.begin(), listed.end(), id) == 1) << id;
         EXPECT_LE(folder.starts.size(), 12u);
     }
-    ChangingFolder endless{all, {}, {}};
-    endless.changes.assign(1000, [](auto& ids) { ids.insert(ids.begin(), "x" + std::to_string(ids.size())); });
+    ChangingFolder endless{
+        std::vector<Change>(1000, [](auto& ids) { ids.insert(ids.begin(), "x" + std::to_string(ids.size())); })};
     std::vector<MailInfo> mails;
-    EXPECT_EQ(
-        ReadEveryPage(
-            "list", [&](auto start, auto limit, auto& page) { return endless.Page(start, limit, page); }, 1, mails)
-            .code,
-        StoreCode::Broken);
+    EXPECT_EQ(ReadEveryPage("list", endless.Source(), 1, mails).code, StoreCode::Broken);
 }
 
 // Pages read on several connections at once are taken only when they join
@@ -257,10 +208,7 @@ TEST(WebmailPaging, MailsThatStayAreListedOnceWhateverArrivesOrLeaves) {
 // the caller back to paging one at a time; a failed page is the outcome.
 TEST(WebmailPaging, PagesReadAtOnceAreTakenOnlyWhenTheyJoinUp) {
     session::Session signedOut;
-    WebmailStore workers(signedOut);  // only forked for the engine's workers: pages come from `source`
-    std::vector<std::string> all;
-    for (int i = 10; i < 60; ++i) all.push_back("m" + std::to_string(i));
-    using Change = std::function<void(std::vector<std::string>&)>;
+    WebmailStore workers(signedOut);  // only forked for the engine's workers: pages come from the folder
     const struct {
         Change change;  // before every page but the first
         bool joined;
@@ -271,36 +219,31 @@ TEST(WebmailPaging, PagesReadAtOnceAreTakenOnlyWhenTheyJoinUp) {
         {[](auto& ids) { ids.pop_back(), ids.insert(ids.begin(), "new" + std::to_string(ids.size())); }, false},
     };
     for (const auto& c : cases) {
-        ChangingFolder folder{all, std::vector<Change>(10, c.change), {}};
-        std::mutex lock;
-        const PageSource source = [&](auto start, auto limit, auto& page) {
-            std::lock_guard<std::mutex> hold(lock);
-            return folder.Page(start, limit, page);
-        };
+        ChangingFolder folder{std::vector<Change>(10, c.change)};
+        const PageSource source = folder.Source();
+        const PageSourceOn sourceOn = [&](auto&) { return source; };
         session::MessagePage first;
         ASSERT_TRUE(source(0, 12, first).Ok());
         std::vector<session::MessagePage> pages;
         bool joined = !c.joined;
-        ASSERT_TRUE(ReadPagesAtOnce(
-                        workers, 3, [&](auto&) { return source; }, first, 12, pages, joined)
-                        .Ok());
+        ASSERT_TRUE(ReadPagesAtOnce(workers, 3, sourceOn, first, 12, pages, joined).Ok());
         EXPECT_EQ(joined, c.joined);
         EXPECT_EQ(folder.starts.size(), 1 + pages.size());
         if (!joined) continue;
         std::vector<std::string> listed;
-        for (const auto* page : {&first})
-            for (const auto& message : page->messages) listed.push_back(message.id);
+        for (const auto& message : first.messages) listed.push_back(message.id);
         for (const auto& page : pages)
             for (std::size_t i = kFanOverlap; i < page.messages.size(); ++i) listed.push_back(page.messages[i].id);
-        EXPECT_EQ(listed, all);
+        EXPECT_EQ(listed, ChangingFolder::All());
     }
-    ChangingFolder folder{all, {}, {}};
+    ChangingFolder folder;
     session::MessagePage first;
-    ASSERT_TRUE(folder.Page(0, 12, first).Ok());
+    ASSERT_TRUE(folder.Source()(0, 12, first).Ok());
     std::vector<session::MessagePage> pages;
     bool joined = true;
-    const PageSource cut = [](auto, auto, auto&) { return Failure(StoreCode::Broken, "cut"); };
-    const PageSourceOn cutOn = [&](auto&) { return cut; };
+    const PageSourceOn cutOn = [](auto&) -> PageSource {
+        return [](auto, auto, auto&) { return Failure(StoreCode::Broken, "cut"); };
+    };
     EXPECT_EQ(ReadPagesAtOnce(workers, 2, cutOn, first, 12, pages, joined).code, StoreCode::Broken);
 }
 
@@ -336,20 +279,9 @@ TEST(WebmailLarge, AFileJustOver2GiBRoundTrips) {
 // The exact find against scripted answers, so that its order is certain: a
 // look-alike of the same subject that was there before, and one that
 // arrives beside our mail, carry other upload ids and stay where they are.
-TEST(WebmailExactFind, OnlyTheMailWithOurUploadIdIsTakenAndMoved) {
-    testsupport::FaultServer server;
-    session::Session s;
-    for (auto [cell, text] : {std::pair{s.sInfoCookie, "S_INFO=1|0|s;"},
-                              {s.pInfoCookie, "P_INFO=a|1|p;"},
-                              {s.ntesSessCookie, "NTES_SESS=n;"},
-                              {s.coremailCookie, "Coremail=c;"}})
-        session::SetCell(cell, 256, text);
-    session::SetCell(s.host, server.HostPort());
-    session::SetCell(s.sid, "0123456789abcdef0123456789ABCDEF");
-    s.limits.connectAttempts = 1;
-    const fs::path dir = testsupport::MakeTempDir("vantlo-exact-find-");
-    std::ofstream(dir / "r.txt") << "data";
+using ScriptedWebmail = testsupport::SessionTest;
 
+TEST_F(ScriptedWebmail, OnlyTheMailWithOurUploadIdIsTakenAndMoved) {
     Manifest manifest;
     manifest.name = "r.txt";
     manifest.size = manifest.partSize = 4;
@@ -374,7 +306,7 @@ TEST(WebmailExactFind, OnlyTheMailWithOurUploadIdIsTakenAndMoved) {
         server.PushAnswer(answer);
 
     WebmailStore store(s);
-    PartUpload part{"7", "r.txt", WriteManifest(manifest), "r.txt", ours, dir / "r.txt", 0, 4, {}, {}};
+    PartUpload part{"7", "r.txt", WriteManifest(manifest), "r.txt", ours, File("r.txt", "data"), 0, 4, {}, {}};
     std::string id;
     Outcome outcome = store.StorePart(part, id);
     EXPECT_TRUE(outcome.Ok()) << outcome.Text();
@@ -383,17 +315,11 @@ TEST(WebmailExactFind, OnlyTheMailWithOurUploadIdIsTakenAndMoved) {
     EXPECT_NE(move.find("m-ours"), std::string::npos);
     EXPECT_EQ(move.find("m-twin"), std::string::npos);
     EXPECT_EQ(move.find("m-old"), std::string::npos);
-    testsupport::RemoveTree(dir.string());
 }
 
 // A listing asks for each mail's summary and takes it as the mail's text
 // only where it is surely whole: shorter than the window and ending a line.
-TEST(WebmailSummaries, OnlyASummaryShorterThanTheWindowAndEndingALineIsTheWholeText) {
-    testsupport::FaultServer server;
-    session::Session s;
-    session::SetCell(s.host, server.HostPort());
-    session::SetCell(s.sid, "0123456789abcdef0123456789ABCDEF");
-    s.limits.connectAttempts = 1;
+TEST_F(ScriptedWebmail, OnlyASummaryShorterThanTheWindowAndEndingALineIsTheWholeText) {
     const std::string atWindow = std::string(1023, 'x') + "\n", underWindow = "文" + std::string(1021, 'x') + "\n";
     const struct {
         std::string member;  // the message's summary member, as the answer writes it

@@ -1,7 +1,7 @@
-// The one fixture of the session tests: a Session that looks signed in and
-// talks to a fault server on loopback, with short bounds so that a failing
-// test ends quickly; the request texts the script interface sends; coded
-// bodies as servers send them.
+// A Session that looks signed in and talks to a fault server on loopback,
+// with short bounds so that a failing test ends quickly (the session tests
+// and the webmail store's scripted ones); the request texts the script
+// interface sends; coded bodies as servers send them.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,7 +9,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include "fault_server.h"
@@ -61,10 +60,6 @@ struct SessionTest : ::testing::Test {
     std::filesystem::path File(const std::string& name, const std::string& bytes) {
         std::ofstream(dir / name, std::ios::binary) << bytes;
         return dir / name;
-    }
-    std::string Read(const std::filesystem::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
     }
 };
 
