@@ -5,26 +5,17 @@
 // of one file at once, a part too large for one mail. Every case ends with
 // a clear message, nothing written outside the target and nothing local
 // deleted.
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <future>
-#include <iterator>
-#include <memory>
 #include <sstream>
 
-#include "provider_process.h"
-#include "run_process.h"
+#include "provider_cli.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-using testsupport::ProcessResult;
-
-using testsupport::ReadWholeFile;
+using namespace clitest;
 
 unsigned ModeOf(const fs::path& path) {
     struct stat info {};
@@ -46,61 +37,39 @@ std::string IndexField(const std::string& text) {
     return out;
 }
 
-struct CliHostileTest : ::testing::Test {
-    const fs::path dir = testsupport::MakeTempDir("vantlo-cli-hostile-");
-    const fs::path data = dir / "data", out = dir / "out";
-    std::unique_ptr<testsupport::ProviderProcess> provider;
-    std::vector<std::string> providerArgs;
+struct CliHostileTest : ProviderCli {
+    const fs::path out = dir / "out";
 
-    CliHostileTest() {
-        fs::create_directories(out);
-        Start();
-    }
-    ~CliHostileTest() override {
-        provider.reset();
-        testsupport::RemoveTree(dir.string());
-    }
-    void Start() {
-        provider =
-            std::make_unique<testsupport::ProviderProcess>(std::vector<std::string>{}, providerArgs, data.string());
-    }
-    ProcessResult Run(std::vector<std::string> args, const std::string& cache = "cache") {
-        args.insert(args.begin(),
-                    {VANTLO_CLI_EXE, "--provider", provider->HostPort(), "--account", "demo@163.example"});
-        return testsupport::RunProcess(
-            args, {"VANTLO_PROVIDER=", "VANTLO_PASSWORD=vantlo-demo", "XDG_CACHE_HOME=" + (dir / cache).string()});
-    }
+    CliHostileTest() { fs::create_directories(out); }
     std::string Put(const std::string& name, const std::string& bytes, const std::string& folder,
-                    const std::string& partSize = "1M", const std::string& cache = "cache") {
-        std::ofstream(dir / name, std::ios::binary) << bytes;
-        ProcessResult put = Run({"put", "--part-size", partSize, (dir / name).string(), folder}, cache);
+                    const std::string& partSize = "1M") {
+        ProcessResult put = Run({"put", "--part-size", partSize, Write(name, bytes).string(), folder});
         EXPECT_EQ(put.exitCode, 0) << put.err;
         return put.out.substr(0, put.out.find('\n'));
     }
-    // Rewrites the stored mails whose subject begins with `subject` while the
-    // provider is stopped: a new subject, an emptied attachment.
+    // Rewrites the stored mails whose subject begins with `subject`: a new
+    // subject, an emptied attachment.
     void Forge(const std::string& subject, const std::string* newSubject, bool emptyAttachment) {
-        provider.reset();
-        const fs::path account = data / "accounts" / "demo@163.example";
-        std::istringstream in(ReadWholeFile(account / "index.txt"));
-        std::string text;
-        for (std::string line; std::getline(in, line);) {
-            std::vector<std::string> fields;
-            std::istringstream split(line);
-            for (std::string field; std::getline(split, field, '\t');) fields.push_back(field);
-            if (fields.size() > 11 && fields[0] == "message" && fields[11].rfind(IndexField(subject), 0) == 0) {
-                if (newSubject) fields[11] = IndexField(*newSubject);
-                if (emptyAttachment) {
-                    fields[4] = "0";
-                    std::ofstream(account / "attachments" / fields[1], std::ios::trunc);
+        EditIndex([&](const std::string& index) {
+            std::istringstream in(index);
+            std::string text;
+            for (std::string line; std::getline(in, line);) {
+                std::vector<std::string> fields;
+                std::istringstream split(line);
+                for (std::string field; std::getline(split, field, '\t');) fields.push_back(field);
+                if (fields.size() > 11 && fields[0] == "message" && fields[11].rfind(IndexField(subject), 0) == 0) {
+                    if (newSubject) fields[11] = IndexField(*newSubject);
+                    if (emptyAttachment) {
+                        fields[4] = "0";
+                        std::ofstream(AccountFile("attachments") / fields[1], std::ios::trunc);
+                    }
+                    line.clear();
+                    for (std::size_t i = 0; i < fields.size(); ++i) line += (i ? "\t" : "") + fields[i];
                 }
-                line.clear();
-                for (std::size_t i = 0; i < fields.size(); ++i) line += (i ? "\t" : "") + fields[i];
+                text += line + "\n";
             }
-            text += line + "\n";
-        }
-        std::ofstream(account / "index.txt", std::ios::binary | std::ios::trunc) << text;
-        Start();
+            return text;
+        });
     }
     std::vector<std::string> Listed(const fs::path& path) {
         std::vector<std::string> names;
@@ -130,10 +99,10 @@ TEST_F(CliHostileTest, SubjectsThatNameNoLocalFileAreRefusedAndTouchNothing) {
         EXPECT_NE(get.err.find(c.shown), std::string::npos) << get.err;
         EXPECT_EQ(get.err.find('\0'), std::string::npos) << "no raw NUL in the message";
         EXPECT_EQ(Listed(out), std::vector<std::string>{"victim"}) << c.shown;
-        EXPECT_EQ(ReadWholeFile(out / "victim"), "precious") << c.shown;
+        EXPECT_EQ(ReadFile(out / "victim"), "precious") << c.shown;
         // Under a name the user gives, the file comes whole.
         EXPECT_EQ(Run({"get", key, (dir / "named").string()}).exitCode, 0) << c.shown;
-        EXPECT_EQ(ReadWholeFile(dir / "named"), "hello") << c.shown;
+        EXPECT_EQ(ReadFile(dir / "named"), "hello") << c.shown;
     }
 }
 
@@ -141,7 +110,9 @@ TEST_F(CliHostileTest, ALookAlikePartInTheInboxIsSentAgainNotAdopted) {
     std::string bytes(3 * 65536 - 100, '\0');
     for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 31 / 7);
     // A stranger's copy (not recorded here) in the inbox, part 2 with its bytes emptied.
-    Put("pub.bin", bytes, "1", "64K", "stranger-cache");
+    env.back() = "XDG_CACHE_HOME=" + (dir / "stranger-cache").string();
+    Put("pub.bin", bytes, "1", "64K");
+    env.back() = "XDG_CACHE_HOME=" + (dir / "cache").string();
     Forge("pub.bin [part 2 of 3", nullptr, true);
     ProcessResult put = Run({"put", "--part-size", "64K", (dir / "pub.bin").string(), "65550"});
     ASSERT_EQ(put.exitCode, 0) << put.err;
@@ -151,7 +122,7 @@ TEST_F(CliHostileTest, ALookAlikePartInTheInboxIsSentAgainNotAdopted) {
     const std::string key = put.out.substr(0, put.out.find('\n'));
     ProcessResult get = Run({"get", key, (out / "pub.bin").string()});
     ASSERT_EQ(get.exitCode, 0) << get.err;
-    EXPECT_TRUE(ReadWholeFile(out / "pub.bin") == bytes);
+    EXPECT_TRUE(ReadFile(out / "pub.bin") == bytes);
     // The upload ids kept for that are this user's alone.
     EXPECT_EQ(ModeOf(dir / "cache" / "vantlo" / "demo@163.example.uploads"), 0600u);
 }
@@ -164,8 +135,8 @@ TEST_F(CliHostileTest, LinksPlantedBesideTheTargetAreSetAsideAndFilesArePrivate)
         ProcessResult get = Run({"get", key, (out / "out.bin").string()});
         EXPECT_EQ(get.exitCode, 0) << get.err;
         EXPECT_NE(get.err.find("moved to '" + (out / planted).string() + ".set-aside'"), std::string::npos) << get.err;
-        EXPECT_EQ(ReadWholeFile(out / "victim"), "precious") << planted;
-        EXPECT_EQ(ReadWholeFile(out / "out.bin"), "fresh bytes") << planted;
+        EXPECT_EQ(ReadFile(out / "victim"), "precious") << planted;
+        EXPECT_EQ(ReadFile(out / "out.bin"), "fresh bytes") << planted;
         EXPECT_TRUE(fs::is_symlink(out / (planted + ".set-aside"))) << "moved, not deleted";
         fs::remove(out / (planted + ".set-aside"));
         EXPECT_EQ(ModeOf(out / "out.bin"), 0600u) << "a new file is private";
@@ -179,16 +150,14 @@ TEST_F(CliHostileTest, LinksPlantedBesideTheTargetAreSetAsideAndFilesArePrivate)
 TEST_F(CliHostileTest, DamagedManifestsAreMarkedInLsAndStat) {
     const std::string key = Put("forged.bin", std::string(5000, 'f'), "65550", "2K");
     const std::string plain = Put("plain.txt", "hello", "65550");
-    // Part 1's manifest claims the largest size there is.
-    provider.reset();
-    const fs::path index = data / "accounts" / "demo@163.example" / "index.txt";
-    std::string text = ReadWholeFile(index);
+    // Every part's manifest claims the largest size there is.
     int forged = 0;
-    for (std::size_t at; (at = text.find("\\nsize: 5000\\n")) != std::string::npos; ++forged)
-        text.replace(at, 14, "\\nsize: 18446744073709551615\\n");
-    ASSERT_EQ(forged, 3) << "every part's manifest";
-    std::ofstream(index, std::ios::binary | std::ios::trunc) << text;
-    Start();
+    EditIndex([&](std::string text) {
+        for (std::size_t at; (at = text.find("\\nsize: 5000\\n")) != std::string::npos; ++forged)
+            text.replace(at, 14, "\\nsize: 18446744073709551615\\n");
+        return text;
+    });
+    ASSERT_EQ(forged, 3);
     const std::string listed = Run({"ls", "65550"}).out;
     EXPECT_NE(listed.find("forged.bin\t-\t3 damaged: its manifest does not read\t"), std::string::npos) << listed;
     EXPECT_EQ(listed.find("18446744073709551615"), std::string::npos) << listed;
@@ -204,8 +173,7 @@ TEST_F(CliHostileTest, DamagedManifestsAreMarkedInLsAndStat) {
 TEST_F(CliHostileTest, TwoPutsOfOneFileAtOnceEndWithOneCopy) {
     std::string bytes(6 * 65536, '\0');
     for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 / 3);
-    std::ofstream(dir / "twice.bin", std::ios::binary) << bytes;
-    const std::vector<std::string> put = {"put", "--part-size", "64K", (dir / "twice.bin").string(), "65550"};
+    const std::vector<std::string> put = {"put", "--part-size", "64K", Write("twice.bin", bytes).string(), "65550"};
     auto first = std::async(std::launch::async, [&] { return Run(put); });
     ProcessResult second = Run(put);
     ProcessResult one = first.get();
@@ -222,9 +190,9 @@ TEST_F(CliHostileTest, TwoPutsOfOneFileAtOnceEndWithOneCopy) {
 TEST_F(CliHostileTest, APartTooLargeForOneMailSaysToStoreWithSmallerParts) {
     providerArgs = {"--attachment-limit", "100000"};
     provider.reset();
-    Start();
-    std::ofstream(dir / "big.bin", std::ios::binary) << std::string(300000, 'b');
-    ProcessResult put = Run({"put", "--part-size", "200K", (dir / "big.bin").string(), "65550"});
+    provider = StartProvider();
+    ProcessResult put =
+        Run({"put", "--part-size", "200K", Write("big.bin", std::string(300000, 'b')).string(), "65550"});
     EXPECT_EQ(put.exitCode, 1);
     EXPECT_NE(
         put.err.find(

@@ -3,61 +3,15 @@
 // then run again: the folder holds each part once, nothing is left in the
 // inbox, the file comes back byte-exact, and an existing target is never
 // damaged meanwhile. All of it on one kept session: one sign-in.
-#include <gtest/gtest.h>
-#include <signal.h>
-
 #include <algorithm>
-#include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
-#include <thread>
 
-#include "provider_process.h"
-#include "run_process.h"
+#include "provider_cli.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-using testsupport::ProcessResult;
-
-class ResumeTest : public ::testing::Test {
-protected:
-    const fs::path dir = testsupport::MakeTempDir("vantlo-cli-resume-");
-    const fs::path log = dir / "provider.log";
-    testsupport::ProviderProcess provider{{}, {"--log", log.string()}};
-
-    ~ResumeTest() override { testsupport::RemoveTree(dir.string()); }
-
-    // Lines of the provider's log from byte `from` on that hold `what`.
-    int Count(const std::string& what, std::streamoff from = 0) {
-        std::ifstream in(log);
-        in.seekg(from);
-        std::string line;
-        int n = 0;
-        while (std::getline(in, line)) n += line.find(what) != std::string::npos;
-        return n;
-    }
-    // Runs the command; with killAt > 0, kills it once the provider has seen that many more requests.
-    ProcessResult Run(std::vector<std::string> args, int killAt = 0) {
-        args.insert(args.begin(), {VANTLO_CLI_EXE, "--provider", provider.HostPort(), "--account", "demo@163.example"});
-        std::error_code error;
-        const auto base = static_cast<std::streamoff>(fs::file_size(log, error));
-        return testsupport::RunProcess(
-            args, {"VANTLO_PROVIDER=", "VANTLO_PASSWORD=vantlo-demo", "XDG_CACHE_HOME=" + (dir / "cache").string()}, "",
-            60000, [&](int pid) {
-                for (int waited = 0; killAt > 0 && waited < 20000; waited += 2)
-                    if (Count(" head ", base) >= killAt)
-                        return (void)::kill(pid, SIGKILL);
-                    else
-                        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            });
-    }
-    static std::string Read(const fs::path& path) {
-        return {std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()), {}};
-    }
-};
+using namespace clitest;
+using ResumeTest = ProviderCli;
 
 TEST_F(ResumeTest, KilledAtSeededPointsPutAndGetFinishOnTheNextRunWithEachPartOnce) {
     ASSERT_EQ(Run({"signin"}).exitCode, 0);
@@ -70,8 +24,7 @@ TEST_F(ResumeTest, KilledAtSeededPointsPutAndGetFinishOnTheNextRunWithEachPartOn
         // 10 parts of 64 KiB and a short one; a new file at every point.
         std::string bytes(10 * 65536 + 999, '\0');
         for (char& c : bytes) c = static_cast<char>(random());
-        const fs::path file = dir / ("kept-" + std::to_string(point) + ".bin");
-        std::ofstream(file, std::ios::binary) << bytes;
+        const fs::path file = Write("kept-" + std::to_string(point) + ".bin", bytes);
         const std::vector<std::string> put = {"put", "--part-size", "64K", file.string(), folder};
         const int killAt = std::uniform_int_distribution<int>(3, 60)(random);
         killed += Run(put, killAt).exitCode == -1;
@@ -83,9 +36,9 @@ TEST_F(ResumeTest, KilledAtSeededPointsPutAndGetFinishOnTheNextRunWithEachPartOn
         std::ofstream(target, std::ios::binary) << "old";
         const int getKillAt = std::uniform_int_distribution<int>(3, 20)(random);
         killed += Run({"get", key, target.string()}, getKillAt).exitCode == -1;
-        EXPECT_TRUE(Read(target) == "old" || Read(target) == bytes) << "get killed at request " << getKillAt;
+        EXPECT_TRUE(ReadFile(target) == "old" || ReadFile(target) == bytes) << "get killed at request " << getKillAt;
         ASSERT_EQ(Run({"get", key, target.string()}).exitCode, 0);
-        EXPECT_TRUE(Read(target) == bytes) << "get killed at request " << getKillAt;
+        EXPECT_TRUE(ReadFile(target) == bytes) << "get killed at request " << getKillAt;
         EXPECT_FALSE(fs::exists(dir / "target.bin.vantlo-partial"));
     }
     // Every file once, whole (each of its parts once); nothing of them left in the inbox.
@@ -93,7 +46,7 @@ TEST_F(ResumeTest, KilledAtSeededPointsPutAndGetFinishOnTheNextRunWithEachPartOn
     EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 12) << listed;
     EXPECT_EQ(std::count(listed.begin(), listed.end(), '\t'), 12 * 4) << "no incomplete file:\n" << listed;
     EXPECT_EQ(Run({"find", "kept-", "1"}).out, "");
-    EXPECT_EQ(Count("/logins.jsp"), 1) << "one sign-in for every command";
+    EXPECT_EQ(Logged("/logins.jsp"), 1) << "one sign-in for every command";
     // A run may end between two looks at the log on a busy machine: most, not all, points kill.
     EXPECT_GE(killed, 16);
     EXPECT_GE(resumed, 4);

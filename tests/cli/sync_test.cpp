@@ -3,60 +3,17 @@
 // --delete trashes what is gone, --download writes the tree back, and a
 // sync killed (SIGKILL) at seeded points and run again ends with each file
 // stored once.
-#include <gtest/gtest.h>
-#include <signal.h>
-
 #include <algorithm>
-#include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
-#include <thread>
 
-#include "provider_process.h"
-#include "run_process.h"
+#include "provider_cli.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-using testsupport::ProcessResult;
+using namespace clitest;
 
-class SyncTest : public ::testing::Test {
+class SyncTest : public ProviderCli {
 protected:
-    const fs::path dir = testsupport::MakeTempDir("vantlo-cli-sync-");
-    const fs::path log = dir / "provider.log";
-    testsupport::ProviderProcess provider{{}, {"--log", log.string()}};
-
-    ~SyncTest() override { testsupport::RemoveTree(dir.string()); }
-
-    int Requests(std::streamoff from) {
-        std::ifstream in(log);
-        in.seekg(from);
-        std::string line;
-        int n = 0;
-        while (std::getline(in, line)) n += line.find(" head ") != std::string::npos;
-        return n;
-    }
-    // Runs the command; with killAt > 0, kills it once the provider has seen that many more requests.
-    ProcessResult Run(std::vector<std::string> args, int killAt = 0) {
-        args.insert(args.begin(), {VANTLO_CLI_EXE, "--provider", provider.HostPort(), "--account", "demo@163.example"});
-        std::error_code error;
-        const auto base = static_cast<std::streamoff>(fs::file_size(log, error));
-        return testsupport::RunProcess(
-            args, {"VANTLO_PROVIDER=", "VANTLO_PASSWORD=vantlo-demo", "XDG_CACHE_HOME=" + (dir / "cache").string()}, "",
-            60000, [&](int pid) {
-                for (int waited = 0; killAt > 0 && waited < 20000; waited += 2)
-                    if (Requests(base) >= killAt)
-                        return (void)::kill(pid, SIGKILL);
-                    else
-                        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            });
-    }
-    void Write(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-    static std::string Read(const fs::path& path) {
-        return {std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()), {}};
-    }
     // The mails in the folder the path names.
     long Mails(const std::string& path) {
         std::string top = Run({"ls"}).out, id;
@@ -72,7 +29,8 @@ protected:
 TEST_F(SyncTest, OnlyWhatChangedIsSentAndCheckSeesEveryDifference) {
     const fs::path local = dir / "project";
     fs::create_directories(local);
-    for (int i = 0; i < 30; ++i) Write(local / ("文件-" + std::to_string(i) + ".txt"), "content " + std::to_string(i));
+    for (int i = 0; i < 30; ++i)
+        WriteFile(local / ("文件-" + std::to_string(i) + ".txt"), "content " + std::to_string(i));
     const std::string remote = "备份";
     struct Step {
         const char* what;
@@ -92,7 +50,7 @@ TEST_F(SyncTest, OnlyWhatChangedIsSentAndCheckSeesEveryDifference) {
          "sent 0 file(s), 0 bytes; trashed 0; unchanged 30",
          30},
         {"one changed at the same size",
-         [&] { Write(local / "文件-3.txt", "CONTENT 3"); },
+         [&] { WriteFile(local / "文件-3.txt", "CONTENT 3"); },
          {"sync", local.string(), remote},
          0,
          "sent 1 file(s), 9 bytes; trashed 1; unchanged 29",
@@ -104,7 +62,7 @@ TEST_F(SyncTest, OnlyWhatChangedIsSentAndCheckSeesEveryDifference) {
          "sent 0 file(s)",
          30},
         {"check lists differences",
-         [&] { fs::remove(local / "文件-5.txt"), Write(local / "new.txt", "n"); },
+         [&] { fs::remove(local / "文件-5.txt"), WriteFile(local / "new.txt", "n"); },
          {"check", local.string(), remote},
          1,
          "only here: new.txt\nonly there: 文件-5.txt\n",
@@ -138,7 +96,7 @@ TEST_F(SyncTest, OnlyWhatChangedIsSentAndCheckSeesEveryDifference) {
     const fs::path back = dir / "back";
     ASSERT_EQ(Run({"sync", "--download", remote, back.string()}).exitCode, 0);
     for (const auto& entry : fs::directory_iterator(local)) {
-        EXPECT_EQ(Read(back / entry.path().filename()), Read(entry.path())) << entry.path();
+        EXPECT_EQ(ReadFile(back / entry.path().filename()), ReadFile(entry.path())) << entry.path();
         // A touch alone sends nothing (the bytes are the same), so the stored time is the earlier one.
         if (entry.path().filename() != fs::u8path("文件-4.txt")) {
             EXPECT_EQ(std::chrono::duration_cast<std::chrono::seconds>(
@@ -148,12 +106,12 @@ TEST_F(SyncTest, OnlyWhatChangedIsSentAndCheckSeesEveryDifference) {
                 << entry.path();
         }
     }
-    Write(back / "mine.txt", "written here");
+    WriteFile(back / "mine.txt", "written here");
     ASSERT_EQ(Run({"rm", remote + "/文件-0.txt"}).exitCode, 0);
     ProcessResult down = Run({"sync", "--download", "--delete", remote, back.string()});
     EXPECT_EQ(down.out, "fetched 0 file(s), 0 bytes; deleted 1; unchanged 29\n") << down.err;
     EXPECT_FALSE(fs::exists(back / "文件-0.txt"));
-    EXPECT_EQ(Read(back / "mine.txt"), "written here");
+    EXPECT_EQ(ReadFile(back / "mine.txt"), "written here");
     EXPECT_NE(down.err.find("kept 'mine.txt'"), std::string::npos) << down.err;
 }
 
@@ -167,7 +125,7 @@ TEST_F(SyncTest, KilledAtSeededPointsASyncFinishesOnTheNextRunWithEachFileOnce) 
         // A new file of 5 parts of 64 KiB each round.
         std::string bytes(5 * 65536 - 7, '\0');
         for (char& c : bytes) c = static_cast<char>(random());
-        Write(local / ("part-" + std::to_string(round) + ".bin"), bytes);
+        WriteFile(local / ("part-" + std::to_string(round) + ".bin"), bytes);
         const std::vector<std::string> sync = {"--part-size", "64K", "sync", local.string(), "kept"};
         killed += Run(sync, std::uniform_int_distribution<int>(3, 25)(random)).exitCode == -1;
         ProcessResult again = Run(sync);

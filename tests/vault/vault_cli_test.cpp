@@ -4,37 +4,21 @@
 // Then what an attacker with the provider's disk can do: a whole file with
 // its manifest put in another's place, a damaged or missing vault file, a
 // wrong passphrase: each refused, nothing written.
-#include <gtest/gtest.h>
-#include <signal.h>
-
 #include <algorithm>
-#include <chrono>
-#include <thread>
-
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
-#include <memory>
 #include <sstream>
 
-#include "catalog/sha256.h"
-#include "provider_process.h"
-#include "run_process.h"
+#include "../cli/provider_cli.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-using testsupport::ProcessResult;
+using namespace clitest;
+using testsupport::Sha256Hex;
 
 constexpr char kPassphrase[] = "a long vault passphrase";
 
-class VaultCli : public ::testing::Test {
+class VaultCli : public ProviderCli {
 protected:
-    const fs::path dir = testsupport::MakeTempDir("vantlo-vault-cli-");
-    const fs::path data = dir / "data";
-    const fs::path log = dir / "provider.log";
-    std::unique_ptr<testsupport::ProviderProcess> provider = Start();
     std::string vault;  // a folder made a vault, signed in
 
     void SetUp() override {
@@ -42,52 +26,16 @@ protected:
         vault = Folder("vault");
         ASSERT_EQ(Run({"vault", "init", "/vault"}).exitCode, 0);  // by path; the rest by id
     }
-
-    std::unique_ptr<testsupport::ProviderProcess> Start() {
-        return std::make_unique<testsupport::ProviderProcess>(
-            std::vector<std::string>{}, std::vector<std::string>{"--log", log.string()}, data.string());
-    }
-
-    ~VaultCli() override {
-        provider.reset();
-        testsupport::RemoveTree(dir.string());
-    }
-
-    // With killAt > 0: killed (SIGKILL) once the provider has seen that many more requests.
-    ProcessResult Run(std::vector<std::string> args, const std::string& passphrase = kPassphrase, int killAt = 0,
+    ProcessResult Run(const std::vector<std::string>& args, const std::string& passphrase = kPassphrase, int killAt = 0,
                       const std::string& input = "") {
-        args.insert(args.begin(),
-                    {VANTLO_CLI_EXE, "--provider", provider->HostPort(), "--account", "demo@163.example"});
-        const std::size_t base = Requests();
-        return testsupport::RunProcess(
-            args,
-            {"VANTLO_PROVIDER=", "VANTLO_PASSWORD=vantlo-demo", "VANTLO_VAULT_PASSPHRASE=" + passphrase,
-             "VANTLO_VAULT_NEW_PASSPHRASE=", "XDG_CACHE_HOME=" + (dir / "cache").string()},
-            input, 120000, [&](int pid) {
-                for (int waited = 0; killAt > 0 && waited < 60000; waited += 2) {
-                    if (Requests() >= base + static_cast<std::size_t>(killAt)) return (void)::kill(pid, SIGKILL);
-                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-                }
-            });
-    }
-    std::size_t Requests() {
-        const std::string text = Read(log);
-        std::size_t n = 0;
-        for (std::size_t at = text.find(" head "); at != std::string::npos; at = text.find(" head ", at + 1)) ++n;
-        return n;
+        env = {"VANTLO_PROVIDER=", "VANTLO_PASSWORD=vantlo-demo", "VANTLO_VAULT_PASSPHRASE=" + passphrase,
+               "VANTLO_VAULT_NEW_PASSPHRASE=", "XDG_CACHE_HOME=" + (dir / "cache").string()};
+        return ProviderCli::Run(args, killAt, input);
     }
     std::string Folder(const std::string& name) {
         std::string id = Run({"mkdir", name}).out;
         if (!id.empty()) id.pop_back();
         return id;
-    }
-    fs::path Write(const std::string& name, const std::string& bytes) {
-        std::ofstream(dir / name, std::ios::binary) << bytes;
-        return dir / name;
-    }
-    static std::string Read(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
     }
     // name -> key, from `vault ls`.
     std::map<std::string, std::string> Keys(const std::string& folder, const std::string& passphrase = kPassphrase) {
@@ -97,15 +45,8 @@ protected:
             keys[line.substr(0, line.find('\t'))] = line.substr(line.rfind('\t') + 1);
         return keys;
     }
-    fs::path Attachment(const std::string& key) { return data / "accounts" / "demo@163.example" / "attachments" / key; }
-    fs::path Index() { return data / "accounts" / "demo@163.example" / "index.txt"; }
+    fs::path Attachment(const std::string& key) { return AccountFile("attachments") / key; }
 };
-
-std::string Sha256Hex(const std::string& bytes) {
-    catalog::Sha256 sha;
-    sha.Update(bytes.data(), bytes.size());
-    return sha.FinishHex();
-}
 
 TEST_F(VaultCli, FilesComeBackAndTheProviderHoldsNoneOfThem) {
     const std::string plain = Folder("plain");
@@ -143,7 +84,7 @@ TEST_F(VaultCli, FilesComeBackAndTheProviderHoldsNoneOfThem) {
             << listing;
         ProcessResult got = Run({"get", "/vault/" + f.name, (dir / "back").string()});  // as any file, by path
         ASSERT_EQ(got.exitCode, 0) << got.err;
-        EXPECT_EQ(Read(dir / "back" / f.name), f.bytes) << f.name;
+        EXPECT_EQ(ReadFile(dir / "back" / f.name), f.bytes) << f.name;
     }
     ProcessResult wrong = Run({"vault", "get", vault, "notes.txt", (dir / "wrong.txt").string()}, "not it");
     EXPECT_EQ(wrong.exitCode, 1);
@@ -164,7 +105,7 @@ TEST_F(VaultCli, FilesComeBackAndTheProviderHoldsNoneOfThem) {
     std::size_t scanned = 0;
     for (const auto& entry : fs::recursive_directory_iterator(data)) {
         if (!entry.is_regular_file()) continue;
-        const std::string held = Read(entry.path());
+        const std::string held = ReadFile(entry.path());
         scanned += held.size();
         for (const std::string& secret : secrets)
             EXPECT_EQ(held.find(secret), std::string::npos) << entry.path() << " holds a secret";
@@ -177,18 +118,17 @@ TEST_F(VaultCli, WhatTheProvidersDiskCanDoIsRefused) {
     ASSERT_EQ(Run({"vault", "put", Write("a.bin", a).string(), Write("b.bin", b).string(), vault}).exitCode, 0);
     std::map<std::string, std::string> keys = Keys(vault);
     ASSERT_EQ(keys.size(), 2u);
-    const std::string aSealed = Read(Attachment(keys["a.bin"])), bSealed = Read(Attachment(keys["b.bin"]));
+    const std::string aSealed = ReadFile(Attachment(keys["a.bin"])), bSealed = ReadFile(Attachment(keys["b.bin"]));
 
     // b's sealed bytes and manifest in a's place, made with the provider
     // stopped (it keeps its index in memory): authentic records of another
     // file. (A flipped bit fails the mail's SHA-256 before: transfer_test.)
-    std::string index = Read(Index());
-    for (std::size_t at = index.find(Sha256Hex(aSealed)); at != std::string::npos; at = index.find(Sha256Hex(aSealed)))
-        index.replace(at, 64, Sha256Hex(bSealed));
-    provider->Stop();
-    std::ofstream(Attachment(keys["a.bin"]), std::ios::binary) << bSealed;
-    std::ofstream(Index(), std::ios::binary) << index;
-    provider = Start();
+    EditIndex([&](std::string index) {
+        for (std::size_t at; (at = index.find(Sha256Hex(aSealed))) != std::string::npos;)
+            index.replace(at, 64, Sha256Hex(bSealed));
+        WriteFile(Attachment(keys["a.bin"]), bSealed);
+        return index;
+    });
     ProcessResult got = Run({"vault", "get", vault, "a.bin", (dir / "a.out").string()});
     EXPECT_EQ(got.exitCode, 1);
     EXPECT_NE(got.err.find("a.bin: its records are authentic but belong to another file"), std::string::npos)
@@ -204,7 +144,7 @@ TEST_F(VaultCli, WhatTheProvidersDiskCanDoIsRefused) {
                 vaultKey = line.substr(0, line.find('\t'));
     }
     ASSERT_FALSE(vaultKey.empty());
-    const std::string parameters = Read(Attachment(vaultKey));
+    const std::string parameters = ReadFile(Attachment(vaultKey));
     std::string damaged = parameters;
     damaged[damaged.find("vault-id: ") + 10] ^= 1;
     std::ofstream(Attachment(vaultKey), std::ios::binary) << damaged;
@@ -230,7 +170,7 @@ TEST_F(VaultCli, PutKilledMidwayFinishesOnTheNextRunWithEachPartOnce) {
     EXPECT_EQ(listing.rfind("kept.bin\t" + std::to_string(bytes.size()) + "\t11\t", 0), 0u) << listing;
     EXPECT_EQ(std::count(listing.begin(), listing.end(), '\n'), 1) << listing;
     ASSERT_EQ(Run({"vault", "get", vault, "kept.bin", (dir / "kept.out").string()}).exitCode, 0);
-    EXPECT_EQ(Read(dir / "kept.out"), bytes);
+    EXPECT_EQ(ReadFile(dir / "kept.out"), bytes);
 }
 
 TEST_F(VaultCli, NewPassphraseOpensTheOldOneNoLonger) {
@@ -243,7 +183,7 @@ TEST_F(VaultCli, NewPassphraseOpensTheOldOneNoLonger) {
     // The sealed file is the same mail: nothing but the vault file changed.
     EXPECT_EQ(Keys(vault, "second phrase")["kept.txt"], keptKey);
     EXPECT_EQ(Run({"vault", "get", vault, "kept.txt", (dir / "kept.out").string()}, "second phrase").exitCode, 0);
-    EXPECT_EQ(Read(dir / "kept.out"), "kept");
+    EXPECT_EQ(ReadFile(dir / "kept.out"), "kept");
 }
 
 }  // namespace
