@@ -1,6 +1,7 @@
 // vantlo-cli's vault commands against a real vantlo-provider: files come
 // back byte-exact, a second put sends nothing, and the provider's data
-// directory holds neither a name, nor a plain byte, nor a plain SHA-256.
+// directory holds neither a name, nor a plain byte, nor a plain SHA-256,
+// yet a reader written from README.md alone opens what it holds.
 // Then what an attacker with the provider's disk can do: a whole file with
 // its manifest put in another's place, a damaged or missing vault file, a
 // wrong passphrase: each refused, nothing written.
@@ -15,7 +16,7 @@ namespace {
 using namespace clitest;
 using testsupport::Sha256Hex;
 
-constexpr char kPassphrase[] = "a long vault passphrase";
+constexpr char kPassphrase[] = "a long vault passphrase, 茶 & \"quotes\"";
 
 class VaultCli : public ProviderCli {
 protected:
@@ -111,6 +112,33 @@ TEST_F(VaultCli, FilesComeBackAndTheProviderHoldsNoneOfThem) {
             EXPECT_EQ(held.find(secret), std::string::npos) << entry.path() << " holds a secret";
     }
     EXPECT_GT(scanned, 300000u);  // the sealed bytes were there to search
+
+    // A reader written from README.md alone (open_vault.py) opens each file
+    // from what the provider holds: the vault file, the sealed name, the
+    // parts' attachments joined in order.
+    std::map<std::string, std::map<int, std::string>> sealed;  // sealed name -> part number -> attachment
+    std::istringstream lines(mails);
+    for (std::string line; std::getline(lines, line);) {
+        const std::string subject = line.substr(line.rfind('\t') + 1);
+        const std::size_t mark = subject.find(" [part ");
+        sealed[subject.substr(0, mark)][mark == std::string::npos ? 1 : std::stoi(subject.substr(mark + 7))] =
+            ReadFile(Attachment(line.substr(0, line.find('\t'))));
+    }
+    WriteFile(dir / "vault.txt", sealed[".vantlo-vault"][1]);
+    sealed.erase(".vantlo-vault");
+    std::map<std::string, std::string> opened;  // name -> bytes, as the reader gave them
+    for (const auto& [name, parts] : sealed) {
+        std::string joined;
+        for (const auto& part : parts) joined += part.second;
+        const ProcessResult read =
+            testsupport::RunProcess({"/usr/bin/python3", VANTLO_VAULT_READER, (dir / "vault.txt").string(),
+                                     WriteFile(dir / "sealed", joined).string(), name, (dir / "opened").string()},
+                                    {"VANTLO_VAULT_PASSPHRASE=" + std::string(kPassphrase)});
+        EXPECT_EQ(read.exitCode, 0) << read.err;
+        opened[read.out.substr(0, read.out.find('\n'))] = ReadFile(dir / "opened");
+    }
+    for (const auto& f : files) EXPECT_TRUE(opened[f.name] == f.bytes) << f.name;
+    EXPECT_EQ(opened.size(), 3u);
 }
 
 TEST_F(VaultCli, WhatTheProvidersDiskCanDoIsRefused) {
