@@ -13,7 +13,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <thread>
 
 #include "dovecot_env.h"
@@ -44,10 +43,7 @@ std::string State(const fs::path& file) {
 }
 
 void WriteRandom(const fs::path& path, std::size_t size, unsigned seed) {
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (char& c : bytes) c = static_cast<char>(random());
-    std::ofstream(path, std::ios::binary) << bytes;
+    std::ofstream(path, std::ios::binary) << testsupport::NoiseBytes(size, seed);
 }
 
 using testsupport::Env;
