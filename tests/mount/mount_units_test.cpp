@@ -6,19 +6,14 @@
 #include <fstream>
 
 #include "../catalog/memory_store.h"
+#include "../catalog/scratch_files.h"
 #include "mount/errno_map.h"
 #include "mount/file_cache.h"
-#include "provider_process.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using catalog::StoreCode;
-
-struct TempDir {
-    fs::path path = testsupport::MakeTempDir("vantlo-mount-units-");
-    ~TempDir() { testsupport::RemoveTree(path.string()); }
-};
 
 TEST(MountErrno, EachOutcomeMapsToWhatAProgramExpects) {
     const std::pair<StoreCode, int> table[] = {{StoreCode::Ok, 0},
@@ -45,7 +40,7 @@ TEST(MountErrno, EachOutcomeMapsToWhatAProgramExpects) {
 
 // A file of five 10-byte parts, fetched from a table of bytes.
 struct MountCache : ::testing::Test {
-    TempDir dir;
+    testsupport::ScratchDir dir;
     std::string bytes = "0123456789abcdefghijABCDEFGHIJklmnopqrstKLMNOPQRST";
     catalog::DownloadPlan plan;
     std::vector<std::uint32_t> fetched;

@@ -10,11 +10,11 @@
 #include <thread>
 
 #include "../catalog/memory_store.h"
+#include "../catalog/scratch_files.h"
 #include "catalog/manifest.h"
 #include "catalog/part_mark.h"
 #include "mount/passphrase_vaults.h"
 #include "mount/volume.h"
-#include "provider_process.h"
 #include "vault/names.h"
 #include "vault/sealed_files.h"
 #include "vault/vault_mail.h"
@@ -40,7 +40,8 @@ struct CountingStore : testsupport::MemoryStore {
 };
 
 struct VolumeTest : ::testing::Test {
-    fs::path dir = testsupport::MakeTempDir("vantlo-volume-");
+    testsupport::ScratchDir scratch;
+    const fs::path dir = scratch.path;
     CountingStore* store = nullptr;  // owned by the pool, which outlives every volume
     std::unique_ptr<mount::StorePool> pool;
     catalog::Journal journal{dir / "pending"};
@@ -66,10 +67,6 @@ struct VolumeTest : ::testing::Test {
         volume.reset();
         volume = std::make_unique<mount::Volume>(*pool, journal, cache, times, options);
         volume->Start();
-    }
-    ~VolumeTest() override {
-        volume.reset();
-        testsupport::RemoveTree(dir.string());
     }
     std::string State(const std::string& path) {
         std::string value;
