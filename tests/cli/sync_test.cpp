@@ -13,15 +13,10 @@ using namespace clitest;
 
 class SyncTest : public ProviderCli {
 protected:
-    // The mails in the folder the path names.
+    // The mails in the folder the path names; -1 when there is none.
     long Mails(const std::string& path) {
-        std::string top = Run({"ls"}).out, id;
-        std::size_t row = top.find(path + "/\t");
-        if (row == std::string::npos) return -1;
-        id = top.substr(top.find_last_of('\t', top.find('\n', row)) + 1);
-        id = id.substr(0, id.find('\n'));
-        std::string listed = Run({"ls", "--messages", id}).out;
-        return std::count(listed.begin(), listed.end(), '\n');
+        const ProcessResult listed = Run({"ls", "--messages", path});
+        return listed.exitCode != 0 ? -1 : std::count(listed.out.begin(), listed.out.end(), '\n');
     }
 };
 
