@@ -26,13 +26,8 @@ unsigned ModeOf(const fs::path& path) {
 std::string IndexField(const std::string& text) {
     std::string out;
     for (char c : text) {
-        switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\t': out += "\\t"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        default: out.push_back(c);
-        }
+        const char* escaped = c == '\\' ? "\\\\" : c == '\t' ? "\\t" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : nullptr;
+        out += escaped ? std::string(escaped) : std::string(1, c);
     }
     return out;
 }
@@ -71,12 +66,6 @@ struct CliHostileTest : ProviderCli {
             return text;
         });
     }
-    std::vector<std::string> Listed(const fs::path& path) {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(path)) names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
 };
 
 TEST_F(CliHostileTest, SubjectsThatNameNoLocalFileAreRefusedAndTouchNothing) {
@@ -98,7 +87,7 @@ TEST_F(CliHostileTest, SubjectsThatNameNoLocalFileAreRefusedAndTouchNothing) {
         EXPECT_EQ(get.exitCode, 1) << c.shown;
         EXPECT_NE(get.err.find(c.shown), std::string::npos) << get.err;
         EXPECT_EQ(get.err.find('\0'), std::string::npos) << "no raw NUL in the message";
-        EXPECT_EQ(Listed(out), std::vector<std::string>{"victim"}) << c.shown;
+        EXPECT_EQ(std::distance(fs::directory_iterator(out), {}), 1) << c.shown << ": only the victim is there";
         EXPECT_EQ(ReadFile(out / "victim"), "precious") << c.shown;
         // Under a name the user gives, the file comes whole.
         EXPECT_EQ(Run({"get", key, (dir / "named").string()}).exitCode, 0) << c.shown;
