@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "catalog/sha256.h"
 #include "vault/parameters.h"
 #include "vault/records.h"
 #include "vault/vault_key.h"
@@ -46,12 +45,6 @@ inline Bytes Seal(const vault::VaultKey& key, const Bytes& fileId, const Bytes& 
         if (!sealer.Write(plain.data() + at, std::min(piece, plain.size() - at)).Ok()) return {};
     if (!sealer.Finish().Ok()) return {};
     return out;
-}
-
-inline std::string Sha256Hex(const Bytes& bytes) {
-    catalog::Sha256 sha;
-    sha.Update(bytes.data(), bytes.size());
-    return sha.FinishHex();
 }
 
 }  // namespace vault_test
