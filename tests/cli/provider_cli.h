@@ -30,14 +30,18 @@ using testsupport::WriteFile;
 
 class ProviderCli : public ::testing::Test {
 protected:
-    testsupport::ScratchDir scratch;
-    const fs::path dir = scratch.path, data = dir / "data", log = dir / "provider.log";
+    // Unique to this run: another work tree may run the same test meanwhile.
+    const fs::path dir = testsupport::MakeTempDir("vantlo-cli-"), data = dir / "data", log = dir / "provider.log";
     std::vector<std::string> providerArgs;  // besides the log
     std::unique_ptr<testsupport::ProviderProcess> provider = StartProvider();
     // The environment of every run; a test may add to it or change it.
     std::vector<std::string> env = {"VANTLO_PROVIDER=", "VANTLO_PASSWORD=vantlo-demo",
                                     "XDG_CACHE_HOME=" + (dir / "cache").string()};
 
+    ~ProviderCli() override {
+        provider.reset();
+        testsupport::RemoveTree(dir.string());
+    }
     std::unique_ptr<testsupport::ProviderProcess> StartProvider() {
         std::vector<std::string> args = providerArgs;
         args.insert(args.end(), {"--log", log.string()});
