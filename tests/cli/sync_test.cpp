@@ -82,6 +82,10 @@ TEST_F(SyncTest, OnlyWhatChangedIsSentAndCheckSeesEveryDifference) {
     EXPECT_FALSE(fs::exists(back / "文件-0.txt"));
     EXPECT_EQ(ReadFile(back / "mine.txt"), "written here");
     EXPECT_NE(down.err.find("kept 'mine.txt'"), std::string::npos) << down.err;
+    // A new folder whose name could also be a file's key is made as a folder.
+    WriteFile(dir / "one" / "a.txt", "a");
+    EXPECT_EQ(Run({"sync", (dir / "one").string(), "kept"}).exitCode, 0);
+    EXPECT_EQ(Mails("kept"), 1);
 }
 
 }  // namespace
