@@ -144,6 +144,9 @@ TEST_F(CliHostileTest, DamagedManifestsAreMarkedInLsAndStat) {
     EXPECT_NE(listed.find("forged.bin\t-\t3 damaged: its manifest does not read\t"), std::string::npos) << listed;
     EXPECT_EQ(listed.find("18446744073709551615"), std::string::npos) << listed;
     EXPECT_NE(listed.find("plain.txt\t5\t1\t"), std::string::npos) << listed;
+    // What the manifests said is kept for the next ls, readable by this user alone.
+    EXPECT_EQ(ModeOf(dir / "cache" / "vantlo" / "demo@163.example.manifests"), 0600u);
+    EXPECT_EQ(ModeOf(dir / "cache" / "vantlo"), 0700u);
     ProcessResult stat = Run({"stat", key});
     EXPECT_EQ(stat.exitCode, 0) << stat.err;
     EXPECT_NE(stat.out.find("\nsize: -\n"), std::string::npos) << stat.out;
