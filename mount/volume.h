@@ -176,7 +176,14 @@ private:
     // The folder's files and pending stores by name. mutex_ held.
     const std::map<std::string, Node>& View(const std::string& folderId);
     // Moves mails to the trash, hidden from the listings meanwhile.
-    int Trash(const std::string& folderId, const std::vector<std::string>& ids);
+    // `relist` false: the listing drops their files itself instead of reading
+    // the folder again (the caller then adds what replaces them).
+    int Trash(const std::string& folderId, const std::vector<std::string>& ids, bool relist = true);
+    // A file just stored joins the folder's listing without a reading of the
+    // folder (a folder of 10,000 files is 50 pages): its mails as a listing
+    // would show them, grouped as a listing groups them. mutex_ held. False
+    // when there is no listing to join, or it is a vault's (names sealed).
+    bool ListStored(const std::string& folderId, const catalog::StoredFile& stored, std::int64_t modifiedNs);
     int Lookup(const Path& path, std::string& folderId, Node& node, catalog::FileEntry& file);
     // -EACCES when the folder is a vault (its files would land unsealed),
     // unless `filesOfAnOpenedOne` and this drive opened it: files written

@@ -75,6 +75,39 @@ void Volume::ShowVault(catalog::MailStore& store, const std::string& folderId, s
     files = std::move(shown);
 }
 
+bool Volume::ListStored(const std::string& folderId, const catalog::StoredFile& stored, std::int64_t modifiedNs) {
+    auto found = listings_.find(folderId);
+    if (found == listings_.end() || !found->second.loaded || found->second.vault) return false;
+    const auto parts = static_cast<std::uint32_t>(stored.plan.parts.size());
+    std::vector<catalog::MailInfo> mails;
+    for (std::size_t i = 0; i < stored.plan.parts.size() && i < stored.mailIds.size(); ++i) {
+        const catalog::UploadPart& part = stored.plan.parts[i];
+        catalog::MailInfo mail;
+        mail.id = stored.mailIds[i];
+        mail.folderId = folderId;
+        mail.subject =
+            catalog::PartSubject(stored.plan.name, part.number, parts, catalog::UploadTag(stored.plan.uploadId));
+        mail.size = part.size;
+        mail.receivedAt = stored.plan.stored;
+        mail.attached = true;
+        mails.push_back(std::move(mail));
+    }
+    std::vector<catalog::FileEntry> grouped = catalog::GroupFiles(mails);
+    if (grouped.size() != 1 || !grouped.front().Whole()) return false;
+    catalog::FileEntry& entry = grouped.front();
+    entry.sizeKnown = true;
+    entry.size = stored.plan.size;
+    entry.storedAt = stored.plan.stored;
+    entry.modifiedAt = modifiedNs / 1000000000;
+    std::vector<catalog::FileEntry>& files = found->second.files;
+    files.erase(std::remove_if(files.begin(), files.end(),
+                               [&](const catalog::FileEntry& file) { return file.key == entry.key; }),
+                files.end());
+    files.insert(std::upper_bound(files.begin(), files.end(), entry, catalog::FileOrder), entry);
+    found->second.viewEpoch = 0;
+    return true;
+}
+
 int Volume::EnsureListing(const std::string& folderId) {
     {
         Lock lock(mutex_);
@@ -248,8 +281,8 @@ int Volume::ReadDir(const std::string& path, std::vector<DirEntry>& entries) {
     return 0;
 }
 
-int Volume::Trash(const std::string& folderId, const std::vector<std::string>& ids) {
-    if (ids.empty()) return RefreshListing(folderId);
+int Volume::Trash(const std::string& folderId, const std::vector<std::string>& ids, bool relist) {
+    if (ids.empty()) return relist ? RefreshListing(folderId) : 0;
     {
         Lock lock(mutex_);
         hidden_.insert(ids.begin(), ids.end());
@@ -257,8 +290,20 @@ int Volume::Trash(const std::string& folderId, const std::vector<std::string>& i
     }
     Outcome outcome = pool_.Run([&](catalog::MailStore& store) { return store.DeleteMails(ids); });
     if (outcome.code == catalog::StoreCode::NotFound) outcome = {};  // gone already
-    RefreshListing(folderId);
+    if (relist || !outcome.Ok()) RefreshListing(folderId);
     Lock lock(mutex_);
+    if (!relist && outcome.Ok()) {
+        const std::set<std::string> gone(ids.begin(), ids.end());
+        std::vector<catalog::FileEntry>& files = listings_[folderId].files;
+        files.erase(std::remove_if(files.begin(), files.end(),
+                                   [&](const catalog::FileEntry& file) {
+                                       const std::vector<std::string> mails = file.MailIds();
+                                       return std::any_of(mails.begin(), mails.end(),
+                                                          [&](const std::string& id) { return gone.count(id) > 0; });
+                                   }),
+                    files.end());
+        listings_[folderId].viewEpoch = 0;
+    }
     for (const std::string& id : ids) hidden_.erase(id);
     ++viewEpoch_;
     lock.unlock();

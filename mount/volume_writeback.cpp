@@ -105,9 +105,17 @@ void Volume::Stored(Lock& lock, const std::shared_ptr<Pending>& pending, std::ui
     }
     lock.unlock();
 
-    Trash(record.folderId, replaces);  // refreshes the folder's listing as well
+    Trash(record.folderId, replaces, false);
     const std::string key = stored.mailIds.empty() ? "" : stored.mailIds.front();
+    std::int64_t modified = record.modifiedNs;
+    if (!modified) modified = ModifiedNanoseconds(journal_.DataPath(record));
     lock.lock();
+    // The listing takes the stored file before the pending one leaves it.
+    if (!ListStored(record.folderId, stored, modified)) {
+        lock.unlock();
+        RefreshListing(record.folderId);
+        lock.lock();
+    }
     if (pending->removed || pending->generation != generation || pending->opens > 0) {
         // Opened, changed or removed while its old mails went: what was
         // just stored is what comes next replaces.
@@ -128,17 +136,13 @@ void Volume::Stored(Lock& lock, const std::shared_ptr<Pending>& pending, std::ui
         queue_.Changed();
         return;
     }
-    std::int64_t modified = pending->record.modifiedNs;
-    if (!modified) modified = ModifiedNanoseconds(journal_.DataPath(record));
     pending->finished = true;
     pending_.erase(std::remove(pending_.begin(), pending_.end(), pending), pending_.end());
     pending->storedGeneration = generation;
     ++viewEpoch_;
-    lock.unlock();
-    std::uint64_t size = stored.plan.size;
-    lock.lock();
     const bool vault = listings_[record.folderId].vault;
     lock.unlock();
+    std::uint64_t size = stored.plan.size;
     // A vault's file is shown by its plain size and never cached in plain.
     if (vault) pending->file.Size(size);
     times_.Set(key, size, modified);

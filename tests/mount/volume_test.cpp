@@ -28,6 +28,11 @@ using Clock = std::chrono::steady_clock;
 struct CountingStore : testsupport::MemoryStore {
     int partsSent = 0;
     int textsRead = 0;
+    int listings = 0;
+    catalog::Outcome ListMails(const std::string& folderId, std::vector<catalog::MailInfo>& mails) override {
+        ++listings;
+        return MemoryStore::ListMails(folderId, mails);
+    }
     catalog::Outcome ReadMailText(const std::string& id, catalog::MailText& mail) override {
         ++textsRead;
         return MemoryStore::ReadMailText(id, mail);
@@ -195,6 +200,28 @@ TEST_F(VolumeTest, AMountStartedAgainListsAKnownFolderWithoutReadingItsManifests
     StartVolume();
     ASSERT_EQ(Names("/files").size(), 3u);
     EXPECT_EQ(store->textsRead, read);
+}
+
+// A stored file joins the folder's listing as it stands: a folder of
+// thousands of files is not read again, page by page, after every store.
+// A file written anew replaces its older self there.
+TEST_F(VolumeTest, AStoredFileJoinsTheListingWithoutAReadingOfTheFolder) {
+    options.dirCacheMs = 60000;
+    StartVolume();
+    store->Add("7", "old.txt", "old");
+    ASSERT_EQ(Names("/files"), std::vector<std::string>{"old.txt"});
+    const int listings = store->listings;
+    for (const char* name : {"b.txt", "a.txt", "old.txt"}) Write(std::string("/files/") + name, name);
+    WaitStored("/files");
+    EXPECT_EQ(store->listings, listings);
+    EXPECT_EQ(Names("/files"), (std::vector<std::string>{"a.txt", "b.txt", "old.txt"}));
+    mount::Attr attr;
+    ASSERT_EQ(volume->GetAttr("/files/old.txt", attr), 0);
+    EXPECT_EQ(attr.size, 7u);
+    EXPECT_EQ(Read("/files/old.txt"), "old.txt");
+    options.dirCacheMs = 0;  // and a reading of the folder finds the same
+    StartVolume();
+    EXPECT_EQ(Names("/files"), (std::vector<std::string>{"a.txt", "b.txt", "old.txt"}));
 }
 
 TEST_F(VolumeTest, DirectoriesNestToAnyDepth) {
