@@ -145,6 +145,7 @@ TEST_P(WebmailStoreTest, RefusalsAndEndedSessionsAreClearOutcomes) {
 // listing, newest first; pages may be asked from several threads.
 using Change = std::function<void(std::vector<std::string>&)>;
 struct ChangingFolder {
+    explicit ChangingFolder(std::vector<Change> each = {}) : changes(std::move(each)) {}
     std::vector<Change> changes;  // one before each page but the first
     std::vector<std::string> ids = All();
     std::vector<std::uint64_t> starts;
