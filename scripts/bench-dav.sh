@@ -58,7 +58,9 @@ members=$(grep -o '<D:response>' "$work/listing.xml" | wc -l)
 
 bytes=$((256 * 1048576))
 head -c $bytes /dev/urandom >"$work/file.bin"
-folder=$(vantlo mkdir BenchDav)
+# Made through the server, which keeps the folder list it read for a while.
+curl -sf -X MKCOL "${url}BenchDav/" -o /dev/null
+folder=/BenchDav
 
 # put: vantlo-cli stores every byte before it returns; the server answers
 # once the bytes are in its journal (the store follows in the background).
