@@ -138,7 +138,8 @@ private:
         bool vault = false;                                // the folder holds the vault file: read-only...
         bool unlocked = false;                             // ...and shown empty unless its vault opened here
         std::map<std::string, catalog::FileEntry> sealed;  // an opened vault's files as stored, by key
-        std::uint64_t viewEpoch = 0;                       // the view below is good while this is viewEpoch_
+        bool Locked() const { return vault && !unlocked; }
+        std::uint64_t viewEpoch = 0;  // the view below is good while this is viewEpoch_
         std::map<std::string, Node> view;
         // Refreshes may overlap (one per finished store): only a reading
         // begun after the one shown may replace it, or a file stored

@@ -122,7 +122,7 @@ int Volume::EnsureListing(const std::string& folderId) {
 const std::map<std::string, Volume::Node>& Volume::View(const std::string& folderId) {
     Listing& listing = listings_[folderId];
     if (listing.viewEpoch == viewEpoch_) return listing.view;
-    if (listing.vault && !listing.unlocked) {  // sealed names and bytes: nothing to show without the key
+    if (listing.Locked()) {  // sealed names and bytes: nothing to show without the key
         listing.view.clear();
         listing.viewEpoch = viewEpoch_;
         return listing.view;
@@ -198,7 +198,7 @@ int Volume::RefuseInVault(const std::string& folderId, bool filesOfAnOpenedOne) 
     if (int error = EnsureListing(folderId)) return error;
     Lock lock(mutex_);
     const Listing& listing = listings_[folderId];
-    return listing.vault && !(filesOfAnOpenedOne && listing.unlocked) ? -EACCES : 0;
+    return (filesOfAnOpenedOne ? listing.Locked() : listing.vault) ? -EACCES : 0;
 }
 
 void Volume::FillAttr(const Node& node, Attr& attr) {
@@ -230,7 +230,7 @@ int Volume::GetAttr(const std::string& path, Attr& attr) {
         attr.directory = true;
         Lock lock(mutex_);
         auto known = listings_.find(id);
-        attr.readOnly = known != listings_.end() && known->second.vault && !known->second.unlocked;
+        attr.readOnly = known != listings_.end() && known->second.Locked();
         return 0;
     }
     std::string folderId;
@@ -240,7 +240,7 @@ int Volume::GetAttr(const std::string& path, Attr& attr) {
     if (!error) {
         Lock lock(mutex_);
         FillAttr(node, attr);
-        attr.readOnly = listings_[folderId].vault && !listings_[folderId].unlocked;
+        attr.readOnly = listings_[folderId].Locked();
     }
     return error;
 }
@@ -270,12 +270,12 @@ int Volume::ReadDir(const std::string& path, std::vector<DirEntry>& entries) {
     if (error) return error;
     Lock lock(mutex_);
     // Its folders too: all below a vault is its.
-    if (listings_[folderId].vault && !listings_[folderId].unlocked) entries.clear();
+    if (listings_[folderId].Locked()) entries.clear();
     for (auto& [name, node] : View(folderId)) {
         if (subfolders.count(name)) continue;  // a folder's name wins over a file's
         DirEntry entry{name, {}};
         FillAttr(node, entry.attr);
-        entry.attr.readOnly = listings_[folderId].vault && !listings_[folderId].unlocked;
+        entry.attr.readOnly = listings_[folderId].Locked();
         entries.push_back(entry);
     }
     return 0;

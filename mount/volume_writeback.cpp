@@ -32,7 +32,7 @@ Outcome Volume::StoreAttempt(catalog::PendingStore& record, const std::function<
             return catalog::Failure(catalog::StoreCode::Unreachable, "listing folder " + record.folderId + " failed");
         Lock lock(mutex_);
         const Listing& listing = listings_[record.folderId];
-        if (listing.vault && !listing.unlocked)
+        if (listing.Locked())
             return catalog::Failure(catalog::StoreCode::Refused, "its folder is a vault this drive cannot open");
         sealed = listing.vault;
     }
