@@ -5,7 +5,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -44,11 +43,9 @@ void PrintUsage() {
 #ifdef VANTLO_DAV_MAILBOX
               << mailbox::OptionsHelp()
               << "  --connections N       connections to the mailbox at most (1 to 16, default 4)\n"
-                 "  --vault-passphrase-file FILE  open the vaults whose passphrase is FILE's first\n"
-                 "                        line (else VANTLO_VAULT_PASSPHRASE); their files show\n"
-                 "                        read-only. Without it a vault shows empty.\n"
+              << mount::kVaultOptionHelp
 #endif
-                 "  --memory              serve a tree kept in memory (lost at exit)\n"
+              << "  --memory              serve a tree kept in memory (lost at exit)\n"
                  "  --listen ADDRESS:PORT where to listen (default 127.0.0.1:0, a free port);\n"
                  "                        an address beyond 127.x.x.x needs the three below\n"
                  "  --tls-cert FILE       serve HTTPS with this certificate chain (PEM)...\n"
@@ -62,14 +59,6 @@ void PrintUsage() {
                  "The password is read from VANTLO_PASSWORD, else from one line of standard\n"
                  "input. A file PUT is answered once it is in the local journal; it is stored\n"
                  "in the mailbox after, and retried, as in vantlo-mount. Stop with Ctrl+C.\n";
-}
-
-// The first line of a file, without its line end; false when unreadable.
-bool ReadFirstLine(const std::string& file, std::string& line) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in || !std::getline(in, line)) return false;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return true;
 }
 
 int Usage(const std::string& message) {
@@ -145,7 +134,7 @@ int main(int argc, char** argv) {
             if (!value(text) || text.empty()) return Usage(arg + " takes a value");
             (arg == "--tls-cert" ? options.tlsCert : arg == "--tls-key" ? options.tlsKey : options.user) = text;
         } else if (arg == "--user-password-file") {
-            if (!value(text) || !ReadFirstLine(text, options.password) || options.password.empty())
+            if (!value(text) || !platform::ReadSecretFile(text, options.password))
                 return Usage("--user-password-file takes a readable file whose first line is the password");
         } else if (arg == "--max-connections") {
             if (!value(text)) return Usage("--max-connections takes a number");

@@ -49,10 +49,8 @@ void PrintUsage() {
                  "  --dir-cache-time SECONDS  how long a listing is used before it is read again\n"
                  "                        (default 10; changes made here refresh it at once)\n"
                  "  --connections N       connections to the mailbox at most (1 to 16, default 4)\n"
-                 "  --vault-passphrase-file FILE  open the vaults whose passphrase is FILE's first\n"
-                 "                        line (else VANTLO_VAULT_PASSPHRASE); their files show\n"
-                 "                        read-only. Without it a vault shows empty.\n"
-                 "  -f                    stay in the foreground;  -d  debug output;  -o OPTIONS  for FUSE\n"
+              << mount::kVaultOptionHelp
+              << "  -f                    stay in the foreground;  -d  debug output;  -o OPTIONS  for FUSE\n"
                  "\n"
                  "The copies and pending stores live in --cache-dir as it stands, else in\n"
                  "$XDG_CACHE_HOME/vantlo/mount/ACCOUNT (else ~/.cache/vantlo/mount/ACCOUNT).\n"

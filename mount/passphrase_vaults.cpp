@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <vector>
 
 #include "mount/log.h"
+#include "platform/password_input.h"
 #include "vault/names.h"
 #include "vault/neutral_store.h"
 #include "vault/sealed_files.h"
@@ -79,10 +79,7 @@ std::unique_ptr<catalog::MailStore> PassphraseVaults::Neutral(catalog::MailStore
 bool VaultsAtStart(const std::string& passphraseFile, std::shared_ptr<VaultView>& vaults, std::string& error) {
     std::string passphrase;
     if (!passphraseFile.empty()) {
-        std::ifstream in(passphraseFile, std::ios::binary);
-        if (!in || !std::getline(in, passphrase)) passphrase.clear();
-        if (!passphrase.empty() && passphrase.back() == '\r') passphrase.pop_back();
-        if (passphrase.empty()) {
+        if (!platform::ReadSecretFile(passphraseFile, passphrase)) {
             error = "--vault-passphrase-file: no passphrase in " + passphraseFile;
             return false;
         }

@@ -39,6 +39,13 @@ private:
     std::map<std::string, std::shared_ptr<const vault::VaultKey>> keys_;
 };
 
+// The option's lines of a drive's --help.
+constexpr char kVaultOptionHelp[] =
+    "  --vault-passphrase-file FILE  open the vaults whose passphrase is FILE's first\n"
+    "                        line (else VANTLO_VAULT_PASSPHRASE): their files show by\n"
+    "                        their own names, and what is written there is sealed.\n"
+    "                        Without it a vault shows empty and takes nothing.\n";
+
 // The vaults of a drive started with --vault-passphrase-file FILE (its
 // first line), else with VANTLO_VAULT_PASSPHRASE; null when neither is
 // given (every vault then shows locked). False, with `error`, for a file

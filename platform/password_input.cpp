@@ -1,6 +1,8 @@
 #include "platform/password_input.h"
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 
 #ifdef _WIN32
@@ -62,6 +64,13 @@ std::string ReadHiddenLine() {
     }
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return line;
+}
+
+bool ReadSecretFile(const std::string& file, std::string& secret) {
+    std::ifstream in(std::filesystem::u8path(file), std::ios::binary);
+    if (!in || !std::getline(in, secret)) secret.clear();
+    if (!secret.empty() && secret.back() == '\r') secret.pop_back();
+    return !secret.empty();
 }
 
 std::string ReadPasswordInput() {

@@ -12,5 +12,9 @@ std::string ReadPasswordInput();
 // One line of standard input, not echoed when it comes from a terminal
 // (the line end the user typed is echoed to standard error instead).
 std::string ReadHiddenLine();
+// A secret kept in a file (--user-password-file, --vault-passphrase-file):
+// its first line, without the line end. False when the file cannot be read
+// or that line is empty.
+bool ReadSecretFile(const std::string& file, std::string& secret);
 
 }  // namespace platform
