@@ -98,7 +98,30 @@ int Status(Context& context, catalog::MailStore& store, const std::string& folde
     return kExitOk;
 }
 
-int Ls(Context& context, catalog::MailStore& store, const std::string& folderId) {
+// [--transfers N] [--part-size SIZE] then the rest.
+bool TakeTransferOptions(Context& context, std::vector<std::string>& args, catalog::TransferSettings& settings) {
+    while (args.size() >= 2 && (args[0] == "--transfers" || args[0] == "--part-size")) {
+        bool ok = false;
+        if (args[0] == "--part-size") {
+            ok = ParsePartSize(args[1], settings.partSize);
+        } else {
+            char* end = nullptr;
+            const unsigned long n = std::strtoul(args[1].c_str(), &end, 10);
+            ok = !args[1].empty() && *end == '\0' && n >= 1 && n <= 16;
+            settings.transfers = static_cast<unsigned>(n);
+        }
+        if (!ok) {
+            UsageError(context, "bad value of " + args[0] + ": '" + OutputField(args[1]) + "'");
+            return false;
+        }
+        args.erase(args.begin(), args.begin() + 2);
+    }
+    return true;
+}
+
+}  // namespace
+
+int ListVault(Context& context, catalog::MailStore& store, const std::string& folderId) {
     vault::VaultKey key;
     std::vector<vault::VaultCopy> copies;
     if (int unlocked = Unlock(context, store, folderId, key, copies); unlocked != kExitOk) return unlocked;
@@ -124,29 +147,8 @@ int Ls(Context& context, catalog::MailStore& store, const std::string& folderId)
     return kExitOk;
 }
 
-// [--transfers N] [--part-size SIZE] then the rest.
-bool TakeTransferOptions(Context& context, std::vector<std::string>& args, catalog::TransferSettings& settings) {
-    while (args.size() >= 2 && (args[0] == "--transfers" || args[0] == "--part-size")) {
-        bool ok = false;
-        if (args[0] == "--part-size") {
-            ok = ParsePartSize(args[1], settings.partSize);
-        } else {
-            char* end = nullptr;
-            const unsigned long n = std::strtoul(args[1].c_str(), &end, 10);
-            ok = !args[1].empty() && *end == '\0' && n >= 1 && n <= 16;
-            settings.transfers = static_cast<unsigned>(n);
-        }
-        if (!ok) {
-            UsageError(context, "bad value of " + args[0] + ": '" + OutputField(args[1]) + "'");
-            return false;
-        }
-        args.erase(args.begin(), args.begin() + 2);
-    }
-    return true;
-}
-
-int Put(Context& context, catalog::MailStore& store, const std::string& folderId,
-        const std::vector<std::filesystem::path>& sources, const catalog::TransferSettings& settings) {
+int PutIntoVault(Context& context, catalog::MailStore& store, const std::string& folderId,
+                 const std::vector<std::filesystem::path>& sources, const catalog::TransferSettings& settings) {
     vault::VaultKey key;
     std::vector<vault::VaultCopy> copies;
     if (int unlocked = Unlock(context, store, folderId, key, copies); unlocked != kExitOk) return unlocked;
@@ -163,8 +165,8 @@ int Put(Context& context, catalog::MailStore& store, const std::string& folderId
     return outcome.Ok() ? kExitOk : OutcomeFailed(context, outcome, "store into vault " + folderId);
 }
 
-int Get(Context& context, catalog::MailStore& store, const std::string& folderId, const std::string& name,
-        const std::filesystem::path& target, const catalog::TransferSettings& settings) {
+int GetFromVault(Context& context, catalog::MailStore& store, const std::string& folderId, const std::string& name,
+                 const std::filesystem::path& target, const catalog::TransferSettings& settings) {
     vault::VaultKey key;
     std::vector<vault::VaultCopy> copies;
     if (int unlocked = Unlock(context, store, folderId, key, copies); unlocked != kExitOk) return unlocked;
@@ -175,6 +177,41 @@ int Get(Context& context, catalog::MailStore& store, const std::string& folderId
                     << " parts already fetched and verified\n";
     return outcome.Ok() ? kExitOk : OutcomeFailed(context, outcome, "fetch '" + name + "' from vault " + folderId);
 }
+
+bool HoldsVaultFile(const std::vector<catalog::FileEntry>& files) {
+    for (const catalog::FileEntry& file : files)
+        if (file.name == vault::kVaultFileName) return true;
+    return false;
+}
+
+catalog::Outcome IsVaultFolder(catalog::MailStore& store, const std::string& folderId, bool& isVault) {
+    std::vector<catalog::FileEntry> found;
+    catalog::Outcome outcome = catalog::FindFiles(store, vault::kVaultFileName, folderId, found);
+    isVault = outcome.Ok() && HoldsVaultFile(found);
+    return outcome;
+}
+
+int RemoveFromVault(Context& context, catalog::MailStore& store, const std::string& folderId, const std::string& name) {
+    vault::VaultKey key;
+    std::vector<vault::VaultCopy> copies;
+    if (int unlocked = Unlock(context, store, folderId, key, copies); unlocked != kExitOk) return unlocked;
+    // Found by its sealed name, which one search finds: no listing.
+    const std::string sealed = vault::NameSealer(key).Seal(name);
+    std::vector<catalog::FileEntry> found;
+    catalog::Outcome outcome = catalog::FindFiles(store, sealed, folderId, found);
+    bool removed = false;
+    for (const catalog::FileEntry& file : found) {
+        if (!outcome.Ok()) break;
+        if (file.name != sealed) continue;
+        outcome = catalog::RemoveFile(store, file.key);
+        removed = true;
+    }
+    if (outcome.Ok() && !removed) outcome = catalog::Failure(catalog::StoreCode::NotFound, "no such file in the vault");
+    return outcome.Ok() ? kExitOk
+                        : OutcomeFailed(context, outcome, "remove '" + OutputField(name) + "' from the vault");
+}
+
+namespace {
 
 const char* const kUsage =
     "usage: vault init|passwd|status|ls FOLDER, vault put [--transfers N] [--part-size SIZE] FILE... FOLDER, "
@@ -207,61 +244,10 @@ int RunVault(Context& context, const std::vector<std::string>& arguments) {
     if (action == "init") return Init(context, *store, folderId);
     if (action == "passwd") return Passwd(context, *store, folderId);
     if (action == "status") return Status(context, *store, folderId);
-    if (action == "ls") return Ls(context, *store, folderId);
-    if (action == "put") return Put(context, *store, folderId, sources, settings);
-    return Get(context, *store, folderId, args[1], PathArgument(args[2]), settings);
+    if (action == "ls") return ListVault(context, *store, folderId);
+    if (action == "put") return PutIntoVault(context, *store, folderId, sources, settings);
+    return GetFromVault(context, *store, folderId, args[1], PathArgument(args[2]), settings);
 }
-
-}  // namespace
-
-bool HoldsVaultFile(const std::vector<catalog::FileEntry>& files) {
-    for (const catalog::FileEntry& file : files)
-        if (file.name == vault::kVaultFileName) return true;
-    return false;
-}
-
-catalog::Outcome IsVaultFolder(catalog::MailStore& store, const std::string& folderId, bool& isVault) {
-    std::vector<catalog::FileEntry> found;
-    catalog::Outcome outcome = catalog::FindFiles(store, vault::kVaultFileName, folderId, found);
-    isVault = outcome.Ok() && HoldsVaultFile(found);
-    return outcome;
-}
-
-int ListVault(Context& context, catalog::MailStore& store, const std::string& folderId) {
-    return Ls(context, store, folderId);
-}
-
-int GetFromVault(Context& context, catalog::MailStore& store, const std::string& folderId, const std::string& name,
-                 const std::filesystem::path& target, const catalog::TransferSettings& settings) {
-    return Get(context, store, folderId, name, target, settings);
-}
-
-int RemoveFromVault(Context& context, catalog::MailStore& store, const std::string& folderId, const std::string& name) {
-    vault::VaultKey key;
-    std::vector<vault::VaultCopy> copies;
-    if (int unlocked = Unlock(context, store, folderId, key, copies); unlocked != kExitOk) return unlocked;
-    // Found by its sealed name, which one search finds: no listing.
-    const std::string sealed = vault::NameSealer(key).Seal(name);
-    std::vector<catalog::FileEntry> found;
-    catalog::Outcome outcome = catalog::FindFiles(store, sealed, folderId, found);
-    bool removed = false;
-    for (const catalog::FileEntry& file : found) {
-        if (!outcome.Ok()) break;
-        if (file.name != sealed) continue;
-        outcome = catalog::RemoveFile(store, file.key);
-        removed = true;
-    }
-    if (outcome.Ok() && !removed) outcome = catalog::Failure(catalog::StoreCode::NotFound, "no such file in the vault");
-    return outcome.Ok() ? kExitOk
-                        : OutcomeFailed(context, outcome, "remove '" + OutputField(name) + "' from the vault");
-}
-
-int PutIntoVault(Context& context, catalog::MailStore& store, const std::string& folderId,
-                 const std::vector<std::filesystem::path>& sources, const catalog::TransferSettings& settings) {
-    return Put(context, store, folderId, sources, settings);
-}
-
-namespace {
 
 const CommandRegistration registration{{"vault", "init|passwd|status|ls|put|get ...",
                                         "sealed folders: names and bytes the mailbox cannot read", 2, -1, false,
