@@ -12,6 +12,7 @@
 
 #include "dav/memory_backend.h"
 #include "dav/server.h"
+#include "platform/password_input.h"
 #include "vantlo/version.h"
 #ifdef VANTLO_DAV_MAILBOX
 #include <vector>
@@ -20,7 +21,6 @@
 #include "mailbox/cache_dir.h"
 #include "mailbox/options.h"
 #include "mount/passphrase_vaults.h"
-#include "platform/password_input.h"
 #endif
 
 namespace {
