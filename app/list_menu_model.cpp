@@ -26,7 +26,7 @@ std::string MenuText(const std::string& name) {
 std::vector<MoveTarget> MoveTargets(const FolderList& folders) {
     std::vector<MoveTarget> targets;
     for (const TreeFolderRow& row : NestFolders(folders)) {
-        if (targets.size() == session::kFolderRows) break;
+        if (targets.size() == kMostMoveTargets) break;
         std::optional<std::uint64_t> id = ReadFolderId(folders[row.folder].id);
         if (!id || *id < kMovableFolderMinId) continue;
         unsigned command = kFirstMoveCommand + static_cast<unsigned>(targets.size());

@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "app/model.h"
-#include "session/tables.h"
 
 namespace app {
 
@@ -36,9 +35,11 @@ enum ListCommand : unsigned {
 
 // Only folders whose id is at least this are offered as move targets.
 constexpr std::uint64_t kMovableFolderMinId = 4096;
-// Above the fixed commands 1 to 12; one number per folder table row at most.
+// A menu of more folders than this would run off the screen.
+constexpr unsigned kMostMoveTargets = 100;
+// Above the fixed commands 1 to 12; one number per move target.
 constexpr unsigned kFirstMoveCommand = 1000;
-constexpr unsigned kLastMoveCommand = kFirstMoveCommand + static_cast<unsigned>(session::kFolderRows) - 1;
+constexpr unsigned kLastMoveCommand = kFirstMoveCommand + kMostMoveTargets - 1;
 
 struct MoveTarget {
     unsigned command;

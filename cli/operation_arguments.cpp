@@ -1,7 +1,7 @@
 #include "cli/operation_arguments.h"
 
 #include "mailbox/options.h"
-#include "session/xml_text.h"
+#include "platform/text.h"
 
 namespace cli {
 
@@ -22,7 +22,7 @@ bool IsFolderId(std::string_view text) {
 
 bool IsFolderId(const Context& context, std::string_view text) {
     if (context.imapUrl.empty()) return IsFolderId(text);
-    return !text.empty() && text.size() <= kLongestImapFolder && session::IsCleanText(text);
+    return !text.empty() && text.size() <= kLongestImapFolder && platform::IsCleanText(text);
 }
 
 bool IsMessageId(std::string_view text) {
@@ -42,7 +42,7 @@ std::string FolderNameProblem(std::string_view name) {
     if (name.size() > kFolderNameBytes)
         return "a folder name is at most " + std::to_string(kFolderNameBytes) + " bytes of UTF-8 (this one has " +
                std::to_string(name.size()) + ")";
-    if (!session::IsCleanText(name)) return "a folder name must be UTF-8 text without control characters";
+    if (!platform::IsCleanText(name)) return "a folder name must be UTF-8 text without control characters";
     return "";
 }
 

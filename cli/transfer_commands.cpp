@@ -22,7 +22,7 @@
 #include "cli/progress_bar.h"
 #include "cli/remote_paths.h"
 #include "cli/vault_commands.h"
-#include "session/xml_text.h"
+#include "platform/text.h"
 
 namespace cli {
 namespace {
@@ -238,7 +238,7 @@ int RunPut(Context& context, const std::vector<std::string>& args) {
         if (!std::filesystem::is_regular_file(file, error))
             return Fail(context, "not a readable file: '" + Shown(file) + "'");
         auto name = file.filename().u8string();
-        if (!session::IsCleanText(std::string(name.begin(), name.end())))
+        if (!platform::IsCleanText(std::string(name.begin(), name.end())))
             return Fail(context,
                         "cannot store '" + Shown(file) + "': its name holds control characters or is not UTF-8");
         files.push_back(file);

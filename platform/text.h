@@ -32,4 +32,9 @@ std::string AnsiToUtf8(const std::string& ansi);
 // At most maxBytes of UTF-8 text, never ending inside a character.
 std::string CutUtf8(std::string_view text, std::size_t maxBytes);
 
+// True when `text` is well-formed UTF-8 (no overlong forms, surrogates or
+// code points past U+10FFFF) and holds no control characters (below 0x20,
+// 0x7F): what a name may be to travel in a request and be shown back whole.
+bool IsCleanText(std::string_view text);
+
 }  // namespace platform

@@ -1,5 +1,6 @@
 // The two script-interface requests around an upload: opening a compose
 // session and delivering the composed mail.
+#include "platform/text.h"
 #include "session/cells.h"
 #include "session/exchange.h"
 #include "session/http_head.h"
@@ -91,7 +92,7 @@ Status Deliver(Session& session, const Delivery& delivery) {
 
 Status DeliverFile(Session& session, const std::string& subjectUtf8, const std::string& text,
                    const std::string& attachmentName, std::uint64_t size) {
-    if (!IsCleanText(subjectUtf8) || !IsCleanText(attachmentName)) return Status::BadName;
+    if (!platform::IsCleanText(subjectUtf8) || !platform::IsCleanText(attachmentName)) return Status::BadName;
     Delivery delivery;
     delivery.subject = subjectUtf8;
     delivery.content = text;

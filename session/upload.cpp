@@ -11,6 +11,7 @@
 #include <random>
 #include <system_error>
 
+#include "platform/text.h"
 #include "session/cells.h"
 #include "session/exchange.h"
 #include "session/http_head.h"
@@ -265,7 +266,7 @@ void SetUploadBoundarySource(std::function<std::string()> source) {
 
 Status UploadFileRange(Session& session, const FileRange& range, const std::function<bool(std::uint64_t)>& sent) {
     session.refusalCode.clear();
-    if (!IsCleanText(range.name)) return Status::BadName;
+    if (!platform::IsCleanText(range.name)) return Status::BadName;
     if (range.length > kLargestUpload) return Status::FileTooLarge;
     std::ifstream file(range.path, std::ios::binary);
     std::error_code error;

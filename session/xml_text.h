@@ -12,9 +12,4 @@ namespace session {
 // sequences included, is kept as it stands.
 std::string XmlEscape(std::string_view text);
 
-// True when `text` is well-formed UTF-8 (no overlong forms, surrogates or
-// code points past U+10FFFF) and holds no control characters (below 0x20,
-// 0x7F): what a name may be to travel in a body and be shown back whole.
-bool IsCleanText(std::string_view text);
-
 }  // namespace session
