@@ -171,9 +171,10 @@ int main(int argc, char** argv) {
         mailbox.cacheDir =
             mailbox.mailbox.cacheDir.empty() ? DefaultCacheDir(mailbox.mailbox) : mailbox.mailbox.cacheDir;
         if (mailbox.cacheDir.empty()) return Usage("no cache directory: set HOME, XDG_CACHE_HOME or --cache-dir");
+        const std::string password = platform::ReadPasswordInput();
         std::string error;
         if (!mount::VaultsAtStart(vaultPassphraseFile, mailbox.volume.vaults, error)) return Usage(error);
-        backend = dav::VolumeBackend::Open(mailbox, platform::ReadPasswordInput(), error);
+        backend = dav::VolumeBackend::Open(mailbox, password, error);
         if (!backend) {
             std::cerr << "vantlo-dav: " << error << '\n';
             return 1;

@@ -163,10 +163,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     times.Load();
+    const std::string password = platform::ReadPasswordInput();
     std::string problem;
     if (!mount::VaultsAtStart(options.vaultPassphraseFile, options.volume.vaults, problem)) return Usage(problem);
     options.volume.openedDir = cacheDir / "opened";
-    const std::string password = platform::ReadPasswordInput();
     std::unique_ptr<catalog::MailStore> store;
     catalog::Outcome opened = mailbox::OpenMailbox(options.mailbox, password, store);
     if (!opened.Ok()) {

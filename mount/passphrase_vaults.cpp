@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <vector>
 
 #include "mount/log.h"
@@ -78,7 +79,15 @@ std::unique_ptr<catalog::MailStore> PassphraseVaults::Neutral(catalog::MailStore
 
 bool VaultsAtStart(const std::string& passphraseFile, std::shared_ptr<VaultView>& vaults, std::string& error) {
     std::string passphrase;
-    if (!passphraseFile.empty()) {
+    if (passphraseFile == "-") {
+        // Asked after the mailbox password, which comes first on standard input.
+        std::cerr << "vault passphrase: " << std::flush;
+        passphrase = platform::ReadHiddenLine();
+        if (passphrase.empty()) {
+            error = "--vault-passphrase-file -: no passphrase given";
+            return false;
+        }
+    } else if (!passphraseFile.empty()) {
         if (!platform::ReadSecretFile(passphraseFile, passphrase)) {
             error = "--vault-passphrase-file: no passphrase in " + passphraseFile;
             return false;

@@ -44,10 +44,12 @@ constexpr char kVaultOptionHelp[] =
     "  --vault-passphrase-file FILE  open the vaults whose passphrase is FILE's first\n"
     "                        line (else VANTLO_VAULT_PASSPHRASE): their files show by\n"
     "                        their own names, and what is written there is sealed.\n"
-    "                        Without it a vault shows empty and takes nothing.\n";
+    "                        Without it a vault shows empty and takes nothing.\n"
+    "                        FILE '-': asked at start, after the mailbox password.\n";
 
 // The vaults of a drive started with --vault-passphrase-file FILE (its
-// first line), else with VANTLO_VAULT_PASSPHRASE; null when neither is
+// first line; "-": a line of standard input, hidden on a terminal), else
+// with VANTLO_VAULT_PASSPHRASE; null when neither is
 // given (every vault then shows locked). False, with `error`, for a file
 // that cannot be read or holds no passphrase.
 bool VaultsAtStart(const std::string& passphraseFile, std::shared_ptr<VaultView>& vaults, std::string& error);

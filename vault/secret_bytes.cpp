@@ -5,6 +5,8 @@
 #include <new>
 #include <utility>
 
+#include "vault/crypto_library.h"
+
 namespace vault {
 
 void Wipe(void* data, std::size_t size) {
@@ -14,6 +16,9 @@ void Wipe(void* data, std::size_t size) {
 
 SecretBytes::SecretBytes(std::size_t size) : size_(size) {
     if (size == 0) return;
+    // The secure pool is set up by the library's start; allocating first
+    // would set up a default one and make the start complain.
+    (void)StartCryptoLibrary();
     data_ = static_cast<std::uint8_t*>(gcry_calloc_secure(1, size));
     if (!data_) throw std::bad_alloc();
 }

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <chrono>
 #include <fstream>
+#include <iostream>
+#include <sstream>
 #include <thread>
 
 #include "../catalog/memory_store.h"
@@ -314,10 +316,19 @@ TEST_F(VolumeTest, AVaultShowsAndTakesFilesOnlyWithItsPassphrase) {
         EXPECT_EQ(volume->RemoveDir("/files"), -ENOTEMPTY);
         EXPECT_EQ(store->folders.count("7"), 1u);
     };
+    // As typed at the drive's start (--vault-passphrase-file -).
+    auto typedAtStart = [&](const std::string& line) {
+        std::istringstream typed(line + "\n");
+        std::streambuf* kept = std::cin.rdbuf(typed.rdbuf());
+        std::string error;
+        options.vaults = nullptr;
+        EXPECT_EQ(mount::VaultsAtStart("-", options.vaults, error), !line.empty()) << error;
+        std::cin.rdbuf(kept);
+    };
     std::string note;
     for (const char* passphrase : {"", "wrong"}) {
         SCOPED_TRACE(passphrase);
-        if (*passphrase) options.vaults = std::make_shared<mount::PassphraseVaults>(passphrase);
+        typedAtStart(passphrase);
         StartVolume();
         EXPECT_TRUE(Names("/files").empty());
         expectNoMoves();
@@ -333,7 +344,7 @@ TEST_F(VolumeTest, AVaultShowsAndTakesFilesOnlyWithItsPassphrase) {
     EXPECT_EQ(volume->GetXattr("/archive", "user.vantlo.vault", note), -ENODATA);
     EXPECT_EQ(Read("/archive/plain.txt"), "plain");
 
-    options.vaults = std::make_shared<mount::PassphraseVaults>("phrase");
+    typedAtStart("phrase");
     options.openedDir = dir / "opened";
     StartVolume();
     EXPECT_EQ(Names("/files"), (std::vector<std::string>{"sub", "b.txt", "名单.txt"}));
