@@ -10,6 +10,8 @@
 #include <fstream>
 #include <string>
 
+#include <sys/resource.h>
+
 #include "catalog/catalog.h"
 #include "imap/imap_store.h"
 
@@ -24,6 +26,14 @@ double PeakMiB() {
     while (std::getline(status, line))
         if (line.compare(0, 6, "VmHWM:") == 0) return std::strtod(line.c_str() + 6, nullptr) / 1024.0;
     return -1;
+}
+
+// Seconds of CPU the process has used, on every thread, user and system.
+double CpuSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 void ResetPeak() {
@@ -58,21 +68,25 @@ int main(int argc, char** argv) {
     using Clock = std::chrono::steady_clock;
     const double mib = static_cast<double>(std::filesystem::file_size(file)) / 1048576.0;
     auto started = Clock::now();
+    double cpu = CpuSeconds();
     catalog::PutResult put;
     if (!(outcome = catalog::PutFile(*store, file, folder, options, put)).Ok()) return Fail("put", outcome);
     const double putMs = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
-    const double putPeak = PeakMiB();
+    const double putPeak = PeakMiB(), putCpu = CpuSeconds() - cpu;
 
     std::filesystem::path back = file;
     back += ".back";
     ResetPeak();
     started = Clock::now();
+    cpu = CpuSeconds();
     if (!(outcome = catalog::GetFile(*store, put.key, back)).Ok()) return Fail("get", outcome);
     const double getMs = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
+    const double getCpu = CpuSeconds() - cpu;
     std::filesystem::remove(back);
 
     std::printf("put %.0f MiB in %u parts (MiB/s, ms)   %8.1f (%.0f)\n", mib, put.parts, mib / (putMs / 1000), putMs);
     std::printf("get %.0f MiB, verified (MiB/s, ms)     %8.1f (%.0f)\n", mib, mib / (getMs / 1000), getMs);
+    std::printf("client CPU, put / get (s)               %5.2f / %.2f\n", putCpu, getCpu);
     std::printf("peak memory, put / get (MiB)            %5.1f / %.1f\n", putPeak, PeakMiB());
     return 0;
 }
