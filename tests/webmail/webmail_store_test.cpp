@@ -1,8 +1,8 @@
 // What only the webmail store does, on a real vantlo-provider over TLS in
 // both answer styles: mails stored the old way beside ours, the provider's
 // refusals and ended sessions; paging while the folder changes; and (its
-// own CTest entry) a file past 2 GiB. What every store does is in tests/contract; how the
-// catalog tells a damaged part, in tests/catalog.
+// own CTest entry) a file past 2 GiB. What every store does is in
+// tests/contract; how the catalog tells a damaged part, in tests/catalog.
 #include <gtest/gtest.h>
 
 #include <algorithm>
