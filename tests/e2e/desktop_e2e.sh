@@ -5,10 +5,10 @@
 # sign in, open the folder "工作文档", upload a file through the context
 # menu and the open dialog, see it listed, download it back through the
 # save dialog, and compare the bytes; then show that file's properties, and
-# store three files chosen at once in the open dialog. Folders made below
-# 工作文档 with the CLI show nested under it. The sign-in is typed: the
-# account box has the focus, Tab leads to the password. The provider speaks
-# TLS, checked against its test CA. A screenshot is kept at every step.
+# store three files chosen at once in the open dialog. The sign-in is
+# typed: the account box has the focus, Tab leads to the password. The
+# provider speaks TLS, checked against its test CA. A screenshot is kept at
+# every step.
 # (The windows' own behaviour, in-process, is tests/win's.)
 #
 #   desktop_e2e.sh VANTLO.EXE VANTLO-CLI.EXE VANTLO-PROVIDER TEMPLATE_DIR ARTIFACTS_DIR
@@ -22,9 +22,6 @@ upload_file=$WS_TMP/$upload_name
 download_file=$WS_TMP/e2e-download-$$.bin
 python3 -c "import sys; sys.stdout.buffer.write(bytes((i * 7919 + i // 256) % 256 for i in range(300000)))" >"$upload_file" ||
     fail "cannot write $upload_file"
-
-# Folders nest: two levels below 工作文档, shown under it in the tree.
-cli_run mkdir -p "$folder_name/2026/三月报告" >/dev/null || fail "cannot make the nested folders"
 
 # 1. Sign in: the account is offered; Tab, the password, Enter. 2. Open the
 # folder.
