@@ -1,8 +1,9 @@
 // What only the webmail store does, on a real vantlo-provider over TLS in
-// both answer styles: mails stored the old way beside ours, the provider's
-// refusals and ended sessions; paging while the folder changes; and (its
-// own CTest entry) a file past 2 GiB. What every store does is in
-// tests/contract; how the catalog tells a damaged part, in tests/catalog.
+// both answer styles: a folder of many pages, mails stored the old way
+// beside ours, the provider's refusals and ended sessions; paging while the
+// folder changes; and (its own CTest entry) a file past 2 GiB. What every
+// store does is in tests/contract; how the catalog tells a damaged part, in
+// tests/catalog.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -68,6 +69,23 @@ protected:
 };
 
 INSTANTIATE_TEST_SUITE_P(Styles, WebmailStoreTest, ::testing::Values("neat", "field"));
+
+// Two pages of 50 read at once on the store's forks (the page fan against
+// the provider itself), the last one ending at the folder's end.
+TEST_P(WebmailStoreTest, AFolderOfManyPagesListsEachFileOnceWithItsSize) {
+    WebmailOptions pagesOf50;
+    pagesOf50.pageSize = 50;
+    Start({"--seed-folder", "many:100:3"}, pagesOf50);
+    std::vector<FolderInfo> folders;
+    ASSERT_TRUE(store->ListFolders(folders).Ok());
+    auto many = std::find_if(folders.begin(), folders.end(), [](const FolderInfo& f) { return f.name == "many"; });
+    ASSERT_NE(many, folders.end());
+    std::vector<FileEntry> files = Files(many->id, *store);
+    ManifestCache cache;
+    ASSERT_TRUE(FillFileSizes(*store, cache, files).Ok());
+    ASSERT_EQ(files.size(), 100u);
+    for (const FileEntry& file : files) EXPECT_TRUE(file.Whole() && file.sizeKnown && file.size == 3) << file.name;
+}
 
 TEST_P(WebmailStoreTest, SameNameUploadsLandInTheirFolderBesideMailsOfOld) {
     Start({});
