@@ -51,8 +51,7 @@ TEST_F(DesktopImap, FoldersFilesAndTheTrashThroughTheDesktop) {
     EXPECT_EQ(screen_.Id("桌面-甲"), folder) << "the same number when listed";
 
     Open(folder);
-    std::string bytes(10000, 'z');
-    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 131 % 256);
+    const std::string bytes = testsupport::NoiseBytes(10000, 1);
     std::ofstream(dir_ / "三段.bin", std::ios::binary) << bytes;
     desktop_->QueueUploads({dir_ / "三段.bin"});
     ASSERT_TRUE(RunUntil([&] { return !desktop_->Transferring(); }));

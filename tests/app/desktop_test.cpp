@@ -9,11 +9,11 @@
 #include <fstream>
 #include <map>
 
-#include "catalog/sha256.h"
 #include "desktop_fixture.h"
 #include "fault_server.h"
 #include "old_form_mail.h"
 #include "provider_process.h"
+#include "scratch_files.h"
 #include "session/cells.h"
 #include "session/folders.h"
 #include "session/signin.h"
@@ -24,13 +24,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using testsupport::BytesOf;
-
-std::string Sha256Of(const fs::path& path) {
-    const std::string bytes = BytesOf(path);
-    catalog::Sha256 digest;
-    digest.Update(bytes.data(), bytes.size());
-    return digest.FinishHex();
-}
 
 class DesktopTest : public testsupport::DesktopFixture {
 protected:
@@ -148,7 +141,7 @@ TEST_F(DesktopTest, SearchPropertiesAndEmptying) {
     desktop_->ShowFileProperties(Row("大文件.bin"));
     ASSERT_TRUE(RunUntil([&] { return !screen_.properties.empty(); }));
     const std::string& text = screen_.properties.back();
-    EXPECT_NE(text.find("SHA-256: " + Sha256Of(big)), std::string::npos) << text;
+    EXPECT_NE(text.find("SHA-256: " + testsupport::Sha256Hex(BytesOf(big))), std::string::npos) << text;
     for (const catalog::FilePart& part : row.file.present) EXPECT_NE(text.find(part.mailId), std::string::npos);
     EXPECT_NE(text.find("尚未下载"), std::string::npos);
     fs::create_directories(dir_ / "out");

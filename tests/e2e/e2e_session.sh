@@ -44,17 +44,9 @@ cli_run() { VANTLO_PASSWORD=$password ws_run "$cli" --account "$account" "$@" 2>
 ids_named() { cli_run ls --messages "$1" | tr -d '\r' | awk -F'\t' -v name="$2" '$5 == name { print $1 }'; }
 windows_path() { echo "Z:${1//\//\\}"; }
 
-# The account is offered and has the focus: Tab leads to the password.
-sign_in_by_keys() {  # sign-in window
-    xdotool windowactivate --sync "$1" 2>/dev/null
-    xdotool key Tab
-    sleep 0.3
-    xdotool type --delay 30 "$password"
-    xdotool key Return
-}
-
 # Vantlo.exe started (its process in vantlo_pid) and signed in; the main
-# window's corner in mx, my. With "saved", the password the last run kept
+# window's corner in mx, my. The account is offered and has the focus: Tab
+# leads to the password. With "saved", the password the last run kept
 # fills its box as it gets the focus: Enter alone signs in.
 start_and_sign_in() {  # [saved]
     local signin
@@ -63,14 +55,11 @@ start_and_sign_in() {  # [saved]
     signin=$(wait_until find_window Vantlo '340x105') || fail "the sign-in window did not open"
     sleep 1
     shot signin
-    if [ "${1:-}" = saved ]; then
-        xdotool windowactivate --sync "$signin" 2>/dev/null
-        xdotool key Tab
-        sleep 0.3
-        xdotool key Return
-    else
-        sign_in_by_keys "$signin"
-    fi
+    xdotool windowactivate --sync "$signin" 2>/dev/null
+    xdotool key Tab
+    sleep 0.3
+    [ "${1:-}" = saved ] || xdotool type --delay 30 "$password"
+    xdotool key Return
     main=$(wait_until find_window Vantlo '768x576') || fail "the main window did not open"
     sleep 1.5
     shot signed-in

@@ -33,7 +33,7 @@ protected:
     const fs::path dir = testsupport::MakeTempDir("vantlo-parallel-test-");
     session::Session s;
     std::unique_ptr<WebmailStore> store;
-    std::string folder, bytes = std::string(12 * kPart - 100, 'x');
+    std::string folder, bytes = testsupport::NoiseBytes(12 * kPart - 100, 7);
     int signIns = 0;
 
     ~ParallelTest() override { testsupport::RemoveTree(dir.string()); }
@@ -44,7 +44,6 @@ protected:
             s, WebmailOptions{60000, 50, 2000, session::kLargestPage, 200, 60000, 15 * 60000, 200, 3});
         store->SetSignInAgain([this](session::Session& again) { return ++signIns, SignInto(again); });
         ASSERT_TRUE(store->CreateFolder({}, "f", folder).Ok());
-        for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 131 / 7);
         std::ofstream(dir / "f.bin", std::ios::binary) << bytes;
     }
     Outcome Put(std::vector<PutReport>& reports) {
