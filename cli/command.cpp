@@ -2,7 +2,7 @@
 
 #include <ostream>
 
-#include "imap/imap_store.h"
+#include "mailbox/open.h"
 #include "platform/net.h"
 #include "platform/password_input.h"
 #include "session/exchange.h"
@@ -37,10 +37,13 @@ namespace {
 int SignInImap(Context& context) {
     const std::string password = platform::ReadPasswordInput();
     if (password.empty()) return Fail(context, "the password is empty");
-    imap::StoreLimits limits;
-    limits.idleTimeoutMs = context.session.limits.idleTimeoutMs;
-    catalog::Outcome outcome = imap::OpenStore(context.imapUrl, context.account, password,
-                                               session::CaFile(context.session), limits, context.imapStore);
+    // The one opener every front end uses; the options were applied to the session.
+    mailbox::MailboxOptions options;
+    options.imapUrl = context.imapUrl;
+    options.account = context.account;
+    options.caFile = session::CaFile(context.session);
+    options.timeoutMs = context.session.limits.idleTimeoutMs;
+    catalog::Outcome outcome = mailbox::OpenMailbox(options, password, context.imapStore);
     if (!outcome.Ok()) return Fail(context, "could not sign in at " + context.imapUrl + ": " + outcome.Text());
     context.password = password;
     return kExitOk;
