@@ -24,6 +24,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,7 @@
 #include "catalog/manifest_cache.h"
 #include "catalog/tree_transfer.h"
 #include "platform/stop_token.h"
+#include "vault/vault_key.h"
 
 namespace app {
 
@@ -107,6 +109,12 @@ public:
     // A file asked to be opened is fetched and checked: open it with its program.
     virtual void FileFetchedToOpen(const std::filesystem::path&) {}
 
+    // Vaults. The open folder is a vault not yet opened: the user is to give
+    // its passphrase (UnlockVault) or not; `wrong` after a refused one.
+    virtual void VaultPassphraseAsked(const std::string& /*folderId*/, const std::string& /*name*/, bool /*wrong*/) {}
+    // The folders known to be vaults, or which of them are open, changed.
+    virtual void VaultsChanged() {}
+
 protected:
     ~DesktopView() = default;
 };
@@ -144,8 +152,12 @@ public:
     // The folder's name as the tree shows it; its id when the list has none.
     std::string FolderName(const std::string& folderId) const;
     const std::string& OpenFolderId() const { return openFolderId_; }
-    // The open folder is a vault (as its listing shows): nothing goes in unsealed.
-    bool OpenFolderIsVault() const { return files_.FolderId() == openFolderId_ && files_.IsVault(); }
+    // The open folder is a vault (as its listing or the folder load shows):
+    // nothing goes in unsealed.
+    bool OpenFolderIsVault() const {
+        return FolderVault(openFolderId_) != VaultState::None ||
+               (files_.FolderId() == openFolderId_ && files_.IsVault());
+    }
     FileList& Files() { return files_; }
     const FileList& Files() const { return files_; }
     TransferPacing& Pacing() { return pacing_; }
@@ -240,6 +252,17 @@ public:
 
     void FetchNotice();
 
+    // Vaults (vault/): folders whose files' names and bytes are sealed on
+    // this machine. Each folder load looks for them; a vault's key is kept
+    // for this run only, in memory, and wiped when the desktop goes.
+    VaultState FolderVault(const std::string& folderId) const;
+    // Opens the folder's vault with the passphrase, off this thread (the key
+    // derivation takes about a second); a wrong one is asked again.
+    void UnlockVault(const std::string& folderId, const std::string& passphrase);
+    // Makes a folder (in parentId; empty: at the top), turns it into a vault
+    // under the passphrase and keeps it open.
+    void CreateVault(const std::string& parentId, const std::string& nameUtf8, const std::string& passphrase);
+
     // The network drive (工具 menu): the account served and mapped through
     // the views' service; its name shows beside the used space.
     void SetDriveService(std::shared_ptr<DriveService> service) { driveService_ = std::move(service); }
@@ -280,11 +303,15 @@ private:
     void LaneWorkEnded();
     void QueueTreeUpload(const std::filesystem::path& dropped, const ConflictAsker& ask);
     void QueueRows(std::vector<TransferRow> rows, const std::string& skippedLine);
+    TransferRow DownloadRow(const FileRow& row) const;
     void StartNextTransfer();
     void TransferEnded(const TransferRow& item, const catalog::Outcome& outcome, const std::string& trashFailure);
     void TransfersMoved();
     void QueueEnded();
     std::string CurrentTitle() const;
+    std::shared_ptr<const vault::VaultKey> VaultKeyOf(const std::string& storeFolderId) const;
+    // What a listing of the open folder said about it being a vault.
+    void VaultListed(const std::string& folderId, VaultState state);
     void MoveFilesAway(const std::vector<std::size_t>& items, const std::string& target,
                        const std::string& shownTarget);
 
@@ -324,6 +351,10 @@ private:
     std::string driveName_;   // "Z:" while mapped
     bool driveBusy_ = false;  // mapping or unmapping now
     std::string spaceText_;
+
+    std::set<std::string> vaults_;  // the store's ids of the folders known to be vaults
+    std::map<std::string, std::shared_ptr<const vault::VaultKey>> vaultKeys_;  // by store id
+    std::string passphraseAsked_;  // the open folder, once its passphrase was asked
 };
 
 }  // namespace app

@@ -16,6 +16,7 @@ void Desktop::DeleteRows(const std::vector<std::size_t>& items) {
 }
 
 void Desktop::MoveRows(const std::vector<std::size_t>& items, const std::string& targetFolderId) {
+    if (OpenFolderIsVault() || FolderVault(targetFolderId) != VaultState::None) return SetStatus(kVaultMoveRefusedText);
     std::string shown = "\"" + FolderName(targetFolderId) + "\"";
     MoveFilesAway(items, folderIds_.StoreId(targetFolderId), shown);
 }

@@ -3,6 +3,9 @@
 #include "app/desktop.h"
 #include "app/desktop_run.h"
 #include "app/folder_tree_model.h"
+#include "app/vault_listing.h"
+#include "catalog/catalog.h"
+#include "catalog/drive_names.h"
 
 namespace app {
 
@@ -14,12 +17,34 @@ bool SameFolder(const std::string& a, const std::string& b) {
 }
 }  // namespace
 
+namespace {
+struct LoadedFolders {
+    std::vector<catalog::FolderInfo> folders;
+    bool vaultsFound = false;      // the search for vault files answered
+    std::set<std::string> vaults;  // the store's ids of the folders holding one
+};
+}  // namespace
+
+// The folders, and which of them are vaults: one search for the vault
+// file's name over the whole mailbox. A search that fails leaves the
+// vaults known before.
 void Desktop::LoadFolders() {
-    Run<std::vector<catalog::FolderInfo>>(
+    Run<LoadedFolders>(
         Lane::Session,
-        [](catalog::MailStore& store, std::vector<catalog::FolderInfo>& folders) { return store.ListFolders(folders); },
-        [](Desktop& d, const catalog::Outcome& outcome, const std::vector<catalog::FolderInfo>& folders) {
+        [](catalog::MailStore& store, LoadedFolders& loaded) {
+            catalog::Outcome outcome = store.ListFolders(loaded.folders);
+            std::vector<catalog::FileEntry> found;
+            if (outcome.Ok() && catalog::FindFiles(store, catalog::kVaultFileName, "", found).Ok()) {
+                loaded.vaultsFound = true;
+                for (const catalog::FileEntry& file : found)
+                    if (file.name == catalog::kVaultFileName) loaded.vaults.insert(file.folderId);
+            }
+            return outcome;
+        },
+        [](Desktop& d, const catalog::Outcome& outcome, const LoadedFolders& loaded) {
+            const std::vector<catalog::FolderInfo>& folders = loaded.folders;
             d.folders_ = d.folderIds_.Show(folders);
+            if (loaded.vaultsFound) d.vaults_ = loaded.vaults;
             d.ReportOutcome(Work::LoadFolders, outcome);
             d.Tell([&](DesktopView& v) { v.FoldersLoaded(d.folders_); });
             if (!outcome.Ok()) return;
@@ -52,6 +77,7 @@ std::string Desktop::CurrentTitle() const {
 void Desktop::OpenFolder(const std::string& folderId) {
     openFolderId_ = folderId;
     searchText_.clear();
+    passphraseAsked_.clear();
     files_.Show(FileListing{folderId, "", {}});
     std::string title = FolderTitle(folders_, folderId);
     Tell([&](DesktopView& v) { v.FolderOpened(title); });
@@ -77,27 +103,37 @@ void Desktop::ShowFiles(bool newRows) {
 
 // Two steps: the files as the listing groups them, shown at once; then
 // their exact sizes from the manifests (read once, then remembered), shown
-// when they are in. Only the latest listing shows.
+// when they are in. Only the latest listing shows. A vault's rows are
+// opened with its key (vault_listing.h); a vault's search is its own.
 void Desktop::ListOpenFolder(std::function<void(Desktop&, bool)> after) {
     unsigned listing = ++listing_;
     std::string folderId = openFolderId_;
     std::string storeId = folderIds_.StoreId(folderId);
     std::string search = searchText_;
     std::shared_ptr<catalog::ManifestCache> sizes = sizes_;
+    std::shared_ptr<const vault::VaultKey> key = VaultKeyOf(storeId);
+    const bool knownVault = vaults_.count(storeId) > 0;
     Reply reply = ReplyChannel();
     Run<Listed>(
         Lane::Session,
-        [folderId, storeId, search, sizes, reply, listing](catalog::MailStore& store, Listed& listed) {
-            catalog::Outcome outcome = ListFolderFiles(store, storeId, search, listed.listing);
+        [folderId, storeId, search, sizes, reply, listing, key, knownVault](catalog::MailStore& store, Listed& listed) {
+            catalog::Outcome outcome = ListFolderFiles(store, storeId, knownVault ? "" : search, listed.listing);
             listed.listing.folderId = folderId;
+            listed.listing.searchText = search;
             if (!outcome.Ok()) return outcome;
+            FileListing first = listed.listing;
+            OpenVaultListing(key.get(), first);
             // The rows go out now; the sizes follow in this result.
-            reply([first = listed.listing, listing](Desktop& d) {
+            reply([first, listing](Desktop& d) {
                 if (listing != d.listing_) return;
                 d.files_.Show(first);
                 d.ShowFiles(true);
+                d.VaultListed(first.folderId, first.vault);
             });
-            return SizedFiles(store, *sizes, listed.listing);
+            if (first.vault == VaultState::Locked) return listed.listing = first, catalog::Success();
+            outcome = SizedFiles(store, *sizes, listed.listing);
+            OpenVaultListing(key.get(), listed.listing);
+            return outcome;
         },
         [listing, after, search](Desktop& d, const catalog::Outcome& outcome, const Listed& result) {
             if (listing == d.listing_) {

@@ -11,6 +11,7 @@
 #include "app/transfer_saved.h"
 #include "catalog/local_name.h"
 #include "catalog/transfers.h"
+#include "vault/sealed_files.h"
 
 namespace app {
 
@@ -57,11 +58,26 @@ catalog::Outcome StagedSource(const fs::path& staging, const TransferRow& row, f
 }
 
 // The one way the desktop fetches a file: the parts engine, which checks
-// every part and replaces the target only with the whole file.
+// every part and replaces the target only with the whole file. A vault's
+// file (a vault key given) is found by its own name in its folder and
+// opened record by record.
 catalog::Outcome Fetch(catalog::MailStore& store, const std::string& key, const fs::path& target,
                        const catalog::TransferSettings& settings) {
     std::vector<catalog::GetReport> reports;
     return ItemOutcome(catalog::GetFiles(store, {{key, target}}, settings, reports), reports);
+}
+
+catalog::Outcome FetchSealed(catalog::MailStore& store, const vault::VaultKey& vaultKey, const std::string& folderId,
+                             const std::string& name, const fs::path& target,
+                             const catalog::TransferSettings& settings) {
+    catalog::GetReport report;
+    return vault::GetSealedFile(store, vaultKey, folderId, name, target, settings, report);
+}
+
+// A row of a vault whose key this run does not have (a row an earlier run
+// left) waits for the user to open the vault: never sent unsealed.
+catalog::Outcome NotOpened() {
+    return catalog::Failure(catalog::StoreCode::Refused, kVaultNotOpenedText);
 }
 
 struct StoredUpload {
@@ -71,12 +87,19 @@ struct StoredUpload {
 // Stores the row's file; the file it replaces goes to the trash only once
 // the new one is whole in the folder, and not when the engine found the
 // very same file already there (its key is then one of the old mails).
+// A vault's file is sealed into a staging copy first (sealed_files.h).
 catalog::Outcome Upload(catalog::MailStore& store, const TransferRow& row, const fs::path& staging,
-                        const catalog::TransferSettings& settings, StoredUpload& stored) {
+                        const catalog::TransferSettings& settings, const vault::VaultKey* vaultKey,
+                        StoredUpload& stored) {
+    if (row.sealed && !vaultKey) return NotOpened();
     fs::path source;
     catalog::Outcome outcome = StagedSource(staging, row, source);
     std::vector<catalog::PutReport> reports;
-    if (outcome.Ok())
+    if (outcome.Ok() && vaultKey)
+        outcome = ItemOutcome(
+            vault::PutSealedFiles(store, *vaultKey, {source}, row.storeFolderId, staging / "sealed", settings, reports),
+            reports);
+    else if (outcome.Ok())
         outcome = ItemOutcome(catalog::PutFiles(store, {source}, row.storeFolderId, settings, reports), reports);
     if (source != row.local) {
         std::error_code error;
@@ -95,14 +118,15 @@ void Desktop::QueueUploads(const std::vector<std::filesystem::path>& dropped, co
     std::vector<fs::path> paths;
     for (const fs::path& path : dropped) {
         std::error_code error;
-        if (fs::is_directory(path, error) && OpenFolderIsVault()) return SetStatus(kVaultUploadRefusedText);
+        if (fs::is_directory(path, error) && OpenFolderIsVault()) return SetStatus(kVaultFolderRefusedText);
         if (fs::is_directory(path, error))
             QueueTreeUpload(path, ask);
         else
             paths.push_back(path);
     }
     if (paths.empty() && !dropped.empty()) return;
-    if (OpenFolderIsVault()) return SetStatus(kVaultUploadRefusedText);
+    const bool sealed = OpenFolderIsVault();
+    if (sealed && FolderVault(openFolderId_) != VaultState::Open) return SetStatus(kVaultLockedText);
     // No folder open (its folder was deleted): nowhere to store them.
     if (openFolderId_.empty())
         return SetStatus(FailureText(Work::Upload, catalog::Failure(catalog::StoreCode::NotFound, "no folder open")));
@@ -112,8 +136,10 @@ void Desktop::QueueUploads(const std::vector<std::filesystem::path>& dropped, co
         std::error_code error;
         std::uint64_t size = fs::file_size(upload.source, error);
         // The folder open now is the target, whatever is opened meanwhile.
-        transfers_.Add(
-            UploadRow(std::move(upload), error ? 0 : size, openFolderId_, folderIds_.StoreId(openFolderId_)));
+        TransferRow row =
+            UploadRow(std::move(upload), error ? 0 : size, openFolderId_, folderIds_.StoreId(openFolderId_));
+        row.sealed = sealed;
+        transfers_.Add(std::move(row));
         ++queueTotal_;
     }
     TransfersMoved();
@@ -155,11 +181,7 @@ void Desktop::QueueDownloads(const std::vector<std::size_t>& items, const std::f
             skipped += (skipped.empty() ? "" : ", ") + catalog::EscapedName(row->file.name);
             continue;
         }
-        TransferRow download;
-        download.upload = false;
-        download.key = row->file.key;
-        download.name = row->file.name;
-        download.size = row->file.size;
+        TransferRow download = DownloadRow(*row);
         download.local = intoFolder ? target.parent_path() / std::filesystem::u8path(local) : target;
         transfers_.Add(std::move(download));
         ++queueTotal_;
@@ -174,11 +196,7 @@ void Desktop::OpenFile(std::size_t item) {
     if (!row || !row->attached) return;
     std::string local;
     if (!catalog::LocalNameFor(row->file.name, local).Ok()) local = ProposedFileName(row->file.name);
-    TransferRow download;
-    download.upload = false;
-    download.key = row->file.key;
-    download.name = row->file.name;
-    download.size = row->file.size;
+    TransferRow download = DownloadRow(*row);
     download.openWhenDone = true;
     // A folder per file key: two files of one name never meet.
     std::error_code error;
@@ -191,13 +209,42 @@ void Desktop::OpenFile(std::size_t item) {
     StartNextTransfer();
 }
 
+// An open vault's files are fetched by their own names, which the list
+// knows now: a later listing does not change what was dragged.
 Desktop::FileFetch Desktop::Fetcher() const {
     catalog::TransferSettings settings;
     settings.transfers = pacing_.transfers;
     settings.partSize = pacing_.partSize;
-    return [stores = stores_, settings](const std::string& key, const fs::path& target) {
-        return stores->Run([&](catalog::MailStore& store) { return Fetch(store, key, target, settings); });
+    const std::string folderId = folderIds_.StoreId(files_.FolderId());
+    std::shared_ptr<const vault::VaultKey> vaultKey = files_.IsVault() ? VaultKeyOf(folderId) : nullptr;
+    std::map<std::string, std::string> names;  // file key: own name
+    for (std::size_t i = 0; vaultKey && i < files_.Count(); ++i)
+        names[files_.Row(i)->file.key] = files_.Row(i)->file.name;
+    const bool vaultList = files_.IsVault();
+    return [stores = stores_, settings, vaultKey, vaultList, folderId, names](const std::string& key,
+                                                                              const fs::path& target) {
+        auto named = names.find(key);
+        if (vaultList && (!vaultKey || named == names.end())) return NotOpened();
+        return stores->Run([&](catalog::MailStore& store) {
+            return vaultKey ? FetchSealed(store, *vaultKey, folderId, named->second, target, settings)
+                            : Fetch(store, key, target, settings);
+        });
     };
+}
+
+// The list's row as a download: a vault's file by its own name in its folder.
+TransferRow Desktop::DownloadRow(const FileRow& row) const {
+    TransferRow download;
+    download.upload = false;
+    download.key = row.file.key;
+    download.name = row.file.name;
+    download.size = row.file.size;
+    download.sealed = files_.IsVault();
+    if (download.sealed) {
+        download.folderId = files_.FolderId();
+        download.storeFolderId = folderIds_.StoreId(files_.FolderId());
+    }
+    return download;
 }
 
 void Desktop::DownloadChoiceCancelled() {
@@ -291,11 +338,14 @@ void Desktop::StartNextTransfer() {
     settings.stop = meter->stop.Token();
     fs::path staging =
         (transfersFile_.empty() ? fs::temp_directory_path() : transfersFile_.parent_path()) / "vantlo-staging";
+    std::shared_ptr<const vault::VaultKey> vaultKey = item.sealed ? VaultKeyOf(item.storeFolderId) : nullptr;
     bool started = Run<StoredUpload>(
         Lane::Own,
-        [item, settings, staging](catalog::MailStore& store, StoredUpload& stored) {
-            if (item.upload) return Upload(store, item, staging, settings, stored);
-            return Fetch(store, item.key, item.local, settings);
+        [item, settings, staging, vaultKey](catalog::MailStore& store, StoredUpload& stored) {
+            if (item.upload) return Upload(store, item, staging, settings, vaultKey.get(), stored);
+            if (!item.sealed) return Fetch(store, item.key, item.local, settings);
+            if (!vaultKey) return NotOpened();
+            return FetchSealed(store, *vaultKey, item.storeFolderId, item.name, item.local, settings);
         },
         [item](Desktop& d, const catalog::Outcome& outcome, const StoredUpload& stored) {
             d.TransferEnded(item, outcome, stored.trashFailure);

@@ -98,6 +98,8 @@ void Desktop::QueueTreeUpload(const fs::path& dropped, const ConflictAsker& ask)
 void Desktop::DownloadFolder(const std::string& folderId, const fs::path& targetDir) {
     std::string storeId = folderIds_.StoreId(folderId);
     if (storeId.empty()) return;
+    // Its files would come under their sealed names, in their sealed bytes.
+    if (FolderVault(folderId) != VaultState::None) return SetStatus(kVaultFolderDownloadRefusedText);
     std::shared_ptr<catalog::ManifestCache> sizes = sizes_;
     Run<TreeDownload>(
         Lane::Session,

@@ -1,7 +1,5 @@
 #include "app/file_list.h"
 
-#include "catalog/drive_names.h"
-
 #include <algorithm>
 #include <tuple>
 #include <unordered_map>
@@ -87,11 +85,6 @@ void FileList::SortBy(FileColumn column, bool descending) {
     std::stable_sort(shown_.begin(), shown_.end(), [&](std::size_t a, std::size_t b) {
         return descending ? ColumnLess(column, rows[b], rows[a]) : ColumnLess(column, rows[a], rows[b]);
     });
-}
-
-bool FileList::IsVault() const {
-    return std::any_of(listing_.rows.begin(), listing_.rows.end(),
-                       [](const FileRow& row) { return row.file.name == catalog::kVaultFileName; });
 }
 
 std::uint64_t FileList::TotalBytes() const {

@@ -32,10 +32,15 @@ struct FileRow {
     std::size_t place = 0;     // the key mail's place in the provider's listing
 };
 
+// A vault folder (vault/) shows nothing while locked; opened, its files by
+// their own names and sizes.
+enum class VaultState { None, Locked, Open };
+
 struct FileListing {
     std::string folderId;
     std::string searchText;  // empty: the folder's files; else the files a search found in it
     std::vector<FileRow> rows;
+    VaultState vault = VaultState::None;
 };
 
 class FileList {
@@ -53,8 +58,9 @@ public:
     const std::string& FolderId() const { return listing_.folderId; }
     const std::string& SearchText() const { return listing_.searchText; }
     std::size_t FileCount() const { return listing_.rows.size(); }
-    // The folder holds the vault file: its files are sealed (vault/).
-    bool IsVault() const;
+    // The folder is a vault: its files are sealed (vault/).
+    bool IsVault() const { return listing_.vault != VaultState::None; }
+    VaultState Vault() const { return listing_.vault; }
 
     // The rows shown now, by list item index.
     std::size_t Count() const { return shown_.size(); }

@@ -30,6 +30,8 @@ const char* WorkName(Work work) {
     case Work::Properties: return "读取属性";
     case Work::Empty: return "清空文件夹";
     case Work::MapDrive: return "映射网络驱动器";
+    case Work::OpenVault: return "打开保险箱";
+    case Work::CreateVault: return "新建保险箱";
     }
     return "操作";
 }
@@ -155,6 +157,8 @@ const char* ConnectFailureText(Work work) {
     case Work::DeleteFolder:
     case Work::Move:
     case Work::Delete:
+    case Work::OpenVault:
+    case Work::CreateVault:
     case Work::Download: return kUnreachableText;
     case Work::LoadFolders:
     case Work::List:

@@ -18,10 +18,19 @@ inline constexpr char kReadyText[] = "准备就绪";
 inline constexpr char kAllDoneText[] = "操作成功完成";
 inline constexpr char kUploadDoneText[] = "上传完成";
 inline constexpr char kUploadCancelledText[] = "文件上传已放弃";
-// This program cannot seal files yet, so it stores nothing in a vault
-// rather than store it readable.
-inline constexpr char kVaultUploadRefusedText[] =
-    "这是保险箱文件夹: 其中的文件须在本机加密后存入, 本程序暂不能加密。请用 vantlo-cli put 存入。";
+// Vaults. A folder's name cannot be sealed, so none is made in a vault.
+inline constexpr char kVaultFolderRefusedText[] =
+    "保险箱中不能上传文件夹 (文件夹的名字会以明文出现)。请逐个上传其中的文件。";
+inline constexpr char kVaultLockedText[] = "保险箱未打开: 请双击它并输入保险箱密码。";
+inline constexpr char kVaultWrongPassphraseText[] = "保险箱密码错误";
+inline constexpr char kVaultOpeningText[] = "正在打开保险箱...";
+inline constexpr char kVaultOpenedText[] = "保险箱已打开";
+inline constexpr char kVaultCreatingText[] = "正在新建保险箱...";
+inline constexpr char kVaultCreatedText[] = "保险箱已建好";
+inline constexpr char kVaultNotOpenedText[] = "保险箱未打开";
+// A name is sealed with its vault's key: a file cannot change vaults by a move.
+inline constexpr char kVaultMoveRefusedText[] = "文件不能移入或移出保险箱 (文件名用保险箱的密钥加密)。请下载后再上传。";
+inline constexpr char kVaultFolderDownloadRefusedText[] = "保险箱不能整个下载: 请打开它, 选中文件后下载。";
 inline constexpr char kDownloadCancelledText[] = "放弃了下载任务";
 // A stored name the local-name rule refuses, shown escaped, when several
 // files go into one folder: the user fetches it alone under a name of their own.
@@ -53,6 +62,8 @@ enum class Work {
     Properties,
     Empty,
     MapDrive,
+    OpenVault,
+    CreateVault,
 };
 
 // "<work>失败: <why>。<what the user can do>"; empty for success. A refusal

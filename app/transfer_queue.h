@@ -34,6 +34,9 @@ struct TransferRow {
     // which go to the trash once the new file is stored whole.
     std::vector<std::string> replaces;
     bool openWhenDone = false;  // a download to open (not kept across runs)
+    // Into or out of a vault: sealed on the way up, opened on the way down,
+    // with the key of storeFolderId's vault (name is the file's own).
+    bool sealed = false;
     std::uint64_t size = 0;
     std::uint64_t done = 0;
     TransferState state = TransferState::Waiting;

@@ -85,14 +85,24 @@ bool Kept(const TransferRow& row) {
     return row.state != TransferState::Done && row.state != TransferState::Cancelled && !row.openWhenDone;
 }
 
+// Upper case for a vault's row: a later run never sends it unsealed.
+std::string Direction(const TransferRow& row) {
+    return row.sealed ? (row.upload ? "U" : "D") : (row.upload ? "u" : "d");
+}
+
 std::string RowLine(const TransferRow& row) {
     std::string replaces;
     for (const std::string& id : row.replaces) replaces += (replaces.empty() ? "" : " ") + Escaped(id);
-    const std::string fields[kFields] = {row.upload ? "u" : "d",     std::string(1, StateMark(row.state)),
-                                         std::to_string(row.size),   std::to_string(row.done),
-                                         Escaped(row.name),          Escaped(row.local.u8string()),
-                                         Escaped(row.key),           Escaped(row.folderId),
-                                         Escaped(row.storeFolderId), replaces,
+    const std::string fields[kFields] = {Direction(row),
+                                         std::string(1, StateMark(row.state)),
+                                         std::to_string(row.size),
+                                         std::to_string(row.done),
+                                         Escaped(row.name),
+                                         Escaped(row.local.u8string()),
+                                         Escaped(row.key),
+                                         Escaped(row.folderId),
+                                         Escaped(row.storeFolderId),
+                                         replaces,
                                          Escaped(row.reason)};
     std::string line;
     for (const std::string& field : fields) line += (line.empty() ? "" : "\t") + field;
@@ -101,8 +111,11 @@ std::string RowLine(const TransferRow& row) {
 
 bool ReadRow(const std::string& line, TransferRow& row) {
     std::vector<std::string> f = Split(line, '\t');
-    if (f.size() != kFields || (f[0] != "u" && f[0] != "d") || f[1].size() != 1) return false;
-    row.upload = f[0] == "u";
+    if (f.size() != kFields || f[0].size() != 1 || std::string("udUD").find(f[0][0]) == std::string::npos ||
+        f[1].size() != 1)
+        return false;
+    row.upload = f[0] == "u" || f[0] == "U";
+    row.sealed = f[0] == "U" || f[0] == "D";
     switch (f[1][0]) {
     case 'w': row.state = TransferState::Waiting; break;
     case 'p': row.state = TransferState::Paused; break;
@@ -124,7 +137,7 @@ bool ReadRow(const std::string& line, TransferRow& row) {
     }
     // Each direction needs what it acts on.
     if (row.name.empty() || local.empty()) return false;
-    return row.upload ? !row.storeFolderId.empty() : !row.key.empty();
+    return row.upload || row.sealed ? !row.storeFolderId.empty() && (row.upload || !row.key.empty()) : !row.key.empty();
 }
 }  // namespace
 

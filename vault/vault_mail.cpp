@@ -86,7 +86,7 @@ catalog::Outcome UnlockFolderVault(catalog::MailStore& store, const std::string&
 }
 
 catalog::Outcome InitFolderVault(catalog::MailStore& store, const std::string& folderId, std::string_view passphrase,
-                                 const KdfSettings& settings, VaultParameters& parameters) {
+                                 const KdfSettings& settings, VaultParameters& parameters, VaultKey* made) {
     std::vector<catalog::MailInfo> mails;
     if (catalog::Outcome listed = store.ListMails(folderId, mails); !listed.Ok()) return listed;
     if (!mails.empty())
@@ -94,8 +94,10 @@ catalog::Outcome InitFolderVault(catalog::MailStore& store, const std::string& f
             catalog::StoreCode::Refused,
             "the folder is not empty (" + std::to_string(mails.size()) + " mails): a vault starts empty");
     VaultKey key;
-    if (catalog::Outcome made = CreateVault(passphrase, settings, parameters, key); !made.Ok()) return made;
-    return StoreParameters(store, folderId, parameters);
+    if (catalog::Outcome created = CreateVault(passphrase, settings, parameters, key); !created.Ok()) return created;
+    catalog::Outcome stored = StoreParameters(store, folderId, parameters);
+    if (stored.Ok() && made) *made = std::move(key);
+    return stored;
 }
 
 catalog::Outcome ChangeFolderPassphrase(catalog::MailStore& store, const std::string& folderId,

@@ -39,9 +39,11 @@ catalog::Outcome UnlockFolderVault(catalog::MailStore& store, const std::string&
                                    VaultKey& key, std::vector<VaultCopy>& copies);
 
 // Turns an empty folder into a vault. Refused when the folder holds any
-// mail (sealing files already stored in plain is not done here).
+// mail (sealing files already stored in plain is not done here). `made`,
+// when given, gets the new vault's key: a caller that goes on to use the
+// vault is spared a second key derivation.
 catalog::Outcome InitFolderVault(catalog::MailStore& store, const std::string& folderId, std::string_view passphrase,
-                                 const KdfSettings& settings, VaultParameters& parameters);
+                                 const KdfSettings& settings, VaultParameters& parameters, VaultKey* made = nullptr);
 
 // A new passphrase for the same master key; no sealed file changes.
 catalog::Outcome ChangeFolderPassphrase(catalog::MailStore& store, const std::string& folderId,

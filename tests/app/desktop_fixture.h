@@ -55,6 +55,10 @@ struct Screen : app::DesktopView {
     std::vector<std::string> ended;
     void TransfersLeftOver(std::size_t n) override { leftOver.push_back(n); }
     void TransfersEnded(const std::string& text, bool) override { ended.push_back(text); }
+    std::vector<bool> vaultAsked;  // each ask for a passphrase: after a wrong one or not
+    void VaultPassphraseAsked(const std::string&, const std::string&, bool wrong) override {
+        vaultAsked.push_back(wrong);
+    }
     std::vector<std::filesystem::path> opened;
     void FileFetchedToOpen(const std::filesystem::path& file) override { opened.push_back(file); }
     std::string Status() const { return statuses.empty() ? "" : statuses.back(); }

@@ -288,23 +288,50 @@ TEST_F(DesktopTest, AnUnreachableProviderGetsTheErrorBoxAndAFailureText) {
 
 }  // namespace
 
-// A vault's files are sealed on this machine, which this program cannot do
-// yet: it stores nothing in a vault rather than store it readable.
-TEST_F(DesktopTest, NothingGoesIntoAVaultUnsealed) {
-    Open(ids_["乙"]);
-    const fs::path marker = dir_ / ".vantlo-vault", file = dir_ / "plain.txt", tree = dir_ / "tree";
-    std::ofstream(marker) << "vantlo-vault: 1\n";
-    std::ofstream(file) << "readable";
-    fs::create_directories(tree);
-    desktop_->QueueUploads({marker});
+// A vault made here is open for the run: its files go in sealed and come
+// back by their own names; a move across its edge is refused. The next run
+// finds it shut and empty until its passphrase is given.
+TEST_F(DesktopTest, AVaultSealsWhatGoesInAndOpensWithItsPassphrase) {
+    Load();
+    desktop_->CreateVault("", "保险箱", "秘密 pass");
+    ASSERT_TRUE(RunUntil([&, stale = screen_.stale] { return screen_.stale > stale && desktop_->Idle(); }));
+    Load();
+    const std::string vaultId = screen_.Id("保险箱");
+    ASSERT_EQ(desktop_->FolderVault(vaultId), app::VaultState::Open) << screen_.Status();
+    EXPECT_EQ(desktop_->FolderVault(ids_["甲"]), app::VaultState::None);
+    Open(vaultId);
+    EXPECT_TRUE(Names().empty()) << "the vault file is not shown";
+    const fs::path file = dir_ / "报告 2026.txt", back = dir_ / "back.txt";
+    std::ofstream(file) << std::string(250000, 'v');
+    desktop_->QueueUploads({file});
+    ASSERT_TRUE(RunUntil([&] { return !desktop_->Transferring() && !clock_.running && desktop_->Idle(); }));
+    ASSERT_EQ(Names(), (std::vector<std::string>{"报告 2026.txt"})) << screen_.Status();
+    EXPECT_EQ(desktop_->Files().Row(0)->file.size, 250000u) << "the plain size";
+    desktop_->QueueDownloads({0}, back);
     ASSERT_TRUE(RunUntil([&] { return !desktop_->Transferring() && !clock_.running; }));
-    Open(ids_["乙"]);
-    ASSERT_TRUE(desktop_->OpenFolderIsVault());
-    for (const fs::path& dropped : {file, tree}) {
-        desktop_->QueueUploads({dropped});
-        EXPECT_FALSE(desktop_->Transferring());
-        EXPECT_EQ(screen_.Status(), app::kVaultUploadRefusedText);
+    EXPECT_EQ(BytesOf(back), BytesOf(file));
+    desktop_->MoveRows({0}, ids_["甲"]);
+    EXPECT_EQ(screen_.Status(), app::kVaultMoveRefusedText);
+    desktop_->QueueUploads({dir_});
+    EXPECT_EQ(screen_.Status(), app::kVaultFolderRefusedText) << "a folder's name would show";
+
+    auto session = std::make_unique<session::Session>();
+    session->providerOverride = provider_.HostPort();
+    ASSERT_EQ(session::SignIn(*session, "desk@163.example", 1, "desk-pass"), session::Status::Ok);
+    Make(std::move(session));
+    Load();
+    EXPECT_EQ(desktop_->FolderVault(vaultId), app::VaultState::Locked);
+    Open(vaultId);
+    EXPECT_TRUE(Names().empty());
+    desktop_->QueueUploads({file});
+    EXPECT_EQ(screen_.Status(), app::kVaultLockedText);
+    for (const char* passphrase : {"wrong", "秘密 pass"}) {
+        desktop_->UnlockVault(vaultId, passphrase);
+        Settle();
     }
+    EXPECT_EQ(screen_.vaultAsked, (std::vector<bool>{false, true})) << "asked on opening, then after the wrong one";
+    EXPECT_EQ(Names(), (std::vector<std::string>{"报告 2026.txt"}));
+    desktop_->DeleteRows({0});
     Settle();
-    EXPECT_EQ(Names(), (std::vector<std::string>{".vantlo-vault"}));
+    EXPECT_TRUE(Names().empty());
 }

@@ -85,6 +85,9 @@ TEST(TransferSaved, KeepsWhatIsLeftAndRefusesADamagedFile) {
                                      Row(false, "x", P),
                                      Row(true, "y", F),
                                      Row(false, "gone", C)};
+    // A vault's rows stay a vault's: a later run never sends them unsealed.
+    rows[1].sealed = rows[4].sealed = true;
+    rows[1].storeFolderId = "box7";
     const std::string bytes = app::SavedTransfersText(rows);
     std::vector<TransferRow> read;
     ASSERT_TRUE(app::ReadSavedTransfers(bytes, read));
@@ -94,10 +97,10 @@ TEST(TransferSaved, KeepsWhatIsLeftAndRefusesADamagedFile) {
     for (std::size_t i = 0; i < kept.size(); ++i) {
         const TransferRow &was = rows[kept[i].first], &is = read[i];
         EXPECT_EQ(is.state, kept[i].second);
-        EXPECT_EQ(std::tie(is.upload, is.name, is.local, is.key, is.folderId, is.storeFolderId, is.replaces, is.size,
-                           is.done, is.reason),
-                  std::tie(was.upload, was.name, was.local, was.key, was.folderId, was.storeFolderId, was.replaces,
-                           was.size, was.done, was.reason));
+        EXPECT_EQ(std::tie(is.upload, is.sealed, is.name, is.local, is.key, is.folderId, is.storeFolderId, is.replaces,
+                           is.size, is.done, is.reason),
+                  std::tie(was.upload, was.sealed, was.name, was.local, was.key, was.folderId, was.storeFolderId,
+                           was.replaces, was.size, was.done, was.reason));
     }
     // Every cut of the file (a crash mid-write without the rename) and
     // every changed byte is refused whole.
@@ -109,9 +112,10 @@ TEST(TransferSaved, KeepsWhatIsLeftAndRefusesADamagedFile) {
         EXPECT_FALSE(app::ReadSavedTransfers(flipped, read)) << at;
     }
     // A row without what it acts on is refused even when the digest fits.
-    std::vector<TransferRow> broken = {Row(false, "no key", W)};
+    std::vector<TransferRow> broken = {Row(false, "no key", W), Row(false, "a vault's, no folder", W)};
     broken[0].key.clear();
-    EXPECT_FALSE(app::ReadSavedTransfers(app::SavedTransfersText(broken), read));
+    broken[1].sealed = true;
+    for (const TransferRow& row : broken) EXPECT_FALSE(app::ReadSavedTransfers(app::SavedTransfersText({row}), read));
 }
 
 TEST(TransferSaved, TheFileOnDisk) {
