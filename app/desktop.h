@@ -262,6 +262,8 @@ public:
     // Makes a folder (in parentId; empty: at the top), turns it into a vault
     // under the passphrase and keeps it open.
     void CreateVault(const std::string& parentId, const std::string& nameUtf8, const std::string& passphrase);
+    // The user gave no passphrase: the vault stays shut and shows nothing.
+    void VaultUnlockCancelled() { SetStatus(kVaultNotOpenedText); }
 
     // The network drive (工具 menu): the account served and mapped through
     // the views' service; its name shows beside the used space.

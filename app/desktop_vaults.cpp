@@ -109,13 +109,13 @@ void Desktop::CreateVault(const std::string& parentId, const std::string& nameUt
         },
         [](Desktop& d, const catalog::Outcome& outcome, const MadeVault& made) {
             d.ReportOutcome(Work::CreateVault, outcome);
-            if (outcome.Ok() && made.key) {
-                d.vaults_.insert(made.storeId);
-                d.vaultKeys_[made.storeId] = made.key;
-                d.SetStatus(kVaultCreatedText);
-            }
-            // The new folder shows with the tree built afresh.
+            // The new folder shows with the tree built afresh; a vault made opens.
             if (!made.storeId.empty()) d.Tell([](DesktopView& v) { v.FoldersStale(); });
+            if (!outcome.Ok() || !made.key) return;
+            d.vaults_.insert(made.storeId);
+            d.vaultKeys_[made.storeId] = made.key;
+            d.OpenFolder(d.folderIds_.ViewId(made.storeId));
+            d.SetStatus(kVaultCreatedText);
         });
 }
 

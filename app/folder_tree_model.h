@@ -80,6 +80,7 @@ enum TreeCommand : unsigned {
     IDM_REFRESH_FOLDERS = 260,
     IDM_FOLDER_PROPERTIES = 261,
     IDM_DOWNLOAD_FOLDER = 262,
+    IDM_NEW_VAULT = 263,  // 工具 → 新建保险箱
     IDM_EXPAND = 512,
     IDM_NEW_LOGIN = 513,
 };

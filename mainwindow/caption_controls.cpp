@@ -77,7 +77,9 @@ std::vector<MenuLine> MenuLines(int menu, const CaptionMenuState& s) {
                 {app::IDM_EMPTY_FOLDER, L"清空文件夹...\tCtrl+E", true, false},
                 {0, nullptr, false, false},
                 {IDM_MAP_DRIVE, L"映射为网络驱动器", !s.driveMapped && !s.driveBusy, false},
-                {IDM_UNMAP_DRIVE, L"断开网络驱动器", s.driveMapped && !s.driveBusy, false}};
+                {IDM_UNMAP_DRIVE, L"断开网络驱动器", s.driveMapped && !s.driveBusy, false},
+                {0, nullptr, false, false},
+                {app::IDM_NEW_VAULT, L"新建保险箱...", true, false}};
     }
 }
 

@@ -1,5 +1,7 @@
 #include "mainwindow/folder_tree.h"
 
+#include "mainwindow/vault_dialogs.h"
+
 #include "app/file_texts.h"
 #include "app/layout.h"
 #include "app/ui_thread.h"
@@ -18,7 +20,24 @@ constexpr wchar_t kDeleteFolderCaption[] = L"删除文件夹";
 // Folder names get 149 units.
 constexpr std::size_t kFolderNameUnits = 149;
 
-LRESULT OnCustomDraw(NMTVCUSTOMDRAW& draw) {
+// A padlock after a vault's name: shut (red body, shackle down) until the
+// vault is opened (green body, shackle raised and swung free on the left).
+void DrawLock(HDC dc, int x, int middle, bool open) {
+    const int top = middle - 7, lift = open ? 3 : 0;
+    ui::GdiObject pen(CreatePen(PS_SOLID, 2, RGB(80, 80, 80)));
+    ui::SelectedObject usePen(dc, pen.Get());
+    Arc(dc, x + 2, top - lift, x + 9, top + 7 - lift, x + 9, top + 3 - lift, x + 2, top + 3 - lift);
+    MoveToEx(dc, x + 8, top + 3 - lift, nullptr);
+    LineTo(dc, x + 8, top + 7);
+    MoveToEx(dc, x + 2, top + 3 - lift, nullptr);
+    LineTo(dc, x + 2, open ? top + 3 : top + 7);
+    RECT body{x, top + 7, x + 11, top + 15};
+    ui::GdiObject fill(CreateSolidBrush(open ? RGB(40, 160, 70) : RGB(200, 50, 40)));
+    FillRect(dc, &body, fill.Get());
+}
+}  // namespace
+
+LRESULT FolderTree::OnCustomDraw(NMTVCUSTOMDRAW& draw) const {
     switch (draw.nmcd.dwDrawStage) {
     case CDDS_PREPAINT: return CDRF_NOTIFYITEMDRAW | CDRF_NOTIFYPOSTPAINT;
     case CDDS_ITEMPREPAINT: {
@@ -26,12 +45,20 @@ LRESULT OnCustomDraw(NMTVCUSTOMDRAW& draw) {
         bool selected = state == CDIS_SELECTED || state == (CDIS_SELECTED | CDIS_FOCUS);
         draw.clrText = RGB(0, 0, 0);
         draw.clrTextBk = selected ? kTreeSelectedBackground : kTreeBackground;
-        return CDRF_DODEFAULT;
+        return CDRF_NOTIFYPOSTPAINT;
+    }
+    case CDDS_ITEMPOSTPAINT: {
+        auto item = reinterpret_cast<HTREEITEM>(draw.nmcd.dwItemSpec);
+        if (item == account_ || item == mailRoot_ || draw.nmcd.lItemlParam == 0) return 0;
+        app::VaultState vault = desktop_->FolderVault(std::to_string(draw.nmcd.lItemlParam));
+        RECT text{};
+        if (vault == app::VaultState::None || !TreeView_GetItemRect(tree_, item, &text, TRUE)) return 0;
+        DrawLock(draw.nmcd.hdc, text.right + 4, (text.top + text.bottom) / 2, vault == app::VaultState::Open);
+        return 0;
     }
     default: return 0;
     }
 }
-}  // namespace
 
 void FolderTree::CreateFolderTree(HWND frame, std::shared_ptr<app::Desktop> desktop) {
     desktop_ = std::move(desktop);
@@ -264,6 +291,7 @@ void FolderTree::FolderTreeCommand(unsigned command) {
         break;
     // The open folder's files come afresh with the tree.
     case app::IDM_REFRESH_FOLDERS: desktop_->Refresh(); break;
+    case app::IDM_NEW_VAULT: NewVault(); break;
     case app::IDM_EMPTY_FOLDER:
         if (app::IsOpenableKind(ClassifyTreeItem(selected)))
             desktop_->AskEmptyFolder(std::to_string(ItemData(selected)));
@@ -351,6 +379,23 @@ void FolderTree::DeleteFolderAsked(const app::DeleteFolderRequest& request) {
     if (std::optional<std::uint64_t> id = app::ReadFolderId(request.folderId); id && *id <= 0xFFFFFFFFu)
         if (HTREEITEM item = FolderItem(static_cast<std::uint32_t>(*id))) TreeView_DeleteItem(tree_, item);
     desktop_->DeleteFolder(request);
+}
+
+// A vault is made at the top, with its passphrase; it opens at once.
+void FolderTree::NewVault() {
+    if (std::optional<NewVaultAnswer> made = AskNewVault(GetParent(tree_)))
+        desktop_->CreateVault("", app::FolderNameFromLabel(made->name), made->passphrase);
+}
+
+void FolderTree::VaultPassphraseAsked(const std::string& folderId, const std::string& name, bool wrong) {
+    if (std::optional<std::string> passphrase = AskVaultPassphrase(GetParent(tree_), name, wrong))
+        desktop_->UnlockVault(folderId, *passphrase);
+    else
+        desktop_->VaultUnlockCancelled();
+}
+
+void FolderTree::VaultsChanged() {
+    if (tree_) InvalidateRect(tree_, nullptr, TRUE);
 }
 
 }  // namespace mainwindow

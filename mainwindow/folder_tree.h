@@ -40,6 +40,8 @@ public:
     void FolderCreated(std::uint32_t itemData) override;
     void EmptyFolderAsked(const app::EmptyFolderRequest& request) override;
     void DeleteFolderAsked(const app::DeleteFolderRequest& request) override;
+    void VaultPassphraseAsked(const std::string& folderId, const std::string& name, bool wrong) override;
+    void VaultsChanged() override;
 
     // The kind of an item, from its data and that of the items above it.
     app::TreeItemKind ClassifyTreeItem(HTREEITEM item) const;
@@ -62,6 +64,8 @@ private:
     LRESULT OnBeginEdit(const NMTVDISPINFOW& info);
     LRESULT OnEndEdit(const NMTVDISPINFOW& info);
     LRESULT OnRightClick();
+    LRESULT OnCustomDraw(NMTVCUSTOMDRAW& draw) const;
+    void NewVault();
     void ApplyDeferred();
 
     HWND tree_ = nullptr;

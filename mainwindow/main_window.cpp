@@ -165,7 +165,8 @@ void RunCommand(HWND window, unsigned command) {
             theWindow.desktop->MapDrive();
         else
             theWindow.desktop->UnmapDrive();
-    } else if (command >= app::IDM_OPEN_FOLDER && command <= app::IDM_FOLDER_PROPERTIES) {
+    } else if ((command >= app::IDM_OPEN_FOLDER && command <= app::IDM_FOLDER_PROPERTIES) ||
+               command == app::IDM_NEW_VAULT) {
         if (theWindow.tree.Window()) SendMessageW(theWindow.tree.Window(), WM_COMMAND, command, 0);
     } else {
         ToPanes(window, ui::kFrameCommand, command);

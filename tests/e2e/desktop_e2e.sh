@@ -5,10 +5,12 @@
 # sign in, open the folder "工作文档", upload a file through the context
 # menu and the open dialog, see it listed, download it back through the
 # save dialog, and compare the bytes; then show that file's properties, and
-# store three files chosen at once in the open dialog. The sign-in is
-# typed: the account box has the focus, Tab leads to the password. The
-# provider speaks TLS, checked against its test CA. A screenshot is kept at
-# every step.
+# store three files chosen at once in the open dialog; make a vault with
+# 新建保险箱, store a file with a Chinese name in it sealed and take it
+# back, and find it shut in the next run until its passphrase is typed (a
+# wrong one is asked again). The sign-in is typed: the account box has the
+# focus, Tab leads to the password. The provider speaks TLS, checked
+# against its test CA. A screenshot is kept at every step.
 # (The windows' own behaviour, in-process, is tests/win's.)
 #
 #   desktop_e2e.sh VANTLO.EXE VANTLO-CLI.EXE VANTLO-PROVIDER TEMPLATE_DIR ARTIFACTS_DIR
@@ -88,8 +90,83 @@ wait_until all_arrived || fail "the three files did not all arrive in $folder_na
 sleep 2
 shot multi-uploaded
 
+# 7. A vault: 工具's last entry, 新建保险箱, asks a name and the passphrase
+# twice and opens the new vault. A file with a Chinese name goes in sealed:
+# vantlo-cli opens it with the same passphrase, the file comes back whole
+# through the save dialog, and the provider's data holds neither its name
+# nor its bytes (while it does hold the plain upload's name).
+vault_name=e2e-vault-$$ vault_pass="e2e vault pass"
+vault_file_name=机密报告-$$.txt
+vault_file=$WS_TMP/$vault_file_name vault_back=$WS_TMP/vault-back-$$.txt
+marker="VANTLO-E2E-PLAIN-$$-"
+python3 -c "import sys; sys.stdout.write(sys.argv[1] * 12000)" "$marker" >"$vault_file" || fail "cannot write $vault_file"
 eval "$(xdotool getwindowgeometry --shell "$main")"
-xdotool mousemove $((X + WIDTH - 22)) $((Y + 12)) click 1  # the close label "X"
-wait_until program_ended "$vantlo_pid" || fail "the program did not end after its window was closed"
+xdotool mousemove $((X + 318)) $((Y + 15)) click 1
+sleep 0.8
+xdotool key Up Return
+dialog=$(wait_until find_window 新建保险箱) || fail "新建保险箱 did not ask"
+sleep 0.7
+shot new-vault-dialog
+xdotool windowactivate --sync "$dialog" 2>/dev/null
+xdotool type --delay 30 "$vault_name"
+xdotool key Tab
+xdotool type --delay 30 "$vault_pass"
+xdotool key Tab
+xdotool type --delay 30 "$vault_pass"
+shot new-vault-typed
+xdotool key Return
+wait_until window_gone "$dialog" || fail "the new vault's dialog did not close"
+sleep 4  # the key derivation, then the tree afresh
+shot vault-made
+menu_shot=vault-upload-menu dialog_shot=vault-open-dialog
+context_command 480 300 1
+type_delay=150 answer_file_dialog 打开 "$(windows_path "$vault_file")"
+vault_ls() { VANTLO_VAULT_PASSPHRASE=$vault_pass cli_run vault ls "/$vault_name" | tr -d '\r'; }
+sealed_arrived() { vault_ls | grep -q -- "-$$.txt"; }
+wait_until sealed_arrived || fail "vantlo-cli does not find the file in the vault"
+sleep 2
+shot vault-uploaded
+menu_shot=vault-download-menu dialog_shot=vault-save-dialog
+context_command 300 84 2
+answer_file_dialog 另存为 "$(windows_path "$vault_back")"
+opened_back() { cmp -s "$vault_file" "$vault_back"; }
+wait_until opened_back || fail "the vault's file came back different"
+data=${WS_PROVIDER_DATA:-$WS_TMP/provider-data}
+grep -rqF "$upload_name" "$data" || fail "the provider's data does not show the plain upload's name: the check below would see nothing"
+! grep -rqF "$vault_file_name" "$data" || fail "the provider's data holds the vault file's name"
+! grep -rqaF "$marker" "$data" || fail "the provider's data holds the vault file's bytes"
+sleep 1
+shot vault-downloaded
+
+close_program() {
+    eval "$(xdotool getwindowgeometry --shell "$main")"
+    xdotool mousemove $((X + WIDTH - 22)) $((Y + 12)) click 1  # the close label "X"
+    wait_until program_ended "$vantlo_pid" || fail "the program did not end after its window was closed"
+}
+close_program
+
+# 8. The next run knows no key: the vault, the tree's last item (End,
+# then Enter opens it), shows shut and asks its passphrase; a wrong one is
+# refused and asked again, the right one lists the file.
+start_and_sign_in saved
+xdotool mousemove $((mx + 85)) $((my + 47)) click 1  # the mail root
+xdotool key End Return
+ask=$(wait_until find_window 打开保险箱) || fail "opening the vault did not ask its passphrase"
+sleep 0.7
+shot vault-passphrase-asked
+xdotool windowactivate --sync "$ask" 2>/dev/null
+xdotool type --delay 30 "not the passphrase"
+xdotool key Return
+wait_until window_gone "$ask" || fail "the passphrase dialog did not close"
+ask=$(wait_until find_window 打开保险箱) || fail "a wrong passphrase was not asked again"
+sleep 0.7
+shot vault-passphrase-wrong
+xdotool windowactivate --sync "$ask" 2>/dev/null
+xdotool type --delay 30 "$vault_pass"
+xdotool key Return
+wait_until window_gone "$ask" || fail "the passphrase dialog did not close"
+sleep 4
+shot vault-opened
+close_program
 echo "desktop_e2e: passed"
 exit 0

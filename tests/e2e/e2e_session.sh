@@ -93,7 +93,8 @@ context_command() {  # x y n
 }
 
 # Types a path into the file name box of an open or save dialog and
-# confirms it.
+# confirms it; type_delay (ms a key, 20 unless set) slower for Chinese
+# characters, which xdotool types through a remapped key and may lose.
 answer_file_dialog() {  # title, Windows path
     local dialog
     dialog=$(wait_until find_window "$1") || fail "the dialog \"$1\" did not open"
@@ -101,7 +102,7 @@ answer_file_dialog() {  # title, Windows path
     shot "${dialog_shot:-dialog}"
     xdotool windowactivate --sync "$dialog" 2>/dev/null
     xdotool key ctrl+a
-    xdotool type --delay 20 "$2"
+    xdotool type --delay "${type_delay:-20}" "$2"
     xdotool key Return
     wait_until window_gone "$dialog" || fail "the dialog \"$1\" did not close"
 }
