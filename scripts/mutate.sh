@@ -41,6 +41,9 @@ program+=([dav]="tests/dav/vantlo_dav_tests --gtest_filter=-DavServer.SlowAndIdl
           [volume]="tests/mount/vantlo_mount_unit_tests --gtest_filter=VolumeTest.*")
 target+=([dav]=vantlo_dav_tests [vault]=vantlo_vault_tests [mailbox]=vantlo_mailbox_tests
          [pacing]=vantlo_pacing_tests [writeback]=vantlo_catalog_tests [volume]=vantlo_mount_unit_tests)
+# The desktop's model: its tests against the provider and the kept transfers.
+program+=([app]="tests/app/vantlo_app_tests --gtest_filter=DesktopTest.*:TransferSaved.*")
+target+=([app]=vantlo_app_tests)
 
 echo "mutate: copying the tree to $scratch/src"
 # Afresh: a file deleted since the last run must not stay in the build.
