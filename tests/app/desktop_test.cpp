@@ -307,9 +307,14 @@ TEST_F(DesktopTest, AVaultSealsWhatGoesInAndOpensWithItsPassphrase) {
     ASSERT_TRUE(RunUntil([&] { return !desktop_->Transferring() && !clock_.running && desktop_->Idle(); }));
     ASSERT_EQ(Names(), (std::vector<std::string>{"报告 2026.txt"})) << screen_.Status();
     EXPECT_EQ(desktop_->Files().Row(0)->file.size, 250000u) << "the plain size";
+    desktop_->Search("2026");  // no sealed name holds a 0
+    Settle();
+    EXPECT_EQ(Names(), (std::vector<std::string>{"报告 2026.txt"})) << "a search by the files' own names";
     desktop_->QueueDownloads({0}, back);
     ASSERT_TRUE(RunUntil([&] { return !desktop_->Transferring() && !clock_.running; }));
     EXPECT_EQ(BytesOf(back), BytesOf(file));
+    EXPECT_TRUE(desktop_->Fetcher()(desktop_->Files().Row(0)->file.key, dir_ / "dragged.txt").Ok());
+    EXPECT_EQ(BytesOf(dir_ / "dragged.txt"), BytesOf(file)) << "dragged out to Explorer: opened too";
     desktop_->MoveRows({0}, ids_["甲"]);
     EXPECT_EQ(screen_.Status(), app::kVaultMoveRefusedText);
     desktop_->QueueUploads({dir_});
