@@ -3,6 +3,7 @@
 #include "app/desktop.h"
 #include "app/desktop_run.h"
 #include "catalog/mail_source.h"
+#include "vault/sealed_files.h"
 
 namespace app {
 
@@ -48,12 +49,19 @@ void Desktop::ShowFileProperties(std::size_t item) {
     if (!row) return;
     std::string key = row->file.key;
     catalog::FileEntry listed = row->file;
+    const bool sealed = files_.IsVault();
     Run<catalog::FileDetails>(
         Lane::Session,
-        [key, listed](catalog::MailStore& store, catalog::FileDetails& details) {
+        [key, listed, sealed](catalog::MailStore& store, catalog::FileDetails& details) {
             catalog::Outcome outcome = catalog::StatFile(store, key, details);
             // The listing already knows the group; the key's manifest says the rest.
             if (outcome.Ok() && details.entry.present.empty()) details.entry = listed;
+            // A vault's file by its own name and size, as the list shows it.
+            if (outcome.Ok() && sealed) {
+                details.entry.name = listed.name;
+                std::uint64_t plain = 0;
+                if (vault::PlainSize(details.size, plain)) details.size = plain;
+            }
             return outcome;
         },
         [key](Desktop& d, const catalog::Outcome& outcome, const catalog::FileDetails& details) {

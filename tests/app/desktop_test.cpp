@@ -310,6 +310,11 @@ TEST_F(DesktopTest, AVaultSealsWhatGoesInAndOpensWithItsPassphrase) {
     desktop_->Search("2026");  // no sealed name holds a 0
     Settle();
     EXPECT_EQ(Names(), (std::vector<std::string>{"报告 2026.txt"})) << "a search by the files' own names";
+    desktop_->ShowFileProperties(0);
+    Settle();
+    ASSERT_FALSE(screen_.properties.empty());
+    EXPECT_EQ(screen_.properties.back().rfind("名称: 报告 2026.txt\r\n大小: 250000 字节", 0), 0u)
+        << screen_.properties.back();
     desktop_->QueueDownloads({0}, back);
     ASSERT_TRUE(RunUntil([&] { return !desktop_->Transferring() && !clock_.running; }));
     EXPECT_EQ(BytesOf(back), BytesOf(file));
