@@ -1,7 +1,11 @@
 // The desktop's commands on the rows of the file list: moving, deleting (to
-// the trash), a file's properties and the whole mails of its parts.
+// the trash), a file's properties, the whole mails of its parts, and what a
+// row's download or drag out fetches.
 #include "app/desktop.h"
 #include "app/desktop_run.h"
+
+#include <map>
+
 #include "catalog/mail_source.h"
 #include "vault/sealed_files.h"
 
@@ -94,6 +98,44 @@ void Desktop::DownloadMail(std::size_t item, const std::filesystem::path& target
             else
                 d.ReportOutcome(Work::Download, outcome);
         });
+}
+
+// An open vault's files are fetched by their own names, which the list
+// knows now: a later listing does not change what was dragged.
+Desktop::FileFetch Desktop::Fetcher() const {
+    catalog::TransferSettings settings;
+    settings.transfers = pacing_.transfers;
+    settings.partSize = pacing_.partSize;
+    const std::string folderId = folderIds_.StoreId(files_.FolderId());
+    std::shared_ptr<const vault::VaultKey> vaultKey = files_.IsVault() ? VaultKeyOf(folderId) : nullptr;
+    std::map<std::string, std::string> names;  // file key: own name
+    for (std::size_t i = 0; vaultKey && i < files_.Count(); ++i)
+        names[files_.Row(i)->file.key] = files_.Row(i)->file.name;
+    const bool vaultList = files_.IsVault();
+    return [stores = stores_, settings, vaultKey, vaultList, folderId, names](const std::string& key,
+                                                                              const std::filesystem::path& target) {
+        auto named = names.find(key);
+        if (vaultList && (!vaultKey || named == names.end())) return VaultNotOpened();
+        return stores->Run([&](catalog::MailStore& store) {
+            return vaultKey ? FetchSealed(store, *vaultKey, folderId, named->second, target, settings)
+                            : Fetch(store, key, target, settings);
+        });
+    };
+}
+
+// The list's row as a download: a vault's file by its own name in its folder.
+TransferRow Desktop::DownloadRow(const FileRow& row) const {
+    TransferRow download;
+    download.upload = false;
+    download.key = row.file.key;
+    download.name = row.file.name;
+    download.size = row.file.size;
+    download.sealed = files_.IsVault();
+    if (download.sealed) {
+        download.folderId = files_.FolderId();
+        download.storeFolderId = folderIds_.StoreId(files_.FolderId());
+    }
+    return download;
 }
 
 }  // namespace app

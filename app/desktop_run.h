@@ -5,6 +5,7 @@
 #include "app/desktop.h"
 #include "app/file_listing.h"
 #include "catalog/store_pool.h"
+#include "catalog/transfers.h"
 
 namespace app {
 
@@ -23,6 +24,19 @@ catalog::Outcome SizedFiles(catalog::MailStore& store, catalog::ManifestCache& s
 // The queue's row for a planned upload of `size` bytes into a folder (as
 // the windows number it, and as the store names it).
 TransferRow UploadRow(PlannedUpload upload, std::uint64_t size, std::string folderId, std::string storeFolderId);
+
+// The one way the desktop fetches a file: the parts engine, which checks
+// every part and replaces the target only with the whole file.
+catalog::Outcome Fetch(catalog::MailStore& store, const std::string& key, const std::filesystem::path& target,
+                       const catalog::TransferSettings& settings);
+// A vault's file, found by its own name in its folder, fetched the same way
+// and opened record by record (vault/sealed_files.h).
+catalog::Outcome FetchSealed(catalog::MailStore& store, const vault::VaultKey& vaultKey, const std::string& folderId,
+                             const std::string& name, const std::filesystem::path& target,
+                             const catalog::TransferSettings& settings);
+// What a vault's transfer comes to while this run has not its key (a row an
+// earlier run left): it waits for the vault to be opened, never sent unsealed.
+catalog::Outcome VaultNotOpened();
 
 template <typename Value>
 bool Desktop::Run(Lane lane, LaneWork<Value> work, LaneDone<Value> done) {

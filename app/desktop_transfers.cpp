@@ -57,29 +57,6 @@ catalog::Outcome StagedSource(const fs::path& staging, const TransferRow& row, f
     return catalog::Success();
 }
 
-// The one way the desktop fetches a file: the parts engine, which checks
-// every part and replaces the target only with the whole file. A vault's
-// file (a vault key given) is found by its own name in its folder and
-// opened record by record.
-catalog::Outcome Fetch(catalog::MailStore& store, const std::string& key, const fs::path& target,
-                       const catalog::TransferSettings& settings) {
-    std::vector<catalog::GetReport> reports;
-    return ItemOutcome(catalog::GetFiles(store, {{key, target}}, settings, reports), reports);
-}
-
-catalog::Outcome FetchSealed(catalog::MailStore& store, const vault::VaultKey& vaultKey, const std::string& folderId,
-                             const std::string& name, const fs::path& target,
-                             const catalog::TransferSettings& settings) {
-    catalog::GetReport report;
-    return vault::GetSealedFile(store, vaultKey, folderId, name, target, settings, report);
-}
-
-// A row of a vault whose key this run does not have (a row an earlier run
-// left) waits for the user to open the vault: never sent unsealed.
-catalog::Outcome NotOpened() {
-    return catalog::Failure(catalog::StoreCode::Refused, kVaultNotOpenedText);
-}
-
 struct StoredUpload {
     std::string trashFailure;  // the replaced file could not be moved to the trash
 };
@@ -91,7 +68,7 @@ struct StoredUpload {
 catalog::Outcome Upload(catalog::MailStore& store, const TransferRow& row, const fs::path& staging,
                         const catalog::TransferSettings& settings, const vault::VaultKey* vaultKey,
                         StoredUpload& stored) {
-    if (row.sealed && !vaultKey) return NotOpened();
+    if (row.sealed && !vaultKey) return VaultNotOpened();
     fs::path source;
     catalog::Outcome outcome = StagedSource(staging, row, source);
     std::vector<catalog::PutReport> reports;
@@ -113,6 +90,14 @@ catalog::Outcome Upload(catalog::MailStore& store, const TransferRow& row, const
     return outcome;
 }
 }  // namespace
+
+// The one way the desktop fetches a file: the parts engine, which checks
+// every part and replaces the target only with the whole file.
+catalog::Outcome Fetch(catalog::MailStore& store, const std::string& key, const fs::path& target,
+                       const catalog::TransferSettings& settings) {
+    std::vector<catalog::GetReport> reports;
+    return ItemOutcome(catalog::GetFiles(store, {{key, target}}, settings, reports), reports);
+}
 
 void Desktop::QueueUploads(const std::vector<std::filesystem::path>& dropped, const ConflictAsker& ask) {
     std::vector<fs::path> paths;
@@ -207,44 +192,6 @@ void Desktop::OpenFile(std::size_t item) {
     ++queueTotal_;
     TransfersMoved();
     StartNextTransfer();
-}
-
-// An open vault's files are fetched by their own names, which the list
-// knows now: a later listing does not change what was dragged.
-Desktop::FileFetch Desktop::Fetcher() const {
-    catalog::TransferSettings settings;
-    settings.transfers = pacing_.transfers;
-    settings.partSize = pacing_.partSize;
-    const std::string folderId = folderIds_.StoreId(files_.FolderId());
-    std::shared_ptr<const vault::VaultKey> vaultKey = files_.IsVault() ? VaultKeyOf(folderId) : nullptr;
-    std::map<std::string, std::string> names;  // file key: own name
-    for (std::size_t i = 0; vaultKey && i < files_.Count(); ++i)
-        names[files_.Row(i)->file.key] = files_.Row(i)->file.name;
-    const bool vaultList = files_.IsVault();
-    return [stores = stores_, settings, vaultKey, vaultList, folderId, names](const std::string& key,
-                                                                              const fs::path& target) {
-        auto named = names.find(key);
-        if (vaultList && (!vaultKey || named == names.end())) return NotOpened();
-        return stores->Run([&](catalog::MailStore& store) {
-            return vaultKey ? FetchSealed(store, *vaultKey, folderId, named->second, target, settings)
-                            : Fetch(store, key, target, settings);
-        });
-    };
-}
-
-// The list's row as a download: a vault's file by its own name in its folder.
-TransferRow Desktop::DownloadRow(const FileRow& row) const {
-    TransferRow download;
-    download.upload = false;
-    download.key = row.file.key;
-    download.name = row.file.name;
-    download.size = row.file.size;
-    download.sealed = files_.IsVault();
-    if (download.sealed) {
-        download.folderId = files_.FolderId();
-        download.storeFolderId = folderIds_.StoreId(files_.FolderId());
-    }
-    return download;
 }
 
 void Desktop::DownloadChoiceCancelled() {
@@ -344,7 +291,7 @@ void Desktop::StartNextTransfer() {
         [item, settings, staging, vaultKey](catalog::MailStore& store, StoredUpload& stored) {
             if (item.upload) return Upload(store, item, staging, settings, vaultKey.get(), stored);
             if (!item.sealed) return Fetch(store, item.key, item.local, settings);
-            if (!vaultKey) return NotOpened();
+            if (!vaultKey) return VaultNotOpened();
             return FetchSealed(store, *vaultKey, item.storeFolderId, item.name, item.local, settings);
         },
         [item](Desktop& d, const catalog::Outcome& outcome, const StoredUpload& stored) {

@@ -7,6 +7,7 @@
 
 #include "app/desktop.h"
 #include "app/desktop_run.h"
+#include "vault/sealed_files.h"
 #include "vault/secret_bytes.h"
 #include "vault/vault_mail.h"
 
@@ -29,6 +30,17 @@ struct MadeVault {
 };
 
 }  // namespace
+
+catalog::Outcome FetchSealed(catalog::MailStore& store, const vault::VaultKey& vaultKey, const std::string& folderId,
+                             const std::string& name, const std::filesystem::path& target,
+                             const catalog::TransferSettings& settings) {
+    catalog::GetReport report;
+    return vault::GetSealedFile(store, vaultKey, folderId, name, target, settings, report);
+}
+
+catalog::Outcome VaultNotOpened() {
+    return catalog::Failure(catalog::StoreCode::Refused, kVaultNotOpenedText);
+}
 
 VaultState Desktop::FolderVault(const std::string& folderId) const {
     const std::string storeId = folderIds_.StoreId(folderId);

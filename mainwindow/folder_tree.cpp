@@ -1,5 +1,6 @@
 #include "mainwindow/folder_tree.h"
 
+#include "mainwindow/padlock.h"
 #include "mainwindow/vault_dialogs.h"
 
 #include "app/file_texts.h"
@@ -20,21 +21,6 @@ constexpr wchar_t kDeleteFolderCaption[] = L"删除文件夹";
 // Folder names get 149 units.
 constexpr std::size_t kFolderNameUnits = 149;
 
-// A padlock after a vault's name: shut (red body, shackle down) until the
-// vault is opened (green body, shackle raised and swung free on the left).
-void DrawLock(HDC dc, int x, int middle, bool open) {
-    const int top = middle - 7, lift = open ? 3 : 0;
-    ui::GdiObject pen(CreatePen(PS_SOLID, 2, RGB(80, 80, 80)));
-    ui::SelectedObject usePen(dc, pen.Get());
-    Arc(dc, x + 2, top - lift, x + 9, top + 7 - lift, x + 9, top + 3 - lift, x + 2, top + 3 - lift);
-    MoveToEx(dc, x + 8, top + 3 - lift, nullptr);
-    LineTo(dc, x + 8, top + 7);
-    MoveToEx(dc, x + 2, top + 3 - lift, nullptr);
-    LineTo(dc, x + 2, open ? top + 3 : top + 7);
-    RECT body{x, top + 7, x + 11, top + 15};
-    ui::GdiObject fill(CreateSolidBrush(open ? RGB(40, 160, 70) : RGB(200, 50, 40)));
-    FillRect(dc, &body, fill.Get());
-}
 }  // namespace
 
 LRESULT FolderTree::OnCustomDraw(NMTVCUSTOMDRAW& draw) const {
@@ -53,7 +39,7 @@ LRESULT FolderTree::OnCustomDraw(NMTVCUSTOMDRAW& draw) const {
         app::VaultState vault = desktop_->FolderVault(std::to_string(draw.nmcd.lItemlParam));
         RECT text{};
         if (vault == app::VaultState::None || !TreeView_GetItemRect(tree_, item, &text, TRUE)) return 0;
-        DrawLock(draw.nmcd.hdc, text.right + 4, (text.top + text.bottom) / 2, vault == app::VaultState::Open);
+        DrawPadlock(draw.nmcd.hdc, text.right + 4, (text.top + text.bottom) / 2, vault == app::VaultState::Open);
         return 0;
     }
     default: return 0;
