@@ -244,11 +244,15 @@ void Desktop::CloseOpenFolderIfIn(const DeleteFolderRequest& request) {
 void Desktop::ShowFolderProperties(const std::string& folderId) {
     std::string storeId = folderIds_.StoreId(folderId);
     std::shared_ptr<catalog::ManifestCache> sizes = sizes_;
+    std::shared_ptr<const vault::VaultKey> key = VaultKeyOf(storeId);
     Run<Listed>(
         Lane::Session,
-        [storeId, sizes](catalog::MailStore& store, Listed& counted) {
+        [storeId, sizes, key](catalog::MailStore& store, Listed& counted) {
             catalog::Outcome outcome = ListFolderFiles(store, storeId, "", counted.listing);
-            return outcome.Ok() ? SizedFiles(store, *sizes, counted.listing) : outcome;
+            if (outcome.Ok()) outcome = SizedFiles(store, *sizes, counted.listing);
+            // A vault counts what its list shows: its own files' sizes, or none while shut.
+            OpenVaultListing(key.get(), counted.listing);
+            return outcome;
         },
         [folderId](Desktop& d, const catalog::Outcome& outcome, const Listed& counted) {
             if (!outcome.Ok()) return d.ReportOutcome(Work::Properties, outcome);
@@ -278,9 +282,12 @@ void Desktop::AskEmptyFolder(const std::string& folderId) {
             request.name = folderId;
             for (const Folder& folder : d.folders_)
                 if (SameFolder(folder.id, folderId)) request.name = folder.name;
-            request.files = counted.listing.rows.size();
-            for (const FileRow& row : counted.listing.rows)
+            // A vault emptied stays a vault: its vault file stays.
+            for (const FileRow& row : counted.listing.rows) {
+                if (row.file.name == catalog::kVaultFileName) continue;
+                ++request.files;
                 for (const std::string& id : row.file.MailIds()) request.mailIds.push_back(id);
+            }
             // Deleting from the trash would move the mails onto themselves and
             // report them gone: say plainly that they stay.
             if (IsTrashFolder(folderId, request.name)) return d.SetStatus(TrashKeptText(request.name, request.files));

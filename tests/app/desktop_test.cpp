@@ -342,6 +342,9 @@ TEST_F(DesktopTest, AVaultSealsWhatGoesInAndOpensWithItsPassphrase) {
     EXPECT_EQ(screen_.vaultAsked, (std::vector<bool>{false, true})) << "asked on opening, then after the wrong one";
     EXPECT_EQ(Names(), (std::vector<std::string>{"报告 2026.txt"}));
     desktop_->DeleteRows({0});
+    desktop_->AskEmptyFolder(vaultId);
     Settle();
     EXPECT_TRUE(Names().empty());
+    ASSERT_EQ(screen_.emptyAsked.size(), 1u);
+    EXPECT_TRUE(screen_.emptyAsked[0].mailIds.empty()) << "emptying a vault leaves its vault file";
 }
