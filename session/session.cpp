@@ -4,6 +4,7 @@
 
 #include "platform/net.h"
 #include "session/cells.h"
+#include "session/kept_connection.h"
 
 namespace session {
 
