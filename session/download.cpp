@@ -50,7 +50,7 @@ Status StartDownload(Session& session, const std::string& messageId, OpenDownloa
     Request request(TextRoom(kRequestBuffer));
     DownloadRequest(session, messageId, request);
     if (request.Overflowed()) return Status::RequestTooLarge;
-    if (session.kept) session.kept->Drop();  // a session holds one connection at a time
+    session.kept->Drop();  // a session holds one connection at a time
     Status status = download.connection.Open(WebmailEndpoint(session), Style::Plain, 0);
     if (status != Status::Ok) return status;
     status = download.connection.SendAll(request.Text().data(), request.Size(), Style::Plain, 0);

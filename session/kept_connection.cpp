@@ -27,7 +27,14 @@ bool AnswerKeepsConnection(std::string_view header) {
     return ContentLength(header, length) == LengthField::Valid;
 }
 
+void KeptConnection::Drop() {
+    std::unique_lock<std::mutex> hold(busy_, std::try_to_lock);
+    if (hold.owns_lock()) connection_.reset();
+}
+
 std::unique_ptr<Connection> KeptConnection::Take(const Endpoint& endpoint, const ExchangeLimits& limits) {
+    std::unique_lock<std::mutex> hold(busy_, std::try_to_lock);
+    if (!hold.owns_lock()) return nullptr;
     std::unique_ptr<Connection> taken = std::move(connection_);
     if (!taken || endpoint_ != EndpointKey(endpoint) || !taken->Idle()) return nullptr;
     taken->SetLimits(limits);
@@ -36,11 +43,13 @@ std::unique_ptr<Connection> KeptConnection::Take(const Endpoint& endpoint, const
 
 Status KeptConnection::Exchange(const Endpoint& endpoint, const Request& request, const ExchangeStyle& style,
                                 const ExchangeLimits& limits, Answer& answer) {
+    std::unique_lock<std::mutex> hold(busy_, std::try_to_lock);
+    if (!hold.owns_lock()) return session::Exchange(endpoint, request, style, limits, answer);
     answer.Clear();
     if (request.Overflowed()) return Status::RequestTooLarge;
     const std::string key = EndpointKey(endpoint);
     bool reused = connection_ && endpoint_ == key && connection_->Idle();
-    if (!reused) Drop();
+    if (!reused) connection_.reset();
     for (;;) {
         Status status = Status::Ok;
         if (!connection_) {
@@ -54,7 +63,7 @@ Status KeptConnection::Exchange(const Endpoint& endpoint, const Request& request
         if (status == Status::Ok)
             status = ReadAnswer(*connection_, style.receive, style.receiveWaitSeconds, style.append, limits, answer);
         if (status == Status::Ok && AnswerKeepsConnection(answer.Header())) return status;
-        Drop();
+        connection_.reset();
         // Closed by the server between the check and the request, before a
         // byte of the answer came: the request may not have been taken.
         const bool unanswered = status != Status::Ok && status != Status::TimedOut && answer.Text().empty();

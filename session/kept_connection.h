@@ -7,10 +7,12 @@
 // request that finds the connection closed before any answer byte is sent
 // once more on a new one only when sending it twice is harmless
 // (ExchangeStyle::resendable); a time-out is never sent again, so every
-// wait stays bounded as it is for a single exchange.
+// wait stays bounded as it is for a single exchange. A request that finds
+// the connection in use by another thread goes on a connection of its own.
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "session/exchange.h"
@@ -21,13 +23,14 @@ class KeptConnection {
 public:
     Status Exchange(const Endpoint& endpoint, const Request& request, const ExchangeStyle& style,
                     const ExchangeLimits& limits, Answer& answer);
-    void Drop() { connection_.reset(); }
+    void Drop();
     // The kept connection for a request of the caller's own (an upload),
     // when it leads to `endpoint` and is still open; nullptr otherwise.
     // Either way none is kept any more: a session holds one connection.
     std::unique_ptr<Connection> Take(const Endpoint& endpoint, const ExchangeLimits& limits);
 
 private:
+    std::mutex busy_;
     std::string endpoint_;  // where connection_ leads
     std::unique_ptr<Connection> connection_;
 };

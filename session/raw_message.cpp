@@ -34,7 +34,7 @@ Status FetchRawMessage(Session& session, const std::string& messageId, std::uint
     session.refusalCode.clear();
     if (messageId.empty() || !IsPlainQueryValue(messageId)) return Status::Refused;
     std::string request = RawMessageRequest(session, messageId);
-    if (session.kept) session.kept->Drop();  // a session holds one connection at a time
+    session.kept->Drop();  // a session holds one connection at a time
     Connection connection(session.limits);
     Status status = connection.Open(WebmailEndpoint(session), Style::Plain, 0);
     if (status == Status::Ok) status = connection.SendAll(request.data(), request.size(), Style::Plain, 0);

@@ -70,7 +70,6 @@ Status ScriptVerdict(std::string_view body, std::string& refusalCode) {
 Status RunScript(Session& session, const Request& request, const ExchangeStyle& style, Answer& answer) {
     session.refusalCode.clear();
     if (request.Overflowed()) return Status::RequestTooLarge;
-    if (!session.kept) session.kept = std::make_unique<KeptConnection>();
     Status status = session.kept->Exchange(WebmailEndpoint(session), request, style, session.limits, answer);
     if (status != Status::Ok) return status;
     return ScriptVerdict(answer.Body(), session.refusalCode);

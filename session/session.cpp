@@ -21,6 +21,7 @@ Session::Session() {
     ClearCell(composeId);
     ClearCell(accountName);
     SetCell(userAgent, kUserAgent);
+    kept = std::make_unique<KeptConnection>();
     net::Startup();
 }
 

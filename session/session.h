@@ -67,8 +67,8 @@ struct Session {
     // empty means the VANTLO_CA_FILE environment variable, or the system's
     // roots.
     std::string caFile;
-    // The connection to the webmail host kept between script requests;
-    // a copy (CopySignIn) opens its own.
+    // The connection to the webmail host kept between script requests
+    // (never null); a copy (CopySignIn) opens its own.
     std::unique_ptr<KeptConnection> kept;
 };
 

@@ -200,7 +200,7 @@ Status PostForm(Session& session, const Request& head, const Form& form, std::if
                 const SendCounter& counter) {
     // On the connection the compose request left open, when it still is.
     const Endpoint endpoint = WebmailEndpoint(session);
-    std::unique_ptr<Connection> taken = session.kept ? session.kept->Take(endpoint, session.limits) : nullptr;
+    std::unique_ptr<Connection> taken = session.kept->Take(endpoint, session.limits);
     if (!taken) {
         taken = std::make_unique<Connection>(session.limits);
         Status opened = taken->Open(endpoint, Style::Guarded, kUploadWaitSeconds);
