@@ -153,7 +153,10 @@ void WritebackQueue::StoreOne(Lock& lock, const EntryPtr& entry) {
     }
     changed_.notify_all();
     if (stop_.StopRequested()) return;
-    entry->lastFailure = outcome;
+    // The file changed while this attempt stored it (which may be why it
+    // failed): the failure was an older version's, so a wait for the
+    // present one goes on until the next attempt.
+    entry->lastFailure = entry->generation == generation ? outcome : Success();
     Queue(entry, platform::BackoffPauseMs(settings_.firstRetryMs, settings_.longestRetryMs, entry->failures++));
     if (settings_.log) {
         const std::string line = "storing " + record.name + " failed (tried again later): " + outcome.Text();

@@ -3,7 +3,8 @@
 //
 //   #7 open tls                     (or plain)
 //   #7 tls-failed REASON            the handshake did not complete
-//   #7 head TEXT                    the request head as received, escaped
+//   #7 head TEXT                    a request head as received, escaped (one
+//                                   per request: a kept connection has several)
 //   #7 close received=N             bytes received after the handshake
 //
 // Bodies are never written; Cookie and Authorization values and query

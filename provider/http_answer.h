@@ -1,5 +1,5 @@
-// Answers: a status, header lines and a body, sent whole and followed by
-// the server closing the connection.
+// Answers: a status, header lines and a body, sent whole; the Connection
+// line says whether the server closes the connection after it.
 #pragma once
 
 #include <optional>

@@ -139,8 +139,8 @@ int main(int argc, char** argv) {
     provider::HttpServer server(context);
     if (!server.Listen(options.listenAddress, options.port, error)) return Fail(error);
     context.selfHost = options.listenAddress + ":" + std::to_string(server.Port());
-
     std::printf("listening on %s\n", context.selfHost.c_str());
+    if (options.publicPort != 0) context.selfHost = options.listenAddress + ":" + std::to_string(options.publicPort);
     if (!tlsFiles.caFile.empty()) std::printf("ca-file %s\n", tlsFiles.caFile.c_str());
     std::fflush(stdout);
 

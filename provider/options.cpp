@@ -181,6 +181,9 @@ const std::vector<OptionSpec>& Specs() {
          Number(0, 1000000, "--daily-send-limit wants a number from 0 to 1000000",
                 [](Options& o, std::int64_t v) { o.sendLimits.daily = v; })},
         {"--seed-folder", true, ParseSeedFolder},
+        {"--public-port", true,
+         Number(1, 65535, "--public-port wants a port from 1 to 65535",
+                [](Options& o, std::int64_t v) { o.publicPort = static_cast<std::uint16_t>(v); })},
     };
     return specs;
 }
@@ -193,7 +196,7 @@ const char* UsageText() {
            "                       [--tls | --tls-cert FILE --tls-key FILE] [--log FILE]\n"
            "                       [--attachment-limit BYTES] [--session-ttl SECONDS]\n"
            "                       [--send-limit N/SECONDS] [--daily-send-limit N]\n"
-           "                       [--seed-folder NAME:COUNT[:BYTES]]... [--help]\n"
+           "                       [--seed-folder NAME:COUNT[:BYTES]]... [--public-port PORT] [--help]\n"
            "       vantlo-provider --version\n"
            "\n"
            "A local stand-in for the webmail provider and the notice server that Vantlo talks to.\n"
@@ -239,6 +242,9 @@ const char* UsageText() {
            "                          with FA_MTA_REJECTED5521.\n"
            "  --daily-send-limit N    more than N deliveries of an account within 24 hours are refused\n"
            "                          with FA_MTA_REJECTED5520.\n"
+           "  --public-port PORT      the port the entry servers name in the webmail host's address\n"
+           "                          (default: the port listened on), for a relay in front that\n"
+           "                          cannot rewrite it (TLS).\n"
            "  --seed-folder NAME:COUNT[:BYTES]\n"
            "                          at start, when the first account has no folder NAME yet, make it\n"
            "                          with COUNT stored files file-00001.bin... of BYTES bytes each\n"

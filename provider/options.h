@@ -22,6 +22,7 @@ struct SeedFolder {
 struct Options {
     std::string listenAddress = "127.0.0.1";
     std::uint16_t port = 0;
+    std::uint16_t publicPort = 0;                               // 0: the port listened on
     std::string dataDir;                                        // empty: a temporary directory, removed at exit
     std::vector<std::pair<std::string, std::string>> accounts;  // address, password
     bool demoAccount = false;  // no --account: the demo account, filled with demo content when new

@@ -1,5 +1,8 @@
-// Serves one connection: reads the request, finds its role by path,
-// checks method and body, and hands it to the role.
+// Serves one connection: reads each request, finds its role by path,
+// checks method and body, and hands it to the role. A whole answer with a
+// length leaves the connection open for the client's next request, as long
+// as the client did not ask to close it (HTTP/1.1 keeps it unless told
+// otherwise); a refusal, a download or an upload ends it.
 #pragma once
 
 #include <cstdint>

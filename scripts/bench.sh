@@ -7,7 +7,9 @@
 # third: 256 MiB in 32 MiB parts beside one mail, and the time to list a
 # folder of 10,000 files; then a fourth: a provider far away (the slow-link
 # relay), 200 MiB with 1 and with 4 parts at once beside the ideal time,
-# a listing of 10,000 files and 100 commands with their sign-ins counted.
+# a listing of 10,000 files, 100 commands with their sign-ins counted, the
+# requests and connections of a put of 8 parts and a cold listing of 1,000
+# files.
 # Builds nothing: point it at a native build directory.
 #
 # Usage: scripts/bench.sh [NATIVE_BUILD_DIR]     (default: build/native)
@@ -31,9 +33,11 @@ provider_pid=
 tls_provider_pid=
 far_provider_pid=
 relay_pid=
+tls_far_provider_pid=
+tls_relay_pid=
 cleanup() {
   local pid
-  for pid in $relay_pid $far_provider_pid $provider_pid $tls_provider_pid; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
+  for pid in $tls_relay_pid $tls_far_provider_pid $relay_pid $far_provider_pid $provider_pid $tls_provider_pid; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -514,12 +518,14 @@ bench_mount
 # in 25 MiB parts (8 mails) put and fetched with --transfers 1 and 4, beside
 # the ideal time (the bytes at 4 MiB/s per connection in use); `ls` of a
 # folder of 10,000 files with its manifest cache filled; 100 `ls` in a row
-# after a signout, the sign-ins counted in the provider's log. One run each.
+# after a signout, the sign-ins counted in the provider's log. One run each;
+# the put of 8 small parts (its requests and connections counted in the log)
+# and `ls` of 1,000 files with an empty manifest cache: medians of RUNS.
 delay_ms=20
 cap=$(( 4 * 1048576 ))
 mkdir "$work/far-data"
 "$provider" --listen 127.0.0.1:0 --data "$work/far-data" --log "$work/far.log" \
-  --seed-folder "far-seed:10000" > "$work/far-provider.out" 2>&1 &
+  --seed-folder "far-seed:10000" --seed-folder "far-1k:1000" > "$work/far-provider.out" 2>&1 &
 far_provider_pid=$!
 for _ in $(seq 1200); do
   grep -q '^listening on ' "$work/far-provider.out" 2>/dev/null && break
@@ -566,6 +572,60 @@ for _ in $(seq 100); do far ls "$far_folder" > /dev/null; done
 ms_hundred=$(( $(now_ms) - start ))
 signins=$(( $(grep -c ' head POST /logins.jsp' "$work/far.log") - signins_before ))
 
+# A put of 8 parts of 1 MiB: requests, searches and connections from the log.
+logged() { grep -c "$1" "$work/far.log" || true; }
+head -c $(( 8 * 1048576 )) /dev/urandom > "$work/far-8.bin"
+put_figures=$(for i in $(seq "$runs"); do
+  ln -f "$work/far-8.bin" "$work/far-8-$i.bin"
+  h=$(logged ' head ') s=$(logged 'func=mbox:searchMessages') o=$(logged ' open ')
+  ms=$(elapsed far put --part-size 1M "$work/far-8-$i.bin" "$far_folder")
+  echo "$ms $(( $(logged ' head ') - h )) $(( $(logged 'func=mbox:searchMessages') - s )) $(( $(logged ' open ') - o ))"
+done | sort -n | awk '{ v[NR] = $0 } END { print v[int((NR + 1) / 2)] }')
+read -r ms_put_8 put_requests put_searches put_connections <<<"$put_figures"
+rm -f "$work"/far-8*.bin
+far_1k=$(far folders | awk -F '\t' '$2 == "far-1k" { print $1 }')
+far ls "$far_1k" > /dev/null
+cold_1k() {
+  find "$work/cache" -name '*manifest*' -delete 2>/dev/null || true
+  elapsed far ls "$far_1k"
+}
+ms_cold_1k=$(for _ in $(seq "$runs"); do cold_1k; done | median)
+
+# The same two over TLS, where every new connection costs its handshake's
+# round trips: a provider of its own behind a relay of its own, told to name
+# the relay's port as the webmail host's (the relay cannot rewrite it in TLS).
+tls_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+# A second relay: its standard input is a pipe this script holds open.
+mkfifo "$work/tls-relay.in"
+"$relay" "$tls_port" "$delay_ms" "$cap" 3600 < "$work/tls-relay.in" > "$work/tls-relay.out" &
+tls_relay_pid=$!
+exec {tls_relay_in}> "$work/tls-relay.in"
+for _ in $(seq 1200); do grep -q '^port ' "$work/tls-relay.out" 2>/dev/null && break; sleep 0.05; done
+tls_relay_port=$(sed -n 's/^port //p' "$work/tls-relay.out")
+mkdir "$work/tls-far-data"
+"$provider" --listen "127.0.0.1:$tls_port" --public-port "$tls_relay_port" --tls --data "$work/tls-far-data" \
+  --log "$work/tls-far.log" --seed-folder "far-1k:1000" > "$work/tls-far-provider.out" 2>&1 &
+tls_far_provider_pid=$!
+for _ in $(seq 1200); do grep -q '^ca-file ' "$work/tls-far-provider.out" 2>/dev/null && break; sleep 0.05; done
+tls_ca=$(sed -n 's/^ca-file //p' "$work/tls-far-provider.out")
+[ -n "$tls_ca" ] || { echo "bench: the TLS far provider did not start" >&2; exit 1; }
+tls_far() { VANTLO_CA_FILE=$tls_ca "$cli" --provider "https://127.0.0.1:$tls_relay_port" --account "$account" "$@"; }
+tls_folder=$(tls_far mkdir Far)
+head -c $(( 8 * 1048576 )) /dev/urandom > "$work/far-8.bin"
+ms_tls_put_8=$(for i in $(seq "$runs"); do
+  ln -f "$work/far-8.bin" "$work/far-8-tls-$i.bin"
+  elapsed tls_far put --part-size 1M "$work/far-8-tls-$i.bin" "$tls_folder"
+done | median)
+rm -f "$work"/far-8*.bin
+tls_1k=$(tls_far folders | awk -F '\t' '$2 == "far-1k" { print $1 }')
+tls_far ls "$tls_1k" > /dev/null
+ms_tls_cold_1k=$(for _ in $(seq "$runs"); do
+  find "$work/cache" -name '*manifest*' -delete 2>/dev/null || true
+  elapsed tls_far ls "$tls_1k"
+done | median)
+kill "$tls_relay_pid" "$tls_far_provider_pid" 2>/dev/null || true
+exec {tls_relay_in}>&-
+
 echo
 echo "vantlo-cli through a slow link (${delay_ms} ms each way, $(( cap / 1048576 )) MiB/s per connection), one run"
 printf '%-34s %16s %16s %10s\n' "figure" "MiB/s (ms)" "ideal ms" "ideal/took"
@@ -574,7 +634,13 @@ printf '%-34s %16s %16s %10s\n' "4 transfers beside 1: put, get" "" "" \
   "$(ratio "$ms_put_4" "$ms_put_1") $(ratio "$ms_get_4" "$ms_get_1")"
 printf '%-34s %16s\n' "ls of 10,000 files (ms, cached)" "$ms_far_ls"
 printf '%-34s %16s %16s\n' "100 ls in a row (ms, sign-ins)" "$ms_hundred" "$signins sign-in(s)"
-echo "targets: 4 transfers at least 3.5x 1 and at least 0.85 of the ideal; 100 commands, 1 sign-in"
+printf '%-34s %16s %16s %10s\n' "put of 8 parts (ms, requests)" "$ms_put_8" "$put_requests" \
+  "$put_searches/$put_connections"
+printf '%-34s %16s\n' "ls of 1,000 files (ms, cold)" "$ms_cold_1k"
+printf '%-34s %16s\n' "TLS: put of 8 parts (ms)" "$ms_tls_put_8"
+printf '%-34s %16s\n' "TLS: ls of 1,000 files (ms, cold)" "$ms_tls_cold_1k"
+echo "targets: 4 transfers at least 3.5x 1 and at least 0.85 of the ideal; 100 commands, 1 sign-in;"
+echo "a put of 8 parts: O(8) requests, at most one search a part (last column: searches/connections)"
 
 # --- vantlo-dav beside vantlo-cli (its own script) -----------------------------
 "$(dirname "$0")/bench-dav.sh" "$build"

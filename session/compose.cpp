@@ -30,7 +30,7 @@ void ComposeRequest(const Session& session, const std::string& body, Request& re
     request << "User-Agent: " << CellText(session.userAgent) << "\r\n";
     request << "Host: " << CellText(session.host) << "\r\n";
     request << "Content-Length: " << std::to_string(body.size()) << "\r\n";
-    request.Line("Connection: close");
+    request.Line("Connection: keep-alive");
     request << CookieLine(session) << "\r\n";
     request << "\r\n" << body;
 }

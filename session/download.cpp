@@ -9,6 +9,7 @@
 #include "session/cells.h"
 #include "session/exchange.h"
 #include "session/http_head.h"
+#include "session/kept_connection.h"
 #include "session/script_request.h"
 #include "session/speed_guard.h"
 
@@ -49,6 +50,7 @@ Status StartDownload(Session& session, const std::string& messageId, OpenDownloa
     Request request(TextRoom(kRequestBuffer));
     DownloadRequest(session, messageId, request);
     if (request.Overflowed()) return Status::RequestTooLarge;
+    session.kept->Drop();  // a session holds one connection at a time
     Status status = download.connection.Open(WebmailEndpoint(session), Style::Plain, 0);
     if (status != Status::Ok) return status;
     status = download.connection.SendAll(request.Text().data(), request.Size(), Style::Plain, 0);

@@ -129,6 +129,11 @@ Status Connection::Connect(const Endpoint& endpoint, Style style, int waitSecond
     return Status::ConnectWaitFailed;
 }
 
+bool Connection::Idle() {
+    if (!socket_.IsOpen()) return false;
+    return (tls_ ? tls_->WaitReadable(0) : socket_.WaitReadable(0)) == net::WaitResult::TimedOut;
+}
+
 net::WaitResult Connection::WaitSliced(bool forWrite, int sliceSeconds) {
     // Waits in slices of the style's own length, but never longer in all
     // than the idle limit.

@@ -1,5 +1,7 @@
-// One HTTP/1.1 exchange per connection: connect, send the whole request,
-// read the answer until the server closes, shut down and close. Two styles,
+// One HTTP/1.1 exchange: connect, send the whole request, read the answer
+// (to its end, or until the server closes), shut down and close. A
+// session's script requests keep their connection instead
+// (kept_connection.h). Two styles,
 // as the operations have always used them: guarded (waits watched with
 // time-outs) and plain (blocking). Every wait is bounded by the session's
 // ExchangeLimits, so no operation hangs on a silent server.
@@ -33,6 +35,9 @@ struct ExchangeStyle {
     Style receive = Style::Plain;
     int receiveWaitSeconds = 0;
     AppendMode append = AppendMode::Text;
+    // Sending the request twice does no harm (it only reads): it may go
+    // again on a new connection when a kept one was found closed.
+    bool resendable = false;
 };
 
 constexpr std::size_t kAnswerCapacity = 204800;
@@ -108,6 +113,10 @@ public:
     // Caps every later wait at `ms` (0: only the idle bound), for a
     // transfer's low-speed bound.
     void CapWaits(int ms) { waitCapMs_ = ms; }
+    void SetLimits(const ExchangeLimits& limits) { limits_ = limits; }
+    // Open, and nothing has come since the last answer: not even the
+    // server's end of the connection.
+    bool Idle();
 
 private:
     Status Connect(const Endpoint& endpoint, Style style, int waitSeconds);

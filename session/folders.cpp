@@ -15,7 +15,7 @@ constexpr std::size_t kUpdateBodyBuffer = 5120;  // rename and delete
 constexpr std::size_t kNewIdBuffer = 20;
 
 // Guarded connect (6 s) and sends (25 s); blocking receives, byte for byte.
-const ExchangeStyle kListStyle{Style::Guarded, 6, Style::Guarded, 25, Style::Plain, 0, AppendMode::Bytes};
+const ExchangeStyle kListStyle{Style::Guarded, 6, Style::Guarded, 25, Style::Plain, 0, AppendMode::Bytes, true};
 const ExchangeStyle kPlainText{Style::Plain, 0, Style::Plain, 0, Style::Plain, 0, AppendMode::Text};
 
 bool IsDecimal(std::string_view text) {

@@ -16,7 +16,7 @@ constexpr std::size_t kRequestBuffer = 1024;
 constexpr std::size_t kPageAnswerCapacity = 4 << 20;
 constexpr std::size_t kMessageAnswerCapacity = 4 << 20;
 
-const ExchangeStyle kQueryStyle{Style::Guarded, 6, Style::Guarded, 15, Style::Guarded, 9, AppendMode::Bytes};
+const ExchangeStyle kQueryStyle{Style::Guarded, 6, Style::Guarded, 15, Style::Guarded, 9, AppendMode::Bytes, true};
 
 std::string Paging(std::uint64_t start, std::uint32_t limit) {
     return "<int name=\"start\">" + std::to_string(start) + "</int><int name=\"limit\">" + std::to_string(limit) +

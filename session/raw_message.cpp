@@ -8,6 +8,7 @@
 #include "session/download.h"
 #include "session/exchange.h"
 #include "session/http_head.h"
+#include "session/kept_connection.h"
 #include "session/provider_directory.h"
 #include "session/script_request.h"
 
@@ -33,6 +34,7 @@ Status FetchRawMessage(Session& session, const std::string& messageId, std::uint
     session.refusalCode.clear();
     if (messageId.empty() || !IsPlainQueryValue(messageId)) return Status::Refused;
     std::string request = RawMessageRequest(session, messageId);
+    session.kept->Drop();  // a session holds one connection at a time
     Connection connection(session.limits);
     Status status = connection.Open(WebmailEndpoint(session), Style::Plain, 0);
     if (status == Status::Ok) status = connection.SendAll(request.data(), request.size(), Style::Plain, 0);

@@ -1,6 +1,7 @@
 #include "session/script_request.h"
 
 #include "session/cells.h"
+#include "session/kept_connection.h"
 #include "session/keyword_scanner.h"
 
 namespace session {
@@ -26,7 +27,7 @@ Request ScriptRequest(const Session& session, std::string_view function, HeaderO
         request << "Content-Length: " << length << "\r\n";
         request.Line("Content-Type: application/xml");
         request << "User-Agent: " << CellText(session.userAgent) << "\r\n";
-        request.Line("Connection: close");
+        request.Line("Connection: keep-alive");
     } else {
         request.Line("Content-Type: application/xml");
         request << "Referer: " << SchemeName(session.hostScheme) << "://" << host << "/a/j/js3/index.jsp?sid=" << sid
@@ -35,7 +36,7 @@ Request ScriptRequest(const Session& session, std::string_view function, HeaderO
         request << "User-Agent: " << CellText(session.userAgent) << "\r\n";
         request << "Host: " << host << "\r\n";
         request << "Content-Length: " << length << "\r\n";
-        request.Line("Connection: close");
+        request.Line("Connection: keep-alive");
         request.Line("Cache-Control: no-cache");
     }
     request.Line(CookieLine(session));
@@ -69,7 +70,7 @@ Status ScriptVerdict(std::string_view body, std::string& refusalCode) {
 Status RunScript(Session& session, const Request& request, const ExchangeStyle& style, Answer& answer) {
     session.refusalCode.clear();
     if (request.Overflowed()) return Status::RequestTooLarge;
-    Status status = Exchange(WebmailEndpoint(session), request, style, session.limits, answer);
+    Status status = session.kept->Exchange(WebmailEndpoint(session), request, style, session.limits, answer);
     if (status != Status::Ok) return status;
     return ScriptVerdict(answer.Body(), session.refusalCode);
 }

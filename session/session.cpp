@@ -4,6 +4,7 @@
 
 #include "platform/net.h"
 #include "session/cells.h"
+#include "session/kept_connection.h"
 
 namespace session {
 
@@ -20,6 +21,7 @@ Session::Session() {
     ClearCell(composeId);
     ClearCell(accountName);
     SetCell(userAgent, kUserAgent);
+    kept = std::make_unique<KeptConnection>();
     net::Startup();
 }
 

@@ -4,11 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "session/tables.h"
 
 namespace session {
+
+class KeptConnection;
 
 // Bounds on every wait of an exchange, so a stalled or silent server ends an
 // operation with an error instead of hanging its thread.
@@ -64,6 +67,9 @@ struct Session {
     // empty means the VANTLO_CA_FILE environment variable, or the system's
     // roots.
     std::string caFile;
+    // The connection to the webmail host kept between script requests
+    // (never null); a copy (CopySignIn) opens its own.
+    std::unique_ptr<KeptConnection> kept;
 };
 
 extern const char kUserAgent[];

@@ -15,6 +15,7 @@
 #include "session/cells.h"
 #include "session/exchange.h"
 #include "session/http_head.h"
+#include "session/kept_connection.h"
 #include "session/script_request.h"
 #include "session/speed_guard.h"
 #include "session/xml_text.h"
@@ -198,11 +199,17 @@ Status UploadVerdict(const Answer& answer, std::string& refusalCode) {
 // without a length ends with its first piece.
 Status PostForm(Session& session, const Request& head, const Form& form, std::ifstream& file, std::uint64_t size,
                 const SendCounter& counter) {
-    Connection connection(session.limits);
-    Status status = connection.Open(WebmailEndpoint(session), Style::Guarded, kUploadWaitSeconds);
-    if (status != Status::Ok) return status;
+    // On the connection the compose request left open, when it still is.
+    const Endpoint endpoint = WebmailEndpoint(session);
+    std::unique_ptr<Connection> taken = session.kept->Take(endpoint, session.limits);
+    if (!taken) {
+        taken = std::make_unique<Connection>(session.limits);
+        Status opened = taken->Open(endpoint, Style::Guarded, kUploadWaitSeconds);
+        if (opened != Status::Ok) return opened;
+    }
+    Connection& connection = *taken;
     FormSender sender(connection, counter, session.limits);
-    status = sender.Send(head.Text().data(), head.Size());
+    Status status = sender.Send(head.Text().data(), head.Size());
     if (status == Status::Ok) status = sender.Send(form.partHead.data(), form.partHead.size());
     if (status == Status::Ok) status = SendFileChunks(sender, file, size, form.boundary);
     if (status == Status::Ok) status = sender.Send(form.tail.data(), form.tail.size());

@@ -228,10 +228,9 @@ Outcome WebmailStore::TakeOurs(const std::vector<std::string>& ours, std::string
     return Success();
 }
 
-Outcome WebmailStore::FindDelivered(const PartUpload& part, const std::vector<std::string>& before, int boundMs,
-                                    std::string& mailId) {
+Outcome WebmailStore::FindDelivered(const PartUpload& part, int boundMs, std::string& mailId) {
     platform::Backoff pauses({options_.firstPauseMs, options_.longestPauseMs, boundMs, false}, part.stop);
-    std::vector<std::string> looked(before);  // ids that are not ours
+    std::vector<std::string> looked;  // ids that are not ours
     for (;;) {
         std::vector<std::string> candidates, ours;
         Outcome outcome = InboxIdsWithSubject(part.subject, candidates);
@@ -254,7 +253,7 @@ Outcome WebmailStore::FindDelivered(const PartUpload& part, const std::vector<st
     }
 }
 
-Outcome WebmailStore::Deliver(const PartUpload& part, const std::vector<std::string>& before, std::string& mailId) {
+Outcome WebmailStore::Deliver(const PartUpload& part, std::string& mailId) {
     const session::FileRange range{part.source, part.offset, part.length, part.attachmentName};
     // The short-time sending limit: spread parallel senders out.
     platform::Backoff pauses({options_.quotaFirstPauseMs, options_.quotaLongestPauseMs, options_.quotaBoundMs, true},
@@ -269,11 +268,11 @@ Outcome WebmailStore::Deliver(const PartUpload& part, const std::vector<std::str
             if (status != Status::Ok) return status;
             return session::DeliverFile(session_, part.subject, part.text, part.attachmentName, part.length);
         });
-        if (outcome.Ok()) return FindDelivered(part, before, options_.deliveryBoundMs, mailId);
+        if (outcome.Ok()) return FindDelivered(part, options_.deliveryBoundMs, mailId);
         const bool cut = outcome.code == StoreCode::Broken || outcome.code == StoreCode::TimedOut;
         if (!cut && outcome.code != StoreCode::QuotaShortTerm && outcome.code != StoreCode::QuotaDaily) return outcome;
         // The mail may have been taken in before the refusal or the cut.
-        Outcome look = FindDelivered(part, before, cut ? options_.lookAfterCutMs : 0, mailId);
+        Outcome look = FindDelivered(part, cut ? options_.lookAfterCutMs : 0, mailId);
         if (look.Ok()) return look;
         if (look.code != StoreCode::NotFound) return outcome;
         if (outcome.code == StoreCode::QuotaDaily)
@@ -292,13 +291,8 @@ Outcome WebmailStore::Deliver(const PartUpload& part, const std::vector<std::str
 
 Outcome WebmailStore::StorePart(const PartUpload& part, std::string& newMailId) {
     newMailId.clear();
-    std::vector<std::string> before, ours;
-    Outcome outcome = InboxIdsWithSubject(part.subject, before);
-    // A delivery of an interrupted run may have landed since it was looked for: it is the part.
-    if (outcome.Ok()) outcome = OursAmong(part, before, ours);
-    if (!outcome.Ok()) return outcome;
     std::string id;
-    outcome = ours.empty() ? Deliver(part, before, id) : TakeOurs(ours, id);
+    Outcome outcome = Deliver(part, id);
     if (!outcome.Ok()) return outcome;
     if (part.folderId != kInbox) outcome = MoveMails({id}, part.folderId);
     if (outcome.Ok()) newMailId = id;

@@ -3,12 +3,13 @@
 //
 // A part is stored the way the program has always stored files (a mail to
 // the account itself, then moved out of the inbox), with an exact find of
-// the delivered mail: a candidate is a mail in the inbox whose subject is
-// the part's, that was not there before the delivery, and whose manifest
-// carries the part's upload id. Look-alikes and older mails of the same
-// subject stay where they are. A mail of the part already in the inbox
-// before sending (a delivery of an interrupted run that landed late) is
-// taken instead of sending; further copies of the part go to the trash.
+// the delivered mail: ours is a mail in the inbox whose subject is the
+// part's and whose manifest carries the part's upload id. Look-alikes and
+// older mails of the same subject stay where they are. The inbox is not
+// searched before sending (a put has looked for its earlier deliveries
+// already): a delivery of an interrupted run that landed late is found
+// beside the new one, which is then a copy of the part and goes to the
+// trash.
 //
 // A delivery is never repeated blindly: a repeated delivery is a second
 // copy of the part. After a refusal of the short-time sending limit or an
@@ -123,11 +124,9 @@ private:
     // Takes the first of them; the others are copies of it, moved to the trash.
     catalog::Outcome TakeOurs(const std::vector<std::string>& ours, std::string& mailId);
     // Looks for the delivered mail for up to boundMs (0: one look).
-    catalog::Outcome FindDelivered(const catalog::PartUpload& part, const std::vector<std::string>& before, int boundMs,
-                                   std::string& mailId);
+    catalog::Outcome FindDelivered(const catalog::PartUpload& part, int boundMs, std::string& mailId);
     // Sends the part until it is in the inbox, as the top of this file says.
-    catalog::Outcome Deliver(const catalog::PartUpload& part, const std::vector<std::string>& before,
-                             std::string& mailId);
+    catalog::Outcome Deliver(const catalog::PartUpload& part, std::string& mailId);
 
     std::unique_ptr<session::Session> owned_;
     session::Session& session_;

@@ -2,7 +2,8 @@
 // each point the moment the provider has seen a given number of requests,
 // then run again: the folder holds each part once, nothing is left in the
 // inbox, the file comes back byte-exact, and an existing target is never
-// damaged meanwhile. All of it on one kept session: one sign-in.
+// damaged meanwhile. All of it on one kept session: one sign-in. And what a
+// put of several parts costs in requests.
 #include <algorithm>
 #include <random>
 
@@ -50,6 +51,19 @@ TEST_F(ResumeTest, KilledAtSeededPointsPutAndGetFinishOnTheNextRunWithEachPartOn
     // A run may end between two looks at the log on a busy machine: most, not all, points kill.
     EXPECT_GE(killed, 16);
     EXPECT_GE(resumed, 4);
+}
+
+// What a put costs on the wire: a few requests a part (compose, upload,
+// delivery, the search that finds it, its read and its move), at most one
+// search a part, and a handful for the whole put.
+TEST_F(ResumeTest, APutOfFourPartsSendsAFewRequestsAndOneSearchAPart) {
+    std::string folder = Run({"mkdir", "Counted"}).out;
+    folder.pop_back();
+    const fs::path file = Write("counted.bin", std::string(4 * 65536, 'x'));
+    const auto base = static_cast<std::streamoff>(fs::file_size(log));
+    ASSERT_EQ(Run({"put", "--part-size", "64K", file.string(), folder}).exitCode, 0);
+    EXPECT_LE(Logged(" head ", base), 4 * 6 + 4);
+    EXPECT_LE(Logged("searchMessages", base), 4 + 3);
 }
 
 }  // namespace

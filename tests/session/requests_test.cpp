@@ -21,7 +21,7 @@ struct RequestsTest : testsupport::SessionTest {
                "&func=mbox:compose HTTP/1.1\r\nAccept: text/javascript\r\nContent-Type: application/xml\r\n"
                "User-Agent: Ostrel Mail Tools; Unix 7.2\r\nHost: " +
                server.HostPort() + "\r\nContent-Length: " + std::to_string(body.size()) +
-               "\r\nConnection: close\r\nCookie: " + testsupport::kCookies + "\r\n\r\n" + body;
+               "\r\nConnection: keep-alive\r\nCookie: " + testsupport::kCookies + "\r\n\r\n" + body;
     }
 };
 

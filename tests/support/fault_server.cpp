@@ -171,7 +171,13 @@ bool FaultServer::Serve(int client, const Action& action) {
             ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
             if (n <= 0) break;
             request.append(buffer, static_cast<std::size_t>(n));
-            if (::send(server, buffer, static_cast<std::size_t>(n), MSG_NOSIGNAL) <= 0) break;
+            // An action is one connection: the server behind is asked to
+            // close it after its answer, so it carries one request.
+            std::string piece(buffer, static_cast<std::size_t>(n));
+            const std::string keep = "Connection: keep-alive\r\n";
+            if (std::size_t at = piece.find(keep); at != std::string::npos && at < piece.find("\r\n\r\n"))
+                piece.replace(at, keep.size(), "Connection: close\r\n");
+            if (::send(server, piece.data(), piece.size(), MSG_NOSIGNAL) <= 0) break;
         }
         if (fds[1].revents) {
             ssize_t n = ::recv(server, buffer, sizeof buffer, 0);

@@ -1,8 +1,8 @@
 // A loopback server for fault tests, one connection at a time. Each
 // connection takes the next action of a queue: answer with scripted bytes,
-// or forward to a real server behind it (its own address put in Location
-// lines); either may then misbehave: cut the answer, reset the connection,
-// stall or trickle. It records every request it receives. Given a
+// or forward to a real server behind it (asked to close after its answer;
+// its own address put in Location lines); either may then misbehave: cut
+// the answer, reset the connection, stall or trickle. It records every request it receives. Given a
 // certificate and key it speaks TLS instead, with scripted answers only
 // (and no faults).
 #pragma once

@@ -52,9 +52,9 @@ struct SessionTest : ::testing::Test {
         if (longOrder)
             head += xml + "Referer: http://" + server.HostPort() + "/a/j/js3/index.jsp?sid=" + kSid +
                     "\r\nAccept-Language: zh-cn\r\n" + agent + host + length +
-                    "Connection: close\r\nCache-Control: no-cache\r\n";
+                    "Connection: keep-alive\r\nCache-Control: no-cache\r\n";
         else
-            head += host + length + xml + agent + "Connection: close\r\n";
+            head += host + length + xml + agent + "Connection: keep-alive\r\n";
         return head + "Cookie: " + kCookies + "\r\n\r\n" + body;
     }
     std::filesystem::path File(const std::string& name, const std::string& bytes) {

@@ -1,5 +1,7 @@
 #include "slow_link.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -139,6 +141,13 @@ void SlowLink::Accept() {
 void SlowLink::Relay(int client, Connection& connection) {
     std::uint16_t port = upstream_;
     int server = LoopbackSocket(port, false);
+    // Each piece goes out when it is due: the relay's own sockets must not
+    // hold one back for the acknowledgement of the last (on a connection
+    // used for many requests, that wait is a delayed ACK).
+    for (int fd : {client, server}) {
+        int yes = 1;
+        if (fd >= 0) ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+    }
     if (server >= 0) {
         Direction up(client, server, shape_, stopping_);
         Direction down(server, client, shape_, stopping_, "127.0.0.1:" + std::to_string(upstream_), HostPort());

@@ -1,0 +1,73 @@
+// Script requests keep their connection: one connection at a provider
+// that keeps it, a new one at a server that closes after each answer, and
+// an answer cut off is the same error as on a connection of its own.
+#include "session/kept_connection.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "fault_server.h"
+#include "provider_process.h"
+#include "session/folders.h"
+#include "session/signin.h"
+#include "session_fixture.h"
+
+namespace {
+
+using session::Status;
+
+TEST(KeptConnection, OnlyAnAnswerThatSaysSoAndEndsByItsLengthKeepsItsConnection) {
+    const struct {
+        const char* header;
+        bool kept;
+    } cases[] = {
+        {"HTTP/1.1 200 OK\r\nContent-Length: 2", true},
+        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked", true},
+        {"HTTP/1.0 200 OK\r\nContent-Length: 2\r\nConnection: Keep-Alive", true},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close", false},
+        {"HTTP/1.1 200 OK\r\nConnection: keep-alive", false},  // ends with the close
+        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip", false},
+        {"HTTP/1.0 200 OK\r\nContent-Length: 2", false},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 2x", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(session::AnswerKeepsConnection(c.header), c.kept) << c.header;
+}
+
+TEST(KeptConnection, TheProviderAnswersASessionsRequestsOnOneConnection) {
+    const std::string dir = testsupport::MakeTempDir("vantlo-kept-"), log = dir + "/provider.log";
+    {
+        testsupport::ProviderProcess provider({}, {"--tls", "--log", log});
+        session::Session s;
+        s.providerOverride = provider.Address();
+        s.caFile = provider.CaFile();
+        ASSERT_EQ(session::SignIn(s, "demo@163.example", 1, "vantlo-demo"), Status::Ok);
+        for (int i = 0; i < 3; ++i) ASSERT_EQ(session::GetAllFolders(s), Status::Ok);
+    }
+    const std::string text = testsupport::ReadWholeFile(log);
+    auto count = [&](const std::string& what) {
+        int n = 0;
+        for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+        return n;
+    };
+    EXPECT_EQ(count("getAllFolders"), 3);
+    EXPECT_EQ(count(" open tls"), 3) << "the sign-in's two connections and one for the rest:\n" << text;
+    testsupport::RemoveTree(dir);
+}
+
+using KeptFaults = testsupport::SessionTest;
+
+TEST_F(KeptFaults, AServerThatClosesAfterEveryAnswerOrCutsOneIsAnsweredAsBefore) {
+    const std::string body = "{'code':'S_OK','var':[]}";
+    // Never says it closes; its answers end by their length.
+    const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+    server.Push(testsupport::Script(answer));
+    server.Push(testsupport::Script(answer));
+    server.Push(testsupport::Script(answer, testsupport::Action::Cut, answer.size() - 5));
+    EXPECT_EQ(session::GetAllFolders(s), Status::Ok);
+    EXPECT_EQ(session::GetAllFolders(s), Status::Ok);
+    EXPECT_EQ(session::GetAllFolders(s), Status::Incomplete) << "cut off, and not asked again";
+    EXPECT_EQ(server.Connections(), 3);
+}
+
+}  // namespace
