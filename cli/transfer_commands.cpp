@@ -127,6 +127,19 @@ std::unique_ptr<catalog::UploadRecordFile> KeepUploadIds(Context& context, catal
 
 // put -r DIR... REMOTE_DIR: what each DIR holds goes into REMOTE_DIR with
 // the same shape (made when missing), through one engine and one progress.
+// The folder below rootId that a tree's directory ("a/b") lands in when it
+// is there already; empty when it is not.
+std::string ExistingFolder(const catalog::FolderTree& tree, std::string id, const std::string& dir) {
+    for (std::size_t at = 0; at <= dir.size();) {
+        const std::size_t end = std::min(dir.find('/', at), dir.size());
+        const catalog::FolderInfo* folder = tree.ChildNamed(id, std::string_view(dir).substr(at, end - at));
+        if (!folder) return {};
+        id = folder->id;
+        at = end + 1;
+    }
+    return id;
+}
+
 int PutTrees(Context& context, const std::vector<std::string>& positional, catalog::TransferSettings settings) {
     std::vector<catalog::LocalTree> trees;
     for (std::size_t i = 0; i + 1 < positional.size(); ++i) {
@@ -148,11 +161,21 @@ int PutTrees(Context& context, const std::vector<std::string>& positional, catal
     if (outcome.Ok() && target.kind == RemotePath::Kind::Missing)
         outcome = catalog::MakeFolderPath(*store, paths.Tree(), positional.back(), rootId);
     if (!outcome.Ok()) return OutcomeFailed(context, outcome, "make folder '" + OutputField(positional.back()) + "'");
-    bool vault = false;
-    if (target.kind == RemotePath::Kind::Folder && (outcome = IsVaultFolder(*store, rootId, vault)).Ok() && vault)
-        return Fail(context, "'" + OutputField(positional.back()) +
-                                 "' is a vault: its files go in one by one (put FILE... FOLDER), sealed; its folders "
-                                 "would show their names");
+    // The target, and each folder already there that a directory lands in, may be a vault.
+    std::vector<std::string> existing;
+    if (target.kind == RemotePath::Kind::Folder) existing.push_back(rootId);
+    for (const catalog::LocalTree& tree : trees)
+        for (const std::string& dir : tree.dirs) {
+            const std::string id = ExistingFolder(paths.Tree(), rootId, dir);
+            if (!id.empty()) existing.push_back(id);
+        }
+    for (std::size_t i = 0; i < existing.size() && outcome.Ok(); ++i) {
+        bool vault = false;
+        if ((outcome = IsVaultFolder(*store, existing[i], vault)).Ok() && vault)
+            return Fail(context, "'/" + OutputField(paths.Tree().PathOf(existing[i])) +
+                                     "' is a vault: its files go in one by one (put FILE... FOLDER), sealed; its "
+                                     "folders would show their names");
+    }
     if (!outcome.Ok()) return OutcomeFailed(context, outcome, "look into '" + OutputField(positional.back()) + "'");
     Progress progress;
     settings.progress = progress.Callback();
@@ -198,6 +221,13 @@ int GetTrees(Context& context, const std::vector<std::string>& positional, catal
         catalog::Outcome outcome = paths.Resolve(positional[i], source);
         if (outcome.Ok() && source.kind != RemotePath::Kind::Folder)
             outcome = catalog::Failure(catalog::StoreCode::NotFound, "no such folder");
+        bool vault = false;
+        if (outcome.Ok()) outcome = IsVaultFolder(*store, source.folderId, vault);
+        if (outcome.Ok() && vault) {
+            // Opened, under the files' own names: never the sealed files as they are stored.
+            if (int got = GetVaultFolder(context, *store, source.folderId, out, settings); got != kExitOk) result = got;
+            continue;
+        }
         catalog::RemoteTree tree;
         if (outcome.Ok()) outcome = catalog::WalkRemoteTree(*store, paths.Tree(), source.folderId, tree);
         if (!outcome.Ok()) {

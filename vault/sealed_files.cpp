@@ -64,21 +64,29 @@ catalog::Outcome PutSealedFiles(catalog::MailStore& store, const VaultKey& key,
     return catalog::PutFiles(neutral, sources, folderId, sealing, reports);
 }
 
-catalog::Outcome GetSealedFile(catalog::MailStore& store, const VaultKey& key, const std::string& folderId,
-                               const std::string& name, const std::filesystem::path& target,
-                               const catalog::TransferSettings& settings, catalog::GetReport& report) {
+catalog::Outcome FindSealedFile(catalog::MailStore& store, const VaultKey& key, const std::string& folderId,
+                                const std::string& name, catalog::FileEntry& file) {
     const std::string sealedName = NameSealer(key).Seal(name);
     std::vector<catalog::FileEntry> found;
     if (catalog::Outcome searched = catalog::FindFiles(store, sealedName, folderId, found); !searched.Ok())
         return searched;
-    const catalog::FileEntry* file = nullptr;
-    for (const catalog::FileEntry& entry : found)
-        if (entry.name == sealedName && entry.folderId == folderId) file = file ? file : &entry;
-    if (!file) return catalog::Failure(catalog::StoreCode::NotFound, "no file '" + name + "' in the vault");
+    for (catalog::FileEntry& entry : found)
+        if (entry.name == sealedName && entry.folderId == folderId) {
+            file = std::move(entry);
+            return catalog::Success();
+        }
+    return catalog::Failure(catalog::StoreCode::NotFound, "no file '" + name + "' in the vault");
+}
+
+catalog::Outcome GetSealedFile(catalog::MailStore& store, const VaultKey& key, const std::string& folderId,
+                               const std::string& name, const std::filesystem::path& target,
+                               const catalog::TransferSettings& settings, catalog::GetReport& report) {
+    catalog::FileEntry file;
+    if (catalog::Outcome found = FindSealedFile(store, key, folderId, name, file); !found.Ok()) return found;
     std::filesystem::path sealedCopy = target;
     sealedCopy += ".vantlo-sealed";
     std::vector<catalog::GetReport> reports;
-    catalog::Outcome outcome = catalog::GetFiles(store, {{file->key, sealedCopy}}, settings, reports);
+    catalog::Outcome outcome = catalog::GetFiles(store, {{file.key, sealedCopy}}, settings, reports);
     if (!reports.empty()) report = reports.front();
     // The engine names mails; the user knows the file by its plain name.
     if (!outcome.Ok()) return catalog::Failure(outcome.code, name + ": " + outcome.detail);

@@ -39,8 +39,12 @@ catalog::Outcome PutSealedFiles(catalog::MailStore& store, const VaultKey& key,
                                 const std::filesystem::path& stagingRoot, const catalog::TransferSettings& settings,
                                 std::vector<catalog::PutReport>& reports);
 
-// The file of that plain name in the folder, found by its sealed name
-// (a search, no listing), fetched, verified and opened into `target`.
+// The file of that plain name in the folder, found by its sealed name (a
+// search, no listing); NotFound when there is none.
+catalog::Outcome FindSealedFile(catalog::MailStore& store, const VaultKey& key, const std::string& folderId,
+                                const std::string& name, catalog::FileEntry& file);
+
+// That file (FindSealedFile), fetched, verified and opened into `target`.
 catalog::Outcome GetSealedFile(catalog::MailStore& store, const VaultKey& key, const std::string& folderId,
                                const std::string& name, const std::filesystem::path& target,
                                const catalog::TransferSettings& settings, catalog::GetReport& report);
