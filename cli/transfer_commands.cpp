@@ -127,19 +127,6 @@ std::unique_ptr<catalog::UploadRecordFile> KeepUploadIds(Context& context, catal
 
 // put -r DIR... REMOTE_DIR: what each DIR holds goes into REMOTE_DIR with
 // the same shape (made when missing), through one engine and one progress.
-// The folder below rootId that a tree's directory ("a/b") lands in when it
-// is there already; empty when it is not.
-std::string ExistingFolder(const catalog::FolderTree& tree, std::string id, const std::string& dir) {
-    for (std::size_t at = 0; at <= dir.size();) {
-        const std::size_t end = std::min(dir.find('/', at), dir.size());
-        const catalog::FolderInfo* folder = tree.ChildNamed(id, std::string_view(dir).substr(at, end - at));
-        if (!folder) return {};
-        id = folder->id;
-        at = end + 1;
-    }
-    return id;
-}
-
 int PutTrees(Context& context, const std::vector<std::string>& positional, catalog::TransferSettings settings) {
     std::vector<catalog::LocalTree> trees;
     for (std::size_t i = 0; i + 1 < positional.size(); ++i) {
@@ -161,22 +148,12 @@ int PutTrees(Context& context, const std::vector<std::string>& positional, catal
     if (outcome.Ok() && target.kind == RemotePath::Kind::Missing)
         outcome = catalog::MakeFolderPath(*store, paths.Tree(), positional.back(), rootId);
     if (!outcome.Ok()) return OutcomeFailed(context, outcome, "make folder '" + OutputField(positional.back()) + "'");
-    // The target, and each folder already there that a directory lands in, may be a vault.
-    std::vector<std::string> existing;
-    if (target.kind == RemotePath::Kind::Folder) existing.push_back(rootId);
-    for (const catalog::LocalTree& tree : trees)
-        for (const std::string& dir : tree.dirs) {
-            const std::string id = ExistingFolder(paths.Tree(), rootId, dir);
-            if (!id.empty()) existing.push_back(id);
-        }
-    for (std::size_t i = 0; i < existing.size() && outcome.Ok(); ++i) {
-        bool vault = false;
-        if ((outcome = IsVaultFolder(*store, existing[i], vault)).Ok() && vault)
-            return Fail(context, "'/" + OutputField(paths.Tree().PathOf(existing[i])) +
-                                     "' is a vault: its files go in one by one (put FILE... FOLDER), sealed; its "
-                                     "folders would show their names");
-    }
-    if (!outcome.Ok()) return OutcomeFailed(context, outcome, "look into '" + OutputField(positional.back()) + "'");
+    std::vector<std::string> dirs;
+    for (const catalog::LocalTree& tree : trees) dirs.insert(dirs.end(), tree.dirs.begin(), tree.dirs.end());
+    if (int refused =
+            RefuseVaultsBelow(context, *store, paths.Tree(), rootId, target.kind == RemotePath::Kind::Folder, dirs);
+        refused != kExitOk)
+        return refused;
     Progress progress;
     settings.progress = progress.Callback();
     std::unique_ptr<catalog::UploadRecordFile> record = KeepUploadIds(context, settings);

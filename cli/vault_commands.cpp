@@ -3,9 +3,11 @@
 // VANTLO_VAULT_PASSPHRASE (the new one of passwd from
 // VANTLO_VAULT_NEW_PASSPHRASE), else from lines of standard input, a new
 // one typed twice; it is asked once per run.
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <ostream>
+#include <string_view>
 
 #include "catalog/catalog.h"
 #include "catalog/format_values.h"
@@ -250,6 +252,41 @@ int GetVaultFolder(Context& context, catalog::MailStore& store, const std::strin
             result = OutcomeFailed(context, outcome, "fetch '" + OutputField(entry.name) + "' from the vault");
     }
     return result;
+}
+
+namespace {
+
+// The folder below `id` that a tree's directory ("a/b") lands in when it is
+// there already; empty when it is not.
+std::string ExistingFolder(const catalog::FolderTree& tree, std::string id, const std::string& dir) {
+    for (std::size_t at = 0; at <= dir.size();) {
+        const std::size_t end = std::min(dir.find('/', at), dir.size());
+        const catalog::FolderInfo* folder = tree.ChildNamed(id, std::string_view(dir).substr(at, end - at));
+        if (!folder) return {};
+        id = folder->id;
+        at = end + 1;
+    }
+    return id;
+}
+
+}  // namespace
+
+int RefuseVaultsBelow(Context& context, catalog::MailStore& store, const catalog::FolderTree& tree,
+                      const std::string& rootId, bool rootToo, const std::vector<std::string>& dirs) {
+    std::vector<std::string> existing;
+    if (rootToo) existing.push_back(rootId);
+    for (const std::string& dir : dirs)
+        if (std::string id = ExistingFolder(tree, rootId, dir); !id.empty()) existing.push_back(std::move(id));
+    for (const std::string& id : existing) {
+        bool vault = false;
+        if (catalog::Outcome outcome = IsVaultFolder(store, id, vault); !outcome.Ok())
+            return OutcomeFailed(context, outcome, "look into folder " + id);
+        if (vault)
+            return Fail(context, "'/" + OutputField(tree.PathOf(id)) +
+                                     "' is a vault: its files go in one by one (put FILE... FOLDER), sealed; its "
+                                     "folders would show their names");
+    }
+    return kExitOk;
 }
 
 bool HoldsVaultFile(const std::vector<catalog::FileEntry>& files) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "catalog/file_grouping.h"
+#include "catalog/folder_tree.h"
 #include "catalog/mail_store.h"
 #include "catalog/transfers.h"
 #include "cli/command.h"
@@ -35,6 +36,12 @@ int FindInVault(Context& context, catalog::MailStore& store, const std::string& 
 // get -r VAULT DIR: every file of the vault opened into DIR under its own name.
 int GetVaultFolder(Context& context, catalog::MailStore& store, const std::string& folderId,
                    const std::filesystem::path& out, const catalog::TransferSettings& settings);
+
+// put -r into rootId: fails, saying which, when rootId (rootToo: it was
+// there before) or a folder already there that one of `dirs` ("a/b")
+// lands in is a vault; its folders would show their names.
+int RefuseVaultsBelow(Context& context, catalog::MailStore& store, const catalog::FolderTree& tree,
+                      const std::string& rootId, bool rootToo, const std::vector<std::string>& dirs);
 
 // Why mv leaves a vault's files where and as they are.
 extern const char* const kVaultMoveRefused;
