@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "catalog/outcome.h"
+#include "platform/byte_reader.h"
 #include "platform/stop_token.h"
 
 namespace catalog {
@@ -79,7 +80,16 @@ struct PartUpload {
     std::uint64_t length = 0;
     SendProgress progress;
     platform::StopToken stop;  // once asked, the store ends the send with Cancelled
+    // When set, the bytes are read from it (at offset) instead of from source:
+    // bytes made on the fly, such as a vault's sealed records.
+    std::shared_ptr<platform::ByteReader> reader{};
 };
+
+// The reader of the part's bytes: its own, or one on its source file (null when that cannot be opened).
+inline std::shared_ptr<platform::ByteReader> PartBytes(const PartUpload& part) {
+    if (part.reader) return part.reader;
+    return platform::OpenFileReader(part.source);
+}
 
 class MailStore {
 public:

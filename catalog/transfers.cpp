@@ -66,7 +66,8 @@ Outcome PutFiles(MailStore& store, const std::vector<fs::path>& sources, const s
                 settings.progress(
                     {TransferProgress::Phase::Hashing, hashed + p.done, std::max(hashTotal, hashed + p.total)});
         };
-        Outcome outcome = PlanUpload(sources[i], settings.partSize, hashing, settings.stop, job.plan);
+        Outcome outcome =
+            PlanUpload(sources[i], settings.partSize, hashing, settings.stop, job.plan, settings.storedForm);
         hashed += job.plan.size;
         job.mailIds.assign(job.plan.parts.size(), {});
         reports[i].parts = static_cast<std::uint32_t>(job.plan.parts.size());

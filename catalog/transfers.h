@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "catalog/catalog.h"
+#include "catalog/upload.h"
 #include "catalog/upload_record.h"
 
 namespace catalog {
@@ -27,6 +28,8 @@ struct TransferSettings {
     platform::StopToken stop;   // once asked, the transfer ends with Cancelled
     // Upload ids kept on this machine; none: parts found in the inbox are checked by their bytes.
     UploadRecord* record = nullptr;
+    // A put's files stored in another form (a vault seals them); none: as they are.
+    StoredFormOf storedForm{};
 };
 
 struct PutReport {

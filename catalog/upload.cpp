@@ -1,7 +1,6 @@
 #include "catalog/upload.h"
 
 #include <algorithm>
-#include <fstream>
 
 #include "catalog/format_values.h"
 #include "catalog/part_mark.h"
@@ -25,15 +24,23 @@ bool Utf8FileName(const fs::path& source, std::string& name) {
     }
 }
 
-Outcome CheckSource(const fs::path& source, std::uint64_t partSize, UploadPlan& plan) {
+Outcome CheckSource(const fs::path& source, std::uint64_t partSize, const StoredFormOf& formOf, UploadPlan& plan) {
     if (!Utf8FileName(source, plan.name)) return Failure(StoreCode::Refused, "the file name has no UTF-8 form");
-    Outcome outcome = CheckFileName(plan.name);
+    Outcome outcome = formOf ? Success() : CheckFileName(plan.name);
     if (!outcome.Ok()) return outcome;
     std::error_code error;
     if (!fs::is_regular_file(source, error)) return Failure(StoreCode::LocalFile, plan.name + " is not a regular file");
-    plan.size = fs::file_size(source, error);
+    plan.size = plan.sourceSize = fs::file_size(source, error);
     if (!error) plan.modified = fs::last_write_time(source, error);
     if (error) return Failure(StoreCode::LocalFile, plan.name + ": " + error.message());
+    if (formOf) {
+        StoredForm form;
+        if (outcome = formOf(source, form); !outcome.Ok()) return outcome;
+        if (outcome = CheckFileName(form.name); !outcome.Ok()) return outcome;
+        plan.name = std::move(form.name);
+        plan.size = form.size;
+        plan.open = std::move(form.open);
+    }
     if (partSize == 0 || partSize > kLargestPart)
         return Failure(StoreCode::Refused, "the part size must be at least 1 byte and below 2 GiB");
     std::uint64_t count = plan.size == 0 ? 1 : (plan.size - 1) / partSize + 1;
@@ -72,13 +79,13 @@ Manifest UploadPlan::ManifestOf(const UploadPart& part) const {
 }
 
 Outcome PlanUpload(const fs::path& source, std::uint64_t partSize, const ProgressCallback& progress,
-                   const platform::StopToken& stop, UploadPlan& plan) {
+                   const platform::StopToken& stop, UploadPlan& plan, const StoredFormOf& formOf) {
     plan = UploadPlan();
     plan.source = source;
-    Outcome outcome = CheckSource(source, partSize, plan);
+    Outcome outcome = CheckSource(source, partSize, formOf, plan);
     if (!outcome.Ok()) return outcome;
 
-    std::ifstream in(source, std::ios::binary);
+    const std::unique_ptr<platform::ByteReader> in = plan.open ? plan.open() : platform::OpenFileReader(source);
     if (!in) return Failure(StoreCode::LocalFile, plan.name + " could not be opened");
     std::vector<char> buffer(kReadChunk);
     Sha256 whole, partDigest;
@@ -87,7 +94,7 @@ Outcome PlanUpload(const fs::path& source, std::uint64_t partSize, const Progres
     for (UploadPart& part : plan.parts) {
         for (std::uint64_t left = part.size; left > 0;) {
             std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
-            if (!in.read(buffer.data(), static_cast<std::streamsize>(want))) return changed;
+            if (!in->ReadAt(done, buffer.data(), want)) return changed;
             whole.Update(buffer.data(), want);
             partDigest.Update(buffer.data(), want);
             left -= want;
@@ -97,7 +104,7 @@ Outcome PlanUpload(const fs::path& source, std::uint64_t partSize, const Progres
         }
         part.sha256 = partDigest.FinishHex();
     }
-    if (in.peek() != std::ifstream::traits_type::eof()) return changed;
+    if (char more = 0; in->ReadAt(done, &more, 1)) return changed;
     plan.sha256 = whole.FinishHex();
     plan.stored = UtcNow();
     return NewUploadId(plan.uploadId);
@@ -113,6 +120,8 @@ Outcome StorePlannedPart(MailStore& store, const UploadPlan& plan, const UploadP
     upload.attachmentName = PartAttachmentName(plan.name, part.number, parts);
     upload.uploadId = plan.uploadId;
     upload.source = plan.source;
+    if (plan.open && !(upload.reader = plan.open()))
+        return Failure(StoreCode::LocalFile, PartLabel(plan, part) + ": the file to store could not be read");
     upload.offset = part.offset;
     upload.length = part.size;
     upload.progress = sent;
@@ -126,7 +135,7 @@ bool SourceUnchanged(const UploadPlan& plan) {
     std::error_code sizeError, timeError;
     std::uint64_t size = fs::file_size(plan.source, sizeError);
     fs::file_time_type modified = fs::last_write_time(plan.source, timeError);
-    return !sizeError && !timeError && size == plan.size && modified == plan.modified;
+    return !sizeError && !timeError && size == plan.sourceSize && modified == plan.modified;
 }
 
 Outcome PutFile(MailStore& store, const fs::path& source, const std::string& folderId, const PutOptions& options,

@@ -7,11 +7,14 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "catalog/catalog.h"
 #include "catalog/manifest.h"
+#include "platform/byte_reader.h"
 
 namespace catalog {
 
@@ -22,10 +25,24 @@ struct UploadPart {
     std::string sha256;
 };
 
+// What a put stores in place of a file's own bytes and name (a vault: the
+// sealed name and the records sealed as they are read), so that nothing is
+// copied to disk first: the stored size, and a reader of its own for each
+// part (parts go side by side) that gives the same bytes every time.
+struct StoredForm {
+    std::string name;
+    std::uint64_t size = 0;
+    std::function<std::unique_ptr<platform::ByteReader>()> open;
+};
+// Gives the form `source` is stored in (the file's own when none is given).
+using StoredFormOf = std::function<Outcome(const std::filesystem::path& source, StoredForm& form)>;
+
 struct UploadPlan {
     std::filesystem::path source;
     std::string name;
-    std::uint64_t size = 0;
+    std::uint64_t size = 0;  // of the stored bytes
+    std::uint64_t sourceSize = 0;
+    std::function<std::unique_ptr<platform::ByteReader>()> open;  // none: the source's own bytes
     std::string sha256;
     std::string uploadId;
     std::int64_t stored = 0;
@@ -39,7 +56,7 @@ struct UploadPlan {
 // and draws a fresh upload id. Progress reports the Hashing phase; a stop
 // asked meanwhile ends it with Cancelled.
 Outcome PlanUpload(const std::filesystem::path& source, std::uint64_t partSize, const ProgressCallback& progress,
-                   const platform::StopToken& stop, UploadPlan& plan);
+                   const platform::StopToken& stop, UploadPlan& plan, const StoredFormOf& formOf = {});
 
 // Stores one part into folderId; `sent` gets the part's bytes sent so far,
 // and a stop asked meanwhile ends the send with Cancelled.

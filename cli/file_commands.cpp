@@ -94,8 +94,11 @@ int RunFind(Context& context, const std::vector<std::string>& args) {
     catalog::Outcome outcome;
     if (args.size() > 1) {
         RemotePaths paths(context, *store);
+        bool vault = false;
         outcome = paths.ResolveFolder(args[1], folderId);
+        if (outcome.Ok()) outcome = IsVaultFolder(*store, folderId, vault);
         if (!outcome.Ok()) return OutcomeFailed(context, outcome, "look up '" + OutputField(args[1]) + "'");
+        if (vault) return FindInVault(context, *store, folderId, text);
     }
     outcome = catalog::FindFiles(*store, text, folderId, files);
     if (outcome.Ok()) outcome = FillSizes(context, *store, files);
@@ -122,6 +125,10 @@ int RunStat(Context& context, const std::vector<std::string>& args) {
     RemotePaths paths(context, *store);
     RemotePath path;
     catalog::Outcome found = paths.Resolve(args[0], path);
+    bool vault = false;
+    if (found.Ok() && path.kind == RemotePath::Kind::Missing && path.parentFound &&
+        (found = IsVaultFolder(*store, path.folderId, vault)).Ok() && vault)
+        return StatInVault(context, *store, path.folderId, path.name);
     if (!found.Ok()) return OutcomeFailed(context, found, "look up '" + OutputField(args[0]) + "'");
     if (path.kind == RemotePath::Kind::Missing)
         return Fail(context, "no such folder or file: '" + OutputField(args[0]) + "'");
@@ -158,10 +165,48 @@ catalog::Outcome MoveFolderTo(catalog::MailStore& store, RemotePaths& paths, con
     return outcome;
 }
 
+// Whether the folder of a path (or the folder it names) is a vault; a
+// file given by its key is located first.
+catalog::Outcome InVault(catalog::MailStore& store, const RemotePath& path, bool& vault) {
+    vault = false;
+    std::string folderId = path.folderId;
+    if (path.kind == RemotePath::Kind::File && folderId.empty()) {
+        catalog::FileEntry entry;
+        catalog::MailText keyMail;
+        // A key that names nothing is the move's own failure to tell.
+        catalog::Outcome located = catalog::LocateFile(store, path.key, entry, keyMail);
+        if (!located.Ok()) return located.code == catalog::StoreCode::NotFound ? catalog::Success() : located;
+        folderId = entry.folderId;
+    }
+    if (folderId.empty() || (path.kind == RemotePath::Kind::Missing && !path.parentFound)) return catalog::Success();
+    return IsVaultFolder(store, folderId, vault);
+}
+
+// Nothing moves into, out of or within a vault (kVaultMoveRefused); a
+// vault folder itself moves as any folder.
+int RefuseVaultMoves(Context& context, catalog::MailStore& store, RemotePaths& paths,
+                     const std::vector<std::string>& args) {
+    RemotePath last;
+    catalog::Outcome outcome = paths.Resolve(args.back(), last, false);
+    // "mv FOLDER_ID KEY...": the target comes first.
+    const std::size_t target =
+        outcome.Ok() && last.kind != RemotePath::Kind::Folder && IsFolderId(context, args[0]) ? 0 : args.size() - 1;
+    for (std::size_t i = 0; i < args.size() && outcome.Ok(); ++i) {
+        RemotePath path;
+        bool vault = false;
+        outcome = paths.Resolve(args[i], path, i != target);
+        if (!outcome.Ok() || (path.kind == RemotePath::Kind::Folder && i != target)) continue;
+        if ((outcome = InVault(store, path, vault)).Ok() && vault)
+            return Fail(context, "'" + OutputField(args[i]) + "': " + kVaultMoveRefused);
+    }
+    return outcome.Ok() ? kExitOk : OutcomeFailed(context, outcome, "look up what to move");
+}
+
 int RunMv(Context& context, const std::vector<std::string>& args) {
     if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
     auto store = OpenStore(context);
     RemotePaths paths(context, *store);
+    if (int refused = RefuseVaultMoves(context, *store, paths, args); refused != kExitOk) return refused;
     RemotePath target;
     catalog::Outcome outcome = paths.Resolve(args.back(), target, false);
     if (!outcome.Ok()) return OutcomeFailed(context, outcome, "look up '" + OutputField(args.back()) + "'");

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "catalog/catalog.h"
+#include "catalog/drive_names.h"
 #include "catalog/local_name.h"
 #include "catalog/manifest.h"
 #include "catalog/sha256.h"
@@ -247,6 +248,12 @@ int RunSync(Context& context, const std::vector<std::string>& args) {
     Walked walked;
     if (int walkedBoth = WalkBoth(context, *store, paths, options, !options.download, walked); walkedBoth != kExitOk)
         return walkedBoth;
+    // A vault below would take the files as they are: they go into it one by one, sealed.
+    for (const catalog::RemoteFile& file : walked.remote.files)
+        if (!options.download && file.entry.name == catalog::kVaultFileName)
+            return Fail(context, "'" + OutputField(file.path) +
+                                     "' makes its folder a vault: sync does not store into one; put its files "
+                                     "there one by one (they are sealed)");
     for (const std::string& skipped : walked.local.skipped) context.err << "skipped " << OutputField(skipped) << '\n';
     const fs::path recordPath = RecordPath(context, PathArgument(options.localArg), walked.folderId, options.download);
     catalog::SyncRecord record = recordPath.empty() ? catalog::SyncRecord{} : catalog::LoadSyncRecord(recordPath);

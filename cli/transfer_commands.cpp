@@ -148,12 +148,12 @@ int PutTrees(Context& context, const std::vector<std::string>& positional, catal
     if (outcome.Ok() && target.kind == RemotePath::Kind::Missing)
         outcome = catalog::MakeFolderPath(*store, paths.Tree(), positional.back(), rootId);
     if (!outcome.Ok()) return OutcomeFailed(context, outcome, "make folder '" + OutputField(positional.back()) + "'");
-    bool vault = false;
-    if (target.kind == RemotePath::Kind::Folder && (outcome = IsVaultFolder(*store, rootId, vault)).Ok() && vault)
-        return Fail(context, "'" + OutputField(positional.back()) +
-                                 "' is a vault: its files go in one by one (put FILE... FOLDER), sealed; its folders "
-                                 "would show their names");
-    if (!outcome.Ok()) return OutcomeFailed(context, outcome, "look into '" + OutputField(positional.back()) + "'");
+    std::vector<std::string> dirs;
+    for (const catalog::LocalTree& tree : trees) dirs.insert(dirs.end(), tree.dirs.begin(), tree.dirs.end());
+    if (int refused =
+            RefuseVaultsBelow(context, *store, paths.Tree(), rootId, target.kind == RemotePath::Kind::Folder, dirs);
+        refused != kExitOk)
+        return refused;
     Progress progress;
     settings.progress = progress.Callback();
     std::unique_ptr<catalog::UploadRecordFile> record = KeepUploadIds(context, settings);
@@ -198,6 +198,13 @@ int GetTrees(Context& context, const std::vector<std::string>& positional, catal
         catalog::Outcome outcome = paths.Resolve(positional[i], source);
         if (outcome.Ok() && source.kind != RemotePath::Kind::Folder)
             outcome = catalog::Failure(catalog::StoreCode::NotFound, "no such folder");
+        bool vault = false;
+        if (outcome.Ok()) outcome = IsVaultFolder(*store, source.folderId, vault);
+        if (outcome.Ok() && vault) {
+            // Opened, under the files' own names: never the sealed files as they are stored.
+            if (int got = GetVaultFolder(context, *store, source.folderId, out, settings); got != kExitOk) result = got;
+            continue;
+        }
         catalog::RemoteTree tree;
         if (outcome.Ok()) outcome = catalog::WalkRemoteTree(*store, paths.Tree(), source.folderId, tree);
         if (!outcome.Ok()) {

@@ -3,12 +3,15 @@
 // VANTLO_VAULT_PASSPHRASE (the new one of passwd from
 // VANTLO_VAULT_NEW_PASSPHRASE), else from lines of standard input, a new
 // one typed twice; it is asked once per run.
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <ostream>
+#include <string_view>
 
 #include "catalog/catalog.h"
 #include "catalog/format_values.h"
+#include "catalog/local_name.h"
 #include "cli/command.h"
 #include "cli/mailbox.h"
 #include "cli/operation_arguments.h"
@@ -119,7 +122,19 @@ bool TakeTransferOptions(Context& context, std::vector<std::string>& args, catal
     return true;
 }
 
+// A sealed file as the user knows it: its own name and size.
+void ShowOpened(catalog::FileEntry& file, const std::string& name) {
+    file.name = name;
+    std::uint64_t plain = 0;
+    file.sizeKnown = file.sizeKnown && vault::PlainSize(file.size, plain);
+    file.size = plain;
+}
+
 }  // namespace
+
+const char* const kVaultMoveRefused =
+    "a vault's file keeps its name and its folder: its name is sealed with its bytes, so a new name or "
+    "another folder means storing it anew (get it, then put it again); nothing moves into or out of a vault";
 
 int ListVault(Context& context, catalog::MailStore& store, const std::string& folderId) {
     vault::VaultKey key;
@@ -138,10 +153,7 @@ int ListVault(Context& context, catalog::MailStore& store, const std::string& fo
                         << " is not a file of this vault: " << OutputField(entries[i].nameOutcome.Text()) << '\n';
             continue;
         }
-        file.name = entries[i].name;
-        std::uint64_t plain = 0;
-        file.sizeKnown = file.sizeKnown && vault::PlainSize(file.size, plain);
-        file.size = plain;
+        ShowOpened(file, entries[i].name);
         context.out << FileLine(file) << '\n';
     }
     return kExitOk;
@@ -178,6 +190,105 @@ int GetFromVault(Context& context, catalog::MailStore& store, const std::string&
     return outcome.Ok() ? kExitOk : OutcomeFailed(context, outcome, "fetch '" + name + "' from vault " + folderId);
 }
 
+int StatInVault(Context& context, catalog::MailStore& store, const std::string& folderId, const std::string& name) {
+    vault::VaultKey key;
+    std::vector<vault::VaultCopy> copies;
+    if (int unlocked = Unlock(context, store, folderId, key, copies); unlocked != kExitOk) return unlocked;
+    catalog::FileEntry file;
+    catalog::FileDetails details;
+    catalog::Outcome outcome = vault::FindSealedFile(store, key, folderId, name, file);
+    if (outcome.Ok()) outcome = catalog::StatFile(store, file.key, details);
+    if (!outcome.Ok()) return OutcomeFailed(context, outcome, "look up '" + OutputField(name) + "' in the vault");
+    std::uint64_t plain = 0;
+    const bool sized = vault::PlainSize(details.size, plain);
+    std::ostream& out = context.out;
+    out << "name: " << OutputField(name) << "\nkey: " << OutputField(file.key) << "\nfolder: " << folderId
+        << "\nsize: " << (sized ? std::to_string(plain) : "-") << "\nsha256: -\nsealed-size: " << details.size
+        << "\nsealed-sha256: " << (details.sha256.empty() ? "-" : details.sha256)
+        << "\nstored: " << (details.stored > 0 ? catalog::FormatUtc(details.stored) : "-")
+        << "\nparts: " << details.entry.parts << '\n';
+    for (const catalog::FilePart& part : details.entry.present)
+        out << "part " << part.number << ": " << OutputField(part.mailId) << '\n';
+    if (!details.entry.Whole()) out << "incomplete: " << details.entry.Problems() << '\n';
+    return kExitOk;
+}
+
+int FindInVault(Context& context, catalog::MailStore& store, const std::string& folderId, const std::string& name) {
+    vault::VaultKey key;
+    std::vector<vault::VaultCopy> copies;
+    if (int unlocked = Unlock(context, store, folderId, key, copies); unlocked != kExitOk) return unlocked;
+    std::vector<catalog::FileEntry> files(1);
+    catalog::Outcome outcome = vault::FindSealedFile(store, key, folderId, name, files[0]);
+    if (outcome.code == catalog::StoreCode::NotFound) return kExitOk;  // found nothing, as a plain find
+    if (outcome.Ok()) outcome = FillSizes(context, store, files);
+    if (!outcome.Ok()) return OutcomeFailed(context, outcome, "search the vault for '" + OutputField(name) + "'");
+    ShowOpened(files[0], name);
+    context.out << FileLine(files[0]) << '\t' << folderId << '\n';
+    return kExitOk;
+}
+
+int GetVaultFolder(Context& context, catalog::MailStore& store, const std::string& folderId,
+                   const std::filesystem::path& out, const catalog::TransferSettings& settings) {
+    vault::VaultKey key;
+    std::vector<vault::VaultCopy> copies;
+    if (int unlocked = Unlock(context, store, folderId, key, copies); unlocked != kExitOk) return unlocked;
+    std::vector<vault::SealedEntry> entries;
+    catalog::Outcome outcome = vault::ListSealedFiles(store, key, folderId, entries);
+    if (!outcome.Ok()) return OutcomeFailed(context, outcome, "list vault " + folderId);
+    int result = kExitOk;
+    for (const vault::SealedEntry& entry : entries) {
+        std::string local;
+        if (!entry.nameOutcome.Ok()) {
+            result = Fail(context, OutputField(entry.file.key) +
+                                       " is not a file of this vault: " + OutputField(entry.nameOutcome.Text()));
+            continue;
+        }
+        catalog::GetReport report;
+        outcome = catalog::LocalNameFor(entry.name, local);
+        if (outcome.Ok())
+            outcome =
+                vault::GetSealedFile(store, key, folderId, entry.name, out / PathArgument(local), settings, report);
+        if (!outcome.Ok())
+            result = OutcomeFailed(context, outcome, "fetch '" + OutputField(entry.name) + "' from the vault");
+    }
+    return result;
+}
+
+namespace {
+
+// The folder below `id` that a tree's directory ("a/b") lands in when it is
+// there already; empty when it is not.
+std::string ExistingFolder(const catalog::FolderTree& tree, std::string id, const std::string& dir) {
+    for (std::size_t at = 0; at <= dir.size();) {
+        const std::size_t end = std::min(dir.find('/', at), dir.size());
+        const catalog::FolderInfo* folder = tree.ChildNamed(id, std::string_view(dir).substr(at, end - at));
+        if (!folder) return {};
+        id = folder->id;
+        at = end + 1;
+    }
+    return id;
+}
+
+}  // namespace
+
+int RefuseVaultsBelow(Context& context, catalog::MailStore& store, const catalog::FolderTree& tree,
+                      const std::string& rootId, bool rootToo, const std::vector<std::string>& dirs) {
+    std::vector<std::string> existing;
+    if (rootToo) existing.push_back(rootId);
+    for (const std::string& dir : dirs)
+        if (std::string id = ExistingFolder(tree, rootId, dir); !id.empty()) existing.push_back(std::move(id));
+    for (const std::string& id : existing) {
+        bool vault = false;
+        if (catalog::Outcome outcome = IsVaultFolder(store, id, vault); !outcome.Ok())
+            return OutcomeFailed(context, outcome, "look into folder " + id);
+        if (vault)
+            return Fail(context, "'/" + OutputField(tree.PathOf(id)) +
+                                     "' is a vault: its files go in one by one (put FILE... FOLDER), sealed; its "
+                                     "folders would show their names");
+    }
+    return kExitOk;
+}
+
 bool HoldsVaultFile(const std::vector<catalog::FileEntry>& files) {
     for (const catalog::FileEntry& file : files)
         if (file.name == vault::kVaultFileName) return true;
@@ -185,6 +296,9 @@ bool HoldsVaultFile(const std::vector<catalog::FileEntry>& files) {
 }
 
 catalog::Outcome IsVaultFolder(catalog::MailStore& store, const std::string& folderId, bool& isVault) {
+    // The top is no folder (a search there searches every folder).
+    isVault = false;
+    if (folderId.empty()) return catalog::Success();
     std::vector<catalog::FileEntry> found;
     catalog::Outcome outcome = catalog::FindFiles(store, vault::kVaultFileName, folderId, found);
     isVault = outcome.Ok() && HoldsVaultFile(found);

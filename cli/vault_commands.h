@@ -1,5 +1,5 @@
 // A folder that is a vault takes and shows its files sealed: the plain
-// commands (ls, put) hand such a folder to the vault's own, so that no file
+// commands (ls, put, get, rm, stat, find) hand such a folder to the vault's own, so that no file
 // lands in a vault unsealed and its listing shows the files' own names.
 #pragma once
 
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "catalog/file_grouping.h"
+#include "catalog/folder_tree.h"
 #include "catalog/mail_store.h"
 #include "catalog/transfers.h"
 #include "cli/command.h"
@@ -26,5 +27,23 @@ int GetFromVault(Context& context, catalog::MailStore& store, const std::string&
 int RemoveFromVault(Context& context, catalog::MailStore& store, const std::string& folderId, const std::string& name);
 int PutIntoVault(Context& context, catalog::MailStore& store, const std::string& folderId,
                  const std::vector<std::filesystem::path>& sources, const catalog::TransferSettings& settings);
+// stat VAULT/NAME: the file found by its sealed name, shown by its own name
+// and size; the digest kept is the sealed bytes' (the plain one is sealed too).
+int StatInVault(Context& context, catalog::MailStore& store, const std::string& folderId, const std::string& name);
+// find NAME VAULT: the file of exactly that own name (its sealed name is
+// searched; no part of a name can be).
+int FindInVault(Context& context, catalog::MailStore& store, const std::string& folderId, const std::string& name);
+// get -r VAULT DIR: every file of the vault opened into DIR under its own name.
+int GetVaultFolder(Context& context, catalog::MailStore& store, const std::string& folderId,
+                   const std::filesystem::path& out, const catalog::TransferSettings& settings);
+
+// put -r into rootId: fails, saying which, when rootId (rootToo: it was
+// there before) or a folder already there that one of `dirs` ("a/b")
+// lands in is a vault; its folders would show their names.
+int RefuseVaultsBelow(Context& context, catalog::MailStore& store, const catalog::FolderTree& tree,
+                      const std::string& rootId, bool rootToo, const std::vector<std::string>& dirs);
+
+// Why mv leaves a vault's files where and as they are.
+extern const char* const kVaultMoveRefused;
 
 }  // namespace cli

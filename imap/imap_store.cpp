@@ -7,7 +7,6 @@
 #include "imap/imap_store.h"
 
 #include <algorithm>
-#include <fstream>
 #include <map>
 
 #include "catalog/format_values.h"
@@ -303,9 +302,8 @@ public:
         from = address ? settings_.account : "vantlo@localhost.invalid";
         const PartMessage message = ComposePart(part, from, messageId, "=_vantlo_" + random, catalog::UtcNow());
 
-        std::ifstream source(part.source, std::ios::binary);
-        if (!source || !source.seekg(static_cast<std::streamoff>(part.offset)))
-            return Failure(StoreCode::LocalFile, "the file to store could not be read");
+        const std::shared_ptr<platform::ByteReader> source = catalog::PartBytes(part);
+        if (!source) return Failure(StoreCode::LocalFile, "the file to store could not be read");
         auto write = [&](Connection& connection) {
             Outcome sent = connection.Send(message.head);
             std::vector<char> chunk(kSendChunk);
@@ -313,7 +311,7 @@ public:
             for (std::uint64_t done = 0; sent.Ok() && done < part.length;) {
                 const std::size_t want =
                     static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), part.length - done));
-                if (!source.read(chunk.data(), static_cast<std::streamsize>(want)))
+                if (!source->ReadAt(part.offset + done, chunk.data(), want))
                     return Failure(StoreCode::LocalFile, "the file to store ended early");
                 lines.clear();
                 AppendBase64Lines(chunk.data(), want, lines);

@@ -15,6 +15,7 @@
 # Usage: scripts/bench.sh [NATIVE_BUILD_DIR]     (default: build/native)
 #        RUNS=5 scripts/bench.sh ...               (runs per figure, median taken; default 3)
 #        VERBOSE=1 scripts/bench.sh ...            (also every run's time on standard error)
+#        ONLY=vault scripts/bench.sh ...           (the vault figures alone)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -180,89 +181,92 @@ make_file() {  # size in MiB, name
 declare -a rows
 add_row() { rows+=("$(printf '%-34s %16s %16s  %s' "$1" "$2" "$3" "$4")"); }
 
-for mib in 1 256; do
-  file="$work/file-$mib-MiB.bin"
-  make_file "$mib" "file-$mib-MiB.bin"
-  bytes=$(( mib * 1048576 ))
+# ONLY=vault runs the vault figures alone.
+if [ "${ONLY:-}" != vault ]; then
+  for mib in 1 256; do
+    file="$work/file-$mib-MiB.bin"
+    make_file "$mib" "file-$mib-MiB.bin"
+    bytes=$(( mib * 1048576 ))
 
-  read -r ms_cli_put ms_curl_put < <(paired put_cli put_curl)
-  rm -f "$work"/cli-* "$work"/curl-*
-  ln -f "$file" "$work/get-$mib.bin"
-  id=$(vantlo put --part-size 1G "$work/get-$mib.bin" "$folder")
-  read -r ms_cli_get ms_curl_get < <(paired get_cli get_curl)
-  cmp -s "$file" "$work/back-cli-1.bin" || { echo "bench: vantlo-cli fetched other bytes than it stored" >&2; exit 1; }
-  cmp -s "$file" "$work/back-curl-1.bin" || { echo "bench: curl fetched other bytes than were stored" >&2; exit 1; }
-  rm -f "$work"/back-*
+    read -r ms_cli_put ms_curl_put < <(paired put_cli put_curl)
+    rm -f "$work"/cli-* "$work"/curl-*
+    ln -f "$file" "$work/get-$mib.bin"
+    id=$(vantlo put --part-size 1G "$work/get-$mib.bin" "$folder")
+    read -r ms_cli_get ms_curl_get < <(paired get_cli get_curl)
+    cmp -s "$file" "$work/back-cli-1.bin" || { echo "bench: vantlo-cli fetched other bytes than it stored" >&2; exit 1; }
+    cmp -s "$file" "$work/back-curl-1.bin" || { echo "bench: curl fetched other bytes than were stored" >&2; exit 1; }
+    rm -f "$work"/back-*
 
-  add_row "put $mib MiB (MiB/s, ms)" "$(rate $bytes "$ms_cli_put") ($ms_cli_put)" \
-    "$(rate $bytes "$ms_curl_put") ($ms_curl_put)" "sign-in..delivery; vantlo-cli also finds and moves the mail"
-  add_row "get $mib MiB (MiB/s, ms)" "$(rate $bytes "$ms_cli_get") ($ms_cli_get)" \
-    "$(rate $bytes "$ms_curl_get") ($ms_curl_get)" "sign-in..download; vantlo-cli also lists the folders to find it"
+    add_row "put $mib MiB (MiB/s, ms)" "$(rate $bytes "$ms_cli_put") ($ms_cli_put)" \
+      "$(rate $bytes "$ms_curl_put") ($ms_curl_put)" "sign-in..delivery; vantlo-cli also finds and moves the mail"
+    add_row "get $mib MiB (MiB/s, ms)" "$(rate $bytes "$ms_cli_get") ($ms_cli_get)" \
+      "$(rate $bytes "$ms_curl_get") ($ms_curl_get)" "sign-in..download; vantlo-cli also lists the folders to find it"
 
-  if [ "$mib" = 256 ]; then
-    curl_signin
-    compose_id=$(curl_script mbox:compose '<?xml version="1.0"?><object/>' | sed -n "s/.*'var':'\([^']*\)'.*/\1/p")
-    ln -f "$file" "$work/rss-$mib.bin"
-    rss_cli_put=$(peak_kib "$cli" --provider "$address" --account "$account" put --part-size 1G "$work/rss-$mib.bin" "$folder")
-    rss_curl_put=$(peak_kib curl -s -o /dev/null -H 'Expect:' -H "Cookie: $cookie" \
-      -F "file1=@$file;filename=$file;type=application/octet-stream" \
-      -F "file2=@$work/empty;filename=\"\";type=application/octet-stream" \
-      "http://$address/a/p/upload.html?sid=$sid&composeId=$compose_id")
-    rss_cli_get=$(peak_kib "$cli" --provider "$address" --account "$account" get "$id" "$work/back-cli.bin")
-    rss_curl_get=$(peak_kib curl -s -o "$work/back-curl.bin" -H "Cookie: $cookie" \
-      "http://$address/js3/read/readdata.jsp?sid=$sid&mid=$id&part=3&mode=inline&action=download_attach")
-    add_row "peak memory, put 256 MiB (MiB)" "$(awk -v k="$rss_cli_put" 'BEGIN{printf "%.1f", k/1024}')" \
-      "$(awk -v k="$rss_curl_put" 'BEGIN{printf "%.1f", k/1024}')" "max RSS of the process (curl: the upload request)"
-    add_row "peak memory, get 256 MiB (MiB)" "$(awk -v k="$rss_cli_get" 'BEGIN{printf "%.1f", k/1024}')" \
-      "$(awk -v k="$rss_curl_get" 'BEGIN{printf "%.1f", k/1024}')" "max RSS of the process (curl: the download request)"
+    if [ "$mib" = 256 ]; then
+      curl_signin
+      compose_id=$(curl_script mbox:compose '<?xml version="1.0"?><object/>' | sed -n "s/.*'var':'\([^']*\)'.*/\1/p")
+      ln -f "$file" "$work/rss-$mib.bin"
+      rss_cli_put=$(peak_kib "$cli" --provider "$address" --account "$account" put --part-size 1G "$work/rss-$mib.bin" "$folder")
+      rss_curl_put=$(peak_kib curl -s -o /dev/null -H 'Expect:' -H "Cookie: $cookie" \
+        -F "file1=@$file;filename=$file;type=application/octet-stream" \
+        -F "file2=@$work/empty;filename=\"\";type=application/octet-stream" \
+        "http://$address/a/p/upload.html?sid=$sid&composeId=$compose_id")
+      rss_cli_get=$(peak_kib "$cli" --provider "$address" --account "$account" get "$id" "$work/back-cli.bin")
+      rss_curl_get=$(peak_kib curl -s -o "$work/back-curl.bin" -H "Cookie: $cookie" \
+        "http://$address/js3/read/readdata.jsp?sid=$sid&mid=$id&part=3&mode=inline&action=download_attach")
+      add_row "peak memory, put 256 MiB (MiB)" "$(awk -v k="$rss_cli_put" 'BEGIN{printf "%.1f", k/1024}')" \
+        "$(awk -v k="$rss_curl_put" 'BEGIN{printf "%.1f", k/1024}')" "max RSS of the process (curl: the upload request)"
+      add_row "peak memory, get 256 MiB (MiB)" "$(awk -v k="$rss_cli_get" 'BEGIN{printf "%.1f", k/1024}')" \
+        "$(awk -v k="$rss_curl_get" 'BEGIN{printf "%.1f", k/1024}')" "max RSS of the process (curl: the download request)"
+    fi
+    rm -f "$file" "$work/back-cli.bin" "$work/back-curl.bin"
+  done
+
+  # Time from the start of a put of 1 MiB to its message being listed in the
+  # target folder; the peer is curl doing the same steps one request at a time
+  # (sign-in, compose, upload, delivery, inbox listing, move, target listing).
+  make_file 1 "listed.bin"
+  listed_cli() {
+    local name="listed-cli-$RANDOM$RANDOM.bin" start
+    cp "$work/listed.bin" "$work/$name"
+    sync
+    start=$(now_ms)
+    vantlo put "$work/$name" "$folder" >/dev/null
+    until [ -n "$(listed_ids "$folder" "$name")" ]; do
+      [ $(( $(now_ms) - start )) -lt 60000 ] || { echo "bench: never listed" >&2; exit 1; }
+    done
+    echo $(( $(now_ms) - start ))
+  }
+  listed_curl() {
+    local name="listed-curl-$RANDOM$RANDOM.bin" start ids
+    cp "$work/listed.bin" "$work/$name"
+    sync
+    start=$(now_ms)
+    curl_put "$work/$name"
+    until ids=$(listed_ids 1 "$name"); [ -n "$ids" ]; do
+      [ $(( $(now_ms) - start )) -lt 60000 ] || { echo "bench: never arrived" >&2; exit 1; }
+    done
+    curl_script mbox:updateMessageInfos "<?xml version=\"1.0\"?><object><array name=\"ids\"><string>$ids</string></array><object name=\"attrs\"><int name=\"fid\">$target</int></object></object>" >/dev/null
+    until [ -n "$(listed_ids "$target" "$name")" ]; do
+      [ $(( $(now_ms) - start )) -lt 60000 ] || { echo "bench: never listed" >&2; exit 1; }
+    done
+    echo $(( $(now_ms) - start ))
+  }
+  curl_signin  # for the look at the target folder after vantlo-cli's put
+  ms_listed_cli=$(for _ in $(seq "$runs"); do listed_cli; done | median)
+  ms_listed_curl=$(for _ in $(seq "$runs"); do listed_curl; done | median)
+  add_row "put 1 MiB until listed (ms)" "$ms_listed_cli" "$ms_listed_curl" "start of put to the message listed in its folder"
+
+  echo "vantlo-cli beside curl, same provider ($address), median of $runs runs"
+  printf '%-34s %16s %16s  %s\n' "figure" "vantlo-cli" "curl" "what is measured"
+  printf '%s\n' "${rows[@]}"
+  echo "targets: throughput at least curl's; listed in under 1000 ms; peak memory under 16 MiB"
+
+  # The digest that checks every byte of every stored or fetched file.
+  if [ -x "$build/catalog/vantlo-sha256-speed" ]; then
+    echo
+    "$build/catalog/vantlo-sha256-speed" 512
   fi
-  rm -f "$file" "$work/back-cli.bin" "$work/back-curl.bin"
-done
-
-# Time from the start of a put of 1 MiB to its message being listed in the
-# target folder; the peer is curl doing the same steps one request at a time
-# (sign-in, compose, upload, delivery, inbox listing, move, target listing).
-make_file 1 "listed.bin"
-listed_cli() {
-  local name="listed-cli-$RANDOM$RANDOM.bin" start
-  cp "$work/listed.bin" "$work/$name"
-  sync
-  start=$(now_ms)
-  vantlo put "$work/$name" "$folder" >/dev/null
-  until [ -n "$(listed_ids "$folder" "$name")" ]; do
-    [ $(( $(now_ms) - start )) -lt 60000 ] || { echo "bench: never listed" >&2; exit 1; }
-  done
-  echo $(( $(now_ms) - start ))
-}
-listed_curl() {
-  local name="listed-curl-$RANDOM$RANDOM.bin" start ids
-  cp "$work/listed.bin" "$work/$name"
-  sync
-  start=$(now_ms)
-  curl_put "$work/$name"
-  until ids=$(listed_ids 1 "$name"); [ -n "$ids" ]; do
-    [ $(( $(now_ms) - start )) -lt 60000 ] || { echo "bench: never arrived" >&2; exit 1; }
-  done
-  curl_script mbox:updateMessageInfos "<?xml version=\"1.0\"?><object><array name=\"ids\"><string>$ids</string></array><object name=\"attrs\"><int name=\"fid\">$target</int></object></object>" >/dev/null
-  until [ -n "$(listed_ids "$target" "$name")" ]; do
-    [ $(( $(now_ms) - start )) -lt 60000 ] || { echo "bench: never listed" >&2; exit 1; }
-  done
-  echo $(( $(now_ms) - start ))
-}
-curl_signin  # for the look at the target folder after vantlo-cli's put
-ms_listed_cli=$(for _ in $(seq "$runs"); do listed_cli; done | median)
-ms_listed_curl=$(for _ in $(seq "$runs"); do listed_curl; done | median)
-add_row "put 1 MiB until listed (ms)" "$ms_listed_cli" "$ms_listed_curl" "start of put to the message listed in its folder"
-
-echo "vantlo-cli beside curl, same provider ($address), median of $runs runs"
-printf '%-34s %16s %16s  %s\n' "figure" "vantlo-cli" "curl" "what is measured"
-printf '%s\n' "${rows[@]}"
-echo "targets: throughput at least curl's; listed in under 1000 ms; peak memory under 16 MiB"
-
-# The digest that checks every byte of every stored or fetched file.
-if [ -x "$build/catalog/vantlo-sha256-speed" ]; then
-  echo
-  "$build/catalog/vantlo-sha256-speed" 512
 fi
 echo
 
@@ -295,6 +299,7 @@ if [ -x "$build/vault/vantlo-vault-speed" ]; then
   unset VANTLO_VAULT_PASSPHRASE
   echo
 fi
+[ "${ONLY:-}" != vault ] || exit 0
 
 # --- TLS beside plain HTTP --------------------------------------------------------
 # The same 256 MiB put and get against a second provider that serves over

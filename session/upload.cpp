@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <ctime>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -150,7 +149,8 @@ private:
 // boundary: BoundaryClash, with those bytes unsent, when the file holds it.
 // A file that changes length meanwhile is a failure, since the announced
 // Content-Length would no longer hold.
-Status SendFileChunks(FormSender& sender, std::ifstream& file, std::uint64_t size, const std::string& boundary) {
+Status SendFileChunks(FormSender& sender, platform::ByteReader& file, std::uint64_t offset, std::uint64_t size,
+                      const std::string& boundary) {
     auto buffer = std::make_unique<char[]>(kSendBuffer);
     const std::boyer_moore_horspool_searcher<std::string::const_iterator> searcher(boundary.begin(), boundary.end());
     std::string seam;  // the last bytes sent and the first of the buffer
@@ -175,9 +175,8 @@ Status SendFileChunks(FormSender& sender, std::ifstream& file, std::uint64_t siz
         std::size_t want = remaining < kChunk ? static_cast<std::size_t>(remaining) : kChunk;
         std::size_t got = 0;
         if (want > 0) {
-            file.read(buffer.get() + filled, static_cast<std::streamsize>(want));
-            got = static_cast<std::size_t>(file.gcount());
-            if (got != want) return Status::FileError;
+            if (!file.ReadAt(offset + (size - remaining), buffer.get() + filled, want)) return Status::FileError;
+            got = want;
         }
         filled += got;
         remaining -= got;
@@ -197,8 +196,8 @@ Status UploadVerdict(const Answer& answer, std::string& refusalCode) {
 // Sends the form in its four phases (head, part head, file, tail) and
 // reads the answer: the connection was asked to stay open, so an answer
 // without a length ends with its first piece.
-Status PostForm(Session& session, const Request& head, const Form& form, std::ifstream& file, std::uint64_t size,
-                const SendCounter& counter) {
+Status PostForm(Session& session, const Request& head, const Form& form, platform::ByteReader& file,
+                std::uint64_t offset, std::uint64_t size, const SendCounter& counter) {
     // On the connection the compose request left open, when it still is.
     const Endpoint endpoint = WebmailEndpoint(session);
     std::unique_ptr<Connection> taken = session.kept->Take(endpoint, session.limits);
@@ -211,7 +210,7 @@ Status PostForm(Session& session, const Request& head, const Form& form, std::if
     FormSender sender(connection, counter, session.limits);
     Status status = sender.Send(head.Text().data(), head.Size());
     if (status == Status::Ok) status = sender.Send(form.partHead.data(), form.partHead.size());
-    if (status == Status::Ok) status = SendFileChunks(sender, file, size, form.boundary);
+    if (status == Status::Ok) status = SendFileChunks(sender, file, offset, size, form.boundary);
     if (status == Status::Ok) status = sender.Send(form.tail.data(), form.tail.size());
     if (status != Status::Ok) return status;
 
@@ -244,7 +243,7 @@ std::uint64_t UploadHeadBytes(const Session& session, const std::string& name, s
 // boundary would end the form early: the form starts over with a boundary
 // drawn anew, and `counter` hears of it (restart true) before the first
 // send of every attempt.
-Status SendForm(Session& session, std::ifstream& file, std::uint64_t offset, std::uint64_t size,
+Status SendForm(Session& session, platform::ByteReader& file, std::uint64_t offset, std::uint64_t size,
                 const std::string& name, const std::function<bool(bool restart, std::size_t sent)>& counter) {
     Status status = Status::BoundaryClash;
     const SendCounter count = [&](std::size_t sent) { return counter(false, sent); };
@@ -258,10 +257,8 @@ Status SendForm(Session& session, std::ifstream& file, std::uint64_t offset, std
         Request head(TextRoom(kHeadBuffer));
         UploadHead(session, form, size, head);
         if (head.Overflowed()) return Status::RequestTooLarge;
-        file.clear();
-        if (!file.seekg(static_cast<std::streamoff>(offset))) return Status::FileError;
         if (!counter(true, 0)) return Status::Cancelled;
-        status = PostForm(session, head, form, file, size, count);
+        status = PostForm(session, head, form, file, offset, size, count);
     }
     return status;
 }
@@ -275,10 +272,14 @@ Status UploadFileRange(Session& session, const FileRange& range, const std::func
     session.refusalCode.clear();
     if (!platform::IsCleanText(range.name)) return Status::BadName;
     if (range.length > kLargestUpload) return Status::FileTooLarge;
-    std::ifstream file(range.path, std::ios::binary);
-    std::error_code error;
-    std::uint64_t size = std::filesystem::file_size(range.path, error);
-    if (!file || error || range.offset > size || range.length > size - range.offset) return Status::FileError;
+    std::shared_ptr<platform::ByteReader> file = range.reader;
+    if (!file) {
+        std::error_code error;
+        std::uint64_t size = std::filesystem::file_size(range.path, error);
+        if (error || range.offset > size || range.length > size - range.offset) return Status::FileError;
+        file = platform::OpenFileReader(range.path);
+        if (!file) return Status::FileError;
+    }
     Status status = CheckFormFits(range.name);
     if (status != Status::Ok) return status;
     status = GetComposeId(session);
@@ -286,7 +287,7 @@ Status UploadFileRange(Session& session, const FileRange& range, const std::func
     // Only the file's bytes count, not the form around them.
     std::uint64_t total = 0, reported = 0;
     const std::uint64_t before = UploadHeadBytes(session, range.name, range.length);
-    return SendForm(session, file, range.offset, range.length, range.name, [&](bool restart, std::size_t more) {
+    return SendForm(session, *file, range.offset, range.length, range.name, [&](bool restart, std::size_t more) {
         total = restart ? 0 : total + more;
         std::uint64_t bytes = total < before ? 0 : std::min(total - before, range.length);
         if (!sent || bytes == reported) return true;

@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "platform/byte_reader.h"
 #include "session/session.h"
 #include "session/status.h"
 
@@ -23,6 +25,8 @@ struct FileRange {
     std::uint64_t offset = 0;
     std::uint64_t length = 0;  // below 2 GiB
     std::string name;          // what the form calls the file; clean UTF-8 text
+    // When set, the bytes are read from it (at offset) instead of the file at path.
+    std::shared_ptr<platform::ByteReader> reader{};
 };
 
 // Opens a compose session (session.composeId) and uploads the range to it

@@ -138,6 +138,16 @@ catalog::Outcome RecordSealer::Finish() {
     return SealRecord(true);
 }
 
+RecordSealerAt::RecordSealerAt(const VaultKey& key, const Bytes& fileId)
+    : header_(MakeHeader(fileId)), cipher_(std::make_unique<RecordCipher>(key.FileKey(fileId))) {}
+
+RecordSealerAt::~RecordSealerAt() = default;
+
+bool RecordSealerAt::Seal(std::uint64_t record, bool last, const std::uint8_t* plain, std::size_t size,
+                          std::uint8_t* out) {
+    return size <= kRecordSize && cipher_->Seal(header_, record, last, plain, size, out);
+}
+
 RecordOpener::RecordOpener(const VaultKey& key, std::string name, Sink sink)
     : key_(key), name_(std::move(name)), sink_(std::move(sink)) {
     sealed_.reserve(kSealedRecordSize);

@@ -78,6 +78,25 @@ private:
     bool finished_ = false;
 };
 
+// Seals any one record on its own, knowing only its number and whether it
+// is the last: parts of a file are sealed apart, in any order, each into
+// the very bytes RecordSealer gives at its place.
+class RecordSealerAt {
+public:
+    RecordSealerAt(const VaultKey& key, const Bytes& fileId);
+    ~RecordSealerAt();
+    RecordSealerAt(const RecordSealerAt&) = delete;
+    RecordSealerAt& operator=(const RecordSealerAt&) = delete;
+
+    const Bytes& Header() const { return header_; }
+    // `size` plain bytes (at most a record) into `out` (size + kTagLength).
+    bool Seal(std::uint64_t record, bool last, const std::uint8_t* plain, std::size_t size, std::uint8_t* out);
+
+private:
+    Bytes header_;
+    std::unique_ptr<RecordCipher> cipher_;
+};
+
 // Hands on a record's bytes only after its tag verified. `name` is the
 // plain name the file is stored under; it names the file in error texts
 // ("NAME: record 3 does not authenticate (...)"), and Finish checks that

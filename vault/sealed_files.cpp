@@ -7,14 +7,16 @@
 #include "vault/names.h"
 #include "vault/neutral_store.h"
 #include "vault/records.h"
+#include "vault/sealed_stream.h"
 #include "vault/vault_file.h"
 #include "vault/vault_mail.h"
 
 namespace vault {
 namespace {
 
-// A put killed midway leaves its staging directory behind (sealed bytes,
-// as large as the files); one untouched for a day belongs to no run.
+// Puts once sealed into a staging directory, and one killed midway left it
+// behind (sealed bytes, as large as the files); one untouched for a day
+// belongs to no run.
 void RemoveStaleStaging(const std::filesystem::path& root) {
     std::error_code error;
     const auto now = std::filesystem::file_time_type::clock::now();
@@ -55,53 +57,40 @@ catalog::Outcome PutSealedFiles(catalog::MailStore& store, const VaultKey& key,
                                 const std::vector<std::filesystem::path>& sources, const std::string& folderId,
                                 const std::filesystem::path& stagingRoot, const catalog::TransferSettings& settings,
                                 std::vector<catalog::PutReport>& reports) {
-    const NameSealer names(key);
-    std::error_code error;
     RemoveStaleStaging(stagingRoot);
-    const std::filesystem::path dir = stagingRoot / ("put-" + HexText(RandomBytes(8)));
-    std::filesystem::create_directories(dir, error);
-    if (error) return catalog::Failure(catalog::StoreCode::LocalFile, "cannot make " + dir.u8string());
-    std::vector<std::filesystem::path> staged;
-    catalog::Outcome outcome;
-    for (std::size_t i = 0; i < sources.size() && outcome.Ok(); ++i) {
-        const std::string plainName = sources[i].filename().u8string();
-        // One directory per source: two sources of one name stay apart.
-        const std::filesystem::path copy = dir / std::to_string(i) / names.Seal(plainName);
-        std::filesystem::create_directory(copy.parent_path(), error);
-        outcome = SealFile(key, sources[i], plainName, copy);
-        staged.push_back(copy);
-    }
-    if (outcome.Ok()) {
-        NeutralStore neutral(store);
-        outcome = catalog::PutFiles(neutral, staged, folderId, settings, reports);
-        for (std::size_t i = 0; i < reports.size() && i < sources.size(); ++i) reports[i].source = sources[i];
-    }
-    std::filesystem::remove_all(dir, error);
-    return outcome;
+    catalog::TransferSettings sealing = settings;
+    sealing.storedForm = SealedForm(key);
+    NeutralStore neutral(store);
+    return catalog::PutFiles(neutral, sources, folderId, sealing, reports);
+}
+
+catalog::Outcome FindSealedFile(catalog::MailStore& store, const VaultKey& key, const std::string& folderId,
+                                const std::string& name, catalog::FileEntry& file) {
+    const std::string sealedName = NameSealer(key).Seal(name);
+    std::vector<catalog::FileEntry> found;
+    if (catalog::Outcome searched = catalog::FindFiles(store, sealedName, folderId, found); !searched.Ok())
+        return searched;
+    for (catalog::FileEntry& entry : found)
+        if (entry.name == sealedName && entry.folderId == folderId) {
+            file = std::move(entry);
+            return catalog::Success();
+        }
+    return catalog::Failure(catalog::StoreCode::NotFound, "no file '" + name + "' in the vault");
 }
 
 catalog::Outcome GetSealedFile(catalog::MailStore& store, const VaultKey& key, const std::string& folderId,
                                const std::string& name, const std::filesystem::path& target,
                                const catalog::TransferSettings& settings, catalog::GetReport& report) {
-    const std::string sealedName = NameSealer(key).Seal(name);
-    std::vector<catalog::FileEntry> found;
-    if (catalog::Outcome searched = catalog::FindFiles(store, sealedName, folderId, found); !searched.Ok())
-        return searched;
-    const catalog::FileEntry* file = nullptr;
-    for (const catalog::FileEntry& entry : found)
-        if (entry.name == sealedName && entry.folderId == folderId) file = file ? file : &entry;
-    if (!file) return catalog::Failure(catalog::StoreCode::NotFound, "no file '" + name + "' in the vault");
+    catalog::FileEntry file;
+    if (catalog::Outcome found = FindSealedFile(store, key, folderId, name, file); !found.Ok()) return found;
     std::filesystem::path sealedCopy = target;
     sealedCopy += ".vantlo-sealed";
     std::vector<catalog::GetReport> reports;
-    catalog::Outcome outcome = catalog::GetFiles(store, {{file->key, sealedCopy}}, settings, reports);
+    catalog::Outcome outcome = catalog::GetFiles(store, {{file.key, sealedCopy}}, settings, reports);
     if (!reports.empty()) report = reports.front();
     // The engine names mails; the user knows the file by its plain name.
     if (!outcome.Ok()) return catalog::Failure(outcome.code, name + ": " + outcome.detail);
-    outcome = OpenFile(key, sealedCopy, target, name);
-    std::error_code error;
-    std::filesystem::remove(sealedCopy, error);
-    return outcome;
+    return OpenFileInPlace(key, sealedCopy, target, name);
 }
 
 }  // namespace vault

@@ -1,13 +1,13 @@
-// Files of a vault folder through the one transfer engine: a file is sealed
-// into a local staging copy named by its sealed name, and that copy is
-// stored like any file (parts, parallel transfers, resume, verification by
-// the ciphertext's SHA-256); fetching runs the engine into a sealed copy
-// beside the target and opens it record by record into the target.
+// Files of a vault folder through the one transfer engine: a put stores
+// each file in its sealed form (sealed_stream.h: the records sealed as each
+// part is sent, no copy on disk) like any file (parts, parallel transfers,
+// resume, verification by the ciphertext's SHA-256); a get runs the engine
+// into a sealed copy beside the target and opens it within itself, record
+// by record, into the target.
 //
 // Resume and "stored already" work as for any file because the same name
 // and bytes always seal to the same ciphertext (records.h: the synthetic
-// file id). The staging copies live in a directory of their own under the
-// staging root for the length of the call.
+// file id).
 #pragma once
 
 #include <filesystem>
@@ -39,8 +39,12 @@ catalog::Outcome PutSealedFiles(catalog::MailStore& store, const VaultKey& key,
                                 const std::filesystem::path& stagingRoot, const catalog::TransferSettings& settings,
                                 std::vector<catalog::PutReport>& reports);
 
-// The file of that plain name in the folder, found by its sealed name
-// (a search, no listing), fetched, verified and opened into `target`.
+// The file of that plain name in the folder, found by its sealed name (a
+// search, no listing); NotFound when there is none.
+catalog::Outcome FindSealedFile(catalog::MailStore& store, const VaultKey& key, const std::string& folderId,
+                                const std::string& name, catalog::FileEntry& file);
+
+// That file (FindSealedFile), fetched, verified and opened into `target`.
 catalog::Outcome GetSealedFile(catalog::MailStore& store, const VaultKey& key, const std::string& folderId,
                                const std::string& name, const std::filesystem::path& target,
                                const catalog::TransferSettings& settings, catalog::GetReport& report);

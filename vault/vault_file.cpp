@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "catalog/sha256.h"
+#include "platform/local_file.h"
 #include "vault/records.h"
 
 namespace vault {
@@ -76,6 +77,41 @@ catalog::Outcome OpenFile(const VaultKey& key, const std::filesystem::path& sour
     return Transform<RecordOpener>(source, target, [&key, &name](Sink sink) {
         return std::make_unique<RecordOpener>(key, name, std::move(sink));
     });
+}
+
+catalog::Outcome OpenFileInPlace(const VaultKey& key, const std::filesystem::path& sealed,
+                                 const std::filesystem::path& target, const std::string& name) {
+    platform::LocalFile file;
+    std::string why;
+    catalog::Outcome outcome =
+        file.OpenExisting(sealed, why) ? catalog::Success() : LocalFailure("cannot open", sealed);
+    std::uint64_t plainAt = 0;
+    RecordOpener opener(key, name, [&](const std::uint8_t* data, std::size_t size) {
+        // Record N opens only once record N+1 is read: its plain bytes land
+        // below every sealed byte still to be read.
+        const bool written = file.WriteAt(plainAt, reinterpret_cast<const char*>(data), size);
+        plainAt += size;
+        return written;
+    });
+    std::vector<char> buffer(kReadChunk);
+    for (std::uint64_t at = 0; outcome.Ok();) {
+        std::size_t got = 0;
+        if (!file.ReadAt(at, buffer.data(), buffer.size(), got)) outcome = LocalFailure("cannot read", sealed);
+        if (!outcome.Ok() || got == 0) break;
+        outcome = opener.Write(reinterpret_cast<const std::uint8_t*>(buffer.data()), got);
+        at += got;
+    }
+    if (outcome.Ok()) outcome = opener.Finish();
+    if (outcome.code == catalog::StoreCode::Cancelled) outcome = LocalFailure("cannot write", sealed);
+    if (outcome.Ok() && !(file.Resize(plainAt) && file.Close())) outcome = LocalFailure("cannot write", sealed);
+    file.Close();
+    std::error_code error;
+    if (outcome.Ok()) {
+        std::filesystem::rename(sealed, target, error);
+        if (error) outcome = LocalFailure("cannot replace", target);
+    }
+    if (!outcome.Ok()) std::filesystem::remove(sealed, error);
+    return outcome;
 }
 
 }  // namespace vault

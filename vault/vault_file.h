@@ -23,4 +23,11 @@ catalog::Outcome SealFile(const VaultKey& key, const std::filesystem::path& sour
 catalog::Outcome OpenFile(const VaultKey& key, const std::filesystem::path& source, const std::filesystem::path& target,
                           const std::string& name);
 
+// The same, opened within the sealed file itself (no second copy): each
+// record's plain bytes overwrite bytes already read, only once its tag
+// verified; the file is cut to the plain size and renamed over `target`
+// when every record and the file id verified, and removed on any failure.
+catalog::Outcome OpenFileInPlace(const VaultKey& key, const std::filesystem::path& sealed,
+                                 const std::filesystem::path& target, const std::string& name);
+
 }  // namespace vault

@@ -254,7 +254,7 @@ Outcome WebmailStore::FindDelivered(const PartUpload& part, int boundMs, std::st
 }
 
 Outcome WebmailStore::Deliver(const PartUpload& part, std::string& mailId) {
-    const session::FileRange range{part.source, part.offset, part.length, part.attachmentName};
+    const session::FileRange range{part.source, part.offset, part.length, part.attachmentName, part.reader};
     // The short-time sending limit: spread parallel senders out.
     platform::Backoff pauses({options_.quotaFirstPauseMs, options_.quotaLongestPauseMs, options_.quotaBoundMs, true},
                              part.stop);

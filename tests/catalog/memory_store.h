@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -97,9 +96,9 @@ public:
     }
     Outcome StorePart(const catalog::PartUpload& part, std::string& id) override {
         if (storesBeforeRefusal >= 0 && storesBeforeRefusal-- == 0) return Failure(StoreCode::TooLarge, "on demand");
-        std::ifstream in(part.source, std::ios::binary);
+        const std::shared_ptr<platform::ByteReader> in = catalog::PartBytes(part);
         std::string bytes(part.length, '\0');
-        if (!in.seekg(static_cast<std::streamoff>(part.offset)) || !in.read(&bytes[0], bytes.size()))
+        if (!in || !in->ReadAt(part.offset, bytes.data(), bytes.size()))
             return Failure(StoreCode::LocalFile, "short source");
         if (part.progress) part.progress(part.length);
         if (part.stop.StopRequested()) return Failure(StoreCode::Cancelled, "");

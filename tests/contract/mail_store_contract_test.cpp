@@ -3,8 +3,8 @@
 // IMAP store on a real Dovecot (only under tests/imap/dovecot_fixture.py,
 // which sets VANTLO_DOVECOT). Folders, every mail once over many pages,
 // files in parts, a mail's whole source, the exact find of our own mail,
-// same-name uploads on two connections at once, moves, the trash, forks
-// and refusals.
+// same-name uploads on two connections at once, a vault's sealed file,
+// moves, the trash, forks and refusals.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,6 +23,8 @@
 #include "scratch_files.h"
 #include "session/provider_directory.h"
 #include "session/signin.h"
+#include "vault/crypto_library.h"
+#include "vault/sealed_files.h"
 #include "webmail/webmail_store.h"
 
 namespace {
@@ -290,6 +292,34 @@ TEST_P(MailStoreContract, AFileInPartsComesBackByteForByteAfterAMove) {
     ASSERT_TRUE(files[0].Whole()) << files[0].Problems();
     ASSERT_OK(GetFile(*store, files[0].key, dir / "back.bin", {}));
     EXPECT_EQ(testsupport::ReadFile(dir / "back.bin"), bytes);
+}
+
+// A vault's file of several parts, each sealed as it is sent, comes back
+// opened; no mail the store holds shows its name or its bytes.
+TEST_P(MailStoreContract, AVaultFileInPartsComesBackWhileTheStoreHoldsItSealed) {
+    ASSERT_OK(vault::StartCryptoLibrary());
+    const vault::VaultKey key(vault::SecretBytes(32), vault::Bytes(16, 7));
+    std::string bytes(150000, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 131 % 251);
+    TransferSettings settings;
+    settings.transfers = kind.forks ? 3 : 1;
+    settings.partSize = 40000;
+    std::vector<PutReport> put;
+    ASSERT_OK(vault::PutSealedFiles(*store, key, {Write("plan B.txt", bytes)}, folder, dir, settings, put));
+    EXPECT_EQ(put.at(0).parts, 4u);
+    GetReport got;
+    ASSERT_OK(vault::GetSealedFile(*store, key, folder, "plan B.txt", dir / "back", settings, got));
+    EXPECT_EQ(testsupport::ReadFile(dir / "back"), bytes);
+    for (const std::string& id : Ids(*store, folder)) {
+        MailText mail;
+        std::string attachment;
+        ASSERT_OK(store->ReadMailText(id, mail));
+        ASSERT_OK(store->FetchAttachment(
+            id, [&](const char* data, std::size_t size) { return attachment.append(data, size), true; }));
+        for (const std::string& held : {mail.subject, mail.text, mail.attachments.at(0).name})
+            EXPECT_EQ(held.find("plan B"), std::string::npos) << held;
+        EXPECT_EQ(attachment.find(bytes.substr(70000, 32)), std::string::npos);
+    }
 }
 
 TEST_P(MailStoreContract, SameNameUploadsAtOnceOnTwoConnectionsLandEachAsItsOwnFile) {

@@ -12,6 +12,7 @@
 #include "../catalog/scratch_files.h"
 #include "vault/crypto_library.h"
 #include "vault/names.h"
+#include "vault/sealed_stream.h"
 #include "vault/vault_file.h"
 #include "vault_test_support.h"
 
@@ -55,6 +56,9 @@ TEST_F(VaultTamper, RoundTripsEverySizeThroughFiles) {
         ASSERT_TRUE(vault::OpenFile(key, dir_ / "sealed", dir_ / "back", "f").Ok()) << size;
         EXPECT_EQ(vault::OpenFile(key, dir_ / "sealed", dir_ / "back2", "g").code, catalog::StoreCode::Corrupt);
         EXPECT_EQ(Read(dir_ / "back"), plain) << size;
+        fs::copy_file(dir_ / "sealed", dir_ / "copy", fs::copy_options::overwrite_existing);
+        ASSERT_TRUE(vault::OpenFileInPlace(key, dir_ / "copy", dir_ / "back", "f").Ok()) << size;
+        EXPECT_EQ(Read(dir_ / "back"), plain) << size;
     }
     // The same name and bytes seal alike (a put run again sends the same
     // ciphertext); another name, or one byte changed, gives another file id.
@@ -67,6 +71,28 @@ TEST_F(VaultTamper, RoundTripsEverySizeThroughFiles) {
     changed.back() ^= 1;
     ASSERT_TRUE(vault::SealFile(key, Write("plain", changed), "f", dir_ / "again").Ok());
     EXPECT_NE(Cut(Read(dir_ / "again"), 8, 24), Cut(first, 8, 24));
+}
+
+// A put seals each part on its own, in any order: together they must be
+// the file sealed whole, and nothing past its end reads.
+TEST_F(VaultTamper, PartsSealedApartInAnyOrderAreTheWholeFileSealed) {
+    const vault::VaultKey key = FixedKey();
+    ASSERT_TRUE(vault::SealFile(key, Write("f", Pattern(3 * 65536 + 7)), "f", dir_ / "sealed").Ok());
+    const Bytes whole = Read(dir_ / "sealed");
+    catalog::StoredForm form;
+    ASSERT_TRUE(vault::SealedForm(key)(dir_ / "f", form).Ok());
+    EXPECT_EQ(form.name, vault::NameSealer(key).Seal("f"));
+    ASSERT_EQ(form.size, whole.size());
+    Bytes parts(whole.size());
+    constexpr std::size_t kPart = 70001;
+    for (std::size_t at = (whole.size() - 1) / kPart * kPart;; at -= kPart) {
+        const std::size_t size = std::min(kPart, whole.size() - at);
+        ASSERT_TRUE(form.open()->ReadAt(at, reinterpret_cast<char*>(parts.data() + at), size)) << at;
+        if (at == 0) break;
+    }
+    EXPECT_EQ(parts, whole);
+    char past[2];
+    EXPECT_FALSE(form.open()->ReadAt(whole.size() - 1, past, 2));
 }
 
 TEST_F(VaultTamper, AlteredRecordsFailNamingFileAndRecord) {
@@ -119,16 +145,18 @@ TEST_F(VaultTamper, AlteredRecordsFailNamingFileAndRecord) {
         {"empty", {}, "too short"},
         {"a whole file stored under another name", wholeOther, "belong to another file"},
     };
-    for (const auto& c : cases) {
-        const fs::path target = dir_ / "target";
-        catalog::Outcome outcome = vault::OpenFile(key, Write("sealed", c.sealed), target, "photo.jpg");
-        EXPECT_EQ(outcome.code, catalog::StoreCode::Corrupt) << c.what;
-        EXPECT_NE(outcome.detail.find("photo.jpg: "), std::string::npos) << c.what << ": " << outcome.detail;
-        EXPECT_NE(outcome.detail.find(c.expected), std::string::npos) << c.what << ": " << outcome.detail;
-        EXPECT_FALSE(fs::exists(target)) << c.what;
-        EXPECT_FALSE(fs::exists(dir_ / "target.vantlo-partial")) << c.what;
-        fs::remove(target);
-    }
+    for (const auto& c : cases)
+        for (auto open : {vault::OpenFile, vault::OpenFileInPlace}) {
+            const fs::path target = dir_ / "target";
+            catalog::Outcome outcome = open(key, Write("sealed", c.sealed), target, "photo.jpg");
+            EXPECT_EQ(outcome.code, catalog::StoreCode::Corrupt) << c.what;
+            EXPECT_NE(outcome.detail.find("photo.jpg: "), std::string::npos) << c.what << ": " << outcome.detail;
+            EXPECT_NE(outcome.detail.find(c.expected), std::string::npos) << c.what << ": " << outcome.detail;
+            EXPECT_FALSE(fs::exists(target)) << c.what;
+            EXPECT_FALSE(fs::exists(dir_ / "target.vantlo-partial")) << c.what;
+            EXPECT_EQ(fs::exists(dir_ / "sealed"), open == vault::OpenFile) << c.what;
+            fs::remove(target);
+        }
     // A target already there stays as it was when the new copy fails.
     Write("target", {1, 2, 3});
     EXPECT_FALSE(vault::OpenFile(key, Write("sealed", flip(a, kHeader + 5)), dir_ / "target", "x").Ok());

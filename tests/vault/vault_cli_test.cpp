@@ -87,6 +87,22 @@ TEST_F(VaultCli, FilesComeBackAndTheProviderHoldsNoneOfThem) {
         ASSERT_EQ(got.exitCode, 0) << got.err;
         EXPECT_EQ(ReadFile(dir / "back" / f.name), f.bytes) << f.name;
     }
+    // stat and find by the own name; get -r opens every file; nothing moves or lands there plain.
+    const std::string size = std::to_string(files[2].bytes.size());
+    EXPECT_NE(Run({"stat", "/vault/notes.txt"}).out.find("name: notes.txt\nkey: "), std::string::npos);
+    EXPECT_NE(Run({"stat", "/vault/notes.txt"}).out.find("\nsize: " + size + "\n"), std::string::npos);
+    EXPECT_EQ(Run({"find", "notes.txt", "/vault"}).out.rfind("notes.txt\t" + size + "\t1\t", 0), 0u);
+    ASSERT_EQ(Run({"get", "-r", "/vault", (dir / "tree").string()}).exitCode, 0);
+    for (const auto& f : files) EXPECT_EQ(ReadFile(dir / "tree" / f.name), f.bytes) << f.name;
+    const std::string loose = Run({"ls", plain}).out;  // one file: its key ends the line
+    const std::string looseKey = loose.substr(loose.rfind('\t') + 1, loose.size() - loose.rfind('\t') - 2);
+    for (const auto& mv : {std::vector<std::string>{"/vault/notes.txt", "/vault/renamed.txt"},
+                           {"/vault/notes.txt", plain},
+                           {looseKey, vault}})
+        EXPECT_NE(Run({"mv", mv[0], mv[1]}).err.find("nothing moves into or out of a vault"), std::string::npos);
+    fs::create_directories(dir / "up" / "vault");
+    Write("up/vault/loose.txt", "x");
+    EXPECT_NE(Run({"put", "-r", (dir / "up").string(), "/"}).err.find("'/vault' is a vault"), std::string::npos);
     ProcessResult wrong = Run({"vault", "get", vault, "notes.txt", (dir / "wrong.txt").string()}, "not it");
     EXPECT_EQ(wrong.exitCode, 1);
     EXPECT_NE(wrong.err.find("wrong passphrase"), std::string::npos) << wrong.err;
