@@ -20,6 +20,8 @@
 #include "cli/mailbox.h"
 #include "cli/operation_arguments.h"
 #include "cli/remote_paths.h"
+#include "cli/vault_commands.h"
+#include "vault/sealed_files.h"
 
 namespace cli {
 namespace {
@@ -80,6 +82,20 @@ const char* ActionText(catalog::SyncAction action) {
     return "";
 }
 
+// What a put takes: the sizes given, and the record of uploads that lets
+// an interrupted one resume.
+catalog::TransferSettings Settings(Context& context, std::unique_ptr<catalog::UploadRecordFile>& uploads) {
+    catalog::TransferSettings settings{context.transfers ? context.transfers : 4,
+                                       context.partSize ? context.partSize : catalog::kDefaultPartSize,
+                                       {},
+                                       {}};
+    if (fs::path kept = ManifestCachePath(context.account); !kept.empty()) {
+        uploads = std::make_unique<catalog::UploadRecordFile>(kept.replace_extension(".uploads"));
+        settings.record = uploads.get();
+    }
+    return settings;
+}
+
 // Both sides, each sized: a folder that does not exist yet is an empty side.
 struct Walked {
     catalog::LocalTree local;
@@ -120,15 +136,8 @@ int WalkBoth(Context& context, catalog::MailStore& store, RemotePaths& paths, co
 // Sends what changed, then trashes what it replaced and what is gone.
 int CarryOutUp(Context& context, catalog::MailStore& store, RemotePaths& paths, const Walked& walked,
                const std::vector<catalog::SyncStep>& steps, catalog::SyncRecord& record) {
-    catalog::TransferSettings settings{context.transfers ? context.transfers : 4,
-                                       context.partSize ? context.partSize : catalog::kDefaultPartSize,
-                                       {},
-                                       {}};
     std::unique_ptr<catalog::UploadRecordFile> uploads;
-    if (fs::path kept = ManifestCachePath(context.account); !kept.empty()) {
-        uploads = std::make_unique<catalog::UploadRecordFile>(kept.replace_extension(".uploads"));
-        settings.record = uploads.get();
-    }
+    catalog::TransferSettings settings = Settings(context, uploads);
     std::map<std::string, const catalog::LocalFile*> byPath;
     for (const catalog::LocalFile& file : walked.local.files) byPath[file.path] = &file;
     std::vector<catalog::LocalFile> sending;
@@ -222,6 +231,49 @@ int CarryOutDown(Context& context, catalog::MailStore& store, const fs::path& ro
     return result;
 }
 
+// Into a vault: every file goes through the sealed put, which sends
+// nothing for a file already stored whole (the same name and bytes seal
+// alike); then the older versions of what was sent, and with --delete what
+// is gone here, go to the trash. A vault holds no folders.
+int SyncIntoVault(Context& context, catalog::MailStore& store, const Walked& walked, const SyncOptions& options) {
+    if (!walked.local.dirs.empty())
+        return Fail(context, "a vault holds no folders (their names would show): sync a directory of files into it");
+    if (options.dryRun) return Fail(context, "--dry-run does not look into a vault: its files are compared sealed");
+    vault::VaultKey key;
+    std::vector<vault::VaultCopy> copies;
+    if (int unlocked = UnlockVault(context, store, walked.folderId, key, copies); unlocked != kExitOk) return unlocked;
+    std::unique_ptr<catalog::UploadRecordFile> uploads;
+    catalog::TransferSettings settings = Settings(context, uploads);
+    std::vector<fs::path> sources;
+    for (const catalog::LocalFile& file : walked.local.files) sources.push_back(file.source);
+    std::vector<catalog::PutReport> reports;
+    const fs::path cache = ManifestCachePath(context.account);
+    catalog::Outcome outcome = vault::PutSealedFiles(
+        store, key, sources, walked.folderId,
+        (cache.empty() ? fs::temp_directory_path() : cache.parent_path()) / "vault-staging", settings, reports);
+    std::map<std::string, std::string> kept;  // own name -> the key just stored
+    std::size_t sent = 0, trashed = 0;
+    std::uint64_t bytes = 0;
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        if (!reports[i].outcome.Ok()) continue;
+        kept[walked.local.files[i].path] = reports[i].key;
+        if (reports[i].alreadyStored < reports[i].parts) ++sent, bytes += walked.local.files[i].size;
+    }
+    std::vector<vault::SealedEntry> entries;
+    if (outcome.Ok()) outcome = vault::ListSealedFiles(store, key, walked.folderId, entries);
+    for (const vault::SealedEntry& entry : entries) {
+        if (!outcome.Ok() || !entry.nameOutcome.Ok()) continue;  // a name not sealed here is not ours to trash
+        const auto now = kept.find(entry.name);
+        const bool older = now != kept.end() && now->second != entry.file.key;
+        if ((older || (now == kept.end() && options.remove)) && catalog::RemoveFile(store, entry.file.key).Ok())
+            ++trashed;
+    }
+    context.out << "sent " << sent << " file(s), " << bytes << " bytes; trashed " << trashed << "; unchanged "
+                << walked.local.files.size() - sent << '\n';
+    return outcome.Ok() && kept.size() == sources.size() ? kExitOk
+                                                         : OutcomeFailed(context, outcome, "sync into the vault");
+}
+
 int RunSync(Context& context, const std::vector<std::string>& args) {
     SyncOptions options;
     std::vector<std::string> positional;
@@ -248,12 +300,13 @@ int RunSync(Context& context, const std::vector<std::string>& args) {
     Walked walked;
     if (int walkedBoth = WalkBoth(context, *store, paths, options, !options.download, walked); walkedBoth != kExitOk)
         return walkedBoth;
-    // A vault below would take the files as they are: they go into it one by one, sealed.
+    // A vault takes its files sealed; one below would take them as they are.
     for (const catalog::RemoteFile& file : walked.remote.files)
-        if (!options.download && file.entry.name == catalog::kVaultFileName)
+        if (!options.download && file.entry.name == catalog::kVaultFileName) {
+            if (file.path == catalog::kVaultFileName) return SyncIntoVault(context, *store, walked, options);
             return Fail(context, "'" + OutputField(file.path) +
-                                     "' makes its folder a vault: sync does not store into one; put its files "
-                                     "there one by one (they are sealed)");
+                                     "' makes its folder a vault: sync its files into it apart (they are sealed)");
+        }
     for (const std::string& skipped : walked.local.skipped) context.err << "skipped " << OutputField(skipped) << '\n';
     const fs::path recordPath = RecordPath(context, PathArgument(options.localArg), walked.folderId, options.download);
     catalog::SyncRecord record = recordPath.empty() ? catalog::SyncRecord{} : catalog::LoadSyncRecord(recordPath);

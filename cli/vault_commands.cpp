@@ -69,9 +69,10 @@ int Passwd(Context& context, catalog::MailStore& store, const std::string& folde
     return kExitOk;
 }
 
-// Unlocks the folder's vault with the passphrase asked once.
-int Unlock(Context& context, catalog::MailStore& store, const std::string& folderId, vault::VaultKey& key,
-           std::vector<vault::VaultCopy>& copies) {
+}  // namespace
+
+int UnlockVault(Context& context, catalog::MailStore& store, const std::string& folderId, vault::VaultKey& key,
+                std::vector<vault::VaultCopy>& copies) {
     // Whether the folder is a vault at all is told before a passphrase is asked.
     catalog::Outcome outcome = vault::ReadFolderVault(store, folderId, copies);
     if (!outcome.Ok()) return OutcomeFailed(context, outcome, "open vault " + folderId);
@@ -84,10 +85,12 @@ int Unlock(Context& context, catalog::MailStore& store, const std::string& folde
     return outcome.Ok() ? kExitOk : OutcomeFailed(context, outcome, "open vault " + folderId);
 }
 
+namespace {
+
 int Status(Context& context, catalog::MailStore& store, const std::string& folderId) {
     vault::VaultKey key;
     std::vector<vault::VaultCopy> copies;
-    if (int unlocked = Unlock(context, store, folderId, key, copies); unlocked != kExitOk) return unlocked;
+    if (int unlocked = UnlockVault(context, store, folderId, key, copies); unlocked != kExitOk) return unlocked;
     std::vector<vault::SealedEntry> entries;
     catalog::Outcome outcome = vault::ListSealedFiles(store, key, folderId, entries);
     if (!outcome.Ok()) return OutcomeFailed(context, outcome, "list vault " + folderId);
@@ -139,7 +142,7 @@ const char* const kVaultMoveRefused =
 int ListVault(Context& context, catalog::MailStore& store, const std::string& folderId) {
     vault::VaultKey key;
     std::vector<vault::VaultCopy> copies;
-    if (int unlocked = Unlock(context, store, folderId, key, copies); unlocked != kExitOk) return unlocked;
+    if (int unlocked = UnlockVault(context, store, folderId, key, copies); unlocked != kExitOk) return unlocked;
     std::vector<vault::SealedEntry> entries;
     catalog::Outcome outcome = vault::ListSealedFiles(store, key, folderId, entries);
     std::vector<catalog::FileEntry> files;
@@ -163,7 +166,7 @@ int PutIntoVault(Context& context, catalog::MailStore& store, const std::string&
                  const std::vector<std::filesystem::path>& sources, const catalog::TransferSettings& settings) {
     vault::VaultKey key;
     std::vector<vault::VaultCopy> copies;
-    if (int unlocked = Unlock(context, store, folderId, key, copies); unlocked != kExitOk) return unlocked;
+    if (int unlocked = UnlockVault(context, store, folderId, key, copies); unlocked != kExitOk) return unlocked;
     const std::filesystem::path cache = ManifestCachePath(context.account);
     const std::filesystem::path staging =
         (cache.empty() ? std::filesystem::temp_directory_path() : cache.parent_path()) / "vault-staging";
@@ -181,7 +184,7 @@ int GetFromVault(Context& context, catalog::MailStore& store, const std::string&
                  const std::filesystem::path& target, const catalog::TransferSettings& settings) {
     vault::VaultKey key;
     std::vector<vault::VaultCopy> copies;
-    if (int unlocked = Unlock(context, store, folderId, key, copies); unlocked != kExitOk) return unlocked;
+    if (int unlocked = UnlockVault(context, store, folderId, key, copies); unlocked != kExitOk) return unlocked;
     catalog::GetReport report;
     catalog::Outcome outcome = vault::GetSealedFile(store, key, folderId, name, target, settings, report);
     if (report.alreadyVerified > 0)
@@ -193,7 +196,7 @@ int GetFromVault(Context& context, catalog::MailStore& store, const std::string&
 int StatInVault(Context& context, catalog::MailStore& store, const std::string& folderId, const std::string& name) {
     vault::VaultKey key;
     std::vector<vault::VaultCopy> copies;
-    if (int unlocked = Unlock(context, store, folderId, key, copies); unlocked != kExitOk) return unlocked;
+    if (int unlocked = UnlockVault(context, store, folderId, key, copies); unlocked != kExitOk) return unlocked;
     catalog::FileEntry file;
     catalog::FileDetails details;
     catalog::Outcome outcome = vault::FindSealedFile(store, key, folderId, name, file);
@@ -216,7 +219,7 @@ int StatInVault(Context& context, catalog::MailStore& store, const std::string& 
 int FindInVault(Context& context, catalog::MailStore& store, const std::string& folderId, const std::string& name) {
     vault::VaultKey key;
     std::vector<vault::VaultCopy> copies;
-    if (int unlocked = Unlock(context, store, folderId, key, copies); unlocked != kExitOk) return unlocked;
+    if (int unlocked = UnlockVault(context, store, folderId, key, copies); unlocked != kExitOk) return unlocked;
     std::vector<catalog::FileEntry> files(1);
     catalog::Outcome outcome = vault::FindSealedFile(store, key, folderId, name, files[0]);
     if (outcome.code == catalog::StoreCode::NotFound) return kExitOk;  // found nothing, as a plain find
@@ -231,7 +234,7 @@ int GetVaultFolder(Context& context, catalog::MailStore& store, const std::strin
                    const std::filesystem::path& out, const catalog::TransferSettings& settings) {
     vault::VaultKey key;
     std::vector<vault::VaultCopy> copies;
-    if (int unlocked = Unlock(context, store, folderId, key, copies); unlocked != kExitOk) return unlocked;
+    if (int unlocked = UnlockVault(context, store, folderId, key, copies); unlocked != kExitOk) return unlocked;
     std::vector<vault::SealedEntry> entries;
     catalog::Outcome outcome = vault::ListSealedFiles(store, key, folderId, entries);
     if (!outcome.Ok()) return OutcomeFailed(context, outcome, "list vault " + folderId);
@@ -308,7 +311,7 @@ catalog::Outcome IsVaultFolder(catalog::MailStore& store, const std::string& fol
 int RemoveFromVault(Context& context, catalog::MailStore& store, const std::string& folderId, const std::string& name) {
     vault::VaultKey key;
     std::vector<vault::VaultCopy> copies;
-    if (int unlocked = Unlock(context, store, folderId, key, copies); unlocked != kExitOk) return unlocked;
+    if (int unlocked = UnlockVault(context, store, folderId, key, copies); unlocked != kExitOk) return unlocked;
     // Found by its sealed name, which one search finds: no listing.
     const std::string sealed = vault::NameSealer(key).Seal(name);
     std::vector<catalog::FileEntry> found;

@@ -12,6 +12,8 @@
 #include "catalog/mail_store.h"
 #include "catalog/transfers.h"
 #include "cli/command.h"
+#include "vault/vault_key.h"
+#include "vault/vault_mail.h"
 
 namespace cli {
 
@@ -19,6 +21,10 @@ namespace cli {
 bool HoldsVaultFile(const std::vector<catalog::FileEntry>& files);
 // Whether the folder is a vault: one search for the vault file.
 catalog::Outcome IsVaultFolder(catalog::MailStore& store, const std::string& folderId, bool& vault);
+
+// Unlocks the folder's vault with the passphrase asked once per run.
+int UnlockVault(Context& context, catalog::MailStore& store, const std::string& folderId, vault::VaultKey& key,
+                std::vector<vault::VaultCopy>& copies);
 
 int ListVault(Context& context, catalog::MailStore& store, const std::string& folderId);
 int GetFromVault(Context& context, catalog::MailStore& store, const std::string& folderId, const std::string& name,
