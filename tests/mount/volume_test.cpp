@@ -26,30 +26,10 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-// Counts the parts sent, so that a test can tell a part sent twice.
-struct CountingStore : testsupport::MemoryStore {
-    int partsSent = 0;
-    int textsRead = 0;
-    int listings = 0;
-    catalog::Outcome ListMails(const std::string& folderId, std::vector<catalog::MailInfo>& mails) override {
-        ++listings;
-        return MemoryStore::ListMails(folderId, mails);
-    }
-    catalog::Outcome ReadMailText(const std::string& id, catalog::MailText& mail) override {
-        ++textsRead;
-        return MemoryStore::ReadMailText(id, mail);
-    }
-    catalog::Outcome StorePart(const catalog::PartUpload& part, std::string& id) override {
-        catalog::Outcome outcome = MemoryStore::StorePart(part, id);
-        partsSent += outcome.Ok();
-        return outcome;
-    }
-};
-
 struct VolumeTest : ::testing::Test {
     testsupport::ScratchDir scratch;
     const fs::path dir = scratch.path;
-    CountingStore* store = nullptr;  // owned by the pool, which outlives every volume
+    testsupport::MemoryStore* store = nullptr;  // owned by the pool, which outlives every volume
     std::unique_ptr<mount::StorePool> pool;
     catalog::Journal journal{dir / "pending"};
     mount::FileCache cache{dir / "files", 1 << 20};
@@ -58,7 +38,7 @@ struct VolumeTest : ::testing::Test {
     std::unique_ptr<mount::Volume> volume;
 
     VolumeTest() {
-        auto memory = std::make_unique<CountingStore>();
+        auto memory = std::make_unique<testsupport::MemoryStore>();
         store = memory.get();
         pool = std::make_unique<mount::StorePool>(std::move(memory), 1);
         options.dirCacheMs = 0;
