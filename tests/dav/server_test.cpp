@@ -183,10 +183,8 @@ TEST_F(DavServer, HostileRequestsAreRefused) {
 TEST_F(DavServer, HugeAnnouncedBodyIsRefusedUnread) {
     Client greedy(server_->Port());
     ASSERT_TRUE(greedy.Send("PROPFIND /tok/ HTTP/1.1\r\nHost: h\r\nDepth: 0\r\nContent-Length: 2147483648\r\n\r\n<a>"));
-    auto before = Clock::now();
-    std::string response = greedy.Read(3000, true);
-    EXPECT_EQ(StatusOf(response), 413);
-    EXPECT_LT(Clock::now() - before, std::chrono::milliseconds(2000));  // refused, not read
+    // Refused at once: had the server read on, the body's silence would end it with another status.
+    EXPECT_EQ(StatusOf(greedy.Read(3000, true)), 413);
     // The same through chunks, with no length announced: cut at the bound.
     Client chunked(server_->Port());
     ASSERT_TRUE(chunked.Send("PROPFIND /tok/ HTTP/1.1\r\nHost: h\r\nDepth: 0\r\nTransfer-Encoding: chunked\r\n\r\n"));
