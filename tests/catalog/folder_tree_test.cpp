@@ -11,20 +11,10 @@ namespace {
 using catalog::FolderTree;
 using catalog::StoreCode;
 
-// A store that refuses every CreateFolder after the first `left`.
-struct LimitedStore : testsupport::MemoryStore {
-    int left = -1;
-    catalog::Outcome CreateFolder(testsupport::Text parent, testsupport::Text name, std::string& id) override {
-        if (left == 0) return catalog::Failure(StoreCode::Refused, "too deep");
-        --left;
-        return MemoryStore::CreateFolder(parent, name, id);
-    }
-};
-
 // 7 files / 工作文档 / 2026 / 三月, a name holding "/" and a folder named
 // like an id of another.
 struct Fixture {
-    LimitedStore store;
+    testsupport::MemoryStore store;
     std::string docs, year, march, slashed, digits;
     FolderTree tree;
 
@@ -95,8 +85,8 @@ TEST(FolderTree, MakeFolderPathMakesWhatIsMissingAndNamesARefusal) {
     };
     for (const Case& c : table) {
         Fixture f;
-        LimitedStore& limited = f.store;
-        limited.left = c.storesThatWork;
+        testsupport::MemoryStore& limited = f.store;
+        limited.foldersBeforeRefusal = c.storesThatWork;
         std::size_t before = limited.folders.size();
         std::string id;
         catalog::Outcome outcome = catalog::MakeFolderPath(limited, f.tree, c.path, id);

@@ -9,11 +9,8 @@
 
 #include <functional>
 
-#include "catalog/download.h"
-#include "catalog/transfers.h"
 #include "catalog/upload_record.h"
-#include "memory_store.h"
-#include "scratch_files.h"
+#include "transfers_fixture.h"
 
 namespace {
 
@@ -26,35 +23,15 @@ unsigned ModeOf(const fs::path& path) {
     return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 0777 : 01000;
 }
 
-struct HostileTest : ::testing::Test {
-    testsupport::ScratchDir scratch;
-    const fs::path dir = scratch.path, target = dir / "out.bin", partial = dir / "out.bin.vantlo-partial",
-                   record = dir / "out.bin.vantlo-partial.verified",
+struct HostileTest : TransfersTest {
+    const fs::path partial = dir / "out.bin.vantlo-partial", record = dir / "out.bin.vantlo-partial.verified",
                    victim = testsupport::WriteFile(dir / "victim", "precious");
-    testsupport::MemoryStore store;
-    TransferSettings settings{1, 10, {}, {}};
-    std::string bytes = std::string(35, 'b');  // 4 parts of 10
-
-    void SetUp() override {
-        for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 13 + 5);
-        testsupport::WriteFile(dir / "f.bin", bytes);
-    }
-    PutReport Put(const fs::path& source) {
-        std::vector<PutReport> reports;
-        PutFiles(store, {source}, "7", settings, reports);
-        return reports.at(0);
-    }
-    std::vector<GetReport> Get(const std::vector<GetRequest>& requests) {
-        std::vector<GetReport> reports;
-        GetFiles(store, requests, settings, reports);
-        return reports;
-    }
 };
 
 // Links and other files planted where the temporary file or its record go
 // are set aside, never written through, also when the fetch then fails.
 TEST_F(HostileTest, ThingsPlantedBesideTheTargetAreSetAsideNeverWrittenThrough) {
-    const std::string key = Put(dir / "f.bin").key;
+    const std::string key = Put().key;
     struct Planted {
         const char* what;
         std::function<void()> plant;
@@ -90,7 +67,7 @@ TEST_F(HostileTest, ThingsPlantedBesideTheTargetAreSetAsideNeverWrittenThrough) 
 // No stored name equals a temporary file's: a target named like one is
 // refused, and the file it would have clashed with comes whole.
 TEST_F(HostileTest, ATargetNamedLikeATemporaryFileIsRefusedAndLosesNothing) {
-    const std::string key = Put(dir / "f.bin").key;
+    const std::string key = Put().key;
     std::ofstream(dir / "a") << "mine";
     const std::vector<GetReport> reports = Get({{key, dir / "a.vantlo-partial"}, {key, dir / "a"}});
     EXPECT_EQ(reports[0].outcome.code, StoreCode::LocalFile);
@@ -105,7 +82,7 @@ TEST_F(HostileTest, ATargetNamedLikeATemporaryFileIsRefusedAndLosesNothing) {
 
 // The partial file is never readable by more than the target is.
 TEST_F(HostileTest, ThePartialFileTakesTheTargetsModeFromItsFirstByte) {
-    const std::string key = Put(dir / "f.bin").key;
+    const std::string key = Put().key;
     for (unsigned mode : {0600u, 0640u, 0644u}) {
         std::ofstream(target) << "old";
         fs::permissions(target, static_cast<fs::perms>(mode));
@@ -142,13 +119,13 @@ TEST_F(HostileTest, APartInTheInboxIsKeptOnlyWhenProvablyOurs) {
         store.mails.clear();
         settings.record = c.recorded ? &kept : nullptr;
         store.storesBeforeRefusal = 2;
-        ASSERT_EQ(Put(dir / "f.bin").outcome.code, StoreCode::TooLarge);
+        ASSERT_EQ(Put().outcome.code, StoreCode::TooLarge);
         auto part2 = std::next(store.mails.begin());
         part2->second.info.folderId = "1";  // delivered, never moved
         if (c.forged) part2->second.bytes.clear();
         store.mails.erase(store.mails.begin());  // part 1 gone: only the inbox part is left
         store.fetches = 0;
-        const PutReport again = Put(dir / "f.bin");
+        const PutReport again = Put();
         EXPECT_TRUE(again.outcome.Ok()) << c.what << ": " << again.outcome.Text();
         EXPECT_EQ(again.alreadyStored, c.alreadyStored) << c.what;
         EXPECT_EQ(again.lookAlikes, c.lookAlikes) << c.what;

@@ -77,13 +77,11 @@ TEST(LocalName, TakesPlainNamesAndRefusesHostileOnesShowingThemEscaped) {
     }
 }
 
+// Each kind of escape: LocalName's table; here, that the drive shows them.
 TEST(DriveNames, NamesTheLocalRuleRefusesAreShownEscaped) {
     const std::pair<std::string, std::string> table[] = {
         {std::string("victim\0x", 8), "victim\\0x"},
-        {"line\nbreak.txt", "line\\nbreak.txt"},
         {"evil\xE2\x80\xAEtxt.exe", "evil\\u{202E}txt.exe"},
-        {"a\\b", "a\\\\b"},
-        {"\xFF.bin", "\\xFF.bin"},
         {"../up", "..／up"},
         {"文件 1.txt", "文件 1.txt"},
         {"a.vantlo-partial", "a.vantlo-partial"},  // no temporary files live in the mount

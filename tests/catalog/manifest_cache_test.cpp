@@ -15,20 +15,11 @@ namespace {
 namespace fs = std::filesystem;
 using namespace catalog;
 
-struct CountingStore : testsupport::MemoryStore {
-    int reads = 0;
-    bool broken = false;
-    Outcome ReadMailText(testsupport::Text id, MailText& out) override {
-        ++reads;
-        return broken ? Failure(StoreCode::Broken, "cut") : MemoryStore::ReadMailText(id, out);
-    }
-};
-
 // A file of 40 bytes stored in parts of 16; its own time rides in its manifest.
 struct ManifestCacheTest : ::testing::Test {
     testsupport::ScratchDir scratch;
     const fs::path dir = scratch.path;
-    CountingStore store;
+    testsupport::MemoryStore store;
     PutResult put;
     void SetUp() override {
         testsupport::WriteFile(dir / "forty.bin", std::string(40, 'f'));
@@ -52,7 +43,7 @@ TEST_F(ManifestCacheTest, EachKeyMailIsReadOnceAndRememberedOnDisk) {
         shown += file.name + " " + (file.sizeKnown ? std::to_string(file.size) : "-") + " " +
                  std::to_string(file.storedAt > 1700000000 && file.storedAt < 1700000200) + ";";
     EXPECT_EQ(shown, "bad.txt - 1;forty.bin 40 0;gone.txt - 1;notes.txt 5 1;") << "listed time without a manifest";
-    EXPECT_EQ(store.reads, 4);
+    EXPECT_EQ(store.textsRead, 4);
 
     cache.Save(dir / "cache");
     std::ofstream(dir / "cache", std::ios::app) << "garbage\nid\t0\t1\tSM\tx\t0\n" << put.key << "\tzz\t1\t--\t0\t0\n";
@@ -64,14 +55,14 @@ TEST_F(ManifestCacheTest, EachKeyMailIsReadOnceAndRememberedOnDisk) {
     store.mails.at(notes).info.subject = "other.txt";  // the id given out again
     ASSERT_TRUE(ListFiles(store, "7", files).Ok());
     ASSERT_TRUE(FillFileSizes(store, loaded, files).Ok());
-    EXPECT_EQ(store.reads, 5);
+    EXPECT_EQ(store.textsRead, 5);
     EXPECT_TRUE(files[1].sizeKnown && files[1].size == 40);
     EXPECT_EQ(files[1].modifiedAt, 1500000000) << "the modification time kept through the cache file";
 
     ManifestCache small(2);
-    store.broken = true;
+    store.textsBroken = true;
     EXPECT_EQ(FillFileSizes(store, small, files).code, StoreCode::Broken);
-    store.broken = false;
+    store.textsBroken = false;
     ASSERT_TRUE(FillFileSizes(store, small, files).Ok());
     KnownFile known;
     EXPECT_FALSE(small.Find(files[0], known)) << "the oldest left when the cache was full";
@@ -101,10 +92,10 @@ TEST_F(ManifestCacheTest, OnlyAManifestListedWholeSparesTheRead) {
             if (mail.id == put.key) mail.textListed = c.listed, mail.text = c.text;
         std::vector<FileEntry> files = GroupFiles(mails);
         ManifestCache cache;
-        store.reads = 0;
+        store.textsRead = 0;
         ASSERT_TRUE(FillFileSizes(store, cache, files).Ok());
         ASSERT_EQ(files.size(), 1u);
-        EXPECT_EQ(store.reads, c.reads) << c.text;
+        EXPECT_EQ(store.textsRead, c.reads) << c.text;
         EXPECT_TRUE(files[0].sizeKnown && files[0].size == 40 && !files[0].damaged && files[0].keyText.empty())
             << c.text;
         KnownFile known;

@@ -32,7 +32,9 @@ public:
     int storesBeforeRefusal = -1;                // StorePart calls that succeed before one is refused
     std::size_t chunk = 5;                       // attachment bytes per sink call
     bool searchBlind = false;                    // searches find nothing
-    int fetches = 0;                             // FetchAttachment calls so far
+    int foldersBeforeRefusal = -1;               // CreateFolder calls that succeed before one is refused
+    bool textsBroken = false;                    // ReadMailText fails as over a cut connection
+    int fetches = 0, listings = 0, textsRead = 0, partsSent = 0;  // calls so far (parts: those stored)
 
     std::string Add(Text folder, Text subject, Text bytes = "x", Text text = "", Text attachmentName = "") {
         std::string id = std::to_string(nextId_++);
@@ -48,6 +50,7 @@ public:
         return {};
     }
     Outcome CreateFolder(Text parent, Text name, std::string& id) override {
+        if (foldersBeforeRefusal >= 0 && foldersBeforeRefusal-- == 0) return Failure(StoreCode::Refused, "too deep");
         if (!parent.empty() && !folders.count(parent)) return Failure(StoreCode::NotFound, parent);
         id = std::to_string(nextId_++);
         folders[id] = name;
@@ -76,6 +79,7 @@ public:
         return folders.erase(id) ? Outcome{} : Failure(StoreCode::NotFound, id);
     }
     Outcome ListMails(Text folder, std::vector<catalog::MailInfo>& out) override {
+        ++listings;
         return SearchMails("", folder, out);
     }
     Outcome SearchMails(Text text, Text folder, std::vector<catalog::MailInfo>& out) override {
@@ -90,6 +94,8 @@ public:
         return {};
     }
     Outcome ReadMailText(Text id, catalog::MailText& out) override {
+        ++textsRead;
+        if (textsBroken) return Failure(StoreCode::Broken, "cut");
         if (!mails.count(id)) return Failure(StoreCode::NotFound, id);
         out = {mails[id].info.subject, mails[id].text, {{mails[id].attachmentName, mails[id].bytes.size()}}};
         return {};
@@ -103,6 +109,7 @@ public:
         if (part.progress) part.progress(part.length);
         if (part.stop.StopRequested()) return Failure(StoreCode::Cancelled, "");
         id = Add(part.folderId, part.subject, bytes, part.text, part.attachmentName);
+        ++partsSent;
         return {};
     }
     Outcome FetchAttachment(Text id, const catalog::ByteSink& sink) override {

@@ -71,16 +71,7 @@ TEST_F(WriteBackStore, AResumedStoreSendsOnlyThePartsNotThereYet) {
     std::vector<catalog::FileEntry> files;
     ASSERT_TRUE(catalog::ListFiles(store, "7", files).Ok());
     EXPECT_TRUE(files.size() == 1 && files[0].key == stored.mailIds[0]);
-
-    // Other bytes under the same entry (changed after a try): the parts of
-    // that try go to the trash, nothing of it stays behind.
-    std::ofstream(journal.DataPath(pending), std::ios::binary) << bytes.substr(0, 55);
-    ASSERT_TRUE(Store(pending, 10).Ok());
-    ASSERT_TRUE(catalog::ListFiles(store, "7", files).Ok());
-    ASSERT_EQ(files.size(), 1u);
-    EXPECT_EQ(files[0].parts, 6u);
-    ASSERT_TRUE(catalog::ListFiles(store, "4", files).Ok());
-    EXPECT_EQ(files.size(), 1u);
+    // Other bytes under the same entry: OnlyThisUploadsPartsAreTakenOrTrashed.
 }
 
 TEST_F(WriteBackStore, AFileChangedWhileStoredIsNotReportedStored) {

@@ -136,9 +136,10 @@ protected:
 TEST_F(DavServer, HostileRequestsAreRefused) {
     ASSERT_EQ(StatusOf(Put("/secret.txt", "s3cret")), 201);
     ASSERT_EQ(StatusOf(Ask("MKCOL /tok/d HTTP/1.1\r\nHost: h\r\nConnection: close\r\n\r\n")), 201);
-    const std::string bomb =
-        "<?xml version=\"1.0\"?><!DOCTYPE l [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">]>"
-        "<D:propfind xmlns:D=\"DAV:\"><D:prop><D:x>&b;</D:x></D:prop></D:propfind>";
+    auto padded = [](std::size_t size) {  // a HEAD of `size` bytes with its blank line
+        const std::string start = "HEAD /tok/secret.txt HTTP/1.1\r\nHost: h\r\nX: ";
+        return start + std::string(size - start.size() - 4, 'v') + "\r\n\r\n";
+    };
     struct Case {
         std::string request;
         int status;
@@ -148,28 +149,24 @@ TEST_F(DavServer, HostileRequestsAreRefused) {
         {"PROPFIND / HTTP/1.1\r\nHost: h\r\nDepth: 1\r\n\r\n", 404},
         {"GET /tok2/secret.txt HTTP/1.1\r\nHost: h\r\n\r\n", 404},
         {"OPTIONS * HTTP/1.1\r\nHost: h\r\n\r\n", 400},
-        // Traversal in the path, however encoded.
-        {"GET /tok/d/../secret.txt HTTP/1.1\r\nHost: h\r\n\r\n", 400},
+        // Traversal in the path (its spellings: DavPaths).
         {"GET /tok/d/%2e%2e/secret.txt HTTP/1.1\r\nHost: h\r\n\r\n", 400},
-        {"GET /tok/d%2f..%2fsecret.txt HTTP/1.1\r\nHost: h\r\n\r\n", 400},
-        {"GET /tok/../tok/secret.txt HTTP/1.1\r\nHost: h\r\n\r\n", 400},
         // Destinations outside the tree or on another server.
         {"COPY /tok/secret.txt HTTP/1.1\r\nHost: h\r\nDestination: /tok/d/../../x\r\n\r\n", 400},
         {"COPY /tok/secret.txt HTTP/1.1\r\nHost: h\r\nDestination: http://evil/tok/x\r\n\r\n", 502},
         {"MOVE /tok/secret.txt HTTP/1.1\r\nHost: h\r\nDestination: /other/x\r\n\r\n", 502},
-        {"MOVE /tok/secret.txt HTTP/1.1\r\nHost: h\r\nDestination: /tok/d/%2e%2e/%2e%2e/x\r\n\r\n", 400},
         {"MOVE /tok/d HTTP/1.1\r\nHost: h\r\nDestination: /tok/d/inner\r\n\r\n", 403},
         {"MOVE /tok/ HTTP/1.1\r\nHost: h\r\nDestination: /tok/x\r\n\r\n", 403},
         {"DELETE /tok/ HTTP/1.1\r\nHost: h\r\n\r\n", 403},
-        // XML with a DTD (an entity bomb): refused before anything expands.
-        {"PROPFIND /tok/ HTTP/1.1\r\nHost: h\r\nDepth: 0\r\nContent-Length: " + std::to_string(bomb.size()) +
-             "\r\n\r\n" + bomb,
-         400},
         // Depth infinity is refused with its precondition.
         {"PROPFIND /tok/ HTTP/1.1\r\nHost: h\r\n\r\n", 403},
-        // Framing tricks and oversized heads.
+        // Framing tricks, and a head bounded with its blank line: one byte over is refused.
         {"PUT /tok/x HTTP/1.1\r\nHost: h\r\nContent-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n", 400},
-        {"GET /tok/" + std::string(20000, 'a') + " HTTP/1.1\r\nHost: h\r\n\r\n", 431},
+        {"PUT /tok/x HTTP/1.1\r\nHost: h\r\nContent-Length: -1\r\n\r\n", 400},
+        {"PUT /tok/x HTTP/1.1\r\nHost: h\r\nContent-Length: 99999999999999999999\r\n\r\n", 400},
+        {"PUT /tok/x HTTP/1.1\r\nHost: h\r\nTransfer-Encoding: gzip\r\n\r\n", 400},
+        {padded(16 * 1024), 200},
+        {padded(16 * 1024 + 1), 431},
     };
     for (const Case& c : cases) {
         std::string response = Ask(c.request);
@@ -186,10 +183,8 @@ TEST_F(DavServer, HostileRequestsAreRefused) {
 TEST_F(DavServer, HugeAnnouncedBodyIsRefusedUnread) {
     Client greedy(server_->Port());
     ASSERT_TRUE(greedy.Send("PROPFIND /tok/ HTTP/1.1\r\nHost: h\r\nDepth: 0\r\nContent-Length: 2147483648\r\n\r\n<a>"));
-    auto before = Clock::now();
-    std::string response = greedy.Read(3000, true);
-    EXPECT_EQ(StatusOf(response), 413);
-    EXPECT_LT(Clock::now() - before, std::chrono::milliseconds(2000));  // refused, not read
+    // Refused at once: had the server read on, the body's silence would end it with another status.
+    EXPECT_EQ(StatusOf(greedy.Read(3000, true)), 413);
     // The same through chunks, with no length announced: cut at the bound.
     Client chunked(server_->Port());
     ASSERT_TRUE(chunked.Send("PROPFIND /tok/ HTTP/1.1\r\nHost: h\r\nDepth: 0\r\nTransfer-Encoding: chunked\r\n\r\n"));
@@ -488,16 +483,6 @@ TEST_F(DavServer, LocksIfHeadersDepthAndOverwrite) {
     }
     EXPECT_FALSE(token.empty());
     EXPECT_EQ(BodyOf(Get("/g")), "/f");
-}
-
-// A request head is bounded with its blank line: one byte over is refused.
-TEST_F(DavServer, HeadBoundCountsEveryByte) {
-    ASSERT_EQ(StatusOf(Put("/f", "x")), 201);
-    const std::string start = "GET /tok/f HTTP/1.1\r\nHost: h\r\nConnection: close\r\nX: ";
-    for (std::size_t size : {std::size_t(16 * 1024), std::size_t(16 * 1024 + 1)}) {
-        std::string head = start + std::string(size - start.size() - 4, 'v') + "\r\n\r\n";
-        EXPECT_EQ(StatusOf(Ask(head)), size <= 16 * 1024 ? 200 : 431) << size;
-    }
 }
 
 }  // namespace
