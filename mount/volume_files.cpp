@@ -59,47 +59,6 @@ int Volume::FetchWhole(const catalog::FileEntry& file, platform::LocalFile& into
     return 0;
 }
 
-int Volume::OpenVaultFile(const std::string& folderId, const catalog::FileEntry& file, Handle& handle) {
-    catalog::FileEntry stored;
-    {
-        Lock lock(mutex_);
-        const auto& sealed = listings_[folderId].sealed;
-        auto found = sealed.find(file.key);
-        if (found == sealed.end()) return -ENOENT;
-        stored = found->second;
-    }
-    if (!stored.Whole()) {
-        Log(file.name + " is incomplete: " + stored.Problems());
-        return -EIO;
-    }
-    std::error_code error;
-    const fs::path dir = options_.openedDir.empty() ? fs::temp_directory_path(error) : options_.openedDir;
-    fs::create_directories(dir, error);
-    const std::string id = journal_.NewId();
-    const fs::path sealedPath = dir / (id + ".sealed"), plainPath = dir / (id + ".plain");
-    std::string problem;
-    int failed = 0;
-    {
-        platform::LocalFile copy;
-        failed = copy.CreateNew(sealedPath, 0600, problem) ? FetchWhole(stored, copy) : -EIO;
-    }
-    if (!failed) {
-        const Outcome opened = options_.vaults->OpenFile(folderId, sealedPath, plainPath, file.name);
-        if (!opened.Ok()) failed = LogFailure("opening", file.name, opened);
-    }
-    fs::remove(sealedPath, error);
-    handle.opened = std::make_unique<platform::LocalFile>();
-    if (!failed && !handle.opened->OpenExisting(plainPath, problem)) failed = -EIO;
-    if (failed) {
-        handle.opened.reset();
-        fs::remove(plainPath, error);
-        return failed;
-    }
-    handle.openedPath = plainPath;
-    handle.file = file;
-    return 0;
-}
-
 int Volume::PlanFor(Handle& handle) {
     if (handle.planned) return 0;
     {

@@ -56,25 +56,6 @@ int Volume::RefreshListing(const std::string& folderId) {
     return 0;
 }
 
-void Volume::ShowVault(catalog::MailStore& store, const std::string& folderId, std::vector<catalog::FileEntry>& files,
-                       bool& vault, bool& unlocked, std::map<std::string, catalog::FileEntry>& sealed) {
-    vault = std::any_of(files.begin(), files.end(),
-                        [](const catalog::FileEntry& file) { return file.name == catalog::kVaultFileName; });
-    unlocked = vault && options_.vaults && options_.vaults->Unlock(store, folderId);
-    if (!unlocked) return;
-    std::vector<catalog::FileEntry> shown;
-    for (catalog::FileEntry& file : files) {
-        std::string plain;
-        if (file.name == catalog::kVaultFileName || !options_.vaults->OpenName(folderId, file.name, plain)) continue;
-        catalog::FileEntry entry = file;
-        entry.name = plain;
-        entry.sizeKnown = file.sizeKnown && options_.vaults->PlainSize(file.size, entry.size);
-        sealed[file.key] = std::move(file);
-        shown.push_back(std::move(entry));
-    }
-    files = std::move(shown);
-}
-
 bool Volume::ListStored(const std::string& folderId, const catalog::StoredFile& stored, std::int64_t modifiedNs) {
     auto found = listings_.find(folderId);
     if (found == listings_.end() || !found->second.loaded || found->second.vault) return false;
@@ -191,14 +172,6 @@ int Volume::Lookup(const Path& path, std::string& folderId, Node& node, catalog:
     if (node.file) file = *node.file;
     node.file = node.file ? &file : nullptr;
     return 0;
-}
-
-int Volume::RefuseInVault(const std::string& folderId, bool filesOfAnOpenedOne) {
-    if (folderId.empty()) return 0;
-    if (int error = EnsureListing(folderId)) return error;
-    Lock lock(mutex_);
-    const Listing& listing = listings_[folderId];
-    return (filesOfAnOpenedOne ? listing.Locked() : listing.vault) ? -EACCES : 0;
 }
 
 void Volume::FillAttr(const Node& node, Attr& attr) {
