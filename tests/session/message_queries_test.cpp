@@ -1,5 +1,5 @@
-// The value-type functions the catalog stands on: the requests byte for
-// byte, answers in both styles with every escape, a stretch of a file
+// The value-type functions the catalog stands on (their requests byte for
+// byte are requests_test's): answers in both styles with every escape, a stretch of a file
 // uploaded under its own name, the delivery with a text body, and a
 // download into a callback that tells a refusal in script text.
 #include <gtest/gtest.h>
@@ -14,40 +14,6 @@ namespace {
 using session::Status;
 using testsupport::HttpAnswer;
 using QueriesTest = testsupport::SessionTest;
-
-const std::string kXml = "<?xml version=\"1.0\"?><object>";
-const std::string kPaging =
-    "<int name=\"start\">400</int><int name=\"limit\">200</int>"
-    "<boolean name=\"returnTotal\">true</boolean></object>";
-
-TEST_F(QueriesTest, QueriesSendTheirRequestsByteForByte) {
-    session::MessagePage page;
-    session::MessageContent content;
-    const std::string search = kXml +
-                               "<array name=\"conditions\"><object><string name=\"field\">subject</string>"
-                               "<string name=\"operator\">contains</string><string name=\"operand\">a&amp;b "
-                               "\xE6\x96\x87</string><boolean name=\"ignoreCase\">true</boolean></object></array>";
-    const std::pair<std::function<Status()>, std::string> cases[] = {
-        {[&] { return session::ListMessagePage(s, "65551", 400, 200, page); },
-         ScriptRequest("mbox:listMessages", kXml +
-                                                "<int name=\"fid\">65551</int><string name=\"order\">date</string>"
-                                                "<boolean name=\"desc\">true</boolean>" +
-                                                kPaging)},
-        {[&] { return session::SearchMessagePage(s, "a&b \xE6\x96\x87", "1", 400, 200, page); },
-         ScriptRequest("mbox:searchMessages", search + "<array name=\"fids\"><int>1</int></array>" + kPaging)},
-        {[&] { return session::SearchMessagePage(s, "a&b \xE6\x96\x87", "", 400, 200, page); },
-         ScriptRequest("mbox:searchMessages", search + kPaging)},
-        {[&] { return session::ReadMessage(s, "1tbi'7", content); },
-         ScriptRequest("mbox:readMessage",
-                       kXml + "<string name=\"id\">1tbi&apos;7</string><string name=\"mode\">text</string></object>")},
-    };
-    for (const auto& [run, request] : cases) {
-        server.PushAnswer(HttpAnswer("{'code':'S_OK','var':{'id':'m'}}"));
-        EXPECT_EQ(run(), request.find("readMessage") == std::string::npos ? Status::Unreadable : Status::Ok);
-        EXPECT_EQ(server.Requests().back(), request);
-    }
-    EXPECT_TRUE(session::SearchMessagesRequest(s, std::string(3000, '<'), "", 0, 1).Overflowed());
-}
 
 TEST(MessageValues, AnswersInBothStylesDecodeEveryEscape) {
     const std::string neat =
