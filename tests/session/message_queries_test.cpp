@@ -1,10 +1,9 @@
 // The value-type functions the catalog stands on (their requests byte for
-// byte are requests_test's): answers in both styles with every escape, a stretch of a file
-// uploaded under its own name, the delivery with a text body, and a
-// download into a callback that tells a refusal in script text.
+// byte are requests_test's, downloads transfers_test's): answers in both
+// styles with every escape, a stretch of a file uploaded under its own
+// name, and the delivery with a text body.
 #include <gtest/gtest.h>
 
-#include "session/download.h"
 #include "session/message_queries.h"
 #include "session/upload.h"
 #include "session_fixture.h"
@@ -57,7 +56,7 @@ TEST(MessageValues, AnswersInBothStylesDecodeEveryEscape) {
     EXPECT_EQ(session::ReadMessageAnswer("{'code':'S_OK','var':[{'id':'m'}]}", content), Status::Unreadable);
 }
 
-TEST_F(QueriesTest, AStretchOfAFileTravelsUnderItsOwnNameAndComesBackIntoACallback) {
+TEST_F(QueriesTest, AStretchOfAFileTravelsUnderItsOwnNameWithItsDelivery) {
     const std::string bytes = "0123456789abcdefghij";
     std::vector<std::uint64_t> sent;
     for (const char* answer : {"{'code':'S_OK','var':'c1'}", "{'code':'S_OK'}", "{'code':'S_OK'}"})
@@ -79,23 +78,6 @@ TEST_F(QueriesTest, AStretchOfAFileTravelsUnderItsOwnNameAndComesBackIntoACallba
     server.PushAnswer(HttpAnswer("{'code':'S_OK','var':'c2'}"));
     EXPECT_EQ(session::UploadFileRange(s, range, [](std::uint64_t n) { return n == 0; }), Status::Cancelled);
     EXPECT_EQ(session::UploadFileRange(s, {range.path, 15, 6, "x"}, {}), Status::FileError);
-
-    std::string got;
-    const auto sink = [&](const char* data, std::size_t size) { return got.append(data, size), got.size() < 50; };
-    const std::pair<std::string, Status> downloads[] = {
-        {HttpAnswer(bytes, "Content-Disposition: attachment\r\n"), Status::Ok},
-        {HttpAnswer(std::string(80, 'x')), Status::Cancelled},
-        {HttpAnswer(std::string(200, 'x')), Status::AnswerTooLarge},
-        {HttpAnswer("{'code':'FA_INVALID_SESSION'}", "Content-Type: text/javascript; charset=utf-8\r\n"),
-         Status::Refused},
-    };
-    for (const auto& [answer, status] : downloads) {
-        got.clear();
-        server.PushAnswer(answer);
-        EXPECT_EQ(session::FetchAttachment(s, "m1", 100, sink), status) << answer;
-    }
-    EXPECT_EQ(s.refusalCode, "FA_INVALID_SESSION");
-    EXPECT_EQ(got, "") << "a refusal is not taken for the file's bytes";
 }
 
 }  // namespace
