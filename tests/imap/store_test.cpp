@@ -222,9 +222,9 @@ TEST_F(ImapDovecot, AWrongPasswordIsRefusedAndASilentServerEndsWithTimedOut) {
 
 }  // namespace
 
-// The command-line client signs in to the IMAP server its own way (not the
-// shared opener's): a file in parts goes in and comes back byte-exact. Its
-// commands are otherwise those over webmail, tested in tests/cli.
+// The command-line client hands its own options (--imap, --ca-file, the
+// password read) to the shared opener: a file in parts goes in and comes
+// back byte-exact. Its commands are otherwise those over webmail (tests/cli).
 TEST_F(ImapDovecot, TheCommandLineClientUsesTheMailboxAsADrive) {
     auto cli = [&](std::vector<std::string> args) {
         args.insert(args.begin(), {VANTLO_CLI_EXE, "--imap", "imaps://127.0.0.1:" + DovecotPort("imaps"), "--ca-file",

@@ -1,10 +1,9 @@
-// The value-type functions the catalog stands on: the requests byte for
-// byte, answers in both styles with every escape, a stretch of a file
-// uploaded under its own name, the delivery with a text body, and a
-// download into a callback that tells a refusal in script text.
+// The value-type functions the catalog stands on (their requests byte for
+// byte are requests_test's, downloads transfers_test's): answers in both
+// styles with every escape, a stretch of a file uploaded under its own
+// name, and the delivery with a text body.
 #include <gtest/gtest.h>
 
-#include "session/download.h"
 #include "session/message_queries.h"
 #include "session/upload.h"
 #include "session_fixture.h"
@@ -14,40 +13,6 @@ namespace {
 using session::Status;
 using testsupport::HttpAnswer;
 using QueriesTest = testsupport::SessionTest;
-
-const std::string kXml = "<?xml version=\"1.0\"?><object>";
-const std::string kPaging =
-    "<int name=\"start\">400</int><int name=\"limit\">200</int>"
-    "<boolean name=\"returnTotal\">true</boolean></object>";
-
-TEST_F(QueriesTest, QueriesSendTheirRequestsByteForByte) {
-    session::MessagePage page;
-    session::MessageContent content;
-    const std::string search = kXml +
-                               "<array name=\"conditions\"><object><string name=\"field\">subject</string>"
-                               "<string name=\"operator\">contains</string><string name=\"operand\">a&amp;b "
-                               "\xE6\x96\x87</string><boolean name=\"ignoreCase\">true</boolean></object></array>";
-    const std::pair<std::function<Status()>, std::string> cases[] = {
-        {[&] { return session::ListMessagePage(s, "65551", 400, 200, page); },
-         ScriptRequest("mbox:listMessages", kXml +
-                                                "<int name=\"fid\">65551</int><string name=\"order\">date</string>"
-                                                "<boolean name=\"desc\">true</boolean>" +
-                                                kPaging)},
-        {[&] { return session::SearchMessagePage(s, "a&b \xE6\x96\x87", "1", 400, 200, page); },
-         ScriptRequest("mbox:searchMessages", search + "<array name=\"fids\"><int>1</int></array>" + kPaging)},
-        {[&] { return session::SearchMessagePage(s, "a&b \xE6\x96\x87", "", 400, 200, page); },
-         ScriptRequest("mbox:searchMessages", search + kPaging)},
-        {[&] { return session::ReadMessage(s, "1tbi'7", content); },
-         ScriptRequest("mbox:readMessage",
-                       kXml + "<string name=\"id\">1tbi&apos;7</string><string name=\"mode\">text</string></object>")},
-    };
-    for (const auto& [run, request] : cases) {
-        server.PushAnswer(HttpAnswer("{'code':'S_OK','var':{'id':'m'}}"));
-        EXPECT_EQ(run(), request.find("readMessage") == std::string::npos ? Status::Unreadable : Status::Ok);
-        EXPECT_EQ(server.Requests().back(), request);
-    }
-    EXPECT_TRUE(session::SearchMessagesRequest(s, std::string(3000, '<'), "", 0, 1).Overflowed());
-}
 
 TEST(MessageValues, AnswersInBothStylesDecodeEveryEscape) {
     const std::string neat =
@@ -91,7 +56,7 @@ TEST(MessageValues, AnswersInBothStylesDecodeEveryEscape) {
     EXPECT_EQ(session::ReadMessageAnswer("{'code':'S_OK','var':[{'id':'m'}]}", content), Status::Unreadable);
 }
 
-TEST_F(QueriesTest, AStretchOfAFileTravelsUnderItsOwnNameAndComesBackIntoACallback) {
+TEST_F(QueriesTest, AStretchOfAFileTravelsUnderItsOwnNameWithItsDelivery) {
     const std::string bytes = "0123456789abcdefghij";
     std::vector<std::uint64_t> sent;
     for (const char* answer : {"{'code':'S_OK','var':'c1'}", "{'code':'S_OK'}", "{'code':'S_OK'}"})
@@ -113,23 +78,6 @@ TEST_F(QueriesTest, AStretchOfAFileTravelsUnderItsOwnNameAndComesBackIntoACallba
     server.PushAnswer(HttpAnswer("{'code':'S_OK','var':'c2'}"));
     EXPECT_EQ(session::UploadFileRange(s, range, [](std::uint64_t n) { return n == 0; }), Status::Cancelled);
     EXPECT_EQ(session::UploadFileRange(s, {range.path, 15, 6, "x"}, {}), Status::FileError);
-
-    std::string got;
-    const auto sink = [&](const char* data, std::size_t size) { return got.append(data, size), got.size() < 50; };
-    const std::pair<std::string, Status> downloads[] = {
-        {HttpAnswer(bytes, "Content-Disposition: attachment\r\n"), Status::Ok},
-        {HttpAnswer(std::string(80, 'x')), Status::Cancelled},
-        {HttpAnswer(std::string(200, 'x')), Status::AnswerTooLarge},
-        {HttpAnswer("{'code':'FA_INVALID_SESSION'}", "Content-Type: text/javascript; charset=utf-8\r\n"),
-         Status::Refused},
-    };
-    for (const auto& [answer, status] : downloads) {
-        got.clear();
-        server.PushAnswer(answer);
-        EXPECT_EQ(session::FetchAttachment(s, "m1", 100, sink), status) << answer;
-    }
-    EXPECT_EQ(s.refusalCode, "FA_INVALID_SESSION");
-    EXPECT_EQ(got, "") << "a refusal is not taken for the file's bytes";
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "session/download.h"
 #include "session/folders.h"
 #include "session/message_moves.h"
+#include "session/message_queries.h"
 #include "session/upload.h"
 #include "session/xml_text.h"
 #include "session_fixture.h"
@@ -28,9 +29,22 @@ struct RequestsTest : testsupport::SessionTest {
 TEST_F(RequestsTest, EveryOperationSendsItsRequestByteForByte) {
     server.PushAnswer(testsupport::HttpAnswer("{'code':'S_OK','var':[65550]}"));
     const std::string xml = "<?xml version=\"1.0\"?><object>";
+    const std::string paging =
+        "<int name=\"start\">400</int><int name=\"limit\">200</int>"
+        "<boolean name=\"returnTotal\">true</boolean></object>";
+    const std::string search = xml +
+                               "<array name=\"conditions\"><object><string name=\"field\">subject</string>"
+                               "<string name=\"operator\">contains</string><string name=\"operand\">a&amp;b "
+                               "\xE6\x96\x87</string><boolean name=\"ignoreCase\">true</boolean></object></array>";
     std::string id;
-    // clang-format off
-    const std::pair<std::function<Status()>, std::string> cases[] = {
+    session::MessagePage page;
+    session::MessageContent content;
+    const struct {
+        std::function<Status()> run;
+        std::string request;
+        Status status = Status::Ok;
+    } cases[] = {
+        // clang-format off
         {[&] { return session::GetAllFolders(s); },
          ScriptRequest("mbox:getAllFolders",
                 xml + "<boolean name=\"stats\">true</boolean><boolean name=\"threads\">true</boolean></object>")},
@@ -65,12 +79,24 @@ TEST_F(RequestsTest, EveryOperationSendsItsRequestByteForByte) {
              server.HostPort() +
              "\r\nContent-Type: application/xml\r\nUser-Agent: Ostrel Mail Tools; Unix 7.2\r\nConnection: "
              "close\r\nCookie: " + testsupport::kCookies + "\r\n\r\n"},
+        {[&] { return session::ListMessagePage(s, "65551", 400, 200, page); },
+         ScriptRequest("mbox:listMessages", xml + "<int name=\"fid\">65551</int><string name=\"order\">date</string>"
+                                                  "<boolean name=\"desc\">true</boolean>" + paging)},
+        {[&] { return session::SearchMessagePage(s, "a&b \xE6\x96\x87", "1", 400, 200, page); },
+         ScriptRequest("mbox:searchMessages", search + "<array name=\"fids\"><int>1</int></array>" + paging)},
+        {[&] { return session::SearchMessagePage(s, "a&b \xE6\x96\x87", "", 400, 200, page); },
+         ScriptRequest("mbox:searchMessages", search + paging)},
+        {[&] { return session::ReadMessage(s, "1tbi'7", content); },
+         ScriptRequest("mbox:readMessage",
+                xml + "<string name=\"id\">1tbi&apos;7</string><string name=\"mode\">text</string></object>"),
+         Status::Unreadable},  // the answer is no message
     };
     // clang-format on
-    for (const auto& [run, request] : cases) {
-        EXPECT_EQ(run(), Status::Ok);
-        EXPECT_EQ(server.Requests().back(), request);
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.run(), c.status);
+        EXPECT_EQ(server.Requests().back(), c.request);
     }
+    EXPECT_TRUE(session::SearchMessagesRequest(s, std::string(3000, '<'), "", 0, 1).Overflowed());
     server.PushAnswer(testsupport::HttpAnswer("{'code':'S_OK','var':[]}"));
     EXPECT_EQ(session::CreateUserFolder(s, "x", id), Status::Unreadable);
     EXPECT_EQ(id, "");

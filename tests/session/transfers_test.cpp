@@ -140,6 +140,10 @@ TEST_F(TransfersTest, DownloadsTakeEveryCodingAndEndOnlyWithTheWholeBody) {
         {Script("<html>\r\n\r\n"), Status::Unreadable},
         {Script(HttpAnswer(body), Action::Stall, 3000), Status::TooSlow},  // silence ends on the speed bound
         {Script(HttpAnswer(body), Action::Trickle, 3000), Status::TooSlow},
+        {Script(HttpAnswer(std::string(150001, 'x'))), Status::AnswerTooLarge},
+        // A refusal in script text, last: its code stays in the session.
+        {Script(HttpAnswer("{'code':'FA_INVALID_SESSION'}", "Content-Type: text/javascript; charset=utf-8\r\n")),
+         Status::Refused},
     };
     // clang-format on
     s.limits.idleTimeoutMs = 500;
@@ -149,8 +153,13 @@ TEST_F(TransfersTest, DownloadsTakeEveryCodingAndEndOnlyWithTheWholeBody) {
         std::string got;
         const auto sink = [&](const char* data, std::size_t size) { return got.append(data, size), true; };
         EXPECT_EQ(session::FetchAttachment(s, "m1", 150000, sink), status) << answer.bytes.substr(0, 60);
-        EXPECT_TRUE(status != Status::Ok || got == body);
+        EXPECT_TRUE(status == Status::Ok ? got == body : status != Status::Refused || got.empty())
+            << "a refusal is not taken for the file's bytes";
     }
+    EXPECT_EQ(s.refusalCode, "FA_INVALID_SESSION");
+    server.Push(Script(HttpAnswer(body)));
+    EXPECT_EQ(session::FetchAttachment(s, "m1", 150000, [](const char*, std::size_t) { return false; }),
+              Status::Cancelled);
     // Bytes that keep coming, fewer in a window than the bound asks, end on it too (no wait ever runs out).
     s.limits.speedLimitBytes = 1 << 30;
     s.limits.speedTimeMs = 2;
