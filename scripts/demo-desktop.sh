@@ -35,7 +35,7 @@ for needed in "$provider" "$program"; do
     [ -e "$needed" ] || { echo "demo-desktop: $needed is missing (build native and win64 first)" >&2; exit 2; }
 done
 
-. "$root/tests/win/wine-session.sh"
+. "$root/scripts/wine-session.sh"
 headless=0
 [ -n "${DISPLAY:-}" ] || headless=1
 

@@ -9,7 +9,7 @@
 # TEMPLATE_DIR caches the Wine template prefix; screenshots and logs go to
 # ARTIFACTS_DIR.
 set -u
-. "$(dirname "${BASH_SOURCE[0]}")/../win/wine-session.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-session.sh"
 
 e2e_name=$1
 shift

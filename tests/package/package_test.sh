@@ -23,7 +23,7 @@ set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
 work=${1:-$root/build/package-test}
-. "$root/tests/win/wine-session.sh"
+. "$root/scripts/wine-session.sh"
 
 passed=0 failed=0
 check() {  # description, command...: one line, counted

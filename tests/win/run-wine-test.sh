@@ -8,7 +8,7 @@
 #
 # TEMPLATE_DIR: where the Wine template prefix is cached (the build tree).
 set -u
-. "$(dirname "${BASH_SOURCE[0]}")/wine-session.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-session.sh"
 
 template_dir=$1 provider=$2 accounts=()
 shift 2

@@ -6,7 +6,7 @@
 #
 # Source it, then call the functions:
 #
-#   . tests/win/wine-session.sh
+#   . scripts/wine-session.sh
 #   ws_begin                                   # temp dir + clean-up on exit
 #   ws_start_display                           # Xvfb on a free display if DISPLAY is unset
 #   ws_make_prefix TEMPLATE_DIR                # fresh WINEPREFIX from a cached template
