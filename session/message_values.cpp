@@ -12,11 +12,13 @@ namespace {
 // the array's key.
 using Path = std::vector<std::string>;
 
-enum class Step { Open, Close, Member };
+enum class Step { Open, Close, Member, Element };
 
-// Calls visit(step, path, scanner) for every object opened or closed and
-// for every member (an object or array member before its contents); on
-// Open the path already holds the new object, on Close it still does.
+// Calls visit(step, path, scanner) for every object opened or closed, for
+// every member (an object or array member before its contents) and for
+// every value standing alone in an array (Element: the path then ends with
+// the array's key, as for an object in it); on Open the path already holds
+// the new object, on Close it still does.
 template <class Visit>
 void Walk(std::string_view body, Visit visit) {
     KeywordScanner scanner(body, Escapes::Script);
@@ -44,6 +46,12 @@ void Walk(std::string_view body, Visit visit) {
             if (objectPending) objectKey = scanner.Key();
             if (!arrays.empty()) arrays.back() = scanner.Kind() == ValueKind::Array ? scanner.Key() : std::string();
             visit(Step::Member, path, scanner);
+            break;
+        case ScanEvent::Element:
+            objectPending = false;
+            path.push_back(arrays.empty() ? std::string() : arrays.back());
+            visit(Step::Element, path, scanner);
+            path.pop_back();
             break;
         default: objectPending = false; break;
         }
@@ -77,6 +85,7 @@ Status ReadMessagePageAnswer(std::string_view body, MessagePage& page) {
     MessageSummary message;
     Walk(body, [&](Step step, const Path& path, const KeywordScanner& scanner) {
         const bool inMessage = At(path, {"", "var"}) && varIsList;
+        if (step == Step::Element && inMessage) nameless = true;  // not a mail: the page is not one we know
         if (step == Step::Open && inMessage) message = MessageSummary();
         if (step == Step::Close && inMessage) {
             if (message.id.empty()) nameless = true;

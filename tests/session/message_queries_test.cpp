@@ -38,7 +38,8 @@ TEST(MessageValues, AnswersInBothStylesDecodeEveryEscape) {
     ASSERT_EQ(session::ReadMessagePageAnswer(field, page), Status::Ok);
     EXPECT_TRUE(page.messages.size() == 1 && page.messages[0].subject == "\xC3\xA9" && !page.messages[0].attached &&
                 !page.hasTotal);
-    for (const char* bad : {"{'code':'S_OK','var':{}}", "{'code':'S_OK','var':[{'subject':'no id'}]}"})
+    for (const char* bad : {"{'code':'S_OK','var':{}}", "{'code':'S_OK','var':[{'subject':'no id'}]}",
+                            "{'code':'S_OK','var':[65550]}", "{'code':'S_OK','var':[{'id':'1:1'},'x']}"})
         EXPECT_EQ(session::ReadMessagePageAnswer(bad, page), Status::Unreadable) << bad;
 
     const std::string read =
