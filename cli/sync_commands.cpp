@@ -247,10 +247,8 @@ int SyncIntoVault(Context& context, catalog::MailStore& store, const Walked& wal
     std::vector<fs::path> sources;
     for (const catalog::LocalFile& file : walked.local.files) sources.push_back(file.source);
     std::vector<catalog::PutReport> reports;
-    const fs::path cache = ManifestCachePath(context.account);
-    catalog::Outcome outcome = vault::PutSealedFiles(
-        store, key, sources, walked.folderId,
-        (cache.empty() ? fs::temp_directory_path() : cache.parent_path()) / "vault-staging", settings, reports);
+    catalog::Outcome outcome =
+        vault::PutSealedFiles(store, key, sources, walked.folderId, VaultStagingRoot(context), settings, reports);
     std::map<std::string, std::string> kept;  // own name -> the key just stored
     std::size_t sent = 0, trashed = 0;
     std::uint64_t bytes = 0;

@@ -85,15 +85,26 @@ int UnlockVault(Context& context, catalog::MailStore& store, const std::string& 
     return outcome.Ok() ? kExitOk : OutcomeFailed(context, outcome, "open vault " + folderId);
 }
 
+int ListUnlockedVault(Context& context, catalog::MailStore& store, const std::string& folderId, vault::VaultKey& key,
+                      std::vector<vault::VaultCopy>& copies, std::vector<vault::SealedEntry>& entries) {
+    if (int unlocked = UnlockVault(context, store, folderId, key, copies); unlocked != kExitOk) return unlocked;
+    catalog::Outcome outcome = vault::ListSealedFiles(store, key, folderId, entries);
+    return outcome.Ok() ? kExitOk : OutcomeFailed(context, outcome, "list vault " + folderId);
+}
+
+std::filesystem::path VaultStagingRoot(const Context& context) {
+    const std::filesystem::path cache = ManifestCachePath(context.account);
+    return (cache.empty() ? std::filesystem::temp_directory_path() : cache.parent_path()) / "vault-staging";
+}
+
 namespace {
 
 int Status(Context& context, catalog::MailStore& store, const std::string& folderId) {
     vault::VaultKey key;
     std::vector<vault::VaultCopy> copies;
-    if (int unlocked = UnlockVault(context, store, folderId, key, copies); unlocked != kExitOk) return unlocked;
     std::vector<vault::SealedEntry> entries;
-    catalog::Outcome outcome = vault::ListSealedFiles(store, key, folderId, entries);
-    if (!outcome.Ok()) return OutcomeFailed(context, outcome, "list vault " + folderId);
+    if (int listed = ListUnlockedVault(context, store, folderId, key, copies, entries); listed != kExitOk)
+        return listed;
     std::size_t unreadable = 0;
     for (const vault::SealedEntry& entry : entries) unreadable += entry.nameOutcome.Ok() ? 0 : 1;
     const vault::KdfSettings& kdf = copies.front().parameters.kdf;
@@ -142,12 +153,12 @@ const char* const kVaultMoveRefused =
 int ListVault(Context& context, catalog::MailStore& store, const std::string& folderId) {
     vault::VaultKey key;
     std::vector<vault::VaultCopy> copies;
-    if (int unlocked = UnlockVault(context, store, folderId, key, copies); unlocked != kExitOk) return unlocked;
     std::vector<vault::SealedEntry> entries;
-    catalog::Outcome outcome = vault::ListSealedFiles(store, key, folderId, entries);
+    if (int listed = ListUnlockedVault(context, store, folderId, key, copies, entries); listed != kExitOk)
+        return listed;
     std::vector<catalog::FileEntry> files;
     for (const vault::SealedEntry& entry : entries) files.push_back(entry.file);
-    if (outcome.Ok()) outcome = FillSizes(context, store, files);
+    catalog::Outcome outcome = FillSizes(context, store, files);
     if (!outcome.Ok()) return OutcomeFailed(context, outcome, "list vault " + folderId);
     for (std::size_t i = 0; i < entries.size(); ++i) {
         catalog::FileEntry& file = files[i];
@@ -167,11 +178,9 @@ int PutIntoVault(Context& context, catalog::MailStore& store, const std::string&
     vault::VaultKey key;
     std::vector<vault::VaultCopy> copies;
     if (int unlocked = UnlockVault(context, store, folderId, key, copies); unlocked != kExitOk) return unlocked;
-    const std::filesystem::path cache = ManifestCachePath(context.account);
-    const std::filesystem::path staging =
-        (cache.empty() ? std::filesystem::temp_directory_path() : cache.parent_path()) / "vault-staging";
     std::vector<catalog::PutReport> reports;
-    catalog::Outcome outcome = vault::PutSealedFiles(store, key, sources, folderId, staging, settings, reports);
+    catalog::Outcome outcome =
+        vault::PutSealedFiles(store, key, sources, folderId, VaultStagingRoot(context), settings, reports);
     for (const catalog::PutReport& report : reports) {
         if (report.alreadyStored > 0)
             context.err << "resumed: " << report.alreadyStored << " of " << report.parts << " parts already stored\n";
@@ -234,10 +243,9 @@ int GetVaultFolder(Context& context, catalog::MailStore& store, const std::strin
                    const std::filesystem::path& out, const catalog::TransferSettings& settings) {
     vault::VaultKey key;
     std::vector<vault::VaultCopy> copies;
-    if (int unlocked = UnlockVault(context, store, folderId, key, copies); unlocked != kExitOk) return unlocked;
     std::vector<vault::SealedEntry> entries;
-    catalog::Outcome outcome = vault::ListSealedFiles(store, key, folderId, entries);
-    if (!outcome.Ok()) return OutcomeFailed(context, outcome, "list vault " + folderId);
+    if (int listed = ListUnlockedVault(context, store, folderId, key, copies, entries); listed != kExitOk)
+        return listed;
     int result = kExitOk;
     for (const vault::SealedEntry& entry : entries) {
         std::string local;
@@ -247,7 +255,7 @@ int GetVaultFolder(Context& context, catalog::MailStore& store, const std::strin
             continue;
         }
         catalog::GetReport report;
-        outcome = catalog::LocalNameFor(entry.name, local);
+        catalog::Outcome outcome = catalog::LocalNameFor(entry.name, local);
         if (outcome.Ok())
             outcome =
                 vault::GetSealedFile(store, key, folderId, entry.name, out / PathArgument(local), settings, report);

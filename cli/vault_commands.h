@@ -12,6 +12,7 @@
 #include "catalog/mail_store.h"
 #include "catalog/transfers.h"
 #include "cli/command.h"
+#include "vault/sealed_files.h"
 #include "vault/vault_key.h"
 #include "vault/vault_mail.h"
 
@@ -25,6 +26,12 @@ catalog::Outcome IsVaultFolder(catalog::MailStore& store, const std::string& fol
 // Unlocks the folder's vault with the passphrase asked once per run.
 int UnlockVault(Context& context, catalog::MailStore& store, const std::string& folderId, vault::VaultKey& key,
                 std::vector<vault::VaultCopy>& copies);
+
+// The same, then the vault's sealed files with their names opened.
+int ListUnlockedVault(Context& context, catalog::MailStore& store, const std::string& folderId, vault::VaultKey& key,
+                      std::vector<vault::VaultCopy>& copies, std::vector<vault::SealedEntry>& entries);
+// Where sealed puts keep (and clear) their staging: beside the account's caches.
+std::filesystem::path VaultStagingRoot(const Context& context);
 
 int ListVault(Context& context, catalog::MailStore& store, const std::string& folderId);
 int GetFromVault(Context& context, catalog::MailStore& store, const std::string& folderId, const std::string& name,
