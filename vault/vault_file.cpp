@@ -16,6 +16,18 @@ catalog::Outcome LocalFailure(const std::string& what, const std::filesystem::pa
     return catalog::Failure(catalog::StoreCode::LocalFile, what + " " + path.u8string());
 }
 
+// The finished `written` replaces `target`; after a failure it is taken away.
+catalog::Outcome PutInPlace(catalog::Outcome outcome, const std::filesystem::path& written,
+                            const std::filesystem::path& target) {
+    std::error_code error;
+    if (outcome.Ok()) {
+        std::filesystem::rename(written, target, error);
+        if (error) outcome = LocalFailure("cannot replace", target);
+    }
+    if (!outcome.Ok()) std::filesystem::remove(written, error);
+    return outcome;
+}
+
 // Feeds the source through `write`, then `finish`, writing what they emit
 // into TARGET.vantlo-partial; renames it over the target on success.
 template <typename Stream>
@@ -43,13 +55,7 @@ catalog::Outcome Transform(const std::filesystem::path& source, const std::files
     out.close();
     if (outcome.Ok() && !out) outcome = LocalFailure("cannot write", partial);
     if (outcome.code == catalog::StoreCode::Cancelled) outcome = LocalFailure("cannot write", partial);
-    std::error_code error;
-    if (outcome.Ok()) {
-        std::filesystem::rename(partial, target, error);
-        if (error) outcome = LocalFailure("cannot replace", target);
-    }
-    if (!outcome.Ok()) std::filesystem::remove(partial, error);
-    return outcome;
+    return PutInPlace(outcome, partial, target);
 }
 
 }  // namespace
@@ -105,13 +111,7 @@ catalog::Outcome OpenFileInPlace(const VaultKey& key, const std::filesystem::pat
     if (outcome.code == catalog::StoreCode::Cancelled) outcome = LocalFailure("cannot write", sealed);
     if (outcome.Ok() && !(file.Resize(plainAt) && file.Close())) outcome = LocalFailure("cannot write", sealed);
     file.Close();
-    std::error_code error;
-    if (outcome.Ok()) {
-        std::filesystem::rename(sealed, target, error);
-        if (error) outcome = LocalFailure("cannot replace", target);
-    }
-    if (!outcome.Ok()) std::filesystem::remove(sealed, error);
-    return outcome;
+    return PutInPlace(outcome, sealed, target);
 }
 
 }  // namespace vault
