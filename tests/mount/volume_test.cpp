@@ -317,6 +317,7 @@ TEST_F(VolumeTest, AVaultShowsAndTakesFilesOnlyWithItsPassphrase) {
 
     typedAtStart("phrase");
     options.openedDir = dir / "opened";
+    options.settleMs = 2000;  // as a drive waits after close: the temporary name below is renamed first
     StartVolume();
     EXPECT_EQ(Names("/files"), (std::vector<std::string>{"sub", "b.txt", "名单.txt"}));
     expectNoMoves();
