@@ -1,5 +1,7 @@
 #include "catalog/drive_names.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <unordered_set>
@@ -63,6 +65,42 @@ std::vector<std::string> UniqueNames(const std::vector<Named>& entries) {
         shown[i] = candidate;
     }
     return shown;
+}
+
+namespace {
+
+bool StartsWith(const std::string& name, const char* prefix) {
+    return name.rfind(prefix, 0) == 0;
+}
+
+bool EndsWithNoCase(const std::string& name, const std::string& suffix) {
+    return name.size() >= suffix.size() &&
+           std::equal(suffix.begin(), suffix.end(), name.end() - suffix.size(),
+                      [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
+}
+
+// rsync's ".name.XXXXXX": a hidden name whose last dot is followed by six
+// letters or digits.
+bool LooksLikeRsyncTemporary(const std::string& name) {
+    const std::size_t dot = name.rfind('.');
+    return name.size() > 8 && name[0] == '.' && dot > 1 && dot == name.size() - 7 &&
+           std::all_of(name.begin() + dot + 1, name.end(),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)); });
+}
+
+}  // namespace
+
+bool LooksTemporary(const std::string& name) {
+    static const char* const kSuffixes[] = {"~",     ".tmp",     ".temp",       ".swp",      ".swx",
+                                            ".part", ".partial", ".crdownload", ".kate-swp", ".vantlo-partial"};
+    static const char* const kPrefixes[] = {".~lock.", "~$", ".#", ".goutputstream-", ".syncthing."};
+    if (name == "4913") return true;                                                // vim's probe of the folder
+    if (name.size() > 2 && name.front() == '#' && name.back() == '#') return true;  // Emacs's auto-save
+    for (const char* suffix : kSuffixes)
+        if (EndsWithNoCase(name, suffix)) return true;
+    for (const char* prefix : kPrefixes)
+        if (StartsWith(name, prefix)) return true;
+    return LooksLikeRsyncTemporary(name);
 }
 
 }  // namespace catalog

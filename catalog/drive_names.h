@@ -24,6 +24,12 @@ struct Named {
 // Names for the entries, in their order (the earlier keeps the plain name).
 std::vector<std::string> UniqueNames(const std::vector<Named>& entries);
 
+// Whether a closed file of this name is likely to be renamed or removed at
+// once: an editor's or a copier's temporary file (rsync's ".name.XXXXXX",
+// "name~", "*.tmp", "*.part", an Office owner file, ...). The drives let
+// such a file wait a little before they store it, and store others at once.
+bool LooksTemporary(const std::string& name);
+
 // The file that makes its folder a vault (vault/vault_mail.h). A drive
 // without the vault's key shows such a folder empty and takes nothing
 // into it, so that no file lands there unsealed.

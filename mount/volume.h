@@ -47,9 +47,13 @@ struct VolumeOptions {
     unsigned storeWorkers = 2;
     unsigned parallelParts = 3;   // parts of one file sent at once
     unsigned readAheadParts = 2;  // parts fetched ahead of a read
-    int settleMs = 300;           // a closed file waits this long for a rename or a time before it is stored
-    int firstRetryMs = 1000;      // a failed store is tried again after this, doubling...
-    int longestRetryMs = 60000;   // ...up to this
+    // A closed file of a temporary name (an editor's, rsync's) waits this
+    // long for its rename before it is stored; others are stored at once,
+    // unless every store is held back by storeDelayMs (tests do).
+    int settleMs = 300;
+    int storeDelayMs = 0;
+    int firstRetryMs = 1000;     // a failed store is tried again after this, doubling...
+    int longestRetryMs = 60000;  // ...up to this
     int longestSyncWaitMs = 3600 * 1000;
     // Where what the manifests said is kept between runs (empty: in memory
     // only), so that a new mount lists a folder it knows without reading
@@ -185,6 +189,8 @@ private:
     // would show them, grouped as a listing groups them. mutex_ held. False
     // when there is no listing to join, or it is a vault's (names sealed).
     bool ListStored(const std::string& folderId, const catalog::StoredFile& stored, std::int64_t modifiedNs);
+    // How long a file just closed or renamed to `name` waits before its store.
+    int SettleMs(const std::string& name) const;
     int Lookup(const Path& path, std::string& folderId, Node& node, catalog::FileEntry& file);
     // -EACCES when the folder is a vault (its files would land unsealed),
     // unless `filesOfAnOpenedOne` and this drive opened it: files written

@@ -135,7 +135,7 @@ int Volume::Rename(const std::string& from, const std::string& to, bool noReplac
         fs::rename(before, journal_.DataPath(pending->record), renameError);
         ++pending->generation;
         ++viewEpoch_;
-        if (pending->opens == 0) queue_.SaveAndQueue(pending, options_.settleMs);
+        if (pending->opens == 0) queue_.SaveAndQueue(pending, SettleMs(pending->record.name));
         return 0;
     }
     if (!file.Whole()) return -EIO;

@@ -344,7 +344,7 @@ int Volume::Release(std::uint64_t id) {
     }
     if (!pending->damage.empty()) return 0;  // shown as failed until written anew or removed
     if (pending->generation != pending->saved) {
-        queue_.SaveAndQueue(pending, options_.settleMs);
+        queue_.SaveAndQueue(pending, SettleMs(pending->record.name));
     } else if (pending->storedGeneration == pending->generation && !pending->storing) {
         // Stored while it was open and not changed since: done.
         catalog::PendingStore record = pending->record;
@@ -359,7 +359,7 @@ int Volume::Release(std::uint64_t id) {
             journal_.Remove(record);
         }
     } else if (!pending->queued && !pending->storing) {
-        queue_.Queue(pending, options_.settleMs);  // journalled at flush already
+        queue_.Queue(pending, SettleMs(pending->record.name));  // journalled at flush already
     }
     return 0;
 }

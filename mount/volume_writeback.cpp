@@ -21,6 +21,10 @@
 
 namespace mount {
 
+int Volume::SettleMs(const std::string& name) const {
+    return std::max(options_.storeDelayMs, catalog::LooksTemporary(name) ? options_.settleMs : 0);
+}
+
 Outcome Volume::StoreAttempt(catalog::PendingStore& record, const std::function<bool()>& keepGoing,
                              catalog::StoredFile& stored) {
     auto run = [this](const auto& work) { return pool_.Run(work, false); };

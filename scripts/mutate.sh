@@ -38,7 +38,7 @@ declare -A target=([session]=vantlo_session_tests [cli]=vantlo_cli_tests [catalo
 # on a loaded machine, and no fault of the list is one of pacing.)
 program+=([dav]="tests/dav/vantlo_dav_tests --gtest_filter=-DavServer.SlowAndIdle*" [vault]=tests/vault/vantlo_vault_tests
           [mailbox]=tests/mailbox/vantlo_mailbox_tests [pacing]=tests/pacing/vantlo_pacing_tests
-          [writeback]="tests/catalog/vantlo_catalog_tests --gtest_filter=Journal*:WriteBack*:StorePool*"
+          [writeback]="tests/catalog/vantlo_catalog_tests --gtest_filter=Journal*:WriteBack*:WritebackQueue*:StorePool*"
           [volume]="tests/mount/vantlo_mount_unit_tests --gtest_filter=VolumeTest.*"
           [vaultcli]="tests/vault/vantlo_vault_cli_tests --gtest_filter=VaultCli.FilesComeBack*")
 target+=([dav]=vantlo_dav_tests [vault]=vantlo_vault_tests [mailbox]=vantlo_mailbox_tests

@@ -113,3 +113,13 @@ TEST(DriveNames, LaterFilesOfANameGetAStableMark) {
 }
 
 }  // namespace
+
+TEST(DriveNames, TemporaryFilesAreToldFromFilesMeantToStay) {
+    for (const char* name : {".report.pdf.Ab3xZ9", "report.pdf~", "~WRL0001.TMP", "a.docx.part", ".#notes.txt",
+                             "#notes.txt#", ".~lock.plan.ods#", "~$plan.docx", "4913", ".notes.txt.swp",
+                             ".goutputstream-9QK2Z1", "film.mkv.crdownload", "x.vantlo-partial"})
+        EXPECT_TRUE(catalog::LooksTemporary(name)) << name;
+    for (const char* name : {"report.pdf", ".bashrc", ".config.json", "tmp", "part", "名单.txt", "a~b.txt",
+                             "#notes.txt", ".report.pdf.Ab3x", "2024.backup", "49130"})
+        EXPECT_FALSE(catalog::LooksTemporary(name)) << name;
+}

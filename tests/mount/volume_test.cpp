@@ -104,7 +104,7 @@ struct VolumeTest : ::testing::Test {
 // Writing to the later of two files of one name, by its marked name, keeps
 // its stored name and leaves the other as it was.
 TEST_F(VolumeTest, WritingToADuplicatesMarkedNameKeepsItsStoredName) {
-    options.settleMs = 2000;  // the store waits while the names are looked at
+    options.storeDelayMs = 2000;  // the store waits while the names are looked at
     StartVolume();
     store->Add("7", "a.txt", "one");
     store->Add("7", "a.txt", "two");
@@ -118,6 +118,21 @@ TEST_F(VolumeTest, WritingToADuplicatesMarkedNameKeepsItsStoredName) {
     WaitStored("/files");
     EXPECT_EQ(Subjects("7"), (std::vector<std::string>{"a.txt", "a.txt"}));
     EXPECT_EQ(Read("/files/a.txt"), "one");
+}
+
+// A file closed under a name meant to stay is stored at once; rsync's
+// temporary file waits for its rename and is stored once, under the name
+// it was given.
+TEST_F(VolumeTest, OnlyTemporaryNamesWaitForARenameBeforeTheirStore) {
+    options.settleMs = 60000;
+    StartVolume();
+    Write("/files/a.txt", "one");
+    WaitStored("/files");
+    Write("/files/.b.txt.Ab3xZ9", "two");
+    EXPECT_EQ(State("/files/.b.txt.Ab3xZ9").rfind("pending", 0), 0u);
+    ASSERT_EQ(volume->Rename("/files/.b.txt.Ab3xZ9", "/files/b.txt", false), 0);
+    WaitStored("/files");
+    EXPECT_EQ(Subjects("7"), (std::vector<std::string>{"a.txt", "b.txt"}));
 }
 
 // A file whose manifest does not check out is listed and stat'ed (as
