@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "platform/text.h"
@@ -31,14 +32,50 @@ constexpr DWORD kContextFlags = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT 
                                 ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM | ISC_REQ_EXTENDED_ERROR |
                                 ISC_REQ_MANUAL_CRED_VALIDATION;
 
+// One credentials handle for the process, shared by every connection (as
+// OpenSSL's side shares one context): acquiring it costs a trip through
+// the security package, and Schannel keeps its session cache per handle,
+// so later connections can resume a session instead of a full handshake.
+// Freed when the process ends; a failure is tried again next time.
+class SharedCredentials {
+public:
+    ~SharedCredentials() {
+        if (have_) FreeCredentialsHandle(&handle_);
+    }
+    CredHandle* Get() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!have_) {
+            SCHANNEL_CRED wanted{};
+            wanted.dwVersion = SCHANNEL_CRED_VERSION;
+            // Named, not left to the system: Windows 7 does not offer TLS
+            // 1.2 by default, and nothing older is acceptable.
+            wanted.grbitEnabledProtocols = SP_PROT_TLS1_2_CLIENT;
+            wanted.dwFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS;
+            TimeStamp expiry;
+            have_ = AcquireCredentialsHandleW(nullptr, const_cast<SEC_WCHAR*>(UNISP_NAME_W), SECPKG_CRED_OUTBOUND,
+                                              nullptr, &wanted, nullptr, nullptr, &handle_, &expiry) == SEC_E_OK;
+        }
+        return have_ ? &handle_ : nullptr;
+    }
+
+private:
+    std::mutex mutex_;
+    CredHandle handle_{};
+    bool have_ = false;
+};
+
+CredHandle* Credentials() {
+    static SharedCredentials shared;
+    return shared.Get();
+}
+
 }  // namespace
 
 struct TlsStream::Engine {
     enum class Step { Data, More, End, Fail };
 
     Socket* socket = nullptr;
-    CredHandle credentials{};
-    bool haveCredentials = false;
+    CredHandle* credentials = nullptr;  // the process's, shared
     CtxtHandle context{};
     bool haveContext = false;
     SecPkgContext_StreamSizes sizes{};
@@ -56,7 +93,6 @@ struct TlsStream::Engine {
 
     ~Engine() {
         if (haveContext) DeleteSecurityContext(&context);
-        if (haveCredentials) FreeCredentialsHandle(&credentials);
     }
 
     // Appends what the socket holds: bytes read, 0 when the server closed,
@@ -152,20 +188,12 @@ TlsOutcome TlsStream::Start(Socket& socket, const TlsPeer& peer, int timeoutMs) 
         return outcome;
     };
 
-    SCHANNEL_CRED wanted{};
-    wanted.dwVersion = SCHANNEL_CRED_VERSION;
-    // Named, not left to the system: Windows 7 does not offer TLS 1.2 by
-    // default, and nothing older is acceptable.
-    wanted.grbitEnabledProtocols = SP_PROT_TLS1_2_CLIENT;
-    wanted.dwFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS;
-    TimeStamp expiry;
-    if (AcquireCredentialsHandleW(nullptr, const_cast<SEC_WCHAR*>(UNISP_NAME_W), SECPKG_CRED_OUTBOUND, nullptr, &wanted,
-                                  nullptr, nullptr, &e.credentials, &expiry) != SEC_E_OK)
-        return fail(TlsOutcome::Failed, "Schannel is not available");
-    e.haveCredentials = true;
+    e.credentials = Credentials();
+    if (!e.credentials) return fail(TlsOutcome::Failed, "Schannel is not available");
     if (!IsIpv4Literal(peer.name)) e.target = platform::Utf8ToWide(peer.name);
     SEC_WCHAR* target = e.target.empty() ? nullptr : e.target.data();
 
+    TimeStamp expiry;
     Deadline deadline(timeoutMs);
     SECURITY_STATUS status = SEC_I_CONTINUE_NEEDED;
     bool first = true;
@@ -186,7 +214,7 @@ TlsOutcome TlsStream::Start(Socket& socket, const TlsPeer& peer, int timeoutMs) 
         SecBuffer out{0, SECBUFFER_TOKEN, nullptr};
         SecBufferDesc outDescription{SECBUFFER_VERSION, 1, &out};
         ULONG attributes = 0;
-        status = InitializeSecurityContextW(&e.credentials, first ? nullptr : &e.context, target, kContextFlags, 0, 0,
+        status = InitializeSecurityContextW(e.credentials, first ? nullptr : &e.context, target, kContextFlags, 0, 0,
                                             first ? nullptr : &inDescription, 0, first ? &e.context : nullptr,
                                             &outDescription, &attributes, &expiry);
         if (first && !FAILED(status)) e.haveContext = true;
@@ -301,7 +329,7 @@ void TlsStream::Shutdown() {
     SecBufferDesc outDescription{SECBUFFER_VERSION, 1, &out};
     ULONG attributes = 0;
     TimeStamp expiry;
-    SECURITY_STATUS status = InitializeSecurityContextW(&e.credentials, &e.context, nullptr, kContextFlags, 0, 0,
+    SECURITY_STATUS status = InitializeSecurityContextW(e.credentials, &e.context, nullptr, kContextFlags, 0, 0,
                                                         nullptr, 0, nullptr, &outDescription, &attributes, &expiry);
     if (!out.pvBuffer) return;
     if (!FAILED(status) && out.cbBuffer > 0) e.socket->Send(static_cast<const char*>(out.pvBuffer), out.cbBuffer);
