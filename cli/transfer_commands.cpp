@@ -56,14 +56,6 @@ std::unique_ptr<ProgressBar> BarFor(Context& context, Progress& progress, const 
     return bar;
 }
 
-bool FolderExists(catalog::MailStore& store, const std::string& folderId, catalog::Outcome& outcome) {
-    std::vector<catalog::FolderInfo> folders;
-    outcome = store.ListFolders(folders);
-    for (const catalog::FolderInfo& folder : folders)
-        if (folder.id == folderId) return true;
-    return false;
-}
-
 // Takes --part-size and --transfers out of args; false after telling why.
 bool TakeOptions(Context& context, const std::vector<std::string>& args, bool partSize,
                  catalog::TransferSettings& settings, std::vector<std::string>& positional, int& status) {
@@ -259,8 +251,9 @@ int RunPut(Context& context, const std::vector<std::string>& args) {
     if (!outcome.Ok()) return OutcomeFailed(context, outcome, "look up '" + OutputField(folderId) + "'");
     if (target.kind != RemotePath::Kind::Folder) return Fail(context, "no folder '" + OutputField(folderId) + "'");
     folderId = target.folderId;
-    if (!FolderExists(*store, folderId, outcome)) {
-        if (!outcome.Ok()) return OutcomeFailed(context, outcome, "list the folders");
+    // The tree a path was found in: listed once, whether the folder came by path or by id.
+    if (!paths.Tree().Folder(folderId)) {
+        if (outcome = paths.Loaded(); !outcome.Ok()) return OutcomeFailed(context, outcome, "list the folders");
         return Fail(context, "no folder with id " + folderId);
     }
     bool vault = false;
