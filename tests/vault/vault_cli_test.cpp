@@ -246,11 +246,8 @@ TEST_F(VaultCli, NewPassphraseOpensTheOldOneNoLonger) {
 // are written inside the directory under a usable name ("..／x"), or not
 // at all.
 TEST_F(VaultCli, CheckAndDownloadGoByOwnNamesAndSealedDigests) {
-    std::vector<std::string> put = {"vault", "put"};
     for (const char* name : {"same.txt", "changed.txt", "dotx", "qqr", "nul", "tab"})
-        put.push_back(Write(name, name).string());
-    put.push_back(vault);
-    ASSERT_EQ(Run(put).exitCode, 0);
+        ASSERT_EQ(Run({"vault", "put", Write(name, name).string(), vault}).exitCode, 0);
     std::map<std::string, std::string> keys = Keys(vault);
     vault::VaultParameters parameters;
     vault::VaultKey key;
