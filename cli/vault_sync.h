@@ -4,6 +4,9 @@
 // the bytes it seals to, sealed again as it is read under the name it
 // stands for and never stored: the same name and bytes always seal alike,
 // so equal sealed digests mean equal files, and nothing is fetched to tell.
+// A sync's record keeps the sealed digests it saw (a record of its own); one
+// left from another name a path stood for can only show a difference that
+// is not there, never hide one (another name, another file id).
 #pragma once
 
 #include <filesystem>
