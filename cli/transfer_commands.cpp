@@ -22,7 +22,6 @@
 #include "cli/progress_bar.h"
 #include "cli/remote_paths.h"
 #include "cli/vault_commands.h"
-#include "platform/text.h"
 
 namespace cli {
 namespace {
@@ -232,15 +231,8 @@ int RunPut(Context& context, const std::vector<std::string>& args) {
     // Local problems are told before anything is sent.
     std::vector<std::filesystem::path> files;
     for (std::size_t i = 0; i + 1 < positional.size(); ++i) {
-        std::filesystem::path file = PathArgument(positional[i]);
-        std::error_code error;
-        if (!std::filesystem::is_regular_file(file, error))
-            return Fail(context, "not a readable file: '" + Shown(file) + "'");
-        auto name = file.filename().u8string();
-        if (!platform::IsCleanText(std::string(name.begin(), name.end())))
-            return Fail(context,
-                        "cannot store '" + Shown(file) + "': its name holds control characters or is not UTF-8");
-        files.push_back(file);
+        files.push_back(PathArgument(positional[i]));
+        if (int checked = CheckPutSource(context, files.back()); checked != kExitOk) return checked;
     }
 
     if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
