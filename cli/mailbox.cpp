@@ -7,6 +7,7 @@
 #include "mailbox/cache_dir.h"
 #include "mailbox/open.h"
 #include "platform/password_input.h"
+#include "platform/text.h"
 
 namespace cli {
 
@@ -71,6 +72,16 @@ std::filesystem::path PathArgument(const std::string& utf8) {
 std::string Shown(const std::filesystem::path& path) {
     auto text = path.u8string();
     return OutputField(std::string(text.begin(), text.end()));
+}
+
+int CheckPutSource(Context& context, const std::filesystem::path& file) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(file, error))
+        return Fail(context, "not a readable file: '" + Shown(file) + "'");
+    const auto name = file.filename().u8string();
+    if (!platform::IsCleanText(std::string(name.begin(), name.end())))
+        return Fail(context, "cannot store '" + Shown(file) + "': its name holds control characters or is not UTF-8");
+    return kExitOk;
 }
 
 }  // namespace cli

@@ -52,4 +52,9 @@ bool CheckKeys(Context& context, std::vector<std::string>::const_iterator first,
 std::filesystem::path PathArgument(const std::string& utf8);
 std::string Shown(const std::filesystem::path& path);
 
+// A file given to put, into any folder: kExitOk, or Fail saying why not
+// (no regular file, or a name put never stores: control characters or
+// not UTF-8; sealing would hide it, opening would bring it back).
+int CheckPutSource(Context& context, const std::filesystem::path& file);
+
 }  // namespace cli

@@ -21,6 +21,7 @@
 #include "cli/operation_arguments.h"
 #include "cli/remote_paths.h"
 #include "cli/vault_commands.h"
+#include "cli/vault_sync.h"
 #include "vault/sealed_files.h"
 
 namespace cli {
@@ -58,15 +59,22 @@ std::function<catalog::Outcome(const catalog::RemoteFile&, std::string&)> Manife
     };
 }
 
-// One record per pair of directories: its name comes from both.
-fs::path RecordPath(Context& context, const fs::path& local, const std::string& folderId, bool download) {
+using HashLocal = std::function<catalog::Outcome(const catalog::LocalFile&, std::string&)>;
+// What is missing or differs, written below the root, one report a file.
+using FetchInto = std::function<void(const std::vector<catalog::RemoteFile>&, std::vector<catalog::TreeGetReport>&,
+                                     std::vector<std::string>& skipped)>;
+
+// One record per pair of directories and way: its name comes from all three
+// (a vault's record keeps sealed digests, never to be taken for plain ones).
+enum class Way : char { Up = 'u', Down = 'd', DownFromVault = 'v' };
+fs::path RecordPath(Context& context, const fs::path& local, const std::string& folderId, Way way) {
     fs::path path = ManifestCachePath(context.account);
     if (path.empty()) return path;
     std::error_code error;
     const auto absolute = fs::absolute(local, error).lexically_normal().u8string();
     catalog::Sha256 digest;
     const std::string pair =
-        std::string(absolute.begin(), absolute.end()) + '\n' + folderId + (download ? "\nd" : "\nu");
+        std::string(absolute.begin(), absolute.end()) + '\n' + folderId + '\n' + static_cast<char>(way);
     digest.Update(pair.data(), pair.size());
     return path.replace_extension(".sync-" + digest.FinishHex().substr(0, 16));
 }
@@ -180,11 +188,11 @@ int CarryOutUp(Context& context, catalog::MailStore& store, RemotePaths& paths, 
 
 // Fetches what is missing or differs; deletes only what the record says a
 // sync left and nobody changed since.
-int CarryOutDown(Context& context, catalog::MailStore& store, const fs::path& root, const Walked& walked,
-                 const std::vector<catalog::SyncStep>& steps, catalog::SyncRecord& record) {
-    catalog::TransferSettings settings{context.transfers ? context.transfers : 4, catalog::kDefaultPartSize, {}, {}};
+int CarryOutDown(Context& context, const std::vector<catalog::RemoteFile>& remote, const Walked& walked,
+                 const std::vector<catalog::SyncStep>& steps, catalog::SyncRecord& record, const FetchInto& fetch,
+                 const HashLocal& hash) {
     std::map<std::string, const catalog::RemoteFile*> remoteByPath;
-    for (const catalog::RemoteFile& file : walked.remote.files) remoteByPath[file.path] = &file;
+    for (const catalog::RemoteFile& file : remote) remoteByPath[file.path] = &file;
     std::map<std::string, const catalog::LocalFile*> localByPath;
     for (const catalog::LocalFile& file : walked.local.files) localByPath[file.path] = &file;
     std::vector<catalog::RemoteFile> fetching;
@@ -192,7 +200,7 @@ int CarryOutDown(Context& context, catalog::MailStore& store, const fs::path& ro
         if (step.action == catalog::SyncAction::Fetch) fetching.push_back(*remoteByPath[step.path]);
     std::vector<catalog::TreeGetReport> reports;
     std::vector<std::string> skipped;
-    catalog::GetTree(store, walked.remote.dirs, fetching, root, settings, reports, skipped);
+    fetch(fetching, reports, skipped);
     int result = kExitOk;
     for (const std::string& dir : skipped) result = Fail(context, "skipped folder " + OutputField(dir));
     std::uint64_t bytes = 0;
@@ -210,7 +218,7 @@ int CarryOutDown(Context& context, catalog::MailStore& store, const fs::path& ro
                                  fs::last_write_time(report.target, error).time_since_epoch())
                                  .count();
         std::string sha256;
-        if (!error && HashFile(written, sha256).Ok())
+        if (!error && hash(written, sha256).Ok())
             record[report.path] = {written.size, written.modifiedNs, sha256, fetching[i].entry.key};
         ++fetched, bytes += written.size;
     }
@@ -227,7 +235,7 @@ int CarryOutDown(Context& context, catalog::MailStore& store, const fs::path& ro
         }
     }
     context.out << "fetched " << fetched << " file(s), " << bytes << " bytes; deleted " << deleted << "; unchanged "
-                << walked.remote.files.size() - fetching.size() << '\n';
+                << remote.size() - fetching.size() << '\n';
     return result;
 }
 
@@ -299,16 +307,24 @@ int RunSync(Context& context, const std::vector<std::string>& args) {
     if (int walkedBoth = WalkBoth(context, *store, paths, options, !options.download, walked); walkedBoth != kExitOk)
         return walkedBoth;
     // A vault takes its files sealed; one below would take them as they are.
+    const bool vault = WalkedVault(walked.remote.files);
     for (const catalog::RemoteFile& file : walked.remote.files)
         if (!options.download && file.entry.name == catalog::kVaultFileName) {
-            if (file.path == catalog::kVaultFileName) return SyncIntoVault(context, *store, walked, options);
+            if (vault) return SyncIntoVault(context, *store, walked, options);
             return Fail(context, "'" + OutputField(file.path) +
                                      "' makes its folder a vault: sync its files into it apart (they are sealed)");
         }
+    VaultSide side;  // from a vault, its files opened
+    if (vault)
+        if (int opened = OpenVaultSide(context, *store, walked.folderId, walked.remote.files, side); opened != kExitOk)
+            return opened;
     for (const std::string& skipped : walked.local.skipped) context.err << "skipped " << OutputField(skipped) << '\n';
-    const fs::path recordPath = RecordPath(context, PathArgument(options.localArg), walked.folderId, options.download);
+    const Way way = !options.download ? Way::Up : vault ? Way::DownFromVault : Way::Down;
+    const fs::path recordPath = RecordPath(context, PathArgument(options.localArg), walked.folderId, way);
     catalog::SyncRecord record = recordPath.empty() ? catalog::SyncRecord{} : catalog::LoadSyncRecord(recordPath);
-    catalog::SyncSides sides{walked.local.files, walked.remote.files, record, HashFile, ManifestSha(*store)};
+    const HashLocal hash = vault ? SealedSha(side) : HashLocal(HashFile);
+    const std::vector<catalog::RemoteFile>& remote = vault ? side.files : walked.remote.files;
+    catalog::SyncSides sides{walked.local.files, remote, record, hash, ManifestSha(*store)};
     std::vector<catalog::SyncStep> steps;
     catalog::Outcome planned = options.download ? catalog::PlanSyncDown(sides, options.remove, steps)
                                                 : catalog::PlanSyncUp(sides, options.remove, steps);
@@ -316,12 +332,24 @@ int RunSync(Context& context, const std::vector<std::string>& args) {
     if (options.dryRun) {
         for (const catalog::SyncStep& step : steps)
             context.out << ActionText(step.action) << '\t' << OutputField(step.path) << '\n';
-        return kExitOk;
+        return side.unopened == 0 ? kExitOk : kExitFailure;
     }
-    int result = options.download ? CarryOutDown(context, *store, PathArgument(options.localArg), walked, steps, record)
-                                  : CarryOutUp(context, *store, paths, walked, steps, record);
+    int result = kExitOk;
+    if (options.download) {
+        const fs::path root = PathArgument(options.localArg);
+        const catalog::TransferSettings settings{
+            context.transfers ? context.transfers : 4, catalog::kDefaultPartSize, {}, {}};
+        const FetchInto fetch = [&](const std::vector<catalog::RemoteFile>& files,
+                                    std::vector<catalog::TreeGetReport>& reports, std::vector<std::string>& skipped) {
+            if (vault) return FetchFromVault(*store, side, files, root, settings, reports);
+            catalog::GetTree(*store, walked.remote.dirs, files, root, settings, reports, skipped);
+        };
+        result = CarryOutDown(context, remote, walked, steps, record, fetch, hash);
+    } else {
+        result = CarryOutUp(context, *store, paths, walked, steps, record);
+    }
     if (!recordPath.empty()) catalog::SaveSyncRecord(recordPath, record);
-    return result;
+    return side.unopened == 0 ? result : kExitFailure;
 }
 
 int RunCheck(Context& context, const std::vector<std::string>& args) {
@@ -334,15 +362,23 @@ int RunCheck(Context& context, const std::vector<std::string>& args) {
     Walked walked;
     if (int walkedBoth = WalkBoth(context, *store, paths, options, false, walked); walkedBoth != kExitOk)
         return walkedBoth;
+    // A vault is compared by its files' own names and sealed digests.
+    const bool vault = WalkedVault(walked.remote.files);
+    VaultSide side;
+    if (vault)
+        if (int opened = OpenVaultSide(context, *store, walked.folderId, walked.remote.files, side); opened != kExitOk)
+            return opened;
     // The record of an earlier sync spares hashing what did not change.
-    const fs::path recordPath = RecordPath(context, PathArgument(options.localArg), walked.folderId, false);
+    const fs::path recordPath =
+        RecordPath(context, PathArgument(options.localArg), walked.folderId, vault ? Way::DownFromVault : Way::Up);
     catalog::SyncRecord record = recordPath.empty() ? catalog::SyncRecord{} : catalog::LoadSyncRecord(recordPath);
-    catalog::SyncSides sides{walked.local.files, walked.remote.files, record, HashFile, ManifestSha(*store)};
+    catalog::SyncSides sides{walked.local.files, vault ? side.files : walked.remote.files, record,
+                             vault ? SealedSha(side) : HashLocal(HashFile), ManifestSha(*store)};
     std::vector<std::string> differences;
     catalog::Outcome compared = catalog::CompareTrees(sides, differences);
     if (!compared.Ok()) return OutcomeFailed(context, compared, "compare the two sides");
     for (const std::string& difference : differences) context.out << OutputField(difference) << '\n';
-    return differences.empty() ? kExitOk : kExitFailure;
+    return differences.empty() && side.unopened == 0 ? kExitOk : kExitFailure;
 }
 
 CommandRegistration check({"check", "LOCAL_DIR REMOTE_DIR",

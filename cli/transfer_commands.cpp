@@ -22,7 +22,6 @@
 #include "cli/progress_bar.h"
 #include "cli/remote_paths.h"
 #include "cli/vault_commands.h"
-#include "platform/text.h"
 
 namespace cli {
 namespace {
@@ -54,14 +53,6 @@ std::unique_ptr<ProgressBar> BarFor(Context& context, Progress& progress, const 
     });
     bar->SetNote(note);
     return bar;
-}
-
-bool FolderExists(catalog::MailStore& store, const std::string& folderId, catalog::Outcome& outcome) {
-    std::vector<catalog::FolderInfo> folders;
-    outcome = store.ListFolders(folders);
-    for (const catalog::FolderInfo& folder : folders)
-        if (folder.id == folderId) return true;
-    return false;
 }
 
 // Takes --part-size and --transfers out of args; false after telling why.
@@ -240,15 +231,8 @@ int RunPut(Context& context, const std::vector<std::string>& args) {
     // Local problems are told before anything is sent.
     std::vector<std::filesystem::path> files;
     for (std::size_t i = 0; i + 1 < positional.size(); ++i) {
-        std::filesystem::path file = PathArgument(positional[i]);
-        std::error_code error;
-        if (!std::filesystem::is_regular_file(file, error))
-            return Fail(context, "not a readable file: '" + Shown(file) + "'");
-        auto name = file.filename().u8string();
-        if (!platform::IsCleanText(std::string(name.begin(), name.end())))
-            return Fail(context,
-                        "cannot store '" + Shown(file) + "': its name holds control characters or is not UTF-8");
-        files.push_back(file);
+        files.push_back(PathArgument(positional[i]));
+        if (int checked = CheckPutSource(context, files.back()); checked != kExitOk) return checked;
     }
 
     if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
@@ -259,8 +243,9 @@ int RunPut(Context& context, const std::vector<std::string>& args) {
     if (!outcome.Ok()) return OutcomeFailed(context, outcome, "look up '" + OutputField(folderId) + "'");
     if (target.kind != RemotePath::Kind::Folder) return Fail(context, "no folder '" + OutputField(folderId) + "'");
     folderId = target.folderId;
-    if (!FolderExists(*store, folderId, outcome)) {
-        if (!outcome.Ok()) return OutcomeFailed(context, outcome, "list the folders");
+    // The tree a path was found in: listed once, whether the folder came by path or by id.
+    if (!paths.Tree().Folder(folderId)) {
+        if (outcome = paths.Loaded(); !outcome.Ok()) return OutcomeFailed(context, outcome, "list the folders");
         return Fail(context, "no folder with id " + folderId);
     }
     bool vault = false;

@@ -356,9 +356,7 @@ int RunVault(Context& context, const std::vector<std::string>& arguments) {
     if (action == "put")
         for (std::size_t i = 0; i + 1 < args.size(); ++i) {
             sources.push_back(PathArgument(args[i]));
-            std::error_code error;
-            if (!std::filesystem::is_regular_file(sources.back(), error))
-                return Fail(context, "not a readable file: '" + Shown(sources.back()) + "'");
+            if (int checked = CheckPutSource(context, sources.back()); checked != kExitOk) return checked;
         }
     if (int signedIn = SignInChecked(context); signedIn != kExitOk) return signedIn;
     auto store = OpenStore(context);

@@ -33,17 +33,18 @@ declare -A program=([session]=tests/session/vantlo_session_tests [cli]=tests/cli
 declare -A target=([session]=vantlo_session_tests [cli]=vantlo_cli_tests [catalog]=vantlo_catalog_tests
                    [webmail]=vantlo_webmail_store_tests [imap]=vantlo_imap_tests)
 # The drive core, the write-back journal, the WebDAV server and vaults (vaultcli:
-# the CLI's commands on a vault folder).
+# the CLI's commands on a vault folder; vaultsync: check and sync --download of one).
 # (Without the dav test of slow clients: its bounds of under a second fail
 # on a loaded machine, and no fault of the list is one of pacing.)
 program+=([dav]="tests/dav/vantlo_dav_tests --gtest_filter=-DavServer.SlowAndIdle*" [vault]=tests/vault/vantlo_vault_tests
           [mailbox]=tests/mailbox/vantlo_mailbox_tests [pacing]=tests/pacing/vantlo_pacing_tests
           [writeback]="tests/catalog/vantlo_catalog_tests --gtest_filter=Journal*:WriteBack*:WritebackQueue*:StorePool*"
           [volume]="tests/mount/vantlo_mount_unit_tests --gtest_filter=VolumeTest.*"
-          [vaultcli]="tests/vault/vantlo_vault_cli_tests --gtest_filter=VaultCli.FilesComeBack*")
+          [vaultcli]="tests/vault/vantlo_vault_cli_tests --gtest_filter=VaultCli.FilesComeBack*"
+          [vaultsync]="tests/vault/vantlo_vault_cli_tests --gtest_filter=VaultCli.CheckAndDownload*")
 target+=([dav]=vantlo_dav_tests [vault]=vantlo_vault_tests [mailbox]=vantlo_mailbox_tests
          [pacing]=vantlo_pacing_tests [writeback]=vantlo_catalog_tests [volume]=vantlo_mount_unit_tests
-         [vaultcli]=vantlo_vault_cli_tests)
+         [vaultcli]=vantlo_vault_cli_tests [vaultsync]=vantlo_vault_cli_tests)
 # The desktop's model: its tests against the provider and the kept transfers.
 program+=([app]="tests/app/vantlo_app_tests --gtest_filter=DesktopTest.*:TransferSaved.*")
 target+=([app]=vantlo_app_tests)

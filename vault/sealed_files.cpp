@@ -83,6 +83,12 @@ catalog::Outcome GetSealedFile(catalog::MailStore& store, const VaultKey& key, c
                                const catalog::TransferSettings& settings, catalog::GetReport& report) {
     catalog::FileEntry file;
     if (catalog::Outcome found = FindSealedFile(store, key, folderId, name, file); !found.Ok()) return found;
+    return GetSealedEntry(store, key, file, name, target, settings, report);
+}
+
+catalog::Outcome GetSealedEntry(catalog::MailStore& store, const VaultKey& key, const catalog::FileEntry& file,
+                                const std::string& name, const std::filesystem::path& target,
+                                const catalog::TransferSettings& settings, catalog::GetReport& report) {
     std::filesystem::path sealedCopy = target;
     sealedCopy += ".vantlo-sealed";
     std::vector<catalog::GetReport> reports;

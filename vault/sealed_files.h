@@ -48,5 +48,10 @@ catalog::Outcome FindSealedFile(catalog::MailStore& store, const VaultKey& key, 
 catalog::Outcome GetSealedFile(catalog::MailStore& store, const VaultKey& key, const std::string& folderId,
                                const std::string& name, const std::filesystem::path& target,
                                const catalog::TransferSettings& settings, catalog::GetReport& report);
+// The same for a file already found (a listed entry of that plain name): no
+// search, and of several files of one name, that very one.
+catalog::Outcome GetSealedEntry(catalog::MailStore& store, const VaultKey& key, const catalog::FileEntry& file,
+                                const std::string& name, const std::filesystem::path& target,
+                                const catalog::TransferSettings& settings, catalog::GetReport& report);
 
 }  // namespace vault

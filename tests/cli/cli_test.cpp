@@ -88,6 +88,7 @@ TEST_F(CliFaultTest, WrongUsageAndLocalProblemsSendNothing) {
     const std::tuple<std::vector<std::string>, std::string, std::string> failures[] = {
         {{"put", (dir / "missing").string(), "1"}, "vantlo-demo", "not a readable file"},
         {{"put", tab, "1"}, "vantlo-demo", "control characters"},
+        {{"vault", "put", tab, "1"}, "vantlo-demo", "control characters"},  // sealing would hide the name, not mend it
         {{"folders"}, "", "the password is empty"},
         {{"folders"}, std::string(65, 'p'), "at most 64 bytes"},
         {{"--account", "ann@mail.example", "folders"}, "pw", "unsupported account domain"}};

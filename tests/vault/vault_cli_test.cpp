@@ -10,6 +10,9 @@
 #include <sstream>
 
 #include "../cli/provider_cli.h"
+#include "vault/names.h"
+#include "vault/parameters.h"
+#include "vault/vault_file.h"
 
 namespace {
 
@@ -47,6 +50,14 @@ protected:
         return keys;
     }
     fs::path Attachment(const std::string& key) { return AccountFile("attachments") / key; }
+    // The key of the vault's own file, from a plain listing of its mails.
+    std::string VaultFileKey() {
+        std::istringstream lines(Run({"ls", "--messages", vault}).out);
+        for (std::string line; std::getline(lines, line);)
+            if (line.size() > 14 && line.compare(line.size() - 14, 14, "\t.vantlo-vault") == 0)
+                return line.substr(0, line.find('\t'));
+        return {};
+    }
 };
 
 TEST_F(VaultCli, FilesComeBackAndTheProviderHoldsNoneOfThem) {
@@ -186,13 +197,7 @@ TEST_F(VaultCli, WhatTheProvidersDiskCanDoIsRefused) {
     EXPECT_FALSE(fs::exists(dir / "a.out"));
 
     // A damaged vault file, then none: the folder does not open.
-    std::string vaultKey;
-    {
-        std::istringstream lines(Run({"ls", "--messages", vault}).out);  // a plain ls shows the vault's files
-        for (std::string line; std::getline(lines, line);)
-            if (line.size() > 14 && line.compare(line.size() - 14, 14, "\t.vantlo-vault") == 0)
-                vaultKey = line.substr(0, line.find('\t'));
-    }
+    const std::string vaultKey = VaultFileKey();  // a plain ls shows the vault's files
     ASSERT_FALSE(vaultKey.empty());
     const std::string parameters = ReadFile(Attachment(vaultKey));
     std::string damaged = parameters;
@@ -234,6 +239,63 @@ TEST_F(VaultCli, NewPassphraseOpensTheOldOneNoLonger) {
     EXPECT_EQ(Keys(vault, "second phrase")["kept.txt"], keptKey);
     EXPECT_EQ(Run({"vault", "get", vault, "kept.txt", (dir / "kept.out").string()}, "second phrase").exitCode, 0);
     EXPECT_EQ(ReadFile(dir / "kept.out"), "kept");
+}
+
+// check and sync --download go by the files' own names and sealed digests.
+// Names only the key's holder could seal ("../x", "q/r", a tab, a NUL)
+// are written inside the directory under a usable name ("..／x"), or not
+// at all.
+TEST_F(VaultCli, CheckAndDownloadGoByOwnNamesAndSealedDigests) {
+    for (const char* name : {"same.txt", "changed.txt", "dotx", "qqr", "nul", "tab"})
+        ASSERT_EQ(Run({"vault", "put", Write(name, name).string(), vault}).exitCode, 0);
+    std::map<std::string, std::string> keys = Keys(vault);
+    vault::VaultParameters parameters;
+    vault::VaultKey key;
+    ASSERT_TRUE(vault::ParseParameters(ReadFile(Attachment(VaultFileKey())), parameters).Ok());
+    ASSERT_TRUE(vault::UnlockVault(parameters, kPassphrase, key).Ok());
+    EditIndex([&](std::string index) {
+        const std::string hostile[][2] = {
+            {"dotx", "../x"}, {"qqr", "q/r"}, {"nul", std::string("n\0l", 3)}, {"tab", "t\tb"}};
+        for (const auto& [was, now] : hostile) {
+            const std::string before = Sha256Hex(ReadFile(Attachment(keys[was])));  // sealed in its place below
+            EXPECT_TRUE(vault::SealFile(key, dir / was, now, Attachment(keys[was])).Ok());
+            for (const auto& [from, to] :
+                 {std::pair{vault::NameSealer(key).Seal(was), vault::NameSealer(key).Seal(now)},
+                  {before, Sha256Hex(ReadFile(Attachment(keys[was])))}})
+                for (std::size_t at; (at = index.find(from)) != std::string::npos;) index.replace(at, to.size(), to);
+        }
+        return index;
+    });
+    for (const auto& [name, bytes] :
+         {std::pair{"same.txt", "same.txt"}, {"changed.txt", "changed here"}, {"extra.txt", ""}})
+        Write("mine/" + std::string(name), bytes);
+    ProcessResult checked = Run({"check", (dir / "mine").string(), vault});
+    EXPECT_EQ(checked.exitCode, 1);
+    EXPECT_EQ(checked.out,
+              "differs: changed.txt\nonly here: extra.txt\nonly there: ..／x\nonly there: q／r\nonly there: t\\tb\n");
+    EXPECT_NE(checked.err.find("is not a file of this vault"), std::string::npos) << checked.err;
+    EXPECT_NE(Run({"check", (dir / "mine").string(), vault}, "not it").err.find("wrong passphrase"), std::string::npos);
+
+    const fs::path down = dir / "up" / "down";
+    const std::map<std::string, std::string> opened = {
+        {"..／x", "dotx"}, {"changed.txt", "changed.txt"}, {"q／r", "qqr"}, {"same.txt", "same.txt"}};
+    for (const char* run : {"fetched 4 file(s)", "fetched 0 file(s)"}) {
+        ProcessResult synced = Run({"sync", "--download", vault, down.string()});
+        EXPECT_EQ(synced.exitCode, 1);  // a tab is no local name; one with a NUL is none of the vault's
+        EXPECT_EQ(synced.out.rfind(run, 0), 0u) << synced.out;
+        std::map<std::string, std::string> written;
+        for (const auto& entry : fs::recursive_directory_iterator(dir / "up"))
+            if (entry.is_regular_file())
+                written[entry.path().lexically_relative(down).string()] = ReadFile(entry.path());
+        EXPECT_EQ(written, opened);
+    }
+    EXPECT_EQ(Run({"check", down.string(), vault}).out, "only there: t\\tb\n");
+    WriteFile(down / "changed.txt", "changed here");  // fetched again; gone from the vault: deleted
+    ASSERT_EQ(Run({"rm", "/vault/same.txt"}).exitCode, 0);
+    EXPECT_EQ(Run({"sync", "--download", "--delete", vault, down.string()}).out,
+              "fetched 1 file(s), 11 bytes; deleted 1; unchanged 2\n");
+    EXPECT_EQ(ReadFile(down / "changed.txt"), "changed.txt");
+    EXPECT_FALSE(fs::exists(down / "same.txt"));
 }
 
 }  // namespace
