@@ -141,6 +141,13 @@ int WalkBoth(Context& context, catalog::MailStore& store, RemotePaths& paths, co
     return kExitOk;
 }
 
+int RefuseVaultBelow(Context& context, const Walked& walked) {
+    const std::vector<std::string> vaults = VaultsBelow(walked.remote.files);
+    if (vaults.empty()) return kExitOk;
+    return Fail(context, "'" + OutputField(vaults.front()) +
+                             "' below is a vault: its files are sealed; sync or check it apart, by its own path");
+}
+
 // Sends what changed, then trashes what it replaced and what is gone.
 int CarryOutUp(Context& context, catalog::MailStore& store, RemotePaths& paths, const Walked& walked,
                const std::vector<catalog::SyncStep>& steps, catalog::SyncRecord& record) {
@@ -306,14 +313,11 @@ int RunSync(Context& context, const std::vector<std::string>& args) {
     Walked walked;
     if (int walkedBoth = WalkBoth(context, *store, paths, options, !options.download, walked); walkedBoth != kExitOk)
         return walkedBoth;
-    // A vault takes its files sealed; one below would take them as they are.
+    // A vault takes its files sealed and gives them opened; one below the
+    // top would be synced as it is stored, so it is synced apart.
+    if (int refused = RefuseVaultBelow(context, walked); refused != kExitOk) return refused;
     const bool vault = WalkedVault(walked.remote.files);
-    for (const catalog::RemoteFile& file : walked.remote.files)
-        if (!options.download && file.entry.name == catalog::kVaultFileName) {
-            if (vault) return SyncIntoVault(context, *store, walked, options);
-            return Fail(context, "'" + OutputField(file.path) +
-                                     "' makes its folder a vault: sync its files into it apart (they are sealed)");
-        }
+    if (vault && !options.download) return SyncIntoVault(context, *store, walked, options);
     VaultSide side;  // from a vault, its files opened
     if (vault)
         if (int opened = OpenVaultSide(context, *store, walked.folderId, walked.remote.files, side); opened != kExitOk)
@@ -363,6 +367,7 @@ int RunCheck(Context& context, const std::vector<std::string>& args) {
     if (int walkedBoth = WalkBoth(context, *store, paths, options, false, walked); walkedBoth != kExitOk)
         return walkedBoth;
     // A vault is compared by its files' own names and sealed digests.
+    if (int refused = RefuseVaultBelow(context, walked); refused != kExitOk) return refused;
     const bool vault = WalkedVault(walked.remote.files);
     VaultSide side;
     if (vault)

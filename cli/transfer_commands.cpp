@@ -22,6 +22,7 @@
 #include "cli/progress_bar.h"
 #include "cli/remote_paths.h"
 #include "cli/vault_commands.h"
+#include "cli/vault_sync.h"
 
 namespace cli {
 namespace {
@@ -202,9 +203,29 @@ int GetTrees(Context& context, const std::vector<std::string>& positional, catal
             result = OutcomeFailed(context, outcome, "list '" + OutputField(positional[i]) + "'");
             continue;
         }
+        // A vault below is fetched opened, under its files' own names, and
+        // left out of the plain fetch.
+        std::vector<catalog::RemoteFile> plain = tree.files;
+        for (const std::string& below : VaultsBelow(tree.files)) {
+            const std::string inside = below + "/";
+            plain.erase(
+                std::remove_if(plain.begin(), plain.end(),
+                               [&](const catalog::RemoteFile& file) { return file.path.rfind(inside, 0) == 0; }),
+                plain.end());
+            const auto dir = std::find(tree.dirs.begin(), tree.dirs.end(), below);
+            std::filesystem::path local;
+            outcome = dir == tree.dirs.end() ? catalog::Failure(catalog::StoreCode::NotFound, "not listed")
+                                             : catalog::LocalPathBelow(out, below, true, local);
+            if (!outcome.Ok()) {
+                result = OutcomeFailed(context, outcome, "fetch the vault '" + OutputField(below) + "'");
+                continue;
+            }
+            const std::string& id = tree.dirIds[static_cast<std::size_t>(dir - tree.dirs.begin())];
+            if (int got = GetVaultFolder(context, *store, id, local, settings); got != kExitOk) result = got;
+        }
         std::vector<catalog::TreeGetReport> reports;
         std::vector<std::string> skipped;
-        catalog::GetTree(*store, tree.dirs, tree.files, out, settings, reports, skipped);
+        catalog::GetTree(*store, tree.dirs, plain, out, settings, reports, skipped);
         for (const std::string& dir : skipped) result = Fail(context, "skipped folder " + OutputField(dir));
         for (const catalog::TreeGetReport& report : reports)
             if (!report.report.outcome.Ok())

@@ -54,6 +54,16 @@ bool WalkedVault(const std::vector<catalog::RemoteFile>& walked) {
                        [](const catalog::RemoteFile& file) { return file.path == catalog::kVaultFileName; });
 }
 
+std::vector<std::string> VaultsBelow(const std::vector<catalog::RemoteFile>& walked) {
+    const std::string mark = std::string("/") + catalog::kVaultFileName;
+    std::vector<std::string> vaults;
+    for (const catalog::RemoteFile& file : walked)
+        if (file.entry.name == catalog::kVaultFileName && file.path.size() > mark.size() &&
+            file.path.compare(file.path.size() - mark.size(), mark.size(), mark) == 0)
+            vaults.push_back(file.path.substr(0, file.path.size() - mark.size()));
+    return vaults;
+}
+
 int OpenVaultSide(Context& context, catalog::MailStore& store, const std::string& folderId,
                   const std::vector<catalog::RemoteFile>& walked, VaultSide& side) {
     std::vector<vault::VaultCopy> copies;

@@ -32,6 +32,10 @@ struct VaultSide {
 // Whether the walked folder is itself a vault (its vault file at the top).
 bool WalkedVault(const std::vector<catalog::RemoteFile>& walked);
 
+// The folders below the top of a walked tree that are vaults, by path
+// ("a/b"), parents first.
+std::vector<std::string> VaultsBelow(const std::vector<catalog::RemoteFile>& walked);
+
 // Unlocks the vault (the passphrase asked once) and opens the names of the
 // walked folder's own files; says on stderr what is not the vault's.
 int OpenVaultSide(Context& context, catalog::MailStore& store, const std::string& folderId,

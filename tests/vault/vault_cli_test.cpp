@@ -296,6 +296,26 @@ TEST_F(VaultCli, CheckAndDownloadGoByOwnNamesAndSealedDigests) {
               "fetched 1 file(s), 11 bytes; deleted 1; unchanged 2\n");
     EXPECT_EQ(ReadFile(down / "changed.txt"), "changed.txt");
     EXPECT_FALSE(fs::exists(down / "same.txt"));
+
+    // A vault below the folder given: get -r opens it in its place; sync and
+    // check would take its sealed files as they are, so they leave it alone.
+    Folder("outer");
+    ASSERT_EQ(Run({"mkdir", "/outer/inner"}).exitCode, 0);
+    ASSERT_EQ(Run({"vault", "init", "/outer/inner"}).exitCode, 0);
+    ASSERT_EQ(Run({"vault", "put", Write("deep.txt", "deep").string(), "/outer/inner"}).exitCode, 0);
+    ASSERT_EQ(Run({"put", Write("top.txt", "top").string(), "/outer"}).exitCode, 0);
+    ASSERT_EQ(Run({"get", "-r", "/outer", (dir / "outer").string()}).exitCode, 0);
+    EXPECT_EQ(ReadFile(dir / "outer" / "inner" / "deep.txt"), "deep");
+    EXPECT_EQ(ReadFile(dir / "outer" / "top.txt"), "top");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "outer" / "inner"), {}), 1);
+    for (const std::vector<std::string>& run :
+         {std::vector<std::string>{"sync", "--download", "/outer", (dir / "outer-sync").string()},
+          {"check", (dir / "outer").string(), "/outer"}}) {
+        ProcessResult refused = Run(run);
+        EXPECT_EQ(refused.exitCode, 1);
+        EXPECT_NE(refused.err.find("'inner' below is a vault"), std::string::npos) << refused.err;
+    }
+    EXPECT_TRUE(!fs::exists(dir / "outer-sync") || fs::is_empty(dir / "outer-sync"));
 }
 
 }  // namespace
