@@ -313,6 +313,8 @@ if want memory && command -v rclone >/dev/null; then
   printf '%-34s %16s %16s\n' "put / get" "$(mib "$rss_put") / $(mib "$rss_get")" \
     "$(mib "$rss_rclone_put") / $(mib "$rss_rclone_get")"
   echo "target: under 16 MiB (PEAK_MIB=4096 for the 4 GiB figure)"
+elif want memory; then
+  echo "bench: rclone is missing; no peak memory figures beside it"
 fi
 
 # --- the rest, each in a script of its own -------------------------------------------
