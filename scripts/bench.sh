@@ -30,10 +30,12 @@ for program in "$cli" "$provider" "$relay" /usr/bin/time; do
 done
 command -v curl >/dev/null || { echo "bench: curl is missing" >&2; exit 2; }
 sections=" transfer vault tls parts memory imap mount far dav listing "
-for name in ${ONLY//,/ }; do
+only=" ${ONLY:-} "
+only=${only//,/ }
+for name in $only; do
   [[ $sections == *" $name "* ]] || { echo "bench: no section $name (sections:$sections)" >&2; exit 2; }
 done
-want() { [ -z "${ONLY:-}" ] || [[ ",$ONLY," == *",$1,"* ]]; }
+want() { [ -z "${only// /}" ] || [[ $only == *" $1 "* ]]; }
 here=$(dirname "$0")
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vantlo-bench.XXXXXX")
