@@ -26,7 +26,8 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/vantlo-bench-mount.XXXXXX")
 . "$root/scripts/bench-lib.sh"
 point=$work/mnt rpoint=$work/rmnt mcache=$work/mount-cache
 mkdir -p "$point" "$rpoint" "$work/data"
-trap 'fusermount3 -u "$point" 2>/dev/null; fusermount3 -u "$rpoint" 2>/dev/null; bench_cleanup; rm -rf "$work"' EXIT
+# Under set -e a failing step would end the trap early: every step may fail.
+trap 'fusermount3 -u "$point" 2>/dev/null || true; fusermount3 -u "$rpoint" 2>/dev/null || true; bench_cleanup; rm -rf "$work"' EXIT
 
 "$provider" --listen 127.0.0.1:0 --data "$work/data" --seed-folder "bench-1k:1000" --seed-folder "bench-10k:10000" \
   > "$work/provider.out" 2>&1 &
