@@ -177,7 +177,7 @@ if want vault && [ -x "$build/vault/vantlo-vault-speed" ]; then
   put_vault() { ln -f "$file" "$work/vault-$1.bin"; vantlo vault put "$work/vault-$1.bin" "$vault_folder"; }
   put_plain_v() { ln -f "$file" "$work/plainv-$1.bin"; vantlo put "$work/plainv-$1.bin" "$folder"; }
   read -r ms_vault_put ms_plainv_put < <(paired put_vault put_plain_v)
-  plainv_id=$(vantlo put "$work/plainv-1.bin" "$folder")  # stored already: prints its key
+  plainv_id=$(vantlo put "$work/plainv-1.bin" "$folder" 2>/dev/null)  # stored already: prints its key
   get_vault() { vantlo vault get "$vault_folder" vault-1.bin "$work/back-vault-$1.bin"; }
   get_plain_v() { vantlo get "$plainv_id" "$work/back-plainv-$1.bin"; }
   read -r ms_vault_get ms_plainv_get < <(paired get_vault get_plain_v)
