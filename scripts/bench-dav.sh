@@ -11,21 +11,14 @@ cli=$build/cli/vantlo-cli provider=$build/provider/vantlo-provider dav=$build/da
 for program in "$cli" "$provider" "$dav" "$(command -v curl)"; do
   [ -x "$program" ] || { echo "bench-dav: $program is missing (build native first)" >&2; exit 1; }
 done
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-rate() { awk -v b="$1" -v ms="$2" 'BEGIN { printf "%.1f", b / 1048576 / (ms / 1000) }'; }
+work=$(mktemp -d "${TMPDIR:-/tmp}/vantlo-bench-dav.XXXXXX")
+. "$root/scripts/bench-lib.sh"
+trap 'bench_cleanup; rm -rf "$work"' EXIT
 
 mkdir "$work/data"
 "$provider" --listen 127.0.0.1:0 --data "$work/data" --attachment-limit 2147483647 \
   --seed-folder "dav-seed:1000" >"$work/provider.out" 2>&1 &
-pids+=($!)
+spawned+=($!)
 for _ in $(seq 1200); do grep -q '^listening on ' "$work/provider.out" 2>/dev/null && break; sleep 0.05; done
 address=$(sed -n '1s/^listening on //p' "$work/provider.out")
 [ -n "$address" ] || { echo "bench-dav: the provider did not start" >&2; exit 1; }
@@ -34,7 +27,7 @@ export VANTLO_PASSWORD=vantlo-demo VANTLO_PROVIDER= VANTLO_CA_FILE= XDG_CACHE_HO
 vantlo() { "$cli" --provider "$address" --account "$account" "$@"; }
 
 "$dav" --account "$account" --provider "$address" --cache-dir "$work/dav-cache" >"$work/url" 2>"$work/dav.err" &
-pids+=($!)
+spawned+=($!)
 for _ in $(seq 100); do grep -q '^http://' "$work/url" 2>/dev/null && break; sleep 0.1; done
 url=$(head -1 "$work/url")
 [ -n "$url" ] || { cat "$work/dav.err" >&2; exit 1; }
