@@ -189,6 +189,8 @@ private:
     // would show them, grouped as a listing groups them. mutex_ held. False
     // when there is no listing to join, or it is a vault's (names sealed).
     bool ListStored(const std::string& folderId, const catalog::StoredFile& stored, std::int64_t modifiedNs);
+    // Guard held: whether the folder's listing holds the file of these mails.
+    bool Listed(const std::string& folderId, const std::vector<std::string>& mailIds) const;
     // How long a file just closed or renamed to `name` waits before its store.
     int SettleMs(const std::string& name) const;
     int Lookup(const Path& path, std::string& folderId, Node& node, catalog::FileEntry& file);

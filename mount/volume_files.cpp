@@ -346,11 +346,14 @@ int Volume::Release(std::uint64_t id) {
     if (pending->generation != pending->saved) {
         queue_.SaveAndQueue(pending, SettleMs(pending->record.name));
     } else if (pending->storedGeneration == pending->generation && !pending->storing) {
-        // Stored while it was open and not changed since: done.
+        // Stored while it was open and not changed since: done. The
+        // listing took it when it was stored, unless it could not (a vault).
         catalog::PendingStore record = pending->record;
-        lock.unlock();
-        RefreshListing(record.folderId);
-        lock.lock();
+        if (!Listed(record.folderId, record.replaces)) {
+            lock.unlock();
+            RefreshListing(record.folderId);
+            lock.lock();
+        }
         if (pending->opens == 0 && pending->storedGeneration == pending->generation) {
             pending->finished = true;
             pending_.erase(std::remove(pending_.begin(), pending_.end(), pending), pending_.end());

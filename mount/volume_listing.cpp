@@ -89,6 +89,14 @@ bool Volume::ListStored(const std::string& folderId, const catalog::StoredFile& 
     return true;
 }
 
+bool Volume::Listed(const std::string& folderId, const std::vector<std::string>& mailIds) const {
+    auto found = listings_.find(folderId);
+    if (found == listings_.end() || mailIds.empty()) return false;
+    const std::vector<catalog::FileEntry>& files = found->second.files;
+    return std::any_of(files.begin(), files.end(),
+                       [&](const catalog::FileEntry& file) { return file.key == mailIds.front(); });
+}
+
 int Volume::EnsureListing(const std::string& folderId) {
     {
         Lock lock(mutex_);

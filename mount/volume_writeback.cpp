@@ -97,13 +97,18 @@ void Volume::Stored(Lock& lock, const std::shared_ptr<Pending>& pending, std::ui
     hidden_.insert(replaces.begin(), replaces.end());
     if (pending->opens > 0) {
         // Stored while still open (fsync): it stays here until closed, and
-        // what was just stored is what a further change replaces.
+        // what was just stored is what a further change replaces. The
+        // listing takes the stored file now, shown through the open one,
+        // so that the close need not read the folder again.
         pending->record.replaces = stored.mailIds;
         pending->record.uploadId.clear();
         pending->storedGeneration = generation;
         journal_.Save(pending->record);
+        const std::int64_t modified =
+            record.modifiedNs ? record.modifiedNs : ModifiedNanoseconds(journal_.DataPath(record));
+        const bool listed = ListStored(record.folderId, stored, modified);
         lock.unlock();
-        Trash(record.folderId, replaces);
+        Trash(record.folderId, replaces, !listed);
         queue_.Changed();
         return;
     }

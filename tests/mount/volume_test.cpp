@@ -194,19 +194,25 @@ TEST_F(VolumeTest, AStoredFileJoinsTheListingWithoutAReadingOfTheFolder) {
     const int listings = store->listings;
     Write("/files/old.txt", "a version written over at once");
     for (const char* name : {"b.txt", "a.txt", "old.txt"}) Write(std::string("/files/") + name, name);
+    // As `cp` and then `sync FILE`: stored while opened again, closed after.
+    Write("/files/c.txt", "c");
+    std::uint64_t handle = 0;
+    ASSERT_EQ(volume->Open("/files/c.txt", O_RDONLY, handle), 0);
+    EXPECT_EQ(volume->Fsync(handle), 0);
+    EXPECT_EQ(volume->Release(handle), 0);
     WaitStored("/files");
     EXPECT_EQ(store->listings, listings);
-    EXPECT_EQ(Subjects("7").size(), 3u);
+    EXPECT_EQ(Subjects("7").size(), 4u);
     EXPECT_GE(Subjects("4").size(), 1u);
     EXPECT_LE(Subjects("4").size(), 2u);
-    EXPECT_EQ(Names("/files"), (std::vector<std::string>{"a.txt", "b.txt", "old.txt"}));
+    EXPECT_EQ(Names("/files"), (std::vector<std::string>{"a.txt", "b.txt", "c.txt", "old.txt"}));
     mount::Attr attr;
     ASSERT_EQ(volume->GetAttr("/files/old.txt", attr), 0);
     EXPECT_EQ(attr.size, 7u);
     EXPECT_EQ(Read("/files/old.txt"), "old.txt");
     options.dirCacheMs = 0;  // and a reading of the folder finds the same
     StartVolume();
-    EXPECT_EQ(Names("/files"), (std::vector<std::string>{"a.txt", "b.txt", "old.txt"}));
+    EXPECT_EQ(Names("/files"), (std::vector<std::string>{"a.txt", "b.txt", "c.txt", "old.txt"}));
 }
 
 // Directories of any depth are nested folders: each step's errno, in order,
