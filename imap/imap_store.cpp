@@ -31,6 +31,9 @@ constexpr std::uint64_t kMaxTextBody = 1024 * 1024;  // more of a text body is n
 // Bytes of each mail's first part a listing fetches along: a manifest
 // whole, base64 and all, with a name of a few hundred characters.
 constexpr std::uint64_t kListedText = 2048;
+// Bytes of each end of a base64 part that tell its decoded length: a few
+// lines, whatever their width.
+constexpr std::uint64_t kEndSample = 512;
 
 std::string Upper(std::string text) {
     for (char& c : text)
@@ -658,22 +661,35 @@ private:
     }
 
     // An attachment's length once its transfer coding is undone: BINARY
-    // tells it; without BINARY it takes a pass over the part.
+    // tells it; else base64's comes from the part's two ends, so that only
+    // a part in lines of uneven width (or quoted-printable) is read through
+    // to count it.
     Outcome DecodedLength(const MailRef& ref, const BodyPart& part, std::uint64_t& length) {
         Coding coding = Coding::Identity;
         length = part.octets;
-        if (CodingOf(part.encoding, coding) && coding == Coding::Identity) return Success();
+        if (!CodingOf(part.encoding, coding) || coding == Coding::Identity) return Success();
+        Outcome outcome = Success();
+        bool told = false;
         if (client_->Has("BINARY")) {
-            bool told = false;
-            Outcome outcome =
-                FetchOne(ref, "(BINARY.SIZE[" + part.section + "])", [&](std::map<std::string, Value>& fetched) {
-                    for (auto& [key, value] : fetched)
-                        if (key.compare(0, 12, "BINARY.SIZE[") == 0)
-                            told = ParseNumber(value.text, ~std::uint64_t(0) >> 2, length);
-                });
-            if (outcome.code == StoreCode::Refused || (outcome.Ok() && !told)) outcome = Success(), told = false;
-            if (!outcome.Ok() || told) return outcome;
+            outcome = FetchOne(ref, "(BINARY.SIZE[" + part.section + "])", [&](std::map<std::string, Value>& fetched) {
+                for (auto& [key, value] : fetched)
+                    if (key.compare(0, 12, "BINARY.SIZE[") == 0)
+                        told = ParseNumber(value.text, ~std::uint64_t(0) >> 2, length);
+            });
+        } else if (coding == Coding::Base64 && part.octets > 2 * kEndSample) {
+            const std::string section = "[" + part.section + "]<", from = std::to_string(part.octets - kEndSample);
+            const std::string sample = "." + std::to_string(kEndSample) + ">";
+            std::string head, tail;
+            outcome =
+                FetchOne(ref, "(BODY.PEEK" + section + "0" + sample + " BODY.PEEK" + section + from + sample + ")",
+                         [&](std::map<std::string, Value>& fetched) {
+                             head = fetched["BODY" + section + "0>"].text;
+                             tail = fetched["BODY" + section + from + ">"].text;
+                         });
+            told = outcome.Ok() && Base64LengthFromEnds(part.octets, head, tail, length);
         }
+        if (outcome.code == StoreCode::Refused) outcome = Success();
+        if (!outcome.Ok() || told) return outcome;
         length = 0;
         return StreamSection(ref, part, [&](const char*, std::size_t size) { return length += size, true; });
     }

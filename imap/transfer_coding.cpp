@@ -63,6 +63,40 @@ std::uint64_t Base64LinesSize(std::uint64_t size) {
     return size / 57 * 78 + (rest ? (rest + 2) / 3 * 4 + 2 : 0);
 }
 
+bool Base64LengthFromEnds(std::uint64_t octets, std::string_view head, std::string_view tail, std::uint64_t& length) {
+    const auto sextets = [](std::string_view text) {
+        return std::all_of(text.begin(), text.end(),
+                           [](char c) { return kSextets.of[static_cast<unsigned char>(c)] < 64; });
+    };
+    // The first line: the width, and whether lines end in CRLF or LF.
+    std::size_t width = head.find('\n');
+    if (width == std::string_view::npos || width < 2) return false;
+    const std::size_t eol = head[width - 1] == '\r' ? 2 : 1;
+    width -= eol - 1;
+    if (width % 4 != 0 || !sextets(head.substr(0, width))) return false;
+    // The last line (short, padded or not) after a whole one of the same width.
+    const std::size_t trailing = tail.size() - (tail.find_last_not_of("\r\n") + 1);
+    if (trailing > eol || tail.size() > octets) return false;
+    tail.remove_suffix(trailing);
+    const std::size_t lastStart = tail.rfind('\n');
+    if (lastStart == std::string_view::npos || lastStart + 1 < eol || (eol == 2 && tail[lastStart - 1] != '\r'))
+        return false;
+    const std::string_view last = tail.substr(lastStart + 1), rest = tail.substr(0, lastStart + 1 - eol);
+    const std::size_t previousStart = rest.rfind('\n');
+    if (previousStart == std::string_view::npos || rest.size() - previousStart - 1 != width ||
+        !sextets(rest.substr(previousStart + 1)))
+        return false;
+    const std::size_t padding = last.size() - (last.find_last_not_of('=') + 1);
+    if (last.size() <= padding || last.size() > width || padding > 2 || !sextets(last.substr(0, last.size() - padding)))
+        return false;
+    const std::uint64_t lines = octets - trailing - last.size();
+    if (lines % (width + eol) != 0) return false;
+    const std::uint64_t characters = lines / (width + eol) * width + last.size() - padding;
+    if (characters % 4 == 1 || (padding > 0 && (characters + padding) % 4 != 0)) return false;
+    length = characters / 4 * 3 + (characters % 4 == 0 ? 0 : characters % 4 - 1);
+    return true;
+}
+
 bool CodingOf(const std::string& transferEncoding, Coding& coding) {
     const std::string name = Lower(transferEncoding);
     if (name.empty() || name == "7bit" || name == "8bit" || name == "binary")

@@ -57,6 +57,7 @@ log_path = {d}/dovecot.log
 first_valid_uid = 65534
 mail_location = maildir:{mail}/%u
 auth_mechanisms = plain login
+imap_logout_format = body=%{{fetch_body_bytes}} on=%{{local_ip}}
 ssl = yes
 ssl_cert = <{d}/server.pem
 ssl_key = <{d}/server.key

@@ -228,6 +228,30 @@ TEST(ImapWire, TransferCodingsDecodeAcrossPieces) {
     }
 }
 
+// The length of base64 from its ends: lines of 76 with CRLF or of 64 with
+// LF, padded or not; ends that do not show lines of one width say nothing.
+TEST(ImapWire, Base64LengthFromTheEndsOfItsLines) {
+    std::string bytes(3000, '\x5a');
+    for (std::size_t size : {2000, 2001, 2002}) {
+        std::string crlf = Base64Lines(bytes.data(), size), flat = crlf, lf, unpadded = crlf;
+        flat.erase(std::remove_if(flat.begin(), flat.end(), [](char c) { return c == '\r' || c == '\n'; }), flat.end());
+        for (std::size_t at = 0; at < flat.size(); at += 64) lf += flat.substr(at, 64) + "\n";
+        unpadded.erase(unpadded.find_last_not_of("=\r\n") + 1);
+        for (const std::string& text : {crlf, lf, unpadded}) {
+            std::uint64_t length = 0;
+            EXPECT_TRUE(
+                Base64LengthFromEnds(text.size(), text.substr(0, 300), text.substr(text.size() - 300), length) &&
+                length == size)
+                << size << ": " << text.substr(text.size() - 20);
+        }
+        std::uint64_t length = 0;
+        const std::string cut = crlf.substr(0, 76) + crlf.substr(79);  // a line one short: the sum shows it
+        EXPECT_FALSE(Base64LengthFromEnds(cut.size(), cut.substr(0, 300), cut.substr(cut.size() - 300), length));
+        EXPECT_FALSE(
+            Base64LengthFromEnds(crlf.size(), "QUJD" + crlf.substr(0, 300), crlf.substr(crlf.size() - 300), length));
+    }
+}
+
 TEST(ImapWire, DatesIdsSetsAndServerAddresses) {
     std::int64_t at = 0;
     EXPECT_TRUE(ParseInternalDate("17-Jul-1996 02:44:25 -0700", at) && at == 837596665);
