@@ -245,7 +245,7 @@ TEST(ImapWire, Base64LengthFromTheEndsOfItsLines) {
                 << size << ": " << text.substr(text.size() - 20);
         }
         std::uint64_t length = 0;
-        const std::string cut = crlf.substr(0, 76) + crlf.substr(79);  // a line one short: the sum shows it
+        const std::string cut = crlf.substr(0, 78 * 5) + crlf.substr(78 * 5 + 1);  // a line in between one short
         EXPECT_FALSE(Base64LengthFromEnds(cut.size(), cut.substr(0, 300), cut.substr(cut.size() - 300), length));
         EXPECT_FALSE(
             Base64LengthFromEnds(crlf.size(), "QUJD" + crlf.substr(0, 300), crlf.substr(crlf.size() - 300), length));

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "fault_server.h"
@@ -68,6 +69,29 @@ TEST_F(KeptFaults, AServerThatClosesAfterEveryAnswerOrCutsOneIsAnsweredAsBefore)
     EXPECT_EQ(session::GetAllFolders(s), Status::Ok);
     EXPECT_EQ(session::GetAllFolders(s), Status::Incomplete) << "cut off, and not asked again";
     EXPECT_EQ(server.Connections(), 3);
+}
+
+// The server drops the kept connection as the next request goes out on it:
+// a request that only reads goes again on a new connection; one that
+// changes something is not sent twice, and its failure is the caller's.
+TEST_F(KeptFaults, AKeptConnectionDroppedUnderARequestResendsOnlyOneThatReads) {
+    const std::string body = "{'code':'S_OK','var':[]}";
+    const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+    for (const bool reads : {true, false}) {
+        server.Push(testsupport::KeptThenDropped(answer));
+        server.Push(testsupport::Script(answer));
+        ASSERT_EQ(session::GetAllFolders(s), Status::Ok);  // its connection is kept
+        const int connections = server.Connections();
+        EXPECT_EQ(reads ? session::GetAllFolders(s) : session::RenameFolder(s, "x", "1"),
+                  reads ? Status::Ok : Status::Incomplete);
+        EXPECT_EQ(server.Connections(), connections + (reads ? 1 : 0)) << reads;
+    }
+    const auto requests = server.Requests();
+    EXPECT_EQ(
+        std::count_if(requests.begin(), requests.end(),
+                      [](const std::string& r) { return r.find("func=mbox:updateFolders") != std::string::npos; }),
+        1)
+        << "sent once";
 }
 
 }  // namespace

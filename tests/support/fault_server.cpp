@@ -155,6 +155,7 @@ bool FaultServer::Serve(int client, const Action& action) {
     if (action.kind == Action::Answer) {
         Record(ReadRequest(client));
         if (Send(client, action.bytes, action, sent)) EndAnswer(client, action.fault, stopping_);
+        if (action.dropsNext) Record(ReadRequest(client));
         return true;
     }
     Action effective = action;

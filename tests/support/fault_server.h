@@ -2,7 +2,8 @@
 // connection takes the next action of a queue: answer with scripted bytes,
 // or forward to a real server behind it (asked to close after its answer;
 // its own address put in Location lines); either may then misbehave: cut
-// the answer, reset the connection, stall or trickle. It records every request it receives. Given a
+// the answer, reset the connection, stall or trickle, or keep the
+// connection and drop it under the next request. It records every request it receives. Given a
 // certificate and key it speaks TLS instead, with scripted answers only
 // (and no faults).
 #pragma once
@@ -28,10 +29,17 @@ struct Action {
     // Forwarding only: the fault strikes the first request holding this
     // text; the connections before it are forwarded untouched.
     std::string onlyWhen;
+    // Scripted answers only: the connection stays open after the answer,
+    // and the next request on it is read and closed on unanswered (a server
+    // that drops a kept connection just as the client sends on it).
+    bool dropsNext = false;
 };
 
 inline Action Script(std::string bytes, Action::Fault fault = Action::None, std::size_t after = 0) {
     return Action{Action::Answer, std::move(bytes), fault, after, {}};
+}
+inline Action KeptThenDropped(std::string bytes) {
+    return Action{Action::Answer, std::move(bytes), Action::None, 0, {}, true};
 }
 inline Action Forward(Action::Fault fault = Action::None, std::size_t after = 0) {
     return Action{Action::Forward, "", fault, after, {}};
