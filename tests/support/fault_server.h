@@ -38,9 +38,6 @@ struct Action {
 inline Action Script(std::string bytes, Action::Fault fault = Action::None, std::size_t after = 0) {
     return Action{Action::Answer, std::move(bytes), fault, after, {}};
 }
-inline Action KeptThenDropped(std::string bytes) {
-    return Action{Action::Answer, std::move(bytes), Action::None, 0, {}, true};
-}
 inline Action Forward(Action::Fault fault = Action::None, std::size_t after = 0) {
     return Action{Action::Forward, "", fault, after, {}};
 }
