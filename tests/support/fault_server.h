@@ -24,15 +24,14 @@ namespace testsupport {
 struct Action {
     enum Kind { Answer, Forward } kind = Answer;
     std::string bytes;  // the scripted answer
-    enum Fault { None, Cut, Reset, Stall, Trickle } fault = None;
+    // Drop: the connection stays open, and the next request on it is read
+    // and closed on unanswered (a server that drops a kept connection just
+    // as the client sends on it).
+    enum Fault { None, Cut, Reset, Stall, Trickle, Drop } fault = None;
     std::size_t after = 0;  // answer bytes that go out before the fault
     // Forwarding only: the fault strikes the first request holding this
     // text; the connections before it are forwarded untouched.
     std::string onlyWhen;
-    // Scripted answers only: the connection stays open after the answer,
-    // and the next request on it is read and closed on unanswered (a server
-    // that drops a kept connection just as the client sends on it).
-    bool dropsNext = false;
 };
 
 inline Action Script(std::string bytes, Action::Fault fault = Action::None, std::size_t after = 0) {
