@@ -162,8 +162,7 @@ TEST_F(ImapDovecot, AStoredPartReadsAsTheFormatPromisesInAnotherMimeParser) {
 
 TEST_F(ImapDovecot, AMailAnotherClientStoredListsAndDownloads) {
     ASSERT_OK(Open(store, "imaps"));  // the inbox exists from here on
-    const std::string bytes = testsupport::NoiseBytes(30001, 5),
-                      encoded = imap::Base64Lines(bytes.data(), bytes.size());
+    const std::string bytes = testsupport::NoiseBytes(30001, 5), encoded = imap::Base64Lines(bytes.data(), 30001);
     std::ofstream(Env("VANTLO_DOVECOT") + "/mail/" + Env("VANTLO_DOVECOT_USER") + "/new/1700000000.M1P1.other")
         << "From: a@example.test\r\nSubject: =?UTF-8?B?5oql5ZGK?= =?UTF-8?Q?_report?=\r\nMIME-Version: 1.0\r\n"
            "Content-Type: multipart/mixed; boundary=XX\r\n\r\n--XX\r\nContent-Type: text/plain; charset=iso-8859-1\r\n"

@@ -8,7 +8,6 @@
 
 #include <string>
 
-#include "fault_server.h"
 #include "provider_process.h"
 #include "session/folders.h"
 #include "session/signin.h"
