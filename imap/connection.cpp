@@ -64,8 +64,17 @@ Outcome Connection::Read(char* into, std::size_t capacity, std::size_t& got) {
         if (received == 0) return Failure(StoreCode::Broken, host_ + " closed the connection");
         if (received < 0) return Failure(StoreCode::Broken, "the connection to " + host_ + " broke");
         got = static_cast<std::size_t>(received);
+        // What else has arrived comes along (a TLS record holds 16 KiB at
+        // most): fewer, larger pieces for the reader and what it feeds.
+        while (got < capacity && (received = ReceiveNow(into + got, capacity - got)) > 0)
+            got += static_cast<std::size_t>(received);
         return Success();
     }
+}
+
+long Connection::ReceiveNow(char* into, std::size_t capacity) {
+    if (!tls_) return socket_.Receive(into, capacity);
+    return tls_->WaitReadable(0) == net::WaitResult::Ready ? tls_->Receive(into, capacity) : -1;
 }
 
 void Connection::Close() {

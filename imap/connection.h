@@ -32,6 +32,9 @@ public:
 
 private:
     net::WaitResult Wait(bool forWrite);
+    // Bytes that can be had without waiting; 0 or less when none (an end or
+    // a failure is left for the next Read to find).
+    long ReceiveNow(char* into, std::size_t capacity);
 
     int idleMs_;
     std::string host_;

@@ -31,6 +31,9 @@ constexpr std::uint64_t kMaxTextBody = 1024 * 1024;  // more of a text body is n
 // Bytes of each mail's first part a listing fetches along: a manifest
 // whole, base64 and all, with a name of a few hundred characters.
 constexpr std::uint64_t kListedText = 2048;
+// Bytes of each end of a base64 part that tell its decoded length: a few
+// lines, whatever their width.
+constexpr std::uint64_t kEndSample = 512;
 
 std::string Upper(std::string text) {
     for (char& c : text)
@@ -237,50 +240,29 @@ public:
         if (!outcome.Ok()) return outcome;
         mail.subject = cached.subject;
         const MailStructure& structure = cached.structure;
-        const bool binary = client_->Has("BINARY");
-        std::string items, textBytes;
-        std::map<std::string, std::uint64_t> binarySizes;
-        if (structure.text >= 0)
-            items =
-                "BODY.PEEK[" + structure.leaves[structure.text].section + "]<0." + std::to_string(kMaxTextBody) + ">";
-        for (int index : structure.attachments)
-            if (binary) items += (items.empty() ? "" : " ") + ("BINARY.SIZE[" + structure.leaves[index].section + "]");
-        if (!items.empty()) {
-            outcome = FetchOne(ref, "(" + items + ")", [&](std::map<std::string, Value>& fetched) {
-                for (auto& [key, value] : fetched) {
-                    std::uint64_t size = 0;
-                    if (key.compare(0, 5, "BODY[") == 0) textBytes = value.text;
-                    if (key.compare(0, 12, "BINARY.SIZE[") == 0 &&
-                        ParseNumber(value.text, ~std::uint64_t(0) >> 2, size))
-                        binarySizes[key.substr(12, key.size() - 13)] = size;
-                }
-            });
+        if (structure.text >= 0) {
+            const BodyPart& text = structure.leaves[structure.text];
+            std::string bytes;
+            outcome = FetchOne(ref, "(BODY.PEEK[" + text.section + "]<0." + std::to_string(kMaxTextBody) + ">)",
+                               [&](std::map<std::string, Value>& fetched) {
+                                   for (auto& [key, value] : fetched)
+                                       if (key.compare(0, 5, "BODY[") == 0) bytes = value.text;
+                               });
             if (!outcome.Ok()) return outcome;
+            if (!DecodeText(text, bytes, mail.text))
+                return Failure(StoreCode::Corrupt, "the text of mail " + mailId + " is not valid " + text.encoding);
         }
-        if (structure.text >= 0 && !DecodeText(structure.leaves[structure.text], textBytes, mail.text))
-            return Failure(StoreCode::Corrupt,
-                           "the text of mail " + mailId + " is not valid " + structure.leaves[structure.text].encoding);
-        // Without BINARY the decoded length of an encoded attachment takes a
-        // pass over it, unless the mail is ours: its manifest says it (and
-        // what reads the part checks every byte against the manifest anyway).
+        // A mail of ours says its part's length in its manifest (and what
+        // reads the part checks every byte against it anyway): asking the
+        // server would make it decode the whole part first.
         catalog::Manifest manifest;
         std::string problem;
         const bool described = structure.attachments.size() == 1 &&
                                catalog::ReadManifest(mail.text, manifest, problem) == catalog::ManifestRead::Ok;
         for (int index : structure.attachments) {
             const BodyPart& part = structure.leaves[index];
-            std::uint64_t length = part.octets;
-            Coding coding = Coding::Identity;
-            if (binarySizes.count(part.section)) {
-                length = binarySizes[part.section];
-            } else if (described) {
-                length = manifest.partSize;
-            } else if (CodingOf(part.encoding, coding) && coding != Coding::Identity) {
-                length = 0;
-                outcome = StreamSection(ref, part, false,
-                                        [&](const char*, std::size_t size) { return length += size, true; });
-                if (!outcome.Ok()) return outcome;
-            }
+            std::uint64_t length = described ? manifest.partSize : 0;
+            if (!described && !(outcome = DecodedLength(ref, part, length)).Ok()) return outcome;
             mail.attachments.push_back({part.name, length});
         }
         return Success();
@@ -358,7 +340,7 @@ public:
         if (cached.structure.attachments.empty())
             return Failure(StoreCode::NotFound, "mail " + mailId + " has no attachment");
         const BodyPart& part = cached.structure.leaves[cached.structure.attachments.front()];
-        return StreamSection(ref, part, client_->Has("BINARY"), sink);
+        return StreamSection(ref, part, sink);
     }
 
     // The literal's announced size is checked before a byte is read, so a
@@ -678,11 +660,48 @@ private:
         return Success();
     }
 
-    // The part's bytes, decoded, to the sink: the server decodes with
-    // BINARY, else its transfer coding is undone here as it streams.
-    Outcome StreamSection(const MailRef& ref, const BodyPart& part, bool binary, const catalog::ByteSink& sink) {
+    // An attachment's length once its transfer coding is undone: BINARY
+    // tells it; else base64's comes from the part's two ends, so that only
+    // a part in lines of uneven width (or quoted-printable) is read through
+    // to count it.
+    Outcome DecodedLength(const MailRef& ref, const BodyPart& part, std::uint64_t& length) {
         Coding coding = Coding::Identity;
-        if (!binary && !CodingOf(part.encoding, coding))
+        length = part.octets;
+        if (!CodingOf(part.encoding, coding) || coding == Coding::Identity) return Success();
+        Outcome outcome = Success();
+        bool told = false;
+        if (client_->Has("BINARY")) {
+            outcome = FetchOne(ref, "(BINARY.SIZE[" + part.section + "])", [&](std::map<std::string, Value>& fetched) {
+                for (auto& [key, value] : fetched)
+                    if (key.compare(0, 12, "BINARY.SIZE[") == 0)
+                        told = ParseNumber(value.text, ~std::uint64_t(0) >> 2, length);
+            });
+        } else if (coding == Coding::Base64 && part.octets > 2 * kEndSample) {
+            const std::string section = "[" + part.section + "]<", from = std::to_string(part.octets - kEndSample);
+            const std::string sample = "." + std::to_string(kEndSample) + ">";
+            std::string head, tail;
+            outcome =
+                FetchOne(ref, "(BODY.PEEK" + section + "0" + sample + " BODY.PEEK" + section + from + sample + ")",
+                         [&](std::map<std::string, Value>& fetched) {
+                             head = fetched["BODY" + section + "0>"].text;
+                             tail = fetched["BODY" + section + from + ">"].text;
+                         });
+            told = outcome.Ok() && Base64LengthFromEnds(part.octets, head, tail, length);
+        }
+        if (outcome.code == StoreCode::Refused) outcome = Success();
+        if (!outcome.Ok() || told) return outcome;
+        length = 0;
+        return StreamSection(ref, part, [&](const char*, std::size_t size) { return length += size, true; });
+    }
+
+    // The part's bytes, decoded, to the sink. Its transfer coding is undone
+    // here as it streams, even where the server offers BINARY: a server
+    // decodes a whole part before it can announce the literal's length, so
+    // the first byte would wait for the last (what BINARY saves on the wire
+    // a fast link does not miss, and the decoding here is cheap).
+    Outcome StreamSection(const MailRef& ref, const BodyPart& part, const catalog::ByteSink& sink) {
+        Coding coding = Coding::Identity;
+        if (!CodingOf(part.encoding, coding))
             return Failure(StoreCode::Corrupt, "an attachment in the unknown coding " + part.encoding);
         Decoder decoder(coding);
         bool stopped = false, bad = false;
@@ -693,8 +712,7 @@ private:
             return decoded.empty() || sink(decoded.data(), decoded.size()) || (stopped = true, false);
         };
         Outcome outcome = FetchOne(
-            ref, "(UID " + std::string(binary ? "BINARY.PEEK[" : "BODY.PEEK[") + part.section + "])",
-            [](std::map<std::string, Value>&) {},
+            ref, "(UID BODY.PEEK[" + part.section + "])", [](std::map<std::string, Value>&) {},
             [&](ResponseReader& reader, const Token& token) {
                 bool cut = false;
                 if (token.kind == TokenKind::Quoted) return feed(token.text.data(), token.text.size()), Success();
@@ -705,7 +723,6 @@ private:
                                : Failure(StoreCode::Cancelled, "");
                 return read;
             });
-        if (outcome.code == StoreCode::Refused && binary) return StreamSection(ref, part, false, sink);
         decoded.clear();
         if (outcome.Ok() && !decoder.Finish(decoded)) return Failure(StoreCode::Corrupt, "the attachment ends garbled");
         if (outcome.Ok() && !decoded.empty() && !sink(decoded.data(), decoded.size()))

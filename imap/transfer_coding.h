@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/base64.h"
 
@@ -18,6 +19,13 @@ std::string Base64Lines(const char* data, std::size_t size);
 void AppendBase64Lines(const char* data, std::size_t size, std::string& out);
 // Bytes of Base64Lines for `size` input bytes.
 std::uint64_t Base64LinesSize(std::uint64_t size);
+
+// The decoded length of `octets` bytes of base64 from its first and last
+// bytes alone, for base64 in lines of one width (as encoders write it):
+// the first line gives the width, the last one the rest and the padding.
+// False when the ends do not show such lines; the bytes between are not
+// checked (reading them checks the length against what arrives).
+bool Base64LengthFromEnds(std::uint64_t octets, std::string_view head, std::string_view tail, std::uint64_t& length);
 
 enum class Coding { Identity, Base64, QuotedPrintable };
 // A Content-Transfer-Encoding's coding; false for one we cannot undo.

@@ -12,6 +12,9 @@
 #   rogue          TLS with a certificate from another CA; `log` gets one
 #                  "rogue BYTES" line per connection (bytes received after
 #                  the handshake)
+# Dovecot's log (DIR/dovecot.log) ends each session's line with
+# "body=BYTES on=ADDRESS": the mail body bytes it sent and the address the
+# client reached (127.0.0.2: the lean server).
 # Without dovecot, or when not root (Dovecot then runs the mail user as
 # uid 65534), it prints why and exits 77 (skipped) without running COMMAND.
 # Usage: dovecot_fixture.py -- COMMAND [ARGS...]
@@ -57,6 +60,7 @@ log_path = {d}/dovecot.log
 first_valid_uid = 65534
 mail_location = maildir:{mail}/%u
 auth_mechanisms = plain login
+imap_logout_format = body=%{{fetch_body_bytes}} on=%{{local_ip}}
 ssl = yes
 ssl_cert = <{d}/server.pem
 ssl_key = <{d}/server.key

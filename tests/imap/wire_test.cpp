@@ -210,13 +210,22 @@ TEST(ImapWire, TransferCodingsDecodeAcrossPieces) {
     }
     std::string bytes;  // every byte value, in no simple order
     for (int i = 0; i < 1000; ++i) bytes += static_cast<char>(i * 131 + i / 251);
-    for (std::size_t size : {0, 1, 2, 56, 57, 58, 114, 1000}) {
+    for (std::size_t size : {0, 1, 2, 56, 57, 58, 114, 998, 1000}) {
         std::string lines = "kept";
         AppendBase64Lines(bytes.data(), size, lines);
         EXPECT_EQ(lines, "kept" + Base64Lines(bytes.data(), size));
         lines.erase(0, 4);
         EXPECT_EQ(Base64LinesSize(size), lines.size());
         EXPECT_EQ(lines.find("\r\n"), size == 0 ? std::string::npos : size < 57 ? (size + 2) / 3 * 4 : 76);
+        // The length from the ends alone, padded or not; a line between them one short tells nothing.
+        const std::string bare = lines.substr(0, lines.find_last_not_of("=\r\n") + 1),
+                          cut = std::string(lines).erase(lines.size() / 2, 1);
+        for (auto [text, whole] : {std::pair{lines, true}, {bare, true}, {cut, false}}) {
+            std::uint64_t length = 0;
+            const bool told = size >= 998 && Base64LengthFromEnds(text.size(), text.substr(0, 200),
+                                                                  text.substr(text.size() - 200), length);
+            EXPECT_TRUE(size < 998 || (told == whole && length == (told ? size : 0))) << size;
+        }
         for (std::size_t piece : {std::size_t(5), std::size_t(77), lines.size() + 1}) {
             std::string back;
             Decoder decoder(Coding::Base64);

@@ -1,13 +1,13 @@
 // Script requests keep their connection: one connection at a provider
-// that keeps it, a new one at a server that closes after each answer, and
-// an answer cut off is the same error as on a connection of its own.
+// that keeps it, a new one at a server that closes after each answer, an
+// answer cut off is the same error as on a connection of its own, and a
+// kept connection dropped under a request sends only a reading one again.
 #include "session/kept_connection.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "fault_server.h"
 #include "provider_process.h"
 #include "session/folders.h"
 #include "session/signin.h"
@@ -57,7 +57,11 @@ TEST(KeptConnection, TheProviderAnswersASessionsRequestsOnOneConnection) {
 
 using KeptFaults = testsupport::SessionTest;
 
-TEST_F(KeptFaults, AServerThatClosesAfterEveryAnswerOrCutsOneIsAnsweredAsBefore) {
+// A server that closes after every answer or cuts one is answered as
+// before; one that drops the kept connection as the next request goes out
+// on it has a request that only reads sent again on a new connection, and
+// one that changes something sent once, its failure the caller's.
+TEST_F(KeptFaults, ClosedCutOrDroppedConnections) {
     const std::string body = "{'code':'S_OK','var':[]}";
     // Never says it closes; its answers end by their length.
     const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
@@ -67,7 +71,15 @@ TEST_F(KeptFaults, AServerThatClosesAfterEveryAnswerOrCutsOneIsAnsweredAsBefore)
     EXPECT_EQ(session::GetAllFolders(s), Status::Ok);
     EXPECT_EQ(session::GetAllFolders(s), Status::Ok);
     EXPECT_EQ(session::GetAllFolders(s), Status::Incomplete) << "cut off, and not asked again";
-    EXPECT_EQ(server.Connections(), 3);
+    for (const bool reads : {true, false}) {
+        server.Push(testsupport::Script(answer, testsupport::Action::Drop, answer.size()));
+        server.Push(testsupport::Script(answer));
+        ASSERT_EQ(session::GetAllFolders(s), Status::Ok);  // its connection is kept, then dropped
+        EXPECT_EQ(reads ? session::GetAllFolders(s) : session::RenameFolder(s, "x", "1"),
+                  reads ? Status::Ok : Status::Incomplete);
+        // Three before; the listing sent again on a new one, the rename not.
+        EXPECT_EQ(server.Connections(), reads ? 5 : 6);
+    }
 }
 
 }  // namespace

@@ -42,13 +42,15 @@ std::string ReadRequest(int fd) {
     return data;
 }
 
-// Ends an answer as the fault says: a reset, or silence until the client
-// closes (or the bound passes); else a plain close.
+// Ends an answer as the fault says: a reset, silence until the client
+// closes (or the bound passes), or a close once the next request came;
+// else a plain close.
 void EndAnswer(int client, Action::Fault fault, const std::atomic<bool>& stopping) {
     if (fault == Action::Reset) {
         linger abort{1, 0};
         setsockopt(client, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
     }
+    if (fault == Action::Drop) ReadRequest(client);
     char sink[4096];
     for (int waited = 0; fault == Action::Stall && waited < kHoldMs && !stopping; waited += 50)
         if (Readable(client, 50) && ::recv(client, sink, sizeof sink, 0) <= 0) return;

@@ -2,7 +2,8 @@
 // connection takes the next action of a queue: answer with scripted bytes,
 // or forward to a real server behind it (asked to close after its answer;
 // its own address put in Location lines); either may then misbehave: cut
-// the answer, reset the connection, stall or trickle. It records every request it receives. Given a
+// the answer, reset the connection, stall or trickle, or keep the
+// connection and drop it under the next request. It records every request it receives. Given a
 // certificate and key it speaks TLS instead, with scripted answers only
 // (and no faults).
 #pragma once
@@ -23,7 +24,10 @@ namespace testsupport {
 struct Action {
     enum Kind { Answer, Forward } kind = Answer;
     std::string bytes;  // the scripted answer
-    enum Fault { None, Cut, Reset, Stall, Trickle } fault = None;
+    // Drop: the connection stays open, and the next request on it is read
+    // and closed on unanswered (a server that drops a kept connection just
+    // as the client sends on it).
+    enum Fault { None, Cut, Reset, Stall, Trickle, Drop } fault = None;
     std::size_t after = 0;  // answer bytes that go out before the fault
     // Forwarding only: the fault strikes the first request holding this
     // text; the connections before it are forwarded untouched.
