@@ -13,6 +13,8 @@ bool AllDigits(const std::string& text) {
 
 }  // namespace
 
+const char* const kTopHoldsFolders = "'/' holds folders, no files: name a folder (e.g. /FOLDER)";
+
 catalog::Outcome RemotePaths::Loaded() {
     if (!loaded_) loadOutcome_ = catalog::FolderTree::Load(store_, tree_), loaded_ = true;
     return loadOutcome_;

@@ -24,6 +24,9 @@ struct RemotePath {
     bool parentFound = false;
 };
 
+// What a tree command given "/" says: the top holds folders, no files.
+extern const char* const kTopHoldsFolders;
+
 // Loads the tree once and answers for many arguments.
 class RemotePaths {
 public:

@@ -126,6 +126,8 @@ int WalkBoth(Context& context, catalog::MailStore& store, RemotePaths& paths, co
     catalog::Outcome outcome = paths.Resolve(options.remoteArg, remote, false);
     if (outcome.Ok() && remote.kind == RemotePath::Kind::File)
         return Fail(context, "not a folder: '" + OutputField(options.remoteArg) + "'");
+    if (outcome.Ok() && remote.kind == RemotePath::Kind::Folder && remote.folderId.empty())
+        return Fail(context, kTopHoldsFolders);
     if (outcome.Ok() && remote.kind == RemotePath::Kind::Missing) {
         if (!makeRemote) return Fail(context, "no folder '" + OutputField(options.remoteArg) + "'");
         if (options.dryRun) return kExitOk;  // nothing there yet: everything would be sent

@@ -190,6 +190,10 @@ int GetTrees(Context& context, const std::vector<std::string>& positional, catal
         catalog::Outcome outcome = paths.Resolve(positional[i], source);
         if (outcome.Ok() && source.kind != RemotePath::Kind::Folder)
             outcome = catalog::Failure(catalog::StoreCode::NotFound, "no such folder");
+        if (outcome.Ok() && source.folderId.empty()) {
+            result = Fail(context, kTopHoldsFolders);
+            continue;
+        }
         bool vault = false;
         if (outcome.Ok()) outcome = IsVaultFolder(*store, source.folderId, vault);
         if (outcome.Ok() && vault) {

@@ -60,6 +60,12 @@ TEST_F(SyncTest, OnlyWhatChangedIsSentAndCheckSeesEveryDifference) {
                                                                                                   << r.out;
         EXPECT_EQ(Mails(remote), step.mails) << step.what;
     }
+    // The top holds folders only: a tree command given it says so.
+    for (const std::vector<std::string>& top : {std::vector<std::string>{"sync", local.string(), "/"},
+                                                {"check", local.string(), "/"},
+                                                {"sync", "--download", "/", local.string()},
+                                                {"get", "-r", "/", local.string()}})
+        EXPECT_NE(Run(top).err.find("'/' holds folders, no files"), std::string::npos) << top[1];
     // The other way: a tree written back byte for byte with its times;
     // --delete spares what this machine wrote itself.
     const fs::path back = dir / "back";
