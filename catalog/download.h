@@ -40,7 +40,8 @@ struct DownloadPlan {
 // What a get keeps in place of the stored bytes (a vault: the records
 // opened as each part brings them), written into the temporary file by the
 // form itself, so that nothing is copied to disk first. Parts call it side
-// by side, each in its own order.
+// by side, each in its own order. The parts are not hashed as they come:
+// the form checks what it keeps (and what a resumed run kept: Kept).
 class OpenedForm {
 public:
     virtual ~OpenedForm() = default;

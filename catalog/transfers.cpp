@@ -60,7 +60,11 @@ Outcome FetchJobPart(GetJob& job, const DownloadPart& part, std::mutex& recordLo
     const PartWriter write = [&job, &part](std::uint64_t at, const char* data, std::size_t size) {
         return job.form->Write(part, at, data, size);
     };
-    Outcome outcome = FetchPlannedPart(own, part, write, nullptr, moved, stop);
+    // What a form keeps checks itself (a vault's records authenticate), and
+    // a resumed run checks a kept part through the form: no digest here.
+    DownloadPart unhashed = part;
+    unhashed.sha256.clear();
+    Outcome outcome = FetchPlannedPart(own, unhashed, write, nullptr, moved, stop);
     std::vector<std::uint32_t> whole;
     job.form->Ended(part, outcome, whole);
     std::lock_guard<std::mutex> lock(recordLock);
