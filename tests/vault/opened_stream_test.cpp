@@ -2,7 +2,7 @@
 // 65,552-byte sealed records: every record spans a seam): opened as the
 // parts arrive, resumed with what a stopped run kept whole, and refused,
 // naming the file and the part, when a part is swapped, replayed from an
-// earlier version or cut.
+// earlier version or cut, or when every part is of a file of another name.
 #include <gtest/gtest.h>
 
 #include "../catalog/memory_store.h"
@@ -23,12 +23,12 @@ protected:
         ASSERT_TRUE(vault::StartCryptoLibrary().Ok());
         settings.partSize = 50000;
     }
-    // Stores `plain` as "f"; its parts' mail ids in order.
-    std::vector<std::string> Put(const Bytes& plain) {
-        testsupport::WriteFile(dir / "f", std::string(plain.begin(), plain.end()));
+    // Stores `plain` as `name`; its parts' mail ids in order.
+    std::vector<std::string> Put(const Bytes& plain, const std::string& name) {
+        testsupport::WriteFile(dir / name, std::string(plain.begin(), plain.end()));
         const std::map<std::string, testsupport::StoredMail> before = store.mails;
         std::vector<catalog::PutReport> reports;
-        EXPECT_TRUE(vault::PutSealedFiles(store, key, {dir / "f"}, "7", dir, settings, reports).Ok());
+        EXPECT_TRUE(vault::PutSealedFiles(store, key, {dir / name}, "7", dir, settings, reports).Ok());
         std::vector<std::string> ids;
         for (const auto& [id, mail] : store.mails)
             if (!before.count(id)) ids.push_back(id);
@@ -50,13 +50,17 @@ protected:
 };
 
 TEST_F(VaultGet, PartsSplittingRecordsOpenResumeAndFailNamingThePart) {
-    Bytes earlier = Pattern(3 * 65536 + 100);  // sealed: 4 parts
+    const Bytes plain = Pattern(3 * 65536 + 100);  // sealed: 4 parts
+    Bytes earlier = plain;
     earlier[2 * 65536 + 7] ^= 1;
-    std::vector<std::string> ids = Put(earlier);
-    std::vector<std::string> older;
-    for (const std::string& id : ids) older.push_back(store.mails.at(id).bytes), store.mails.erase(id);
-    const Bytes plain = Pattern(3 * 65536 + 100);
-    ids = Put(plain);
+    // The parts of an earlier version, and of the same bytes under another name.
+    std::vector<std::string> older, other;
+    auto keep = [this](const Bytes& bytes, const std::string& name, std::vector<std::string>& kept) {
+        for (const std::string& id : Put(bytes, name)) kept.push_back(store.mails.at(id).bytes), store.mails.erase(id);
+    };
+    keep(earlier, "f", older);
+    keep(plain, "g", other);
+    const std::vector<std::string> ids = Put(plain, "f");
     ASSERT_EQ(ids.size(), 4u);
 
     // Stopped inside part 3 once record 1 (parts 2 and 3) is whole: parts 1
@@ -79,31 +83,31 @@ TEST_F(VaultGet, PartsSplittingRecordsOpenResumeAndFailNamingThePart) {
     EXPECT_EQ(testsupport::ReadFile(dir / "back"), std::string(plain.begin(), plain.end()));
     EXPECT_FALSE(fs::exists(partial));
 
-    const std::string part2 = store.mails.at(ids[1]).bytes, part3 = store.mails.at(ids[2]).bytes;
-    const std::string part4 = store.mails.at(ids[3]).bytes;
+    std::vector<std::string> now;
+    for (const std::string& id : ids) now.push_back(store.mails.at(id).bytes);
+    std::vector<std::string> cut = now, swapped = now, replayed = now;
+    cut[3].pop_back();
+    std::swap(swapped[1], swapped[2]);
+    replayed[2] = older[2];
     const struct {
         const char* what;
-        std::size_t part;
-        std::string bytes;
-        const char* expected;
+        std::vector<std::string> parts;
+        const char* starts;
+        const char* holds;
     } cases[] = {
-        {"parts 2 and 3 swapped", 1, part3, "f: part 2 of 4 (mail " /* record 0 ends in it */},
-        {"part 3 from an earlier version", 2, older[2], "f: part 3 of 4 (mail "},
-        {"part 4 cut short", 3, part4.substr(0, part4.size() - 1), "f: part 4 of 4 (mail "},
+        {"parts 2 and 3 swapped", swapped, "f: part 2 of 4 (mail ", "): record 0 does not authenticate"},
+        {"part 3 from an earlier version", replayed, "f: part 3 of 4 (mail ", "): record 1 does not authenticate"},
+        {"part 4 cut short", cut, "f: part 4 of 4 (mail ", "ended after"},
+        {"every part from a file of another name", other, "f: its records are authentic", "belong to another file"},
     };
-    const char* records[] = {"): record 0 does not authenticate", "): record 1 does not authenticate", "ended after"};
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
-        const auto& c = cases[i];
+    for (const auto& c : cases) {
         fs::remove(dir / "back");
-        store.mails.at(ids[c.part]).bytes = c.bytes;
-        if (c.part == 1) store.mails.at(ids[2]).bytes = part2;
+        for (std::size_t k = 0; k < ids.size(); ++k) store.mails.at(ids[k]).bytes = c.parts[k];
         const catalog::Outcome outcome = Get().outcome;
         EXPECT_EQ(outcome.code, catalog::StoreCode::Corrupt) << c.what;
-        EXPECT_EQ(outcome.detail.rfind(c.expected, 0), 0u) << c.what << ": " << outcome.detail;
-        EXPECT_NE(outcome.detail.find(records[i]), std::string::npos) << c.what << ": " << outcome.detail;
+        EXPECT_EQ(outcome.detail.rfind(c.starts, 0), 0u) << c.what << ": " << outcome.detail;
+        EXPECT_NE(outcome.detail.find(c.holds), std::string::npos) << c.what << ": " << outcome.detail;
         EXPECT_FALSE(fs::exists(dir / "back") || fs::exists(partial)) << c.what;
-        store.mails.at(ids[1]).bytes = part2, store.mails.at(ids[2]).bytes = part3,
-        store.mails.at(ids[3]).bytes = part4;
     }
 }
 
