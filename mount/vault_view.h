@@ -13,6 +13,7 @@
 
 #include "catalog/mail_store.h"
 #include "catalog/outcome.h"
+#include "catalog/upload.h"
 
 namespace mount {
 
@@ -32,11 +33,11 @@ public:
     virtual catalog::Outcome OpenFile(const std::string& folderId, const std::filesystem::path& sealed,
                                       const std::filesystem::path& plain, const std::string& name) = 0;
     // The other way, for files written into an opened vault: the name as
-    // stored, and the sealed copy of the file at `plain` stored as `name`
-    // (the same bytes and name always seal alike, so a store resumes).
+    // stored, and the form a file stored as `name` takes: its records
+    // sealed as each part is sent (the same bytes and name always seal
+    // alike, so a store resumes); none while the vault is locked.
     virtual std::string SealName(const std::string& folderId, const std::string& plain) = 0;
-    virtual catalog::Outcome SealFile(const std::string& folderId, const std::filesystem::path& plain,
-                                      const std::string& name, const std::filesystem::path& sealed) = 0;
+    virtual catalog::StoredFormOf SealedForm(const std::string& folderId, const std::string& name) = 0;
     // The mailbox as a vault stores into it (nothing in a part's
     // attachment hints at the file).
     virtual std::unique_ptr<catalog::MailStore> Neutral(catalog::MailStore& inner) = 0;
