@@ -59,7 +59,7 @@ catalog::Outcome PassphraseVaults::OpenFile(const std::string& folderId, const s
                                             const std::filesystem::path& plain, const std::string& name) {
     const auto key = KeyOf(folderId);
     if (!key) return catalog::Failure(catalog::StoreCode::Refused, "the vault is locked");
-    return vault::OpenFile(*key, sealed, plain, name);
+    return vault::OpenFileInPlace(*key, sealed, plain, name);
 }
 
 std::string PassphraseVaults::SealName(const std::string& folderId, const std::string& plain) {

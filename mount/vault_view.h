@@ -28,8 +28,9 @@ public:
     virtual bool OpenName(const std::string& folderId, const std::string& sealed, std::string& plain) = 0;
     // The size of a file whose sealed copy has `sealed` bytes.
     virtual bool PlainSize(std::uint64_t sealed, std::uint64_t& plain) = 0;
-    // The sealed copy at `sealed`, verified record by record, written to
-    // `plain` (a new file) as the file `name`.
+    // The sealed copy at `sealed`, verified record by record and opened
+    // within itself, becomes `plain` (a new name) as the file `name`; it is
+    // gone either way (no second copy of the file is made).
     virtual catalog::Outcome OpenFile(const std::string& folderId, const std::filesystem::path& sealed,
                                       const std::filesystem::path& plain, const std::string& name) = 0;
     // The other way, for files written into an opened vault: the name as
