@@ -111,16 +111,17 @@ fs::path TemporaryPathFor(const fs::path& target) {
     return temporary;
 }
 
-Outcome FetchPlannedPart(MailStore& store, const DownloadPart& part, platform::LocalFile& temporary, Sha256* inOrder,
+Outcome FetchPlannedPart(MailStore& store, const DownloadPart& part, const PartWriter& write, Sha256* inOrder,
                          const std::function<void(std::uint64_t received)>& received, const platform::StopToken& stop) {
     const std::string label = PartLabel(part.number, part.parts, part.mailId);
     enum class Ended { Whole, TooLong, WriteFailed, Cancelled } ended = Ended::Whole;
+    Outcome written;
     Sha256 digest;
     std::uint64_t got = 0;
     Outcome outcome = store.FetchAttachment(part.mailId, [&](const char* data, std::size_t size) {
         if (size > part.size - got) return ended = Ended::TooLong, false;
-        if (!temporary.WriteAt(part.offset + got, data, size)) return ended = Ended::WriteFailed, false;
-        digest.Update(data, size);
+        if (written = write(got, data, size); !written.Ok()) return ended = Ended::WriteFailed, false;
+        if (!part.sha256.empty()) digest.Update(data, size);
         if (inOrder) inOrder->Update(data, size);
         got += size;
         if (received) received(got);
@@ -129,7 +130,7 @@ Outcome FetchPlannedPart(MailStore& store, const DownloadPart& part, platform::L
     });
     switch (ended) {
     case Ended::TooLong: return Failure(StoreCode::Corrupt, label + " holds more bytes than its manifest says");
-    case Ended::WriteFailed: return Failure(StoreCode::LocalFile, "the temporary file could not be written");
+    case Ended::WriteFailed: return Failure(written.code, label + ": " + written.detail);
     case Ended::Cancelled: return Failure(StoreCode::Cancelled, label);
     case Ended::Whole: break;
     }
@@ -140,6 +141,16 @@ Outcome FetchPlannedPart(MailStore& store, const DownloadPart& part, platform::L
     if (!part.sha256.empty() && digest.FinishHex() != part.sha256)
         return Failure(StoreCode::Corrupt, label + " does not match its SHA-256");
     return Success();
+}
+
+Outcome FetchPlannedPart(MailStore& store, const DownloadPart& part, platform::LocalFile& temporary, Sha256* inOrder,
+                         const std::function<void(std::uint64_t received)>& received, const platform::StopToken& stop) {
+    const PartWriter write = [&](std::uint64_t at, const char* data, std::size_t size) {
+        return temporary.WriteAt(part.offset + at, data, size)
+                   ? Success()
+                   : Failure(StoreCode::LocalFile, "the temporary file could not be written");
+    };
+    return FetchPlannedPart(store, part, write, inOrder, received, stop);
 }
 
 Outcome FetchPlannedPart(MailStore& store, const DownloadPart& part, const fs::path& temporary, Sha256* inOrder,

@@ -9,6 +9,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,6 +37,30 @@ struct DownloadPlan {
     std::vector<DownloadPart> parts;
 };
 
+// What a get keeps in place of the stored bytes (a vault: the records
+// opened as each part brings them), written into the temporary file by the
+// form itself, so that nothing is copied to disk first. Parts call it side
+// by side, each in its own order. The parts are not hashed as they come:
+// the form checks what it keeps (and what a resumed run kept: Kept).
+class OpenedForm {
+public:
+    virtual ~OpenedForm() = default;
+    // The temporary file's size while the parts come in.
+    virtual std::uint64_t TemporarySize() const = 0;
+    // Whether a part an earlier run recorded is still whole in the
+    // temporary file (called for each such part before any part is fetched).
+    virtual bool Kept(const DownloadPart& part) = 0;
+    virtual Outcome Write(const DownloadPart& part, std::uint64_t at, const char* data, std::size_t size) = 0;
+    // A part's fetch ended with `outcome`; `whole` gets the parts whose form
+    // is now all in the temporary file (a resumed run may keep them).
+    virtual void Ended(const DownloadPart& part, const Outcome& outcome, std::vector<std::uint32_t>& whole) = 0;
+    // Checks the file as a whole and leaves the temporary file at its size.
+    virtual Outcome Finish() = 0;
+};
+// The form for a planned file, over its (not yet opened) temporary file.
+using OpenedFormOf =
+    std::function<Outcome(const DownloadPlan& plan, platform::LocalFile& temporary, std::unique_ptr<OpenedForm>& form)>;
+
 // Refuses incomplete groups, and parts whose manifests disagree with the
 // subjects or with each other.
 Outcome PlanDownload(MailStore& store, const FileEntry& entry, DownloadPlan& plan);
@@ -44,6 +70,16 @@ Outcome PlanDownload(MailStore& store, const FileEntry& entry, DownloadPlan& pla
 // replaced, and a link stays a link).
 std::filesystem::path TemporaryPathFor(const std::filesystem::path& target);
 
+// Gets a part's bytes in order, `at` counted from the part's start; a
+// failure ends the fetch with it (labelled with the part).
+using PartWriter = std::function<Outcome(std::uint64_t at, const char* data, std::size_t size)>;
+
+// Fetches one part through `write` and checks it against its digest. The
+// bytes reach `write` before the digest is known: what `write` keeps must
+// stand on its own (a vault's records authenticate themselves).
+Outcome FetchPlannedPart(MailStore& store, const DownloadPart& part, const PartWriter& write, Sha256* inOrder,
+                         const std::function<void(std::uint64_t received)>& received,
+                         const platform::StopToken& stop = {});
 // Writes one part into the open file `temporary` at the part's offset.
 // When inOrder is given it also gets the part's bytes (for the whole-file
 // digest); `received` gets the part's bytes so far, and a stop asked

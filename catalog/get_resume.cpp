@@ -20,6 +20,10 @@ std::string RecordHead(const DownloadPlan& plan) {
            std::to_string(plan.parts.size()) + "\n";
 }
 
+std::uint64_t TemporarySize(const GetJob& job) {
+    return job.form ? job.form->TemporarySize() : job.plan.size;
+}
+
 bool Resumable(const DownloadPlan& plan) {
     return !plan.sha256.empty() &&
            std::none_of(plan.parts.begin(), plan.parts.end(), [](const DownloadPart& p) { return p.sha256.empty(); });
@@ -31,7 +35,7 @@ void ReadKeptParts(GetJob& job) {
     const std::string head = RecordHead(job.plan);
     std::string text;
     std::uint64_t size = 0;
-    if (!job.data.Size(size) || size != job.plan.size ||
+    if (!job.data.Size(size) || size != TemporarySize(job) ||
         !ReadOwnFile(job.local.record, head.size() + job.plan.parts.size() * kRecordLineLimit, text) ||
         text.compare(0, head.size(), head) != 0)
         return;
@@ -43,7 +47,8 @@ void ReadKeptParts(GetJob& job) {
             number == 0 || job.kept[number - 1])
             continue;
         const DownloadPart& part = job.plan.parts[number - 1];
-        job.kept[number - 1] = RangeMatches(job.data, part.offset, part.size, part.sha256);
+        job.kept[number - 1] =
+            job.form ? job.form->Kept(part) : RangeMatches(job.data, part.offset, part.size, part.sha256);
     }
 }
 
@@ -65,7 +70,7 @@ Outcome PrepareTemporary(GetJob& job) {
         if (!outcome.Ok())
             return Failure(StoreCode::LocalFile, "the temporary file beside the target could not be created" +
                                                      (outcome.detail.empty() ? "" : ": " + outcome.detail));
-        if (!job.data.Resize(job.plan.size))
+        if (!job.data.Resize(TemporarySize(job)))
             return Failure(StoreCode::LocalFile, "the temporary file could not be sized");
     }
     std::string head = RecordHead(job.plan);
@@ -89,8 +94,11 @@ void RecordVerified(GetJob& job, std::uint32_t number) {
 }
 
 Outcome FinishDownload(GetJob& job) {
-    if (!job.plan.sha256.empty() && !RangeMatches(job.data, 0, job.plan.size, job.plan.sha256))
+    if (job.form) {
+        if (Outcome finished = job.form->Finish(); !finished.Ok()) return finished;
+    } else if (!job.plan.sha256.empty() && !RangeMatches(job.data, 0, job.plan.size, job.plan.sha256)) {
         return Failure(StoreCode::Corrupt, job.plan.name + " as put together does not match its SHA-256");
+    }
     Outcome outcome = ReplaceTarget(job.local, job.data);
     if (!outcome.Ok()) return outcome;
     KeepStoredTime(job.local.written, job.plan.modified);

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 #include "catalog/download.h"
@@ -24,6 +25,7 @@ struct GetJob {
     std::uint64_t recordEnd = 0;
     std::vector<char> kept;  // by part number - 1: verified by an earlier run
     std::vector<std::filesystem::path> setAside;
+    std::unique_ptr<OpenedForm> form;  // none: the stored bytes as they are
     bool ready = false;
 };
 
@@ -34,7 +36,8 @@ Outcome PrepareTemporary(GetJob& job);
 // Adds a verified part to the record; calls for one job must not overlap.
 void RecordVerified(GetJob& job, std::uint32_t number);
 
-// Checks the whole file and puts it in the target's place.
+// Checks the whole file (through the form when there is one) and puts it
+// in the target's place.
 Outcome FinishDownload(GetJob& job);
 
 // Removes the temporary file and its record (bytes that did not check out

@@ -47,6 +47,31 @@ Outcome HoldFiles(const TransferSettings& settings, const std::vector<PutJob>& j
     return Success();
 }
 
+// One part of a get into its temporary file, recorded for a later run once
+// it is there whole.
+Outcome FetchJobPart(GetJob& job, const DownloadPart& part, std::mutex& recordLock, MailStore& own, const Moved& moved,
+                     const platform::StopToken& stop) {
+    if (!job.form) {
+        Outcome outcome = FetchPlannedPart(own, part, job.data, nullptr, moved, stop);
+        std::lock_guard<std::mutex> lock(recordLock);
+        if (outcome.Ok() && !part.sha256.empty()) RecordVerified(job, part.number);
+        return outcome;
+    }
+    const PartWriter write = [&job, &part](std::uint64_t at, const char* data, std::size_t size) {
+        return job.form->Write(part, at, data, size);
+    };
+    // What a form keeps checks itself (a vault's records authenticate), and
+    // a resumed run checks a kept part through the form: no digest here.
+    DownloadPart unhashed = part;
+    unhashed.sha256.clear();
+    Outcome outcome = FetchPlannedPart(own, unhashed, write, nullptr, moved, stop);
+    std::vector<std::uint32_t> whole;
+    job.form->Ended(part, outcome, whole);
+    std::lock_guard<std::mutex> lock(recordLock);
+    for (std::uint32_t number : whole) RecordVerified(job, number);
+    return outcome;
+}
+
 }  // namespace
 
 Outcome PutFiles(MailStore& store, const std::vector<fs::path>& sources, const std::string& folderId,
@@ -153,6 +178,7 @@ Outcome GetFiles(MailStore& store, const std::vector<GetRequest>& requests, cons
         MailText keyMail;
         Outcome outcome = LocateFile(store, requests[i].key, entry, keyMail);
         if (outcome.Ok()) outcome = PlanDownload(store, entry, job.plan);
+        if (outcome.Ok() && settings.openedForm) outcome = settings.openedForm(job.plan, job.data, job.form);
         if (outcome.Ok()) outcome = PlanLocalTarget(requests[i].target, job.local);
         for (std::size_t k = 0; k < i && outcome.Ok(); ++k)
             if (jobs[k].local.written == job.local.written)
@@ -183,13 +209,7 @@ Outcome GetFiles(MailStore& store, const std::vector<GetRequest>& requests, cons
             GetJob* job = &jobs[i];
             units.push_back(
                 {i, [job, k, &recordLock](MailStore& own, const Moved& moved, const platform::StopToken& stop) {
-                     const DownloadPart& part = job->plan.parts[k];
-                     Outcome outcome = FetchPlannedPart(own, part, job->data, nullptr, moved, stop);
-                     if (outcome.Ok() && !part.sha256.empty()) {
-                         std::lock_guard<std::mutex> lock(recordLock);
-                         RecordVerified(*job, part.number);
-                     }
-                     return outcome;
+                     return FetchJobPart(*job, job->plan.parts[k], recordLock, own, moved, stop);
                  }});
         }
     }

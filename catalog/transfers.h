@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "catalog/catalog.h"
+#include "catalog/download.h"
 #include "catalog/upload.h"
 #include "catalog/upload_record.h"
 
@@ -30,6 +31,8 @@ struct TransferSettings {
     UploadRecord* record = nullptr;
     // A put's files stored in another form (a vault seals them); none: as they are.
     StoredFormOf storedForm{};
+    // A get's files kept in another form (a vault opens them); none: as stored.
+    OpenedFormOf openedForm{};
 };
 
 struct PutReport {

@@ -68,8 +68,8 @@ void StampModified(const std::filesystem::path& data, std::int64_t modifiedNs) {
 
 Outcome StoreOnce(const StoreRunner& run, Journal& journal, PendingStore& pending, std::uint64_t partSize,
                   const std::function<bool()>& keepGoing, unsigned parallel, StoredFile& stored,
-                  const std::filesystem::path& source) {
-    const std::filesystem::path data = source.empty() ? journal.DataPath(pending) : source;
+                  const StoredFormOf& form) {
+    const std::filesystem::path data = journal.DataPath(pending);
     stored = StoredFile();
     PutJob job;
     UploadPlan& plan = job.plan;
@@ -79,7 +79,7 @@ Outcome StoreOnce(const StoreRunner& run, Journal& journal, PendingStore& pendin
     StampModified(data, pending.modifiedNs);
     // The caller's keepGoing, heard through the one stop every part listens to.
     platform::StopSource stop;
-    Outcome outcome = PlanUpload(data, size, {}, stop.Token(), plan);
+    Outcome outcome = PlanUpload(data, size, {}, stop.Token(), plan, form);
     if (!outcome.Ok()) return outcome;
     job.mailIds.assign(plan.parts.size(), {});
 

@@ -28,11 +28,11 @@ using StoreRunner = std::function<catalog::Outcome(const std::function<catalog::
 
 // `pending` gains its upload id (saved in the journal) on the first
 // attempt. The parts not stored yet go `parallel` at a time. keepGoing is
-// asked between parts and while they are sent. `source`, when given, is
-// stored instead of the journal's copy, under its own file name (a
-// vault's sealed copy, made again alike at every attempt).
+// asked between parts and while they are sent. `form`, when given, is the
+// form the journal's copy is stored in (a vault's: sealed as each part is
+// sent, alike at every attempt, so no sealed copy is kept).
 catalog::Outcome StoreOnce(const StoreRunner& run, Journal& journal, PendingStore& pending, std::uint64_t partSize,
                            const std::function<bool()>& keepGoing, unsigned parallel, StoredFile& stored,
-                           const std::filesystem::path& source = {});
+                           const StoredFormOf& form = {});
 
 }  // namespace catalog

@@ -11,6 +11,7 @@
 #include "vault/names.h"
 #include "vault/neutral_store.h"
 #include "vault/sealed_files.h"
+#include "vault/sealed_stream.h"
 #include "vault/vault_file.h"
 #include "vault/vault_mail.h"
 
@@ -58,7 +59,7 @@ catalog::Outcome PassphraseVaults::OpenFile(const std::string& folderId, const s
                                             const std::filesystem::path& plain, const std::string& name) {
     const auto key = KeyOf(folderId);
     if (!key) return catalog::Failure(catalog::StoreCode::Refused, "the vault is locked");
-    return vault::OpenFile(*key, sealed, plain, name);
+    return vault::OpenFileInPlace(*key, sealed, plain, name);
 }
 
 std::string PassphraseVaults::SealName(const std::string& folderId, const std::string& plain) {
@@ -66,11 +67,9 @@ std::string PassphraseVaults::SealName(const std::string& folderId, const std::s
     return key ? vault::NameSealer(*key).Seal(plain) : std::string();
 }
 
-catalog::Outcome PassphraseVaults::SealFile(const std::string& folderId, const std::filesystem::path& plain,
-                                            const std::string& name, const std::filesystem::path& sealed) {
-    const auto key = KeyOf(folderId);
-    if (!key) return catalog::Failure(catalog::StoreCode::Refused, "the vault is locked");
-    return vault::SealFile(*key, plain, name, sealed);
+catalog::StoredFormOf PassphraseVaults::SealedForm(const std::string& folderId, const std::string& name) {
+    auto key = KeyOf(folderId);
+    return key ? vault::SealedForm(std::move(key), name) : catalog::StoredFormOf();
 }
 
 std::unique_ptr<catalog::MailStore> PassphraseVaults::Neutral(catalog::MailStore& inner) {

@@ -25,8 +25,7 @@ public:
     catalog::Outcome OpenFile(const std::string& folderId, const std::filesystem::path& sealed,
                               const std::filesystem::path& plain, const std::string& name) override;
     std::string SealName(const std::string& folderId, const std::string& plain) override;
-    catalog::Outcome SealFile(const std::string& folderId, const std::filesystem::path& plain, const std::string& name,
-                              const std::filesystem::path& sealed) override;
+    catalog::StoredFormOf SealedForm(const std::string& folderId, const std::string& name) override;
     std::unique_ptr<catalog::MailStore> Neutral(catalog::MailStore& inner) override;
 
 private:

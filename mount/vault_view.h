@@ -13,6 +13,7 @@
 
 #include "catalog/mail_store.h"
 #include "catalog/outcome.h"
+#include "catalog/upload.h"
 
 namespace mount {
 
@@ -27,16 +28,17 @@ public:
     virtual bool OpenName(const std::string& folderId, const std::string& sealed, std::string& plain) = 0;
     // The size of a file whose sealed copy has `sealed` bytes.
     virtual bool PlainSize(std::uint64_t sealed, std::uint64_t& plain) = 0;
-    // The sealed copy at `sealed`, verified record by record, written to
-    // `plain` (a new file) as the file `name`.
+    // The sealed copy at `sealed`, verified record by record and opened
+    // within itself, becomes `plain` (a new name) as the file `name`; it is
+    // gone either way (no second copy of the file is made).
     virtual catalog::Outcome OpenFile(const std::string& folderId, const std::filesystem::path& sealed,
                                       const std::filesystem::path& plain, const std::string& name) = 0;
     // The other way, for files written into an opened vault: the name as
-    // stored, and the sealed copy of the file at `plain` stored as `name`
-    // (the same bytes and name always seal alike, so a store resumes).
+    // stored, and the form a file stored as `name` takes: its records
+    // sealed as each part is sent (the same bytes and name always seal
+    // alike, so a store resumes); none while the vault is locked.
     virtual std::string SealName(const std::string& folderId, const std::string& plain) = 0;
-    virtual catalog::Outcome SealFile(const std::string& folderId, const std::filesystem::path& plain,
-                                      const std::string& name, const std::filesystem::path& sealed) = 0;
+    virtual catalog::StoredFormOf SealedForm(const std::string& folderId, const std::string& name) = 0;
     // The mailbox as a vault stores into it (nothing in a part's
     // attachment hints at the file).
     virtual std::unique_ptr<catalog::MailStore> Neutral(catalog::MailStore& inner) = 0;

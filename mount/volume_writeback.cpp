@@ -42,23 +42,13 @@ Outcome Volume::StoreAttempt(catalog::PendingStore& record, const std::function<
     }
     if (!sealed)
         return catalog::StoreOnce(run, journal_, record, options_.partSize, keepGoing, options_.parallelParts, stored);
-    // The sealed copy is made again at every attempt (it comes out the
-    // same), beside the journal's copy, and goes when the entry does.
-    const fs::path plain = journal_.DataPath(record);
-    const fs::path copy = plain.parent_path() / "sealed" / vaults->SealName(record.folderId, record.name);
-    std::error_code error;
-    fs::create_directories(copy.parent_path(), error);
-    Outcome outcome = vaults->SealFile(record.folderId, plain, record.name, copy);
-    if (!outcome.Ok()) return outcome;
-    // The plain copy's time is the file's (the manifest keeps it).
-    if (!record.modifiedNs) fs::last_write_time(copy, fs::last_write_time(plain, error), error);
+    const catalog::StoredFormOf form = vaults->SealedForm(record.folderId, record.name);
+    if (!form) return catalog::Failure(catalog::StoreCode::Refused, "its folder is a vault this drive cannot open");
     auto neutral = [this, &vaults](const auto& work) {
         return pool_.Run([&](catalog::MailStore& store) { return work(*vaults->Neutral(store)); }, false);
     };
-    outcome = catalog::StoreOnce(neutral, journal_, record, options_.partSize, keepGoing, options_.parallelParts,
-                                 stored, copy);
-    fs::remove_all(copy.parent_path(), error);
-    return outcome;
+    return catalog::StoreOnce(neutral, journal_, record, options_.partSize, keepGoing, options_.parallelParts, stored,
+                              form);
 }
 
 void Volume::Stored(Lock& lock, const std::shared_ptr<Pending>& pending, std::uint64_t generation,

@@ -148,6 +148,21 @@ bool RecordSealerAt::Seal(std::uint64_t record, bool last, const std::uint8_t* p
     return size <= kRecordSize && cipher_->Seal(header_, record, last, plain, size, out);
 }
 
+RecordOpenerAt::RecordOpenerAt(const VaultKey& key, const Bytes& header)
+    : header_(header), cipher_(std::make_unique<RecordCipher>(key.FileKey(Bytes(header.begin() + 8, header.end())))) {}
+
+RecordOpenerAt::~RecordOpenerAt() = default;
+
+bool RecordOpenerAt::Open(std::uint64_t record, bool last, const std::uint8_t* sealed, std::size_t size,
+                          std::uint8_t* plain) {
+    return size >= kTagLength && size <= kSealedRecordSize && cipher_->Open(header_, record, last, sealed, size, plain);
+}
+
+std::string Unauthentic(std::uint64_t record) {
+    return "record " + std::to_string(record) +
+           " does not authenticate (altered, out of place, from another file, or the file was cut short)";
+}
+
 RecordOpener::RecordOpener(const VaultKey& key, std::string name, Sink sink)
     : key_(key), name_(std::move(name)), sink_(std::move(sink)) {
     sealed_.reserve(kSealedRecordSize);
@@ -168,9 +183,7 @@ catalog::Outcome RecordOpener::TakeHeader() {
 
 catalog::Outcome RecordOpener::OpenRecord(bool last) {
     if (!cipher_->Open(header_, record_, last, sealed_.data(), sealed_.size(), plain_.data()))
-        return Unauthentic(
-            "record " + std::to_string(record_) +
-            " does not authenticate (altered, out of place, from another file, or the file was cut short)");
+        return Unauthentic(vault::Unauthentic(record_));
     const std::size_t size = sealed_.size() - kTagLength;
     sealed_.clear();
     ++record_;

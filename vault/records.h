@@ -97,6 +97,29 @@ private:
     std::unique_ptr<RecordCipher> cipher_;
 };
 
+// Opens any one record on its own, as RecordSealerAt seals it: the parts
+// of a file are opened as they arrive, side by side.
+class RecordOpenerAt {
+public:
+    // `header`: the file's first kHeaderLength bytes, already read.
+    RecordOpenerAt(const VaultKey& key, const Bytes& header);
+    ~RecordOpenerAt();
+    RecordOpenerAt(const RecordOpenerAt&) = delete;
+    RecordOpenerAt& operator=(const RecordOpenerAt&) = delete;
+
+    // `size` sealed bytes (a record with its tag) into `plain` (size -
+    // kTagLength); false when the tag does not verify, and then nothing in
+    // `plain` may be used.
+    bool Open(std::uint64_t record, bool last, const std::uint8_t* sealed, std::size_t size, std::uint8_t* plain);
+
+private:
+    Bytes header_;
+    std::unique_ptr<RecordCipher> cipher_;
+};
+
+// The text a record that does not authenticate fails with.
+std::string Unauthentic(std::uint64_t record);
+
 // Hands on a record's bytes only after its tag verified. `name` is the
 // plain name the file is stored under; it names the file in error texts
 // ("NAME: record 3 does not authenticate (...)"), and Finish checks that

@@ -6,9 +6,9 @@
 #include "catalog/catalog.h"
 #include "vault/names.h"
 #include "vault/neutral_store.h"
+#include "vault/opened_stream.h"
 #include "vault/records.h"
 #include "vault/sealed_stream.h"
-#include "vault/vault_file.h"
 #include "vault/vault_mail.h"
 
 namespace vault {
@@ -89,14 +89,14 @@ catalog::Outcome GetSealedFile(catalog::MailStore& store, const VaultKey& key, c
 catalog::Outcome GetSealedEntry(catalog::MailStore& store, const VaultKey& key, const catalog::FileEntry& file,
                                 const std::string& name, const std::filesystem::path& target,
                                 const catalog::TransferSettings& settings, catalog::GetReport& report) {
-    std::filesystem::path sealedCopy = target;
-    sealedCopy += ".vantlo-sealed";
+    catalog::TransferSettings opening = settings;
+    opening.openedForm = OpeningForm(key, name);
     std::vector<catalog::GetReport> reports;
-    catalog::Outcome outcome = catalog::GetFiles(store, {{file.key, sealedCopy}}, settings, reports);
+    catalog::Outcome outcome = catalog::GetFiles(store, {{file.key, target}}, opening, reports);
     if (!reports.empty()) report = reports.front();
     // The engine names mails; the user knows the file by its plain name.
     if (!outcome.Ok()) return catalog::Failure(outcome.code, name + ": " + outcome.detail);
-    return OpenFileInPlace(key, sealedCopy, target, name);
+    return outcome;
 }
 
 }  // namespace vault

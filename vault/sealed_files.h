@@ -2,8 +2,8 @@
 // each file in its sealed form (sealed_stream.h: the records sealed as each
 // part is sent, no copy on disk) like any file (parts, parallel transfers,
 // resume, verification by the ciphertext's SHA-256); a get runs the engine
-// into a sealed copy beside the target and opens it within itself, record
-// by record, into the target.
+// too, opening the records as the parts arrive (opened_stream.h: only plain
+// bytes reach the disk).
 //
 // Resume and "stored already" work as for any file because the same name
 // and bytes always seal to the same ciphertext (records.h: the synthetic

@@ -79,28 +79,45 @@ std::unique_ptr<platform::ByteReader> OpenSealedReader(const VaultKey& key, cons
     return std::make_unique<SealedReader>(key, fileId, std::move(plain), plainSize);
 }
 
+namespace {
+
+// The form of `source` stored as `name`; `key` must outlive the form's reader.
+catalog::Outcome SealAs(const VaultKey& key, const std::filesystem::path& source, const std::string& name,
+                        catalog::StoredForm& form) {
+    const std::unique_ptr<platform::ByteReader> in = platform::OpenFileReader(source);
+    if (!in) return catalog::Failure(catalog::StoreCode::LocalFile, name + " could not be opened");
+    catalog::Sha256 sha;
+    std::vector<char> buffer(kHashChunk);
+    std::error_code error;
+    const std::uint64_t size = std::filesystem::file_size(source, error);
+    for (std::uint64_t done = 0; done < size;) {
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), size - done));
+        if (error || !in->ReadAt(done, buffer.data(), want))
+            return catalog::Failure(catalog::StoreCode::LocalFile, name + " changed while it was being read");
+        sha.Update(buffer.data(), want);
+        done += want;
+    }
+    const catalog::Sha256Digest digest = sha.Finish();
+    const Bytes fileId = SyntheticFileId(key, Bytes(digest.begin(), digest.end()), name);
+    form.name = NameSealer(key).Seal(name);
+    form.size = SealedSize(size);
+    form.open = [&key, fileId, source, size] { return OpenSealedReader(key, fileId, source, size); };
+    return catalog::Success();
+}
+
+}  // namespace
+
 catalog::StoredFormOf SealedForm(const VaultKey& key) {
     return [&key](const std::filesystem::path& source, catalog::StoredForm& form) {
-        const std::string name = source.filename().u8string();
-        const std::unique_ptr<platform::ByteReader> in = platform::OpenFileReader(source);
-        if (!in) return catalog::Failure(catalog::StoreCode::LocalFile, name + " could not be opened");
-        catalog::Sha256 sha;
-        std::vector<char> buffer(kHashChunk);
-        std::error_code error;
-        const std::uint64_t size = std::filesystem::file_size(source, error);
-        for (std::uint64_t done = 0; done < size;) {
-            const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), size - done));
-            if (error || !in->ReadAt(done, buffer.data(), want))
-                return catalog::Failure(catalog::StoreCode::LocalFile, name + " changed while it was being read");
-            sha.Update(buffer.data(), want);
-            done += want;
-        }
-        const catalog::Sha256Digest digest = sha.Finish();
-        const Bytes fileId = SyntheticFileId(key, Bytes(digest.begin(), digest.end()), name);
-        form.name = NameSealer(key).Seal(name);
-        form.size = SealedSize(size);
-        form.open = [&key, fileId, source, size] { return OpenSealedReader(key, fileId, source, size); };
-        return catalog::Success();
+        return SealAs(key, source, source.filename().u8string(), form);
+    };
+}
+
+catalog::StoredFormOf SealedForm(std::shared_ptr<const VaultKey> key, const std::string& name) {
+    return [key, name](const std::filesystem::path& source, catalog::StoredForm& form) {
+        const catalog::Outcome outcome = SealAs(*key, source, name, form);
+        if (outcome.Ok()) form.open = [key, open = std::move(form.open)] { return open(); };
+        return outcome;
     };
 }
 

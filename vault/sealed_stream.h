@@ -17,6 +17,9 @@ namespace vault {
 // The form a put stores a file of the vault in: the sealed name of its own
 // name, and its sealed bytes. `key` must outlive the put.
 catalog::StoredFormOf SealedForm(const VaultKey& key);
+// The same for a file stored under `name` whatever its own path's name (a
+// drive's journal copy); the form keeps `key` alive.
+catalog::StoredFormOf SealedForm(std::shared_ptr<const VaultKey> key, const std::string& name);
 
 // The sealed bytes of the first `plainSize` bytes of `source` under `fileId`;
 // null when the source cannot be opened. A read past them, or of a source
