@@ -93,7 +93,8 @@ bool LooksLikeRsyncTemporary(const std::string& name) {
 bool LooksTemporary(const std::string& name) {
     static const char* const kSuffixes[] = {"~",     ".tmp",     ".temp",       ".swp",      ".swx",
                                             ".part", ".partial", ".crdownload", ".kate-swp", ".vantlo-partial"};
-    static const char* const kPrefixes[] = {".~lock.", "~$", ".#", ".goutputstream-", ".syncthing."};
+    // vantlo-dav's own upload name is among them: a PUT lands there first.
+    static const char* const kPrefixes[] = {".~lock.", "~$", ".#", ".goutputstream-", ".syncthing.", ".~vantlo-put-"};
     if (name == "4913") return true;                                                // vim's probe of the folder
     if (name.size() > 2 && name.front() == '#' && name.back() == '#') return true;  // Emacs's auto-save
     for (const char* suffix : kSuffixes)

@@ -153,6 +153,15 @@ void WritebackQueue::StoreOne(Lock& lock, const EntryPtr& entry) {
     }
     changed_.notify_all();
     if (stop_.StopRequested()) return;
+    if (entry->removed) {
+        // Removed meanwhile: nothing is to be stored any more, and what it
+        // replaced goes as after a store of nothing (waiting for it would
+        // wait for ever, as it is never queued again).
+        stored_(lock, entry, generation, StoredFile{});
+        if (!lock.owns_lock()) lock.lock();
+        changed_.notify_all();
+        return;
+    }
     // The file changed while this attempt stored it (which may be why it
     // failed): the failure was an older version's, so a wait for the
     // present one goes on until the next attempt.

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <mutex>
 #include <utility>
 
 #include "catalog/catalog.h"
@@ -122,6 +124,50 @@ TEST(WritebackQueue, StoresEachFileExactlyOnceThroughRefusalsAndCrashes) {
         ASSERT_TRUE(catalog::GetFile(store, files[0].key, dir / "back").Ok());
         EXPECT_EQ(testsupport::ReadFile(dir / "back"), bytes);
     }
+}
+
+// A file removed while its store was under way, whose store then failed,
+// is handed back to the drive as a store of nothing: it is never queued
+// again, so anything waiting for it to go would wait for ever.
+TEST(WritebackQueue, AnEntryRemovedWhileItsStoreFailsIsHandedBack) {
+    testsupport::ScratchDir scratch;
+    catalog::Journal journal(scratch.path / "pending");
+    ASSERT_TRUE(journal.Open());
+    testsupport::MemoryStore store;
+    store.storesBeforeRefusal = 0;
+    catalog::PendingStore pending;
+    pending.id = journal.NewId();
+    pending.folderId = "7";
+    pending.name = "gone.bin";
+    testsupport::WriteFile(journal.DataPath(pending), "bytes");
+    ASSERT_TRUE(journal.Save(pending));
+    std::mutex guard;
+    std::condition_variable handed;
+    int handedBack = 0;
+    auto entry = std::make_shared<catalog::WritebackEntry>();
+    WritebackQueue queue(
+        guard, journal,
+        [&](const auto& work) {
+            {
+                std::lock_guard<std::mutex> hold(guard);  // as an unlink during the store
+                entry->removed = true;
+            }
+            return work(store);
+        },
+        DriveRun::Settings(10),
+        [&](WritebackQueue::Lock&, const WritebackQueue::EntryPtr& back, std::uint64_t, const catalog::StoredFile&) {
+            EXPECT_TRUE(back->removed);
+            ++handedBack;
+            handed.notify_all();
+        });
+    queue.Resume([&](const catalog::PendingStore&) { return entry; });
+    queue.Start();
+    {
+        std::unique_lock<std::mutex> lock(guard);
+        EXPECT_TRUE(handed.wait_for(lock, std::chrono::seconds(20), [&] { return handedBack > 0; }));
+    }
+    queue.Stop();
+    EXPECT_EQ(handedBack, 1);
 }
 
 }  // namespace
