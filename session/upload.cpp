@@ -166,21 +166,21 @@ Status SendFileChunks(FormSender& sender, platform::ByteReader& file, std::uint6
         filled = 0;
         return status;
     };
+    // The buffer is filled by one read each time (not chunk by chunk): the
+    // same bytes go out in the same sends, with a fortieth of the reads.
     std::uint64_t remaining = size;
     for (;;) {
         if (filled + kChunk > kSendBuffer) {
             Status status = flush();
             if (status != Status::Ok) return status;
         }
-        std::size_t want = remaining < kChunk ? static_cast<std::size_t>(remaining) : kChunk;
-        std::size_t got = 0;
-        if (want > 0) {
-            if (!file.ReadAt(offset + (size - remaining), buffer.get() + filled, want)) return Status::FileError;
-            got = want;
-        }
-        filled += got;
-        remaining -= got;
-        if (got < kChunk) return flush();
+        const std::size_t room = (kSendBuffer - filled) / kChunk * kChunk;
+        const std::size_t want = remaining < room ? static_cast<std::size_t>(remaining) : room;
+        if (want > 0 && !file.ReadAt(offset + (size - remaining), buffer.get() + filled, want))
+            return Status::FileError;
+        filled += want;
+        remaining -= want;
+        if (remaining == 0) return flush();
     }
 }
 
