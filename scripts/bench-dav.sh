@@ -6,22 +6,16 @@
 # Usage: scripts/bench-dav.sh [BUILD_DIR]   (default build/native)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build/native}
-cli=$build/cli/vantlo-cli provider=$build/provider/vantlo-provider dav=$build/dav/vantlo-dav
-for program in "$cli" "$provider" "$dav" "$(command -v curl)"; do
-  [ -x "$program" ] || { echo "bench-dav: $program is missing (build native first)" >&2; exit 1; }
-done
-work=$(mktemp -d "${TMPDIR:-/tmp}/vantlo-bench-dav.XXXXXX")
 . "$root/scripts/bench-lib.sh"
-trap 'bench_cleanup; rm -rf "$work"' EXIT
+dav=$build/dav/vantlo-dav
+need "$cli" "$provider" "$dav" "$(command -v curl)"
 
 mkdir "$work/data"
 "$provider" --listen 127.0.0.1:0 --data "$work/data" --attachment-limit 2147483647 \
   --seed-folder "dav-seed:1000" >"$work/provider.out" 2>&1 &
 spawned+=($!)
-for _ in $(seq 1200); do grep -q '^listening on ' "$work/provider.out" 2>/dev/null && break; sleep 0.05; done
+wait_line "$work/provider.out" '^listening on ' || { echo "bench-dav: the provider did not start" >&2; exit 1; }
 address=$(sed -n '1s/^listening on //p' "$work/provider.out")
-[ -n "$address" ] || { echo "bench-dav: the provider did not start" >&2; exit 1; }
 account=demo@163.example
 export VANTLO_PASSWORD=vantlo-demo VANTLO_PROVIDER= VANTLO_CA_FILE= XDG_CACHE_HOME=$work/cache
 vantlo() { "$cli" --provider "$address" --account "$account" "$@"; }

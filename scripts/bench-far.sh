@@ -12,15 +12,9 @@
 # Usage: scripts/bench-far.sh [NATIVE_BUILD_DIR]   (RUNS as bench.sh)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:-$root/build/native}" && pwd)
-cli=$build/cli/vantlo-cli
-provider=$build/provider/vantlo-provider
-relay=$build/tests/support/vantlo-slow-link
-runs=${RUNS:-3}
-work=$(mktemp -d "${TMPDIR:-/tmp}/vantlo-bench-far.XXXXXX")
 . "$root/scripts/bench-lib.sh"
 . "$root/scripts/bench-curl.sh"
-trap 'bench_cleanup; rm -rf "$work"' EXIT
+need "$cli" "$provider" "$relay"
 account=demo@163.example
 export VANTLO_PASSWORD=vantlo-demo VANTLO_PROVIDER= VANTLO_CA_FILE= XDG_CACHE_HOME=$work/cache
 

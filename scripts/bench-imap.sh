@@ -9,11 +9,8 @@
 # Usage: scripts/bench-imap.sh [NATIVE_BUILD_DIR]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:-$root/build/native}" && pwd)
-[ -x "$build/imap/vantlo-imap-bench" ] || { echo "bench-imap: vantlo-imap-bench is missing" >&2; exit 2; }
-work=$(mktemp -d "${TMPDIR:-/tmp}/vantlo-bench-imap.XXXXXX")
 . "$root/scripts/bench-lib.sh"
-trap 'bench_cleanup; rm -rf "$work"' EXIT
+need "$build/imap/vantlo-imap-bench"
 size=${IMAP_MIB:-256}
 
 make_file "$size" "imap.bin"

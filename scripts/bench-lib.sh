@@ -1,19 +1,38 @@
 # shellcheck shell=bash
-# Helpers the bench scripts share (sourced, not run): timing, medians,
-# rates, the slow-link relay in front of a port, rclone's WebDAV server of a
-# local directory and rclone mount of it (the anchors). Every script that
-# sources it sets work (its temporary directory) and relay (the relay
-# program) first, and calls bench_cleanup from its exit trap.
+# Helpers the bench scripts share (sourced, not run, once root is set; the
+# script's own first argument is the native build directory, default
+# build/native): the build's programs, RUNS, a temporary directory `work`
+# removed at exit, timing, medians, rates, the slow-link relay in front of
+# a port, rclone's WebDAV server of a local directory and rclone mount of
+# it (the anchors). A script with more to undo at exit sets its own trap,
+# which calls bench_cleanup and removes $work.
 
-# rclone with no configuration file of its own (and no notice about it).
-: > "$work/rclone.conf"
-export RCLONE_CONFIG=$work/rclone.conf
+bench_name=$(basename "$0" .sh)
+build=$(cd "${1:-$root/build/native}" && pwd)
+cli=$build/cli/vantlo-cli
+provider=$build/provider/vantlo-provider
+relay=$build/tests/support/vantlo-slow-link
+runs=${RUNS:-3}
+
+# Ends the script unless every program given is there.
+need() {
+  local program
+  for program in "$@"; do
+    [ -x "$program" ] || { echo "$bench_name: $program is missing (build the native tree first)" >&2; exit 2; }
+  done
+}
 
 spawned=()  # processes to end when the script ends
 bench_cleanup() {
   local pid
   for pid in "${spawned[@]}"; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
 }
+work=$(mktemp -d "${TMPDIR:-/tmp}/vantlo-$bench_name.XXXXXX")
+trap 'bench_cleanup; rm -rf "$work"' EXIT
+
+# rclone with no configuration file of its own (and no notice about it).
+: > "$work/rclone.conf"
+export RCLONE_CONFIG=$work/rclone.conf
 
 now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }

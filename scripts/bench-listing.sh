@@ -12,19 +12,9 @@
 #        ANCHOR=0 scripts/bench-listing.sh ...   (without the rclone anchors)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:-$root/build/native}" && pwd)
-cli=$build/cli/vantlo-cli
-provider=$build/provider/vantlo-provider
-relay=$build/tests/support/vantlo-slow-link
-runs=${RUNS:-3}
-sizes=${FILES:-2000 10000}
-for program in "$cli" "$provider" "$relay"; do
-  [ -x "$program" ] || { echo "bench-listing: $program is missing (build the native tree first)" >&2; exit 2; }
-done
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/vantlo-bench-listing.XXXXXX")
 . "$root/scripts/bench-lib.sh"
-trap 'bench_cleanup; rm -rf "$work"' EXIT
+sizes=${FILES:-2000 10000}
+need "$cli" "$provider" "$relay"
 
 mkdir "$work/data"
 seeds=()

@@ -11,19 +11,14 @@
 # Usage: scripts/bench-mount.sh [NATIVE_BUILD_DIR]   (RUNS, VERBOSE, PEAK_MIB as bench.sh)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:-$root/build/native}" && pwd)
-cli=$build/cli/vantlo-cli
-provider=$build/provider/vantlo-provider
-relay=$build/tests/support/vantlo-slow-link
+. "$root/scripts/bench-lib.sh"
 mount_exe=$build/mount/vantlo-mount
-runs=${RUNS:-3}
 peak_mib=${PEAK_MIB:-1024}
 if [ ! -x "$mount_exe" ] || [ ! -w /dev/fuse ] || ! command -v fusermount3 >/dev/null; then
   echo "bench-mount: vantlo-mount or FUSE is missing here; no mount figures"
   exit 0
 fi
-work=$(mktemp -d "${TMPDIR:-/tmp}/vantlo-bench-mount.XXXXXX")
-. "$root/scripts/bench-lib.sh"
+need "$cli" "$provider" "$relay"
 point=$work/mnt rpoint=$work/rmnt mcache=$work/mount-cache
 mkdir -p "$point" "$rpoint" "$work/data"
 # Under set -e a failing step would end the trap early: every step may fail.

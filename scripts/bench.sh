@@ -19,15 +19,10 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:-$root/build/native}" && pwd)
-cli=$build/cli/vantlo-cli
-provider=$build/provider/vantlo-provider
-runs=${RUNS:-3}
+. "$root/scripts/bench-lib.sh"
+. "$root/scripts/bench-curl.sh"
 peak_mib=${PEAK_MIB:-1024}
-relay=$build/tests/support/vantlo-slow-link
-for program in "$cli" "$provider" "$relay" /usr/bin/time; do
-  [ -x "$program" ] || { echo "bench: $program is missing (build the native tree first)" >&2; exit 2; }
-done
+need "$cli" "$provider" "$relay" /usr/bin/time
 command -v curl >/dev/null || { echo "bench: curl is missing" >&2; exit 2; }
 sections=" transfer vault tls parts memory imap mount far dav listing "
 only=" ${ONLY:-} "
@@ -38,10 +33,6 @@ done
 want() { [ -z "${only// /}" ] || [[ $only == *" $1 "* ]]; }
 here=$(dirname "$0")
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/vantlo-bench.XXXXXX")
-. "$root/scripts/bench-lib.sh"
-. "$root/scripts/bench-curl.sh"
-trap 'bench_cleanup; rm -rf "$work"' EXIT
 started=$(now_ms)
 
 # --- the provider -------------------------------------------------------------
@@ -74,6 +65,11 @@ get_curl() { curl_get "$id" "$work/back-curl-$1.bin"; }
 
 declare -a rows
 add_row() { rows+=("$(printf '%-34s %16s %16s  %s' "$1" "$2" "$3" "$4")"); }
+# One figure of two ways of the same work: name, bytes, each way's ms ->
+# each way's rate (and ms), and the first's speed over the second's.
+pair_row() { printf '%-34s %16s %16s %10s\n' "$1" "$(rate "$2" "$3") ($3)" "$(rate "$2" "$4") ($4)" "$(ratio "$3" "$4")"; }
+# The peak memory (KiB) of a put and a get, in the same columns.
+peak_row() { printf '%-34s %16s %16s %10s\n' "$1" "$(mib "$2") / $(mib "$3")" "" ""; }
 
 if want transfer; then
   for mib in 1 256; do
@@ -184,9 +180,9 @@ if want vault && [ -x "$build/vault/vantlo-vault-speed" ]; then
   cmp -s "$file" "$work/back-vault-1.bin" || { echo "bench: the vault gave back other bytes" >&2; exit 1; }
   printf '%-34s %16s %16s %10s\n' "vault beside plain, 256 MiB" "vault MiB/s" "plain MiB/s" "ratio"
   printf '%-34s %16s %16s %10s\n' "put" "$(rate $bytes "$ms_vault_put")" "$(rate $bytes "$ms_plainv_put")" \
-    "$(awk -v v="$ms_vault_put" -v p="$ms_plainv_put" 'BEGIN { printf "%.2f", p / (v < 1 ? 1 : v) }')"
+    "$(ratio "$ms_vault_put" "$ms_plainv_put")"
   printf '%-34s %16s %16s %10s\n' "get" "$(rate $bytes "$ms_vault_get")" "$(rate $bytes "$ms_plainv_get")" \
-    "$(awk -v v="$ms_vault_get" -v p="$ms_plainv_get" 'BEGIN { printf "%.2f", p / (v < 1 ? 1 : v) }')"
+    "$(ratio "$ms_vault_get" "$ms_plainv_get")"
   echo "targets: vault at least 0.85x plain"
   rm -f "$work"/vault-*.bin "$work"/plainv-*.bin "$work"/back-vault-*.bin "$work"/back-plainv-*.bin
   unset VANTLO_VAULT_PASSPHRASE
@@ -238,20 +234,12 @@ if want tls; then
   read -r ms_curl_tls_put ms_curl_plain_put < <(paired put_curl_tls put_curl_plain)
   rm -f "$file" "$work"/curl-tls-* "$work"/curl-plain-* "$work"/tls-*.bin "$work"/plain-*.bin
 
-  tls_rows=()
-  add_tls_row() { tls_rows+=("$(printf '%-34s %16s %16s %10s' "$1" "$2" "$3" "$4")"); }
-  add_tls_row "put 256 MiB (MiB/s, ms)" "$(rate $bytes "$ms_tls_put") ($ms_tls_put)" \
-    "$(rate $bytes "$ms_plain_put") ($ms_plain_put)" "$(ratio "$ms_tls_put" "$ms_plain_put")"
-  add_tls_row "get 256 MiB (MiB/s, ms)" "$(rate $bytes "$ms_tls_get") ($ms_tls_get)" \
-    "$(rate $bytes "$ms_plain_get") ($ms_plain_get)" "$(ratio "$ms_tls_get" "$ms_plain_get")"
-  add_tls_row "curl put 256 MiB (MiB/s, ms)" "$(rate $bytes "$ms_curl_tls_put") ($ms_curl_tls_put)" \
-    "$(rate $bytes "$ms_curl_plain_put") ($ms_curl_plain_put)" "$(ratio "$ms_curl_tls_put" "$ms_curl_plain_put")"
-  add_tls_row "peak memory, put / get 256 MiB (MiB)" \
-    "$(awk -v p="$rss_tls_put" -v g="$rss_tls_get" 'BEGIN{printf "%.1f / %.1f", p/1024, g/1024}')" "" ""
-
   echo "vantlo-cli over TLS ($tls_address) beside plain HTTP ($address), median of $runs runs"
   printf '%-34s %16s %16s %10s\n' "figure" "TLS" "plain" "TLS/plain"
-  printf '%s\n' "${tls_rows[@]}"
+  pair_row "put 256 MiB (MiB/s, ms)" $bytes "$ms_tls_put" "$ms_plain_put"
+  pair_row "get 256 MiB (MiB/s, ms)" $bytes "$ms_tls_get" "$ms_plain_get"
+  pair_row "curl put 256 MiB (MiB/s, ms)" $bytes "$ms_curl_tls_put" "$ms_curl_plain_put"
+  peak_row "peak memory, put / get 256 MiB (MiB)" "$rss_tls_put" "$rss_tls_get"
   echo "targets: vantlo-cli's TLS throughput at least 0.8x plain (curl's own ratio is the anchor); peak memory under 16 MiB"
 
 fi
@@ -280,18 +268,12 @@ if want parts; then
   rss_parts_get=$(peak_kib "$cli" --provider "$address" --account "$account" get "$parts_id" "$work/back-parts.bin")
   rm -f "$file" "$work"/parts-* "$work"/one-* "$work/back-parts.bin"
 
-  parts_rows=()
-  add_parts_row() { parts_rows+=("$(printf '%-34s %16s %16s %10s' "$1" "$2" "$3" "$4")"); }
-  add_parts_row "put 256 MiB (MiB/s, ms)" "$(rate $bytes "$ms_parts_put") ($ms_parts_put)" \
-    "$(rate $bytes "$ms_one_put") ($ms_one_put)" "$(ratio "$ms_parts_put" "$ms_one_put")"
-  add_parts_row "get 256 MiB (MiB/s, ms)" "$(rate $bytes "$ms_parts_get") ($ms_parts_get)" \
-    "$(rate $bytes "$ms_one_get") ($ms_one_get)" "$(ratio "$ms_parts_get" "$ms_one_get")"
-  add_parts_row "peak memory, put / get 256 MiB (MiB)" \
-    "$(awk -v p="$rss_parts_put" -v g="$rss_parts_get" 'BEGIN{printf "%.1f / %.1f", p/1024, g/1024}')" "" ""
   echo
   echo "vantlo-cli, 256 MiB in 32 MiB parts beside one mail ($address), median of $runs runs"
   printf '%-34s %16s %16s %10s\n' "figure" "parts" "one mail" "parts/one"
-  printf '%s\n' "${parts_rows[@]}"
+  pair_row "put 256 MiB (MiB/s, ms)" $bytes "$ms_parts_put" "$ms_one_put"
+  pair_row "get 256 MiB (MiB/s, ms)" $bytes "$ms_parts_get" "$ms_one_get"
+  peak_row "peak memory, put / get 256 MiB (MiB)" "$rss_parts_put" "$rss_parts_get"
   echo "targets: parts at least 0.9x one mail; peak memory under 16 MiB"
 fi
 
