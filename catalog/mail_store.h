@@ -113,6 +113,10 @@ public:
     // Mails whose subject contains `text`, ignoring case; folderId empty
     // searches every folder. Every match, each once.
     virtual Outcome SearchMails(const std::string& text, const std::string& folderId, std::vector<MailInfo>& mails) = 0;
+    // The same search in each of several folders (none: every folder), in
+    // one request where the provider takes a list of folders.
+    virtual Outcome SearchMailsIn(const std::string& text, const std::vector<std::string>& folderIds,
+                                  std::vector<MailInfo>& mails);
     virtual Outcome ReadMailText(const std::string& mailId, MailText& mail) = 0;
 
     // Stores one mail so that it ends up in part.folderId, and gives its id.

@@ -82,12 +82,18 @@ Outcome TakeEarlierParts(MailStore& store, const std::string& folderId, UploadRe
     std::map<std::string, PartsByNumber> uploads;  // by upload id
     std::map<std::string, std::int64_t> storedAt;
     std::map<std::string, std::vector<std::string>> copies;  // second copies of a part, by upload id
+    // One search of both places; the folder's mails come first, so that a
+    // part there wins over its copy in the inbox.
+    std::vector<MailInfo> mails;
+    Outcome outcome = store.SearchMailsIn(plan.name, places, mails);
+    if (!outcome.Ok()) return outcome;
     for (const std::string& place : places) {
-        std::vector<MailInfo> mails;
-        Outcome outcome = store.SearchMails(plan.name, place, mails);
-        if (!outcome.Ok()) return outcome;
-        std::sort(mails.begin(), mails.end(), [](const MailInfo& a, const MailInfo& b) { return IdLess(a.id, b.id); });
-        for (const MailInfo& mail : mails) {
+        std::vector<const MailInfo*> here;
+        for (const MailInfo& mail : mails)
+            if (mail.folderId == place) here.push_back(&mail);
+        std::sort(here.begin(), here.end(), [](const MailInfo* a, const MailInfo* b) { return IdLess(a->id, b->id); });
+        for (const MailInfo* found : here) {
+            const MailInfo& mail = *found;
             SubjectMark mark = ReadSubject(mail.subject);
             if (mark.name != plan.name || mark.parts != parts || (mark.kind == SubjectKind::Part) != (parts > 1) ||
                 mark.kind == SubjectKind::BadMark)

@@ -37,6 +37,10 @@ public:
     Outcome SearchMails(const std::string& text, const std::string& folderId, std::vector<MailInfo>& mails) override {
         return Seen(store_->SearchMails(text, folderId, mails));
     }
+    Outcome SearchMailsIn(const std::string& text, const std::vector<std::string>& folderIds,
+                          std::vector<MailInfo>& mails) override {
+        return Seen(store_->SearchMailsIn(text, folderIds, mails));
+    }
     Outcome ReadMailText(const std::string& mailId, MailText& mail) override {
         return Seen(store_->ReadMailText(mailId, mail));
     }

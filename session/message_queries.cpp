@@ -41,13 +41,17 @@ Request MessagePageRequest(const Session& session, const std::string& folderId, 
     return ScriptRequest(session, "mbox:listMessages", HeaderOrder::Short, body, kPageBodyBuffer, kRequestBuffer);
 }
 
-Request SearchMessagesRequest(const Session& session, const std::string& text, const std::string& folderId,
-                              std::uint64_t start, std::uint32_t limit) {
+Request SearchMessagesRequest(const Session& session, const std::string& text,
+                              const std::vector<std::string>& folderIds, std::uint64_t start, std::uint32_t limit) {
     std::string body =
         "<?xml version=\"1.0\"?><object><array name=\"conditions\"><object><string name=\"field\">subject</string>"
         "<string name=\"operator\">contains</string><string name=\"operand\">" +
         XmlEscape(text) + "</string><boolean name=\"ignoreCase\">true</boolean></object></array>";
-    if (!folderId.empty()) body += "<array name=\"fids\"><int>" + XmlEscape(folderId) + "</int></array>";
+    if (!folderIds.empty()) {
+        body += "<array name=\"fids\">";
+        for (const std::string& folderId : folderIds) body += "<int>" + XmlEscape(folderId) + "</int>";
+        body += "</array>";
+    }
     body += Paging(start, limit) + "</object>";
     return ScriptRequest(session, "mbox:searchMessages", HeaderOrder::Short, body, kSearchBodyBuffer,
                          kSearchBodyBuffer + kRequestBuffer);
@@ -64,9 +68,9 @@ Status ListMessagePage(Session& session, const std::string& folderId, std::uint6
     return RunPage(session, MessagePageRequest(session, folderId, start, limit, summaryWindow), page);
 }
 
-Status SearchMessagePage(Session& session, const std::string& text, const std::string& folderId, std::uint64_t start,
-                         std::uint32_t limit, MessagePage& page) {
-    return RunPage(session, SearchMessagesRequest(session, text, folderId, start, limit), page);
+Status SearchMessagePage(Session& session, const std::string& text, const std::vector<std::string>& folderIds,
+                         std::uint64_t start, std::uint32_t limit, MessagePage& page) {
+    return RunPage(session, SearchMessagesRequest(session, text, folderIds, start, limit), page);
 }
 
 Status ReadMessage(Session& session, const std::string& messageId, MessageContent& content) {

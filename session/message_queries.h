@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "session/exchange.h"
 #include "session/message_values.h"
@@ -23,17 +24,17 @@ constexpr std::uint32_t kLargestPage = 200;
 Status ListMessagePage(Session& session, const std::string& folderId, std::uint64_t start, std::uint32_t limit,
                        MessagePage& page, std::uint32_t summaryWindow = 0);
 // Messages whose subject contains `text` (ASCII letters in any case), in
-// folderId or, when it is empty, in every folder; paged as above.
-Status SearchMessagePage(Session& session, const std::string& text, const std::string& folderId, std::uint64_t start,
-                         std::uint32_t limit, MessagePage& page);
+// the given folders or, when there are none, in every folder; paged as above.
+Status SearchMessagePage(Session& session, const std::string& text, const std::vector<std::string>& folderIds,
+                         std::uint64_t start, std::uint32_t limit, MessagePage& page);
 // Status::Refused (session.refusalCode FA_MESSAGE_NOT_FOUND) for an unknown id.
 Status ReadMessage(Session& session, const std::string& messageId, MessageContent& content);
 
 // The requests they send (overflowed when they would not fit).
 Request MessagePageRequest(const Session& session, const std::string& folderId, std::uint64_t start,
                            std::uint32_t limit, std::uint32_t summaryWindow = 0);
-Request SearchMessagesRequest(const Session& session, const std::string& text, const std::string& folderId,
-                              std::uint64_t start, std::uint32_t limit);
+Request SearchMessagesRequest(const Session& session, const std::string& text,
+                              const std::vector<std::string>& folderIds, std::uint64_t start, std::uint32_t limit);
 Request ReadMessageRequest(const Session& session, const std::string& messageId);
 
 }  // namespace session

@@ -38,6 +38,10 @@ public:
                                  std::vector<catalog::MailInfo>& m) override {
         return inner_.SearchMails(t, id, m);
     }
+    catalog::Outcome SearchMailsIn(const std::string& t, const std::vector<std::string>& ids,
+                                   std::vector<catalog::MailInfo>& m) override {
+        return inner_.SearchMailsIn(t, ids, m);
+    }
     catalog::Outcome ReadMailText(const std::string& id, catalog::MailText& m) override {
         return inner_.ReadMailText(id, m);
     }

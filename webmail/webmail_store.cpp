@@ -32,6 +32,9 @@ constexpr std::size_t kMovesPerRequest = 50;
 // Characters of each mail's text a listing asks for: a manifest whole,
 // with a name of a few hundred characters.
 constexpr std::uint32_t kSummaryWindow = 1024;
+// Newest mails of the inbox looked at for a part just delivered, before a
+// search: more than the parts sent at once, so that ours is among them.
+constexpr std::uint32_t kNewestLook = 16;
 
 // "year,month,day,hour,minute,second" (month from 1) in local time, as UTC
 // seconds; 0 when the text is not such a date.
@@ -176,9 +179,15 @@ Outcome WebmailStore::ListMails(const std::string& folderId, std::vector<MailInf
 }
 
 Outcome WebmailStore::SearchMails(const std::string& text, const std::string& folderId, std::vector<MailInfo>& mails) {
+    return SearchMailsIn(text, folderId.empty() ? std::vector<std::string>() : std::vector<std::string>{folderId},
+                         mails);
+}
+
+Outcome WebmailStore::SearchMailsIn(const std::string& text, const std::vector<std::string>& folderIds,
+                                    std::vector<MailInfo>& mails) {
     const std::string what = "search for '" + text + "'";
     const PageSource source = [&](std::uint64_t start, std::uint32_t limit, session::MessagePage& page) {
-        return Call(what, [&] { return session::SearchMessagePage(session_, text, folderId, start, limit, page); });
+        return Call(what, [&] { return session::SearchMessagePage(session_, text, folderIds, start, limit, page); });
     };
     return ReadEveryPage(what, source, options_.pageSize, mails);
 }
@@ -228,12 +237,36 @@ Outcome WebmailStore::TakeOurs(const std::vector<std::string>& ours, std::string
     return Success();
 }
 
+Outcome WebmailStore::OursAmongNewest(const PartUpload& part, std::vector<std::string>& ours) {
+    ours.clear();
+    session::MessagePage page;
+    Outcome outcome = Call("look for " + part.attachmentName, [&] {
+        return session::ListMessagePage(session_, kInbox, 0, kNewestLook, page, kSummaryWindow);
+    });
+    if (!outcome.Ok()) return outcome;
+    for (session::MessageSummary& message : page.messages) {
+        if (message.subject != part.subject) continue;
+        const MailInfo mail = InfoOf(std::move(message));
+        Manifest manifest;
+        std::string problem;
+        if (mail.textListed && ReadManifest(mail.text, manifest, problem) == ManifestRead::Ok &&
+            manifest.uploadId == part.uploadId)
+            ours.push_back(mail.id);
+    }
+    return Success();
+}
+
 Outcome WebmailStore::FindDelivered(const PartUpload& part, int boundMs, std::string& mailId) {
     platform::Backoff pauses({options_.firstPauseMs, options_.longestPauseMs, boundMs, false}, part.stop);
     std::vector<std::string> looked;  // ids that are not ours
     for (;;) {
         std::vector<std::string> candidates, ours;
-        Outcome outcome = InboxIdsWithSubject(part.subject, candidates);
+        // The mail just delivered is among the newest, its manifest in the
+        // page: no search and no read. Otherwise the inbox is searched.
+        Outcome outcome = OursAmongNewest(part, ours);
+        if (!outcome.Ok()) return outcome;
+        if (!ours.empty()) return TakeOurs(ours, mailId);
+        outcome = InboxIdsWithSubject(part.subject, candidates);
         if (!outcome.Ok()) return outcome;
         candidates.erase(std::remove_if(candidates.begin(), candidates.end(),
                                         [&](const std::string& id) {

@@ -4,7 +4,9 @@
 // A part is stored the way the program has always stored files (a mail to
 // the account itself, then moved out of the inbox), with an exact find of
 // the delivered mail: ours is a mail in the inbox whose subject is the
-// part's and whose manifest carries the part's upload id. Look-alikes and
+// part's and whose manifest carries the part's upload id, looked for among
+// the newest mails of the inbox first (one page, manifests in it), then by
+// a search of the inbox. Look-alikes and
 // older mails of the same subject stay where they are. The inbox is not
 // searched before sending (a put has looked for its earlier deliveries
 // already): a delivery of an interrupted run that landed late is found
@@ -102,6 +104,8 @@ public:
     catalog::Outcome ListMails(const std::string& folderId, std::vector<catalog::MailInfo>& mails) override;
     catalog::Outcome SearchMails(const std::string& text, const std::string& folderId,
                                  std::vector<catalog::MailInfo>& mails) override;
+    catalog::Outcome SearchMailsIn(const std::string& text, const std::vector<std::string>& folderIds,
+                                   std::vector<catalog::MailInfo>& mails) override;
     catalog::Outcome ReadMailText(const std::string& mailId, catalog::MailText& mail) override;
     catalog::Outcome StorePart(const catalog::PartUpload& part, std::string& newMailId) override;
     catalog::Outcome FetchAttachment(const std::string& mailId, const catalog::ByteSink& sink) override;
@@ -121,6 +125,9 @@ private:
     // The mails among `ids` that carry the part's upload id, in order.
     catalog::Outcome OursAmong(const catalog::PartUpload& part, const std::vector<std::string>& ids,
                                std::vector<std::string>& ours);
+    // The mails among the newest of the inbox that carry the part's subject
+    // and upload id (their manifests come with the page).
+    catalog::Outcome OursAmongNewest(const catalog::PartUpload& part, std::vector<std::string>& ours);
     // Takes the first of them; the others are copies of it, moved to the trash.
     catalog::Outcome TakeOurs(const std::vector<std::string>& ours, std::string& mailId);
     // Looks for the delivered mail for up to boundMs (0: one look).

@@ -141,16 +141,17 @@ TEST_P(ReadAndSearch, TextsAndAttachmentsComeBackWhateverTheirCharacters) {
         EXPECT_EQ(KeysOf(listing), (std::vector<std::string>{"code", "var", "total"}));
         EXPECT_EQ(FlagKeys(listing), (std::vector<std::string>{"system", "attached", "report"}));
     }
-    // Case-blind search within a folder or all of them.
-    auto total = [this](const std::string& operand, const std::string& folderId) {
+    // Case-blind search within some folders or all of them.
+    auto total = [this](const std::string& operand, const std::vector<std::string>& folderIds) {
         session::MessagePage page;
-        EXPECT_EQ(session::SearchMessagePage(s, operand, folderId, 0, 1, page), Status::Ok) << s.refusalCode;
+        EXPECT_EQ(session::SearchMessagePage(s, operand, folderIds, 0, 1, page), Status::Ok) << s.refusalCode;
         return page.total;
     };
-    EXPECT_EQ(total("O'BRIEN\\文件", ""), 2u);
-    EXPECT_EQ(total("#00ff00aa]", ""), 1u);
-    EXPECT_EQ(total("'brien", "3"), 1u);
-    EXPECT_EQ(total("😀.txt", "2"), 0u);
+    EXPECT_EQ(total("O'BRIEN\\文件", {}), 2u);
+    EXPECT_EQ(total("#00ff00aa]", {}), 1u);
+    EXPECT_EQ(total("'brien", {"3"}), 1u);
+    EXPECT_EQ(total("'brien", {"3", "1"}), 2u);
+    EXPECT_EQ(total("😀.txt", {"2"}), 0u);
     EXPECT_TRUE(Read(s, Mail("bare")).attachments.empty());
 }
 

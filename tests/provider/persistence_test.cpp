@@ -70,7 +70,7 @@ TEST(Persistence, TheDemoAccountIsFilledOnceWithPagesAndAFileInParts) {
         EXPECT_EQ(seedManifest.rfind("vantlo-file: 1\nname: file-00001.bin\nsize: ", 0), 0u) << seedManifest;
         EXPECT_NE(seedManifest.find("\nsha256: " + Sha256Hex(Fetch(s, seeded)) + "\n"), std::string::npos);
         session::MessagePage parts;
-        ASSERT_EQ(session::SearchMessagePage(s, "手册.txt [part", "", 0, 50, parts), Status::Ok);
+        ASSERT_EQ(session::SearchMessagePage(s, "手册.txt [part", {}, 0, 50, parts), Status::Ok);
         ASSERT_EQ(parts.messages.size(), 3u);
         const std::string subject = parts.messages[2].subject;
         EXPECT_EQ(subject.substr(0, subject.size() - 9), "Vantlo 手册.txt [part 1 of 3 #") << subject;

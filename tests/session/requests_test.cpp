@@ -83,10 +83,11 @@ TEST_F(RequestsTest, EveryOperationSendsItsRequestByteForByte) {
          ScriptRequest("mbox:listMessages", xml + "<int name=\"fid\">65551</int><string name=\"order\">date</string>"
                                                   "<boolean name=\"desc\">true</boolean>" + paging),
          Status::Unreadable},  // the answer's list holds no mails
-        {[&] { return session::SearchMessagePage(s, "a&b \xE6\x96\x87", "1", 400, 200, page); },
-         ScriptRequest("mbox:searchMessages", search + "<array name=\"fids\"><int>1</int></array>" + paging),
+        {[&] { return session::SearchMessagePage(s, "a&b \xE6\x96\x87", {"1", "7"}, 400, 200, page); },
+         ScriptRequest("mbox:searchMessages",
+                       search + "<array name=\"fids\"><int>1</int><int>7</int></array>" + paging),
          Status::Unreadable},
-        {[&] { return session::SearchMessagePage(s, "a&b \xE6\x96\x87", "", 400, 200, page); },
+        {[&] { return session::SearchMessagePage(s, "a&b \xE6\x96\x87", {}, 400, 200, page); },
          ScriptRequest("mbox:searchMessages", search + paging), Status::Unreadable},
         {[&] { return session::ReadMessage(s, "1tbi'7", content); },
          ScriptRequest("mbox:readMessage",
@@ -98,7 +99,7 @@ TEST_F(RequestsTest, EveryOperationSendsItsRequestByteForByte) {
         EXPECT_EQ(c.run(), c.status);
         EXPECT_EQ(server.Requests().back(), c.request);
     }
-    EXPECT_TRUE(session::SearchMessagesRequest(s, std::string(3000, '<'), "", 0, 1).Overflowed());
+    EXPECT_TRUE(session::SearchMessagesRequest(s, std::string(3000, '<'), {}, 0, 1).Overflowed());
     server.PushAnswer(testsupport::HttpAnswer("{'code':'S_OK','var':[]}"));
     EXPECT_EQ(session::CreateUserFolder(s, "x", id), Status::Unreadable);
     EXPECT_EQ(id, "");

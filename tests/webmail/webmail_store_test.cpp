@@ -267,6 +267,9 @@ TEST(WebmailLarge, AFileJustOver2GiBRoundTrips) {
 // The exact find against scripted answers, so that its order is certain: a
 // look-alike of the same subject that was there before, and one that
 // arrives beside our mail, carry other upload ids and stay where they are.
+// Ours is found among the newest mails of the inbox by the manifest that
+// comes with the page, or else by a search of the inbox and a read of each
+// mail of its subject.
 using ScriptedWebmail = testsupport::SessionTest;
 
 TEST_F(ScriptedWebmail, OnlyTheMailWithOurUploadIdIsTakenAndMoved) {
@@ -275,33 +278,61 @@ TEST_F(ScriptedWebmail, OnlyTheMailWithOurUploadIdIsTakenAndMoved) {
     manifest.size = manifest.partSize = 4;
     manifest.sha256 = manifest.partSha256 = std::string(64, 'a');
     manifest.stored = 1;
-    auto mail = [&](const std::string& id, const std::string& uploadId) {
+    auto escaped = [&](const std::string& uploadId) {
         manifest.uploadId = uploadId;
         std::string text;
         for (char c : WriteManifest(manifest)) text += c == '\n' ? std::string("\\n") : std::string(1, c);
-        return testsupport::HttpAnswer("{'code':'S_OK','var':{'id':'" + id + "','subject':'r.txt','text':{'content':'" +
-                                       text + "'},'attachments':[{'id':3,'filename':'r.txt','contentLength':4}]}}");
+        return text;
     };
-    auto inbox = [](std::vector<std::string> ids) {
-        for (std::string& id : ids) id = "{'id':'" + id + "','subject':'r.txt'}";
-        return testsupport::HttpAnswer(testsupport::OkListAnswer(ids));
+    auto mail = [&](const std::string& id, const std::string& uploadId) {
+        return testsupport::HttpAnswer("{'code':'S_OK','var':{'id':'" + id + "','subject':'r.txt','text':{'content':'" +
+                                       escaped(uploadId) +
+                                       "'},'attachments':[{'id':3,'filename':'r.txt','contentLength':4}]}}");
+    };
+    // Mails of the subject, each with the upload id its summary carries (none: no summary).
+    auto inbox = [&](const std::vector<std::pair<std::string, std::string>>& mails) {
+        std::vector<std::string> objects;
+        for (const auto& [id, uploadId] : mails)
+            objects.push_back("{'id':'" + id + "','subject':'r.txt'" +
+                              (uploadId.empty() ? "" : ",'summary':'" + escaped(uploadId) + "'") + "}");
+        return testsupport::HttpAnswer(testsupport::OkListAnswer(objects));
     };
     const std::string ours(32, 'b'), other(32, 'c'), ok = testsupport::HttpAnswer("{'code':'S_OK'}");
-    for (const std::string& answer :
-         {testsupport::HttpAnswer("{'code':'S_OK','var':'c0ffee42'}"), ok, ok,  // compose, upload, deliver
-          inbox({"m-twin", "m-ours", "m-old"}), mail("m-twin", other), mail("m-ours", ours), mail("m-old", other), ok})
-        server.PushAnswer(answer);
-
-    WebmailStore store(s);
-    PartUpload part{"7", "r.txt", WriteManifest(manifest), "r.txt", ours, File("r.txt", "data"), 0, 4, {}, {}};
-    std::string id;
-    Outcome outcome = store.StorePart(part, id);
-    EXPECT_TRUE(outcome.Ok()) << outcome.Text();
-    EXPECT_EQ(id, "m-ours");
-    const std::string move = server.Requests().back();
-    EXPECT_NE(move.find("m-ours"), std::string::npos);
-    EXPECT_EQ(move.find("m-twin"), std::string::npos);
-    EXPECT_EQ(move.find("m-old"), std::string::npos);
+    const std::string sent[] = {testsupport::HttpAnswer("{'code':'S_OK','var':'c0ffee42'}"), ok,
+                                ok};  // compose, upload, deliver
+    const struct {
+        const char* what;
+        std::vector<std::string> looks;  // the answers after the delivery, before the move
+        bool searched;
+    } cases[] = {
+        {"among the newest", {inbox({{"m-twin", other}, {"m-ours", ours}, {"m-old", ""}})}, false},
+        {"by a search",
+         {inbox({{"m-twin", other}, {"m-ours", ""}}), inbox({{"m-twin", ""}, {"m-ours", ""}, {"m-old", ""}}),
+          mail("m-twin", other), mail("m-ours", ours), mail("m-old", other)},
+         true},
+    };
+    for (const auto& c : cases) {
+        const std::size_t before = server.Requests().size();
+        for (const std::string& answer : sent) server.PushAnswer(answer);
+        for (const std::string& answer : c.looks) server.PushAnswer(answer);
+        server.PushAnswer(ok);
+        WebmailStore store(s);
+        PartUpload part{"7", "r.txt", WriteManifest(manifest), "r.txt", ours, File("r.txt", "data"), 0, 4, {}, {}};
+        std::string id;
+        Outcome outcome = store.StorePart(part, id);
+        EXPECT_TRUE(outcome.Ok()) << c.what << ": " << outcome.Text();
+        EXPECT_EQ(id, "m-ours") << c.what;
+        const std::vector<std::string> requests = server.Requests();
+        ASSERT_EQ(requests.size(), before + std::size(sent) + c.looks.size() + 1) << c.what;
+        const std::string move = requests.back();
+        EXPECT_TRUE(move.find("m-ours") != std::string::npos && move.find("m-twin") == std::string::npos &&
+                    move.find("m-old") == std::string::npos)
+            << c.what << ": " << move;
+        const bool searched = std::any_of(requests.begin() + before, requests.end(), [](const std::string& r) {
+            return r.find("mbox:searchMessages") != std::string::npos;
+        });
+        EXPECT_EQ(searched, c.searched) << c.what;
+    }
 }
 
 // A listing asks for each mail's summary and takes it as the mail's text
