@@ -52,6 +52,9 @@ public:
     Outcome CreateFolder(Text parent, Text name, std::string& id) override {
         if (foldersBeforeRefusal >= 0 && foldersBeforeRefusal-- == 0) return Failure(StoreCode::Refused, "too deep");
         if (!parent.empty() && !folders.count(parent)) return Failure(StoreCode::NotFound, parent);
+        for (auto& [other, otherName] : folders)
+            if (otherName == name && (parents.count(other) ? parents[other] : "") == parent)
+                return {StoreCode::Refused, name + " exists", "ALREADYEXISTS"};
         id = std::to_string(nextId_++);
         folders[id] = name;
         if (!parent.empty()) parents[id] = parent;

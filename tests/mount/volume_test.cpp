@@ -274,6 +274,20 @@ TEST_F(VolumeTest, DirectoriesNestToAnyDepth) {
     EXPECT_TRUE(slashKept) << "a level's full-width solidus is the name's own /";
 }
 
+// A folder made by another client while the drive kept its listing (or
+// made by a server that refused our CREATE all the same): mkdir takes it.
+// One that was listed is still EEXIST.
+TEST_F(VolumeTest, MkdirTakesAFolderMadeMeanwhile) {
+    options.dirCacheMs = 60000;
+    StartVolume();
+    ASSERT_EQ(volume->MakeDir("/files/listed"), 0);
+    std::string filesId, made;
+    for (auto& [id, name] : store->folders) filesId = name == "files" ? id : filesId;
+    ASSERT_TRUE(store->CreateFolder(filesId, "meanwhile", made).Ok());
+    EXPECT_EQ(volume->MakeDir("/files/meanwhile"), 0);
+    EXPECT_EQ(volume->MakeDir("/files/listed"), -EEXIST);
+}
+
 // A vault: without its key the drive shows it empty and read-only and
 // takes nothing in, since a file written there would be stored unsealed;
 // nor does it go as an empty folder would. With the passphrase its files
