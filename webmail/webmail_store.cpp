@@ -71,6 +71,13 @@ bool WholeText(const session::MessageSummary& message) {
     return characters < kSummaryWindow;
 }
 
+// Whether the mail's text is a manifest of the given upload.
+bool CarriesUpload(const std::string& text, const std::string& uploadId) {
+    Manifest manifest;
+    std::string problem;
+    return ReadManifest(text, manifest, problem) == ManifestRead::Ok && manifest.uploadId == uploadId;
+}
+
 MailInfo InfoOf(session::MessageSummary&& message) {
     MailInfo mail;
     mail.id = std::move(message.id);
@@ -221,10 +228,7 @@ Outcome WebmailStore::OursAmong(const PartUpload& part, const std::vector<std::s
         Outcome outcome = ReadMailText(id, mail);
         if (outcome.code == StoreCode::NotFound) continue;  // taken away meanwhile: not ours
         if (!outcome.Ok()) return outcome;
-        Manifest manifest;
-        std::string problem;
-        if (ReadManifest(mail.text, manifest, problem) == ManifestRead::Ok && manifest.uploadId == part.uploadId)
-            ours.push_back(id);
+        if (CarriesUpload(mail.text, part.uploadId)) ours.push_back(id);
     }
     return Success();
 }
@@ -247,11 +251,7 @@ Outcome WebmailStore::OursAmongNewest(const PartUpload& part, std::vector<std::s
     for (session::MessageSummary& message : page.messages) {
         if (message.subject != part.subject) continue;
         const MailInfo mail = InfoOf(std::move(message));
-        Manifest manifest;
-        std::string problem;
-        if (mail.textListed && ReadManifest(mail.text, manifest, problem) == ManifestRead::Ok &&
-            manifest.uploadId == part.uploadId)
-            ours.push_back(mail.id);
+        if (mail.textListed && CarriesUpload(mail.text, part.uploadId)) ours.push_back(mail.id);
     }
     return Success();
 }
