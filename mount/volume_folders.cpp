@@ -110,11 +110,12 @@ int Volume::MakeDir(const std::string& path) {
         [&](catalog::MailStore& store) { return store.CreateFolder(parentId, NameOfLevel(split.name), id); }, false);
     std::map<std::string, catalog::FolderInfo> folders;
     Folders(folders, true);
-    // Refused as existing, though not listed a moment ago: made meanwhile by
-    // another client, or made and refused all the same (Dovecot does so now
-    // and then when another connection made a sibling a moment before). It
-    // is there, which is what was asked.
-    if (!outcome.Ok() && FolderErrnoOf(outcome) == EEXIST && folders.count(split.full)) return 0;
+    // Failed, though the folder was not listed a moment ago and is now: made
+    // meanwhile by another client, made and refused as existing all the same
+    // (Dovecot does so now and then when another connection made a sibling
+    // a moment before), or made before the answer was lost. It is there,
+    // which is what was asked.
+    if (!outcome.Ok() && folders.count(split.full)) return 0;
     return outcome.Ok() ? 0 : FolderFailure("making folder", path, outcome);
 }
 
