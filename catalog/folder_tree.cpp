@@ -141,8 +141,18 @@ Outcome MakeFolderPath(MailStore& store, FolderTree& tree, std::string_view path
         std::string next;
         const std::string name = SegmentToName(segments[i]);
         Outcome made = store.CreateFolder(at, name, next);
-        if (!made.Ok())
+        if (!made.Ok()) {
+            // It may be there all the same: made meanwhile by another client,
+            // or made and refused as existing (Dovecot does so now and then).
+            FolderTree fresh;
+            const FolderInfo* child = nullptr;
+            if (FolderTree::Load(store, fresh).Ok() && (child = fresh.ChildNamed(at, segments[i]))) {
+                at = child->id;
+                tree = std::move(fresh);
+                continue;
+            }
             return {made.code, "cannot make '" + Joined(segments, i + 1) + "': " + made.detail, made.refusal};
+        }
         FolderInfo folder;
         folder.id = next;
         folder.name = name;

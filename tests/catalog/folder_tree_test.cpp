@@ -75,20 +75,24 @@ TEST(FolderTree, MakeFolderPathMakesWhatIsMissingAndNamesARefusal) {
         int storesThatWork;  // -1: all
         int made;
         StoreCode code;
-        std::string detail;  // of a failure; of a success, the last folder's name
+        std::string detail;          // of a failure; of a success, the last folder's name
+        bool madeMeanwhile = false;  // the last folder made by another client, unknown to the tree
     } table[] = {
         {"工作文档/2026/三月", -1, 0, StoreCode::Ok, "三月"},
         {"工作文档/2026/四月/第一周", -1, 2, StoreCode::Ok, "第一周"},
         {"新/x／y", -1, 2, StoreCode::Ok, "x/y"},
         {"工作文档/2026/四月/第一周", 1, 1, StoreCode::Refused, "'工作文档/2026/四月/第一周'"},
         {"a/../b", -1, 0, StoreCode::Refused, "'..'"},
+        {"工作文档/2026/五月", -1, 0, StoreCode::Ok, "五月", true},
     };
     for (const Case& c : table) {
         Fixture f;
         testsupport::MemoryStore& limited = f.store;
         limited.foldersBeforeRefusal = c.storesThatWork;
+        std::string id, parent;
+        if (c.madeMeanwhile)
+            ASSERT_TRUE(f.tree.Find("工作文档/2026", parent).Ok() && limited.CreateFolder(parent, c.detail, id).Ok());
         std::size_t before = limited.folders.size();
-        std::string id;
         catalog::Outcome outcome = catalog::MakeFolderPath(limited, f.tree, c.path, id);
         EXPECT_EQ(outcome.code, c.code) << c.path << ": " << outcome.Text();
         EXPECT_EQ(limited.folders.size() - before, static_cast<std::size_t>(c.made)) << c.path;
