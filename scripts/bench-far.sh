@@ -68,7 +68,7 @@ start=$(now_ms)
 for _ in $(seq 100); do far ls "$far_folder" > /dev/null; done
 ms_hundred=$(( $(now_ms) - start ))
 signins=$(( $(grep -c ' head POST /logins.jsp' "$work/far.log") - signins_before ))
-ms_help=$(median_ms "$cli" --help)
+ms_help=$(per_run_ms "$cli" --help)
 ms_hundred_rclone="(rclone missing)" ms_help_rclone="(rclone missing)"
 if command -v rclone >/dev/null; then
   mkdir -p "$work/dav/Far"
@@ -78,7 +78,7 @@ if command -v rclone >/dev/null; then
   start=$(now_ms)
   for _ in $(seq 100); do rclone lsf --webdav-url "http://127.0.0.1:$link_port" :webdav:Far > /dev/null; done
   ms_hundred_rclone=$(( $(now_ms) - start ))
-  ms_help_rclone=$(median_ms rclone --help)
+  ms_help_rclone=$(per_run_ms rclone --help)
 fi
 
 # --- a put of 8 parts of 1 MiB: requests, searches and connections from the log ----------

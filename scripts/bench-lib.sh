@@ -54,6 +54,16 @@ median_ms() {
   for i in $(seq "$runs"); do elapsed "$@"; done | median
 }
 
+# The mean milliseconds of one run of a quick command, from 50 in a row:
+# one run is too short beside the clock's own fork.
+per_run_ms() {
+  local start end _
+  start=$(date +%s%N)
+  for _ in $(seq 50); do "$@" >/dev/null; done
+  end=$(date +%s%N)
+  awk -v ns=$(( end - start )) 'BEGIN { printf "%.1f", ns / 50 / 1e6 }'
+}
+
 rate() {  # bytes, milliseconds -> MiB/s
   awk -v b="$1" -v ms="$2" 'BEGIN { if (ms < 1) ms = 1; printf "%.1f", b / 1048576 / (ms / 1000) }'
 }
