@@ -136,6 +136,16 @@ paired() {  # command A (a function), command B (a function)
 }
 
 # Peak resident memory (KiB) of one command.
+# The CPU seconds (user + system) of a command, and those a running
+# process (the provider it talks to) spent meanwhile: "client server".
+cpu_pair() {  # pid, command...
+  local before after
+  before=$(awk '{ print $14 + $15 }' "/proc/$1/stat")
+  /usr/bin/time -f '%U %S' -o "$work/cpu" "${@:2}" >/dev/null
+  after=$(awk '{ print $14 + $15 }' "/proc/$1/stat")
+  awk -v ticks=$(( after - before )) -v hz="$(getconf CLK_TCK)" '{ printf "%.2f %.2f\n", $1 + $2, ticks / hz }' "$work/cpu"
+}
+
 peak_kib() {
   /usr/bin/time -f %M -o "$work/rss" "$@" >/dev/null
   cat "$work/rss"

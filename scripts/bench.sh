@@ -39,6 +39,7 @@ started=$(now_ms)
 mkdir "$work/data"
 # One-mail files of 256 MiB pass the attachment limit.
 "$provider" --listen 127.0.0.1:0 --data "$work/data" --attachment-limit 2147483647 > "$work/provider.out" 2>&1 &
+provider_pid=$!
 spawned+=($!)
 wait_line "$work/provider.out" '^listening on ' || { echo "bench: the provider did not start" >&2; exit 1; }
 address=$(sed -n '1s/^listening on //p' "$work/provider.out")
@@ -195,6 +196,7 @@ fi
 if want tls; then
   mkdir "$work/tls-data"
   "$provider" --tls --listen 127.0.0.1:0 --data "$work/tls-data" > "$work/tls-provider.out" 2>&1 &
+  tls_pid=$!
   spawned+=($!)
   wait_line "$work/tls-provider.out" '^ca-file ' || true
   tls_address=$(sed -n 's/^listening on //p' "$work/tls-provider.out")
@@ -209,6 +211,13 @@ if want tls; then
   put_tls() { ln -f "$file" "$work/tls-$1.bin"; vantlo_tls put "$work/tls-$1.bin" "$tls_folder"; }
   put_plain() { ln -f "$file" "$work/plain-$1.bin"; vantlo put "$work/plain-$1.bin" "$folder"; }
   read -r ms_tls_put ms_plain_put < <(paired put_tls put_plain)
+  # Where the time goes: the CPU of the client and of the provider, one put each.
+  ln -f "$file" "$work/cpu-tls.bin"
+  ln -f "$file" "$work/cpu-plain.bin"
+  read -r cpu_tls_client cpu_tls_provider < <(cpu_pair "$tls_pid" "$cli" --provider "https://$tls_address" \
+    --ca-file "$ca_file" --account "$account" put "$work/cpu-tls.bin" "$tls_folder")
+  read -r cpu_plain_client cpu_plain_provider < <(cpu_pair "$provider_pid" "$cli" --provider "$address" \
+    --account "$account" put "$work/cpu-plain.bin" "$folder")
   ln -f "$file" "$work/get-tls.bin"
   tls_id=$(vantlo_tls put "$work/get-tls.bin" "$tls_folder")
   get_tls() { vantlo_tls get "$tls_id" "$work/back-tls-$1.bin"; }
@@ -232,13 +241,15 @@ if want tls; then
   }
   put_curl_plain() { ln -f "$file" "$work/curl-plain-$1.bin"; curl_put "$work/curl-plain-$1.bin"; }
   read -r ms_curl_tls_put ms_curl_plain_put < <(paired put_curl_tls put_curl_plain)
-  rm -f "$file" "$work"/curl-tls-* "$work"/curl-plain-* "$work"/tls-*.bin "$work"/plain-*.bin
+  rm -f "$file" "$work"/curl-tls-* "$work"/curl-plain-* "$work"/tls-*.bin "$work"/plain-*.bin "$work"/cpu-*.bin
 
   echo "vantlo-cli over TLS ($tls_address) beside plain HTTP ($address), median of $runs runs"
   printf '%-34s %16s %16s %10s\n' "figure" "TLS" "plain" "TLS/plain"
   pair_row "put 256 MiB (MiB/s, ms)" $bytes "$ms_tls_put" "$ms_plain_put"
   pair_row "get 256 MiB (MiB/s, ms)" $bytes "$ms_tls_get" "$ms_plain_get"
   pair_row "curl put 256 MiB (MiB/s, ms)" $bytes "$ms_curl_tls_put" "$ms_curl_plain_put"
+  printf '%-34s %16s %16s\n' "CPU s of a put: client / provider" "$cpu_tls_client / $cpu_tls_provider" \
+    "$cpu_plain_client / $cpu_plain_provider"
   peak_row "peak memory, put / get 256 MiB (MiB)" "$rss_tls_put" "$rss_tls_get"
   echo "targets: vantlo-cli's TLS throughput at least 0.8x plain (curl's own ratio is the anchor); peak memory under 16 MiB"
 
